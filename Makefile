@@ -1,0 +1,66 @@
+# The front door: `make run`, `make test`, `make bench`, `make fuzz`.
+# Each target installs missing packages first (scripts/install-deps).
+
+BUILD        ?= build
+ASAN_BUILD   ?= build-asan
+FUZZ_BUILD   ?= build-fuzz
+JOBS         ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+# CI treats warnings in our own code as errors.
+WERROR       := $(if $(CI),ON,OFF)
+
+CMAKE_FLAGS := -G Ninja -DDAUBRY_WERROR=$(WERROR)
+
+export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=0:halt_on_error=1
+export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
+
+.PHONY: all deps build run test test-plain test-asan fuzz-smoke bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/daubry $(ARGS)
+
+test: deps test-plain test-asan fuzz-smoke
+
+test-plain: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
+# any report fails the run.
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DDAUBRY_SANITIZE=ON -DDAUBRY_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
+
+# Every fuzz target for a short while (20 s each) on its seed corpus.
+fuzz-smoke:
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
+
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DDAUBRY_FUZZ=ON -DDAUBRY_BENCH=OFF -DDAUBRY_TESTS=OFF
+
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench:
+	@scripts/install-deps --bench
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
+	scripts/run-benchmarks $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
