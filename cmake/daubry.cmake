@@ -42,15 +42,16 @@ function(daubry_library name)
 endfunction()
 
 # daubry_tests(<area> [SOURCES file...] [LINKS lib...] [LABELS label...])
-# One test executable per area, from the given sources or else every
-# *_test.cpp of the calling folder; every test carries the area as its CTest
+# One test executable per area, from the given sources (relative to the
+# calling .cmake file) or else every *_test.cpp beside it; every test carries the area as its CTest
 # label, so `ctest -L <area>` runs them.
 function(daubry_tests area)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;LABELS" ${ARGN})
+  set(here ${CMAKE_CURRENT_LIST_DIR})
   if(ARG_SOURCES)
-    set(sources ${ARG_SOURCES})
+    list(TRANSFORM ARG_SOURCES PREPEND ${here}/ OUTPUT_VARIABLE sources)
   else()
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    file(GLOB sources CONFIGURE_DEPENDS ${here}/*_test.cpp)
   endif()
   if(NOT sources)
     return()
@@ -61,7 +62,7 @@ function(daubry_tests area)
   target_link_libraries(${target} PRIVATE ${ARG_LINKS} daubry_test_support
     GTest::gtest GTest::gtest_main Threads::Threads)
   gtest_discover_tests(${target}
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/tests
     PROPERTIES LABELS "${area};${ARG_LABELS}"
     DISCOVERY_TIMEOUT 120)
 endfunction()
