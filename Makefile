@@ -11,6 +11,8 @@ WERROR       := $(if $(CI),ON,OFF)
 
 CMAKE_FLAGS := -G Ninja -DDAUBRY_WERROR=$(WERROR)
 
+# Cache hits across clones of the project in different folders.
+export CCACHE_BASEDIR := $(CURDIR)
 export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -301,13 +302,15 @@ bool mtxSettingsFile::WriteValue(const std::string& section, const std::string& 
         line.isValue = true;
         line.name = name;
         line.value = value;
-        for (auto it = s->lines.begin(); it != s->lines.end();) {
-            if (it->isValue && mtxEqualsIgnoreCase(it->name, name))
-                it = s->lines.erase(it);
-            else
-                ++it;
+        // The value keeps its place; older duplicates of the name go.
+        auto same = [&](const Line& l) { return l.isValue && mtxEqualsIgnoreCase(l.name, name); };
+        auto first = std::find_if(s->lines.begin(), s->lines.end(), same);
+        if (first == s->lines.end()) {
+            s->lines.push_back(line);
+            return true;
         }
-        s->lines.push_back(line);
+        *first = line;
+        s->lines.erase(std::remove_if(first + 1, s->lines.end(), same), s->lines.end());
         return true;
     });
 }
