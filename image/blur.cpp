@@ -1,0 +1,209 @@
+// Gaussian blur of an mtxImage: a horizontal pass into single-precision rows and
+// a vertical pass back into the pixels. Each output lane is computed as
+// w0 p + sum w[i] (p[-i] + p[+i]) in exactly that order, so the vector loops give
+// the same bits as a plain scalar loop. Only 2n - 1 horizontally blurred rows are
+// kept (a ring), which stays in cache for the vertical pass.
+#include "image/blur.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "image/image.h"
+#include "image/simd.h"
+
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace mtxBlur {
+
+int Weights(float sigma, float weights[kMaxTaps]) {
+    if (!(sigma >= 0.01f)) sigma = 0.01f;
+    float taps = std::ceil(4.0f * sigma) + 1.0f;
+    int n = taps > float(kMaxTaps) ? kMaxTaps : int(taps);
+    const float norm = std::sqrt(6.2831855f) * sigma;
+    for (int i = 0; i < n; ++i) {
+        float t = float(i) / sigma;
+        weights[i] = std::exp(-0.5f * (t * t)) / norm;
+    }
+    return n;
+}
+
+}  // namespace mtxBlur
+
+namespace {
+
+typedef float F8 __attribute__((vector_size(32)));
+typedef int32_t I8 __attribute__((vector_size(32)));
+typedef uint8_t U8 __attribute__((vector_size(8)));
+
+MTX_INLINE F8 Load(const float* p) {
+    F8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+MTX_INLINE void Store(float* p, F8 v) { std::memcpy(p, &v, sizeof v); }
+
+// Two pixels' bytes to floats.
+MTX_INLINE F8 BytesToFloats(const uint8_t* p) {
+    U8 b;
+    std::memcpy(&b, p, sizeof b);
+    return __builtin_convertvector(b, F8);
+}
+
+// Rounds to nearest, ties to even (adding 1.5 x 2^23 leaves the integer in the
+// low mantissa bits), then clamps to 0..255.
+MTX_INLINE U8 FloatsToBytes(F8 v) {
+    F8 t = v + 12582912.0f;
+    I8 i;
+    std::memcpy(&i, &t, sizeof i);
+    i -= 0x4B400000;
+    i = i < 0 ? 0 : i;
+    i = i > 255 ? 255 : i;
+    return __builtin_convertvector(i, U8);
+}
+
+// One source row as floats with n - 1 copies of the edge pixels on either side.
+MTX_INLINE void PadRow(const mtxColor* src, int width, int n, float* pad) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src);
+    float* mid = pad + 4 * (n - 1);
+    int x = 0;
+    for (; x + 2 <= width; x += 2) Store(mid + 4 * x, BytesToFloats(bytes + 4 * x));
+    for (; x < width; ++x)
+        for (int c = 0; c < 4; ++c) mid[4 * x + c] = float(bytes[4 * x + c]);
+    for (int i = 1; i < n; ++i)
+        for (int c = 0; c < 4; ++c) {
+            mid[-4 * i + c] = mid[c];
+            mid[4 * (width - 1 + i) + c] = mid[4 * (width - 1) + c];
+        }
+}
+
+// N taps known at compile time (unrolled), or N = 0 for n taps at run time.
+template <int N>
+MTX_INLINE void HorizontalRow(const float* pad, float* out, int floats, const float* w, int n) {
+    const int taps = N > 0 ? N : n;
+    const float* centre = pad + 4 * (taps - 1);
+    for (int j = 0; j < floats; j += 8) {
+        const float* p = centre + j;
+        F8 acc = w[0] * Load(p);
+        for (int i = 1; i < taps; ++i) acc += w[i] * (Load(p - 4 * i) + Load(p + 4 * i));
+        Store(out + j, acc);
+    }
+}
+
+template <int N>
+MTX_INLINE void VerticalRow(const float* const* rows, mtxColor* dst, int width, const float* w,
+                            int n) {
+    const int taps = N > 0 ? N : n;
+    // rows[taps - 1] is the centre row; rows[taps - 1 -+ i] the rows i above and below.
+    const float* const* centre = rows + taps - 1;
+    uint8_t* out = reinterpret_cast<uint8_t*>(dst);
+    int x = 0;
+    for (; x < width; x += 2) {
+        const int j = 4 * x;
+        F8 acc = w[0] * Load(centre[0] + j);
+        for (int i = 1; i < taps; ++i) acc += w[i] * (Load(centre[-i] + j) + Load(centre[i] + j));
+        U8 bytes = FloatsToBytes(acc);
+        std::memcpy(out + j, &bytes, x + 2 <= width ? 8 : 4);
+    }
+}
+
+using HorizontalFn = void (*)(const float*, float*, int, const float*, int);
+using VerticalFn = void (*)(const float* const*, mtxColor*, int, const float*, int);
+
+template <int N>
+void HorizontalPortable(const float* pad, float* out, int floats, const float* w, int n) {
+    HorizontalRow<N>(pad, out, floats, w, n);
+}
+template <int N>
+void VerticalPortable(const float* const* rows, mtxColor* dst, int width, const float* w, int n) {
+    VerticalRow<N>(rows, dst, width, w, n);
+}
+#if MTX_HAVE_AVX2_PATH
+template <int N>
+MTX_TARGET_AVX2 void HorizontalAvx2(const float* pad, float* out, int floats, const float* w, int n) {
+    HorizontalRow<N>(pad, out, floats, w, n);
+}
+template <int N>
+MTX_TARGET_AVX2 void VerticalAvx2(const float* const* rows, mtxColor* dst, int width, const float* w,
+                                  int n) {
+    VerticalRow<N>(rows, dst, width, w, n);
+}
+#endif
+
+struct Passes {
+    HorizontalFn horizontal;
+    VerticalFn vertical;
+};
+
+template <int N>
+Passes PassesFor(bool avx2) {
+#if MTX_HAVE_AVX2_PATH
+    if (avx2) return {HorizontalAvx2<N>, VerticalAvx2<N>};
+#endif
+    (void)avx2;
+    return {HorizontalPortable<N>, VerticalPortable<N>};
+}
+
+// Unrolled loops for the common small tap counts (sigma up to 2).
+Passes ChoosePasses(int n) {
+    bool avx2 = mtxSimd::Active() == mtxSimd::Level::kAvx2;
+    switch (n) {
+        case 2: return PassesFor<2>(avx2);
+        case 3: return PassesFor<3>(avx2);
+        case 4: return PassesFor<4>(avx2);
+        case 5: return PassesFor<5>(avx2);
+        case 6: return PassesFor<6>(avx2);
+        case 7: return PassesFor<7>(avx2);
+        case 8: return PassesFor<8>(avx2);
+        case 9: return PassesFor<9>(avx2);
+        default: return PassesFor<0>(avx2);
+    }
+}
+
+struct FloatBuffer {
+    explicit FloatBuffer(size_t count) {
+        size_t bytes = (count * sizeof(float) + 63) & ~size_t(63);
+        data = static_cast<float*>(std::aligned_alloc(64, bytes));
+        if (data) std::memset(data, 0, bytes);
+    }
+    ~FloatBuffer() { std::free(data); }
+    float* data;
+};
+
+}  // namespace
+
+void mtxImage::Blur(float sigma) {
+    if (width <= 0 || height <= 0) return;
+    mtxFieldLock<mtxImage> lock(*this);
+    if (!lock || !data) return;
+
+    float w[mtxBlur::kMaxTaps];
+    const int n = mtxBlur::Weights(sigma, w);
+    const Passes passes = ChoosePasses(n);
+
+    // Rows are processed two pixels (8 floats) at a time: every buffer has room
+    // for one extra pixel beyond the row.
+    const size_t rowFloats = size_t(width) * 4;
+    const size_t stride = (rowFloats + 8 + 15) & ~size_t(15);
+    const size_t padFloats = rowFloats + 8 * size_t(n) + 8;
+    const int slots = 2 * n - 1;
+    FloatBuffer pad(padFloats), ring(stride * size_t(slots));
+    if (!pad.data || !ring.data) return;  // FIXME: no way to report a failed allocation
+
+    const float* rows[2 * mtxBlur::kMaxTaps];
+    auto slot = [&](int row) { return ring.data + stride * size_t(row % slots); };
+    int done = -1;  // last source row blurred horizontally
+    for (int y = 0; y < height; ++y) {
+        const int need = std::min(y + n - 1, height - 1);
+        while (done < need) {
+            ++done;
+            PadRow(Row(done), width, n, pad.data);
+            passes.horizontal(pad.data, slot(done), int(rowFloats), w, n);
+        }
+        for (int i = -(n - 1); i <= n - 1; ++i)
+            rows[i + n - 1] = slot(std::clamp(y + i, 0, height - 1));
+        passes.vertical(rows, Row(y), width, w, n);
+    }
+}
