@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "image/codecs/deflate.h"
 #include "platform/path.h"
 #include "platform/resource_table.h"
 #include "platform/text.h"
@@ -35,9 +36,12 @@ mtxApplication::mtxApplication(void* instance_, void* previousInstance_, const c
     stringBase = 10000;
     BuildCrc32Table(crc32Table);
     startDirectory = mtxPath("*").Directory();
+    sharedCompressor = new mtxCompressorZLIB<15, 3>;
 }
 
 mtxApplication::~mtxApplication() {
+    delete sharedCompressor;
+    sharedCompressor = nullptr;
     settings.Close();
     if (gApplication == this) gApplication = nullptr;
 }

@@ -6,6 +6,9 @@
 #include "app/id_pool.h"
 #include "app/registry.h"
 
+template <int WindowBits, int Level>
+class mtxCompressorZLIB;
+
 // The one application object of the process. Every part of the program reaches
 // it through mtxGetApp(): its id pool, processor information, CRC-32 table,
 // settings store and strings.
@@ -37,6 +40,9 @@ public:
     mtxRegistry settings;
     std::string startDirectory;  // the current directory at start, without trailing separator
     void* collections[6] = {};   // material editors' gradient collections, unused so far
+    // The deflate compressor that parts needing one borrow; owned, created by
+    // the constructor and deleted by the destructor.
+    mtxCompressorZLIB<15, 3>* sharedCompressor = nullptr;
 };
 
 // The application object, or null before it is constructed and after it is destroyed.
