@@ -1,0 +1,401 @@
+#include "fill/segment_graph.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <new>
+
+#include "fill/label_distance.h"
+
+namespace {
+
+// Budgets below this many ticks (a fraction of a millisecond) are for callers that want the
+// clock read before every single unit; above it, units are cheap enough (well under a
+// microsecond each) that reading the clock once per stride of them keeps every slice within a
+// few microseconds of its budget while the reads themselves cost nothing measurable.
+constexpr uint64_t kFineBudget = 1000000;
+constexpr uint32_t kPixelStride = 4096;
+constexpr uint32_t kEdgeStride = 4096;
+constexpr uint32_t kRegionStride = 16;
+constexpr uint32_t kRowStride = 1;
+// How far ahead of the edge being merged its successors' nodes are fetched.
+constexpr uint32_t kPrefetch = 24;
+
+// FIXME: take the chamfer weights from mtxDistanceTransform once it is on main.
+mcvLabelDistance::Weights ChamferWeights() {
+    auto fixed = [](float w) { return int32_t(std::lrint(double(w) * 262144.0)); };
+    return {fixed(1.0f), fixed(1.4f), fixed(2.1969f)};
+}
+
+}  // namespace
+
+mcvSegmentGraph::mcvSegmentGraph() = default;
+mcvSegmentGraph::~mcvSegmentGraph() = default;
+
+int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
+    k = 300.0f;
+    work.Free();
+    int ok = 1;
+    if (uint64_t(std::max(picture.width, 0)) * uint64_t(std::max(picture.height, 0)) > kMaxPixels ||
+        !work.Assign(picture)) {
+        work.Free();
+        ok = 0;
+    }
+    work.Blur(0.8f);
+    width = uint32_t(std::max(work.width, 0));
+    height = uint32_t(std::max(work.height, 0));
+    if (work.IsEmpty()) width = height = 0;
+    pixelCount = width * height;
+    minSize = 5;
+    stages = 0;
+    groups.clear();
+    regions.clear();
+    nodes.reset();
+    edges_.Release();
+    thresholds_.reset();
+    tails_.reset();
+    scratch_.reset();
+    distance.Free();
+    status = 0;
+    components = 0;
+    edgeCount = cursorX = cursorY = edgeCursor = 0;
+    itemCursor = 0;
+    return ok;
+}
+
+int mcvSegmentGraph::Advance() {
+    StartSlice();
+    sliceBegun_ = false;
+    if (stages == kAllStages) {
+        ReleaseWork();
+        return 1;
+    }
+    if (!(stages & kEdgesBuilt)) {
+        BuildEdges();
+    } else if (!(stages & kEdgesSorted)) {
+        SortEdges();
+    } else if (!(stages & kMerged)) {
+        MergeRegions();
+    } else if (!(stages & kSmallMerged)) {
+        MergeSmallRegions();
+    } else if (!(stages & kRegionsListed)) {
+        ListRegions();
+    } else if (!(stages & kStatistics)) {
+        MeasureRegions();
+    } else if (!(stages & kGrouped)) {
+        GroupRegions();
+    } else {
+        MeasureDistances();
+    }
+    // The call that finishes the last stage leaves the percentage where it was; the caller
+    // reports 100 when the next call says the work is done.
+    if (stages != kAllStages) UpdateProgress();
+    return 0;
+}
+
+uint32_t mcvSegmentGraph::Allowance(uint32_t stride) {
+    if (sliceBegun_ && BudgetSpent()) return 0;
+    sliceBegun_ = true;
+    return budget < kFineBudget ? 1 : stride;
+}
+
+void mcvSegmentGraph::UpdateProgress() {
+    double f = 0;
+    if (!(stages & kEdgesBuilt)) {
+        if (pixelCount) f = (double(cursorY) * width + cursorX) / pixelCount;
+    } else if (!(stages & kEdgesSorted)) {
+    } else if (!(stages & kMerged) || !(stages & kSmallMerged)) {
+        if (edgeCount) f = double(edgeCursor) / edgeCount;
+    } else if (!(stages & kRegionsListed)) {
+    } else if (!(stages & kStatistics)) {
+        if (!regions.empty()) f = double(itemCursor) / double(regions.size());
+    } else if (!(stages & kGrouped)) {
+    } else {
+        // Two sweeps over the rows.
+        if (height) f = double(itemCursor) / (2.0 * height);
+    }
+    double percent = std::nearbyint(100.0 * f / 8.0 + std::popcount(stages) * 12.5);
+    // Until Advance reports the end, the bar must not show a finished run.
+    status = uint32_t(std::min(percent, 99.0));
+}
+
+void mcvSegmentGraph::ReleaseWork() {
+    scratch_.reset();
+    edges_.Release();
+    thresholds_.reset();
+    tails_.reset();
+    work.Free();
+}
+
+// Stage 1: counts every edge of the grid by weight, pixel by pixel.
+void mcvSegmentGraph::BuildEdges() {
+    if (!edges_.Begun()) edges_.Begin(work.data, width, height, work.pitch);
+    uint32_t p = cursorY * width + cursorX;
+    while (p < pixelCount) {
+        uint32_t n = Allowance(kPixelStride);
+        if (!n) break;
+        uint32_t end = std::min(pixelCount, p + std::min(n, pixelCount - p));
+        edgeCount += edges_.Count(p, end);
+        p = end;
+    }
+    if (width) {
+        cursorY = p / width;
+        cursorX = p % width;
+    }
+    if (p >= pixelCount) stages |= kEdgesBuilt;
+}
+
+// Stage 2: places the edges in ascending order of weight, in one call.
+void mcvSegmentGraph::SortEdges() {
+    if (!edges_.Begun()) edges_.Begin(work.data, width, height, work.pitch);
+    edges_.Prepare(edgeCount);
+    edges_.Scatter(0, pixelCount);
+    stages |= kEdgesSorted;
+}
+
+// find: the root of x's set; only x itself is relinked to the root.
+inline uint32_t mcvSegmentGraph::Find(uint32_t x) {
+    SegmentNode* n = nodes.get();
+    uint32_t r = x;
+    while (n[r].parent != r) r = n[r].parent;
+    n[x].parent = r;
+    return r;
+}
+
+// join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
+// absorbed list continues the absorbing one, so walking next from a root visits its whole region.
+inline void mcvSegmentGraph::Join(uint32_t a, uint32_t b) {
+    SegmentNode* n = nodes.get();
+    uint32_t* tails = tails_.get();
+    if (n[a].rank > n[b].rank) {
+        uint32_t t = tails[a];
+        n[b].parent = t;
+        n[t].next = b;
+        tails[a] = tails[b];
+        n[a].size += n[b].size;
+    } else {
+        uint32_t t = tails[b];
+        n[a].parent = t;
+        n[t].next = a;
+        tails[b] = tails[a];
+        n[b].size += n[a].size;
+        if (n[a].rank == n[b].rank) n[b].rank += 1;
+    }
+    components -= 1;
+}
+
+// Stage 3: the segmentation merge over the sorted edges.
+void mcvSegmentGraph::MergeRegions() {
+    if (!nodes) {
+        nodes.reset(new SegmentNode[pixelCount ? pixelCount : 1]);
+        tails_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
+        for (uint32_t i = 0; i < pixelCount; ++i) {
+            nodes[i] = {i, i, 0, 1};
+            tails_[i] = i;
+        }
+        components = pixelCount;
+        if (BudgetSpent()) return;
+    }
+    if (!thresholds_) {
+        thresholds_.reset(new float[pixelCount ? pixelCount : 1]);
+        std::fill_n(thresholds_.get(), pixelCount, k);
+        if (BudgetSpent()) return;
+    }
+    const uint32_t* list = edges_.Edges();
+    SegmentNode* n = nodes.get();
+    float* thresholds = thresholds_.get();
+    uint32_t i = edgeCursor;
+    uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
+    while (i < edgeCount) {
+        uint32_t allowed = Allowance(kEdgeStride);
+        if (!allowed) break;
+        uint32_t end = i + std::min(allowed, edgeCount - i);
+        for (; i < end; ++i) {
+            if (i + kPrefetch < edgeCount) {
+                uint32_t ahead = list[i + kPrefetch];
+                __builtin_prefetch(&n[edges_.From(ahead)]);
+                __builtin_prefetch(&n[edges_.To(ahead)]);
+            }
+            key = edges_.KeyAt(i, key);
+            uint32_t a = Find(edges_.From(list[i]));
+            uint32_t b = Find(edges_.To(list[i]));
+            if (a == b) continue;
+            float w = std::sqrt(float(key));
+            if (w <= thresholds[a] && w <= thresholds[b] && n[a].size < kSizeCap &&
+                n[b].size < kSizeCap) {
+                Join(a, b);
+                a = Find(a);
+                thresholds[a] = w + k / float(n[a].size);
+            }
+        }
+    }
+    edgeCursor = i;
+    if (i >= edgeCount) {
+        stages |= kMerged;
+        edgeCursor = 0;
+    }
+}
+
+// Stage 4: every region still below the minimum size joins its neighbour across the lightest
+// edge that leaves it.
+void mcvSegmentGraph::MergeSmallRegions() {
+    const uint32_t* list = edges_.Edges();
+    SegmentNode* n = nodes.get();
+    uint32_t i = edgeCursor;
+    while (i < edgeCount) {
+        uint32_t allowed = Allowance(kEdgeStride);
+        if (!allowed) break;
+        uint32_t end = i + std::min(allowed, edgeCount - i);
+        for (; i < end; ++i) {
+            if (i + kPrefetch < edgeCount) {
+                uint32_t ahead = list[i + kPrefetch];
+                __builtin_prefetch(&n[edges_.From(ahead)]);
+                __builtin_prefetch(&n[edges_.To(ahead)]);
+            }
+            uint32_t a = Find(edges_.From(list[i]));
+            uint32_t b = Find(edges_.To(list[i]));
+            if (a != b && (n[a].size < minSize || n[b].size < minSize)) Join(a, b);
+        }
+    }
+    edgeCursor = i;
+    if (i >= edgeCount) {
+        stages |= kSmallMerged;
+        thresholds_.reset();
+        tails_.reset();
+        edges_.Release();
+    }
+}
+
+// Stage 5: one region per root, in descending order of root index.
+void mcvSegmentGraph::ListRegions() {
+    regions.reserve(components);
+    for (uint32_t i = pixelCount; i-- > 0;) {
+        if (nodes[i].parent != i) continue;
+        SegmentRegion& r = regions.emplace_back();
+        r.root = i;
+    }
+    stages |= kRegionsListed;
+}
+
+// Stage 6: size, bounds and mean colour of every region, region by region.
+void mcvSegmentGraph::MeasureRegions() {
+    uint32_t count = uint32_t(regions.size());
+    uint32_t i = uint32_t(itemCursor);
+    while (i < count) {
+        uint32_t allowed = Allowance(kRegionStride);
+        if (!allowed) break;
+        uint32_t end = i + std::min(allowed, count - i);
+        for (; i < end; ++i) MeasureRegion(regions[i], i);
+    }
+    itemCursor = int32_t(i);
+    if (i >= count) {
+        stages |= kStatistics;
+        itemCursor = 0;
+    }
+}
+
+void mcvSegmentGraph::MeasureRegion(SegmentRegion& region, uint32_t index) {
+    SegmentNode* n = nodes.get();
+    const mtxColor* pixels = work.data;  // a copy made by Assign: rows are width pixels apart
+    int32_t minX = 16777215, minY = 16777215, maxX = -1, maxY = -1;
+    uint64_t sum[3] = {0, 0, 0};
+    uint32_t opaque = 0, count = 0;
+    for (uint32_t m = region.root;; m = n[m].next) {
+        n[m].rank = index;
+        ++count;
+        int32_t x = int32_t(m % width), y = int32_t(m / width);
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+        mtxColor c = pixels[m];
+        if (mtxAlpha(c)) {
+            ++opaque;
+            sum[0] += mtxRed(c);
+            sum[1] += mtxGreen(c);
+            sum[2] += mtxBlue(c);
+        }
+        if (n[m].next == m) break;
+    }
+    region.pixels = count;
+    region.bounds[0] = minX;
+    region.bounds[1] = minY;
+    region.bounds[2] = maxX;
+    region.bounds[3] = maxY;
+    // A region without an opaque pixel has no mean colour; it takes black's, so it matches the
+    // darkest sample and the run goes on.
+    uint32_t rgb[3] = {0, 0, 0};
+    for (int c = 0; c < 3; ++c) {
+        // The mean of the opaque pixels' histogram: sum of value x count over the count.
+        region.meanColor[c] = opaque ? float(sum[c]) / float(opaque) / 255.0f : 0.0f;
+        rgb[c] = uint32_t(std::nearbyint(region.meanColor[c] * 255.0f));
+    }
+    mtxColor ycc = mtxArgb(255, rgb[0], rgb[1], rgb[2]);
+    mtxImage one(&ycc, 1, 1, 4);
+    one.ToYCbCr();
+    region.key[0] = float(mtxRed(ycc)) / 255.0f;
+    region.key[1] = float(mtxGreen(ycc)) / 255.0f;
+    region.key[2] = float(mtxBlue(ycc)) / 255.0f;
+    region.group = nullptr;
+}
+
+// Stage 7: seeds and their colour groups, then the label image, in one call.
+void mcvSegmentGraph::GroupRegions() {
+    std::vector<uint32_t> open(regions.size());
+    for (uint32_t i = 0; i < open.size(); ++i) open[i] = i;
+    std::vector<uint32_t> left;
+    while (!open.empty()) {
+        auto& group = groups.emplace_back(std::make_unique<ColorGroup>());
+        SegmentRegion& seed = regions[open[0]];
+        group->members.push_back(open[0]);
+        seed.group = group.get();
+        left.clear();
+        for (size_t j = 1; j < open.size(); ++j) {
+            SegmentRegion& r = regions[open[j]];
+            float d0 = r.key[0] - seed.key[0], d1 = r.key[1] - seed.key[1],
+                  d2 = r.key[2] - seed.key[2];
+            // Always against the seed, never the group's running mean; 0.2 itself stays out.
+            if (std::sqrt(d0 * d0 + d1 * d1 + d2 * d2) < 0.2f) {
+                group->members.push_back(open[j]);
+                r.group = group.get();
+            } else {
+                left.push_back(open[j]);
+            }
+        }
+        open.swap(left);
+    }
+    // The work picture's colours are no longer needed: it becomes the label image.
+    SegmentNode* n = nodes.get();
+    mtxColor* labels = work.data;
+    for (uint32_t g = 0; g < groups.size(); ++g) {
+        for (uint32_t r : groups[g]->members) {
+            for (uint32_t m = regions[r].root;; m = n[m].next) {
+                labels[m] = g;
+                if (n[m].next == m) break;
+            }
+        }
+    }
+    if (!distance.Create(int(width), int(height), 0.0f)) throw std::bad_alloc();
+    scratch_.reset(new int32_t[pixelCount ? pixelCount : 1]);
+    stages |= kGrouped;
+}
+
+// Stage 8: the distance of every pixel to the border of its colour group, one forward and one
+// backward sweep over the label image, row by row.
+void mcvSegmentGraph::MeasureDistances() {
+    mcvLabelDistance sweep(work.data, work.pitch, scratch_.get(), width, height, ChamferWeights());
+    uint32_t rows = 2 * height;
+    uint32_t i = uint32_t(itemCursor);
+    while (i < rows) {
+        if (!Allowance(kRowStride)) break;
+        if (i < height) {
+            sweep.ForwardRow(i);
+        } else {
+            uint32_t y = rows - 1 - i;
+            sweep.BackwardRow(y, distance.Row(int(y)));
+        }
+        ++i;
+    }
+    itemCursor = int32_t(i);
+    if (i >= rows) stages |= kDistance;
+}

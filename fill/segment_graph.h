@@ -1,0 +1,128 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "fill/edge_order.h"
+#include "image/field.h"
+#include "image/image.h"
+#include "image/image_converter.h"
+
+struct ColorGroup;
+
+// One pixel of the segmentation's union-find forest, index = y x width + x.
+struct SegmentNode {
+    uint32_t parent;  // union-find parent link
+    uint32_t next;    // next member of the same region; a node whose next is itself ends the list
+    uint32_t rank;    // union-by-rank counter; once the statistics ran, the index of the node's
+                      // region in the region list
+    uint32_t size;    // pixels in the set, meaningful at roots
+};
+
+// One region of similar colour.
+struct SegmentRegion {
+    uint32_t pixels = 0;
+    float key[3] = {};        // Y, Cb, Cr of the mean colour, each / 255: what grouping and
+                              // sample matching compare
+    float meanColor[3] = {};  // mean red, green, blue of the opaque member pixels, each / 255
+    uint32_t root = 0;        // the region's root node
+    int32_t bounds[4] = {};   // min x, min y, max x, max y of the member pixels
+    int32_t sample = -1;      // the engine's chosen sample, -1 until it chooses
+    ColorGroup* group = nullptr;
+};
+
+// Regions of nearly the same mean colour, in the order they joined; the first is the seed.
+struct ColorGroup {
+    std::vector<uint32_t> members;  // indices into the region list
+};
+
+// Analyses a picture for the filling engine: a graph-based segmentation of the smoothed picture
+// into regions of similar colour, each region's mean colour, colour groups of regions with nearly
+// the same colour, and for every pixel the chamfer distance to the border of its colour group.
+//
+// The work runs in eight stages, and within most stages in slices bounded by the time budget, so
+// a background task can report progress and stop between calls of Advance:
+//   1 edges counted by weight (resumable by pixel)  2 edges sorted
+//   3 segmentation merge (by edge)                  4 small regions merged (by edge)
+//   5 regions listed                                6 region statistics (by region)
+//   7 colour groups and label image                 8 distance field (by row, two sweeps)
+class mcvSegmentGraph : public mtxImageConverter {
+public:
+    enum Stage : uint32_t {
+        kEdgesBuilt = 2,
+        kEdgesSorted = 4,
+        kMerged = 8,
+        kSmallMerged = 16,
+        kRegionsListed = 32,
+        kStatistics = 64,
+        kGrouped = 128,
+        kDistance = 256,
+        kAllStages = 510,
+    };
+
+    mcvSegmentGraph();
+    ~mcvSegmentGraph() override;
+
+    // Prepares a run on a copy of picture (the caller keeps its picture, locked, for the call
+    // only). Returns 1; 0 when the picture has more than kMaxPixels pixels or its copy cannot be
+    // made, in which case the object holds no picture and Advance reports the (empty) work done.
+    int StartSegmentation(mtxImage& picture);
+    // Runs one slice of the first unfinished stage. Returns 0 while work remains (status then
+    // holds the progress percentage, 0..99), 1 once every stage is done and the temporary buffers
+    // are released.
+    int Advance();
+    int Run() override { return Advance(); }
+
+    // The region of a pixel (index y x width + x); valid once Advance returned 1.
+    SegmentRegion& RegionOf(uint32_t pixel) { return regions[nodes[pixel].rank]; }
+    const SegmentRegion& RegionOf(uint32_t pixel) const { return regions[nodes[pixel].rank]; }
+
+    // Pictures beyond this count would overflow the edge numbering (4 edges per pixel in 32 bits).
+    static constexpr uint64_t kMaxPixels = 0x3FFFFFFF;
+    // Regions of this size take part in no further merge of stage 3.
+    static constexpr uint32_t kSizeCap = 10000;
+
+    uint32_t stages = 0;
+    std::vector<SegmentRegion> regions;
+    std::vector<std::unique_ptr<ColorGroup>> groups;
+    mtxImage work;               // the smoothed copy of the picture
+    mtxFloatField distance;      // the result: distance to the border of the pixel's colour group
+    std::unique_ptr<SegmentNode[]> nodes;
+    uint32_t components = 0;
+    uint32_t width = 0, height = 0;
+    uint32_t minSize = 5;
+    float k = 300.0f;
+    uint32_t pixelCount = 0;
+    uint32_t edgeCount = 0;
+    uint32_t cursorX = 0, cursorY = 0;
+    uint32_t edgeCursor = 0;
+    int32_t itemCursor = 0;
+
+private:
+    void BuildEdges();
+    void SortEdges();
+    void MergeRegions();
+    void MergeSmallRegions();
+    void ListRegions();
+    void MeasureRegions();
+    void GroupRegions();
+    void MeasureDistances();
+    void UpdateProgress();
+    void ReleaseWork();
+
+    uint32_t Find(uint32_t x);
+    void Join(uint32_t a, uint32_t b);
+    void MeasureRegion(SegmentRegion& region, uint32_t index);
+
+    // How many units of work a stage may run before it asks again; 0 once the slice's time is
+    // spent. The first units of a call always run, so every call makes progress.
+    uint32_t Allowance(uint32_t stride);
+
+    mcvEdgeOrder edges_;
+    std::unique_ptr<float[]> thresholds_;
+    // Last member of each root's list (stages 3 and 4), so a join appends without a walk.
+    std::unique_ptr<uint32_t[]> tails_;
+    // Fixed-point chamfer values of stage 8.
+    std::unique_ptr<int32_t[]> scratch_;
+    bool sliceBegun_ = false;
+};
