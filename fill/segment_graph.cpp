@@ -339,6 +339,11 @@ void mcvSegmentGraph::MeasureRegion(SegmentRegion& region, uint32_t index) {
     region.group = nullptr;
 }
 
+bool mcvSegmentGraph::KeysNear(const float a[3], const float b[3]) {
+    float d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
+    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2) < 0.2f;
+}
+
 // Stage 7: seeds and their colour groups, then the label image, in one call.
 void mcvSegmentGraph::GroupRegions() {
     std::vector<uint32_t> open(regions.size());
@@ -352,10 +357,8 @@ void mcvSegmentGraph::GroupRegions() {
         left.clear();
         for (size_t j = 1; j < open.size(); ++j) {
             SegmentRegion& r = regions[open[j]];
-            float d0 = r.key[0] - seed.key[0], d1 = r.key[1] - seed.key[1],
-                  d2 = r.key[2] - seed.key[2];
-            // Always against the seed, never the group's running mean; 0.2 itself stays out.
-            if (std::sqrt(d0 * d0 + d1 * d1 + d2 * d2) < 0.2f) {
+            // Always against the seed, never the group's running mean.
+            if (KeysNear(r.key, seed.key)) {
                 group->members.push_back(open[j]);
                 r.group = group.get();
             } else {

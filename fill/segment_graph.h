@@ -77,6 +77,10 @@ public:
     SegmentRegion& RegionOf(uint32_t pixel) { return regions[nodes[pixel].rank]; }
     const SegmentRegion& RegionOf(uint32_t pixel) const { return regions[nodes[pixel].rank]; }
 
+    // Whether two colour keys are close enough for one colour group: Euclidean distance below
+    // 0.2, strictly.
+    static bool KeysNear(const float a[3], const float b[3]);
+
     // Pictures beyond this count would overflow the edge numbering (4 edges per pixel in 32 bits).
     static constexpr uint64_t kMaxPixels = 0x3FFFFFFF;
     // Regions of this size take part in no further merge of stage 3.
