@@ -6,6 +6,7 @@
 #include <new>
 
 #include "fill/label_distance.h"
+#include "image/distance_transform.h"
 
 namespace {
 
@@ -21,10 +22,13 @@ constexpr uint32_t kRowStride = 1;
 // How far ahead of the edge being merged its successors' nodes are fetched.
 constexpr uint32_t kPrefetch = 24;
 
-// FIXME: take the chamfer weights from mtxDistanceTransform once it is on main.
+// The weights of the 5 x 5 chamfer transform, so the field equals what that transform gives
+// one colour group at a time.
 mcvLabelDistance::Weights ChamferWeights() {
-    auto fixed = [](float w) { return int32_t(std::lrint(double(w) * 262144.0)); };
-    return {fixed(1.0f), fixed(1.4f), fixed(2.1969f)};
+    mtxDistanceTransform chamfer;
+    int32_t w[3];
+    chamfer.FixedWeights(w);
+    return {w[0], w[1], w[2]};
 }
 
 }  // namespace

@@ -4,12 +4,17 @@
 #include <random>
 
 #include "fill/label_distance.h"
+#include "image/distance_transform.h"
 #include "tests/fill/segment_reference.h"
 
 namespace {
 
-int32_t Fixed(float w) { return int32_t(std::lrint(double(w) * 262144.0)); }
-const mcvLabelDistance::Weights kWeights = {Fixed(1.0f), Fixed(1.4f), Fixed(2.1969f)};
+mcvLabelDistance::Weights ChamferWeights() {
+    int32_t w[3];
+    mtxDistanceTransform().FixedWeights(w);
+    return {w[0], w[1], w[2]};
+}
+const mcvLabelDistance::Weights kWeights = ChamferWeights();
 
 // The field of all labels at once, computed with the two row sweeps.
 std::vector<float> Sweep(const std::vector<uint32_t>& labels, int w, int h) {
@@ -29,6 +34,24 @@ std::vector<float> PerLabel(const std::vector<uint32_t>& labels, int w, int h, u
         for (size_t i = 0; i < labels.size(); ++i) inside[i] = labels[i] == g;
         std::vector<float> d = segment_reference::Chamfer(inside, w, h);
         for (size_t i = 0; i < labels.size(); ++i) out[i] = std::max(out[i], d[i]);
+    }
+    return out;
+}
+
+// The same through the image model's transform of one label at a time.
+std::vector<float> PerLabelTransform(const std::vector<uint32_t>& labels, int w, int h,
+                                     uint32_t count) {
+    mtxImage image(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.At(x, y) = labels[size_t(y) * w + x];
+    std::vector<float> out(labels.size(), 0.0f);
+    mtxDistanceTransform chamfer;
+    mtxFloatField field;
+    for (uint32_t g = 0; g < count; ++g) {
+        chamfer.FromColour(image, g, field);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                out[size_t(y) * w + x] = std::max(out[size_t(y) * w + x], field.At(x, y));
     }
     return out;
 }
@@ -64,6 +87,7 @@ TEST(LabelDistance, EqualsOneTransformPerLabel) {
         std::vector<float> fast = Sweep(labels, w, h), slow = PerLabel(labels, w, h, count);
         for (size_t i = 0; i < labels.size(); ++i)
             ASSERT_EQ(fast[i], slow[i]) << w << "x" << h << " pixel " << i;
+        ASSERT_EQ(fast, PerLabelTransform(labels, w, h, count)) << w << "x" << h;
     }
 }
 
@@ -73,6 +97,7 @@ TEST(LabelDistance, PurelyRandomLabelsAndStripes) {
         std::vector<uint32_t> labels(size_t(w) * h);
         for (auto& l : labels) l = random() % 3;
         ASSERT_EQ(Sweep(labels, w, h), PerLabel(labels, w, h, 3)) << w << "x" << h;
+        ASSERT_EQ(Sweep(labels, w, h), PerLabelTransform(labels, w, h, 3)) << w << "x" << h;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) labels[size_t(y) * w + x] = uint32_t(x / 3 + y / 4) % 2;
         ASSERT_EQ(Sweep(labels, w, h), PerLabel(labels, w, h, 2)) << w << "x" << h;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/distance_transform.h"
 #include "image/image.h"
 
 namespace segment_reference {
@@ -192,12 +193,16 @@ inline Result Segment(const mtxImage& work) {
     r.labels.resize(n);
     for (uint32_t i = 0; i < n; ++i) r.labels[i] = uint32_t(r.regions[nodes[i].rank].group);
 
+    // One chamfer transform of the label image per group, each pixel keeping the largest value.
     r.distance.assign(n, 0.0f);
-    std::vector<uint8_t> inside(n);
+    mtxImage labels{int(w), int(h)};
+    for (uint32_t i = 0; i < n; ++i) labels.At(int(i % w), int(i / w)) = r.labels[i];
+    mtxDistanceTransform chamfer;
+    mtxFloatField scratch;
     for (uint32_t g = 0; g < r.groups.size(); ++g) {
-        for (uint32_t i = 0; i < n; ++i) inside[i] = r.labels[i] == g;
-        std::vector<float> d = Chamfer(inside, int(w), int(h));
-        for (uint32_t i = 0; i < n; ++i) r.distance[i] = std::max(r.distance[i], d[i]);
+        chamfer.FromColour(labels, g, scratch);
+        for (uint32_t i = 0; i < n; ++i)
+            r.distance[i] = std::max(r.distance[i], scratch.At(int(i % w), int(i / w)));
     }
     return r;
 }
