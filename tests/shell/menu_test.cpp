@@ -1,0 +1,168 @@
+// The menu text reader and the keyboard behaviour of menus drawn by the
+// window system.
+#include <gtest/gtest.h>
+
+#include "app/menu_template.h"
+#include "app/wnd.h"
+#include "platform/resource_table.h"
+#include "tests/support/test_support.h"
+
+using namespace mtxOs;
+
+namespace {
+
+std::string MenuResource(uint32_t id) {
+    auto bytes = mtxFindResource("MENU", id);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+TEST(MenuTemplate, ReadsTheMainMenu) {
+    Menu menu;
+    std::string error;
+    ASSERT_EQ(mtxParseMenuTemplate(MenuResource(40601), menu, error), 1) << error;
+    ASSERT_EQ(menu.items.size(), 3u);
+    EXPECT_EQ(menu.items[0].label, "&File");
+    EXPECT_TRUE(menu.items[0].popup);
+    const auto& file = menu.items[0].items;
+    ASSERT_EQ(file.size(), 5u);
+    EXPECT_EQ(file[0].id, 40105u);
+    EXPECT_TRUE(file[1].separator);
+    EXPECT_EQ(file[2].id, 40106u);
+    EXPECT_EQ(file[4].label, "&Exit");
+    EXPECT_EQ(file[4].id, 40102u);
+    EXPECT_EQ(menu.items[1].items[1].id, 40121u);
+    EXPECT_EQ(menu.items[2].items[3].id, 40103u);
+}
+
+TEST(MenuTemplate, RefusesMalformedTextNamingTheLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"POPUP \"&File\"\nITEM 1 \"a\"\n", "POPUP without END"},
+        {"END\n", "line 1"},
+        {"POPUP \"x\"\nITEM 0 \"zero\"\nEND\n", "line 2"},
+        {"POPUP \"x\"\nITEM 70000 \"big\"\nEND\n", "line 2"},
+        {"POPUP \"x\"\nITEM 5 unquoted\nEND\n", "line 2"},
+        {"POPUP x\nEND\n", "line 1"},
+        {"# fine\n\nPOPUP \"x\"\nFROB\nEND\n", "line 4"},
+        {"POPUP \"x\"\nMENU 3\nEND\n", "line 2"},
+        {"POPUP \"a\\q\"\nEND\n", "line 1"},
+    };
+    for (auto [text, where] : cases) {
+        Menu menu;
+        std::string error;
+        EXPECT_EQ(mtxParseMenuTemplate(text, menu, error), 0) << text;
+        EXPECT_NE(error.find(where), std::string::npos) << text << " -> " << error;
+        EXPECT_TRUE(menu.items.empty());
+    }
+}
+
+TEST(MenuTemplate, NestedPopupsAndEscapes) {
+    Menu menu;
+    std::string error;
+    ASSERT_EQ(mtxParseMenuTemplate("MENU 9\nPOPUP \"&A\"\n POPUP \"&B\"\n  ITEM 7 \"say \\\"hi\\\"\"\n "
+                                   "END\n ITEM 8 \"c:\\\\\"\nEND\n",
+                                   menu, error),
+              1)
+        << error;
+    ASSERT_EQ(menu.items[0].items.size(), 2u);
+    EXPECT_EQ(menu.items[0].items[0].items[0].label, "say \"hi\"");
+    EXPECT_EQ(menu.items[0].items[1].label, "c:\\");
+}
+
+TEST(MenuLabels, MnemonicsAndDisplayText) {
+    EXPECT_EQ(MenuMnemonic("E&xit"), U'x');
+    EXPECT_EQ(MenuMnemonic("&File"), U'f');
+    EXPECT_EQ(MenuMnemonic("Save && Quit"), 0u);
+    EXPECT_EQ(MenuMnemonic("no mark"), 0u);
+    size_t at = 0;
+    EXPECT_EQ(MenuDisplayText("Save && &Quit", &at), "Save & Quit");
+    EXPECT_EQ(at, 7u);
+    EXPECT_EQ(MenuDisplayText("trailing&"), "trailing&");
+}
+
+class MenuKeyboard : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::SharedApp();
+        SetHeadless(true);
+        wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "menu", 0, 0, 400, 300, 0, nullptr);
+        ASSERT_EQ(wnd.SetMenu(40601), 1);
+        ShowWindow(wnd.Handle(), SW_SHOW);
+    }
+    void TearDown() override { DestroyWindow(wnd.Handle()); }
+    // The command the loop delivers next, 0 when none.
+    uint32_t NextCommand() {
+        MSG msg;
+        while (PeekMessage(msg, true)) {
+            if (msg.message == WM_COMMAND && msg.hwnd == wnd.Handle())
+                return static_cast<uint32_t>(msg.wParam);
+            DispatchMessage(msg);
+        }
+        return 0;
+    }
+    void AltLetter(char c) {
+        MSG msg{wnd.Handle(), WM_SYSKEYDOWN, static_cast<WPARAM>(c), 1 << 29, 0, {}};
+        TranslateMessage(msg);
+        while (PeekMessage(msg, true)) DispatchMessage(msg);
+    }
+    mtxWnd wnd;
+};
+
+TEST_F(MenuKeyboard, AltLetterOpensThePopupAndTheItemsMnemonicChooses) {
+    EXPECT_GT(MenuBarHeight(wnd.Handle()), 0);
+    RECT client;
+    GetClientRect(wnd.Handle(), client);
+    EXPECT_EQ(client.bottom, 300 - MenuBarHeight(wnd.Handle()));
+    AltLetter('F');
+    EXPECT_TRUE(MenuIsActive(wnd.Handle()));
+    EXPECT_TRUE(MenuHandleKey(wnd.Handle(), 'E'));
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+    EXPECT_EQ(NextCommand(), 40102u);
+}
+
+TEST_F(MenuKeyboard, ArrowsSkipSeparatorsAndWrap) {
+    AltLetter('F');
+    // Open is highlighted; down twice passes the separators to Exit.
+    MenuHandleKey(wnd.Handle(), VK_DOWN);
+    MenuHandleKey(wnd.Handle(), VK_DOWN);
+    MenuHandleKey(wnd.Handle(), VK_RETURN);
+    EXPECT_EQ(NextCommand(), 40102u);
+    AltLetter('F');
+    MenuHandleKey(wnd.Handle(), VK_UP);  // wraps from Open to Exit
+    MenuHandleKey(wnd.Handle(), VK_UP);  // then Save
+    MenuHandleKey(wnd.Handle(), VK_RETURN);
+    EXPECT_EQ(NextCommand(), 40106u);
+}
+
+TEST_F(MenuKeyboard, LeftAndRightMoveAlongTheBar) {
+    AltLetter('F');
+    MenuHandleKey(wnd.Handle(), VK_RIGHT);  // Options, Samples highlighted
+    MenuHandleKey(wnd.Handle(), VK_DOWN);   // Filling
+    MenuHandleKey(wnd.Handle(), VK_RETURN);
+    EXPECT_EQ(NextCommand(), 40121u);
+    AltLetter('F');
+    MenuHandleKey(wnd.Handle(), VK_LEFT);  // wraps to Help
+    MenuHandleKey(wnd.Handle(), 'A');
+    EXPECT_EQ(NextCommand(), 40103u);
+}
+
+TEST_F(MenuKeyboard, EscapeBacksOutWithoutACommand) {
+    AltLetter('O');
+    MenuHandleKey(wnd.Handle(), VK_ESCAPE);  // closes the popup, the bar keeps the keyboard
+    EXPECT_TRUE(MenuIsActive(wnd.Handle()));
+    MenuHandleKey(wnd.Handle(), VK_ESCAPE);
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+    EXPECT_FALSE(MenuHandleKey(wnd.Handle(), VK_RETURN));  // no longer the menu's
+    EXPECT_EQ(NextCommand(), 0u);
+    AltLetter('Q');  // no such mnemonic: nothing opens
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+}
+
+TEST_F(MenuKeyboard, F10EntersTheBar) {
+    SendMessage(wnd.Handle(), WM_SYSKEYDOWN, VK_F10, 0);
+    EXPECT_TRUE(MenuIsActive(wnd.Handle()));
+    MenuHandleKey(wnd.Handle(), VK_DOWN);  // opens File
+    MenuHandleKey(wnd.Handle(), 'S');
+    EXPECT_EQ(NextCommand(), 40106u);
+}
+
+}  // namespace
