@@ -1,0 +1,85 @@
+#include "image/codecs/png_encoder.h"
+
+#include <cstring>
+#include <new>
+
+#include "image/codecs/png_rows.h"
+
+uint32_t mtxImageEncoderPng::FlushStaging(int last) {
+    stagingFile_.Attach(staging_.get(), stagingFill_, 0);
+    outputFile_.SetLength(0);
+    outputFile_.Seek(0, 0);
+    compressor.SetInput(&stagingFile_);
+    compressor.SetOutput(&outputFile_);
+    uint32_t status = compressor.Compress(last);
+    stagingFill_ = 0;
+    // The deflate stream runs on across IDAT chunks; bits still pending stay
+    // in the compressor for the next one.
+    uint32_t length = static_cast<uint32_t>(outputFile_.GetLength());
+    if (length && WriteChunkData("IDAT", outputFile_.Data(), length) != 0) status = kFailed;
+    return status;
+}
+
+uint32_t mtxImageEncoderPng::Encode() {
+    if (!file || !image || image->IsEmpty()) return kFailed;
+    mtxFieldLock<mtxImage> lock(*image);
+    if (!lock) return kFailed;
+    BuildCrcTable();
+    if (file->Seek(0, 0) != 0) return kFailed;
+    uint32_t status = file->Write(kPngSignature, 8) ? 0 : kFailed;
+
+    const uint32_t width = static_cast<uint32_t>(image->width);
+    const uint32_t height = static_cast<uint32_t>(image->height);
+    header.width = width;
+    header.height = height;
+    header.bitDepth = 8;
+    header.colorType = 6;
+    header.compression = header.filter = header.interlace = 0;
+    status |= header.WriteChunk(*this);
+    status |= thumbNail.WriteChunk(*this);
+
+    const uint64_t rowLength64 = uint64_t(width) * 4;
+    if (rowLength64 + 1 > 0x40000000) return kFailed;
+    const uint32_t rowLength = static_cast<uint32_t>(rowLength64);
+    stagingSize_ = (rowLength + 1) * (65536 / (rowLength + 1) + 1);
+    raw_.reset(new (std::nothrow) uint8_t[rowLength]);
+    prevRaw_.reset(new (std::nothrow) uint8_t[rowLength]());
+    best_.reset(new (std::nothrow) uint8_t[rowLength + 1]);
+    candidate_.reset(new (std::nothrow) uint8_t[rowLength + 1]);
+    staging_.reset(new (std::nothrow) uint8_t[stagingSize_]);
+    if (!raw_ || !prevRaw_ || !best_ || !candidate_ || !staging_) return kFailed;
+    stagingFill_ = 0;
+    compressor.BeginCompress();
+
+    for (uint32_t y = 0; y < height; ++y) {
+        mtxPngRows::ToRgba(image->Row(static_cast<int>(y)), width, raw_.get());
+        // None first, then Sub, and for later rows Up, Average and Paeth; a
+        // filter replaces the best only with a strictly higher score.
+        best_[0] = mtxPngRows::kNone;
+        std::memcpy(best_.get() + 1, raw_.get(), rowLength);
+        if (adaptiveFilter) {
+            uint32_t bestScore = mtxPngRows::Score(best_.get() + 1, rowLength);
+            const uint8_t last = y == 0 ? mtxPngRows::kSub : mtxPngRows::kPaeth;
+            for (uint8_t f = mtxPngRows::kSub; f <= last; ++f) {
+                candidate_[0] = f;
+                mtxPngRows::ApplyFilter(f, raw_.get(), prevRaw_.get(), candidate_.get() + 1,
+                                        rowLength, 4);
+                uint32_t score = mtxPngRows::Score(candidate_.get() + 1, rowLength);
+                if (score > bestScore) {
+                    bestScore = score;
+                    std::swap(best_, candidate_);
+                }
+            }
+        }
+        std::memcpy(staging_.get() + stagingFill_, best_.get(), rowLength + 1);
+        stagingFill_ += rowLength + 1;
+        std::swap(raw_, prevRaw_);
+        bool lastRow = y + 1 == height;
+        if (lastRow || stagingSize_ - stagingFill_ < rowLength + 1) status |= FlushStaging(lastRow);
+    }
+    compressor.EndCompress();
+    status |= end.WriteChunk(*this);
+    if (!file->Flush() && file->IsOpen()) status = kFailed;
+    staging_.reset();
+    return status ? kFailed : 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "image/codecs/png_codec.h"
+#include "image/file_memory.h"
+
+// Writes an image as an 8-bit RGBA PNG: IHDR, the compressed rows in IDAT
+// chunks of about 64 KB of filtered data each, IEND. Each row takes the
+// filter with the best score (ties keep the earlier filter) unless adaptive
+// filtering is switched off, which writes every row unfiltered.
+class mtxImageEncoderPng : public mtxImageCodecPng {
+public:
+    mtxImageEncoderPng() = default;
+    mtxImageEncoderPng(mtxFile* boundFile, mtxImage* boundImage, uint32_t codecFlags = 0) {
+        Setup(boundFile, boundImage, codecFlags);
+    }
+
+    // Encode.
+    int Run() override { return static_cast<int>(Encode()); }
+    // 0, or kFailed when the image has no pixels, memory is short or a write
+    // failed (the file is then incomplete and must not be kept).
+    uint32_t Encode();
+
+    int adaptiveFilter = 1;
+
+private:
+    uint32_t FlushStaging(int last);
+
+    std::unique_ptr<uint8_t[]> raw_, prevRaw_, best_, candidate_, staging_;
+    uint32_t stagingSize_ = 0, stagingFill_ = 0;
+    mtxFileMemory stagingFile_, outputFile_{65536};
+};

@@ -1,0 +1,185 @@
+#include "image/codecs/png_rows.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace mtxPngRows {
+namespace {
+
+// Section 9.4: the Paeth predictor, the neighbour nearest to a + b - c, ties
+// in the order a, b, c.
+inline uint8_t Paeth(int a, int b, int c) {
+    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
+    return static_cast<uint8_t>(pb <= pc ? b : c);
+}
+
+inline uint32_t Pixel(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+// Samples of 1, 2 or 4 bits, most significant first within a byte.
+inline uint32_t SmallSample(const uint8_t* row, uint32_t x, uint32_t depth) {
+    uint32_t bit = x * depth;
+    return (row[bit >> 3] >> (8 - depth - (bit & 7))) & ((1u << depth) - 1);
+}
+
+inline uint16_t Sample16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+}  // namespace
+
+void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_t bytes, uint32_t bpp) {
+    switch (filter) {
+        case kSub:
+            for (uint32_t i = bpp; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
+            break;
+        case kUp:
+            for (uint32_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+            break;
+        case kAverage: {
+            uint32_t first = bpp < bytes ? bpp : bytes;
+            for (uint32_t i = 0; i < first; ++i) row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
+            for (uint32_t i = bpp; i < bytes; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + ((row[i - bpp] + prev[i]) >> 1));
+            break;
+        }
+        case kPaeth: {
+            uint32_t first = bpp < bytes ? bpp : bytes;
+            for (uint32_t i = 0; i < first; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+            if (bpp == 4) {
+                // The common case, one pixel at a time with its left and
+                // upper-left neighbours kept in registers.
+                int a[4] = {row[0], row[1], row[2], row[3]};
+                int c[4] = {prev[0], prev[1], prev[2], prev[3]};
+                uint32_t i = 4;
+                for (; i + 4 <= bytes; i += 4) {
+                    for (int k = 0; k < 4; ++k) {
+                        int b = prev[i + k];
+                        int v = static_cast<uint8_t>(row[i + k] + Paeth(a[k], b, c[k]));
+                        row[i + k] = static_cast<uint8_t>(v);
+                        a[k] = v;
+                        c[k] = b;
+                    }
+                }
+                for (; i < bytes; ++i)
+                    row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - 4], prev[i], prev[i - 4]));
+                break;
+            }
+            for (uint32_t i = bpp; i < bytes; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - bpp], prev[i], prev[i - bpp]));
+            break;
+        }
+        default:
+            break;  // None, and unknown filters taken as None
+    }
+}
+
+void ApplyFilter(uint8_t filter, const uint8_t* raw, const uint8_t* prev, uint8_t* out,
+                 uint32_t bytes, uint32_t bpp) {
+    uint32_t first = bpp < bytes ? bpp : bytes;
+    switch (filter) {
+        case kSub:
+            std::memcpy(out, raw, first);
+            for (uint32_t i = bpp; i < bytes; ++i) out[i] = static_cast<uint8_t>(raw[i] - raw[i - bpp]);
+            break;
+        case kUp:
+            for (uint32_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
+            break;
+        case kAverage:
+            for (uint32_t i = 0; i < first; ++i) out[i] = static_cast<uint8_t>(raw[i] - (prev[i] >> 1));
+            for (uint32_t i = bpp; i < bytes; ++i)
+                out[i] = static_cast<uint8_t>(raw[i] - ((raw[i - bpp] + prev[i]) >> 1));
+            break;
+        case kPaeth:
+            for (uint32_t i = 0; i < first; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
+            for (uint32_t i = bpp; i < bytes; ++i)
+                out[i] = static_cast<uint8_t>(raw[i] - Paeth(raw[i - bpp], prev[i], prev[i - bpp]));
+            break;
+        default:
+            std::memcpy(out, raw, bytes);
+            break;
+    }
+}
+
+uint32_t Score(const uint8_t* row, uint32_t bytes) {
+    uint32_t score = 0;
+    for (uint32_t i = 4; i < bytes; ++i) {
+        uint8_t v = row[i];
+        score += (v == row[i - 1]) & (v == row[i - 2]) & (v == row[i - 3]) & (v == row[i - 4]);
+    }
+    return score;
+}
+
+void Convert(const Format& f, const uint8_t* row, uint32_t count, uint32_t* out) {
+    const uint32_t depth = f.bitDepth;
+    switch (f.colorType) {
+        case 0:
+            if (depth < 8) {
+                const uint32_t max = (1u << depth) - 1;
+                for (uint32_t x = 0; x < count; ++x) {
+                    uint32_t v = SmallSample(row, x, depth), g = v * 255 / max;
+                    out[x] = f.hasKey && v == f.key[0] ? 0 : Pixel(255, g, g, g);
+                }
+            } else if (depth == 8) {
+                for (uint32_t x = 0; x < count; ++x) {
+                    uint32_t g = row[x];
+                    out[x] = f.hasKey && g == f.key[0] ? 0 : Pixel(255, g, g, g);
+                }
+            } else {
+                for (uint32_t x = 0; x < count; ++x) {
+                    uint32_t g = row[2 * x];
+                    out[x] = f.hasKey && Sample16(row + 2 * x) == f.key[0] ? 0 : Pixel(255, g, g, g);
+                }
+            }
+            break;
+        case 2:
+            if (depth == 8) {
+                for (uint32_t x = 0; x < count; ++x, row += 3) {
+                    bool keyed = f.hasKey && row[0] == f.key[0] && row[1] == f.key[1] && row[2] == f.key[2];
+                    out[x] = keyed ? 0 : Pixel(255, row[0], row[1], row[2]);
+                }
+            } else {
+                for (uint32_t x = 0; x < count; ++x, row += 6) {
+                    bool keyed = f.hasKey && Sample16(row) == f.key[0] &&
+                                 Sample16(row + 2) == f.key[1] && Sample16(row + 4) == f.key[2];
+                    out[x] = keyed ? 0 : Pixel(255, row[0], row[2], row[4]);
+                }
+            }
+            break;
+        case 3:
+            if (depth == 8) {
+                for (uint32_t x = 0; x < count; ++x) out[x] = f.palette[row[x]];
+            } else {
+                for (uint32_t x = 0; x < count; ++x) out[x] = f.palette[SmallSample(row, x, depth)];
+            }
+            break;
+        case 4:
+            if (depth == 8) {
+                for (uint32_t x = 0; x < count; ++x, row += 2) out[x] = Pixel(row[1], row[0], row[0], row[0]);
+            } else {
+                for (uint32_t x = 0; x < count; ++x, row += 4) out[x] = Pixel(row[2], row[0], row[0], row[0]);
+            }
+            break;
+        case 6:
+            if (depth == 8) {
+                for (uint32_t x = 0; x < count; ++x, row += 4) out[x] = Pixel(row[3], row[0], row[1], row[2]);
+            } else {
+                for (uint32_t x = 0; x < count; ++x, row += 8) out[x] = Pixel(row[6], row[0], row[2], row[4]);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void ToRgba(const uint32_t* pixels, uint32_t count, uint8_t* out) {
+    for (uint32_t x = 0; x < count; ++x, out += 4) {
+        uint32_t p = pixels[x];
+        out[0] = static_cast<uint8_t>(p >> 16);
+        out[1] = static_cast<uint8_t>(p >> 8);
+        out[2] = static_cast<uint8_t>(p);
+        out[3] = static_cast<uint8_t>(p >> 24);
+    }
+}
+
+}  // namespace mtxPngRows

@@ -1,0 +1,252 @@
+#include "image/codecs/png_decoder.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <random>
+
+#include "image/file_memory.h"
+#include "png_oracle.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using png_oracle::OurDecode;
+using testing_support::ReadFile;
+
+std::string SuiteDir() { return std::string(DAUBRY_TEST_DATA) + "/pngsuite"; }
+
+// A chunk as it sits in a file.
+std::string Chunk(const char* type, const std::string& data) {
+    std::string out;
+    uint32_t n = static_cast<uint32_t>(data.size());
+    for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(n >> s);
+    out += std::string(type, 4) + data;
+    uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(out.data() + 4), n + 4));
+    for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(crc >> s);
+    return out;
+}
+
+std::string Ihdr(uint32_t w, uint32_t h, int depth, int type, int interlace = 0) {
+    std::string d;
+    for (uint32_t v : {w, h})
+        for (int s = 24; s >= 0; s -= 8) d += static_cast<char>(v >> s);
+    d += {static_cast<char>(depth), static_cast<char>(type), 0, 0, static_cast<char>(interlace)};
+    return Chunk("IHDR", d);
+}
+
+std::string Zlib(const std::string& raw) {
+    uLongf n = compressBound(static_cast<uLong>(raw.size()));
+    std::string out(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(raw.data()),
+              static_cast<uLong>(raw.size()), 6);
+    out.resize(n);
+    return out;
+}
+
+const std::string kSignature = "\x89PNG\r\n\x1a\n";
+
+// A whole file from the IHDR on, with the given unfiltered rows.
+std::string File(const std::string& ihdr, const std::string& middle, const std::string& rows) {
+    return kSignature + ihdr + middle + Chunk("IDAT", Zlib(rows)) + Chunk("IEND", "");
+}
+
+TEST(PngDecoder, AgreesWithLibpngOnTheConformanceSuite) {
+    int valid = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SuiteDir())) {
+        std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".png" || name[0] == 'x') continue;
+        SCOPED_TRACE(name);
+        std::string bytes = ReadFile(entry.path().string());
+        png_oracle::Picture ref;
+        ASSERT_TRUE(png_oracle::Decode(bytes, ref));
+        mtxImage image;
+        ASSERT_EQ(OurDecode(bytes, image), mtxImageDecoderPng::kEndReached);
+        ASSERT_EQ(uint32_t(image.width), ref.width);
+        ASSERT_EQ(uint32_t(image.height), ref.height);
+        // Colour-keyed pixels become transparent black here, where libpng
+        // keeps their colour with alpha 0.
+        bool keyed = ref.hasTrns && (ref.colorType == 0 || ref.colorType == 2);
+        int mismatches = 0;
+        for (uint32_t y = 0; y < ref.height; ++y) {
+            for (uint32_t x = 0; x < ref.width; ++x) {
+                const uint8_t* p = &ref.rgba[(size_t(y) * ref.width + x) * 4];
+                uint32_t expected = mtxArgb(p[3], p[0], p[1], p[2]);
+                if (keyed && p[3] == 0) expected = 0;
+                if (image.At(int(x), int(y)) != expected && ++mismatches < 4)
+                    ADD_FAILURE() << "pixel " << x << "," << y << std::hex << " ours "
+                                  << image.At(int(x), int(y)) << " libpng " << expected;
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+        ++valid;
+    }
+    EXPECT_GE(valid, 150);
+}
+
+TEST(PngDecoder, RefusesTheCorruptSuiteFiles) {
+    int corrupt = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SuiteDir())) {
+        std::string name = entry.path().filename().string();
+        if (name[0] != 'x') continue;
+        SCOPED_TRACE(name);
+        mtxImage image;
+        EXPECT_TRUE(OurDecode(ReadFile(entry.path().string()), image) & 2);
+        ++corrupt;
+    }
+    EXPECT_EQ(corrupt, 14);
+}
+
+TEST(PngDecoder, JpegBytesAreNotPngAndLeaveTheImageAlone) {
+    mtxImage image(3, 2);
+    image.At(0, 0) = 0x12345678;
+    EXPECT_EQ(OurDecode(std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 12), image),
+              mtxImageDecoderPng::kNotPng);
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.At(0, 0), 0x12345678u);
+}
+
+TEST(PngDecoder, PaletteAlphaCoversOnlyItsEntries) {
+    std::string plte("\xFF\0\0\0\xFF\0\0\0\xFF", 9);
+    std::string trns("\x10", 1);  // alpha for entry 0 only
+    std::string rows("\0\0\1\2", 4);
+    mtxImage image;
+    ASSERT_EQ(OurDecode(File(Ihdr(3, 1, 8, 3), Chunk("PLTE", plte) + Chunk("tRNS", trns), rows), image),
+              1);
+    EXPECT_EQ(image.At(0, 0), 0x10FF0000u);
+    EXPECT_EQ(image.At(1, 0), 0xFF00FF00u);
+    EXPECT_EQ(image.At(2, 0), 0xFF0000FFu);
+}
+
+TEST(PngDecoder, GreyKeyMakesOnlyThatGreyTransparent) {
+    std::string rows("\0\0\1\x80\0", 5);
+    mtxImage image;
+    ASSERT_EQ(OurDecode(File(Ihdr(4, 1, 8, 0), Chunk("tRNS", std::string("\0\0", 2)), rows), image), 1);
+    EXPECT_EQ(image.At(0, 0), 0u);
+    EXPECT_EQ(image.At(1, 0), 0xFF010101u);
+    EXPECT_EQ(image.At(2, 0), 0xFF808080u);
+    EXPECT_EQ(image.At(3, 0), 0u);
+}
+
+TEST(PngDecoder, SixteenBitKeyComparesWholeSamples) {
+    // Two RGB16 pixels share high bytes; only the one equal to the key in all
+    // 16 bits goes transparent.
+    std::string key("\x12\x34\x56\x78\x9A\xBC", 6);
+    std::string rows = std::string("\0", 1) + key + std::string("\x12\x35\x56\x78\x9A\xBC", 6);
+    mtxImage image;
+    ASSERT_EQ(OurDecode(File(Ihdr(2, 1, 16, 2), Chunk("tRNS", key), rows), image), 1);
+    EXPECT_EQ(image.At(0, 0), 0u);
+    EXPECT_EQ(image.At(1, 0), 0xFF12569Au);
+}
+
+TEST(PngDecoder, InterlacedOnePixelUsesOnlyTheFirstPass) {
+    mtxImage image;
+    ASSERT_EQ(OurDecode(File(Ihdr(1, 1, 8, 2, 1), "", std::string("\0\x0A\x0B\x0C", 4)), image), 1);
+    EXPECT_EQ(image.At(0, 0), 0xFF0A0B0Cu);
+}
+
+TEST(PngDecoder, UnknownCriticalChunkBeforeDataIsSkipped) {
+    mtxImage image;
+    ASSERT_EQ(OurDecode(File(Ihdr(1, 1, 8, 0), Chunk("QQQQ", "xyz"), std::string("\0\x42", 2)), image),
+              1);
+    EXPECT_EQ(image.At(0, 0), 0xFF424242u);
+}
+
+TEST(PngDecoder, ShortDataLeavesRowsBlackButStillLoads) {
+    std::string rows("\0\x10\0\x20", 4);  // two rows of a 1 x 3 picture
+    mtxImage image;
+    ASSERT_EQ(OurDecode(File(Ihdr(1, 3, 8, 0), "", rows), image), 1);
+    EXPECT_EQ(image.At(0, 1), 0xFF202020u);
+    EXPECT_EQ(image.At(0, 2), 0xFF000000u);
+}
+
+TEST(PngDecoder, RefusesDataBeforeHeaderOrPalette) {
+    mtxImage image;
+    EXPECT_EQ(OurDecode(kSignature + Chunk("IDAT", Zlib(std::string(2, '\0'))) + Ihdr(1, 1, 8, 0) +
+                            Chunk("IEND", ""),
+                        image),
+              2);
+    EXPECT_EQ(OurDecode(File(Ihdr(1, 1, 8, 3), "", std::string(2, '\0')), image), 2);
+}
+
+TEST(PngDecoder, RefusesAFileWithoutPictureData) {
+    mtxImage image;
+    EXPECT_EQ(OurDecode(kSignature + Ihdr(1, 1, 8, 0) + Chunk("IEND", ""), image), 2);
+}
+
+TEST(PngDecoder, RefusesHugeSizesBeforeAllocating) {
+    // 100000 x 100000 RGBA would need 40 GB; 0x7FFFFFFF x 1 RGBA16 rows would
+    // overflow 32-bit row arithmetic.
+    mtxImage image;
+    EXPECT_EQ(OurDecode(File(Ihdr(100000, 100000, 8, 6), "", std::string(10, '\0')), image), 2);
+    EXPECT_TRUE(image.IsEmpty());
+    EXPECT_EQ(OurDecode(File(Ihdr(0x7FFFFFFF, 1, 16, 6), "", std::string(10, '\0')), image), 2);
+    EXPECT_EQ(OurDecode(File(Ihdr(0x80000000u, 1, 8, 0), "", std::string(10, '\0')), image), 2);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST(PngDecoder, RefusesBadCrcAndBadHeaders) {
+    mtxImage image;
+    std::string good = File(Ihdr(1, 1, 8, 0), "", std::string("\0\x42", 2));
+    std::string bad = good;
+    bad[bad.size() - 20] ^= 1;  // inside the IDAT chunk
+    EXPECT_EQ(OurDecode(bad, image), 2);
+    EXPECT_EQ(OurDecode(File(Ihdr(0, 1, 8, 0), "", ""), image), 2);
+    EXPECT_EQ(OurDecode(File(Ihdr(1, 1, 4, 2), "", ""), image), 2);
+    EXPECT_EQ(OurDecode(File(Ihdr(1, 1, 16, 3), "", ""), image), 2);
+}
+
+TEST(PngDecoder, TruncatedAndDamagedFilesNeverHarm) {
+    // Every prefix and many single-byte changes of a real interlaced file:
+    // the sanitizer build watches memory; a prefix without IEND must fail.
+    std::string bytes = ReadFile(SuiteDir() + "/basi6a16.png");
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+        mtxImage image;
+        EXPECT_TRUE(OurDecode(bytes.substr(0, cut), image) & 2) << cut;
+    }
+    std::mt19937 rng(1);
+    for (int i = 0; i < 300; ++i) {
+        std::string bad = bytes;
+        bad[8 + rng() % (bad.size() - 8)] = static_cast<char>(rng());
+        mtxImage image;
+        OurDecode(bad, image);
+    }
+}
+
+TEST(PngDecoder, MetadataOnlySkipsThePixels) {
+    std::string bytes = ReadFile(SuiteDir() + "/basn2c08.png");
+    mtxFileMemory file;
+    file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    mtxImage image;
+    mtxImageDecoderPng decoder(&file, &image);
+    EXPECT_EQ(decoder.Decode(1), 1);
+    EXPECT_TRUE(image.IsEmpty());
+    EXPECT_EQ(decoder.header.width, 32u);
+    EXPECT_EQ(decoder.header.colorType, 2u);
+}
+
+TEST(PngDecoder, RegressionFilesDoNotHarm) {
+    std::string dir = std::string(DAUBRY_TEST_DATA) + "/png/regressions";
+    if (!std::filesystem::exists(dir)) return;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        mtxImage image;
+        OurDecode(ReadFile(entry.path().string()), image);
+    }
+}
+
+TEST(PngChunks, KindsAndPropertyBits) {
+    auto classify = [](const char* t) {
+        return mtxImageCodecXng::Classify(reinterpret_cast<const uint8_t*>(t));
+    };
+    EXPECT_EQ(classify("IHDR"), 1u);
+    EXPECT_EQ(classify("tRNS"), 10u | 0x100);
+    EXPECT_EQ(classify("amTn"), 15u | 0x100 | 0x200 | 0x800);
+    EXPECT_EQ(classify("oFFs"), 48u | 0x100 | 0x800);
+    EXPECT_EQ(classify("IHDr"), 1u | 0x800);
+    EXPECT_EQ(classify("MEND"), 17u);
+    EXPECT_EQ(classify("abcd"), 0u | 0xF00);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "png_oracle.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+#include "image/codecs/png_decoder.h"
+#include "image/codecs/png_encoder.h"
+#include "image/file_memory.h"
+
+namespace png_oracle {
+namespace {
+
+struct Source {
+    const std::string* bytes;
+    size_t at;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t n) {
+    auto* s = static_cast<Source*>(png_get_io_ptr(png));
+    if (s->at + n > s->bytes->size()) png_error(png, "read past end");
+    std::memcpy(out, s->bytes->data() + s->at, n);
+    s->at += n;
+}
+
+void Quiet(png_structp, png_const_charp) {}
+
+}  // namespace
+
+bool Decode(const std::string& bytes, Picture& out) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, Quiet);
+    png_infop info = png_create_info_struct(png);
+    Source source{&bytes, 0};
+    std::vector<png_bytep> rows;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &source, ReadFromMemory);
+    png_read_info(png, info);
+    out.width = png_get_image_width(png, info);
+    out.height = png_get_image_height(png, info);
+    out.colorType = png_get_color_type(png, info);
+    out.hasTrns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    out.rgba.assign(size_t(out.width) * out.height * 4, 0);
+    rows.resize(out.height);
+    for (uint32_t y = 0; y < out.height; ++y) rows[y] = out.rgba.data() + size_t(y) * out.width * 4;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+int OurDecode(const std::string& bytes, mtxImage& image) {
+    mtxFileMemory file;
+    if (!bytes.empty()) file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    file.Seek(0, 0);
+    mtxImageDecoderPng decoder(&file, &image);
+    return decoder.Decode(0);
+}
+
+std::string OurEncode(mtxImage& image) {
+    mtxFileMemory file;
+    mtxImageEncoderPng encoder(&file, &image);
+    if (encoder.Encode() != 0) return {};
+    return std::string(reinterpret_cast<const char*>(file.Data()), file.GetLength());
+}
+
+}  // namespace png_oracle
