@@ -14,6 +14,10 @@
 #include "image/image.h"
 #include "image/simd.h"
 
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace mtxBlur {
@@ -37,6 +41,7 @@ namespace {
 typedef float F8 __attribute__((vector_size(32)));
 typedef int32_t I8 __attribute__((vector_size(32)));
 typedef uint8_t U8 __attribute__((vector_size(8)));
+typedef uint8_t U32 __attribute__((vector_size(32)));
 
 MTX_INLINE F8 Load(const float* p) {
     F8 v;
@@ -44,13 +49,6 @@ MTX_INLINE F8 Load(const float* p) {
     return v;
 }
 MTX_INLINE void Store(float* p, F8 v) { std::memcpy(p, &v, sizeof v); }
-
-// Two pixels' bytes to floats.
-MTX_INLINE F8 BytesToFloats(const uint8_t* p) {
-    U8 b;
-    std::memcpy(&b, p, sizeof b);
-    return __builtin_convertvector(b, F8);
-}
 
 // Rounds to nearest, ties to even (adding 1.5 x 2^23 leaves the integer in the
 // low mantissa bits), then clamps to 0..255.
@@ -61,17 +59,19 @@ MTX_INLINE U8 FloatsToBytes(F8 v) {
     i -= 0x4B400000;
     i = i < 0 ? 0 : i;
     i = i > 255 ? 255 : i;
-    return __builtin_convertvector(i, U8);
+    U32 bytes;
+    std::memcpy(&bytes, &i, sizeof bytes);
+    return __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12, 16, 20, 24, 28);
 }
 
-// One source row as floats with n - 1 copies of the edge pixels on either side.
-MTX_INLINE void PadRow(const mtxColor* src, int width, int n, float* pad) {
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src);
+// Pixel bytes to floats, two pixels at a time where the instruction set allows.
+MTX_INLINE void BytesToFloatsScalar(const uint8_t* p, float* out, int pixels) {
+    for (int k = 0; k < 4 * pixels; ++k) out[k] = float(p[k]);
+}
+
+// One source row as floats, with n - 1 copies of the edge pixels on either side.
+MTX_INLINE void PadEdges(int width, int n, float* pad) {
     float* mid = pad + 4 * (n - 1);
-    int x = 0;
-    for (; x + 2 <= width; x += 2) Store(mid + 4 * x, BytesToFloats(bytes + 4 * x));
-    for (; x < width; ++x)
-        for (int c = 0; c < 4; ++c) mid[4 * x + c] = float(bytes[4 * x + c]);
     for (int i = 1; i < n; ++i)
         for (int c = 0; c < 4; ++c) {
             mid[-4 * i + c] = mid[c];
@@ -79,11 +79,47 @@ MTX_INLINE void PadRow(const mtxColor* src, int width, int n, float* pad) {
         }
 }
 
-// N taps known at compile time (unrolled), or N = 0 for n taps at run time.
+void PadRowPortable(const mtxColor* src, int width, int n, float* pad) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src);
+    float* mid = pad + 4 * (n - 1);
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 2 <= width; x += 2) {
+        __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + 4 * x)), zero);
+        _mm_storeu_ps(mid + 4 * x, _mm_cvtepi32_ps(_mm_unpacklo_epi16(b, zero)));
+        _mm_storeu_ps(mid + 4 * x + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(b, zero)));
+    }
+#endif
+    BytesToFloatsScalar(bytes + 4 * x, mid + 4 * x, width - x);
+    PadEdges(width, n, pad);
+}
+
+#if MTX_HAVE_AVX2_PATH
+MTX_TARGET_AVX2 void PadRowAvx2(const mtxColor* src, int width, int n, float* pad) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src);
+    float* mid = pad + 4 * (n - 1);
+    int x = 0;
+    for (; x + 2 <= width; x += 2) {
+        __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + 4 * x));
+        _mm256_storeu_ps(mid + 4 * x, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b)));
+    }
+    BytesToFloatsScalar(bytes + 4 * x, mid + 4 * x, width - x);
+    PadEdges(width, n, pad);
+}
+#endif
+
+// One padded row of floats blurred horizontally into out. N taps
+// known at compile time (unrolled), or N = 0 for n taps at run time. Weights are
+// copied to locals so the stores cannot be taken to change them.
 template <int N>
-MTX_INLINE void HorizontalRow(const float* pad, float* out, int floats, const float* w, int n) {
+MTX_INLINE void HorizontalRow(int width, const float* pad, float* out, const float* weights, int n) {
+    constexpr int kLocal = N > 0 ? N : mtxBlur::kMaxTaps;
     const int taps = N > 0 ? N : n;
+    float w[kLocal];
+    for (int i = 0; i < taps; ++i) w[i] = weights[i];
     const float* centre = pad + 4 * (taps - 1);
+    const int floats = 4 * width;
     for (int j = 0; j < floats; j += 8) {
         const float* p = centre + j;
         F8 acc = w[0] * Load(p);
@@ -93,28 +129,43 @@ MTX_INLINE void HorizontalRow(const float* pad, float* out, int floats, const fl
 }
 
 template <int N>
-MTX_INLINE void VerticalRow(const float* const* rows, mtxColor* dst, int width, const float* w,
-                            int n) {
+MTX_INLINE void VerticalRow(const float* const* rowTable, mtxColor* dst, int width,
+                            const float* weights, int n) {
+    constexpr int kLocal = N > 0 ? N : mtxBlur::kMaxTaps;
     const int taps = N > 0 ? N : n;
-    // rows[taps - 1] is the centre row; rows[taps - 1 -+ i] the rows i above and below.
-    const float* const* centre = rows + taps - 1;
+    float w[kLocal];
+    const float* above[kLocal];  // above[i]: i rows up; above[0] the centre
+    const float* below[kLocal];
+    for (int i = 0; i < taps; ++i) {
+        w[i] = weights[i];
+        above[i] = rowTable[taps - 1 - i];
+        below[i] = rowTable[taps - 1 + i];
+    }
     uint8_t* out = reinterpret_cast<uint8_t*>(dst);
     int x = 0;
-    for (; x < width; x += 2) {
+    for (; x + 2 <= width; x += 2) {
         const int j = 4 * x;
-        F8 acc = w[0] * Load(centre[0] + j);
-        for (int i = 1; i < taps; ++i) acc += w[i] * (Load(centre[-i] + j) + Load(centre[i] + j));
+        F8 acc = w[0] * Load(above[0] + j);
+        for (int i = 1; i < taps; ++i) acc += w[i] * (Load(above[i] + j) + Load(below[i] + j));
         U8 bytes = FloatsToBytes(acc);
-        std::memcpy(out + j, &bytes, x + 2 <= width ? 8 : 4);
+        std::memcpy(out + j, &bytes, 8);
+    }
+    if (x < width) {
+        const int j = 4 * x;
+        F8 acc = w[0] * Load(above[0] + j);
+        for (int i = 1; i < taps; ++i) acc += w[i] * (Load(above[i] + j) + Load(below[i] + j));
+        U8 bytes = FloatsToBytes(acc);
+        std::memcpy(out + j, &bytes, 4);
     }
 }
 
-using HorizontalFn = void (*)(const float*, float*, int, const float*, int);
+using HorizontalFn = void (*)(const mtxColor*, int, float*, float*, const float*, int);
 using VerticalFn = void (*)(const float* const*, mtxColor*, int, const float*, int);
 
 template <int N>
-void HorizontalPortable(const float* pad, float* out, int floats, const float* w, int n) {
-    HorizontalRow<N>(pad, out, floats, w, n);
+void HorizontalPortable(const mtxColor* src, int width, float* pad, float* out, const float* w, int n) {
+    PadRowPortable(src, width, N > 0 ? N : n, pad);
+    HorizontalRow<N>(width, pad, out, w, n);
 }
 template <int N>
 void VerticalPortable(const float* const* rows, mtxColor* dst, int width, const float* w, int n) {
@@ -122,8 +173,10 @@ void VerticalPortable(const float* const* rows, mtxColor* dst, int width, const 
 }
 #if MTX_HAVE_AVX2_PATH
 template <int N>
-MTX_TARGET_AVX2 void HorizontalAvx2(const float* pad, float* out, int floats, const float* w, int n) {
-    HorizontalRow<N>(pad, out, floats, w, n);
+MTX_TARGET_AVX2 void HorizontalAvx2(const mtxColor* src, int width, float* pad, float* out,
+                                    const float* w, int n) {
+    PadRowAvx2(src, width, N > 0 ? N : n, pad);
+    HorizontalRow<N>(width, pad, out, w, n);
 }
 template <int N>
 MTX_TARGET_AVX2 void VerticalAvx2(const float* const* rows, mtxColor* dst, int width, const float* w,
@@ -199,8 +252,7 @@ void mtxImage::Blur(float sigma) {
         const int need = std::min(y + n - 1, height - 1);
         while (done < need) {
             ++done;
-            PadRow(Row(done), width, n, pad.data);
-            passes.horizontal(pad.data, slot(done), int(rowFloats), w, n);
+            passes.horizontal(Row(done), width, pad.data, slot(done), w, n);
         }
         for (int i = -(n - 1); i <= n - 1; ++i)
             rows[i + n - 1] = slot(std::clamp(y + i, 0, height - 1));
