@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "image/image.h"
@@ -30,12 +31,10 @@ public:
     // As FromAlpha, with the mask made of the pixels whose value is colour.
     int FromColour(mtxImage& image, mtxColor colour, mtxFloatField& field) const;
 
-    // Runs both passes in place. work points at pixel (0, 0) of width x height
-    // values (0 for sources, kFar for the mask) inside an area with kPad rows and
-    // columns of kFar on every side, rows width + 2 kPad values apart. Exposed
-    // for callers that build their own masks.
-    static constexpr int kPad = 2;
-    void Transform(int32_t* work, int width, int height) const;
+    // Runs both passes in place over width x height values (0 for sources, kFar
+    // for the mask), rows stride values apart. Exposed for callers that build
+    // their own masks.
+    void Transform(int32_t* values, int width, int height, ptrdiff_t stride) const;
 
     // The fixed-point weights a, b, c.
     void FixedWeights(int32_t out[3]) const;
@@ -46,5 +45,5 @@ public:
 
 private:
     template <class Predicate>
-    int Run(mtxImage& image, mtxFloatField& field, Predicate inMask) const;
+    int Run(mtxImage& image, mtxFloatField& field, Predicate mask) const;
 };

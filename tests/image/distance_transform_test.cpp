@@ -141,6 +141,17 @@ TEST_P(DistancePaths, MatchesThePlainPassesOnRandomMasks) {
                     start[size_t(y) * W + x] = source ? 0 : mtxDistanceTransform::kFar;
                 }
             std::vector<int32_t> expected = ReferenceTransform(dt, start, W, H);
+            // The integer passes on rows with a gap between them.
+            const int stride = W + 3;
+            std::vector<int32_t> strided(size_t(stride) * H, -7);
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x) strided[size_t(y) * stride + x] = start[size_t(y) * W + x];
+            dt.Transform(strided.data(), W, H, stride);
+            for (int y = 0; y < H; ++y) {
+                for (int x = 0; x < W; ++x)
+                    ASSERT_EQ(strided[size_t(y) * stride + x], expected[size_t(y) * W + x]);
+                for (int x = W; x < stride; ++x) ASSERT_EQ(strided[size_t(y) * stride + x], -7);
+            }
             mtxFloatField field;
             field.Create(3, 3, 9.0f);
             ASSERT_EQ(dt.FromAlpha(image, field), 1);
