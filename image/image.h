@@ -21,6 +21,9 @@ inline mtxColor mtxArgb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
+class IDirect3DDevice9;
+class IDirect3DTexture9;
+
 // The clip region an image carries. No operation fills it; it is created empty
 // and released with the image.
 struct mtxImageRegion {
@@ -92,6 +95,10 @@ public:
 
     // Counts the channel values of every pixel whose alpha is not 0; returns 1.
     int Histogram(mtxColorHistogram& out);
+
+    // A new managed A8R8G8B8 texture of the image's size holding its pixels, or
+    // null. Defined with the device in render/create_texture.cpp.
+    IDirect3DTexture9* CreateTexture(IDirect3DDevice9* device);
 
     mtxImageRegion region;
     int32_t isYCbCr = 0;        // 1 after ToYCbCr until converted back

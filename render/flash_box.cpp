@@ -1,0 +1,11 @@
+#include "render/flash_box.h"
+
+mtxFlashBox::~mtxFlashBox() { dx.reset(); }
+
+int mtxFlashBox::CreateDevice(void* window) {
+    nativeWindow = window;
+    dx = std::make_unique<mtxDxContext>();
+    if (!dx->Init(this)) dx.reset();
+    ready = dx ? 1 : 0;
+    return int(ready);
+}
