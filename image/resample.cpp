@@ -6,6 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct Rgba {
@@ -25,6 +29,29 @@ inline uint32_t ToByte(float v) {
 }
 
 inline mtxColor Pack(const Rgba& v) { return mtxArgb(ToByte(v.a), ToByte(v.r), ToByte(v.g), ToByte(v.b)); }
+
+// A pixel's four channel bytes as floats, in memory order (blue, green, red, alpha).
+typedef float F4 __attribute__((vector_size(16)));
+
+inline F4 Channels(mtxColor c) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(c)), zero);
+    return F4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero)));
+#else
+    return F4{float(c & 0xFF), float((c >> 8) & 0xFF), float((c >> 16) & 0xFF), float(c >> 24)};
+#endif
+}
+
+// Channels back to a pixel: limited to 0..255, rounded to nearest (ties to even).
+inline mtxColor PackChannels(F4 v) {
+    mtxColor out = 0;
+    for (int k = 0; k < 4; ++k) {
+        long b = std::lrintf(std::clamp(v[k], 0.0f, 255.0f));
+        out |= mtxColor(b) << (8 * k);
+    }
+    return out;
+}
 
 // Locks the destination and, when it is a different image, the source. When
 // both are the same image the source is read from a copy taken first.
@@ -90,34 +117,37 @@ public:
     }
 
     // Catmull-Rom over the 4 x 4 neighbourhood, rows and columns clamped to the
-    // edge; the result is limited to 0..1 (the cubic overshoots at steps).
-    Rgba Bicubic(float x, float y) const {
-        if (!(x >= 0.0f && y >= 0.0f && x < float(w_) && y < float(h_))) return {0, 0, 0, 0};
+    // edge, written as four weights per axis; the result is limited to 0..255
+    // (the cubic overshoots at steps). Channels stay in byte units until the end:
+    // scaling by 1/255 and back would only add rounding.
+    mtxColor Bicubic(float x, float y) const {
+        if (!(x >= 0.0f && y >= 0.0f && x < float(w_) && y < float(h_))) return 0;
         float px = x - 0.5f, py = y - 0.5f;
         float fx = std::floor(px), fy = std::floor(py);
         int x1 = int(fx), y1 = int(fy);
-        float tx = px - fx, ty = py - fy;
+        float wx[4], wy[4];
+        CubicWeights(px - fx, wx);
+        CubicWeights(py - fy, wy);
         int xs[4];
         for (int k = 0; k < 4; ++k) xs[k] = std::clamp(x1 - 1 + k, 0, w_ - 1);
-        float rows[4][4];
+        F4 acc = {0, 0, 0, 0};
         for (int r = 0; r < 4; ++r) {
             const mtxColor* row = image_.Row(std::clamp(y1 - 1 + r, 0, h_ - 1));
-            Rgba p[4];
-            for (int k = 0; k < 4; ++k) p[k] = ToFloats(row[xs[k]]);
-            rows[r][0] = Cubic(p[0].r, p[1].r, p[2].r, p[3].r, tx);
-            rows[r][1] = Cubic(p[0].g, p[1].g, p[2].g, p[3].g, tx);
-            rows[r][2] = Cubic(p[0].b, p[1].b, p[2].b, p[3].b, tx);
-            rows[r][3] = Cubic(p[0].a, p[1].a, p[2].a, p[3].a, tx);
+            F4 line = wx[0] * Channels(row[xs[0]]) + wx[1] * Channels(row[xs[1]]) +
+                      wx[2] * Channels(row[xs[2]]) + wx[3] * Channels(row[xs[3]]);
+            acc += wy[r] * line;
         }
-        float out[4];
-        for (int ch = 0; ch < 4; ++ch)
-            out[ch] = std::clamp(Cubic(rows[0][ch], rows[1][ch], rows[2][ch], rows[3][ch], ty), 0.0f, 1.0f);
-        return {out[0], out[1], out[2], out[3]};
+        return PackChannels(acc);
     }
 
-    static float Cubic(float p0, float p1, float p2, float p3, float t) {
-        return 0.5f * (2.0f * p1 + (p2 - p0) * t + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * t * t +
-                       (3.0f * p1 - p0 - 3.0f * p2 + p3) * t * t * t);
+    // p(t) = 0.5 (2 p1 + (p2 - p0) t + (2 p0 - 5 p1 + 4 p2 - p3) t^2 + (3 p1 - p0 - 3 p2 + p3) t^3)
+    // gathered per sample.
+    static void CubicWeights(float t, float w[4]) {
+        float t2 = t * t, t3 = t2 * t;
+        w[0] = 0.5f * (2.0f * t2 - t - t3);
+        w[1] = 0.5f * (2.0f - 5.0f * t2 + 3.0f * t3);
+        w[2] = 0.5f * (t + 4.0f * t2 - 3.0f * t3);
+        w[3] = 0.5f * (t3 - t2);
     }
 
 private:
@@ -184,10 +214,10 @@ int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], co
             if (splits == 0) {
                 double X = i + 0.5, Y = j + 0.5;
                 float sx = float(ia * X + ib * Y + ic), sy = float(id * X + ie * Y + iff);
-                Rgba v = mode == kSampleNearest   ? sampler.Nearest(sx, sy)
-                         : mode == kSampleBilinear ? sampler.Bilinear(sx, sy)
-                                                   : sampler.Bicubic(sx, sy);
-                out[i] = Pack(v);
+                if (mode == kSampleBicubic)
+                    out[i] = sampler.Bicubic(sx, sy);
+                else
+                    out[i] = Pack(mode == kSampleNearest ? sampler.Nearest(sx, sy) : sampler.Bilinear(sx, sy));
                 continue;
             }
             Rgba sum = {0, 0, 0, 0};
