@@ -5,6 +5,10 @@
 
 #include "image/image.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The part of source's rect that lands inside a width x height destination at
@@ -55,6 +59,30 @@ private:
 
 inline uint32_t Round8(float v) { return uint32_t(std::lrintf(v)) & 0xFF; }
 
+// A pixel's channels as four floats in memory order (blue, green, red, alpha).
+typedef float F4 __attribute__((vector_size(16)));
+
+inline F4 Channels(mtxColor c) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(c)), zero);
+    return F4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero)));
+#else
+    return F4{float(c & 0xFF), float((c >> 8) & 0xFF), float((c >> 16) & 0xFF), float(c >> 24)};
+#endif
+}
+
+// Rounds four channel values in 0..255 to nearest (ties to even) and packs them.
+inline mtxColor Pack(F4 v) {
+#if defined(__SSE2__)
+    __m128i i = _mm_cvtps_epi32(__m128(v));
+    i = _mm_packs_epi32(i, i);
+    return mtxColor(_mm_cvtsi128_si32(_mm_packus_epi16(i, i)));
+#else
+    return Round8(v[0]) | (Round8(v[1]) << 8) | (Round8(v[2]) << 16) | (Round8(v[3]) << 24);
+#endif
+}
+
 }  // namespace
 
 void mtxImage::Blit(mtxImage& source, const mtxRect& rect, int x, int y) {
@@ -84,11 +112,10 @@ void mtxImage::BlendOver(mtxImage& source, uint8_t opacity, const mtxRect& rect,
             mtxColor sc = src[i], dc = dst[i];
             float a = float(mtxAlpha(sc)) * o / 255.0f;
             float ia = 255.0f - a;
-            uint32_t r = Round8((a * float(mtxRed(sc)) + ia * float(mtxRed(dc))) / 255.0f);
-            uint32_t g = Round8((a * float(mtxGreen(sc)) + ia * float(mtxGreen(dc))) / 255.0f);
-            uint32_t b = Round8((a * float(mtxBlue(sc)) + ia * float(mtxBlue(dc))) / 255.0f);
-            uint32_t al = Round8(255.0f - (255.0f - float(mtxAlpha(dc))) * ia / 255.0f);
-            dst[i] = mtxArgb(al, r, g, b);
+            // Colour lanes: (a s + (255 - a) d) / 255; the alpha lane has its own rule.
+            F4 v = (a * Channels(sc) + ia * Channels(dc)) / 255.0f;
+            v[3] = 255.0f - (255.0f - float(mtxAlpha(dc))) * ia / 255.0f;
+            dst[i] = Pack(v);
         }
     }
 }
@@ -104,11 +131,10 @@ void mtxImage::Composite(mtxImage& source, const mtxRect& rect, int x, int y) {
         for (int i = 0; i < s.w; ++i) {
             mtxColor sc = src[i], dc = dst[i];
             float a = float(mtxAlpha(sc)), ia = 255.0f - a;
-            uint32_t r = Round8((float(mtxRed(sc)) * a + float(mtxRed(dc)) * ia) / 255.0f);
-            uint32_t g = Round8((float(mtxGreen(sc)) * a + float(mtxGreen(dc)) * ia) / 255.0f);
-            uint32_t b = Round8((float(mtxBlue(sc)) * a + float(mtxBlue(dc)) * ia) / 255.0f);
-            uint32_t al = Round8((255.0f * a + float(mtxAlpha(dc)) * ia) / 255.0f);
-            dst[i] = mtxArgb(al, r, g, b);
+            // Alpha follows the colour rule with 255 in place of the source value.
+            F4 source = Channels(sc);
+            source[3] = 255.0f;
+            dst[i] = Pack((source * a + Channels(dc) * ia) / 255.0f);
         }
     }
 }
