@@ -53,6 +53,8 @@ public:
         while (buckets_[keyHint] <= i) ++keyHint;
         return keyHint;
     }
+    // One past the last position of key's bucket.
+    uint32_t BucketEnd(uint32_t key) const { return buckets_[key]; }
     // Key of the edge at position i, found by bisection (after a resume).
     uint32_t KeyAt(uint32_t i) const;
 

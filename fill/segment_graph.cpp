@@ -19,8 +19,8 @@ constexpr uint32_t kPixelStride = 4096;
 constexpr uint32_t kEdgeStride = 4096;
 constexpr uint32_t kRegionStride = 16;
 constexpr uint32_t kRowStride = 1;
-// How far ahead of the edge being merged its successors' nodes are fetched.
-constexpr uint32_t kPrefetch = 24;
+// How many edges ahead of the one being merged the links of its successors are fetched.
+constexpr uint32_t kLookAhead = 16;
 
 // The weights of the 5 x 5 chamfer transform, so the field equals what that transform gives
 // one colour group at a time.
@@ -56,8 +56,9 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     regions.clear();
     nodes.reset();
     edges_.Release();
-    thresholds_.reset();
-    tails_.reset();
+    sets_.reset();
+    links_.reset();
+    nexts_.reset();
     scratch_.reset();
     distance.Free();
     status = 0;
@@ -126,8 +127,9 @@ void mcvSegmentGraph::UpdateProgress() {
 void mcvSegmentGraph::ReleaseWork() {
     scratch_.reset();
     edges_.Release();
-    thresholds_.reset();
-    tails_.reset();
+    sets_.reset();
+    links_.reset();
+    nexts_.reset();
     work.Free();
 }
 
@@ -159,77 +161,109 @@ void mcvSegmentGraph::SortEdges() {
 
 // find: the root of x's set; only x itself is relinked to the root.
 inline uint32_t mcvSegmentGraph::Find(uint32_t x) {
-    SegmentNode* n = nodes.get();
+    uint32_t* up = links_.get();
     uint32_t r = x;
-    while (n[r].parent != r) r = n[r].parent;
-    n[x].parent = r;
+    while (up[r] != r) r = up[r];
+    if (up[x] != r) up[x] = r;
+    return r;
+}
+
+// Stage 3 uses its parent links only to find roots. Which node is a set's root, and its rank,
+// size and member list, follow from the joins alone; and stage 4 rewrites the parent link of
+// every node (each pixel ends some edge, and stage 4 finds from both ends of every edge, leaving
+// exactly the links its own find and join define) before anything else reads them. So stage 3
+// compresses whole paths and hangs an absorbed root straight from the absorbing one, which keeps
+// its finds short; the links after stage 4 are the same as with the plain find and join.
+inline uint32_t mcvSegmentGraph::FindCompressing(uint32_t x) {
+    uint32_t* up = links_.get();
+    uint32_t r = x;
+    while (up[r] != r) r = up[r];
+    while (up[x] != r) {
+        uint32_t next = up[x];
+        up[x] = r;
+        x = next;
+    }
     return r;
 }
 
 // join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
 // absorbed list continues the absorbing one, so walking next from a root visits its whole region.
-inline void mcvSegmentGraph::Join(uint32_t a, uint32_t b) {
-    SegmentNode* n = nodes.get();
-    uint32_t* tails = tails_.get();
-    if (n[a].rank > n[b].rank) {
-        uint32_t t = tails[a];
-        n[b].parent = t;
-        n[t].next = b;
-        tails[a] = tails[b];
-        n[a].size += n[b].size;
-    } else {
-        uint32_t t = tails[b];
-        n[a].parent = t;
-        n[t].next = a;
-        tails[b] = tails[a];
-        n[b].size += n[a].size;
-        if (n[a].rank == n[b].rank) n[b].rank += 1;
-    }
+// Returns the absorbing root.
+inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b) {
+    uint32_t* next = nexts_.get();
+    SetInfo* sets = sets_.get();
     components -= 1;
+    if (sets[a].rank > sets[b].rank) {
+        uint32_t t = sets[a].tail;
+        links_[b] = t;
+        next[t] = b;
+        sets[a].tail = sets[b].tail;
+        sets[a].size += sets[b].size;
+        return a;
+    }
+    uint32_t t = sets[b].tail;
+    links_[a] = t;
+    next[t] = a;
+    sets[b].tail = sets[a].tail;
+    sets[b].size += sets[a].size;
+    if (sets[a].rank == sets[b].rank) sets[b].rank += 1;
+    return b;
+}
+
+// join, except that the absorbed root links to the absorbing root. Returns the joined set's root.
+inline uint32_t mcvSegmentGraph::JoinToRoot(uint32_t a, uint32_t b) {
+    uint32_t root = Join(a, b);
+    links_[root == a ? b : a] = root;
+    return root;
 }
 
 // Stage 3: the segmentation merge over the sorted edges.
 void mcvSegmentGraph::MergeRegions() {
-    if (!nodes) {
-        nodes.reset(new SegmentNode[pixelCount ? pixelCount : 1]);
-        tails_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
-        for (uint32_t i = 0; i < pixelCount; ++i) {
-            nodes[i] = {i, i, 0, 1};
-            tails_[i] = i;
-        }
+    // The nodes live in links_, nexts_ and sets_ until stage 4 ends.
+    if (!links_) {
+        links_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
+        nexts_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
+        for (uint32_t i = 0; i < pixelCount; ++i) links_[i] = nexts_[i] = i;
         components = pixelCount;
         if (BudgetSpent()) return;
     }
-    if (!thresholds_) {
-        thresholds_.reset(new float[pixelCount ? pixelCount : 1]);
-        std::fill_n(thresholds_.get(), pixelCount, k);
+    if (!sets_) {
+        sets_.reset(new SetInfo[pixelCount ? pixelCount : 1]);
+        for (uint32_t i = 0; i < pixelCount; ++i) sets_[i] = {1, 0, i, k};
         if (BudgetSpent()) return;
     }
     const uint32_t* list = edges_.Edges();
-    SegmentNode* n = nodes.get();
-    float* thresholds = thresholds_.get();
+    const uint32_t* up = links_.get();
+    SetInfo* sets = sets_.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
     while (i < edgeCount) {
         uint32_t allowed = Allowance(kEdgeStride);
         if (!allowed) break;
         uint32_t end = i + std::min(allowed, edgeCount - i);
-        for (; i < end; ++i) {
-            if (i + kPrefetch < edgeCount) {
-                uint32_t ahead = list[i + kPrefetch];
-                __builtin_prefetch(&n[edges_.From(ahead)]);
-                __builtin_prefetch(&n[edges_.To(ahead)]);
-            }
+        while (i < end) {
+            // All edges of one bucket share their weight.
             key = edges_.KeyAt(i, key);
-            uint32_t a = Find(edges_.From(list[i]));
-            uint32_t b = Find(edges_.To(list[i]));
-            if (a == b) continue;
+            uint32_t bucketEnd = std::min(end, edges_.BucketEnd(key));
             float w = std::sqrt(float(key));
-            if (w <= thresholds[a] && w <= thresholds[b] && n[a].size < kSizeCap &&
-                n[b].size < kSizeCap) {
-                Join(a, b);
-                a = Find(a);
-                thresholds[a] = w + k / float(n[a].size);
+            for (; i < bucketEnd; ++i) {
+                // Edges far apart in the picture follow each other in the list: fetch the links
+                // of later edges while this one is merged.
+                uint32_t ahead = list[std::min(i + kLookAhead, edgeCount - 1)];
+                __builtin_prefetch(&up[edges_.From(ahead)]);
+                __builtin_prefetch(&up[edges_.To(ahead)]);
+                uint32_t id = list[i];
+                uint32_t a = edges_.From(id), b = edges_.To(id);
+                // Neighbours hanging from the same node share their root: nothing to do.
+                if (up[a] == up[b]) continue;
+                a = FindCompressing(a);
+                b = FindCompressing(b);
+                if (a == b) continue;
+                if (w <= sets[a].threshold && w <= sets[b].threshold && sets[a].size < kSizeCap &&
+                    sets[b].size < kSizeCap) {
+                    a = JoinToRoot(a, b);
+                    sets[a].threshold = w + k / float(sets[a].size);
+                }
             }
         }
     }
@@ -244,29 +278,35 @@ void mcvSegmentGraph::MergeRegions() {
 // edge that leaves it.
 void mcvSegmentGraph::MergeSmallRegions() {
     const uint32_t* list = edges_.Edges();
-    SegmentNode* n = nodes.get();
+    const uint32_t* up = links_.get();
+    const SetInfo* sets = sets_.get();
     uint32_t i = edgeCursor;
     while (i < edgeCount) {
         uint32_t allowed = Allowance(kEdgeStride);
         if (!allowed) break;
         uint32_t end = i + std::min(allowed, edgeCount - i);
         for (; i < end; ++i) {
-            if (i + kPrefetch < edgeCount) {
-                uint32_t ahead = list[i + kPrefetch];
-                __builtin_prefetch(&n[edges_.From(ahead)]);
-                __builtin_prefetch(&n[edges_.To(ahead)]);
-            }
-            uint32_t a = Find(edges_.From(list[i]));
-            uint32_t b = Find(edges_.To(list[i]));
-            if (a != b && (n[a].size < minSize || n[b].size < minSize)) Join(a, b);
+            uint32_t id = list[i];
+            uint32_t a = edges_.From(id), b = edges_.To(id);
+            // Both ends hang straight from the same root: find would change nothing.
+            uint32_t p = up[a];
+            if (p == up[b] && up[p] == p) continue;
+            a = Find(a);
+            b = Find(b);
+            if (a != b && (sets[a].size < minSize || sets[b].size < minSize)) Join(a, b);
         }
     }
     edgeCursor = i;
     if (i >= edgeCount) {
         stages |= kSmallMerged;
-        thresholds_.reset();
-        tails_.reset();
         edges_.Release();
+        nodes.reset(new SegmentNode[pixelCount ? pixelCount : 1]);
+        SegmentNode* n = nodes.get();
+        const uint32_t* next = nexts_.get();
+        for (uint32_t p = 0; p < pixelCount; ++p) n[p] = {up[p], next[p], sets[p].rank, sets[p].size};
+        links_.reset();
+        nexts_.reset();
+        sets_.reset();
     }
 }
 
@@ -289,7 +329,8 @@ void mcvSegmentGraph::MeasureRegions() {
         uint32_t allowed = Allowance(kRegionStride);
         if (!allowed) break;
         uint32_t end = i + std::min(allowed, count - i);
-        for (; i < end; ++i) MeasureRegion(regions[i], i);
+        MeasureRegionBatch(i, end - i);
+        i = end;
     }
     itemCursor = int32_t(i);
     if (i >= count) {
@@ -298,29 +339,46 @@ void mcvSegmentGraph::MeasureRegions() {
     }
 }
 
-void mcvSegmentGraph::MeasureRegion(SegmentRegion& region, uint32_t index) {
+// Walks the member lists of regions first..first+count-1 side by side: each step of a list waits
+// for a scattered read, and independent lists let those reads overlap.
+void mcvSegmentGraph::MeasureRegionBatch(uint32_t first, uint32_t count) {
+    constexpr uint32_t kDone = 0xFFFFFFFF;
     SegmentNode* n = nodes.get();
     const mtxColor* pixels = work.data;  // a copy made by Assign: rows are width pixels apart
-    int32_t minX = 16777215, minY = 16777215, maxX = -1, maxY = -1;
-    uint64_t sum[3] = {0, 0, 0};
-    uint32_t opaque = 0, count = 0;
-    for (uint32_t m = region.root;; m = n[m].next) {
-        n[m].rank = index;
-        ++count;
-        int32_t x = int32_t(m % width), y = int32_t(m / width);
-        minX = std::min(minX, x);
-        maxX = std::max(maxX, x);
-        minY = std::min(minY, y);
-        maxY = std::max(maxY, y);
-        mtxColor c = pixels[m];
-        if (mtxAlpha(c)) {
-            ++opaque;
-            sum[0] += mtxRed(c);
-            sum[1] += mtxGreen(c);
-            sum[2] += mtxBlue(c);
+    RegionSums sums[kRegionStride];
+    uint32_t at[kRegionStride];
+    for (uint32_t j = 0; j < count; ++j) at[j] = regions[first + j].root;
+    for (uint32_t active = count; active;) {
+        for (uint32_t j = 0; j < count; ++j) {
+            uint32_t m = at[j];
+            if (m == kDone) continue;
+            RegionSums& s = sums[j];
+            n[m].rank = first + j;
+            ++s.count;
+            int32_t x = int32_t(m % width), y = int32_t(m / width);
+            s.minX = std::min(s.minX, x);
+            s.maxX = std::max(s.maxX, x);
+            s.minY = std::min(s.minY, y);
+            s.maxY = std::max(s.maxY, y);
+            mtxColor c = pixels[m];
+            if (mtxAlpha(c)) {
+                ++s.opaque;
+                s.sum[0] += mtxRed(c);
+                s.sum[1] += mtxGreen(c);
+                s.sum[2] += mtxBlue(c);
+            }
+            uint32_t next = n[m].next;
+            at[j] = next == m ? kDone : next;
+            active -= next == m;
         }
-        if (n[m].next == m) break;
     }
+    for (uint32_t j = 0; j < count; ++j) FinishRegion(regions[first + j], sums[j]);
+}
+
+void mcvSegmentGraph::FinishRegion(SegmentRegion& region, const RegionSums& s) {
+    uint32_t count = s.count, opaque = s.opaque;
+    const uint64_t* sum = s.sum;
+    int32_t minX = s.minX, minY = s.minY, maxX = s.maxX, maxY = s.maxY;
     region.pixels = count;
     region.bounds[0] = minX;
     region.bounds[1] = minY;
@@ -371,17 +429,15 @@ void mcvSegmentGraph::GroupRegions() {
         }
         open.swap(left);
     }
-    // The work picture's colours are no longer needed: it becomes the label image.
-    SegmentNode* n = nodes.get();
+    // The work picture's colours are no longer needed: it becomes the label image. Every pixel
+    // already names its region, so one pass in pixel order labels them all; walking the member
+    // lists would give the same image through scattered reads.
+    std::vector<uint32_t> groupOf(regions.size());
+    for (uint32_t g = 0; g < groups.size(); ++g)
+        for (uint32_t r : groups[g]->members) groupOf[r] = g;
+    const SegmentNode* n = nodes.get();
     mtxColor* labels = work.data;
-    for (uint32_t g = 0; g < groups.size(); ++g) {
-        for (uint32_t r : groups[g]->members) {
-            for (uint32_t m = regions[r].root;; m = n[m].next) {
-                labels[m] = g;
-                if (n[m].next == m) break;
-            }
-        }
-    }
+    for (uint32_t p = 0; p < pixelCount; ++p) labels[p] = groupOf[n[p].rank];
     if (!distance.Create(int(width), int(height), 0.0f)) throw std::bad_alloc();
     scratch_.reset(new int32_t[pixelCount ? pixelCount : 1]);
     stages |= kGrouped;

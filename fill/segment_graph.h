@@ -115,17 +115,35 @@ private:
     void ReleaseWork();
 
     uint32_t Find(uint32_t x);
-    void Join(uint32_t a, uint32_t b);
-    void MeasureRegion(SegmentRegion& region, uint32_t index);
+    uint32_t Join(uint32_t a, uint32_t b);
+    uint32_t FindCompressing(uint32_t x);
+    uint32_t JoinToRoot(uint32_t a, uint32_t b);
+    // What the walk of one region's member list adds up.
+    struct RegionSums {
+        int32_t minX = 16777215, minY = 16777215, maxX = -1, maxY = -1;
+        uint64_t sum[3] = {0, 0, 0};
+        uint32_t opaque = 0, count = 0;
+    };
+    void MeasureRegionBatch(uint32_t first, uint32_t count);
+    void FinishRegion(SegmentRegion& region, const RegionSums& sums);
 
     // How many units of work a stage may run before it asks again; 0 once the slice's time is
     // spent. The first units of a call always run, so every call makes progress.
     uint32_t Allowance(uint32_t stride);
 
     mcvEdgeOrder edges_;
-    std::unique_ptr<float[]> thresholds_;
-    // Last member of each root's list (stages 3 and 4), so a join appends without a walk.
-    std::unique_ptr<uint32_t[]> tails_;
+    // The parent and next links while stages 3 and 4 run, densely packed for the sweeps over the
+    // sorted edges; they become the nodes when stage 4 ends.
+    std::unique_ptr<uint32_t[]> links_;
+    std::unique_ptr<uint32_t[]> nexts_;
+    // What a set's root knows in stages 3 and 4, together so a merge decision reads one place:
+    // the size and rank of its node, the last member of its list (so a join appends without a
+    // walk) and its merge threshold.
+    struct SetInfo {
+        uint32_t size, rank, tail;
+        float threshold;
+    };
+    std::unique_ptr<SetInfo[]> sets_;
     // Fixed-point chamfer values of stage 8.
     std::unique_ptr<int32_t[]> scratch_;
     bool sliceBegun_ = false;
