@@ -56,11 +56,10 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     regions.clear();
     nodes.reset();
     edges_.Release();
-    sets_.reset();
     links_.reset();
-    nexts_.reset();
-    scratch_.reset();
+    thresholds_.reset();
     distance.Free();
+    distanceStore_.reset();
     status = 0;
     components = 0;
     edgeCount = cursorX = cursorY = edgeCursor = 0;
@@ -125,11 +124,9 @@ void mcvSegmentGraph::UpdateProgress() {
 }
 
 void mcvSegmentGraph::ReleaseWork() {
-    scratch_.reset();
     edges_.Release();
-    sets_.reset();
     links_.reset();
-    nexts_.reset();
+    thresholds_.reset();
     work.Free();
 }
 
@@ -190,23 +187,24 @@ inline uint32_t mcvSegmentGraph::FindCompressing(uint32_t x) {
 // absorbed list continues the absorbing one, so walking next from a root visits its whole region.
 // Returns the absorbing root.
 inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b) {
-    uint32_t* next = nexts_.get();
-    SetInfo* sets = sets_.get();
+    SegmentNode* n = nodes.get();
     components -= 1;
-    if (sets[a].rank > sets[b].rank) {
-        uint32_t t = sets[a].tail;
+    // While the merges run, a root's parent field holds the last member of its list (its real
+    // parent link is in links_), so appending needs no walk.
+    if (n[a].rank > n[b].rank) {
+        uint32_t t = n[a].parent;
         links_[b] = t;
-        next[t] = b;
-        sets[a].tail = sets[b].tail;
-        sets[a].size += sets[b].size;
+        n[t].next = b;
+        n[a].parent = n[b].parent;
+        n[a].size += n[b].size;
         return a;
     }
-    uint32_t t = sets[b].tail;
+    uint32_t t = n[b].parent;
     links_[a] = t;
-    next[t] = a;
-    sets[b].tail = sets[a].tail;
-    sets[b].size += sets[a].size;
-    if (sets[a].rank == sets[b].rank) sets[b].rank += 1;
+    n[t].next = a;
+    n[b].parent = n[a].parent;
+    n[b].size += n[a].size;
+    if (n[a].rank == n[b].rank) n[b].rank += 1;
     return b;
 }
 
@@ -219,22 +217,25 @@ inline uint32_t mcvSegmentGraph::JoinToRoot(uint32_t a, uint32_t b) {
 
 // Stage 3: the segmentation merge over the sorted edges.
 void mcvSegmentGraph::MergeRegions() {
-    // The nodes live in links_, nexts_ and sets_ until stage 4 ends.
-    if (!links_) {
+    if (!nodes) {
+        nodes.reset(new SegmentNode[pixelCount ? pixelCount : 1]);
         links_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
-        nexts_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
-        for (uint32_t i = 0; i < pixelCount; ++i) links_[i] = nexts_[i] = i;
+        for (uint32_t i = 0; i < pixelCount; ++i) {
+            nodes[i] = {i, i, 0, 1};
+            links_[i] = i;
+        }
         components = pixelCount;
         if (BudgetSpent()) return;
     }
-    if (!sets_) {
-        sets_.reset(new SetInfo[pixelCount ? pixelCount : 1]);
-        for (uint32_t i = 0; i < pixelCount; ++i) sets_[i] = {1, 0, i, k};
+    if (!thresholds_) {
+        thresholds_.reset(new float[pixelCount ? pixelCount : 1]);
+        std::fill_n(thresholds_.get(), pixelCount, k);
         if (BudgetSpent()) return;
     }
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();
-    SetInfo* sets = sets_.get();
+    const SegmentNode* n = nodes.get();
+    float* thresholds = thresholds_.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
     while (i < edgeCount) {
@@ -259,10 +260,10 @@ void mcvSegmentGraph::MergeRegions() {
                 a = FindCompressing(a);
                 b = FindCompressing(b);
                 if (a == b) continue;
-                if (w <= sets[a].threshold && w <= sets[b].threshold && sets[a].size < kSizeCap &&
-                    sets[b].size < kSizeCap) {
+                if (w <= thresholds[a] && w <= thresholds[b] && n[a].size < kSizeCap &&
+                    n[b].size < kSizeCap) {
                     a = JoinToRoot(a, b);
-                    sets[a].threshold = w + k / float(sets[a].size);
+                    thresholds[a] = w + k / float(n[a].size);
                 }
             }
         }
@@ -279,7 +280,7 @@ void mcvSegmentGraph::MergeRegions() {
 void mcvSegmentGraph::MergeSmallRegions() {
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();
-    const SetInfo* sets = sets_.get();
+    SegmentNode* n = nodes.get();
     uint32_t i = edgeCursor;
     while (i < edgeCount) {
         uint32_t allowed = Allowance(kEdgeStride);
@@ -293,20 +294,14 @@ void mcvSegmentGraph::MergeSmallRegions() {
             if (p == up[b] && up[p] == p) continue;
             a = Find(a);
             b = Find(b);
-            if (a != b && (sets[a].size < minSize || sets[b].size < minSize)) Join(a, b);
+            if (a != b && (n[a].size < minSize || n[b].size < minSize)) Join(a, b);
         }
     }
     edgeCursor = i;
     if (i >= edgeCount) {
         stages |= kSmallMerged;
         edges_.Release();
-        nodes.reset(new SegmentNode[pixelCount ? pixelCount : 1]);
-        SegmentNode* n = nodes.get();
-        const uint32_t* next = nexts_.get();
-        for (uint32_t p = 0; p < pixelCount; ++p) n[p] = {up[p], next[p], sets[p].rank, sets[p].size};
-        links_.reset();
-        nexts_.reset();
-        sets_.reset();
+        for (uint32_t p = 0; p < pixelCount; ++p) n[p].parent = up[p];
     }
 }
 
@@ -438,15 +433,21 @@ void mcvSegmentGraph::GroupRegions() {
     const SegmentNode* n = nodes.get();
     mtxColor* labels = work.data;
     for (uint32_t p = 0; p < pixelCount; ++p) labels[p] = groupOf[n[p].rank];
-    if (!distance.Create(int(width), int(height), 0.0f)) throw std::bad_alloc();
-    scratch_.reset(new int32_t[pixelCount ? pixelCount : 1]);
+    // The merges' per-pixel buffers are free now and have the size stage 8 needs: the links
+    // become its fixed-point work area, the thresholds the distance field. Reusing them spares
+    // the system handing out (and zeroing) fresh pages.
+    distanceStore_ = std::move(thresholds_);
+    std::fill_n(distanceStore_.get(), pixelCount, 0.0f);
+    distance.Attach(distanceStore_.get(), int(width), int(height), int(width * sizeof(float)));
     stages |= kGrouped;
 }
 
 // Stage 8: the distance of every pixel to the border of its colour group, one forward and one
 // backward sweep over the label image, row by row.
 void mcvSegmentGraph::MeasureDistances() {
-    mcvLabelDistance sweep(work.data, work.pitch, scratch_.get(), width, height, ChamferWeights());
+    // The links are 32-bit words like the sweep's fixed-point values.
+    int32_t* scratch = reinterpret_cast<int32_t*>(links_.get());
+    mcvLabelDistance sweep(work.data, work.pitch, scratch, width, height, ChamferWeights());
     uint32_t rows = 2 * height;
     uint32_t i = uint32_t(itemCursor);
     while (i < rows) {

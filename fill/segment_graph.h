@@ -132,19 +132,11 @@ private:
     uint32_t Allowance(uint32_t stride);
 
     mcvEdgeOrder edges_;
-    // The parent and next links while stages 3 and 4 run, densely packed for the sweeps over the
-    // sorted edges; they become the nodes when stage 4 ends.
+    // The parent links while stages 3 and 4 run, densely packed for the sweeps over the sorted
+    // edges; copied into the nodes when stage 4 ends, then stage 8's work area.
     std::unique_ptr<uint32_t[]> links_;
-    std::unique_ptr<uint32_t[]> nexts_;
-    // What a set's root knows in stages 3 and 4, together so a merge decision reads one place:
-    // the size and rank of its node, the last member of its list (so a join appends without a
-    // walk) and its merge threshold.
-    struct SetInfo {
-        uint32_t size, rank, tail;
-        float threshold;
-    };
-    std::unique_ptr<SetInfo[]> sets_;
-    // Fixed-point chamfer values of stage 8.
-    std::unique_ptr<int32_t[]> scratch_;
+    // The merge thresholds of stage 3; from stage 7 on the distance field's pixels.
+    std::unique_ptr<float[]> thresholds_;
+    std::unique_ptr<float[]> distanceStore_;
     bool sliceBegun_ = false;
 };
