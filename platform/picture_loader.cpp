@@ -1,0 +1,61 @@
+#include "platform/picture_loader.h"
+
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "platform/picture_decoders.h"
+
+namespace {
+
+constexpr int64_t kMaxSide = 65535;
+std::atomic<uint64_t> pictureLimit{uint64_t(1) << 28};
+
+}  // namespace
+
+uint32_t* mtxPicture::Allocate(int w, int h) {
+    // No value-initialisation: the decoder writes every pixel.
+    pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(w) * static_cast<size_t>(h)]);
+    if (!pixels) return nullptr;
+    width = w;
+    height = h;
+    return pixels.get();
+}
+
+void mtxSetPictureLimit(uint64_t pixels) { pictureLimit = pixels; }
+uint64_t mtxPictureLimit() { return pictureLimit; }
+
+int mtxPictureError(std::string* error, const char* codec, const std::string& text) {
+    if (error) *error = std::string(codec) + ": " + text;
+    return 0;
+}
+
+int mtxCheckPictureSize(const char* codec, int64_t width, int64_t height, std::string* error) {
+    std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width <= 0 || height <= 0) return mtxPictureError(error, codec, "empty picture, " + size);
+    if (width > kMaxSide || height > kMaxSide ||
+        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > pictureLimit)
+        return mtxPictureError(error, codec, "header claims " + size + ", more than allowed");
+    return 1;
+}
+
+const char* mtxPictureKind(const void* data, size_t size) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    if (size >= 2 && p[0] == 'B' && p[1] == 'M') return "BMP";
+    if (size >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF) return "JPEG";
+    if (size >= 6 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0))
+        return "GIF";
+    return nullptr;
+}
+
+int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::string* error) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    const char* kind = mtxPictureKind(data, size);
+    if (!kind) {
+        if (error) *error = size ? "not a picture the loader knows (BMP, JPEG or GIF)" : "no data";
+        return 0;
+    }
+    if (kind[0] == 'B') return mtxDecodeBmp(p, size, sink, error);
+    if (kind[0] == 'J') return mtxDecodeJpeg(p, size, sink, error);
+    return mtxDecodeGif(p, size, sink, error);
+}

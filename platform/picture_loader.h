@@ -1,0 +1,50 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The picture loader of the platform: decodes BMP, JPEG and GIF files held in
+// memory into opaque pixels. Every decoder sniffs the bytes; the file name
+// plays no part. Hostile input is refused with an error text naming the codec
+// and what is wrong ("BMP: header claims 100000 x 100000 pixels"); no input
+// makes a decoder read outside its buffer, allocate before it checked the
+// sizes, or run for longer than the pixels it delivers.
+
+// Where a decoder puts its pixels. Allocate is called at most once, after the
+// headers were checked, with the final size of the picture; it returns a
+// buffer of width x height words (rows top to bottom, pitch width x 4 bytes)
+// that the decoder fills completely before it reports success, or null to
+// refuse the picture. A decoder that fails after Allocate leaves the buffer
+// partly written.
+class mtxPictureSink {
+public:
+    virtual ~mtxPictureSink() = default;
+    virtual uint32_t* Allocate(int width, int height) = 0;
+};
+
+// A decoded picture: pixels 0xFFRRGGBB (bytes blue, green, red, alpha), row 0
+// on top, pitch width x 4 bytes.
+struct mtxPicture : mtxPictureSink {
+    int width = 0;
+    int height = 0;
+    std::unique_ptr<uint32_t[]> pixels;
+
+    uint32_t* Allocate(int w, int h) override;
+};
+
+// Decodes data (a BMP, JPEG or GIF file) into sink. JPEG pictures are turned
+// upright by their EXIF orientation; of a GIF only the first frame is shown,
+// with transparent pixels opaque black. Returns 1 on success; 0 on failure,
+// with the reason in *error when error is not null.
+int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::string* error);
+
+// The kind of picture data holds by its first bytes, or null for none the
+// loader knows: "BMP", "JPEG" or "GIF".
+const char* mtxPictureKind(const void* data, size_t size);
+
+// The largest picture the decoders accept, in pixels (each side is limited to
+// 65535 besides). Pictures above it are refused before anything is allocated.
+// The default, 2^28 pixels, is 1 GiB of pixels; fuzzing lowers it.
+void mtxSetPictureLimit(uint64_t pixels);
+uint64_t mtxPictureLimit();
