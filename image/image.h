@@ -5,6 +5,8 @@
 
 #include "image/field.h"
 
+class mtxFile;
+
 // One A8R8G8B8 pixel: alpha in bits 24-31, red 16-23, green 8-15, blue 0-7, so the
 // bytes in memory are blue, green, red, alpha. After ToYCbCr the same word holds
 // alpha, Y, Cb, Cr.
@@ -66,6 +68,18 @@ public:
     // codecs in image_load.cpp.
     int Load(uint32_t resourceId, int probe) override;
     int Load(const std::string& path, int probe) override;
+    // The two paths of Load (image_load.cpp): the PNG decoder, and the picture
+    // loader for BMP, JPEG and GIF. Nonzero on success; on failure 0, with the
+    // image unchanged and errno 2 when the source is missing or unreadable.
+    int LoadPng(uint32_t resourceId, int probe);
+    int LoadPng(const std::string& path, int probe);
+    int LoadPicture(uint32_t resourceId, int probe);
+    int LoadPicture(const std::string& path, int probe);
+    // Writers into an open file (image_save.cpp): Windows bitmap, PNG, JPEG.
+    // 1 on success; 0 when the image cannot be written or a write failed.
+    int WriteBmp(mtxFile& file);
+    int WritePng(mtxFile& file);
+    int WriteJpeg(mtxFile& file);
     // Copies another field; an image also copies its YCbCr state. 1, or 0 when the
     // buffer cannot be allocated.
     int Assign(const Base& other) override;

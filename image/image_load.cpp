@@ -1,13 +1,97 @@
-#include "image/image.h"
+// Loading an image from a resource or a file: the PNG decoder first, on the
+// raw bytes, then the platform's picture loader (BMP, JPEG, GIF). The choice
+// is made by the bytes, never by the file name.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <typeinfo>
 
-// FIXME: loading arrives with the codecs; until then nothing can be loaded.
-int mtxImage::Load(uint32_t /*resourceId*/, int /*probe*/) {
+#include "image/image.h"
+#include "platform/picture_loader.h"
+#include "platform/resource_table.h"
+
+namespace {
+
+constexpr const char* kImageResource = "IMAGE";
+
+// Pixels of the picture loader in a malloc block, which a memory image can
+// take over as its own buffer (fields free their buffers with free()).
+struct MallocSink : mtxPictureSink {
+    uint32_t* pixels = nullptr;
+    int width = 0, height = 0;
+
+    ~MallocSink() override { std::free(pixels); }
+    uint32_t* Allocate(int w, int h) override {
+        std::free(pixels);
+        pixels = static_cast<uint32_t*>(std::malloc(size_t(w) * size_t(h) * 4));
+        width = w, height = h;
+        return pixels;
+    }
+};
+
+}  // namespace
+
+int mtxImage::Load(uint32_t resourceId, int probe) {
     isYCbCr = 0;
-    return 0;
+    if (int result = LoadPng(resourceId, probe)) return result;
+    return LoadPicture(resourceId, probe);
 }
 
-// FIXME: loading arrives with the codecs; until then nothing can be loaded.
-int mtxImage::Load(const std::string& /*path*/, int /*probe*/) {
+int mtxImage::Load(const std::string& path, int probe) {
     isYCbCr = 0;
-    return 0;
+    if (int result = LoadPng(path, probe)) return result;
+    return LoadPicture(path, probe);
+}
+
+// FIXME: the PNG decoder is not on main yet; until it is, PNG files and
+// resources are not read and every source goes on to the picture loader.
+int mtxImage::LoadPng(uint32_t /*resourceId*/, int /*probe*/) { return 0; }
+int mtxImage::LoadPng(const std::string& /*path*/, int /*probe*/) { return 0; }
+
+namespace {
+
+// Moves the decoded pixels into image: a memory image takes the block over,
+// any other kind (a device surface) is created at the size and filled.
+int TakePixels(mtxImage& image, MallocSink& sink) {
+    if (typeid(image) == typeid(mtxImage)) {
+        image.Base::Free();  // keeps the auxiliary buffer, as Create does
+        image.data = sink.pixels;
+        image.width = sink.width;
+        image.height = sink.height;
+        image.pitch = sink.width * 4;
+        image.ownsData = 1;
+        sink.pixels = nullptr;
+        return 1;
+    }
+    if (!image.Create(sink.width, sink.height, 0)) return 0;
+    mtxFieldLock<mtxImage> lock(image);
+    if (!lock || !image.data) return 0;
+    for (int y = 0; y < sink.height; ++y)
+        std::memcpy(image.Row(y), sink.pixels + size_t(y) * size_t(sink.width),
+                    size_t(sink.width) * 4);
+    return 1;
+}
+
+}  // namespace
+
+int mtxImage::LoadPicture(uint32_t resourceId, int probe) {
+    std::span<const unsigned char> bytes = mtxFindResource(kImageResource, resourceId);
+    if (bytes.empty()) {
+        errno = ENOENT;  // the system's "file not found", 2
+        return 0;
+    }
+    MallocSink sink;
+    if (!mtxDecodePicture(bytes.data(), bytes.size(), sink, nullptr)) return 0;
+    if (probe) return 1;
+    return TakePixels(*this, sink);
+}
+
+int mtxImage::LoadPicture(const std::string& path, int probe) {
+    MallocSink sink;
+    if (!mtxDecodePictureFile(path, sink, nullptr)) {
+        errno = ENOENT;
+        return 0;
+    }
+    if (probe) return 1;
+    return TakePixels(*this, sink);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/os_file.h"
 #include "platform/picture_decoders.h"
 
 namespace {
@@ -58,4 +59,47 @@ int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::s
     if (kind[0] == 'B') return mtxDecodeBmp(p, size, sink, error);
     if (kind[0] == 'J') return mtxDecodeJpeg(p, size, sink, error);
     return mtxDecodeGif(p, size, sink, error);
+}
+
+int mtxDecodePictureFile(const std::string& path, mtxPictureSink& sink, std::string* error) {
+    mtxOs::OpenRequest request;
+    request.closeOnExec = true;
+    request.sequentialHint = true;
+    int handle = mtxOs::Open(path, request);
+    if (handle < 0) {
+        if (error) *error = mtxOs::ErrorText(mtxOs::LastError()) + ": " + path;
+        return 0;
+    }
+    struct Closer {
+        int handle;
+        ~Closer() { mtxOs::Close(handle); }
+    } closer{handle};
+    int64_t size = mtxOs::Size(handle);
+    uint8_t head[8] = {};
+    int64_t got = mtxOs::Read(handle, head, sizeof head);
+    if (size < 0 || got < 0) {
+        if (error) *error = mtxOs::ErrorText(mtxOs::LastError()) + ": " + path;
+        return 0;
+    }
+    if (!mtxPictureKind(head, static_cast<size_t>(got)))
+        return mtxDecodePicture(head, static_cast<size_t>(got), sink, error);
+    if (static_cast<uint64_t>(size) > SIZE_MAX / 2) {
+        if (error) *error = "file too large: " + path;
+        return 0;
+    }
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    if (!bytes) {
+        if (error) *error = "out of memory reading " + path;
+        return 0;
+    }
+    if (mtxOs::Seek(handle, 0, 0) != 0) {
+        if (error) *error = mtxOs::ErrorText(mtxOs::LastError()) + ": " + path;
+        return 0;
+    }
+    int64_t read = mtxOs::Read(handle, bytes.get(), static_cast<uint64_t>(size));
+    if (read < 0) {
+        if (error) *error = mtxOs::ErrorText(mtxOs::LastError()) + ": " + path;
+        return 0;
+    }
+    return mtxDecodePicture(bytes.get(), static_cast<size_t>(read), sink, error);
 }

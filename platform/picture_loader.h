@@ -39,6 +39,11 @@ struct mtxPicture : mtxPictureSink {
 // with the reason in *error when error is not null.
 int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::string* error);
 
+// Reads the file at path and decodes it as mtxDecodePicture does. A file that
+// does not start like a known picture is refused before it is read whole.
+// Returns 1 on success; 0 on failure (missing file, unreadable, refused).
+int mtxDecodePictureFile(const std::string& path, mtxPictureSink& sink, std::string* error);
+
 // The kind of picture data holds by its first bytes, or null for none the
 // loader knows: "BMP", "JPEG" or "GIF".
 const char* mtxPictureKind(const void* data, size_t size);
