@@ -130,6 +130,8 @@ void HuffmanTable::Optimise() {
     int codesize[257] = {};
     int others[257];
     for (int& o : others) o = -1;
+    uint64_t freq[257];  // merged counts may pass 32 bits
+    for (int v = 0; v <= 256; ++v) freq[v] = this->freq[v];
     for (;;) {
         int v1 = -1, v2 = -1;
         uint64_t least = UINT64_MAX;

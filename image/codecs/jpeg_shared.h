@@ -45,7 +45,7 @@ struct HuffmanTable {
     // Zeroes the statistics and sets the reserved symbol's count.
     void Clear();
     // Builds BITS and HUFFVAL from freq by T.81 K.2 (Figures K.1 to K.4), then
-    // the codes by Annex C. freq is consumed (left merged).
+    // the codes by Annex C. freq is left as it was.
     void Optimise();
     // Codes for given BITS and HUFFVAL (T.81 C.1 to C.3); 0 when they do not
     // form a valid code (lengths overflow, a repeated value).

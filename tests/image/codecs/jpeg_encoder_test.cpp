@@ -1,0 +1,295 @@
+#include "image/codecs/jpeg_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "image/file_memory.h"
+#include "image/file_stream.h"
+#include "tests/image/codecs/codec_oracles.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using oracle::Pixels;
+
+std::unique_ptr<mtxImage> ImageOf(const Pixels& p) {
+    auto image = std::make_unique<mtxImage>(p.width, p.height);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) image->At(x, y) = p.At(x, y);
+    return image;
+}
+
+Pixels PixelsOf(int width, int height, uint32_t (*colour)(int x, int y)) {
+    Pixels p;
+    p.width = width, p.height = height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.data.push_back(colour(x, y));
+    return p;
+}
+
+struct Encoded {
+    int status = -1;
+    std::string bytes;
+};
+
+Encoded Encode(mtxImage& image) {
+    mtxFileMemory file(1 << 16);
+    mtxImageEncoderJpeg encoder(&file, &image, 1);
+    Encoded e;
+    e.status = encoder.Encode();
+    e.bytes.assign(reinterpret_cast<const char*>(file.Data()), size_t(file.GetLength()));
+    return e;
+}
+
+// The layout of a file as a reader sees it: marker segments in order up to
+// SOS, then the entropy-coded data split at its restart markers.
+struct Layout {
+    std::vector<std::pair<uint8_t, std::string>> segments;  // marker, body without length
+    std::vector<uint8_t> restarts;                          // RSTn codes in order
+    bool stuffingOk = true;   // every 0xFF in the data is followed by 0x00 or RSTn
+    bool endsWithEoi = false;
+    const std::string* Find(uint8_t marker) const {
+        for (auto& s : segments)
+            if (s.first == marker) return &s.second;
+        return nullptr;
+    }
+    int Count(uint8_t marker) const {
+        int n = 0;
+        for (auto& s : segments) n += s.first == marker;
+        return n;
+    }
+};
+
+Layout Parse(const std::string& b) {
+    Layout layout;
+    auto byte = [&](size_t i) { return static_cast<uint8_t>(b[i]); };
+    EXPECT_GE(b.size(), 4u);
+    EXPECT_EQ(byte(0), 0xFF);
+    EXPECT_EQ(byte(1), 0xD8);
+    size_t i = 2;
+    while (i + 4 <= b.size()) {
+        EXPECT_EQ(byte(i), 0xFF) << "at " << i;
+        uint8_t marker = byte(i + 1);
+        size_t length = size_t(byte(i + 2)) << 8 | byte(i + 3);
+        layout.segments.emplace_back(marker, b.substr(i + 4, length - 2));
+        i += 2 + length;
+        if (marker == 0xDA) break;
+    }
+    for (; i + 1 < b.size(); ++i) {
+        if (byte(i) != 0xFF) continue;
+        uint8_t next = byte(i + 1);
+        if (next == 0x00) {
+            ++i;
+        } else if (next >= 0xD0 && next <= 0xD7) {
+            layout.restarts.push_back(next);
+            ++i;
+        } else if (next == 0xD9 && i + 2 == b.size()) {
+            layout.endsWithEoi = true;
+            break;
+        } else {
+            layout.stuffingOk = false;
+        }
+    }
+    return layout;
+}
+
+uint32_t Noise(int x, int y) {
+    uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    return 0xFF000000u | (h & 0xFFFFFF);
+}
+
+}  // namespace
+
+TEST(JpegEncoder, PhotosDecodeWithLibjpegAbove45dB) {
+    for (const char* name : {"chelsea.png", "coffee.png"}) {
+        Pixels source = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/jpeg/" + name);
+        ASSERT_GT(source.width, 0) << name;
+        auto image = ImageOf(source);
+        Encoded e = Encode(*image);
+        ASSERT_EQ(e.status, 0);
+        Pixels decoded;
+        ASSERT_TRUE(oracle::DecodeJpeg(e.bytes, decoded)) << name;
+        ASSERT_EQ(decoded.width, source.width);
+        ASSERT_EQ(decoded.height, source.height);
+        EXPECT_GE(oracle::Psnr(source, decoded), 45.0) << name;
+    }
+}
+
+TEST(JpegEncoder, WritesTheMarkersAndTablesInOrder) {
+    Pixels p = PixelsOf(40, 35, Noise);  // 5 x 5 MCUs
+    auto image = ImageOf(p);
+    Encoded e = Encode(*image);
+    ASSERT_EQ(e.status, 0);
+    Layout layout = Parse(e.bytes);
+
+    std::vector<uint8_t> order;
+    for (auto& s : layout.segments) order.push_back(s.first);
+    EXPECT_EQ(order, (std::vector<uint8_t>{0xE0, 0xDB, 0xDD, 0xC0, 0xC4, 0xDA}));
+
+    const std::string& app0 = *layout.Find(0xE0);
+    EXPECT_EQ(app0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
+
+    // Three tables, numbered 0, 1, 2; at quality 100 every entry is 1, or 2
+    // where the base table holds 96 or more.
+    const std::string& dqt = *layout.Find(0xDB);
+    ASSERT_EQ(dqt.size(), 195u);
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(dqt[size_t(t) * 65], t);
+        const uint8_t* base = t == 0 ? mtxJpeg::kLuminanceTable : mtxJpeg::kChrominanceTable;
+        for (int k = 0; k < 64; ++k) {
+            int expected = base[mtxJpeg::kZigZag[k]] >= 96 ? 2 : 1;
+            EXPECT_EQ(uint8_t(dqt[size_t(t) * 65 + 1 + size_t(k)]), expected) << t << " " << k;
+        }
+    }
+    EXPECT_EQ(dqt.substr(66, 64), dqt.substr(131, 64));
+
+    EXPECT_EQ(*layout.Find(0xDD), std::string("\0\x0A", 2));  // two rows of 5 MCUs
+    EXPECT_EQ(*layout.Find(0xC0),
+              std::string("\x08\0\x23\0\x28\x03\x01\x11\x00\x02\x11\x01\x03\x11\x02", 15));
+
+    // One DHT segment: DC 0, AC 0, DC 1, AC 1.
+    const std::string& dht = *layout.Find(0xC4);
+    std::vector<uint8_t> classes;
+    for (size_t at = 0; at < dht.size();) {
+        classes.push_back(uint8_t(dht[at]));
+        int count = 0;
+        for (int i = 1; i <= 16; ++i) count += uint8_t(dht[at + size_t(i)]);
+        at += 17 + size_t(count);
+        ASSERT_LE(at, dht.size());
+    }
+    EXPECT_EQ(classes, (std::vector<uint8_t>{0x00, 0x10, 0x01, 0x11}));
+
+    EXPECT_EQ(*layout.Find(0xDA), std::string("\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00", 10));
+
+    // 25 MCUs, a restart every 10: RST0 and RST1.
+    EXPECT_EQ(layout.restarts, (std::vector<uint8_t>{0xD0, 0xD1}));
+    EXPECT_TRUE(layout.stuffingOk);
+    EXPECT_TRUE(layout.endsWithEoi);
+}
+
+TEST(JpegEncoder, RestartMarkersCountCyclically) {
+    Pixels p = PixelsOf(16, 8 * 40, Noise);  // 2 across, 40 down: a restart every 4 MCUs
+    auto image = ImageOf(p);
+    Encoded e = Encode(*image);
+    Layout layout = Parse(e.bytes);
+    ASSERT_EQ(layout.restarts.size(), 19u);
+    for (size_t i = 0; i < layout.restarts.size(); ++i)
+        EXPECT_EQ(layout.restarts[i], 0xD0 + i % 8);
+    Pixels decoded;
+    ASSERT_TRUE(oracle::DecodeJpeg(e.bytes, decoded));
+    EXPECT_LE(oracle::MaxDifference(p, decoded), 8);
+    EXPECT_GE(oracle::Psnr(p, decoded), 40.0);
+}
+
+TEST(JpegEncoder, OnePixelIsOneMcuWithoutRestarts) {
+    Pixels p = PixelsOf(1, 1, [](int, int) { return 0xFF3070D0u; });
+    auto image = ImageOf(p);
+    Encoded e = Encode(*image);
+    ASSERT_EQ(e.status, 0);
+    Layout layout = Parse(e.bytes);
+    EXPECT_EQ(*layout.Find(0xDD), std::string("\0\x02", 2));
+    EXPECT_TRUE(layout.restarts.empty());
+    Pixels decoded;
+    ASSERT_TRUE(oracle::DecodeJpeg(e.bytes, decoded));
+    EXPECT_LE(oracle::MaxDifference(p, decoded), 2);
+}
+
+TEST(JpegEncoder, EdgeBlocksRepeatTheLastColumnAndRow) {
+    // A 17 x 9 image and its 24 x 16 extension by repetition hold the same
+    // blocks, so their files may differ only in the frame size.
+    Pixels small = PixelsOf(17, 9, Noise);
+    Pixels large;
+    large.width = 24, large.height = 16;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x) large.data.push_back(small.At(std::min(x, 16), std::min(y, 8)));
+    auto a = ImageOf(small), b = ImageOf(large);
+    Encoded ea = Encode(*a), eb = Encode(*b);
+    Layout la = Parse(ea.bytes);
+    EXPECT_EQ(*la.Find(0xDD), std::string("\0\x06", 2));  // 3 x 2 MCUs
+    ASSERT_EQ(ea.bytes.size(), eb.bytes.size());
+    size_t sof = ea.bytes.find("\xFF\xC0");
+    std::string patched = ea.bytes;
+    patched.replace(sof + 5, 4, std::string("\0\x10\0\x18", 4));
+    EXPECT_EQ(patched, eb.bytes);
+
+    Pixels decoded;
+    ASSERT_TRUE(oracle::DecodeJpeg(ea.bytes, decoded));
+    EXPECT_EQ(decoded.width, 17);
+    EXPECT_EQ(decoded.height, 9);
+    EXPECT_LE(oracle::MaxDifference(small, decoded), 4);
+}
+
+TEST(JpegEncoder, UniformImagesCodeOnlyEndOfBlock) {
+    for (uint32_t colour : {0xFFFFFFFFu, 0xFF808080u, 0xFF2060A0u}) {
+        mtxImage image(8 * 6, 8 * 5);
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) image.At(x, y) = colour;
+        mtxFileMemory file;
+        mtxImageEncoderJpeg encoder(&file, &image, 1);
+        ASSERT_EQ(encoder.Encode(), 0);
+        const auto& scan = encoder.scans.front();
+        for (int t = 0; t < 2; ++t) {
+            EXPECT_EQ(scan.ac[t].count, 1u);
+            EXPECT_EQ(scan.ac[t].huffval[0], 0x00);  // end of block
+        }
+        std::string bytes(reinterpret_cast<const char*>(file.Data()), size_t(file.GetLength()));
+        Pixels decoded;
+        ASSERT_TRUE(oracle::DecodeJpeg(bytes, decoded));
+        for (uint32_t c : decoded.data) EXPECT_LE(std::abs(int(c & 255) - int(colour & 255)), 1);
+    }
+}
+
+TEST(JpegEncoder, IgnoresAlpha) {
+    Pixels p = PixelsOf(20, 12, Noise);
+    auto opaque = ImageOf(p), clear = ImageOf(p);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x) clear->At(x, y) &= 0x00FFFFFF | uint32_t(x * 12) << 24;
+    EXPECT_EQ(Encode(*opaque).bytes, Encode(*clear).bytes);
+}
+
+TEST(JpegEncoder, LeavesTheSourceUnchanged) {
+    Pixels p = PixelsOf(9, 9, Noise);
+    auto image = ImageOf(p);
+    Encode(*image);
+    EXPECT_EQ(image->isYCbCr, 0);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 9; ++x) EXPECT_EQ(image->At(x, y), p.At(x, y));
+}
+
+TEST(JpegEncoder, EmptyImageWritesNothingAndFails) {
+    for (auto size : {std::pair{0, 5}, std::pair{5, 0}, std::pair{0, 0}}) {
+        mtxImage image(size.first, size.second);
+        Encoded e = Encode(image);
+        EXPECT_EQ(e.status, mtxImageCodecJpeg::kFailure);
+        EXPECT_TRUE(e.bytes.empty());
+    }
+}
+
+TEST(JpegEncoder, ReportsAFailedWrite) {
+    Pixels p = PixelsOf(64, 64, Noise);
+    auto image = ImageOf(p);
+    std::vector<uint8_t> room(300);
+    mtxFileMemory file(0);
+    file.Attach(room.data(), uint32_t(room.size()), 0);
+    mtxImageEncoderJpeg encoder(&file, image.get(), 1);
+    EXPECT_EQ(encoder.Encode(), mtxImageCodecJpeg::kFailure);
+}
+
+TEST(JpegEncoder, WriterOnTheImageRoundTripsThroughAFile) {
+    testing_support::TempDir dir;
+    Pixels p = PixelsOf(33, 21, Noise);
+    auto image = ImageOf(p);
+    {
+        mtxFileStream<65536> file;
+        ASSERT_TRUE(file.Open(dir.File("out.jpg"), mtxFile::kWrite | mtxFile::kCreate));
+        EXPECT_EQ(image->WriteJpeg(file), 1);
+    }
+    Pixels decoded;
+    ASSERT_TRUE(oracle::DecodeJpeg(testing_support::ReadFile(dir.File("out.jpg")), decoded));
+    EXPECT_EQ(decoded.width, 33);
+    EXPECT_GE(oracle::Psnr(p, decoded), 45.0);
+}
