@@ -3,6 +3,7 @@
 // and writes JPEG, libpng reads PNG, giflib writes GIF. Header-only so each
 // test program takes what it uses.
 #include <csetjmp>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,17 +23,35 @@ struct Pixels {
     uint32_t At(int x, int y) const { return data[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
+// The stored samples, without gamma correction: grey becomes RGB, 16-bit
+// samples keep their high byte, a missing alpha is 255.
 inline Pixels ReadPng(const std::string& path) {
     Pixels p;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
-    image.format = PNG_FORMAT_BGRA;
-    std::vector<uint32_t> data(size_t(image.width) * image.height);
-    if (!png_image_finish_read(&image, nullptr, data.data(), 0, nullptr)) return p;
-    p.width = static_cast<int>(image.width);
-    p.height = static_cast<int>(image.height);
-    p.data = std::move(data);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return p;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(f);
+        return Pixels();
+    }
+    png_init_io(png, f);
+    png_read_png(png, info,
+                 PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_GRAY_TO_RGB, nullptr);
+    int width = static_cast<int>(png_get_image_width(png, info));
+    int height = static_cast<int>(png_get_image_height(png, info));
+    int channels = png_get_channels(png, info);
+    png_bytepp rows = png_get_rows(png, info);
+    p.width = width, p.height = height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const png_byte* s = rows[y] + x * channels;
+            uint32_t a = channels == 4 ? s[3] : 255;
+            p.data.push_back(a << 24 | uint32_t(s[0]) << 16 | uint32_t(s[1]) << 8 | s[2]);
+        }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
     return p;
 }
 
