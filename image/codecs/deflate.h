@@ -78,6 +78,10 @@ public:
     // 1 once the final block has been decoded completely.
     int Complete() const { return (flags_ & kFlagComplete) != 0; }
 
+    // For tests: 1 makes the compressor walk its hash chains one by one, the
+    // plain search whose results the fast one must reproduce exactly.
+    void SetPlainSearch(int on) { plainSearch_ = on; }
+
     // Decoder flag bits.
     static constexpr uint32_t kFlagHeader = 1, kFlagFinal = 2, kFlagCompressed = 4,
                               kFlagBlockHeader = 8, kFlagComplete = 16;
@@ -91,6 +95,7 @@ private:
     void FillLookAhead();
     void RunLz77(uint32_t& left);
     uint32_t FindMatch(uint32_t cur, uint32_t limit, uint32_t& distance);
+    uint32_t FindMatchChain(uint32_t cur, uint32_t limit, uint32_t& distance);
     void WriteBlock(int last);
     void PutBits(uint32_t bits, uint32_t count);
     void FlushBytes(int partial);
@@ -134,6 +139,7 @@ private:
     uint64_t accumulator_ = 0;
     uint32_t accumulatorBits_ = 0;
     uint32_t encoderFlags_ = 0;  // bit 0: header written
+    int plainSearch_ = 0;
 };
 
 template <int WindowBits, int Level>

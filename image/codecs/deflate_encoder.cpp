@@ -59,6 +59,28 @@ inline uint32_t Hash(const uint8_t* p) {
     return ((p[0] & 31u) << 10) | ((p[1] & 31u) << 5) | (p[2] & 31u);
 }
 
+// The next older position of a chain, -1 at its end.
+inline int32_t Previous(const uint16_t* prev, int32_t cand, uint32_t mask) {
+    uint32_t gap = prev[static_cast<uint32_t>(cand) & mask];
+    return gap ? cand - static_cast<int32_t>(gap) : -1;
+}
+
+inline uint32_t Hash4(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 2654435761u) >> 16;
+}
+
+// A match of len bytes at distance d < len overlaps the bytes it produces:
+// past the current position only a run of one nonzero byte continues.
+inline uint32_t OverlapLength(const uint8_t* here, uint32_t len, uint32_t d) {
+    uint8_t b = here[0];
+    if (b == 0) return d;
+    uint32_t run = 1;
+    while (run < len && here[run] == b) ++run;
+    return run >= d ? run : d;
+}
+
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
@@ -153,7 +175,8 @@ void mtxDeflate::FillLookAhead() {
             e.cur -= w;
             e.end -= w;
             for (auto& h : e.head) h = h >= w ? h - w : -1;
-            for (uint32_t i = 0; i < e.window; ++i) e.prev[i] = e.prev[i] >= w ? e.prev[i] - w : -1;
+            for (uint32_t i = 0; i < EncoderState::kHash4Size; ++i)
+                e.head4[i] = e.head4[i] >= w ? e.head4[i] - w : -1;
         }
         uint32_t room = e.bufferSize - e.end;
         uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(room, e.inputLeft));
@@ -168,9 +191,8 @@ void mtxDeflate::FillLookAhead() {
         e.end += got;
         e.inputLeft -= got;
     }
-    // Hashes near the end of the input look at two bytes past it: zeros.
-    e.buffer[e.end] = 0;
-    e.buffer[e.end + 1] = 0;
+    // Hashes near the end of the input look at up to three bytes past it: zeros.
+    std::memset(e.buffer.get() + e.end, 0, 4);
 }
 
 // Longest match for the bytes at cur, at most limit long (limit >= 3), over
@@ -180,38 +202,112 @@ void mtxDeflate::FillLookAhead() {
 //
 // A match may overlap the bytes it produces only while it repeats one
 // nonzero byte; otherwise it stops at the current position.
-uint32_t mtxDeflate::FindMatch(uint32_t cur, uint32_t limit, uint32_t& distance) {
+uint32_t mtxDeflate::FindMatchChain(uint32_t cur, uint32_t limit, uint32_t& distance) {
     EncoderState& e = *enc_;
     const uint8_t* buf = e.buffer.get();
     const uint8_t* here = buf + cur;
     const int32_t oldest = static_cast<int32_t>(cur) - static_cast<int32_t>(e.window);
     const uint32_t mask = e.window - 1;
-    uint32_t best = 2;
+    const uint16_t* prev = e.prev.get();
+    const uint64_t first8 = Load64(here);
+    uint32_t best = 2, bestDistance = 0;
+    const int32_t stop = oldest > 0 ? oldest : 0;  // -1 ends a chain as well
     int32_t cand = e.head[Hash(here)];
-    for (uint32_t chain = kMaxChain; chain > 0 && cand >= 0 && cand >= oldest; --chain) {
+    // Most candidates differ within their first 8 bytes; their length comes
+    // from one comparison without branches, and the best is kept with
+    // conditional moves, so the walk is not slowed by mispredictions. Once
+    // the best is 8 or longer, a candidate must also match the 8 bytes that
+    // end at the best length before it is compared in full.
+    for (uint32_t chain = kMaxChain; chain > 0 && cand >= stop; --chain) {
         const uint8_t* there = buf + cand;
-        if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
-            uint32_t d = cur - static_cast<uint32_t>(cand);
-            uint32_t len = MatchLength(there, here, limit);
-            if (len > d) {
-                uint8_t b = here[0];
-                if (b == 0) {
-                    len = d;
-                } else {
-                    uint32_t run = 1;
-                    while (run < len && here[run] == b) ++run;
-                    len = run >= d ? run : d;
-                }
+        const uint32_t d = cur - static_cast<uint32_t>(cand);
+        uint64_t x = Load64(there) ^ first8;
+        uint32_t len;
+        if (best >= 8) {
+            if (x != 0 || Load64(there + best - 7) != Load64(here + best - 7)) {
+                cand = Previous(prev, cand, mask);
+                continue;
             }
-            if (len > best) {
-                best = len;
+            len = 8 + MatchLength(there + 8, here + 8, limit - 8);
+        } else {
+            len = x ? static_cast<uint32_t>(__builtin_ctzll(x)) >> 3 : 8;
+            if (len == 8 && limit > 8) len = 8 + MatchLength(there + 8, here + 8, limit - 8);
+        }
+        len = len < limit ? len : limit;
+        if (len > d) len = OverlapLength(here, len, d);
+        const bool better = len > best;
+        best = better ? len : best;
+        bestDistance = better ? d : bestDistance;
+        if (best >= limit) break;
+        cand = Previous(prev, cand, mask);
+    }
+    distance = bestDistance;
+    return best >= 3 ? best : 0;
+}
+
+// The same result as FindMatchChain, found faster. Every position is also
+// on a chain of its first four bytes, and knows its rank on its 3-byte chain
+// (how many later positions joined that chain), so the candidates of four or
+// more bytes among the 256 nearest of the 3-byte chain are visited directly.
+// When none of them gives four bytes, the answer is the nearest 3-byte match,
+// which ends a short walk of the 3-byte chain.
+uint32_t mtxDeflate::FindMatch(uint32_t cur, uint32_t limit, uint32_t& distance) {
+    EncoderState& e = *enc_;
+    if (limit < 4 || plainSearch_) return FindMatchChain(cur, limit, distance);
+    const uint8_t* buf = e.buffer.get();
+    const uint8_t* here = buf + cur;
+    const int32_t oldest = static_cast<int32_t>(cur) - static_cast<int32_t>(e.window);
+    const int32_t stop = oldest > 0 ? oldest : 0;
+    const uint32_t mask = e.window - 1;
+    const uint32_t h = Hash(here);
+    const uint32_t newest = e.count[h] - 1;  // sequence number of the chain's head
+    uint32_t first4;
+    std::memcpy(&first4, here, 4);
+
+    uint32_t best = 3, bestDistance = 0;
+    uint32_t steps = 0;
+    for (int32_t q = e.head4[Hash4(here)]; q >= stop; q = Previous(e.prev4.get(), q, mask)) {
+        if (++steps > 4 * kMaxChain) return FindMatchChain(cur, limit, distance);
+        const uint32_t slot = static_cast<uint32_t>(q) & mask;
+        if (e.hashAt[slot] != h) continue;  // another 4-byte hash on the same chain
+        if (newest - e.sequence[slot] >= kMaxChain) break;  // beyond the 256 nearest
+        uint32_t head;
+        std::memcpy(&head, buf + q, 4);
+        if (head != first4) continue;
+        // Only a candidate that also matches where the best one ended can beat it.
+        if (best >= 8 ? Load64(buf + q + best - 7) != Load64(here + best - 7)
+                      : buf[q + best] != here[best])
+            continue;
+        const uint32_t d = cur - static_cast<uint32_t>(q);
+        uint32_t len = MatchLength(buf + q, here, limit);
+        if (len > d) len = OverlapLength(here, len, d);
+        if (len > best) {
+            best = len;
+            bestDistance = d;
+            if (best >= limit) break;
+        }
+    }
+    if (best >= 4) {
+        distance = bestDistance;
+        return best;
+    }
+    // No candidate reaches four bytes: the nearest one of three wins.
+    const uint16_t* prev = e.prev.get();
+    int32_t cand = e.head[h];
+    for (uint32_t chain = kMaxChain; chain > 0 && cand >= stop; --chain) {
+        const uint32_t d = cur - static_cast<uint32_t>(cand);
+        const uint8_t* there = buf + cand;
+        if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
+            uint32_t len = 3;
+            if (len > d) len = OverlapLength(here, MatchLength(there, here, limit), d);
+            if (len >= 3) {
                 distance = d;
-                if (len >= limit) break;
+                return 3;
             }
         }
-        cand = e.prev[static_cast<uint32_t>(cand) & mask];
+        cand = Previous(prev, cand, mask);
     }
-    return best >= 3 ? best : 0;
+    return 0;
 }
 
 // The LZ77 stage over at most left bytes: stops when they are consumed or the
@@ -247,8 +343,17 @@ void mtxDeflate::RunLz77(uint32_t& left) {
         }
         for (uint32_t p = cur; p < cur + len; ++p) {
             uint32_t h = Hash(buf + p);
-            e.prev[p & mask] = e.head[h];
+            int32_t older = e.head[h];
+            uint32_t gap = p - static_cast<uint32_t>(older);
+            e.prev[p & mask] = older >= 0 && gap <= e.window ? static_cast<uint16_t>(gap) : 0;
             e.head[h] = static_cast<int32_t>(p);
+            e.hashAt[p & mask] = static_cast<uint16_t>(h);
+            e.sequence[p & mask] = e.count[h]++;
+            uint32_t h4 = Hash4(buf + p);
+            older = e.head4[h4];
+            gap = p - static_cast<uint32_t>(older);
+            e.prev4[p & mask] = older >= 0 && gap <= e.window ? static_cast<uint16_t>(gap) : 0;
+            e.head4[h4] = static_cast<int32_t>(p);
         }
         e.cur = cur + len;
         left -= len;

@@ -34,6 +34,7 @@ struct mtxDeflate::DecoderState {
 
 struct mtxDeflate::EncoderState {
     static constexpr uint32_t kHashSize = 32768;
+    static constexpr uint32_t kHash4Size = 65536;
     static constexpr uint32_t kSymbolCapacity = 65536;
     static constexpr uint32_t kSymbolLimit = 65526;  // a block ends at this many symbol entries
     static constexpr uint32_t kMinLookAhead = 262;   // longest match plus a hash's bytes
@@ -45,11 +46,15 @@ struct mtxDeflate::EncoderState {
           // bytes of slack let comparisons read 8 bytes at a time.
           buffer(new uint8_t[2 * windowSize + kMinLookAhead + 16]()),
           bufferSize(2 * windowSize + kMinLookAhead),
-          prev(new int32_t[windowSize]),
+          prev(new uint16_t[windowSize]()),
+          head4(new int32_t[kHash4Size]),
+          prev4(new uint16_t[windowSize]()),
+          hashAt(new uint16_t[windowSize]()),
+          sequence(new uint32_t[windowSize]()),
           symbols(new uint16_t[kSymbolCapacity]),
           output(new uint8_t[kOutputSize + 16]) {
         for (uint32_t i = 0; i < kHashSize; ++i) head[i] = -1;
-        for (uint32_t i = 0; i < windowSize; ++i) prev[i] = -1;
+        for (uint32_t i = 0; i < kHash4Size; ++i) head4[i] = -1;
     }
 
     uint32_t window;
@@ -57,11 +62,22 @@ struct mtxDeflate::EncoderState {
     uint32_t bufferSize;
     uint32_t cur = 0, end = 0;
     uint64_t inputLeft = 0;  // bytes of this Compress call not yet read from the input file
-    // Hash chains: head of each hash, and per window slot the previous
-    // position with the same hash. Positions are buffer indices, -1 for none;
-    // a chain is followed only while its positions stay inside the window.
+    // Hash chains: the most recent position of each hash (a buffer index, -1
+    // for none), and per window slot the distance back to the previous
+    // position with the same hash (0 for none). Distances need 16 bits only,
+    // which halves the chain walk's memory, and survive sliding unchanged. A
+    // chain is followed only while its positions stay inside the window.
     int32_t head[kHashSize];
-    std::unique_ptr<int32_t[]> prev;
+    std::unique_ptr<uint16_t[]> prev;
+    // A second set of chains over the first four bytes, and per window slot
+    // the 3-byte hash and its sequence number on that chain (count[h] is the
+    // number of positions that ever joined chain h), which give a position's
+    // rank on its 3-byte chain without walking it.
+    std::unique_ptr<int32_t[]> head4;
+    std::unique_ptr<uint16_t[]> prev4;
+    std::unique_ptr<uint16_t[]> hashAt;
+    std::unique_ptr<uint32_t[]> sequence;
+    uint32_t count[kHashSize] = {};
     std::unique_ptr<uint16_t[]> symbols;  // literal, or 256 + length followed by distance
     uint32_t symbolCount = 0;
     uint32_t literalFreq[288] = {};

@@ -1,0 +1,1 @@
+daubry_fuzzer(inflate LINKS daubry_codecs)

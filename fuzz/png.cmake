@@ -1,0 +1,1 @@
+daubry_fuzzer(png LINKS daubry_codecs)
