@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -44,8 +45,9 @@ public:
     // Loading is defined for images only; a bare field returns 0.
     virtual int Load(uint32_t /*resourceId*/, int /*probe*/) { return 0; }
     virtual int Load(const std::string& /*path*/, int /*probe*/) { return 0; }
-    // Copies another field into a buffer of its own (pitch = width x 4); returns
-    // 1, or 0 when the buffer cannot be allocated (the field is then empty).
+    // Copies another field (locked for the copy) into a buffer of its own (pitch =
+    // width x 4); returns 1, or 0 when the buffer cannot be allocated or the other
+    // field cannot be locked (the field is then empty).
     virtual int Assign(const mtxField& other);
 
     T* Row(int y) { return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(data) + ptrdiff_t(y) * pitch); }
@@ -82,7 +84,8 @@ int mtxField<T, V>::Create(int newWidth, int newHeight, V value) {
     if (data && newWidth == width && newHeight == height) return 1;
     ReleaseData();
     ownsData = 1;
-    if (newWidth < 0 || newHeight < 0) {
+    // The pitch is a 32-bit byte count.
+    if (newWidth < 0 || newHeight < 0 || newWidth > INT32_MAX / int32_t(sizeof(T))) {
         width = height = pitch = 0;
         return 0;
     }
@@ -122,6 +125,16 @@ void mtxField<T, V>::Free() {
 template <class T, class V>
 int mtxField<T, V>::Assign(const mtxField& other) {
     if (&other == this) return 1;
+    // Locking only makes the elements addressable; it does not change them.
+    mtxField& source = const_cast<mtxField&>(other);
+    if (!source.Lock()) {
+        Free();
+        return 0;
+    }
+    struct Unlocker {
+        mtxField& f;
+        ~Unlocker() { f.Unlock(); }
+    } unlock{source};
     if (other.IsEmpty()) {
         Free();
         return 1;

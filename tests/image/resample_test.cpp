@@ -216,3 +216,15 @@ TEST(Resample, EmptyAndAliasedImagesAreSafe) {
     TransformImage(copy, dst, singular, {}, kSampleBicubic);
     EXPECT_EQ(dst.At(1, 1), 0u);
 }
+
+TEST(Resample, HalvingByAreaIsTheBoxMean) {
+    mtxImage src(8, 6), byArea(4, 3), byBox(4, 3);
+    FillRandom(src, 8);
+    // Each destination pixel's preimage is a 2 x 2 block: one split, four leaves
+    // sampled exactly at the block's pixel centres.
+    const float m[9] = {0.5f, 0, 0, 0, 0.5f, 0, 0, 0, 1};
+    TransformImage(src, byArea, m, {}, kSampleBicubic);
+    ScaleImage(src, byBox);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) ASSERT_LE(ChannelDistance(byArea.At(x, y), byBox.At(x, y)), 1);
+}
