@@ -1,16 +1,12 @@
-// The daubry program. For now it builds the application object, opens the
-// settings store and ends; the windows come with the application shell.
+// The daubry program: splash, application object, main window, message loop.
+#include <memory>
 #include <string>
 
-#include "app/application.h"
+#include "app/shell/daubry_app.h"
+#include "app/shell/splash_task.h"
+#include "platform/window.h"
 
 namespace {
-
-class mtxDaubryStartup : public mtxApplication {
-public:
-    using mtxApplication::mtxApplication;
-    int Init() override { return 1; }
-};
 
 // The command line as one text: the arguments joined by spaces, the way the
 // system passes it to a program's entry point.
@@ -24,7 +20,19 @@ std::string CommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::string commandLine = CommandLine(argc, argv);
-    mtxDaubryStartup app(nullptr, nullptr, commandLine.c_str(), 0);
-    app.settings.Open("Software\\Ferrow\\Daubry");
-    return app.Init() ? 0 : 1;
+    auto splash = std::make_unique<mtxSplashTask>();
+    int exitCode = 0;
+    {
+        mtxDaubryApp app(nullptr, nullptr, commandLine.c_str(), mtxOs::SW_SHOWNORMAL);
+        int ok = app.Init();
+        splash.reset();  // closes the splash whatever Init said
+        if (!ok) mtxOs::PostQuitMessage(0);
+        mtxOs::MSG msg;
+        while (mtxOs::GetMessage(msg)) {
+            mtxOs::TranslateMessage(msg);
+            mtxOs::DispatchMessage(msg);
+        }
+        exitCode = static_cast<int>(msg.wParam);
+    }  // the main window first, then the application's members and the settings
+    return exitCode;
 }

@@ -260,7 +260,14 @@ void Translate(const SDL_Event& e) {
         case SDL_MOUSEBUTTONUP: MouseButton(e.button); break;
         case SDL_MOUSEMOTION: MouseMotion(e.motion); break;
         case SDL_MOUSEWHEEL: MouseWheel(e.wheel); break;
-        default: break;  // SDL_QUIT too: closing is the windows' own business
+        case SDL_QUIT:
+            // A request to end (a termination signal): every window is asked to
+            // close, as when its close box is pressed, so the program shuts
+            // down in order and keeps its settings.
+            for (Window* top : TopLevelsOfThisThread())
+                PostMessage(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        default: break;
     }
 }
 

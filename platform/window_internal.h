@@ -58,6 +58,7 @@ struct Window {
     uint32_t id = 0;
     intptr_t userData = 0;
     bool visible = false;
+    bool shownOnce = false;
     bool destroying = false;  // WM_DESTROY is on its way; no second destruction
     bool destroyed = false;
     bool invalid = false;

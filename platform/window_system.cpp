@@ -382,6 +382,16 @@ bool ShowWindow(HWND hwnd, int command) {
             SendMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
         }
     }
+    if (w->visible && !w->shownOnce) {
+        // A window shown for the first time learns its size, as on the system.
+        w->shownOnce = true;
+        RECT client;
+        GetClientRect(hwnd, client);
+        SendMessage(hwnd, WM_SIZE, command == SW_SHOWMAXIMIZED ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                    MakeLParam(client.right, client.bottom));
+        w = Find(hwnd);
+        if (!w) return wasVisible;
+    }
     if (w->visible != wasVisible) {
         SendMessage(hwnd, WM_SHOWWINDOW, w->visible, 0);
         if (Window* again = Find(hwnd)) {

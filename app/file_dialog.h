@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class mtxWnd;
+
+// The open and save file dialog. Callers stay synchronous: Show returns when
+// the user has chosen or cancelled.
+class mtxFileDialog {
+public:
+    static constexpr uint32_t kFlags = 0x80802;  // explorer look, path must exist, overwrite prompt
+    static constexpr size_t kFileNameUnits = 520;
+    static constexpr size_t kFileTitleUnits = 64;
+
+    // filter: pairs of description and pattern ("Pictures", "*.png;*.jpg").
+    // The initial file name is cut to 520 UTF-16 units.
+    mtxFileDialog(mtxWnd* owner, bool save,
+                  std::vector<std::pair<std::string, std::string>> filter,
+                  const std::string& defaultExtension, const std::string& initialFileName);
+
+    void SetInitialDirectory(const std::string& directory) { initialDirectory_ = directory; }
+    // Nonzero when the user confirmed a path; 0 when cancelled (the path then
+    // keeps its initial value).
+    int Show();
+    const std::string& Path() const { return fileName_; }
+    const std::string& Title() const { return fileTitle_; }
+    // The chosen filter, counted from 1.
+    uint32_t FilterIndex() const { return filterIndex_; }
+
+    bool IsSave() const { return save_; }
+    const std::vector<std::pair<std::string, std::string>>& Filter() const { return filter_; }
+    const std::string& DefaultExtension() const { return defaultExtension_; }
+    const std::string& InitialDirectory() const { return initialDirectory_; }
+    mtxWnd* Owner() const { return owner_; }
+
+private:
+    mtxWnd* owner_;
+    bool save_;
+    std::vector<std::pair<std::string, std::string>> filter_;
+    std::string defaultExtension_;
+    std::string initialDirectory_;
+    std::string fileName_;
+    std::string fileTitle_;
+    uint32_t filterIndex_ = 1;
+};

@@ -1,0 +1,152 @@
+#include "app/shell/daubry_app.h"
+
+#include "app/file_dialog.h"
+#include "app/shell/command_line.h"
+#include "app/shell/picture.h"
+#include "platform/message_box.h"
+#include "platform/shell_open.h"
+
+using namespace mtxOs;
+
+namespace {
+
+std::string InstalledFile(mtxRegistry& settings, const char* name) {
+    std::string folder;
+    if (settings.GetString(nullptr, "ins_path", folder) && !folder.empty()) {
+        if (folder.back() != '/') folder += '/';
+        return folder + name;
+    }
+    return name;
+}
+
+}  // namespace
+
+std::string mtxHelpFilePath(mtxRegistry& settings) { return InstalledFile(settings, "daubry.chm"); }
+
+std::string mtxDocumentationPath(mtxRegistry& settings) {
+    return InstalledFile(settings, "daubry.html");
+}
+
+mtxDaubryApp::mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine,
+                           int show)
+    : mtxApplication(instance, previousInstance, commandLine, show) {
+    mainWnd.shellOpen = [](const std::string& target) { return ShellOpen(target); };
+    settings.Open("Software\\Ferrow\\Daubry");
+}
+
+mtxDaubryApp::~mtxDaubryApp() = default;
+
+HICON mtxDaubryApp::ProgramIcon() {
+    // Loaded once and kept for the process: the window class refers to it for
+    // as long as the class exists.
+    static HICON icon = [] {
+        Bitmap picture;
+        if (!mtxLoadPictureResource(MainWnd::kIconId, picture)) return HICON{};
+        return CreateIcon(picture.pixels.data(), picture.width, picture.height);
+    }();
+    return icon;
+}
+
+int mtxDaubryApp::Init() {
+    mainWnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "Daubry", 0, 0, 500, 350, 0,
+                   ProgramIcon());
+    mainWnd.SetMenu(MainWnd::kMenuId);
+    if (!mainWnd.editor.Create(&mainWnd, 0, 0, 150, 100)) return 0;
+    mainWnd.editor.SetUp();
+    mainWnd.editor.Show(SW_SHOWMAXIMIZED);
+    mainWnd.Show(SW_SHOWMAXIMIZED);
+
+    std::string path;
+    if (!mtxCommandLinePath(commandLine, path)) return 1;
+    mainWnd.OpenFromCommandLine(path);
+    return 1;
+}
+
+LRESULT mtxDaubryApp::MainWnd::OnActivate(WPARAM, LPARAM) {
+    SetFocus(editor.Handle());
+    return 0;
+}
+
+LRESULT mtxDaubryApp::MainWnd::OnSize(WPARAM, LPARAM) {
+    RECT client;
+    if (GetClientRect(Handle(), client))
+        MoveWindow(editor.Handle(), 0, 0, client.right, client.bottom, true);
+    return 0;
+}
+
+LRESULT mtxDaubryApp::MainWnd::OnDestroy(WPARAM, LPARAM) {
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT mtxDaubryApp::MainWnd::OnSysCommand(WPARAM wParam, LPARAM) {
+    // Neither the screen saver nor display power-down while the program is active.
+    uint32_t command = static_cast<uint32_t>(wParam) & 0xFFF0;
+    return command == SC_SCREENSAVE || command == SC_MONITORPOWER ? 1 : 0;
+}
+
+LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
+    uint32_t id = LoWord(wParam);
+    if (id < ID_EXIT || id > ID_FILLING) return 0;
+    switch (id) {
+        case ID_EXIT:
+            DestroyWindow(Handle());
+            break;
+        case ID_ABOUT:
+            // FIXME: the About dialog over the editor (not built yet); a plain
+            // message box says who we are meanwhile.
+            mtxSystemMessageBox("Daubry turns a photograph into a picture assembled from small "
+                                "sample pictures.",
+                                "About Daubry", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+            break;
+        case ID_OPEN:
+            OnOpen();
+            break;
+        case ID_SAVE:
+            // FIXME: the document controller's Save, once the editor provides it.
+            break;
+        case ID_WEBSITE:
+        case ID_WEBSITE_MENU:
+            OnWebSite();
+            break;
+        case ID_HELP_CONTENTS:
+            OnHelpContents();
+            break;
+        case ID_SAMPLES:
+            // FIXME: the document controller opens the Samples dialog.
+            break;
+        case ID_FILLING:
+            // FIXME: the document controller opens the Filling dialog.
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void mtxDaubryApp::MainWnd::OnOpen() {
+    mtxFileDialog dialog(this, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
+    // FIXME: the initial folder is the document controller's remembered open folder.
+    if (!dialog.Show()) return;
+    // FIXME: the document controller's Open with dialog.Path().
+    Show(SW_SHOWMAXIMIZED);
+}
+
+void mtxDaubryApp::MainWnd::OnHelpContents() {
+    mtxApplication* app = mtxGetApp();
+    if (!app || !shellOpen) return;
+    shellOpen(mtxHelpFilePath(app->settings));  // nothing is reported when it cannot open
+}
+
+void mtxDaubryApp::MainWnd::OnWebSite() {
+    mtxApplication* app = mtxGetApp();
+    if (!app || !shellOpen) return;
+    shellOpen(mtxDocumentationPath(app->settings));
+}
+
+void mtxDaubryApp::MainWnd::OpenFromCommandLine(const std::string& path) {
+    // FIXME: the document controller's Open(path); a path it cannot read is its
+    // business. Until then the picture is not opened.
+    (void)path;
+    Show(SW_SHOWMAXIMIZED);
+}

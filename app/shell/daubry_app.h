@@ -1,0 +1,68 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "app/application.h"
+#include "app/shell/editor_stand_in.h"
+#include "app/wnd.h"
+
+// Command ids of the main menu.
+constexpr uint32_t ID_EXIT = 40102;
+constexpr uint32_t ID_ABOUT = 40103;
+constexpr uint32_t ID_OPEN = 40105;
+constexpr uint32_t ID_SAVE = 40106;
+constexpr uint32_t ID_WEBSITE = 40108;
+constexpr uint32_t ID_HELP_CONTENTS = 40109;
+constexpr uint32_t ID_WEBSITE_MENU = 40110;
+constexpr uint32_t ID_SAMPLES = 40120;
+constexpr uint32_t ID_FILLING = 40121;
+
+// The program's application object: the main window with its menu, the
+// editor inside it and the commands of the menu.
+class mtxDaubryApp : public mtxApplication {
+public:
+    class MainWnd : public mtxWnd {
+    public:
+        static constexpr uint32_t kMenuId = 40601;
+        static constexpr uint32_t kIconId = 40501;
+
+        LRESULT OnActivate(WPARAM, LPARAM) override;
+        LRESULT OnSize(WPARAM, LPARAM) override;
+        LRESULT OnDestroy(WPARAM, LPARAM) override;
+        LRESULT OnEraseBkgnd(WPARAM, LPARAM) override { return 0x10000; }
+        LRESULT OnPowerBroadcast(WPARAM, LPARAM) override { return mtxOs::BROADCAST_QUERY_DENY; }
+        LRESULT OnSysCommand(WPARAM wParam, LPARAM) override;
+        LRESULT OnCommand(WPARAM wParam, LPARAM) override;
+
+        // Opens a picture named on the command line, then shows the window maximised.
+        void OpenFromCommandLine(const std::string& path);
+
+        // Opens a file or address with the desktop's program; tests replace it.
+        std::function<bool(const std::string&)> shellOpen;
+        // FIXME: stands in for the editor window, mtxImageEditorVD.
+        mtxEditorStandIn editor;
+
+    private:
+        void OnHelpContents();
+        void OnWebSite();
+        void OnOpen();
+    };
+
+    mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine, int show);
+    ~mtxDaubryApp() override;
+
+    // Creates the main window, its menu and the editor, shows them and opens
+    // the picture of the command line. 0 when the editor cannot be created.
+    int Init() override;
+
+    // The program's icon (resource 40501), null when it cannot be read.
+    static mtxOs::HICON ProgramIcon();
+
+    MainWnd mainWnd;
+};
+
+// The help file: daubry.chm in the folder named by the settings value
+// "ins_path", or in the current directory when there is none.
+std::string mtxHelpFilePath(mtxRegistry& settings);
+// The documentation page installed beside the help file.
+std::string mtxDocumentationPath(mtxRegistry& settings);

@@ -1,0 +1,54 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "app/wnd.h"
+#include "platform/bitmap.h"
+
+// Composes the start-up picture: the foreground pictures alpha-blended onto
+// the background, the first with its top-left corner at (15, 30), the second
+// with its left edge at x = 15 and its bottom edge on the background's bottom
+// edge. An empty background gives an empty result.
+void mtxComposeSplash(const mtxOs::Bitmap& background, const mtxOs::Bitmap& upper,
+                      const mtxOs::Bitmap& lower, mtxOs::Bitmap& out);
+
+// The splash screen, shown by a thread of its own while the program starts.
+// Constructing the task composes the picture and starts the thread;
+// destroying it closes the window and joins the thread. Without a display the
+// thread shows nothing and only waits to be closed.
+class mtxSplashTask {
+public:
+    // The splash window: explicit id 9999, and the composed picture.
+    class SplashWnd : public mtxWnd {
+    public:
+        static constexpr uint32_t kId = 9999;
+        static constexpr uint32_t kFillColor = 0x00FF00;
+        SplashWnd();
+        const mtxOs::Bitmap& Picture() const { return picture_; }
+        int Width() const { return picture_.width; }
+        int Height() const { return picture_.height; }
+
+    private:
+        mtxOs::Bitmap picture_;
+    };
+
+    mtxSplashTask();
+    ~mtxSplashTask();
+    mtxSplashTask(const mtxSplashTask&) = delete;
+    mtxSplashTask& operator=(const mtxSplashTask&) = delete;
+
+    // True once the thread has put its window up (or found it cannot).
+    bool Started() const { return started_; }
+    // True when a window is on the screen.
+    bool Showing() const { return showing_; }
+
+private:
+    void Run();
+
+    SplashWnd wnd_;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> showing_{false};
+    std::atomic<uint64_t> threadId_{0};
+    std::thread thread_;
+};

@@ -1,0 +1,225 @@
+// The program's own shell classes: the command-line rule, the main window's
+// handlers and commands, the splash picture and module loading.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "app/module.h"
+#include "app/shell/command_line.h"
+#include "app/shell/daubry_app.h"
+#include "app/shell/splash_task.h"
+#include "platform/window_menu.h"
+#include "tests/support/test_support.h"
+
+using namespace mtxOs;
+
+namespace {
+
+TEST(CommandLine, ShortLinesNameNothing) {
+    std::string path = "stale";
+    EXPECT_EQ(mtxCommandLinePath(nullptr, path), 0);
+    EXPECT_EQ(mtxCommandLinePath("", path), 0);
+    EXPECT_EQ(mtxCommandLinePath("a", path), 0);
+    EXPECT_EQ(mtxCommandLinePath("\"\"", path), 0);
+    EXPECT_TRUE(path.empty());
+    EXPECT_EQ(mtxCommandLinePath("a.b", path), 1);
+    EXPECT_EQ(path, "a.b");
+}
+
+TEST(CommandLine, QuotesAroundAPathWithSpacesAreDropped) {
+    std::string path;
+    ASSERT_EQ(mtxCommandLinePath("\"/home/ann/my pictures/cat.jpg\"", path), 1);
+    EXPECT_EQ(path, "/home/ann/my pictures/cat.jpg");
+}
+
+TEST(CommandLine, UnquotedSpacesStayInTheOnePath) {
+    std::string path;
+    ASSERT_EQ(mtxCommandLinePath("/tmp/a b c.png --verbose", path), 1);
+    EXPECT_EQ(path, "/tmp/a b c.png --verbose");
+}
+
+TEST(CommandLine, ALoneQuoteAtEitherEndIsDropped) {
+    std::string path;
+    ASSERT_EQ(mtxCommandLinePath("\"/tmp/x.png", path), 1);
+    EXPECT_EQ(path, "/tmp/x.png");
+    ASSERT_EQ(mtxCommandLinePath("/tmp/x.png\"", path), 1);
+    EXPECT_EQ(path, "/tmp/x.png");
+    ASSERT_EQ(mtxCommandLinePath("\"\"\"", path), 1);  // three quotes: one left after both cuts
+    EXPECT_EQ(path, "\"");
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetHeadless(true);
+        setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+        app = std::make_unique<mtxDaubryApp>(nullptr, nullptr, "", SW_SHOWNORMAL);
+        ASSERT_EQ(app->Init(), 1);
+        app->mainWnd.shellOpen = [this](const std::string& target) {
+            opened.push_back(target);
+            return true;
+        };
+    }
+    void TearDown() override {
+        if (IsWindow(app->mainWnd.Handle())) DestroyWindow(app->mainWnd.Handle());
+        app.reset();
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return SendMessage(app->mainWnd.Handle(), message, wParam, lParam);
+    }
+    // Runs what is queued; the exit code when WM_QUIT came, -1 otherwise.
+    int Drain() {
+        MSG msg;
+        while (PeekMessage(msg, true)) {
+            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            DispatchMessage(msg);
+        }
+        return -1;
+    }
+    testing_support::TempDir dir;
+    std::unique_ptr<mtxDaubryApp> app;
+    std::vector<std::string> opened;
+};
+
+TEST_F(MainWindow, InitBuildsTheWindowMenuAndEditor) {
+    HWND main = app->mainWnd.Handle();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(GetWindowText(main), "Daubry");
+    EXPECT_TRUE(HasMenu(main));
+    EXPECT_TRUE(IsWindowVisible(main));
+    HWND editor = app->mainWnd.editor.Handle();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(GetParent(editor), main);
+    RECT client, editorRect, mainRect;
+    GetClientRect(main, client);
+    GetWindowRect(editor, editorRect);
+    EXPECT_EQ(editorRect.right - editorRect.left, client.right);  // OnSize made it cover the client
+    EXPECT_EQ(editorRect.bottom - editorRect.top, client.bottom);
+    GetWindowRect(main, mainRect);
+    EXPECT_EQ(mainRect.right - mainRect.left, 500);
+    EXPECT_EQ(GetFocus(), editor);  // activation hands the focus to the editor
+}
+
+TEST_F(MainWindow, HandlerResults) {
+    EXPECT_EQ(Send(WM_ERASEBKGND), 0);
+    EXPECT_EQ(Send(WM_POWERBROADCAST, PBT_APMQUERYSUSPEND), BROADCAST_QUERY_DENY);
+    uint64_t before = DefWindowProcCount();
+    EXPECT_EQ(Send(WM_SYSCOMMAND, SC_SCREENSAVE), 0);
+    EXPECT_EQ(Send(WM_SYSCOMMAND, SC_MONITORPOWER | 2, 2), 0);
+    EXPECT_EQ(DefWindowProcCount(), before);  // both swallowed
+    Send(WM_SYSCOMMAND, SC_MAXIMIZE);
+    EXPECT_GT(DefWindowProcCount(), before);  // others go on to the system
+}
+
+TEST_F(MainWindow, ExitEndsTheLoopWithCodeZero) {
+    PostMessage(app->mainWnd.Handle(), WM_COMMAND, ID_EXIT, 0);
+    EXPECT_EQ(Drain(), 0);
+    EXPECT_FALSE(IsWindow(app->mainWnd.Handle()));
+}
+
+TEST_F(MainWindow, TheCloseBoxEndsTheLoopToo) {
+    PostMessage(app->mainWnd.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(Drain(), 0);
+}
+
+TEST_F(MainWindow, HelpOpensDaubryChmFromTheCurrentDirectoryWithoutInsPath) {
+    Send(WM_COMMAND, ID_HELP_CONTENTS);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "daubry.chm");
+    app->settings.SetString(nullptr, "ins_path", "/opt/daubry");
+    Send(WM_COMMAND, ID_HELP_CONTENTS);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], "/opt/daubry/daubry.chm");
+    Send(WM_COMMAND, ID_WEBSITE);
+    Send(WM_COMMAND, ID_WEBSITE_MENU);
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[2], opened[3]);
+}
+
+TEST_F(MainWindow, OnlyTheLowWordCountsAndUnknownIdsDoNothing) {
+    Send(WM_COMMAND, (5u << 16) | ID_HELP_CONTENTS);  // a notification code in the high word
+    EXPECT_EQ(opened.size(), 1u);
+    for (uint32_t id : {40101u, 40104u, 40107u, 40111u, 40122u, 1u}) {
+        EXPECT_EQ(Send(WM_COMMAND, id), 0);
+        EXPECT_TRUE(IsWindow(app->mainWnd.Handle())) << id;
+    }
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(Drain(), -1);
+}
+
+TEST_F(MainWindow, OpenWithoutAChoiceChangesNothing) {
+    Send(WM_COMMAND, ID_OPEN);  // the dialog cannot be shown yet: reads as cancelled
+    EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
+    EXPECT_EQ(Drain(), -1);
+}
+
+TEST(SplashPicture, OverlaysSitAtTheirCorners) {
+    Bitmap background, upper, lower, out;
+    background.Resize(100, 80, 0xFF000000);
+    upper.Resize(10, 5, 0xFFFF0000);
+    lower.Resize(20, 6, 0x00000000);
+    lower.Fill(0, 0, 20, 6, 0x800000FF);  // half-transparent blue
+    mtxComposeSplash(background, upper, lower, out);
+    ASSERT_EQ(out.width, 100);
+    EXPECT_EQ(out.Row(30)[15], 0xFFFF0000u);
+    EXPECT_EQ(out.Row(34)[24], 0xFFFF0000u);
+    EXPECT_EQ(out.Row(29)[15], 0xFF000000u);
+    EXPECT_EQ(out.Row(35)[15], 0xFF000000u);
+    uint32_t blended = out.Row(79)[15];
+    EXPECT_EQ(blended & 0xFF, 0x80u);  // half of full blue over black
+    EXPECT_EQ(out.Row(74)[15], blended);
+    EXPECT_EQ(out.Row(73)[15], 0xFF000000u);
+    EXPECT_EQ(out.Row(79)[14], 0xFF000000u);
+    mtxComposeSplash(Bitmap{}, upper, lower, out);
+    EXPECT_EQ(out.width, 0);
+}
+
+TEST(SplashPicture, TheProgramsPicturesCompose) {
+    mtxSplashTask::SplashWnd wnd;
+    EXPECT_EQ(wnd.Id(), 9999u);
+    EXPECT_FALSE(wnd.IdFromPool());
+    EXPECT_GT(wnd.Width(), 100);
+    EXPECT_GT(wnd.Height(), 100);
+}
+
+TEST(SplashTask, ClosesWithoutADisplay) {
+    const char* display = std::getenv("DISPLAY");
+    std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    {
+        mtxSplashTask splash;
+    }  // must not hang
+    if (display) setenv("DISPLAY", saved.c_str(), 1);
+}
+
+TEST(Module, TriesTheSystemFolderSecond) {
+    testing_support::TempDir dir;
+    // A library that the loader's search does not find by its name alone.
+    std::string source;
+    for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/libz.so.1", "/lib/x86_64-linux-gnu/libz.so.1",
+                                  "/usr/lib/aarch64-linux-gnu/libz.so.1", "/usr/lib/libz.so.1"})
+        if (std::filesystem::exists(candidate)) source = candidate;
+    if (source.empty()) GTEST_SKIP() << "no zlib to copy";
+    std::filesystem::copy_file(source, dir.File("libdaubrytestonly.so"));
+    mtxModule module;
+    ASSERT_EQ(module.Load("libdaubrytestonly.so", dir.Path(), "/nonexistent"), 1);
+    EXPECT_EQ(module.Attempt(), 2);
+    EXPECT_NE(module.GetProc("crc32"), nullptr);
+    EXPECT_EQ(module.GetProc("no_such_symbol"), nullptr);
+    EXPECT_EQ(module.Load("libdaubrytestonly.so", "/nonexistent", dir.Path()), 1);
+    EXPECT_EQ(module.Attempt(), 3);
+    EXPECT_EQ(module.Load("libnowhere-at-all.so", dir.Path(), dir.Path()), 0);
+    EXPECT_EQ(module.Handle(), nullptr);
+    EXPECT_EQ(module.Attempt(), 0);
+}
+
+TEST(Module, TheProgramsModuleHoldsTheResources) {
+    mtxModule self;
+    EXPECT_GT(self.SizeOfResource(40601, "MENU"), 0u);
+    EXPECT_EQ(self.SizeOfResource(1, "MENU"), 0u);
+    EXPECT_EQ(self.GetProc("main"), nullptr);
+}
+
+}  // namespace

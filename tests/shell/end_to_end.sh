@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Starts the program under a virtual X display, as a user would meet it:
+#   1. the main window appears, titled "Daubry", with its menu bar; a
+#      screenshot of it is left as <output>/main-window.png;
+#   2. Alt+F opens File, the keyboard chooses Exit, and the program ends with
+#      code 0 within 5 seconds;
+#   3. a command-line path that does not exist starts the program all the same.
+# Fails, rather than skips, when the virtual display cannot start.
+#
+#   end_to_end.sh <daubry> <output-folder>
+set -euo pipefail
+
+daubry=$1
+out=$2
+mkdir -p "$out"
+rm -f "$out/main-window.png"
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [[ -n "$app_pid" ]] && kill -9 "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "end-to-end: $*" >&2
+  [[ -f "$work/app.log" ]] && sed 's/^/  daubry: /' "$work/app.log" >&2
+  exit 1
+}
+
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
+done
+
+# Xvfb picks a free display number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$work/display" ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
+  sleep 0.1
+done
+[[ -s "$work/display" ]] || fail "Xvfb did not report a display within 10 s"
+export DISPLAY=":$(head -n1 "$work/display")"
+export XDG_CONFIG_HOME="$work/config"
+
+# Starts the program with the given arguments and waits for its main window.
+start() {
+  "$daubry" "$@" >"$work/app.log" 2>&1 &
+  app_pid=$!
+  window=
+  for _ in $(seq 50); do
+    # The same visible window twice in a row: windows come and go while the
+    # program starts (the splash, the display library's own).
+    local seen
+    seen=$(xdotool search --onlyvisible --name '^Daubry$' 2>/dev/null | tail -n1 || true)
+    if [[ -n "$seen" && "$seen" == "$window" ]] && xdotool getwindowname "$seen" >/dev/null 2>&1; then
+      break
+    fi
+    window=$seen
+    kill -0 "$app_pid" 2>/dev/null || fail "daubry ended before its window appeared"
+    sleep 0.2
+  done
+  [[ -n "$window" ]] || fail "no window titled Daubry within 10 s"
+  xdotool windowfocus --sync "$window"
+  sleep 0.5  # let it paint and take the keyboard
+}
+
+# Alt+F, then Exit with the keyboard; the program must end with 0 within 5 s.
+exit_by_keyboard() {
+  xdotool key --clearmodifiers alt+f
+  sleep 0.3
+  xdotool key Down Down Return
+  local status=
+  for _ in $(seq 50); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      wait "$app_pid" && status=0 || status=$?
+      break
+    fi
+    sleep 0.1
+  done
+  [[ -n "$status" ]] || fail "daubry still runs 5 s after File, Exit"
+  [[ "$status" == 0 ]] || fail "daubry ended with code $status"
+  app_pid=
+}
+
+start
+[[ "$(xdotool getwindowname "$window")" == "Daubry" ]] || fail "window title is wrong"
+import -window "$window" "$out/main-window.png"
+[[ -s "$out/main-window.png" ]] || fail "no screenshot"
+# The menu bar carries text: its strip is not one flat colour.
+deviation=$(convert "$out/main-window.png" -crop 300x20+0+0 -colorspace Gray \
+  -format '%[fx:standard_deviation]' info:)
+awk -v d="$deviation" 'BEGIN { exit !(d > 0.02) }' || fail "no menu bar in the screenshot ($deviation)"
+exit_by_keyboard
+echo "main window and File, Exit: ok ($out/main-window.png)"
+
+start "/no/such folder/picture that is not there.png"
+exit_by_keyboard
+echo "missing command-line path: ok"
