@@ -32,7 +32,7 @@ void mcvEdgeOrder::Prepare(uint32_t edgeCount) {
         start += n;
     }
     edgeCount_ = edgeCount;
-    edges_.reset(new uint32_t[edgeCount ? edgeCount : 1]);
+    edges_.allocate(edgeCount);
 }
 
 void mcvEdgeOrder::Scatter(uint32_t first, uint32_t last) { Sweep<true>(first, last); }

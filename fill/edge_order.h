@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "fill/large_array.h"
+
 // The edges of the pixel grid in ascending order of colour distance, built in two resumable
 // sweeps over the picture (a counting sort).
 //
@@ -75,5 +77,5 @@ private:
     // position during Scatter, and one past the bucket's last position once every pixel has been
     // scattered (so bucket k then holds positions buckets_[k-1] .. buckets_[k] - 1).
     std::unique_ptr<uint32_t[]> buckets_;
-    std::unique_ptr<uint32_t[]> edges_;
+    mcvLargeArray<uint32_t> edges_;
 };

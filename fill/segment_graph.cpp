@@ -20,7 +20,7 @@ constexpr uint32_t kEdgeStride = 4096;
 constexpr uint32_t kRegionStride = 16;
 constexpr uint32_t kRowStride = 1;
 // How many edges ahead of the one being merged the links of its successors are fetched.
-constexpr uint32_t kLookAhead = 16;
+constexpr uint32_t kLookAhead = 48;
 
 // The weights of the 5 x 5 chamfer transform, so the field equals what that transform gives
 // one colour group at a time.
@@ -218,8 +218,8 @@ inline uint32_t mcvSegmentGraph::JoinToRoot(uint32_t a, uint32_t b) {
 // Stage 3: the segmentation merge over the sorted edges.
 void mcvSegmentGraph::MergeRegions() {
     if (!nodes) {
-        nodes.reset(new SegmentNode[pixelCount ? pixelCount : 1]);
-        links_.reset(new uint32_t[pixelCount ? pixelCount : 1]);
+        nodes.allocate(pixelCount);
+        links_.allocate(pixelCount);
         for (uint32_t i = 0; i < pixelCount; ++i) {
             nodes[i] = {i, i, 0, 1};
             links_[i] = i;
@@ -228,7 +228,7 @@ void mcvSegmentGraph::MergeRegions() {
         if (BudgetSpent()) return;
     }
     if (!thresholds_) {
-        thresholds_.reset(new float[pixelCount ? pixelCount : 1]);
+        thresholds_.allocate(pixelCount);
         std::fill_n(thresholds_.get(), pixelCount, k);
         if (BudgetSpent()) return;
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fill/edge_order.h"
+#include "fill/large_array.h"
 #include "image/field.h"
 #include "image/image.h"
 #include "image/image_converter.h"
@@ -91,7 +92,7 @@ public:
     std::vector<std::unique_ptr<ColorGroup>> groups;
     mtxImage work;               // the smoothed copy of the picture
     mtxFloatField distance;      // the result: distance to the border of the pixel's colour group
-    std::unique_ptr<SegmentNode[]> nodes;
+    mcvLargeArray<SegmentNode> nodes;
     uint32_t components = 0;
     uint32_t width = 0, height = 0;
     uint32_t minSize = 5;
@@ -134,9 +135,9 @@ private:
     mcvEdgeOrder edges_;
     // The parent links while stages 3 and 4 run, densely packed for the sweeps over the sorted
     // edges; copied into the nodes when stage 4 ends, then stage 8's work area.
-    std::unique_ptr<uint32_t[]> links_;
+    mcvLargeArray<uint32_t> links_;
     // The merge thresholds of stage 3; from stage 7 on the distance field's pixels.
-    std::unique_ptr<float[]> thresholds_;
-    std::unique_ptr<float[]> distanceStore_;
+    mcvLargeArray<float> thresholds_;
+    mcvLargeArray<float> distanceStore_;
     bool sliceBegun_ = false;
 };
