@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "platform/device.h"
 
@@ -191,12 +192,13 @@ D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
 
 // The source without its #version line, which the device writes itself.
 std::string Body(const char* code) {
-    std::string source(code);
+    std::string_view source(code);
     size_t at = source.find("#version");
-    if (at == std::string::npos) return source;
+    if (at == std::string_view::npos) return std::string(source);
     size_t end = source.find('\n', at);
-    source.replace(at, end == std::string::npos ? std::string::npos : end - at, "");
-    return source;
+    std::string body(source.substr(0, at));
+    if (end != std::string_view::npos) body += source.substr(end);
+    return body;
 }
 
 // D3DCOLOR as GL's float clear colour (r, g, b, a).
