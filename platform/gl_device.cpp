@@ -25,6 +25,10 @@ namespace {
 
 constexpr int kUploadUnit = 15;  // texture unit for uploads, outside the Direct3D stages
 
+// The device whose context is current on this thread; cleared when that
+// device goes, so a new device at the same address still makes its own current.
+thread_local mtxGlDevice* currentDevice = nullptr;
+
 constexpr const char* kEpilogue = R"(
 #undef main
 #undef c
@@ -270,6 +274,8 @@ mtxGlDevice::~mtxGlDevice() {
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteBuffers(1, &indexBuffer_);
     glDeleteVertexArrays(1, &vao_);
+    context_.reset();
+    currentDevice = nullptr;
 }
 
 uint32_t mtxGlDevice::Release() {
@@ -281,10 +287,9 @@ uint32_t mtxGlDevice::Release() {
 // The context of the device that was used last on this thread; switching
 // only when another device comes in keeps the common case free.
 void mtxGlDevice::Use() {
-    static thread_local mtxGlDevice* current = nullptr;
-    if (current == this) return;
+    if (currentDevice == this) return;
     context_->MakeCurrent();
-    current = this;
+    currentDevice = this;
 }
 
 int mtxGlDevice::CreateBackBuffer() {

@@ -230,6 +230,31 @@ TEST(DeviceLoss, LostDeviceWaitsThenResetsAndRestores) {
     ResetStates(device);
 }
 
+TEST(Devices, OneAfterAnotherAndSideBySideEachDrawIntoTheirOwn) {
+    // Devices come and go (often at the same address); each must draw with
+    // its own context, also while the shared device lives on.
+    IDirect3DDevice9* shared = Device();
+    ASSERT_NE(shared, nullptr);
+    IDirect3DTexture9* sharedTarget = MakeTarget(shared, 2, 2);
+    for (uint32_t round = 0; round < 3; ++round) {
+        mtxImageEditor editor;
+        ASSERT_EQ(editor.CreateDevice(nullptr), 1);
+        IDirect3DDevice9* device = editor.GetDevice();
+        IDirect3DTexture9* target = MakeTarget(device, 2, 2);
+        SetTarget(device, target);
+        D3DCOLOR color = 0xFF000000 | (round * 40);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, color, 1.0f, 0);
+        SetTarget(shared, sharedTarget);
+        shared->Clear(0, nullptr, D3DCLEAR_TARGET, ~color, 1.0f, 0);
+        EXPECT_EQ(ReadTarget(device, target), std::vector<uint32_t>(4, color));
+        EXPECT_EQ(ReadTarget(shared, sharedTarget), std::vector<uint32_t>(4, ~color));
+        ResetStates(device);
+        target->Release();
+    }
+    ResetStates(shared);
+    sharedTarget->Release();
+}
+
 TEST(DeviceLoss, ResetRefusesWhileDefaultPoolTexturesLive) {
     mtxImageEditor editor;
     ASSERT_EQ(editor.CreateDevice(nullptr), 1);
