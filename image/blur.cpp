@@ -64,6 +64,29 @@ MTX_INLINE U8 FloatsToBytes(F8 v) {
     return __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12, 16, 20, 24, 28);
 }
 
+#if defined(__SSE2__)
+// The same with SSE2 only, which has no byte shuffle: convert with the default
+// rounding (nearest, ties to even), then pack with saturation to 0..255.
+MTX_INLINE U8 FloatsToBytesSse2(F8 v) {
+    typedef float F4 __attribute__((vector_size(16)));
+    F4 lo = __builtin_shufflevector(v, v, 0, 1, 2, 3), hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    __m128i a = _mm_cvtps_epi32(__m128(lo)), b = _mm_cvtps_epi32(__m128(hi));
+    __m128i packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+    U8 out;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out), packed);
+    return out;
+}
+#endif
+
+// Byte packing for the path being compiled: kWide is the AVX2 path.
+template <bool kWide>
+MTX_INLINE U8 PackBytes(F8 v) {
+#if defined(__SSE2__)
+    if (!kWide) return FloatsToBytesSse2(v);
+#endif
+    return FloatsToBytes(v);
+}
+
 // Pixel bytes to floats, two pixels at a time where the instruction set allows.
 MTX_INLINE void BytesToFloatsScalar(const uint8_t* p, float* out, int pixels) {
     for (int k = 0; k < 4 * pixels; ++k) out[k] = float(p[k]);
@@ -128,7 +151,7 @@ MTX_INLINE void HorizontalRow(int width, const float* pad, float* out, const flo
     }
 }
 
-template <int N>
+template <int N, bool kWide>
 MTX_INLINE void VerticalRow(const float* const* rowTable, mtxColor* dst, int width,
                             const float* weights, int n) {
     constexpr int kLocal = N > 0 ? N : mtxBlur::kMaxTaps;
@@ -147,14 +170,14 @@ MTX_INLINE void VerticalRow(const float* const* rowTable, mtxColor* dst, int wid
         const int j = 4 * x;
         F8 acc = w[0] * Load(above[0] + j);
         for (int i = 1; i < taps; ++i) acc += w[i] * (Load(above[i] + j) + Load(below[i] + j));
-        U8 bytes = FloatsToBytes(acc);
+        U8 bytes = PackBytes<kWide>(acc);
         std::memcpy(out + j, &bytes, 8);
     }
     if (x < width) {
         const int j = 4 * x;
         F8 acc = w[0] * Load(above[0] + j);
         for (int i = 1; i < taps; ++i) acc += w[i] * (Load(above[i] + j) + Load(below[i] + j));
-        U8 bytes = FloatsToBytes(acc);
+        U8 bytes = PackBytes<kWide>(acc);
         std::memcpy(out + j, &bytes, 4);
     }
 }
@@ -169,7 +192,7 @@ void HorizontalPortable(const mtxColor* src, int width, float* pad, float* out, 
 }
 template <int N>
 void VerticalPortable(const float* const* rows, mtxColor* dst, int width, const float* w, int n) {
-    VerticalRow<N>(rows, dst, width, w, n);
+    VerticalRow<N, false>(rows, dst, width, w, n);
 }
 #if MTX_HAVE_AVX2_PATH
 template <int N>
@@ -181,7 +204,7 @@ MTX_TARGET_AVX2 void HorizontalAvx2(const mtxColor* src, int width, float* pad, 
 template <int N>
 MTX_TARGET_AVX2 void VerticalAvx2(const float* const* rows, mtxColor* dst, int width, const float* w,
                                   int n) {
-    VerticalRow<N>(rows, dst, width, w, n);
+    VerticalRow<N, true>(rows, dst, width, w, n);
 }
 #endif
 

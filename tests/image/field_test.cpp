@@ -121,8 +121,8 @@ TEST(Field, SameKindIsAMemoryImageOfThatSize) {
     EXPECT_EQ(other->At(4, 3), 0xFF000000u);
 }
 
-TEST(Field, LoadWithoutCodecsFails) {
-    // FIXME: replace with real loading tests once the codecs land.
+TEST(Field, ConstructingFromAMissingFileLeavesItEmpty) {
     mtxImage image(std::string("/nonexistent/picture.png"));
     EXPECT_TRUE(image.IsEmpty());
+    EXPECT_EQ(image.format, 21u);
 }
