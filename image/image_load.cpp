@@ -6,6 +6,9 @@
 #include <cstring>
 #include <typeinfo>
 
+#include "image/codecs/png_decoder.h"
+#include "image/file_memory.h"
+#include "image/file_stream.h"
 #include "image/image.h"
 #include "platform/picture_loader.h"
 #include "platform/resource_table.h"
@@ -43,10 +46,60 @@ int mtxImage::Load(const std::string& path, int probe) {
     return LoadPicture(path, probe);
 }
 
-// FIXME: the PNG decoder is not on main yet; until it is, PNG files and
-// resources are not read and every source goes on to the picture loader.
-int mtxImage::LoadPng(uint32_t /*resourceId*/, int /*probe*/) { return 0; }
-int mtxImage::LoadPng(const std::string& /*path*/, int /*probe*/) { return 0; }
+namespace {
+
+// Moves the pixels of a freshly decoded image into image: a memory image
+// takes the buffer over, any other kind is created at the size and filled.
+int TakeImage(mtxImage& image, mtxImage& decoded) {
+    if (typeid(image) == typeid(mtxImage) && decoded.ownsData) {
+        image.Base::Free();  // keeps the auxiliary buffer, as Create does
+        image.data = decoded.data;
+        image.width = decoded.width;
+        image.height = decoded.height;
+        image.pitch = decoded.pitch;
+        image.ownsData = 1;
+        decoded.data = nullptr;
+        decoded.Base::Free();
+        return 1;
+    }
+    if (!image.Create(decoded.width, decoded.height, 0)) return 0;
+    mtxFieldLock<mtxImage> lock(image);
+    if (!lock || (!image.data && decoded.data)) return 0;
+    for (int y = 0; y < decoded.height; ++y)
+        std::memcpy(image.Row(y), decoded.Row(y), size_t(decoded.width) * 4);
+    return 1;
+}
+
+// Runs the PNG decoder over file. The picture is decoded into an image of
+// its own first, so that a file that fails halfway leaves this one as it was.
+int DecodePng(mtxImage& image, mtxFile& file, int probe) {
+    mtxImage decoded;
+    mtxImageDecoderPng decoder(&file, &decoded, 0);
+    if (probe) return decoder.CheckSignature() == 1 ? 1 : 0;
+    decoder.maxPixels = mtxPictureLimit();
+    if (decoder.Decode(0) != mtxImageDecoderPng::kEndReached) return 0;
+    return TakeImage(image, decoded);
+}
+
+}  // namespace
+
+int mtxImage::LoadPng(uint32_t resourceId, int probe) {
+    std::span<const unsigned char> bytes = mtxFindResource(kImageResource, resourceId);
+    if (bytes.empty()) {
+        errno = ENOENT;  // the system's "file not found", 2
+        return 0;
+    }
+    // The resource is read in place; a fixed memory file never writes.
+    mtxFileMemory file(0);
+    file.Attach(const_cast<unsigned char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), 0);
+    return DecodePng(*this, file, probe);
+}
+
+int mtxImage::LoadPng(const std::string& path, int probe) {
+    mtxFileStream<65536> file;
+    if (!file.Open(path, mtxFile::kRead)) return 0;
+    return DecodePng(*this, file, probe);
+}
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The three writers of an image, into a file the caller opened for writing.
 #include "image/codecs/bmp_writer.h"
 #include "image/codecs/jpeg_encoder.h"
+#include "image/codecs/png_encoder.h"
 #include "image/image.h"
 
 int mtxImage::WriteBmp(mtxFile& file) { return mtxWriteBmp(*this, file); }
@@ -10,5 +11,7 @@ int mtxImage::WriteJpeg(mtxFile& file) {
     return encoder.Encode() == 0 ? 1 : 0;
 }
 
-// FIXME: the PNG encoder is not on main yet; until it is, nothing is written.
-int mtxImage::WritePng(mtxFile& /*file*/) { return 0; }
+int mtxImage::WritePng(mtxFile& file) {
+    mtxImageEncoderPng encoder(&file, this, 0);
+    return encoder.Encode() == 0 ? 1 : 0;
+}

@@ -31,9 +31,11 @@ inline Pixels ReadPng(const std::string& path) {
     if (!f) return p;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
+    // Read on failure after the jump, so kept out of registers.
+    FILE* volatile file = f;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        std::fclose(f);
+        std::fclose(file);
         return Pixels();
     }
     png_init_io(png, f);
