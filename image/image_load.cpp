@@ -26,7 +26,7 @@ struct MallocSink : mtxPictureSink {
     ~MallocSink() override { std::free(pixels); }
     uint32_t* Allocate(int w, int h) override {
         std::free(pixels);
-        pixels = static_cast<uint32_t*>(std::malloc(size_t(w) * size_t(h) * 4));
+        pixels = static_cast<uint32_t*>(mtxAllocatePixels(size_t(w) * size_t(h) * 4));
         width = w, height = h;
         return pixels;
     }

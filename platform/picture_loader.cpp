@@ -1,6 +1,9 @@
 #include "platform/picture_loader.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -21,6 +24,16 @@ uint32_t* mtxPicture::Allocate(int w, int h) {
     width = w;
     height = h;
     return pixels.get();
+}
+
+void* mtxAllocatePixels(size_t bytes) {
+    constexpr size_t kHugePage = size_t(2) << 20;
+    // Smaller blocks come from memory malloc keeps and reuses.
+    if (bytes < 16 * kHugePage) return std::malloc(bytes ? bytes : 1);
+    void* block = nullptr;
+    if (posix_memalign(&block, kHugePage, bytes) != 0) return nullptr;
+    madvise(block, bytes & ~(kHugePage - 1), MADV_HUGEPAGE);  // a hint; failure is harmless
+    return block;
 }
 
 void mtxSetPictureLimit(uint64_t pixels) { pictureLimit = pixels; }

@@ -44,6 +44,12 @@ int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::s
 // Returns 1 on success; 0 on failure (missing file, unreadable, refused).
 int mtxDecodePictureFile(const std::string& path, mtxPictureSink& sink, std::string* error);
 
+// A block of bytes for picture pixels, released with std::free; null when
+// memory is short. Large blocks are backed by huge pages where the system
+// offers them: that spares most of the page faults of the first touch, which
+// otherwise cost a big picture about as much as its decoding.
+void* mtxAllocatePixels(size_t bytes);
+
 // The kind of picture data holds by its first bytes, or null for none the
 // loader knows: "BMP", "JPEG" or "GIF".
 const char* mtxPictureKind(const void* data, size_t size);

@@ -1,0 +1,1 @@
+daubry_fuzzer(bmp_reader LINKS daubry_platform)

@@ -1,0 +1,29 @@
+// mtxImage::Load on any file: the PNG decoder, then the picture loader.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "image/image.h"
+#include "platform/picture_loader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = [] {
+        mtxSetPictureLimit(uint64_t(1) << 22);
+        return "/tmp/daubry-fuzz-load-" + std::to_string(getpid());
+    }();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    mtxImage image;
+    if (image.Load(path, 0)) {
+        // Whatever loaded is a whole picture.
+        volatile uint32_t sum = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) sum = sum + image.At(x, y);
+    }
+    return 0;
+}

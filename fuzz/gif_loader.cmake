@@ -1,0 +1,1 @@
+daubry_fuzzer(gif_loader LINKS daubry_platform)

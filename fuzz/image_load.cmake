@@ -1,0 +1,1 @@
+daubry_fuzzer(image_load LINKS daubry_image daubry_codecs daubry_platform)

@@ -1,0 +1,1 @@
+daubry_fuzzer(jpeg_loader LINKS daubry_platform)
