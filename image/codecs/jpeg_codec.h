@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -28,7 +29,8 @@ public:
         uint32_t horizontal = 1, vertical = 1;
         uint32_t boxWidth = 1, boxHeight = 1;  // downsampling box (max factor / own factor)
         uint32_t blocksAcross = 0, blocksDown = 0;
-        std::unique_ptr<Block[]> blocks;  // blocksAcross x blocksDown, zeroed on allocation
+        // blocksAcross x blocksDown blocks; every one is written before it is read.
+        std::unique_ptr<Block[], void (*)(void*)> blocks{nullptr, std::free};
         uint32_t quantisation[64] = {};   // natural order
     };
 

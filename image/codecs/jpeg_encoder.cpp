@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "image/file.h"
+#include "platform/picture_loader.h"
 
 using namespace mtxJpeg;
 
@@ -17,46 +19,55 @@ inline uint32_t ExtraBits(int value, uint32_t size) {
     return static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((1u << size) - 1);
 }
 
-// Divides a coefficient by its quantiser and rounds half away from zero.
-inline int16_t Quantise(double coefficient, uint32_t quantiser) {
-    float q = static_cast<float>(coefficient) / static_cast<float>(quantiser);
-    int i = static_cast<int>(q);  // truncates towards zero
-    float rest = q - static_cast<float>(i);
-    if (rest >= 0.5f) ++i;
-    if (rest <= -0.5f) --i;
-    return static_cast<int16_t>(i);
+// Divides the coefficients of a block by their quantisers and rounds half
+// away from zero, then stores them in zig-zag order. The coefficients are the
+// DCT's values as floats; the loops run over whole blocks so that the
+// compiler can use vector division.
+inline void QuantiseBlock(const double* coefficients, const float* quantisers, int16_t* z) {
+    int16_t natural[64];
+    for (int i = 0; i < 64; ++i) {
+        float q = static_cast<float>(coefficients[i]) / quantisers[i];
+        int n = static_cast<int>(q);  // truncates towards zero
+        float rest = q - static_cast<float>(n);
+        n += (rest >= 0.5f) - (rest <= -0.5f);
+        natural[i] = static_cast<int16_t>(n);
+    }
+    for (int k = 0; k < 64; ++k) z[k] = natural[kZigZag[k]];
+}
+
+// Bit k set when the zig-zag coefficient k (1 to 63) is not 0.
+inline uint64_t NonzeroAc(const int16_t* z) {
+    uint64_t mask = 0;
+    for (int k = 1; k < 64; ++k) mask |= uint64_t(z[k] != 0) << k;
+    return mask;
 }
 
 // Counts the symbols of one block as F.1.2 codes them: the DC difference's
-// category, then per nonzero AC coefficient ZRLs for every 16 zeros before
+// category, then per nonzero AC coefficient a ZRL for every 16 zeros before
 // it and its run/size, and an EOB when the block ends in zeros.
 inline void CountBlock(const int16_t* z, int& lastDc, HuffmanTable& dc, HuffmanTable& ac) {
     ++dc.freq[Category(z[0] - lastDc)];
     lastDc = z[0];
-    int run = 0;
-    for (int k = 1; k < 64; ++k) {
-        if (!z[k]) {
-            ++run;
-            continue;
-        }
+    uint64_t mask = NonzeroAc(z);
+    int last = 0;
+    while (mask) {
+        int k = __builtin_ctzll(mask);
+        mask &= mask - 1;
+        int run = k - last - 1;
         for (; run > 15; run -= 16) ++ac.freq[0xF0];
         ++ac.freq[(run << 4) | Category(z[k])];
-        run = 0;
+        last = k;
     }
-    if (run) ++ac.freq[0x00];
+    if (last != 63) ++ac.freq[0x00];
 }
 
 }  // namespace
 
 int mtxImageEncoderJpeg::Encode() {
     if (!file || !image) return kFailure;
-    {
-        mtxFieldLock<mtxImage> lock(*image);
-        if (!lock || image->IsEmpty()) return kFailure;
-        if (image->width > 65535 || image->height > 65535) return kFailure;
-        if (!working.Assign(*image)) return kFailure;
-    }
-    working.ToYCbCr();
+    mtxFieldLock<mtxImage> lock(*image);
+    if (!lock || image->IsEmpty()) return kFailure;
+    if (image->width > 65535 || image->height > 65535) return kFailure;
     if (!SetUpFrame()) return kFailure;
     SetUpQuantisation();
     restartInterval = 2 * frame.mcusAcross;
@@ -87,8 +98,8 @@ int mtxImageEncoderJpeg::Encode() {
 }
 
 int mtxImageEncoderJpeg::SetUpFrame() {
-    frame.width = static_cast<uint32_t>(working.width);
-    frame.height = static_cast<uint32_t>(working.height);
+    frame.width = static_cast<uint32_t>(image->width);
+    frame.height = static_cast<uint32_t>(image->height);
     frame.componentCount = 3;
     frame.maxHorizontal = frame.maxVertical = 1;
     frame.mcuWidth = 8 * frame.maxHorizontal;
@@ -105,7 +116,7 @@ int mtxImageEncoderJpeg::SetUpFrame() {
         component.blocksAcross = frame.mcusAcross * component.horizontal;
         component.blocksDown = frame.mcusDown * component.vertical;
         size_t count = size_t(component.blocksAcross) * component.blocksDown;
-        component.blocks.reset(new (std::nothrow) Block[count]());
+        component.blocks.reset(static_cast<Block*>(mtxAllocatePixels(count * sizeof(Block))));
         if (!component.blocks) return 0;
     }
     return 1;
@@ -124,13 +135,23 @@ void mtxImageEncoderJpeg::SetUpQuantisation() {
 
 void mtxImageEncoderJpeg::Transform() {
     Scan& scan = scans.front();
-    const int width = working.width, height = working.height;
+    const int width = image->width, height = image->height;
+    float quantisers[3][64];
+    for (uint32_t c = 0; c < 3; ++c)
+        for (int i = 0; i < 64; ++i)
+            quantisers[c][i] = static_cast<float>(frame.components[c].quantisation[i]);
     const mtxColor* rows[8];
     uint32_t mcu = 0;
     for (uint32_t my = 0; my < frame.mcusDown; ++my) {
-        // Rows below the picture repeat its last row.
-        for (int y = 0; y < 8; ++y)
-            rows[y] = working.Row(std::min<int>(static_cast<int>(my) * 8 + y, height - 1));
+        // The working image holds one MCU row of the source at a time,
+        // converted to YCbCr; rows below the picture repeat its last row.
+        working.Create(width, 8, 0);
+        for (int y = 0; y < 8; ++y) {
+            int source = std::min<int>(static_cast<int>(my) * 8 + y, height - 1);
+            std::memcpy(working.Row(y), image->Row(source), size_t(width) * 4);
+        }
+        working.ToYCbCr();
+        for (int y = 0; y < 8; ++y) rows[y] = working.Row(y);
         for (uint32_t mx = 0; mx < frame.mcusAcross; ++mx, ++mcu) {
             if (restartInterval && mcu && mcu % restartInterval == 0)
                 for (uint32_t c = 0; c < scan.componentCount; ++c) scan.members[c].lastDc = 0;
@@ -151,8 +172,7 @@ void mtxImageEncoderJpeg::Transform() {
                 ForwardDct(samples[c]);
                 int16_t* z =
                     component.blocks[size_t(my) * component.blocksAcross + mx].coefficients;
-                for (int k = 0; k < 64; ++k)
-                    z[k] = Quantise(samples[c][kZigZag[k]], component.quantisation[kZigZag[k]]);
+                QuantiseBlock(samples[c], quantisers[c], z);
                 Scan::Member& member = scan.members[c];
                 CountBlock(z, member.lastDc, scan.dc[member.dcTable], scan.ac[member.acTable]);
             }
@@ -182,21 +202,21 @@ void mtxImageEncoderJpeg::Code() {
                 member.lastDc = z[0];
                 uint32_t size = Category(diff);
                 PutBits(uint32_t(dc.code[size]) << size | ExtraBits(diff, size), dc.size[size] + size);
-                int run = 0;
-                for (int k = 1; k < 64; ++k) {
-                    int v = z[k];
-                    if (!v) {
-                        ++run;
-                        continue;
-                    }
+                uint64_t mask = NonzeroAc(z);
+                int last = 0;
+                while (mask) {
+                    int k = __builtin_ctzll(mask);
+                    mask &= mask - 1;
+                    int run = k - last - 1;
                     for (; run > 15; run -= 16) PutBits(ac.code[0xF0], ac.size[0xF0]);
+                    int v = z[k];
                     size = Category(v);
                     uint32_t symbol = static_cast<uint32_t>(run << 4) | size;
                     PutBits(uint32_t(ac.code[symbol]) << size | ExtraBits(v, size),
                             ac.size[symbol] + size);
-                    run = 0;
+                    last = k;
                 }
-                if (run) PutBits(ac.code[0x00], ac.size[0x00]);
+                if (last != 63) PutBits(ac.code[0x00], ac.size[0x00]);
             }
         }
     }

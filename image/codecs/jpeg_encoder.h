@@ -22,7 +22,7 @@ public:
     // memory; kFailure when a write to the file failed.
     int Encode();
 
-    mtxImage working;  // the source, converted to YCbCr
+    mtxImage working;  // the source's current MCU row, converted to YCbCr
 
 private:
     int SetUpFrame();
