@@ -17,6 +17,11 @@ public:
 
     struct Frame;
 
+    // Block stores come from mtxAllocatePixels and go back with free().
+    struct FreeBlocks {
+        void operator()(void* blocks) const { std::free(blocks); }
+    };
+
     // Eight by eight quantised coefficients in zig-zag order.
     struct Block {
         int16_t coefficients[64];
@@ -30,7 +35,7 @@ public:
         uint32_t boxWidth = 1, boxHeight = 1;  // downsampling box (max factor / own factor)
         uint32_t blocksAcross = 0, blocksDown = 0;
         // blocksAcross x blocksDown blocks; every one is written before it is read.
-        std::unique_ptr<Block[], void (*)(void*)> blocks{nullptr, std::free};
+        std::unique_ptr<Block[], FreeBlocks> blocks;
         uint32_t quantisation[64] = {};   // natural order
     };
 

@@ -118,8 +118,12 @@ TEST(JpegHuffman, OptimalTablesMatchLibjpeg) {
         for (size_t i = 0; i < values.size(); ++i) ASSERT_EQ(table.huffval[i], values[i]);
         // Every symbol that occurred has a code, and no code is all 1 bits.
         for (int s = 0; s < 256; ++s) {
-            if (freq[s]) ASSERT_GT(table.size[s], 0) << s;
-            if (table.size[s]) ASSERT_NE(table.code[s], (1u << table.size[s]) - 1);
+            if (freq[s]) {
+                ASSERT_GT(table.size[s], 0) << s;
+            }
+            if (table.size[s]) {
+                ASSERT_NE(table.code[s], (1u << table.size[s]) - 1);
+            }
         }
     }
 }
@@ -202,8 +206,12 @@ TEST(JpegHuffman, OptimisedTablesNeverCodeLongerThanTheStandardTables) {
             for (int s = 0; s < 256; ++s) {
                 ASSERT_EQ(dc.freq[s], scan.dc[t].freq[s]) << "statistics pass, DC " << s;
                 ASSERT_EQ(ac.freq[s], scan.ac[t].freq[s]) << "statistics pass, AC " << s;
-                if (dc.freq[s]) ASSERT_GT(standardDc[t][s], 0) << s;
-                if (ac.freq[s]) ASSERT_GT(standardAc[t][s], 0) << s;
+                if (dc.freq[s]) {
+                    ASSERT_GT(standardDc[t][s], 0) << s;
+                }
+                if (ac.freq[s]) {
+                    ASSERT_GT(standardAc[t][s], 0) << s;
+                }
             }
             EXPECT_LE(Cost(dc.freq, scan.dc[t].size), Cost(dc.freq, standardDc[t])) << name;
             EXPECT_LE(Cost(ac.freq, scan.ac[t].size), Cost(ac.freq, standardAc[t])) << name;
