@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "platform/sdl_keys.h"
 #include "platform/text.h"
@@ -31,7 +30,6 @@ namespace {
 int gVideo = -1;  // -1 not tried, 0 failed, 1 running
 uint32_t gWakeEvent = 0;
 HCURSOR gCurrentCursor = nullptr;
-std::map<SystemCursor, HCURSOR> gSystemCursors;
 
 SDL_Window* Sdl(const Window& w) { return static_cast<SDL_Window*>(w.top->display); }
 
@@ -420,11 +418,10 @@ bool DisplayCursorPos(POINT& p) {
 }  // namespace detail
 
 HCURSOR LoadCursor(SystemCursor which) {
-    HCURSOR& c = gSystemCursors[which];
-    if (!c) {
-        c = new HCURSOR__;
-        c->system = which;
-    }
+    // System cursors live as long as the process, like the system's shared ones.
+    static HCURSOR__ cursors[static_cast<int>(SystemCursor::No) + 1];
+    HCURSOR c = &cursors[static_cast<int>(which)];
+    c->system = which;
     return c;
 }
 
