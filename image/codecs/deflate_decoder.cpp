@@ -112,8 +112,11 @@ int mtxDeflate::ReadDynamicTables() {
     if (nlit > 286 || ndist > 30) return 0;
     uint8_t lengths[286 + 30] = {};
     uint8_t clLengths[19] = {};
-    Refill();
-    for (uint32_t i = 0; i < nclen; ++i) clLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(TakeBits(3));
+    // Up to 57 bits: more than one refill guarantees.
+    for (uint32_t i = 0; i < nclen; ++i) {
+        if (i % 8 == 0) Refill();
+        clLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(TakeBits(3));
+    }
     if (Truncated() || !BuildTable(clLengths, 19, kCodeLength, d.codeLength)) return 0;
     uint32_t total = nlit + ndist;
     for (uint32_t i = 0; i < total;) {

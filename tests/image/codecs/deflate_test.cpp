@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -187,6 +188,26 @@ TEST(Deflate, ReadsZlibStreamsOfEveryLevel) {
             EXPECT_EQ(OurDecompress(stream, back), mtxCompressor::kOk);
             EXPECT_EQ(back, c.data);
             EXPECT_EQ(PullInflate(stream, c.data.size(), level), c.data);
+        }
+    }
+}
+
+TEST(Deflate, LongStreamsPulledRowByRow) {
+    // Megabytes of output through a window that slides many times.
+    Bytes data = FilteredRows(1500, 700);
+    for (int level : {1, 6}) {
+        Bytes stream = ZlibCompress(data, level), back;
+        EXPECT_EQ(OurDecompress(stream, back), mtxCompressor::kOk);
+        EXPECT_TRUE(back == data);
+        mtxFileMemory in;
+        in.Write(stream.data(), static_cast<uint32_t>(stream.size()));
+        in.Seek(0, 0);
+        mtxCompressorZLIB<15, 3> z;
+        z.SetInput(&in);
+        Bytes row(6001);
+        for (size_t at = 0; at < data.size(); at += row.size()) {
+            ASSERT_EQ(z.Inflate(row.data(), 6001), 6001u) << at;
+            ASSERT_EQ(std::memcmp(row.data(), data.data() + at, 6001), 0) << "at " << at;
         }
     }
 }

@@ -98,6 +98,22 @@ TEST(PngDecoder, RefusesTheCorruptSuiteFiles) {
     EXPECT_EQ(corrupt, 14);
 }
 
+TEST(PngDecoder, ReadsALargeLibpngFileExactly) {
+    // Many IDAT chunks, every filter, and more than one window of history.
+    mtxImage image(1500, 700);
+    std::mt19937 rng(6);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            image.At(x, y) = mtxArgb(255 - (y & 15), (x + y) & 255, (x * y) >> 8 & 255, rng() & 7);
+    std::string bytes = png_oracle::Encode(image);
+    ASSERT_FALSE(bytes.empty());
+    mtxImage back;
+    ASSERT_EQ(OurDecode(bytes, back), 1);
+    ASSERT_EQ(back.width, image.width);
+    for (int y = 0; y < image.height; ++y)
+        ASSERT_EQ(std::memcmp(back.Row(y), image.Row(y), size_t(image.width) * 4), 0) << "row " << y;
+}
+
 TEST(PngDecoder, JpegBytesAreNotPngAndLeaveTheImageAlone) {
     mtxImage image(3, 2);
     image.At(0, 0) = 0x12345678;

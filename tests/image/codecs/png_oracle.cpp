@@ -26,6 +26,11 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t n) {
 
 void Quiet(png_structp, png_const_charp) {}
 
+void WriteToString(png_structp png, png_bytep data, png_size_t n) {
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<char*>(data), n);
+}
+void NoFlush(png_structp) {}
+
 }  // namespace
 
 bool Decode(const std::string& bytes, Picture& out) {
@@ -56,6 +61,32 @@ bool Decode(const std::string& bytes, Picture& out) {
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
+}
+
+std::string Encode(const mtxImage& image) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, Quiet);
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint8_t> row(size_t(image.width) * 4);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, WriteToString, NoFlush);
+    png_set_IHDR(png, info, uint32_t(image.width), uint32_t(image.height), 8, PNG_COLOR_TYPE_RGBA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t p = image.At(x, y);
+            uint8_t* o = &row[size_t(x) * 4];
+            o[0] = uint8_t(p >> 16), o[1] = uint8_t(p >> 8), o[2] = uint8_t(p), o[3] = uint8_t(p >> 24);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
 }
 
 int OurDecode(const std::string& bytes, mtxImage& image) {

@@ -18,6 +18,9 @@ struct Picture {
 // samples keep their high byte). False when libpng refuses the file.
 bool Decode(const std::string& bytes, Picture& out);
 
+// The image written by libpng as 8-bit RGBA with its default settings.
+std::string Encode(const mtxImage& image);
+
 // Our decoder on the same bytes: the Decode result, the image filled.
 int OurDecode(const std::string& bytes, mtxImage& image);
 
