@@ -127,6 +127,11 @@ TEST(SegmentGraph, MatchesLiteralAnalysisOnScenes) {
     ExpectMatchesReference(Scene(31, 200, 3), kUnlimited);
 }
 
+TEST(SegmentGraph, MatchesLiteralAnalysisOnAPictureOfPhotoSize) {
+    // Large enough that every per-pixel array comes from whole pages.
+    ExpectMatchesReference(Scene(640, 420, 4), kUnlimited);
+}
+
 TEST(SegmentGraph, MatchesLiteralAnalysisOnStripsAndTinyPictures) {
     for (auto [w, h] : {std::pair{1, 1}, {1, 2}, {2, 2}, {1, 4}, {4, 1}, {1, 57}, {57, 1},
                         {2, 40}, {40, 2}, {3, 3}, {5, 1}})
