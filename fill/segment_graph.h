@@ -43,7 +43,7 @@ struct ColorGroup {
 //
 // The work runs in eight stages, and within most stages in slices bounded by the time budget, so
 // a background task can report progress and stop between calls of Advance:
-//   1 edges counted by weight (resumable by pixel)  2 edges sorted
+//   1 edges counted by weight (resumable by pixel)  2 edges sorted (by pixel)
 //   3 segmentation merge (by edge)                  4 small regions merged (by edge)
 //   5 regions listed                                6 region statistics (by region)
 //   7 colour groups and label image                 8 distance field (by row, two sweeps)
@@ -140,4 +140,5 @@ private:
     mcvLargeArray<float> thresholds_;
     mcvLargeArray<float> distanceStore_;
     bool sliceBegun_ = false;
+    uint32_t sortCursor_ = 0;  // stage 2's next pixel
 };
