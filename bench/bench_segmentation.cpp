@@ -7,6 +7,7 @@
 // is not counted), per pixel.
 #include <benchmark/benchmark.h>
 
+#include <bit>
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -127,21 +128,23 @@ void BM_SegmentGraphSliced(benchmark::State& state) {
     auto picture = PhotoImage(int(state.range(0)));
     mtxCpuInfo cpu;
     cpu.Detect();
-    double calls = 0, longest = 0;
+    double calls = 0, longest = 0, longestStages = 0;
     for (auto _ : state) {
         mcvSegmentGraph s;
         s.budget = uint64_t(cpu.cyclesPerMicrosecond) * 100000;
         s.StartSegmentation(*picture);
         for (;;) {
             auto t = std::chrono::steady_clock::now();
+            uint32_t before = s.stages;
             int done = s.Advance();
-            longest = std::max(longest, Seconds(t));
+            if (Seconds(t) > longest) longest = Seconds(t), longestStages = before;
             ++calls;
             if (done) break;
         }
     }
     state.counters["calls"] = benchmark::Counter(calls, benchmark::Counter::kAvgIterations);
     state.counters["longest_call_s"] = longest;
+    state.counters["longest_call_stage"] = std::popcount(uint32_t(longestStages)) + 1;
 }
 
 void BM_OpenCvGraphSegmentation(benchmark::State& state) {
