@@ -65,6 +65,7 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     edgeCount = cursorX = cursorY = edgeCursor = 0;
     itemCursor = 0;
     sortCursor_ = 0;
+    setupCursor_ = 0;
     return ok;
 }
 
@@ -231,20 +232,25 @@ inline uint32_t mcvSegmentGraph::JoinToRoot(uint32_t a, uint32_t b) {
 
 // Stage 3: the segmentation merge over the sorted edges.
 void mcvSegmentGraph::MergeRegions() {
+    // The per-pixel arrays are set up in slices too: at tens of megapixels that alone takes
+    // longer than a slice.
     if (!nodes) {
         nodes.allocate(pixelCount);
         links_.allocate(pixelCount);
-        for (uint32_t i = 0; i < pixelCount; ++i) {
-            nodes[i] = {i, i, 0, 1};
-            links_[i] = i;
-        }
-        components = pixelCount;
-        if (BudgetSpent()) return;
-    }
-    if (!thresholds_) {
         thresholds_.allocate(pixelCount);
-        std::fill_n(thresholds_.get(), pixelCount, k);
-        if (BudgetSpent()) return;
+        components = pixelCount;
+        setupCursor_ = 0;
+    }
+    while (setupCursor_ < pixelCount) {
+        uint32_t allowed = Allowance(kPixelStride);
+        if (!allowed) return;
+        uint32_t end = setupCursor_ + std::min(allowed, pixelCount - setupCursor_);
+        for (uint32_t p = setupCursor_; p < end; ++p) {
+            nodes[p] = {p, p, 0, 1};
+            links_[p] = p;
+            thresholds_[p] = k;
+        }
+        setupCursor_ = end;
     }
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();

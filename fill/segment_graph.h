@@ -140,5 +140,6 @@ private:
     mcvLargeArray<float> thresholds_;
     mcvLargeArray<float> distanceStore_;
     bool sliceBegun_ = false;
-    uint32_t sortCursor_ = 0;  // stage 2's next pixel
+    uint32_t sortCursor_ = 0;   // stage 2's next pixel
+    uint32_t setupCursor_ = 0;  // stage 3's next pixel to set up before the merge
 };

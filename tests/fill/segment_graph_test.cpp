@@ -172,7 +172,7 @@ TEST(SegmentGraph, SameResultWhateverTheBudget) {
                           !((st & mcvSegmentGraph::kMerged) && (st & mcvSegmentGraph::kSmallMerged))) ||
                          ((st & mcvSegmentGraph::kRegionsListed) && !(st & mcvSegmentGraph::kStatistics)) ||
                          ((st & mcvSegmentGraph::kGrouped) && !(st & mcvSegmentGraph::kDistance));
-        // Stage 3 spends its first two calls allocating (nodes, then thresholds).
+        // Stage 3 first sets up its per-pixel arrays, a pixel per call.
         bool allocating = st == (mcvSegmentGraph::kEdgesBuilt | mcvSegmentGraph::kEdgesSorted) &&
                           sliced.edgeCursor == 0;
         if (st == previousStages && resumable && !allocating) {
