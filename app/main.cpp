@@ -12,7 +12,10 @@ namespace {
 // system passes it to a program's entry point.
 std::string CommandLine(int argc, char** argv) {
     std::string line;
-    for (int i = 1; i < argc; ++i) line += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
     return line;
 }
 

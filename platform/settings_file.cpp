@@ -138,21 +138,34 @@ Document Parse(const std::string& content) {
 
 std::string ValueText(const Line& line) {
     const auto& b = line.value.bytes;
-    std::string out = "\"" + EscapeText(line.name) + "\"=";
+    // Built by appending: GCC 12 misreads `"..." + std::string` at -O3 (-Wrestrict).
+    std::string out(1, '"');
+    out += EscapeText(line.name);
+    out += "\"=";
     if (line.value.type == mtxSettingsFile::kTypeDword && b.size() == 4) {
         char digits[16];
         std::snprintf(digits, sizeof digits, "dword:%08x",
                       unsigned(b[0] | b[1] << 8 | b[2] << 16 | unsigned(b[3]) << 24));
         return out + digits;
     }
-    return out + "\"" + EscapeText(BytesText(b)) + "\"";
+    out += '"';
+    out += EscapeText(BytesText(b));
+    out += '"';
+    return out;
 }
 
 std::string Serialise(const Document& doc) {
     std::string out;
     for (const Section& section : doc) {
-        if (!section.name.empty()) out += "[" + section.name + "]\n";
-        for (const Line& line : section.lines) out += (line.isValue ? ValueText(line) : line.raw) + "\n";
+        if (!section.name.empty()) {
+            out += '[';
+            out += section.name;
+            out += "]\n";
+        }
+        for (const Line& line : section.lines) {
+            out += line.isValue ? ValueText(line) : line.raw;
+            out += '\n';
+        }
     }
     return out;
 }
