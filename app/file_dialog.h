@@ -9,15 +9,14 @@ class mtxWnd;
 // The open and save file dialog. Callers stay synchronous: Show returns when
 // the user has chosen or cancelled.
 class mtxFileDialog {
-public:
+  public:
     static constexpr uint32_t kFlags = 0x80802;  // explorer look, path must exist, overwrite prompt
     static constexpr size_t kFileNameUnits = 520;
     static constexpr size_t kFileTitleUnits = 64;
 
     // filter: pairs of description and pattern ("Pictures", "*.png;*.jpg").
     // The initial file name is cut to 520 UTF-16 units.
-    mtxFileDialog(mtxWnd* owner, bool save,
-                  std::vector<std::pair<std::string, std::string>> filter,
+    mtxFileDialog(mtxWnd* owner, bool save, std::vector<std::pair<std::string, std::string>> filter,
                   const std::string& defaultExtension, const std::string& initialFileName);
 
     void SetInitialDirectory(const std::string& directory) { initialDirectory_ = directory; }
@@ -35,7 +34,7 @@ public:
     const std::string& InitialDirectory() const { return initialDirectory_; }
     mtxWnd* Owner() const { return owner_; }
 
-private:
+  private:
     mtxWnd* owner_;
     bool save_;
     std::vector<std::pair<std::string, std::string>> filter_;

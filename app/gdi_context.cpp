@@ -10,13 +10,17 @@ void mtxGDC::Release() {
     output_ = nullptr;
 }
 
-int mtxGDC::SaveState() { return Both([](HDC dc) { return SaveDC(dc); }); }
+int mtxGDC::SaveState() {
+    return Both([](HDC dc) { return SaveDC(dc); });
+}
 
 int mtxGDC::RestoreState(int saved) {
     return Both([saved](HDC dc) { return RestoreDC(dc, saved) ? 1 : 0; });
 }
 
-HGDIOBJ mtxGDC::SelectStockObject(int which) { return Select(GetStockObject(which)); }
+HGDIOBJ mtxGDC::SelectStockObject(int which) {
+    return Select(GetStockObject(which));
+}
 
 HGDIOBJ mtxGDC::Select(HGDIOBJ object) {
     return Both([object](HDC dc) { return SelectObject(dc, object); });

@@ -9,7 +9,7 @@ class mtxWnd;
 // both (the output first when the two differ, then the attribute context when
 // there is one); queries and text go to the output context. Either may be null.
 class mtxGDC {
-public:
+  public:
     mtxGDC() = default;
     mtxGDC(mtxOs::HDC output, mtxOs::HDC attributes) : output_(output), attributes_(attributes) {}
     virtual ~mtxGDC() { Release(); }
@@ -37,7 +37,9 @@ public:
     bool PtVisible(int x, int y) const { return mtxOs::PtVisible(output_, x, y); }
     bool RectVisible(const mtxOs::RECT& r) const { return mtxOs::RectVisible(output_, r); }
 
-    bool TextOut(int x, int y, const std::string& text) { return mtxOs::TextOut(output_, x, y, text); }
+    bool TextOut(int x, int y, const std::string& text) {
+        return mtxOs::TextOut(output_, x, y, text);
+    }
     bool ExtTextOut(int x, int y, uint32_t options, const mtxOs::RECT* r, const std::string& text) {
         return mtxOs::ExtTextOut(output_, x, y, options, r, text);
     }
@@ -54,7 +56,7 @@ public:
         return mtxOs::FillRect(output_, r, brush);
     }
 
-protected:
+  protected:
     // Applies f to the output context, then to a different attribute context.
     template <class F>
     auto Both(F f) {
@@ -72,12 +74,12 @@ protected:
 // to a memory bitmap the size of the client area that is copied to the window
 // at the end, so the window never shows a half-drawn state.
 class mtxGPaintDC : public mtxGDC {
-public:
+  public:
     mtxGPaintDC(mtxWnd& wnd, bool buffered);
     ~mtxGPaintDC() override;
     const mtxOs::PAINTSTRUCT& Paint() const { return paint_; }
 
-private:
+  private:
     mtxOs::HWND hwnd_;
     mtxOs::PAINTSTRUCT paint_;
     mtxOs::HDC windowDc_ = nullptr;

@@ -8,7 +8,7 @@ namespace {
 
 // A memory context with the font selected and the text map mode, released on return.
 class Measuring {
-public:
+  public:
     explicit Measuring(HGDIOBJ font) : dc_(CreateCompatibleDC(nullptr)) {
         SetMapMode(dc_, MM_TEXT);
         if (font) SelectObject(dc_, font);
@@ -16,7 +16,7 @@ public:
     ~Measuring() { DeleteDC(dc_); }
     HDC dc() const { return dc_; }
 
-private:
+  private:
     HDC dc_;
 };
 

@@ -6,7 +6,7 @@
 
 // One graphics object (font, brush, bitmap), owned: deleted with the wrapper.
 class mtxGObject {
-public:
+  public:
     mtxGObject() = default;
     explicit mtxGObject(mtxOs::HGDIOBJ handle) : handle_(handle) {}
     virtual ~mtxGObject() { Delete(); }
@@ -21,13 +21,13 @@ public:
     }
     mtxOs::HGDIOBJ Handle() const { return handle_; }
 
-protected:
+  protected:
     mtxOs::HGDIOBJ handle_ = nullptr;
 };
 
 // A font with its outline text metrics and face name.
 class mtxGFont : public mtxGObject {
-public:
+  public:
     static constexpr uint32_t kItalic = 1, kUnderline = 2, kStrikeOut = 4;
     static constexpr size_t kFaceNameUnits = 64;
 
@@ -46,7 +46,7 @@ public:
     uint32_t GlyphOutline(char32_t c, uint32_t format, mtxOs::GLYPHMETRICS& metrics,
                           uint32_t bufferSize, void* buffer) const;
 
-private:
+  private:
     mtxOs::OUTLINETEXTMETRIC metrics_;
     std::string faceName_;
 };

@@ -59,7 +59,8 @@ int mtxParseMenuTemplate(const std::string& text, mtxOs::Menu& menu, std::string
         bool wasFirst = std::exchange(first, false);
         if (word == "MENU") {
             uint32_t id = 0;
-            if (!wasFirst || !CommandId(rest, id)) return fail("MENU only starts the text, with an id");
+            if (!wasFirst || !CommandId(rest, id))
+                return fail("MENU only starts the text, with an id");
         } else if (word == "POPUP") {
             mtxOs::MenuItem item;
             item.popup = true;

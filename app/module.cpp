@@ -15,7 +15,8 @@ int mtxModule::Load(const std::string& fileName, const std::string& systemDirect
     const std::string candidates[] = {fileName, systemDirectory + "/" + fileName,
                                       generalDirectory + "/" + fileName};
     for (int i = 0; i < 3; ++i) {
-        if (i > 0 && fileName.find('/') != std::string::npos) break;  // a path is tried as given only
+        if (i > 0 && fileName.find('/') != std::string::npos)
+            break;  // a path is tried as given only
         if (void* h = mtxOs::LoadLibrary(candidates[i])) {
             handle_ = h;
             owned_ = true;
@@ -26,7 +27,9 @@ int mtxModule::Load(const std::string& fileName, const std::string& systemDirect
     return 0;
 }
 
-void* mtxModule::GetProc(const char* name) const { return mtxOs::GetProcAddress(handle_, name); }
+void* mtxModule::GetProc(const char* name) const {
+    return mtxOs::GetProcAddress(handle_, name);
+}
 
 std::span<const unsigned char> mtxModule::FindResource(uint32_t id, const char* type) const {
     if (handle_) return {};

@@ -6,7 +6,7 @@
 // A module: the program itself (whose resources are compiled into it) or a
 // shared library loaded at run time.
 class mtxModule {
-public:
+  public:
     mtxModule() = default;  // the program's own module, not owned
     ~mtxModule() { Release(); }
     mtxModule(const mtxModule&) = delete;
@@ -37,7 +37,7 @@ public:
     void* Handle() const { return handle_; }
     bool Owned() const { return owned_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     bool owned_ = false;
     int attempt_ = 0;

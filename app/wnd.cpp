@@ -123,8 +123,8 @@ int mtxWnd::SetMenu(uint32_t resourceId) {
     if (bytes.empty()) return 0;
     Menu menu;
     std::string error;
-    if (!mtxParseMenuTemplate(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                              menu, error))
+    if (!mtxParseMenuTemplate(
+            std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), menu, error))
         return 0;
     return mtxOs::SetMenu(hwnd_, menu) ? 1 : 0;
 }
@@ -135,8 +135,10 @@ void mtxWnd::Center() {
     int w = r.right - r.left, h = r.bottom - r.top;
     RECT area;
     HWND parent = GetParent(hwnd_);
-    if (parent) GetClientRect(parent, area);
-    else area = GetDesktopRect();
+    if (parent)
+        GetClientRect(parent, area);
+    else
+        area = GetDesktopRect();
     int x = area.left + (area.right - area.left - w) / 2;
     int y = area.top + (area.bottom - area.top - h) / 2;
     MoveWindow(hwnd_, x, y, w, h, true);

@@ -12,7 +12,7 @@
 // pool and gives it back (destroying the window) when the object goes; an
 // object built with an explicit id does neither.
 class mtxWnd {
-public:
+  public:
     using HWND = mtxOs::HWND;
     using WPARAM = mtxOs::WPARAM;
     using LPARAM = mtxOs::LPARAM;
@@ -72,10 +72,10 @@ public:
     // The class name registered by Create.
     static constexpr const char* kDefaultClass = "MtxWndClass";
 
-protected:
+  protected:
     HWND hwnd_ = nullptr;
 
-private:
+  private:
     uint32_t id_ = 0;
     bool fromPool_ = false;
 };

@@ -30,7 +30,8 @@ void Bitmap::Fill(int left, int top, int right, int bottom, uint32_t color) {
     top = std::max(top, 0);
     right = std::min(right, width);
     bottom = std::min(bottom, height);
-    for (int y = top; y < bottom; ++y) std::fill(Row(y) + left, Row(y) + std::max(left, right), color);
+    for (int y = top; y < bottom; ++y)
+        std::fill(Row(y) + left, Row(y) + std::max(left, right), color);
 }
 
 void Bitmap::BlendMask(int x, int y, const uint8_t* mask, int maskWidth, int maskHeight,
@@ -59,17 +60,35 @@ void Bitmap::BlendOver(const Bitmap& src, int x, int y) {
         uint32_t* d = Row(py);
         for (int px = x0; px < x1; ++px) {
             uint32_t c = s[px - x], a = c >> 24;
-            if (a == 255) d[px] = c;
-            else if (a) d[px] = Mix(d[px], c, a);
+            if (a == 255)
+                d[px] = c;
+            else if (a)
+                d[px] = Mix(d[px], c, a);
         }
     }
 }
 
 void Bitmap::Copy(const Bitmap& src, int srcX, int srcY, int w, int h, int x, int y) {
-    if (srcX < 0) { w += srcX; x -= srcX; srcX = 0; }
-    if (srcY < 0) { h += srcY; y -= srcY; srcY = 0; }
-    if (x < 0) { w += x; srcX -= x; x = 0; }
-    if (y < 0) { h += y; srcY -= y; y = 0; }
+    if (srcX < 0) {
+        w += srcX;
+        x -= srcX;
+        srcX = 0;
+    }
+    if (srcY < 0) {
+        h += srcY;
+        y -= srcY;
+        srcY = 0;
+    }
+    if (x < 0) {
+        w += x;
+        srcX -= x;
+        x = 0;
+    }
+    if (y < 0) {
+        h += y;
+        srcY -= y;
+        y = 0;
+    }
     w = std::min({w, src.width - srcX, width - x});
     h = std::min({h, src.height - srcY, height - y});
     for (int row = 0; row < h; ++row)

@@ -30,9 +30,9 @@ bool FindFontFile(const std::string& family, int weight, bool italic, std::strin
     std::lock_guard guard(gFontConfigLock);
     if (!FcInit()) return false;
     FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY,
-                       reinterpret_cast<const FcChar8*>(family.empty() ? "sans-serif"
-                                                                       : family.c_str()));
+    FcPatternAddString(
+        pattern, FC_FAMILY,
+        reinterpret_cast<const FcChar8*>(family.empty() ? "sans-serif" : family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(std::clamp(weight, 1, 1000)));
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
@@ -52,7 +52,9 @@ bool FindFontFile(const std::string& family, int weight, bool italic, std::strin
     return found;
 }
 
-int Pixels26(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
+int Pixels26(FT_Pos v) {
+    return static_cast<int>((v + 32) >> 6);
+}
 
 }  // namespace
 
@@ -111,7 +113,9 @@ std::unique_ptr<FontFace> FontFace::Open(const std::string& family, int pixelHei
     return font;
 }
 
-bool FontFace::HasGlyph(char32_t c) const { return FT_Get_Char_Index(impl_->face, c) != 0; }
+bool FontFace::HasGlyph(char32_t c) const {
+    return FT_Get_Char_Index(impl_->face, c) != 0;
+}
 
 const Glyph& FontFace::GetGlyph(char32_t c) {
     auto it = impl_->cache.find(c);

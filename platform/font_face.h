@@ -13,11 +13,11 @@
 namespace mtxOs {
 
 struct FontMetrics {
-    int ascent = 0;       // pixels above the baseline
-    int descent = 0;      // pixels below the baseline (positive)
-    int lineGap = 0;      // extra leading the font asks for
-    int unitsPerEm = 0;   // design units of the outlines
-    int emHeight = 0;     // the pixel size the face was opened at
+    int ascent = 0;      // pixels above the baseline
+    int descent = 0;     // pixels below the baseline (positive)
+    int lineGap = 0;     // extra leading the font asks for
+    int unitsPerEm = 0;  // design units of the outlines
+    int emHeight = 0;    // the pixel size the face was opened at
     int averageWidth = 0;
     int maxAdvance = 0;
     int underlinePosition = 0;  // pixels below the baseline
@@ -30,15 +30,15 @@ struct FontMetrics {
 };
 
 struct Glyph {
-    int advance = 0;         // pixels to the next pen position
-    int left = 0, top = 0;   // mask origin relative to the pen on the baseline (top is up)
+    int advance = 0;        // pixels to the next pen position
+    int left = 0, top = 0;  // mask origin relative to the pen on the baseline (top is up)
     int width = 0, height = 0;
     int boundsLeft = 0, boundsRight = 0;  // ink extent relative to the pen, 0 for blank glyphs
-    std::vector<uint8_t> mask;  // width x height coverage 0..255, top row first
+    std::vector<uint8_t> mask;            // width x height coverage 0..255, top row first
 };
 
 class FontFace {
-public:
+  public:
     ~FontFace();
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
@@ -60,7 +60,7 @@ public:
     void Draw(Bitmap& target, int x, int baselineY, const std::string& utf8, uint32_t argb,
               int clipLeft, int clipTop, int clipRight, int clipBottom);
 
-private:
+  private:
     FontFace() = default;
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -50,11 +50,21 @@ HGDIOBJ Stock(int which) {
     auto* o = new HGDIOBJ__;
     o->stock = true;
     switch (which) {
-        case WHITE_BRUSH: o->color = 0xFFFFFF; break;
-        case LTGRAY_BRUSH: o->color = 0xC0C0C0; break;
-        case GRAY_BRUSH: o->color = 0x808080; break;
-        case BLACK_BRUSH: o->color = 0; break;
-        case NULL_BRUSH: o->hollow = true; break;
+        case WHITE_BRUSH:
+            o->color = 0xFFFFFF;
+            break;
+        case LTGRAY_BRUSH:
+            o->color = 0xC0C0C0;
+            break;
+        case GRAY_BRUSH:
+            o->color = 0x808080;
+            break;
+        case BLACK_BRUSH:
+            o->color = 0;
+            break;
+        case NULL_BRUSH:
+            o->hollow = true;
+            break;
         case SYSTEM_FONT:
         case DEFAULT_GUI_FONT:
             o->kind = HGDIOBJ__::kFont;
@@ -64,7 +74,9 @@ HGDIOBJ Stock(int which) {
                 return nullptr;
             }
             break;
-        default: delete o; return nullptr;
+        default:
+            delete o;
+            return nullptr;
     }
     objects[which] = o;
     return o;
@@ -116,21 +128,28 @@ FontFace* FontOf(HDC dc) {
     return f ? f->face.get() : nullptr;
 }
 
-void DrawTextLine(HDC dc, int x, int y, const std::string& text, COLORREF color) {
+void DrawTextLine(HDC dc, int x, int y, const std::string& text, COLORREF color,
+                  const RECT* clip = nullptr) {
     Surface s;
     FontFace* f = FontOf(dc);
     if (!Resolve(dc, s) || !f) return;
+    if (clip) {
+        s.clip = {std::max<int>(s.clip.left, clip->left + s.x),
+                  std::max<int>(s.clip.top, clip->top + s.y),
+                  std::min<int>(s.clip.right, clip->right + s.x),
+                  std::min<int>(s.clip.bottom, clip->bottom + s.y)};
+        if (s.clip.left >= s.clip.right || s.clip.top >= s.clip.bottom) return;
+    }
     const FontMetrics& m = f->Metrics();
     int px = s.x + x, py = s.y + y;
     if (dc->state.bkMode == OPAQUE) {
         int width = f->TextWidth(text);
         s.bitmap->Fill(std::max<int>(px, s.clip.left), std::max<int>(py, s.clip.top),
                        std::min<int>(px + width, s.clip.right),
-                       std::min<int>(py + m.ascent + m.descent, s.clip.bottom),
-                       Argb(dc->state.bk));
+                       std::min<int>(py + m.ascent + m.descent, s.clip.bottom), Argb(dc->state.bk));
     }
-    f->Draw(*s.bitmap, px, py + m.ascent, text, Argb(color), s.clip.left, s.clip.top,
-            s.clip.right, s.clip.bottom);
+    f->Draw(*s.bitmap, px, py + m.ascent, text, Argb(color), s.clip.left, s.clip.top, s.clip.right,
+            s.clip.bottom);
     HGDIOBJ font = dc->state.font;
     uint32_t style = font ? font->style : 0;
     int width = (style & 6) ? f->TextWidth(text) : 0;
@@ -168,13 +187,20 @@ void EraseWithClassBackground(HWND hwnd, HDC dc) {
 
 COLORREF GetSysColor(int index) {
     switch (index) {
-        case 4: return RGB(240, 240, 240);   // COLOR_MENU
-        case 5: return RGB(255, 255, 255);   // COLOR_WINDOW
-        case 6: return RGB(100, 100, 100);   // COLOR_WINDOWFRAME
-        case 8: return RGB(0, 0, 0);         // COLOR_WINDOWTEXT
-        case 15: return RGB(240, 240, 240);  // COLOR_BTNFACE
-        case 17: return RGB(109, 109, 109);  // COLOR_GRAYTEXT
-        default: return RGB(255, 255, 255);
+        case 4:
+            return RGB(240, 240, 240);  // COLOR_MENU
+        case 5:
+            return RGB(255, 255, 255);  // COLOR_WINDOW
+        case 6:
+            return RGB(100, 100, 100);  // COLOR_WINDOWFRAME
+        case 8:
+            return RGB(0, 0, 0);  // COLOR_WINDOWTEXT
+        case 15:
+            return RGB(240, 240, 240);  // COLOR_BTNFACE
+        case 17:
+            return RGB(109, 109, 109);  // COLOR_GRAYTEXT
+        default:
+            return RGB(255, 255, 255);
     }
 }
 
@@ -191,7 +217,9 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT& ps) {
     return dc;
 }
 
-bool EndPaint(HWND hwnd, const PAINTSTRUCT& ps) { return ReleaseDC(hwnd, ps.hdc) == 1; }
+bool EndPaint(HWND hwnd, const PAINTSTRUCT& ps) {
+    return ReleaseDC(hwnd, ps.hdc) == 1;
+}
 
 HDC GetDC(HWND hwnd) {
     if (!Find(hwnd)) return nullptr;
@@ -239,8 +267,8 @@ HGDIOBJ CreateSolidBrush(COLORREF color) {
     return o;
 }
 
-HGDIOBJ CreateFont(int height, int weight, uint32_t style, const std::string& face,
-                   uint8_t charSet, uint8_t pitchAndFamily) {
+HGDIOBJ CreateFont(int height, int weight, uint32_t style, const std::string& face, uint8_t charSet,
+                   uint8_t pitchAndFamily) {
     std::string family = face.empty() ? "Arial" : face;
     int em = height < 0 ? -height : height == 0 ? 16 : height;
     auto font = FontFace::Open(family, em, weight ? weight : 400, style & 1);
@@ -262,11 +290,13 @@ HGDIOBJ CreateFont(int height, int weight, uint32_t style, const std::string& fa
     return o;
 }
 
-HGDIOBJ GetStockObject(int which) { return Stock(which); }
+HGDIOBJ GetStockObject(int which) {
+    return Stock(which);
+}
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     if (!dc || !object) return nullptr;
-    HGDIOBJ* slot = object->kind == HGDIOBJ__::kFont    ? &dc->state.font
+    HGDIOBJ* slot = object->kind == HGDIOBJ__::kFont     ? &dc->state.font
                     : object->kind == HGDIOBJ__::kBitmap ? &dc->state.bitmap
                                                          : &dc->state.brush;
     if (object->kind == HGDIOBJ__::kBitmap && !dc->memory) return nullptr;
@@ -400,9 +430,7 @@ bool ExtTextOut(HDC dc, int x, int y, uint32_t options, const RECT* r, const std
         FillRect(dc, *r, brush);
         DeleteObject(brush);
     }
-    // FIXME: ETO_CLIPPED does not narrow the clip to r yet; text is clipped to
-    // the window only. No caller relies on it so far.
-    DrawTextLine(dc, x, y, text, dc->state.text);
+    DrawTextLine(dc, x, y, text, dc->state.text, r && (options & ETO_CLIPPED) ? r : nullptr);
     return true;
 }
 
@@ -437,10 +465,14 @@ int DrawText(HDC dc, const std::string& text, RECT& r, uint32_t format) {
         return height;
     }
     int x = r.left, y = r.top;
-    if (format & DT_CENTER) x = (r.left + r.right - width) / 2;
-    else if (format & DT_RIGHT) x = r.right - width;
-    if ((format & DT_SINGLELINE) && (format & DT_VCENTER)) y = (r.top + r.bottom - height) / 2;
-    else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM)) y = r.bottom - height;
+    if (format & DT_CENTER)
+        x = (r.left + r.right - width) / 2;
+    else if (format & DT_RIGHT)
+        x = r.right - width;
+    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
+        y = (r.top + r.bottom - height) / 2;
+    else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
+        y = r.bottom - height;
     DrawTextLine(dc, x, y, text, dc->state.text);
     return height;
 }
@@ -534,8 +566,8 @@ uint32_t GetGlyphOutline(HDC dc, char32_t c, uint32_t format, GLYPHMETRICS& metr
     std::fill(out, out + needed, 0);
     for (int y = 0; y < g.height; ++y)
         for (int x = 0; x < g.width; ++x)
-            out[y * pitch + x] =
-                static_cast<uint8_t>((g.mask[static_cast<size_t>(y) * g.width + x] * 64 + 127) / 255);
+            out[y * pitch + x] = static_cast<uint8_t>(
+                (g.mask[static_cast<size_t>(y) * g.width + x] * 64 + 127) / 255);
     return needed;
 }
 

@@ -61,7 +61,8 @@ struct GLYPHMETRICS {
 };
 
 constexpr uint32_t GGO_METRICS = 0;
-constexpr uint32_t GGO_GRAY8_BITMAP = 6;  // one byte per pixel, levels 0..64, rows of 4-byte multiples
+constexpr uint32_t GGO_GRAY8_BITMAP =
+    6;  // one byte per pixel, levels 0..64, rows of 4-byte multiples
 constexpr uint32_t GDI_ERROR = 0xFFFFFFFF;
 
 constexpr int TRANSPARENT = 1;
@@ -107,15 +108,15 @@ HGDIOBJ CreateSolidBrush(COLORREF color);
 // A font: height < 0 is the em height in pixels, > 0 the cell height, 0 a
 // default; style bit 0 italic, bit 1 underline, bit 2 strike-out. Null when no
 // font can be found.
-HGDIOBJ CreateFont(int height, int weight, uint32_t style, const std::string& face,
-                   uint8_t charSet, uint8_t pitchAndFamily);
+HGDIOBJ CreateFont(int height, int weight, uint32_t style, const std::string& face, uint8_t charSet,
+                   uint8_t pitchAndFamily);
 HGDIOBJ GetStockObject(int which);
 // Returns the object selected before, null on failure.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // Deleting null succeeds and does nothing; stock objects are never deleted.
 bool DeleteObject(HGDIOBJ object);
 
-int SaveDC(HDC dc);  // 0 on failure
+int SaveDC(HDC dc);                 // 0 on failure
 bool RestoreDC(HDC dc, int saved);  // negative: relative to the latest save
 COLORREF SetBkColor(HDC dc, COLORREF color);
 COLORREF SetTextColor(HDC dc, COLORREF color);

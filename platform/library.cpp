@@ -35,6 +35,8 @@ std::string SystemLibraryDirectory() {
     return access(multiarch, F_OK) == 0 ? multiarch : "/usr/lib";
 }
 
-std::string GeneralLibraryDirectory() { return "/usr/lib"; }
+std::string GeneralLibraryDirectory() {
+    return "/usr/lib";
+}
 
 }  // namespace mtxOs

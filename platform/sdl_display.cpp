@@ -31,7 +31,9 @@ int gVideo = -1;  // -1 not tried, 0 failed, 1 running
 uint32_t gWakeEvent = 0;
 HCURSOR gCurrentCursor = nullptr;
 
-SDL_Window* Sdl(const Window& w) { return static_cast<SDL_Window*>(w.top->display); }
+SDL_Window* Sdl(const Window& w) {
+    return static_cast<SDL_Window*>(w.top->display);
+}
 
 Window* TopOfSdl(uint32_t windowId) {
     for (Window* w : TopLevelsOfThisThread())
@@ -41,8 +43,7 @@ Window* TopOfSdl(uint32_t windowId) {
 
 SDL_Surface* SurfaceOf(const Bitmap& b) {
     return SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(b.pixels.data()), b.width,
-                                              b.height, 32, b.width * 4,
-                                              SDL_PIXELFORMAT_ARGB8888);
+                                              b.height, 32, b.width * 4, SDL_PIXELFORMAT_ARGB8888);
 }
 
 uint32_t MouseKeys() {
@@ -179,7 +180,8 @@ void TextEvent(const SDL_TextInputEvent& e) {
     SDL_Keymod mod = SDL_GetModState();
     if ((mod & KMOD_CTRL) || (mod & KMOD_LALT)) return;
     HWND target = KeyTarget(*top);
-    for (char16_t unit : mtxUtf8ToUtf16(e.text)) QueueInput({target, WM_CHAR, unit, 1, e.timestamp, {}});
+    for (char16_t unit : mtxUtf8ToUtf16(e.text))
+        QueueInput({target, WM_CHAR, unit, 1, e.timestamp, {}});
 }
 
 void MouseMessage(Window& top, uint32_t message, int x, int y, WPARAM extra) {
@@ -199,16 +201,20 @@ void MouseMessage(Window& top, uint32_t message, int x, int y, WPARAM extra) {
                     MakeLParam(HTCLIENT, message));
     }
     if (!IsWindow(target)) return;
-    QueueInput({target, message, MouseKeys() | extra, MakeLParam(local.x, local.y),
-                SDL_GetTicks(), {x, y}});
+    QueueInput({target,
+                message,
+                MouseKeys() | extra,
+                MakeLParam(local.x, local.y),
+                SDL_GetTicks(),
+                {x, y}});
 }
 
 void MouseButton(const SDL_MouseButtonEvent& e) {
     Window* top = TopOfSdl(e.windowID);
     if (!top) return;
     bool down = e.type == SDL_MOUSEBUTTONDOWN;
-    uint32_t base = e.button == SDL_BUTTON_LEFT    ? WM_LBUTTONDOWN
-                    : e.button == SDL_BUTTON_RIGHT ? WM_RBUTTONDOWN
+    uint32_t base = e.button == SDL_BUTTON_LEFT     ? WM_LBUTTONDOWN
+                    : e.button == SDL_BUTTON_RIGHT  ? WM_RBUTTONDOWN
                     : e.button == SDL_BUTTON_MIDDLE ? WM_MBUTTONDOWN
                                                     : 0;
     if (!base) return;
@@ -243,21 +249,36 @@ void MouseWheel(const SDL_MouseWheelEvent& e) {
         POINT local;
         target = HitTest(top, x, y - top->top->menuBarHeight, local)->Handle();
     }
-    QueueInput({target, WM_MOUSEWHEEL,
+    QueueInput({target,
+                WM_MOUSEWHEEL,
                 (static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16) | MouseKeys(),
-                MakeLParam(x + top->rect.left, y + top->rect.top), e.timestamp, {x, y}});
+                MakeLParam(x + top->rect.left, y + top->rect.top),
+                e.timestamp,
+                {x, y}});
 }
 
 void Translate(const SDL_Event& e) {
     switch (e.type) {
-        case SDL_WINDOWEVENT: WindowEvent(e.window); break;
+        case SDL_WINDOWEVENT:
+            WindowEvent(e.window);
+            break;
         case SDL_KEYDOWN:
-        case SDL_KEYUP: KeyEvent(e.key); break;
-        case SDL_TEXTINPUT: TextEvent(e.text); break;
+        case SDL_KEYUP:
+            KeyEvent(e.key);
+            break;
+        case SDL_TEXTINPUT:
+            TextEvent(e.text);
+            break;
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: MouseButton(e.button); break;
-        case SDL_MOUSEMOTION: MouseMotion(e.motion); break;
-        case SDL_MOUSEWHEEL: MouseWheel(e.wheel); break;
+        case SDL_MOUSEBUTTONUP:
+            MouseButton(e.button);
+            break;
+        case SDL_MOUSEMOTION:
+            MouseMotion(e.motion);
+            break;
+        case SDL_MOUSEWHEEL:
+            MouseWheel(e.wheel);
+            break;
         case SDL_QUIT:
             // A request to end (a termination signal): every window is asked to
             // close, as when its close box is pressed, so the program shuts
@@ -265,7 +286,8 @@ void Translate(const SDL_Event& e) {
             for (Window* top : TopLevelsOfThisThread())
                 PostMessage(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -274,9 +296,9 @@ SDL_Cursor* SdlCursor(HCURSOR c) {
     if (c->sdl) return c->sdl;
     if (c->isSystem) {
         static const SDL_SystemCursor kinds[] = {
-            SDL_SYSTEM_CURSOR_ARROW,    SDL_SYSTEM_CURSOR_IBEAM,  SDL_SYSTEM_CURSOR_WAIT,
-            SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_HAND,  SDL_SYSTEM_CURSOR_SIZEALL,
-            SDL_SYSTEM_CURSOR_SIZEWE,   SDL_SYSTEM_CURSOR_SIZENS, SDL_SYSTEM_CURSOR_NO};
+            SDL_SYSTEM_CURSOR_ARROW,     SDL_SYSTEM_CURSOR_IBEAM,  SDL_SYSTEM_CURSOR_WAIT,
+            SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_HAND,   SDL_SYSTEM_CURSOR_SIZEALL,
+            SDL_SYSTEM_CURSOR_SIZEWE,    SDL_SYSTEM_CURSOR_SIZENS, SDL_SYSTEM_CURSOR_NO};
         c->sdl = SDL_CreateSystemCursor(kinds[static_cast<int>(c->system)]);
     } else if (SDL_Surface* s = SurfaceOf(c->picture)) {
         c->sdl = SDL_CreateColorCursor(s, c->hotX, c->hotY);
@@ -330,14 +352,22 @@ void DisplayShow(Window& w, int command) {
     if (!w.top->display) return;
     SDL_Window* s = Sdl(w);
     switch (command) {
-        case SW_HIDE: SDL_HideWindow(s); return;
-        case SW_SHOWMINIMIZED: SDL_MinimizeWindow(s); return;
+        case SW_HIDE:
+            SDL_HideWindow(s);
+            return;
+        case SW_SHOWMINIMIZED:
+            SDL_MinimizeWindow(s);
+            return;
         case SW_SHOWMAXIMIZED:
             SDL_ShowWindow(s);
             SDL_MaximizeWindow(s);
             break;
-        case SW_RESTORE: SDL_RestoreWindow(s); break;
-        default: SDL_ShowWindow(s); break;
+        case SW_RESTORE:
+            SDL_RestoreWindow(s);
+            break;
+        default:
+            SDL_ShowWindow(s);
+            break;
     }
     SDL_RaiseWindow(s);
     w.top->needsPresent = true;
@@ -472,12 +502,24 @@ int16_t GetKeyState(uint32_t vk) {
     uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
     bool down = false;
     switch (vk) {
-        case VK_SHIFT: down = mod & KMOD_SHIFT; break;
-        case VK_CONTROL: down = mod & KMOD_CTRL; break;
-        case VK_MENU: down = mod & KMOD_ALT; break;
-        case VK_LBUTTON: down = buttons & SDL_BUTTON_LMASK; break;
-        case VK_RBUTTON: down = buttons & SDL_BUTTON_RMASK; break;
-        case VK_MBUTTON: down = buttons & SDL_BUTTON_MMASK; break;
+        case VK_SHIFT:
+            down = mod & KMOD_SHIFT;
+            break;
+        case VK_CONTROL:
+            down = mod & KMOD_CTRL;
+            break;
+        case VK_MENU:
+            down = mod & KMOD_ALT;
+            break;
+        case VK_LBUTTON:
+            down = buttons & SDL_BUTTON_LMASK;
+            break;
+        case VK_RBUTTON:
+            down = buttons & SDL_BUTTON_RMASK;
+            break;
+        case VK_MBUTTON:
+            down = buttons & SDL_BUTTON_MMASK;
+            break;
         default: {
             auto sc = static_cast<SDL_Scancode>(ScancodeOf(vk));
             const Uint8* state = SDL_GetKeyboardState(nullptr);
@@ -489,8 +531,10 @@ int16_t GetKeyState(uint32_t vk) {
 
 void AllowScreenSaver(bool allow) {
     if (gVideo != 1) return;
-    if (allow) SDL_EnableScreenSaver();
-    else SDL_DisableScreenSaver();
+    if (allow)
+        SDL_EnableScreenSaver();
+    else
+        SDL_DisableScreenSaver();
 }
 
 }  // namespace mtxOs

@@ -14,7 +14,7 @@ namespace mtxOs {
 void PrepareDisplayThreads();
 
 class SplashWindow {
-public:
+  public:
     ~SplashWindow();
     SplashWindow(const SplashWindow&) = delete;
     SplashWindow& operator=(const SplashWindow&) = delete;
@@ -25,7 +25,7 @@ public:
     // Repaints what the display asks for; waits up to timeoutMs for an event.
     void Pump(int timeoutMs);
 
-private:
+  private:
     SplashWindow() = default;
     struct Impl;
     std::unique_ptr<Impl> impl_;

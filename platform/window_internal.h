@@ -23,10 +23,10 @@ struct Queue;
 // Menu state of a top-level window (window_menu.cpp).
 struct MenuState {
     Menu menu;
-    bool active = false;       // keyboard or mouse is in the menu
-    int barIndex = -1;         // highlighted bar item
-    bool open = false;         // the bar item's popup is open
-    std::vector<int> selected;  // highlighted item per open popup level
+    bool active = false;           // keyboard or mouse is in the menu
+    int barIndex = -1;             // highlighted bar item
+    bool open = false;             // the bar item's popup is open
+    std::vector<int> selected;     // highlighted item per open popup level
     std::vector<RECT> popupRects;  // screen area of each open popup, in window pixels
     // A popup shown by TrackPopupMenu instead of the bar.
     bool tracking = false;

@@ -43,10 +43,16 @@ int TextWidth(const std::string& label) {
     return f ? f->TextWidth(MenuDisplayText(label)) : static_cast<int>(label.size()) * 7;
 }
 
-int BarHeight() { return LineHeight() + 8; }
-int ItemHeight() { return LineHeight() + 8; }
+int BarHeight() {
+    return LineHeight() + 8;
+}
+int ItemHeight() {
+    return LineHeight() + 8;
+}
 
-bool Selectable(const MenuItem& item) { return !item.separator && item.enabled; }
+bool Selectable(const MenuItem& item) {
+    return !item.separator && item.enabled;
+}
 
 // The bar item's left edge and width.
 std::pair<int, int> BarItem(const Menu& menu, int index) {
@@ -132,7 +138,9 @@ int ItemAt(const std::vector<MenuItem>& items, const RECT& r, int y) {
     return -1;
 }
 
-void Changed(Window& top) { top.top->needsPresent = true; }
+void Changed(Window& top) {
+    top.top->needsPresent = true;
+}
 
 void Choose(Window& top, uint32_t id) {
     MenuState& s = top.top->menu;
@@ -191,8 +199,10 @@ void MoveBar(Window& top, int step) {
     int n = static_cast<int>(s.menu.items.size());
     if (n == 0) return;
     int index = (s.barIndex + step + n) % n;
-    if (s.open) OpenBarItem(top, index, true);
-    else s.barIndex = index;
+    if (s.open)
+        OpenBarItem(top, index, true);
+    else
+        s.barIndex = index;
     Changed(top);
 }
 
@@ -241,8 +251,8 @@ void DrawPopup(Bitmap& frame, const std::vector<MenuItem>& items, const RECT& r,
     for (size_t i = 0; i < items.size(); ++i) {
         const MenuItem& item = items[i];
         if (item.separator) {
-            frame.Fill(r.left + 6, y + kSeparatorHeight / 2, r.right - 6, y + kSeparatorHeight / 2 + 1,
-                       kSeparator);
+            frame.Fill(r.left + 6, y + kSeparatorHeight / 2, r.right - 6,
+                       y + kSeparatorHeight / 2 + 1, kSeparator);
             y += kSeparatorHeight;
             continue;
         }
@@ -352,7 +362,9 @@ bool MenuIsActive(HWND top) {
 
 namespace detail {
 
-bool MenuActive(const Window& top) { return top.top && top.top->menu.active; }
+bool MenuActive(const Window& top) {
+    return top.top && top.top->menu.active;
+}
 
 void MenuLeave(Window& top) {
     MenuState& s = top.top->menu;
@@ -429,15 +441,19 @@ bool MenuKey(Window& top, uint32_t vk) {
         }
         case VK_UP:
         case VK_DOWN:
-            if (!inPopup) OpenBarItem(top, std::max(s.barIndex, 0), true);
-            else MoveSelection(top, vk == VK_DOWN ? 1 : -1);
+            if (!inPopup)
+                OpenBarItem(top, std::max(s.barIndex, 0), true);
+            else
+                MoveSelection(top, vk == VK_DOWN ? 1 : -1);
             return true;
         case VK_RETURN:
         case VK_SPACE:
             if (!inPopup) {
                 const MenuItem& item = s.menu.items[std::max(s.barIndex, 0)];
-                if (item.popup) OpenBarItem(top, std::max(s.barIndex, 0), true);
-                else Choose(top, item.id);
+                if (item.popup)
+                    OpenBarItem(top, std::max(s.barIndex, 0), true);
+                else
+                    Choose(top, item.id);
             } else {
                 Activate(top, s.selected.size() - 1, s.selected.back());
             }
@@ -479,12 +495,13 @@ bool MenuMouse(Window& top, uint32_t message, int x, int y) {
             if (x >= left && x < left + width) hit = static_cast<int>(i);
         }
         if (down) {
-            if (hit < 0 || (s.active && s.open && hit == s.barIndex)) MenuLeave(top);
-            else OpenBarItem(top, hit, false);
+            if (hit < 0 || (s.active && s.open && hit == s.barIndex))
+                MenuLeave(top);
+            else
+                OpenBarItem(top, hit, false);
         } else if (up && hit >= 0 && s.active && !s.menu.items[hit].popup) {
             Choose(top, s.menu.items[hit].id);
-        } else if (message == WM_MOUSEMOVE && hit >= 0 && s.active && s.open &&
-                   hit != s.barIndex) {
+        } else if (message == WM_MOUSEMOVE && hit >= 0 && s.active && s.open && hit != s.barIndex) {
             OpenBarItem(top, hit, false);
         }
         return true;

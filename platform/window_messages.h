@@ -155,8 +155,8 @@ constexpr uint32_t VK_LCONTROL = 0xA2;
 constexpr uint32_t VK_RCONTROL = 0xA3;
 constexpr uint32_t VK_LMENU = 0xA4;
 constexpr uint32_t VK_RMENU = 0xA5;
-constexpr uint32_t VK_OEM_1 = 0xBA;       // ;:
-constexpr uint32_t VK_OEM_PLUS = 0xBB;    // =+
+constexpr uint32_t VK_OEM_1 = 0xBA;     // ;:
+constexpr uint32_t VK_OEM_PLUS = 0xBB;  // =+
 constexpr uint32_t VK_OEM_COMMA = 0xBC;
 constexpr uint32_t VK_OEM_MINUS = 0xBD;
 constexpr uint32_t VK_OEM_PERIOD = 0xBE;
@@ -168,14 +168,22 @@ constexpr uint32_t VK_OEM_6 = 0xDD;  // ]}
 constexpr uint32_t VK_OEM_7 = 0xDE;  // '"
 
 // Message-word helpers.
-constexpr uint32_t LoWord(uintptr_t v) { return static_cast<uint32_t>(v & 0xFFFF); }
-constexpr uint32_t HiWord(uintptr_t v) { return static_cast<uint32_t>((v >> 16) & 0xFFFF); }
+constexpr uint32_t LoWord(uintptr_t v) {
+    return static_cast<uint32_t>(v & 0xFFFF);
+}
+constexpr uint32_t HiWord(uintptr_t v) {
+    return static_cast<uint32_t>((v >> 16) & 0xFFFF);
+}
 constexpr intptr_t MakeLParam(int lo, int hi) {
     return static_cast<intptr_t>((static_cast<uint32_t>(lo) & 0xFFFF) |
                                  ((static_cast<uint32_t>(hi) & 0xFFFF) << 16));
 }
 // Signed coordinates of mouse messages (GET_X_LPARAM, GET_Y_LPARAM).
-constexpr int XFromLParam(intptr_t v) { return static_cast<int16_t>(v & 0xFFFF); }
-constexpr int YFromLParam(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
+constexpr int XFromLParam(intptr_t v) {
+    return static_cast<int16_t>(v & 0xFFFF);
+}
+constexpr int YFromLParam(intptr_t v) {
+    return static_cast<int16_t>((v >> 16) & 0xFFFF);
+}
 
 }  // namespace mtxOs

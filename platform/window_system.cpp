@@ -83,7 +83,9 @@ void HandleSent(Queue& q) {
     }
 }
 
-bool IsOwnedBy(const Window* w, const Queue& q) { return w && w->queue.get() == &q; }
+bool IsOwnedBy(const Window* w, const Queue& q) {
+    return w && w->queue.get() == &q;
+}
 
 Window* FirstInvalid(Window* w) {
     if (!w->visible) return nullptr;
@@ -224,7 +226,9 @@ Window* HitTest(Window* top, int x, int y, POINT& local) {
     return w;
 }
 
-void QueueInput(const MSG& msg) { ThisQueue().input.push_back(msg); }
+void QueueInput(const MSG& msg) {
+    ThisQueue().input.push_back(msg);
+}
 
 void InvalidateAll(Window* w) {
     InvalidateRect(w->Handle(), nullptr, true);
@@ -239,8 +243,12 @@ uint64_t NowMs() {
 
 }  // namespace detail
 
-void SetHeadless(bool headless) { gHeadless = headless; }
-bool IsHeadless() { return gHeadless || !DisplayAvailable(); }
+void SetHeadless(bool headless) {
+    gHeadless = headless;
+}
+bool IsHeadless() {
+    return gHeadless || !DisplayAvailable();
+}
 
 bool RegisterClass(const WNDCLASS& wc) {
     if (wc.name.empty() || !wc.proc) return false;
@@ -342,7 +350,9 @@ bool DestroyWindow(HWND hwnd) {
     return true;
 }
 
-bool IsWindow(HWND hwnd) { return Find(hwnd) != nullptr; }
+bool IsWindow(HWND hwnd) {
+    return Find(hwnd) != nullptr;
+}
 
 HWND GetParent(HWND hwnd) {
     Window* w = Find(hwnd);
@@ -395,8 +405,10 @@ bool ShowWindow(HWND hwnd, int command) {
     if (w->visible != wasVisible) {
         SendMessage(hwnd, WM_SHOWWINDOW, w->visible, 0);
         if (Window* again = Find(hwnd)) {
-            if (again->visible) InvalidateAll(again);
-            else if (again->parent) InvalidateRect(again->parent->Handle(), nullptr, true);
+            if (again->visible)
+                InvalidateAll(again);
+            else if (again->parent)
+                InvalidateRect(again->parent->Handle(), nullptr, true);
         }
     }
     return wasVisible;
@@ -584,7 +596,9 @@ void PostQuitMessage(int exitCode) {
     q.quitCode = exitCode;
 }
 
-uint64_t ThreadId() { return ThisQueue().threadId; }
+uint64_t ThreadId() {
+    return ThisQueue().threadId;
+}
 
 int GetMessage(MSG& msg) {
     for (;;) {
@@ -593,7 +607,9 @@ int GetMessage(MSG& msg) {
     }
 }
 
-bool PeekMessage(MSG& msg, bool remove) { return PeekCore(msg, remove); }
+bool PeekMessage(MSG& msg, bool remove) {
+    return PeekCore(msg, remove);
+}
 
 void WaitMessage(uint32_t timeoutMs) {
     Queue& q = ThisQueue();
@@ -613,19 +629,26 @@ bool TranslateMessage(const MSG& msg) {
     uint32_t ch = 0;
     if (msg.message == WM_SYSKEYDOWN) {
         // Alt+letter and Alt+digit become WM_SYSCHAR: the menu's mnemonics.
-        if (vk >= 'A' && vk <= 'Z') ch = vk - 'A' + 'a';
-        else if (vk >= '0' && vk <= '9') ch = vk;
+        if (vk >= 'A' && vk <= 'Z')
+            ch = vk - 'A' + 'a';
+        else if (vk >= '0' && vk <= '9')
+            ch = vk;
         if (!ch) return false;
         QueueInput({msg.hwnd, WM_SYSCHAR, ch, msg.lParam, msg.time, msg.pt});
         return true;
     }
     // Text arrives as WM_CHAR from the display's text input; the keys that
     // produce control characters are added here, as the system does.
-    if (vk == VK_BACK) ch = 0x08;
-    else if (vk == VK_TAB && !ctrl) ch = 0x09;
-    else if (vk == VK_RETURN) ch = ctrl ? 0x0A : 0x0D;
-    else if (vk == VK_ESCAPE) ch = 0x1B;
-    else if (ctrl && vk >= 'A' && vk <= 'Z') ch = vk - 'A' + 1;
+    if (vk == VK_BACK)
+        ch = 0x08;
+    else if (vk == VK_TAB && !ctrl)
+        ch = 0x09;
+    else if (vk == VK_RETURN)
+        ch = ctrl ? 0x0A : 0x0D;
+    else if (vk == VK_ESCAPE)
+        ch = 0x1B;
+    else if (ctrl && vk >= 'A' && vk <= 'Z')
+        ch = vk - 'A' + 1;
     if (!ch) return false;
     QueueInput({msg.hwnd, WM_CHAR, ch, msg.lParam, msg.time, msg.pt});
     return true;
@@ -680,7 +703,9 @@ bool ReleaseCapture() {
     return true;
 }
 
-HWND GetCapture() { return ThisQueue().capture; }
+HWND GetCapture() {
+    return ThisQueue().capture;
+}
 
 HWND SetFocus(HWND hwnd) {
     Queue& q = ThisQueue();
@@ -693,8 +718,12 @@ HWND SetFocus(HWND hwnd) {
     return old;
 }
 
-HWND GetFocus() { return ThisQueue().focus; }
-HWND GetActiveWindow() { return ThisQueue().active; }
+HWND GetFocus() {
+    return ThisQueue().focus;
+}
+HWND GetActiveWindow() {
+    return ThisQueue().active;
+}
 
 bool GetCursorPos(POINT& p) {
     p = {0, 0};
@@ -705,7 +734,9 @@ namespace {
 thread_local uint64_t tDefaultCount = 0;
 }  // namespace
 
-uint64_t DefWindowProcCount() { return tDefaultCount; }
+uint64_t DefWindowProcCount() {
+    return tDefaultCount;
+}
 
 LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
     ++tDefaultCount;

@@ -34,7 +34,7 @@ Rgba Mix(Rgba x, Rgba y, float t) {
 }
 
 class Canvas {
-public:
+  public:
     Canvas(int w, int h, Rgba fill = {}) : w_(w), h_(h), px_(static_cast<size_t>(w) * h, fill) {}
     int Width() const { return w_; }
     int Height() const { return h_; }
@@ -57,8 +57,10 @@ public:
     // the colour shades from c towards edge at the rim.
     void Ellipse(float cx, float cy, float rx, float ry, float angle, Rgba c, Rgba edge) {
         float reach = std::max(rx, ry) + 1;
-        int x0 = static_cast<int>(std::floor(cx - reach)), x1 = static_cast<int>(std::ceil(cx + reach));
-        int y0 = static_cast<int>(std::floor(cy - reach)), y1 = static_cast<int>(std::ceil(cy + reach));
+        int x0 = static_cast<int>(std::floor(cx - reach)),
+            x1 = static_cast<int>(std::ceil(cx + reach));
+        int y0 = static_cast<int>(std::floor(cy - reach)),
+            y1 = static_cast<int>(std::ceil(cy + reach));
         float cs = std::cos(angle), sn = std::sin(angle);
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) {
@@ -80,7 +82,9 @@ public:
             }
     }
 
-    void Circle(float cx, float cy, float r, Rgba c, Rgba edge) { Ellipse(cx, cy, r, r, 0, c, edge); }
+    void Circle(float cx, float cy, float r, Rgba c, Rgba edge) {
+        Ellipse(cx, cy, r, r, 0, c, edge);
+    }
 
     // Paints an 8-bit coverage mask in colour c at (x, y).
     void Mask(const uint8_t* mask, int mw, int mh, int pitch, int x, int y, Rgba c) {
@@ -105,7 +109,7 @@ public:
         return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
     }
 
-private:
+  private:
     int w_, h_;
     std::vector<Rgba> px_;
 };
@@ -128,8 +132,8 @@ void Flower(Canvas& c, float x, float y, float r, uint32_t petal, float turn, in
     Rgba p = Hex(petal), rim = Mix(Hex(petal), Hex(0x5A2A3A), 0.25f);
     for (int i = 0; i < petals; ++i) {
         float a = turn + i * 6.2831853f / petals;
-        c.Ellipse(x + std::cos(a) * r * 0.55f, y + std::sin(a) * r * 0.55f, r * 0.52f, r * 0.3f, a, p,
-                  rim);
+        c.Ellipse(x + std::cos(a) * r * 0.55f, y + std::sin(a) * r * 0.55f, r * 0.52f, r * 0.3f, a,
+                  p, rim);
     }
     c.Circle(x, y, r * 0.28f, Hex(0xF7D774), Hex(0xC98A2B));
 }
@@ -151,10 +155,13 @@ void Stone(Canvas& c, float x, float y, float r, uint32_t color, float angle) {
 // One of the three kinds of sample, chosen by k.
 void Sample(Canvas& c, Random& rnd, float x, float y, float r, int k) {
     float turn = rnd.Range(0, 6.2831853f);
-    if (k == 0) Flower(c, x, y, r, kPetals[static_cast<int>(rnd.Range(0, 6)) % 6], turn,
-                       5 + static_cast<int>(rnd.Range(0, 3)));
-    else if (k == 1) Leaf(c, x, y, r, kLeaves[static_cast<int>(rnd.Range(0, 4)) % 4], turn);
-    else Stone(c, x, y, r * 0.8f, kStones[static_cast<int>(rnd.Range(0, 4)) % 4], turn);
+    if (k == 0)
+        Flower(c, x, y, r, kPetals[static_cast<int>(rnd.Range(0, 6)) % 6], turn,
+               5 + static_cast<int>(rnd.Range(0, 3)));
+    else if (k == 1)
+        Leaf(c, x, y, r, kLeaves[static_cast<int>(rnd.Range(0, 4)) % 4], turn);
+    else
+        Stone(c, x, y, r * 0.8f, kStones[static_cast<int>(rnd.Range(0, 4)) % 4], turn);
 }
 
 std::string BoldSansFile() {
@@ -166,7 +173,8 @@ std::string BoldSansFile() {
     FcResult result;
     if (FcPattern* m = FcFontMatch(nullptr, p, &result)) {
         FcChar8* path = nullptr;
-        if (FcPatternGetString(m, FC_FILE, 0, &path) == FcResultMatch) file = reinterpret_cast<char*>(path);
+        if (FcPatternGetString(m, FC_FILE, 0, &path) == FcResultMatch)
+            file = reinterpret_cast<char*>(path);
         FcPatternDestroy(m);
     }
     FcPatternDestroy(p);
@@ -174,7 +182,8 @@ std::string BoldSansFile() {
 }
 
 // Draws text with its baseline at y; returns the pen's end.
-float Text(Canvas& c, FT_Face face, int pixels, const std::string& text, float x, float y, Rgba color) {
+float Text(Canvas& c, FT_Face face, int pixels, const std::string& text, float x, float y,
+           Rgba color) {
     FT_Set_Pixel_Sizes(face, 0, pixels);
     for (unsigned char ch : text) {
         if (FT_Load_Char(face, ch, FT_LOAD_RENDER) != 0) continue;
@@ -204,7 +213,8 @@ Canvas Background() {
     for (int y = 0; y < c.Height(); ++y)
         for (int x = 0; x < c.Width(); ++x) {
             float t = y / 299.f, s = x / 479.f;
-            Rgba top = Mix(Hex(0xFBF4E6), Hex(0xF3EBDD), s), bottom = Mix(Hex(0xE4EEDC), Hex(0xDCE8E4), s);
+            Rgba top = Mix(Hex(0xFBF4E6), Hex(0xF3EBDD), s),
+                 bottom = Mix(Hex(0xE4EEDC), Hex(0xDCE8E4), s);
             c.At(x, y) = Mix(top, bottom, t);
         }
     // A loose mosaic of samples on the right, fading towards the text.
@@ -219,7 +229,8 @@ Canvas Background() {
         Sample(layer, shape, x, y, r, kind);
         rnd.Next();
         for (int yy = 0; yy < c.Height(); ++yy)
-            for (int xx = std::max(0, static_cast<int>(x - 30)); xx < std::min(c.Width(), static_cast<int>(x + 30)); ++xx) {
+            for (int xx = std::max(0, static_cast<int>(x - 30));
+                 xx < std::min(c.Width(), static_cast<int>(x + 30)); ++xx) {
                 Rgba p = layer.At(xx, yy);
                 if (p.a > 0) c.Blend(xx, yy, {p.r, p.g, p.b, 1}, p.a * (0.35f + 0.65f * fade));
             }
@@ -258,11 +269,13 @@ int main(int argc, char** argv) {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     std::string font = BoldSansFile();
-    if (FT_Init_FreeType(&library) != 0 || font.empty() || FT_New_Face(library, font.c_str(), 0, &face) != 0) {
+    if (FT_Init_FreeType(&library) != 0 || font.empty() ||
+        FT_New_Face(library, font.c_str(), 0, &face) != 0) {
         std::fprintf(stderr, "picture_gen: no bold sans-serif font found\n");
         return 1;
     }
-    bool ok = Icon().Save(dir + "/40501_icon.png") && Background().Save(dir + "/40502_splash.png") &&
+    bool ok = Icon().Save(dir + "/40501_icon.png") &&
+              Background().Save(dir + "/40502_splash.png") &&
               Title(face).Save(dir + "/40503_splash_title.png") &&
               Border().Save(dir + "/40504_splash_border.png");
     FT_Done_Face(face);

@@ -21,7 +21,9 @@ std::string InstalledFile(mtxRegistry& settings, const char* name) {
 
 }  // namespace
 
-std::string mtxHelpFilePath(mtxRegistry& settings) { return InstalledFile(settings, "daubry.chm"); }
+std::string mtxHelpFilePath(mtxRegistry& settings) {
+    return InstalledFile(settings, "daubry.chm");
+}
 
 std::string mtxDocumentationPath(mtxRegistry& settings) {
     return InstalledFile(settings, "daubry.html");
@@ -95,9 +97,10 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
         case ID_ABOUT:
             // FIXME: the About dialog over the editor (not built yet); a plain
             // message box says who we are meanwhile.
-            mtxSystemMessageBox("Daubry turns a photograph into a picture assembled from small "
-                                "sample pictures.",
-                                "About Daubry", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+            mtxSystemMessageBox(
+                "Daubry turns a photograph into a picture assembled from small "
+                "sample pictures.",
+                "About Daubry", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
             break;
         case ID_OPEN:
             OnOpen();

@@ -20,9 +20,9 @@ constexpr uint32_t ID_FILLING = 40121;
 // The program's application object: the main window with its menu, the
 // editor inside it and the commands of the menu.
 class mtxDaubryApp : public mtxApplication {
-public:
+  public:
     class MainWnd : public mtxWnd {
-    public:
+      public:
         static constexpr uint32_t kMenuId = 40601;
         static constexpr uint32_t kIconId = 40501;
 
@@ -42,7 +42,7 @@ public:
         // FIXME: stands in for the editor window, mtxImageEditorVD.
         mtxEditorStandIn editor;
 
-    private:
+      private:
         void OnHelpContents();
         void OnWebSite();
         void OnOpen();

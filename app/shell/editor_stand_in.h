@@ -7,7 +7,7 @@
 // window, its menu and its commands can run. Replace it, keeping Create,
 // SetUp and GetDesigner as the main window calls them.
 class mtxEditorStandIn : public mtxWnd {
-public:
+  public:
     // Creates the child window; 0 when it could not be created.
     int Create(mtxWnd* parent, int x, int y, int width, int height);
     // Would build the tool bars and the document controller.

@@ -42,7 +42,8 @@ mtxSplashTask::~mtxSplashTask() {
 
 void mtxSplashTask::Run() {
     threadId_ = ThreadId();
-    std::unique_ptr<SplashWindow> window = SplashWindow::Open(wnd_.Picture(), SplashWnd::kFillColor);
+    std::unique_ptr<SplashWindow> window =
+        SplashWindow::Open(wnd_.Picture(), SplashWnd::kFillColor);
     showing_ = window != nullptr;
     started_ = true;
     MSG msg;
@@ -53,7 +54,9 @@ void mtxSplashTask::Run() {
             DispatchMessage(msg);
             continue;
         }
-        if (window) window->Pump(10);
-        else WaitMessage(50);
+        if (window)
+            window->Pump(10);
+        else
+            WaitMessage(50);
     }
 }

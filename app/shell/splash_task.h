@@ -18,10 +18,10 @@ void mtxComposeSplash(const mtxOs::Bitmap& background, const mtxOs::Bitmap& uppe
 // destroying it closes the window and joins the thread. Without a display the
 // thread shows nothing and only waits to be closed.
 class mtxSplashTask {
-public:
+  public:
     // The splash window: explicit id 9999, and the composed picture.
     class SplashWnd : public mtxWnd {
-    public:
+      public:
         static constexpr uint32_t kId = 9999;
         static constexpr uint32_t kFillColor = 0x00FF00;
         SplashWnd();
@@ -29,7 +29,7 @@ public:
         int Width() const { return picture_.width; }
         int Height() const { return picture_.height; }
 
-    private:
+      private:
         mtxOs::Bitmap picture_;
     };
 
@@ -43,7 +43,7 @@ public:
     // True when a window is on the screen.
     bool Showing() const { return showing_; }
 
-private:
+  private:
     void Run();
 
     SplashWnd wnd_;

@@ -50,7 +50,7 @@ TEST(CommandLine, ALoneQuoteAtEitherEndIsDropped) {
 }
 
 class MainWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetHeadless(true);
         setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
@@ -188,9 +188,7 @@ TEST(SplashTask, ClosesWithoutADisplay) {
     const char* display = std::getenv("DISPLAY");
     std::string saved = display ? display : "";
     unsetenv("DISPLAY");
-    {
-        mtxSplashTask splash;
-    }  // must not hang
+    { mtxSplashTask splash; }  // must not hang
     if (display) setenv("DISPLAY", saved.c_str(), 1);
 }
 
@@ -198,8 +196,9 @@ TEST(Module, TriesTheSystemFolderSecond) {
     testing_support::TempDir dir;
     // A library that the loader's search does not find by its name alone.
     std::string source;
-    for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/libz.so.1", "/lib/x86_64-linux-gnu/libz.so.1",
-                                  "/usr/lib/aarch64-linux-gnu/libz.so.1", "/usr/lib/libz.so.1"})
+    for (const char* candidate :
+         {"/usr/lib/x86_64-linux-gnu/libz.so.1", "/lib/x86_64-linux-gnu/libz.so.1",
+          "/usr/lib/aarch64-linux-gnu/libz.so.1", "/usr/lib/libz.so.1"})
         if (std::filesystem::exists(candidate)) source = candidate;
     if (source.empty()) GTEST_SKIP() << "no zlib to copy";
     std::filesystem::copy_file(source, dir.File("libdaubrytestonly.so"));

@@ -11,7 +11,8 @@ using namespace mtxOs;
 namespace {
 
 struct MemoryDc {
-    MemoryDc(int w, int h) : dc(CreateCompatibleDC(nullptr)), bitmap(CreateCompatibleBitmap(dc, w, h)) {
+    MemoryDc(int w, int h)
+        : dc(CreateCompatibleDC(nullptr)), bitmap(CreateCompatibleBitmap(dc, w, h)) {
         SelectObject(dc, bitmap);
     }
     ~MemoryDc() {
@@ -50,7 +51,8 @@ TEST(Gdi, AbcWidthsAddUpToTheTextExtent) {
     int sum = 0;
     for (char c : text) {
         ABC abc;
-        ASSERT_TRUE(GetCharABCWidths(m.dc, static_cast<unsigned char>(c), static_cast<unsigned char>(c), &abc));
+        ASSERT_TRUE(GetCharABCWidths(m.dc, static_cast<unsigned char>(c),
+                                     static_cast<unsigned char>(c), &abc));
         sum += abc.a + static_cast<int>(abc.b) + abc.c;
     }
     EXPECT_EQ(sum, extent.cx);
@@ -68,7 +70,8 @@ TEST(Gdi, GreyGlyphsUseLevelsUpTo64InPaddedRows) {
     uint32_t pitch = (gm.blackBoxX + 3) & ~3u;
     EXPECT_EQ(size, pitch * gm.blackBoxY);
     std::vector<uint8_t> buffer(size);
-    EXPECT_EQ(GetGlyphOutline(m.dc, U'W', GGO_GRAY8_BITMAP, gm, size - 1, buffer.data()), GDI_ERROR);
+    EXPECT_EQ(GetGlyphOutline(m.dc, U'W', GGO_GRAY8_BITMAP, gm, size - 1, buffer.data()),
+              GDI_ERROR);
     ASSERT_EQ(GetGlyphOutline(m.dc, U'W', GGO_GRAY8_BITMAP, gm, size, buffer.data()), size);
     uint8_t high = 0;
     for (uint8_t v : buffer) {
@@ -114,6 +117,22 @@ TEST(Gdi, TextChangesPixelsOnlyWhereItIsDrawn) {
             }
         }
     EXPECT_GT(dark, 10);
+}
+
+TEST(Gdi, ClippedTextStaysInItsRectangle) {
+    MemoryDc m(120, 40);
+    FillRect(m.dc, {0, 0, 120, 40}, GetStockObject(WHITE_BRUSH));
+    SetBkMode(m.dc, TRANSPARENT);
+    RECT r{0, 0, 12, 40};
+    ASSERT_TRUE(ExtTextOut(m.dc, 4, 4, ETO_CLIPPED, &r, "WWWW"));
+    int inked = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x)
+            if (m.Pixels().Row(y)[x] != 0xFFFFFFFFu) {
+                ++inked;
+                EXPECT_LT(x, 12);
+            }
+    EXPECT_GT(inked, 0);
 }
 
 TEST(Gdi, SavedStatesComeBack) {

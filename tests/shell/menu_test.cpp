@@ -58,10 +58,11 @@ TEST(MenuTemplate, RefusesMalformedTextNamingTheLine) {
 TEST(MenuTemplate, NestedPopupsAndEscapes) {
     Menu menu;
     std::string error;
-    ASSERT_EQ(mtxParseMenuTemplate("MENU 9\nPOPUP \"&A\"\n POPUP \"&B\"\n  ITEM 7 \"say \\\"hi\\\"\"\n "
-                                   "END\n ITEM 8 \"c:\\\\\"\nEND\n",
-                                   menu, error),
-              1)
+    ASSERT_EQ(
+        mtxParseMenuTemplate("MENU 9\nPOPUP \"&A\"\n POPUP \"&B\"\n  ITEM 7 \"say \\\"hi\\\"\"\n "
+                             "END\n ITEM 8 \"c:\\\\\"\nEND\n",
+                             menu, error),
+        1)
         << error;
     ASSERT_EQ(menu.items[0].items.size(), 2u);
     EXPECT_EQ(menu.items[0].items[0].items[0].label, "say \"hi\"");
@@ -80,7 +81,7 @@ TEST(MenuLabels, MnemonicsAndDisplayText) {
 }
 
 class MenuKeyboard : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::SharedApp();
         SetHeadless(true);
@@ -163,6 +164,57 @@ TEST_F(MenuKeyboard, F10EntersTheBar) {
     MenuHandleKey(wnd.Handle(), VK_DOWN);  // opens File
     MenuHandleKey(wnd.Handle(), 'S');
     EXPECT_EQ(NextCommand(), 40106u);
+}
+
+}  // namespace
+
+namespace {
+
+// Presses keys in a popup menu from a timer, while TrackPopupMenu runs its loop.
+class KeyFeeder : public mtxWnd {
+  public:
+    std::vector<uint32_t> keys;
+    LRESULT OnTimer(WPARAM, LPARAM) override {
+        if (!keys.empty()) {
+            MenuHandleKey(Handle(), keys.front());
+            keys.erase(keys.begin());
+        }
+        return 0;
+    }
+};
+
+Menu Popup() {
+    Menu menu;
+    std::string error;
+    EXPECT_EQ(mtxParseMenuTemplate("ITEM 11 \"&Copy\"\nSEPARATOR\nITEM 12 \"&Paste\"\n"
+                                   "POPUP \"&More\"\nITEM 13 \"&Deep\"\nEND\n",
+                                   menu, error),
+              1)
+        << error;
+    return menu;
+}
+
+TEST(PopupMenu, TrackingReturnsTheChosenCommand) {
+    testing_support::SharedApp();
+    SetHeadless(true);
+    KeyFeeder wnd;
+    wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "popup", 0, 0, 400, 300, 0, nullptr);
+    SetTimer(wnd.Handle(), 1, 5);
+    wnd.keys = {VK_DOWN, VK_DOWN, VK_RETURN};  // Copy, then Paste past the separator
+    EXPECT_EQ(TrackPopupMenu(Popup(), TPM_RETURNCMD, 20, 20, wnd.Handle()), 12);
+    wnd.keys = {VK_UP, VK_RIGHT, VK_RETURN};  // wraps to More, opens it, Deep
+    EXPECT_EQ(TrackPopupMenu(Popup(), TPM_RETURNCMD, 20, 20, wnd.Handle()), 13);
+    wnd.keys = {VK_DOWN, VK_ESCAPE};
+    EXPECT_EQ(TrackPopupMenu(Popup(), TPM_RETURNCMD, 20, 20, wnd.Handle()), 0);
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+    // Without TPM_RETURNCMD the owner hears of the choice as WM_COMMAND.
+    wnd.keys = {'C'};
+    EXPECT_EQ(TrackPopupMenu(Popup(), 0, 20, 20, wnd.Handle()), 1);
+    MSG msg;
+    bool commanded = false;
+    while (PeekMessage(msg, true)) commanded |= msg.message == WM_COMMAND && msg.wParam == 11;
+    EXPECT_TRUE(commanded);
+    KillTimer(wnd.Handle(), 1);
 }
 
 }  // namespace

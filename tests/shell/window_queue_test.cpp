@@ -33,7 +33,8 @@ HWND MakeWindow() {
         return RegisterClass(wc);
     }();
     EXPECT_TRUE(registered);
-    return CreateWindowEx(0, "QueueTestClass", "q", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, 0);
+    return CreateWindowEx(0, "QueueTestClass", "q", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                          0);
 }
 
 // Runs the loop until pred holds or the time is up.
@@ -192,7 +193,8 @@ TEST(WindowQueue, FocusAndCaptureTellTheWindowsThatLoseThem) {
     EXPECT_EQ(GetFocus(), b);
     bool killed = false;
     for (const MSG& m : log.messages)
-        killed |= m.hwnd == a && m.message == WM_KILLFOCUS && m.wParam == reinterpret_cast<WPARAM>(b);
+        killed |=
+            m.hwnd == a && m.message == WM_KILLFOCUS && m.wParam == reinterpret_cast<WPARAM>(b);
     EXPECT_TRUE(killed);
     SetCapture(a);
     EXPECT_EQ(GetCapture(), a);

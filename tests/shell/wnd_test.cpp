@@ -13,7 +13,7 @@ namespace {
 
 // Records every handler call and returns the result the test asks for.
 class RecordingWnd : public mtxWnd {
-public:
+  public:
     using mtxWnd::mtxWnd;
     std::map<std::string, int> calls;
     LRESULT result = 0;
@@ -46,7 +46,7 @@ public:
 };
 
 class WndDispatch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::SharedApp();
         SetHeadless(true);
@@ -54,7 +54,8 @@ protected:
         ASSERT_NE(wnd.Handle(), nullptr);
     }
     // Sends a message; reports the result and whether the default procedure ran.
-    LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0, bool* defaulted = nullptr) {
+    LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0,
+                 bool* defaulted = nullptr) {
         uint64_t before = DefWindowProcCount();
         LRESULT r = SendMessage(wnd.Handle(), message, wParam, lParam);
         if (defaulted) *defaulted = DefWindowProcCount() != before;
