@@ -28,8 +28,9 @@ uint32_t* mtxPicture::Allocate(int w, int h) {
 
 void* mtxAllocatePixels(size_t bytes) {
     constexpr size_t kHugePage = size_t(2) << 20;
-    // Smaller blocks come from memory malloc keeps and reuses.
-    if (bytes < 4 * kHugePage) return std::malloc(bytes ? bytes : 1);
+    // Up to 32 MiB malloc serves blocks from memory it keeps and reuses;
+    // beyond, it maps fresh pages for every block.
+    if (bytes <= 16 * kHugePage) return std::malloc(bytes ? bytes : 1);
     void* block = nullptr;
     if (posix_memalign(&block, kHugePage, bytes) != 0) return nullptr;
     madvise(block, bytes & ~(kHugePage - 1), MADV_HUGEPAGE);  // a hint; failure is harmless

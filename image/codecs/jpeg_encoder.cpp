@@ -106,6 +106,9 @@ int mtxImageEncoderJpeg::SetUpFrame() {
     frame.mcuHeight = 8 * frame.maxVertical;
     frame.mcusAcross = (frame.width + frame.mcuWidth - 1) / frame.mcuWidth;
     frame.mcusDown = (frame.height + frame.mcuHeight - 1) / frame.mcuHeight;
+    size_t perComponent = size_t(frame.mcusAcross) * frame.mcusDown;
+    blockStore.reset(static_cast<Block*>(mtxAllocatePixels(3 * perComponent * sizeof(Block))));
+    if (!blockStore) return 0;
     for (uint32_t c = 0; c < 3; ++c) {
         Component& component = frame.components[c];
         component.frame = &frame;
@@ -115,9 +118,7 @@ int mtxImageEncoderJpeg::SetUpFrame() {
         component.boxHeight = frame.maxVertical / component.vertical;
         component.blocksAcross = frame.mcusAcross * component.horizontal;
         component.blocksDown = frame.mcusDown * component.vertical;
-        size_t count = size_t(component.blocksAcross) * component.blocksDown;
-        component.blocks.reset(static_cast<Block*>(mtxAllocatePixels(count * sizeof(Block))));
-        if (!component.blocks) return 0;
+        component.blocks = blockStore.get() + c * perComponent;
     }
     return 1;
 }
