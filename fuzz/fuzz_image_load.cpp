@@ -9,11 +9,21 @@
 #include "image/image.h"
 #include "platform/picture_loader.h"
 
+namespace {
+
+// The file each input is written to, removed when the fuzzer exits.
+struct InputFile {
+    std::string path = "/tmp/daubry-fuzz-load-" + std::to_string(getpid());
+    ~InputFile() { unlink(path.c_str()); }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = [] {
-        mtxSetPictureLimit(uint64_t(1) << 22);
-        return "/tmp/daubry-fuzz-load-" + std::to_string(getpid());
-    }();
+    static const bool limited = (mtxSetPictureLimit(uint64_t(1) << 22), true);
+    (void)limited;
+    static const InputFile input;
+    const std::string& path = input.path;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
     std::fwrite(data, 1, size, f);
