@@ -3,8 +3,6 @@
 #include <cstring>
 
 #include "image/image.h"
-#include "platform/png_stand_in.h"
-#include "platform/resource_table.h"
 
 int mtxLoadPictureResource(uint32_t id, mtxOs::Bitmap& out) {
     out = {};
@@ -15,8 +13,5 @@ int mtxLoadPictureResource(uint32_t id, mtxOs::Bitmap& out) {
             std::memcpy(out.Row(y), image.Row(y), static_cast<size_t>(image.width) * 4);
         return 1;
     }
-    // FIXME: the image loader cannot read PNG resources yet; decode them here
-    // until it can, then drop this fallback and platform/png_stand_in.
-    auto bytes = mtxFindResource("IMAGE", id);
-    return mtxOs::DecodePngStandIn(bytes.data(), bytes.size(), out) ? 1 : 0;
+    return 0;
 }
