@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "image/image.h"
+#include "image/pixel_lanes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -59,18 +60,9 @@ private:
 
 inline uint32_t Round8(float v) { return uint32_t(std::lrintf(v)) & 0xFF; }
 
-// A pixel's channels as four floats in memory order (blue, green, red, alpha).
-typedef float F4 __attribute__((vector_size(16)));
+using F4 = mtxPixelLanes;
 
-inline F4 Channels(mtxColor c) {
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(c)), zero);
-    return F4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero)));
-#else
-    return F4{float(c & 0xFF), float((c >> 8) & 0xFF), float((c >> 16) & 0xFF), float(c >> 24)};
-#endif
-}
+inline F4 Channels(mtxColor c) { return mtxToLanes(c); }
 
 // Rounds four channel values in 0..255 to nearest (ties to even) and packs them.
 inline mtxColor Pack(F4 v) {

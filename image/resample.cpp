@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "image/pixel_lanes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -30,18 +32,9 @@ inline uint32_t ToByte(float v) {
 
 inline mtxColor Pack(const Rgba& v) { return mtxArgb(ToByte(v.a), ToByte(v.r), ToByte(v.g), ToByte(v.b)); }
 
-// A pixel's four channel bytes as floats, in memory order (blue, green, red, alpha).
-typedef float F4 __attribute__((vector_size(16)));
+using F4 = mtxPixelLanes;
 
-inline F4 Channels(mtxColor c) {
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(c)), zero);
-    return F4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero)));
-#else
-    return F4{float(c & 0xFF), float((c >> 8) & 0xFF), float((c >> 16) & 0xFF), float(c >> 24)};
-#endif
-}
+inline F4 Channels(mtxColor c) { return mtxToLanes(c); }
 
 // Channels back to a pixel: limited to 0..255, rounded to nearest (ties to even).
 inline mtxColor PackChannels(F4 v) {
