@@ -1,5 +1,6 @@
 #include "image/codecs/png_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -24,6 +25,7 @@ uint32_t mtxImageEncoderPng::Encode() {
     if (!file || !image || image->IsEmpty()) return kFailed;
     mtxFieldLock<mtxImage> lock(*image);
     if (!lock) return kFailed;
+    if (!mtxPngRows::CanWrite(outputColorType, outputBitDepth)) return kFailed;
     BuildCrcTable();
     if (file->Seek(0, 0) != 0) return kFailed;
     uint32_t status = file->Write(kPngSignature, 8) ? 0 : kFailed;
@@ -32,13 +34,17 @@ uint32_t mtxImageEncoderPng::Encode() {
     const uint32_t height = static_cast<uint32_t>(image->height);
     header.width = width;
     header.height = height;
-    header.bitDepth = 8;
-    header.colorType = 6;
+    header.bitDepth = outputBitDepth;
+    header.colorType = outputColorType;
     header.compression = header.filter = header.interlace = 0;
     status |= header.WriteChunk(*this);
     status |= thumbNail.WriteChunk(*this);
 
-    const uint64_t rowLength64 = uint64_t(width) * 4;
+    mtxPngRows::Format format;
+    format.colorType = outputColorType;
+    format.bitDepth = outputBitDepth;
+    const uint32_t bpp = std::max(1u, header.BitsPerPixel() / 8);
+    const uint64_t rowLength64 = header.RowBytes(width);
     if (rowLength64 + 1 > 0x40000000) return kFailed;
     const uint32_t rowLength = static_cast<uint32_t>(rowLength64);
     stagingSize_ = (rowLength + 1) * (65536 / (rowLength + 1) + 1);
@@ -52,7 +58,7 @@ uint32_t mtxImageEncoderPng::Encode() {
     compressor.BeginCompress();
 
     for (uint32_t y = 0; y < height; ++y) {
-        mtxPngRows::ToRgba(image->Row(static_cast<int>(y)), width, raw_.get());
+        mtxPngRows::FromPixels(format, image->Row(static_cast<int>(y)), width, raw_.get());
         // None first, then Sub, and for later rows Up, Average and Paeth; a
         // filter replaces the best only with a strictly higher score.
         best_[0] = mtxPngRows::kNone;
@@ -63,7 +69,7 @@ uint32_t mtxImageEncoderPng::Encode() {
             for (uint8_t f = mtxPngRows::kSub; f <= last; ++f) {
                 candidate_[0] = f;
                 mtxPngRows::ApplyFilter(f, raw_.get(), prevRaw_.get(), candidate_.get() + 1,
-                                        rowLength, 4);
+                                        rowLength, bpp);
                 uint32_t score = mtxPngRows::Score(candidate_.get() + 1, rowLength);
                 if (score > bestScore) {
                     bestScore = score;

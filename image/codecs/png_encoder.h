@@ -5,7 +5,8 @@
 #include "image/codecs/png_codec.h"
 #include "image/file_memory.h"
 
-// Writes an image as an 8-bit RGBA PNG: IHDR, the compressed rows in IDAT
+// Writes an image as a PNG, 8-bit RGBA unless another colour type and depth
+// are chosen: IHDR, the thumbnail when enabled, the compressed rows in IDAT
 // chunks of about 64 KB of filtered data each, IEND. Each row takes the
 // filter with the best score (ties keep the earlier filter) unless adaptive
 // filtering is switched off, which writes every row unfiltered.
@@ -23,6 +24,10 @@ public:
     uint32_t Encode();
 
     int adaptiveFilter = 1;
+    // The colour type and depth written: any pair mtxPngRows::CanWrite
+    // accepts (Encode refuses others before writing anything). The program
+    // writes RGBA 8.
+    uint32_t outputColorType = 6, outputBitDepth = 8;
 
 private:
     uint32_t FlushStaging(int last);

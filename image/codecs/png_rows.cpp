@@ -1,5 +1,7 @@
 #include "image/codecs/png_rows.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +27,24 @@ inline uint32_t SmallSample(const uint8_t* row, uint32_t x, uint32_t depth) {
 }
 
 inline uint16_t Sample16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+inline uint32_t Grey8(uint32_t pixel) {
+    return static_cast<uint32_t>(std::clamp(std::floor(GreyLevel(pixel) + 0.5), 0.0, 255.0));
+}
+
+// Grey of 1, 2 or 4 bits, most significant first within a byte.
+void PackSmallGrey(const uint32_t* pixels, uint32_t count, uint32_t depth, uint8_t* out) {
+    const uint32_t perByte = 8 / depth;
+    uint32_t byte = 0, filled = 0;
+    for (uint32_t x = 0; x < count; ++x) {
+        byte = byte << depth | Grey8(pixels[x]) >> (8 - depth);
+        if (++filled == perByte) {
+            *out++ = static_cast<uint8_t>(byte);
+            byte = filled = 0;
+        }
+    }
+    if (filled) *out = static_cast<uint8_t>(byte << (depth * (perByte - filled)));
+}
 
 }  // namespace
 
@@ -180,6 +200,45 @@ void ToRgba(const uint32_t* pixels, uint32_t count, uint8_t* out) {
         out[2] = static_cast<uint8_t>(p);
         out[3] = static_cast<uint8_t>(p >> 24);
     }
+}
+
+double GreyLevel(uint32_t pixel) {
+    return 0.299 * ((pixel >> 16) & 0xFF) + 0.587 * ((pixel >> 8) & 0xFF) + 0.114 * (pixel & 0xFF);
+}
+
+bool CanWrite(uint32_t colorType, uint32_t bitDepth) {
+    switch (colorType) {
+        case 0: return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+        case 2: case 4: case 6: return bitDepth == 8 || bitDepth == 16;
+        default: return false;
+    }
+}
+
+bool FromPixels(const Format& f, const uint32_t* pixels, uint32_t count, uint8_t* out) {
+    if (!CanWrite(f.colorType, f.bitDepth)) return false;
+    if (f.colorType == 6 && f.bitDepth == 8) {
+        ToRgba(pixels, count, out);  // what the program writes: kept on its fast path
+        return true;
+    }
+    if (f.bitDepth < 8) {
+        PackSmallGrey(pixels, count, f.bitDepth, out);
+        return true;
+    }
+    const bool wide = f.bitDepth == 16;
+    auto put = [&](uint32_t sample) {
+        *out++ = static_cast<uint8_t>(sample);
+        if (wide) *out++ = 0;
+    };
+    for (uint32_t x = 0; x < count; ++x) {
+        const uint32_t p = pixels[x];
+        switch (f.colorType) {
+            case 0: put(Grey8(p)); break;
+            case 2: put(p >> 16 & 0xFF), put(p >> 8 & 0xFF), put(p & 0xFF); break;
+            case 4: put(Grey8(p)), put(p >> 24); break;
+            default: put(p >> 16 & 0xFF), put(p >> 8 & 0xFF), put(p & 0xFF), put(p >> 24); break;
+        }
+    }
+    return true;
 }
 
 }  // namespace mtxPngRows

@@ -35,4 +35,21 @@ void Convert(const Format& format, const uint8_t* row, uint32_t count, uint32_t*
 // A8R8G8B8 pixels to RGBA bytes.
 void ToRgba(const uint32_t* pixels, uint32_t count, uint8_t* out);
 
+// The grey level of a pixel, 0.299 R + 0.587 G + 0.114 B, not yet rounded.
+double GreyLevel(uint32_t pixel);
+
+// Whether FromPixels writes a colour type and depth: grey (0) of 1, 2, 4, 8
+// or 16 bits; RGB (2), grey with alpha (4) and RGBA (6) of 8 or 16 bits.
+// Palette images (3) are not written: they would need a palette search.
+bool CanWrite(uint32_t colorType, uint32_t bitDepth);
+
+// A8R8G8B8 pixels to the raw bytes of one row of format's colour type and
+// depth (palette and key are not used): (count x bits per pixel + 7) / 8
+// bytes. Grey is GreyLevel rounded to nearest and clamped to 0..255; grey
+// samples below 8 bits are its top bits (1-bit grey is set from 128 up),
+// packed most significant first, a partial last byte padded with zero bits.
+// 16-bit samples are the 8-bit value followed by a zero byte. False, with
+// nothing written, for a format CanWrite refuses.
+bool FromPixels(const Format& format, const uint32_t* pixels, uint32_t count, uint8_t* out);
+
 }  // namespace mtxPngRows

@@ -12,21 +12,11 @@
 
 namespace {
 
+using png_oracle::Chunk;
 using png_oracle::OurDecode;
 using testing_support::ReadFile;
 
 std::string SuiteDir() { return std::string(DAUBRY_TEST_DATA) + "/pngsuite"; }
-
-// A chunk as it sits in a file.
-std::string Chunk(const char* type, const std::string& data) {
-    std::string out;
-    uint32_t n = static_cast<uint32_t>(data.size());
-    for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(n >> s);
-    out += std::string(type, 4) + data;
-    uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(out.data() + 4), n + 4));
-    for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(crc >> s);
-    return out;
-}
 
 std::string Ihdr(uint32_t w, uint32_t h, int depth, int type, int interlace = 0) {
     std::string d;

@@ -12,17 +12,7 @@
 
 namespace {
 
-void Fill(mtxImage& image, uint32_t seed, int smooth) {
-    std::mt19937 rng(seed);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            uint32_t noise = rng();
-            image.At(x, y) = smooth ? mtxArgb(255 - (x & 7), (x * 3 + y) & 255, (y * 5) & 255,
-                                              (x ^ y) & 255) ^ (noise & 0x00030103)
-                                    : noise;
-        }
-    }
-}
+using png_oracle::Fill;
 
 void ExpectLibpngReads(mtxImage& image, const std::string& bytes) {
     png_oracle::Picture ref;

@@ -27,4 +27,14 @@ int OurDecode(const std::string& bytes, mtxImage& image);
 // Our encoder into memory.
 std::string OurEncode(mtxImage& image);
 
+// A chunk as it sits in a file: length, type, data, CRC (zlib's crc32).
+std::string Chunk(const char* type, const std::string& data);
+
+// The data of every IDAT chunk of a file, joined: the zlib stream.
+std::string IdatStream(const std::string& bytes);
+
+// Test pictures: random pixels, or smooth ones (gradients with a little
+// noise) that make the encoder pick every filter.
+void Fill(mtxImage& image, uint32_t seed, int smooth);
+
 }  // namespace png_oracle
