@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
+
+#include "image/codecs/png_rows.h"
+#include "image/resample.h"
 
 const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -11,6 +15,10 @@ uint32_t BigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 uint16_t BigEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Bytes per thumbnail pixel: 4 for type 0 (the image's own words), 1 for
+// grey (type 2); 0 for unknown types.
+uint32_t ThumbPixelBytes(uint8_t pixelType) { return pixelType == 0 ? 4 : pixelType == 2 ? 1 : 0; }
 
 const char kKindNames[][5] = {
     "IHDR", "IDAT", "PLTE", "IEND", "BKGD", "GAMA", "CHRM", "HIST", "SBIT", "TRNS", "PHYS", "TIME",
@@ -366,7 +374,7 @@ void mtxImageCodecPng::ThumbNail::Reset() {
 }
 
 uint32_t mtxImageCodecPng::ThumbNail::ReadChunk(uint64_t offset, uint32_t length) {
-    if (!target) return 0;  // nothing in the program asks for thumbnails
+    if (!target) return 0;  // nothing is read unless asked for
     if (!MarkRead()) return 0;
     uint8_t d[4];
     if (length < 4 || !owner->ReadAt(offset, d, 4)) return kFailed;
@@ -374,14 +382,52 @@ uint32_t mtxImageCodecPng::ThumbNail::ReadChunk(uint64_t offset, uint32_t length
     reserved = d[1];
     thumbWidth = d[2];
     thumbHeight = d[3];
-    // FIXME: reading the thumbnail's pixels needs ResizeImage from the
-    // resampling code, which has not landed; the header alone is kept.
+    const uint32_t w = thumbWidth, h = thumbHeight, pixelBytes = ThumbPixelBytes(pixelType);
+    const uint32_t size = w * h * pixelBytes;  // at most 255 x 255 x 4
+    if (!pixelBytes || !w || !h || length - 4 < size) return kFailed;
+    std::vector<uint8_t> bytes(size);
+    if (!owner->ReadAt(offset + 4, bytes.data(), size)) return kFailed;
+    mtxImage thumb;
+    if (!thumb.Create(int(w), int(h), 0)) return kFailed;
+    const uint8_t* p = bytes.data();
+    for (uint32_t y = 0; y < h; ++y) {
+        mtxColor* row = thumb.Row(int(y));
+        for (uint32_t x = 0; x < w; ++x, p += pixelBytes)
+            row[x] = pixelBytes == 4 ? mtxArgb(p[3], p[2], p[1], p[0]) : mtxArgb(255, p[0], p[0], p[0]);
+    }
+    // A target without a size takes the thumbnail's own; a sized one gets it scaled.
+    if ((target->width <= 0 || target->height <= 0) && !target->Create(int(w), int(h), 0))
+        return kFailed;
+    ResizeImage(thumb, *target, 0);
     return 0;
 }
 
-uint32_t mtxImageCodecPng::ThumbNail::WriteChunk(mtxImageCodecPng&) {
+uint32_t mtxImageCodecPng::ThumbNail::WriteChunk(mtxImageCodecPng& codec) {
     if (!writeEnabled) return 0;
-    // FIXME: writing needs ResizeImage (64 x 64 scaling), not landed yet;
-    // nothing in the program enables thumbnail writing.
-    return kFailed;
+    const uint32_t w = thumbWidth, h = thumbHeight, pixelBytes = ThumbPixelBytes(pixelType);
+    if (!pixelBytes || !w || !h || !codec.image) return kFailed;
+    mtxImage thumb;
+    if (!thumb.Create(int(w), int(h), 0)) return kFailed;
+    ResizeImage(*codec.image, thumb, 0);
+    std::vector<uint8_t> d(4 + w * h * pixelBytes);
+    d[0] = pixelType;
+    d[1] = 0;
+    d[2] = thumbWidth;
+    d[3] = thumbHeight;
+    uint8_t* out = d.data() + 4;
+    for (uint32_t y = 0; y < h; ++y) {
+        const mtxColor* row = thumb.Row(int(y));
+        for (uint32_t x = 0; x < w; ++x) {
+            const mtxColor c = row[x];
+            if (pixelBytes == 4) {
+                *out++ = uint8_t(mtxBlue(c)), *out++ = uint8_t(mtxGreen(c));
+                *out++ = uint8_t(mtxRed(c)), *out++ = uint8_t(mtxAlpha(c));
+            } else {
+                // Grey is truncated, not rounded.
+                *out++ = uint8_t(std::clamp(int(mtxPngRows::GreyLevel(c)), 0, 255));
+            }
+        }
+    }
+    flags |= kChunkRead;
+    return codec.WriteChunkData("amTn", d.data(), uint32_t(d.size()));
 }

@@ -143,8 +143,16 @@ public:
     class Text : public Chunk {};
     class ZText : public Chunk {};
 
-    // The private thumbnail chunk "amTn": a small copy of the picture, 4
-    // bytes per pixel (type 0, blue green red alpha) or grey (type 2).
+    // The private thumbnail chunk "amTn": pixel type (0: 4 bytes per pixel,
+    // blue green red alpha; 2: one grey byte, read back as opaque grey), a
+    // reserved 0, width and height bytes, then the pixels top row first.
+    // Reading happens only with a target set: the chunk is refused when too
+    // short for its pixels, of another pixel type or of zero size, and is
+    // otherwise scaled into the target (ResizeImage flags 0); a target
+    // without a size first takes the thumbnail's size, so it receives the
+    // stored pixels unchanged. Writing, when enabled, scales the codec's image
+    // to thumbWidth x thumbHeight; grey is 0.299 R + 0.587 G + 0.114 B
+    // truncated. Set target and writeEnabled after Setup; Reset clears them.
     class ThumbNail : public Chunk {
     public:
         ThumbNail() { Reset(); }

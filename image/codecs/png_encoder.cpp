@@ -23,8 +23,6 @@ uint32_t mtxImageEncoderPng::FlushStaging(int last) {
 
 uint32_t mtxImageEncoderPng::Encode() {
     if (!file || !image || image->IsEmpty()) return kFailed;
-    mtxFieldLock<mtxImage> lock(*image);
-    if (!lock) return kFailed;
     if (!mtxPngRows::CanWrite(outputColorType, outputBitDepth)) return kFailed;
     BuildCrcTable();
     if (file->Seek(0, 0) != 0) return kFailed;
@@ -38,7 +36,11 @@ uint32_t mtxImageEncoderPng::Encode() {
     header.colorType = outputColorType;
     header.compression = header.filter = header.interlace = 0;
     status |= header.WriteChunk(*this);
+    // Scaling the thumbnail locks and unlocks the image by itself, which
+    // would end a lock taken here: the rows are locked after it.
     status |= thumbNail.WriteChunk(*this);
+    mtxFieldLock<mtxImage> lock(*image);
+    if (!lock) return kFailed;
 
     mtxPngRows::Format format;
     format.colorType = outputColorType;

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "image/codecs/png_decoder.h"
 #include "image/codecs/png_rows.h"
 #include "image/file_stream.h"
+#include "image/resample.h"
 #include "png_oracle.h"
 #include "tests/support/test_support.h"
 
@@ -107,6 +109,144 @@ TEST(PngEncoder, WidthOneRowsAreUnfiltered) {
     z.Decompress();
     ASSERT_EQ(out.GetLength(), 30);
     for (int y = 0; y < 6; ++y) EXPECT_EQ(out.Data()[y * 5], 0) << y;
+}
+
+// Thumbnails.
+
+std::string EncodeWithThumbnail(mtxImage& image, uint8_t pixelType) {
+    mtxFileMemory file;
+    mtxImageEncoderPng encoder(&file, &image);
+    encoder.thumbNail.writeEnabled = 1;
+    encoder.thumbNail.pixelType = pixelType;
+    if (encoder.Encode() != 0) return {};
+    return std::string(reinterpret_cast<const char*>(file.Data()), file.GetLength());
+}
+
+int DecodeWithThumbnail(const std::string& bytes, mtxImage& image, mtxImage* target) {
+    mtxFileMemory file;
+    file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    file.Seek(0, 0);
+    mtxImageDecoderPng decoder(&file, &image);
+    decoder.thumbNail.target = target;
+    return decoder.Decode(0);
+}
+
+void ExpectSamePixels(mtxImage& a, mtxImage& b) {
+    ASSERT_EQ(a.width, b.width);
+    ASSERT_EQ(a.height, b.height);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) ASSERT_EQ(a.At(x, y), b.At(x, y)) << x << "," << y;
+}
+
+// The signature and IHDR take 33 bytes; a chunk put there comes before IDAT.
+std::string WithChunkAfterHeader(const std::string& bytes, const std::string& chunk) {
+    return bytes.substr(0, 33) + chunk + bytes.substr(33);
+}
+
+TEST(PngThumbnail, SitsBeforeTheDataAndOtherReadersIgnoreIt) {
+    mtxImage image(150, 90);
+    Fill(image, 11, 1);
+    for (uint8_t type : {0, 2}) {
+        std::string bytes = EncodeWithThumbnail(image, type);
+        ASSERT_FALSE(bytes.empty());
+        EXPECT_EQ(bytes.compare(37, 4, "amTn"), 0);
+        const size_t size = 4 + 64 * 64 * (type == 0 ? 4 : 1);
+        EXPECT_EQ(bytes.substr(33, 4), std::string({0, 0, char(size >> 8), char(size)}));
+        EXPECT_EQ(bytes.compare(33 + 12 + size + 4, 4, "IDAT"), 0);
+        ExpectLibpngReads(image, bytes);
+        mtxImage back;
+        ASSERT_EQ(DecodeWithThumbnail(bytes, back, nullptr), 1);
+        ExpectSamePixels(back, image);
+    }
+}
+
+TEST(PngThumbnail, ReadsBackThePictureScaledTo64) {
+    mtxImage image(150, 90);
+    Fill(image, 12, 0);
+    mtxImage scaled(64, 64);
+    ResizeImage(image, scaled, 0);
+
+    // Type 0 keeps the scaled pixels exactly; an empty target takes their size.
+    mtxImage back, thumb;
+    ASSERT_EQ(DecodeWithThumbnail(EncodeWithThumbnail(image, 0), back, &thumb), 1);
+    ExpectSamePixels(thumb, scaled);
+    ExpectSamePixels(back, image);
+
+    // A target with a size receives the thumbnail scaled to it.
+    mtxImage small(16, 8), expected(16, 8);
+    ResizeImage(scaled, expected, 0);
+    ASSERT_EQ(DecodeWithThumbnail(EncodeWithThumbnail(image, 0), back, &small), 1);
+    ExpectSamePixels(small, expected);
+
+    // Grey is truncated from the formula and reads back opaque.
+    mtxImage grey;
+    ASSERT_EQ(DecodeWithThumbnail(EncodeWithThumbnail(image, 2), back, &grey), 1);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            mtxColor c = scaled.At(x, y);
+            double g = 0.299 * mtxRed(c) + 0.587 * mtxGreen(c) + 0.114 * mtxBlue(c);
+            uint32_t v = uint32_t(std::clamp(int(g), 0, 255));
+            ASSERT_EQ(grey.At(x, y), mtxArgb(255, v, v, v)) << x << "," << y;
+        }
+    }
+}
+
+TEST(PngThumbnail, HandBuiltChunksReadInTheImagesByteOrder) {
+    mtxImage image(5, 4);
+    Fill(image, 13, 0);
+    const std::string bytes = png_oracle::OurEncode(image);
+    mtxImage back, thumb;
+    // Two pixels stored blue, green, red, alpha; a longer chunk is fine.
+    std::string colour = {0, 0, 2, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    ASSERT_EQ(DecodeWithThumbnail(WithChunkAfterHeader(bytes, png_oracle::Chunk("amTn", colour)),
+                                  back, &thumb), 1);
+    ASSERT_EQ(thumb.width, 2);
+    EXPECT_EQ(thumb.At(0, 0), 0x04030201u);
+    EXPECT_EQ(thumb.At(1, 0), 0x08070605u);
+    std::string grey = {2, 0, 3, 1, 0, 17, char(255)};
+    thumb.Free();
+    ASSERT_EQ(DecodeWithThumbnail(WithChunkAfterHeader(bytes, png_oracle::Chunk("amTn", grey)),
+                                  back, &thumb), 1);
+    ASSERT_EQ(thumb.width, 3);
+    EXPECT_EQ(thumb.At(0, 0), 0xFF000000u);
+    EXPECT_EQ(thumb.At(1, 0), 0xFF111111u);
+    EXPECT_EQ(thumb.At(2, 0), 0xFFFFFFFFu);
+}
+
+TEST(PngThumbnail, DamagedChunksAreRefusedOnlyWhenAThumbnailIsAsked) {
+    mtxImage image(5, 4);
+    Fill(image, 14, 0);
+    const std::string bytes = png_oracle::OurEncode(image);
+    const std::string damaged[] = {
+        std::string(2, '\0'),                                   // no full header
+        std::string({0, 0, 4, 4}) + std::string(63, 'x'),       // one pixel short
+        std::string({2, 0, 3, 3}) + std::string(8, 'x'),        // one grey byte short
+        std::string({1, 0, 2, 2}) + std::string(16, 'x'),       // unknown pixel type
+        std::string({0, 0, 0, 4}) + std::string(16, 'x'),       // no width
+        std::string({2, 0, 4, 0}) + std::string(16, 'x'),       // no height
+    };
+    for (const std::string& data : damaged) {
+        SCOPED_TRACE(data.size());
+        std::string file = WithChunkAfterHeader(bytes, png_oracle::Chunk("amTn", data));
+        mtxImage back, thumb;
+        EXPECT_EQ(DecodeWithThumbnail(file, back, &thumb), mtxImageDecoderPng::kStopped);
+        EXPECT_EQ(thumb.width, 0);
+        ASSERT_EQ(DecodeWithThumbnail(file, back, nullptr), 1);
+        ExpectSamePixels(back, image);
+    }
+}
+
+TEST(PngThumbnail, RefusesToWriteAnUnknownPixelTypeOrNoSize) {
+    mtxImage image(8, 8);
+    Fill(image, 15, 0);
+    for (int bad = 0; bad < 2; ++bad) {
+        mtxFileMemory file;
+        mtxImageEncoderPng encoder(&file, &image);
+        encoder.thumbNail.writeEnabled = 1;
+        if (bad == 0) encoder.thumbNail.pixelType = 1;
+        else encoder.thumbNail.thumbHeight = 0;
+        EXPECT_EQ(encoder.Encode(), mtxImageCodecXng::kFailed) << bad;
+    }
 }
 
 TEST(PngRows, FiltersRoundTripAtEveryByteDistance) {
