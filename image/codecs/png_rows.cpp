@@ -48,52 +48,6 @@ void PackSmallGrey(const uint32_t* pixels, uint32_t count, uint32_t depth, uint8
 
 }  // namespace
 
-void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_t bytes, uint32_t bpp) {
-    switch (filter) {
-        case kSub:
-            for (uint32_t i = bpp; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
-            break;
-        case kUp:
-            for (uint32_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-            break;
-        case kAverage: {
-            uint32_t first = bpp < bytes ? bpp : bytes;
-            for (uint32_t i = 0; i < first; ++i) row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
-            for (uint32_t i = bpp; i < bytes; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + ((row[i - bpp] + prev[i]) >> 1));
-            break;
-        }
-        case kPaeth: {
-            uint32_t first = bpp < bytes ? bpp : bytes;
-            for (uint32_t i = 0; i < first; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-            if (bpp == 4) {
-                // The common case, one pixel at a time with its left and
-                // upper-left neighbours kept in registers.
-                int a[4] = {row[0], row[1], row[2], row[3]};
-                int c[4] = {prev[0], prev[1], prev[2], prev[3]};
-                uint32_t i = 4;
-                for (; i + 4 <= bytes; i += 4) {
-                    for (int k = 0; k < 4; ++k) {
-                        int b = prev[i + k];
-                        int v = static_cast<uint8_t>(row[i + k] + Paeth(a[k], b, c[k]));
-                        row[i + k] = static_cast<uint8_t>(v);
-                        a[k] = v;
-                        c[k] = b;
-                    }
-                }
-                for (; i < bytes; ++i)
-                    row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - 4], prev[i], prev[i - 4]));
-                break;
-            }
-            for (uint32_t i = bpp; i < bytes; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - bpp], prev[i], prev[i - bpp]));
-            break;
-        }
-        default:
-            break;  // None, and unknown filters taken as None
-    }
-}
-
 void ApplyFilter(uint8_t filter, const uint8_t* raw, const uint8_t* prev, uint8_t* out,
                  uint32_t bytes, uint32_t bpp) {
     uint32_t first = bpp < bytes ? bpp : bytes;

@@ -249,16 +249,27 @@ TEST(PngThumbnail, RefusesToWriteAnUnknownPixelTypeOrNoSize) {
     }
 }
 
+// Whole-pixel rows take the vector paths for 3 and 4 bytes per pixel, other
+// lengths the portable ones; a few sample values make Paeth's ties common.
 TEST(PngRows, FiltersRoundTripAtEveryByteDistance) {
     std::mt19937 rng(4);
+    const uint8_t tieValues[] = {0, 1, 2, 127, 128, 254, 255};
     for (uint32_t bpp : {1u, 2u, 3u, 4u, 6u, 8u}) {
-        for (uint8_t f = 0; f <= 4; ++f) {
-            std::vector<uint8_t> raw(97), prev(97), filtered(97);
-            for (auto& v : raw) v = static_cast<uint8_t>(rng());
-            for (auto& v : prev) v = static_cast<uint8_t>(rng());
-            mtxPngRows::ApplyFilter(f, raw.data(), prev.data(), filtered.data(), 97, bpp);
-            mtxPngRows::Unfilter(f, filtered.data(), prev.data(), 97, bpp);
-            EXPECT_EQ(filtered, raw) << "bpp " << bpp << " filter " << int(f);
+        for (uint32_t bytes : {0u, 1u, bpp, 2 * bpp, 97u, 96 * bpp, 241 * bpp}) {
+            for (int fewValues = 0; fewValues < 2; ++fewValues) {
+                auto sample = [&] {
+                    return fewValues ? tieValues[rng() % 7] : static_cast<uint8_t>(rng());
+                };
+                std::vector<uint8_t> raw(bytes), prev(bytes), filtered(bytes);
+                for (auto& v : raw) v = sample();
+                for (auto& v : prev) v = sample();
+                for (uint8_t f = 0; f <= 5; ++f) {
+                    mtxPngRows::ApplyFilter(f, raw.data(), prev.data(), filtered.data(), bytes, bpp);
+                    mtxPngRows::Unfilter(f, filtered.data(), prev.data(), bytes, bpp);
+                    EXPECT_EQ(filtered, raw) << "bpp " << bpp << " bytes " << bytes << " filter "
+                                             << int(f) << " few values " << fewValues;
+                }
+            }
         }
     }
 }
