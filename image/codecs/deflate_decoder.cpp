@@ -210,33 +210,66 @@ void mtxDeflate::CopyStored(uint32_t limit) {
     if (storedLeft_ == 0) state_ = kStateBlockHeader;
 }
 
-// Decodes symbols until the window holds limit bytes or the block ends.
+// Decodes symbols until the window holds limit bytes or the block ends. The
+// bit buffer and input position live in locals for the loop: byte stores to
+// the window could alias the members, which would force them through memory
+// after every byte.
 void mtxDeflate::DecodeHuffman(uint32_t limit) {
     DecoderState& d = *dec_;
     const uint32_t* lit = d.literal;
     const uint32_t* dist = d.distance;
     uint8_t* win = window_.get();
     uint32_t pos = writePos_;
+    uint64_t bits = bitBuffer_;
+    uint32_t count = bitCount_;
+    uint32_t inPos = d.inPos, inEnd = d.inEnd;
     constexpr uint64_t litMask = (1u << kLiteralBits) - 1, distMask = (1u << kDistanceBits) - 1;
+    auto consume = [&](uint32_t n) {
+        bits >>= n;
+        count -= n;
+    };
+    auto take = [&](uint32_t n) {
+        uint32_t v = static_cast<uint32_t>(bits & ((1ull << n) - 1));
+        consume(n);
+        return v;
+    };
     while (pos < limit) {
-        Refill();
-        if (phantom_ && Truncated()) {
-            state_ = kStateError;
-            break;
+        if (inEnd - inPos >= 8) {
+            // Whole bytes are counted; the partial byte loaded above them is
+            // loaded again by the next refill, and OR-ing it twice is harmless.
+            bits |= Load64(d.input + inPos) << count;
+            inPos += (63 - count) >> 3;
+            count |= 56;
+        } else {
+            // Near the end of the input buffer: the members' slow refill.
+            bitBuffer_ = bits;
+            bitCount_ = count;
+            d.inPos = inPos;
+            Refill();
+            bits = bitBuffer_;
+            count = bitCount_;
+            inPos = d.inPos;
+            inEnd = d.inEnd;
+            if (phantom_ && Truncated()) {
+                state_ = kStateError;
+                break;
+            }
         }
-        uint32_t e = lit[bitBuffer_ & litMask];
+        uint32_t e = lit[bits & litMask];
         if (EntryKind(e) == kSubtable)
-            e = lit[EntryValue(e) + ((bitBuffer_ >> kLiteralBits) & ((1u << EntryExtra(e)) - 1))];
+            e = lit[EntryValue(e) + ((bits >> kLiteralBits) & ((1u << EntryExtra(e)) - 1))];
         uint32_t kind = EntryKind(e);
-        bitBuffer_ >>= EntryLength(e);
-        bitCount_ -= EntryLength(e);
+        consume(EntryLength(e));
         if (kind == kLiteral) {
             win[pos++] = static_cast<uint8_t>(EntryValue(e));
-            // A second literal often fits in the bits already loaded.
-            uint32_t e2 = lit[bitBuffer_ & litMask];
-            if (EntryKind(e2) == kLiteral && bitCount_ >= 16 && pos < limit) {
-                bitBuffer_ >>= EntryLength(e2);
-                bitCount_ -= EntryLength(e2);
+            // Up to three more literals from the bits already loaded: a refill
+            // leaves at least 56 bits, a literal takes at most 15 and one
+            // found in the primary table at most kLiteralBits. The window's
+            // slack takes the few bytes this may run past limit.
+            for (int more = 0; more < 3; ++more) {
+                uint32_t e2 = lit[bits & litMask];
+                if (EntryKind(e2) != kLiteral) break;
+                consume(EntryLength(e2));
                 win[pos++] = static_cast<uint8_t>(EntryValue(e2));
             }
             continue;
@@ -245,17 +278,16 @@ void mtxDeflate::DecodeHuffman(uint32_t limit) {
             state_ = kind == kEnd ? kStateBlockHeader : kStateError;
             break;
         }
-        uint32_t length = EntryValue(e) + TakeBits(EntryExtra(e));
-        uint32_t de = dist[bitBuffer_ & distMask];
+        uint32_t length = EntryValue(e) + take(EntryExtra(e));
+        uint32_t de = dist[bits & distMask];
         if (EntryKind(de) == kSubtable)
-            de = dist[EntryValue(de) + ((bitBuffer_ >> kDistanceBits) & ((1u << EntryExtra(de)) - 1))];
+            de = dist[EntryValue(de) + ((bits >> kDistanceBits) & ((1u << EntryExtra(de)) - 1))];
         if (EntryKind(de) != kBase) {
             state_ = kStateError;
             break;
         }
-        bitBuffer_ >>= EntryLength(de);
-        bitCount_ -= EntryLength(de);
-        uint32_t distance = EntryValue(de) + TakeBits(EntryExtra(de));
+        consume(EntryLength(de));
+        uint32_t distance = EntryValue(de) + take(EntryExtra(de));
         if (distance > pos) {
             state_ = kStateError;  // reaches before the start of the data
             break;
@@ -272,6 +304,9 @@ void mtxDeflate::DecodeHuffman(uint32_t limit) {
             for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
         }
     }
+    bitBuffer_ = bits;
+    bitCount_ = count;
+    d.inPos = inPos;
     writePos_ = pos;
     if (state_ == kStateHuffman && Truncated()) state_ = kStateError;
 }
