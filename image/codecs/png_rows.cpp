@@ -8,14 +8,6 @@
 namespace mtxPngRows {
 namespace {
 
-// Section 9.4: the Paeth predictor, the neighbour nearest to a + b - c, ties
-// in the order a, b, c.
-inline uint8_t Paeth(int a, int b, int c) {
-    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-    return static_cast<uint8_t>(pb <= pc ? b : c);
-}
-
 inline uint32_t Pixel(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return a << 24 | r << 16 | g << 8 | b;
 }
@@ -67,7 +59,8 @@ void ApplyFilter(uint8_t filter, const uint8_t* raw, const uint8_t* prev, uint8_
         case kPaeth:
             for (uint32_t i = 0; i < first; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
             for (uint32_t i = bpp; i < bytes; ++i)
-                out[i] = static_cast<uint8_t>(raw[i] - Paeth(raw[i - bpp], prev[i], prev[i - bpp]));
+                out[i] = static_cast<uint8_t>(
+                    raw[i] - PaethPredictor(raw[i - bpp], prev[i], prev[i - bpp]));
             break;
         default:
             std::memcpy(out, raw, bytes);

@@ -2,10 +2,18 @@
 // Row filters (ISO/IEC 15948 section 9) and the conversion of decoded rows
 // to A8R8G8B8 pixels, shared by the PNG reader and writer.
 #include <cstdint>
+#include <cstdlib>
 
 namespace mtxPngRows {
 
 enum Filter : uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
+
+// Section 9.4: the neighbour nearest to a + b - c, ties in the order a, b, c.
+inline uint8_t PaethPredictor(int a, int b, int c) {
+    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
+    return static_cast<uint8_t>(pb <= pc ? b : c);
+}
 
 // Undoes filter on row (bytes bytes) given the previous row (zeros for the
 // first); bpp is the filter's byte distance, max(1, bits per pixel / 8).

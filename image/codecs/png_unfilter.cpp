@@ -3,7 +3,6 @@
 // and their Sub, Average and Paeth rows run pixel by pixel in SSE2 registers
 // (baseline on x86-64); every other case, and other processors, use the
 // portable loops, which give the same bytes.
-#include <cstdlib>
 #include <cstring>
 
 #include "image/codecs/png_rows.h"
@@ -17,13 +16,6 @@
 
 namespace mtxPngRows {
 namespace {
-
-// Section 9.4: the neighbour nearest to a + b - c, ties in the order a, b, c.
-inline uint8_t Paeth(int a, int b, int c) {
-    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-    return static_cast<uint8_t>(pb <= pc ? b : c);
-}
 
 // The first bpp bytes have no left neighbour: a and c count as 0.
 void UnfilterFirstPixel(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_t first) {
@@ -50,7 +42,8 @@ void UnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_
         case kPaeth:
             UnfilterFirstPixel(filter, row, prev, bpp < bytes ? bpp : bytes);
             for (uint32_t i = bpp; i < bytes; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - bpp], prev[i], prev[i - bpp]));
+                row[i] = static_cast<uint8_t>(
+                    row[i] + PaethPredictor(row[i - bpp], prev[i], prev[i - bpp]));
             break;
         default:
             break;  // None, and unknown filters taken as None
