@@ -12,6 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mtxImageDecoderPng decoder(&file, &image);
     // Keep claimed sizes within the fuzzer's memory limit.
     decoder.maxPixels = 1u << 22;
+    // A thumbnail target makes the decoder read amTn chunks as well.
+    mtxImage thumbnail;
+    decoder.thumbNail.target = &thumbnail;
     decoder.Decode(0);
     return 0;
 }
