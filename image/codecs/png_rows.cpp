@@ -42,6 +42,7 @@ void PackSmallGrey(const uint32_t* pixels, uint32_t count, uint32_t depth, uint8
 
 void ApplyFilter(uint8_t filter, const uint8_t* raw, const uint8_t* prev, uint8_t* out,
                  uint32_t bytes, uint32_t bpp) {
+    if (bytes == 0) return;  // an empty row may come with no buffers at all
     uint32_t first = bpp < bytes ? bpp : bytes;
     switch (filter) {
         case kSub:
