@@ -1,12 +1,14 @@
 // rescomp: turns the resources/ folder into a C++ table linked into the program.
 //
 //   rescomp <resources-dir> <output.cpp>
+//   rescomp --expand <shader> <output>   (the shader as carried, for checking)
 //
 // Every resource becomes (type, id, bytes). Inputs, by convention:
 //   strings.txt          lines `<id> "<text>"`, escapes \" \\ \n \t; # starts a comment
 //   menu.txt             blocks starting with `MENU <id>`; each block's text is one resource
 //   images/<id>_*.*      type "IMAGE"
-//   shaders/<id>_*.*     type "SHADER"
+//   shaders/<id>_*.*     type "SHADER"; a line `#include "<name>"` is replaced by
+//                        shaders/include/<name>, so programs share their common parts
 // Any malformed input stops the build with a message naming the file and line.
 #include <algorithm>
 #include <cstdio>
@@ -110,6 +112,28 @@ void ReadMenus(const fs::path& path, std::vector<Resource>& out) {
     }
 }
 
+// The text of a shader with its include lines replaced, included files
+// themselves expanded (to a small depth, which also stops cycles).
+std::string ExpandIncludes(const fs::path& path, int depth = 0) {
+    if (depth > 8) Fail(path.string(), "includes nested too deeply");
+    const fs::path includes = depth == 0 ? path.parent_path() / "include" : path.parent_path();
+    std::istringstream in(ReadWhole(path));
+    std::string line, out;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::string trimmed = Trim(line);
+        if (trimmed.rfind("#include", 0) != 0) {
+            out += line + "\n";
+            continue;
+        }
+        std::string where = path.string() + ":" + std::to_string(number);
+        std::string name = Unquote(Trim(trimmed.substr(8)), where);
+        if (name.empty() || name.find('/') != std::string::npos) Fail(where, "bad include name");
+        if (!fs::is_regular_file(includes / name)) Fail(where, "no include file " + name);
+        out += ExpandIncludes(includes / name, depth + 1);
+    }
+    return out;
+}
+
 void ReadFolder(const fs::path& folder, const std::string& type, std::vector<Resource>& out) {
     if (!fs::is_directory(folder)) return;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -117,7 +141,7 @@ void ReadFolder(const fs::path& folder, const std::string& type, std::vector<Res
         std::string name = entry.path().filename().string();
         size_t cut = name.find_first_of("_.");
         out.push_back({type, ParseId(name.substr(0, cut), entry.path().string()),
-                       ReadWhole(entry.path())});
+                       type == "SHADER" ? ExpandIncludes(entry.path()) : ReadWhole(entry.path())});
     }
 }
 
@@ -145,8 +169,13 @@ void WriteTable(const std::vector<Resource>& resources, const fs::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--expand") {
+        std::ofstream(argv[3], std::ios::binary) << ExpandIncludes(argv[2]);
+        return 0;
+    }
     if (argc != 3) {
-        std::cerr << "usage: rescomp <resources-dir> <output.cpp>\n";
+        std::cerr << "usage: rescomp <resources-dir> <output.cpp>\n"
+                     "       rescomp --expand <shader> <output>\n";
         return 2;
     }
     fs::path root = argv[1];

@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // A pattern tile repeated over the area, every other repetition mirrored
 // where c2 flip asks (x, y nonzero). c1 tex_size = (width, height) of the
 // pattern in texels, c4 inv_tex_size = their inverses; texture coordinate 0

@@ -1,11 +1,5 @@
-#version 330 core
+#include "vertex_in.glsl"
 // Plain vertex: c0-c3 proj_mat; the texture coordinate passes through.
-in vec4 a_position;
-in vec4 a_color;
-in vec4 a_tex0;
-out vec4 v_color;
-out vec4 v_tex0;
-out vec4 v_tex1;
 uniform vec4 c[4];
 void main() {
     gl_Position = mat4(c[0], c[1], c[2], c[3]) * a_position;

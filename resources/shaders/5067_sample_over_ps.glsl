@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // A drawn sample laid over the tile: lerp(image, (sample.rgb, 1), sample.a).
 uniform sampler2D s2;  // image
 uniform sampler2D s3;  // sample

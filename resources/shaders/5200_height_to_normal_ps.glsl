@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // Normal map of a 16-bit height map (green high byte, blue low byte): Sobel
 // differences over the 3 x 3 neighbourhood, one step = 1/128 of the texture.
 uniform sampler2D s0;  // height_map

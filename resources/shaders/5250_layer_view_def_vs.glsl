@@ -1,12 +1,6 @@
-#version 330 core
+#include "vertex_in.glsl"
 // Viewing a layer: c1-c4 proj_mat. Texture coordinate 1 carries the input
 // position (x, y, 0, w).
-in vec4 a_position;
-in vec4 a_color;
-in vec4 a_tex0;
-out vec4 v_color;
-out vec4 v_tex0;
-out vec4 v_tex1;
 uniform vec4 c[5];
 void main() {
     gl_Position = mat4(c[1], c[2], c[3], c[4]) * a_position;

@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // A sample recoloured to its region: the sample's luma times c0.w with the
 // region's chroma (c0.y = Cb, c0.z = Cr); alpha = sample.a x c1.w.
 // A sample key of luma 0 makes c0.w infinite (or not a number): then every

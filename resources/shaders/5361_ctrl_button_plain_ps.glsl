@@ -1,32 +1,3 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
-// A rounded, bevelled button face lit by a reflection of the environment.
-// Texture coordinate 0 runs 0..1 over the control. c0 param1 = (width,
-// height, corner radius, bevel width) in pixels; c1 param2 = (reflection
-// strength, shading strength, -, -); c2 eye = eye position relative to the
-// face; c3 param3 = (pressed 0/1, -, -, -).
-uniform vec4 c[6];
-uniform samplerCube s0;  // env_map
-void main() {
-    vec2 size = max(c[0].xy, vec2(1.0));
-    float radius = c[0].z, bevel = max(c[0].w, 1.0);
-    vec2 p = v_tex0.xy * size;
-    vec2 q = abs(p - 0.5 * size) - (0.5 * size - vec2(radius));
-    float outside = length(max(q, 0.0)) + min(max(q.x, q.y), 0.0) - radius;
-    float x = clamp(outside + 1.0, 0.0, 1.0);
-    float alpha = 1.0 - (3.0 * x * x - 2.0 * x * x * x);
-    float rim = clamp(-outside / bevel, 0.0, 1.0);
-    vec2 toward = normalize(p - 0.5 * size + vec2(1e-4));
-    float flip = c[3].x > 0.5 ? -1.0 : 1.0;
-    vec3 n = normalize(vec3(toward * (1.0 - rim) * flip, 0.6 + rim));
-    vec3 eye = normalize(vec3(c[2].xy - p, max(c[2].z, 1.0)));
-    vec3 r = reflect(-eye, n);
-    vec3 env = texture(s0, r).rgb;
-    float shade = 0.75 + 0.25 * dot(n, normalize(vec3(-0.4, -0.6, 1.0)));
-    vec3 diffuse = vec3(0.831, 0.815, 0.784);
-    vec3 rgb = diffuse * mix(1.0, shade, c[1].y) + env * c[1].x;
-    o_color = vec4(clamp(rgb, 0.0, 1.0), alpha * v_color.a);
-}
+#include "pixel_in.glsl"
+#define FACE_TINT vec3(0.831, 0.815, 0.784)
+#include "ctrl_button.glsl"

@@ -1,14 +1,8 @@
-#version 330 core
+#include "vertex_in.glsl"
 // The About dialog's field of flowers: c0-c3 proj_mat, c4 param1 (x: time,
 // y: sway strength). Each vertex sways sideways by a sine of time and of its
 // place relative to the field's centre (300, 300); farther from the ground
 // line it sways more.
-in vec4 a_position;
-in vec4 a_color;
-in vec4 a_tex0;
-out vec4 v_color;
-out vec4 v_tex0;
-out vec4 v_tex1;
 uniform vec4 c[5];
 void main() {
     vec2 d = a_position.xy - vec2(300.0, 300.0);

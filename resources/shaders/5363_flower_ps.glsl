@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // About dialog: a flower, the texture unchanged.
 uniform sampler2D s0;  // flower1
 void main() {

@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // About dialog: the flower field darkened by drifting clouds:
 // field x (0.8 + 0.3 (1 - clouds.r)), clouds sampled at t0 x c0.xy + c1.xy.
 uniform vec4 c[2];     // c0 param1, c1 param2

@@ -1,24 +1,2 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
-// A circular, bevelled radio button face with an environment reflection.
-// Texture coordinate 0 runs 0..1 over the button; c0 param1 = (checked 0/1,
-// bevel width as a fraction of the radius, -, -).
-uniform vec4 c[1];
-uniform samplerCube s0;  // env_map
-void main() {
-    vec2 d = v_tex0.xy * 2.0 - 1.0;
-    float r = length(d);
-    float x = clamp((r - 0.9) / 0.1, 0.0, 1.0);
-    float alpha = 1.0 - (3.0 * x * x - 2.0 * x * x * x);
-    float bevel = max(c[0].y, 0.05);
-    float rim = clamp((1.0 - r) / bevel, 0.0, 1.0);
-    vec3 n = normalize(vec3(d * (1.0 - rim), 1.0));
-    vec3 env = texture(s0, reflect(vec3(0.0, 0.0, -1.0), n)).rgb;
-    vec3 rgb = v_color.rgb * (0.8 + 0.2 * n.z) + 0.3 * env;
-    float dot_ = c[0].x > 0.5 ? 1.0 - clamp((r - 0.35) / 0.08, 0.0, 1.0) : 0.0;
-    rgb = mix(rgb, vec3(0.1), dot_);
-    o_color = vec4(clamp(rgb, 0.0, 1.0), alpha * v_color.a);
-}
+#include "pixel_in.glsl"
+#include "ctrl_radio.glsl"

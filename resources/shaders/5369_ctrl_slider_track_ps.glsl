@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // A slider's track: a sunken groove along the middle of the control.
 // Texture coordinate 0 runs 0..1 over the control; c0 param1 = (width,
 // height, groove height, -) in pixels.

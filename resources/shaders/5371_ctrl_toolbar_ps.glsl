@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // A tool bar's vertical bevel: lighter at the top, darker at the bottom.
 // Texture coordinate 0 runs 0..1 over the bar; c0 param1 = (height in pixels,
 // bevel height in pixels, strength, -).

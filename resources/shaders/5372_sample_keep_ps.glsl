@@ -1,8 +1,4 @@
-#version 330 core
-in vec4 v_color;
-in vec4 v_tex0;
-in vec4 v_tex1;
-out vec4 o_color;
+#include "pixel_in.glsl"
 // A sample in its own colours; alpha = sample.a x c1.w.
 uniform vec4 c[2];     // c1 src_color
 uniform sampler2D s0;  // sample

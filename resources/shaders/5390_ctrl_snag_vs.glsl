@@ -1,11 +1,5 @@
-#version 330 core
+#include "vertex_in.glsl"
 // Controls moved by an offset: c0-c3 proj_mat, c4 param1 (x and y offset).
-in vec4 a_position;
-in vec4 a_color;
-in vec4 a_tex0;
-out vec4 v_color;
-out vec4 v_tex0;
-out vec4 v_tex1;
 uniform vec4 c[5];
 void main() {
     vec4 p = vec4(a_position.x + c[4].x, a_position.y + c[4].y, a_position.z, a_position.w);

@@ -1,0 +1,33 @@
+// A rounded, bevelled button face lit by a reflection of the environment.
+// Texture coordinate 0 runs 0..1 over the control. c0 param1 = (width,
+// height, corner radius, bevel width) in pixels; c1 param2 = (reflection
+// strength, shading strength, -, -); c2 eye = eye position relative to the
+// face; c3 param3 = (pressed 0/1, -, -, -).
+// c4 dif_color and c5 dif_color2: face colours from top to bottom, unless
+// FACE_TINT is defined.
+uniform vec4 c[6];
+uniform samplerCube s0;  // env_map
+void main() {
+    vec2 size = max(c[0].xy, vec2(1.0));
+    float radius = c[0].z, bevel = max(c[0].w, 1.0);
+    vec2 p = v_tex0.xy * size;
+    vec2 q = abs(p - 0.5 * size) - (0.5 * size - vec2(radius));
+    float outside = length(max(q, 0.0)) + min(max(q.x, q.y), 0.0) - radius;
+    float x = clamp(outside + 1.0, 0.0, 1.0);
+    float alpha = 1.0 - (3.0 * x * x - 2.0 * x * x * x);
+    float rim = clamp(-outside / bevel, 0.0, 1.0);
+    vec2 toward = normalize(p - 0.5 * size + vec2(1e-4));
+    float flip = c[3].x > 0.5 ? -1.0 : 1.0;
+    vec3 n = normalize(vec3(toward * (1.0 - rim) * flip, 0.6 + rim));
+    vec3 eye = normalize(vec3(c[2].xy - p, max(c[2].z, 1.0)));
+    vec3 r = reflect(-eye, n);
+    vec3 env = texture(s0, r).rgb;
+    float shade = 0.75 + 0.25 * dot(n, normalize(vec3(-0.4, -0.6, 1.0)));
+#ifdef FACE_TINT
+    vec3 diffuse = FACE_TINT;
+#else
+    vec3 diffuse = mix(c[4].rgb, c[5].rgb, v_tex0.y);
+#endif
+    vec3 rgb = diffuse * mix(1.0, shade, c[1].y) + env * c[1].x;
+    o_color = vec4(clamp(rgb, 0.0, 1.0), alpha * v_color.a);
+}
