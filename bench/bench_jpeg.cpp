@@ -43,7 +43,7 @@ const mtxImage& Photo(int width) {
     if (slot) return *slot;
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    std::string path = std::string(DAUBRY_TEST_DATA) + "/jpeg/coffee.png";
+    std::string path = std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png";
     std::vector<uint32_t> src;
     if (png_image_begin_read_from_file(&png, path.c_str())) {
         png.format = PNG_FORMAT_BGRA;

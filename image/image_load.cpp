@@ -72,6 +72,14 @@ int TakeImage(mtxImage& image, mtxImage& decoded) {
 
 // Runs the PNG decoder over file. The picture is decoded into an image of
 // its own first, so that a file that fails halfway leaves this one as it was.
+// The bytes of an embedded picture; empty, with errno set to the system's
+// "file not found" (2), when there is none.
+std::span<const unsigned char> ImageResource(uint32_t resourceId) {
+    std::span<const unsigned char> bytes = mtxFindResource(kImageResource, resourceId);
+    if (bytes.empty()) errno = ENOENT;
+    return bytes;
+}
+
 int DecodePng(mtxImage& image, mtxFile& file, int probe) {
     mtxImage decoded;
     mtxImageDecoderPng decoder(&file, &decoded, 0);
@@ -84,11 +92,8 @@ int DecodePng(mtxImage& image, mtxFile& file, int probe) {
 }  // namespace
 
 int mtxImage::LoadPng(uint32_t resourceId, int probe) {
-    std::span<const unsigned char> bytes = mtxFindResource(kImageResource, resourceId);
-    if (bytes.empty()) {
-        errno = ENOENT;  // the system's "file not found", 2
-        return 0;
-    }
+    std::span<const unsigned char> bytes = ImageResource(resourceId);
+    if (bytes.empty()) return 0;
     // The resource is read in place; a fixed memory file never writes.
     mtxFileMemory file(0);
     file.Attach(const_cast<unsigned char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), 0);
@@ -128,11 +133,8 @@ int TakePixels(mtxImage& image, MallocSink& sink) {
 }  // namespace
 
 int mtxImage::LoadPicture(uint32_t resourceId, int probe) {
-    std::span<const unsigned char> bytes = mtxFindResource(kImageResource, resourceId);
-    if (bytes.empty()) {
-        errno = ENOENT;  // the system's "file not found", 2
-        return 0;
-    }
+    std::span<const unsigned char> bytes = ImageResource(resourceId);
+    if (bytes.empty()) return 0;
     MallocSink sink;
     if (!mtxDecodePicture(bytes.data(), bytes.size(), sink, nullptr)) return 0;
     if (probe) return 1;

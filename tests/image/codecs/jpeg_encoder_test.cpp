@@ -105,8 +105,8 @@ uint32_t Noise(int x, int y) {
 }  // namespace
 
 TEST(JpegEncoder, PhotosDecodeWithLibjpegAbove45dB) {
-    for (const char* name : {"chelsea.png", "coffee.png"}) {
-        Pixels source = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/jpeg/" + name);
+    for (const char* name : {"jpeg/chelsea.png", "photos/coffee.png"}) {
+        Pixels source = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/" + name);
         ASSERT_GT(source.width, 0) << name;
         auto image = ImageOf(source);
         Encoded e = Encode(*image);

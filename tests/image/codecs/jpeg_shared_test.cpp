@@ -165,8 +165,8 @@ TEST(JpegHuffman, OptimisedTablesNeverCodeLongerThanTheStandardTables) {
     }
     jpeg_destroy_compress(&cinfo);
 
-    for (const char* name : {"chelsea.png", "coffee.png"}) {
-        oracle::Pixels p = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/jpeg/" + name);
+    for (const char* name : {"jpeg/chelsea.png", "photos/coffee.png"}) {
+        oracle::Pixels p = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/" + name);
         ASSERT_GT(p.width, 0);
         mtxImage image(p.width, p.height);
         std::memcpy(image.data, p.data.data(), p.data.size() * 4);
