@@ -16,7 +16,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build run test test-plain test-asan fuzz-smoke bench fuzz clean
+.PHONY: all deps build run test test-plain test-asan fuzz-smoke bench fuzz clean format format-check
 
 all: build
 
@@ -32,7 +32,7 @@ build: deps $(BUILD)/build.ninja
 run: build
 	$(BUILD)/daubry $(ARGS)
 
-test: deps test-plain test-asan fuzz-smoke
+test: deps format-check test-plain test-asan fuzz-smoke
 
 test-plain: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -63,6 +63,17 @@ bench:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	scripts/run-benchmarks $(BUILD)
+
+# Our sources, formatted with the committed .clang-format by the clang-format
+# that scripts/install-deps installs.
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	@clang-format --dry-run --Werror $(SOURCES) || \
+	  { echo "Sources are not formatted: run make format" >&2; exit 1; }
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -57,7 +57,9 @@ int mtxApplication::LoadString(uint32_t n, std::string& out) const {
     return 1;
 }
 
-mtxApplication* mtxGetApp() { return gApplication; }
+mtxApplication* mtxGetApp() {
+    return gApplication;
+}
 
 uint32_t mtxCrc32Update(const uint32_t table[256], uint32_t crc, const void* data, size_t size) {
     auto* p = static_cast<const unsigned char*>(data);

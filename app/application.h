@@ -13,7 +13,7 @@ class mtxCompressorZLIB;
 // it through mtxGetApp(): its id pool, processor information, CRC-32 table,
 // settings store and strings.
 class mtxApplication {
-public:
+  public:
     // The four entry-point arguments are kept unchanged. The command line is
     // the raw text after the program name.
     mtxApplication(void* instance, void* previousInstance, const char* commandLine, int show);

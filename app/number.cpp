@@ -18,17 +18,27 @@ const char* mtxNumber::Digits(uint32_t value, unsigned base, bool negative) {
     return text_;
 }
 
-const char* mtxNumberINT::Base2() { return Digits(static_cast<uint32_t>(value_), 2, false); }
-const char* mtxNumberINT::Base16() { return Digits(static_cast<uint32_t>(value_), 16, false); }
+const char* mtxNumberINT::Base2() {
+    return Digits(static_cast<uint32_t>(value_), 2, false);
+}
+const char* mtxNumberINT::Base16() {
+    return Digits(static_cast<uint32_t>(value_), 16, false);
+}
 const char* mtxNumberINT::Base10() {
     // Negate in unsigned arithmetic so INT32_MIN keeps its magnitude.
     uint32_t magnitude = value_ < 0 ? 0u - static_cast<uint32_t>(value_) : uint32_t(value_);
     return Digits(magnitude, 10, value_ < 0);
 }
 
-const char* mtxNumberUINT::Base2() { return Digits(value_, 2, false); }
-const char* mtxNumberUINT::Base10() { return Digits(value_, 10, false); }
-const char* mtxNumberUINT::Base16() { return Digits(value_, 16, false); }
+const char* mtxNumberUINT::Base2() {
+    return Digits(value_, 2, false);
+}
+const char* mtxNumberUINT::Base10() {
+    return Digits(value_, 10, false);
+}
+const char* mtxNumberUINT::Base16() {
+    return Digits(value_, 16, false);
+}
 
 const char* mtxNumberFLOAT::Text(int digits, int decimals) {
     digits = std::clamp(digits, 1, 40);

@@ -4,44 +4,44 @@
 // Numbers as display text. Each call writes the text into the object's own
 // buffer and returns it, so the result lives as long as the object.
 class mtxNumber {
-public:
+  public:
     virtual ~mtxNumber() = default;
     virtual const char* Base2() = 0;
     virtual const char* Base10() = 0;
     virtual const char* Base16() = 0;  // lower-case digits, no prefix
 
-protected:
+  protected:
     const char* Digits(uint32_t value, unsigned base, bool negative);
     char text_[128] = {};
 };
 
 // Signed: a minus sign only in base 10; bases 2 and 16 show two's complement.
 class mtxNumberINT : public mtxNumber {
-public:
+  public:
     explicit mtxNumberINT(int32_t value) : value_(value) {}
     const char* Base2() override;
     const char* Base10() override;
     const char* Base16() override;
 
-private:
+  private:
     int32_t value_;
 };
 
 class mtxNumberUINT : public mtxNumber {
-public:
+  public:
     explicit mtxNumberUINT(uint32_t value) : value_(value) {}
     const char* Base2() override;
     const char* Base10() override;
     const char* Base16() override;
 
-private:
+  private:
     uint32_t value_;
 };
 
 // Floating point has no integer bases (those return null); it is formatted by
 // Text instead.
 class mtxNumberFLOAT : public mtxNumber {
-public:
+  public:
     explicit mtxNumberFLOAT(double value) : value_(value) {}
     const char* Base2() override { return nullptr; }
     const char* Base10() override { return nullptr; }
@@ -51,6 +51,6 @@ public:
     // decimal point, padded with zeros: 12 -> "12.0", 33.3333 -> "33.3" (5, 1).
     const char* Text(int digits, int decimals);
 
-private:
+  private:
     double value_;
 };

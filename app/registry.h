@@ -11,7 +11,7 @@
 // returns 1 on success and 0 on failure and shows nothing; callers apply their
 // own defaults for missing values. Safe to use from any thread.
 class mtxRegistry {
-public:
+  public:
     mtxRegistry() = default;
     mtxRegistry(const mtxRegistry&) = delete;
     mtxRegistry& operator=(const mtxRegistry&) = delete;
@@ -35,7 +35,7 @@ public:
     // A stored empty string reads as missing: result 0, output empty.
     int GetString(const char* section, const std::string& name, std::string& out);
 
-private:
+  private:
     int Write(const char* section, const std::string& name, const mtxSettingsFile::Value& value);
     int ReadLocked(const char* section, const std::string& name, mtxSettingsFile::Value& value);
     std::string KeyOf(const char* section) const;

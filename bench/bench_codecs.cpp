@@ -194,7 +194,8 @@ Pictures& Data() {
         for (int mp : {1, 4, 16}) {
             d->image[mp] = Scaled(*photo, mp);
             d->rgba[mp] = ToRgba(*d->image[mp]);
-            d->libpngFile[mp] = LibpngEncode(d->rgba[mp], d->image[mp]->width, d->image[mp]->height);
+            d->libpngFile[mp] =
+                LibpngEncode(d->rgba[mp], d->image[mp]->width, d->image[mp]->height);
         }
         d->filtered4 = Filtered(*d->image[4]);
         d->text = SourceText();
@@ -203,8 +204,12 @@ Pictures& Data() {
     return *p;
 }
 
-const Bytes& Corpus(int which) { return which == 0 ? Data().filtered4 : Data().text; }
-const char* CorpusName(int which) { return which == 0 ? "photo 4 MP filtered" : "text"; }
+const Bytes& Corpus(int which) {
+    return which == 0 ? Data().filtered4 : Data().text;
+}
+const char* CorpusName(int which) {
+    return which == 0 ? "photo 4 MP filtered" : "text";
+}
 
 Bytes OurDeflate(const Bytes& data) {
     mtxFileMemory in, out(1 << 20);
@@ -331,8 +336,13 @@ void PngDecode_Libpng(benchmark::State& state) {
 }
 
 BENCHMARK(Compress_Ours)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(Compress_Zlib)->Args({0, 6})->Args({0, 9})->Args({1, 6})->Args({1, 9})
-    ->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(Compress_Zlib)
+    ->Args({0, 6})
+    ->Args({0, 9})
+    ->Args({1, 6})
+    ->Args({1, 9})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2);
 BENCHMARK(Inflate_Ours)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(Inflate_Zlib)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(PngEncode_Ours)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->MinTime(2);

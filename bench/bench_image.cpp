@@ -35,7 +35,8 @@ void Paint(mtxImage& image, uint32_t seed) {
             float v = std::sin(fx) * std::cos(fy) + 0.5f * std::sin(fx * 2.3f + fy * 1.7f);
             uint32_t noise = random() & 0x0F0F0F;
             uint32_t alpha = v > -0.2f ? 255 : 0;
-            uint32_t r = uint32_t(127 + 80 * v), g = uint32_t(127 - 60 * v), b = uint32_t(x ^ y) & 0xFF;
+            uint32_t r = uint32_t(127 + 80 * v), g = uint32_t(127 - 60 * v),
+                     b = uint32_t(x ^ y) & 0xFF;
             image.At(x, y) = (mtxArgb(alpha, r, g, b) ^ noise);
         }
 }
@@ -137,7 +138,8 @@ void BM_OpenCvDistanceTransform(benchmark::State& state) {
     // The same mask: zero (a source) where alpha is 100 or less.
     cv::Mat mask(side, side, CV_8UC1), dst;
     for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) mask.at<uint8_t>(y, x) = (image.At(x, y) >> 24) > 100 ? 255 : 0;
+        for (int x = 0; x < side; ++x)
+            mask.at<uint8_t>(y, x) = (image.At(x, y) >> 24) > 100 ? 255 : 0;
     for (auto _ : state) {
         cv::distanceTransform(mask, dst, cv::DIST_L2, cv::DIST_MASK_5, CV_32F);
         benchmark::DoNotOptimize(dst.data);

@@ -59,12 +59,15 @@ const mtxImage& Photo(int width) {
         int y0 = int(fy);
         float ty = fy - float(y0);
         for (int x = 0; x < width; ++x) {
-            float fx = std::min(float(x) * float(sw - 1) / float(width - 1), float(sw - 1) - 0.001f);
+            float fx =
+                std::min(float(x) * float(sw - 1) / float(width - 1), float(sw - 1) - 0.001f);
             int x0 = int(fx);
             float tx = fx - float(x0);
             uint32_t out = 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {
-                auto c = [&](int xx, int yy) { return float((src[size_t(yy) * sw + size_t(xx)] >> shift) & 255); };
+                auto c = [&](int xx, int yy) {
+                    return float((src[size_t(yy) * sw + size_t(xx)] >> shift) & 255);
+                };
                 float v = (c(x0, y0) * (1 - tx) + c(x0 + 1, y0) * tx) * (1 - ty) +
                           (c(x0, y0 + 1) * (1 - tx) + c(x0 + 1, y0 + 1) * tx) * ty;
                 v += float(int(random() % 7) - 3);
@@ -91,13 +94,14 @@ std::string TurboEncode(const mtxImage& image, int quality, bool full, bool opti
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (full)
-        for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+        for (int c = 0; c < 3; ++c)
+            cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     cinfo.optimize_coding = optimise;
     cinfo.dct_method = JDCT_FLOAT;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(
-            const_cast<mtxColor*>(image.Row(int(cinfo.next_scanline))));
+        JSAMPROW row =
+            reinterpret_cast<JSAMPROW>(const_cast<mtxColor*>(image.Row(int(cinfo.next_scanline))));
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);

@@ -141,11 +141,12 @@ void BM_PlaceSampleSteps(benchmark::State& state) {
         angle += 0.37f;
         float c = std::cos(angle), s = std::sin(angle);
         Vertex quad[4];
-        const float corners[4][4] = {{-20, -20, 0, 0}, {20, -20, 1, 0}, {-20, 20, 0, 1}, {20, 20, 1, 1}};
+        const float corners[4][4] = {
+            {-20, -20, 0, 0}, {20, -20, 1, 0}, {-20, 20, 0, 1}, {20, 20, 1, 1}};
         for (int i = 0; i < 4; ++i) {
             float x = corners[i][0], y = corners[i][1];
-            quad[i] = {x * c - y * s + 64, x * s + y * c + 64, 100, 0xFFFFFFFF, corners[i][2],
-                       corners[i][3]};
+            quad[i] = {x * c - y * s + 64, x * s + y * c + 64, 100,
+                       0xFFFFFFFF,         corners[i][2],      corners[i][3]};
         }
         device->BeginScene();
         for (size_t t = 0; t < scene.tiles.size(); ++t) scene.DrawIntoTile(t, quad, constants);
@@ -155,8 +156,8 @@ void BM_PlaceSampleSteps(benchmark::State& state) {
         device->EndScene();
     }
     scene.Finish();
-    state.counters["steps/s"] = benchmark::Counter(double(state.iterations()),
-                                                   benchmark::Counter::kIsRate);
+    state.counters["steps/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["tiles"] = double(state.range(0));
 }
 BENCHMARK(BM_PlaceSampleSteps)->Arg(1)->Arg(2)->Arg(4)->UseRealTime()->MinTime(2.0);

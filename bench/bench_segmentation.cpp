@@ -28,8 +28,8 @@ namespace {
 struct Size {
     int width, height;
 };
-const std::map<int, Size> kSizes = {{1, {1152, 864}}, {4, {2304, 1728}}, {12, {4000, 3000}},
-                                    {24, {6000, 4000}}};
+const std::map<int, Size> kSizes = {
+    {1, {1152, 864}}, {4, {2304, 1728}}, {12, {4000, 3000}}, {24, {6000, 4000}}};
 
 // The photograph of the given size as OpenCV's BGR picture.
 const cv::Mat& Photo(int megapixels) {
@@ -85,7 +85,9 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 // Processor time of the process since the given std::clock() reading: other programs on a
 // shared machine do not count.
-double CpuSeconds(std::clock_t since) { return double(std::clock() - since) / CLOCKS_PER_SEC; }
+double CpuSeconds(std::clock_t since) {
+    return double(std::clock() - since) / CLOCKS_PER_SEC;
+}
 
 const char* const kStageNames[8] = {"1_edges", "2_sort",  "3_merge",  "4_small",
                                     "5_list",  "6_stats", "7_groups", "8_distance"};
@@ -167,10 +169,22 @@ void BM_OpenCvGraphSegmentation(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_SegmentGraph)->Arg(1)->Arg(4)->Arg(12)->Arg(24)->Unit(benchmark::kSecond)
-    ->Iterations(1)->UseRealTime();
+BENCHMARK(BM_SegmentGraph)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 BENCHMARK(BM_SegmentGraphSliced)->Arg(12)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
-BENCHMARK(BM_OpenCvGraphSegmentation)->Arg(1)->Arg(4)->Arg(12)->Arg(24)
-    ->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_OpenCvGraphSegmentation)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -22,7 +22,9 @@ void mcvEdgeOrder::Release() {
     edgeCount_ = 0;
 }
 
-uint32_t mcvEdgeOrder::Count(uint32_t first, uint32_t last) { return Sweep<false>(first, last); }
+uint32_t mcvEdgeOrder::Count(uint32_t first, uint32_t last) {
+    return Sweep<false>(first, last);
+}
 
 void mcvEdgeOrder::Prepare(uint32_t edgeCount) {
     uint32_t start = 0;
@@ -35,7 +37,9 @@ void mcvEdgeOrder::Prepare(uint32_t edgeCount) {
     edges_.allocate(edgeCount);
 }
 
-void mcvEdgeOrder::Scatter(uint32_t first, uint32_t last) { Sweep<true>(first, last); }
+void mcvEdgeOrder::Scatter(uint32_t first, uint32_t last) {
+    Sweep<true>(first, last);
+}
 
 uint32_t mcvEdgeOrder::KeyAt(uint32_t i) const {
     return uint32_t(std::upper_bound(buckets_.get(), buckets_.get() + kKeys, i) - buckets_.get());

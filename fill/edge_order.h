@@ -14,7 +14,7 @@
 // so the squared distance is the sort key and the weight of any edge in the list is read back from
 // the bucket it lies in.
 class mcvEdgeOrder {
-public:
+  public:
     enum Direction : uint32_t { kRight = 0, kDown = 1, kDownRight = 2, kUpRight = 3 };
     static constexpr uint32_t kKeys = 3 * 255 * 255 + 1;
 
@@ -60,7 +60,7 @@ public:
     // Key of the edge at position i, found by bisection (after a resume).
     uint32_t KeyAt(uint32_t i) const;
 
-private:
+  private:
     template <bool kScatter>
     uint32_t Sweep(uint32_t first, uint32_t last);
     const uint32_t* Row(uint32_t y) const {

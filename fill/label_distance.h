@@ -13,7 +13,7 @@
 //
 // The sweeps run a row at a time so the work can stop between rows.
 class mcvLabelDistance {
-public:
+  public:
     // Fixed-point weights (18 fractional bits) of the edge, diagonal and knight's-move neighbours.
     struct Weights {
         int32_t a, b, c;
@@ -31,7 +31,7 @@ public:
     // and the whole forward sweep. Writes the row's final distances in pixels into out.
     void BackwardRow(uint32_t y, float* out);
 
-private:
+  private:
     const uint32_t* Labels(int64_t y) const {
         return reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(labels_) +
                                                  y * labelPitch_);

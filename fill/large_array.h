@@ -14,7 +14,7 @@ template <class T>
 class mcvLargeArray {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
 
-public:
+  public:
     mcvLargeArray() = default;
     ~mcvLargeArray() { reset(); }
     mcvLargeArray(const mcvLargeArray&) = delete;
@@ -54,7 +54,7 @@ public:
     T& operator[](size_t i) const { return data_[i]; }
     explicit operator bool() const { return data_ != nullptr; }
 
-private:
+  private:
     // Arrays under a megabyte come from the heap: whole huge pages would waste more than they
     // save.
     static bool Small(size_t count) { return count * sizeof(T) < (size_t(1) << 20); }

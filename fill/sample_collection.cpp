@@ -16,7 +16,9 @@ int32_t ReadOr(mtxRegistry& settings, const char* name, int32_t fallback) {
 
 }  // namespace
 
-SampleCollection::~SampleCollection() { SaveOptions(); }
+SampleCollection::~SampleCollection() {
+    SaveOptions();
+}
 
 void SampleCollection::LoadOptions() {
     if (mtxApplication* app = mtxGetApp()) LoadOptions(app->settings);
@@ -47,7 +49,8 @@ void SampleCollection::LoadOptions(mtxRegistry& settings) {
 }
 
 void SampleCollection::SaveOptions(mtxRegistry& settings) const {
-    uint32_t opt = colorMode | chooseMode | (mirror ? 4u : 0u) | (flip ? 2u : 0u) | (rotate ? 1u : 0u);
+    uint32_t opt =
+        colorMode | chooseMode | (mirror ? 4u : 0u) | (flip ? 2u : 0u) | (rotate ? 1u : 0u);
     settings.SetInt(kSection, "opt", opt);
     settings.SetInt(kSection, "min", static_cast<uint32_t>(sizeMin));
     settings.SetInt(kSection, "max", static_cast<uint32_t>(sizeMax));

@@ -48,7 +48,7 @@ struct ColorGroup {
 //   5 regions listed                                6 region statistics (by region)
 //   7 colour groups and label image                 8 distance field (by row, two sweeps)
 class mcvSegmentGraph : public mtxImageConverter {
-public:
+  public:
     enum Stage : uint32_t {
         kEdgesBuilt = 2,
         kEdgesSorted = 4,
@@ -90,8 +90,8 @@ public:
     uint32_t stages = 0;
     std::vector<SegmentRegion> regions;
     std::vector<std::unique_ptr<ColorGroup>> groups;
-    mtxImage work;               // the smoothed copy of the picture
-    mtxFloatField distance;      // the result: distance to the border of the pixel's colour group
+    mtxImage work;           // the smoothed copy of the picture
+    mtxFloatField distance;  // the result: distance to the border of the pixel's colour group
     mcvLargeArray<SegmentNode> nodes;
     uint32_t components = 0;
     uint32_t width = 0, height = 0;
@@ -103,7 +103,7 @@ public:
     uint32_t edgeCursor = 0;
     int32_t itemCursor = 0;
 
-private:
+  private:
     void BuildEdges();
     void SortEdges();
     void MergeRegions();

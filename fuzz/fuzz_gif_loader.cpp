@@ -1,4 +1,5 @@
-// The GIF path of the picture loader (giflib) on any bytes: refuse or decode, never crash, hang or leak.
+// The GIF path of the picture loader (giflib) on any bytes: refuse or decode, never crash, hang or
+// leak.
 #include <cstddef>
 #include <cstdint>
 #include <string>

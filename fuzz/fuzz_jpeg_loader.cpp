@@ -1,4 +1,5 @@
-// The JPEG path of the picture loader (libjpeg-turbo) on any bytes: refuse or decode, never crash, hang or leak.
+// The JPEG path of the picture loader (libjpeg-turbo) on any bytes: refuse or decode, never crash,
+// hang or leak.
 #include <cstddef>
 #include <cstdint>
 #include <string>

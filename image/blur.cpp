@@ -48,7 +48,9 @@ MTX_INLINE F8 Load(const float* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-MTX_INLINE void Store(float* p, F8 v) { std::memcpy(p, &v, sizeof v); }
+MTX_INLINE void Store(float* p, F8 v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // Rounds to nearest, ties to even (adding 1.5 x 2^23 leaves the integer in the
 // low mantissa bits), then clamps to 0..255.
@@ -69,7 +71,8 @@ MTX_INLINE U8 FloatsToBytes(F8 v) {
 // rounding (nearest, ties to even), then pack with saturation to 0..255.
 MTX_INLINE U8 FloatsToBytesSse2(F8 v) {
     typedef float F4 __attribute__((vector_size(16)));
-    F4 lo = __builtin_shufflevector(v, v, 0, 1, 2, 3), hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    F4 lo = __builtin_shufflevector(v, v, 0, 1, 2, 3),
+       hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
     __m128i a = _mm_cvtps_epi32(__m128(lo)), b = _mm_cvtps_epi32(__m128(hi));
     __m128i packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
     U8 out;
@@ -109,7 +112,8 @@ void PadRowPortable(const mtxColor* src, int width, int n, float* pad) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     for (; x + 2 <= width; x += 2) {
-        __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + 4 * x)), zero);
+        __m128i b = _mm_unpacklo_epi8(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + 4 * x)), zero);
         _mm_storeu_ps(mid + 4 * x, _mm_cvtepi32_ps(_mm_unpacklo_epi16(b, zero)));
         _mm_storeu_ps(mid + 4 * x + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(b, zero)));
     }
@@ -136,7 +140,8 @@ MTX_TARGET_AVX2 void PadRowAvx2(const mtxColor* src, int width, int n, float* pa
 // known at compile time (unrolled), or N = 0 for n taps at run time. Weights are
 // copied to locals so the stores cannot be taken to change them.
 template <int N>
-MTX_INLINE void HorizontalRow(int width, const float* pad, float* out, const float* weights, int n) {
+MTX_INLINE void HorizontalRow(int width, const float* pad, float* out, const float* weights,
+                              int n) {
     constexpr int kLocal = N > 0 ? N : mtxBlur::kMaxTaps;
     const int taps = N > 0 ? N : n;
     float w[kLocal];
@@ -186,7 +191,8 @@ using HorizontalFn = void (*)(const mtxColor*, int, float*, float*, const float*
 using VerticalFn = void (*)(const float* const*, mtxColor*, int, const float*, int);
 
 template <int N>
-void HorizontalPortable(const mtxColor* src, int width, float* pad, float* out, const float* w, int n) {
+void HorizontalPortable(const mtxColor* src, int width, float* pad, float* out, const float* w,
+                        int n) {
     PadRowPortable(src, width, N > 0 ? N : n, pad);
     HorizontalRow<N>(width, pad, out, w, n);
 }
@@ -202,8 +208,8 @@ MTX_TARGET_AVX2 void HorizontalAvx2(const mtxColor* src, int width, float* pad, 
     HorizontalRow<N>(width, pad, out, w, n);
 }
 template <int N>
-MTX_TARGET_AVX2 void VerticalAvx2(const float* const* rows, mtxColor* dst, int width, const float* w,
-                                  int n) {
+MTX_TARGET_AVX2 void VerticalAvx2(const float* const* rows, mtxColor* dst, int width,
+                                  const float* w, int n) {
     VerticalRow<N, true>(rows, dst, width, w, n);
 }
 #endif
@@ -226,15 +232,24 @@ Passes PassesFor(bool avx2) {
 Passes ChoosePasses(int n) {
     bool avx2 = mtxSimd::Active() == mtxSimd::Level::kAvx2;
     switch (n) {
-        case 2: return PassesFor<2>(avx2);
-        case 3: return PassesFor<3>(avx2);
-        case 4: return PassesFor<4>(avx2);
-        case 5: return PassesFor<5>(avx2);
-        case 6: return PassesFor<6>(avx2);
-        case 7: return PassesFor<7>(avx2);
-        case 8: return PassesFor<8>(avx2);
-        case 9: return PassesFor<9>(avx2);
-        default: return PassesFor<0>(avx2);
+        case 2:
+            return PassesFor<2>(avx2);
+        case 3:
+            return PassesFor<3>(avx2);
+        case 4:
+            return PassesFor<4>(avx2);
+        case 5:
+            return PassesFor<5>(avx2);
+        case 6:
+            return PassesFor<6>(avx2);
+        case 7:
+            return PassesFor<7>(avx2);
+        case 8:
+            return PassesFor<8>(avx2);
+        case 9:
+            return PassesFor<9>(avx2);
+        default:
+            return PassesFor<0>(avx2);
     }
 }
 

@@ -28,7 +28,9 @@ struct Weights {
     int32_t a, b, c;
 };
 
-MTX_INLINE int32_t Min(int32_t x, int32_t y) { return x < y ? x : y; }
+MTX_INLINE int32_t Min(int32_t x, int32_t y) {
+    return x < y ? x : y;
+}
 
 // d[x] lowered by the terms of the finished rows: near (one row away, or null)
 // and far (two rows away, or null). dir is +1 for the forward pass (rows above,
@@ -100,7 +102,8 @@ MTX_INLINE void ToDistances(AliasInt* row, int width) {
 // Marks one image row: kFar inside the mask, 0 for sources.
 struct AlphaMask {
     MTX_INLINE void operator()(const mtxColor* src, AliasInt* d, int width) const {
-        for (int x = 0; x < width; ++x) d[x] = (src[x] >> 24) > 100 ? mtxDistanceTransform::kFar : 0;
+        for (int x = 0; x < width; ++x)
+            d[x] = (src[x] >> 24) > 100 ? mtxDistanceTransform::kFar : 0;
     }
 };
 struct ColourMask {
@@ -118,8 +121,8 @@ struct NoMask {
 // before the forward pass reaches it; with convert, rows become floats once the
 // backward pass is done with them.
 template <bool C, class Mask>
-MTX_INLINE void Passes(const mtxImage* image, Mask mask, AliasInt* base, ptrdiff_t stride, int width,
-                       int height, Weights w, bool convert) {
+MTX_INLINE void Passes(const mtxImage* image, Mask mask, AliasInt* base, ptrdiff_t stride,
+                       int width, int height, Weights w, bool convert) {
     auto row = [&](int y) { return base + y * stride; };
     for (int y = 0; y < height; ++y) {
         AliasInt* d = row(y);
@@ -174,7 +177,9 @@ void Dispatch(const Job& j, Mask mask) {
     RunPortable(j, mask);
 }
 
-int32_t Fixed(float weight) { return int32_t(std::lrintf(weight * 262144.0f)); }
+int32_t Fixed(float weight) {
+    return int32_t(std::lrintf(weight * 262144.0f));
+}
 
 }  // namespace
 
@@ -204,7 +209,8 @@ void mtxDistanceTransform::FixedWeights(int32_t out[3]) const {
     for (int i = 0; i < 3; ++i) out[i] = Fixed(weights[i]);
 }
 
-void mtxDistanceTransform::Transform(int32_t* values, int width, int height, ptrdiff_t stride) const {
+void mtxDistanceTransform::Transform(int32_t* values, int width, int height,
+                                     ptrdiff_t stride) const {
     if (width <= 0 || height <= 0) return;
     int32_t f[3];
     FixedWeights(f);
@@ -227,8 +233,10 @@ int mtxDistanceTransform::Run(mtxImage& image, mtxFloatField& field, Predicate m
     if (!fieldLock || field.pitch % 4 != 0) return 0;
     int32_t f[3];
     FixedWeights(f);
-    Job job{&image, reinterpret_cast<AliasInt*>(field.data), field.pitch / 4, width, height,
-            {f[0], f[1], f[2]}, maskSize == 5, true};
+    Job job{&image,          reinterpret_cast<AliasInt*>(field.data),
+            field.pitch / 4, width,
+            height,          {f[0], f[1], f[2]},
+            maskSize == 5,   true};
     Dispatch(job, mask);
     return 1;
 }

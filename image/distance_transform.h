@@ -9,7 +9,7 @@
 // raster passes of a 3 x 3 or 5 x 5 chamfer mask in fixed point with 18
 // fractional bits; the area beyond the image is never a source.
 class mtxDistanceTransform {
-public:
+  public:
     enum Type : uint32_t { kCityBlock = 0, kChamfer = 1, kChessboard = 2 };
     static constexpr int32_t kFar = 0x3FFFFFFF;  // distance of a pixel no source reaches
     static constexpr int kFractionBits = 18;
@@ -43,7 +43,7 @@ public:
     float weights[25];  // a (edge), b (diagonal), c (knight's move), rest 0
     uint32_t maskSize;
 
-private:
+  private:
     template <class Predicate>
     int Run(mtxImage& image, mtxFloatField& field, Predicate mask) const;
 };

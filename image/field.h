@@ -1,6 +1,6 @@
 #pragma once
-#include <cstddef>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +24,7 @@ template <class T, class V>
 class mtxField : public mtxBaseField {
     static_assert(sizeof(T) == 4, "field elements are 4 bytes");
 
-public:
+  public:
     mtxField() = default;
     mtxField(const mtxField&) = delete;
     mtxField& operator=(const mtxField&) = delete;
@@ -50,9 +50,12 @@ public:
     // field cannot be locked (the field is then empty).
     virtual int Assign(const mtxField& other);
 
-    T* Row(int y) { return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(data) + ptrdiff_t(y) * pitch); }
+    T* Row(int y) {
+        return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(data) + ptrdiff_t(y) * pitch);
+    }
     const T* Row(int y) const {
-        return reinterpret_cast<const T*>(reinterpret_cast<const uint8_t*>(data) + ptrdiff_t(y) * pitch);
+        return reinterpret_cast<const T*>(reinterpret_cast<const uint8_t*>(data) +
+                                          ptrdiff_t(y) * pitch);
     }
     T& At(int x, int y) { return Row(y)[x]; }
     const T& At(int x, int y) const { return Row(y)[x]; }
@@ -65,7 +68,7 @@ public:
     int32_t pitch = 0;     // bytes from one row to the next
     int32_t ownsData = 1;  // 1: the buffer came from Create and is freed here
 
-protected:
+  protected:
     // Allocates width x height elements; null on overflow or when memory is short.
     static T* Allocate(int w, int h) {
         if (w <= 0 || h <= 0) return nullptr;
@@ -163,7 +166,7 @@ using mtxFloatField = mtxField<float, float>;
 // surface that cannot be mapped); test the guard before touching pixels.
 template <class F>
 class mtxFieldLock {
-public:
+  public:
     explicit mtxFieldLock(F& field) : field_(field), locked_(field.Lock() != 0) {}
     ~mtxFieldLock() {
         if (locked_) field_.Unlock();
@@ -172,7 +175,7 @@ public:
     mtxFieldLock& operator=(const mtxFieldLock&) = delete;
     explicit operator bool() const { return locked_; }
 
-private:
+  private:
     F& field_;
     bool locked_;
 };

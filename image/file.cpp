@@ -7,7 +7,9 @@ mtxFile::~mtxFile() {
     if (opened_ && handle_ >= 0) mtxOs::Close(handle_);
 }
 
-int64_t mtxFile::GetPosition() { return handle_ < 0 ? -1 : mtxOs::Seek(handle_, 0, 1); }
+int64_t mtxFile::GetPosition() {
+    return handle_ < 0 ? -1 : mtxOs::Seek(handle_, 0, 1);
+}
 
 int mtxFile::Open(const std::string& path, uint32_t mode) {
     handle_ = -1;
@@ -55,7 +57,9 @@ int mtxFile::SetLength(int64_t length) {
     return mtxOs::Truncate(handle_, length) ? 1 : 0;
 }
 
-int64_t mtxFile::GetLength() { return handle_ < 0 ? -1 : mtxOs::Size(handle_); }
+int64_t mtxFile::GetLength() {
+    return handle_ < 0 ? -1 : mtxOs::Size(handle_);
+}
 
 uint32_t mtxFile::Read(void* buffer, uint32_t count) {
     if (handle_ < 0 || count == 0) return 0;
@@ -91,7 +95,9 @@ void mtxFile::Abort() {
     path_.clear();
 }
 
-int mtxFile::Flush() { return handle_ >= 0 && mtxOs::Sync(handle_) ? 1 : 0; }
+int mtxFile::Flush() {
+    return handle_ >= 0 && mtxOs::Sync(handle_) ? 1 : 0;
+}
 
 int mtxFile::Close() {
     int ok = 1;
@@ -102,7 +108,9 @@ int mtxFile::Close() {
     return ok;
 }
 
-uint32_t mtxFile::MapBuffer(int, uint32_t, uint8_t**, uint8_t**) { return 0; }
+uint32_t mtxFile::MapBuffer(int, uint32_t, uint8_t**, uint8_t**) {
+    return 0;
+}
 
 void mtxFile::Remove() {
     std::string path = path_;

@@ -7,7 +7,7 @@
 // document files see only this. Results: "bool" operations return 1 on success
 // and 0 on failure; positions and lengths are -1 on failure.
 class mtxFile {
-public:
+  public:
     // Mode word of Open.
     static constexpr uint32_t kRead = 0x0, kWrite = 0x1, kReadWrite = 0x2;
     static constexpr uint32_t kShareRead = 0x20, kShareWrite = 0x30, kShareAll = 0x40;  // ignored
@@ -56,7 +56,7 @@ public:
     bool IsOpen() const { return handle_ >= 0; }
     const std::string& Path() const { return path_; }
 
-protected:
+  protected:
     int handle_ = -1;  // invalid until Open succeeds
     int opened_ = 0;   // 1 when Open created the handle; only then is it closed on destruction
     std::string path_;

@@ -22,9 +22,15 @@ void mtxFileMemory::Attach(void* buffer, uint32_t size, uint32_t growStep) {
     ownsBuffer_ = 0;
 }
 
-void* mtxFileMemory::AllocBuffer(uint32_t bytes) { return std::malloc(bytes ? bytes : 1); }
-void* mtxFileMemory::ReallocBuffer(void* block, uint32_t bytes) { return std::realloc(block, bytes); }
-void* mtxFileMemory::CopyBytes(void* d, const void* s, uint32_t n) { return std::memcpy(d, s, n); }
+void* mtxFileMemory::AllocBuffer(uint32_t bytes) {
+    return std::malloc(bytes ? bytes : 1);
+}
+void* mtxFileMemory::ReallocBuffer(void* block, uint32_t bytes) {
+    return std::realloc(block, bytes);
+}
+void* mtxFileMemory::CopyBytes(void* d, const void* s, uint32_t n) {
+    return std::memcpy(d, s, n);
+}
 void mtxFileMemory::FreeBuffer(void* block) {
     if (block) std::free(block);
 }
@@ -58,10 +64,17 @@ void mtxFileMemory::ZeroGap(uint32_t from, uint32_t to) {
 int64_t mtxFileMemory::Seek(int64_t offset, int origin) {
     int64_t base;
     switch (origin) {
-        case 0: base = 0; break;
-        case 1: base = position_; break;
-        case 2: base = length_; break;
-        default: return position_;
+        case 0:
+            base = 0;
+            break;
+        case 1:
+            base = position_;
+            break;
+        case 2:
+            base = length_;
+            break;
+        default:
+            return position_;
     }
     int64_t target = base + offset;
     if (target < 0 || target > kMaxOffset) return -1;
@@ -112,12 +125,14 @@ uint32_t mtxFileMemory::MapBuffer(int command, uint32_t count, uint8_t** start, 
         case 3:
             return growStep_ > 0 ? 1 : 0;
         case 2:
-            position_ = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(position_) + count, capacity_));
+            position_ =
+                static_cast<uint32_t>(std::min<uint64_t>(uint64_t(position_) + count, capacity_));
             length_ = std::max(length_, position_);
             return 0;
         case 1: {
             uint64_t want = uint64_t(position_) + count;
-            if (want > capacity_ && want <= kMaxOffset + 1ull) GrowBuffer(static_cast<uint32_t>(want));
+            if (want > capacity_ && want <= kMaxOffset + 1ull)
+                GrowBuffer(static_cast<uint32_t>(want));
             if (position_ >= capacity_) {
                 *start = *end = buffer_ + capacity_;
                 return 0;

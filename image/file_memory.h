@@ -5,7 +5,7 @@
 // buffer of fixed capacity such as an attached resource. A fixed file refuses
 // writes and lengths beyond its capacity. Offsets stop at 0x7FFFFFFF.
 class mtxFileMemory : public mtxFile {
-public:
+  public:
     explicit mtxFileMemory(uint32_t growStep = 4096) : growStep_(growStep) {}
     ~mtxFileMemory() override;
 
@@ -33,7 +33,7 @@ public:
 
     const uint8_t* Data() const { return buffer_; }
 
-protected:
+  protected:
     // All memory of the file goes through these, so a subclass can keep the
     // content elsewhere.
     virtual void* AllocBuffer(uint32_t bytes);
@@ -43,7 +43,7 @@ protected:
     // 1 when the capacity is at least size afterwards.
     virtual int GrowBuffer(uint32_t size);
 
-private:
+  private:
     void ZeroGap(uint32_t from, uint32_t to);
 
     uint32_t growStep_;

@@ -14,7 +14,7 @@
 // silently.
 template <uint32_t N>
 class mtxFileStream : public mtxFile {
-public:
+  public:
     mtxFileStream() = default;
     ~mtxFileStream() override {
         if (mode_ == kWriting) {
@@ -37,7 +37,9 @@ public:
     // Moves the logical position only; the next Read or Write revalidates the
     // buffer. From the end, pending bytes are not counted.
     int64_t Seek(int64_t offset, int origin) override {
-        int64_t base = origin == 1 ? static_cast<int64_t>(position_) : origin == 2 ? GetLength() : 0;
+        int64_t base = origin == 1   ? static_cast<int64_t>(position_)
+                       : origin == 2 ? GetLength()
+                                     : 0;
         int64_t target = base + offset;
         if (base < 0 || target < 0) return -1;
         position_ = static_cast<uint64_t>(target);
@@ -103,7 +105,7 @@ public:
     // Bytes written but not yet on disk.
     uint32_t PendingBytes() const { return mode_ == kWriting ? count_ : 0; }
 
-private:
+  private:
     enum Mode { kReading = 0, kWriting = 1 };
 
     void Refill() {

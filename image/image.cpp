@@ -3,17 +3,29 @@
 #include <algorithm>
 #include <cmath>
 
-mtxImage::mtxImage() { format = kFormatA8R8G8B8; }
+mtxImage::mtxImage() {
+    format = kFormatA8R8G8B8;
+}
 
-mtxImage::mtxImage(int w, int h) : mtxImage() { Create(w, h, 0xFF000000u); }
+mtxImage::mtxImage(int w, int h) : mtxImage() {
+    Create(w, h, 0xFF000000u);
+}
 
-mtxImage::mtxImage(mtxColor* buffer, int w, int h, int p) : mtxImage() { Attach(buffer, w, h, p); }
+mtxImage::mtxImage(mtxColor* buffer, int w, int h, int p) : mtxImage() {
+    Attach(buffer, w, h, p);
+}
 
-mtxImage::mtxImage(uint32_t resourceId) : mtxImage() { Load(resourceId, 0); }
+mtxImage::mtxImage(uint32_t resourceId) : mtxImage() {
+    Load(resourceId, 0);
+}
 
-mtxImage::mtxImage(const std::string& path) : mtxImage() { Load(path, 0); }
+mtxImage::mtxImage(const std::string& path) : mtxImage() {
+    Load(path, 0);
+}
 
-mtxImage::~mtxImage() { std::free(auxiliary); }
+mtxImage::~mtxImage() {
+    std::free(auxiliary);
+}
 
 void mtxImage::Free() {
     Base::Free();

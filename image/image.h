@@ -15,10 +15,18 @@ using mtxColorValue = uint32_t;
 
 constexpr uint32_t kFormatA8R8G8B8 = 21;
 
-inline uint32_t mtxAlpha(mtxColor c) { return c >> 24; }
-inline uint32_t mtxRed(mtxColor c) { return (c >> 16) & 0xFF; }
-inline uint32_t mtxGreen(mtxColor c) { return (c >> 8) & 0xFF; }
-inline uint32_t mtxBlue(mtxColor c) { return c & 0xFF; }
+inline uint32_t mtxAlpha(mtxColor c) {
+    return c >> 24;
+}
+inline uint32_t mtxRed(mtxColor c) {
+    return (c >> 16) & 0xFF;
+}
+inline uint32_t mtxGreen(mtxColor c) {
+    return (c >> 8) & 0xFF;
+}
+inline uint32_t mtxBlue(mtxColor c) {
+    return c & 0xFF;
+}
 inline mtxColor mtxArgb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
@@ -49,7 +57,7 @@ struct mtxColorHistogram {
 // A rectangle of A8R8G8B8 pixels in memory. Devices derive their own images from
 // it (pixels in a surface) and override the virtual operations.
 class mtxImage : public mtxField<mtxColor, mtxColorValue> {
-public:
+  public:
     using Base = mtxField<mtxColor, mtxColorValue>;
 
     mtxImage();

@@ -41,7 +41,7 @@ bool ClipSpan(const mtxImage& source, const mtxRect& rect, int x, int y, int wid
 
 // Locks the destination and, when it is another image, the source.
 class PairLock {
-public:
+  public:
     PairLock(mtxImage& dst, mtxImage& src) : dst_(dst), src_(&src == &dst ? nullptr : &src) {
         dstLocked_ = dst_.Lock() != 0;
         srcLocked_ = src_ ? src_->Lock() != 0 : dstLocked_;
@@ -52,17 +52,21 @@ public:
     }
     bool Ok() const { return dstLocked_ && srcLocked_; }
 
-private:
+  private:
     mtxImage& dst_;
     mtxImage* src_;
     bool dstLocked_, srcLocked_;
 };
 
-inline uint32_t Round8(float v) { return uint32_t(std::lrintf(v)) & 0xFF; }
+inline uint32_t Round8(float v) {
+    return uint32_t(std::lrintf(v)) & 0xFF;
+}
 
 using F4 = mtxPixelLanes;
 
-inline F4 Channels(mtxColor c) { return mtxToLanes(c); }
+inline F4 Channels(mtxColor c) {
+    return mtxToLanes(c);
+}
 
 // Rounds four channel values in 0..255 to nearest (ties to even) and packs them.
 inline mtxColor Pack(F4 v) {

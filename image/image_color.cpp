@@ -5,7 +5,9 @@
 
 namespace {
 
-inline int Clamp255(long v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
+inline int Clamp255(long v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : int(v));
+}
 
 // JFIF luma, single precision, rounded to nearest (ties to even) and clamped.
 inline int Luma(float r, float g, float b) {

@@ -23,7 +23,9 @@ void mtxImageConverter::SetTimeBudget(uint32_t milliseconds) {
     if (mtxGetApp()) budget = TicksFor(milliseconds);
 }
 
-void mtxImageConverter::StartSlice() { startTime = mtxOs::CycleCounter(); }
+void mtxImageConverter::StartSlice() {
+    startTime = mtxOs::CycleCounter();
+}
 
 bool mtxImageConverter::BudgetSpent() const {
     return mtxOs::CycleCounter() - startTime > budget;

@@ -9,7 +9,7 @@ class mtxImage;
 // BudgetSpent(); once it is, the worker stores its position and returns, so the
 // caller can report progress and react to Stop between slices.
 class mtxImageConverter {
-public:
+  public:
     static constexpr uint64_t kBudgetWithoutApp = 4194304;  // ticks, when no application exists
     static constexpr uint32_t kDefaultBudgetMs = 300;
 
@@ -39,7 +39,7 @@ public:
 
 // A converter bound to a file and an image: the base of the picture codecs.
 class mtxImageCodec : public mtxImageConverter {
-public:
+  public:
     mtxImageCodec() = default;
     mtxImageCodec(mtxFile* boundFile, mtxImage* boundImage, uint32_t codecFlags = 0)
         : file(boundFile), image(boundImage), flags(codecFlags) {}

@@ -4,7 +4,9 @@
 #include "image/codecs/png_encoder.h"
 #include "image/image.h"
 
-int mtxImage::WriteBmp(mtxFile& file) { return mtxWriteBmp(*this, file); }
+int mtxImage::WriteBmp(mtxFile& file) {
+    return mtxWriteBmp(*this, file);
+}
 
 int mtxImage::WriteJpeg(mtxFile& file) {
     mtxImageEncoderJpeg encoder(&file, this, 1);

@@ -11,9 +11,9 @@
 // viewer and the document controller. The list and the busy flag are guarded by
 // the stack's lock; layer contents are not.
 class mtxImageStack {
-public:
+  public:
     class Layer {
-    public:
+      public:
         Layer(mtxImageStack* owner, std::unique_ptr<mtxImage> image);
         ~Layer();
         Layer(const Layer&) = delete;
@@ -22,7 +22,9 @@ public:
         // Takes image as the source (the previous one is deleted), copies its size
         // and replaces the texture image by a new one of the same kind and size.
         void SetImage(std::unique_ptr<mtxImage> image);
-        void SetOpacity(uint8_t opacity) { color = (color & 0x00FFFFFFu) | (uint32_t(opacity) << 24); }
+        void SetOpacity(uint8_t opacity) {
+            color = (color & 0x00FFFFFFu) | (uint32_t(opacity) << 24);
+        }
         uint8_t Opacity() const { return uint8_t(color >> 24); }
 
         std::vector<void*> viewerData;  // the viewer's per-layer records
@@ -63,7 +65,7 @@ public:
     uint32_t reserved = 0;
     float centreX = 0.0f, centreY = 0.0f, depth = 0.0f;
 
-private:
+  private:
     std::list<Layer*>::iterator At(int index);
 
     std::mutex lock_;

@@ -30,11 +30,15 @@ inline uint32_t ToByte(float v) {
     return uint32_t(i < 0 ? 0 : (i > 255 ? 255 : i));
 }
 
-inline mtxColor Pack(const Rgba& v) { return mtxArgb(ToByte(v.a), ToByte(v.r), ToByte(v.g), ToByte(v.b)); }
+inline mtxColor Pack(const Rgba& v) {
+    return mtxArgb(ToByte(v.a), ToByte(v.r), ToByte(v.g), ToByte(v.b));
+}
 
 using F4 = mtxPixelLanes;
 
-inline F4 Channels(mtxColor c) { return mtxToLanes(c); }
+inline F4 Channels(mtxColor c) {
+    return mtxToLanes(c);
+}
 
 // Channels back to a pixel: limited to 0..255, rounded to nearest (ties to even).
 inline mtxColor PackChannels(F4 v) {
@@ -49,7 +53,7 @@ inline mtxColor PackChannels(F4 v) {
 // Locks the destination and, when it is a different image, the source. When
 // both are the same image the source is read from a copy taken first.
 class Pair {
-public:
+  public:
     Pair(mtxImage& source, mtxImage& destination) : dst_(destination) {
         dstLocked_ = dst_.Lock() != 0;
         if (&source == &destination) {
@@ -70,7 +74,7 @@ public:
     bool Ok() const { return dstLocked_ && srcLocked_; }
     mtxImage& Src() { return *src_; }
 
-private:
+  private:
     mtxImage& dst_;
     mtxImage* src_;
     mtxImage copy_;
@@ -79,7 +83,7 @@ private:
 
 // Samplers of a locked source at a point in source pixel coordinates.
 class Sampler {
-public:
+  public:
     explicit Sampler(const mtxImage& image) : image_(image), w_(image.width), h_(image.height) {}
 
     Rgba Nearest(float x, float y) const {
@@ -143,7 +147,7 @@ public:
         w[3] = 0.5f * (t3 - t2);
     }
 
-private:
+  private:
     const mtxImage& image_;
     int w_, h_;
 };
@@ -154,7 +158,8 @@ bool NearUnitOrZero(float v) {
 }
 
 void FillRect(mtxImage& image, const mtxRect& r, mtxColor value) {
-    for (int y = r.top; y < r.bottom; ++y) std::fill(image.Row(y) + r.left, image.Row(y) + r.right, value);
+    for (int y = r.top; y < r.bottom; ++y)
+        std::fill(image.Row(y) + r.left, image.Row(y) + r.right, value);
 }
 
 // Deepest split of the area sampler: 256 x 256 leaves per destination pixel.
@@ -170,7 +175,8 @@ void mtxColorToFloats(mtxColor c, float out[4]) {
 int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], const mtxRect& clip,
                    uint32_t mode) {
     Pair pair(source, destination);
-    if (!pair.Ok() || !destination.data || destination.width <= 0 || destination.height <= 0) return 1;
+    if (!pair.Ok() || !destination.data || destination.width <= 0 || destination.height <= 0)
+        return 1;
     mtxImage& src = pair.Src();
     mtxRect r = {0, 0, destination.width, destination.height};
     if (!clip.IsEmpty())
@@ -210,17 +216,20 @@ int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], co
                 if (mode == kSampleBicubic)
                     out[i] = sampler.Bicubic(sx, sy);
                 else
-                    out[i] = Pack(mode == kSampleNearest ? sampler.Nearest(sx, sy) : sampler.Bilinear(sx, sy));
+                    out[i] = Pack(mode == kSampleNearest ? sampler.Nearest(sx, sy)
+                                                         : sampler.Bilinear(sx, sy));
                 continue;
             }
             Rgba sum = {0, 0, 0, 0};
             for (int t = 0; t < leaves; ++t)
                 for (int s = 0; s < leaves; ++s) {
                     double X = i + (s + 0.5) / leaves, Y = j + (t + 0.5) / leaves;
-                    Rgba v = sampler.Bilinear(float(ia * X + ib * Y + ic), float(id * X + ie * Y + iff));
+                    Rgba v =
+                        sampler.Bilinear(float(ia * X + ib * Y + ic), float(id * X + ie * Y + iff));
                     sum.r += v.r, sum.g += v.g, sum.b += v.b, sum.a += v.a;
                 }
-            out[i] = Pack({sum.r * leafScale, sum.g * leafScale, sum.b * leafScale, sum.a * leafScale});
+            out[i] =
+                Pack({sum.r * leafScale, sum.g * leafScale, sum.b * leafScale, sum.a * leafScale});
         }
     }
     return 1;
@@ -372,9 +381,12 @@ int TileImage(mtxImage& source, mtxImage& destination) {
 int ResizeImage(mtxImage& source, mtxImage& destination, uint32_t flags) {
     const int w = source.width, h = source.height, W = destination.width, H = destination.height;
     switch (flags & 12) {
-        case 0: return ScaleImage(source, destination);
-        case 12: return TileImage(source, destination);
-        default: break;
+        case 0:
+            return ScaleImage(source, destination);
+        case 12:
+            return TileImage(source, destination);
+        default:
+            break;
     }
     if (w <= 0 || h <= 0 || W <= 0 || H <= 0) return 1;
     int iw, ih;

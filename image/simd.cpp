@@ -32,6 +32,8 @@ void Force(Level level) {
     forced.store(int(level), std::memory_order_relaxed);
 }
 
-void Reset() { forced.store(-1, std::memory_order_relaxed); }
+void Reset() {
+    forced.store(-1, std::memory_order_relaxed);
+}
 
 }  // namespace mtxSimd

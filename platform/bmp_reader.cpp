@@ -24,7 +24,9 @@ enum Compression : uint32_t {
     kAlphaBitFields = 6,
 };
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t U32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -131,22 +133,20 @@ void ReadPalette(const uint8_t* data, const Header& h, uint32_t palette[256]) {
     for (uint32_t i = 0; i < entries; ++i) {
         size_t at = h.paletteOffset + size_t(i) * h.paletteEntrySize;
         if (at + 3 > end) break;
-        palette[i] = kOpaque | uint32_t(data[at + 2]) << 16 | uint32_t(data[at + 1]) << 8 |
-                     data[at];
+        palette[i] =
+            kOpaque | uint32_t(data[at + 2]) << 16 | uint32_t(data[at + 1]) << 8 | data[at];
     }
 }
 
 // Uncompressed rows of any depth.
-int ReadRows(const uint8_t* data, size_t size, const Header& h, uint32_t* out,
-             std::string* error) {
+int ReadRows(const uint8_t* data, size_t size, const Header& h, uint32_t* out, std::string* error) {
     int width = static_cast<int>(h.width);
     int height = static_cast<int>(std::abs(h.height));
     uint64_t stride = (uint64_t(width) * h.bitCount + 31) / 32 * 4;
     uint64_t need = stride * uint64_t(height);
     if (h.pixelOffset > size || size - h.pixelOffset < need)
         return mtxPictureError(error, kCodec,
-                               "pixel data cut short: " + std::to_string(need) +
-                                   " bytes needed, " +
+                               "pixel data cut short: " + std::to_string(need) + " bytes needed, " +
                                    std::to_string(size - std::min(size, h.pixelOffset)) +
                                    " present");
     uint32_t palette[256];
@@ -158,8 +158,8 @@ int ReadRows(const uint8_t* data, size_t size, const Header& h, uint32_t* out,
         masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
     }
     const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
-    bool plain32 = h.bitCount == 32 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 &&
-                   masks[2] == 0xFF;
+    bool plain32 =
+        h.bitCount == 32 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = data + h.pixelOffset + stride * uint64_t(y);
         uint32_t* dst = out + size_t(h.height > 0 ? height - 1 - y : y) * size_t(width);
@@ -225,7 +225,8 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, uint32_t* out) {
         uint32_t count = p[0], value = p[1];
         p += 2;
         if (count) {
-            count = static_cast<uint32_t>(std::min<int64_t>(count, std::max<int64_t>(width - x, 0)));
+            count =
+                static_cast<uint32_t>(std::min<int64_t>(count, std::max<int64_t>(width - x, 0)));
             for (uint32_t i = 0; i < count; ++i)
                 put(four ? (i & 1 ? value & 15 : value >> 4) : value);
             continue;
@@ -244,7 +245,8 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, uint32_t* out) {
             size_t bytes = four ? (value + 1) / 2 : value;
             bytes += bytes & 1;
             if (size_t(end - p) < bytes) bytes = size_t(end - p) & ~size_t(1);
-            uint32_t pixels = static_cast<uint32_t>(std::min<size_t>(value, four ? bytes * 2 : bytes));
+            uint32_t pixels =
+                static_cast<uint32_t>(std::min<size_t>(value, four ? bytes * 2 : bytes));
             for (uint32_t i = 0; i < pixels && x < width; ++i)
                 put(four ? (i & 1 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
             p += bytes;
@@ -262,9 +264,8 @@ int mtxDecodeBmp(const uint8_t* data, size_t size, mtxPictureSink& sink, std::st
     bool supported = false;
     switch (h.compression) {
         case kRgb:
-            supported = h.bitCount == 1 || h.bitCount == 2 || h.bitCount == 4 ||
-                        h.bitCount == 8 || h.bitCount == 16 || h.bitCount == 24 ||
-                        h.bitCount == 32;
+            supported = h.bitCount == 1 || h.bitCount == 2 || h.bitCount == 4 || h.bitCount == 8 ||
+                        h.bitCount == 16 || h.bitCount == 24 || h.bitCount == 32;
             break;
         case kRle8:
             supported = h.bitCount == 8;

@@ -43,10 +43,16 @@ uint64_t PerformanceCounter() {
                                      .count());
 }
 
-uint64_t PerformanceFrequency() { return 1000000000ull; }
+uint64_t PerformanceFrequency() {
+    return 1000000000ull;
+}
 
-uint32_t Milliseconds() { return static_cast<uint32_t>(PerformanceCounter() / 1000000ull); }
+uint32_t Milliseconds() {
+    return static_cast<uint32_t>(PerformanceCounter() / 1000000ull);
+}
 
-void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMilliseconds(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace mtxOs

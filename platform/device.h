@@ -21,16 +21,16 @@
 // adds the half-pixel shift and the row order itself.
 
 class mtxDxUnknown {
-public:
+  public:
     virtual uint32_t AddRef() = 0;
     virtual uint32_t Release() = 0;
 
-protected:
+  protected:
     virtual ~mtxDxUnknown() = default;
 };
 
 class IDirect3DSurface9 : public mtxDxUnknown {
-public:
+  public:
     virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
     // rect must be null (the whole surface); flags 0.
     virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, uint32_t flags) = 0;
@@ -38,7 +38,7 @@ public:
 };
 
 class IDirect3DTexture9 : public mtxDxUnknown {
-public:
+  public:
     virtual HRESULT GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) = 0;
     virtual HRESULT GetSurfaceLevel(uint32_t level, IDirect3DSurface9** surface) = 0;
     // Managed textures only, level 0; rect must be null.
@@ -51,7 +51,7 @@ class IDirect3DPixelShader9 : public mtxDxUnknown {};
 class IDirect3DVertexShader9 : public mtxDxUnknown {};
 
 class IDirect3DDevice9 : public mtxDxUnknown {
-public:
+  public:
     virtual HRESULT TestCooperativeLevel() = 0;
     virtual uint32_t GetAvailableTextureMem() = 0;
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* present) = 0;
@@ -88,8 +88,7 @@ public:
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
     virtual HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) = 0;
-    virtual HRESULT SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type,
-                                    uint32_t value) = 0;
+    virtual HRESULT SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) = 0;
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, uint32_t* value) = 0;
     virtual HRESULT SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
@@ -114,7 +113,7 @@ public:
 };
 
 class IDirect3D9 : public mtxDxUnknown {
-public:
+  public:
     virtual HRESULT GetAdapterDisplayMode(uint32_t adapter, D3DDISPLAYMODE* mode) = 0;
     virtual HRESULT GetDeviceCaps(uint32_t adapter, D3DDEVTYPE type, D3DCAPS9* caps) = 0;
     virtual uint32_t GetAdapterModeCount(uint32_t adapter, D3DFORMAT format) = 0;
@@ -144,17 +143,17 @@ void mtxDxScreenSize(int* width, int* height);
 // Switches for tests: they make the failure and loss paths reachable on a
 // machine where everything works. All off by default.
 struct mtxDxTestSwitch {
-    int failLibrary = 0;           // mtxDxLoadLibrary fails for every name
-    int failEntryPoint = 0;        // mtxDxGetCreateProc returns null
-    int failCreate9 = 0;           // Direct3DCreate9 returns null
-    int failDisplayMode = 0;       // GetAdapterDisplayMode fails
-    int failCaps = 0;              // GetDeviceCaps fails
-    int failCreateDevice = 0;      // CreateDevice fails
-    int vertexShaderMajor = -1;    // 0 or more: replaces the reported major version
+    int failLibrary = 0;         // mtxDxLoadLibrary fails for every name
+    int failEntryPoint = 0;      // mtxDxGetCreateProc returns null
+    int failCreate9 = 0;         // Direct3DCreate9 returns null
+    int failDisplayMode = 0;     // GetAdapterDisplayMode fails
+    int failCaps = 0;            // GetDeviceCaps fails
+    int failCreateDevice = 0;    // CreateDevice fails
+    int vertexShaderMajor = -1;  // 0 or more: replaces the reported major version
     int pixelShaderMajor = -1;
-    int noAutoMipmap = 0;          // clears D3DCAPS2_CANAUTOGENMIPMAP
-    int loseAtNextPresent = 0;     // the next Present loses the device
-    int lostPolls = 0;             // TestCooperativeLevel calls answering DEVICELOST before NOTRESET
-    int failTextures = 0;          // CreateTexture/CreateOffscreenPlainSurface fail
+    int noAutoMipmap = 0;       // clears D3DCAPS2_CANAUTOGENMIPMAP
+    int loseAtNextPresent = 0;  // the next Present loses the device
+    int lostPolls = 0;          // TestCooperativeLevel calls answering DEVICELOST before NOTRESET
+    int failTextures = 0;       // CreateTexture/CreateOffscreenPlainSurface fail
 };
 mtxDxTestSwitch& mtxDxTestSwitches();

@@ -18,8 +18,12 @@ constexpr HRESULT D3DERR_NOTFOUND = static_cast<HRESULT>(0x88760866);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
 
-inline bool FAILED(HRESULT hr) { return hr < 0; }
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+inline bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+inline bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
 
 constexpr uint32_t D3D_SDK_VERSION = 32;
 
@@ -67,7 +71,9 @@ constexpr uint32_t D3DVS_VERSION(uint32_t major, uint32_t minor) {
 constexpr uint32_t D3DPS_VERSION(uint32_t major, uint32_t minor) {
     return 0xFFFF0000 | (major << 8) | minor;
 }
-constexpr uint32_t D3DSHADER_VERSION_MAJOR(uint32_t version) { return (version >> 8) & 0xFF; }
+constexpr uint32_t D3DSHADER_VERSION_MAJOR(uint32_t version) {
+    return (version >> 8) & 0xFF;
+}
 
 // Render states (D3DRENDERSTATETYPE) and their values.
 enum D3DRENDERSTATETYPE : uint32_t {

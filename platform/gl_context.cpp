@@ -28,7 +28,7 @@ EGLDisplay HeadlessDisplay() {
 }
 
 class HeadlessContext : public mtxGlContext {
-public:
+  public:
     HeadlessContext(EGLDisplay display, EGLContext context)
         : display_(display), context_(context) {}
     ~HeadlessContext() override {
@@ -43,13 +43,13 @@ public:
     void DrawableSize(int* width, int* height) override { *width = *height = 0; }
     bool HasWindow() const override { return false; }
 
-private:
+  private:
     EGLDisplay display_;
     EGLContext context_;
 };
 
 class WindowContext : public mtxGlContext {
-public:
+  public:
     WindowContext(SDL_Window* window, SDL_GLContext context) : window_(window), context_(context) {}
     ~WindowContext() override { SDL_GL_DeleteContext(context_); }
     int MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0 ? 1 : 0; }
@@ -59,7 +59,7 @@ public:
     }
     bool HasWindow() const override { return true; }
 
-private:
+  private:
     SDL_Window* window_;
     SDL_GLContext context_;
 };

@@ -5,7 +5,7 @@
 // without one (EGL surfaceless, Mesa's llvmpipe where there is no GPU).
 // Internal to platform/; names no GL, EGL or SDL type.
 class mtxGlContext {
-public:
+  public:
     virtual ~mtxGlContext() = default;
     // Null when no context can be made; the reason goes to standard error.
     static std::unique_ptr<mtxGlContext> CreateHeadless();

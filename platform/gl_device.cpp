@@ -84,12 +84,18 @@ void main() {
 
 GLenum GlPrimitive(D3DPRIMITIVETYPE type) {
     switch (type) {
-        case D3DPT_POINTLIST: return GL_POINTS;
-        case D3DPT_LINELIST: return GL_LINES;
-        case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-        case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
-        case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-        case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+        case D3DPT_POINTLIST:
+            return GL_POINTS;
+        case D3DPT_LINELIST:
+            return GL_LINES;
+        case D3DPT_LINESTRIP:
+            return GL_LINE_STRIP;
+        case D3DPT_TRIANGLELIST:
+            return GL_TRIANGLES;
+        case D3DPT_TRIANGLESTRIP:
+            return GL_TRIANGLE_STRIP;
+        case D3DPT_TRIANGLEFAN:
+            return GL_TRIANGLE_FAN;
     }
     return GL_INVALID_ENUM;
 }
@@ -97,61 +103,91 @@ GLenum GlPrimitive(D3DPRIMITIVETYPE type) {
 // Vertices used by primitiveCount primitives; 0 for an unknown type.
 uint32_t VertexCount(D3DPRIMITIVETYPE type, uint32_t primitives) {
     switch (type) {
-        case D3DPT_POINTLIST: return primitives;
-        case D3DPT_LINELIST: return primitives * 2;
-        case D3DPT_LINESTRIP: return primitives + 1;
-        case D3DPT_TRIANGLELIST: return primitives * 3;
+        case D3DPT_POINTLIST:
+            return primitives;
+        case D3DPT_LINELIST:
+            return primitives * 2;
+        case D3DPT_LINESTRIP:
+            return primitives + 1;
+        case D3DPT_TRIANGLELIST:
+            return primitives * 3;
         case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN: return primitives + 2;
+        case D3DPT_TRIANGLEFAN:
+            return primitives + 2;
     }
     return 0;
 }
 
 GLenum GlBlend(uint32_t blend) {
     switch (blend) {
-        case D3DBLEND_ZERO: return GL_ZERO;
-        case D3DBLEND_ONE: return GL_ONE;
-        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-        case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+        case D3DBLEND_ZERO:
+            return GL_ZERO;
+        case D3DBLEND_ONE:
+            return GL_ONE;
+        case D3DBLEND_SRCCOLOR:
+            return GL_SRC_COLOR;
+        case D3DBLEND_INVSRCCOLOR:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case D3DBLEND_SRCALPHA:
+            return GL_SRC_ALPHA;
+        case D3DBLEND_INVSRCALPHA:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case D3DBLEND_DESTALPHA:
+            return GL_DST_ALPHA;
+        case D3DBLEND_INVDESTALPHA:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case D3DBLEND_DESTCOLOR:
+            return GL_DST_COLOR;
+        case D3DBLEND_INVDESTCOLOR:
+            return GL_ONE_MINUS_DST_COLOR;
+        case D3DBLEND_SRCALPHASAT:
+            return GL_SRC_ALPHA_SATURATE;
     }
     return GL_ONE;
 }
 
 GLenum GlBlendOp(uint32_t op) {
     switch (op) {
-        case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-        case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-        case D3DBLENDOP_MIN: return GL_MIN;
-        case D3DBLENDOP_MAX: return GL_MAX;
+        case D3DBLENDOP_SUBTRACT:
+            return GL_FUNC_SUBTRACT;
+        case D3DBLENDOP_REVSUBTRACT:
+            return GL_FUNC_REVERSE_SUBTRACT;
+        case D3DBLENDOP_MIN:
+            return GL_MIN;
+        case D3DBLENDOP_MAX:
+            return GL_MAX;
     }
     return GL_FUNC_ADD;
 }
 
 GLenum GlCompare(uint32_t func) {
     switch (func) {
-        case D3DCMP_NEVER: return GL_NEVER;
-        case D3DCMP_LESS: return GL_LESS;
-        case D3DCMP_EQUAL: return GL_EQUAL;
-        case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-        case D3DCMP_GREATER: return GL_GREATER;
-        case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-        case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+        case D3DCMP_NEVER:
+            return GL_NEVER;
+        case D3DCMP_LESS:
+            return GL_LESS;
+        case D3DCMP_EQUAL:
+            return GL_EQUAL;
+        case D3DCMP_LESSEQUAL:
+            return GL_LEQUAL;
+        case D3DCMP_GREATER:
+            return GL_GREATER;
+        case D3DCMP_NOTEQUAL:
+            return GL_NOTEQUAL;
+        case D3DCMP_GREATEREQUAL:
+            return GL_GEQUAL;
     }
     return GL_ALWAYS;
 }
 
 GLint GlAddress(uint32_t mode) {
     switch (mode) {
-        case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-        case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-        case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+        case D3DTADDRESS_MIRROR:
+            return GL_MIRRORED_REPEAT;
+        case D3DTADDRESS_CLAMP:
+            return GL_CLAMP_TO_EDGE;
+        case D3DTADDRESS_BORDER:
+            return GL_CLAMP_TO_BORDER;
     }
     return GL_REPEAT;
 }
@@ -300,8 +336,8 @@ int mtxGlDevice::CreateBackBuffer() {
     glGenRenderbuffers(1, &depth_);
     glBindRenderbuffer(GL_RENDERBUFFER, depth_);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, GLsizei(width), GLsizei(height));
-    backBuffer_ = new mtxGlTexture(this, width, height, 1, D3DUSAGE_RENDERTARGET,
-                                   D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+    backBuffer_ = new mtxGlTexture(this, width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                   D3DPOOL_DEFAULT);
     backBuffer_->isBackBuffer = 1;
     TextureCreated(backBuffer_);
     if (!backBuffer_->name || !FramebufferOf(backBuffer_)) return 0;
@@ -373,8 +409,8 @@ void mtxGlDevice::TextureCreated(mtxGlTexture* texture) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
     }
     const void* initial = texture->pool == D3DPOOL_MANAGED ? texture->shadow.data() : nullptr;
-    glTexImage2D(GL_TEXTURE_2D, 0, f.internal, GLsizei(texture->width), GLsizei(texture->height),
-                 0, f.format, f.type, initial);
+    glTexImage2D(GL_TEXTURE_2D, 0, f.internal, GLsizei(texture->width), GLsizei(texture->height), 0,
+                 f.format, f.type, initial);
     if (levels > 1) glGenerateMipmap(GL_TEXTURE_2D);
     textures_.insert(texture);
     if (texture->pool == D3DPOOL_DEFAULT && !texture->isBackBuffer) {
@@ -420,8 +456,7 @@ unsigned mtxGlDevice::FramebufferOf(mtxGlTexture* texture) {
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture->name,
                                0);
         if (present_.EnableAutoDepthStencil)
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                                      depth_);
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
     }
     return texture->fbo;
 }
@@ -554,9 +589,9 @@ HRESULT mtxGlDevice::Clear(uint32_t count, const RECT* rects, uint32_t flags, D3
     return D3D_OK;
 }
 
-HRESULT mtxGlDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels,
-                                   uint32_t usage, D3DFORMAT format, D3DPOOL pool,
-                                   IDirect3DTexture9** texture, void*) {
+HRESULT mtxGlDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                                   D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture,
+                                   void*) {
     if (!texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     PixelFormat f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV};
@@ -571,9 +606,8 @@ HRESULT mtxGlDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t lev
     return D3D_OK;
 }
 
-HRESULT mtxGlDevice::CreateOffscreenPlainSurface(uint32_t width, uint32_t height,
-                                                 D3DFORMAT format, D3DPOOL pool,
-                                                 IDirect3DSurface9** surface, void*) {
+HRESULT mtxGlDevice::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, D3DFORMAT format,
+                                                 D3DPOOL pool, IDirect3DSurface9** surface, void*) {
     if (!surface) return D3DERR_INVALIDCALL;
     *surface = nullptr;
     PixelFormat f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV};
@@ -593,8 +627,7 @@ HRESULT mtxGlDevice::UpdateSurface(IDirect3DSurface9* source, const RECT* source
                                    IDirect3DSurface9* dest, const POINT* destPoint) {
     auto* src = static_cast<mtxGlSurface*>(source);
     mtxGlTexture* dst = TextureOf(dest);
-    if (!src || src->container || !dst || src->format != dst->format)
-        return D3DERR_INVALIDCALL;
+    if (!src || src->container || !dst || src->format != dst->format) return D3DERR_INVALIDCALL;
     RECT r = sourceRect ? *sourceRect : RECT{0, 0, int32_t(src->width), int32_t(src->height)};
     POINT p = destPoint ? *destPoint : POINT{0, 0};
     int width = r.right - r.left, height = r.bottom - r.top;
@@ -635,8 +668,8 @@ HRESULT mtxGlDevice::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3D
 HRESULT mtxGlDevice::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* dest) {
     mtxGlTexture* t = TextureOf(renderTarget);
     auto* d = static_cast<mtxGlSurface*>(dest);
-    if (!t || !(t->usage & D3DUSAGE_RENDERTARGET) || !d || d->container ||
-        d->width != t->width || d->height != t->height || d->format != t->format)
+    if (!t || !(t->usage & D3DUSAGE_RENDERTARGET) || !d || d->container || d->width != t->width ||
+        d->height != t->height || d->format != t->format)
         return D3DERR_INVALIDCALL;
     if (lost_) return D3DERR_DEVICELOST;
     Use();
@@ -690,10 +723,14 @@ HRESULT mtxGlDevice::GetViewport(D3DVIEWPORT9* viewport) {
 
 HRESULT mtxGlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     if (!matrix) return D3DERR_INVALIDCALL;
-    if (state == D3DTS_PROJECTION) projection_ = *matrix;
-    else if (state == D3DTS_VIEW) view_ = *matrix;
-    else if (state == D3DTS_WORLD) world_ = *matrix;
-    else return D3DERR_INVALIDCALL;
+    if (state == D3DTS_PROJECTION)
+        projection_ = *matrix;
+    else if (state == D3DTS_VIEW)
+        view_ = *matrix;
+    else if (state == D3DTS_WORLD)
+        world_ = *matrix;
+    else
+        return D3DERR_INVALIDCALL;
     UpdateFixedTransform();
     return D3D_OK;
 }
@@ -720,14 +757,28 @@ HRESULT mtxGlDevice::SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type,
     if (sampler >= kStages) return D3DERR_INVALIDCALL;
     Sampler& s = sampler_[sampler];
     switch (type) {
-        case D3DSAMP_ADDRESSU: s.addressU = value; break;
-        case D3DSAMP_ADDRESSV: s.addressV = value; break;
-        case D3DSAMP_ADDRESSW: break;
-        case D3DSAMP_BORDERCOLOR: s.border = value; break;
-        case D3DSAMP_MAGFILTER: s.mag = value; break;
-        case D3DSAMP_MINFILTER: s.min = value; break;
-        case D3DSAMP_MIPFILTER: s.mip = value; break;
-        default: return D3DERR_INVALIDCALL;
+        case D3DSAMP_ADDRESSU:
+            s.addressU = value;
+            break;
+        case D3DSAMP_ADDRESSV:
+            s.addressV = value;
+            break;
+        case D3DSAMP_ADDRESSW:
+            break;
+        case D3DSAMP_BORDERCOLOR:
+            s.border = value;
+            break;
+        case D3DSAMP_MAGFILTER:
+            s.mag = value;
+            break;
+        case D3DSAMP_MINFILTER:
+            s.min = value;
+            break;
+        case D3DSAMP_MIPFILTER:
+            s.mip = value;
+            break;
+        default:
+            return D3DERR_INVALIDCALL;
     }
     return D3D_OK;
 }
@@ -808,8 +859,8 @@ unsigned mtxGlDevice::CompileStage(bool pixel, const std::string& body) {
     if (!ok) {
         char log[1024] = {};
         glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        std::fprintf(stderr, "device: %s shader does not compile: %s\n",
-                     pixel ? "pixel" : "vertex", log);
+        std::fprintf(stderr, "device: %s shader does not compile: %s\n", pixel ? "pixel" : "vertex",
+                     log);
         glDeleteShader(shader);
         return 0;
     }
@@ -916,8 +967,10 @@ void mtxGlDevice::SetGlViewport(int x, int y, int width, int height) {
 
 void mtxGlDevice::SetScissor(int enable, int x, int y, int width, int height) {
     if (gl_.scissor != enable) {
-        if (enable) glEnable(GL_SCISSOR_TEST);
-        else glDisable(GL_SCISSOR_TEST);
+        if (enable)
+            glEnable(GL_SCISSOR_TEST);
+        else
+            glDisable(GL_SCISSOR_TEST);
         gl_.scissor = enable;
     }
     if (!enable) return;
@@ -954,8 +1007,10 @@ void mtxGlDevice::ApplyRenderStates() {
     const uint32_t* rs = renderState_;
     int depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && present_.EnableAutoDepthStencil;
     if (gl_.depthTest != depthTest) {
-        if (depthTest) glEnable(GL_DEPTH_TEST);
-        else glDisable(GL_DEPTH_TEST);
+        if (depthTest)
+            glEnable(GL_DEPTH_TEST);
+        else
+            glDisable(GL_DEPTH_TEST);
         gl_.depthTest = depthTest;
     }
     int func = int(GlCompare(rs[D3DRS_ZFUNC]));
@@ -963,8 +1018,10 @@ void mtxGlDevice::ApplyRenderStates() {
     SetDepthWrite(rs[D3DRS_ZWRITEENABLE] ? 1 : 0);
     int blend = rs[D3DRS_ALPHABLENDENABLE] ? 1 : 0;
     if (gl_.blend != blend) {
-        if (blend) glEnable(GL_BLEND);
-        else glDisable(GL_BLEND);
+        if (blend)
+            glEnable(GL_BLEND);
+        else
+            glDisable(GL_BLEND);
         gl_.blend = blend;
     }
     if (blend) {
@@ -991,8 +1048,10 @@ void mtxGlDevice::ApplyRenderStates() {
     }
     int smooth = rs[D3DRS_ANTIALIASEDLINEENABLE] ? 1 : 0;
     if (gl_.lineSmooth != smooth) {
-        if (smooth) glEnable(GL_LINE_SMOOTH);
-        else glDisable(GL_LINE_SMOOTH);
+        if (smooth)
+            glEnable(GL_LINE_SMOOTH);
+        else
+            glDisable(GL_LINE_SMOOTH);
         gl_.lineSmooth = smooth;
     }
     SetScissor(0, 0, 0, 0, 0);
@@ -1128,8 +1187,8 @@ HRESULT mtxGlDevice::Draw(D3DPRIMITIVETYPE type, uint32_t primitiveCount, const 
 
 HRESULT mtxGlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveCount,
                                      const void* vertices, uint32_t stride) {
-    return Draw(type, primitiveCount, vertices, stride, VertexCount(type, primitiveCount),
-                nullptr, D3DFMT_UNKNOWN);
+    return Draw(type, primitiveCount, vertices, stride, VertexCount(type, primitiveCount), nullptr,
+                D3DFMT_UNKNOWN);
 }
 
 HRESULT mtxGlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t minVertexIndex,

@@ -18,9 +18,9 @@ class mtxGlTexture;
 // A system-memory plain surface, or level 0 of a texture (then its
 // references are the texture's, as in Direct3D).
 class mtxGlSurface final : public IDirect3DSurface9 {
-public:
+  public:
     mtxGlSurface(uint32_t width, uint32_t height, D3DFORMAT format);  // system memory
-    explicit mtxGlSurface(mtxGlTexture* container);                    // texture level 0
+    explicit mtxGlSurface(mtxGlTexture* container);                   // texture level 0
     ~mtxGlSurface() override = default;
 
     uint32_t AddRef() override;
@@ -36,12 +36,12 @@ public:
     std::vector<uint8_t> bits;  // system memory only
     int locked = 0;
 
-private:
+  private:
     uint32_t refs_ = 1;
 };
 
 class mtxGlTexture final : public IDirect3DTexture9 {
-public:
+  public:
     mtxGlTexture(mtxGlDevice* device, uint32_t width, uint32_t height, uint32_t levels,
                  uint32_t usage, D3DFORMAT format, D3DPOOL pool);
     ~mtxGlTexture() override;
@@ -69,14 +69,14 @@ public:
     int locked = 0;
     mtxGlSurface level0;
 
-private:
+  private:
     uint32_t refs_ = 1;
 };
 
 // A compiled vertex or pixel shader.
 template <class Interface>
 class mtxGlShader final : public Interface {
-public:
+  public:
     mtxGlShader(mtxGlDevice* device, unsigned name, uint32_t serial)
         : device(device), name(name), serial(serial) {}
     ~mtxGlShader() override;
@@ -92,7 +92,7 @@ public:
     unsigned name;
     uint32_t serial;
 
-private:
+  private:
     uint32_t refs_ = 1;
 };
 using mtxGlPixelShader = mtxGlShader<IDirect3DPixelShader9>;
@@ -114,7 +114,7 @@ struct mtxGlProgram {
 };
 
 class mtxGlDevice final : public IDirect3DDevice9 {
-public:
+  public:
     static constexpr int kStages = 8;
     static constexpr int kVsConstants = 256;
     static constexpr int kPsConstants = 32;
@@ -169,8 +169,8 @@ public:
                             uint32_t stride) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t minVertexIndex,
                                    uint32_t numVertices, uint32_t primitiveCount,
-                                   const void* indices, D3DFORMAT indexFormat,
-                                   const void* vertices, uint32_t stride) override;
+                                   const void* indices, D3DFORMAT indexFormat, const void* vertices,
+                                   uint32_t stride) override;
     HRESULT CreatePixelShader(const char* code, IDirect3DPixelShader9** shader) override;
     HRESULT CreateVertexShader(const char* code, IDirect3DVertexShader9** shader) override;
 
@@ -183,7 +183,7 @@ public:
     void UploadLevel0(mtxGlTexture* texture, const uint8_t* bits, int32_t pitch, int x, int y,
                       int width, int height);
 
-private:
+  private:
     struct Sampler {
         uint32_t addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
         uint32_t mag = D3DTEXF_POINT, min = D3DTEXF_POINT, mip = D3DTEXF_NONE;

@@ -14,7 +14,7 @@ namespace {
 constexpr uint32_t kHeadlessWidth = 1024, kHeadlessHeight = 768;
 
 class GlDirect3D final : public IDirect3D9 {
-public:
+  public:
     uint32_t AddRef() override { return ++refs_; }
     uint32_t Release() override {
         uint32_t left = --refs_;
@@ -23,8 +23,7 @@ public:
     }
 
     HRESULT GetAdapterDisplayMode(uint32_t adapter, D3DDISPLAYMODE* mode) override {
-        if (adapter != 0 || !mode || mtxDxTestSwitches().failDisplayMode)
-            return D3DERR_INVALIDCALL;
+        if (adapter != 0 || !mode || mtxDxTestSwitches().failDisplayMode) return D3DERR_INVALIDCALL;
         int width = 0, height = 0;
         mtxDxScreenSize(&width, &height);
         *mode = {uint32_t(width), uint32_t(height), 60, D3DFMT_X8R8G8B8};
@@ -95,12 +94,14 @@ public:
         return D3D_OK;
     }
 
-private:
+  private:
     static bool ModeAt(int i, D3DDISPLAYMODE* out) {
         SDL_DisplayMode mode;
         if (SDL_GetDisplayMode(0, i, &mode) != 0) return false;
         int bits = SDL_BITSPERPIXEL(mode.format);
-        D3DFORMAT format = bits == 16 ? D3DFMT_R5G6B5 : bits >= 24 ? D3DFMT_X8R8G8B8 : D3DFMT_UNKNOWN;
+        D3DFORMAT format = bits == 16   ? D3DFMT_R5G6B5
+                           : bits >= 24 ? D3DFMT_X8R8G8B8
+                                        : D3DFMT_UNKNOWN;
         *out = {uint32_t(mode.w), uint32_t(mode.h), uint32_t(mode.refresh_rate), format};
         return true;
     }

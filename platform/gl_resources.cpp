@@ -9,12 +9,17 @@
 // --- surfaces ---------------------------------------------------------------
 
 mtxGlSurface::mtxGlSurface(uint32_t width, uint32_t height, D3DFORMAT format)
-    : width(width), height(height), format(format), pitch(int32_t(width * 4)),
+    : width(width),
+      height(height),
+      format(format),
+      pitch(int32_t(width * 4)),
       bits(size_t(width) * height * 4, 0) {}
 
 mtxGlSurface::mtxGlSurface(mtxGlTexture* container) : container(container) {}
 
-uint32_t mtxGlSurface::AddRef() { return container ? container->AddRef() : ++refs_; }
+uint32_t mtxGlSurface::AddRef() {
+    return container ? container->AddRef() : ++refs_;
+}
 
 uint32_t mtxGlSurface::Release() {
     if (container) return container->Release();
@@ -50,8 +55,14 @@ HRESULT mtxGlSurface::UnlockRect() {
 
 mtxGlTexture::mtxGlTexture(mtxGlDevice* device, uint32_t width, uint32_t height, uint32_t levels,
                            uint32_t usage, D3DFORMAT format, D3DPOOL pool)
-    : device(device), width(width), height(height), levels(levels), usage(usage),
-      format(format), pool(pool), level0(this) {
+    : device(device),
+      width(width),
+      height(height),
+      levels(levels),
+      usage(usage),
+      format(format),
+      pool(pool),
+      level0(this) {
     level0.width = width;
     level0.height = height;
     level0.format = format;
@@ -90,8 +101,7 @@ HRESULT mtxGlTexture::GetSurfaceLevel(uint32_t level, IDirect3DSurface9** surfac
 // Only managed textures can be locked: their level 0 has a copy in memory,
 // sent to GL on unlock. Default-pool textures live on the device alone.
 HRESULT mtxGlTexture::LockRect(uint32_t level, D3DLOCKED_RECT* out, const RECT* rect, uint32_t) {
-    if (level != 0 || !out || rect || locked || pool != D3DPOOL_MANAGED)
-        return D3DERR_INVALIDCALL;
+    if (level != 0 || !out || rect || locked || pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     locked = 1;
     out->pBits = shadow.data();
     out->Pitch = int32_t(width * 4);
@@ -101,8 +111,9 @@ HRESULT mtxGlTexture::LockRect(uint32_t level, D3DLOCKED_RECT* out, const RECT* 
 HRESULT mtxGlTexture::UnlockRect(uint32_t level) {
     if (level != 0 || !locked) return D3DERR_INVALIDCALL;
     locked = 0;
-    if (device) device->UploadLevel0(this, shadow.data(), int32_t(width * 4), 0, 0, int(width),
-                                     int(height));
+    if (device)
+        device->UploadLevel0(this, shadow.data(), int32_t(width * 4), 0, 0, int(width),
+                             int(height));
     return D3D_OK;
 }
 

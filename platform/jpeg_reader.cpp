@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "platform/picture_decoders.h"
 
@@ -61,14 +61,22 @@ struct Placement {
 Placement Place(int o, ptrdiff_t w, ptrdiff_t h, ptrdiff_t sy) {
     ptrdiff_t ow = o >= 5 ? h : w;  // width of the upright picture
     switch (o) {
-        case 2: return {sy * ow + w - 1, -1};                 // mirrored left to right
-        case 3: return {(h - 1 - sy) * ow + w - 1, -1};       // turned by 180 degrees
-        case 4: return {(h - 1 - sy) * ow, 1};                // mirrored top to bottom
-        case 5: return {sy, ow};                              // transposed
-        case 6: return {h - 1 - sy, ow};                      // to be turned clockwise
-        case 7: return {(w - 1) * ow + h - 1 - sy, -ow};      // transversed
-        case 8: return {(w - 1) * ow + sy, -ow};              // to be turned anticlockwise
-        default: return {sy * ow, 1};
+        case 2:
+            return {sy * ow + w - 1, -1};  // mirrored left to right
+        case 3:
+            return {(h - 1 - sy) * ow + w - 1, -1};  // turned by 180 degrees
+        case 4:
+            return {(h - 1 - sy) * ow, 1};  // mirrored top to bottom
+        case 5:
+            return {sy, ow};  // transposed
+        case 6:
+            return {h - 1 - sy, ow};  // to be turned clockwise
+        case 7:
+            return {(w - 1) * ow + h - 1 - sy, -ow};  // transversed
+        case 8:
+            return {(w - 1) * ow + sy, -ow};  // to be turned anticlockwise
+        default:
+            return {sy * ow, 1};
     }
 }
 
@@ -160,8 +168,8 @@ int Run(Decoder& d) {
         int first = static_cast<int>(cinfo->output_scanline);
         int want = h - first < kStrip ? h - first : kStrip;
         for (int i = 0; i < want; ++i)
-            rows[i] = direct ? reinterpret_cast<JSAMPROW>(out + size_t(first + i) * size_t(w))
-                             : strip[i];
+            rows[i] =
+                direct ? reinterpret_cast<JSAMPROW>(out + size_t(first + i) * size_t(w)) : strip[i];
         int got = static_cast<int>(jpeg_read_scanlines(cinfo, rows, static_cast<JDIMENSION>(want)));
         if (got <= 0) break;
         if (!direct) {
@@ -201,8 +209,9 @@ int mtxExifOrientation(const uint8_t* data, size_t size) {
     auto u16 = [&](size_t at) -> uint32_t {
         return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
     };
-    auto u32 = [&](size_t at) -> uint32_t { return little ? u16(at) | u16(at + 2) << 16
-                                                          : u16(at) << 16 | u16(at + 2); };
+    auto u32 = [&](size_t at) -> uint32_t {
+        return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+    };
     if (u16(2) != 42) return 1;
     size_t ifd = u32(4);
     if (ifd > n || n - ifd < 2) return 1;

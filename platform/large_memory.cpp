@@ -11,7 +11,9 @@ namespace {
 // Transparent huge pages are 2 MB on x86-64; a block aligned to that can be backed by them.
 constexpr size_t kHugePage = size_t(2) << 20;
 
-size_t Rounded(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
+size_t Rounded(size_t bytes) {
+    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
+}
 
 }  // namespace
 

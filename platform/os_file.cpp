@@ -33,8 +33,12 @@ int Open(const std::string& path, const OpenRequest& r) {
     return fd;
 }
 
-int Close(int handle) { return ::close(handle); }
-int Duplicate(int handle) { return ::fcntl(handle, F_DUPFD_CLOEXEC, 0); }
+int Close(int handle) {
+    return ::close(handle);
+}
+int Duplicate(int handle) {
+    return ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
+}
 
 int64_t Seek(int handle, int64_t offset, int origin) {
     int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
@@ -71,8 +75,12 @@ int64_t Write(int handle, const void* buffer, uint64_t count) {
     return static_cast<int64_t>(done);
 }
 
-bool Truncate(int handle, int64_t length) { return ::ftruncate(handle, length) == 0; }
-bool Sync(int handle) { return ::fsync(handle) == 0; }
+bool Truncate(int handle, int64_t length) {
+    return ::ftruncate(handle, length) == 0;
+}
+bool Sync(int handle) {
+    return ::fsync(handle) == 0;
+}
 
 bool LockRange(int handle, uint64_t offset, uint64_t length, bool lock) {
     struct flock fl = {};
@@ -84,7 +92,9 @@ bool LockRange(int handle, uint64_t offset, uint64_t length, bool lock) {
     return ::fcntl(handle, F_SETLK, &fl) == 0;
 }
 
-bool Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool Remove(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 bool Exists(const std::string& path) {
     struct stat st;
@@ -136,7 +146,9 @@ std::string FullPath(const std::string& path) {
     return out;
 }
 
-int LastError() { return errno; }
+int LastError() {
+    return errno;
+}
 
 std::string ErrorText(int error) {
     char buffer[256];

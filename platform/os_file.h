@@ -11,8 +11,8 @@ namespace mtxOs {
 struct OpenRequest {
     bool read = true;
     bool write = false;
-    bool create = false;        // create when missing
-    bool truncate = false;      // always start empty (with create)
+    bool create = false;    // create when missing
+    bool truncate = false;  // always start empty (with create)
     bool closeOnExec = false;
     bool writeThrough = false;
     bool deleteOnClose = false;

@@ -17,4 +17,6 @@ bool mtxPath::HasExtension(const std::string& text) const {
     return hasExtension_ && mtxEqualsIgnoreCase(extension_, text);
 }
 
-bool FileExists(const std::string& path) { return !path.empty() && mtxOs::Exists(path); }
+bool FileExists(const std::string& path) {
+    return !path.empty() && mtxOs::Exists(path);
+}

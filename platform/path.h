@@ -11,7 +11,7 @@
 // A "." that starts the file part does not begin an extension (".profile" has
 // none). The pattern "*" gives the current directory as its directory.
 class mtxPath {
-public:
+  public:
     explicit mtxPath(const std::string& path);
 
     const std::string& Full() const { return full_; }
@@ -25,7 +25,7 @@ public:
     // path has no extension.
     bool HasExtension(const std::string& text) const;
 
-private:
+  private:
     std::string full_, directory_, file_, name_, extension_;
     bool hasExtension_ = false;
 };

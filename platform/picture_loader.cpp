@@ -37,8 +37,12 @@ void* mtxAllocatePixels(size_t bytes) {
     return block;
 }
 
-void mtxSetPictureLimit(uint64_t pixels) { pictureLimit = pixels; }
-uint64_t mtxPictureLimit() { return pictureLimit; }
+void mtxSetPictureLimit(uint64_t pixels) {
+    pictureLimit = pixels;
+}
+uint64_t mtxPictureLimit() {
+    return pictureLimit;
+}
 
 int mtxPictureError(std::string* error, const char* codec, const std::string& text) {
     if (error) *error = std::string(codec) + ": " + text;

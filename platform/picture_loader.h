@@ -18,7 +18,7 @@
 // refuse the picture. A decoder that fails after Allocate leaves the buffer
 // partly written.
 class mtxPictureSink {
-public:
+  public:
     virtual ~mtxPictureSink() = default;
     virtual uint32_t* Allocate(int width, int height) = 0;
 };

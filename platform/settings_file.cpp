@@ -97,7 +97,8 @@ std::optional<Line> ParseValueLine(const std::string& line) {
     out.raw = line;
     if (line.compare(i, 6, "dword:") == 0) {
         std::string digits = line.substr(i + 6);
-        if (digits.size() != 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        if (digits.size() != 8 ||
+            digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return std::nullopt;
         uint32_t v = static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
         out.value.type = mtxSettingsFile::kTypeDword;
@@ -178,7 +179,7 @@ Section* FindSection(Document& doc, const std::string& name) {
 
 // Holds an flock on the companion lock file for its lifetime.
 class FileLock {
-public:
+  public:
     FileLock(const std::string& path, bool exclusive) {
         fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0 && !exclusive) fd_ = ::open((path + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
@@ -194,7 +195,7 @@ public:
     }
     bool Locked() const { return locked_; }
 
-private:
+  private:
     int fd_ = -1;
     bool locked_ = false;
 };

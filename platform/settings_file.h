@@ -17,7 +17,7 @@
 // never lose each other's values. Lines that cannot be parsed are skipped when
 // reading and kept verbatim when the file is rewritten.
 class mtxSettingsFile {
-public:
+  public:
     static constexpr uint32_t kTypeString = 1;  // REG_SZ
     static constexpr uint32_t kTypeDword = 4;   // REG_DWORD
 
@@ -44,6 +44,6 @@ public:
     // Creates the section when missing. 0 when the file cannot be written.
     bool WriteValue(const std::string& section, const std::string& name, const Value& value);
 
-private:
+  private:
     std::string path_;
 };

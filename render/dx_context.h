@@ -11,7 +11,7 @@ class mtxFlashBox;
 // object, the device, its capabilities and presentation parameters, and the
 // display modes. Created with the window, destroyed with it.
 class mtxDxContext {
-public:
+  public:
     // How start-up failures reach the user; tests replace it to read them.
     using MessageBoxFn = int (*)(const std::string& text, const std::string& caption,
                                  unsigned flags);
@@ -48,7 +48,7 @@ public:
     std::unique_ptr<D3DDISPLAYMODE[]> modes16, modes32;
     uint32_t textureMemory = 0;
 
-private:
+  private:
     void ReleaseAll();
     int EnumerateModes(D3DFORMAT format, int32_t* count, std::unique_ptr<D3DDISPLAYMODE[]>* modes);
     void FillPresentParameters(const D3DDISPLAYMODE& mode);

@@ -1,6 +1,8 @@
 #include "render/flash_box.h"
 
-mtxFlashBox::~mtxFlashBox() { dx.reset(); }
+mtxFlashBox::~mtxFlashBox() {
+    dx.reset();
+}
 
 int mtxFlashBox::CreateDevice(void* window) {
     nativeWindow = window;

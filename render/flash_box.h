@@ -9,7 +9,7 @@
 // classes add the system window around it; without one (nativeWindow null)
 // the device is headless, which is how tests and batch work draw.
 class mtxFlashBox {
-public:
+  public:
     mtxFlashBox() = default;
     virtual ~mtxFlashBox();  // the device goes last
     mtxFlashBox(const mtxFlashBox&) = delete;

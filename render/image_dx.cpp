@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-mtxImageDx::~mtxImageDx() { ReleaseSurface(); }
+mtxImageDx::~mtxImageDx() {
+    ReleaseSurface();
+}
 
 void mtxImageDx::ReleaseSurface() {
     Unlock();

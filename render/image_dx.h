@@ -8,7 +8,7 @@
 // (A8R8G8B8). data and pitch are valid only between Lock and Unlock; the
 // viewer's tiles copy the surface into their textures (GetSurface).
 class mtxImageDx : public mtxImage {
-public:
+  public:
     mtxImageDx() = default;
     // The device may also be given later (SetDevice) before Create.
     explicit mtxImageDx(IDirect3DDevice9* device) : device(device) {}
@@ -32,10 +32,10 @@ public:
     IDirect3DSurface9* GetSurface();
     void SetDevice(IDirect3DDevice9* newDevice) { device = newDevice; }
 
-    IDirect3DDevice9* device = nullptr;  // not owned
+    IDirect3DDevice9* device = nullptr;    // not owned
     IDirect3DSurface9* surface = nullptr;  // owned
 
-private:
+  private:
     void ReleaseSurface();
     int locked_ = 0;
 };

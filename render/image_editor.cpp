@@ -17,8 +17,8 @@ mtxImageEditor::~mtxImageEditor() {
 }
 
 template <class Shader>
-static Shader* CachedShader(std::map<uint32_t, std::unique_ptr<Shader>>& cache,
-                            mtxFlashBox* owner, uint32_t id) {
+static Shader* CachedShader(std::map<uint32_t, std::unique_ptr<Shader>>& cache, mtxFlashBox* owner,
+                            uint32_t id) {
     auto it = cache.find(id);
     if (it != cache.end()) return it->second.get();
     auto shader = std::make_unique<Shader>();

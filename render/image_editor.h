@@ -13,7 +13,7 @@
 // window and control hosting build on it; everything here also runs without
 // a window (headless device).
 class mtxImageEditor : public mtxFlashBox {
-public:
+  public:
     enum Pool { kPoolSmall = 0, kPoolColor = 1, kPoolNormal = 2 };  // 32 ARGB, 128 ARGB, 128 G16R16
 
     mtxImageEditor();
@@ -63,7 +63,7 @@ public:
     std::map<uint32_t, std::unique_ptr<mtxIEPixelShader>> pixelShaders;
     std::map<uint32_t, std::unique_ptr<mtxIEVertexShader>> vertexShaders;
 
-protected:
+  protected:
     // Hooks for the controls, canvas and viewers of the window.
     virtual void ReleaseDeviceResources() {}
     virtual void RestoreDeviceResources() {}

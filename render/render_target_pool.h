@@ -9,7 +9,7 @@ class mtxFlashBox;
 // Square render-target textures of one format and edge, handed out and taken
 // back so that drawing does not create a texture per use.
 class mtxRenderTargetPool {
-public:
+  public:
     mtxRenderTargetPool(mtxFlashBox* owner, D3DFORMAT format, uint32_t edge)
         : owner(owner), format(format), edge(edge) {}
     ~mtxRenderTargetPool() { Empty(); }

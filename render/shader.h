@@ -9,7 +9,7 @@ class mtxFlashBox;
 // A shader program of the editor window's device, loaded from a "SHADER"
 // resource or a file.
 class mtxIEShader {
-public:
+  public:
     mtxIEShader() = default;
     virtual ~mtxIEShader() = default;
     mtxIEShader(const mtxIEShader&) = delete;
@@ -29,14 +29,14 @@ public:
 };
 
 class mtxIEPixelShader : public mtxIEShader {
-public:
+  public:
     ~mtxIEPixelShader() override;
     int Create(const char* code) override;
     IDirect3DPixelShader9* shader = nullptr;  // owned
 };
 
 class mtxIEVertexShader : public mtxIEShader {
-public:
+  public:
     ~mtxIEVertexShader() override;
     int Create(const char* code) override;
     IDirect3DVertexShader9* shader = nullptr;  // owned

@@ -47,7 +47,8 @@ std::string ReadWhole(const fs::path& path) {
 unsigned ParseId(const std::string& text, const std::string& where) {
     char* end = nullptr;
     unsigned long id = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || id == 0 || id > 0xFFFF) Fail(where, "bad id '" + text + "'");
+    if (text.empty() || *end != '\0' || id == 0 || id > 0xFFFF)
+        Fail(where, "bad id '" + text + "'");
     return static_cast<unsigned>(id);
 }
 
@@ -63,11 +64,20 @@ std::string Unquote(const std::string& text, const std::string& where) {
         }
         if (++i + 1 >= text.size()) Fail(where, "dangling backslash");
         switch (text[i]) {
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            default: Fail(where, std::string("unknown escape \\") + text[i]);
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                Fail(where, std::string("unknown escape \\") + text[i]);
         }
     }
     return out;
@@ -190,8 +200,8 @@ int main(int argc, char** argv) {
     });
     for (size_t i = 1; i < resources.size(); ++i)
         if (resources[i].type == resources[i - 1].type && resources[i].id == resources[i - 1].id)
-            Fail(root.string(), "duplicate " + resources[i].type + " resource " +
-                                    std::to_string(resources[i].id));
+            Fail(root.string(),
+                 "duplicate " + resources[i].type + " resource " + std::to_string(resources[i].id));
     WriteTable(resources, argv[2]);
     return 0;
 }

@@ -29,8 +29,8 @@ int mtxWriteBmp(mtxImage& image, mtxFile& file) {
     Put32(header + 14, 40);                                     // BITMAPINFOHEADER
     Put32(header + 18, static_cast<uint32_t>(width));
     Put32(header + 22, static_cast<uint32_t>(height));  // positive: bottom-up rows
-    Put16(header + 26, 1);                               // planes
-    Put16(header + 28, 32);                              // bits per pixel
+    Put16(header + 26, 1);                              // planes
+    Put16(header + 28, 32);                             // bits per pixel
     // Compression, image size, resolutions and colour counts stay 0.
 
     mtxFieldLock<mtxImage> lock(image);

@@ -25,14 +25,22 @@ uint32_t mtxAdler32(uint32_t adler, const uint8_t* data, size_t size) {
         size_t n = size < kBlock ? size : kBlock;
         size -= n;
         while (n >= 8) {
-            s1 += data[0]; s2 += s1;
-            s1 += data[1]; s2 += s1;
-            s1 += data[2]; s2 += s1;
-            s1 += data[3]; s2 += s1;
-            s1 += data[4]; s2 += s1;
-            s1 += data[5]; s2 += s1;
-            s1 += data[6]; s2 += s1;
-            s1 += data[7]; s2 += s1;
+            s1 += data[0];
+            s2 += s1;
+            s1 += data[1];
+            s2 += s1;
+            s1 += data[2];
+            s2 += s1;
+            s1 += data[3];
+            s2 += s1;
+            s1 += data[4];
+            s2 += s1;
+            s1 += data[5];
+            s2 += s1;
+            s1 += data[6];
+            s2 += s1;
+            s1 += data[7];
+            s2 += s1;
             data += 8;
             n -= 8;
         }

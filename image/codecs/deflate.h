@@ -7,7 +7,7 @@
 // The system's stream compressor: reads one mtxFile and writes another.
 // Status results follow COM: 0 success, kFailed (0x80004005) failure.
 class mtxCompressor {
-public:
+  public:
     static constexpr uint32_t kOk = 0;
     static constexpr uint32_t kFailed = 0x80004005u;
     enum Mode : int32_t { kIdle = 0, kDecompressing = 1, kCompressing = 2 };
@@ -37,7 +37,7 @@ public:
 
     int32_t Mode() const { return mode_; }
 
-protected:
+  protected:
     mtxFile* input_ = nullptr;
     mtxFile* output_ = nullptr;
     int32_t mode_ = kIdle;
@@ -55,7 +55,7 @@ uint32_t mtxAdler32(uint32_t adler, const uint8_t* data, size_t size);
 // its buffers, and stops with kFailed when the input ends early, a code or
 // block type is invalid, or a distance reaches before the start of the data.
 class mtxDeflate : public mtxCompressor {
-public:
+  public:
     mtxDeflate(int windowBits, int level);
     ~mtxDeflate() override;
 
@@ -86,7 +86,7 @@ public:
     static constexpr uint32_t kFlagHeader = 1, kFlagFinal = 2, kFlagCompressed = 4,
                               kFlagBlockHeader = 8, kFlagComplete = 16;
 
-private:
+  private:
     struct EncoderState;
     struct DecoderState;
     enum State { kStateBlockHeader, kStateStored, kStateHuffman, kStateDone, kStateError };
@@ -147,7 +147,7 @@ class mtxCompressorZLIB : public mtxDeflate {
     static_assert(WindowBits >= 8 && WindowBits <= 15, "deflate windows are 256 to 32768 bytes");
     static_assert(Level >= 0 && Level <= 3, "FLEVEL is two bits");
 
-public:
+  public:
     mtxCompressorZLIB() : mtxDeflate(WindowBits, Level) {}
 };
 

@@ -10,8 +10,8 @@ using namespace mtxHuffman;
 
 namespace {
 
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                          11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // The tables of the fixed-Huffman block type (RFC 1951 3.2.6), built once.
 struct FixedTables {

@@ -11,8 +11,8 @@ namespace {
 constexpr uint32_t kMaxMatch = 258;
 constexpr uint32_t kMaxChain = 256;
 constexpr uint32_t kChunkSize = 65536;
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                          11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 struct LengthCode {
     uint16_t symbol;
@@ -24,8 +24,8 @@ struct LengthCode {
 struct LengthTable {
     LengthCode code[259];
     LengthTable() {
-        static const uint16_t base[29] = {3,  4,  5,  6,  7,  8,  9,  10,  11,  13,
-                                          15, 17, 19, 23, 27, 31, 35, 43,  51,  59,
+        static const uint16_t base[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                          15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
                                           67, 83, 99, 115, 131, 163, 195, 227, 258};
         static const uint8_t extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
@@ -48,7 +48,9 @@ inline uint32_t DistanceSymbol(uint32_t d) {
     return 2 * k + ((v >> (k - 1)) & 1);
 }
 
-inline uint32_t DistanceExtraBits(uint32_t symbol) { return symbol < 4 ? 0 : symbol / 2 - 1; }
+inline uint32_t DistanceExtraBits(uint32_t symbol) {
+    return symbol < 4 ? 0 : symbol / 2 - 1;
+}
 inline uint32_t DistanceBase(uint32_t symbol) {
     if (symbol < 4) return symbol + 1;
     uint32_t e = symbol / 2 - 1;
@@ -269,7 +271,7 @@ uint32_t mtxDeflate::FindMatch(uint32_t cur, uint32_t limit, uint32_t& distance)
     for (int32_t q = e.head4[Hash4(here)]; q >= stop; q = Previous(e.prev4.get(), q, mask)) {
         if (++steps > 4 * kMaxChain) return FindMatchChain(cur, limit, distance);
         const uint32_t slot = static_cast<uint32_t>(q) & mask;
-        if (e.hashAt[slot] != h) continue;  // another 4-byte hash on the same chain
+        if (e.hashAt[slot] != h) continue;                  // another 4-byte hash on the same chain
         if (newest - e.sequence[slot] >= kMaxChain) break;  // beyond the 256 nearest
         uint32_t head;
         std::memcpy(&head, buf + q, 4);

@@ -6,13 +6,14 @@
 namespace mtxHuffman {
 namespace {
 
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                        1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint16_t kDistanceBase[30] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
@@ -112,7 +113,8 @@ void BuildLengths(const uint32_t* frequencies, int count, int limit, uint8_t* le
     std::stable_sort(order, order + n, [&](int a, int b) { return codeSize[a] < codeSize[b]; });
     int k = 0;
     for (int size = 1; size <= limit; ++size)
-        for (int c = 0; c < bits[size] && k < n; ++c) lengths[order[k++]] = static_cast<uint8_t>(size);
+        for (int c = 0; c < bits[size] && k < n; ++c)
+            lengths[order[k++]] = static_cast<uint8_t>(size);
 }
 
 void AssignCodes(const uint8_t* lengths, int count, uint16_t* codes) {
@@ -166,7 +168,8 @@ int BuildTable(const uint8_t* lengths, int count, Alphabet alphabet, uint32_t* t
         codes[s] = Reverse(scan[len]++, len);
         if (len > primaryBits) {
             uint32_t slot = codes[s] & primaryMask;
-            subBits[slot] = std::max<uint8_t>(subBits[slot], static_cast<uint8_t>(len - primaryBits));
+            subBits[slot] =
+                std::max<uint8_t>(subBits[slot], static_cast<uint8_t>(len - primaryBits));
         }
     }
     uint32_t used = primarySize;

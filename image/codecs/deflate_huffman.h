@@ -19,10 +19,18 @@ void AssignCodes(const uint8_t* lengths, int count, uint16_t* codes);
 // 5-7 the kind, bits 8-11 the extra bits (or a subtable's index bits), bits
 // 16-31 the value (literal, base length or distance, subtable offset).
 enum Kind : uint32_t { kLiteral = 0, kBase = 1, kEnd = 2, kSubtable = 3, kInvalid = 4 };
-inline uint32_t EntryLength(uint32_t e) { return e & 31; }
-inline uint32_t EntryKind(uint32_t e) { return (e >> 5) & 7; }
-inline uint32_t EntryExtra(uint32_t e) { return (e >> 8) & 15; }
-inline uint32_t EntryValue(uint32_t e) { return e >> 16; }
+inline uint32_t EntryLength(uint32_t e) {
+    return e & 31;
+}
+inline uint32_t EntryKind(uint32_t e) {
+    return (e >> 5) & 7;
+}
+inline uint32_t EntryExtra(uint32_t e) {
+    return (e >> 8) & 15;
+}
+inline uint32_t EntryValue(uint32_t e) {
+    return e >> 16;
+}
 
 enum Alphabet { kLiteralLength, kDistance, kCodeLength };
 constexpr int kLiteralBits = 10, kDistanceBits = 8, kCodeLengthBits = 7;

@@ -12,7 +12,7 @@
 // 1-bit padding, restart markers). The pixel pipeline is
 // mtxImageEncoderJpeg.
 class mtxImageCodecJpeg : public mtxImageCodec {
-public:
+  public:
     static constexpr int kFailure = static_cast<int>(0x80004005u);  // E_FAIL
 
     struct Frame;
@@ -37,7 +37,7 @@ public:
         // blocksAcross x blocksDown blocks in the codec's block store; every
         // one is written before it is read.
         Block* blocks = nullptr;
-        uint32_t quantisation[64] = {};   // natural order
+        uint32_t quantisation[64] = {};  // natural order
     };
 
     struct Frame {
@@ -76,7 +76,7 @@ public:
     uint32_t restartInterval = 0;  // MCUs between restart markers; 0 = none
     uint32_t outputPosition = 0;   // file offset of the next byte
 
-protected:
+  protected:
     // Markers from SOI to SOS (T.81 B.2), for the first scan.
     void WriteHeaders();
     void WriteEndOfImage();
@@ -100,7 +100,7 @@ protected:
     int FlushOutput();
     bool WriteFailed() const { return writeFailed_; }
 
-private:
+  private:
     void PutWord(uint32_t word) {
         if (outEnd_ - out_ < 8) FlushOutput();
         // Fast path: no 0xFF byte among the four (no zero byte in ~word).

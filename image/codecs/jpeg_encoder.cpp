@@ -202,7 +202,8 @@ void mtxImageEncoderJpeg::Code() {
                 int diff = z[0] - member.lastDc;
                 member.lastDc = z[0];
                 uint32_t size = Category(diff);
-                PutBits(uint32_t(dc.code[size]) << size | ExtraBits(diff, size), dc.size[size] + size);
+                PutBits(uint32_t(dc.code[size]) << size | ExtraBits(diff, size),
+                        dc.size[size] + size);
                 uint64_t mask = NonzeroAc(z);
                 int last = 0;
                 while (mask) {

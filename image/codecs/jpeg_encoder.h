@@ -10,7 +10,7 @@
 //   mtxImageEncoderJpeg encoder(&file, &image, 1);
 //   int status = encoder.Encode();  // 0, or kFailure
 class mtxImageEncoderJpeg : public mtxImageCodecJpeg {
-public:
+  public:
     mtxImageEncoderJpeg(mtxFile* boundFile, mtxImage* boundImage, uint32_t codecFlags = 1)
         : mtxImageCodecJpeg(boundFile, boundImage, codecFlags) {}
 
@@ -24,7 +24,7 @@ public:
 
     mtxImage working;  // the source's current MCU row, converted to YCbCr
 
-private:
+  private:
     int SetUpFrame();
     void SetUpQuantisation();
     // Samples, transforms and quantises every block into the block stores and

@@ -35,12 +35,12 @@ inline uint32_t Category(int value) {
 // One Huffman table: the statistics of its symbols, the code-length counts
 // and values written to DHT, and the code of each symbol.
 struct HuffmanTable {
-    uint32_t freq[257];     // occurrences of each symbol; freq[256] = 1 is reserved
-    uint8_t bits[17];       // BITS[1..16]: number of codes of each length
-    uint8_t huffval[256];   // HUFFVAL: symbols by increasing code length
-    uint32_t count;         // number of codes, the sum of BITS
-    uint16_t code[256];     // EHUFCO per symbol
-    uint8_t size[256];      // EHUFSI per symbol; 0 for symbols without a code
+    uint32_t freq[257];    // occurrences of each symbol; freq[256] = 1 is reserved
+    uint8_t bits[17];      // BITS[1..16]: number of codes of each length
+    uint8_t huffval[256];  // HUFFVAL: symbols by increasing code length
+    uint32_t count;        // number of codes, the sum of BITS
+    uint16_t code[256];    // EHUFCO per symbol
+    uint8_t size[256];     // EHUFSI per symbol; 0 for symbols without a code
 
     // Zeroes the statistics and sets the reserved symbol's count.
     void Clear();

@@ -14,11 +14,15 @@ namespace {
 uint32_t BigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
-uint16_t BigEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint16_t BigEndian16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 
 // Bytes per thumbnail pixel: 4 for type 0 (the image's own words), 1 for
 // grey (type 2); 0 for unknown types.
-uint32_t ThumbPixelBytes(uint8_t pixelType) { return pixelType == 0 ? 4 : pixelType == 2 ? 1 : 0; }
+uint32_t ThumbPixelBytes(uint8_t pixelType) {
+    return pixelType == 0 ? 4 : pixelType == 2 ? 1 : 0;
+}
 
 const char kKindNames[][5] = {
     "IHDR", "IDAT", "PLTE", "IEND", "BKGD", "GAMA", "CHRM", "HIST", "SBIT", "TRNS", "PHYS", "TIME",
@@ -84,7 +88,9 @@ uint32_t mtxImageCodecXng::Palette::ReadChunk(uint64_t offset, uint32_t length) 
     return 0;
 }
 
-mtxImageCodecXng::mtxImageCodecXng() { palette.owner = this; }
+mtxImageCodecXng::mtxImageCodecXng() {
+    palette.owner = this;
+}
 mtxImageCodecXng::~mtxImageCodecXng() = default;
 
 void mtxImageCodecXng::Setup(mtxFile* boundFile, mtxImage* boundImage, uint32_t codecFlags) {
@@ -156,25 +162,42 @@ int mtxImageCodecXng::CheckCrc(uint64_t offset, uint32_t length) {
 
 // PNG chunks.
 
-mtxImageCodecPng::mtxImageCodecPng() { ResetChunks(); }
+mtxImageCodecPng::mtxImageCodecPng() {
+    ResetChunks();
+}
 
 mtxImageCodecXng::Chunk* mtxImageCodecPng::ChunkFor(uint32_t kind) {
     switch (kind & kKindMask) {
-        case kIHDR: return &header;
-        case kPLTE: return &palette;
-        case kIEND: return &end;
-        case kBKGD: return &background;
-        case kGAMA: return &gamma;
-        case kCHRM: return &chromaticities;
-        case kHIST: return &histogram;
-        case kSBIT: return &significantBits;
-        case kTRNS: return &transparency;
-        case kPHYS: return &pixelDimensions;
-        case kTIME: return &time;
-        case kTEXT: return &text;
-        case kZTXT: return &ztext;
-        case kAMTN: return &thumbNail;
-        default: return nullptr;
+        case kIHDR:
+            return &header;
+        case kPLTE:
+            return &palette;
+        case kIEND:
+            return &end;
+        case kBKGD:
+            return &background;
+        case kGAMA:
+            return &gamma;
+        case kCHRM:
+            return &chromaticities;
+        case kHIST:
+            return &histogram;
+        case kSBIT:
+            return &significantBits;
+        case kTRNS:
+            return &transparency;
+        case kPHYS:
+            return &pixelDimensions;
+        case kTIME:
+            return &time;
+        case kTEXT:
+            return &text;
+        case kZTXT:
+            return &ztext;
+        case kAMTN:
+            return &thumbNail;
+        default:
+            return nullptr;
     }
 }
 
@@ -231,21 +254,30 @@ uint32_t mtxImageCodecPng::Header::ReadChunk(uint64_t offset, uint32_t length) {
     if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return kFailed;
     bool depthOk = false;
     switch (colorType) {
-        case 0: depthOk = bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 ||
-                          bitDepth == 16; break;
-        case 3: depthOk = bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8; break;
-        case 2: case 4: case 6: depthOk = bitDepth == 8 || bitDepth == 16; break;
-        default: break;
+        case 0:
+            depthOk =
+                bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+            break;
+        case 3:
+            depthOk = bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+            break;
+        case 2:
+        case 4:
+        case 6:
+            depthOk = bitDepth == 8 || bitDepth == 16;
+            break;
+        default:
+            break;
     }
     if (!depthOk || compression != 0 || filter != 0 || interlace > 1) return kFailed;
     return 0;
 }
 
 uint32_t mtxImageCodecPng::Header::WriteChunk(mtxImageCodecPng& codec) {
-    uint8_t d[13] = {uint8_t(width >> 24),  uint8_t(width >> 16),  uint8_t(width >> 8),
-                     uint8_t(width),        uint8_t(height >> 24), uint8_t(height >> 16),
-                     uint8_t(height >> 8),  uint8_t(height),       uint8_t(bitDepth),
-                     uint8_t(colorType),    uint8_t(compression),  uint8_t(filter),
+    uint8_t d[13] = {uint8_t(width >> 24), uint8_t(width >> 16),  uint8_t(width >> 8),
+                     uint8_t(width),       uint8_t(height >> 24), uint8_t(height >> 16),
+                     uint8_t(height >> 8), uint8_t(height),       uint8_t(bitDepth),
+                     uint8_t(colorType),   uint8_t(compression),  uint8_t(filter),
                      uint8_t(interlace)};
     flags |= kChunkRead;
     return codec.WriteChunkData("IHDR", d, 13);
@@ -296,7 +328,8 @@ uint32_t mtxImageCodecPng::Transparency::ReadChunk(uint64_t offset, uint32_t len
             uint32_t n = std::min<uint32_t>({length, png->palette.count, 256});
             if (n && !owner->ReadAt(offset, d, n)) return kFailed;
             for (uint32_t i = 0; i < n; ++i)
-                png->palette.entries[i] = (png->palette.entries[i] & 0xFFFFFF) | uint32_t(d[i]) << 24;
+                png->palette.entries[i] = (png->palette.entries[i] & 0xFFFFFF) | uint32_t(d[i])
+                                                                                     << 24;
             return 0;
         }
         default:
@@ -315,11 +348,13 @@ uint32_t mtxImageCodecPng::Background::ReadChunk(uint64_t offset, uint32_t lengt
     if (!h.IsRead()) return kFailed;
     uint8_t d[6];
     switch (h.colorType) {
-        case 0: case 4:
+        case 0:
+        case 4:
             if (length < 2 || !owner->ReadAt(offset, d, 2)) return kFailed;
             values[0] = BigEndian16(d);
             return 0;
-        case 2: case 6:
+        case 2:
+        case 6:
             if (length < 6 || !owner->ReadAt(offset, d, 6)) return kFailed;
             for (int i = 0; i < 3; ++i) values[i] = BigEndian16(d + 2 * i);
             return 0;
@@ -393,7 +428,8 @@ uint32_t mtxImageCodecPng::ThumbNail::ReadChunk(uint64_t offset, uint32_t length
     for (uint32_t y = 0; y < h; ++y) {
         mtxColor* row = thumb.Row(int(y));
         for (uint32_t x = 0; x < w; ++x, p += pixelBytes)
-            row[x] = pixelBytes == 4 ? mtxArgb(p[3], p[2], p[1], p[0]) : mtxArgb(255, p[0], p[0], p[0]);
+            row[x] =
+                pixelBytes == 4 ? mtxArgb(p[3], p[2], p[1], p[0]) : mtxArgb(255, p[0], p[0], p[0]);
     }
     // A target without a size takes the thumbnail's own; a sized one gets it scaled.
     if ((target->width <= 0 || target->height <= 0) && !target->Create(int(w), int(h), 0))

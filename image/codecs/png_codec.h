@@ -11,15 +11,60 @@
 // Codecs of chunked formats. Offsets are file offsets; statuses are COM
 // style (0 success, kFailed).
 class mtxImageCodecXng : public mtxImageCodec {
-public:
+  public:
     static constexpr uint32_t kFailed = mtxCompressor::kFailed;
 
     // Chunk kinds: the type compared with its case bits cleared.
     enum Kind : uint32_t {
-        kOther = 0, kIHDR = 1, kIDAT, kPLTE, kIEND, kBKGD, kGAMA, kCHRM, kHIST, kSBIT, kTRNS, kPHYS,
-        kTIME, kTEXT, kZTXT, kAMTN, kMHDR, kMEND, kLOOP, kENDL, kDEFI, kBASI, kCLON, kPAST, kDISC,
-        kBACK, kFRAM, kCLIP, kSHOW, kTERM, kSAVE, kSEEK, kEXPI, kFPRI, kNEED, kJHDR, kJDAT, kJSEP,
-        kDHDR, kPROM, kIPNG, kPPLT, kIJNG, kDROP, kDBYK, kORDR, kICCP, kSRGB, kOFFS
+        kOther = 0,
+        kIHDR = 1,
+        kIDAT,
+        kPLTE,
+        kIEND,
+        kBKGD,
+        kGAMA,
+        kCHRM,
+        kHIST,
+        kSBIT,
+        kTRNS,
+        kPHYS,
+        kTIME,
+        kTEXT,
+        kZTXT,
+        kAMTN,
+        kMHDR,
+        kMEND,
+        kLOOP,
+        kENDL,
+        kDEFI,
+        kBASI,
+        kCLON,
+        kPAST,
+        kDISC,
+        kBACK,
+        kFRAM,
+        kCLIP,
+        kSHOW,
+        kTERM,
+        kSAVE,
+        kSEEK,
+        kEXPI,
+        kFPRI,
+        kNEED,
+        kJHDR,
+        kJDAT,
+        kJSEP,
+        kDHDR,
+        kPROM,
+        kIPNG,
+        kPPLT,
+        kIJNG,
+        kDROP,
+        kDBYK,
+        kORDR,
+        kICCP,
+        kSRGB,
+        kOFFS
     };
     // Property bits of a type as written (section 5.4), and the read flag.
     static constexpr uint32_t kAncillary = 0x100, kPrivate = 0x200, kReserved = 0x400,
@@ -29,7 +74,7 @@ public:
     static uint32_t Classify(const uint8_t type[4]);
 
     class Chunk {
-    public:
+      public:
         Chunk() = default;
         virtual void Reset();
         virtual ~Chunk();
@@ -46,7 +91,7 @@ public:
     };
 
     class Palette : public Chunk {
-    public:
+      public:
         Palette() { Reset(); }
         void Reset() override;
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
@@ -73,17 +118,17 @@ public:
     uint64_t nextChunk = 0;
     uint32_t chunkCount = 0;
 
-private:
+  private:
     uint32_t crcSlices_[7][256] = {};  // the same CRC eight bytes at a time
 };
 
 // PNG's chunks (ISO/IEC 15948 section 11).
 class mtxImageCodecPng : public mtxImageCodecXng {
-public:
+  public:
     using Chunk = mtxImageCodecXng::Chunk;
 
     class Header : public Chunk {
-    public:
+      public:
         Header() { Reset(); }
         void Reset() override;
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
@@ -96,14 +141,14 @@ public:
     };
 
     class End : public Chunk {
-    public:
+      public:
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
         virtual uint32_t WriteChunk(mtxImageCodecPng& codec);
     };
 
     // A colour key (types 0 and 2) or palette alphas (type 3).
     class Transparency : public Chunk {
-    public:
+      public:
         Transparency() { Reset(); }
         void Reset() override;
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
@@ -113,7 +158,7 @@ public:
     };
 
     class Background : public Chunk {
-    public:
+      public:
         Background() { Reset(); }
         void Reset() override;
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
@@ -121,14 +166,14 @@ public:
     };
 
     class Gamma : public Chunk {
-    public:
+      public:
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
         void Reset() override;
         uint32_t gamma = 0;  // times 100000
     };
 
     class Time : public Chunk {
-    public:
+      public:
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
         void Reset() override;
         uint16_t year = 0;
@@ -154,7 +199,7 @@ public:
     // to thumbWidth x thumbHeight; grey is 0.299 R + 0.587 G + 0.114 B
     // truncated. Set target and writeEnabled after Setup; Reset clears them.
     class ThumbNail : public Chunk {
-    public:
+      public:
         ThumbNail() { Reset(); }
         void Reset() override;
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;

@@ -56,7 +56,9 @@ uint32_t mtxImageDecoderPng::Data::ReadChunk(uint64_t offset, uint32_t length) {
     return decoder->DecodeImage(offset, length);
 }
 
-mtxImageDecoderPng::mtxImageDecoderPng() : zstream(*this) { data.owner = this; }
+mtxImageDecoderPng::mtxImageDecoderPng() : zstream(*this) {
+    data.owner = this;
+}
 
 mtxImageDecoderPng::mtxImageDecoderPng(mtxFile* boundFile, mtxImage* boundImage,
                                        uint32_t codecFlags)

@@ -11,7 +11,7 @@
 // The file is hostile until proven otherwise: chunk lengths, CRCs, IHDR sizes
 // and the compressed data are checked before anything is allocated or read.
 class mtxImageDecoderPng : public mtxImageCodecPng {
-public:
+  public:
     // Decode results: bit 1 set means failure.
     static constexpr int kEndReached = 1, kStopped = 2, kNotPng = 258;
     // Pictures above this many pixels are refused before any allocation.
@@ -20,13 +20,13 @@ public:
     // The compressed image data: serves the data of the current IDAT chunk and
     // reads the following chunks when it runs dry.
     class ZStream : public mtxFile {
-    public:
+      public:
         explicit ZStream(mtxImageDecoderPng& owner) : owner_(owner) {}
         void Point(uint64_t offset, uint32_t length);
         uint32_t Read(void* buffer, uint32_t count) override;
         int64_t GetPosition() override { return static_cast<int64_t>(offset_); }
 
-    private:
+      private:
         mtxImageDecoderPng& owner_;
         uint64_t offset_ = 0;
         uint32_t left_ = 0;
@@ -34,7 +34,7 @@ public:
 
     // IDAT: the first one decodes the picture, later ones feed the ZStream.
     class Data : public Chunk {
-    public:
+      public:
         uint32_t ReadChunk(uint64_t offset, uint32_t length) override;
     };
 
@@ -64,11 +64,11 @@ public:
     int metadataOnly = 0;
     uint64_t maxPixels = kDefaultMaxPixels;
 
-private:
+  private:
     uint32_t DecodeImage(uint64_t offset, uint32_t length);
     void DecodeRows(uint32_t width, uint32_t height, int interlaced);
 
-    int failed_ = 0;         // a chunk could not be read: the load fails
-    int imageStarted_ = 0;   // the image was created from the first IDAT
+    int failed_ = 0;        // a chunk could not be read: the load fails
+    int imageStarted_ = 0;  // the image was created from the first IDAT
     int locked_ = 0;
 };

@@ -11,7 +11,7 @@
 // filter with the best score (ties keep the earlier filter) unless adaptive
 // filtering is switched off, which writes every row unfiltered.
 class mtxImageEncoderPng : public mtxImageCodecPng {
-public:
+  public:
     mtxImageEncoderPng() = default;
     mtxImageEncoderPng(mtxFile* boundFile, mtxImage* boundImage, uint32_t codecFlags = 0) {
         Setup(boundFile, boundImage, codecFlags);
@@ -29,7 +29,7 @@ public:
     // writes RGBA 8.
     uint32_t outputColorType = 6, outputBitDepth = 8;
 
-private:
+  private:
     uint32_t FlushStaging(int last);
 
     std::unique_ptr<uint8_t[]> raw_, prevRaw_, best_, candidate_, staging_;

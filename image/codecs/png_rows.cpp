@@ -18,7 +18,9 @@ inline uint32_t SmallSample(const uint8_t* row, uint32_t x, uint32_t depth) {
     return (row[bit >> 3] >> (8 - depth - (bit & 7))) & ((1u << depth) - 1);
 }
 
-inline uint16_t Sample16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint16_t Sample16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 
 inline uint32_t Grey8(uint32_t pixel) {
     return static_cast<uint32_t>(std::clamp(std::floor(GreyLevel(pixel) + 0.5), 0.0, 255.0));
@@ -47,21 +49,23 @@ void ApplyFilter(uint8_t filter, const uint8_t* raw, const uint8_t* prev, uint8_
     switch (filter) {
         case kSub:
             std::memcpy(out, raw, first);
-            for (uint32_t i = bpp; i < bytes; ++i) out[i] = static_cast<uint8_t>(raw[i] - raw[i - bpp]);
+            for (uint32_t i = bpp; i < bytes; ++i)
+                out[i] = static_cast<uint8_t>(raw[i] - raw[i - bpp]);
             break;
         case kUp:
             for (uint32_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
             break;
         case kAverage:
-            for (uint32_t i = 0; i < first; ++i) out[i] = static_cast<uint8_t>(raw[i] - (prev[i] >> 1));
+            for (uint32_t i = 0; i < first; ++i)
+                out[i] = static_cast<uint8_t>(raw[i] - (prev[i] >> 1));
             for (uint32_t i = bpp; i < bytes; ++i)
                 out[i] = static_cast<uint8_t>(raw[i] - ((raw[i - bpp] + prev[i]) >> 1));
             break;
         case kPaeth:
             for (uint32_t i = 0; i < first; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
             for (uint32_t i = bpp; i < bytes; ++i)
-                out[i] = static_cast<uint8_t>(
-                    raw[i] - PaethPredictor(raw[i - bpp], prev[i], prev[i - bpp]));
+                out[i] = static_cast<uint8_t>(raw[i] -
+                                              PaethPredictor(raw[i - bpp], prev[i], prev[i - bpp]));
             break;
         default:
             std::memcpy(out, raw, bytes);
@@ -96,14 +100,16 @@ void Convert(const Format& f, const uint8_t* row, uint32_t count, uint32_t* out)
             } else {
                 for (uint32_t x = 0; x < count; ++x) {
                     uint32_t g = row[2 * x];
-                    out[x] = f.hasKey && Sample16(row + 2 * x) == f.key[0] ? 0 : Pixel(255, g, g, g);
+                    out[x] =
+                        f.hasKey && Sample16(row + 2 * x) == f.key[0] ? 0 : Pixel(255, g, g, g);
                 }
             }
             break;
         case 2:
             if (depth == 8) {
                 for (uint32_t x = 0; x < count; ++x, row += 3) {
-                    bool keyed = f.hasKey && row[0] == f.key[0] && row[1] == f.key[1] && row[2] == f.key[2];
+                    bool keyed =
+                        f.hasKey && row[0] == f.key[0] && row[1] == f.key[1] && row[2] == f.key[2];
                     out[x] = keyed ? 0 : Pixel(255, row[0], row[1], row[2]);
                 }
             } else {
@@ -123,16 +129,20 @@ void Convert(const Format& f, const uint8_t* row, uint32_t count, uint32_t* out)
             break;
         case 4:
             if (depth == 8) {
-                for (uint32_t x = 0; x < count; ++x, row += 2) out[x] = Pixel(row[1], row[0], row[0], row[0]);
+                for (uint32_t x = 0; x < count; ++x, row += 2)
+                    out[x] = Pixel(row[1], row[0], row[0], row[0]);
             } else {
-                for (uint32_t x = 0; x < count; ++x, row += 4) out[x] = Pixel(row[2], row[0], row[0], row[0]);
+                for (uint32_t x = 0; x < count; ++x, row += 4)
+                    out[x] = Pixel(row[2], row[0], row[0], row[0]);
             }
             break;
         case 6:
             if (depth == 8) {
-                for (uint32_t x = 0; x < count; ++x, row += 4) out[x] = Pixel(row[3], row[0], row[1], row[2]);
+                for (uint32_t x = 0; x < count; ++x, row += 4)
+                    out[x] = Pixel(row[3], row[0], row[1], row[2]);
             } else {
-                for (uint32_t x = 0; x < count; ++x, row += 8) out[x] = Pixel(row[6], row[0], row[2], row[4]);
+                for (uint32_t x = 0; x < count; ++x, row += 8)
+                    out[x] = Pixel(row[6], row[0], row[2], row[4]);
             }
             break;
         default:
@@ -156,9 +166,15 @@ double GreyLevel(uint32_t pixel) {
 
 bool CanWrite(uint32_t colorType, uint32_t bitDepth) {
     switch (colorType) {
-        case 0: return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
-        case 2: case 4: case 6: return bitDepth == 8 || bitDepth == 16;
-        default: return false;
+        case 0:
+            return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 ||
+                   bitDepth == 16;
+        case 2:
+        case 4:
+        case 6:
+            return bitDepth == 8 || bitDepth == 16;
+        default:
+            return false;
     }
 }
 
@@ -180,10 +196,18 @@ bool FromPixels(const Format& f, const uint32_t* pixels, uint32_t count, uint8_t
     for (uint32_t x = 0; x < count; ++x) {
         const uint32_t p = pixels[x];
         switch (f.colorType) {
-            case 0: put(Grey8(p)); break;
-            case 2: put(p >> 16 & 0xFF), put(p >> 8 & 0xFF), put(p & 0xFF); break;
-            case 4: put(Grey8(p)), put(p >> 24); break;
-            default: put(p >> 16 & 0xFF), put(p >> 8 & 0xFF), put(p & 0xFF), put(p >> 24); break;
+            case 0:
+                put(Grey8(p));
+                break;
+            case 2:
+                put(p >> 16 & 0xFF), put(p >> 8 & 0xFF), put(p & 0xFF);
+                break;
+            case 4:
+                put(Grey8(p)), put(p >> 24);
+                break;
+            default:
+                put(p >> 16 & 0xFF), put(p >> 8 & 0xFF), put(p & 0xFF), put(p >> 24);
+                break;
         }
     }
     return true;

@@ -29,7 +29,8 @@ void UnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_
                       uint32_t bpp) {
     switch (filter) {
         case kSub:
-            for (uint32_t i = bpp; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
+            for (uint32_t i = bpp; i < bytes; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
             break;
         case kUp:
             for (uint32_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
@@ -42,8 +43,8 @@ void UnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_
         case kPaeth:
             UnfilterFirstPixel(filter, row, prev, bpp < bytes ? bpp : bytes);
             for (uint32_t i = bpp; i < bytes; ++i)
-                row[i] = static_cast<uint8_t>(
-                    row[i] + PaethPredictor(row[i - bpp], prev[i], prev[i - bpp]));
+                row[i] = static_cast<uint8_t>(row[i] +
+                                              PaethPredictor(row[i - bpp], prev[i], prev[i - bpp]));
             break;
         default:
             break;  // None, and unknown filters taken as None
@@ -90,7 +91,9 @@ void AverageSse2(uint8_t* row, const uint8_t* prev, uint32_t bytes) {
     }
 }
 
-inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+inline __m128i Abs16(__m128i v) {
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
 
 // Bytes widened to 16-bit lanes, so a + b - c and the distances fit.
 template <uint32_t Bpp>
@@ -118,10 +121,17 @@ void PaethSse2(uint8_t* row, const uint8_t* prev, uint32_t bytes) {
 template <uint32_t Bpp>
 bool UnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, uint32_t bytes) {
     switch (filter) {
-        case kSub: SubSse2<Bpp>(row, bytes); return true;
-        case kAverage: AverageSse2<Bpp>(row, prev, bytes); return true;
-        case kPaeth: PaethSse2<Bpp>(row, prev, bytes); return true;
-        default: return false;
+        case kSub:
+            SubSse2<Bpp>(row, bytes);
+            return true;
+        case kAverage:
+            AverageSse2<Bpp>(row, prev, bytes);
+            return true;
+        case kPaeth:
+            PaethSse2<Bpp>(row, prev, bytes);
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include "tests/support/test_support.h"
 
@@ -111,8 +111,7 @@ TEST_F(RegistryTest, IntegerReadOfLongStringFails) {
 }
 
 TEST_F(RegistryTest, StringWithoutTerminatorReadsWhole) {
-    WriteFile(dir.File("settings.reg"),
-              "[Software\\Ferrow\\Daubry\\s]\n\"t\"=\"abc\"\n");
+    WriteFile(dir.File("settings.reg"), "[Software\\Ferrow\\Daubry\\s]\n\"t\"=\"abc\"\n");
     std::string s;
     EXPECT_EQ(registry.GetString("s", "t", s), 1);
     EXPECT_EQ(s, "abc");
@@ -203,7 +202,8 @@ TEST_F(RegistryTest, KilledWriterLeavesParsableFile) {
             mtxRegistry r;
             r.Init();
             r.Open(kRoot, dir.File("settings.reg"));
-            for (uint32_t i = 0;; ++i) r.SetString("busy", "v" + std::to_string(i % 50), std::string(200, 'x'));
+            for (uint32_t i = 0;; ++i)
+                r.SetString("busy", "v" + std::to_string(i % 50), std::string(200, 'x'));
         }
         usleep(20000 + round * 7000);
         kill(child, SIGKILL);

@@ -11,7 +11,8 @@ using testing_support::WriteFile;
 namespace {
 
 mtxSettingsFile::Value Dword(uint32_t v) {
-    return {mtxSettingsFile::kTypeDword, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}};
+    return {mtxSettingsFile::kTypeDword,
+            {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}};
 }
 
 TEST(SettingsFile, MalformedLinesAreSkippedAndKeptVerbatim) {
@@ -40,8 +41,8 @@ TEST(SettingsFile, MalformedLinesAreSkippedAndKeptVerbatim) {
 
     ASSERT_TRUE(file.WriteValue("A", "new", Dword(5)));
     std::string text = ReadFile(path);
-    for (const char* kept : {"; written by hand\n", "this line is nonsense\n", "\"short\"=dword:12\n",
-                             "\"unterminated\"=\"abc\n", "[B\n"})
+    for (const char* kept : {"; written by hand\n", "this line is nonsense\n",
+                             "\"short\"=dword:12\n", "\"unterminated\"=\"abc\n", "[B\n"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept;
     EXPECT_NE(text.find("\"new\"=dword:00000005"), std::string::npos);
     EXPECT_TRUE(file.ReadValue("A", "good", v));
@@ -71,7 +72,8 @@ TEST(SettingsFile, DefaultPathFollowsXdgConfigHome) {
     setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
     EXPECT_EQ(mtxSettingsFile::DefaultPath(), "/tmp/cfg/daubry/settings.reg");
     setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as the standard says
-    EXPECT_NE(mtxSettingsFile::DefaultPath().find("/.config/daubry/settings.reg"), std::string::npos);
+    EXPECT_NE(mtxSettingsFile::DefaultPath().find("/.config/daubry/settings.reg"),
+              std::string::npos);
     if (old)
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else

@@ -133,17 +133,25 @@ TEST(SegmentGraph, MatchesLiteralAnalysisOnAPictureOfPhotoSize) {
 }
 
 TEST(SegmentGraph, MatchesLiteralAnalysisOnStripsAndTinyPictures) {
-    for (auto [w, h] : {std::pair{1, 1}, {1, 2}, {2, 2}, {1, 4}, {4, 1}, {1, 57}, {57, 1},
-                        {2, 40}, {40, 2}, {3, 3}, {5, 1}})
+    for (auto [w, h] : {std::pair{1, 1},
+                        {1, 2},
+                        {2, 2},
+                        {1, 4},
+                        {4, 1},
+                        {1, 57},
+                        {57, 1},
+                        {2, 40},
+                        {40, 2},
+                        {3, 3},
+                        {5, 1}})
         ExpectMatchesReference(Scene(w, h, uint32_t(w * 100 + h)), kUnlimited);
 }
 
 TEST(SegmentGraph, MatchesLiteralAnalysisOnLargeUniformAreas) {
     // Regions stop growing at the cap, so flat areas of more than 10000 pixels split up.
-    ExpectMatchesReference(MakeImage(230, 130, [](int x, int) {
-                               return x < 120 ? 0xFF406080u : 0xFF406090u;
-                           }),
-                           kUnlimited);
+    ExpectMatchesReference(
+        MakeImage(230, 130, [](int x, int) { return x < 120 ? 0xFF406080u : 0xFF406090u; }),
+        kUnlimited);
 }
 
 TEST(SegmentGraph, SameResultWhateverTheBudget) {
@@ -159,7 +167,8 @@ TEST(SegmentGraph, SameResultWhateverTheBudget) {
     int calls = 0;
     auto position = [&] {
         uint32_t st = sliced.stages;
-        if (!(st & mcvSegmentGraph::kEdgesBuilt)) return sliced.cursorY * sliced.width + sliced.cursorX;
+        if (!(st & mcvSegmentGraph::kEdgesBuilt))
+            return sliced.cursorY * sliced.width + sliced.cursorX;
         if (!(st & mcvSegmentGraph::kMerged) || !(st & mcvSegmentGraph::kSmallMerged))
             return sliced.edgeCursor;
         return uint32_t(sliced.itemCursor);
@@ -167,11 +176,12 @@ TEST(SegmentGraph, SameResultWhateverTheBudget) {
     while (!sliced.Advance()) {
         ++calls;
         uint32_t st = sliced.stages;
-        bool resumable = !(st & mcvSegmentGraph::kEdgesBuilt) ||
-                         ((st & mcvSegmentGraph::kEdgesSorted) &&
-                          !((st & mcvSegmentGraph::kMerged) && (st & mcvSegmentGraph::kSmallMerged))) ||
-                         ((st & mcvSegmentGraph::kRegionsListed) && !(st & mcvSegmentGraph::kStatistics)) ||
-                         ((st & mcvSegmentGraph::kGrouped) && !(st & mcvSegmentGraph::kDistance));
+        bool resumable =
+            !(st & mcvSegmentGraph::kEdgesBuilt) ||
+            ((st & mcvSegmentGraph::kEdgesSorted) &&
+             !((st & mcvSegmentGraph::kMerged) && (st & mcvSegmentGraph::kSmallMerged))) ||
+            ((st & mcvSegmentGraph::kRegionsListed) && !(st & mcvSegmentGraph::kStatistics)) ||
+            ((st & mcvSegmentGraph::kGrouped) && !(st & mcvSegmentGraph::kDistance));
         // Stage 3 first sets up its per-pixel arrays, a pixel per call.
         bool allocating = st == (mcvSegmentGraph::kEdgesBuilt | mcvSegmentGraph::kEdgesSorted) &&
                           sliced.edgeCursor == 0;
@@ -263,9 +273,8 @@ TEST(SegmentGraph, TwoFlatHalves) {
 }
 
 TEST(SegmentGraph, CheckerboardOfSmallBlocksLeavesNoRegionBelowMinimum) {
-    Picture picture = MakeImage(48, 36, [](int x, int y) {
-        return ((x / 2 + y / 2) & 1) ? 0xFFFFFFFFu : 0xFF000000u;
-    });
+    Picture picture = MakeImage(
+        48, 36, [](int x, int y) { return ((x / 2 + y / 2) & 1) ? 0xFFFFFFFFu : 0xFF000000u; });
     mcvSegmentGraph s;
     s.StartSegmentation(*picture);
     RunToEnd(s, kUnlimited);

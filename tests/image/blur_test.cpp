@@ -45,7 +45,7 @@ void ReferenceBlur(mtxImage& image, float sigma) {
 }
 
 class BlurPaths : public ::testing::TestWithParam<mtxSimd::Level> {
-protected:
+  protected:
     void SetUp() override { mtxSimd::Force(GetParam()); }
     void TearDown() override { mtxSimd::Reset(); }
 };
@@ -96,7 +96,8 @@ TEST_P(BlurPaths, MatchesThePlainBlurOnRandomImages) {
             for (int y = 0; y < image.height; ++y)
                 for (int x = 0; x < image.width; ++x)
                     ASSERT_EQ(image.At(x, y), expected.At(x, y))
-                        << size[0] << "x" << size[1] << " sigma " << sigma << " at " << x << "," << y;
+                        << size[0] << "x" << size[1] << " sigma " << sigma << " at " << x << ","
+                        << y;
         }
 }
 

@@ -41,7 +41,7 @@ std::vector<int32_t> ReferenceTransform(const mtxDistanceTransform& dt, std::vec
 }
 
 class DistancePaths : public ::testing::TestWithParam<mtxSimd::Level> {
-protected:
+  protected:
     void SetUp() override { mtxSimd::Force(GetParam()); }
     void TearDown() override { mtxSimd::Reset(); }
 };
@@ -145,7 +145,8 @@ TEST_P(DistancePaths, MatchesThePlainPassesOnRandomMasks) {
             const int stride = W + 3;
             std::vector<int32_t> strided(size_t(stride) * H, -7);
             for (int y = 0; y < H; ++y)
-                for (int x = 0; x < W; ++x) strided[size_t(y) * stride + x] = start[size_t(y) * W + x];
+                for (int x = 0; x < W; ++x)
+                    strided[size_t(y) * stride + x] = start[size_t(y) * W + x];
             dt.Transform(strided.data(), W, H, stride);
             for (int y = 0; y < H; ++y) {
                 for (int x = 0; x < W; ++x)

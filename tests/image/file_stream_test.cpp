@@ -104,7 +104,8 @@ TEST(FileStream, MixedSeeksReadsAndWritesMatchAPlainFile) {
                 uint32_t n = 1 + rng() % 5000;
                 std::string got(n, '\0');
                 uint32_t r = s->Read(got.data(), n);
-                uint64_t expect = pos >= model.size() ? 0 : std::min<uint64_t>(n, model.size() - pos);
+                uint64_t expect =
+                    pos >= model.size() ? 0 : std::min<uint64_t>(n, model.size() - pos);
                 ASSERT_EQ(r, expect) << "step " << step;
                 ASSERT_EQ(got.substr(0, r), model.substr(pos, r)) << "step " << step;
                 pos += r;

@@ -38,7 +38,8 @@ TEST(File, CreateAlwaysTruncatesButOpenAlwaysKeeps) {
     TempDir dir;
     WriteFile(dir.File("a"), "old content");
     mtxFile f;
-    ASSERT_EQ(f.Open(dir.File("a"), mtxFile::kCreate | mtxFile::kOpenAlways | mtxFile::kReadWrite), 1);
+    ASSERT_EQ(f.Open(dir.File("a"), mtxFile::kCreate | mtxFile::kOpenAlways | mtxFile::kReadWrite),
+              1);
     EXPECT_EQ(f.GetLength(), 11);
     f.Close();
     ASSERT_EQ(f.Open(dir.File("a"), 0x1001), 1);  // the document save's mode

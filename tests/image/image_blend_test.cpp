@@ -50,15 +50,17 @@ TEST(ImageBlend, BlitAtMinusThreeStartsAtTheFourthColumn) {
 TEST(ImageBlend, BlitClipsLikeThePlainRule) {
     std::mt19937 random(11);
     for (int round = 0; round < 500; ++round) {
-        mtxImage src(1 + random() % 10, 1 + random() % 10), dst(1 + random() % 10, 1 + random() % 10);
+        mtxImage src(1 + random() % 10, 1 + random() % 10),
+            dst(1 + random() % 10, 1 + random() % 10);
         FillRandom(src, random);
         FillRandom(dst, random);
         mtxImage expected;
         expected.Assign(dst);
         mtxRect rect = RandomRect(random);
         int x = int(random() % 24) - 12, y = int(random() % 24) - 12;
-        ForEachLanding(src, rect, x, y, dst,
-                       [&](int dx, int dy, int sx, int sy) { expected.At(dx, dy) = src.At(sx, sy); });
+        ForEachLanding(src, rect, x, y, dst, [&](int dx, int dy, int sx, int sy) {
+            expected.At(dx, dy) = src.At(sx, sy);
+        });
         dst.Blit(src, rect, x, y);
         for (int j = 0; j < dst.height; ++j)
             for (int i = 0; i < dst.width; ++i)
@@ -112,8 +114,9 @@ TEST(ImageBlend, BlendOverMatchesItsFormula) {
                 return uint32_t(std::nearbyint((a * sc + (255 - a) * dc) / 255));
             };
             uint32_t al = uint32_t(std::nearbyint(255 - (255.0 - mtxAlpha(d)) * (255 - a) / 255));
-            expected.At(dx, dy) = mtxArgb(al, mix(mtxRed(s), mtxRed(d)), mix(mtxGreen(s), mtxGreen(d)),
-                                          mix(mtxBlue(s), mtxBlue(d)));
+            expected.At(dx, dy) =
+                mtxArgb(al, mix(mtxRed(s), mtxRed(d)), mix(mtxGreen(s), mtxGreen(d)),
+                        mix(mtxBlue(s), mtxBlue(d)));
         });
         dst.BlendOver(src, opacity, rect, x, y);
         // Single precision may land the other side of a .5 the double oracle sees.
@@ -121,7 +124,8 @@ TEST(ImageBlend, BlendOverMatchesItsFormula) {
             for (int i = 0; i < dst.width; ++i) {
                 mtxColor got = dst.At(i, j), want = expected.At(i, j);
                 for (int shift = 0; shift < 32; shift += 8)
-                    ASSERT_LE(std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)), 1);
+                    ASSERT_LE(std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)),
+                              1);
             }
     }
 }

@@ -94,7 +94,7 @@ TEST(ImageColor, ToGrayUsesLuma) {
     image.At(0, 0) = 0xFFFF0000u;
     image.ToGray();
     EXPECT_EQ(image.At(0, 0), 0xFF4C4C4Cu);  // Y = 76
-    image.At(0, 0) = 0xFF102030u;  // already YCbCr: Y is taken as it is
+    image.At(0, 0) = 0xFF102030u;            // already YCbCr: Y is taken as it is
     image.ToGray();
     EXPECT_EQ(image.At(0, 0), 0xFF101010u);
 }

@@ -7,7 +7,7 @@
 namespace {
 
 class Counter : public mtxImageConverter {
-public:
+  public:
     int Run() override { return ++runs; }
     int runs = 0;
 };
@@ -32,7 +32,7 @@ TEST(ImageConverter, BudgetFollowsTheMeasuredClock) {
 
 TEST(ImageConverter, CodecBindsFileAndImage) {
     class Codec : public mtxImageCodec {
-    public:
+      public:
         using mtxImageCodec::mtxImageCodec;
         int Run() override { return 0; }
     };

@@ -7,7 +7,9 @@
 
 namespace {
 
-std::unique_ptr<mtxImage> Sized(int w, int h) { return std::make_unique<mtxImage>(w, h); }
+std::unique_ptr<mtxImage> Sized(int w, int h) {
+    return std::make_unique<mtxImage>(w, h);
+}
 
 }  // namespace
 
@@ -19,7 +21,7 @@ TEST(ImageStack, FirstLayerSetsSizeAndIndicesFollowInsertion) {
     EXPECT_EQ(stack.height, 6);
     EXPECT_EQ(stack.AddLayer(-1, Sized(2, 2)), 1);
     EXPECT_EQ(stack.width, 8);
-    EXPECT_EQ(stack.AddLayer(0, Sized(3, 3)), 0);  // inserted before the first
+    EXPECT_EQ(stack.AddLayer(0, Sized(3, 3)), 0);   // inserted before the first
     EXPECT_EQ(stack.AddLayer(99, Sized(4, 4)), 3);  // past the end appends
     ASSERT_EQ(stack.LayerCount(), 4);
     EXPECT_EQ(stack.GetLayer(0)->width, 3);

@@ -15,7 +15,7 @@ namespace {
 
 // Pixels addressable only while locked, rows 3 pixels wider than the image.
 class LockedImage : public mtxImage {
-public:
+  public:
     LockedImage(int w, int h, uint32_t seed) : store_(size_t(w + 3) * h) {
         std::mt19937 random(seed);
         for (auto& p : store_) p = random();
@@ -44,7 +44,7 @@ public:
     }
     int depth_ = 0;
 
-private:
+  private:
     std::vector<mtxColor> store_;
 };
 
@@ -91,7 +91,8 @@ TEST(LockedImage, ResamplingAndDistancesLock) {
     ScaleImage(src, dst), ScaleImage(memorySrc, memoryDst);
     ExpectSame(memoryDst, dst);
     const float m[9] = {0.8f, 0.3f, 1, -0.3f, 0.8f, 2, 0, 0, 1};
-    TransformImage(src, dst, m, {}, kSampleBicubic), TransformImage(memorySrc, memoryDst, m, {}, kSampleBicubic);
+    TransformImage(src, dst, m, {}, kSampleBicubic),
+        TransformImage(memorySrc, memoryDst, m, {}, kSampleBicubic);
     ExpectSame(memoryDst, dst);
     TileImage(src, dst), TileImage(memorySrc, memoryDst);
     ExpectSame(memoryDst, dst);

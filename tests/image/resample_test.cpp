@@ -15,7 +15,8 @@ void FillRandom(mtxImage& image, uint32_t seed) {
 
 int ChannelDistance(mtxColor p, mtxColor q) {
     int worst = 0;
-    for (int s = 0; s < 32; s += 8) worst = std::max(worst, std::abs(int((p >> s) & 0xFF) - int((q >> s) & 0xFF)));
+    for (int s = 0; s < 32; s += 8)
+        worst = std::max(worst, std::abs(int((p >> s) & 0xFF) - int((q >> s) & 0xFF)));
     return worst;
 }
 
@@ -35,7 +36,8 @@ mtxColor ReferenceBicubic(const mtxImage& src, double x, double y) {
         for (int r = 0; r < 4; ++r) {
             double p[4];
             for (int k = 0; k < 4; ++k) {
-                int xi = std::clamp(x1 - 1 + k, 0, src.width - 1), yi = std::clamp(y1 - 1 + r, 0, src.height - 1);
+                int xi = std::clamp(x1 - 1 + k, 0, src.width - 1),
+                    yi = std::clamp(y1 - 1 + r, 0, src.height - 1);
                 p[k] = ((src.At(xi, yi) >> s) & 0xFF) / 255.0;
             }
             col[r] = CatmullRom(p[0], p[1], p[2], p[3], tx);
@@ -51,15 +53,17 @@ mtxColor ReferenceBicubic(const mtxImage& src, double x, double y) {
 TEST(Resample, ScaleFourByFourToTwoByTwoAveragesBlocks) {
     mtxImage src(4, 4), dst(2, 2);
     // Block sums chosen to hit an exact half (ties go to even) and quarters.
-    const uint8_t values[4][4] = {{1, 2, 10, 10}, {1, 2, 10, 11}, {0, 0, 200, 255}, {1, 0, 255, 255}};
+    const uint8_t values[4][4] = {
+        {1, 2, 10, 10}, {1, 2, 10, 11}, {0, 0, 200, 255}, {1, 0, 255, 255}};
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) src.At(x, y) = mtxArgb(255, values[y][x], 3 * values[y][x] / 4, 7);
+        for (int x = 0; x < 4; ++x)
+            src.At(x, y) = mtxArgb(255, values[y][x], 3 * values[y][x] / 4, 7);
     ASSERT_EQ(ScaleImage(src, dst), 1);
     auto red = [&](int x, int y) { return mtxRed(dst.At(x, y)); };
-    EXPECT_EQ(red(0, 0), 2u);    // 1.5 -> 2
-    EXPECT_EQ(red(1, 0), 10u);   // 10.25
-    EXPECT_EQ(red(0, 1), 0u);    // 0.25
-    EXPECT_EQ(red(1, 1), 241u);  // 241.25
+    EXPECT_EQ(red(0, 0), 2u);               // 1.5 -> 2
+    EXPECT_EQ(red(1, 0), 10u);              // 10.25
+    EXPECT_EQ(red(0, 1), 0u);               // 0.25
+    EXPECT_EQ(red(1, 1), 241u);             // 241.25
     EXPECT_EQ(mtxGreen(dst.At(0, 0)), 0u);  // 0, 1, 0, 1 -> 0.5 -> 0
     EXPECT_EQ(mtxBlue(dst.At(1, 1)), 7u);
     EXPECT_EQ(mtxAlpha(dst.At(1, 1)), 255u);
@@ -80,7 +84,9 @@ TEST(Resample, EnlargingFollowsCatmullRom) {
     const double sx = 15.0 / 6, sy = 11.0 / 5;
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 15; ++x)
-            ASSERT_LE(ChannelDistance(dst.At(x, y), ReferenceBicubic(src, (x + 0.5) / sx, (y + 0.5) / sy)), 1)
+            ASSERT_LE(ChannelDistance(dst.At(x, y),
+                                      ReferenceBicubic(src, (x + 0.5) / sx, (y + 0.5) / sy)),
+                      1)
                 << x << "," << y;
     mtxImage flat, big(9, 9);
     flat.Create(3, 3, 0xFFFFFFFFu);
@@ -98,7 +104,9 @@ TEST(Resample, ShrinkingOneAxisWhileTheOtherGrows) {
     for (int j = 0; j < 8; ++j)
         for (int i = 0; i < 2; ++i)
             for (int s = 0; s < 32; s += 8) {
-                double mean = (((src.At(2 * i, j / 2) >> s) & 0xFF) + ((src.At(2 * i + 1, j / 2) >> s) & 0xFF)) / 2.0;
+                double mean = (((src.At(2 * i, j / 2) >> s) & 0xFF) +
+                               ((src.At(2 * i + 1, j / 2) >> s) & 0xFF)) /
+                              2.0;
                 ASSERT_EQ((tall.At(i, j) >> s) & 0xFF, uint32_t(std::nearbyint(mean)));
             }
     // x grows 4 -> 8 (between columns i / 2 and i / 2 + 1), y shrinks 4 -> 2.

@@ -11,7 +11,7 @@ using namespace render_test;
 namespace {
 
 class Device9 : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         device = Device();
         ASSERT_NE(device, nullptr);
@@ -65,8 +65,8 @@ TEST_F(Device9, RowZeroStaysOnTopThroughUpdateSurfaceAndReadBack) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) pixels[y * w + x] = 0xFF000000u | uint32_t(y << 16 | x);
     IDirect3DSurface9* memory = nullptr;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                                  &memory, nullptr),
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory,
+                                                  nullptr),
               D3D_OK);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(memory->LockRect(&locked, nullptr, 0), D3D_OK);
@@ -91,8 +91,7 @@ TEST_F(Device9, UpdateSurfacePlacesSubRectangleAtPoint) {
     const int w = 8, h = 8;
     std::vector<uint32_t> pixels = RandomPixels(w * h, 2);
     IDirect3DSurface9* memory = nullptr;
-    device->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory,
-                                        nullptr);
+    device->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory, nullptr);
     D3DLOCKED_RECT locked;
     memory->LockRect(&locked, nullptr, 0);
     for (int y = 0; y < h; ++y)
@@ -157,7 +156,9 @@ TEST_F(Device9, DiffuseColourIsArgbAndModulatesTexture) {
     IDirect3DTexture9* target = Target(2, 2);
     DrawQuad(device, 2, 2, 100.0f, 0x80FF0000);  // half-transparent red
     std::vector<uint32_t> got = ReadTarget(device, target);
-    EXPECT_EQ(CompareChannels(got, std::vector<std::vector<float>>(4, {0, 0, 128 / 255.0f, 128 / 255.0f}), 1), "");
+    EXPECT_EQ(CompareChannels(
+                  got, std::vector<std::vector<float>>(4, {0, 0, 128 / 255.0f, 128 / 255.0f}), 1),
+              "");
     // Without a texture the stage reads white: the diffuse colour alone.
     device->SetTexture(0, nullptr);
     DrawQuad(device, 2, 2, 100.0f, 0xFF112233);

@@ -23,7 +23,7 @@ int Capture(const std::string& text, const std::string&, unsigned flags) {
 }
 
 class DxStartUp : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         shown.clear();
         saved = mtxDxContext::messageBox;
@@ -104,7 +104,8 @@ TEST_F(DxStartUp, CapabilityMessageListsMissingFeaturesInOrder) {
     mtxDxTestSwitches().noAutoMipmap = 1;
     ExpectNoDevice();
     ASSERT_EQ(shown.size(), 1u);
-    const std::string prefix = "Your video card doesn't support: vertex shaders 2.0, auto mipmap creation.";
+    const std::string prefix =
+        "Your video card doesn't support: vertex shaders 2.0, auto mipmap creation.";
     EXPECT_EQ(shown[0].text.substr(0, prefix.size()), prefix);
     EXPECT_EQ(shown[0].flags, 0x10u);
 

@@ -122,9 +122,11 @@ TEST(ShaderLoad, FromAFileAndRefusingBrokenOnes) {
     testing_support::TempDir dir;
     std::span<const unsigned char> source = mtxFindResource("SHADER", 5067);
     ASSERT_FALSE(source.empty());
-    testing_support::WriteFile(dir.File("good.glsl"),
-                               std::string(reinterpret_cast<const char*>(source.data()), source.size()));
-    testing_support::WriteFile(dir.File("bad.glsl"), "#version 330 core\nvoid main() { nonsense; }\n");
+    testing_support::WriteFile(
+        dir.File("good.glsl"),
+        std::string(reinterpret_cast<const char*>(source.data()), source.size()));
+    testing_support::WriteFile(dir.File("bad.glsl"),
+                               "#version 330 core\nvoid main() { nonsense; }\n");
     mtxIEPixelShader shader;
     EXPECT_EQ(shader.Load(&editor, dir.File("good.glsl")), 1);
     EXPECT_NE(shader.shader, nullptr);
@@ -170,7 +172,7 @@ TEST(RenderTargetPool, ReusesTexturesAndIgnoresStrangers) {
 
 // An editor whose window parts hold one pool texture, as a viewer would.
 class LossyEditor : public mtxImageEditor {
-public:
+  public:
     void ReleaseDeviceResources() override {
         ++released;
         ReleaseTexture(kPoolColor, held);

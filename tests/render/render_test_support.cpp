@@ -63,8 +63,7 @@ IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, int width, int height,
     return image.CreateTexture(device);
 }
 
-IDirect3DTexture9* MakeTarget(IDirect3DDevice9* device, int width, int height,
-                              D3DFORMAT format) {
+IDirect3DTexture9* MakeTarget(IDirect3DDevice9* device, int width, int height, D3DFORMAT format) {
     IDirect3DTexture9* texture = nullptr;
     device->CreateTexture(uint32_t(width), uint32_t(height), 1, D3DUSAGE_RENDERTARGET, format,
                           D3DPOOL_DEFAULT, &texture, nullptr);
@@ -86,8 +85,8 @@ std::vector<uint32_t> ReadTarget(IDirect3DDevice9* device, IDirect3DTexture9* ta
         memory->LockRect(&locked, nullptr, 0);
         pixels.resize(size_t(desc.Width) * desc.Height);
         for (uint32_t y = 0; y < desc.Height; ++y)
-            std::memcpy(&pixels[y * desc.Width], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch,
-                        desc.Width * 4);
+            std::memcpy(&pixels[y * desc.Width],
+                        static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, desc.Width * 4);
         memory->UnlockRect();
     }
     level->Release();

@@ -42,7 +42,9 @@ void DrawQuad(IDirect3DDevice9* device, int width, int height, float z = 100.0f,
 std::vector<uint32_t> RandomPixels(int count, uint32_t seed);
 
 // Byte channel c (0 blue, 1 green, 2 red, 3 alpha) of a pixel, as 0..1.
-inline float Channel(uint32_t pixel, int c) { return float((pixel >> (8 * c)) & 0xFF) / 255.0f; }
+inline float Channel(uint32_t pixel, int c) {
+    return float((pixel >> (8 * c)) & 0xFF) / 255.0f;
+}
 
 // Compares every channel of got with want (0..1 floats, blue green red
 // alpha) within tolerance bytes; describes the first difference or returns "".

@@ -15,18 +15,19 @@ using namespace render_test;
 namespace {
 
 const std::set<uint32_t> kVertexShaders = {5066, 5250, 5362, 5390};
-const std::set<uint32_t> kAllShaders = {5021, 5066, 5067, 5150, 5151, 5152, 5153, 5154, 5155,
-                                        5156, 5157, 5158, 5159, 5160, 5161, 5162, 5163, 5164,
-                                        5200, 5250, 5251, 5357, 5358, 5359, 5360, 5361, 5362,
-                                        5363, 5364, 5365, 5366, 5367, 5368, 5369, 5371, 5372,
-                                        5390};
+const std::set<uint32_t> kAllShaders = {5021, 5066, 5067, 5150, 5151, 5152, 5153, 5154, 5155, 5156,
+                                        5157, 5158, 5159, 5160, 5161, 5162, 5163, 5164, 5200, 5250,
+                                        5251, 5357, 5358, 5359, 5360, 5361, 5362, 5363, 5364, 5365,
+                                        5366, 5367, 5368, 5369, 5371, 5372, 5390};
 
 using Texel = std::vector<float>;  // blue, green, red, alpha
 
-Texel Texel4(uint32_t p) { return {Channel(p, 0), Channel(p, 1), Channel(p, 2), Channel(p, 3)}; }
+Texel Texel4(uint32_t p) {
+    return {Channel(p, 0), Channel(p, 1), Channel(p, 2), Channel(p, 3)};
+}
 
 class ShaderProgram : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         device = Device();
         ASSERT_NE(device, nullptr);
@@ -73,7 +74,9 @@ protected:
     std::vector<IDirect3DTexture9*> owned;
 };
 
-float Saturate(float v) { return std::clamp(v, 0.0f, 1.0f); }
+float Saturate(float v) {
+    return std::clamp(v, 0.0f, 1.0f);
+}
 
 TEST_F(ShaderProgram, EveryProgramOfTheTableIsCarriedCompilesAndDraws) {
     std::set<uint32_t> carried;
@@ -102,8 +105,8 @@ TEST_F(ShaderProgram, RecolourSample5357) {
     sample[0] = 0xFF000000;  // black stays black
     device->SetTexture(0, Texture(w, h, sample));
     const float color[4] = {0.6f, 0.3f, 0.8f, 1.3f}, source[4] = {0.1f, 0.2f, 0.3f, 0.7f};
-    PixelConstants({color[0], color[1], color[2], color[3], source[0], source[1], source[2],
-                    source[3]});
+    PixelConstants(
+        {color[0], color[1], color[2], color[3], source[0], source[1], source[2], source[3]});
     std::vector<uint32_t> got = Render(w, h, 5357);
     std::vector<Texel> want;
     for (uint32_t p : sample) {

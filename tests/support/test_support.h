@@ -8,7 +8,7 @@ namespace testing_support {
 // A fresh, empty folder under the system's temporary folder, removed again
 // when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -24,12 +24,12 @@ private:
 // a settings file in a temporary folder of its own. Constructing one measures
 // the processor clock (300 ms), so share one per test program where possible.
 class TestApp : public mtxApplication {
-public:
+  public:
     TestApp();
     int Init() override { return 1; }
     std::string SettingsFile() const { return dir_.File("settings.reg"); }
 
-private:
+  private:
     TempDir dir_;
 };
 

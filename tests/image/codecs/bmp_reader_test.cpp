@@ -181,7 +181,8 @@ TEST(BmpReader, ReadsTrueColourBothWaysUp) {
 TEST(BmpReader, ReadsSixteenBitsAsFiveFiveFive) {
     Bmp bmp;
     bmp.width = 32, bmp.height = 3, bmp.bits = 16;
-    for (uint32_t i = 0; i < 96; ++i) bmp.values.push_back(i % 32 << 10 | (31 - i % 32) << 5 | i / 32 * 15);
+    for (uint32_t i = 0; i < 96; ++i)
+        bmp.values.push_back(i % 32 << 10 | (31 - i % 32) << 5 | i / 32 * 15);
     mtxPicture picture = Decode(bmp.File());
     ASSERT_EQ(picture.width, 32);
     for (size_t i = 0; i < 96; ++i) {
@@ -201,9 +202,9 @@ TEST(BmpReader, ReadsBitFieldsWhereverTheMasksAre) {
         std::vector<uint32_t> masks;
     };
     const Case cases[] = {
-        {40, 3, 16, {0xF800, 0x07E0, 0x001F}},                      // 5-6-5 after the header
-        {40, 6, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}},              // 4-4-4-4 with alpha
-        {40, 3, 32, {0x000003FF, 0x000FFC00, 0x3FF00000}},          // 10 bits, blue on top
+        {40, 3, 16, {0xF800, 0x07E0, 0x001F}},                          // 5-6-5 after the header
+        {40, 6, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}},                  // 4-4-4-4 with alpha
+        {40, 3, 32, {0x000003FF, 0x000FFC00, 0x3FF00000}},              // 10 bits, blue on top
         {56, 3, 32, {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF}},  // in the header
         {108, 3, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}},
         {124, 3, 32, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
@@ -225,7 +226,8 @@ TEST(BmpReader, ReadsBitFieldsWhereverTheMasksAre) {
             for (int ch = 0; ch < 3; ++ch) {
                 uint32_t mask = c.masks[size_t(ch)];
                 int shift = __builtin_ctz(mask), width = __builtin_popcount(mask);
-                double value = double((bmp.values[i] & mask) >> shift) * 255.0 / ((1u << width) - 1);
+                double value =
+                    double((bmp.values[i] & mask) >> shift) * 255.0 / ((1u << width) - 1);
                 EXPECT_NEAR(double((p >> (16 - 8 * ch)) & 255), value, 0.5) << i << " " << ch;
             }
         }
@@ -238,12 +240,21 @@ TEST(BmpReader, DecodesRle8WithDeltasAndAbsoluteRuns) {
     bmp.palette = Palette(10);
     // Bottom row: a run of 4 and an absolute run of 4; then a delta skips row
     // 1 and two pixels of row 2; a run of 3; the top row's run is clipped.
-    bmp.rle = std::string("\x04\x01" "\x00\x04\x02\x03\x04\x05" "\x00\x00"
-                          "\x00\x02\x02\x01" "\x03\x06" "\x00\x00"
-                          "\x0A\x07" "\x00\x01", 22);
+    bmp.rle = std::string(
+        "\x04\x01"
+        "\x00\x04\x02\x03\x04\x05"
+        "\x00\x00"
+        "\x00\x02\x02\x01"
+        "\x03\x06"
+        "\x00\x00"
+        "\x0A\x07"
+        "\x00\x01",
+        22);
     mtxPicture picture = Decode(bmp.File());
     ASSERT_EQ(picture.width, 8);
-    auto at = [&](int x, int bottomRow) { return picture.pixels[size_t(3 - bottomRow) * 8 + size_t(x)]; };
+    auto at = [&](int x, int bottomRow) {
+        return picture.pixels[size_t(3 - bottomRow) * 8 + size_t(x)];
+    };
     auto colour = [&](int i) { return 0xFF000000u | bmp.palette[size_t(i)]; };
     const int row0[8] = {1, 1, 1, 1, 2, 3, 4, 5};
     for (int x = 0; x < 8; ++x) EXPECT_EQ(at(x, 0), colour(row0[x])) << x;
@@ -259,7 +270,13 @@ TEST(BmpReader, DecodesRle4BothWaysUp) {
         bmp.palette = Palette(16);
         // First row: a run of five (1 2 1 2 1) and a run of one (3); second
         // row: the absolute run 4 5 6, then the end of the bitmap.
-        bmp.rle = std::string("\x05\x12" "\x01\x30" "\x00\x00" "\x00\x03\x45\x60" "\x00\x01", 12);
+        bmp.rle = std::string(
+            "\x05\x12"
+            "\x01\x30"
+            "\x00\x00"
+            "\x00\x03\x45\x60"
+            "\x00\x01",
+            12);
         mtxPicture picture = Decode(bmp.File());
         ASSERT_EQ(picture.width, 6);
         auto colour = [&](int i) { return 0xFF000000u | bmp.palette[size_t(i)]; };
@@ -292,7 +309,8 @@ TEST(BmpReader, AgreesWithLibpngOnThePngSuite) {
         ASSERT_EQ(picture.width, png.width) << name;
         ASSERT_EQ(picture.height, png.height) << name;
         for (size_t i = 0; i < png.data.size(); ++i)
-            ASSERT_EQ(picture.pixels[i], 0xFF000000u | (png.data[i] & 0xFFFFFF)) << name << " " << i;
+            ASSERT_EQ(picture.pixels[i], 0xFF000000u | (png.data[i] & 0xFFFFFF))
+                << name << " " << i;
     }
 }
 
@@ -331,7 +349,8 @@ TEST(BmpReader, SurvivesMutatedAndTruncatedFiles) {
     Bmp rle;
     rle.width = 8, rle.height = 4, rle.bits = 8, rle.compression = 1;
     rle.palette = Palette(10);
-    rle.rle = std::string("\x04\x01\x00\x04\x02\x03\x04\x05\x00\x00\x00\x02\x02\x01\x03\x06\x00\x01", 18);
+    rle.rle =
+        std::string("\x04\x01\x00\x04\x02\x03\x04\x05\x00\x00\x00\x02\x02\x01\x03\x06\x00\x01", 18);
     seeds.push_back(rle.File());
     Bmp fields;
     fields.headerSize = 40, fields.compression = 3, fields.bits = 16;
@@ -350,8 +369,7 @@ TEST(BmpReader, SurvivesMutatedAndTruncatedFiles) {
         for (int round = 0; round < 3000; ++round) {
             std::string bytes = seed;
             int edits = 1 + int(random() % 4);
-            for (int e = 0; e < edits; ++e)
-                bytes[random() % bytes.size()] = char(random());
+            for (int e = 0; e < edits; ++e) bytes[random() % bytes.size()] = char(random());
             if (random() % 4 == 0) bytes.resize(random() % bytes.size());
             mtxPicture picture = Decode(bytes);
             if (picture.width > 0) {

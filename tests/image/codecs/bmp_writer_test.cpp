@@ -30,10 +30,10 @@ TEST(BmpWriter, ThreeByTwoIs78BytesWithTheLastRowFirst) {
     std::string bytes = Write(image, &result);
     EXPECT_EQ(result, 1);
     std::string expected(
-        "BM\x4E\0\0\0\0\0\0\0\x36\0\0\0"                 // file header
-        "\x28\0\0\0\x03\0\0\0\x02\0\0\0\x01\0\x20\0"     // size, width, height, planes, bits
-        "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"  // compression .. important colours
-        "\x33\x22\x11\x80\x66\x55\x44\x00\x99\x88\x77\xFF"  // row 1
+        "BM\x4E\0\0\0\0\0\0\0\x36\0\0\0"                     // file header
+        "\x28\0\0\0\x03\0\0\0\x02\0\0\0\x01\0\x20\0"         // size, width, height, planes, bits
+        "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"   // compression .. important colours
+        "\x33\x22\x11\x80\x66\x55\x44\x00\x99\x88\x77\xFF"   // row 1
         "\x04\x03\x02\x01\x08\x07\x06\x05\x0C\x0B\x0A\x09",  // row 0
         78);
     EXPECT_EQ(bytes, expected);
@@ -59,7 +59,8 @@ TEST(BmpWriter, WritesFromTheStartOfTheFile) {
 TEST(BmpWriter, RoundTripsThroughThePictureLoader) {
     mtxImage image(37, 11);
     for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 37; ++x) image.At(x, y) = uint32_t(x * 0x010203 + y * 0x300000) | uint32_t(x) << 24;
+        for (int x = 0; x < 37; ++x)
+            image.At(x, y) = uint32_t(x * 0x010203 + y * 0x300000) | uint32_t(x) << 24;
     std::string bytes = Write(image);
     mtxPicture picture;
     std::string error;

@@ -2,9 +2,9 @@
 // Reference libraries used as oracles by the codec tests: libjpeg-turbo reads
 // and writes JPEG, libpng reads PNG, giflib writes GIF. Header-only so each
 // test program takes what it uses.
-#include <csetjmp>
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -48,7 +48,8 @@ inline Pixels ReadPng(const std::string& path) {
     }
     png_init_io(png, f);
     png_read_png(png, info,
-                 PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_GRAY_TO_RGB, nullptr);
+                 PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_GRAY_TO_RGB,
+                 nullptr);
     int width = static_cast<int>(png_get_image_width(png, info));
     int height = static_cast<int>(png_get_image_height(png, info));
     int channels = png_get_channels(png, info);
@@ -92,8 +93,8 @@ inline bool DecodeJpeg(const std::string& bytes, Pixels& out) {
     jpeg_start_decompress(&cinfo);
     data->resize(size_t(cinfo.output_width) * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(data->data() +
-                                                  size_t(cinfo.output_scanline) * cinfo.output_width);
+        JSAMPROW row = reinterpret_cast<JSAMPROW>(data->data() + size_t(cinfo.output_scanline) *
+                                                                     cinfo.output_width);
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     out.width = static_cast<int>(cinfo.output_width);
@@ -185,8 +186,8 @@ inline int MaxDifference(const Pixels& a, const Pixels& b) {
     int worst = 0;
     for (size_t i = 0; i < a.data.size(); ++i)
         for (int shift = 0; shift < 24; shift += 8)
-            worst = std::max(worst, std::abs(int((a.data[i] >> shift) & 255) -
-                                             int((b.data[i] >> shift) & 255)));
+            worst = std::max(
+                worst, std::abs(int((a.data[i] >> shift) & 255) - int((b.data[i] >> shift) & 255)));
     return worst;
 }
 

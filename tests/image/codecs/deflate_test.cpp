@@ -87,8 +87,9 @@ Bytes Random(size_t n, uint32_t seed) {
 }
 
 Bytes Text(size_t n) {
-    static const char* words[] = {"the ", "picture ", "is ", "assembled ", "from ", "small ",
-                                  "samples, ", "each ", "recoloured ", "and ", "turned.\n"};
+    static const char* words[] = {"the ",        "picture ", "is ",       "assembled ",
+                                  "from ",       "small ",   "samples, ", "each ",
+                                  "recoloured ", "and ",     "turned.\n"};
     std::mt19937 rng(7);
     std::string s;
     while (s.size() < n) s += words[rng() % 11];

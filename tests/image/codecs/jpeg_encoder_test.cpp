@@ -48,7 +48,7 @@ Encoded Encode(mtxImage& image) {
 struct Layout {
     std::vector<std::pair<uint8_t, std::string>> segments;  // marker, body without length
     std::vector<uint8_t> restarts;                          // RSTn codes in order
-    bool stuffingOk = true;   // every 0xFF in the data is followed by 0x00 or RSTn
+    bool stuffingOk = true;  // every 0xFF in the data is followed by 0x00 or RSTn
     bool endsWithEoi = false;
     const std::string* Find(uint8_t marker) const {
         for (auto& s : segments)
@@ -177,8 +177,7 @@ TEST(JpegEncoder, RestartMarkersCountCyclically) {
     Encoded e = Encode(*image);
     Layout layout = Parse(e.bytes);
     ASSERT_EQ(layout.restarts.size(), 19u);
-    for (size_t i = 0; i < layout.restarts.size(); ++i)
-        EXPECT_EQ(layout.restarts[i], 0xD0 + i % 8);
+    for (size_t i = 0; i < layout.restarts.size(); ++i) EXPECT_EQ(layout.restarts[i], 0xD0 + i % 8);
     Pixels decoded;
     ASSERT_TRUE(oracle::DecodeJpeg(e.bytes, decoded));
     EXPECT_LE(oracle::MaxDifference(p, decoded), 8);
@@ -205,7 +204,8 @@ TEST(JpegEncoder, EdgeBlocksRepeatTheLastColumnAndRow) {
     Pixels large;
     large.width = 24, large.height = 16;
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 24; ++x) large.data.push_back(small.At(std::min(x, 16), std::min(y, 8)));
+        for (int x = 0; x < 24; ++x)
+            large.data.push_back(small.At(std::min(x, 16), std::min(y, 8)));
     auto a = ImageOf(small), b = ImageOf(large);
     Encoded ea = Encode(*a), eb = Encode(*b);
     Layout la = Parse(ea.bytes);

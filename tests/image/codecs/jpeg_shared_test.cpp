@@ -182,7 +182,8 @@ TEST(JpegHuffman, OptimisedTablesNeverCodeLongerThanTheStandardTables) {
             uint32_t mcu = 0;
             for (uint32_t my = 0; my < encoder.frame.mcusDown; ++my)
                 for (uint32_t mx = 0; mx < encoder.frame.mcusAcross; ++mx, ++mcu) {
-                    if (mcu && mcu % encoder.restartInterval == 0) lastDc[0] = lastDc[1] = lastDc[2] = 0;
+                    if (mcu && mcu % encoder.restartInterval == 0)
+                        lastDc[0] = lastDc[1] = lastDc[2] = 0;
                     for (int c = 0; c < 3; ++c) {
                         if ((c == 0) != (t == 0)) continue;
                         auto& comp = encoder.frame.components[c];

@@ -61,12 +61,16 @@ bool Opaque(const Pixels& p) {
 std::string Exif(int orientation, bool bigEndian) {
     std::string s("Exif\0\0", 6);
     auto u16 = [&](uint32_t v) {
-        if (bigEndian) s += char(v >> 8), s += char(v & 255);
-        else s += char(v & 255), s += char(v >> 8);
+        if (bigEndian)
+            s += char(v >> 8), s += char(v & 255);
+        else
+            s += char(v & 255), s += char(v >> 8);
     };
     auto u32 = [&](uint32_t v) {
-        if (bigEndian) u16(v >> 16), u16(v & 0xFFFF);
-        else u16(v & 0xFFFF), u16(v >> 16);
+        if (bigEndian)
+            u16(v >> 16), u16(v & 0xFFFF);
+        else
+            u16(v & 0xFFFF), u16(v >> 16);
     };
     s += bigEndian ? "MM" : "II";
     u16(42);
@@ -81,8 +85,8 @@ std::string Exif(int orientation, bool bigEndian) {
 struct GifSink {
     std::string bytes;
     static int Write(GifFileType* gif, const GifByteType* data, int count) {
-        static_cast<GifSink*>(gif->UserData)->bytes.append(reinterpret_cast<const char*>(data),
-                                                           size_t(count));
+        static_cast<GifSink*>(gif->UserData)
+            ->bytes.append(reinterpret_cast<const char*>(data), size_t(count));
         return count;
     }
 };
@@ -186,14 +190,14 @@ TEST(PictureLoader, TurnsJpegUprightByItsExifOrientation) {
     // right) for orientations 1 to 8 (TIFF 6.0, tag 274).
     const uint32_t upright[9][4] = {
         {},
-        {kRed, kGreen, kBlue, kWhite},   // 1 as stored
-        {kGreen, kRed, kWhite, kBlue},   // 2 mirrored
-        {kWhite, kBlue, kGreen, kRed},   // 3 turned half round
-        {kBlue, kWhite, kRed, kGreen},   // 4 mirrored top to bottom
-        {kRed, kBlue, kGreen, kWhite},   // 5 transposed
-        {kBlue, kRed, kWhite, kGreen},   // 6 turned clockwise
-        {kWhite, kGreen, kBlue, kRed},   // 7 transversed
-        {kGreen, kWhite, kRed, kBlue},   // 8 turned anticlockwise
+        {kRed, kGreen, kBlue, kWhite},  // 1 as stored
+        {kGreen, kRed, kWhite, kBlue},  // 2 mirrored
+        {kWhite, kBlue, kGreen, kRed},  // 3 turned half round
+        {kBlue, kWhite, kRed, kGreen},  // 4 mirrored top to bottom
+        {kRed, kBlue, kGreen, kWhite},  // 5 transposed
+        {kBlue, kRed, kWhite, kGreen},  // 6 turned clockwise
+        {kWhite, kGreen, kBlue, kRed},  // 7 transversed
+        {kGreen, kWhite, kRed, kBlue},  // 8 turned anticlockwise
     };
     Pixels stored = Quadrants(32, 16);
     for (int o = 1; o <= 8; ++o) {
@@ -250,7 +254,8 @@ TEST(PictureLoader, TruncatedJpegYieldsItsDecodablePartOrIsRefused) {
         ASSERT_EQ(half.data[i], expected.data[i]) << i;
     EXPECT_EQ(half.data.back(), 0xFF808080u);
 
-    std::string shipped = testing_support::ReadFile(std::string(DAUBRY_TEST_DATA) + "/jpeg/truncated.jpg");
+    std::string shipped =
+        testing_support::ReadFile(std::string(DAUBRY_TEST_DATA) + "/jpeg/truncated.jpg");
     ASSERT_FALSE(shipped.empty());
     std::string error;
     Pixels p = Decode(shipped, &error);
@@ -292,7 +297,8 @@ TEST(PictureLoader, ReadsTheFirstGifFrameWithTransparencyAsBlack) {
         ASSERT_EQ(p.width, w);
         ASSERT_EQ(p.height, h);
         for (int i = 0; i < w * h; ++i) {
-            uint32_t expected = indices[size_t(i)] == 4 ? 0xFF000000u : 0xFF000000u | colours[indices[size_t(i)]];
+            uint32_t expected =
+                indices[size_t(i)] == 4 ? 0xFF000000u : 0xFF000000u | colours[indices[size_t(i)]];
             ASSERT_EQ(p.data[size_t(i)], expected) << i;
         }
     }
@@ -312,7 +318,8 @@ TEST(PictureLoader, PlacesAGifFrameOnABlackScreen) {
 }
 
 TEST(PictureLoader, ReadsTheSampleAnimatedGif) {
-    std::string gif = testing_support::ReadFile(std::string(DAUBRY_TEST_DATA) + "/load/no_time_for_that_tiny.gif");
+    std::string gif = testing_support::ReadFile(std::string(DAUBRY_TEST_DATA) +
+                                                "/load/no_time_for_that_tiny.gif");
     ASSERT_FALSE(gif.empty());
     // The first frame as giflib's own whole-file reader sees it.
     struct Source {
@@ -320,17 +327,21 @@ TEST(PictureLoader, ReadsTheSampleAnimatedGif) {
         size_t at;
     } source{&gif, 0};
     int error = 0;
-    GifFileType* file = DGifOpen(&source, [](GifFileType* g, GifByteType* out, int n) {
-        auto* s = static_cast<Source*>(g->UserData);
-        size_t k = std::min(size_t(n), s->bytes->size() - s->at);
-        std::memcpy(out, s->bytes->data() + s->at, k);
-        s->at += k;
-        return int(k);
-    }, &error);
+    GifFileType* file = DGifOpen(
+        &source,
+        [](GifFileType* g, GifByteType* out, int n) {
+            auto* s = static_cast<Source*>(g->UserData);
+            size_t k = std::min(size_t(n), s->bytes->size() - s->at);
+            std::memcpy(out, s->bytes->data() + s->at, k);
+            s->at += k;
+            return int(k);
+        },
+        &error);
     ASSERT_TRUE(file);
     ASSERT_EQ(DGifSlurp(file), GIF_OK);
     const SavedImage& frame = file->SavedImages[0];
-    const ColorMapObject* map = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : file->SColorMap;
+    const ColorMapObject* map =
+        frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : file->SColorMap;
     GraphicsControlBlock gcb;
     int transparent = DGifSavedExtensionToGCB(file, 0, &gcb) == GIF_OK ? gcb.TransparentColor : -1;
 
@@ -374,7 +385,8 @@ TEST(PictureLoader, SurvivesMutatedJpegAndGif) {
         for (int round = 0; round < 1500; ++round) {
             std::string bytes = seed;
             int edits = 1 + int(random() % 4);
-            for (int e = 0; e < edits; ++e) bytes[3 + random() % (bytes.size() - 3)] = char(random());
+            for (int e = 0; e < edits; ++e)
+                bytes[3 + random() % (bytes.size() - 3)] = char(random());
             if (random() % 4 == 0) bytes.resize(3 + random() % (bytes.size() - 3));
             Pixels p = Decode(bytes);
             if (p.width > 0) {

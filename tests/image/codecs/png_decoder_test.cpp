@@ -16,7 +16,9 @@ using png_oracle::Chunk;
 using png_oracle::OurDecode;
 using testing_support::ReadFile;
 
-std::string SuiteDir() { return std::string(DAUBRY_TEST_DATA) + "/pngsuite"; }
+std::string SuiteDir() {
+    return std::string(DAUBRY_TEST_DATA) + "/pngsuite";
+}
 
 std::string Ihdr(uint32_t w, uint32_t h, int depth, int type, int interlace = 0) {
     std::string d;
@@ -101,7 +103,8 @@ TEST(PngDecoder, ReadsALargeLibpngFileExactly) {
     ASSERT_EQ(OurDecode(bytes, back), 1);
     ASSERT_EQ(back.width, image.width);
     for (int y = 0; y < image.height; ++y)
-        ASSERT_EQ(std::memcmp(back.Row(y), image.Row(y), size_t(image.width) * 4), 0) << "row " << y;
+        ASSERT_EQ(std::memcmp(back.Row(y), image.Row(y), size_t(image.width) * 4), 0)
+            << "row " << y;
 }
 
 TEST(PngDecoder, JpegBytesAreNotPngAndLeaveTheImageAlone) {
@@ -118,8 +121,9 @@ TEST(PngDecoder, PaletteAlphaCoversOnlyItsEntries) {
     std::string trns("\x10", 1);  // alpha for entry 0 only
     std::string rows("\0\0\1\2", 4);
     mtxImage image;
-    ASSERT_EQ(OurDecode(File(Ihdr(3, 1, 8, 3), Chunk("PLTE", plte) + Chunk("tRNS", trns), rows), image),
-              1);
+    ASSERT_EQ(
+        OurDecode(File(Ihdr(3, 1, 8, 3), Chunk("PLTE", plte) + Chunk("tRNS", trns), rows), image),
+        1);
     EXPECT_EQ(image.At(0, 0), 0x10FF0000u);
     EXPECT_EQ(image.At(1, 0), 0xFF00FF00u);
     EXPECT_EQ(image.At(2, 0), 0xFF0000FFu);
@@ -128,7 +132,8 @@ TEST(PngDecoder, PaletteAlphaCoversOnlyItsEntries) {
 TEST(PngDecoder, GreyKeyMakesOnlyThatGreyTransparent) {
     std::string rows("\0\0\1\x80\0", 5);
     mtxImage image;
-    ASSERT_EQ(OurDecode(File(Ihdr(4, 1, 8, 0), Chunk("tRNS", std::string("\0\0", 2)), rows), image), 1);
+    ASSERT_EQ(OurDecode(File(Ihdr(4, 1, 8, 0), Chunk("tRNS", std::string("\0\0", 2)), rows), image),
+              1);
     EXPECT_EQ(image.At(0, 0), 0u);
     EXPECT_EQ(image.At(1, 0), 0xFF010101u);
     EXPECT_EQ(image.At(2, 0), 0xFF808080u);
@@ -154,8 +159,9 @@ TEST(PngDecoder, InterlacedOnePixelUsesOnlyTheFirstPass) {
 
 TEST(PngDecoder, UnknownCriticalChunkBeforeDataIsSkipped) {
     mtxImage image;
-    ASSERT_EQ(OurDecode(File(Ihdr(1, 1, 8, 0), Chunk("QQQQ", "xyz"), std::string("\0\x42", 2)), image),
-              1);
+    ASSERT_EQ(
+        OurDecode(File(Ihdr(1, 1, 8, 0), Chunk("QQQQ", "xyz"), std::string("\0\x42", 2)), image),
+        1);
     EXPECT_EQ(image.At(0, 0), 0xFF424242u);
 }
 

@@ -199,14 +199,16 @@ TEST(PngThumbnail, HandBuiltChunksReadInTheImagesByteOrder) {
     // Two pixels stored blue, green, red, alpha; a longer chunk is fine.
     std::string colour = {0, 0, 2, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     ASSERT_EQ(DecodeWithThumbnail(WithChunkAfterHeader(bytes, png_oracle::Chunk("amTn", colour)),
-                                  back, &thumb), 1);
+                                  back, &thumb),
+              1);
     ASSERT_EQ(thumb.width, 2);
     EXPECT_EQ(thumb.At(0, 0), 0x04030201u);
     EXPECT_EQ(thumb.At(1, 0), 0x08070605u);
     std::string grey = {2, 0, 3, 1, 0, 17, char(255)};
     thumb.Free();
     ASSERT_EQ(DecodeWithThumbnail(WithChunkAfterHeader(bytes, png_oracle::Chunk("amTn", grey)),
-                                  back, &thumb), 1);
+                                  back, &thumb),
+              1);
     ASSERT_EQ(thumb.width, 3);
     EXPECT_EQ(thumb.At(0, 0), 0xFF000000u);
     EXPECT_EQ(thumb.At(1, 0), 0xFF111111u);
@@ -218,12 +220,12 @@ TEST(PngThumbnail, DamagedChunksAreRefusedOnlyWhenAThumbnailIsAsked) {
     Fill(image, 14, 0);
     const std::string bytes = png_oracle::OurEncode(image);
     const std::string damaged[] = {
-        std::string(2, '\0'),                                   // no full header
-        std::string({0, 0, 4, 4}) + std::string(63, 'x'),       // one pixel short
-        std::string({2, 0, 3, 3}) + std::string(8, 'x'),        // one grey byte short
-        std::string({1, 0, 2, 2}) + std::string(16, 'x'),       // unknown pixel type
-        std::string({0, 0, 0, 4}) + std::string(16, 'x'),       // no width
-        std::string({2, 0, 4, 0}) + std::string(16, 'x'),       // no height
+        std::string(2, '\0'),                              // no full header
+        std::string({0, 0, 4, 4}) + std::string(63, 'x'),  // one pixel short
+        std::string({2, 0, 3, 3}) + std::string(8, 'x'),   // one grey byte short
+        std::string({1, 0, 2, 2}) + std::string(16, 'x'),  // unknown pixel type
+        std::string({0, 0, 0, 4}) + std::string(16, 'x'),  // no width
+        std::string({2, 0, 4, 0}) + std::string(16, 'x'),  // no height
     };
     for (const std::string& data : damaged) {
         SCOPED_TRACE(data.size());
@@ -243,8 +245,10 @@ TEST(PngThumbnail, RefusesToWriteAnUnknownPixelTypeOrNoSize) {
         mtxFileMemory file;
         mtxImageEncoderPng encoder(&file, &image);
         encoder.thumbNail.writeEnabled = 1;
-        if (bad == 0) encoder.thumbNail.pixelType = 1;
-        else encoder.thumbNail.thumbHeight = 0;
+        if (bad == 0)
+            encoder.thumbNail.pixelType = 1;
+        else
+            encoder.thumbNail.thumbHeight = 0;
         EXPECT_EQ(encoder.Encode(), mtxImageCodecXng::kFailed) << bad;
     }
 }
@@ -264,7 +268,8 @@ TEST(PngRows, FiltersRoundTripAtEveryByteDistance) {
                 for (auto& v : raw) v = sample();
                 for (auto& v : prev) v = sample();
                 for (uint8_t f = 0; f <= 5; ++f) {
-                    mtxPngRows::ApplyFilter(f, raw.data(), prev.data(), filtered.data(), bytes, bpp);
+                    mtxPngRows::ApplyFilter(f, raw.data(), prev.data(), filtered.data(), bytes,
+                                            bpp);
                     mtxPngRows::Unfilter(f, filtered.data(), prev.data(), bytes, bpp);
                     EXPECT_EQ(filtered, raw) << "bpp " << bpp << " bytes " << bytes << " filter "
                                              << int(f) << " few values " << fewValues;

@@ -16,7 +16,7 @@ namespace {
 struct Format {
     int type, depth;
 };
-const Format kWritable[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8},
+const Format kWritable[] = {{0, 1},  {0, 2}, {0, 4},  {0, 8}, {0, 16}, {2, 8},
                             {2, 16}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
 
 uint32_t Grey(mtxColor c) {
@@ -29,10 +29,14 @@ mtxColor ReadBack(mtxColor c, Format f) {
     uint32_t g = Grey(c);
     if (f.depth < 8) g = (g >> (8 - f.depth)) * 255 / ((1u << f.depth) - 1);
     switch (f.type) {
-        case 0: return mtxArgb(255, g, g, g);
-        case 2: return c | 0xFF000000u;
-        case 4: return mtxArgb(mtxAlpha(c), g, g, g);
-        default: return c;
+        case 0:
+            return mtxArgb(255, g, g, g);
+        case 2:
+            return c | 0xFF000000u;
+        case 4:
+            return mtxArgb(mtxAlpha(c), g, g, g);
+        default:
+            return c;
     }
 }
 
@@ -47,8 +51,10 @@ std::string RawRow(const mtxImage& image, int y, Format f) {
         }
     };
     auto sample = [&](uint32_t v) {
-        if (f.depth < 8) bits(v >> (8 - f.depth), f.depth);
-        else bits(f.depth == 16 ? v << 8 : v, f.depth);
+        if (f.depth < 8)
+            bits(v >> (8 - f.depth), f.depth);
+        else
+            bits(f.depth == 16 ? v << 8 : v, f.depth);
     };
     for (int x = 0; x < image.width; ++x) {
         mtxColor c = image.At(x, y);
@@ -101,8 +107,8 @@ TEST(PngFormats, RowsHoldExactlyThePackedSamples) {
     // 16-bit samples and zero padding bits.
     for (Format f : kWritable) {
         for (int width : {1, 7, 9, 33}) {
-            SCOPED_TRACE(testing::Message() << "type " << f.type << " depth " << f.depth
-                                            << " width " << width);
+            SCOPED_TRACE(testing::Message()
+                         << "type " << f.type << " depth " << f.depth << " width " << width);
             mtxImage image(width, 3);
             png_oracle::Fill(image, uint32_t(width + f.type), 0);
             std::string zlib = png_oracle::IdatStream(EncodeAs(image, f, 0));

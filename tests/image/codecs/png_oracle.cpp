@@ -82,7 +82,8 @@ std::string Encode(const mtxImage& image) {
         for (int x = 0; x < image.width; ++x) {
             uint32_t p = image.At(x, y);
             uint8_t* o = &row[size_t(x) * 4];
-            o[0] = uint8_t(p >> 16), o[1] = uint8_t(p >> 8), o[2] = uint8_t(p), o[3] = uint8_t(p >> 24);
+            o[0] = uint8_t(p >> 16), o[1] = uint8_t(p >> 8), o[2] = uint8_t(p),
+            o[3] = uint8_t(p >> 24);
         }
         png_write_row(png, row.data());
     }
@@ -111,7 +112,8 @@ std::string Chunk(const char* type, const std::string& data) {
     uint32_t n = static_cast<uint32_t>(data.size());
     for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(n >> s);
     out += std::string(type, 4) + data;
-    uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(out.data() + 4), n + 4));
+    uint32_t crc =
+        static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(out.data() + 4), n + 4));
     for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(crc >> s);
     return out;
 }
@@ -132,9 +134,10 @@ void Fill(mtxImage& image, uint32_t seed, int smooth) {
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             uint32_t noise = rng();
-            image.At(x, y) = smooth ? mtxArgb(255 - (x & 7), (x * 3 + y) & 255, (y * 5) & 255,
-                                              (x ^ y) & 255) ^ (noise & 0x00030103)
-                                    : noise;
+            image.At(x, y) =
+                smooth ? mtxArgb(255 - (x & 7), (x * 3 + y) & 255, (y * 5) & 255, (x ^ y) & 255) ^
+                             (noise & 0x00030103)
+                       : noise;
         }
     }
 }
