@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "image/codecs/deflate.h"
+#include "image/image_converter.h"
 #include "platform/path.h"
 #include "platform/resource_table.h"
 #include "platform/text.h"
@@ -27,6 +28,8 @@ mtxApplication::mtxApplication(void* instance_, void* previousInstance_, const c
                                int show)
     : instance(nullptr), previousInstance(nullptr), commandLine(nullptr), showCommand(0) {
     cpu.Detect();
+    // Time-sliced workers measure their budgets in cycle-counter ticks.
+    mtxImageConverter::SetCyclesPerMicrosecond(cpu.cyclesPerMicrosecond);
     settings.Init();
     gApplication = this;
     instance = instance_;
@@ -43,7 +46,10 @@ mtxApplication::~mtxApplication() {
     delete sharedCompressor;
     sharedCompressor = nullptr;
     settings.Close();
-    if (gApplication == this) gApplication = nullptr;
+    if (gApplication == this) {
+        gApplication = nullptr;
+        mtxImageConverter::SetCyclesPerMicrosecond(0);
+    }
 }
 
 int mtxApplication::LoadString(uint32_t n, std::string& out) const {

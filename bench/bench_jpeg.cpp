@@ -24,6 +24,7 @@
 #include "image/codecs/jpeg_encoder.h"
 #include "image/file_memory.h"
 #include "image/image.h"
+#include "image/io/image_load.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ void BM_LoadOurs(benchmark::State& state) {
     const JpegFile& f = File(int(state.range(0)));
     for (auto _ : state) {
         mtxImage image;
-        if (!image.Load(f.path, 0)) state.SkipWithError("load failed");
+        if (!mtxImageLoad(image, f.path, 0)) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(image.data);
     }
     SetRate(state, Photo(int(state.range(0))));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/image.h"
+#include "render/create_texture.h"
 #include "render/image_editor.h"
 
 namespace {
@@ -38,7 +39,7 @@ struct Scene {
         std::mt19937 random(7);
         for (uint32_t& p : pixels) p = random();
         mtxImage image(pixels.data(), 64, 64, 64 * 4);
-        sample = image.CreateTexture(device);
+        sample = mtxCreateTexture(device, image);
         recolour = editor.GetPixelShader(5357);
         over = editor.GetPixelShader(5067);
         plain = editor.GetVertexShader(5066);

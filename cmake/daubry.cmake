@@ -1,5 +1,5 @@
-# Shared helpers: every folder is one static library built from the .cpp files
-# directly inside it, and every test folder one GoogleTest executable per area.
+# Shared helpers: warnings, sanitizers, and one GoogleTest executable per test
+# area. The libraries come from the level table (cmake/levels.cmake).
 
 function(daubry_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
@@ -18,28 +18,6 @@ if(DAUBRY_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
-
-# daubry_library(<name> [LINKS lib...])
-# Builds lib<name> from the sources of the calling folder.
-function(daubry_library name)
-  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  if(NOT sources)
-    # A folder whose code has not been written yet still takes its place in
-    # the layering, so the levels above can link it.
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARG_LINKS})
-    return()
-  endif()
-  add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  daubry_warnings(${name})
-  if(ARG_LINKS)
-    target_link_libraries(${name} PUBLIC ${ARG_LINKS})
-  endif()
-endfunction()
 
 # daubry_tests(<area> [SOURCES file...] [LINKS lib...] [LABELS label...])
 # One test executable per area, from the given sources (relative to the

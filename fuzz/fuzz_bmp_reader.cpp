@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/picture_decoders.h"
+#include "platform/pictures/picture_decoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool limited = (mtxSetPictureLimit(uint64_t(1) << 22), true);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/image.h"
+#include "image/io/image_load.h"
 #include "platform/picture_loader.h"
 
 namespace {
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     mtxImage image;
-    if (image.Load(path, 0)) {
+    if (mtxImageLoad(image, path, 0)) {
         // Whatever loaded is a whole picture.
         volatile uint32_t sum = 0;
         for (int y = 0; y < image.height; ++y)

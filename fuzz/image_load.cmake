@@ -1,1 +1,1 @@
-daubry_fuzzer(image_load LINKS daubry_image daubry_codecs daubry_platform)
+daubry_fuzzer(image_load LINKS daubry_image_io)

@@ -19,7 +19,8 @@ class mtxBaseField {};
 // A rectangle of 4-byte elements addressed row by row through a pitch in bytes.
 // Pixel code must go through Row() (a device-backed field reports its own pitch)
 // and bracket its access with Lock and Unlock. Virtual operations are declared in
-// their slot order: Lock, Unlock, destructor, Create, Attach, Free, Load, Assign.
+// their slot order: Lock, Unlock, destructor, Create, Attach, Free, Assign. Loading
+// a picture into an image belongs to the loading library (image/io/image_load.h).
 template <class T, class V>
 class mtxField : public mtxBaseField {
     static_assert(sizeof(T) == 4, "field elements are 4 bytes");
@@ -42,9 +43,6 @@ class mtxField : public mtxBaseField {
     virtual int Attach(T* buffer, int newWidth, int newHeight, int newPitch);
     // Back to empty: frees an owned buffer, zero size, ownsData = 1.
     virtual void Free();
-    // Loading is defined for images only; a bare field returns 0.
-    virtual int Load(uint32_t /*resourceId*/, int /*probe*/) { return 0; }
-    virtual int Load(const std::string& /*path*/, int /*probe*/) { return 0; }
     // Copies another field (locked for the copy) into a buffer of its own (pitch =
     // width x 4); returns 1, or 0 when the buffer cannot be allocated or the other
     // field cannot be locked (the field is then empty).

@@ -15,14 +15,6 @@ mtxImage::mtxImage(mtxColor* buffer, int w, int h, int p) : mtxImage() {
     Attach(buffer, w, h, p);
 }
 
-mtxImage::mtxImage(uint32_t resourceId) : mtxImage() {
-    Load(resourceId, 0);
-}
-
-mtxImage::mtxImage(const std::string& path) : mtxImage() {
-    Load(path, 0);
-}
-
 mtxImage::~mtxImage() {
     std::free(auxiliary);
 }

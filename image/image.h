@@ -31,9 +31,6 @@ inline mtxColor mtxArgb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-class IDirect3DDevice9;
-class IDirect3DTexture9;
-
 // The clip region an image carries. No operation fills it; it is created empty
 // and released with the image.
 struct mtxImageRegion {
@@ -65,29 +62,9 @@ class mtxImage : public mtxField<mtxColor, mtxColorValue> {
     mtxImage(int width, int height);
     // Wraps an external buffer; the image never frees it.
     mtxImage(mtxColor* buffer, int width, int height, int pitch);
-    // Load(source, 0): a resource of type "IMAGE" by id, or a file.
-    explicit mtxImage(uint32_t resourceId);
-    explicit mtxImage(const std::string& path);
     ~mtxImage() override;
 
     void Free() override;
-    // Reads a picture (resource id below 0x10000, or a file); nonzero on success.
-    // With probe set, only checks that the source can be read. Defined with the
-    // codecs in image_load.cpp.
-    int Load(uint32_t resourceId, int probe) override;
-    int Load(const std::string& path, int probe) override;
-    // The two paths of Load (image_load.cpp): the PNG decoder, and the picture
-    // loader for BMP, JPEG and GIF. Nonzero on success; on failure 0, with the
-    // image unchanged and errno 2 when the source is missing or unreadable.
-    int LoadPng(uint32_t resourceId, int probe);
-    int LoadPng(const std::string& path, int probe);
-    int LoadPicture(uint32_t resourceId, int probe);
-    int LoadPicture(const std::string& path, int probe);
-    // Writers into an open file (image_save.cpp): Windows bitmap, PNG, JPEG.
-    // 1 on success; 0 when the image cannot be written or a write failed.
-    int WriteBmp(mtxFile& file);
-    int WritePng(mtxFile& file);
-    int WriteJpeg(mtxFile& file);
     // Copies another field; an image also copies its YCbCr state. 1, or 0 when the
     // buffer cannot be allocated.
     int Assign(const Base& other) override;
@@ -117,10 +94,6 @@ class mtxImage : public mtxField<mtxColor, mtxColorValue> {
 
     // Counts the channel values of every pixel whose alpha is not 0; returns 1.
     int Histogram(mtxColorHistogram& out);
-
-    // A new managed A8R8G8B8 texture of the image's size holding its pixels, or
-    // null. Defined with the device in render/create_texture.cpp.
-    IDirect3DTexture9* CreateTexture(IDirect3DDevice9* device);
 
     mtxImageRegion region;
     int32_t isYCbCr = 0;        // 1 after ToYCbCr until converted back

@@ -1,26 +1,34 @@
 #include "image/image_converter.h"
 
-#include "app/application.h"
+#include <atomic>
+
 #include "platform/cpu.h"
 
 namespace {
 
-// Ticks in ms milliseconds, or 0 when no application has measured the clock.
+// Written once at start-up, read by workers on any thread.
+std::atomic<uint32_t> cyclesPerMicrosecond{0};
+
 uint64_t TicksFor(uint32_t milliseconds) {
-    mtxApplication* app = mtxGetApp();
-    if (!app) return 0;
-    return uint64_t(app->cpu.cyclesPerMicrosecond) * milliseconds * 1000;
+    return uint64_t(cyclesPerMicrosecond.load(std::memory_order_relaxed)) * milliseconds * 1000;
 }
 
 }  // namespace
 
+void mtxImageConverter::SetCyclesPerMicrosecond(uint32_t cycles) {
+    cyclesPerMicrosecond.store(cycles, std::memory_order_relaxed);
+}
+
+uint32_t mtxImageConverter::CyclesPerMicrosecond() {
+    return cyclesPerMicrosecond.load(std::memory_order_relaxed);
+}
+
 mtxImageConverter::mtxImageConverter() : startTime(mtxOs::CycleCounter()) {
-    uint64_t ticks = TicksFor(kDefaultBudgetMs);
-    budget = mtxGetApp() ? ticks : kBudgetWithoutApp;
+    budget = CyclesPerMicrosecond() ? TicksFor(kDefaultBudgetMs) : kBudgetWithoutApp;
 }
 
 void mtxImageConverter::SetTimeBudget(uint32_t milliseconds) {
-    if (mtxGetApp()) budget = TicksFor(milliseconds);
+    if (CyclesPerMicrosecond()) budget = TicksFor(milliseconds);
 }
 
 void mtxImageConverter::StartSlice() {

@@ -10,7 +10,7 @@ class mtxImage;
 // caller can report progress and react to Stop between slices.
 class mtxImageConverter {
   public:
-    static constexpr uint64_t kBudgetWithoutApp = 4194304;  // ticks, when no application exists
+    static constexpr uint64_t kBudgetWithoutApp = 4194304;  // ticks, while the rate is unknown
     static constexpr uint32_t kDefaultBudgetMs = 300;
 
     // Start time = now; budget 300 ms in cycle-counter ticks; status 0.
@@ -24,8 +24,13 @@ class mtxImageConverter {
     // Slot 2: a second operation each subclass defines; 0 by default.
     virtual int Reset() { return 0; }
 
-    // Budget = cyclesPerMicrosecond x ms x 1000 ticks; unchanged without an
-    // application object.
+    // The cycle counter's rate, measured once by the application at start-up
+    // and cleared when it goes; 0 while nobody has measured it.
+    static void SetCyclesPerMicrosecond(uint32_t cycles);
+    static uint32_t CyclesPerMicrosecond();
+
+    // Budget = cyclesPerMicrosecond x ms x 1000 ticks; unchanged while the
+    // rate is unknown.
     void SetTimeBudget(uint32_t milliseconds);
     // Records the cycle counter as the start of a slice.
     void StartSlice();

@@ -8,7 +8,7 @@
 // operations, parameters, results and pixel rules (pixel centres at integer
 // coordinates, row 0 on top, A8R8G8B8 bytes B, G, R, A, D3D9's default
 // states), so the drawing code is written as it would be against Direct3D.
-// The implementation draws with OpenGL 3.3 core; see platform/gl_device.cpp.
+// The implementation draws with OpenGL 3.3 core; see platform/gl/.
 //
 // Objects are reference counted: every Create/Get that hands out an
 // interface adds a reference the caller gives back with Release.

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/geometry.h"
+
 // Values and records of the Direct3D 9 device interface, under their Direct3D
 // names and with their Direct3D values, so the drawing code reads as it would
 // against Direct3D itself. Only what the program uses is declared.
@@ -206,14 +208,6 @@ enum D3DPRIMITIVETYPE : uint32_t {
     D3DPT_TRIANGLELIST = 4,
     D3DPT_TRIANGLESTRIP = 5,
     D3DPT_TRIANGLEFAN = 6,
-};
-
-struct RECT {
-    int32_t left, top, right, bottom;
-};
-
-struct POINT {
-    int32_t x, y;
 };
 
 struct D3DLOCKED_RECT {

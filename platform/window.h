@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/geometry.h"
 #include "platform/window_messages.h"
 
 // The window system: native top-level windows and the child windows inside
@@ -33,12 +34,8 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using WNDPROC = LRESULT (*)(HWND, uint32_t, WPARAM, LPARAM);
 
-struct POINT {
-    int32_t x = 0, y = 0;
-};
-struct RECT {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-};
+using ::POINT;
+using ::RECT;
 struct MSG {
     HWND hwnd = nullptr;
     uint32_t message = 0;

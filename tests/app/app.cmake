@@ -1,2 +1,3 @@
-daubry_tests(settings SOURCES registry_test.cpp settings_file_test.cpp LINKS daubry_app)
-daubry_tests(app SOURCES application_test.cpp id_pool_test.cpp number_test.cpp LINKS daubry_app)
+daubry_tests(settings SOURCES registry_test.cpp LINKS daubry_app)
+daubry_tests(app SOURCES application_test.cpp id_pool_test.cpp number_test.cpp wnd_test.cpp
+  LINKS daubry_app)

@@ -120,9 +120,3 @@ TEST(Field, SameKindIsAMemoryImageOfThatSize) {
     EXPECT_EQ(other->height, 4);
     EXPECT_EQ(other->At(4, 3), 0xFF000000u);
 }
-
-TEST(Field, ConstructingFromAMissingFileLeavesItEmpty) {
-    mtxImage image(std::string("/nonexistent/picture.png"));
-    EXPECT_TRUE(image.IsEmpty());
-    EXPECT_EQ(image.format, 21u);
-}

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "platform/resource_table.h"
+#include "render/create_texture.h"
 #include "render/image_dx.h"
 #include "tests/render/render_test_support.h"
 #include "tests/support/test_support.h"
@@ -77,7 +78,7 @@ TEST(CreateTexture, CopiesEveryRowOfMemoryAndDeviceImages) {
     mtxImageDx dx(device);
     ASSERT_EQ(dx.Assign(memory), 1);
     for (mtxImage* image : {static_cast<mtxImage*>(&memory), static_cast<mtxImage*>(&dx)}) {
-        IDirect3DTexture9* texture = image->CreateTexture(device);
+        IDirect3DTexture9* texture = mtxCreateTexture(device, *image);
         ASSERT_NE(texture, nullptr);
         D3DSURFACE_DESC desc;
         texture->GetLevelDesc(0, &desc);
@@ -94,9 +95,9 @@ TEST(CreateTexture, CopiesEveryRowOfMemoryAndDeviceImages) {
     }
     EXPECT_EQ(dx.data, nullptr);  // left unlocked as found
     mtxImage empty;
-    EXPECT_EQ(empty.CreateTexture(device), nullptr);
+    EXPECT_EQ(mtxCreateTexture(device, empty), nullptr);
     mtxDxTestSwitches().failTextures = 1;
-    EXPECT_EQ(memory.CreateTexture(device), nullptr);
+    EXPECT_EQ(mtxCreateTexture(device, memory), nullptr);
     mtxDxTestSwitches() = mtxDxTestSwitch{};
 }
 

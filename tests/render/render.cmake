@@ -1,4 +1,4 @@
 daubry_tests(render
-  SOURCES device_test.cpp shader_program_test.cpp dx_context_test.cpp editor_device_test.cpp
+  SOURCES shader_program_test.cpp dx_context_test.cpp editor_device_test.cpp
           render_test_support.cpp
   LINKS daubry_render)

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "image/image.h"
+#include "render/create_texture.h"
 
 namespace render_test {
 
@@ -60,7 +61,7 @@ void ResetStates(IDirect3DDevice9* device) {
 IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, int width, int height,
                                const std::vector<uint32_t>& pixels) {
     mtxImage image(const_cast<uint32_t*>(pixels.data()), width, height, width * 4);
-    return image.CreateTexture(device);
+    return mtxCreateTexture(device, image);
 }
 
 IDirect3DTexture9* MakeTarget(IDirect3DDevice9* device, int width, int height, D3DFORMAT format) {

@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "image/file_memory.h"
+#include "image/io/image_save.h"
 #include "platform/picture_loader.h"
 
 namespace {
 
 std::string Write(mtxImage& image, int* result = nullptr) {
     mtxFileMemory file;
-    int r = image.WriteBmp(file);
+    int r = mtxImageWriteBmp(image, file);
     if (result) *result = r;
     return std::string(reinterpret_cast<const char*>(file.Data()), size_t(file.GetLength()));
 }
@@ -52,7 +53,7 @@ TEST(BmpWriter, WritesFromTheStartOfTheFile) {
     mtxImage image(2, 2);
     mtxFileMemory file;
     file.Write("junk that is longer than nothing", 32);
-    EXPECT_EQ(image.WriteBmp(file), 1);
+    EXPECT_EQ(mtxImageWriteBmp(image, file), 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), 2), "BM");
 }
 
@@ -77,5 +78,5 @@ TEST(BmpWriter, ReportsAFailedWrite) {
     std::vector<uint8_t> room(100);
     mtxFileMemory file(0);
     file.Attach(room.data(), uint32_t(room.size()), 0);
-    EXPECT_EQ(image.WriteBmp(file), 0);
+    EXPECT_EQ(mtxImageWriteBmp(image, file), 0);
 }

@@ -1,0 +1,33 @@
+// Direct3D 9 values translated to their OpenGL counterparts, and the small
+// matrix helpers the fixed pipeline needs. Internal to the GL device.
+#pragma once
+#include <epoxy/gl.h>
+
+#include "platform/device_types.h"
+
+namespace mtxGl {
+
+GLenum Primitive(D3DPRIMITIVETYPE type);
+// Vertices used by primitiveCount primitives; 0 for an unknown type.
+uint32_t VertexCount(D3DPRIMITIVETYPE type, uint32_t primitives);
+GLenum Blend(uint32_t blend);
+GLenum BlendOp(uint32_t op);
+GLenum Compare(uint32_t func);
+GLint Address(uint32_t mode);
+GLint MinFilter(uint32_t min, uint32_t mip);
+
+struct PixelFormat {
+    GLint internal;
+    GLenum format, type;
+};
+// A8R8G8B8 is bytes B, G, R, A; G16R16 is two 16-bit words, red first. False
+// for a format the device does not keep.
+bool Format(D3DFORMAT format, PixelFormat* out);
+
+// D3DCOLOR as GL's float colour (r, g, b, a).
+void ColorToFloats(D3DCOLOR color, float out[4]);
+
+void Identity(D3DMATRIX* m);
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
+
+}  // namespace mtxGl

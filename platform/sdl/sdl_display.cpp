@@ -1,0 +1,540 @@
+// The display under the window system: SDL2 windows for top-level windows,
+// SDL events turned into window messages, cursors, icons and the screen saver.
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/sdl/sdl_keys.h"
+#include "platform/text.h"
+#include "platform/window/window_internal.h"
+
+namespace mtxOs {
+
+using namespace detail;
+
+struct HCURSOR__ {
+    SystemCursor system = SystemCursor::Arrow;
+    bool isSystem = true;
+    Bitmap picture;
+    int hotX = 0, hotY = 0;
+    SDL_Cursor* sdl = nullptr;
+};
+
+struct HICON__ {
+    Bitmap picture;
+};
+
+namespace {
+
+int gVideo = -1;  // -1 not tried, 0 failed, 1 running
+uint32_t gWakeEvent = 0;
+HCURSOR gCurrentCursor = nullptr;
+
+SDL_Window* Sdl(const Window& w) {
+    return static_cast<SDL_Window*>(w.top->display);
+}
+
+Window* TopOfSdl(uint32_t windowId) {
+    for (Window* w : TopLevelsOfThisThread())
+        if (w->top->display && SDL_GetWindowID(Sdl(*w)) == windowId) return w;
+    return nullptr;
+}
+
+SDL_Surface* SurfaceOf(const Bitmap& b) {
+    return SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(b.pixels.data()), b.width,
+                                              b.height, 32, b.width * 4, SDL_PIXELFORMAT_ARGB8888);
+}
+
+uint32_t MouseKeys() {
+    uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
+    SDL_Keymod mod = SDL_GetModState();
+    uint32_t keys = 0;
+    if (buttons & SDL_BUTTON_LMASK) keys |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON_RMASK) keys |= MK_RBUTTON;
+    if (buttons & SDL_BUTTON_MMASK) keys |= MK_MBUTTON;
+    if (mod & KMOD_SHIFT) keys |= MK_SHIFT;
+    if (mod & KMOD_CTRL) keys |= MK_CONTROL;
+    return keys;
+}
+
+HWND KeyTarget(Window& top) {
+    Queue& q = ThisQueue();
+    if (q.focus && GetTopLevel(q.focus) == top.Handle()) return q.focus;
+    return top.Handle();
+}
+
+void Activate(Window& top, bool active) {
+    Queue& q = ThisQueue();
+    HWND hwnd = top.Handle();
+    if (active) {
+        q.active = hwnd;
+        SendMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
+        // While the window is active the screen saver and display power-down
+        // wait, unless the window lets the system commands through.
+        AllowScreenSaver(false);
+        SendMessage(hwnd, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+        if (IsWindow(hwnd)) SendMessage(hwnd, WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+        return;
+    }
+    if (MenuActive(top)) MenuLeave(top);
+    SendMessage(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    if (q.focus && GetTopLevel(q.focus) == hwnd) SetFocus(nullptr);
+    if (q.active == hwnd) q.active = nullptr;
+    AllowScreenSaver(true);
+}
+
+void Resized(Window& top, int width, int height) {
+    top.rect.right = top.rect.left + width;
+    top.rect.bottom = top.rect.top + height;
+    top.top->canvas.Resize(width, height, 0xFFFFFFFF);
+    top.top->needsPresent = true;
+    HWND hwnd = top.Handle();
+    RECT client;
+    GetClientRect(hwnd, client);
+    SendMessage(hwnd, WM_SIZE, top.top->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                MakeLParam(client.right, client.bottom));
+    if (Window* again = Find(hwnd)) InvalidateAll(again);
+}
+
+void WindowEvent(const SDL_WindowEvent& e) {
+    Window* top = TopOfSdl(e.windowID);
+    if (!top) return;
+    switch (e.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            PostMessage(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            Resized(*top, e.data1, e.data2);
+            break;
+        case SDL_WINDOWEVENT_MOVED: {
+            int w = top->rect.right - top->rect.left, h = top->rect.bottom - top->rect.top;
+            top->rect = {e.data1, e.data2, e.data1 + w, e.data2 + h};
+            break;
+        }
+        case SDL_WINDOWEVENT_EXPOSED:
+            top->top->needsPresent = true;
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            top->top->maximized = true;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            top->top->maximized = false;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            Activate(*top, true);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            Activate(*top, false);
+            break;
+    }
+}
+
+void KeyEvent(const SDL_KeyboardEvent& e) {
+    Window* top = TopOfSdl(e.windowID);
+    if (!top) return;
+    Queue& q = ThisQueue();
+    uint32_t vk = VirtualKeyOf(e.keysym.sym, e.keysym.scancode);
+    bool down = e.type == SDL_KEYDOWN;
+    if (vk == VK_MENU) {
+        if (down && !e.repeat) q.altAlone = true;
+    } else if (down) {
+        q.altAlone = false;
+    }
+    if (MenuActive(*top)) {
+        // Alt released alone leaves the menu, as pressing it entered it.
+        if (!down && vk == VK_MENU && q.altAlone) {
+            q.altAlone = false;
+            MenuLeave(*top);
+        } else if (down) {
+            MenuKey(*top, vk);
+        }
+        return;
+    }
+    bool alt = (e.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
+    bool sys = (alt && !(e.keysym.mod & KMOD_CTRL)) || vk == VK_F10;
+    uint32_t message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+    HWND target = KeyTarget(*top);
+    LPARAM lParam = 1 | ((e.keysym.scancode & 0xFF) << 16);
+    if (alt) lParam |= 1 << 29;
+    if (!down) lParam |= (1u << 30) | (1u << 31);
+    if (down && e.repeat) {
+        lParam |= 1 << 30;
+        // Repeats of a key that no one has read yet add to its repeat count.
+        if (!q.input.empty()) {
+            MSG& last = q.input.back();
+            if (last.message == message && last.wParam == vk && last.hwnd == target &&
+                (last.lParam & (1 << 30)) && (last.lParam & 0xFFFF) < 0xFFFF) {
+                ++last.lParam;
+                return;
+            }
+        }
+    }
+    QueueInput({target, message, vk, lParam, e.timestamp, {}});
+}
+
+void TextEvent(const SDL_TextInputEvent& e) {
+    Window* top = TopOfSdl(e.windowID);
+    if (!top || MenuActive(*top)) return;
+    // Ctrl and Alt combinations are commands, not text.
+    SDL_Keymod mod = SDL_GetModState();
+    if ((mod & KMOD_CTRL) || (mod & KMOD_LALT)) return;
+    HWND target = KeyTarget(*top);
+    for (char16_t unit : mtxUtf8ToUtf16(e.text))
+        QueueInput({target, WM_CHAR, unit, 1, e.timestamp, {}});
+}
+
+void MouseMessage(Window& top, uint32_t message, int x, int y, WPARAM extra) {
+    Queue& q = ThisQueue();
+    int bar = top.top->menuBarHeight;
+    POINT local{};
+    HWND target = nullptr;
+    Window* captured = Find(q.capture);
+    if (captured && GetTopLevel(q.capture) == top.Handle()) {
+        RECT r = RectInTop(captured);
+        local = {x - r.left, y - bar - r.top};
+        target = q.capture;
+    } else {
+        Window* w = HitTest(&top, x, y - bar, local);
+        target = w->Handle();
+        SendMessage(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                    MakeLParam(HTCLIENT, message));
+    }
+    if (!IsWindow(target)) return;
+    QueueInput({target,
+                message,
+                MouseKeys() | extra,
+                MakeLParam(local.x, local.y),
+                SDL_GetTicks(),
+                {x, y}});
+}
+
+void MouseButton(const SDL_MouseButtonEvent& e) {
+    Window* top = TopOfSdl(e.windowID);
+    if (!top) return;
+    bool down = e.type == SDL_MOUSEBUTTONDOWN;
+    uint32_t base = e.button == SDL_BUTTON_LEFT     ? WM_LBUTTONDOWN
+                    : e.button == SDL_BUTTON_RIGHT  ? WM_RBUTTONDOWN
+                    : e.button == SDL_BUTTON_MIDDLE ? WM_MBUTTONDOWN
+                                                    : 0;
+    if (!base) return;
+    if (MenuMouse(*top, down ? base : base + 1, e.x, e.y)) return;
+    uint32_t message = down ? base : base + 1;
+    if (down && e.clicks % 2 == 0) {
+        POINT local;
+        Window* w = HitTest(top, e.x, e.y - top->top->menuBarHeight, local);
+        if (w->cls.style & CS_DBLCLKS) message = base + 2;
+    }
+    MouseMessage(*top, message, e.x, e.y, 0);
+}
+
+void MouseMotion(const SDL_MouseMotionEvent& e) {
+    Window* top = TopOfSdl(e.windowID);
+    if (!top) return;
+    if (MenuMouse(*top, WM_MOUSEMOVE, e.x, e.y)) return;
+    // Moves that no one has read yet are merged, as the system does.
+    Queue& q = ThisQueue();
+    if (!q.input.empty() && q.input.back().message == WM_MOUSEMOVE) q.input.pop_back();
+    MouseMessage(*top, WM_MOUSEMOVE, e.x, e.y, 0);
+}
+
+void MouseWheel(const SDL_MouseWheelEvent& e) {
+    Window* top = TopOfSdl(e.windowID);
+    if (!top || e.y == 0 || MenuActive(*top)) return;
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    int delta = (e.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.y : e.y) * WHEEL_DELTA;
+    HWND target = ThisQueue().focus;
+    if (!target || GetTopLevel(target) != top->Handle()) {
+        POINT local;
+        target = HitTest(top, x, y - top->top->menuBarHeight, local)->Handle();
+    }
+    QueueInput({target,
+                WM_MOUSEWHEEL,
+                (static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16) | MouseKeys(),
+                MakeLParam(x + top->rect.left, y + top->rect.top),
+                e.timestamp,
+                {x, y}});
+}
+
+void Translate(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            WindowEvent(e.window);
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            KeyEvent(e.key);
+            break;
+        case SDL_TEXTINPUT:
+            TextEvent(e.text);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            MouseButton(e.button);
+            break;
+        case SDL_MOUSEMOTION:
+            MouseMotion(e.motion);
+            break;
+        case SDL_MOUSEWHEEL:
+            MouseWheel(e.wheel);
+            break;
+        case SDL_QUIT:
+            // A request to end (a termination signal): every window is asked to
+            // close, as when its close box is pressed, so the program shuts
+            // down in order and keeps its settings.
+            for (Window* top : TopLevelsOfThisThread())
+                PostMessage(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+SDL_Cursor* SdlCursor(HCURSOR c) {
+    if (!c || gVideo != 1) return nullptr;
+    if (c->sdl) return c->sdl;
+    if (c->isSystem) {
+        static const SDL_SystemCursor kinds[] = {
+            SDL_SYSTEM_CURSOR_ARROW,     SDL_SYSTEM_CURSOR_IBEAM,  SDL_SYSTEM_CURSOR_WAIT,
+            SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_HAND,   SDL_SYSTEM_CURSOR_SIZEALL,
+            SDL_SYSTEM_CURSOR_SIZEWE,    SDL_SYSTEM_CURSOR_SIZENS, SDL_SYSTEM_CURSOR_NO};
+        c->sdl = SDL_CreateSystemCursor(kinds[static_cast<int>(c->system)]);
+    } else if (SDL_Surface* s = SurfaceOf(c->picture)) {
+        c->sdl = SDL_CreateColorCursor(s, c->hotX, c->hotY);
+        SDL_FreeSurface(s);
+    }
+    return c->sdl;
+}
+
+}  // namespace
+
+namespace detail {
+
+bool DisplayAvailable() {
+    if (gVideo < 0) {
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        gVideo = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
+        if (gVideo) {
+            gWakeEvent = SDL_RegisterEvents(1);
+            SDL_StartTextInput();
+        } else {
+            std::fprintf(stderr, "daubry: no display to open windows on: %s\n", SDL_GetError());
+        }
+    }
+    return gVideo == 1;
+}
+
+bool DisplayCreate(Window& w) {
+    uint32_t flags = SDL_WINDOW_HIDDEN;
+    if (w.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    if ((w.style & WS_POPUP) || !(w.style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
+    if (w.exStyle & WS_EX_TOOLWINDOW) flags |= SDL_WINDOW_UTILITY;
+    SDL_Window* s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top,
+                                     std::max(1, w.rect.right - w.rect.left),
+                                     std::max(1, w.rect.bottom - w.rect.top), flags);
+    if (!s) {
+        std::fprintf(stderr, "daubry: cannot open a window: %s\n", SDL_GetError());
+        return false;
+    }
+    w.top->display = s;
+    DisplaySetIcon(w);
+    return true;
+}
+
+void DisplayDestroy(Window& w) {
+    if (w.top->display) SDL_DestroyWindow(Sdl(w));
+    w.top->display = nullptr;
+}
+
+void DisplayShow(Window& w, int command) {
+    if (!w.top->display) return;
+    SDL_Window* s = Sdl(w);
+    switch (command) {
+        case SW_HIDE:
+            SDL_HideWindow(s);
+            return;
+        case SW_SHOWMINIMIZED:
+            SDL_MinimizeWindow(s);
+            return;
+        case SW_SHOWMAXIMIZED:
+            SDL_ShowWindow(s);
+            SDL_MaximizeWindow(s);
+            break;
+        case SW_RESTORE:
+            SDL_RestoreWindow(s);
+            break;
+        default:
+            SDL_ShowWindow(s);
+            break;
+    }
+    SDL_RaiseWindow(s);
+    w.top->needsPresent = true;
+}
+
+void DisplayMove(Window& w) {
+    if (!w.top->display) {
+        w.top->canvas.Resize(w.rect.right - w.rect.left, w.rect.bottom - w.rect.top, 0xFFFFFFFF);
+        return;
+    }
+    SDL_SetWindowPosition(Sdl(w), w.rect.left, w.rect.top);
+    SDL_SetWindowSize(Sdl(w), std::max(1, w.rect.right - w.rect.left),
+                      std::max(1, w.rect.bottom - w.rect.top));
+    int width = 0, height = 0;
+    SDL_GetWindowSize(Sdl(w), &width, &height);
+    w.top->canvas.Resize(width, height, 0xFFFFFFFF);
+    w.rect.right = w.rect.left + width;
+    w.rect.bottom = w.rect.top + height;
+}
+
+void DisplaySetTitle(Window& w) {
+    if (w.top->display) SDL_SetWindowTitle(Sdl(w), w.title.c_str());
+}
+
+void DisplaySetIcon(Window& w) {
+    if (!w.top->display || !w.top->icon) return;
+    if (SDL_Surface* s = SurfaceOf(w.top->icon->picture)) {
+        SDL_SetWindowIcon(Sdl(w), s);
+        SDL_FreeSurface(s);
+    }
+}
+
+void DisplayPresent(Window& w) {
+    if (!w.top->display) return;
+    SDL_Surface* screen = SDL_GetWindowSurface(Sdl(w));
+    SDL_Surface* frame = SurfaceOf(w.top->frame);
+    if (!screen || !frame) {
+        if (frame) SDL_FreeSurface(frame);
+        return;
+    }
+    SDL_BlitSurface(frame, nullptr, screen, nullptr);
+    SDL_FreeSurface(frame);
+    SDL_UpdateWindowSurface(Sdl(w));
+}
+
+void DisplayPump(uint32_t timeoutMs) {
+    if (gVideo != 1) return;
+    SDL_Event e;
+    if (timeoutMs > 0) {
+        if (!SDL_WaitEventTimeout(&e, static_cast<int>(timeoutMs))) return;
+        Translate(e);
+    }
+    while (SDL_PollEvent(&e)) Translate(e);
+}
+
+void DisplayWake() {
+    if (gVideo != 1) return;
+    SDL_Event e{};
+    e.type = gWakeEvent;
+    SDL_PushEvent(&e);
+}
+
+bool DisplayDesktop(RECT& out) {
+    SDL_Rect r;
+    if (gVideo != 1 || SDL_GetDisplayBounds(0, &r) != 0) return false;
+    out = {r.x, r.y, r.x + r.w, r.y + r.h};
+    return true;
+}
+
+bool DisplayCursorPos(POINT& p) {
+    if (gVideo != 1) return false;
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    p = {x, y};
+    return true;
+}
+
+}  // namespace detail
+
+HCURSOR LoadCursor(SystemCursor which) {
+    // System cursors live as long as the process, like the system's shared ones.
+    static HCURSOR__ cursors[static_cast<int>(SystemCursor::No) + 1];
+    HCURSOR c = &cursors[static_cast<int>(which)];
+    c->system = which;
+    return c;
+}
+
+HCURSOR CreateCursor(const uint32_t* argb, int width, int height, int hotX, int hotY) {
+    if (!argb || width <= 0 || height <= 0 || width > 256 || height > 256) return nullptr;
+    auto* c = new HCURSOR__;
+    c->isSystem = false;
+    c->picture.width = width;
+    c->picture.height = height;
+    c->picture.pixels.assign(argb, argb + width * height);
+    c->hotX = std::clamp(hotX, 0, width - 1);
+    c->hotY = std::clamp(hotY, 0, height - 1);
+    return c;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    HCURSOR old = gCurrentCursor;
+    gCurrentCursor = cursor;
+    if (SDL_Cursor* s = SdlCursor(cursor)) SDL_SetCursor(s);
+    return old;
+}
+
+bool DestroyCursor(HCURSOR cursor) {
+    if (!cursor || cursor->isSystem) return false;
+    if (gCurrentCursor == cursor) SetCursor(LoadCursor(SystemCursor::Arrow));
+    if (cursor->sdl) SDL_FreeCursor(cursor->sdl);
+    delete cursor;
+    return true;
+}
+
+HICON CreateIcon(const uint32_t* argb, int width, int height) {
+    if (!argb || width <= 0 || height <= 0 || width > 1024 || height > 1024) return nullptr;
+    auto* icon = new HICON__;
+    icon->picture.width = width;
+    icon->picture.height = height;
+    icon->picture.pixels.assign(argb, argb + width * height);
+    return icon;
+}
+
+bool DestroyIcon(HICON icon) {
+    delete icon;
+    return icon != nullptr;
+}
+
+int16_t GetKeyState(uint32_t vk) {
+    if (gVideo != 1) return 0;
+    SDL_Keymod mod = SDL_GetModState();
+    uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
+    bool down = false;
+    switch (vk) {
+        case VK_SHIFT:
+            down = mod & KMOD_SHIFT;
+            break;
+        case VK_CONTROL:
+            down = mod & KMOD_CTRL;
+            break;
+        case VK_MENU:
+            down = mod & KMOD_ALT;
+            break;
+        case VK_LBUTTON:
+            down = buttons & SDL_BUTTON_LMASK;
+            break;
+        case VK_RBUTTON:
+            down = buttons & SDL_BUTTON_RMASK;
+            break;
+        case VK_MBUTTON:
+            down = buttons & SDL_BUTTON_MMASK;
+            break;
+        default: {
+            auto sc = static_cast<SDL_Scancode>(ScancodeOf(vk));
+            const Uint8* state = SDL_GetKeyboardState(nullptr);
+            down = sc != SDL_SCANCODE_UNKNOWN && state[sc];
+        }
+    }
+    return down ? static_cast<int16_t>(0x8000) : 0;
+}
+
+void AllowScreenSaver(bool allow) {
+    if (gVideo != 1) return;
+    if (allow)
+        SDL_EnableScreenSaver();
+    else
+        SDL_DisableScreenSaver();
+}
+
+}  // namespace mtxOs

@@ -1,0 +1,9 @@
+# The main window and its commands, and the program started under a real display.
+daubry_tests(shell SOURCES daubry_app_test.cpp LINKS daubry_shell)
+
+# The program itself under a virtual display. It leaves the screenshot of the
+# main window as tests/shell/main-window.png in the build folder.
+add_test(NAME shell.EndToEndUnderXvfb
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/end_to_end.sh $<TARGET_FILE:daubry>
+    ${PROJECT_BINARY_DIR}/tests/shell)
+set_tests_properties(shell.EndToEndUnderXvfb PROPERTIES LABELS shell TIMEOUT 120)

@@ -1,0 +1,6 @@
+# Loading and saving images through the codecs and the picture loader.
+find_package(JPEG REQUIRED)
+find_package(PNG REQUIRED)
+find_package(GIF REQUIRED)
+daubry_tests(load SOURCES image_load_test.cpp
+  LINKS daubry_image_io JPEG::JPEG PNG::PNG GIF::GIF LABELS codecs)
