@@ -1,0 +1,163 @@
+#include "tests/layers/include_rules.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace layers {
+
+namespace {
+
+// Headers that only platform/ may include: what it stands on.
+constexpr const char* kPlatformOnly[] = {
+    "SDL2/",    "SDL.h",     "epoxy/",     "EGL/",      "GL/",       "X11/",
+    "ft2build", "freetype/", "fontconfig", "jpeglib.h", "jerror.h",  "turbojpeg.h",
+    "gif_lib",  "png.h",     "zlib.h",     "unistd.h",  "fcntl.h",   "sys/",
+    "dlfcn.h",  "spawn.h",   "poll.h",     "pthread.h", "windows.h",
+};
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool InFolder(const std::string& path, const std::string& folder) {
+    return StartsWith(path, folder + "/");
+}
+
+std::string Trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+    return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+bool IsSource(const fs::path& path) {
+    return path.extension() == ".h" || path.extension() == ".cpp";
+}
+
+// The include as written, resolved to a path relative to root: from the root
+// first, as the build's include paths do, then beside the including file.
+// Empty when the file is in neither place.
+std::string Resolve(const std::string& root, const std::string& file, const std::string& name) {
+    if (fs::exists(fs::path(root) / name)) return fs::path(name).lexically_normal().string();
+    fs::path beside = fs::path(file).parent_path() / name;
+    if (fs::exists(fs::path(root) / beside)) return beside.lexically_normal().string();
+    return {};
+}
+
+}  // namespace
+
+std::string LevelTable::LibraryOf(const std::string& path) const {
+    std::string best;
+    size_t bestLength = 0;
+    for (const auto& [name, library] : libraries)
+        if (InFolder(path, library.folder) && library.folder.size() > bestLength) {
+            best = name;
+            bestLength = library.folder.size();
+        }
+    return best;
+}
+
+std::set<std::string> LevelTable::Reachable(const std::string& name) const {
+    std::set<std::string> seen;
+    std::vector<std::string> open{name};
+    while (!open.empty()) {
+        std::string next = open.back();
+        open.pop_back();
+        if (!seen.insert(next).second) continue;
+        auto it = libraries.find(next);
+        if (it != libraries.end())
+            for (const auto& used : it->second.uses) open.push_back(used);
+    }
+    return seen;
+}
+
+bool ReadLevelTable(const std::string& markdown, LevelTable* table, std::string* error) {
+    static const std::regex row(
+        R"(^\| *([0-9]+) *\| *(daubry_[a-z_]+) *\| *([a-z/_]+)/ *\| *([a-z_ ]*)\|)");
+    std::istringstream lines(markdown);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        if (!std::regex_search(line, m, row)) continue;
+        Library library;
+        library.level = std::stoi(m[1]);
+        library.folder = m[3];
+        std::istringstream uses(Trim(m[4]));
+        for (std::string used; uses >> used;) library.uses.push_back(used);
+        table->libraries[m[2]] = library;
+    }
+    if (table->libraries.empty()) {
+        *error = "no level rows";
+        return false;
+    }
+    for (const auto& [name, library] : table->libraries)
+        for (const auto& used : library.uses)
+            if (!table->libraries.count(used)) {
+                *error = name + " uses " + used + ", which has no row";
+                return false;
+            }
+    return true;
+}
+
+std::vector<std::string> CheckIncludes(const LevelTable& table, const std::string& root) {
+    static const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+    std::vector<std::string> files;
+    for (const auto& [name, library] : table.libraries) {
+        fs::path folder = fs::path(root) / library.folder;
+        if (!fs::is_directory(folder)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file() && IsSource(entry.path()))
+                files.push_back(fs::relative(entry.path(), root).string());
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+
+    std::vector<std::string> faults;
+    for (const std::string& file : files) {
+        std::string owner = table.LibraryOf(file);
+        if (owner.empty() || file == "app/main.cpp") continue;
+        std::set<std::string> allowed = table.Reachable(owner);
+        const std::string& platform = table.libraries.at("daubry_platform").folder;
+        bool inPlatform = InFolder(file, platform);
+        std::ifstream in(fs::path(root) / file);
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number) {
+            std::smatch m;
+            if (!std::regex_search(line, m, include)) continue;
+            std::string where = file + ":" + std::to_string(number) + ": ";
+            std::string name = m[2];
+            if (m[1] == "<") {
+                if (inPlatform) continue;
+                for (const char* prefix : kPlatformOnly)
+                    if (StartsWith(name, prefix))
+                        faults.push_back(where + "<" + name + "> is for platform/ alone");
+                continue;
+            }
+            std::string target = Resolve(root, file, name);
+            if (target.empty()) {
+                faults.push_back(where + "\"" + name + "\" is not a file of the tree");
+                continue;
+            }
+            std::string library = table.LibraryOf(target);
+            if (library.empty()) {
+                faults.push_back(where + "\"" + name + "\" belongs to no library");
+            } else if (!allowed.count(library)) {
+                const Library& a = table.libraries.at(owner);
+                const Library& b = table.libraries.at(library);
+                faults.push_back(where + "\"" + name + "\" belongs to " + library + " (level " +
+                                 std::to_string(b.level) + "), which " + owner + " (level " +
+                                 std::to_string(a.level) + ") does not use");
+            } else if (library == "daubry_platform" && !inPlatform &&
+                       fs::path(target).parent_path() != fs::path(platform)) {
+                faults.push_back(where + "\"" + name +
+                                 "\" is a platform implementation header; include the interface");
+            }
+        }
+    }
+    return faults;
+}
+
+}  // namespace layers
