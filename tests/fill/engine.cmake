@@ -1,0 +1,1 @@
+daubry_tests(engine SOURCES fill_random_test.cpp LINKS daubry_fill)
