@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What `daubry fill` was asked to do, read from its arguments. Options left
+// out keep the user's filling options from the settings file.
+struct mtxFillArguments {
+    enum class Background { kSettings, kColor, kPhoto };
+
+    std::string photo;
+    std::string output;
+    std::string samples;  // a .msc file or a folder of pictures; empty: the bundled library
+    std::optional<uint64_t> seed;
+
+    // When to stop; none given means kDefaultCoverage percent or kDefaultSeconds.
+    static constexpr double kDefaultCoverage = 95, kDefaultSeconds = 120;
+    std::optional<uint64_t> stamps;
+    std::optional<double> seconds;
+    std::optional<double> coverage;
+
+    std::optional<int32_t> sizeMin, sizeMax, overlap;
+    bool noRotate = false, noMirror = false, noFlip = false;
+    bool randomSamples = false, keepColours = false;
+    Background background = Background::kSettings;
+    uint32_t backgroundColor = 0xFFFFFFFFu;  // 0xAARRGGBB, with kColor
+
+    bool report = false, quiet = false, help = false;
+};
+
+// Reads the arguments that follow "fill". 1 on success (help set when asked
+// for); 0 with a message naming the argument at fault.
+int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments& out,
+                          std::string& error);
+
+// A colour as "#RRGGBB", "RRGGBB", "#AARRGGBB" or one of white, black, grey,
+// transparent. 1 and 0xAARRGGBB in color, or 0.
+int mtxParseColor(const std::string& text, uint32_t& color);
+
+// The text of `daubry fill --help`.
+std::string mtxFillUsage();
