@@ -1,1 +1,1 @@
-daubry_tests(engine SOURCES fill_random_test.cpp LINKS daubry_fill)
+daubry_tests(engine SOURCES fill_random_test.cpp coverage_mask_test.cpp LINKS daubry_fill)

@@ -1,0 +1,88 @@
+#include "fill/coverage_mask.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "image/image.h"
+
+int mtxCoverageMask::Reset(const mtxImage& photo) {
+    width_ = height_ = 0;
+    counting_ = covered_ = 0;
+    state_.clear();
+    if (photo.width <= 0 || photo.height <= 0 || !photo.data) return 0;
+    int64_t pixels = int64_t(photo.width) * photo.height;
+    cell_ = 1;
+    while (pixels / (int64_t(cell_) * cell_) > kMaxCells) ++cell_;
+    width_ = (photo.width + cell_ - 1) / cell_;
+    height_ = (photo.height + cell_ - 1) / cell_;
+    try {
+        state_.assign(size_t(width_) * size_t(height_), 0);
+    } catch (const std::bad_alloc&) {
+        width_ = height_ = 0;
+        return 0;
+    }
+    for (int cy = 0; cy < height_; ++cy) {
+        int y = std::min(cy * cell_ + cell_ / 2, photo.height - 1);
+        const mtxColor* row = photo.Row(y);
+        for (int cx = 0; cx < width_; ++cx) {
+            int x = std::min(cx * cell_ + cell_ / 2, photo.width - 1);
+            if (mtxAlpha(row[x]) > 0) {
+                state_[size_t(cy) * size_t(width_) + size_t(cx)] = 1;
+                ++counting_;
+            }
+        }
+    }
+    return 1;
+}
+
+void mtxCoverageMask::Stamp(const float corner[3][2], const float u[2], const float v[2],
+                            const uint8_t* alpha, int width, int height, float alphaScale) {
+    if (state_.empty() || !alpha || width <= 0 || height <= 0 || !(alphaScale > 0)) return;
+    // The quad is the parallelogram P = A + s (B - A) + t (C - A), 0 <= s, t < 1.
+    double ax = corner[0][0], ay = corner[0][1];
+    double ex = corner[1][0] - ax, ey = corner[1][1] - ay;  // along s
+    double fx = corner[2][0] - ax, fy = corner[2][1] - ay;  // along t
+    double det = ex * fy - ey * fx;
+    if (!(std::fabs(det) > 1e-9)) return;
+    double dx = corner[1][0] + fx, dy = corner[1][1] + fy;  // the fourth corner
+    double left = std::min({ax, double(corner[1][0]), double(corner[2][0]), dx});
+    double right = std::max({ax, double(corner[1][0]), double(corner[2][0]), dx});
+    double top = std::min({ay, double(corner[1][1]), double(corner[2][1]), dy});
+    double bottom = std::max({ay, double(corner[1][1]), double(corner[2][1]), dy});
+    // Cells whose centre (cx x cell + cell / 2) can fall inside.
+    auto first = [this](double p) {
+        return int(std::max(0.0, std::ceil((p - cell_ / 2) / cell_)));
+    };
+    auto last = [this](double p, int limit) {
+        return int(std::min(double(limit - 1), std::floor((p - cell_ / 2) / cell_)));
+    };
+    if (!(right >= 0 && bottom >= 0 && left < width_ * double(cell_) &&
+          top < height_ * double(cell_)))
+        return;
+    int x0 = first(left), x1 = last(right, width_), y0 = first(top), y1 = last(bottom, height_);
+    // Alpha at least one half after the factor: 255 x factor x a >= 127.5.
+    double threshold = 127.5 / alphaScale;
+    for (int cy = y0; cy <= y1; ++cy) {
+        double py = cy * cell_ + cell_ / 2 - ay;
+        uint8_t* row = &state_[size_t(cy) * size_t(width_)];
+        for (int cx = x0; cx <= x1; ++cx) {
+            if (row[cx] != 1) continue;
+            double px = cx * cell_ + cell_ / 2 - ax;
+            double s = (px * fy - py * fx) / det;
+            double t = (ex * py - ey * px) / det;
+            if (s < 0 || s >= 1 || t < 0 || t >= 1) continue;
+            double tu = u[0] + s * (u[1] - u[0]), tv = v[0] + t * (v[1] - v[0]);
+            int tx = std::clamp(int(tu * width), 0, width - 1);
+            int ty = std::clamp(int(tv * height), 0, height - 1);
+            if (alpha[size_t(ty) * size_t(width) + size_t(tx)] >= threshold) {
+                row[cx] = 2;
+                ++covered_;
+            }
+        }
+    }
+}
+
+double mtxCoverageMask::Coverage() const {
+    return counting_ ? double(covered_) / double(counting_) : 0.0;
+}
