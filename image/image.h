@@ -76,13 +76,22 @@ class mtxImage : public mtxField<mtxColor, mtxColorValue> {
     // codecs in image_load.cpp.
     int Load(uint32_t resourceId, int probe) override;
     int Load(const std::string& path, int probe) override;
+    // Load, telling why it failed: on 0, *reason (when reason is not null)
+    // holds a sentence for a person that names the codec and the fault
+    // ("PNG: CRC mismatch in IDAT", "BMP: header claims 100000 x 100000
+    // pixels, more than allowed", "No such file or directory: <path>").
+    int Load(uint32_t resourceId, int probe, std::string* reason);
+    int Load(const std::string& path, int probe, std::string* reason);
     // The two paths of Load (image_load.cpp): the PNG decoder, and the picture
     // loader for BMP, JPEG and GIF. Nonzero on success; on failure 0, with the
     // image unchanged and errno 2 when the source is missing or unreadable.
-    int LoadPng(uint32_t resourceId, int probe);
-    int LoadPng(const std::string& path, int probe);
-    int LoadPicture(uint32_t resourceId, int probe);
-    int LoadPicture(const std::string& path, int probe);
+    // LoadPng gives a reason only for a source it recognised as PNG, or for
+    // one that no decoder of the program recognises; LoadPicture gives one
+    // for any failure.
+    int LoadPng(uint32_t resourceId, int probe, std::string* reason = nullptr);
+    int LoadPng(const std::string& path, int probe, std::string* reason = nullptr);
+    int LoadPicture(uint32_t resourceId, int probe, std::string* reason = nullptr);
+    int LoadPicture(const std::string& path, int probe, std::string* reason = nullptr);
     // Writers into an open file (image_save.cpp): Windows bitmap, PNG, JPEG.
     // 1 on success; 0 when the image cannot be written or a write failed.
     int WriteBmp(mtxFile& file);

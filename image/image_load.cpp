@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <typeinfo>
 
 #include "image/codecs/png_decoder.h"
@@ -17,6 +18,8 @@ namespace {
 
 constexpr const char* kImageResource = "IMAGE";
 
+constexpr const char* kUnknownPicture = "not a picture Daubry can read (PNG, BMP, JPEG or GIF)";
+
 // Pixels of the picture loader in a malloc block, which a memory image can
 // take over as its own buffer (fields free their buffers with free()).
 struct MallocSink : mtxPictureSink {
@@ -26,24 +29,44 @@ struct MallocSink : mtxPictureSink {
     ~MallocSink() override { std::free(pixels); }
     uint32_t* Allocate(int w, int h) override {
         std::free(pixels);
-        pixels = static_cast<uint32_t*>(mtxAllocatePixels(size_t(w) * size_t(h) * 4));
+        pixels = static_cast<uint32_t*>(mtxAllocateZeroedPixels(size_t(w) * size_t(h) * 4));
         width = w, height = h;
         return pixels;
     }
 };
 
+// The reason of a failed Load: the PNG decoder's for a PNG source (and for
+// a source no decoder knows), else the picture loader's.
+void SetReason(std::string* reason, const std::string& png, const std::string& picture) {
+    if (reason) *reason = png.empty() ? picture : png;
+}
+
 }  // namespace
 
 int mtxImage::Load(uint32_t resourceId, int probe) {
-    isYCbCr = 0;
-    if (int result = LoadPng(resourceId, probe)) return result;
-    return LoadPicture(resourceId, probe);
+    return Load(resourceId, probe, nullptr);
 }
 
 int mtxImage::Load(const std::string& path, int probe) {
+    return Load(path, probe, nullptr);
+}
+
+int mtxImage::Load(uint32_t resourceId, int probe, std::string* reason) {
     isYCbCr = 0;
-    if (int result = LoadPng(path, probe)) return result;
-    return LoadPicture(path, probe);
+    std::string png, picture;
+    if (int result = LoadPng(resourceId, probe, &png)) return result;
+    if (int result = LoadPicture(resourceId, probe, &picture)) return result;
+    SetReason(reason, png, picture);
+    return 0;
+}
+
+int mtxImage::Load(const std::string& path, int probe, std::string* reason) {
+    isYCbCr = 0;
+    std::string png, picture;
+    if (int result = LoadPng(path, probe, &png)) return result;
+    if (int result = LoadPicture(path, probe, &picture)) return result;
+    SetReason(reason, png, picture);
+    return 0;
 }
 
 namespace {
@@ -80,30 +103,62 @@ std::span<const unsigned char> ImageResource(uint32_t resourceId) {
     return bytes;
 }
 
-int DecodePng(mtxImage& image, mtxFile& file, int probe) {
+// A source without the PNG signature gets a reason only when the picture
+// loader will not know it either.
+void NotPng(mtxFile& file, std::string* reason) {
+    uint8_t head[8] = {};
+    uint32_t got = file.Seek(0, 0) == 0 ? file.Read(head, sizeof head) : 0;
+    if (reason && !mtxPictureKind(head, got)) *reason = kUnknownPicture;
+}
+
+int DecodePng(mtxImage& image, mtxFile& file, int probe, std::string* reason) {
     mtxImage decoded;
     mtxImageDecoderPng decoder(&file, &decoded, 0);
-    if (probe) return decoder.CheckSignature() == 1 ? 1 : 0;
+    if (probe) {
+        if (decoder.CheckSignature() == 1) return 1;
+        NotPng(file, reason);
+        return 0;
+    }
     decoder.maxPixels = mtxPictureLimit();
-    if (decoder.Decode(0) != mtxImageDecoderPng::kEndReached) return 0;
-    return TakeImage(image, decoded);
+    int result = decoder.Decode(0);
+    if (result == mtxImageDecoderPng::kNotPng) {
+        NotPng(file, reason);
+        return 0;
+    }
+    if (result != mtxImageDecoderPng::kEndReached) {
+        if (reason) *reason = decoder.reason;
+        return 0;
+    }
+    if (TakeImage(image, decoded)) return 1;
+    if (reason) *reason = "PNG: out of memory";
+    return 0;
 }
 
 }  // namespace
 
-int mtxImage::LoadPng(uint32_t resourceId, int probe) {
+int mtxImage::LoadPng(uint32_t resourceId, int probe, std::string* reason) {
     std::span<const unsigned char> bytes = ImageResource(resourceId);
     if (bytes.empty()) return 0;
     // The resource is read in place; a fixed memory file never writes.
     mtxFileMemory file(0);
     file.Attach(const_cast<unsigned char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), 0);
-    return DecodePng(*this, file, probe);
+    try {
+        return DecodePng(*this, file, probe, reason);
+    } catch (const std::bad_alloc&) {
+        if (reason) *reason = "PNG: out of memory";
+        return 0;
+    }
 }
 
-int mtxImage::LoadPng(const std::string& path, int probe) {
+int mtxImage::LoadPng(const std::string& path, int probe, std::string* reason) {
     mtxFileStream<65536> file;
-    if (!file.Open(path, mtxFile::kRead)) return 0;
-    return DecodePng(*this, file, probe);
+    if (!file.Open(path, mtxFile::kRead)) return 0;  // the picture loader says why
+    try {
+        return DecodePng(*this, file, probe, reason);
+    } catch (const std::bad_alloc&) {
+        if (reason) *reason = "PNG: out of memory";
+        return 0;
+    }
 }
 
 namespace {
@@ -132,21 +187,28 @@ int TakePixels(mtxImage& image, MallocSink& sink) {
 
 }  // namespace
 
-int mtxImage::LoadPicture(uint32_t resourceId, int probe) {
+int mtxImage::LoadPicture(uint32_t resourceId, int probe, std::string* reason) {
     std::span<const unsigned char> bytes = ImageResource(resourceId);
-    if (bytes.empty()) return 0;
+    if (bytes.empty()) {
+        if (reason) *reason = "no picture resource " + std::to_string(resourceId);
+        return 0;
+    }
     MallocSink sink;
-    if (!mtxDecodePicture(bytes.data(), bytes.size(), sink, nullptr)) return 0;
+    if (!mtxDecodePicture(bytes.data(), bytes.size(), sink, reason)) return 0;
     if (probe) return 1;
-    return TakePixels(*this, sink);
+    if (TakePixels(*this, sink)) return 1;
+    if (reason) *reason = "out of memory for the picture";
+    return 0;
 }
 
-int mtxImage::LoadPicture(const std::string& path, int probe) {
+int mtxImage::LoadPicture(const std::string& path, int probe, std::string* reason) {
     MallocSink sink;
-    if (!mtxDecodePictureFile(path, sink, nullptr)) {
+    if (!mtxDecodePictureFile(path, sink, reason)) {
         errno = ENOENT;
         return 0;
     }
     if (probe) return 1;
-    return TakePixels(*this, sink);
+    if (TakePixels(*this, sink)) return 1;
+    if (reason) *reason = "out of memory for the picture";
+    return 0;
 }
