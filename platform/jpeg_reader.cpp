@@ -262,6 +262,11 @@ int mtxDecodeJpeg(const uint8_t* data, size_t size, mtxPictureSink& sink, std::s
             std::to_string(d.cinfo.image_width) + " x " + std::to_string(d.cinfo.image_height) +
                 " pixels need more than " + std::to_string(MemoryLimit(size) >> 20) +
                 " MB of coefficients, too much for a file of " + std::to_string(size) + " bytes");
+    // libjpeg stops on a frame header of no width or height while it reads it.
+    if (d.err.pub.msg_code == JERR_EMPTY_IMAGE)
+        return mtxPictureError(
+            error, kCodec,
+            d.cinfo.image_width == 0 ? "image is 0 pixels wide" : "image is 0 pixels high");
     if (d.err.pub.msg_code == JERR_OUT_OF_MEMORY)
         return mtxPictureError(error, kCodec, "out of memory");
     return mtxPictureError(error, kCodec, d.err.message[0] ? d.err.message : "cannot decode");
