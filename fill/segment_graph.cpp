@@ -40,12 +40,21 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     k = 300.0f;
     work.Free();
     int ok = 1;
-    if (uint64_t(std::max(picture.width, 0)) * uint64_t(std::max(picture.height, 0)) > kMaxPixels ||
-        !work.Assign(picture)) {
+    outOfMemory = 0;
+    if (uint64_t(std::max(picture.width, 0)) * uint64_t(std::max(picture.height, 0)) > kMaxPixels) {
+        ok = 0;
+    } else if (!work.Assign(picture)) {
         work.Free();
         ok = 0;
+        outOfMemory = 1;
     }
-    work.Blur(0.8f);
+    try {
+        work.Blur(0.8f);
+    } catch (const std::bad_alloc&) {
+        work.Free();
+        ok = 0;
+        outOfMemory = 1;
+    }
     width = uint32_t(std::max(work.width, 0));
     height = uint32_t(std::max(work.height, 0));
     if (work.IsEmpty()) width = height = 0;
@@ -70,6 +79,34 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
 }
 
 int mcvSegmentGraph::Advance() {
+    // The large arrays of the stages throw std::bad_alloc when memory is short; a picture too
+    // large for this machine ends its run, never the program.
+    try {
+        return AdvanceStage();
+    } catch (const std::bad_alloc&) {
+        Abandon();
+        return 0;
+    }
+}
+
+void mcvSegmentGraph::Abandon() {
+    ReleaseWork();
+    groups.clear();
+    groups.shrink_to_fit();
+    regions.clear();
+    regions.shrink_to_fit();
+    nodes.reset();
+    distance.Free();
+    distanceStore_.reset();
+    width = height = pixelCount = 0;
+    components = edgeCount = cursorX = cursorY = edgeCursor = 0;
+    itemCursor = 0;
+    sortCursor_ = setupCursor_ = 0;
+    stages = kAllStages;
+    outOfMemory = 1;
+}
+
+int mcvSegmentGraph::AdvanceStage() {
     StartSlice();
     sliceBegun_ = false;
     if (stages == kAllStages) {

@@ -70,7 +70,9 @@ class mcvSegmentGraph : public mtxImageConverter {
     int StartSegmentation(mtxImage& picture);
     // Runs one slice of the first unfinished stage. Returns 0 while work remains (status then
     // holds the progress percentage, 0..99), 1 once every stage is done and the temporary buffers
-    // are released.
+    // are released. When memory runs short the run is abandoned: everything is released, the
+    // object holds no picture (as after a refused start), outOfMemory is set, and the next call
+    // returns 1.
     int Advance();
     int Run() override { return Advance(); }
 
@@ -88,6 +90,7 @@ class mcvSegmentGraph : public mtxImageConverter {
     static constexpr uint32_t kSizeCap = 10000;
 
     uint32_t stages = 0;
+    int outOfMemory = 0;  // 1 when StartSegmentation or Advance ran out of memory
     std::vector<SegmentRegion> regions;
     std::vector<std::unique_ptr<ColorGroup>> groups;
     mtxImage work;           // the smoothed copy of the picture
@@ -104,6 +107,9 @@ class mcvSegmentGraph : public mtxImageConverter {
     int32_t itemCursor = 0;
 
   private:
+    int AdvanceStage();
+    // Releases everything and leaves an empty, finished run.
+    void Abandon();
     void BuildEdges();
     void SortEdges();
     void MergeRegions();

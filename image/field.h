@@ -39,6 +39,12 @@ class mtxField : public mtxBaseField {
     // already has data of that size keeps it unchanged (not refilled). Returns 0 and
     // leaves the field empty when the size is negative or cannot be allocated.
     virtual int Create(int newWidth, int newHeight, V value);
+    // Create without the fill: the elements are unset, and a large buffer comes
+    // fresh from the system with its pages committed only as they are written,
+    // so a picture decoded into it costs memory as its rows arrive. The caller
+    // writes every element before anything reads it. Not virtual: device fields
+    // have no such buffer. Returns 1, or 0 with the field empty as Create does.
+    int CreateUnset(int newWidth, int newHeight);
     // Wraps an external buffer the field never frees; returns 1.
     virtual int Attach(T* buffer, int newWidth, int newHeight, int newPitch);
     // Back to empty: frees an owned buffer, zero size, ownsData = 1.
@@ -83,6 +89,16 @@ class mtxField : public mtxBaseField {
 template <class T, class V>
 int mtxField<T, V>::Create(int newWidth, int newHeight, V value) {
     if (data && newWidth == width && newHeight == height) return 1;
+    if (!CreateUnset(newWidth, newHeight)) return 0;
+    T fill = T(value);
+    size_t count = size_t(width) * size_t(height);
+    for (size_t i = 0; i < count; ++i) data[i] = fill;
+    return 1;
+}
+
+template <class T, class V>
+int mtxField<T, V>::CreateUnset(int newWidth, int newHeight) {
+    if (data && newWidth == width && newHeight == height) return 1;
     ReleaseData();
     ownsData = 1;
     // The pitch is a 32-bit byte count.
@@ -99,9 +115,6 @@ int mtxField<T, V>::Create(int newWidth, int newHeight, V value) {
         width = height = pitch = 0;
         return 0;
     }
-    T fill = T(value);
-    size_t count = size_t(width) * size_t(height);
-    for (size_t i = 0; i < count; ++i) data[i] = fill;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -14,9 +15,12 @@
 // Where a decoder puts its pixels. Allocate is called at most once, after the
 // headers were checked, with the final size of the picture; it returns a
 // buffer of width x height words (rows top to bottom, pitch width x 4 bytes)
-// that the decoder fills completely before it reports success, or null to
-// refuse the picture. A decoder that fails after Allocate leaves the buffer
-// partly written.
+// that reads as zero and costs memory only as it is written (see
+// mtxAllocateZeroedPixels), or null to refuse the picture. The decoder fills
+// it completely before it reports success; one that fails after Allocate
+// leaves the buffer partly written. Decoders write pixels as their data
+// delivers them, so a header that claims a huge picture costs memory only
+// once its data does.
 class mtxPictureSink {
   public:
     virtual ~mtxPictureSink() = default;
@@ -26,17 +30,21 @@ class mtxPictureSink {
 // A decoded picture: pixels 0xFFRRGGBB (bytes blue, green, red, alpha), row 0
 // on top, pitch width x 4 bytes.
 struct mtxPicture : mtxPictureSink {
+    struct FreeDeleter {
+        void operator()(uint32_t* p) const { std::free(p); }
+    };
     int width = 0;
     int height = 0;
-    std::unique_ptr<uint32_t[]> pixels;
+    std::unique_ptr<uint32_t[], FreeDeleter> pixels;
 
     uint32_t* Allocate(int w, int h) override;
 };
 
 // Decodes data (a BMP, JPEG or GIF file) into sink. JPEG pictures are turned
 // upright by their EXIF orientation; of a GIF only the first frame is shown,
-// with transparent pixels opaque black. Returns 1 on success; 0 on failure,
-// with the reason in *error when error is not null.
+// with transparent pixels opaque black. Returns 1 on success; 0 on failure
+// (also when memory runs short), with the reason in *error when error is not
+// null.
 int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::string* error);
 
 // Reads the file at path and decodes it as mtxDecodePicture does. A file that
@@ -49,6 +57,12 @@ int mtxDecodePictureFile(const std::string& path, mtxPictureSink& sink, std::str
 // offers them: that spares most of the page faults of the first touch, which
 // otherwise cost a big picture about as much as its decoding.
 void* mtxAllocatePixels(size_t bytes);
+
+// A block of bytes that reads as zero, released with std::free; null when
+// memory is short. A large block comes fresh from the system in small pages,
+// committed only as they are written (no huge pages: one stray pixel would
+// commit two megabytes).
+void* mtxAllocateZeroedPixels(size_t bytes);
 
 // The kind of picture data holds by its first bytes, or null for none the
 // loader knows: "BMP", "JPEG" or "GIF".

@@ -79,9 +79,10 @@ uint32_t mtxImageCodecXng::Palette::ReadChunk(uint64_t offset, uint32_t length) 
     auto* png = static_cast<mtxImageCodecPng*>(owner);
     uint64_t limit = png->header.bitDepth >= 8 ? 256 : 1u << png->header.bitDepth;
     // Section 11.2.3: a whole number of entries, no more than the depth can index.
-    if (length % 3 != 0 || length / 3 > 256 || length / 3 > limit) return kFailed;
+    if (length % 3 != 0 || length / 3 > 256 || length / 3 > limit)
+        return owner->Refuse("PLTE of " + std::to_string(length) + " bytes");
     uint8_t rgb[768];
-    if (length && !owner->ReadAt(offset, rgb, length)) return kFailed;
+    if (length && !owner->ReadAt(offset, rgb, length)) return owner->Refuse("cannot read PLTE");
     count = length / 3;
     for (uint32_t i = 0; i < count; ++i)
         entries[i] = mtxArgb(255, rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
@@ -140,6 +141,11 @@ uint32_t mtxImageCodecXng::UpdateCrc(uint32_t crc, const uint8_t* p, size_t size
     }
     while (size--) crc = crcTable[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
     return crc;
+}
+
+uint32_t mtxImageCodecXng::Refuse(const std::string& text) {
+    if (reason.empty()) reason = "PNG: " + text;
+    return kFailed;
 }
 
 int mtxImageCodecXng::CheckCrc(uint64_t offset, uint32_t length) {
@@ -240,9 +246,10 @@ uint32_t mtxImageCodecPng::Header::BitsPerPixel() const {
 uint32_t mtxImageCodecPng::Header::ReadChunk(uint64_t offset, uint32_t length) {
     if (!MarkRead()) return 0;
     // Section 11.2.2: IHDR comes first and holds 13 bytes.
-    if (owner->chunkCount != 1 || length < 13) return kFailed;
+    if (owner->chunkCount != 1) return owner->Refuse("IHDR is not the first chunk");
+    if (length < 13) return owner->Refuse("IHDR of " + std::to_string(length) + " bytes");
     uint8_t d[13];
-    if (!owner->ReadAt(offset, d, 13)) return kFailed;
+    if (!owner->ReadAt(offset, d, 13)) return owner->Refuse("cannot read IHDR");
     width = BigEndian32(d);
     height = BigEndian32(d + 4);
     bitDepth = d[8];
@@ -251,7 +258,9 @@ uint32_t mtxImageCodecPng::Header::ReadChunk(uint64_t offset, uint32_t length) {
     filter = d[11];
     interlace = d[12];
     // Sizes are at most 2^31 - 1 (section 11.2.2).
-    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return kFailed;
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+        return owner->Refuse("IHDR claims " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels");
     bool depthOk = false;
     switch (colorType) {
         case 0:
@@ -269,7 +278,11 @@ uint32_t mtxImageCodecPng::Header::ReadChunk(uint64_t offset, uint32_t length) {
         default:
             break;
     }
-    if (!depthOk || compression != 0 || filter != 0 || interlace > 1) return kFailed;
+    if (!depthOk)
+        return owner->Refuse("IHDR: bit depth " + std::to_string(bitDepth) + " with colour type " +
+                             std::to_string(colorType));
+    if (compression != 0 || filter != 0 || interlace > 1)
+        return owner->Refuse("IHDR: unknown compression, filter or interlace method");
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // section 5): chunk kinds of PNG, MNG and JNG, CRC-32, and the chunk objects
 // that keep what each chunk said.
 #include <cstdint>
+#include <string>
 
 #include "image/codecs/deflate.h"
 #include "image/image.h"
@@ -111,12 +112,18 @@ class mtxImageCodecXng : public mtxImageCodec {
     int CheckCrc(uint64_t offset, uint32_t length);
     void BuildCrcTable();
     uint32_t UpdateCrc(uint32_t crc, const uint8_t* data, size_t size) const;
+    // Notes why reading stopped, as "PNG: <text>", unless a reason was noted
+    // already (the first fault is the one a person needs); returns kFailed.
+    uint32_t Refuse(const std::string& text);
 
     mtxCompressorZLIB<15, 3> compressor;
     uint32_t crcTable[256] = {};  // reflected CRC-32, polynomial 0xEDB88320
     Palette palette;
     uint64_t nextChunk = 0;
     uint32_t chunkCount = 0;
+    // Why the last run failed, for a person ("PNG: CRC mismatch in IDAT");
+    // empty after a run that succeeded.
+    std::string reason;
 
   private:
     uint32_t crcSlices_[7][256] = {};  // the same CRC eight bytes at a time

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "image/codecs/png_rows.h"
@@ -19,6 +21,30 @@ constexpr uint32_t kPasses[7][4] = {{8, 8, 0, 0}, {8, 8, 0, 4}, {8, 4, 4, 0}, {4
 
 // Row buffers are refused beyond this many bytes, far past any real picture.
 constexpr uint64_t kMaxRowBytes = uint64_t(1) << 30;
+constexpr mtxColor kBlack = 0xFF000000u;
+
+// The Adam7 pass that gives row y its first pixels: one of the passes that
+// start at column 0 (0, 2, 4 and 6).
+int FirstPass(uint32_t y) {
+    if (y % 8 == 0) return 0;
+    if (y % 8 == 4) return 2;
+    if (y % 4 == 2) return 4;
+    return 6;
+}
+
+std::string Size(uint64_t w, uint64_t h) {
+    return std::to_string(w) + " x " + std::to_string(h) + " pixels";
+}
+
+// Bytes that read as zero and cost no memory until written: the pages of a
+// large calloc block come fresh from the system.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+std::unique_ptr<T[], FreeDeleter> Zeroed(size_t count) {
+    return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(std::calloc(count, sizeof(T))));
+}
 
 }  // namespace
 
@@ -81,13 +107,20 @@ int mtxImageDecoderPng::CheckSignature() {
 
 uint32_t mtxImageDecoderPng::ReadNextChunk() {
     int64_t fileLength = file->GetLength();
-    if (fileLength < 0 || uint64_t(fileLength) < nextChunk || uint64_t(fileLength) - nextChunk < 12)
-        return kFailed;
+    if (fileLength < 0) return Refuse("cannot read the file");
+    if (uint64_t(fileLength) <= nextChunk) return Refuse("file ends before IEND");
+    if (uint64_t(fileLength) - nextChunk < 12)
+        return Refuse("file ends inside a chunk at offset " + std::to_string(nextChunk));
     uint8_t head[8];
-    if (!ReadAt(nextChunk, head, 8)) return kFailed;
+    if (!ReadAt(nextChunk, head, 8))
+        return Refuse("cannot read the chunk at offset " + std::to_string(nextChunk));
+    for (int i = 0; i < 4; ++i)
+        chunkType_[i] = head[4 + i] >= 0x20 && head[4 + i] < 0x7F ? char(head[4 + i]) : '?';
     uint32_t length = BigEndian32(head);
     // Section 5.3: the data and its CRC must be inside the file.
-    if (uint64_t(length) + 4 > uint64_t(fileLength) - nextChunk - 8) return kFailed;
+    if (uint64_t(length) + 4 > uint64_t(fileLength) - nextChunk - 8)
+        return Refuse(std::string(chunkType_) + " of " + std::to_string(length) +
+                      " bytes runs past the end of the file");
     uint64_t offset = nextChunk + 8;
     nextChunk += uint64_t(length) + 12;
     ++chunkCount;
@@ -100,55 +133,102 @@ uint32_t mtxImageDecoderPng::DispatchChunk(uint32_t kind, uint64_t offset, uint3
     if (k == kIDAT && metadataOnly) return 0;
     Chunk* chunk = k == kIDAT ? static_cast<Chunk*>(&data) : ChunkFor(k);
     chunk->flags |= kind & ~kChunkRead;
-    if (!CheckCrc(offset, length)) return kFailed;
+    if (!CheckCrc(offset, length)) return Refuse("CRC mismatch in " + std::string(chunkType_));
     return chunk->ReadChunk(offset, length);
 }
 
 int mtxImageDecoderPng::Decode(int metadata) {
     metadataOnly = metadata;
-    failed_ = imageStarted_ = locked_ = 0;
+    failed_ = imageStarted_ = locked_ = unset_ = 0;
+    reason.clear();
     BuildCrcTable();
-    if (!CheckSignature()) return kNotPng;
+    if (!CheckSignature()) {
+        reason = "PNG: no PNG signature";
+        return kNotPng;
+    }
     nextChunk = 8;
     chunkCount = 0;
-    while (!end.IsRead() && !failed_) {
-        if (ReadNextChunk() != 0) break;
+    // Memory running short anywhere below is a refused picture, like any
+    // other fault of the file.
+    try {
+        while (!end.IsRead() && !failed_) {
+            if (ReadNextChunk() != 0) break;
+        }
+    } catch (const std::bad_alloc&) {
+        Refuse("out of memory");
+        failed_ = 1;
     }
-    if (locked_ && image) image->Unlock();
-    locked_ = 0;
     // A file that ends without its picture data is no picture.
     bool complete = end.IsRead() && !failed_ && (metadataOnly || imageStarted_);
-    return complete ? kEndReached : kStopped;
+    if (unset_ && complete) FillUnreachedRows();
+    if (locked_ && image) image->Unlock();
+    locked_ = 0;
+    if (unset_ && !complete) image->Free();  // its unreached pixels were never set
+    unset_ = 0;
+    if (complete) {
+        reason.clear();
+        return kEndReached;
+    }
+    if (reason.empty()) Refuse(end.IsRead() ? "no image data before IEND" : "cannot read the file");
+    return kStopped;
+}
+
+bool mtxImageDecoderPng::RowReached(uint32_t y) const {
+    if (!interlaced_) return pass_ > -1 || y < nextRow_;
+    int first = FirstPass(y);
+    return first < pass_ || (first == pass_ && y < nextRow_);
+}
+
+void mtxImageDecoderPng::FillUnreachedRows() {
+    for (uint32_t y = 0; y < uint32_t(image->height); ++y) {
+        if (RowReached(y)) continue;
+        mtxColor* row = image->Row(static_cast<int>(y));
+        std::fill(row, row + image->width, kBlack);
+    }
 }
 
 uint32_t mtxImageDecoderPng::DecodeImage(uint64_t offset, uint32_t length) {
-    if (!header.IsRead() || (header.colorType == 3 && !palette.IsRead()) || !image) return kFailed;
+    if (!header.IsRead()) return Refuse("IDAT before IHDR");
+    if (header.colorType == 3 && !palette.IsRead()) return Refuse("IDAT before PLTE");
+    if (!image) return Refuse("no image to decode into");
     // Sizes are checked before anything is allocated: rows of more than 1 GB
     // and pictures beyond maxPixels are refused, not attempted.
     const uint64_t w = header.width, h = header.height;
-    if (w > 0x7FFFFFFF || h > 0x7FFFFFFF || w * h > maxPixels) return kFailed;
-    if (header.RowBytes(w) + 1 > kMaxRowBytes) return kFailed;
-    if (!image->Create(static_cast<int>(w), static_cast<int>(h), 0xFF000000u)) return kFailed;
-    if (!image->Lock()) return kFailed;
+    if (w > 0x7FFFFFFF || h > 0x7FFFFFFF || w * h > maxPixels)
+        return Refuse("IHDR claims " + Size(w, h) + ", more than allowed");
+    if (header.RowBytes(w) + 1 > kMaxRowBytes)
+        return Refuse("IHDR claims rows of " + std::to_string(header.RowBytes(w)) + " bytes");
+    const int iw = static_cast<int>(w), ih = static_cast<int>(h);
+    unset_ = typeid(*image) == typeid(mtxImage);
+    if (!(unset_ ? image->CreateUnset(iw, ih) : image->Create(iw, ih, kBlack)))
+        return Refuse("out of memory for " + Size(w, h));
+    if (!image->Lock()) return Refuse("cannot lock the image");
     locked_ = 1;
     imageStarted_ = 1;
     zstream.Point(offset, length);
     compressor.SetInput(&zstream);
     compressor.BeginDecompress();
-    DecodeRows(header.width, header.height, header.interlace == 1);
+    if (!DecodeRows(header.width, header.height, header.interlace == 1))
+        return Refuse("out of memory for rows of " + std::to_string(header.RowBytes(w)) + " bytes");
     return 0;
 }
 
-void mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interlaced) {
+int mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interlaced) {
     const uint32_t bitsPerPixel = header.BitsPerPixel();
     const uint32_t bpp = std::max(1u, bitsPerPixel / 8);
     const uint32_t fullRow = static_cast<uint32_t>(header.RowBytes(width));
+    interlaced_ = interlaced;
+    pass_ = -1;
+    nextRow_ = 0;
     // The filter byte sits in front of each row; 8 spare bytes let
-    // converters of small samples read a whole last byte safely.
-    std::unique_ptr<uint8_t[]> cur(new (std::nothrow) uint8_t[fullRow + 16]());
-    std::unique_ptr<uint8_t[]> prev(new (std::nothrow) uint8_t[fullRow + 16]());
+    // converters of small samples read a whole last byte safely. The first
+    // row of a pass is unfiltered against a row of zeros that is never
+    // written, so it costs no memory however wide the header says rows are.
+    auto cur = Zeroed<uint8_t>(size_t(fullRow) + 16);
+    auto prev = Zeroed<uint8_t>(size_t(fullRow) + 16);
+    auto zeros = Zeroed<uint8_t>(size_t(fullRow) + 16);
     std::unique_ptr<uint32_t[]> pixels(new (std::nothrow) uint32_t[width]);
-    if (!cur || !prev || !pixels) return;
+    if (!cur || !prev || !zeros || !pixels) return 0;
 
     mtxPngRows::Format format;
     format.colorType = header.colorType;
@@ -160,21 +240,31 @@ void mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interla
     for (int pass = interlaced ? 0 : -1; pass < (interlaced ? 7 : 0); ++pass) {
         const uint32_t dy = pass < 0 ? 1 : kPasses[pass][0], dx = pass < 0 ? 1 : kPasses[pass][1];
         const uint32_t y0 = pass < 0 ? 0 : kPasses[pass][2], x0 = pass < 0 ? 0 : kPasses[pass][3];
+        pass_ = pass;
+        nextRow_ = y0;
         if (x0 >= width || y0 >= height) continue;  // an empty pass has no rows at all
         const uint32_t count = (width - x0 + dx - 1) / dx;
         const uint32_t bytes = static_cast<uint32_t>(header.RowBytes(count));
-        std::memset(prev.get(), 0, bytes + 1);
+        // Passes 0, 2, 4 and 6 are the first to reach their rows; an unset
+        // row is made black before the pass sets every dx-th pixel of it.
+        const bool firstReach = unset_ && pass >= 0 && FirstPass(y0) == pass;
+        const uint8_t* above = zeros.get() + 1;
         for (uint32_t y = y0; y < height; y += dy) {
-            if (compressor.Inflate(cur.get(), bytes + 1) != bytes + 1) return;
-            mtxPngRows::Unfilter(cur[0], cur.get() + 1, prev.get() + 1, bytes, bpp);
+            if (compressor.Inflate(cur.get(), bytes + 1) != bytes + 1) return 1;
+            mtxPngRows::Unfilter(cur[0], cur.get() + 1, above, bytes, bpp);
             mtxColor* out = image->Row(static_cast<int>(y));
             if (dx == 1) {
                 mtxPngRows::Convert(format, cur.get() + 1, count, out);
             } else {
+                if (firstReach) std::fill(out, out + width, kBlack);
                 mtxPngRows::Convert(format, cur.get() + 1, count, pixels.get());
                 for (uint32_t i = 0, x = x0; i < count; ++i, x += dx) out[x] = pixels[i];
             }
             std::swap(cur, prev);
+            above = prev.get() + 1;
+            nextRow_ = y + dy;
         }
     }
+    pass_ = 7;
+    return 1;
 }

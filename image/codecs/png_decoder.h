@@ -53,7 +53,11 @@ class mtxImageDecoderPng : public mtxImageCodecPng {
     // kEndReached when IEND was reached with the picture decoded (or with
     // metadataOnly, which skips the image data), kStopped when reading
     // stopped on a fault, kNotPng when the signature is wrong (the image is
-    // then untouched).
+    // then untouched). On failure `reason` says why. A plain memory image
+    // gets its pixels as the rows arrive (rows the data never reached are
+    // made opaque black at IEND), so a header that claims a huge picture
+    // costs no memory until its data does; such an image is left empty when
+    // the decode stops on a fault. Other image kinds are created filled.
     int Decode(int metadataOnly);
 
     // Reads and dispatches the chunk at nextChunk. 0 or kFailed.
@@ -66,9 +70,19 @@ class mtxImageDecoderPng : public mtxImageCodecPng {
 
   private:
     uint32_t DecodeImage(uint64_t offset, uint32_t length);
-    void DecodeRows(uint32_t width, uint32_t height, int interlaced);
+    // 0 when the row buffers cannot be allocated; 1 otherwise, also when the
+    // compressed data ends early.
+    int DecodeRows(uint32_t width, uint32_t height, int interlaced);
+    // Whether row y has been given pixels, by the progress of DecodeRows.
+    bool RowReached(uint32_t y) const;
+    void FillUnreachedRows();
 
     int failed_ = 0;        // a chunk could not be read: the load fails
     int imageStarted_ = 0;  // the image was created from the first IDAT
     int locked_ = 0;
+    int unset_ = 0;           // the image was created with its pixels unset
+    int interlaced_ = 0;      // progress of DecodeRows: the pass under way (-1
+    int pass_ = -1;           // without interlacing, 7 when all are done) and
+    uint32_t nextRow_ = 0;    // the next row of that pass
+    char chunkType_[5] = {};  // of the chunk being read, for reasons
 };

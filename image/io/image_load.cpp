@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <typeinfo>
 
 #include "image/codecs/png_decoder.h"
@@ -19,6 +20,8 @@ namespace {
 
 constexpr const char* kImageResource = "IMAGE";
 
+constexpr const char* kUnknownPicture = "not a picture Daubry can read (PNG, BMP, JPEG or GIF)";
+
 // Pixels of the picture loader in a malloc block, which a memory image can
 // take over as its own buffer (fields free their buffers with free()).
 struct MallocSink : mtxPictureSink {
@@ -28,24 +31,36 @@ struct MallocSink : mtxPictureSink {
     ~MallocSink() override { std::free(pixels); }
     uint32_t* Allocate(int w, int h) override {
         std::free(pixels);
-        pixels = static_cast<uint32_t*>(mtxAllocatePixels(size_t(w) * size_t(h) * 4));
+        pixels = static_cast<uint32_t*>(mtxAllocateZeroedPixels(size_t(w) * size_t(h) * 4));
         width = w, height = h;
         return pixels;
     }
 };
 
-}  // namespace
-
-int mtxImageLoad(mtxImage& image, uint32_t resourceId, int probe) {
-    image.isYCbCr = 0;
-    if (int result = mtxImageLoadPng(image, resourceId, probe)) return result;
-    return mtxImageLoadPicture(image, resourceId, probe);
+// The reason of a failed Load: the PNG decoder's for a PNG source (and for
+// a source no decoder knows), else the picture loader's.
+void SetReason(std::string* reason, const std::string& png, const std::string& picture) {
+    if (reason) *reason = png.empty() ? picture : png;
 }
 
-int mtxImageLoad(mtxImage& image, const std::string& path, int probe) {
+}  // namespace
+
+int mtxImageLoad(mtxImage& image, uint32_t resourceId, int probe, std::string* reason) {
     image.isYCbCr = 0;
-    if (int result = mtxImageLoadPng(image, path, probe)) return result;
-    return mtxImageLoadPicture(image, path, probe);
+    std::string png, picture;
+    if (int result = mtxImageLoadPng(image, resourceId, probe, &png)) return result;
+    if (int result = mtxImageLoadPicture(image, resourceId, probe, &picture)) return result;
+    SetReason(reason, png, picture);
+    return 0;
+}
+
+int mtxImageLoad(mtxImage& image, const std::string& path, int probe, std::string* reason) {
+    image.isYCbCr = 0;
+    std::string png, picture;
+    if (int result = mtxImageLoadPng(image, path, probe, &png)) return result;
+    if (int result = mtxImageLoadPicture(image, path, probe, &picture)) return result;
+    SetReason(reason, png, picture);
+    return 0;
 }
 
 namespace {
@@ -82,30 +97,62 @@ std::span<const unsigned char> ImageResource(uint32_t resourceId) {
     return bytes;
 }
 
-int DecodePng(mtxImage& image, mtxFile& file, int probe) {
+// A source without the PNG signature gets a reason only when the picture
+// loader will not know it either.
+void NotPng(mtxFile& file, std::string* reason) {
+    uint8_t head[8] = {};
+    uint32_t got = file.Seek(0, 0) == 0 ? file.Read(head, sizeof head) : 0;
+    if (reason && !mtxPictureKind(head, got)) *reason = kUnknownPicture;
+}
+
+int DecodePng(mtxImage& image, mtxFile& file, int probe, std::string* reason) {
     mtxImage decoded;
     mtxImageDecoderPng decoder(&file, &decoded, 0);
-    if (probe) return decoder.CheckSignature() == 1 ? 1 : 0;
+    if (probe) {
+        if (decoder.CheckSignature() == 1) return 1;
+        NotPng(file, reason);
+        return 0;
+    }
     decoder.maxPixels = mtxPictureLimit();
-    if (decoder.Decode(0) != mtxImageDecoderPng::kEndReached) return 0;
-    return TakeImage(image, decoded);
+    int result = decoder.Decode(0);
+    if (result == mtxImageDecoderPng::kNotPng) {
+        NotPng(file, reason);
+        return 0;
+    }
+    if (result != mtxImageDecoderPng::kEndReached) {
+        if (reason) *reason = decoder.reason;
+        return 0;
+    }
+    if (TakeImage(image, decoded)) return 1;
+    if (reason) *reason = "PNG: out of memory";
+    return 0;
 }
 
 }  // namespace
 
-int mtxImageLoadPng(mtxImage& image, uint32_t resourceId, int probe) {
+int mtxImageLoadPng(mtxImage& image, uint32_t resourceId, int probe, std::string* reason) {
     std::span<const unsigned char> bytes = ImageResource(resourceId);
     if (bytes.empty()) return 0;
     // The resource is read in place; a fixed memory file never writes.
     mtxFileMemory file(0);
     file.Attach(const_cast<unsigned char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), 0);
-    return DecodePng(image, file, probe);
+    try {
+        return DecodePng(image, file, probe, reason);
+    } catch (const std::bad_alloc&) {
+        if (reason) *reason = "PNG: out of memory";
+        return 0;
+    }
 }
 
-int mtxImageLoadPng(mtxImage& image, const std::string& path, int probe) {
+int mtxImageLoadPng(mtxImage& image, const std::string& path, int probe, std::string* reason) {
     mtxFileStream<65536> file;
-    if (!file.Open(path, mtxFile::kRead)) return 0;
-    return DecodePng(image, file, probe);
+    if (!file.Open(path, mtxFile::kRead)) return 0;  // the picture loader says why
+    try {
+        return DecodePng(image, file, probe, reason);
+    } catch (const std::bad_alloc&) {
+        if (reason) *reason = "PNG: out of memory";
+        return 0;
+    }
 }
 
 namespace {
@@ -134,21 +181,28 @@ int TakePixels(mtxImage& image, MallocSink& sink) {
 
 }  // namespace
 
-int mtxImageLoadPicture(mtxImage& image, uint32_t resourceId, int probe) {
+int mtxImageLoadPicture(mtxImage& image, uint32_t resourceId, int probe, std::string* reason) {
     std::span<const unsigned char> bytes = ImageResource(resourceId);
-    if (bytes.empty()) return 0;
+    if (bytes.empty()) {
+        if (reason) *reason = "no picture resource " + std::to_string(resourceId);
+        return 0;
+    }
     MallocSink sink;
-    if (!mtxDecodePicture(bytes.data(), bytes.size(), sink, nullptr)) return 0;
+    if (!mtxDecodePicture(bytes.data(), bytes.size(), sink, reason)) return 0;
     if (probe) return 1;
-    return TakePixels(image, sink);
+    if (TakePixels(image, sink)) return 1;
+    if (reason) *reason = "out of memory for the picture";
+    return 0;
 }
 
-int mtxImageLoadPicture(mtxImage& image, const std::string& path, int probe) {
+int mtxImageLoadPicture(mtxImage& image, const std::string& path, int probe, std::string* reason) {
     MallocSink sink;
-    if (!mtxDecodePictureFile(path, sink, nullptr)) {
+    if (!mtxDecodePictureFile(path, sink, reason)) {
         errno = ENOENT;
         return 0;
     }
     if (probe) return 1;
-    return TakePixels(image, sink);
+    if (TakePixels(image, sink)) return 1;
+    if (reason) *reason = "out of memory for the picture";
+    return 0;
 }

@@ -204,17 +204,21 @@ int ReadRows(const uint8_t* data, size_t size, const Header& h, uint32_t* out, s
 
 // RLE8 and RLE4. Pixels the stream skips (deltas, early line ends, an early
 // end) stay black; runs beyond the right edge are clipped; the stream ends at
-// its end-of-bitmap code, after the last row, or at the end of the file.
-void ReadRle(const uint8_t* data, size_t size, const Header& h, uint32_t* out) {
+// its end-of-bitmap code or after the last row. A file that ends before the
+// stream reached its last row is cut short and refused, as uncompressed rows
+// cut short are. out reads as zero on entry and only the pixels the stream
+// sets are written until it is known complete: a header that claims a huge
+// bitmap costs memory only as far as its data reaches.
+int ReadRle(const uint8_t* data, size_t size, const Header& h, uint32_t* out, std::string* error) {
     int width = static_cast<int>(h.width);
     int height = static_cast<int>(std::abs(h.height));
-    std::fill(out, out + size_t(width) * size_t(height), kOpaque);
     uint32_t palette[256];
     ReadPalette(data, h, palette);
     bool four = h.compression == kRle4;
     const uint8_t* p = data + std::min(h.pixelOffset, size);
     const uint8_t* end = data + size;
     int64_t x = 0, y = 0;
+    bool ended = false;
     auto put = [&](uint32_t index) {
         if (x < width && y < height)
             out[size_t(h.height > 0 ? height - 1 - y : y) * size_t(width) + size_t(x)] =
@@ -235,6 +239,7 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, uint32_t* out) {
             x = 0;
             ++y;
         } else if (value == 1) {  // end of bitmap
+            ended = true;
             break;
         } else if (value == 2) {  // delta
             if (end - p < 2) break;
@@ -252,6 +257,15 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, uint32_t* out) {
             p += bytes;
         }
     }
+    if (!ended && y < height - 1)
+        return mtxPictureError(error, kCodec,
+                               "RLE data ends at row " + std::to_string(y) + " of " +
+                                   std::to_string(height) + " without its end-of-bitmap code");
+    // Every pixel the stream set is opaque, so a zero is one it skipped.
+    size_t count = size_t(width) * size_t(height);
+    for (size_t i = 0; i < count; ++i)
+        if (!out[i]) out[i] = kOpaque;
+    return 1;
 }
 
 }  // namespace
@@ -293,8 +307,7 @@ int mtxDecodeBmp(const uint8_t* data, size_t size, mtxPictureSink& sink, std::st
     if (h.compression == kRle8 || h.compression == kRle4) {
         uint32_t* out = sink.Allocate(width, height);
         if (!out) return mtxPictureError(error, kCodec, "out of memory");
-        ReadRle(data, size, h, out);
-        return 1;
+        return ReadRle(data, size, h, out, error);
     }
     // The pixel data must be present before the picture is allocated.
     uint64_t stride = (uint64_t(width) * h.bitCount + 31) / 32 * 4;

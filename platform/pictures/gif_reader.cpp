@@ -97,29 +97,28 @@ int mtxDecodeGif(const uint8_t* data, size_t size, mtxPictureSink& sink, std::st
     }
     if (transparent >= 0 && transparent < 256) colours[transparent] = kBlack;
 
-    // Decode the frame before allocating the picture, so that a broken frame
-    // leaves the sink untouched.
-    std::vector<GifPixelType> rows(static_cast<size_t>(frame.Width) * frame.Height);
+    // The frame goes line by line straight onto the screen, clipped to it:
+    // memory grows with the lines the data delivers, never with a second
+    // picture-sized buffer. The screen reads as zero until the frame is
+    // complete; every colour is opaque, so a zero is a pixel outside it.
+    uint32_t* out = sink.Allocate(width, height);
+    if (!out) return mtxPictureError(error, kCodec, "out of memory");
+    std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
+    int visibleWidth = std::min(frame.Width, width - std::min(frame.Left, width));
     static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
     int passes = frame.Interlace ? 4 : 1;
     for (int pass = 0; pass < passes; ++pass) {
         int start = frame.Interlace ? kStart[pass] : 0, step = frame.Interlace ? kStep[pass] : 1;
         for (int y = start; y < frame.Height; y += step) {
-            GifPixelType* row = rows.data() + size_t(y) * size_t(frame.Width);
-            if (DGifGetLine(gif.get(), row, frame.Width) != GIF_OK)
+            if (DGifGetLine(gif.get(), line.data(), frame.Width) != GIF_OK)
                 return GifError(error, gif->Error, "image data");
+            if (visibleWidth <= 0 || int64_t(frame.Top) + y >= height) continue;
+            uint32_t* dst = out + size_t(frame.Top + y) * size_t(width) + size_t(frame.Left);
+            for (int x = 0; x < visibleWidth; ++x) dst[x] = colours[line[size_t(x)]];
         }
     }
-
-    uint32_t* out = sink.Allocate(width, height);
-    if (!out) return mtxPictureError(error, kCodec, "out of memory");
-    std::fill(out, out + size_t(width) * size_t(height), kBlack);
-    int visibleWidth = std::min(frame.Width, width - std::min(frame.Left, width));
-    int visibleHeight = std::min(frame.Height, height - std::min(frame.Top, height));
-    for (int y = 0; y < visibleHeight; ++y) {
-        const GifPixelType* src = rows.data() + size_t(y) * size_t(frame.Width);
-        uint32_t* dst = out + size_t(frame.Top + y) * size_t(width) + size_t(frame.Left);
-        for (int x = 0; x < visibleWidth; ++x) dst[x] = colours[src[x]];
-    }
+    size_t pixels = size_t(width) * size_t(height);
+    for (size_t i = 0; i < pixels; ++i)
+        if (!out[i]) out[i] = kBlack;
     return 1;
 }

@@ -2,7 +2,9 @@
 // YCbCr, RGB, CMYK and YCCK, all delivered as opaque BGRA, turned upright by
 // the EXIF orientation. A file cut short yields what could be decoded, the
 // rest mid-grey, as libjpeg itself shows missing data.
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +20,20 @@ constexpr const char* kCodec = "JPEG";
 // bomb (each scan walks the whole picture).
 constexpr int kMaxScans = 500;
 constexpr uint32_t kMissing = 0xFF808080u;
+
+// What libjpeg may allocate for one file. A progressive file keeps the
+// coefficients of the whole picture (2 bytes for each sample of every
+// component) until its last scan; real photographs hold tens of times fewer
+// bytes than that, so a file that asks for over a thousand times its size on
+// top of a fixed allowance is refused: its header claims far more than its
+// data can describe. Without a backing store, libjpeg's memory manager stops
+// with JERR_NO_BACKING_STORE where a buffer would exceed the limit.
+long MemoryLimit(size_t fileSize) {
+    constexpr uint64_t kAllowance = uint64_t(32) << 20, kPerByte = 1000,
+                       kCeiling = uint64_t(2) << 30;
+    uint64_t limit = kAllowance + std::min<uint64_t>(fileSize, kCeiling / kPerByte) * kPerByte;
+    return static_cast<long>(std::min(limit, kCeiling));
+}
 
 struct ErrorManager {
     jpeg_error_mgr pub;
@@ -124,6 +140,7 @@ int Run(Decoder& d) {
         return 0;
     }
     jpeg_create_decompress(cinfo);
+    cinfo->mem->max_memory_to_use = MemoryLimit(d.size);
     d.progress.progress_monitor = ProgressMonitor;
     cinfo->progress = &d.progress;
     jpeg_mem_src(cinfo, d.data, static_cast<unsigned long>(d.size));
@@ -239,5 +256,18 @@ int mtxDecodeJpeg(const uint8_t* data, size_t size, mtxPictureSink& sink, std::s
     if (d.sizeRefused)
         return mtxCheckPictureSize(kCodec, d.cinfo.image_width, d.cinfo.image_height, error);
     if (d.outOfMemory) return mtxPictureError(error, kCodec, "out of memory");
+    if (d.err.pub.msg_code == JERR_NO_BACKING_STORE)
+        return mtxPictureError(
+            error, kCodec,
+            std::to_string(d.cinfo.image_width) + " x " + std::to_string(d.cinfo.image_height) +
+                " pixels need more than " + std::to_string(MemoryLimit(size) >> 20) +
+                " MB of coefficients, too much for a file of " + std::to_string(size) + " bytes");
+    // libjpeg stops on a frame header of no width or height while it reads it.
+    if (d.err.pub.msg_code == JERR_EMPTY_IMAGE)
+        return mtxPictureError(
+            error, kCodec,
+            d.cinfo.image_width == 0 ? "image is 0 pixels wide" : "image is 0 pixels high");
+    if (d.err.pub.msg_code == JERR_OUT_OF_MEMORY)
+        return mtxPictureError(error, kCodec, "out of memory");
     return mtxPictureError(error, kCodec, d.err.message[0] ? d.err.message : "cannot decode");
 }

@@ -18,8 +18,8 @@ std::atomic<uint64_t> pictureLimit{uint64_t(1) << 28};
 }  // namespace
 
 uint32_t* mtxPicture::Allocate(int w, int h) {
-    // No value-initialisation: the decoder writes every pixel.
-    pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(w) * static_cast<size_t>(h)]);
+    pixels.reset(static_cast<uint32_t*>(
+        mtxAllocateZeroedPixels(static_cast<size_t>(w) * static_cast<size_t>(h) * 4)));
     if (!pixels) return nullptr;
     width = w;
     height = h;
@@ -35,6 +35,12 @@ void* mtxAllocatePixels(size_t bytes) {
     if (posix_memalign(&block, kHugePage, bytes) != 0) return nullptr;
     madvise(block, bytes & ~(kHugePage - 1), MADV_HUGEPAGE);  // a hint; failure is harmless
     return block;
+}
+
+void* mtxAllocateZeroedPixels(size_t bytes) {
+    // calloc takes a large block straight from the system (already zero,
+    // so it writes nothing) and clears only the small ones it reuses.
+    return std::calloc(bytes ? bytes : 1, 1);
 }
 
 void mtxSetPictureLimit(uint64_t pixels) {
@@ -74,9 +80,14 @@ int mtxDecodePicture(const void* data, size_t size, mtxPictureSink& sink, std::s
         if (error) *error = size ? "not a picture the loader knows (BMP, JPEG or GIF)" : "no data";
         return 0;
     }
-    if (kind[0] == 'B') return mtxDecodeBmp(p, size, sink, error);
-    if (kind[0] == 'J') return mtxDecodeJpeg(p, size, sink, error);
-    return mtxDecodeGif(p, size, sink, error);
+    // A sink or a decoder that runs out of memory refuses the picture.
+    try {
+        if (kind[0] == 'B') return mtxDecodeBmp(p, size, sink, error);
+        if (kind[0] == 'J') return mtxDecodeJpeg(p, size, sink, error);
+        return mtxDecodeGif(p, size, sink, error);
+    } catch (const std::bad_alloc&) {
+        return mtxPictureError(error, kind, "out of memory");
+    }
 }
 
 int mtxDecodePictureFile(const std::string& path, mtxPictureSink& sink, std::string* error) {

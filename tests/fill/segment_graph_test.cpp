@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -363,3 +367,36 @@ TEST(SegmentGraph, EmptyPictureFinishesWithNothing) {
 }
 
 }  // namespace
+
+// The sanitizers reserve terabytes of address space, so an address-space limit cannot stand
+// for a machine short of memory there.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(SegmentGraph, MemoryRunningShortEndsTheRunNotTheProgram) {
+    // In a child whose address space is capped just above what it holds once the run starts:
+    // the stages' large arrays cannot be had, and the run must end empty, flagged, and finished.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        Picture picture = Scene(1500, 1500, 7);
+        mcvSegmentGraph s;
+        if (!s.StartSegmentation(*picture)) _exit(3);
+        long size = 0;
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmSize:", 0) == 0) size = std::stol(line.substr(7)) * 1024;
+        rlimit limit{static_cast<rlim_t>(size + (8 << 20)), static_cast<rlim_t>(size + (8 << 20))};
+        if (size <= 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(5);
+        s.budget = kUnlimited;
+        int calls = 0;
+        while (!s.Advance() && ++calls < 1000) {
+        }
+        bool ok = calls < 1000 && s.outOfMemory == 1 && s.regions.empty() && s.pixelCount == 0 &&
+                  s.work.IsEmpty();
+        _exit(ok ? 0 : 4);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif

@@ -262,3 +262,79 @@ TEST(PngChunks, KindsAndPropertyBits) {
 }
 
 }  // namespace
+
+namespace {
+
+// An image kind other than the plain memory image, as device images are: the
+// decoder creates it filled black instead of setting rows as they arrive.
+class FilledImage : public mtxImage {};
+
+// The file with its compressed data cut to `keep` bytes, still ending in IEND.
+std::string CutData(const std::string& file, size_t keep) {
+    size_t idat = file.find("IDAT") - 4;
+    return file.substr(0, idat) + Chunk("IDAT", png_oracle::IdatStream(file).substr(0, keep)) +
+           Chunk("IEND", "");
+}
+
+int DecodeWithReason(const std::string& bytes, std::string& reason) {
+    mtxFileMemory file;
+    file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    mtxImage image;
+    mtxImageDecoderPng decoder(&file, &image);
+    int result = decoder.Decode(0);
+    reason = decoder.reason;
+    return result;
+}
+
+}  // namespace
+
+TEST(PngDecoder, DataCutShortGivesOnePictureWhateverTheImageKind) {
+    // The plain image gets its pixels row by row and its unreached rows made
+    // black at the end; a filled image must come out the same at every cut,
+    // interlaced or not.
+    for (const char* name : {"basi6a08.png", "basi0g01.png", "basi3p02.png", "basn2c16.png"}) {
+        std::string bytes = ReadFile(SuiteDir() + "/" + name);
+        size_t total = png_oracle::IdatStream(bytes).size();
+        for (size_t keep = 0; keep <= total; keep += 1 + keep / 7) {
+            SCOPED_TRACE(std::string(name) + " keeping " + std::to_string(keep));
+            std::string cut = CutData(bytes, keep);
+            mtxImage plain;
+            FilledImage filled;
+            int result = OurDecode(cut, plain);
+            ASSERT_EQ(OurDecode(cut, filled), result);
+            if (result != 1) {
+                EXPECT_TRUE(plain.IsEmpty());
+                continue;
+            }
+            ASSERT_EQ(plain.width, filled.width);
+            ASSERT_EQ(plain.height, filled.height);
+            for (int y = 0; y < plain.height; ++y)
+                for (int x = 0; x < plain.width; ++x)
+                    ASSERT_EQ(plain.At(x, y), filled.At(x, y)) << x << ", " << y;
+        }
+    }
+}
+
+TEST(PngDecoder, NamesTheFaultItRefuses) {
+    std::string reason;
+    std::string good = File(Ihdr(1, 1, 8, 0), "", std::string("\0\x42", 2));
+    EXPECT_EQ(DecodeWithReason(good, reason), 1);
+    EXPECT_EQ(reason, "");
+    std::string bad = good;
+    bad[bad.size() - 20] ^= 1;  // inside the IDAT chunk
+    EXPECT_EQ(DecodeWithReason(bad, reason), 2);
+    EXPECT_EQ(reason, "PNG: CRC mismatch in IDAT");
+    EXPECT_EQ(DecodeWithReason(File(Ihdr(0, 1, 8, 0), "", ""), reason), 2);
+    EXPECT_EQ(reason, "PNG: IHDR claims 0 x 1 pixels");
+    EXPECT_EQ(DecodeWithReason(File(Ihdr(1, 1, 16, 3), "", ""), reason), 2);
+    EXPECT_EQ(reason, "PNG: IHDR: bit depth 16 with colour type 3");
+    EXPECT_EQ(DecodeWithReason(File(Ihdr(100000, 100000, 8, 6), "", ""), reason), 2);
+    EXPECT_EQ(reason, "PNG: IHDR claims 100000 x 100000 pixels, more than allowed");
+    EXPECT_EQ(DecodeWithReason(good.substr(0, good.size() - 12), reason), 2);
+    EXPECT_EQ(reason, "PNG: file ends before IEND");
+    EXPECT_EQ(DecodeWithReason(good.substr(0, good.size() - 5), reason), 2);
+    EXPECT_EQ(reason,
+              "PNG: file ends inside a chunk at offset " + std::to_string(good.size() - 12));
+    EXPECT_EQ(DecodeWithReason("GIF89a", reason), 258);
+    EXPECT_EQ(reason, "PNG: no PNG signature");
+}

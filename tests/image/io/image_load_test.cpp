@@ -129,6 +129,59 @@ TEST(ImageLoad, FailuresLeaveTheImageAsItWas) {
     }
 }
 
+TEST(ImageLoad, AFailedLoadSaysWhy) {
+    TempDir dir;
+    mtxImage source(4, 4);
+    FillPattern(source);
+    ASSERT_EQ(Save(source, dir.File("good.png"), &mtxImageWritePng), 1);
+    ASSERT_EQ(Save(source, dir.File("good.jpg"), &mtxImageWriteJpeg), 1);
+    std::string png = testing_support::ReadFile(dir.File("good.png"));
+    png[png.find("IDAT") + 6] ^= 1;
+    testing_support::WriteFile(dir.File("crc.png"), png);
+    // The JPEG frame header's width set to 0 (marker, length, precision,
+    // height, then width).
+    std::string jpeg = testing_support::ReadFile(dir.File("good.jpg"));
+    size_t sof = jpeg.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    jpeg[sof + 7] = jpeg[sof + 8] = 0;
+    testing_support::WriteFile(dir.File("narrow.jpg"), jpeg);
+    // A real bitmap whose header then claims 100000 x 100000 pixels.
+    std::string bmp =
+        testing_support::ReadFile(std::string(DAUBRY_TEST_DATA) + "/bmp/basn2c08.bmp");
+    for (size_t at : {18, 22}) {
+        bmp[at] = char(0xA0), bmp[at + 1] = char(0x86), bmp[at + 2] = 1, bmp[at + 3] = 0;
+    }
+    testing_support::WriteFile(dir.File("huge.bmp"), bmp);
+    testing_support::WriteFile(dir.File("text.png"), "this is not a picture at all");
+    testing_support::WriteFile(dir.File("empty.png"), "");
+    struct Case {
+        const char* name;
+        std::string reason;
+    } cases[] = {
+        {"crc.png", "PNG: CRC mismatch in IDAT"},
+        {"narrow.jpg", "JPEG: image is 0 pixels wide"},
+        {"huge.bmp", "BMP: header claims 100000 x 100000 pixels, more than allowed"},
+        {"text.png", "not a picture Daubry can read (PNG, BMP, JPEG or GIF)"},
+        {"empty.png", "not a picture Daubry can read (PNG, BMP, JPEG or GIF)"},
+        {"missing.png", "No such file or directory: " + dir.File("missing.png")},
+    };
+    for (const Case& c : cases) {
+        mtxImage image;
+        std::string reason = "stale";
+        EXPECT_EQ(mtxImageLoad(image, dir.File(c.name), 0, &reason), 0) << c.name;
+        EXPECT_EQ(reason, c.reason) << c.name;
+        // A probe says the same for a source no decoder knows.
+        if (c.reason.compare(0, 3, "not") == 0) {
+            EXPECT_EQ(mtxImageLoad(image, dir.File(c.name), 1, &reason), 0);
+            EXPECT_EQ(reason, c.reason) << c.name;
+        }
+    }
+    // The good files load, and a null reason is allowed.
+    mtxImage image;
+    EXPECT_EQ(mtxImageLoad(image, dir.File("good.png"), 0, nullptr), 1);
+    EXPECT_EQ(mtxImageLoad(image, dir.File("good.jpg"), 0, nullptr), 1);
+}
+
 TEST(ImageLoad, MissingResourceFailsWithFileNotFound) {
     mtxImage image;
     errno = 0;

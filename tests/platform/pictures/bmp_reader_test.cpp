@@ -263,6 +263,29 @@ TEST(BmpReader, DecodesRle8WithDeltasAndAbsoluteRuns) {
     for (int x = 0; x < 8; ++x) EXPECT_EQ(at(x, 3), colour(7)) << x;
 }
 
+TEST(BmpReader, RefusesRleCutShortBeforeItsLastRow) {
+    Bmp bmp;
+    bmp.width = 5, bmp.height = 3, bmp.bits = 8, bmp.compression = 1;
+    bmp.palette = Palette(4);
+    // Rows 0 and 1 and part of the top row, then the file ends without the
+    // end-of-bitmap code: the stream reached its last row, so it stands.
+    bmp.rle = std::string("\x05\x01\x00\x00\x02\x02\x00\x00\x02\x03", 10);
+    std::string error;
+    mtxPicture picture = Decode(bmp.File(), &error);
+    ASSERT_EQ(picture.width, 5) << error;
+    auto colour = [&](int i) { return 0xFF000000u | bmp.palette[size_t(i)]; };
+    for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(picture.pixels[size_t(2) * 5 + size_t(x)], colour(1));
+        EXPECT_EQ(picture.pixels[size_t(1) * 5 + size_t(x)], x < 2 ? colour(2) : 0xFF000000u);
+        EXPECT_EQ(picture.pixels[size_t(x)], x < 2 ? colour(3) : 0xFF000000u);
+    }
+    // Cut before the last row, it is refused with the row it reached.
+    bmp.rle.resize(6);
+    picture = Decode(bmp.File(), &error);
+    EXPECT_EQ(picture.width, -1);
+    EXPECT_EQ(error, "BMP: RLE data ends at row 1 of 3 without its end-of-bitmap code");
+}
+
 TEST(BmpReader, DecodesRle4BothWaysUp) {
     for (int height : {2, -2}) {
         Bmp bmp;
