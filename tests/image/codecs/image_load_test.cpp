@@ -6,7 +6,6 @@
 
 #include "image/file_stream.h"
 #include "image/image.h"
-#include "tests/image/codecs/codec_oracles.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -52,8 +52,8 @@ TEST(PngDecoder, AgreesWithLibpngOnTheConformanceSuite) {
         if (entry.path().extension() != ".png" || name[0] == 'x') continue;
         SCOPED_TRACE(name);
         std::string bytes = ReadFile(entry.path().string());
-        png_oracle::Picture ref;
-        ASSERT_TRUE(png_oracle::Decode(bytes, ref));
+        oracle::PngPicture ref;
+        ASSERT_TRUE(oracle::DecodePng(bytes, ref));
         mtxImage image;
         ASSERT_EQ(OurDecode(bytes, image), mtxImageDecoderPng::kEndReached);
         ASSERT_EQ(uint32_t(image.width), ref.width);
@@ -269,8 +269,8 @@ TEST(PngDecoder, RegressionFilesGiveTheirStatedResult) {
         EXPECT_EQ(image.height, h);
         // Where libpng reads the file too (it refuses short data, which we
         // load with black rows), it reads the same picture.
-        png_oracle::Picture ref;
-        if (!png_oracle::Decode(ReadFile(entry.path().string()), ref)) continue;
+        oracle::PngPicture ref;
+        if (!oracle::DecodePng(ReadFile(entry.path().string()), ref)) continue;
         ASSERT_EQ(ref.width, uint32_t(w));
         ASSERT_EQ(ref.height, uint32_t(h));
         for (int y = 0; y < h; ++y)
