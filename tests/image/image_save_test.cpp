@@ -74,7 +74,7 @@ std::string Written(const Writer& w) {
 std::vector<uint64_t> FailurePoints(uint64_t size) {
     std::vector<uint64_t> points;
     for (uint64_t k = 0; k < size; ++k)
-        if (k < 70 || k + 70 >= size || k % 397 == 0) points.push_back(k);
+        if (k < 64 || k + 24 >= size || k % 1021 == 0) points.push_back(k);
     return points;
 }
 
