@@ -2,7 +2,6 @@
 // about 1, 4 and 16 megapixels and on a text corpus (the program's own
 // sources). Counters: MB/s or MP/s, and compressed sizes.
 #include <benchmark/benchmark.h>
-#include <png.h>
 #include <zlib.h>
 
 #include <cmath>
@@ -20,6 +19,7 @@
 #include "image/codecs/png_encoder.h"
 #include "image/codecs/png_rows.h"
 #include "image/file_memory.h"
+#include "tests/oracles/png.h"
 
 namespace {
 
@@ -111,66 +111,6 @@ Bytes Filtered(const mtxImage& image) {
     return out;
 }
 
-struct Sink {
-    std::string bytes;
-};
-void WriteToString(png_structp png, png_bytep data, png_size_t n) {
-    static_cast<Sink*>(png_get_io_ptr(png))->bytes.append(reinterpret_cast<char*>(data), n);
-}
-void NoFlush(png_structp) {}
-
-std::string LibpngEncode(const Bytes& rgba, uint32_t w, uint32_t h) {
-    Sink sink;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &sink, WriteToString, NoFlush);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (uint32_t y = 0; y < h; ++y) png_write_row(png, rgba.data() + size_t(y) * w * 4);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return sink.bytes;
-}
-
-struct Source {
-    const std::string* bytes;
-    size_t at;
-};
-void ReadFromString(png_structp png, png_bytep out, png_size_t n) {
-    auto* s = static_cast<Source*>(png_get_io_ptr(png));
-    if (s->at + n > s->bytes->size()) png_error(png, "short");
-    std::memcpy(out, s->bytes->data() + s->at, n);
-    s->at += n;
-}
-
-bool LibpngDecode(const std::string& file, Bytes& rgba) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    Source src{&file, 0};
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    png_set_read_fn(png, &src, ReadFromString);
-    png_read_info(png, info);
-    uint32_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_read_update_info(png, info);
-    rgba.resize(size_t(w) * h * 4);
-    for (uint32_t y = 0; y < h; ++y) png_read_row(png, rgba.data() + size_t(y) * w * 4, nullptr);
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
-}
-
 Bytes SourceText() {
     std::string root = std::string(DAUBRY_TEST_DATA) + "/../..";
     std::string all;
@@ -194,8 +134,8 @@ Pictures& Data() {
         for (int mp : {1, 4, 16}) {
             d->image[mp] = Scaled(*photo, mp);
             d->rgba[mp] = ToRgba(*d->image[mp]);
-            d->libpngFile[mp] =
-                LibpngEncode(d->rgba[mp], d->image[mp]->width, d->image[mp]->height);
+            d->libpngFile[mp] = oracle::EncodePng(d->rgba[mp].data(), uint32_t(d->image[mp]->width),
+                                                  uint32_t(d->image[mp]->height));
         }
         d->filtered4 = Filtered(*d->image[4]);
         d->text = SourceText();
@@ -308,7 +248,10 @@ void PngEncode_Libpng(benchmark::State& state) {
     int mp = int(state.range(0));
     mtxImage& image = *Data().image[mp];
     size_t size = 0;
-    for (auto _ : state) size = LibpngEncode(Data().rgba[mp], image.width, image.height).size();
+    for (auto _ : state)
+        size =
+            oracle::EncodePng(Data().rgba[mp].data(), uint32_t(image.width), uint32_t(image.height))
+                .size();
     PixelCounters(state, image, size);
 }
 
@@ -329,9 +272,9 @@ void PngDecode_Ours(benchmark::State& state) {
 void PngDecode_Libpng(benchmark::State& state) {
     int mp = int(state.range(0));
     const std::string& bytes = Data().libpngFile[mp];
-    Bytes rgba;
+    oracle::PngPicture picture;
     for (auto _ : state)
-        if (!LibpngDecode(bytes, rgba)) state.SkipWithError("decode failed");
+        if (!oracle::DecodePng(bytes, picture)) state.SkipWithError("decode failed");
     PixelCounters(state, *Data().image[mp], bytes.size());
 }
 

@@ -7,8 +7,6 @@
 //           bytes from memory with tjDecompress2.
 #include <benchmark/benchmark.h>
 
-#include <jpeglib.h>
-#include <png.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -25,6 +23,8 @@
 #include "image/file_memory.h"
 #include "image/image.h"
 #include "image/io/image_load.h"
+#include "tests/oracles/jpeg.h"
+#include "tests/oracles/png.h"
 
 namespace {
 
@@ -42,16 +42,9 @@ const mtxImage& Photo(int width) {
     static std::map<int, std::unique_ptr<mtxImage>> cache;
     auto& slot = cache[width];
     if (slot) return *slot;
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    std::string path = std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png";
-    std::vector<uint32_t> src;
-    if (png_image_begin_read_from_file(&png, path.c_str())) {
-        png.format = PNG_FORMAT_BGRA;
-        src.resize(size_t(png.width) * png.height);
-        png_image_finish_read(&png, nullptr, src.data(), 0, nullptr);
-    }
-    int sw = int(png.width), sh = int(png.height);
+    const oracle::Pixels src =
+        oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png");
+    const int sw = src.width, sh = src.height;
     int height = width * 3 / 4;
     slot = std::make_unique<mtxImage>(width, height);
     std::mt19937 random(1);
@@ -67,7 +60,7 @@ const mtxImage& Photo(int width) {
             uint32_t out = 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {
                 auto c = [&](int xx, int yy) {
-                    return float((src[size_t(yy) * sw + size_t(xx)] >> shift) & 255);
+                    return float((src.data[size_t(yy) * sw + size_t(xx)] >> shift) & 255);
                 };
                 float v = (c(x0, y0) * (1 - tx) + c(x0 + 1, y0) * tx) * (1 - ty) +
                           (c(x0, y0 + 1) * (1 - tx) + c(x0 + 1, y0 + 1) * tx) * ty;
@@ -80,36 +73,16 @@ const mtxImage& Photo(int width) {
     return *slot;
 }
 
+// libjpeg-turbo at the settings of a comparison: full-resolution chroma,
+// optimised tables and the float DCT as our writer, or a camera's defaults.
 std::string TurboEncode(const mtxImage& image, int quality, bool full, bool optimise) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(image.width);
-    cinfo.image_height = JDIMENSION(image.height);
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    if (full)
-        for (int c = 0; c < 3; ++c)
-            cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-    cinfo.optimize_coding = optimise;
-    cinfo.dct_method = JDCT_FLOAT;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row =
-            reinterpret_cast<JSAMPROW>(const_cast<mtxColor*>(image.Row(int(cinfo.next_scanline))));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::string bytes(reinterpret_cast<char*>(buffer), size);
-    free(buffer);
-    return bytes;
+    oracle::JpegOptions options;
+    options.quality = quality;
+    options.fullChroma = full;
+    options.optimise = optimise;
+    options.floatDct = true;
+    return oracle::EncodeJpeg(reinterpret_cast<const uint32_t*>(image.Row(0)), image.width,
+                              image.height, size_t(image.pitch) / 4, options);
 }
 
 void SetRate(benchmark::State& state, const mtxImage& image) {

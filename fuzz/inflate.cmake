@@ -1,1 +1,1 @@
-daubry_fuzzer(inflate LINKS daubry_codecs)
+daubry_fuzzer(inflate LINKS daubry_codecs REGRESSIONS inflate)

@@ -1,1 +1,1 @@
-daubry_fuzzer(png LINKS daubry_codecs)
+daubry_fuzzer(png LINKS daubry_codecs REGRESSIONS png)

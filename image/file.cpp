@@ -12,6 +12,9 @@ int64_t mtxFile::GetPosition() {
 }
 
 int mtxFile::Open(const std::string& path, uint32_t mode) {
+    // Opening again replaces the file: a descriptor this object opened would
+    // otherwise stay open with nothing left to close it.
+    if (opened_ && handle_ >= 0) mtxOs::Close(handle_);
     handle_ = -1;
     opened_ = 0;
     path_ = mtxOs::FullPath(path);
@@ -106,6 +109,12 @@ int mtxFile::Close() {
     opened_ = 0;
     path_.clear();
     return ok;
+}
+
+int mtxCommitWrites(mtxFile& file) {
+    // A memory file has no handle and its Flush reports 0 by design; it has
+    // nothing to commit.
+    return file.Flush() || !file.IsOpen() ? 1 : 0;
 }
 
 uint32_t mtxFile::MapBuffer(int, uint32_t, uint8_t**, uint8_t**) {

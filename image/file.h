@@ -26,6 +26,7 @@ class mtxFile {
     virtual int64_t GetPosition();
     // Opens path (made absolute) in mode. On failure shows the system's reason
     // in the system message box and returns 0; the file stays closed.
+    // A file already open here is closed first.
     virtual int Open(const std::string& path, uint32_t mode);
     // A new disk file on a duplicate of the handle; null on failure.
     virtual std::unique_ptr<mtxFile> Duplicate();
@@ -61,3 +62,10 @@ class mtxFile {
     int opened_ = 0;   // 1 when Open created the handle; only then is it closed on destruction
     std::string path_;
 };
+
+// The last step of every writer: Flush, so that a buffered stream writes its
+// pending bytes and the system is asked to store them, and an error on the
+// way (a full disk) is seen before the writer reports success. 1 when the
+// flush succeeded or the file has no system handle (a memory file, whose
+// writes already said whether they succeeded); 0 when flushing failed.
+int mtxCommitWrites(mtxFile& file);

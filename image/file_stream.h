@@ -95,10 +95,11 @@ class mtxFileStream : public mtxFile {
         return failed_ ? 0 : 1;
     }
 
-    // Writes pending bytes and asks the system to flush. 0 when a write failed.
+    // Writes pending bytes and asks the system to flush. 0 when a write or the
+    // system's flush failed.
     int Flush() override {
         if (mode_ == kWriting) WriteBack();
-        mtxFile::Flush();
+        if (!mtxFile::Flush() && IsOpen()) failed_ = true;
         return failed_ ? 0 : 1;
     }
 

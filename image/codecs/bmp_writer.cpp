@@ -42,5 +42,6 @@ int mtxWriteBmp(mtxImage& image, mtxFile& file) {
         for (int y = height - 1; y >= 0; --y)
             ok &= file.Write(image.Row(y), static_cast<uint32_t>(width) * 4);
     }
+    ok &= mtxCommitWrites(file);
     return ok ? 1 : 0;
 }

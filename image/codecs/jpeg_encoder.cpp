@@ -94,7 +94,8 @@ int mtxImageEncoderJpeg::Encode() {
     WriteHeaders();
     Code();
     WriteEndOfImage();
-    return WriteFailed() ? kFailure : 0;
+    if (WriteFailed() || !mtxCommitWrites(*file)) return kFailure;
+    return 0;
 }
 
 int mtxImageEncoderJpeg::SetUpFrame() {

@@ -19,7 +19,7 @@ class mtxImageEncoderJpeg : public mtxImageCodecJpeg {
     // Encodes the bound image into the bound file from offset 0. Returns 0 on
     // success; kFailure, with nothing written, for an image without pixels,
     // with a side above 65535 (the limit of the format), or too large for
-    // memory; kFailure when a write to the file failed.
+    // memory; kFailure when a write to the file or its flush failed.
     int Encode();
 
     mtxImage working;  // the source's current MCU row, converted to YCbCr

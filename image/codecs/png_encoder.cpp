@@ -87,7 +87,7 @@ uint32_t mtxImageEncoderPng::Encode() {
     }
     compressor.EndCompress();
     status |= end.WriteChunk(*this);
-    if (!file->Flush() && file->IsOpen()) status = kFailed;
+    if (!mtxCommitWrites(*file)) status = kFailed;
     staging_.reset();
     return status ? kFailed : 0;
 }

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "image/distance_transform.h"
 #include "image/image.h"
+#include "tests/oracles/chamfer.h"
 
 namespace segment_reference {
 
@@ -34,29 +36,12 @@ struct Result {
 // Chamfer distance with the 5 x 5 mask of one mask image: pixels with inside set start far
 // away, the others are sources at 0; the area beyond the picture is no source.
 inline std::vector<float> Chamfer(const std::vector<uint8_t>& inside, int w, int h) {
-    const int32_t a = int32_t(std::lrint(double(1.0f) * 262144.0));
-    const int32_t b = int32_t(std::lrint(double(1.4f) * 262144.0));
-    const int32_t c = int32_t(std::lrint(double(2.1969f) * 262144.0));
+    const int32_t weights[3] = {int32_t(std::lrint(double(1.0f) * 262144.0)),
+                                int32_t(std::lrint(double(1.4f) * 262144.0)),
+                                int32_t(std::lrint(double(2.1969f) * 262144.0))};
     std::vector<int32_t> d(size_t(w) * h);
     for (size_t i = 0; i < d.size(); ++i) d[i] = inside[i] ? 0x3FFFFFFF : 0;
-    struct Step {
-        int dx, dy;
-        int32_t weight;
-    };
-    const Step forward[] = {{-1, 0, a},  {-1, -1, b}, {0, -1, a},  {1, -1, b},
-                            {-2, -1, c}, {2, -1, c},  {-1, -2, c}, {1, -2, c}};
-    auto relax = [&](int x, int y, int sign) {
-        int32_t& v = d[size_t(y) * w + x];
-        for (const Step& s : forward) {
-            int qx = x + sign * s.dx, qy = y + sign * s.dy;
-            if (qx < 0 || qy < 0 || qx >= w || qy >= h) continue;
-            v = std::min(v, d[size_t(qy) * w + qx] + s.weight);
-        }
-    };
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) relax(x, y, 1);
-    for (int y = h - 1; y >= 0; --y)
-        for (int x = w - 1; x >= 0; --x) relax(x, y, -1);
+    d = oracle::Chamfer(std::move(d), w, h, weights, 5);
     std::vector<float> out(d.size());
     for (size_t i = 0; i < d.size(); ++i) out[i] = float(d[i]) * float(1.0 / 262144.0);
     return out;

@@ -3,41 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "image/simd.h"
+#include "tests/oracles/chamfer.h"
 
 namespace {
 
 constexpr double kUnit = 1.0 / 262144.0;
 
-// The transform written out plainly: two raster passes over a signed 32-bit
-// field, neighbours outside the image skipped.
+// The transform written out plainly, with the transform's own weights.
 std::vector<int32_t> ReferenceTransform(const mtxDistanceTransform& dt, std::vector<int32_t> d,
                                         int W, int H) {
     int32_t f[3];
     dt.FixedWeights(f);
-    struct Step {
-        int dx, dy;
-        int32_t w;
-    };
-    std::vector<Step> forward = {{-1, 0, f[0]}, {-1, -1, f[1]}, {0, -1, f[0]}, {1, -1, f[1]}};
-    if (dt.maskSize == 5)
-        for (Step s : {Step{-2, -1, f[2]}, {2, -1, f[2]}, {-1, -2, f[2]}, {1, -2, f[2]}})
-            forward.push_back(s);
-    auto relax = [&](int x, int y, int sign) {
-        int32_t& v = d[size_t(y) * W + x];
-        for (const Step& s : forward) {
-            int qx = x + sign * s.dx, qy = y + sign * s.dy;
-            if (qx < 0 || qy < 0 || qx >= W || qy >= H) continue;
-            v = std::min(v, d[size_t(qy) * W + qx] + s.w);
-        }
-    };
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) relax(x, y, 1);
-    for (int y = H - 1; y >= 0; --y)
-        for (int x = W - 1; x >= 0; --x) relax(x, y, -1);
-    return d;
+    return oracle::Chamfer(std::move(d), W, H, f, int(dt.maskSize));
 }
 
 class DistancePaths : public ::testing::TestWithParam<mtxSimd::Level> {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "image/file_stream.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ReadFile;
@@ -11,6 +12,16 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
+
+// Descriptors this process holds open.
+size_t OpenDescriptors() {
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++n;
+    }
+    return n;
+}
 
 TEST(File, CreateWriteReadBack) {
     TempDir dir;
@@ -86,6 +97,34 @@ TEST(File, RelativePathsBecomeAbsolute) {
     WriteFile(dir.File("b"), "1");
     ASSERT_EQ(f.Open(dir.Path() + "/./sub/../b", mtxFile::kRead), 1);
     EXPECT_EQ(f.Path(), dir.File("b"));
+}
+
+TEST(File, OpeningAnOpenFileClosesTheOldDescriptor) {
+    TempDir dir;
+    WriteFile(dir.File("a"), "first");
+    WriteFile(dir.File("b"), "second");
+    const size_t before = OpenDescriptors();
+    {
+        mtxFile f;
+        ASSERT_EQ(f.Open(dir.File("a"), mtxFile::kRead), 1);
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+        for (int i = 0; i < 8; ++i) ASSERT_EQ(f.Open(dir.File(i % 2 ? "a" : "b"), 0), 1);
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+        char buf[16] = {};
+        EXPECT_EQ(f.Read(buf, sizeof buf), 5u);
+        EXPECT_STREQ(buf, "first");
+        // A failed Open leaves the file closed, the old descriptor included.
+        EXPECT_EQ(f.Open(dir.File("missing"), mtxFile::kRead), 0);
+        EXPECT_FALSE(f.IsOpen());
+        EXPECT_EQ(OpenDescriptors(), before);
+        ASSERT_EQ(f.Open(dir.File("b"), mtxFile::kRead), 1);
+        mtxFileStream64K stream;
+        ASSERT_EQ(stream.Open(dir.File("a"), mtxFile::kRead), 1);
+        ASSERT_EQ(stream.Open(dir.File("b"), mtxFile::kRead), 1);
+        EXPECT_EQ(OpenDescriptors(), before + 2);
+        EXPECT_EQ(stream.Read(buf, sizeof buf), 6u);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
 }
 
 }  // namespace

@@ -1,1 +1,1 @@
-daubry_tests(bmp SOURCES bmp_writer_test.cpp LINKS daubry_image_io LABELS codecs)
+daubry_tests(bmp SOURCES bmp_writer_test.cpp LINKS daubry_image_io daubry_oracles LABELS codecs)

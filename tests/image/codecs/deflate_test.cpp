@@ -4,6 +4,9 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -357,6 +360,32 @@ TEST(Deflate, CorruptStreamsFailOrDecodeWithoutHarm) {
         EXPECT_LE(back.size(), 8000u * 258);
     }
     EXPECT_EQ(failures, 400);
+}
+
+// Streams that once harmed the decoder, kept in inflate/regressions: zlib is
+// the judge of each, and we must agree with it on the verdict and the bytes.
+TEST(Deflate, RegressionStreamsDecodeAsZlibDecodesThem) {
+    const std::filesystem::path dir = std::string(DAUBRY_TEST_DATA) + "/inflate/regressions";
+    ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".z") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ++files;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const Bytes stream{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        Bytes expected, ours;
+        const int zlib = ZlibInflate(stream, 1u << 20, expected);
+        const uint32_t status = OurDecompress(stream, ours);
+        if (zlib != Z_OK) {
+            EXPECT_EQ(status, mtxCompressor::kFailed);
+            continue;
+        }
+        EXPECT_EQ(status, mtxCompressor::kOk);
+        EXPECT_TRUE(ours == expected) << ours.size() << " bytes, zlib " << expected.size();
+        EXPECT_TRUE(PullInflate(stream, expected.size(), 1) == expected);
+    }
+    EXPECT_GT(files, 0);
 }
 
 TEST(Deflate, RefusesDistanceBeforeTheData) {

@@ -8,7 +8,8 @@
 #include "image/file_memory.h"
 #include "image/file_stream.h"
 #include "image/io/image_save.h"
-#include "tests/image/codecs/codec_oracles.h"
+#include "tests/oracles/jpeg.h"
+#include "tests/oracles/png.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -9,7 +9,8 @@
 
 #include "image/codecs/jpeg_encoder.h"
 #include "image/file_memory.h"
-#include "tests/image/codecs/codec_oracles.h"
+#include "tests/oracles/jpeg.h"  // jpeglib.h, for its table builder
+#include "tests/oracles/png.h"
 
 extern "C" {
 // libjpeg's own implementation of T.81 K.2, exported but not declared in

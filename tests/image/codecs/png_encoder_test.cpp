@@ -17,8 +17,8 @@ namespace {
 using png_oracle::Fill;
 
 void ExpectLibpngReads(mtxImage& image, const std::string& bytes) {
-    png_oracle::Picture ref;
-    ASSERT_TRUE(png_oracle::Decode(bytes, ref));
+    oracle::PngPicture ref;
+    ASSERT_TRUE(oracle::DecodePng(bytes, ref));
     ASSERT_EQ(ref.width, uint32_t(image.width));
     ASSERT_EQ(ref.height, uint32_t(image.height));
     EXPECT_EQ(ref.colorType, 6);

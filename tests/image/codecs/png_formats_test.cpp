@@ -84,8 +84,8 @@ TEST(PngFormats, EveryWritableFormatReadsBackInLibpngAndOurDecoder) {
                 mtxImage image(width, 6);
                 png_oracle::Fill(image, uint32_t(width * 7 + f.depth), smooth);
                 std::string bytes = EncodeAs(image, f);
-                png_oracle::Picture ref;
-                ASSERT_TRUE(png_oracle::Decode(bytes, ref));
+                oracle::PngPicture ref;
+                ASSERT_TRUE(oracle::DecodePng(bytes, ref));
                 EXPECT_EQ(ref.colorType, f.type);
                 mtxImage ours;
                 ASSERT_EQ(png_oracle::OurDecode(bytes, ours), 1);

@@ -17,7 +17,8 @@
 
 #include "image/image.h"
 #include "image/io/image_load.h"
-#include "tests/image/codecs/codec_oracles.h"
+#include "tests/oracles/jpeg.h"
+#include "tests/oracles/png.h"
 #include "tests/support/test_support.h"
 
 // Under AddressSanitizer the figure must be about our allocations, not the

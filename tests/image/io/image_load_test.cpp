@@ -8,7 +8,6 @@
 #include "image/image.h"
 #include "image/io/image_load.h"
 #include "image/io/image_save.h"
-#include "tests/image/codecs/codec_oracles.h"
 #include "tests/support/test_support.h"
 
 namespace {

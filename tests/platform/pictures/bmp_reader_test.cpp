@@ -6,7 +6,7 @@
 #include <random>
 
 #include "platform/picture_loader.h"
-#include "tests/image/codecs/codec_oracles.h"
+#include "tests/oracles/png.h"
 
 namespace {
 

@@ -10,7 +10,8 @@
 
 #include <gif_lib.h>
 
-#include "tests/image/codecs/codec_oracles.h"
+#include "tests/oracles/jpeg.h"
+#include "tests/oracles/png.h"
 #include "tests/support/test_support.h"
 
 namespace {
