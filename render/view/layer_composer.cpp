@@ -67,8 +67,13 @@ int mtxIEViewerComposer::Compose(const std::vector<mtxIEViewerLayer*>& layers, c
     if (r.right <= r.left || r.bottom <= r.top) return 1;
 
     mtxViewDraw::TargetScope scope(editor);
+    // Direct3D maps clip space onto the viewport, so with the viewport on r
+    // the projection must take r, not the whole target, to clip space.
     const D3DMATRIX entryProjection = editor->projection;
-    editor->SetProjection(width, height);
+    editor->projection = mtxImageEditor::Projection(r.right - r.left, r.bottom - r.top);
+    editor->projection.m[3][0] -= 2.0f * float(r.left) / float(r.right - r.left);
+    editor->projection.m[3][1] += 2.0f * float(r.top) / float(r.bottom - r.top);
+    device->SetTransform(D3DTS_PROJECTION, &editor->projection);
     D3DVIEWPORT9 viewport = {uint32_t(r.left),
                              uint32_t(r.top),
                              uint32_t(r.right - r.left),
