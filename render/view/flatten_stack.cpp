@@ -1,5 +1,6 @@
 #include "render/view/flatten_stack.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "image/resample.h"
@@ -19,18 +20,33 @@ mtxColor Over(mtxColor s, mtxColor d, float a) {
     return (uint32_t(std::lrint(alpha * 255.0f)) << 24) | channel(16) | channel(8) | channel(0);
 }
 
-void LayOver(mtxImage& destination, mtxImage& work, uint8_t opacity) {
+// Lays layer over destination with its pixel (0, 0) at (dx, dy), clipped.
+void LayOver(mtxImage& destination, mtxImage& layer, int dx, int dy, uint8_t opacity) {
     if (opacity == 0) return;
-    for (int y = 0; y < destination.height; ++y) {
-        const mtxColor* from = work.Row(y);
+    int x0 = std::max(dx, 0), x1 = std::min(destination.width, dx + layer.width);
+    int y0 = std::max(dy, 0), y1 = std::min(destination.height, dy + layer.height);
+    for (int y = y0; y < y1; ++y) {
+        const mtxColor* from = layer.Row(y - dy) - dx;
         mtxColor* to = destination.Row(y);
-        for (int x = 0; x < destination.width; ++x) {
+        for (int x = x0; x < x1; ++x) {
             uint32_t weight = mtxAlpha(from[x]) * opacity;  // 0 .. 255 x 255
             if (weight == 0) continue;
             to[x] =
                 weight == 255u * 255u ? from[x] : Over(from[x], to[x], float(weight) / 65025.0f);
         }
     }
+}
+
+// A transform that only moves by whole pixels: TransformImage would copy.
+bool WholePixelMove(const float m[9], int* dx, int* dy) {
+    if (m[0] != 1.0f || m[1] != 0.0f || m[3] != 0.0f || m[4] != 1.0f || m[6] != 0.0f ||
+        m[7] != 0.0f || m[8] != 1.0f)
+        return false;
+    if (std::fabs(m[2]) > 1.0e8f || std::fabs(m[5]) > 1.0e8f || m[2] != std::floor(m[2]) ||
+        m[5] != std::floor(m[5]))
+        return false;
+    *dx = int(m[2]), *dy = int(m[5]);
+    return true;
 }
 
 void Fill(mtxImage& image, mtxColor color) {
@@ -51,20 +67,26 @@ int FlattenStack(mtxImageStack& stack, mtxImage& destination) {
     // Create keeps old pixels when the size is unchanged, so the fill is explicit.
     if (!destination.Create(width, height, stack.fillColor) || !destination.Lock()) return 0;
     Fill(destination, stack.fillColor);
-    mtxImage work(width, height);
-    if (work.IsEmpty()) {
-        destination.Unlock();
-        return 0;
-    }
+    mtxImage work;
+    int result = 1;
     for (int i = 0, count = stack.LayerCount(); i < count; ++i) {
         mtxImageStack::Layer* layer = stack.GetLayer(i);
         if (!layer || !layer->source || layer->source->width <= 0) continue;
-        Fill(work, 0);
         if (!layer->source->Lock()) continue;
-        TransformImage(*layer->source, work, layer->transform, mtxRect{}, kSampleBicubic);
+        int dx = 0, dy = 0;
+        if (WholePixelMove(layer->transform, &dx, &dy)) {
+            // What TransformImage would give, without the work image.
+            LayOver(destination, *layer->source, dx, dy, layer->Opacity());
+        } else if (work.Create(width, height, 0) && !work.IsEmpty()) {
+            // TransformImage writes every pixel of the work image (transparent
+            // black where the layer does not reach), so it needs no clearing.
+            TransformImage(*layer->source, work, layer->transform, mtxRect{}, kSampleBicubic);
+            LayOver(destination, work, 0, 0, layer->Opacity());
+        } else {
+            result = 0;
+        }
         layer->source->Unlock();
-        LayOver(destination, work, layer->Opacity());
     }
     destination.Unlock();
-    return 1;
+    return result;
 }

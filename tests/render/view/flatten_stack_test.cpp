@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image/resample.h"
 #include "tests/render/render_test_support.h"
 #include "tests/render/view/view_test_support.h"
 
@@ -102,6 +103,35 @@ TEST(FlattenStack, TheLayerTransformMovesTheLayer) {
     EXPECT_EQ(out.At(14, 16), 0xFFFF0000u);
     EXPECT_EQ(out.At(4, 7), 0xFF000000u);
     EXPECT_EQ(out.At(15, 16), 0xFF000000u);
+}
+
+}  // namespace
+
+namespace {
+
+// A layer moved by a fraction of a pixel and turned goes through the
+// resampler: over the transparent fill the result is its output.
+TEST(FlattenStack, ATurnedLayerIsResampled) {
+    std::vector<uint32_t> pixels =
+        view_test::Pixels(*view_test::MakeImage(40, 40, render_test::RandomPixels(1600, 9)));
+    mtxImageStack stack;
+    stack.AddLayer(0, view_test::MakeImage(40, 40, pixels));
+    const float turn[9] = {0.96f, -0.28f, 6.5f, 0.28f, 0.96f, -3.25f, 0, 0, 1};
+    std::copy(turn, turn + 9, stack.GetLayer(0)->transform);
+    mtxImage out;
+    ASSERT_EQ(FlattenStack(stack, out), 1);
+    mtxImage source(pixels.data(), 40, 40, 160), want(40, 40);
+    TransformImage(source, want, turn, mtxRect{}, kSampleBicubic);
+    std::vector<uint32_t> got = view_test::Pixels(out), expected = view_test::Pixels(want);
+    for (size_t i = 0; i < got.size(); ++i) {
+        if ((expected[i] >> 24) == 0) {
+            EXPECT_EQ(got[i], 0u);
+            continue;
+        }
+        for (int c = 0; c < 4; ++c)
+            ASSERT_NEAR(int((got[i] >> (8 * c)) & 0xFF), int((expected[i] >> (8 * c)) & 0xFF), 1)
+                << "pixel " << i << " channel " << c;
+    }
 }
 
 }  // namespace
