@@ -53,4 +53,37 @@ TEST(ViewerComposer, LayersLandOverWhiteThroughTheirBlendShaders) {
     EXPECT_EQ(at(10 + 29, 5 + 45), bottom[45 * 150 + 29]);
 }
 
+// With nothing above the image layers the top layer's delta blend copies the
+// result; a top layer drawn in opaque white turns dark pixels light (delta:
+// bg + src (1 - bg) below one half).
+TEST(ViewerComposer, TheTopLayerGoesThroughTheDeltaBlend) {
+    LayerEditor& editor = Editor();
+    IDirect3DDevice9* device = editor.GetDevice();
+    std::vector<uint32_t> dark(40 * 40, 0xFF202020u);
+    mtxImageStack stack;
+    stack.AddLayer(0, MakeImage(40, 40, dark));
+    mtxIEViewerLayer layer(&editor);
+    layer.SetSource(stack.GetLayer(0));
+    ASSERT_EQ(layer.UploadVisible({0, 0, 40, 40}), 1);
+    int width = 0, height = 0;
+    mtxDxScreenSize(&width, &height);
+    IDirect3DTexture9* screen = render_test::MakeTarget(device, width, height);
+    render_test::SetTarget(device, screen);
+    mtxIEViewerComposer composer(&editor);
+    RECT rect = {0, 0, 40, 40};
+    ASSERT_EQ(composer.Compose({&layer}, rect, 0.0f, 0.0f), 1);
+    EXPECT_EQ(render_test::ReadTarget(device, screen)[5 * size_t(width) + 5], 0xFF202020u);
+    composer.drawTop = [&] {
+        device->SetVertexShader(nullptr);
+        device->SetPixelShader(nullptr);
+        device->SetTexture(0, nullptr);
+        render_test::DrawQuad(device, 20, 20, 100.0f, 0xFFFFFFFFu);
+    };
+    ASSERT_EQ(composer.Compose({&layer}, rect, 0.0f, 0.0f), 1);
+    std::vector<uint32_t> got = render_test::ReadTarget(device, screen);
+    screen->Release();
+    EXPECT_EQ(got[5 * size_t(width) + 5], 0xFFFFFFFFu);
+    EXPECT_EQ(got[30 * size_t(width) + 30], 0xFF202020u);
+}
+
 }  // namespace

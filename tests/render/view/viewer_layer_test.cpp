@@ -182,4 +182,22 @@ TEST(ViewerLayer, AStampTouchesOnlyTheTilesUnderIt) {
         EXPECT_EQ(picture.layer.GetTile(c, r)->dirty, 1u) << c << "," << r;
 }
 
+// A layer whose image has no device surface cannot be uploaded: nothing is
+// drawn, nothing becomes dirty, and no pool texture is kept.
+TEST(ViewerLayer, ATileThatCannotBeUploadedIsNeverCommitted) {
+    LayerEditor& editor = Editor();
+    mtxImageStack stack;
+    auto memory = std::make_unique<mtxImage>(50, 50);
+    stack.AddLayer(0, std::move(memory));
+    mtxIEViewerLayer layer(&editor);
+    layer.SetSource(stack.GetLayer(0));
+    Sample sample(8, 19);
+    size_t used = editor.pools[mtxImageEditor::kPoolColor].used.size();
+    EXPECT_EQ(DrawStamp(layer, sample, Stamp(25.0f, 25.0f, 10.0f, 0.0f), 1.0f), 0);
+    EXPECT_EQ(layer.repaintWanted, 1u);
+    EXPECT_EQ(layer.DirtyTileCount(), 0);
+    EXPECT_EQ(layer.GetTile(0, 0)->color, nullptr);
+    EXPECT_EQ(editor.pools[mtxImageEditor::kPoolColor].used.size(), used);
+}
+
 }  // namespace
