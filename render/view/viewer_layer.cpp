@@ -44,6 +44,15 @@ void mtxIEViewerLayer::ReleaseDeviceResources() {
 }
 
 void mtxIEViewerLayer::SetSource(mtxImageStack::Layer* layer) {
+    // The viewer shows its stack again after every change of the stack; a
+    // layer that still shows the same image keeps its tiles and what was
+    // drawn into them.
+    if (layer && layer == stackLayer && layer->source.get() == source && source && !tiles.empty() &&
+        columns == (source->width + kTileStep - 1) / kTileStep &&
+        rows == (source->height + kTileStep - 1) / kTileStep) {
+        textureImage = layer->texture.get();
+        return;
+    }
     tiles.clear();
     stackLayer = layer;
     source = layer ? layer->source.get() : nullptr;

@@ -47,7 +47,10 @@ class mtxIEViewerLayer {
     // upload.
     virtual void RestoreDeviceResources() {}
 
-    // Shows stack layer (null: nothing) and rebuilds the tile grid for its size.
+    // Shows stack layer (null: nothing) and rebuilds the tile grid for its
+    // size. The layer already shown, with the same image, keeps its tiles
+    // (dirty ones included); otherwise uncommitted drawing is dropped, so
+    // commit before pointing a layer elsewhere.
     void SetSource(mtxImageStack::Layer* layer);
 
     // Draws quad into every tile it touches: first through the fixed vertex

@@ -200,4 +200,20 @@ TEST(ViewerLayer, ATileThatCannotBeUploadedIsNeverCommitted) {
     EXPECT_EQ(editor.pools[mtxImageEditor::kPoolColor].used.size(), used);
 }
 
+// Following the stack again (a layer was added above) keeps what was drawn.
+TEST(ViewerLayer, ShowingTheSameLayerAgainKeepsTheStamps) {
+    Picture picture(140, 90, 20);
+    Sample sample(8, 21);
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(130.0f, 40.0f, 30.0f, 0.4f), 1.0f), 1);
+    std::vector<uint32_t> want = [&] {
+        Picture copy(140, 90, 20);
+        EXPECT_EQ(DrawStamp(copy.layer, sample, Stamp(130.0f, 40.0f, 30.0f, 0.4f), 1.0f), 1);
+        return copy.Committed();
+    }();
+    picture.stack.AddLayer(-1, MakeImage(10, 10, std::vector<uint32_t>(100, 0)));
+    picture.layer.SetSource(picture.stack.GetLayer(0));
+    EXPECT_EQ(picture.layer.DirtyTileCount(), 2);
+    EXPECT_TRUE(picture.Committed() == want);
+}
+
 }  // namespace
