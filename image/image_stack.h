@@ -14,6 +14,15 @@ class mtxImageStack {
   public:
     class Layer {
       public:
+        // A record that a tile of the viewer must be uploaded again because the
+        // layer's images changed in memory: the tile's column and row in the
+        // viewer's grid and the image it shows (0 source, 1 texture image).
+        struct TileChange {
+            int32_t column = 0;
+            int32_t row = 0;
+            uint32_t kind = 0;
+        };
+
         Layer(mtxImageStack* owner, std::unique_ptr<mtxImage> image);
         ~Layer();
         Layer(const Layer&) = delete;
@@ -27,7 +36,7 @@ class mtxImageStack {
         }
         uint8_t Opacity() const { return uint8_t(color >> 24); }
 
-        std::vector<void*> viewerData;  // the viewer's per-layer records
+        std::vector<TileChange> viewerData;  // changes the viewer has not uploaded yet
         mtxImageStack* stack;
         std::unique_ptr<mtxImage> source;
         std::unique_ptr<mtxImage> texture;
@@ -61,6 +70,9 @@ class mtxImageStack {
 
     int32_t width = 0;
     int32_t height = 0;
+    // What a flattened picture starts from, below every layer: transparent, so
+    // a picture of one layer keeps its own alpha when saved.
+    uint32_t fillColor = 0x00000000u;
     int32_t busy = 0;
     uint32_t reserved = 0;
     float centreX = 0.0f, centreY = 0.0f, depth = 0.0f;

@@ -451,7 +451,9 @@ HRESULT mtxGlDevice::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirec
     if (!t || !(t->usage & D3DUSAGE_RENDERTARGET) || !d || d->container || d->width != t->width ||
         d->height != t->height || d->format != t->format)
         return D3DERR_INVALIDCALL;
-    if (lost_) return D3DERR_DEVICELOST;
+    // A loss here is simulated and GL keeps every texture's contents, so a
+    // target can still be read back: that is how the viewer's layers save
+    // what was drawn before their textures go back to the pools.
     Use();
     mtxGl::PixelFormat f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV};
     mtxGl::Format(t->format, &f);

@@ -1,0 +1,89 @@
+// The composition of the layers into the current render target.
+#include "render/view/layer_composer.h"
+
+#include <gtest/gtest.h>
+
+#include "render/view/viewer_layer.h"
+#include "tests/render/render_test_support.h"
+#include "tests/render/view/view_test_support.h"
+
+namespace {
+
+using namespace view_test;
+
+TEST(ViewerComposer, LayersLandOverWhiteThroughTheirBlendShaders) {
+    LayerEditor& editor = Editor();
+    IDirect3DDevice9* device = editor.GetDevice();
+    std::vector<uint32_t> bottom = render_test::RandomPixels(150 * 140, 1);
+    for (uint32_t& p : bottom) p |= 0xFF000000u;
+    std::vector<uint32_t> half(20 * 20, 0x80FF0000u);  // red at half alpha
+    mtxImageStack stack;
+    stack.AddLayer(0, MakeImage(150, 140, bottom));
+    stack.AddLayer(1, MakeImage(20, 20, half));
+    mtxIEViewerLayer layer0(&editor), layer1(&editor);
+    layer0.SetSource(stack.GetLayer(0));
+    layer1.SetSource(stack.GetLayer(1));
+    stack.GetLayer(1)->transform[2] = 30.0f;  // at (30, 40) of the picture
+    stack.GetLayer(1)->transform[5] = 40.0f;
+    ASSERT_EQ(layer0.UploadVisible({0, 0, 150, 140}), 1);
+    ASSERT_EQ(layer1.UploadVisible({0, 0, 150, 140}), 1);
+
+    int width = 0, height = 0;
+    mtxDxScreenSize(&width, &height);
+    IDirect3DTexture9* screen = render_test::MakeTarget(device, width, height);
+    render_test::SetTarget(device, screen);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    mtxIEViewerComposer composer(&editor);
+    RECT rect = {10, 5, 10 + 150, 5 + 140};
+    ASSERT_EQ(composer.Compose({&layer0, &layer1}, rect, 10.0f, 5.0f), 1);
+    std::vector<uint32_t> got = render_test::ReadTarget(device, screen);
+    screen->Release();
+
+    auto at = [&](int x, int y) { return got[size_t(y) * size_t(width) + size_t(x)]; };
+    EXPECT_EQ(at(10 + 3, 5 + 2), bottom[2 * 150 + 3]);
+    EXPECT_EQ(at(10 + 149, 5 + 139), bottom[139 * 150 + 149]);
+    EXPECT_EQ(at(9, 5), 0xFF00FF00u) << "outside the rectangle nothing changes";
+    // Inside the red square: bg + 0.5 (red - bg).
+    uint32_t below = bottom[45 * 150 + 35], mixed = at(10 + 35, 5 + 45);
+    for (int c = 0; c < 3; ++c) {
+        float bg = render_test::Channel(below, c), red = c == 2 ? 1.0f : 0.0f;
+        EXPECT_NEAR(render_test::Channel(mixed, c), bg + (128.0f / 255.0f) * (red - bg), 1.5f / 255)
+            << c;
+    }
+    EXPECT_EQ(at(10 + 29, 5 + 45), bottom[45 * 150 + 29]);
+}
+
+// With nothing above the image layers the top layer's delta blend copies the
+// result; a top layer drawn in opaque white turns dark pixels light (delta:
+// bg + src (1 - bg) below one half).
+TEST(ViewerComposer, TheTopLayerGoesThroughTheDeltaBlend) {
+    LayerEditor& editor = Editor();
+    IDirect3DDevice9* device = editor.GetDevice();
+    std::vector<uint32_t> dark(40 * 40, 0xFF202020u);
+    mtxImageStack stack;
+    stack.AddLayer(0, MakeImage(40, 40, dark));
+    mtxIEViewerLayer layer(&editor);
+    layer.SetSource(stack.GetLayer(0));
+    ASSERT_EQ(layer.UploadVisible({0, 0, 40, 40}), 1);
+    int width = 0, height = 0;
+    mtxDxScreenSize(&width, &height);
+    IDirect3DTexture9* screen = render_test::MakeTarget(device, width, height);
+    render_test::SetTarget(device, screen);
+    mtxIEViewerComposer composer(&editor);
+    RECT rect = {0, 0, 40, 40};
+    ASSERT_EQ(composer.Compose({&layer}, rect, 0.0f, 0.0f), 1);
+    EXPECT_EQ(render_test::ReadTarget(device, screen)[5 * size_t(width) + 5], 0xFF202020u);
+    composer.drawTop = [&] {
+        device->SetVertexShader(nullptr);
+        device->SetPixelShader(nullptr);
+        device->SetTexture(0, nullptr);
+        render_test::DrawQuad(device, 20, 20, 100.0f, 0xFFFFFFFFu);
+    };
+    ASSERT_EQ(composer.Compose({&layer}, rect, 0.0f, 0.0f), 1);
+    std::vector<uint32_t> got = render_test::ReadTarget(device, screen);
+    screen->Release();
+    EXPECT_EQ(got[5 * size_t(width) + 5], 0xFFFFFFFFu);
+    EXPECT_EQ(got[30 * size_t(width) + 30], 0xFF202020u);
+}
+
+}  // namespace
