@@ -14,15 +14,15 @@ mtxApplication* gApplication = nullptr;
 // The string table keeps entries in 260-unit buffers: 259 characters at most.
 constexpr size_t kMaxStringUnits = 259;
 
-void BuildCrc32Table(uint32_t table[256]) {
+}  // namespace
+
+void mtxBuildCrc32Table(uint32_t table[256]) {
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = i;
         for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         table[i] = c;
     }
 }
-
-}  // namespace
 
 mtxApplication::mtxApplication(void* instance_, void* previousInstance_, const char* commandLine_,
                                int show)
@@ -37,7 +37,7 @@ mtxApplication::mtxApplication(void* instance_, void* previousInstance_, const c
     commandLine = commandLine_;
     showCommand = show;
     stringBase = 10000;
-    BuildCrc32Table(crc32Table);
+    mtxBuildCrc32Table(crc32Table);
     startDirectory = mtxPath("*").Directory();
     sharedCompressor = new mtxCompressorZLIB<15, 3>;
 }

@@ -48,5 +48,7 @@ class mtxApplication {
 // The application object, or null before it is constructed and after it is destroyed.
 mtxApplication* mtxGetApp();
 
+// Fills table for the reflected CRC-32 (polynomial 0xEDB88320), as the application's own.
+void mtxBuildCrc32Table(uint32_t table[256]);
 // Updates a running CRC-32 with table (start 0xFFFFFFFF, finish with ~).
 uint32_t mtxCrc32Update(const uint32_t table[256], uint32_t crc, const void* data, size_t size);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 
+#include "fill/color_key.h"
 #include "fill/label_distance.h"
 #include "image/distance_transform.h"
 
@@ -438,18 +439,11 @@ void mcvSegmentGraph::FinishRegion(SegmentRegion& region, const RegionSums& s) {
     region.bounds[3] = maxY;
     // A region without an opaque pixel has no mean colour; it takes black's, so it matches the
     // darkest sample and the run goes on.
-    uint32_t rgb[3] = {0, 0, 0};
     for (int c = 0; c < 3; ++c) {
         // The mean of the opaque pixels' histogram: sum of value x count over the count.
         region.meanColor[c] = opaque ? float(sum[c]) / float(opaque) / 255.0f : 0.0f;
-        rgb[c] = uint32_t(std::nearbyint(region.meanColor[c] * 255.0f));
     }
-    mtxColor ycc = mtxArgb(255, rgb[0], rgb[1], rgb[2]);
-    mtxImage one(&ycc, 1, 1, 4);
-    one.ToYCbCr();
-    region.key[0] = float(mtxRed(ycc)) / 255.0f;
-    region.key[1] = float(mtxGreen(ycc)) / 255.0f;
-    region.key[2] = float(mtxBlue(ycc)) / 255.0f;
+    mcvColorKey(region.meanColor, region.key);
     region.group = nullptr;
 }
 

@@ -18,6 +18,7 @@ struct OpenRequest {
     bool deleteOnClose = false;
     bool sequentialHint = false;  // the file will be read front to back
     bool randomHint = false;      // the file will be read in no particular order
+    bool regularOnly = false;     // refuse FIFOs, devices and sockets without waiting on them
 };
 
 int Open(const std::string& path, const OpenRequest& request);
@@ -34,6 +35,15 @@ bool Remove(const std::string& path);
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool MakeDirectories(const std::string& path);
+// True when path names a regular file (links followed).
+bool IsRegularFile(const std::string& path);
+
+// Replaces the file at path with size bytes so that the file holds either its old content or
+// the new, never a mix: the bytes go to a new file in the same folder, which is synced and
+// renamed over path, and the folder is synced. An existing file's permissions are kept, and a
+// link keeps pointing at the replaced file. On failure false, the old file untouched and no new
+// file left behind; false too (content already replaced) when only the folder's sync failed.
+bool ReplaceFile(const std::string& path, const void* bytes, uint64_t size);
 
 // Absolute, lexically normalised form of path (no links resolved); relative
 // paths are taken from the current directory.

@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace mtxOs {
@@ -17,10 +20,22 @@ int Open(const std::string& path, const OpenRequest& r) {
     if (r.create && r.truncate) flags |= O_TRUNC;
     if (r.closeOnExec) flags |= O_CLOEXEC;
     if (r.writeThrough) flags |= O_DSYNC;
+    // Opening a FIFO for reading waits for a writer; without blocking the open returns at once,
+    // and the descriptor is refused below before anything waits on it.
+    if (r.regularOnly) flags |= O_NONBLOCK | O_NOCTTY;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 && r.regularOnly) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            return -1;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     if (fd >= 0 && IsDirectory(path)) {
         ::close(fd);
         errno = EISDIR;
@@ -115,6 +130,83 @@ bool MakeDirectories(const std::string& path) {
     if (slash != std::string::npos && slash > 0 && !MakeDirectories(path.substr(0, slash)))
         return false;
     return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Writes, syncs and closes the temporary file (closed in every case); false (errno kept) on
+// the first failure.
+bool FillTemporary(int fd, const void* bytes, uint64_t size) {
+    bool ok =
+        (size == 0 || Write(fd, bytes, size) == static_cast<int64_t>(size)) && ::fsync(fd) == 0;
+    int saved = errno;
+    if (::close(fd) != 0 && ok) return false;
+    errno = saved;
+    return ok;
+}
+
+// A new file beside path under a name no other file has, created with mode (the process's
+// umask applies when the file is new); its name goes to temporary.
+int CreateBeside(const std::string& path, mode_t mode, std::string& temporary) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(random()));
+        temporary = path + suffix;
+        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& given, const void* bytes, uint64_t size) {
+    // A link stays a link: the file it points at is the one replaced.
+    std::string path = given;
+    struct stat old;
+    if (::lstat(path.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) {
+        char* target = ::realpath(given.c_str(), nullptr);
+        if (!target) return false;
+        path = target;
+        std::free(target);
+    }
+    bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    std::string temporary;
+    int fd = CreateBeside(path, exists ? (old.st_mode & 07777) : 0666, temporary);
+    if (fd < 0) return false;
+    // Permissions as the old file's, which the umask may have narrowed at creation.
+    bool ok = !exists || ::fchmod(fd, old.st_mode & 07777) == 0;
+    if (!ok) ::close(fd);
+    if (!ok || !FillTemporary(fd, bytes, size) || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        int saved = errno;
+        ::unlink(temporary.c_str());
+        errno = saved;
+        return false;
+    }
+    // The rename is durable only once the folder's entry is on disk.
+    int folder = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+    bool synced = ::fsync(folder) == 0;
+    int saved = errno;
+    ::close(folder);
+    errno = saved;
+    return synced;
 }
 
 std::string CurrentDirectory() {

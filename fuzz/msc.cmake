@@ -1,0 +1,1 @@
+daubry_fuzzer(msc LINKS daubry_fill)
