@@ -1,1 +1,2 @@
-daubry_tests(engine SOURCES fill_random_test.cpp coverage_mask_test.cpp LINKS daubry_fill)
+daubry_tests(engine SOURCES fill_random_test.cpp coverage_mask_test.cpp fill_engine_test.cpp
+  LINKS daubry_fill)

@@ -1,0 +1,96 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "fill/coverage_mask.h"
+#include "fill/fill_engine.h"
+#include "fill/fill_random.h"
+#include "fill/layer_stamp_target.h"
+#include "fill/segment_graph.h"
+#include "image/image.h"
+
+class SampleCollection;
+class mtxIEViewerLayer;
+class mtxImageEditor;
+
+// What one run of filling needs, for the interface's tool and for batch work
+// alike: the segmentation of the picture, the saved copy of it, the
+// generator, the prepared state, the background last applied, the coverage
+// and the counts. The picture is the image of a viewer layer (the result
+// layer); the session draws into that layer's tiles.
+//
+// Preparation runs in slices (PrepareSlice), which may run on a worker
+// thread while the caller's thread only reads Progress() and may set the
+// stop flag; everything else belongs to the thread that owns the device.
+class mtxFillSession {
+  public:
+    mtxFillSession(mtxImageEditor& editor, SampleCollection& samples, mtxIEViewerLayer& layer);
+    mtxFillSession(const mtxFillSession&) = delete;
+    mtxFillSession& operator=(const mtxFillSession&) = delete;
+
+    // The generator from the cycle counter (the default) or from a number.
+    void Seed(uint64_t n) { random = mtxFillRandom::Seeded(n); }
+
+    // Starts preparing the layer's picture: a new segmentation (the picture
+    // is copied, so the caller may go on showing it). prepared drops to 0.
+    // 1, or 0 when the picture cannot be analysed.
+    int BeginPreparation();
+    // One slice (about 100 ms) of the analysis. 0 while work remains, 1 when
+    // the analysis ended (check Analysed()), also when the stop flag was set.
+    int PrepareSlice();
+    // 0..100.
+    uint32_t Progress() const { return progress_.load(std::memory_order_relaxed); }
+    // Whether the analysis finished with a usable result.
+    bool Analysed() const;
+    // After a finished analysis, on the device's thread: saves the copy of
+    // the picture, applies the background (unless it is the layer's own
+    // content) and counts the run as prepared. 0 when the copy cannot be made.
+    int FinishPreparation();
+
+    // Copies the layer's picture into sourceCopy.
+    int SaveSourceCopy();
+    // Rewrites the layer's picture by the background option (a colour, or
+    // the saved copy) and has the layer upload all its tiles again. Clears
+    // the coverage.
+    int PrepareBackground();
+
+    // One placement, at millisecond clock now.
+    mtxPlaceResult Step(uint32_t now);
+    // Takes what was drawn back into the layer's picture.
+    void Commit() { target_.Refresh(); }
+
+    // The share of the photo covered by stamps of alpha at least one half
+    // since the background was last applied, 0..1.
+    double Coverage() const { return coverage_.Coverage(); }
+
+    mtxFillRandom random;
+    mtxImage sourceCopy;
+    mcvSegmentGraph segmentation;
+    uint32_t prepared = 0;
+    int32_t appliedBackground = -1;
+    uint32_t appliedBackgroundColor = 0;
+    std::atomic<uint32_t> stop{0};
+    uint64_t stamps = 0;  // placed since the background was applied
+    uint64_t steps = 0;   // tried since the background was applied
+
+  private:
+    // The sample's alpha as bytes, read once from its texture.
+    const std::vector<uint8_t>* SampleAlpha(int32_t index);
+    void NoteCoverage(const mtxStamp& stamp);
+    void ForgetCoverage();
+
+    mtxImageEditor& editor_;
+    SampleCollection& samples_;
+    mtxIEViewerLayer& layer_;
+    mtxLayerStampTarget target_;
+    mtxFillEngine engine_;
+    mtxCoverageMask coverage_;
+    std::atomic<uint32_t> progress_{0};
+    struct Alpha {
+        const void* texture = nullptr;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Alpha> alpha_;
+};

@@ -1,0 +1,33 @@
+#include "fill/layer_stamp_target.h"
+
+#include "fill/sample_collection.h"
+#include "render/image_editor.h"
+#include "render/view/viewer_layer.h"
+
+int mtxLayerStampTarget::Width() const {
+    return layer_.source ? layer_.source->width : 0;
+}
+
+int mtxLayerStampTarget::Height() const {
+    return layer_.source ? layer_.source->height : 0;
+}
+
+int mtxLayerStampTarget::Draw(const mtxStamp& stamp, const SampleCollection& samples) {
+    IDirect3DDevice9* device = editor_.GetDevice();
+    mtxIEPixelShader* shader = editor_.GetPixelShader(stamp.shader);
+    if (!device || !shader || stamp.sample < 0 || stamp.sample >= samples.count) return 0;
+    device->BeginScene();
+    device->SetTexture(0, samples.samples[stamp.sample].texture);
+    int drawn = layer_.DrawQuad(stamp.quad, shader, stamp.c0, stamp.c1);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device->EndScene();
+    return drawn;
+}
+
+void mtxLayerStampTarget::Refresh() {
+    IDirect3DDevice9* device = editor_.GetDevice();
+    if (device && device->TestCooperativeLevel() == D3D_OK) layer_.CommitTiles();
+}
