@@ -1,8 +1,12 @@
-// The daubry program: splash, application object, main window, message loop.
+// The daubry program: splash, application object, main window, message loop;
+// or, as `daubry fill`, the whole filling of a photo without a window.
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/shell/daubry_app.h"
+#include "app/shell/fill_command.h"
 #include "app/shell/splash_task.h"
 #include "platform/window.h"
 
@@ -22,6 +26,8 @@ std::string CommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "fill") == 0)
+        return mtxRunFillCommand(std::vector<std::string>(argv + 2, argv + argc));
     std::string commandLine = CommandLine(argc, argv);
     auto splash = std::make_unique<mtxSplashTask>();
     int exitCode = 0;

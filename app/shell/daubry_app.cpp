@@ -33,7 +33,7 @@ mtxDaubryApp::mtxDaubryApp(void* instance, void* previousInstance, const char* c
                            int show)
     : mtxApplication(instance, previousInstance, commandLine, show) {
     mainWnd.shellOpen = [](const std::string& target) { return ShellOpen(target); };
-    settings.Open("Software\\Ferrow\\Daubry");
+    settings.Open(kDaubrySettingsKey);
 }
 
 mtxDaubryApp::~mtxDaubryApp() = default;

@@ -6,6 +6,9 @@
 #include "app/shell/editor_stand_in.h"
 #include "app/wnd.h"
 
+// The key of the program's settings in the settings store.
+constexpr const char* kDaubrySettingsKey = "Software\\Ferrow\\Daubry";
+
 // Command ids of the main menu.
 constexpr uint32_t ID_EXIT = 40102;
 constexpr uint32_t ID_ABOUT = 40103;

@@ -1,0 +1,383 @@
+#include "app/shell/fill_command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "app/registry.h"
+#include "app/shell/daubry_app.h"
+#include "app/shell/fill_arguments.h"
+#include "fill/fill_session.h"
+#include "fill/message_sink.h"
+#include "fill/sample_collection.h"
+#include "image/color_difference.h"
+#include "image/file_memory.h"
+#include "image/image_converter.h"
+#include "image/image_stack.h"
+#include "image/io/image_load.h"
+#include "image/io/image_save.h"
+#include "platform/cpu.h"
+#include "platform/os_file.h"
+#include "platform/settings_file.h"
+#include "render/image_dx.h"
+#include "render/image_editor.h"
+#include "render/view/flatten_stack.h"
+#include "render/view/viewer_layer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum Exit { kDone = 0, kUsage = 1, kInput = 2, kOutput = 3 };
+
+// Steps in a row that may place nothing before the picture counts as full.
+constexpr int kFruitlessSteps = 10000;
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsPictureName(const fs::path& path) {
+    std::string ext = Lower(path.extension().string());
+    return ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp" || ext == ".gif";
+}
+
+using Writer = int (*)(mtxImage&, mtxFile&);
+
+Writer WriterFor(const std::string& path) {
+    std::string ext = Lower(fs::path(path).extension().string());
+    if (ext == ".png") return mtxImageWritePng;
+    if (ext == ".jpg" || ext == ".jpeg") return mtxImageWriteJpeg;
+    if (ext == ".bmp") return mtxImageWriteBmp;
+    return nullptr;
+}
+
+std::string ColorText(uint32_t argb) {
+    char text[16];
+    if (argb >> 24 == 0xFF)
+        std::snprintf(text, sizeof text, "#%06X", argb & 0xFFFFFFu);
+    else
+        std::snprintf(text, sizeof text, "#%08X", argb);
+    return text;
+}
+
+// Progress on the error stream: a line redrawn in place on a terminal, one
+// line per stage otherwise, nothing when quiet.
+class Progress {
+  public:
+    Progress(std::FILE* stream, bool quiet)
+        : stream_(stream), quiet_(quiet), terminal_(isatty(fileno(stream)) == 1) {}
+
+    void Stage(const std::string& text) {
+        if (quiet_) return;
+        EndLine();
+        std::fprintf(stream_, "%s\n", text.c_str());
+    }
+    // A figure that changes: redrawn on a terminal at most ten times a second.
+    void Update(const std::string& text) {
+        if (quiet_ || !terminal_) return;
+        auto now = Clock::now();
+        if (now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        std::fprintf(stream_, "\r%-72s", text.c_str());
+        std::fflush(stream_);
+        open_ = true;
+    }
+    void EndLine() {
+        if (open_) std::fprintf(stream_, "\n");
+        open_ = false;
+    }
+
+  private:
+    std::FILE* stream_;
+    bool quiet_, terminal_, open_ = false;
+    Clock::time_point last_;
+};
+
+// The user's filling options from the settings file, read from a copy so the
+// file itself is never written.
+void ReadUserOptions(SampleCollection& samples) {
+    std::string file = mtxSettingsFile::DefaultPath();
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) return;
+    fs::path copy = fs::temp_directory_path(error) / ("daubry-fill-" + std::to_string(getpid()));
+    if (error || !fs::create_directory(copy, error)) return;
+    fs::path settings = copy / "settings.reg";
+    if (fs::copy_file(file, settings, error)) {
+        mtxRegistry registry;
+        registry.Init();
+        registry.Open(kDaubrySettingsKey, settings.string());
+        if (registry.IsOpen()) samples.LoadOptions(registry);
+        registry.Close();
+    }
+    fs::remove_all(copy, error);
+}
+
+void ApplyArguments(const mtxFillArguments& a, SampleCollection& s) {
+    if (a.sizeMin) s.sizeMin = *a.sizeMin;
+    if (a.sizeMax) s.sizeMax = *a.sizeMax;
+    // One bound given on the command line moves the stored other one out of its way.
+    if (s.sizeMax < s.sizeMin) {
+        if (a.sizeMax)
+            s.sizeMin = s.sizeMax;
+        else
+            s.sizeMax = s.sizeMin;
+    }
+    if (a.overlap) s.overlap = *a.overlap;
+    if (a.noRotate) s.rotate = 0;
+    if (a.noMirror) s.mirror = 0;
+    if (a.noFlip) s.flip = 0;
+    if (a.randomSamples) s.chooseMode = SampleCollection::kChooseRandom;
+    if (a.keepColours) s.colorMode = SampleCollection::kColorKeep;
+    if (a.background == mtxFillArguments::Background::kColor) {
+        s.background = 0;
+        s.backgroundColor = a.backgroundColor;
+    } else if (a.background == mtxFillArguments::Background::kPhoto) {
+        s.background = 2;
+    }
+}
+
+// One run of `daubry fill`.
+class FillJob {
+  public:
+    FillJob(const mtxFillArguments& a, std::FILE* out, std::FILE* err)
+        : a_(a), out_(out), err_(err), progress_(err, a.quiet), printer_(err) {}
+
+    int Run() {
+        if (int code = CheckPaths()) return code;
+        if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
+            return Fail(kOutput, "no OpenGL 3.3 device to draw with");
+        if (int code = LoadPhoto()) return code;
+        if (int code = LoadSamples()) return code;
+        if (int code = Prepare()) return code;
+        Fill();
+        return Save();
+    }
+
+  private:
+    int Fail(int code, const std::string& text) {
+        progress_.EndLine();
+        std::fprintf(err_, "daubry fill: %s\n", text.c_str());
+        return code;
+    }
+
+    int CheckPaths() {
+        std::error_code error;
+        if (!fs::exists(a_.photo, error)) return Fail(kInput, a_.photo + ": no such file");
+        if (!fs::is_regular_file(a_.photo, error)) return Fail(kInput, a_.photo + ": not a file");
+        if (!WriterFor(a_.output))
+            return Fail(kUsage, a_.output + ": the output's name must end in .png, .jpg or .bmp");
+        fs::path folder = fs::absolute(a_.output, error).parent_path();
+        if (!fs::is_directory(folder, error))
+            return Fail(kOutput, a_.output + ": the folder " + folder.string() + " does not exist");
+        if (access(folder.c_str(), W_OK) != 0)
+            return Fail(kOutput, a_.output + ": cannot write in " + folder.string() + ": " +
+                                     std::strerror(errno));
+        return kDone;
+    }
+
+    int LoadPhoto() {
+        auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
+        std::string reason;
+        if (!mtxImageLoad(*image, a_.photo, 0, &reason))
+            return Fail(kInput, a_.photo + ": " + (reason.empty() ? "cannot be read" : reason));
+        if (image->width <= 0 || image->height <= 0)
+            return Fail(kInput, a_.photo + ": the picture is empty");
+        width_ = image->width, height_ = image->height;
+        stack_.AddLayer(0, std::move(image));
+        layer_.SetSource(stack_.GetLayer(0));
+        return kDone;
+    }
+
+    int LoadSamples() {
+        samples_.Bind(editor_, &printer_);
+        ReadUserOptions(samples_);
+        ApplyArguments(a_, samples_);
+        std::string source = a_.samples.empty() ? mtxSampleLibraryFolder() : a_.samples;
+        if (source.empty())
+            return Fail(kInput, "no samples: give a collection or a folder with --samples");
+        std::error_code error;
+        if (fs::is_directory(source, error)) {
+            std::vector<fs::path> pictures;
+            for (const auto& entry : fs::recursive_directory_iterator(source, error))
+                if (entry.is_regular_file(error) && IsPictureName(entry.path()))
+                    pictures.push_back(entry.path());
+            std::sort(pictures.begin(), pictures.end());
+            for (const auto& p : pictures) samples_.AddSample(p.string());
+        } else if (!fs::exists(source, error)) {
+            return Fail(kInput, source + ": no such file or folder");
+        } else if (!samples_.LoadCollection(source)) {
+            return Fail(kInput, source + ": not a sample collection Daubry can read");
+        }
+        if (samples_.count == 0) return Fail(kInput, source + ": no usable samples");
+        sampleSource_ = source;
+        return kDone;
+    }
+
+    int Prepare() {
+        auto start = Clock::now();
+        if (a_.seed) session_.Seed(*a_.seed);
+        progress_.Stage("Preparing " + a_.photo + " (" + std::to_string(width_) + " x " +
+                        std::to_string(height_) + ")");
+        if (!session_.BeginPreparation())
+            return Fail(kInput, a_.photo + ": the picture is too large to prepare");
+        while (!session_.PrepareSlice())
+            progress_.Update("Preparing: " + std::to_string(session_.Progress()) + "%");
+        if (!session_.Analysed())
+            return Fail(kInput, a_.photo + ": not enough memory to prepare the picture");
+        if (!session_.FinishPreparation())
+            return Fail(kOutput, "cannot set up the picture on the device");
+        prepareSeconds_ = SecondsSince(start);
+        return kDone;
+    }
+
+    bool Enough(double seconds) const {
+        bool anyLimit = a_.stamps || a_.seconds || a_.coverage;
+        double coverage =
+            a_.coverage ? *a_.coverage : (anyLimit ? 101 : mtxFillArguments::kDefaultCoverage);
+        double limit =
+            a_.seconds ? *a_.seconds : (anyLimit ? 1e300 : mtxFillArguments::kDefaultSeconds);
+        if (a_.stamps && session_.stamps >= *a_.stamps) return true;
+        return seconds >= limit || session_.Coverage() * 100 >= coverage;
+    }
+
+    void Fill() {
+        progress_.Stage("Filling with " + std::to_string(samples_.count) + " samples from " +
+                        sampleSource_);
+        auto start = Clock::now();
+        int fruitless = 0;
+        for (;;) {
+            double seconds = SecondsSince(start);
+            if (Enough(seconds)) break;
+            // The periodic refresh serves a viewer; here the end commits.
+            mtxPlaceResult result = session_.Step(1);
+            if (result == mtxPlaceResult::kPlaced) {
+                fruitless = 0;
+            } else if (++fruitless >= kFruitlessSteps) {
+                full_ = true;
+                break;
+            }
+            if (result == mtxPlaceResult::kDrawFailed) editor_.RecoverDevice();
+            if ((session_.steps & 63) == 0) {
+                char line[128];
+                std::snprintf(line, sizeof line, "Filling: %llu stamps, %.1f%% covered, %.0f/s",
+                              (unsigned long long)session_.stamps, session_.Coverage() * 100,
+                              seconds > 0 ? double(session_.stamps) / seconds : 0.0);
+                progress_.Update(line);
+            }
+        }
+        fillSeconds_ = SecondsSince(start);
+        char line[160];
+        std::snprintf(line, sizeof line, "Placed %llu samples in %.1f s, %.1f%% covered%s",
+                      (unsigned long long)session_.stamps, fillSeconds_, session_.Coverage() * 100,
+                      full_ ? " (no room left for more)" : "");
+        progress_.Stage(line);
+    }
+
+    int Save() {
+        if (!layer_.CommitTiles())
+            return Fail(kOutput, "cannot read the picture back from the device");
+        mtxImage picture;
+        if (!FlattenStack(stack_, picture))
+            return Fail(kOutput, "not enough memory for the picture");
+        mtxFileMemory file(1u << 22);
+        if (!WriterFor(a_.output)(picture, file))
+            return Fail(kOutput, a_.output + ": the picture cannot be written in this format");
+        if (!mtxOs::ReplaceFile(a_.output, file.Data(), uint64_t(file.GetLength())))
+            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        progress_.Stage("Saved " + a_.output);
+        if (a_.report) Report();
+        return kDone;
+    }
+
+    // Likeness is measured on the file as saved, against the photo.
+    void Report() {
+        mtxImage saved;
+        double far = -1, near = -1;
+        if (mtxImageLoad(saved, a_.output, 0)) {
+            far = mtxMeanColorDifference(saved, session_.sourceCopy, 8.0f);
+            near = mtxMeanColorDifference(saved, session_.sourceCopy, 0.0f);
+        }
+        std::string background =
+            samples_.background == 0 ? ColorText(samples_.backgroundColor) : std::string("photo");
+        double rate = fillSeconds_ > 0 ? double(session_.stamps) / fillSeconds_ : 0;
+        std::fprintf(out_,
+                     "{\"stamps\": %llu, \"steps\": %llu, \"prepare_seconds\": %.3f, "
+                     "\"fill_seconds\": %.3f, \"stamps_per_second\": %.1f, \"coverage\": %.2f, "
+                     "\"background\": \"%s\", \"likeness_sigma8\": %.3f, \"likeness\": %.3f}\n",
+                     (unsigned long long)session_.stamps, (unsigned long long)session_.steps,
+                     prepareSeconds_, fillSeconds_, rate, session_.Coverage() * 100,
+                     background.c_str(), far, near);
+    }
+
+    const mtxFillArguments& a_;
+    std::FILE* out_;
+    std::FILE* err_;
+    Progress progress_;
+    mtxMessagePrinter printer_;
+    mtxImageEditor editor_;
+    SampleCollection samples_;
+    mtxImageStack stack_;
+    mtxIEViewerLayer layer_{&editor_};
+    mtxFillSession session_{editor_, samples_, layer_};
+    std::string sampleSource_;
+    int width_ = 0, height_ = 0;
+    double prepareSeconds_ = 0, fillSeconds_ = 0;
+    bool full_ = false;
+};
+
+// The cycle counter's rate, which times the slices of the analysis; a short
+// measurement is enough for slices of 100 ms.
+uint32_t MeasureCyclesPerMicrosecond() {
+    auto start = Clock::now();
+    uint64_t first = mtxOs::CycleCounter();
+    while (Clock::now() - start < std::chrono::milliseconds(20)) {
+    }
+    double microseconds = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    double rate = double(mtxOs::CycleCounter() - first) / microseconds;
+    return uint32_t(std::clamp(rate, 1.0, 1e6));
+}
+
+}  // namespace
+
+std::string mtxSampleLibraryFolder() {
+    std::error_code error;
+    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        fs::path installed = exe.parent_path().parent_path() / "share" / "daubry" / "samples";
+        if (fs::is_directory(installed, error)) return installed.string();
+    }
+#ifdef DAUBRY_BUILD_SHARE
+    if (fs::is_directory(DAUBRY_BUILD_SHARE "/samples", error))
+        return DAUBRY_BUILD_SHARE "/samples";
+#endif
+    return {};
+}
+
+int mtxRunFillCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    mtxFillArguments arguments;
+    std::string error;
+    if (!mtxParseFillArguments(args, arguments, error)) {
+        std::fprintf(err, "daubry fill: %s\nTry 'daubry fill --help'.\n", error.c_str());
+        return kUsage;
+    }
+    if (arguments.help) {
+        std::fputs(mtxFillUsage().c_str(), out);
+        return kDone;
+    }
+    mtxImageConverter::SetCyclesPerMicrosecond(MeasureCyclesPerMicrosecond());
+    auto job = std::make_unique<FillJob>(arguments, out, err);
+    return job->Run();
+}
