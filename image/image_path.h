@@ -7,8 +7,11 @@
 #include "image/path_rasterizer.h"
 
 // What fills a path: a list of paint entries, each blended in turn over the
-// same outline, and the gradient that gradient entries use. A new brush holds
-// one entry: opaque black under the non-zero rule.
+// same outline, and the gradient that gradient entries use (its points are in
+// image pixels; the path's transform does not move it). A new brush holds one
+// entry: opaque black under the non-zero rule. Colours blend over the image
+// with straight (unassociated) alpha, so a transparent image takes the colour
+// with the coverage as its alpha.
 class mtxImageBrush {
   public:
     // One paint entry (six words).

@@ -343,6 +343,18 @@ void DrawShell(Canvas& c, Random& r, float hue) {
                  {{0, Hsv(hue + 0.05f, saturation * 0.25f, 1.0f)},
                   {0.5f, Hsv(hue, saturation * 0.8f, value)},
                   {1, Hsv(hue - 0.02f, saturation, value * 0.75f)}});
+    // Every other rib in shade.
+    for (int i = 1; i < ribs; i += 2) {
+        float a = from + step * i;
+        c.Begin();
+        c.Move(f({0, 0}));
+        c.Line(at(1, a));
+        c.Curve(at(1.09f, a + step * 0.2f), at(1.09f, a + step * 0.8f), at(1, a + step));
+        c.Line(f({0, 0}));
+        c.FillRadial(f({0, 0}), radius * 1.08f,
+                     {{0, Hsv(hue, saturation, value * 0.5f, 0.0f)},
+                      {1, Hsv(hue, saturation, value * 0.5f, 0.3f)}});
+    }
     // Ribs and growth rings.
     for (int i = 1; i < ribs; ++i) {
         float a = from + step * i;
