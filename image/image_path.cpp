@@ -241,7 +241,9 @@ void mtxImagePath::Paint(mtxImage& image, const mtxImageBrush& paint, uint32_t o
 int mtxImagePath::Stroke(mtxImage& image, uint32_t value) {
     if (!pen.enabled) return 1;
     rasterizer_.Reset(mtxRect{0, 0, image.width, image.height});
-    const float half = std::max(pen.width, 1.0f) * 0.5f;
+    // Lines are at least a pixel wide; a width that is not a number is one pixel.
+    const float width = std::isfinite(pen.width) ? std::clamp(pen.width, 1.0f, kMaxCoordinate) : 1;
+    const float half = width * 0.5f;
     const bool round = pen.style == mtxImagePen::kStyleRound;
     float cx = 0, cy = 0;
     for (const Point& p : points_) {
@@ -280,7 +282,7 @@ void mtxImagePath::AddStrokeSegment(float x0, float y0, float x1, float y1, floa
 void mtxImagePath::AddDisc(float cx, float cy, float radius) {
     // Enough sides that the chord stays within a tenth of a pixel or so; the
     // angle runs backwards to wind as the rectangles do.
-    int sides = std::clamp(int(std::ceil(std::sqrt(radius) * 8.0f)), 8, 256);
+    int sides = int(std::clamp(std::ceil(std::sqrt(radius) * 8.0f), 8.0f, 256.0f));
     float px = cx + radius, py = cy;
     for (int i = 1; i <= sides; ++i) {
         float angle = -2.0f * kPi * float(i) / float(sides);

@@ -57,10 +57,13 @@ void mtxPathRasterizer::AddCubic(float x0, float y0, float x1, float y1, float x
 bool mtxPathRasterizer::Span(mtxRect& out) const {
     if (edges_.empty()) return false;
     // The bounds are finite: AddLine keeps only finite edges.
-    out.left = int(std::max<double>(clip_.left, std::floor(minX_)));
-    out.right = int(std::min<double>(clip_.right, std::ceil(maxX_)));
-    out.top = int(std::max<double>(clip_.top, std::floor(minY_)));
-    out.bottom = int(std::min<double>(clip_.bottom, std::ceil(maxY_)));
+    auto within = [](double v, int lo, int hi) {
+        return int(std::clamp(v, double(lo), double(std::max(lo, hi))));
+    };
+    out.left = within(std::floor(minX_), clip_.left, clip_.right);
+    out.right = within(std::ceil(maxX_), clip_.left, clip_.right);
+    out.top = within(std::floor(minY_), clip_.top, clip_.bottom);
+    out.bottom = within(std::ceil(maxY_), clip_.top, clip_.bottom);
     return !out.IsEmpty();
 }
 

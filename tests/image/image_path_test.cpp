@@ -226,6 +226,14 @@ TEST(ImagePath, StrokesDrawLineToSegmentsWithThePen) {
     ASSERT_EQ(path.Stroke(faint, 128), 1);
     EXPECT_EQ(mtxAlpha(faint.At(30, 16)), 128u);
 
+    // Unusable widths draw hairlines or are clipped, never fault.
+    for (float width : {NAN, INFINITY, -5.0f, 1e30f}) {
+        mtxImage odd(64, 32);
+        path.pen.width = width;
+        path.pen.style = mtxImagePen::kStyleRound;
+        EXPECT_EQ(path.Stroke(odd, 255), 1) << width;
+    }
+
     // Bezier points are skipped; the current point stays.
     Transparent curve(64, 32);
     mtxImagePath bent;

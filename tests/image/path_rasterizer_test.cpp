@@ -204,6 +204,12 @@ TEST(PathRasterizer, CurvesFlattenWithinToleranceAndHostileInputIsHarmless) {
     r.AddLine(1e7f, 1e7f, -1e7f, 1e7f);
     r.AddLine(-1e7f, 1e7f, -1e7f, -1e7f);
     for (float c : Coverage(r, mtxPathRasterizer::kNonZero, clip)) ASSERT_EQ(c, 1.0f);
+    // Edges wholly beside the clip, however far, cover nothing.
+    r.Reset(clip);
+    AddPolygon(r, {{-3e38, 0}, {-3e38, 64}, {-2e38, 64}, {-2e38, 0}});
+    AddPolygon(r, {{0, -3e38}, {64, -3e38}, {64, -2e38}, {0, -2e38}});
+    AddPolygon(r, {{3e38, 0}, {3e38, 64}, {2e38, 80}, {2e38, 0}});
+    for (float c : Coverage(r, mtxPathRasterizer::kNonZero, clip)) ASSERT_EQ(c, 0.0f);
     // An empty clip draws nothing.
     r.Reset(mtxRect{5, 5, 5, 9});
     r.AddLine(0, 0, 9, 9);
