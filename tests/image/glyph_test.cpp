@@ -57,3 +57,27 @@ TEST(Glyph, ClipsToTheImageAndDrawsWithTheDefaultFont) {
     mtxImage blank(20, 20);
     EXPECT_EQ(DrawGlyph(blank, U' ', 2, 2, font.handle), 1);
 }
+
+TEST(Glyph, SitsOnTheBaselineAscentBelowTheGivenTop) {
+    Font font;
+    if (!font.handle) GTEST_SKIP() << "no font";
+    mtxOs::HDC dc = mtxOs::CreateCompatibleDC(nullptr);
+    mtxOs::SelectObject(dc, font.handle);
+    mtxOs::TEXTMETRIC tm;
+    ASSERT_TRUE(mtxOs::GetTextMetrics(dc, tm));
+    mtxOs::DeleteDC(dc);
+    mtxImage image(120, 120);
+    ASSERT_EQ(DrawGlyph(image, U'H', 30, 7, font.handle), 1);
+    int top = -1, bottom = -1, left = -1;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (mtxAlpha(image.At(x, y)) > 128 && image.At(x, y) != 0xFF000000) {
+                if (top < 0) top = y;
+                bottom = y;
+                if (left < 0 || x < left) left = x;
+            }
+    // A capital stands on the baseline and starts just right of the pen.
+    EXPECT_NEAR(bottom + 1, 7 + tm.ascent, 1);
+    EXPECT_GT(bottom - top, 30);
+    EXPECT_NEAR(left, 30, 8);
+}
