@@ -1,0 +1,1 @@
+daubry_fuzzer(image_path LINKS daubry_image)
