@@ -159,6 +159,7 @@ class FillJob {
         if (int code = CheckPaths()) return code;
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
+        editor_.SetFrameStates();
         if (int code = LoadPhoto()) return code;
         if (int code = LoadSamples()) return code;
         if (int code = Prepare()) return code;
@@ -197,7 +198,9 @@ class FillJob {
             return Fail(kInput, a_.photo + ": the picture is empty");
         width_ = image->width, height_ = image->height;
         stack_.AddLayer(0, std::move(image));
-        layer_.SetSource(stack_.GetLayer(0));
+        layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
+        layer_->SetSource(stack_.GetLayer(0));
+        session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
         return kDone;
     }
 
@@ -228,16 +231,16 @@ class FillJob {
 
     int Prepare() {
         auto start = Clock::now();
-        if (a_.seed) session_.Seed(*a_.seed);
+        if (a_.seed) session_->Seed(*a_.seed);
         progress_.Stage("Preparing " + a_.photo + " (" + std::to_string(width_) + " x " +
                         std::to_string(height_) + ")");
-        if (!session_.BeginPreparation())
+        if (!session_->BeginPreparation())
             return Fail(kInput, a_.photo + ": the picture is too large to prepare");
-        while (!session_.PrepareSlice())
-            progress_.Update("Preparing: " + std::to_string(session_.Progress()) + "%");
-        if (!session_.Analysed())
+        while (!session_->PrepareSlice())
+            progress_.Update("Preparing: " + std::to_string(session_->Progress()) + "%");
+        if (!session_->Analysed())
             return Fail(kInput, a_.photo + ": not enough memory to prepare the picture");
-        if (!session_.FinishPreparation())
+        if (!session_->FinishPreparation())
             return Fail(kOutput, "cannot set up the picture on the device");
         prepareSeconds_ = SecondsSince(start);
         return kDone;
@@ -249,8 +252,8 @@ class FillJob {
             a_.coverage ? *a_.coverage : (anyLimit ? 101 : mtxFillArguments::kDefaultCoverage);
         double limit =
             a_.seconds ? *a_.seconds : (anyLimit ? 1e300 : mtxFillArguments::kDefaultSeconds);
-        if (a_.stamps && session_.stamps >= *a_.stamps) return true;
-        return seconds >= limit || session_.Coverage() * 100 >= coverage;
+        if (a_.stamps && session_->stamps >= *a_.stamps) return true;
+        return seconds >= limit || session_->Coverage() * 100 >= coverage;
     }
 
     void Fill() {
@@ -262,7 +265,7 @@ class FillJob {
             double seconds = SecondsSince(start);
             if (Enough(seconds)) break;
             // The periodic refresh serves a viewer; here the end commits.
-            mtxPlaceResult result = session_.Step(1);
+            mtxPlaceResult result = session_->Step(1);
             if (result == mtxPlaceResult::kPlaced) {
                 fruitless = 0;
             } else if (++fruitless >= kFruitlessSteps) {
@@ -270,24 +273,24 @@ class FillJob {
                 break;
             }
             if (result == mtxPlaceResult::kDrawFailed) editor_.RecoverDevice();
-            if ((session_.steps & 63) == 0) {
+            if ((session_->steps & 63) == 0) {
                 char line[128];
                 std::snprintf(line, sizeof line, "Filling: %llu stamps, %.1f%% covered, %.0f/s",
-                              (unsigned long long)session_.stamps, session_.Coverage() * 100,
-                              seconds > 0 ? double(session_.stamps) / seconds : 0.0);
+                              (unsigned long long)session_->stamps, session_->Coverage() * 100,
+                              seconds > 0 ? double(session_->stamps) / seconds : 0.0);
                 progress_.Update(line);
             }
         }
         fillSeconds_ = SecondsSince(start);
         char line[160];
         std::snprintf(line, sizeof line, "Placed %llu samples in %.1f s, %.1f%% covered%s",
-                      (unsigned long long)session_.stamps, fillSeconds_, session_.Coverage() * 100,
-                      full_ ? " (no room left for more)" : "");
+                      (unsigned long long)session_->stamps, fillSeconds_,
+                      session_->Coverage() * 100, full_ ? " (no room left for more)" : "");
         progress_.Stage(line);
     }
 
     int Save() {
-        if (!layer_.CommitTiles())
+        if (!layer_->CommitTiles())
             return Fail(kOutput, "cannot read the picture back from the device");
         mtxImage picture;
         if (!FlattenStack(stack_, picture))
@@ -307,18 +310,18 @@ class FillJob {
         mtxImage saved;
         double far = -1, near = -1;
         if (mtxImageLoad(saved, a_.output, 0)) {
-            far = mtxMeanColorDifference(saved, session_.sourceCopy, 8.0f);
-            near = mtxMeanColorDifference(saved, session_.sourceCopy, 0.0f);
+            far = mtxMeanColorDifference(saved, session_->sourceCopy, 8.0f);
+            near = mtxMeanColorDifference(saved, session_->sourceCopy, 0.0f);
         }
         std::string background =
             samples_.background == 0 ? ColorText(samples_.backgroundColor) : std::string("photo");
-        double rate = fillSeconds_ > 0 ? double(session_.stamps) / fillSeconds_ : 0;
+        double rate = fillSeconds_ > 0 ? double(session_->stamps) / fillSeconds_ : 0;
         std::fprintf(out_,
                      "{\"stamps\": %llu, \"steps\": %llu, \"prepare_seconds\": %.3f, "
                      "\"fill_seconds\": %.3f, \"stamps_per_second\": %.1f, \"coverage\": %.2f, "
                      "\"background\": \"%s\", \"likeness_sigma8\": %.3f, \"likeness\": %.3f}\n",
-                     (unsigned long long)session_.stamps, (unsigned long long)session_.steps,
-                     prepareSeconds_, fillSeconds_, rate, session_.Coverage() * 100,
+                     (unsigned long long)session_->stamps, (unsigned long long)session_->steps,
+                     prepareSeconds_, fillSeconds_, rate, session_->Coverage() * 100,
                      background.c_str(), far, near);
     }
 
@@ -330,8 +333,9 @@ class FillJob {
     mtxImageEditor editor_;
     SampleCollection samples_;
     mtxImageStack stack_;
-    mtxIEViewerLayer layer_{&editor_};
-    mtxFillSession session_{editor_, samples_, layer_};
+    // Made once the device exists: they take its shaders when they are made.
+    std::unique_ptr<mtxIEViewerLayer> layer_;
+    std::unique_ptr<mtxFillSession> session_;
     std::string sampleSource_;
     int width_ = 0, height_ = 0;
     double prepareSeconds_ = 0, fillSeconds_ = 0;
