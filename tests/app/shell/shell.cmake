@@ -1,5 +1,6 @@
 # The main window and its commands, and the program started under a real display.
 daubry_tests(shell SOURCES daubry_app_test.cpp fill_arguments_test.cpp LINKS daubry_shell)
+daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell LABELS shell)
 
 # The program itself under a virtual display. It leaves the screenshot of the
 # main window as tests/shell/main-window.png in the build folder.

@@ -1,0 +1,196 @@
+#include "app/shell/fill_command.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "image/file_stream.h"
+#include "image/image.h"
+#include "image/io/image_load.h"
+#include "image/io/image_save.h"
+#include "image/resample.h"
+#include "tests/support/test_support.h"
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+int WriteImage(mtxImage& image, const std::string& path) {
+    mtxFileStream<65536> file;
+    if (!file.Open(path, mtxFile::kWrite | mtxFile::kCreate)) return 0;
+    return mtxImageWritePng(image, file);
+}
+
+// A photo (the coffee picture made small, with a transparent corner) and a
+// folder of three samples: discs of three colours with soft edges.
+struct Job {
+    TempDir dir;
+    std::string photo = dir.File("photo.png"), samples = dir.File("samples");
+    int width = 0, height = 0;
+    Job() {
+        mtxImage big, small;
+        EXPECT_EQ(mtxImageLoad(big, std::string(DAUBRY_TEST_DATA "/photos/coffee.png"), 0), 1);
+        width = big.width / 4, height = big.height / 4;
+        small.Create(width, height, 0);
+        ScaleImage(big, small);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) small.At(x, y) &= 0x00FFFFFFu;
+        EXPECT_EQ(WriteImage(small, photo), 1);
+        std::filesystem::create_directory(samples);
+        const mtxColor colours[] = {0xFFC04020u, 0xFF40A040u, 0xFFE0E0D0u};
+        for (int i = 0; i < 3; ++i) {
+            mtxImage disc;
+            disc.Create(40, 30, 0);
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x) {
+                    double r = std::hypot((x - 19.5) / 20, (y - 14.5) / 15);
+                    double a = std::clamp((1 - r) * 4, 0.0, 1.0);
+                    disc.At(x, y) = (colours[i] & 0xFFFFFFu) | (uint32_t(a * 255) << 24);
+                }
+            EXPECT_EQ(WriteImage(disc, samples + "/disc" + std::to_string(i) + ".png"), 1);
+        }
+    }
+
+    // Runs `daubry fill` with the arguments; the exit code, with what it
+    // printed on its two streams.
+    int Run(std::vector<std::string> args, std::string* report = nullptr,
+            std::string* errors = nullptr) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        int code = mtxRunFillCommand(args, out, err);
+        auto slurp = [](std::FILE* f) {
+            std::string text;
+            std::rewind(f);
+            for (int c; (c = std::fgetc(f)) != EOF;) text += char(c);
+            std::fclose(f);
+            return text;
+        };
+        std::string o = slurp(out), e = slurp(err);
+        if (report) *report = o;
+        if (errors) *errors = e;
+        return code;
+    }
+};
+
+double Field(const std::string& json, const std::string& name) {
+    size_t at = json.find("\"" + name + "\": ");
+    return at == std::string::npos ? NAN : std::atof(json.c_str() + at + name.size() + 4);
+}
+
+}  // namespace
+
+TEST(FillCommand, FillsThePhotoAndReportsTheTrueCoverage) {
+    Job job;
+    std::string out = job.dir.File("out.png"), report, errors;
+    ASSERT_EQ(
+        job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "7", "--stamps", "1500",
+                 "--background", "transparent", "--size-max", "30", "--report", "--quiet"},
+                &report, &errors),
+        0)
+        << errors;
+    mtxImage result;
+    ASSERT_EQ(mtxImageLoad(result, out, 0), 1);
+    ASSERT_EQ(result.width, job.width);
+    ASSERT_EQ(result.height, job.height);
+    EXPECT_EQ(Field(report, "stamps"), 1500);
+    // On a transparent background the covered pixels are those a stamp made
+    // at least half opaque.
+    mtxImage photo;
+    ASSERT_EQ(mtxImageLoad(photo, job.photo, 0), 1);
+    int64_t counting = 0, covered = 0;
+    for (int y = 0; y < result.height; ++y)
+        for (int x = 0; x < result.width; ++x)
+            if (mtxAlpha(photo.At(x, y)) > 0) {
+                ++counting;
+                covered += mtxAlpha(result.At(x, y)) >= 128;
+            }
+    double exact = 100.0 * double(covered) / double(counting);
+    EXPECT_GT(exact, 20);
+    EXPECT_NEAR(Field(report, "coverage"), exact, 1.0);
+    EXPECT_GT(Field(report, "likeness_sigma8"), 0);
+    EXPECT_NE(report.find("\"background\": \"#00000000\""), std::string::npos) << report;
+}
+
+TEST(FillCommand, TheSameSeedGivesTheSameFile) {
+    Job job;
+    std::string a = job.dir.File("a.bmp"), b = job.dir.File("b.bmp"), c = job.dir.File("c.bmp");
+    std::vector<std::string> args = {job.photo, "--samples", job.samples, "--seed",
+                                     "99",      "--stamps",  "400",       "-q"};
+    auto with = [&](std::string out, std::string seed) {
+        std::vector<std::string> v = args;
+        v.insert(v.end(), {"-o", out});
+        v[4] = seed;
+        return v;
+    };
+    ASSERT_EQ(job.Run(with(a, "99")), 0);
+    ASSERT_EQ(job.Run(with(b, "99")), 0);
+    ASSERT_EQ(job.Run(with(c, "100")), 0);
+    EXPECT_EQ(ReadFile(a), ReadFile(b));
+    EXPECT_NE(ReadFile(a), ReadFile(c));
+}
+
+TEST(FillCommand, ProblemsHaveTheirExitCodeAMessageAndNoOutput) {
+    Job job;
+    WriteFile(job.dir.File("bad.msc"), "MLCL not a collection");
+    ::chmod(job.dir.Path().c_str(), 0755);
+    std::string out = job.dir.File("out.png");
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string says;
+    } cases[] = {
+        {{job.dir.File("missing.jpg"), "-o", out, "--samples", job.samples}, 2, "missing.jpg"},
+        {{job.samples + "/disc0.png", "-o", out, "--samples", job.dir.File("bad.msc")},
+         2,
+         "bad.msc"},
+        {{job.photo, "-o", out, "--samples", job.dir.File("nowhere")}, 2, "nowhere"},
+        {{job.photo, "-o", job.dir.File("no/such/folder/out.png"), "--samples", job.samples},
+         3,
+         "no/such/folder"},
+        {{job.photo, "-o", job.dir.File("out.tiff"), "--samples", job.samples}, 1, "out.tiff"},
+        {{job.photo, "--samples", job.samples}, 1, "-o FILE"},
+    };
+    for (const Case& c : cases) {
+        std::string errors;
+        EXPECT_EQ(job.Run(c.args, nullptr, &errors), c.code) << c.says;
+        EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.says;
+    }
+    // An output that cannot be written: its folder refuses new files.
+    std::string locked = job.dir.File("locked");
+    std::filesystem::create_directory(locked);
+    ::chmod(locked.c_str(), 0555);
+    if (::geteuid() != 0) {
+        std::string errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", locked + "/out.png", "--samples", job.samples, "-q"},
+                          nullptr, &errors),
+                  3);
+        EXPECT_NE(errors.find("locked"), std::string::npos) << errors;
+    }
+    // A directory standing where the file should go: refused, nothing replaced.
+    std::filesystem::create_directory(job.dir.File("taken.png"));
+    std::string errors;
+    EXPECT_EQ(job.Run({job.photo, "-o", job.dir.File("taken.png"), "--samples", job.samples,
+                       "--stamps", "10", "-q"},
+                      nullptr, &errors),
+              3);
+    EXPECT_TRUE(std::filesystem::is_directory(job.dir.File("taken.png")));
+    ::chmod(locked.c_str(), 0755);
+}
+
+TEST(FillCommand, HelpAndUsage) {
+    Job job;
+    std::string report, errors;
+    EXPECT_EQ(job.Run({"--help"}, &report), 0);
+    EXPECT_NE(report.find("Usage: daubry fill PHOTO -o OUT"), std::string::npos);
+    EXPECT_EQ(job.Run({"--nonsense"}, nullptr, &errors), 1);
+    EXPECT_NE(errors.find("daubry fill --help"), std::string::npos);
+}
