@@ -15,8 +15,9 @@ CMAKE_FLAGS := -G Ninja -DDAUBRY_WERROR=$(WERROR)
 export CCACHE_BASEDIR := $(CURDIR)
 export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
+export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build run test test-plain test-asan fuzz-smoke bench fuzz clean format format-check
+.PHONY: all deps build run test test-plain test-asan test-tsan fuzz-smoke bench fuzz clean format format-check
 
 all: build
 
@@ -32,7 +33,7 @@ build: deps $(BUILD)/build.ninja
 run: build
 	$(BUILD)/daubry $(ARGS)
 
-test: deps format-check test-plain test-asan fuzz-smoke
+test: deps format-check test-plain test-asan test-tsan fuzz-smoke
 
 test-plain: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -45,6 +46,15 @@ test-asan:
 	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DDAUBRY_SANITIZE=ON -DDAUBRY_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
+
+# The threading tests (tasks, window message queues) under ThreadSanitizer.
+TSAN_BUILD ?= build-tsan
+TSAN_TESTS := tasks_tests window_tests
+test-tsan:
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DDAUBRY_TSAN=ON -DDAUBRY_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900 -L 'tasks|window'
 
 # Every fuzz target for a short while (20 s each) on its seed corpus.
 fuzz-smoke:

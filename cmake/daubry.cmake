@@ -14,6 +14,11 @@ if(DAUBRY_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(DAUBRY_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(DAUBRY_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)

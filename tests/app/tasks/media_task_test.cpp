@@ -142,9 +142,13 @@ TEST(MediaTask, DestroyingIdleAndWorkingTasksJoinsThem) {
     for (int i = 0; i < 300; ++i) {
         auto task = std::make_unique<SteppedTask>(/*gated=*/false);
         ASSERT_EQ(task->Start(), 1);
-        if (i % 3) EXPECT_EQ(task->SendRequest(mtxMediaTask::kStartWork), 0u);
+        if (i % 3) {
+            EXPECT_EQ(task->SendRequest(mtxMediaTask::kStartWork), 0u);
+        }
         for (uint32_t spin = rng() % 50; spin; --spin) std::this_thread::yield();
-        if (i % 5 == 0) EXPECT_EQ(task->SendRequest(mtxMediaTask::kStopWork), 0u);
+        if (i % 5 == 0) {
+            EXPECT_EQ(task->SendRequest(mtxMediaTask::kStopWork), 0u);
+        }
         task.reset();
     }
 }
