@@ -86,6 +86,11 @@ class IDirect3DDevice9 : public mtxDxUnknown {
                                   IDirect3DSurface9** surface) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+    // The scissor rectangle in target pixels, used while
+    // D3DRS_SCISSORTESTENABLE is set: draws and Clear then touch only the
+    // pixels inside it. SetRenderTarget resets it to the whole target.
+    virtual HRESULT SetScissorRect(const RECT* rect) = 0;
+    virtual HRESULT GetScissorRect(RECT* rect) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
     virtual HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) = 0;
     virtual HRESULT SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) = 0;

@@ -11,3 +11,8 @@ int mtxFlashBox::CreateDevice(void* window) {
     ready = dx ? 1 : 0;
     return int(ready);
 }
+
+mtxWnd::LRESULT mtxFlashBox::OnPaint(WPARAM, LPARAM) {
+    if (ready) Paint();
+    return 0;
+}

@@ -350,20 +350,17 @@ HRESULT mtxGlDevice::Clear(uint32_t count, const RECT* rects, uint32_t flags, D3
         SetDepthWrite(1);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
-    // Direct3D clears the viewport, or the given rectangles inside it.
+    // Direct3D clears the viewport, or the given rectangles inside it, and
+    // with the scissor test on only what lies inside the scissor rectangle.
     const D3DVIEWPORT9& v = viewport_;
-    if (!rects || count == 0) {
-        SetScissor(1, int(v.X), int(v.Y), int(v.Width), int(v.Height));
-        glClear(mask);
-        return D3D_OK;
-    }
+    RECT area = {int32_t(v.X), int32_t(v.Y), int32_t(v.X + v.Width), int32_t(v.Y + v.Height)};
+    if (renderState_[D3DRS_SCISSORTESTENABLE]) area = mtxGl::Intersect(area, scissor_);
+    RECT whole = area;
+    if (!rects || count == 0) count = 1, rects = &whole;
     for (uint32_t i = 0; i < count; ++i) {
-        int left = std::max<int>(rects[i].left, int(v.X));
-        int top = std::max<int>(rects[i].top, int(v.Y));
-        int right = std::min<int>(rects[i].right, int(v.X + v.Width));
-        int bottom = std::min<int>(rects[i].bottom, int(v.Y + v.Height));
-        if (right <= left || bottom <= top) continue;
-        SetScissor(1, left, top, right - left, bottom - top);
+        RECT r = mtxGl::Intersect(rects[i], area);
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        SetScissor(1, r.left, r.top, r.right - r.left, r.bottom - r.top);
         glClear(mask);
     }
     return D3D_OK;
@@ -476,6 +473,7 @@ HRESULT mtxGlDevice::SetRenderTarget(uint32_t index, IDirect3DSurface9* surface)
     if (target_) target_->Release();
     target_ = t;
     viewport_ = {0, 0, t->width, t->height, 0.0f, 1.0f};
+    scissor_ = {0, 0, int32_t(t->width), int32_t(t->height)};
     return D3D_OK;
 }
 
@@ -492,6 +490,18 @@ HRESULT mtxGlDevice::SetViewport(const D3DVIEWPORT9* viewport) {
         viewport->Y + viewport->Height > target_->height)
         return D3DERR_INVALIDCALL;
     viewport_ = *viewport;
+    return D3D_OK;
+}
+
+HRESULT mtxGlDevice::SetScissorRect(const RECT* rect) {
+    if (!rect || rect->right < rect->left || rect->bottom < rect->top) return D3DERR_INVALIDCALL;
+    scissor_ = *rect;
+    return D3D_OK;
+}
+
+HRESULT mtxGlDevice::GetScissorRect(RECT* rect) {
+    if (!rect) return D3DERR_INVALIDCALL;
+    *rect = scissor_;
     return D3D_OK;
 }
 

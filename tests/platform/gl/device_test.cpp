@@ -40,7 +40,7 @@ class Device9 : public ::testing::Test {
     IDirect3DTexture9* Target(int width, int height, D3DCOLOR clear = 0) {
         IDirect3DTexture9* target = Own(MakeTarget(device, width, height));
         SetTarget(device, target);
-        D3DMATRIX projection = mtxImageEditor::Projection(width, height);
+        D3DMATRIX projection = mtxImageEditorDevice::Projection(width, height);
         device->SetTransform(D3DTS_PROJECTION, &projection);
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
         return target;
@@ -304,7 +304,7 @@ TEST_F(Device9, ViewportLimitsDrawingAndClearing) {
 TEST_F(Device9, G16R16TargetsReadBackAsTwoWords) {
     IDirect3DTexture9* target = Own(MakeTarget(device, 2, 2, D3DFMT_G16R16));
     SetTarget(device, target);
-    D3DMATRIX projection = mtxImageEditor::Projection(2, 2);
+    D3DMATRIX projection = mtxImageEditorDevice::Projection(2, 2);
     device->SetTransform(D3DTS_PROJECTION, &projection);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawQuad(device, 2, 2, 100.0f, 0xFF00FF00);  // red 0, green 1

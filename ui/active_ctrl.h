@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+
+#include "ui/ctrl.h"
+
+class mtxIEActionProcessor;
+
+// A control that reports what the user did as an action to a processor.
+class mtxIEActiveCtrl : public mtxIECtrl {
+  public:
+    using mtxIECtrl::mtxIECtrl;
+
+    void SetAction(mtxIEActionProcessor* processor, uint32_t code, uint32_t synchronous) {
+        target = processor, action = code, sync = synchronous;
+    }
+    // Sends (sync 1) or posts (0) the action with value; nothing without a
+    // target or an action code.
+    void Notify(uint16_t value);
+
+    mtxIEActionProcessor* target = nullptr;
+    uint32_t action = 0;  // 16 bits
+    uint32_t sync = 0;
+};
