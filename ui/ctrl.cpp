@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/font.h"
 #include "ui/image_editor.h"
 
 RECT mtxIntersect(const RECT& a, const RECT& b) {
@@ -264,4 +265,10 @@ RECT mtxIECtrl::LocalToEditor(const RECT& r) const {
 RECT mtxIECtrl::EditorToLocal(const RECT& r) const {
     POINT o = LocalToEditor(POINT{0, 0});
     return mtxOffset(r, -o.x, -o.y);
+}
+
+int mtxIECtrl::DrawText(int x, int y, const std::string& text, uint32_t color) {
+    if (!editor || !profile || !profile->font) return 0;
+    return profile->font->DrawAligned(editor->GetDevice(), RECT{x, y, x + Width(), y + Height()},
+                                      text, textAlign, color);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/geometry.h"
@@ -92,6 +93,10 @@ class mtxIECtrl {
     virtual void OnDeviceReset();
     virtual void InvalidateRect(const RECT& local);
     virtual void Invalidate();
+
+    // One line of text in the control font over the control's rectangle with
+    // its top-left at (x, y), aligned by textAlign. 0 when nothing was drawn.
+    int DrawText(int x, int y, const std::string& text, uint32_t color);
 
     // Calls the handler of that mouse event.
     int Dispatch(Mouse event, int x, int y, uint32_t keys);

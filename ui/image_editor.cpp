@@ -36,17 +36,29 @@ mtxImageEditor::~mtxImageEditor() {
     while (!controls.empty()) delete controls.back();
     canvas.reset();
     DeleteDeferred();
+    controlFont.reset();  // its texture before the device
 }
 
 int mtxImageEditor::CreateHeadless(int width, int height) {
     Create(nullptr, nullptr, WS_POPUP, "", 0, 0, width, height, 0, nullptr);
     if (!CreateDevice(nullptr)) return 0;
+    SetUp(width, height);
+    return 1;
+}
+
+void mtxImageEditor::SetUp(int width, int height) {
     mtxDxScreenSize(&screenWidth, &screenHeight);
+    controlFont = mtxIEFont::Create("Arial", 13, 400);
+    GetProfile()->font = controlFont.get();
+    defaultProfile.font = controlFont.get();
+    if (controlFont) {
+        defaultProfile.lineHeight = controlFont->LineHeight();
+        controlFont->UpdateTexture(GetDevice());
+    }
     clientRect = {0, 0, width, height};
     canvas->SetRect(clientRect);
     CreateContent();
     AddDirty(clientRect);
-    return 1;
 }
 
 LRESULT mtxImageEditor::WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) {
@@ -388,6 +400,8 @@ int mtxImageEditor::Frame() {
     dirtyRect = {};
     if (mtxIsEmpty(r)) return 1;
 
+    // The atlas texture exists already; this only uploads glyphs added since.
+    if (controlFont) controlFont->UpdateTexture(device);
     SetProjection(int(desc.Width), int(desc.Height));
     SetFrameStates();
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);

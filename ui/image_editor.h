@@ -9,6 +9,7 @@
 #include "ui/action_processor.h"
 #include "ui/canvas.h"
 #include "ui/ctrl.h"
+#include "ui/font.h"
 #include "ui/profile.h"
 
 class mtxIECursorEx;
@@ -45,6 +46,9 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     // The frame; at most one more runs at once when a control invalidated
     // while drawing.
     void Paint() override;
+    // What every editor does once its device exists: the control font, the
+    // canvas over the client area, the content.
+    void SetUp(int width, int height);
     // Builds the window's content; the concrete editor overrides it.
     virtual void CreateContent() {}
     virtual mtxIEProfile* GetProfile() { return &defaultProfile; }
@@ -101,6 +105,7 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
 
     std::unique_ptr<mtxIECanvas> canvas;  // reset before the rest goes
     mtxIEProfile defaultProfile;
+    std::unique_ptr<mtxIEFont> controlFont;  // null when the system has no font
     RECT clientRect = {};
     RECT dirtyRect = {};
     mtxIECtrl* capture = nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+class mtxIEFont;
+
 // The look of the editor's controls: colours and metrics every control reads
 // instead of hard-coding them. An editor's concrete look derives from it.
 class mtxIEProfile {
@@ -17,8 +19,9 @@ class mtxIEProfile {
     uint32_t selectionColor = 0xFF0A246A;
     uint32_t captionColor = 0xFF3A5F8A;
     uint32_t captionTextColor = 0xFFFFFFFF;
-    int lineHeight = 16;     // height of one line of control text
-    int scrollBarSize = 16;  // width of a vertical bar, height of a horizontal one
-    int minThumbLength = 8;  // a scroll thumb is never shorter
-    int captionHeight = 18;  // a framed window's caption
+    int lineHeight = 16;        // height of one line of control text
+    int scrollBarSize = 16;     // width of a vertical bar, height of a horizontal one
+    int minThumbLength = 8;     // a scroll thumb is never shorter
+    int captionHeight = 18;     // a framed window's caption
+    mtxIEFont* font = nullptr;  // the control font, owned by the editor
 };
