@@ -16,8 +16,16 @@ class mtxIEActiveCtrl : public mtxIECtrl {
     // Sends (sync 1) or posts (0) the action with value; nothing without a
     // target or an action code.
     void Notify(uint16_t value);
+    // The pressed look of a button that stays down (a tool bar's current
+    // tool); controls with such a look override it.
+    virtual void SetPressed(int on) {
+        if (pressed == uint32_t(on != 0)) return;
+        pressed = on != 0;
+        Invalidate();
+    }
 
     mtxIEActionProcessor* target = nullptr;
     uint32_t action = 0;  // 16 bits
     uint32_t sync = 0;
+    uint32_t pressed = 0;
 };

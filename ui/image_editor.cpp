@@ -73,7 +73,7 @@ LRESULT mtxImageEditor::OnCommand(WPARAM wParam, LPARAM lParam) {
     uint16_t value = uint16_t((wParam >> 16) & 0xFFFF);
     LRESULT result = 0;
     if (lParam == 0) {
-        if (menuTarget) result = menuTarget->Process(action, 0);
+        if (auto life = menuTargetLife.lock()) result = menuTarget->Process(action, 0);
     } else {
         PostedAction posted = {nullptr, {}};
         {

@@ -89,7 +89,10 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     void PostCommand(mtxIEActionProcessor* target, uint32_t action, uint16_t value);
     LRESULT SendCommand(mtxIEActionProcessor* target, uint32_t action, uint16_t value);
     // Who receives the item chosen in a pop-up menu (WM_COMMAND without a source).
-    void SetMenuTarget(mtxIEActionProcessor* target) { menuTarget = target; }
+    void SetMenuTarget(mtxIEActionProcessor* target) {
+        menuTarget = target;
+        menuTargetLife = target ? target->LifeToken() : std::weak_ptr<const void>();
+    }
 
     // Moves r left and up until it ends inside the client area, then right
     // and down until it starts inside it (its top-left corner wins).
@@ -115,6 +118,7 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     std::vector<mtxIECtrl*> modal;     // owned by whoever opened them
     mtxIECursorEx* cursor = nullptr;
     mtxIEActionProcessor* menuTarget = nullptr;
+    std::weak_ptr<const void> menuTargetLife;
     uint32_t frameTime = 0;
     uint64_t frameCount = 0;  // frames drawn, for statistics and tests
 
