@@ -28,7 +28,8 @@ int Draw(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, uint32_t count, const 
 // Pixel centres lie on integer coordinates, so areas are drawn from the
 // pixel edges half a pixel outside them.
 int mtxIEPrimitives::FillRect(IDirect3DDevice9* device, const RECT& r, uint32_t color) {
-    if (r.right <= r.left || r.bottom <= r.top) return device ? 1 : 0;
+    if (!device) return 0;
+    if (r.right <= r.left || r.bottom <= r.top) return 1;
     float l = float(r.left) - 0.5f, t = float(r.top) - 0.5f;
     float rt = float(r.right) - 0.5f, b = float(r.bottom) - 0.5f;
     Vertex v[4] = {

@@ -23,6 +23,10 @@ mtxIEWnd::mtxIEWnd(mtxIECtrl* parent) : mtxIEActiveCtrl(parent) {
     rect = {0, 0, 200, 200};
 }
 
+mtxIEWnd::mtxIEWnd(mtxImageEditor* host) : mtxIEActiveCtrl(host) {
+    rect = {0, 0, 200, 200};
+}
+
 mtxIEWnd::~mtxIEWnd() {
     StopRepeat();
 }

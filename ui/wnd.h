@@ -20,6 +20,8 @@ class mtxIEWnd : public mtxIEActiveCtrl {
     static constexpr int kRepeatDelay = 400;  // the tick counter grows by 10 up to this
 
     explicit mtxIEWnd(mtxIECtrl* parent);
+    // A root: a dialog or pop-up placed in editor coordinates.
+    explicit mtxIEWnd(mtxImageEditor* editor);
     ~mtxIEWnd() override;
 
     // Stores the parts of info that mask names, keeping the position inside

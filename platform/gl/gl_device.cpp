@@ -44,7 +44,8 @@ mtxGlDevice* mtxGlDevice::Create(void* window, const D3DPRESENT_PARAMETERS& pres
         window ? mtxGlContext::CreateForWindow(window) : mtxGlContext::CreateHeadless();
     if (!context) return nullptr;
     auto* device = new mtxGlDevice(std::move(context), present);
-    if (!device->ffVertex_ || !device->ffPixel_ || !device->CreateBackBuffer()) {
+    if (!device->ffVertex_ || !device->ffPixel_ || !device->ffPixelPlain_ ||
+        !device->CreateBackBuffer()) {
         device->Release();
         return nullptr;
     }
@@ -86,6 +87,7 @@ mtxGlDevice::~mtxGlDevice() {
     for (auto& [key, program] : programs_) glDeleteProgram(program.name);
     glDeleteShader(ffVertex_);
     glDeleteShader(ffPixel_);
+    glDeleteShader(ffPixelPlain_);
     glDeleteSamplers(kStages, samplers_);
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteBuffers(1, &indexBuffer_);
@@ -301,7 +303,11 @@ HRESULT mtxGlDevice::Present(const RECT*, const RECT*, void*, const void*) {
         lostPolls_ = test.lostPolls;
     }
     if (lost_) return D3DERR_DEVICELOST;
-    if (!context_->HasWindow()) return D3D_OK;
+    if (!context_->HasWindow()) {
+        Use();
+        glFinish();
+        return D3D_OK;
+    }
     Use();
     // The window's framebuffer is double buffered and undefined after a swap,
     // so the whole visible part of the back buffer is copied, turned right

@@ -238,7 +238,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     unsigned depth_ = 0;  // GL renderbuffer, back-buffer sized, shared by all targets
     unsigned vao_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
     unsigned samplers_[kStages] = {};
-    unsigned ffVertex_ = 0, ffPixel_ = 0;
+    unsigned ffVertex_ = 0, ffPixel_ = 0, ffPixelPlain_ = 0;
     std::set<mtxGlTexture*> textures_;
     std::map<uint64_t, mtxGlProgram> programs_;
     uint32_t nextSerial_ = 1;

@@ -149,6 +149,34 @@ TEST_F(Device9, ClearWithRectanglesStaysInsideThem) {
         }
 }
 
+TEST_F(Device9, TheScissorRectangleLimitsDrawsAndClearsAndATargetResetsIt) {
+    IDirect3DTexture9* target = Target(8, 6, 0xFF000000);
+    RECT scissor = {2, 1, 5, 4};
+    ASSERT_EQ(device->SetScissorRect(&scissor), D3D_OK);
+    RECT backwards = {5, 1, 2, 4};
+    EXPECT_EQ(device->SetScissorRect(&backwards), D3DERR_INVALIDCALL);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    RECT rects[1] = {{0, 0, 3, 6}};
+    device->Clear(1, rects, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);  // only x 2, y 1..3
+    device->SetTexture(0, nullptr);
+    DrawQuad(device, 8, 6, 100.0f, 0xFFFF0000);  // only the scissor rectangle's 3 x 3
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    std::vector<uint32_t> got = ReadTarget(device, target);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+            bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
+            EXPECT_EQ(got[y * 8 + x], inside ? 0xFFFF0000u : 0xFF000000u) << x << "," << y;
+        }
+    // Clearing with the test off reaches everything again.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    EXPECT_EQ(ReadTarget(device, target)[0], 0xFF00FF00u);
+    SetTarget(device, target);
+    RECT whole;
+    device->GetScissorRect(&whole);
+    EXPECT_EQ(whole.right, 8);
+    EXPECT_EQ(whole.bottom, 6);
+}
+
 TEST_F(Device9, DiffuseColourIsArgbAndModulatesTexture) {
     std::vector<uint32_t> texel = {0xFF808080};
     device->SetTexture(0, Own(MakeTexture(device, 1, 1, texel)));
