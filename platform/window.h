@@ -154,6 +154,12 @@ bool DestroyIcon(HICON icon);
 // Key state of a virtual key as GetKeyState reports it: bit 15 set while down.
 int16_t GetKeyState(uint32_t vk);
 
+// The surface a graphics device draws into for a child window: the device's
+// back buffer is shown over the child's area of its top-level window, under
+// the window's popup menus. Null without a display or when the top-level
+// window has no OpenGL (then a device can only draw off screen).
+void* GetDeviceSurface(HWND child);
+
 // Windows exist only as message targets, even with a display. Call before the
 // first window is created; tests use it.
 void SetHeadless(bool headless);

@@ -40,10 +40,27 @@ mtxImageEditor::~mtxImageEditor() {
 }
 
 int mtxImageEditor::CreateHeadless(int width, int height) {
-    Create(nullptr, nullptr, WS_POPUP, "", 0, 0, width, height, 0, nullptr);
+    mtxWnd::Create(nullptr, nullptr, WS_POPUP, "", 0, 0, width, height, 0, nullptr);
     if (!CreateDevice(nullptr)) return 0;
     SetUp(width, height);
     return 1;
+}
+
+int mtxImageEditor::Create(mtxWnd* parent, int x, int y, int width, int height) {
+    if (!mtxImageEditorDevice::Create(parent, x, y, width, height)) return 0;
+    SetUp(width, height);
+    return 1;
+}
+
+LRESULT mtxImageEditor::OnDestroy(WPARAM wParam, LPARAM lParam) {
+    if (GetDevice()) {
+        OnDeviceLost();  // controls, pools and the shared texture let go
+        if (controlFont) controlFont->ReleaseTexture();
+        if (cursor) cursor->ReleaseTexture();
+        pixelShaders.clear();
+        vertexShaders.clear();
+    }
+    return mtxImageEditorDevice::OnDestroy(wParam, lParam);
 }
 
 void mtxImageEditor::SetUp(int width, int height) {

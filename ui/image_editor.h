@@ -26,6 +26,11 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     mtxImageEditor();
     ~mtxImageEditor() override;
 
+    // The editor as a child window of parent, with its device and content.
+    // 0 when the window or the device cannot be made.
+    int Create(mtxWnd* parent, int x, int y, int width, int height);
+    // Releases every device object before the device goes with the window.
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) override;
     // The headless editor of tests and batch work: a message-target window of
     // width x height with a device. 0 when the device cannot be made.
     int CreateHeadless(int width, int height);

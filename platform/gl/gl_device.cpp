@@ -4,7 +4,7 @@
 // - Row 0 of every texture, surface and render target is the top row. Memory
 //   row r is GL row r everywhere (uploads, read-backs, scissor boxes), and
 //   the vertex stage negates clip-space y, so Direct3D's top edge (y = +1)
-//   lands on row 0. Only Present flips, when it copies to the window.
+//   lands on row 0. Only the window's compositor flips, when it draws there.
 // - Pixel centres lie at integer coordinates: every vertex is moved by half a
 //   pixel (one viewport pixel in NDC is 2 / size, so half is 1 / size).
 // - Clip-space depth runs 0..w as in Direct3D; the vertex stage maps it to
@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/device.h"
+#include "platform/gl/gl_compositor.h"
 #include "platform/gl/gl_tables.h"
 
 namespace {
@@ -104,6 +105,10 @@ uint32_t mtxGlDevice::Release() {
 
 // The context of the device that was used last on this thread; switching
 // only when another device comes in keeps the common case free.
+void mtxGlForgetCurrentDevice() {
+    currentDevice = nullptr;
+}
+
 void mtxGlDevice::Use() {
     if (currentDevice == this) return;
     context_->MakeCurrent();
@@ -309,19 +314,13 @@ HRESULT mtxGlDevice::Present(const RECT*, const RECT*, void*, const void*) {
         return D3D_OK;
     }
     Use();
-    // The window's framebuffer is double buffered and undefined after a swap,
-    // so the whole visible part of the back buffer is copied, turned right
-    // side up (GL's row 0 is the bottom of the window).
-    int width = 0, height = 0;
-    context_->DrawableSize(&width, &height);
-    width = std::min<int>(width, int(backBuffer_->width));
-    height = std::min<int>(height, int(backBuffer_->height));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_->fbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    SetScissor(0, 0, 0, 0, 0);
-    glBlitFramebuffer(0, 0, width, height, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // The compositor shows the back buffer in the child window's area, with
+    // the window system's menus over it; it draws with its own context.
+    Use();
+    glFlush();
+    context_->Present(backBuffer_->name, int(backBuffer_->width), int(backBuffer_->height));
+    currentDevice = nullptr;
     gl_.framebuffer = ~0u;
-    context_->Swap();
     return D3D_OK;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/gl/gl_compositor.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/text.h"
 #include "platform/window/window_internal.h"
@@ -331,9 +332,21 @@ bool DisplayCreate(Window& w) {
     if (w.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     if ((w.style & WS_POPUP) || !(w.style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
     if (w.exStyle & WS_EX_TOOLWINDOW) flags |= SDL_WINDOW_UTILITY;
-    SDL_Window* s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top,
-                                     std::max(1, w.rect.right - w.rect.left),
-                                     std::max(1, w.rect.bottom - w.rect.top), flags);
+    int width = std::max(1, w.rect.right - w.rect.left);
+    int height = std::max(1, w.rect.bottom - w.rect.top);
+    // OpenGL windows, so a device can draw into them: the attributes go
+    // before creation. Without OpenGL the window is a plain one.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_Window* s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top, width, height,
+                                     flags | SDL_WINDOW_OPENGL);
+    if (!s) {
+        std::fprintf(stderr, "daubry: no OpenGL window (%s); a plain one instead\n",
+                     SDL_GetError());
+        s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top, width, height, flags);
+    }
     if (!s) {
         std::fprintf(stderr, "daubry: cannot open a window: %s\n", SDL_GetError());
         return false;
@@ -344,6 +357,7 @@ bool DisplayCreate(Window& w) {
 }
 
 void DisplayDestroy(Window& w) {
+    if (w.top->display) mtxGlCompositor::Destroy(w.top->display);
     if (w.top->display) SDL_DestroyWindow(Sdl(w));
     w.top->display = nullptr;
 }
@@ -400,8 +414,51 @@ void DisplaySetIcon(Window& w) {
     }
 }
 
+void* DisplayDeviceSurface(Window& child) {
+    Window* top = &child;
+    while (top->parent) top = top->parent;
+    if (!child.parent || !top->top || !top->top->display) return nullptr;
+    if (!mtxGlCompositor::Of(top->top->display, true)) return nullptr;
+    if (!child.deviceSurface) {
+        auto surface = std::make_shared<mtxGlDeviceSurface>();
+        surface->display = top->top->display;
+        surface->layer = child.handle;
+        child.deviceSurface = surface;
+    }
+    return child.deviceSurface.get();
+}
+
+namespace {
+
+bool ShownInTop(const Window* w) {
+    for (; w; w = w->parent)
+        if (!w->visible) return false;
+    return true;
+}
+
+// Where each device layer lies now: its child window's area below the menu bar.
+void PlaceLayers(mtxGlCompositor& compositor, Window& top, Window& w) {
+    for (Window* c : w.children) {
+        if (c->deviceSurface) {
+            RECT r = RectInTop(c);
+            int bar = top.top->menuBarHeight;
+            compositor.SetLayerPlace(c->handle, {r.left, r.top + bar, r.right, r.bottom + bar},
+                                     ShownInTop(c));
+        }
+        PlaceLayers(compositor, top, *c);
+    }
+}
+
+}  // namespace
+
 void DisplayPresent(Window& w) {
     if (!w.top->display) return;
+    if (mtxGlCompositor* compositor = mtxGlCompositor::Of(w.top->display, true)) {
+        compositor->SetFrame(w.top->frame, w.top->menu.popupRects);
+        PlaceLayers(*compositor, w, w);
+        compositor->Compose();
+        return;
+    }
     SDL_Surface* screen = SDL_GetWindowSurface(Sdl(w));
     SDL_Surface* frame = SurfaceOf(w.top->frame);
     if (!screen || !frame) {

@@ -66,6 +66,8 @@ struct Window {
     RECT invalidRect;
     std::shared_ptr<Queue> queue;
     std::unique_ptr<TopLevel> top;
+    // Set once a device draws into this child window (GetDeviceSurface).
+    std::shared_ptr<void> deviceSurface;
 
     HWND Handle() const { return reinterpret_cast<HWND>(handle); }
     bool IsChild() const { return parent != nullptr; }
@@ -129,6 +131,9 @@ void DisplayMove(Window& w);
 void DisplaySetTitle(Window& w);
 void DisplaySetIcon(Window& w);
 void DisplayPresent(Window& w);
+// The surface a device draws into for a child window, made on first use;
+// null without a display with OpenGL.
+void* DisplayDeviceSurface(Window& child);
 // Translates pending display events into messages; waits at most timeoutMs
 // for the first one (0: do not wait).
 void DisplayPump(uint32_t timeoutMs);

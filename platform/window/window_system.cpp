@@ -194,6 +194,15 @@ std::vector<Window*> TopLevelsOfThisThread() {
     return out;
 }
 
+}  // namespace detail
+
+void* GetDeviceSurface(HWND child) {
+    Window* w = Find(child);
+    return w ? DisplayDeviceSurface(*w) : nullptr;
+}
+
+namespace detail {
+
 RECT RectInTop(const Window* w) {
     RECT r{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     for (const Window* p = w; p->parent; p = p->parent) {
