@@ -295,6 +295,7 @@ void Translate(const SDL_Event& e) {
 SDL_Cursor* SdlCursor(HCURSOR c) {
     if (!c || gVideo != 1) return nullptr;
     if (c->sdl) return c->sdl;
+    if (c->isSystem && c->system == SystemCursor::Hidden) return nullptr;
     if (c->isSystem) {
         static const SDL_SystemCursor kinds[] = {
             SDL_SYSTEM_CURSOR_ARROW,     SDL_SYSTEM_CURSOR_IBEAM,  SDL_SYSTEM_CURSOR_WAIT,
@@ -470,6 +471,10 @@ void DisplayPresent(Window& w) {
     SDL_UpdateWindowSurface(Sdl(w));
 }
 
+void DisplayCaptureMouse(bool on) {
+    if (gVideo == 1) SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE);
+}
+
 void DisplayPump(uint32_t timeoutMs) {
     if (gVideo != 1) return;
     SDL_Event e;
@@ -506,7 +511,7 @@ bool DisplayCursorPos(POINT& p) {
 
 HCURSOR LoadCursor(SystemCursor which) {
     // System cursors live as long as the process, like the system's shared ones.
-    static HCURSOR__ cursors[static_cast<int>(SystemCursor::No) + 1];
+    static HCURSOR__ cursors[static_cast<int>(SystemCursor::Hidden) + 1];
     HCURSOR c = &cursors[static_cast<int>(which)];
     c->system = which;
     return c;
@@ -527,6 +532,10 @@ HCURSOR CreateCursor(const uint32_t* argb, int width, int height, int hotX, int 
 HCURSOR SetCursor(HCURSOR cursor) {
     HCURSOR old = gCurrentCursor;
     gCurrentCursor = cursor;
+    if (gVideo == 1) {
+        bool hidden = cursor && cursor->isSystem && cursor->system == SystemCursor::Hidden;
+        SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE);
+    }
     if (SDL_Cursor* s = SdlCursor(cursor)) SDL_SetCursor(s);
     return old;
 }

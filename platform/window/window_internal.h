@@ -137,6 +137,8 @@ void* DisplayDeviceSurface(Window& child);
 // Translates pending display events into messages; waits at most timeoutMs
 // for the first one (0: do not wait).
 void DisplayPump(uint32_t timeoutMs);
+// Keeps the pointer's events coming while a window holds the capture.
+void DisplayCaptureMouse(bool on);
 void DisplayWake();
 bool DisplayDesktop(RECT& out);
 bool DisplayCursorPos(POINT& p);

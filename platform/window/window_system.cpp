@@ -700,6 +700,7 @@ HWND SetCapture(HWND hwnd) {
     HWND old = q.capture;
     if (!Find(hwnd)) return old;
     q.capture = hwnd;
+    DisplayCaptureMouse(true);
     if (old && old != hwnd) SendMessage(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
     return old;
 }
@@ -708,6 +709,7 @@ bool ReleaseCapture() {
     Queue& q = ThisQueue();
     HWND old = q.capture;
     q.capture = nullptr;
+    if (old) DisplayCaptureMouse(false);
     if (old) SendMessage(old, WM_CAPTURECHANGED, 0, 0);
     return true;
 }
