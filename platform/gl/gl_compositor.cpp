@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -39,6 +40,12 @@ unsigned Compile(GLenum kind, const char* source) {
         return 0;
     }
     return shader;
+}
+
+uint64_t NowMs() {
+    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
 }
 
 RECT Clip(const RECT& r, int width, int height) {
@@ -166,6 +173,36 @@ void mtxGlCompositor::Quad(unsigned texture, int texW, int texH, const RECT& src
 }
 
 int mtxGlCompositor::Compose() {
+    uint64_t now = NowMs();
+    if (lastSwap_ && now - lastSwap_ < kMinInterval) {
+        pending_ = true;
+        return 1;
+    }
+    return Draw();
+}
+
+uint32_t mtxGlCompositor::Flush() {
+    if (!pending_) return kNothingPending;
+    uint64_t now = NowMs();
+    if (now - lastSwap_ < kMinInterval) return uint32_t(kMinInterval - (now - lastSwap_));
+    Draw();
+    return kNothingPending;
+}
+
+// Where a layer shows in a window of width x height, and from where in its
+// texture: its pixels start at the texture's top-left corner.
+RECT mtxGlCompositor::Shown(const Layer& l, int width, int height, RECT* source) {
+    RECT dest = Clip(l.dest, width, height);
+    int left = dest.left - l.dest.left, top = dest.top - l.dest.top;
+    dest.right = dest.left + std::max(0, std::min(int(dest.right - dest.left), l.width - left));
+    dest.bottom = dest.top + std::max(0, std::min(int(dest.bottom - dest.top), l.height - top));
+    if (source)
+        *source = {left, top, left + (dest.right - dest.left), top + (dest.bottom - dest.top)};
+    return dest;
+}
+
+int mtxGlCompositor::Draw() {
+    pending_ = false;
     auto* window = static_cast<SDL_Window*>(window_);
     if (SDL_GL_MakeCurrent(window, context_) != 0) return 0;
     mtxGlForgetCurrentDevice();
@@ -177,24 +214,37 @@ int mtxGlCompositor::Compose() {
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
-    glClearColor(0.85f, 0.85f, 0.85f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
     glUseProgram(program_);
     glBindVertexArray(vao_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glActiveTexture(GL_TEXTURE0);
-    RECT whole = {0, 0, frameWidth_, frameHeight_};
-    Quad(frameTexture_, frameWidth_, frameHeight_, whole, whole, width, height);
+    if (frameWidth_ < width || frameHeight_ < height) {
+        glClearColor(0.85f, 0.85f, 0.85f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    // The frame shows only around the one layer that covers it (the editor):
+    // filling those pixels twice costs a software rasteriser a whole frame.
+    RECT hole = {};
+    int visible = 0;
+    for (auto& [key, l] : layers_)
+        if (l.visible && l.texture) ++visible, hole = Shown(l, width, height, nullptr);
+    if (visible != 1) hole = {};
+    RECT frame = Clip({0, 0, frameWidth_, frameHeight_}, width, height);
+    RECT around[4] = {{frame.left, frame.top, frame.right, hole.top},
+                      {frame.left, hole.bottom, frame.right, frame.bottom},
+                      {frame.left, hole.top, hole.left, hole.bottom},
+                      {hole.right, hole.top, frame.right, hole.bottom}};
+    if (hole.right <= hole.left || hole.bottom <= hole.top) {
+        Quad(frameTexture_, frameWidth_, frameHeight_, frame, frame, width, height);
+    } else {
+        for (const RECT& r : around)
+            if (r.right > r.left && r.bottom > r.top)
+                Quad(frameTexture_, frameWidth_, frameHeight_, r, r, width, height);
+    }
     for (auto& [key, l] : layers_) {
         if (!l.visible || !l.texture) continue;
-        // The layer's pixels start at the back buffer's top-left corner.
-        RECT dest = Clip(l.dest, width, height);
-        RECT src = {dest.left - l.dest.left, dest.top - l.dest.top,
-                    dest.left - l.dest.left + (dest.right - dest.left),
-                    dest.top - l.dest.top + (dest.bottom - dest.top)};
-        src.right = std::min(src.right, l.width), src.bottom = std::min(src.bottom, l.height);
-        dest.right = dest.left + (src.right - src.left);
-        dest.bottom = dest.top + (src.bottom - src.top);
+        RECT src;
+        RECT dest = Shown(l, width, height, &src);
         Quad(l.texture, l.width, l.height, src, dest, width, height);
     }
     for (const RECT& r : above_) {
@@ -202,6 +252,7 @@ int mtxGlCompositor::Compose() {
         Quad(frameTexture_, frameWidth_, frameHeight_, c, c, width, height);
     }
     SDL_GL_SwapWindow(window);
+    lastSwap_ = NowMs();
     ++composed;
     return 1;
 }

@@ -37,8 +37,15 @@ class mtxGlCompositor {
     // width x height, row 0 on top.
     void SetLayerSource(uintptr_t layer, unsigned texture, int width, int height);
     void RemoveLayer(uintptr_t layer);
-    // Draws and swaps. Leaves this compositor's context current; 1 on success.
+    // Draws and swaps, at most once per kMinInterval ms: a compose asked for
+    // sooner is left pending for Flush. Leaves this compositor's context
+    // current; 1 on success or when pending.
     int Compose();
+    // Composes what is pending once it is due; returns the ms until a pending
+    // compose is due, or kNothingPending.
+    uint32_t Flush();
+    static constexpr uint32_t kMinInterval = 16;  // about 60 presents a second
+    static constexpr uint32_t kNothingPending = 0xFFFFFFFF;
 
     uint64_t composed = 0;
 
@@ -51,6 +58,8 @@ class mtxGlCompositor {
     };
     mtxGlCompositor() = default;
     int Init();
+    int Draw();
+    static RECT Shown(const Layer& l, int width, int height, RECT* source);
     void Quad(unsigned texture, int texW, int texH, const RECT& src, const RECT& dest, int winW,
               int winH);
 
@@ -60,6 +69,8 @@ class mtxGlCompositor {
     int frameWidth_ = 0, frameHeight_ = 0;
     std::vector<RECT> above_;
     std::map<uintptr_t, Layer> layers_;
+    uint64_t lastSwap_ = 0;  // ms of the steady clock
+    bool pending_ = false;
 };
 
 // Tells the device cache that another context is now current (gl_device.cpp).

@@ -415,6 +415,12 @@ void DisplaySetIcon(Window& w) {
     }
 }
 
+uint32_t DisplayFlush(Window& top) {
+    if (!top.top || !top.top->display) return mtxGlCompositor::kNothingPending;
+    mtxGlCompositor* compositor = mtxGlCompositor::Of(top.top->display, false);
+    return compositor ? compositor->Flush() : mtxGlCompositor::kNothingPending;
+}
+
 void* DisplayDeviceSurface(Window& child) {
     Window* top = &child;
     while (top->parent) top = top->parent;

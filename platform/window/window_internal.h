@@ -131,6 +131,9 @@ void DisplayMove(Window& w);
 void DisplaySetTitle(Window& w);
 void DisplaySetIcon(Window& w);
 void DisplayPresent(Window& w);
+// Presents what is pending and due; the ms until a pending present is due,
+// or 0xFFFFFFFF when nothing is pending.
+uint32_t DisplayFlush(Window& top);
 // The surface a device draws into for a child window, made on first use;
 // null without a display with OpenGL.
 void* DisplayDeviceSurface(Window& child);

@@ -108,6 +108,7 @@ bool NextTimer(Queue& q, uint64_t now, MSG& msg, bool remove) {
 
 void PresentAll(Queue& q) {
     for (Window* top : TopLevelsOfThisThread()) {
+        if (IsOwnedBy(top, q)) DisplayFlush(*top);
         if (!IsOwnedBy(top, q) || !top->top->needsPresent) continue;
         top->top->needsPresent = false;
         MenuCompose(*top);
@@ -151,6 +152,9 @@ bool PeekCore(MSG& msg, bool remove) {
 uint32_t WaitBudget(Queue& q) {
     uint64_t now = NowMs(), wait = 500;
     for (const Timer& t : q.timers) wait = std::min<uint64_t>(wait, t.due > now ? t.due - now : 0);
+    // A present held back to keep to the display's pace wakes the loop too.
+    for (Window* top : TopLevelsOfThisThread())
+        if (IsOwnedBy(top, q)) wait = std::min<uint64_t>(wait, DisplayFlush(*top));
     return static_cast<uint32_t>(wait);
 }
 
