@@ -1,7 +1,9 @@
 #include "ui/image_editor.h"
 
 #include <algorithm>
+#include <new>
 
+#include "platform/clipboard.h"
 #include "platform/cpu.h"
 #include "platform/gdi.h"
 #include "platform/window.h"
@@ -346,6 +348,54 @@ LRESULT mtxImageEditor::SendCommand(mtxIEActionProcessor* target, uint32_t actio
     WPARAM wParam = (action & 0xFFFF) | (WPARAM(value) << 16);
     if (hwnd_) return SendMessage(hwnd_, WM_COMMAND, wParam, ticket);
     return OnCommand(wParam, ticket);
+}
+
+uint8_t* mtxImageEditor::BeginClipboardWrite(uint32_t format, size_t size) {
+    if (!hwnd_ || format == 0 || !OpenClipboard(hwnd_)) return nullptr;
+    if (!EmptyClipboard()) {
+        CloseClipboard();
+        return nullptr;
+    }
+    try {
+        clipboardData.assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        clipboardData = {};
+        CloseClipboard();
+        return nullptr;
+    }
+    clipboardFormat = format;
+    return clipboardData.data();
+}
+
+int mtxImageEditor::EndClipboardWrite() {
+    int ok = clipboardFormat && SetClipboardData(clipboardFormat, std::move(clipboardData)) ? 1 : 0;
+    clipboardData = {};
+    CloseClipboard();
+    return ok;
+}
+
+const uint8_t* mtxImageEditor::BeginClipboardRead(uint32_t format, size_t* size) {
+    if (size) *size = 0;
+    if (!hwnd_ || !OpenClipboard(hwnd_)) return nullptr;
+    if (!GetClipboardData(format, clipboardData)) {
+        CloseClipboard();
+        return nullptr;
+    }
+    if (size) *size = clipboardData.size();
+    // A block of 0 bytes is still there: point at something.
+    if (clipboardData.empty()) clipboardData.reserve(1);
+    return clipboardData.data();
+}
+
+void mtxImageEditor::EndClipboardRead() {
+    clipboardData = {};
+    CloseClipboard();
+}
+
+LRESULT mtxImageEditor::OnDestroyClipboard(WPARAM, LPARAM) {
+    bool own = (clipboardFormat >= 512 && clipboardFormat <= 767) || clipboardFormat >= 0xC000;
+    if (own && !clipboardData.empty()) clipboardData = {};
+    return 1;
 }
 
 RECT mtxImageEditor::FitRect(const RECT& r) const {

@@ -105,6 +105,20 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     // A rectangle of that size centred in the client area, fitted.
     RECT CenterRect(int width, int height) const;
 
+    // Clipboard. BeginClipboardWrite opens the clipboard for the window,
+    // empties it and returns a block of size bytes for the format (null, with
+    // the clipboard closed, on failure); EndClipboardWrite hands the block to
+    // the clipboard and closes it. BeginClipboardRead returns the data of the
+    // format and its size (null, closed, when there is none); EndClipboardRead
+    // closes.
+    uint8_t* BeginClipboardWrite(uint32_t format, size_t size);
+    int EndClipboardWrite();
+    const uint8_t* BeginClipboardRead(uint32_t format, size_t* size);
+    void EndClipboardRead();
+    // Another owner emptied the clipboard: a block of the program's own format
+    // not handed over yet goes.
+    LRESULT OnDestroyClipboard(WPARAM wParam, LPARAM lParam) override;
+
     // Grows the dirty rectangle (editor coordinates).
     void AddDirty(const RECT& r);
     // Sets the device's scissor rectangle (editor coordinates).
@@ -125,7 +139,9 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     mtxIEActionProcessor* menuTarget = nullptr;
     std::weak_ptr<const void> menuTargetLife;
     uint32_t frameTime = 0;
-    uint64_t frameCount = 0;  // frames drawn, for statistics and tests
+    uint32_t clipboardFormat = 0;
+    std::vector<uint8_t> clipboardData;  // being written, or read
+    uint64_t frameCount = 0;             // frames drawn, for statistics and tests
 
   protected:
     void ReleaseDeviceResources() override;

@@ -5,6 +5,10 @@ class mtxIEFont;
 
 // The look of the editor's controls: colours and metrics every control reads
 // instead of hard-coding them. An editor's concrete look derives from it.
+// FIXME: the skin and icon pictures (resources 3005, 3014, 3011, 3105 and the
+// tool-bar icons) drawn by tools/picture_gen on the grid SliceSkin reads, and
+// the reflection computed in the shaders of the looks that sampled an
+// environment map, are not made yet: controls draw flat colours meanwhile.
 class mtxIEProfile {
   public:
     virtual ~mtxIEProfile() = default;

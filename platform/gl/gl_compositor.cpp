@@ -251,6 +251,9 @@ int mtxGlCompositor::Draw() {
         RECT c = Clip(r, std::min(width, frameWidth_), std::min(height, frameHeight_));
         Quad(frameTexture_, frameWidth_, frameHeight_, c, c, width, height);
     }
+    // FIXME: a swap shows the whole window; copying only the device's dirty
+    // rectangle (where the window system offers a sub-buffer copy) would
+    // make small frames cheap on software GL.
     SDL_GL_SwapWindow(window);
     lastSwap_ = NowMs();
     ++composed;

@@ -477,6 +477,19 @@ void DisplayPresent(Window& w) {
     SDL_UpdateWindowSurface(Sdl(w));
 }
 
+bool DisplaySetClipboardText(const std::string& utf8) {
+    return gVideo == 1 && SDL_SetClipboardText(utf8.c_str()) == 0;
+}
+
+bool DisplayGetClipboardText(std::string& utf8) {
+    if (gVideo != 1 || !SDL_HasClipboardText()) return false;
+    char* text = SDL_GetClipboardText();
+    if (!text) return false;
+    utf8 = text;
+    SDL_free(text);
+    return true;
+}
+
 void DisplayCaptureMouse(bool on) {
     if (gVideo == 1) SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE);
 }

@@ -4,8 +4,10 @@
 // (sdl_display.cpp) and the menus (window_menu.cpp).
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -105,6 +107,11 @@ struct Queue {
     int quitCode = 0;
     HWND focus = nullptr, capture = nullptr, active = nullptr;
     bool altAlone = false;  // Alt went down and nothing else since
+    // The clipboard of the windows of this thread.
+    HWND clipboardOpener = nullptr, clipboardOwner = nullptr;
+    bool clipboardEmptied = false;  // EmptyClipboard since opening
+    std::map<uint32_t, std::vector<uint8_t>> clipboard;
+    std::map<std::string, uint32_t> clipboardFormats;
 };
 
 // The calling thread's queue, created on first use.
@@ -142,6 +149,9 @@ void* DisplayDeviceSurface(Window& child);
 void DisplayPump(uint32_t timeoutMs);
 // Keeps the pointer's events coming while a window holds the capture.
 void DisplayCaptureMouse(bool on);
+// The desktop's clipboard text; false without a display.
+bool DisplaySetClipboardText(const std::string& utf8);
+bool DisplayGetClipboardText(std::string& utf8);
 void DisplayWake();
 bool DisplayDesktop(RECT& out);
 bool DisplayCursorPos(POINT& p);
