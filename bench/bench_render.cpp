@@ -12,7 +12,7 @@
 
 #include "image/image.h"
 #include "render/create_texture.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ struct Vertex {
 constexpr uint32_t kFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 struct Scene {
-    mtxImageEditor editor;
+    mtxImageEditorDevice editor;
     IDirect3DDevice9* device = nullptr;
     IDirect3DTexture9* sample = nullptr;
     mtxIEPixelShader* recolour = nullptr;
@@ -45,7 +45,7 @@ struct Scene {
         plain = editor.GetVertexShader(5066);
         if (!sample || !recolour || !over || !plain) return false;
         for (int i = 0; i < tileCount; ++i) {
-            IDirect3DTexture9* tile = editor.AcquireTexture(mtxImageEditor::kPoolColor);
+            IDirect3DTexture9* tile = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
             if (!tile) return false;
             IDirect3DSurface9* level = nullptr;
             tile->GetSurfaceLevel(0, &level);
@@ -62,11 +62,11 @@ struct Scene {
 
     // One sample drawn into one tile, as the viewer layer does it.
     void DrawIntoTile(size_t t, const Vertex* quad, const float constants[8]) {
-        D3DMATRIX tileProjection = mtxImageEditor::Projection(128, 128);
+        D3DMATRIX tileProjection = mtxImageEditorDevice::Projection(128, 128);
         IDirect3DSurface9* previous = nullptr;
         device->GetRenderTarget(0, &previous);
 
-        IDirect3DTexture9* scratch = editor.AcquireTexture(mtxImageEditor::kPoolColor);
+        IDirect3DTexture9* scratch = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
         device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
         device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
         device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
@@ -90,7 +90,7 @@ struct Scene {
         device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
         device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
         device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
-        IDirect3DTexture9* result = editor.AcquireTexture(mtxImageEditor::kPoolColor);
+        IDirect3DTexture9* result = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
         result->GetSurfaceLevel(0, &level);
         device->SetRenderTarget(0, level);
         level->Release();
@@ -110,8 +110,8 @@ struct Scene {
         device->SetVertexShader(nullptr);
         device->SetTexture(2, nullptr);
         device->SetTexture(3, nullptr);
-        editor.ReleaseTexture(mtxImageEditor::kPoolColor, scratch);
-        editor.ReleaseTexture(mtxImageEditor::kPoolColor, tiles[t]);
+        editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
+        editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, tiles[t]);
         tiles[t] = result;
     }
 

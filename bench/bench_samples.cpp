@@ -15,7 +15,7 @@
 #include "image/file_stream.h"
 #include "image/image.h"
 #include "image/io/image_save.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ struct Fixture {
 
     std::string folder;
     std::vector<std::string> paths;
-    mtxImageEditor editor;
+    mtxImageEditorDevice editor;
 };
 
 void AddSamples(benchmark::State& state) {

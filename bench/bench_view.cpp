@@ -13,7 +13,7 @@
 #include "image/image_stack.h"
 #include "render/create_texture.h"
 #include "render/image_dx.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/flatten_stack.h"
 #include "render/view/viewer_layer.h"
 #include "render/view/viewer_tile.h"
@@ -23,7 +23,7 @@ namespace {
 constexpr int kWidth = 4000, kHeight = 3000;  // 12 megapixels
 
 struct Scene {
-    mtxImageEditor editor;
+    mtxImageEditorDevice editor;
     mtxImageStack stack;
     std::unique_ptr<mtxIEViewerLayer> layer;
     IDirect3DTexture9* sample = nullptr;

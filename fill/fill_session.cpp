@@ -3,7 +3,7 @@
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/device.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/viewer_layer.h"
 
 namespace {
@@ -12,7 +12,7 @@ constexpr uint32_t kSliceMs = 100;
 
 }  // namespace
 
-mtxFillSession::mtxFillSession(mtxImageEditor& editor, SampleCollection& samples,
+mtxFillSession::mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& samples,
                                mtxIEViewerLayer& layer)
     : random(mtxFillRandom::FromCycleCounter()),
       editor_(editor),

@@ -13,7 +13,7 @@
 
 class SampleCollection;
 class mtxIEViewerLayer;
-class mtxImageEditor;
+class mtxImageEditorDevice;
 
 // What one run of filling needs, for the interface's tool and for batch work
 // alike: the segmentation of the picture, the saved copy of it, the
@@ -26,7 +26,8 @@ class mtxImageEditor;
 // stop flag; everything else belongs to the thread that owns the device.
 class mtxFillSession {
   public:
-    mtxFillSession(mtxImageEditor& editor, SampleCollection& samples, mtxIEViewerLayer& layer);
+    mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& samples,
+                   mtxIEViewerLayer& layer);
     mtxFillSession(const mtxFillSession&) = delete;
     mtxFillSession& operator=(const mtxFillSession&) = delete;
 
@@ -81,7 +82,7 @@ class mtxFillSession {
     void NoteCoverage(const mtxStamp& stamp);
     void ForgetCoverage();
 
-    mtxImageEditor& editor_;
+    mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
     mtxIEViewerLayer& layer_;
     mtxLayerStampTarget target_;

@@ -1,7 +1,7 @@
 #include "fill/layer_stamp_target.h"
 
 #include "fill/sample_collection.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/viewer_layer.h"
 
 int mtxLayerStampTarget::Width() const {

@@ -2,14 +2,14 @@
 #include "fill/fill_engine.h"
 
 class mtxIEViewerLayer;
-class mtxImageEditor;
+class mtxImageEditorDevice;
 
 // The result layer on the device as the engine's target: each stamp is one
 // quad drawn through the layer's DrawQuad with the sample's texture on stage
 // 0 and the recolouring or plain shader.
 class mtxLayerStampTarget : public mtxStampTarget {
   public:
-    mtxLayerStampTarget(mtxImageEditor& editor, mtxIEViewerLayer& layer)
+    mtxLayerStampTarget(mtxImageEditorDevice& editor, mtxIEViewerLayer& layer)
         : editor_(editor), layer_(layer) {}
 
     int Width() const override;
@@ -19,6 +19,6 @@ class mtxLayerStampTarget : public mtxStampTarget {
     void Refresh() override;
 
   private:
-    mtxImageEditor& editor_;
+    mtxImageEditorDevice& editor_;
     mtxIEViewerLayer& layer_;
 };

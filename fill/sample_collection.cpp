@@ -15,7 +15,7 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "render/create_texture.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ void SampleCollection::Sample::Release() {
     path.clear();
 }
 
-void SampleCollection::Bind(mtxImageEditor& editor, mtxMessageSink* sink) {
+void SampleCollection::Bind(mtxImageEditorDevice& editor, mtxMessageSink* sink) {
     owner = &editor;
     messages = sink;
     LoadOptions();

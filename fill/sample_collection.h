@@ -4,7 +4,7 @@
 
 class mtxRegistry;
 class mtxImage;
-class mtxImageEditor;
+class mtxImageEditorDevice;
 class mtxMessageSink;
 class IDirect3DTexture9;
 
@@ -53,7 +53,7 @@ class SampleCollection {
 
     // Stores the owner, whose device makes the textures, and where messages
     // go (null: standard error), then loads the options.
-    void Bind(mtxImageEditor& owner, mtxMessageSink* messages = nullptr);
+    void Bind(mtxImageEditorDevice& owner, mtxMessageSink* messages = nullptr);
 
     // Adds the picture file at path as the last sample and selects it. 1 when
     // added; 0 when the collection is full, already holds path, or the picture
@@ -101,7 +101,7 @@ class SampleCollection {
     int32_t background = 0;   // 0 backgroundColor, 1 the layer's content, 2 the picture's copy
     uint32_t backgroundColor = 0xFFFFFFFF;  // 0xAARRGGBB for background 0
 
-    mtxImageEditor* owner = nullptr;
+    mtxImageEditorDevice* owner = nullptr;
     mtxMessageSink* messages = nullptr;
     Sample samples[kMaxSamples];
     int32_t count = 0;     // samples in use, the first count records

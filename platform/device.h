@@ -56,7 +56,8 @@ class IDirect3DDevice9 : public mtxDxUnknown {
     virtual uint32_t GetAvailableTextureMem() = 0;
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* present) = 0;
     // Shows the source rectangle of the back buffer at the destination
-    // rectangle of the window (null: whole). Without a window it does nothing.
+    // rectangle of the window (null: whole). Without a window it only waits
+    // until everything drawn so far is finished, as a swap would.
     virtual HRESULT Present(const RECT* source, const RECT* dest, void* destWindow,
                             const void* dirtyRegion) = 0;
     virtual HRESULT BeginScene() = 0;
@@ -86,6 +87,11 @@ class IDirect3DDevice9 : public mtxDxUnknown {
                                   IDirect3DSurface9** surface) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+    // The scissor rectangle in target pixels, used while
+    // D3DRS_SCISSORTESTENABLE is set: draws and Clear then touch only the
+    // pixels inside it. SetRenderTarget resets it to the whole target.
+    virtual HRESULT SetScissorRect(const RECT* rect) = 0;
+    virtual HRESULT GetScissorRect(RECT* rect) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
     virtual HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) = 0;
     virtual HRESULT SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) = 0;
@@ -155,5 +161,7 @@ struct mtxDxTestSwitch {
     int loseAtNextPresent = 0;  // the next Present loses the device
     int lostPolls = 0;          // TestCooperativeLevel calls answering DEVICELOST before NOTRESET
     int failTextures = 0;       // CreateTexture/CreateOffscreenPlainSurface fail
+    int headlessWidth = 0;      // nonzero: the headless display's size instead of 1024 x 768
+    int headlessHeight = 0;
 };
 mtxDxTestSwitch& mtxDxTestSwitches();

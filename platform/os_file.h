@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Thin layer over the operating system's files. Handles are descriptors; -1 is
@@ -51,6 +52,13 @@ std::string FullPath(const std::string& path);
 std::string CurrentDirectory();
 
 int LastError();
+
+// Whether stream is a terminal (progress may then be redrawn in place).
+bool IsTerminal(std::FILE* stream);
+// Whether the process may create files in folder; false with errno set when not.
+bool CanCreateIn(const std::string& folder);
+// The process's id, for names of temporary files.
+int ProcessId();
 std::string ErrorText(int error);
 
 }  // namespace mtxOs

@@ -129,7 +129,9 @@ uint64_t ThreadId();
 uintptr_t SetTimer(HWND hwnd, uintptr_t id, uint32_t periodMs);
 bool KillTimer(HWND hwnd, uintptr_t id);
 
-// Mouse capture and keyboard focus (per thread, like the system's).
+// Mouse capture and keyboard focus (per thread, like the system's). While a
+// window of a display holds the capture, the pointer's moves and releases
+// reach it outside the window too.
 HWND SetCapture(HWND hwnd);
 bool ReleaseCapture();
 HWND GetCapture();
@@ -139,7 +141,8 @@ HWND GetActiveWindow();
 bool GetCursorPos(POINT& p);  // screen coordinates
 
 // Cursors.
-enum class SystemCursor { Arrow, IBeam, Wait, Cross, Hand, SizeAll, SizeWE, SizeNS, No };
+// Hidden shows no pointer at all: the program draws its own in its place.
+enum class SystemCursor { Arrow, IBeam, Wait, Cross, Hand, SizeAll, SizeWE, SizeNS, No, Hidden };
 HCURSOR LoadCursor(SystemCursor which);
 // A cursor from a picture of width x height pixels, 0xAARRGGBB top row
 // first; null on failure.
@@ -153,6 +156,12 @@ bool DestroyIcon(HICON icon);
 
 // Key state of a virtual key as GetKeyState reports it: bit 15 set while down.
 int16_t GetKeyState(uint32_t vk);
+
+// The surface a graphics device draws into for a child window: the device's
+// back buffer is shown over the child's area of its top-level window, under
+// the window's popup menus. Null without a display or when the top-level
+// window has no OpenGL (then a device can only draw off screen).
+void* GetDeviceSurface(HWND child);
 
 // Windows exist only as message targets, even with a display. Call before the
 // first window is created; tests use it.

@@ -18,6 +18,7 @@ struct MenuItem {
     bool separator = false;
     bool popup = false;  // opens items instead of being chosen
     bool enabled = true;
+    bool checked = false;  // a tick before the label
     std::vector<MenuItem> items;
 };
 

@@ -1,7 +1,5 @@
 #include "app/shell/fill_command.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -25,7 +23,7 @@
 #include "platform/os_file.h"
 #include "platform/settings_file.h"
 #include "render/image_dx.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/flatten_stack.h"
 #include "render/view/viewer_layer.h"
 
@@ -78,7 +76,7 @@ std::string ColorText(uint32_t argb) {
 class Progress {
   public:
     Progress(std::FILE* stream, bool quiet)
-        : stream_(stream), quiet_(quiet), terminal_(isatty(fileno(stream)) == 1) {}
+        : stream_(stream), quiet_(quiet), terminal_(mtxOs::IsTerminal(stream)) {}
 
     void Stage(const std::string& text) {
         if (quiet_) return;
@@ -112,7 +110,8 @@ void ReadUserOptions(SampleCollection& samples) {
     std::string file = mtxSettingsFile::DefaultPath();
     std::error_code error;
     if (!fs::is_regular_file(file, error)) return;
-    fs::path copy = fs::temp_directory_path(error) / ("daubry-fill-" + std::to_string(getpid()));
+    fs::path copy =
+        fs::temp_directory_path(error) / ("daubry-fill-" + std::to_string(mtxOs::ProcessId()));
     if (error || !fs::create_directory(copy, error)) return;
     fs::path settings = copy / "settings.reg";
     if (fs::copy_file(file, settings, error)) {
@@ -183,7 +182,7 @@ class FillJob {
         fs::path folder = fs::absolute(a_.output, error).parent_path();
         if (!fs::is_directory(folder, error))
             return Fail(kOutput, a_.output + ": the folder " + folder.string() + " does not exist");
-        if (access(folder.c_str(), W_OK) != 0)
+        if (!mtxOs::CanCreateIn(folder.string()))
             return Fail(kOutput, a_.output + ": cannot write in " + folder.string() + ": " +
                                      std::strerror(errno));
         return kDone;
@@ -330,7 +329,7 @@ class FillJob {
     std::FILE* err_;
     Progress progress_;
     mtxMessagePrinter printer_;
-    mtxImageEditor editor_;
+    mtxImageEditorDevice editor_;
     SampleCollection samples_;
     mtxImageStack stack_;
     // Made once the device exists: they take its shaders when they are made.

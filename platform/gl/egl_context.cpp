@@ -38,7 +38,6 @@ class HeadlessContext : public mtxGlContext {
     int MakeCurrent() override {
         return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) ? 1 : 0;
     }
-    void Swap() override {}
     void DrawableSize(int* width, int* height) override { *width = *height = 0; }
     bool HasWindow() const override { return false; }
 

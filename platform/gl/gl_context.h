@@ -9,13 +9,16 @@ class mtxGlContext {
     virtual ~mtxGlContext() = default;
     // Null when no context can be made; the reason goes to standard error.
     static std::unique_ptr<mtxGlContext> CreateHeadless();
-    // window: an SDL_Window created with SDL_WINDOW_OPENGL.
-    static std::unique_ptr<mtxGlContext> CreateForWindow(void* window);
+    // surface: a child window's mtxGlDeviceSurface; the context shares its
+    // objects with the top-level window's compositor.
+    static std::unique_ptr<mtxGlContext> CreateForWindow(void* surface);
 
     // 1 when the context is current on this thread afterwards.
     virtual int MakeCurrent() = 0;
-    // Shows what was drawn into the window's framebuffer (no-op headless).
-    virtual void Swap() = 0;
+    // Hands the back buffer's texture (width x height) to the window's
+    // compositor, which shows it in the child window's area. Afterwards
+    // another context may be current.
+    virtual void Present(unsigned, int, int) {}
     // Size of the window's framebuffer; 0 x 0 headless.
     virtual void DrawableSize(int* width, int* height) = 0;
     virtual bool HasWindow() const = 0;

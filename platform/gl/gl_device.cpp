@@ -4,7 +4,7 @@
 // - Row 0 of every texture, surface and render target is the top row. Memory
 //   row r is GL row r everywhere (uploads, read-backs, scissor boxes), and
 //   the vertex stage negates clip-space y, so Direct3D's top edge (y = +1)
-//   lands on row 0. Only Present flips, when it copies to the window.
+//   lands on row 0. Only the window's compositor flips, when it draws there.
 // - Pixel centres lie at integer coordinates: every vertex is moved by half a
 //   pixel (one viewport pixel in NDC is 2 / size, so half is 1 / size).
 // - Clip-space depth runs 0..w as in Direct3D; the vertex stage maps it to
@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/device.h"
+#include "platform/gl/gl_compositor.h"
 #include "platform/gl/gl_tables.h"
 
 namespace {
@@ -44,7 +45,8 @@ mtxGlDevice* mtxGlDevice::Create(void* window, const D3DPRESENT_PARAMETERS& pres
         window ? mtxGlContext::CreateForWindow(window) : mtxGlContext::CreateHeadless();
     if (!context) return nullptr;
     auto* device = new mtxGlDevice(std::move(context), present);
-    if (!device->ffVertex_ || !device->ffPixel_ || !device->CreateBackBuffer()) {
+    if (!device->ffVertex_ || !device->ffPixel_ || !device->ffPixelPlain_ ||
+        !device->CreateBackBuffer()) {
         device->Release();
         return nullptr;
     }
@@ -86,6 +88,7 @@ mtxGlDevice::~mtxGlDevice() {
     for (auto& [key, program] : programs_) glDeleteProgram(program.name);
     glDeleteShader(ffVertex_);
     glDeleteShader(ffPixel_);
+    glDeleteShader(ffPixelPlain_);
     glDeleteSamplers(kStages, samplers_);
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteBuffers(1, &indexBuffer_);
@@ -102,6 +105,10 @@ uint32_t mtxGlDevice::Release() {
 
 // The context of the device that was used last on this thread; switching
 // only when another device comes in keeps the common case free.
+void mtxGlForgetCurrentDevice() {
+    currentDevice = nullptr;
+}
+
 void mtxGlDevice::Use() {
     if (currentDevice == this) return;
     context_->MakeCurrent();
@@ -301,21 +308,19 @@ HRESULT mtxGlDevice::Present(const RECT*, const RECT*, void*, const void*) {
         lostPolls_ = test.lostPolls;
     }
     if (lost_) return D3DERR_DEVICELOST;
-    if (!context_->HasWindow()) return D3D_OK;
+    if (!context_->HasWindow()) {
+        Use();
+        glFinish();
+        return D3D_OK;
+    }
     Use();
-    // The window's framebuffer is double buffered and undefined after a swap,
-    // so the whole visible part of the back buffer is copied, turned right
-    // side up (GL's row 0 is the bottom of the window).
-    int width = 0, height = 0;
-    context_->DrawableSize(&width, &height);
-    width = std::min<int>(width, int(backBuffer_->width));
-    height = std::min<int>(height, int(backBuffer_->height));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_->fbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    SetScissor(0, 0, 0, 0, 0);
-    glBlitFramebuffer(0, 0, width, height, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // The compositor shows the back buffer in the child window's area, with
+    // the window system's menus over it; it draws with its own context.
+    Use();
+    glFlush();
+    context_->Present(backBuffer_->name, int(backBuffer_->width), int(backBuffer_->height));
+    currentDevice = nullptr;
     gl_.framebuffer = ~0u;
-    context_->Swap();
     return D3D_OK;
 }
 
@@ -350,20 +355,17 @@ HRESULT mtxGlDevice::Clear(uint32_t count, const RECT* rects, uint32_t flags, D3
         SetDepthWrite(1);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
-    // Direct3D clears the viewport, or the given rectangles inside it.
+    // Direct3D clears the viewport, or the given rectangles inside it, and
+    // with the scissor test on only what lies inside the scissor rectangle.
     const D3DVIEWPORT9& v = viewport_;
-    if (!rects || count == 0) {
-        SetScissor(1, int(v.X), int(v.Y), int(v.Width), int(v.Height));
-        glClear(mask);
-        return D3D_OK;
-    }
+    RECT area = {int32_t(v.X), int32_t(v.Y), int32_t(v.X + v.Width), int32_t(v.Y + v.Height)};
+    if (renderState_[D3DRS_SCISSORTESTENABLE]) area = mtxGl::Intersect(area, scissor_);
+    RECT whole = area;
+    if (!rects || count == 0) count = 1, rects = &whole;
     for (uint32_t i = 0; i < count; ++i) {
-        int left = std::max<int>(rects[i].left, int(v.X));
-        int top = std::max<int>(rects[i].top, int(v.Y));
-        int right = std::min<int>(rects[i].right, int(v.X + v.Width));
-        int bottom = std::min<int>(rects[i].bottom, int(v.Y + v.Height));
-        if (right <= left || bottom <= top) continue;
-        SetScissor(1, left, top, right - left, bottom - top);
+        RECT r = mtxGl::Intersect(rects[i], area);
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        SetScissor(1, r.left, r.top, r.right - r.left, r.bottom - r.top);
         glClear(mask);
     }
     return D3D_OK;
@@ -478,6 +480,7 @@ HRESULT mtxGlDevice::SetRenderTarget(uint32_t index, IDirect3DSurface9* surface)
     if (target_) target_->Release();
     target_ = t;
     viewport_ = {0, 0, t->width, t->height, 0.0f, 1.0f};
+    scissor_ = {0, 0, int32_t(t->width), int32_t(t->height)};
     return D3D_OK;
 }
 
@@ -494,6 +497,18 @@ HRESULT mtxGlDevice::SetViewport(const D3DVIEWPORT9* viewport) {
         viewport->Y + viewport->Height > target_->height)
         return D3DERR_INVALIDCALL;
     viewport_ = *viewport;
+    return D3D_OK;
+}
+
+HRESULT mtxGlDevice::SetScissorRect(const RECT* rect) {
+    if (!rect || rect->right < rect->left || rect->bottom < rect->top) return D3DERR_INVALIDCALL;
+    scissor_ = *rect;
+    return D3D_OK;
+}
+
+HRESULT mtxGlDevice::GetScissorRect(RECT* rect) {
+    if (!rect) return D3DERR_INVALIDCALL;
+    *rect = scissor_;
     return D3D_OK;
 }
 

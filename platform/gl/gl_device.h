@@ -151,6 +151,8 @@ class mtxGlDevice final : public IDirect3DDevice9 {
                           IDirect3DSurface9** surface) override;
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+    HRESULT SetScissorRect(const RECT* rect) override;
+    HRESULT GetScissorRect(RECT* rect) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
     HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) override;
     HRESULT SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value) override;
@@ -236,7 +238,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     unsigned depth_ = 0;  // GL renderbuffer, back-buffer sized, shared by all targets
     unsigned vao_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
     unsigned samplers_[kStages] = {};
-    unsigned ffVertex_ = 0, ffPixel_ = 0;
+    unsigned ffVertex_ = 0, ffPixel_ = 0, ffPixelPlain_ = 0;
     std::set<mtxGlTexture*> textures_;
     std::map<uint64_t, mtxGlProgram> programs_;
     uint32_t nextSerial_ = 1;
@@ -244,6 +246,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     // Direct3D state.
     mtxGlTexture* target_ = nullptr;  // referenced
     D3DVIEWPORT9 viewport_ = {};
+    RECT scissor_ = {};
     uint32_t renderState_[256] = {};
     Sampler sampler_[kStages];
     uint32_t stageState_[8] = {};

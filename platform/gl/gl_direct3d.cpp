@@ -153,8 +153,9 @@ void mtxDxScreenSize(int* width, int* height) {
         *height = mode.h;
         return;
     }
-    *width = int(kHeadlessWidth);
-    *height = int(kHeadlessHeight);
+    const mtxDxTestSwitch& test = mtxDxTestSwitches();
+    *width = test.headlessWidth > 0 ? test.headlessWidth : int(kHeadlessWidth);
+    *height = test.headlessHeight > 0 ? test.headlessHeight : int(kHeadlessHeight);
 }
 
 mtxDxTestSwitch& mtxDxTestSwitches() {

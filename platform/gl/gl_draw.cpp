@@ -111,7 +111,12 @@ void mtxGlDevice::ApplyRenderStates() {
             glDisable(GL_LINE_SMOOTH);
         gl_.lineSmooth = smooth;
     }
-    SetScissor(0, 0, 0, 0, 0);
+    if (rs[D3DRS_SCISSORTESTENABLE]) {
+        RECT r = scissor_;
+        SetScissor(1, r.left, r.top, std::max(0, r.right - r.left), std::max(0, r.bottom - r.top));
+    } else {
+        SetScissor(0, 0, 0, 0, 0);
+    }
 }
 
 void mtxGlDevice::ApplyTextures(int ffPixel) {

@@ -65,6 +65,27 @@ void main() {
 }
 )";
 
+// The same stage for draws without a texture: no sampling at all, which a
+// software rasteriser would otherwise run for every pixel of every fill.
+constexpr const char* kFixedPixelPlain = R"(#version 330 core
+in vec4 v_color;
+out vec4 o_color;
+uniform ivec4 dx_stage;
+uniform ivec4 dx_args;
+vec4 Arg(int texture) { return texture != 0 ? vec4(1.0) : v_color; }
+vec4 Op(int op, vec4 a, vec4 b) {
+    if (op == 4) return a * b;
+    if (op == 2) return a;
+    if (op == 3) return b;
+    return v_color;
+}
+void main() {
+    vec4 rgb = Op(dx_stage.x, Arg(dx_args.x), Arg(dx_args.y));
+    vec4 a = Op(dx_stage.y, Arg(dx_args.z), Arg(dx_args.w));
+    o_color = vec4(rgb.rgb, a.a);
+}
+)";
+
 // The source without its #version line, which the device writes itself.
 std::string Body(const char* code) {
     std::string_view source(code);
@@ -81,6 +102,7 @@ std::string Body(const char* code) {
 void mtxGlDevice::CompileFixedPipeline() {
     ffVertex_ = CompileStage(false, Body(kFixedVertex));
     ffPixel_ = CompileStage(true, Body(kFixedPixel));
+    ffPixelPlain_ = CompileStage(true, Body(kFixedPixelPlain));
 }
 
 // Each stage gets its own name for the constant registers, so the vertex
@@ -179,12 +201,16 @@ mtxGlProgram* mtxGlDevice::Link(unsigned vertex, unsigned pixel) {
 
 mtxGlProgram* mtxGlDevice::CurrentProgram() {
     uint32_t vs = vertexShader_ ? vertexShader_->serial : 0;
-    uint32_t ps = pixelShader_ ? pixelShader_->serial : 0;
+    // Serial 0 is the fixed stage with a texture, ~0 the one without.
+    bool plain = !pixelShader_ && !texture_[0];
+    uint32_t ps = pixelShader_ ? pixelShader_->serial : plain ? ~0u : 0;
     uint64_t key = (uint64_t(vs) << 32) | ps;
     auto it = programs_.find(key);
     if (it != programs_.end()) return it->second.name ? &it->second : nullptr;
-    std::unique_ptr<mtxGlProgram> linked(Link(vertexShader_ ? vertexShader_->name : ffVertex_,
-                                              pixelShader_ ? pixelShader_->name : ffPixel_));
+    std::unique_ptr<mtxGlProgram> linked(
+        Link(vertexShader_ ? vertexShader_->name : ffVertex_, pixelShader_ ? pixelShader_->name
+                                                              : plain      ? ffPixelPlain_
+                                                                           : ffPixel_));
     // A pair that does not link is remembered as such and draws nothing.
     mtxGlProgram& slot = programs_[key];
     if (linked) slot = std::move(*linked);

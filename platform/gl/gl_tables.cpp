@@ -1,5 +1,7 @@
 #include "platform/gl/gl_tables.h"
 
+#include <algorithm>
+
 namespace mtxGl {
 
 GLenum Primitive(D3DPRIMITIVETYPE type) {
@@ -135,6 +137,11 @@ void ColorToFloats(D3DCOLOR color, float out[4]) {
     out[1] = float((color >> 8) & 0xFF) / 255.0f;
     out[2] = float(color & 0xFF) / 255.0f;
     out[3] = float(color >> 24) / 255.0f;
+}
+
+RECT Intersect(const RECT& a, const RECT& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
 }
 
 void Identity(D3DMATRIX* m) {

@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/device_types.h"
+#include "platform/geometry.h"
 
 namespace mtxGl {
 
@@ -26,6 +27,9 @@ bool Format(D3DFORMAT format, PixelFormat* out);
 
 // D3DCOLOR as GL's float colour (r, g, b, a).
 void ColorToFloats(D3DCOLOR color, float out[4]);
+
+// The common part of two rectangles; empty (right <= left) when they do not meet.
+RECT Intersect(const RECT& a, const RECT& b);
 
 void Identity(D3DMATRIX* m);
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);

@@ -241,6 +241,18 @@ std::string FullPath(const std::string& path) {
     return out;
 }
 
+bool IsTerminal(std::FILE* stream) {
+    return stream && isatty(fileno(stream)) == 1;
+}
+
+bool CanCreateIn(const std::string& folder) {
+    return access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+int ProcessId() {
+    return int(getpid());
+}
+
 int LastError() {
     return errno;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/gl/gl_compositor.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/text.h"
 #include "platform/window/window_internal.h"
@@ -294,6 +295,7 @@ void Translate(const SDL_Event& e) {
 SDL_Cursor* SdlCursor(HCURSOR c) {
     if (!c || gVideo != 1) return nullptr;
     if (c->sdl) return c->sdl;
+    if (c->isSystem && c->system == SystemCursor::Hidden) return nullptr;
     if (c->isSystem) {
         static const SDL_SystemCursor kinds[] = {
             SDL_SYSTEM_CURSOR_ARROW,     SDL_SYSTEM_CURSOR_IBEAM,  SDL_SYSTEM_CURSOR_WAIT,
@@ -331,9 +333,21 @@ bool DisplayCreate(Window& w) {
     if (w.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     if ((w.style & WS_POPUP) || !(w.style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
     if (w.exStyle & WS_EX_TOOLWINDOW) flags |= SDL_WINDOW_UTILITY;
-    SDL_Window* s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top,
-                                     std::max(1, w.rect.right - w.rect.left),
-                                     std::max(1, w.rect.bottom - w.rect.top), flags);
+    int width = std::max(1, w.rect.right - w.rect.left);
+    int height = std::max(1, w.rect.bottom - w.rect.top);
+    // OpenGL windows, so a device can draw into them: the attributes go
+    // before creation. Without OpenGL the window is a plain one.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_Window* s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top, width, height,
+                                     flags | SDL_WINDOW_OPENGL);
+    if (!s) {
+        std::fprintf(stderr, "daubry: no OpenGL window (%s); a plain one instead\n",
+                     SDL_GetError());
+        s = SDL_CreateWindow(w.title.c_str(), w.rect.left, w.rect.top, width, height, flags);
+    }
     if (!s) {
         std::fprintf(stderr, "daubry: cannot open a window: %s\n", SDL_GetError());
         return false;
@@ -344,6 +358,7 @@ bool DisplayCreate(Window& w) {
 }
 
 void DisplayDestroy(Window& w) {
+    if (w.top->display) mtxGlCompositor::Destroy(w.top->display);
     if (w.top->display) SDL_DestroyWindow(Sdl(w));
     w.top->display = nullptr;
 }
@@ -400,8 +415,57 @@ void DisplaySetIcon(Window& w) {
     }
 }
 
+uint32_t DisplayFlush(Window& top) {
+    if (!top.top || !top.top->display) return mtxGlCompositor::kNothingPending;
+    mtxGlCompositor* compositor = mtxGlCompositor::Of(top.top->display, false);
+    return compositor ? compositor->Flush() : mtxGlCompositor::kNothingPending;
+}
+
+void* DisplayDeviceSurface(Window& child) {
+    Window* top = &child;
+    while (top->parent) top = top->parent;
+    if (!child.parent || !top->top || !top->top->display) return nullptr;
+    if (!mtxGlCompositor::Of(top->top->display, true)) return nullptr;
+    if (!child.deviceSurface) {
+        auto surface = std::make_shared<mtxGlDeviceSurface>();
+        surface->display = top->top->display;
+        surface->layer = child.handle;
+        child.deviceSurface = surface;
+    }
+    return child.deviceSurface.get();
+}
+
+namespace {
+
+bool ShownInTop(const Window* w) {
+    for (; w; w = w->parent)
+        if (!w->visible) return false;
+    return true;
+}
+
+// Where each device layer lies now: its child window's area below the menu bar.
+void PlaceLayers(mtxGlCompositor& compositor, Window& top, Window& w) {
+    for (Window* c : w.children) {
+        if (c->deviceSurface) {
+            RECT r = RectInTop(c);
+            int bar = top.top->menuBarHeight;
+            compositor.SetLayerPlace(c->handle, {r.left, r.top + bar, r.right, r.bottom + bar},
+                                     ShownInTop(c));
+        }
+        PlaceLayers(compositor, top, *c);
+    }
+}
+
+}  // namespace
+
 void DisplayPresent(Window& w) {
     if (!w.top->display) return;
+    if (mtxGlCompositor* compositor = mtxGlCompositor::Of(w.top->display, true)) {
+        compositor->SetFrame(w.top->frame, w.top->menu.popupRects);
+        PlaceLayers(*compositor, w, w);
+        compositor->Compose();
+        return;
+    }
     SDL_Surface* screen = SDL_GetWindowSurface(Sdl(w));
     SDL_Surface* frame = SurfaceOf(w.top->frame);
     if (!screen || !frame) {
@@ -411,6 +475,23 @@ void DisplayPresent(Window& w) {
     SDL_BlitSurface(frame, nullptr, screen, nullptr);
     SDL_FreeSurface(frame);
     SDL_UpdateWindowSurface(Sdl(w));
+}
+
+bool DisplaySetClipboardText(const std::string& utf8) {
+    return gVideo == 1 && SDL_SetClipboardText(utf8.c_str()) == 0;
+}
+
+bool DisplayGetClipboardText(std::string& utf8) {
+    if (gVideo != 1 || !SDL_HasClipboardText()) return false;
+    char* text = SDL_GetClipboardText();
+    if (!text) return false;
+    utf8 = text;
+    SDL_free(text);
+    return true;
+}
+
+void DisplayCaptureMouse(bool on) {
+    if (gVideo == 1) SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE);
 }
 
 void DisplayPump(uint32_t timeoutMs) {
@@ -449,7 +530,7 @@ bool DisplayCursorPos(POINT& p) {
 
 HCURSOR LoadCursor(SystemCursor which) {
     // System cursors live as long as the process, like the system's shared ones.
-    static HCURSOR__ cursors[static_cast<int>(SystemCursor::No) + 1];
+    static HCURSOR__ cursors[static_cast<int>(SystemCursor::Hidden) + 1];
     HCURSOR c = &cursors[static_cast<int>(which)];
     c->system = which;
     return c;
@@ -470,6 +551,10 @@ HCURSOR CreateCursor(const uint32_t* argb, int width, int height, int hotX, int 
 HCURSOR SetCursor(HCURSOR cursor) {
     HCURSOR old = gCurrentCursor;
     gCurrentCursor = cursor;
+    if (gVideo == 1) {
+        bool hidden = cursor && cursor->isSystem && cursor->system == SystemCursor::Hidden;
+        SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE);
+    }
     if (SDL_Cursor* s = SdlCursor(cursor)) SDL_SetCursor(s);
     return old;
 }

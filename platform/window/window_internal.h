@@ -4,8 +4,10 @@
 // (sdl_display.cpp) and the menus (window_menu.cpp).
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -66,6 +68,8 @@ struct Window {
     RECT invalidRect;
     std::shared_ptr<Queue> queue;
     std::unique_ptr<TopLevel> top;
+    // Set once a device draws into this child window (GetDeviceSurface).
+    std::shared_ptr<void> deviceSurface;
 
     HWND Handle() const { return reinterpret_cast<HWND>(handle); }
     bool IsChild() const { return parent != nullptr; }
@@ -103,6 +107,11 @@ struct Queue {
     int quitCode = 0;
     HWND focus = nullptr, capture = nullptr, active = nullptr;
     bool altAlone = false;  // Alt went down and nothing else since
+    // The clipboard of the windows of this thread.
+    HWND clipboardOpener = nullptr, clipboardOwner = nullptr;
+    bool clipboardEmptied = false;  // EmptyClipboard since opening
+    std::map<uint32_t, std::vector<uint8_t>> clipboard;
+    std::map<std::string, uint32_t> clipboardFormats;
 };
 
 // The calling thread's queue, created on first use.
@@ -129,9 +138,20 @@ void DisplayMove(Window& w);
 void DisplaySetTitle(Window& w);
 void DisplaySetIcon(Window& w);
 void DisplayPresent(Window& w);
+// Presents what is pending and due; the ms until a pending present is due,
+// or 0xFFFFFFFF when nothing is pending.
+uint32_t DisplayFlush(Window& top);
+// The surface a device draws into for a child window, made on first use;
+// null without a display with OpenGL.
+void* DisplayDeviceSurface(Window& child);
 // Translates pending display events into messages; waits at most timeoutMs
 // for the first one (0: do not wait).
 void DisplayPump(uint32_t timeoutMs);
+// Keeps the pointer's events coming while a window holds the capture.
+void DisplayCaptureMouse(bool on);
+// The desktop's clipboard text; false without a display.
+bool DisplaySetClipboardText(const std::string& utf8);
+bool DisplayGetClipboardText(std::string& utf8);
 void DisplayWake();
 bool DisplayDesktop(RECT& out);
 bool DisplayCursorPos(POINT& p);

@@ -244,6 +244,14 @@ void DrawLabel(Bitmap& frame, int x, int y, int height, const std::string& label
     frame.Fill(ux, baseline + 2, ux + uw, baseline + 3, color);
 }
 
+// A tick two pixels thick: down-right for three rows, then up-right for five.
+void DrawCheck(Bitmap& frame, int x, int centreY, uint32_t color) {
+    for (int i = 0; i < 3; ++i)
+        frame.Fill(x + i, centreY - 1 + i, x + i + 1, centreY + 1 + i, color);
+    for (int i = 0; i < 5; ++i)
+        frame.Fill(x + 3 + i, centreY + 1 - i, x + 4 + i, centreY + 3 - i, color);
+}
+
 void DrawPopup(Bitmap& frame, const std::vector<MenuItem>& items, const RECT& r, int selected) {
     frame.Fill(r.left, r.top, r.right, r.bottom, kPopupBorder);
     frame.Fill(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1, kPopupColor);
@@ -260,6 +268,7 @@ void DrawPopup(Bitmap& frame, const std::vector<MenuItem>& items, const RECT& r,
         int h = ItemHeight();
         if (hot) frame.Fill(r.left + 2, y, r.right - 2, y + h, kHot);
         uint32_t color = !item.enabled ? kDisabledText : hot ? kHotText : kText;
+        if (item.checked) DrawCheck(frame, r.left + 8, y + h / 2, color);
         DrawLabel(frame, r.left + kPopupPadding, y, h, item.label, color, r);
         if (item.popup) DrawLabel(frame, r.right - 16, y, h, ">", color, r);
         y += h;

@@ -108,6 +108,7 @@ bool NextTimer(Queue& q, uint64_t now, MSG& msg, bool remove) {
 
 void PresentAll(Queue& q) {
     for (Window* top : TopLevelsOfThisThread()) {
+        if (IsOwnedBy(top, q)) DisplayFlush(*top);
         if (!IsOwnedBy(top, q) || !top->top->needsPresent) continue;
         top->top->needsPresent = false;
         MenuCompose(*top);
@@ -151,6 +152,9 @@ bool PeekCore(MSG& msg, bool remove) {
 uint32_t WaitBudget(Queue& q) {
     uint64_t now = NowMs(), wait = 500;
     for (const Timer& t : q.timers) wait = std::min<uint64_t>(wait, t.due > now ? t.due - now : 0);
+    // A present held back to keep to the display's pace wakes the loop too.
+    for (Window* top : TopLevelsOfThisThread())
+        if (IsOwnedBy(top, q)) wait = std::min<uint64_t>(wait, DisplayFlush(*top));
     return static_cast<uint32_t>(wait);
 }
 
@@ -193,6 +197,15 @@ std::vector<Window*> TopLevelsOfThisThread() {
     std::sort(out.begin(), out.end(), [](Window* a, Window* b) { return a->handle < b->handle; });
     return out;
 }
+
+}  // namespace detail
+
+void* GetDeviceSurface(HWND child) {
+    Window* w = Find(child);
+    return w ? DisplayDeviceSurface(*w) : nullptr;
+}
+
+namespace detail {
 
 RECT RectInTop(const Window* w) {
     RECT r{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
@@ -691,6 +704,7 @@ HWND SetCapture(HWND hwnd) {
     HWND old = q.capture;
     if (!Find(hwnd)) return old;
     q.capture = hwnd;
+    DisplayCaptureMouse(true);
     if (old && old != hwnd) SendMessage(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
     return old;
 }
@@ -699,6 +713,7 @@ bool ReleaseCapture() {
     Queue& q = ThisQueue();
     HWND old = q.capture;
     q.capture = nullptr;
+    if (old) DisplayCaptureMouse(false);
     if (old) SendMessage(old, WM_CAPTURECHANGED, 0, 0);
     return true;
 }

@@ -2,7 +2,7 @@
 
 namespace mtxViewDraw {
 
-TargetScope::TargetScope(mtxImageEditor* editor) : editor_(editor) {
+TargetScope::TargetScope(mtxImageEditorDevice* editor) : editor_(editor) {
     IDirect3DDevice9* device = editor->GetDevice();
     device->GetRenderTarget(0, &entry);
     device->GetViewport(&viewport_);
@@ -19,8 +19,8 @@ TargetScope::~TargetScope() {
     device->SetTransform(D3DTS_PROJECTION, &projection_);
 }
 
-void SetProjection(mtxImageEditor* editor, int width, int height) {
-    D3DMATRIX m = mtxImageEditor::Projection(width, height);
+void SetProjection(mtxImageEditorDevice* editor, int width, int height) {
+    D3DMATRIX m = mtxImageEditorDevice::Projection(width, height);
     editor->GetDevice()->SetTransform(D3DTS_PROJECTION, &m);
 }
 

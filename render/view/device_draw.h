@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "platform/device.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 // Small drawing helpers shared by the layers and the composer.
 namespace mtxViewDraw {
@@ -31,21 +31,21 @@ struct Level {
 // them back on leaving.
 class TargetScope {
   public:
-    explicit TargetScope(mtxImageEditor* editor);
+    explicit TargetScope(mtxImageEditorDevice* editor);
     ~TargetScope();
     TargetScope(const TargetScope&) = delete;
     TargetScope& operator=(const TargetScope&) = delete;
     IDirect3DSurface9* entry = nullptr;
 
   private:
-    mtxImageEditor* editor_;
+    mtxImageEditorDevice* editor_;
     D3DVIEWPORT9 viewport_ = {};
     D3DMATRIX projection_ = {};
 };
 
 // Sets the device's projection for a width x height target (the editor's
 // stored projection is left alone; TargetScope restores the device's).
-void SetProjection(mtxImageEditor* editor, int width, int height);
+void SetProjection(mtxImageEditorDevice* editor, int width, int height);
 
 // A quad over an edge x edge target, depth 100, texture coordinates 0 to 1,
 // in the 20-byte XYZ | TEX1 format.

@@ -5,7 +5,7 @@
 #include "render/view/device_draw.h"
 #include "render/view/viewer_layer.h"
 
-mtxIEViewerComposer::mtxIEViewerComposer(mtxImageEditor* owner) : editor(owner) {
+mtxIEViewerComposer::mtxIEViewerComposer(mtxImageEditorDevice* owner) : editor(owner) {
     topBlend = editor->GetPixelShader(5164);
 }
 
@@ -70,7 +70,7 @@ int mtxIEViewerComposer::Compose(const std::vector<mtxIEViewerLayer*>& layers, c
     // Direct3D maps clip space onto the viewport, so with the viewport on r
     // the projection must take r, not the whole target, to clip space.
     const D3DMATRIX entryProjection = editor->projection;
-    editor->projection = mtxImageEditor::Projection(r.right - r.left, r.bottom - r.top);
+    editor->projection = mtxImageEditorDevice::Projection(r.right - r.left, r.bottom - r.top);
     editor->projection.m[3][0] -= 2.0f * float(r.left) / float(r.right - r.left);
     editor->projection.m[3][1] += 2.0f * float(r.top) / float(r.bottom - r.top);
     device->SetTransform(D3DTS_PROJECTION, &editor->projection);

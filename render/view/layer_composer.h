@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/device.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 class mtxIEViewerLayer;
 
@@ -15,7 +15,7 @@ class mtxIEViewerLayer;
 // on entry.
 class mtxIEViewerComposer {
   public:
-    explicit mtxIEViewerComposer(mtxImageEditor* editor);
+    explicit mtxIEViewerComposer(mtxImageEditorDevice* editor);
     ~mtxIEViewerComposer();
     mtxIEViewerComposer(const mtxIEViewerComposer&) = delete;
     mtxIEViewerComposer& operator=(const mtxIEViewerComposer&) = delete;
@@ -34,7 +34,7 @@ class mtxIEViewerComposer {
     void RestoreDeviceResources() {}
 
     std::function<void()> drawTop;
-    mtxImageEditor* editor;
+    mtxImageEditorDevice* editor;
     mtxIEPixelShader* topBlend = nullptr;  // 5164, delta
     IDirect3DTexture9* layerTarget = nullptr;
     IDirect3DTexture9* resultTarget[2] = {};

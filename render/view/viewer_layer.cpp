@@ -23,7 +23,7 @@ int Whole(float value, bool up) {
 
 }  // namespace
 
-mtxIEViewerLayer::mtxIEViewerLayer(mtxImageEditor* owner) : editor(owner) {
+mtxIEViewerLayer::mtxIEViewerLayer(mtxImageEditorDevice* owner) : editor(owner) {
     blendShader = editor->GetPixelShader(5150);
     viewVertex = editor->GetVertexShader(5250);
     viewPixel = editor->GetPixelShader(5251);
@@ -117,20 +117,20 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
     IDirect3DDevice9* device = editor->GetDevice();
     if (!tile.color && !tile.Upload(Tile::kSource)) {
         // A tile that holds no picture must never be committed.
-        editor->ReleaseTexture(mtxImageEditor::kPoolColor, tile.color);
+        editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, tile.color);
         tile.color = nullptr;
         repaintWanted = 1;
         return 0;
     }
-    IDirect3DTexture9* scratch = editor->AcquireTexture(mtxImageEditor::kPoolColor);
-    IDirect3DTexture9* blended = editor->AcquireTexture(mtxImageEditor::kPoolColor);
+    IDirect3DTexture9* scratch = editor->AcquireTexture(mtxImageEditorDevice::kPoolColor);
+    IDirect3DTexture9* blended = editor->AcquireTexture(mtxImageEditorDevice::kPoolColor);
     if (!scratch || !blended) {
-        editor->ReleaseTexture(mtxImageEditor::kPoolColor, scratch);
-        editor->ReleaseTexture(mtxImageEditor::kPoolColor, blended);
+        editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
+        editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, blended);
         repaintWanted = 1;
         return 0;
     }
-    const D3DMATRIX projection = mtxImageEditor::Projection(kTextureEdge, kTextureEdge);
+    const D3DMATRIX projection = mtxImageEditorDevice::Projection(kTextureEdge, kTextureEdge);
 
     // Pass 1: the quad alone into the cleared scratch texture. Its corners are
     // taken relative to texel (0, 0), which shows pixel (x - 1, y - 1).
@@ -179,8 +179,8 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
 
     device->SetTexture(2, nullptr);
     device->SetTexture(3, nullptr);
-    editor->ReleaseTexture(mtxImageEditor::kPoolColor, scratch);
-    editor->ReleaseTexture(mtxImageEditor::kPoolColor, tile.color);
+    editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
+    editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, tile.color);
     tile.color = blended;
     tile.dirty = 1;
     return 1;

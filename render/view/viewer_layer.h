@@ -6,7 +6,7 @@
 #include "image/image_stack.h"
 #include "platform/device.h"
 #include "render/image_dx.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/viewer_quad.h"
 
 // One layer of the picture on the device: the stack layer's images cut into
@@ -16,7 +16,7 @@
 //
 // Headless use (the filling engine, batch work), all on the editor's thread:
 //
-//   mtxImageEditor editor;  editor.CreateDevice(nullptr);
+//   mtxImageEditorDevice editor;  editor.CreateDevice(nullptr);
 //   auto image = std::make_unique<mtxImageDx>(editor.GetDevice());  // load or fill it
 //   mtxImageStack stack;  stack.AddLayer(0, std::move(image));
 //   mtxIEViewerLayer layer(&editor);
@@ -35,7 +35,7 @@ class mtxIEViewerLayer {
     static constexpr int kTileStep = 126;     // pixels a tile owns per axis
     static constexpr int kTextureEdge = 128;  // its textures, with the border
 
-    explicit mtxIEViewerLayer(mtxImageEditor* editor);
+    explicit mtxIEViewerLayer(mtxImageEditorDevice* editor);
     virtual ~mtxIEViewerLayer();
     mtxIEViewerLayer(const mtxIEViewerLayer&) = delete;
     mtxIEViewerLayer& operator=(const mtxIEViewerLayer&) = delete;
@@ -88,7 +88,7 @@ class mtxIEViewerLayer {
     Tile* GetTile(int column, int row);
     int DirtyTileCount() const;
 
-    mtxImageEditor* editor;
+    mtxImageEditorDevice* editor;
     mtxIEPixelShader* blendShader = nullptr;  // 5150, normal
     mtxIEVertexShader* viewVertex = nullptr;  // 5250
     mtxIEPixelShader* viewPixel = nullptr;    // 5251

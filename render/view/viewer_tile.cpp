@@ -12,9 +12,9 @@ mtxIEViewerLayer::Tile::~Tile() {
 }
 
 void mtxIEViewerLayer::Tile::ReleaseTextures() {
-    editor->ReleaseTexture(mtxImageEditor::kPoolColor, color);
-    editor->ReleaseTexture(mtxImageEditor::kPoolColor, texture);
-    editor->ReleaseTexture(mtxImageEditor::kPoolNormal, normal);
+    editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, color);
+    editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, texture);
+    editor->ReleaseTexture(mtxImageEditorDevice::kPoolNormal, normal);
     color = texture = normal = nullptr;
     dirty = 0;
 }
@@ -26,7 +26,7 @@ int mtxIEViewerLayer::Tile::Upload(int kind) {
     IDirect3DDevice9* device = editor->GetDevice();
     IDirect3DSurface9* from = image ? image->GetSurface() : nullptr;
     if (!device || !from) return 0;
-    if (!slot) slot = editor->AcquireTexture(mtxImageEditor::kPoolColor);
+    if (!slot) slot = editor->AcquireTexture(mtxImageEditorDevice::kPoolColor);
     if (!slot) return 0;
     mtxViewDraw::Level level(slot);
 
@@ -58,7 +58,7 @@ int mtxIEViewerLayer::Tile::Upload(int kind) {
 int mtxIEViewerLayer::Tile::MakeNormalTexture(mtxIEPixelShader* heightToNormal) {
     IDirect3DDevice9* device = editor->GetDevice();
     if (!device || !color || !heightToNormal) return 0;
-    if (!normal) normal = editor->AcquireTexture(mtxImageEditor::kPoolNormal);
+    if (!normal) normal = editor->AcquireTexture(mtxImageEditorDevice::kPoolNormal);
     if (!normal) return 0;
     mtxViewDraw::TargetScope scope(editor);
     mtxViewDraw::Level level(normal);

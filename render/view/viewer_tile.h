@@ -29,7 +29,7 @@ class mtxIEViewerLayer::Tile {
     // Returns every texture to its pool; the tile is clean afterwards.
     void ReleaseTextures();
 
-    mtxImageEditor* editor;
+    mtxImageEditorDevice* editor;
     mtxIEViewerLayer* layer;
     int x, y, width, height;
     IDirect3DTexture9* color = nullptr;    // pool 128 ARGB: the source image

@@ -63,6 +63,7 @@ void ThreeSamples(SampleCollection& c) {
 
 // The step written out from its definition, with a generator of its own.
 struct Reference {
+    explicit Reference(uint64_t seed) : state(seed) {}
     Wide state;
     std::map<uint32_t, int32_t> matches;  // region index -> sample
     int draws = 0, tries = 0;

@@ -16,7 +16,7 @@
 #include "image/image.h"
 #include "image/io/image_save.h"
 #include "platform/device.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "tests/support/test_support.h"
 
 using testing_support::SharedApp;
@@ -30,9 +30,9 @@ struct Collector : mtxMessageSink {
 };
 
 // The editor with a headless device, shared by the tests of this program.
-mtxImageEditor& Editor() {
-    static mtxImageEditor* editor = [] {
-        auto* e = new mtxImageEditor;
+mtxImageEditorDevice& Editor() {
+    static mtxImageEditorDevice* editor = [] {
+        auto* e = new mtxImageEditorDevice;
         e->CreateDevice(nullptr);
         return e;
     }();

@@ -7,7 +7,7 @@
 
 #include "platform/device.h"
 #include "render/dx_context.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 namespace {
 
@@ -35,20 +35,20 @@ class DxStartUp : public ::testing::Test {
     }
     // Creates an editor's device and expects it to fail with at most one message.
     void ExpectNoDevice() {
-        mtxImageEditor editor;
+        mtxImageEditorDevice editor;
         EXPECT_EQ(editor.CreateDevice(nullptr), 0);
         EXPECT_EQ(editor.ready, 0u);
         EXPECT_EQ(editor.GetDevice(), nullptr);
         EXPECT_EQ(editor.dx, nullptr);
         EXPECT_EQ(editor.GetPixelShader(5067), nullptr);  // no device, no shaders
-        EXPECT_EQ(editor.AcquireTexture(mtxImageEditor::kPoolColor), nullptr);
+        EXPECT_EQ(editor.AcquireTexture(mtxImageEditorDevice::kPoolColor), nullptr);
     }
 
     mtxDxContext::MessageBoxFn saved = nullptr;
 };
 
 TEST_F(DxStartUp, WorkingDeviceShowsNothingAndReadsItsParameters) {
-    mtxImageEditor editor;
+    mtxImageEditorDevice editor;
     ASSERT_EQ(editor.CreateDevice(nullptr), 1) << "no headless OpenGL 3.3 device";
     EXPECT_TRUE(shown.empty());
     const mtxDxContext& dx = *editor.dx;

@@ -102,7 +102,7 @@ TEST(CreateTexture, CopiesEveryRowOfMemoryAndDeviceImages) {
 }
 
 TEST(ShaderCache, MissingIdReturnsNullEveryTimeAndCachesNothing) {
-    mtxImageEditor& editor = Editor();
+    mtxImageEditorDevice& editor = Editor();
     ASSERT_EQ(editor.ready, 1u);
     size_t pixels = editor.pixelShaders.size(), vertices = editor.vertexShaders.size();
     for (uint32_t id : {5050u, 5100u, 5274u, 5380u}) {
@@ -119,7 +119,7 @@ TEST(ShaderCache, MissingIdReturnsNullEveryTimeAndCachesNothing) {
 }
 
 TEST(ShaderLoad, FromAFileAndRefusingBrokenOnes) {
-    mtxImageEditor& editor = Editor();
+    mtxImageEditorDevice& editor = Editor();
     testing_support::TempDir dir;
     std::span<const unsigned char> source = mtxFindResource("SHADER", 5067);
     ASSERT_FALSE(source.empty());
@@ -138,19 +138,19 @@ TEST(ShaderLoad, FromAFileAndRefusingBrokenOnes) {
 }
 
 TEST(RenderTargetPool, ReusesTexturesAndIgnoresStrangers) {
-    mtxImageEditor& editor = Editor();
-    IDirect3DTexture9* a = editor.AcquireTexture(mtxImageEditor::kPoolColor);
-    IDirect3DTexture9* b = editor.AcquireTexture(mtxImageEditor::kPoolColor);
+    mtxImageEditorDevice& editor = Editor();
+    IDirect3DTexture9* a = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
+    IDirect3DTexture9* b = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     EXPECT_NE(a, b);
-    editor.ReleaseTexture(mtxImageEditor::kPoolColor, a);
-    EXPECT_EQ(editor.AcquireTexture(mtxImageEditor::kPoolColor), a);
-    editor.ReleaseTexture(mtxImageEditor::kPoolColor, nullptr);
-    editor.ReleaseTexture(mtxImageEditor::kPoolSmall, a);  // not from that pool
-    EXPECT_TRUE(editor.pools[mtxImageEditor::kPoolSmall].free.empty());
-    editor.ReleaseTexture(mtxImageEditor::kPoolColor, a);
-    editor.ReleaseTexture(mtxImageEditor::kPoolColor, b);
+    editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, a);
+    EXPECT_EQ(editor.AcquireTexture(mtxImageEditorDevice::kPoolColor), a);
+    editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, nullptr);
+    editor.ReleaseTexture(mtxImageEditorDevice::kPoolSmall, a);  // not from that pool
+    EXPECT_TRUE(editor.pools[mtxImageEditorDevice::kPoolSmall].free.empty());
+    editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, a);
+    editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, b);
     struct Want {
         int pool;
         D3DFORMAT format;
@@ -172,7 +172,7 @@ TEST(RenderTargetPool, ReusesTexturesAndIgnoresStrangers) {
 }
 
 // An editor whose window parts hold one pool texture, as a viewer would.
-class LossyEditor : public mtxImageEditor {
+class LossyEditor : public mtxImageEditorDevice {
   public:
     void ReleaseDeviceResources() override {
         ++released;
@@ -191,8 +191,8 @@ TEST(DeviceLoss, LostDeviceWaitsThenResetsAndRestores) {
     LossyEditor editor;
     ASSERT_EQ(editor.CreateDevice(nullptr), 1);
     IDirect3DDevice9* device = editor.GetDevice();
-    editor.held = editor.AcquireTexture(mtxImageEditor::kPoolColor);
-    IDirect3DTexture9* target = editor.AcquireTexture(mtxImageEditor::kPoolSmall);
+    editor.held = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
+    IDirect3DTexture9* target = editor.AcquireTexture(mtxImageEditorDevice::kPoolSmall);
     SetTarget(device, target);  // a pool texture as the current target
     device->SetTexture(3, target);
     EXPECT_EQ(editor.RecoverDevice(), 1);  // not lost: nothing to do
@@ -225,7 +225,7 @@ TEST(DeviceLoss, LostDeviceWaitsThenResetsAndRestores) {
     mtxIEPixelShader* shader = editor.GetPixelShader(5251);
     ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader->shader);
-    IDirect3DTexture9* after = editor.AcquireTexture(mtxImageEditor::kPoolSmall);
+    IDirect3DTexture9* after = editor.AcquireTexture(mtxImageEditorDevice::kPoolSmall);
     device->SetTexture(0, editor.held);
     SetTarget(device, after);
     DrawQuad(device, 32, 32);
@@ -240,7 +240,7 @@ TEST(Devices, OneAfterAnotherAndSideBySideEachDrawIntoTheirOwn) {
     ASSERT_NE(shared, nullptr);
     IDirect3DTexture9* sharedTarget = MakeTarget(shared, 2, 2);
     for (uint32_t round = 0; round < 3; ++round) {
-        mtxImageEditor editor;
+        mtxImageEditorDevice editor;
         ASSERT_EQ(editor.CreateDevice(nullptr), 1);
         IDirect3DDevice9* device = editor.GetDevice();
         IDirect3DTexture9* target = MakeTarget(device, 2, 2);
@@ -259,7 +259,7 @@ TEST(Devices, OneAfterAnotherAndSideBySideEachDrawIntoTheirOwn) {
 }
 
 TEST(DeviceLoss, ResetRefusesWhileDefaultPoolTexturesLive) {
-    mtxImageEditor editor;
+    mtxImageEditorDevice editor;
     ASSERT_EQ(editor.CreateDevice(nullptr), 1);
     IDirect3DDevice9* device = editor.GetDevice();
     IDirect3DTexture9* leaked = MakeTarget(device, 8, 8);

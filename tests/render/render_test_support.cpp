@@ -11,9 +11,9 @@
 
 namespace render_test {
 
-mtxImageEditor& Editor() {
-    static mtxImageEditor* editor = [] {
-        auto* e = new mtxImageEditor;
+mtxImageEditorDevice& Editor() {
+    static mtxImageEditorDevice* editor = [] {
+        auto* e = new mtxImageEditorDevice;
         e->CreateDevice(nullptr);
         return e;
     }();

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/device.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 namespace render_test {
 
@@ -19,7 +19,7 @@ constexpr uint32_t kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 // The editor shared by one test program, with a headless device. Fails the
 // test (not skips) when no device can be made.
-mtxImageEditor& Editor();
+mtxImageEditorDevice& Editor();
 IDirect3DDevice9* Device();
 
 // Direct3D's states after creation, so each test starts clean.

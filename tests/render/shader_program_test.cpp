@@ -46,7 +46,7 @@ class ShaderProgram : public ::testing::Test {
     // Draws a full-target quad through the pixel shader id (and the vertex
     // shader id, or the fixed pipeline for 0) and reads the target back.
     std::vector<uint32_t> Render(int w, int h, uint32_t pixelId, uint32_t vertexId = 0) {
-        mtxImageEditor& editor = Editor();
+        mtxImageEditorDevice& editor = Editor();
         mtxIEPixelShader* ps = editor.GetPixelShader(pixelId);
         EXPECT_NE(ps, nullptr) << pixelId;
         if (!ps) return {};
@@ -60,7 +60,7 @@ class ShaderProgram : public ::testing::Test {
         IDirect3DTexture9* target = MakeTarget(device, w, h);
         owned.push_back(target);
         SetTarget(device, target);
-        D3DMATRIX projection = mtxImageEditor::Projection(w, h);
+        D3DMATRIX projection = mtxImageEditorDevice::Projection(w, h);
         device->SetTransform(D3DTS_PROJECTION, &projection);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         DrawQuad(device, w, h);
@@ -83,7 +83,7 @@ TEST_F(ShaderProgram, EveryProgramOfTheTableIsCarriedCompilesAndDraws) {
     for (const mtxResourceEntry* e = kResourceTable; e->type; ++e)
         if (std::string(e->type) == "SHADER") carried.insert(e->id);
     EXPECT_EQ(carried, kAllShaders);
-    mtxImageEditor& editor = Editor();
+    mtxImageEditorDevice& editor = Editor();
     for (uint32_t id : carried) {
         SCOPED_TRACE(id);
         ResetStates(device);
@@ -144,7 +144,7 @@ TEST_F(ShaderProgram, SampleOverImage5067Through5066) {
     std::vector<uint32_t> image = RandomPixels(w * h, 12), sample = RandomPixels(w * h, 13);
     device->SetTexture(2, Texture(w, h, image));
     device->SetTexture(3, Texture(w, h, sample));
-    D3DMATRIX projection = mtxImageEditor::Projection(w, h);
+    D3DMATRIX projection = mtxImageEditorDevice::Projection(w, h);
     device->SetVertexShaderConstantF(0, &projection.m[0][0], 4);
     std::vector<Texel> want;
     for (size_t i = 0; i < image.size(); ++i) {
@@ -161,7 +161,7 @@ TEST_F(ShaderProgram, ViewingShaders5250And5251ShowTheTextureUnchanged) {
     const int w = 19, h = 11;
     std::vector<uint32_t> pixels = RandomPixels(w * h, 14);
     device->SetTexture(0, Texture(w, h, pixels));
-    D3DMATRIX projection = mtxImageEditor::Projection(w, h);
+    D3DMATRIX projection = mtxImageEditorDevice::Projection(w, h);
     const float first[4] = {200, 200, -200, 1};
     device->SetVertexShaderConstantF(0, first, 1);
     device->SetVertexShaderConstantF(1, &projection.m[0][0], 4);
@@ -251,7 +251,7 @@ TEST_F(ShaderProgram, HeightToNormal5200) {
 
 TEST_F(ShaderProgram, ControlSnag5390MovesByParam1) {
     device->SetTexture(0, Texture(1, 1, {0xFFFFFFFF}));
-    D3DMATRIX projection = mtxImageEditor::Projection(4, 4);
+    D3DMATRIX projection = mtxImageEditorDevice::Projection(4, 4);
     device->SetVertexShaderConstantF(0, &projection.m[0][0], 4);
     const float offset[4] = {2, 1, 0, 0};
     device->SetVertexShaderConstantF(4, offset, 1);

@@ -4,7 +4,11 @@
 #      screenshot of it is left as <output>/main-window.png;
 #   2. Alt+F opens File, the keyboard chooses Exit, and the program ends with
 #      code 0 within 5 seconds;
-#   3. a command-line path that does not exist starts the program all the same.
+#   3. a command-line path that does not exist starts the program all the same;
+#   4. the editor draws through OpenGL below the menu bar: its tool bar and
+#      content show, a click reaches a tool bar button, a popup menu shows
+#      above the editor, and the content returns after the window is unmapped
+#      and mapped again and after a resize; <output>/editor.png shows it.
 # Fails, rather than skips, when the virtual display cannot start.
 #
 #   end_to_end.sh <daubry> <output-folder>
@@ -100,3 +104,54 @@ echo "main window and File, Exit: ok ($out/main-window.png)"
 start "/no/such folder/picture that is not there.png"
 exit_by_keyboard
 echo "missing command-line path: ok"
+
+# The colour of a pixel of a window screenshot, as RRGGBB.
+pixel() {
+  convert "$1" -format "%[hex:u.p{$2,$3}]" info: | cut -c1-6
+}
+expect_pixel() {  # shot x y colour what
+  local got
+  got=$(pixel "$1" "$2" "$3")
+  [[ "$got" == "$4" ]] || fail "$5: pixel ($2, $3) is $got, not $4"
+}
+
+start
+shot="$work/editor.png"
+import -window "$window" "$shot"
+expect_pixel "$shot" 250 150 3A3F44 "no editor content below the menu bar"
+expect_pixel "$shot" 420 42 D4D0C8 "no tool bar below the menu bar"
+expect_pixel "$shot" 24 36 B8C8E0 "the first tool is not shown pressed"
+# Paint is the third button (x 188 to 252): a click presses it.
+xdotool mousemove --window "$window" 220 42 click 1
+sleep 0.5
+import -window "$window" "$shot"
+expect_pixel "$shot" 192 36 B8C8E0 "a click did not reach the tool bar button"
+expect_pixel "$shot" 24 36 D4D0C8 "the first tool stayed pressed"
+cp "$shot" "$out/editor.png"
+# File opens its popup over the editor's area.
+xdotool key --clearmodifiers alt+f
+sleep 0.5
+import -window "$window" "$shot"
+cp "$shot" "$out/editor-menu.png"
+expect_pixel "$shot" 100 100 FFFFFF "the popup menu is not above the editor"
+xdotool key Escape
+sleep 0.2
+xdotool key Escape
+sleep 0.3
+import -window "$window" "$shot"
+expect_pixel "$shot" 100 100 3A3F44 "the editor did not come back under the closed popup"
+# Unmapped and mapped again: composed anew from what the editor drew.
+xdotool windowunmap --sync "$window"
+xdotool windowmap --sync "$window"
+sleep 0.5
+import -window "$window" "$shot"
+expect_pixel "$shot" 250 150 3A3F44 "no editor content after the window was mapped again"
+xdotool windowsize --sync "$window" 800 500
+sleep 0.8
+import -window "$window" "$shot"
+expect_pixel "$shot" 700 450 3A3F44 "the editor does not fill the resized window"
+expect_pixel "$shot" 700 42 D4D0C8 "the tool bar does not span the resized window"
+xdotool windowfocus --sync "$window"  # mapping again leaves the keyboard elsewhere
+sleep 0.3
+exit_by_keyboard
+echo "editor through OpenGL: ok ($out/editor.png)"

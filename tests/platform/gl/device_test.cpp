@@ -40,7 +40,7 @@ class Device9 : public ::testing::Test {
     IDirect3DTexture9* Target(int width, int height, D3DCOLOR clear = 0) {
         IDirect3DTexture9* target = Own(MakeTarget(device, width, height));
         SetTarget(device, target);
-        D3DMATRIX projection = mtxImageEditor::Projection(width, height);
+        D3DMATRIX projection = mtxImageEditorDevice::Projection(width, height);
         device->SetTransform(D3DTS_PROJECTION, &projection);
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
         return target;
@@ -147,6 +147,34 @@ TEST_F(Device9, ClearWithRectanglesStaysInsideThem) {
             bool inside = (x < 2 && y < 1) || (x >= 4 && y >= 5);
             EXPECT_EQ(got[y * 6 + x], inside ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
         }
+}
+
+TEST_F(Device9, TheScissorRectangleLimitsDrawsAndClearsAndATargetResetsIt) {
+    IDirect3DTexture9* target = Target(8, 6, 0xFF000000);
+    RECT scissor = {2, 1, 5, 4};
+    ASSERT_EQ(device->SetScissorRect(&scissor), D3D_OK);
+    RECT backwards = {5, 1, 2, 4};
+    EXPECT_EQ(device->SetScissorRect(&backwards), D3DERR_INVALIDCALL);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    RECT rects[1] = {{0, 0, 3, 6}};
+    device->Clear(1, rects, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);  // only x 2, y 1..3
+    device->SetTexture(0, nullptr);
+    DrawQuad(device, 8, 6, 100.0f, 0xFFFF0000);  // only the scissor rectangle's 3 x 3
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    std::vector<uint32_t> got = ReadTarget(device, target);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+            bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
+            EXPECT_EQ(got[y * 8 + x], inside ? 0xFFFF0000u : 0xFF000000u) << x << "," << y;
+        }
+    // Clearing with the test off reaches everything again.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    EXPECT_EQ(ReadTarget(device, target)[0], 0xFF00FF00u);
+    SetTarget(device, target);
+    RECT whole;
+    device->GetScissorRect(&whole);
+    EXPECT_EQ(whole.right, 8);
+    EXPECT_EQ(whole.bottom, 6);
 }
 
 TEST_F(Device9, DiffuseColourIsArgbAndModulatesTexture) {
@@ -304,7 +332,7 @@ TEST_F(Device9, ViewportLimitsDrawingAndClearing) {
 TEST_F(Device9, G16R16TargetsReadBackAsTwoWords) {
     IDirect3DTexture9* target = Own(MakeTarget(device, 2, 2, D3DFMT_G16R16));
     SetTarget(device, target);
-    D3DMATRIX projection = mtxImageEditor::Projection(2, 2);
+    D3DMATRIX projection = mtxImageEditorDevice::Projection(2, 2);
     device->SetTransform(D3DTS_PROJECTION, &projection);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     DrawQuad(device, 2, 2, 100.0f, 0xFF00FF00);  // red 0, green 1

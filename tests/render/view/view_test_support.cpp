@@ -59,7 +59,7 @@ mtxIEViewerQuad Stamp(float x, float y, float size, float angle) {
 
 int DrawStamp(mtxIEViewerLayer& layer, const Sample& sample, const mtxIEViewerQuad& quad,
               float alpha) {
-    mtxImageEditor& editor = *layer.editor;
+    mtxImageEditorDevice& editor = *layer.editor;
     IDirect3DDevice9* device = editor.GetDevice();
     const float c0[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     const float c1[4] = {0.0f, 0.0f, 0.0f, alpha};

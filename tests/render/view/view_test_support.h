@@ -7,13 +7,13 @@
 
 #include "image/image_stack.h"
 #include "render/image_dx.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/viewer_layer.h"
 
 namespace view_test {
 
 // An editor (headless device) whose loss and reset reach the listed layers.
-class LayerEditor : public mtxImageEditor {
+class LayerEditor : public mtxImageEditorDevice {
   public:
     std::vector<mtxIEViewerLayer*> layers;
 

@@ -192,12 +192,12 @@ TEST(ViewerLayer, ATileThatCannotBeUploadedIsNeverCommitted) {
     mtxIEViewerLayer layer(&editor);
     layer.SetSource(stack.GetLayer(0));
     Sample sample(8, 19);
-    size_t used = editor.pools[mtxImageEditor::kPoolColor].used.size();
+    size_t used = editor.pools[mtxImageEditorDevice::kPoolColor].used.size();
     EXPECT_EQ(DrawStamp(layer, sample, Stamp(25.0f, 25.0f, 10.0f, 0.0f), 1.0f), 0);
     EXPECT_EQ(layer.repaintWanted, 1u);
     EXPECT_EQ(layer.DirtyTileCount(), 0);
     EXPECT_EQ(layer.GetTile(0, 0)->color, nullptr);
-    EXPECT_EQ(editor.pools[mtxImageEditor::kPoolColor].used.size(), used);
+    EXPECT_EQ(editor.pools[mtxImageEditorDevice::kPoolColor].used.size(), used);
 }
 
 // Following the stack again (a layer was added above) keeps what was drawn.

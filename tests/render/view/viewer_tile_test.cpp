@@ -19,14 +19,14 @@ void SoilThePool(int count) {
     LayerEditor& editor = Editor();
     std::vector<IDirect3DTexture9*> taken;
     for (int i = 0; i < count; ++i) {
-        IDirect3DTexture9* t = editor.AcquireTexture(mtxImageEditor::kPoolColor);
+        IDirect3DTexture9* t = editor.AcquireTexture(mtxImageEditorDevice::kPoolColor);
         IDirect3DSurface9* level = nullptr;
         t->GetSurfaceLevel(0, &level);
         editor.GetDevice()->ColorFill(level, nullptr, 0xFFFFFFFFu);
         level->Release();
         taken.push_back(t);
     }
-    for (IDirect3DTexture9* t : taken) editor.ReleaseTexture(mtxImageEditor::kPoolColor, t);
+    for (IDirect3DTexture9* t : taken) editor.ReleaseTexture(mtxImageEditorDevice::kPoolColor, t);
 }
 
 // Texel (i, j) of tile (x, y) must be picture pixel (x - 1 + i, y - 1 + j);

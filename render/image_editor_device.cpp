@@ -1,15 +1,15 @@
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 
 #include <chrono>
 #include <thread>
 
-mtxImageEditor::mtxImageEditor()
+mtxImageEditorDevice::mtxImageEditorDevice()
     : pools{{this, D3DFMT_A8R8G8B8, 32}, {this, D3DFMT_A8R8G8B8, 128}, {this, D3DFMT_G16R16, 128}} {
     for (int i = 0; i < 4; ++i) projection.m[i][i] = 1.0f;
 }
 
 // Everything made on the device goes before the device itself (the base).
-mtxImageEditor::~mtxImageEditor() {
+mtxImageEditorDevice::~mtxImageEditorDevice() {
     if (sharedTexture) sharedTexture->Release(), sharedTexture = nullptr;
     for (mtxRenderTargetPool& pool : pools) pool.Empty();
     pixelShaders.clear();
@@ -26,24 +26,24 @@ static Shader* CachedShader(std::map<uint32_t, std::unique_ptr<Shader>>& cache, 
     return (cache[id] = std::move(shader)).get();
 }
 
-mtxIEPixelShader* mtxImageEditor::GetPixelShader(uint32_t id) {
+mtxIEPixelShader* mtxImageEditorDevice::GetPixelShader(uint32_t id) {
     return CachedShader(pixelShaders, this, id);
 }
 
-mtxIEVertexShader* mtxImageEditor::GetVertexShader(uint32_t id) {
+mtxIEVertexShader* mtxImageEditorDevice::GetVertexShader(uint32_t id) {
     return CachedShader(vertexShaders, this, id);
 }
 
-IDirect3DTexture9* mtxImageEditor::AcquireTexture(int pool) {
+IDirect3DTexture9* mtxImageEditorDevice::AcquireTexture(int pool) {
     if (pool < 0 || pool > 2) return nullptr;
     return pools[pool].Acquire();
 }
 
-void mtxImageEditor::ReleaseTexture(int pool, IDirect3DTexture9* texture) {
+void mtxImageEditorDevice::ReleaseTexture(int pool, IDirect3DTexture9* texture) {
     if (pool >= 0 && pool <= 2) pools[pool].Release(texture);
 }
 
-D3DMATRIX mtxImageEditor::Projection(int width, int height) {
+D3DMATRIX mtxImageEditorDevice::Projection(int width, int height) {
     D3DMATRIX m = {};
     m.m[0][0] = 2.0f / float(width);
     m.m[1][1] = -2.0f / float(height);
@@ -55,12 +55,12 @@ D3DMATRIX mtxImageEditor::Projection(int width, int height) {
     return m;
 }
 
-void mtxImageEditor::SetProjection(int width, int height) {
+void mtxImageEditorDevice::SetProjection(int width, int height) {
     projection = Projection(width, height);
     if (IDirect3DDevice9* device = GetDevice()) device->SetTransform(D3DTS_PROJECTION, &projection);
 }
 
-void mtxImageEditor::SetFrameStates() {
+void mtxImageEditorDevice::SetFrameStates() {
     IDirect3DDevice9* device = GetDevice();
     if (!device) return;
     device->SetRenderState(D3DRS_LIGHTING, 0);
@@ -80,7 +80,7 @@ void mtxImageEditor::SetFrameStates() {
     device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
 }
 
-int mtxImageEditor::RecoverDevice() {
+int mtxImageEditorDevice::RecoverDevice() {
     IDirect3DDevice9* device = GetDevice();
     if (!device) return 0;
     if (!lost) return 1;
@@ -93,7 +93,7 @@ int mtxImageEditor::RecoverDevice() {
     return 1;
 }
 
-HRESULT mtxImageEditor::PresentRect(const RECT* rect) {
+HRESULT mtxImageEditorDevice::PresentRect(const RECT* rect) {
     IDirect3DDevice9* device = GetDevice();
     if (!device) return D3DERR_INVALIDCALL;
     HRESULT result = device->Present(rect, rect, nullptr, nullptr);
@@ -104,7 +104,7 @@ HRESULT mtxImageEditor::PresentRect(const RECT* rect) {
     return result;
 }
 
-void mtxImageEditor::OnDeviceLost() {
+void mtxImageEditorDevice::OnDeviceLost() {
     IDirect3DDevice9* device = GetDevice();
     if (!device) return;
     for (uint32_t stage = 0; stage < 8; ++stage) device->SetTexture(stage, nullptr);
@@ -118,7 +118,7 @@ void mtxImageEditor::OnDeviceLost() {
     for (mtxRenderTargetPool& pool : pools) pool.Empty();
 }
 
-void mtxImageEditor::OnDeviceReset() {
+void mtxImageEditorDevice::OnDeviceReset() {
     IDirect3DDevice9* device = GetDevice();
     if (!device) return;
     mtxDxScreenSize(&screenWidth, &screenHeight);

@@ -12,12 +12,12 @@
 // by resource id, the projection, and the device loss and reset paths. The
 // window and control hosting build on it; everything here also runs without
 // a window (headless device).
-class mtxImageEditor : public mtxFlashBox {
+class mtxImageEditorDevice : public mtxFlashBox {
   public:
     enum Pool { kPoolSmall = 0, kPoolColor = 1, kPoolNormal = 2 };  // 32 ARGB, 128 ARGB, 128 G16R16
 
-    mtxImageEditor();
-    ~mtxImageEditor() override;
+    mtxImageEditorDevice();
+    ~mtxImageEditorDevice() override;
 
     // The cached shader of that resource id, loaded on first request; null
     // when it cannot be loaded (nothing is cached then, so each request tries

@@ -1,0 +1,49 @@
+// The present of an on-screen editor window of 1280 x 800: the compositor
+// draws the window's frame and the back buffer and swaps. A frame of one
+// dirty pixel, so that the present is nearly all of it.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/wnd.h"
+#include "platform/window.h"
+#include "ui/image_editor.h"
+
+namespace {
+
+struct OnScreen {
+    OnScreen() {
+        if (mtxOs::IsHeadless()) return;
+        top.Create(nullptr, nullptr, mtxOs::WS_OVERLAPPEDWINDOW, "Daubry", 0, 0, 1280, 800, 0,
+                   nullptr);
+        top.Show(mtxOs::SW_SHOWNORMAL);
+        ok = editor.Create(&top, 0, 0, 1280, 800);
+        editor.Show(mtxOs::SW_SHOWNORMAL);
+        Pump();
+    }
+    void Pump() {
+        mtxOs::MSG msg;
+        while (mtxOs::PeekMessage(msg, true)) mtxOs::DispatchMessage(msg);
+    }
+    mtxWnd top{1};
+    mtxImageEditor editor;
+    int ok = 0;
+};
+
+void PresentOneDirtyPixel(benchmark::State& state) {
+    OnScreen s;
+    if (!s.ok) return state.SkipWithError("no display with OpenGL: run under Xvfb");
+    for (auto _ : state) {
+        // The compositor presents at most every 16 ms: wait that out untimed.
+        state.PauseTiming();
+        std::this_thread::sleep_for(std::chrono::milliseconds(17));
+        state.ResumeTiming();
+        s.editor.AddDirty({10, 10, 11, 11});
+        s.editor.Paint();
+    }
+}
+BENCHMARK(PresentOneDirtyPixel)->Unit(benchmark::kMillisecond);
+}  // namespace
+
+BENCHMARK_MAIN();

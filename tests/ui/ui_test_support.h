@@ -1,0 +1,64 @@
+#pragma once
+// A headless editor window (a message target with an EGL device), messages
+// sent to it as the window system would, a spy control and back-buffer reads.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+#include "ui/image_editor.h"
+
+namespace ui_test {
+
+// An editor of width x height; fails the test (never skips) without a device.
+class Editor : public mtxImageEditor {
+  public:
+    Editor(int width = 320, int height = 200);
+};
+
+// Sends a mouse message at (x, y) in client coordinates.
+void Mouse(mtxImageEditor& editor, uint32_t message, int x, int y, uint32_t keys = 0);
+void Click(mtxImageEditor& editor, int x, int y);
+
+// The back buffer as 32-bit words, row 0 first, width columns.
+struct Pixels {
+    std::vector<uint32_t> words;
+    int width = 0, height = 0;
+    uint32_t At(int x, int y) const { return words[size_t(y) * width + x]; }
+};
+Pixels ReadBack(mtxImageEditor& editor);
+
+// Records what reaches it and fills its rectangle with its colour.
+class Spy : public mtxIECtrl {
+  public:
+    Spy(mtxIECtrl* parent, RECT r, uint32_t color = 0xFF0000FF,
+        std::vector<std::string>* log = nullptr, const char* name = "");
+    Spy(mtxImageEditor* editor, RECT r, uint32_t color = 0xFF0000FF,
+        std::vector<std::string>* log = nullptr, const char* name = "");
+    ~Spy() override;
+
+    int OnLButtonDown(int x, int y, uint32_t keys) override;
+    int OnLButtonUp(int x, int y, uint32_t keys) override;
+    int OnLButtonDblClk(int x, int y, uint32_t keys) override;
+    int OnMouseMove(int x, int y, uint32_t keys) override;
+    void OnCaptureLost() override;
+    void OnKillFocus() override;
+    void OnTimer(uintptr_t id) override;
+    void OnChar(uint32_t c, uint32_t) override;
+    void OnDeviceLost() override;
+    void OnDeviceReset() override;
+    void Draw(int x, int y, const RECT& clip) override;
+
+    void Log(const std::string& what) const;
+
+    uint32_t color;
+    std::vector<std::string>* log;
+    std::string name;
+    std::vector<RECT> clips;  // the clip of every Draw
+    int draws = 0, invalidateInDraw = 0, resets = 0, losses = 0;
+    bool* destroyed = nullptr;
+};
+
+std::string Str(const RECT& r);
+
+}  // namespace ui_test

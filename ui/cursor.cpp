@@ -1,0 +1,99 @@
+#include "ui/cursor.h"
+
+#include <cstring>
+
+#include "ui/image_editor.h"
+
+namespace {
+
+int PowerOfTwo(int n) {
+    int p = 1;
+    while (p < n) p <<= 1;
+    return p;
+}
+
+}  // namespace
+
+int mtxIECursor::LoadSystem(mtxOs::SystemCursor which) {
+    handle = mtxOs::LoadCursor(which);
+    return handle ? 1 : 0;
+}
+
+void mtxIECursor::Set() const {
+    if (handle) mtxOs::SetCursor(handle);
+}
+
+mtxIECursorEx::~mtxIECursorEx() {
+    ReleaseTexture();
+}
+
+int mtxIECursorEx::SetPicture(const uint32_t* source, int w, int h, int hotX, int hotY) {
+    if (!source || w <= 0 || h <= 0 || w > 256 || h > 256) return 0;
+    ReleaseTexture();
+    pixels.assign(source, source + size_t(w) * size_t(h));
+    width = w, height = h;
+    textureWidth = PowerOfTwo(w), textureHeight = PowerOfTwo(h);
+    hotSpot = {hotX, hotY};
+    return 1;
+}
+
+RECT mtxIECursorEx::Bounds() const {
+    int left = position.x - hotSpot.x, top = position.y - hotSpot.y;
+    return {left, top, left + width, top + height};
+}
+
+void mtxIECursorEx::Invalidate(mtxImageEditor* editor) const {
+    if (editor) editor->AddDirty(Bounds());
+}
+
+void mtxIECursorEx::MoveTo(mtxImageEditor* editor, int x, int y) {
+    if (position.x == x && position.y == y) return;
+    Invalidate(editor);
+    position = {x, y};
+    Invalidate(editor);
+}
+
+void mtxIECursorEx::ReleaseTexture() {
+    if (texture) texture->Release();
+    texture = nullptr;
+    textureDevice = nullptr;
+}
+
+void mtxIECursorEx::Draw(mtxImageEditor* editor) {
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    if (!device || pixels.empty()) return;
+    if (textureDevice != device) ReleaseTexture();
+    if (!texture) {
+        // Managed: it outlives a device loss.
+        if (FAILED(device->CreateTexture(uint32_t(textureWidth), uint32_t(textureHeight), 1, 0,
+                                         D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)))
+            return;
+        D3DLOCKED_RECT locked;
+        if (FAILED(texture->LockRect(0, &locked, nullptr, 0))) return ReleaseTexture();
+        for (int y = 0; y < textureHeight; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) +
+                                                    size_t(y) * size_t(locked.Pitch));
+            std::memset(row, 0, size_t(textureWidth) * 4);
+            if (y < height) std::memcpy(row, &pixels[size_t(y) * width], size_t(width) * 4);
+        }
+        texture->UnlockRect(0);
+        textureDevice = device;
+    }
+    RECT b = Bounds();
+    float l = float(b.left) - 0.5f, t = float(b.top) - 0.5f;
+    float r = l + float(textureWidth), bottom = t + float(textureHeight);
+    struct Vertex {
+        float x, y, z;
+        uint32_t color;
+        float u, v;
+    } quad[4] = {{l, t, 100, 0xFFFFFFFF, 0, 0},
+                 {r, t, 100, 0xFFFFFFFF, 1, 0},
+                 {l, bottom, 100, 0xFFFFFFFF, 0, 1},
+                 {r, bottom, 100, 0xFFFFFFFF, 1, 1}};
+    device->SetTexture(0, texture);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    device->SetTexture(0, nullptr);
+}
