@@ -87,7 +87,8 @@ class SampleFolder {
             mtxFileMemory file(1u << 16);
             if (!mtxImageWritePng(picture, file)) continue;
             std::ofstream(File(i), std::ios::binary)
-                .write(reinterpret_cast<const char*>(file.Data()), std::streamsize(file.GetLength()));
+                .write(reinterpret_cast<const char*>(file.Data()),
+                       std::streamsize(file.GetLength()));
         }
     }
     ~SampleFolder() {
