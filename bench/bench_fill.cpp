@@ -30,7 +30,7 @@
 #include "image/io/image_save.h"
 #include "image/resample.h"
 #include "render/image_dx.h"
-#include "render/image_editor.h"
+#include "render/image_editor_device.h"
 #include "render/view/flatten_stack.h"
 #include "render/view/viewer_layer.h"
 
@@ -118,7 +118,7 @@ bool LoadPhoto(const char* name, double megapixels, mtxImage& scaled) {
 
 // The device, the result layer holding the photo, the samples and the session.
 struct FillScene {
-    mtxImageEditor editor;
+    mtxImageEditorDevice editor;
     SampleCollection samples;
     mtxImageStack stack;
     std::unique_ptr<mtxIEViewerLayer> layer;
