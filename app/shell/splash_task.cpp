@@ -1,6 +1,7 @@
 #include "app/shell/splash_task.h"
 
 #include "app/shell/picture.h"
+#include "app/tasks/base_thread.h"
 #include "platform/cpu.h"
 #include "platform/splash_window.h"
 #include "platform/window.h"
@@ -26,28 +27,49 @@ mtxSplashTask::SplashWnd::SplashWnd() : mtxWnd(kId) {
     mtxComposeSplash(background, upper, lower, picture_);
 }
 
+// The splash's own thread: it shows the window and pumps its events until
+// asked to close (any request).
+class mtxSplashTask::Thread : public mtxBaseThread {
+  public:
+    explicit Thread(mtxSplashTask& task) : task_(task) {}
+    ~Thread() override { Join(); }
+    int Run() override {
+        task_.Run(*this);
+        return 0;
+    }
+    // Whether a request came; it is answered at once.
+    bool CloseAsked() {
+        uint32_t code = 0;
+        if (!PeekRequest(&code)) return false;
+        Reply(kSuccess);
+        return true;
+    }
+
+  private:
+    mtxSplashTask& task_;
+};
+
 mtxSplashTask::mtxSplashTask() {
     // The splash thread talks to the display while the main thread opens its
     // windows: the display library must know before either starts.
     PrepareDisplayThreads();
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::make_unique<Thread>(*this);
+    thread_->Start();
 }
 
 mtxSplashTask::~mtxSplashTask() {
-    // Wait until the thread is ready to hear the closing message.
-    while (!started_) SleepMilliseconds(5);
-    PostThreadMessage(threadId_, WM_COMMAND, 1, 0);
-    thread_.join();
+    // Answered as soon as the thread looks, whether or not its window is up yet.
+    thread_->SendRequest(1);
+    thread_.reset();
 }
 
-void mtxSplashTask::Run() {
-    threadId_ = ThreadId();
+void mtxSplashTask::Run(Thread& thread) {
     std::unique_ptr<SplashWindow> window =
         SplashWindow::Open(wnd_.Picture(), SplashWnd::kFillColor);
     showing_ = window != nullptr;
     started_ = true;
     MSG msg;
-    for (;;) {
+    while (!thread.CloseAsked()) {
         if (PeekMessage(msg, true)) {
             if (msg.message == WM_QUIT) break;
             if (!msg.hwnd && msg.message == WM_COMMAND && msg.wParam == 1) break;

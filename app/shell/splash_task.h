@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <thread>
+#include <memory>
 
 #include "app/wnd.h"
 #include "platform/bitmap.h"
@@ -33,7 +33,9 @@ class mtxSplashTask {
         mtxOs::Bitmap picture_;
     };
 
+    // Composes the picture and starts the thread.
     mtxSplashTask();
+    // Asks the thread to close the window and waits for it to end.
     ~mtxSplashTask();
     mtxSplashTask(const mtxSplashTask&) = delete;
     mtxSplashTask& operator=(const mtxSplashTask&) = delete;
@@ -44,11 +46,11 @@ class mtxSplashTask {
     bool Showing() const { return showing_; }
 
   private:
-    void Run();
+    class Thread;
+    void Run(Thread& thread);
 
     SplashWnd wnd_;
     std::atomic<bool> started_{false};
     std::atomic<bool> showing_{false};
-    std::atomic<uint64_t> threadId_{0};
-    std::thread thread_;
+    std::unique_ptr<Thread> thread_;
 };
