@@ -17,6 +17,7 @@
 #include "image/io/image_save.h"
 #include "platform/device.h"
 #include "render/image_editor_device.h"
+#include "tests/render/render_test_support.h"
 #include "tests/support/test_support.h"
 
 using testing_support::SharedApp;
@@ -29,15 +30,7 @@ struct Collector : mtxMessageSink {
     std::vector<std::string> texts;
 };
 
-// The editor with a headless device, shared by the tests of this program.
-mtxImageEditorDevice& Editor() {
-    static mtxImageEditorDevice* editor = [] {
-        auto* e = new mtxImageEditorDevice;
-        e->CreateDevice(nullptr);
-        return e;
-    }();
-    return *editor;
-}
+using render_test::Editor;
 
 using PixelFn = std::function<mtxColor(int, int)>;
 
