@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -35,6 +34,22 @@ std::string Trim(const std::string& s) {
 
 bool IsSource(const fs::path& path) {
     return path.extension() == ".h" || path.extension() == ".cpp";
+}
+
+// The delimiter ('<' or '"') and the name of an #include line; false for any
+// other line.
+bool ParseInclude(const std::string& line, char* delimiter, std::string* name) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#') return false;
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0) return false;
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || (line[at] != '<' && line[at] != '"')) return false;
+    size_t end = line.find(line[at] == '<' ? '>' : '"', at + 1);
+    if (end == std::string::npos) return false;
+    *delimiter = line[at];
+    *name = line.substr(at + 1, end - at - 1);
+    return true;
 }
 
 // The include as written, resolved to a path relative to root: from the root
@@ -75,19 +90,23 @@ std::set<std::string> LevelTable::Reachable(const std::string& name) const {
 }
 
 bool ReadLevelTable(const std::string& markdown, LevelTable* table, std::string* error) {
-    static const std::regex row(
-        R"(^\| *([0-9]+) *\| *(daubry_[a-z_]+) *\| *([a-z/_]+)/ *\| *([a-z_ ]*)\|)");
     std::istringstream lines(markdown);
     std::string line;
     while (std::getline(lines, line)) {
-        std::smatch m;
-        if (!std::regex_search(line, m, row)) continue;
+        // | level | daubry_name | folder/ | uses | what it holds |
+        std::vector<std::string> cells;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, '|');) cells.push_back(Trim(cell));
+        if (cells.size() < 5 || !cells[0].empty() || cells[1].empty() ||
+            cells[1].find_first_not_of("0123456789") != std::string::npos ||
+            !StartsWith(cells[2], "daubry_") || cells[3].size() < 2 || cells[3].back() != '/')
+            continue;
         Library library;
-        library.level = std::stoi(m[1]);
-        library.folder = m[3];
-        std::istringstream uses(Trim(m[4]));
+        library.level = std::stoi(cells[1]);
+        library.folder = cells[3].substr(0, cells[3].size() - 1);
+        std::istringstream uses(cells[4]);
         for (std::string used; uses >> used;) library.uses.push_back(used);
-        table->libraries[m[2]] = library;
+        table->libraries[cells[2]] = library;
     }
     if (table->libraries.empty()) {
         *error = "no level rows";
@@ -103,7 +122,6 @@ bool ReadLevelTable(const std::string& markdown, LevelTable* table, std::string*
 }
 
 std::vector<std::string> CheckIncludes(const LevelTable& table, const std::string& root) {
-    static const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     std::vector<std::string> files;
     for (const auto& [name, library] : table.libraries) {
         fs::path folder = fs::path(root) / library.folder;
@@ -125,11 +143,11 @@ std::vector<std::string> CheckIncludes(const LevelTable& table, const std::strin
         std::ifstream in(fs::path(root) / file);
         std::string line;
         for (int number = 1; std::getline(in, line); ++number) {
-            std::smatch m;
-            if (!std::regex_search(line, m, include)) continue;
+            char delimiter = 0;
+            std::string name;
+            if (!ParseInclude(line, &delimiter, &name)) continue;
             std::string where = file + ":" + std::to_string(number) + ": ";
-            std::string name = m[2];
-            if (m[1] == "<") {
+            if (delimiter == '<') {
                 if (inPlatform) continue;
                 for (const char* prefix : kPlatformOnly)
                     if (StartsWith(name, prefix))
