@@ -4,10 +4,11 @@
 //
 //   sample_gen <samples folder> [contact sheet.png]
 //
-// Each collection is a folder of pictures (flowers/flower_01.png, ...). A
-// seeded generator of our own drives every choice, so every build draws the
-// same pictures. With a second argument it also draws a contact sheet of all
-// samples.
+// Each collection is a folder of pictures (flowers/flower_01.png, ...) with
+// its sample collection file listing them by bare name (flowers/flowers.msc),
+// written by the program's own collection writer. A seeded generator of our own drives every
+// choice, so every build draws the same pictures. With a second argument it also draws a contact
+// sheet of all samples.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "fill/file_lawn_col.h"
 #include "image/file_stream.h"
 #include "image/gradient.h"
 #include "image/image.h"
@@ -500,7 +502,7 @@ void Draw(int collection, int index, Canvas& c, Random& r) {
             static const float kStones[kPerCollection][3] = {
                 {0.08f, 0.15f, 0.7f}, {0.6f, 0.12f, 0.55f}, {0.07f, 0.45f, 0.6f},
                 {0.0f, 0.0f, 0.85f},  {0.02f, 0.5f, 0.5f},  {0.3f, 0.2f, 0.45f},
-                {0.58f, 0.3f, 0.6f},  {0.1f, 0.3f, 0.85f},  {0.0f, 0.0f, 0.3f},
+                {0.58f, 0.3f, 0.6f},  {0.1f, 0.3f, 0.85f},  {0.0f, 0.0f, 0.16f},
                 {0.95f, 0.25f, 0.6f}, {0.12f, 0.6f, 0.75f}, {0.45f, 0.25f, 0.55f},
                 {0.05f, 0.25f, 0.4f}, {0.55f, 0.05f, 0.75f}};
             const float* s = kStones[index];
@@ -582,6 +584,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         Random r(0x9E3779B9u * uint32_t(k + 1));
+        mtxFileLawnCol list((root / collection.folder / collection.folder).string() + ".msc");
         all.emplace_back();
         for (int i = 0; i < kPerCollection; ++i) {
             auto canvas = std::make_unique<Canvas>(r.Int(9, 14) * 16);  // 144 to 224 pixels
@@ -593,10 +596,14 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "sample_gen: cannot write %s\n", file.c_str());
                 return 1;
             }
+            list.AddEntry(file);
             all.back().push_back(std::move(canvas));
         }
-        // FIXME: write <folder>/<folder>.msc listing the bare file names once
-        // the sample collection file writer of fill/ has landed.
+        // Every picture lies beside the list, so it holds bare names.
+        if (!list.WriteCollection()) {
+            std::fprintf(stderr, "sample_gen: %s\n", list.error.c_str());
+            return 1;
+        }
     }
     if (argc > 2 && !WriteSheet(all, argv[2])) {
         std::fprintf(stderr, "sample_gen: cannot write %s\n", argv[2]);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/registry.h"
+#include "app/share_folder.h"
 #include "app/shell/daubry_app.h"
 #include "app/shell/fill_arguments.h"
 #include "fill/fill_session.h"
@@ -354,20 +355,6 @@ uint32_t MeasureCyclesPerMicrosecond() {
 }
 
 }  // namespace
-
-std::string mtxSampleLibraryFolder() {
-    std::error_code error;
-    fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        fs::path installed = exe.parent_path().parent_path() / "share" / "daubry" / "samples";
-        if (fs::is_directory(installed, error)) return installed.string();
-    }
-#ifdef DAUBRY_BUILD_SHARE
-    if (fs::is_directory(DAUBRY_BUILD_SHARE "/samples", error))
-        return DAUBRY_BUILD_SHARE "/samples";
-#endif
-    return {};
-}
 
 int mtxRunFillCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     mtxFillArguments arguments;

@@ -10,8 +10,3 @@
 // help text to out.
 int mtxRunFillCommand(const std::vector<std::string>& args, std::FILE* out = stdout,
                       std::FILE* err = stderr);
-
-// Where the sample library installed with the program lies: the share
-// folder beside the executable's bin folder, else the build tree's;
-// empty when neither exists.
-std::string mtxSampleLibraryFolder();

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/share_folder.h"
 #include "image/file_stream.h"
 #include "image/image.h"
 #include "image/io/image_load.h"
@@ -117,6 +118,25 @@ TEST(FillCommand, FillsThePhotoAndReportsTheTrueCoverage) {
     EXPECT_NEAR(Field(report, "coverage"), exact, 1.0);
     EXPECT_GT(Field(report, "likeness_sigma8"), 0);
     EXPECT_NE(report.find("\"background\": \"#00000000\""), std::string::npos) << report;
+}
+
+TEST(FillCommand, WithoutSamplesTheDemoPhotoIsFilledFromTheWholeBundledLibrary) {
+    const std::string library = mtxSampleLibraryFolder(), photo = mtxDemoPhoto();
+    ASSERT_FALSE(library.empty());
+    ASSERT_FALSE(photo.empty());
+    int pictures = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(library))
+        pictures += entry.path().extension() == ".png";
+    TempDir dir;
+    std::string out = dir.File("demo.png"), report, errors;
+    ASSERT_EQ(Job().Run({photo, "-o", out, "--seed", "3", "--stamps", "300"}, &report, &errors), 0)
+        << errors;
+    EXPECT_NE(errors.find("Filling with " + std::to_string(pictures) + " samples from " + library),
+              std::string::npos)
+        << errors;
+    mtxImage result;
+    ASSERT_EQ(mtxImageLoad(result, out, 0), 1);
+    EXPECT_EQ(result.width, 512);
 }
 
 TEST(FillCommand, TheSameSeedGivesTheSameFile) {

@@ -8,3 +8,7 @@ add_test(NAME shell.EndToEndUnderXvfb
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/end_to_end.sh $<TARGET_FILE:daubry>
     ${PROJECT_BINARY_DIR}/tests/shell)
 set_tests_properties(shell.EndToEndUnderXvfb PROPERTIES LABELS shell TIMEOUT 120)
+# `daubry fill` without --samples fills from the sample library the build draws.
+if(TARGET samples)
+  add_dependencies(fill_command_tests samples)
+endif()
