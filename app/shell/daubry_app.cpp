@@ -38,7 +38,7 @@ std::string FileAddress(const std::string& path, const char* fragment) {
     std::string plain = error ? path : absolute.lexically_normal().string();
     std::string address = "file://";
     for (unsigned char c : plain) {
-        if (std::isalnum(c) || std::strchr("/-._~!$&'()*+,;=:@", c)) {
+        if (std::isalnum(c) || (c && std::strchr("/-._~!$&'()*+,;=:@", c))) {
             address += static_cast<char>(c);
         } else {
             char escaped[4];
