@@ -1,4 +1,5 @@
-# The front door: `make run`, `make test`, `make bench`, `make fuzz`.
+# The front door: `make run`, `make test`, `make bench`, `make fuzz`,
+# `make install` (PREFIX=/usr/local, DESTDIR honoured) and `make uninstall`.
 # Each target installs missing packages first (scripts/install-deps).
 
 BUILD        ?= build
@@ -6,6 +7,8 @@ ASAN_BUILD   ?= build-asan
 FUZZ_BUILD   ?= build-fuzz
 JOBS         ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+PREFIX       ?= /usr/local
+DESTDIR      ?=
 # CI treats warnings in our own code as errors.
 WERROR       := $(if $(CI),ON,OFF)
 
@@ -17,7 +20,7 @@ export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build run test test-plain test-asan test-tsan fuzz-smoke bench fuzz clean format format-check
+.PHONY: all deps build run install uninstall test test-plain test-asan test-tsan fuzz-smoke bench fuzz clean format format-check
 
 all: build
 
@@ -32,6 +35,17 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	$(BUILD)/daubry $(ARGS)
+
+# The program, its share folder (samples, help page), icons, menu entry and
+# manual pages under $(DESTDIR)$(PREFIX). The build's install_manifest.txt
+# remembers what was written, for `make uninstall`.
+# Only what is installed is built here, not the tests.
+install: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target daubry samples icons
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake -P cmake/uninstall.cmake $(BUILD)/install_manifest.txt
 
 test: deps format-check test-plain test-asan test-tsan fuzz-smoke
 

@@ -1,5 +1,7 @@
 // The daubry program: splash, application object, main window, message loop;
-// or, as `daubry fill`, the whole filling of a photo without a window.
+// or, as `daubry fill`, the whole filling of a photo without a window; or,
+// with --help or --version, a few lines on stdout and no window.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,11 +25,37 @@ std::string CommandLine(int argc, char** argv) {
     return line;
 }
 
+void PrintUsage() {
+    std::printf(
+        "Usage: daubry [PHOTO]\n"
+        "       daubry fill PHOTO -o OUT [options]\n"
+        "\n"
+        "Without arguments, starts the program's window; with a PHOTO (the whole\n"
+        "rest of the command line, as one path), opens that photo in it.\n"
+        "\n"
+        "  fill        fill a photo with samples without a window and save it\n"
+        "              (see 'daubry fill --help')\n"
+        "  -h, --help  this text\n"
+        "  --version   the program's version\n"
+        "\n"
+        "Manual pages: daubry(1), daubry-fill(1).\n");
+    std::string page = mtxInstalledHelpPage();
+    if (!page.empty()) std::printf("Help page: %s\n", page.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "fill") == 0)
         return mtxRunFillCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        PrintUsage();
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("daubry %s\n", DAUBRY_VERSION);
+        return 0;
+    }
     std::string commandLine = CommandLine(argc, argv);
     auto splash = std::make_unique<mtxSplashTask>();
     int exitCode = 0;

@@ -3,6 +3,12 @@
 //
 //   picture_gen <resources/images>
 //
+// With --icons it draws only the program's icon, at each of the given sizes,
+// into the freedesktop icon layout (<dir>/<n>x<n>/apps/daubry.png); the build
+// runs it so that the installed icons are drawn at every size, not scaled:
+//
+//   picture_gen --icons <dir> 16 32 48 ...
+//
 // Everything is drawn from simple shapes (rotated ellipses and circles, 4 x 4
 // supersampled) in a seeded order, so the output is the same on every run;
 // the lettering comes from the system's sans-serif bold face through FreeType.
@@ -15,6 +21,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,6 +45,9 @@ class Canvas {
   public:
     Canvas(int w, int h, Rgba fill = {}) : w_(w), h_(h), px_(static_cast<size_t>(w) * h, fill) {}
     int Width() const { return w_; }
+    // Shapes are given in units of 1/scale pixels, so that one drawing serves
+    // every size.
+    void SetScale(float scale) { scale_ = scale; }
     int Height() const { return h_; }
     Rgba& At(int x, int y) { return px_[static_cast<size_t>(y) * w_ + x]; }
 
@@ -56,6 +67,7 @@ class Canvas {
     // A rotated ellipse, centre (cx, cy), radii (rx, ry), angle in radians;
     // the colour shades from c towards edge at the rim.
     void Ellipse(float cx, float cy, float rx, float ry, float angle, Rgba c, Rgba edge) {
+        cx *= scale_, cy *= scale_, rx *= scale_, ry *= scale_;
         float reach = std::max(rx, ry) + 1;
         int x0 = static_cast<int>(std::floor(cx - reach)),
             x1 = static_cast<int>(std::ceil(cx + reach));
@@ -111,6 +123,7 @@ class Canvas {
 
   private:
     int w_, h_;
+    float scale_ = 1;
     std::vector<Rgba> px_;
 };
 
@@ -195,8 +208,10 @@ float Text(Canvas& c, FT_Face face, int pixels, const std::string& text, float x
     return x;
 }
 
-Canvas Icon() {
-    Canvas c(64, 64);
+// Drawn on a grid of 64 units at any size.
+Canvas Icon(int size = 64) {
+    Canvas c(size, size);
+    c.SetScale(size / 64.f);
     // A rounded tile: a large soft disc and a square blend.
     c.Circle(32, 33, 30, Hex(0x000000, 0.25f), Hex(0, 0));
     c.Circle(32, 32, 30, Hex(0xFFF8EC), Hex(0xE9DCC3));
@@ -260,9 +275,33 @@ Canvas Border() {
 
 }  // namespace
 
+// The icon at each size into <dir>/<n>x<n>/apps/daubry.png.
+int DrawIcons(const std::string& dir, int count, char** sizes) {
+    for (int i = 0; i < count; ++i) {
+        int size = std::atoi(sizes[i]);
+        if (size < 8 || size > 1024) {
+            std::fprintf(stderr, "picture_gen: icon size '%s' is not 8..1024\n", sizes[i]);
+            return 2;
+        }
+        std::string folder =
+            dir + "/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error || !Icon(size).Save(folder + "/daubry.png")) {
+            std::fprintf(stderr, "picture_gen: cannot write into %s\n", folder.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--icons")
+        return DrawIcons(argv[2], argc - 3, argv + 3);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: picture_gen <resources/images>\n");
+        std::fprintf(stderr,
+                     "usage: picture_gen <resources/images>\n"
+                     "       picture_gen --icons <dir> <size>...\n");
         return 2;
     }
     std::string dir = argv[1];

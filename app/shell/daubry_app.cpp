@@ -1,5 +1,10 @@
 #include "app/shell/daubry_app.h"
 
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
 #include "app/file_dialog.h"
 #include "app/shell/command_line.h"
 #include "app/shell/picture.h"
@@ -10,23 +15,65 @@ using namespace mtxOs;
 
 namespace {
 
-std::string InstalledFile(mtxRegistry& settings, const char* name) {
-    std::string folder;
-    if (settings.GetString(nullptr, "ins_path", folder) && !folder.empty()) {
-        if (folder.back() != '/') folder += '/';
-        return folder + name;
+namespace fs = std::filesystem;
+
+constexpr const char* kHelpPageName = "daubry.html";
+
+// The page in the share folder of an installed program (bin/../share/daubry),
+// empty when the program is not installed there.
+std::string HelpPageBesideProgram() {
+    std::error_code error;
+    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    fs::path page = exe.parent_path().parent_path() / "share" / "daubry" / "help" / kHelpPageName;
+    return fs::is_regular_file(page, error) ? page.string() : std::string();
+}
+
+// A file:// address of the path, made absolute, with the fragment. Bytes
+// that may not stand in an address (spaces, '#', '%', non-ASCII) are
+// percent-encoded, so the fragment stays the fragment.
+std::string FileAddress(const std::string& path, const char* fragment) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error);
+    std::string plain = error ? path : absolute.lexically_normal().string();
+    std::string address = "file://";
+    for (unsigned char c : plain) {
+        if (std::isalnum(c) || (c && std::strchr("/-._~!$&'()*+,;=:@", c))) {
+            address += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            address += escaped;
+        }
     }
-    return name;
+    return address + "#" + fragment;
 }
 
 }  // namespace
 
+std::string mtxInstalledHelpPage() {
+    std::string page = HelpPageBesideProgram();
+    if (!page.empty()) return page;
+#ifdef DAUBRY_BUILD_SHARE
+    std::error_code error;
+    std::string built = DAUBRY_BUILD_SHARE "/help/" + std::string(kHelpPageName);
+    if (fs::is_regular_file(built, error)) return built;
+#endif
+    return {};
+}
+
 std::string mtxHelpFilePath(mtxRegistry& settings) {
-    return InstalledFile(settings, "daubry.chm");
+    std::string folder;
+    if (settings.GetString(nullptr, "ins_path", folder) && !folder.empty()) {
+        if (folder.back() != '/') folder += '/';
+        return folder + kHelpPageName;
+    }
+    std::string page = mtxInstalledHelpPage();
+    return page.empty() ? kHelpPageName : page;
 }
 
 std::string mtxDocumentationPath(mtxRegistry& settings) {
-    return InstalledFile(settings, "daubry.html");
+    return FileAddress(mtxHelpFilePath(settings), "about");
 }
 
 mtxDaubryApp::mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine,

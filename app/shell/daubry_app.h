@@ -64,8 +64,14 @@ class mtxDaubryApp : public mtxApplication {
     MainWnd mainWnd;
 };
 
-// The help file: daubry.chm in the folder named by the settings value
-// "ins_path", or in the current directory when there is none.
+// The help page installed with the program: share/daubry/help/daubry.html
+// beside the program's bin folder, else the build tree's copy; empty when
+// neither exists.
+std::string mtxInstalledHelpPage();
+// The help page that Help, Contents opens: daubry.html in the folder named by
+// the settings value "ins_path" when there is one, else the installed page,
+// else daubry.html in the current directory.
 std::string mtxHelpFilePath(mtxRegistry& settings);
-// The documentation page installed beside the help file.
+// What the web-site item opens: the help page's about section, as a file://
+// address.
 std::string mtxDocumentationPath(mtxRegistry& settings);

@@ -124,18 +124,39 @@ TEST_F(MainWindow, TheCloseBoxEndsTheLoopToo) {
     EXPECT_EQ(Drain(), 0);
 }
 
-TEST_F(MainWindow, HelpOpensDaubryChmFromTheCurrentDirectoryWithoutInsPath) {
+TEST_F(MainWindow, HelpOpensTheBuildTreesPageWithoutInsPathAndTheFolderOfInsPathWithIt) {
     Send(WM_COMMAND, ID_HELP_CONTENTS);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], "daubry.chm");
+    // Not installed: the copy in the build tree, which exists.
+    EXPECT_TRUE(opened[0].ends_with("/share/help/daubry.html")) << opened[0];
+    EXPECT_TRUE(std::filesystem::is_regular_file(opened[0]));
+    EXPECT_EQ(opened[0], mtxInstalledHelpPage());
     app->settings.SetString(nullptr, "ins_path", "/opt/daubry");
     Send(WM_COMMAND, ID_HELP_CONTENTS);
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[1], "/opt/daubry/daubry.chm");
+    EXPECT_EQ(opened[1], "/opt/daubry/daubry.html");
     Send(WM_COMMAND, ID_WEBSITE);
     Send(WM_COMMAND, ID_WEBSITE_MENU);
     ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[2], "file:///opt/daubry/daubry.html#about");
     EXPECT_EQ(opened[2], opened[3]);
+}
+
+TEST_F(MainWindow, TheAboutAddressEscapesWhatWouldBreakIt) {
+    app->settings.SetString(nullptr, "ins_path", "/opt/my daubry#2/100%/\xc3\xa9/");
+    Send(WM_COMMAND, ID_WEBSITE);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "file:///opt/my%20daubry%232/100%25/%C3%A9/daubry.html#about");
+}
+
+TEST_F(MainWindow, ARelativeInsPathBecomesAnAbsoluteAddress) {
+    app->settings.SetString(nullptr, "ins_path", "docs/../help");
+    Send(WM_COMMAND, ID_HELP_CONTENTS);
+    Send(WM_COMMAND, ID_WEBSITE);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], "docs/../help/daubry.html");  // handed to the opener as it stands
+    std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(opened[1], "file://" + cwd + "/help/daubry.html#about");
 }
 
 TEST_F(MainWindow, OnlyTheLowWordCountsAndUnknownIdsDoNothing) {

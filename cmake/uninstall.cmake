@@ -1,0 +1,33 @@
+# cmake -P uninstall.cmake <install_manifest.txt>: removes every file the last
+# install wrote, under $DESTDIR when it is set, then the share folder's
+# emptied subfolders. Files the install did not write are left alone.
+set(manifest ${CMAKE_ARGV3})
+if(NOT manifest OR NOT EXISTS ${manifest})
+  message(FATAL_ERROR "No install manifest (${manifest}): nothing was installed from this build")
+endif()
+file(STRINGS ${manifest} files)
+set(folders)
+foreach(file ${files})
+  set(path "$ENV{DESTDIR}${file}")
+  if(IS_SYMLINK ${path} OR EXISTS ${path})
+    message(STATUS "Removing ${path}")
+    file(REMOVE ${path})
+  endif()
+  # The folders of our own share folder, deepest first below.
+  if(file MATCHES "/share/daubry/")
+    get_filename_component(folder ${path} DIRECTORY)
+    list(APPEND folders ${folder})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES folders)
+list(SORT folders ORDER DESCENDING)
+foreach(folder ${folders})
+  # rmdir removes a folder only when it is empty, so nothing else is lost.
+  while(folder MATCHES "/share/daubry(/|$)" AND IS_DIRECTORY ${folder})
+    execute_process(COMMAND rmdir ${folder} RESULT_VARIABLE failed ERROR_QUIET)
+    if(failed)
+      break()
+    endif()
+    get_filename_component(folder ${folder} DIRECTORY)
+  endwhile()
+endforeach()
