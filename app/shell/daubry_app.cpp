@@ -1,5 +1,7 @@
 #include "app/shell/daubry_app.h"
 
+#include "app/share_folder.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -21,14 +23,6 @@ constexpr const char* kHelpPageName = "daubry.html";
 
 // The page in the share folder of an installed program (bin/../share/daubry),
 // empty when the program is not installed there.
-std::string HelpPageBesideProgram() {
-    std::error_code error;
-    fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (error) return {};
-    fs::path page = exe.parent_path().parent_path() / "share" / "daubry" / "help" / kHelpPageName;
-    return fs::is_regular_file(page, error) ? page.string() : std::string();
-}
-
 // A file:// address of the path, made absolute, with the fragment. Bytes
 // that may not stand in an address (spaces, '#', '%', non-ASCII) are
 // percent-encoded, so the fragment stays the fragment.
@@ -52,14 +46,10 @@ std::string FileAddress(const std::string& path, const char* fragment) {
 }  // namespace
 
 std::string mtxInstalledHelpPage() {
-    std::string page = HelpPageBesideProgram();
-    if (!page.empty()) return page;
-#ifdef DAUBRY_BUILD_SHARE
+    // Installed beside the program, else the build tree's copy.
+    std::string page = mtxFindShared(std::string("help/") + kHelpPageName, mtxShareFolders());
     std::error_code error;
-    std::string built = DAUBRY_BUILD_SHARE "/help/" + std::string(kHelpPageName);
-    if (fs::is_regular_file(built, error)) return built;
-#endif
-    return {};
+    return fs::is_regular_file(page, error) ? page : std::string();
 }
 
 std::string mtxHelpFilePath(mtxRegistry& settings) {
