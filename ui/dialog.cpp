@@ -54,10 +54,9 @@ void mtxIEDialog::SetTitleBar(int on) {
 void mtxIEDialog::Center() {
     if (!editor) return;
     Invalidate();
-    RECT c = editor->clientRect;
-    int x = c.left + (c.right - c.left - Width()) / 2;
-    int y = c.top + (c.bottom - c.top - Height()) / 2;
-    MoveTo(x, y);
+    // Fitted: a dialog larger than the editor keeps its title bar in view.
+    RECT r = editor->CenterRect(Width(), Height());
+    MoveTo(r.left, r.top);
     Invalidate();
 }
 

@@ -21,6 +21,7 @@ using namespace mtxOs;
 namespace {
 
 constexpr int kClientWidth = 500, kClientHeight = 330;
+constexpr int kMinClientWidth = 380, kMinClientHeight = 250;
 
 char Lower(char c) {
     return char(std::tolower(static_cast<unsigned char>(c)));
@@ -101,7 +102,11 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
       defaultExtension_(request.DefaultExtension()),
       outcome_(std::move(outcome)) {
     title = save_ ? "Save As" : "Open";
-    SetClientSize(kClientWidth, kClientHeight);
+    // As large as it likes, or as the editor allows.
+    int roomWidth = editor ? editor->clientRect.right - 2 * kBorder : kClientWidth;
+    int roomHeight = editor ? editor->clientRect.bottom - kTitleBarHeight : kClientHeight;
+    SetClientSize(std::clamp(roomWidth, kMinClientWidth, kClientWidth),
+                  std::clamp(roomHeight, kMinClientHeight, kClientHeight));
     int line = (profile ? profile->lineHeight : 16) + 4;
     int left = kBorder + 5, top = kTitleBarHeight + 6, right = Width() - kBorder - 5;
 
@@ -118,13 +123,15 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     folderLabel = new mtxIELabel(this);
     folderLabel->rect = {left, top + 2, right - 115, top + 2 + line};
 
-    int listTop = top + 28, listBottom = listTop + 190;
+    // Below the lists: name, type and status rows, then the buttons.
+    int listTop = top + 28, listBottom = Height() - kBorder - 30 - 3 * line - 24;
     folderList = new mtxIEListBox(this);
-    folderList->SetRect({left, listTop, left + 170, listBottom});
+    int folderWidth = (right - left) / 3;
+    folderList->SetRect({left, listTop, left + folderWidth, listBottom});
     folderList->SetAction(this, 0, 1);
     folderList->chooseAction = kFolderPicked;
     fileList = new mtxIEListBox(this);
-    fileList->SetRect({left + 176, listTop, right, listBottom});
+    fileList->SetRect({left + folderWidth + 6, listTop, right, listBottom});
     fileList->SetAction(this, kFileSelected, 1);
     fileList->chooseAction = kFilePicked;
 
@@ -140,7 +147,7 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
 
     row += line + 6;
     filterBox = new mtxIEComboBox(this);
-    filterBox->rect = {left + 50, row, left + 300, row + line};
+    filterBox->rect = {left + 50, row, right - 120, row + line};
     for (const auto& entry : filter_) filterBox->AddItem(entry.first);
     filterBox->Select(filter_.empty() ? -1 : 0);
     filterBox->SetAction(this, kFilterChanged, 1);
@@ -149,7 +156,7 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     typeLabel->SetText("Type:");
     typeLabel->MoveTo(left, row + 1);
     hiddenBox = new mtxIECheckBox(this);
-    hiddenBox->rect = {left + 310, row, right, row + line};
+    hiddenBox->rect = {right - 110, row, right, row + line};
     hiddenBox->SetCaption("Hidden files");
     hiddenBox->SetAction(this, kHidden, 1);
     hiddenBox->Show(1);
