@@ -138,6 +138,10 @@ TEST_F(DialogFixture, TabMovesTheFocusInCreationOrderEnterAndEscapePressTheButto
     EXPECT_EQ(editor.focus, dialog->cancel);
     Key(editor, VK_TAB);
     EXPECT_EQ(editor.focus, dialog->okButton);  // round again
+    dialog->FocusNext(true);                    // what Shift+Tab does
+    EXPECT_EQ(editor.focus, dialog->cancel);
+    dialog->FocusNext(true);
+    EXPECT_EQ(editor.focus, dialog->okButton);
     // Escape is not the OK button's key: it goes up to the dialog, which cancels.
     Key(editor, VK_ESCAPE);
     PumpPosted();

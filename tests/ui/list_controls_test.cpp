@@ -7,6 +7,7 @@
 #include "ui/combo_box.h"
 #include "ui/frame.h"
 #include "ui/list_box.h"
+#include "ui/list_box_img.h"
 #include "ui/tabs.h"
 
 using namespace ui_test;
@@ -160,6 +161,36 @@ TEST_F(Lists, FrameHoldsItsControlsBelowTheTitle) {
     RECT c = frame->GetClientRect();
     EXPECT_GT(c.top, 0);
     EXPECT_LT(c.bottom, frame->Height());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Lists, ImageListDrawsItsPicturesAndGrowsItsRows) {
+    auto* list = new mtxIEListBoxImg(editor.canvas.get());
+    list->SetRect({10, 10, 200, 150});
+    list->Layout();
+    std::vector<uint32_t> red(20 * 30, 0xFFFF0000), green(8 * 8, 0xFF00FF00);
+    list->AddImageItem("red", red.data(), 20, 30);
+    list->AddImageItem("green", green.data(), 8, 8);
+    list->AddImageItem("none", nullptr, 0, 0);
+    list->AddImageItem("too big", red.data(), 300, 2);  // refused, the item stays
+    EXPECT_EQ(list->Count(), 4);
+    EXPECT_EQ(list->ItemHeight(), 32);
+    editor.Paint();
+    Pixels p = ReadBack(editor);
+    RECT c = list->GetClientRect();
+    int x = 10 + c.left + 2, y = 10 + c.top + 1;
+    EXPECT_EQ(p.At(x + 5, y + 5), 0xFFFF0000u);
+    EXPECT_EQ(p.At(x + 3, y + 32 + 3), 0xFF00FF00u);
+    // A device loss lets the textures go; the next frame makes them again.
+    list->OnDeviceLost();
+    EXPECT_EQ(list->pictures[0].texture, nullptr);
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    EXPECT_NE(list->pictures[0].texture, nullptr);
+    EXPECT_EQ(ReadBack(editor).At(x + 5, y + 5), 0xFFFF0000u);
 }
 
 }  // namespace
