@@ -8,6 +8,7 @@
 
 template <int WindowBits, int Level>
 class mtxCompressorZLIB;
+class mtxFileDialogHost;
 
 // The one application object of the process. Every part of the program reaches
 // it through mtxGetApp(): its id pool, processor information, CRC-32 table,
@@ -43,6 +44,9 @@ class mtxApplication {
     // The deflate compressor that parts needing one borrow; owned, created by
     // the constructor and deleted by the destructor.
     mtxCompressorZLIB<15, 3>* sharedCompressor = nullptr;
+    // Shows mtxFileDialog; registered by whoever provides the dialog (the
+    // editor's toolkit), not owned. Null: file dialogs report a cancel.
+    mtxFileDialogHost* fileDialogHost = nullptr;
 };
 
 // The application object, or null before it is constructed and after it is destroyed.

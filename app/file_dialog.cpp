@@ -1,5 +1,6 @@
 #include "app/file_dialog.h"
 
+#include "app/application.h"
 #include "platform/text.h"
 
 mtxFileDialog::mtxFileDialog(mtxWnd* owner, bool save,
@@ -10,11 +11,21 @@ mtxFileDialog::mtxFileDialog(mtxWnd* owner, bool save,
     std::u16string name = mtxUtf8ToUtf16(initialFileName);
     if (name.size() > kFileNameUnits) name.resize(kFileNameUnits);
     fileName_ = mtxUtf16ToUtf8(name);
+    initialFileName_ = fileName_;
 }
 
 int mtxFileDialog::Show() {
-    // FIXME: the dialog is drawn by the control toolkit, which does not exist
-    // yet. Until it does the user cannot choose, which reads as a cancel: the
-    // commands that need a path do nothing.
-    return 0;
+    // The dialog is drawn by the editor's toolkit, a level above this one.
+    mtxApplication* app = mtxGetApp();
+    if (!app || !app->fileDialogHost) return 0;
+    return app->fileDialogHost->Run(*this);
+}
+
+void mtxFileDialog::SetResult(const std::string& path, uint32_t filterIndex) {
+    fileName_ = path;
+    filterIndex_ = filterIndex ? filterIndex : 1;
+    std::string file = path.substr(path.find_last_of('/') + 1);
+    std::u16string title = mtxUtf8ToUtf16(file);
+    if (title.size() > kFileTitleUnits) title.resize(kFileTitleUnits);
+    fileTitle_ = mtxUtf16ToUtf8(title);
 }

@@ -5,6 +5,16 @@
 #include <vector>
 
 class mtxWnd;
+class mtxFileDialog;
+
+// What shows the file dialog: the editor's toolkit provides it and registers
+// it with the application object (fileDialogHost). Run returns when the user
+// has chosen (nonzero, after SetResult) or cancelled (0).
+class mtxFileDialogHost {
+  public:
+    virtual ~mtxFileDialogHost() = default;
+    virtual int Run(mtxFileDialog& dialog) = 0;
+};
 
 // The open and save file dialog. Callers stay synchronous: Show returns when
 // the user has chosen or cancelled.
@@ -21,8 +31,12 @@ class mtxFileDialog {
 
     void SetInitialDirectory(const std::string& directory) { initialDirectory_ = directory; }
     // Nonzero when the user confirmed a path; 0 when cancelled (the path then
-    // keeps its initial value).
+    // keeps its initial value) or when no host is registered.
     int Show();
+    // What the host reports: the chosen full path and filter (from 1). The
+    // title is the path's file part, cut to 64 UTF-16 units.
+    void SetResult(const std::string& path, uint32_t filterIndex);
+    const std::string& InitialFileName() const { return initialFileName_; }
     const std::string& Path() const { return fileName_; }
     const std::string& Title() const { return fileTitle_; }
     // The chosen filter, counted from 1.
@@ -40,6 +54,7 @@ class mtxFileDialog {
     std::vector<std::pair<std::string, std::string>> filter_;
     std::string defaultExtension_;
     std::string initialDirectory_;
+    std::string initialFileName_;
     std::string fileName_;
     std::string fileTitle_;
     uint32_t filterIndex_ = 1;

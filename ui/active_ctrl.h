@@ -28,4 +28,6 @@ class mtxIEActiveCtrl : public mtxIECtrl {
     uint32_t action = 0;  // 16 bits
     uint32_t sync = 0;
     uint32_t pressed = 0;
+    // Tab and Shift+Tab stop at the control.
+    uint32_t tabStop = 0;
 };

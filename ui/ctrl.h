@@ -87,7 +87,11 @@ class mtxIECtrl {
     virtual int OnDescendantFocusLost() { return 0; }
     virtual void OnTimer(uintptr_t id);
     virtual void OnChar(uint32_t, uint32_t) {}
-    virtual void OnKeyDown(uint32_t, uint32_t, uint32_t) {}
+    // A key the control does not use goes up to its parent, so a dialog sees
+    // Tab, Enter and Escape whatever control inside it has the focus.
+    virtual void OnKeyDown(uint32_t key, uint32_t repeat, uint32_t keyFlags) {
+        if (parent) parent->OnKeyDown(key, repeat, keyFlags);
+    }
     // Device resources: released on loss, made again after the reset.
     virtual void OnDeviceLost();
     virtual void OnDeviceReset();

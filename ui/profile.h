@@ -1,7 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <vector>
+
+#include "platform/geometry.h"
 
 class mtxIEFont;
+class mtxImage;
 
 // The look of the editor's controls: colours and metrics every control reads
 // instead of hard-coding them. An editor's concrete look derives from it.
@@ -12,6 +16,13 @@ class mtxIEFont;
 class mtxIEProfile {
   public:
     virtual ~mtxIEProfile() = default;
+
+    // Cuts a skin picture into its pieces: the top-left pixel's colour
+    // separates them. Each band of pieces starts in column 0 below a row of
+    // the separator colour; within a band's first row every run of other
+    // colours is a piece, as deep as its first column goes before the
+    // separator colour (or the picture) ends it. pieces is emptied first.
+    static void SliceSkin(const mtxImage& image, std::vector<RECT>& pieces);
 
     uint32_t faceColor = 0xFFD4D0C8;
     uint32_t textColor = 0xFF000000;

@@ -71,9 +71,12 @@ mtxDaubryApp::mtxDaubryApp(void* instance, void* previousInstance, const char* c
     : mtxApplication(instance, previousInstance, commandLine, show) {
     mainWnd.shellOpen = [](const std::string& target) { return ShellOpen(target); };
     settings.Open(kDaubrySettingsKey);
+    fileDialogHost = &mainWnd.fileDialogs;
 }
 
-mtxDaubryApp::~mtxDaubryApp() = default;
+mtxDaubryApp::~mtxDaubryApp() {
+    fileDialogHost = nullptr;
+}
 
 HICON mtxDaubryApp::ProgramIcon() {
     // Loaded once and kept for the process: the window class refers to it for
@@ -143,7 +146,7 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
             OnOpen();
             break;
         case ID_SAVE:
-            // FIXME: the document controller's Save, once the editor provides it.
+            OnSave();
             break;
         case ID_WEBSITE:
         case ID_WEBSITE_MENU:
@@ -170,6 +173,17 @@ void mtxDaubryApp::MainWnd::OnOpen() {
     if (!dialog.Show()) return;
     // FIXME: the document controller's Open with dialog.Path().
     Show(SW_SHOWMAXIMIZED);
+}
+
+void mtxDaubryApp::MainWnd::OnSave() {
+    mtxFileDialog dialog(this, true,
+                         {{"Windows Bitmap(*.bmp)", "*.bmp"},
+                          {"Portable Network Graphics(*.png)", "*.png"},
+                          {"JPEG-JFIF(*.jpg)", "*.jpg"}},
+                         "", "");
+    // FIXME: the initial folder is the document controller's remembered save
+    // folder, and its Save writes dialog.Path() in the chosen format.
+    dialog.Show();
 }
 
 void mtxDaubryApp::MainWnd::OnHelpContents() {

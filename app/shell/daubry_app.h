@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/shell/editor_stand_in.h"
 #include "app/wnd.h"
+#include "ui/file_dialog.h"
 
 // The key of the program's settings in the settings store.
 constexpr const char* kDaubrySettingsKey = "Software\\Ferrow\\Daubry";
@@ -44,11 +45,14 @@ class mtxDaubryApp : public mtxApplication {
         std::function<bool(const std::string&)> shellOpen;
         // FIXME: stands in for the editor window, mtxImageEditorVD.
         mtxEditorStandIn editor;
+        // Shows the file dialogs over the editor.
+        mtxIEFileDialogHost fileDialogs{&editor};
 
       private:
         void OnHelpContents();
         void OnWebSite();
         void OnOpen();
+        void OnSave();
     };
 
     mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine, int show);

@@ -126,6 +126,19 @@ void Spy::Draw(int x, int y, const RECT& clip) {
     mtxIECtrl::Draw(x, y, clip);
 }
 
+void PumpPosted() {
+    mtxOs::MSG msg;
+    while (mtxOs::PeekMessage(msg, true)) mtxOs::DispatchMessage(msg);
+}
+
+void Key(mtxImageEditor& editor, uint32_t vk) {
+    mtxOs::SendMessage(editor.Handle(), WM_KEYDOWN, vk, 1);
+}
+
+void Type(mtxImageEditor& editor, const std::string& text) {
+    for (unsigned char c : text) mtxOs::SendMessage(editor.Handle(), WM_CHAR, c, 1);
+}
+
 std::string Str(const RECT& r) {
     return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom) + "}";

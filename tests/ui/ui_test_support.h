@@ -61,4 +61,21 @@ class Spy : public mtxIECtrl {
 
 std::string Str(const RECT& r);
 
+// Records the actions that reach it.
+struct ActionLog : mtxIEActionProcessor {
+    std::vector<std::pair<uint32_t, uint16_t>> got;
+    int Process(uint32_t action, uint16_t value) override {
+        got.emplace_back(action, value);
+        return 1;
+    }
+};
+
+// Handles what is posted to the thread's windows.
+void PumpPosted();
+// A key pressed and released as the window system sends it (WM_KEYDOWN, and
+// WM_CHAR for the keys that make a character).
+void Key(mtxImageEditor& editor, uint32_t vk);
+// Characters typed, one WM_CHAR each.
+void Type(mtxImageEditor& editor, const std::string& text);
+
 }  // namespace ui_test

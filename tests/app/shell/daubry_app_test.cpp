@@ -11,6 +11,7 @@
 #include "app/shell/splash_task.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"
+#include "ui/combo_box.h"
 
 using namespace mtxOs;
 
@@ -170,8 +171,22 @@ TEST_F(MainWindow, OnlyTheLowWordCountsAndUnknownIdsDoNothing) {
     EXPECT_EQ(Drain(), -1);
 }
 
-TEST_F(MainWindow, OpenWithoutAChoiceChangesNothing) {
-    Send(WM_COMMAND, ID_OPEN);  // the dialog cannot be shown yet: reads as cancelled
+TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
+    mtxImageEditor& editor = app->mainWnd.editor;
+    std::vector<std::string> titles;
+    std::vector<size_t> filters;
+    app->mainWnd.fileDialogs.onShown = [&](mtxIEFileDialog& dialog) {
+        titles.push_back(editor.TopModal() == &dialog ? dialog.title : "not on top");
+        filters.push_back(size_t(dialog.filterBox->Count()));
+        // A menu command while it runs is dropped, not run inside the dialog.
+        PostMessage(app->mainWnd.Handle(), WM_COMMAND, ID_EXIT, 0);
+        PostMessage(editor.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    };
+    Send(WM_COMMAND, ID_OPEN);
+    Send(WM_COMMAND, ID_SAVE);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Save As"}));
+    EXPECT_EQ(filters, (std::vector<size_t>{1, 3}));
+    EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
     EXPECT_EQ(Drain(), -1);
 }

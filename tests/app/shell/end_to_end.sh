@@ -8,7 +8,11 @@
 #   4. the editor draws through OpenGL below the menu bar: its tool bar and
 #      content show, a click reaches a tool bar button, a popup menu shows
 #      above the editor, and the content returns after the window is unmapped
-#      and mapped again and after a resize; <output>/editor.png shows it.
+#      and mapped again and after a resize; <output>/editor.png shows it;
+#   5. File, Open shows the program's own file dialog over the editor
+#      (<output>/file-dialog.png): a typed path of a missing file and Enter
+#      leave it open, a typed path of an existing file and Enter choose it
+#      and close it.
 # Fails, rather than skips, when the virtual display cannot start.
 #
 #   end_to_end.sh <daubry> <output-folder>
@@ -155,3 +159,35 @@ xdotool windowfocus --sync "$window"  # mapping again leaves the keyboard elsewh
 sleep 0.3
 exit_by_keyboard
 echo "editor through OpenGL: ok ($out/editor.png)"
+
+# The file dialog's title bar is the one place of this colour.
+has_dialog() {
+  local share
+  share=$(convert "$1" -fill black +opaque "#3A5F8A" -fill white -opaque "#3A5F8A" \
+    -format '%[fx:mean]' info:)
+  awk -v s="$share" 'BEGIN { exit !(s > 0.001) }'
+}
+mkdir -p "$work/pictures"
+printf 'x' >"$work/pictures/photo.png"
+start
+xdotool key --clearmodifiers alt+f
+sleep 0.3
+xdotool key Return
+sleep 0.8
+import -window "$window" "$shot"
+cp "$shot" "$out/file-dialog.png"
+has_dialog "$shot" || fail "File, Open shows no dialog"
+xdotool type --delay 20 "$work/pictures/missing.png"
+xdotool key Return
+sleep 0.5
+import -window "$window" "$shot"
+has_dialog "$shot" || fail "the dialog closed on a file that does not exist"
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "$work/pictures/photo.png"
+xdotool key Return
+sleep 0.5
+import -window "$window" "$shot"
+has_dialog "$shot" && fail "a typed path and Enter did not choose the file"
+kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after the file dialog"
+exit_by_keyboard
+echo "file dialog: ok ($out/file-dialog.png)"
