@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
 #include <semaphore>
 #include <stdexcept>
 #include <thread>
@@ -138,6 +139,35 @@ TEST(IETask, CancelStopsWithinOneStepAndClosesItsOwnDialog) {
     EXPECT_EQ(editor.modal.size(), 1u);
     ASSERT_EQ(target.got.size(), 1u);
     EXPECT_EQ(target.got[0], std::make_pair(kDone, uint16_t(0)));
+}
+
+TEST(IETask, EveryRunEndsWithOneCompletionWhateverTheTimingOfCancel) {
+    ui_test::Editor editor;
+    ui_test::ActionLog target;
+    constexpr int kLimit = 20;
+    auto* task = new GatedTask(&editor, &target, kLimit);
+    task->gate.release(1000000000);  // steps run freely
+    ASSERT_EQ(task->Start(), 1);
+    std::minstd_rand random(7);
+    constexpr int kRuns = 300;
+    int finished = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        task->steps = 0;  // the last run's worker has stopped stepping
+        ASSERT_EQ(task->Begin(), 1);
+        for (int spin = int(random() % 2000); spin > 0; --spin) std::this_thread::yield();
+        editor.PostCommand(task, mtxIETask::kCancel, 0);
+        ui_test::PumpPosted();
+        ASSERT_EQ(target.got.size(), size_t(run + 1)) << "run " << run;
+        EXPECT_EQ(task->Dialog(), nullptr);
+        if (target.got.back().second == 1) {
+            ++finished;
+            EXPECT_EQ(task->steps.load(), kLimit);
+        }
+    }
+    ui_test::PumpPosted();  // what the last run's worker posted late
+    EXPECT_EQ(target.got.size(), size_t(kRuns));
+    EXPECT_EQ(editor.TopModal(), nullptr);
+    RecordProperty("finished", finished);
 }
 
 TEST(IETask, EscapeCancelsAndAPostedFinishLosesToCancel) {
