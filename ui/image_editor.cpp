@@ -33,6 +33,7 @@ mtxImageEditor::mtxImageEditor() : canvas(std::make_unique<mtxIECanvas>(this)) {
 // Controls go while the editor is whole: each one's destructor asks it to
 // forget the control. Dialogs and listed controls belong to the editor.
 mtxImageEditor::~mtxImageEditor() {
+    DestroyTask(task_);  // it closes its dialog, so before the dialogs go
     DeleteDeferred();
     while (!modal.empty()) delete modal.back();
     while (!controls.empty()) delete controls.back();
@@ -321,6 +322,22 @@ void mtxImageEditor::DeleteDeferred() {
         deferred_.pop_back();
         delete control;
     }
+}
+
+void mtxImageEditor::RegisterTask(mtxIEActionProcessor* task) {
+    if (task == task_) return;
+    DestroyTask(task_);
+    task_ = task;
+}
+
+void mtxImageEditor::DestroyTask(mtxIEActionProcessor* task) {
+    if (!task || task != task_) return;
+    task_ = nullptr;  // before the destructor runs, which may call ForgetTask
+    delete task;
+}
+
+void mtxImageEditor::ForgetTask(mtxIEActionProcessor* task) {
+    if (task && task == task_) task_ = nullptr;
 }
 
 void mtxImageEditor::PostCommand(mtxIEActionProcessor* target, uint32_t action, uint16_t value) {

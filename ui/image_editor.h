@@ -99,6 +99,15 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
         menuTargetLife = target ? target->LifeToken() : std::weak_ptr<const void>();
     }
 
+    // The editor's one background task, which it owns. Registering another
+    // destroys the current one first (its thread is stopped and joined);
+    // DestroyTask destroys task when it is the current one; ForgetTask lets
+    // go of it without destroying it (for the task's own destructor).
+    void RegisterTask(mtxIEActionProcessor* task);
+    void DestroyTask(mtxIEActionProcessor* task);
+    void ForgetTask(mtxIEActionProcessor* task);
+    mtxIEActionProcessor* CurrentTask() const { return task_; }
+
     // Moves r left and up until it ends inside the client area, then right
     // and down until it starts inside it (its top-left corner wins).
     RECT FitRect(const RECT& r) const;
@@ -167,6 +176,7 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     std::mutex postedLock_;
     std::map<intptr_t, PostedAction> posted_;
     intptr_t nextTicket_ = 1;
+    mtxIEActionProcessor* task_ = nullptr;  // owned
     std::vector<mtxIECtrl*> deferred_;
     int dispatchDepth_ = 0;
     int painting_ = 0;
