@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ui/image_editor.h"
+#include "ui/primitives.h"
 
 namespace {
 
@@ -80,20 +81,5 @@ void mtxIECursorEx::Draw(mtxImageEditor* editor) {
         textureDevice = device;
     }
     RECT b = Bounds();
-    float l = float(b.left) - 0.5f, t = float(b.top) - 0.5f;
-    float r = l + float(textureWidth), bottom = t + float(textureHeight);
-    struct Vertex {
-        float x, y, z;
-        uint32_t color;
-        float u, v;
-    } quad[4] = {{l, t, 100, 0xFFFFFFFF, 0, 0},
-                 {r, t, 100, 0xFFFFFFFF, 1, 0},
-                 {l, bottom, 100, 0xFFFFFFFF, 0, 1},
-                 {r, bottom, 100, 0xFFFFFFFF, 1, 1}};
-    device->SetTexture(0, texture);
-    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
-    device->SetTexture(0, nullptr);
+    mtxIEPrimitives::TexturedRect(device, texture, b.left, b.top, textureWidth, textureHeight);
 }

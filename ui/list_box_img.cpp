@@ -66,24 +66,9 @@ void mtxIEListBoxImg::DrawItem(int index, const RECT& r, bool selected) {
     int textLeft = r.left + 3;
     if (size_t(index) < pictures.size() && !pictures[size_t(index)].pixels.empty() && device) {
         Picture& p = pictures[size_t(index)];
-        if (Upload(p, device)) {
-            float l = float(r.left + 2) - 0.5f, t = float(r.top + 1) - 0.5f;
-            float right = l + float(p.width), bottom = t + float(p.height);
-            struct Vertex {
-                float x, y, z;
-                uint32_t color;
-                float u, v;
-            } quad[4] = {{l, t, 100, 0xFFFFFFFF, 0, 0},
-                         {right, t, 100, 0xFFFFFFFF, 1, 0},
-                         {l, bottom, 100, 0xFFFFFFFF, 0, 1},
-                         {right, bottom, 100, 0xFFFFFFFF, 1, 1}};
-            device->SetTexture(0, p.texture);
-            device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-            device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-            device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-            device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
-            device->SetTexture(0, nullptr);
-        }
+        if (Upload(p, device))
+            mtxIEPrimitives::TexturedRect(device, p.texture, r.left + 2, r.top + 1, p.width,
+                                          p.height);
         textLeft = r.left + p.width + 6;
     }
     if (profile->font)

@@ -103,3 +103,25 @@ int mtxIEPrimitives::ArrowGlyph(IDirect3DDevice9* device, const RECT& r, int dir
     }
     return Draw(device, D3DPT_TRIANGLELIST, uint32_t(rows * 2), v.data());
 }
+
+int mtxIEPrimitives::TexturedRect(IDirect3DDevice9* device, IDirect3DTexture9* texture, int x,
+                                  int y, int width, int height) {
+    if (!device || !texture) return 0;
+    float l = float(x) - 0.5f, t = float(y) - 0.5f;
+    float r = l + float(width), b = t + float(height);
+    struct Vertex {
+        float x, y, z;
+        uint32_t color;
+        float u, v;
+    } quad[4] = {{l, t, 100, 0xFFFFFFFF, 0, 0},
+                 {r, t, 100, 0xFFFFFFFF, 1, 0},
+                 {l, b, 100, 0xFFFFFFFF, 0, 1},
+                 {r, b, 100, 0xFFFFFFFF, 1, 1}};
+    device->SetTexture(0, texture);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    HRESULT drawn = device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    device->SetTexture(0, nullptr);
+    return SUCCEEDED(drawn) ? 1 : 0;
+}

@@ -24,6 +24,11 @@ class mtxIEPrimitives {
                            uint32_t color);
     // An isosceles triangle centred in r, base max(((width - 1) / 2) | 1, 7).
     static int ArrowGlyph(IDirect3DDevice9* device, const RECT& r, int direction, uint32_t color);
+    // texture drawn texel for texel (point sampling) with its top-left corner
+    // on pixel (x, y); width x height is the texture's size. Stage 0 is left
+    // without a texture.
+    static int TexturedRect(IDirect3DDevice9* device, IDirect3DTexture9* texture, int x, int y,
+                            int width, int height);
 
     struct Vertex {  // XYZ | DIFFUSE, 16 bytes
         float x, y, z;
