@@ -10,6 +10,15 @@
 #include "ui/progress_bar.h"
 #include "ui/strings.h"
 
+namespace {
+
+// Entries of the string table for the ways the work can fail.
+constexpr uint32_t kNotStartedString = 720;
+constexpr uint32_t kNoMemoryString = 721;
+constexpr uint32_t kWorkFailedString = 722;
+
+}  // namespace
+
 mtxIETask::StatusDialog::StatusDialog(mtxIETask* owner, const std::string& text)
     : mtxIEDialog(owner->Editor(), 1), task(owner) {
     SetTitleBar(1);
@@ -71,11 +80,11 @@ void mtxIETask::Work() {
             if (Step()) return;
             continue;
         } catch (const std::bad_alloc&) {
-            failure = "There is not enough memory to finish the work.";
+            failure = mtxIELoadString(kNoMemoryString);
         } catch (const std::exception& e) {
-            failure = std::string("The work failed: ") + e.what();
+            failure = mtxIELoadString(kWorkFailedString) + " (" + e.what() + ")";
         } catch (...) {
-            failure = "The work failed.";
+            failure = mtxIELoadString(kWorkFailedString);
         }
         {
             std::lock_guard<std::mutex> lock(sharedLock);
@@ -95,7 +104,7 @@ int mtxIETask::StartWork(const std::string& title) {
     CloseStatusDialog();
     statusDialog_ = new StatusDialog(this, title);
     if (SendRequest(kStartWork) == kSuccess) return 1;
-    Fail("The background work could not be started.");
+    Fail(mtxIELoadString(kNotStartedString));
     return 0;
 }
 

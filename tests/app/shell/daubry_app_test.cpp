@@ -65,6 +65,12 @@ class MainWindow : public ::testing::Test {
     void TearDown() override {
         if (IsWindow(app->mainWnd.Handle())) DestroyWindow(app->mainWnd.Handle());
         app.reset();
+        // Destroying the main window asked the loop to end: take that, and
+        // whatever else is left, out of this thread's queue, so the next test
+        // starts from an empty one as a new process would.
+        MSG msg;
+        while (PeekMessage(msg, true)) {
+        }
         unsetenv("XDG_CONFIG_HOME");
     }
     LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {

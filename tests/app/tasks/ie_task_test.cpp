@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <random>
 #include <semaphore>
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/button.h"
+#include "ui/label.h"
 #include "ui/message_box.h"
 #include "ui/progress_bar.h"
 
@@ -34,6 +37,7 @@ class GatedTask : public mtxIETask {
     std::counting_semaphore<> gate{0};
     std::counting_semaphore<> stepped{0};
     std::atomic<bool> throwInStep{false};
+    std::atomic<bool> outOfMemory{false};
     std::atomic<int> steps{0};
     std::atomic<int> stepsSeeingStop{0};
 
@@ -51,6 +55,7 @@ class GatedTask : public mtxIETask {
             ~Signal() { s.release(); }
         } signal{stepped};
         if (throwInStep) throw std::runtime_error("out of pictures");
+        if (outOfMemory) throw std::bad_alloc();
         int done = ++steps;
         SetProgress(uint32_t(done * 100 / limit_));
         PostAction(kProgress);
@@ -221,6 +226,7 @@ TEST(IETask, ReplacingTaskDropsTheOldTasksActions) {
 }
 
 TEST(IETask, ExceptionInStepEndsTheRunWithZeroAndAMessage) {
+    testing_support::SharedApp();  // the string table
     ui_test::Editor editor;
     ui_test::ActionLog target;
     auto* task = new GatedTask(&editor, &target);
@@ -237,6 +243,8 @@ TEST(IETask, ExceptionInStepEndsTheRunWithZeroAndAMessage) {
     EXPECT_EQ(task->Dialog(), nullptr);
     auto* box = dynamic_cast<mtxIEMessageBox*>(editor.TopModal());
     ASSERT_NE(box, nullptr);
+    // The string table's text, with what went wrong after it.
+    EXPECT_EQ(box->label->text, "The work failed. (out of pictures)");
     EXPECT_EQ(editor.modal.size(), 1u);
     ASSERT_EQ(target.got.size(), 1u);
     EXPECT_EQ(target.got[0], std::make_pair(kDone, uint16_t(0)));
@@ -248,13 +256,37 @@ TEST(IETask, ExceptionInStepEndsTheRunWithZeroAndAMessage) {
     EXPECT_EQ(task->steps.load(), 1);
 }
 
+TEST(IETask, RunningOutOfMemorySaysSoInTheStringTablesWords) {
+    testing_support::SharedApp();
+    ui_test::Editor editor;
+    ui_test::ActionLog target;
+    auto* task = new GatedTask(&editor, &target);
+    task->outOfMemory = true;
+    ASSERT_EQ(task->Start(), 1);
+    ASSERT_EQ(task->Begin(), 1);
+    task->gate.release();
+    task->stepped.acquire();
+    mtxOs::MSG msg;
+    ASSERT_GT(mtxOs::GetMessage(msg), 0);
+    mtxOs::DispatchMessage(msg);
+    ui_test::PumpPosted();
+    auto* box = dynamic_cast<mtxIEMessageBox*>(editor.TopModal());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->label->text, "There is not enough memory to finish the work.");
+    ASSERT_EQ(target.got.size(), 1u);
+    EXPECT_EQ(target.got[0], std::make_pair(kDone, uint16_t(0)));
+}
+
 TEST(IETask, WithoutAThreadBeginClosesTheDialogAndSaysSo) {
+    testing_support::SharedApp();
     ui_test::Editor editor;
     ui_test::ActionLog target;
     auto* task = new GatedTask(&editor, &target);
     EXPECT_EQ(task->Begin(), 0);  // never started
     EXPECT_EQ(task->Dialog(), nullptr);
-    EXPECT_NE(dynamic_cast<mtxIEMessageBox*>(editor.TopModal()), nullptr);
+    auto* box = dynamic_cast<mtxIEMessageBox*>(editor.TopModal());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->label->text, "The background work could not be started.");
     EXPECT_EQ(editor.modal.size(), 1u);
     ui_test::PumpPosted();
     ASSERT_EQ(target.got.size(), 1u);
