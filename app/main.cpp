@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
         if (!ok) mtxOs::PostQuitMessage(0);
         mtxOs::MSG msg;
         while (mtxOs::GetMessage(msg)) {
+            if (app.mainWnd.TranslateAccelerator(msg)) continue;
             mtxOs::TranslateMessage(msg);
             mtxOs::DispatchMessage(msg);
         }

@@ -20,8 +20,12 @@ bool Label(const std::string& text, std::string& out) {
     for (size_t i = 1; i + 1 < text.size(); ++i) {
         if (text[i] == '"') return false;
         if (text[i] == '\\') {
-            if (i + 2 >= text.size() || (text[i + 1] != '"' && text[i + 1] != '\\')) return false;
+            if (i + 2 >= text.size()) return false;
+            char escaped = text[i + 1];
+            if (escaped != '"' && escaped != '\\' && escaped != 't') return false;
+            out += escaped == 't' ? '\t' : escaped;
             ++i;
+            continue;
         }
         out += text[i];
     }

@@ -13,7 +13,9 @@
 namespace mtxOs {
 
 struct MenuItem {
-    std::string label;  // "&" marks the mnemonic letter, "&&" is a literal "&"
+    // "&" marks the mnemonic letter, "&&" is a literal "&"; a tab parts the
+    // text from the key chord shown right-aligned ("&Open\tCtrl+O").
+    std::string label;
     uint32_t id = 0;
     bool separator = false;
     bool popup = false;  // opens items instead of being chosen
@@ -31,6 +33,8 @@ struct Menu {
 // child or a dead window.
 bool SetMenu(HWND hwnd, const Menu& menu);
 bool HasMenu(HWND hwnd);
+// A copy of the window's menu; false for a window without one.
+bool GetMenu(HWND hwnd, Menu& out);
 // Height of the menu bar in pixels, 0 without one.
 int MenuBarHeight(HWND hwnd);
 
@@ -50,8 +54,12 @@ bool MenuIsActive(HWND top);
 
 // The lower-case mnemonic letter of a label ("E&xit" -> 'x'); 0 for none.
 char32_t MenuMnemonic(const std::string& label);
-// The label as shown, without the "&" marks ("Save && Quit" -> "Save & Quit"),
-// and the position of the underlined letter in it (npos for none).
+// The label as shown, without the "&" marks ("Save && Quit" -> "Save & Quit")
+// and without the key chord after a tab, and the position of the underlined
+// letter in it (npos for none).
 std::string MenuDisplayText(const std::string& label, size_t* mnemonicAt = nullptr);
+// The key chord shown after the tab of a label ("&Open\tCtrl+O" -> "Ctrl+O");
+// empty for none.
+std::string MenuShortcutText(const std::string& label);
 
 }  // namespace mtxOs

@@ -45,6 +45,7 @@ constexpr uint32_t WM_MOUSEWHEEL = 0x020A;
 constexpr uint32_t WM_SIZING = 0x0214;
 constexpr uint32_t WM_CAPTURECHANGED = 0x0215;
 constexpr uint32_t WM_POWERBROADCAST = 0x0218;
+constexpr uint32_t WM_DROPFILES = 0x0233;
 constexpr uint32_t WM_DESTROYCLIPBOARD = 0x0307;
 constexpr uint32_t WM_USER = 0x0400;
 

@@ -10,6 +10,7 @@
 #include "app/file_dialog.h"
 #include "app/shell/command_line.h"
 #include "app/shell/picture.h"
+#include "platform/drop_files.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 
@@ -93,6 +94,7 @@ int mtxDaubryApp::Init() {
     mainWnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "Daubry", 0, 0, 500, 350, 0,
                    ProgramIcon());
     mainWnd.SetMenu(MainWnd::kMenuId);
+    mainWnd.LoadAccelerators();
     if (!mainWnd.editor.Create(&mainWnd, 0, 0, 150, 100)) return 0;
     mainWnd.editor.SetUp();
     mainWnd.editor.Show(SW_SHOWMAXIMIZED);
@@ -203,4 +205,28 @@ void mtxDaubryApp::MainWnd::OpenFromCommandLine(const std::string& path) {
     // business. Until then the picture is not opened.
     (void)path;
     Show(SW_SHOWMAXIMIZED);
+}
+
+LRESULT mtxDaubryApp::MainWnd::WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_DROPFILES) return mtxWnd::WindowProc(message, wParam, lParam);
+    // One picture at a time: of several files, the first is opened.
+    HDROP drop = reinterpret_cast<HDROP>(wParam);
+    std::string path;
+    bool named = DragQueryFile(drop, 0, path);
+    DragFinish(drop);
+    if (named) OpenDropped(path);
+    return 0;
+}
+
+void mtxDaubryApp::MainWnd::OpenDropped(const std::string& path) {
+    OpenFromCommandLine(path);
+}
+
+void mtxDaubryApp::MainWnd::LoadAccelerators() {
+    Menu menu;
+    accelerators = GetMenu(Handle(), menu) ? AcceleratorTable::FromMenu(menu) : AcceleratorTable();
+}
+
+bool mtxDaubryApp::MainWnd::TranslateAccelerator(const MSG& msg) {
+    return mtxOs::TranslateAccelerator(Handle(), accelerators, msg);
 }

@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/shell/editor_stand_in.h"
 #include "app/wnd.h"
+#include "platform/accelerator.h"
 #include "ui/file_dialog.h"
 
 // The key of the program's settings in the settings store.
@@ -40,6 +41,19 @@ class mtxDaubryApp : public mtxApplication {
 
         // Opens a picture named on the command line, then shows the window maximised.
         void OpenFromCommandLine(const std::string& path);
+
+        // Files dropped on the window: the first is opened by OpenDropped.
+        LRESULT WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) override;
+        // Opens a picture dropped on the window, as File, Open would.
+        void OpenDropped(const std::string& path);
+
+        // The key chords that the menu shows beside its items (Ctrl+O, ...),
+        // read from the menu bar once it is set.
+        void LoadAccelerators();
+        // Offers a message of the loop to the accelerators: true when it was
+        // a chord, now sent as its menu command, and must go no further.
+        bool TranslateAccelerator(const mtxOs::MSG& msg);
+        mtxOs::AcceleratorTable accelerators;
 
         // Opens a file or address with the desktop's program; tests replace it.
         std::function<bool(const std::string&)> shellOpen;

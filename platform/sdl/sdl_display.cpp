@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/drop_files.h"
 #include "platform/gl/gl_compositor.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/text.h"
@@ -258,6 +259,57 @@ void MouseWheel(const SDL_MouseWheelEvent& e) {
                 {x, y}});
 }
 
+// Where the pointer is over the window's client area, as the point of a drop
+// (the display names no point of its own); false when it is outside.
+bool PointerInClient(Window& top, POINT& at) {
+    int x = 0, y = 0, left = 0, upper = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    SDL_GetWindowPosition(Sdl(top), &left, &upper);
+    RECT client;
+    GetClientRect(top.Handle(), client);
+    at = {x - left, y - upper - top.top->menuBarHeight};
+    return at.x >= 0 && at.y >= 0 && at.x < client.right && at.y < client.bottom;
+}
+
+void QueueDrop(Window& top, std::vector<std::string> paths) {
+    POINT at;
+    bool known = PointerInClient(top, at);
+    QueueFileDrop(top.Handle(), paths, known ? &at : nullptr);
+}
+
+// The files of one drop come one event each between a begin and a complete
+// event; each file's text is the display's to free, whatever becomes of it.
+void DropEvent(const SDL_DropEvent& e) {
+    std::string path;
+    if (e.file) {
+        path = e.file;
+        SDL_free(e.file);
+    }
+    Window* top = e.windowID ? TopOfSdl(e.windowID) : nullptr;
+    if (!top) return;
+    TopLevel& t = *top->top;
+    switch (e.type) {
+        case SDL_DROPBEGIN:
+            t.dropping = true;
+            t.dropped.clear();
+            break;
+        case SDL_DROPFILE:
+            if (path.empty()) break;
+            if (t.dropping)
+                t.dropped.push_back(path);
+            else
+                QueueDrop(*top, {path});  // a display that announces no begin
+            break;
+        case SDL_DROPCOMPLETE:
+            if (!t.dropped.empty()) QueueDrop(*top, std::move(t.dropped));
+            t.dropped.clear();
+            t.dropping = false;
+            break;
+        default:  // dropped text is not a file
+            break;
+    }
+}
+
 void Translate(const SDL_Event& e) {
     switch (e.type) {
         case SDL_WINDOWEVENT:
@@ -279,6 +331,12 @@ void Translate(const SDL_Event& e) {
             break;
         case SDL_MOUSEWHEEL:
             MouseWheel(e.wheel);
+            break;
+        case SDL_DROPBEGIN:
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+        case SDL_DROPCOMPLETE:
+            DropEvent(e.drop);
             break;
         case SDL_QUIT:
             // A request to end (a termination signal): every window is asked to

@@ -38,6 +38,14 @@ struct MenuState {
     bool done = false;
 };
 
+// Files dropped on a window, until its WM_DROPFILES has been handled.
+struct DropRecord {
+    HWND hwnd = nullptr;
+    std::vector<std::string> paths;
+    POINT point{0, 0};
+    bool hasPoint = false;
+};
+
 struct TopLevel {
     void* display = nullptr;  // the display's own window (an SDL window)
     Bitmap canvas;            // what the windows painted, whole window
@@ -47,6 +55,10 @@ struct TopLevel {
     MenuState menu;
     int menuBarHeight = 0;
     HICON icon = nullptr;
+    // Files of a drop under way (the display announces the files one by one
+    // between its begin and its end).
+    bool dropping = false;
+    std::vector<std::string> dropped;
 };
 
 struct Window {
@@ -112,6 +124,9 @@ struct Queue {
     bool clipboardEmptied = false;  // EmptyClipboard since opening
     std::map<uint32_t, std::vector<uint8_t>> clipboard;
     std::map<std::string, uint32_t> clipboardFormats;
+    // Drops not yet finished, by handle; handles are never reused.
+    std::map<uintptr_t, DropRecord> drops;
+    uintptr_t nextDrop = 1;
 };
 
 // The calling thread's queue, created on first use.
@@ -155,6 +170,11 @@ bool DisplayGetClipboardText(std::string& utf8);
 void DisplayWake();
 bool DisplayDesktop(RECT& out);
 bool DisplayCursorPos(POINT& p);
+
+// Drops (drop_files.cpp): frees the drop of a dispatched WM_DROPFILES, and
+// every drop of windows being destroyed.
+void FreeDrop(WPARAM handle);
+void FreeDropsOf(const std::vector<HWND>& windows);
 
 // Fills a window's client area with its class background (gdi.cpp).
 void EraseWithClassBackground(HWND hwnd, HDC__* dc);

@@ -26,6 +26,7 @@ constexpr uint32_t kSeparator = 0xFFDDDDDD;
 constexpr int kBarPadding = 8;
 constexpr int kPopupPadding = 24;
 constexpr int kSeparatorHeight = 7;
+constexpr int kShortcutGap = 32;  // between the longest label and the chords' column
 
 // Menus are drawn on the user-interface thread only.
 FontFace* MenuFont() {
@@ -38,9 +39,13 @@ int LineHeight() {
     return f ? f->Metrics().ascent + f->Metrics().descent : 16;
 }
 
-int TextWidth(const std::string& label) {
+int PlainWidth(const std::string& text) {
     FontFace* f = MenuFont();
-    return f ? f->TextWidth(MenuDisplayText(label)) : static_cast<int>(label.size()) * 7;
+    return f ? f->TextWidth(text) : static_cast<int>(text.size()) * 7;
+}
+
+int TextWidth(const std::string& label) {
+    return PlainWidth(MenuDisplayText(label));
 }
 
 int BarHeight() {
@@ -86,11 +91,18 @@ int FirstSelectable(const std::vector<MenuItem>& items) {
     return -1;
 }
 
+// Labels on the left, key chords right-aligned in a column of their own.
 int PopupWidth(const std::vector<MenuItem>& items) {
-    int width = 120;
-    for (const MenuItem& item : items)
-        width = std::max(width, TextWidth(item.label) + 2 * kPopupPadding + (item.popup ? 12 : 0));
-    return width;
+    int labels = 0, chords = 0;
+    bool popups = false;
+    for (const MenuItem& item : items) {
+        labels = std::max(labels, TextWidth(item.label));
+        chords = std::max(chords, PlainWidth(MenuShortcutText(item.label)));
+        popups = popups || item.popup;
+    }
+    int width = labels + 2 * kPopupPadding + (popups ? 12 : 0);
+    if (chords > 0) width += kShortcutGap + chords;
+    return std::max(width, 120);
 }
 
 int PopupHeight(const std::vector<MenuItem>& items) {
@@ -271,6 +283,13 @@ void DrawPopup(Bitmap& frame, const std::vector<MenuItem>& items, const RECT& r,
         if (item.checked) DrawCheck(frame, r.left + 8, y + h / 2, color);
         DrawLabel(frame, r.left + kPopupPadding, y, h, item.label, color, r);
         if (item.popup) DrawLabel(frame, r.right - 16, y, h, ">", color, r);
+        std::string chord = MenuShortcutText(item.label);
+        if (!chord.empty()) {
+            // Drawn as plain text: a "&" in a chord is no mnemonic mark.
+            std::string literal;
+            for (char c : chord) literal += c == '&' ? std::string("&&") : std::string(1, c);
+            DrawLabel(frame, r.right - kPopupPadding - PlainWidth(chord), y, h, literal, color, r);
+        }
         y += h;
     }
 }
@@ -285,7 +304,13 @@ char32_t MenuMnemonic(const std::string& label) {
     return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
-std::string MenuDisplayText(const std::string& label, size_t* mnemonicAt) {
+std::string MenuShortcutText(const std::string& label) {
+    size_t tab = label.find('\t');
+    return tab == std::string::npos ? std::string() : label.substr(tab + 1);
+}
+
+std::string MenuDisplayText(const std::string& fullLabel, size_t* mnemonicAt) {
+    std::string label = fullLabel.substr(0, fullLabel.find('\t'));
     std::string out;
     size_t at = std::string::npos;
     for (size_t i = 0; i < label.size(); ++i) {
@@ -317,6 +342,13 @@ bool SetMenu(HWND hwnd, const Menu& menu) {
 bool HasMenu(HWND hwnd) {
     Window* w = Find(hwnd);
     return w && w->top && !w->top->menu.menu.items.empty();
+}
+
+bool GetMenu(HWND hwnd, Menu& out) {
+    Window* w = Find(hwnd);
+    if (!w || !w->top || w->top->menu.menu.items.empty()) return false;
+    out = w->top->menu.menu;
+    return true;
 }
 
 int MenuBarHeight(HWND hwnd) {

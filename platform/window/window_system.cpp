@@ -341,6 +341,7 @@ bool DestroyWindow(HWND hwnd) {
     std::erase_if(q.timers, [&](const Timer& t) {
         return std::find(handles.begin(), handles.end(), t.hwnd) != handles.end();
     });
+    FreeDropsOf(handles);
     std::vector<Window*> dead;
     {
         std::lock_guard guard(gLock);
@@ -668,10 +669,15 @@ bool TranslateMessage(const MSG& msg) {
 }
 
 LRESULT DispatchMessage(const MSG& msg) {
-    if (!msg.hwnd) return 0;
+    if (!msg.hwnd) {
+        if (msg.message == WM_DROPFILES) FreeDrop(msg.wParam);
+        return 0;
+    }
     LRESULT r = Call(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     // A paint handler that did not validate still must not be asked again at once.
     if (msg.message == WM_PAINT) ValidateRect(msg.hwnd, nullptr);
+    // A drop the handler did not finish ends with its message.
+    if (msg.message == WM_DROPFILES) FreeDrop(msg.wParam);
     return r;
 }
 

@@ -9,6 +9,7 @@
 #include "app/shell/command_line.h"
 #include "app/shell/daubry_app.h"
 #include "app/shell/splash_task.h"
+#include "platform/drop_files.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"
 #include "ui/combo_box.h"
@@ -194,6 +195,34 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
     EXPECT_EQ(filters, (std::vector<size_t>{1, 3}));
     EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
+    EXPECT_EQ(Drain(), -1);
+}
+
+TEST_F(MainWindow, TheMenusChordsAreTheMainWindowsAccelerators) {
+    const AcceleratorTable& keys = app->mainWnd.accelerators;
+    EXPECT_EQ(keys.Entries().size(), 3u);
+    EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'O', FCONTROL), ID_OPEN);
+    EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'S', FCONTROL), ID_SAVE);
+    EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'Q', FCONTROL), ID_EXIT);
+    // Keys without the chord's modifiers go on to the focus window as before.
+    MSG key{app->mainWnd.editor.Handle(), WM_KEYDOWN, 'Q', 1, 0, {}};
+    EXPECT_FALSE(app->mainWnd.TranslateAccelerator(key));
+    EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
+}
+
+TEST_F(MainWindow, ADroppedFileIsOpenedAndItsDropFreed) {
+    POINT at{10, 10};
+    ASSERT_TRUE(QueueFileDrop(app->mainWnd.Handle(), {"/tmp/first.png", "/tmp/second.png"}, &at));
+    MSG msg;
+    ASSERT_TRUE(PeekMessage(msg, true));
+    ASSERT_EQ(msg.message, WM_DROPFILES);
+    HDROP drop = reinterpret_cast<HDROP>(msg.wParam);
+    ShowWindow(app->mainWnd.Handle(), SW_SHOWNORMAL);
+    DispatchMessage(msg);
+    EXPECT_EQ(DragQueryFileCount(drop), 0u);
+    // Opened as a path of the command line is: for now that only brings the
+    // window up (the document controller will open the picture).
+    EXPECT_TRUE(IsWindowVisible(app->mainWnd.Handle()));
     EXPECT_EQ(Drain(), -1);
 }
 

@@ -12,7 +12,11 @@
 #   5. File, Open shows the program's own file dialog over the editor
 #      (<output>/file-dialog.png): a typed path of a missing file and Enter
 #      leave it open, a typed path of an existing file and Enter choose it
-#      and close it.
+#      and close it;
+#   6. the menus' key chords: Ctrl+O shows the file dialog, Ctrl+Q ends the
+#      program with code 0.
+# Files dropped on the window are not tried here: xdotool cannot drag from
+# another program; window_display_tests drops them as the display reports them.
 # Fails, rather than skips, when the virtual display cannot start.
 #
 #   end_to_end.sh <daubry> <output-folder>
@@ -76,11 +80,8 @@ start() {
   sleep 0.5  # let it paint and take the keyboard
 }
 
-# Alt+F, then Exit with the keyboard; the program must end with 0 within 5 s.
-exit_by_keyboard() {
-  xdotool key --clearmodifiers alt+f
-  sleep 0.3
-  xdotool key Down Down Return
+# The program must end with 0 within 5 s of what was done to end it ($1).
+expect_exit() {
   local status=
   for _ in $(seq 50); do
     if ! kill -0 "$app_pid" 2>/dev/null; then
@@ -89,9 +90,17 @@ exit_by_keyboard() {
     fi
     sleep 0.1
   done
-  [[ -n "$status" ]] || fail "daubry still runs 5 s after File, Exit"
-  [[ "$status" == 0 ]] || fail "daubry ended with code $status"
+  [[ -n "$status" ]] || fail "daubry still runs 5 s after $1"
+  [[ "$status" == 0 ]] || fail "daubry ended with code $status after $1"
   app_pid=
+}
+
+# Alt+F, then Exit with the keyboard.
+exit_by_keyboard() {
+  xdotool key --clearmodifiers alt+f
+  sleep 0.3
+  xdotool key Down Down Return
+  expect_exit "File, Exit"
 }
 
 start
@@ -191,3 +200,18 @@ has_dialog "$shot" && fail "a typed path and Enter did not choose the file"
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after the file dialog"
 exit_by_keyboard
 echo "file dialog: ok ($out/file-dialog.png)"
+
+# The chords the menu shows: Ctrl+O opens the dialog, Escape closes it, and
+# Ctrl+Q ends the program.
+start
+xdotool key --clearmodifiers ctrl+o
+sleep 0.8
+import -window "$window" "$shot"
+has_dialog "$shot" || fail "Ctrl+O shows no file dialog"
+xdotool key Escape
+sleep 0.5
+import -window "$window" "$shot"
+has_dialog "$shot" && fail "Escape did not close the dialog that Ctrl+O opened"
+xdotool key --clearmodifiers ctrl+q
+expect_exit "Ctrl+Q"
+echo "key chords: ok"

@@ -28,7 +28,7 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     EXPECT_EQ(file[0].id, 40105u);
     EXPECT_TRUE(file[1].separator);
     EXPECT_EQ(file[2].id, 40106u);
-    EXPECT_EQ(file[4].label, "&Exit");
+    EXPECT_EQ(file[4].label, "&Exit\tCtrl+Q");
     EXPECT_EQ(file[4].id, 40102u);
     EXPECT_EQ(menu.items[1].items[1].id, 40121u);
     EXPECT_EQ(menu.items[2].items[3].id, 40103u);
@@ -78,6 +78,21 @@ TEST(MenuLabels, MnemonicsAndDisplayText) {
     EXPECT_EQ(MenuDisplayText("Save && &Quit", &at), "Save & Quit");
     EXPECT_EQ(at, 7u);
     EXPECT_EQ(MenuDisplayText("trailing&"), "trailing&");
+}
+
+TEST(MenuLabels, TheChordAfterATabIsNeitherTextNorMnemonic) {
+    size_t at = 0;
+    EXPECT_EQ(MenuDisplayText("&Open\tCtrl+O", &at), "Open");
+    EXPECT_EQ(at, 0u);
+    EXPECT_EQ(MenuShortcutText("&Open\tCtrl+O"), "Ctrl+O");
+    EXPECT_EQ(MenuShortcutText("&Open"), "");
+    EXPECT_EQ(MenuMnemonic("Open\tCtrl+&O"), 0u);  // a mark in the chord marks nothing
+    EXPECT_EQ(MenuDisplayText("Open\tCtrl+&O"), "Open");
+    Menu menu;
+    std::string error;
+    ASSERT_EQ(mtxParseMenuTemplate("POPUP \"a\"\nITEM 3 \"&Go\\tF5\"\nEND\n", menu, error), 1)
+        << error;
+    EXPECT_EQ(menu.items[0].items[0].label, "&Go\tF5");
 }
 
 class MenuKeyboard : public ::testing::Test {
