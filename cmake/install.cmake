@@ -14,8 +14,15 @@
 
 # The help page beside the build's sample library, so a program run from the
 # build tree finds it as an installed one finds its own.
+# Its pictures go along, at the same relative paths.
 configure_file(${PROJECT_SOURCE_DIR}/share/help/daubry.html
   ${PROJECT_BINARY_DIR}/share/help/daubry.html COPYONLY)
+file(GLOB help_pictures CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/share/help
+  ${PROJECT_SOURCE_DIR}/share/help/pictures/*)
+foreach(picture IN LISTS help_pictures)
+  configure_file(${PROJECT_SOURCE_DIR}/share/help/${picture}
+    ${PROJECT_BINARY_DIR}/share/help/${picture} COPYONLY)
+endforeach()
 
 install(TARGETS daubry RUNTIME DESTINATION bin)
 

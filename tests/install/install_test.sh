@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build as `make install DESTDIR=<tmp> PREFIX=/usr` would and
 # checks what a user meets:
-#   1. the program, its share folder (samples, help page), the icons at every
-#      size, the menu entry and the manual pages are where they belong;
+#   1. the program, its share folder (samples, help page and every picture
+#      the page shows), the icons at every size, the menu entry and the
+#      manual pages are where they belong;
 #   2. the installed program answers --version and --help without a window,
 #      and --help names the installed help page;
 #   3. the installed program fills a photo (the demo photo, else a test photo)
@@ -55,6 +56,13 @@ daubry=$prefix/bin/daubry
 [[ -x "$daubry" ]] || fail "no program at $daubry"
 share=$prefix/share/daubry
 [[ -f "$share/help/daubry.html" ]] || fail "no help page in $share/help"
+# Every picture the page shows, at its relative path, and a picture indeed.
+pictures=$(grep -o 'src="[^"]*"' "$share/help/daubry.html" | sed 's/^src="//; s/"$//' | sort -u)
+[[ -n "$pictures" ]] || fail "the help page shows no pictures"
+for picture in $pictures; do
+  [[ "$picture" != /* && "$picture" != *://* ]] || fail "help picture $picture is not relative"
+  identify "$share/help/$picture" >/dev/null 2>&1 || fail "help picture $picture is not installed"
+done
 samples=$(find "$share/samples" -name '*.png' | wc -l)
 ((samples > 0)) || fail "no samples in $share/samples"
 for size in 16 22 24 32 48 64 128 256; do
