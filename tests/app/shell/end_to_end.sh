@@ -13,17 +13,19 @@
 #      (<output>/file-dialog.png): a typed path of a missing file and Enter
 #      leave it open, a typed path of an existing file and Enter choose it
 #      and close it;
-#   6. the menus' key chords: Ctrl+O shows the file dialog, Ctrl+Q ends the
+#   6. files dropped on the window as a file manager drops them (xdnd_drop
+#      speaks the X drag-and-drop protocol) are taken and finished, and the
+#      program goes on;
+#   7. the menus' key chords: Ctrl+O shows the file dialog, Ctrl+Q ends the
 #      program with code 0.
-# Files dropped on the window are not tried here: xdotool cannot drag from
-# another program; window_display_tests drops them as the display reports them.
 # Fails, rather than skips, when the virtual display cannot start.
 #
-#   end_to_end.sh <daubry> <output-folder>
+#   end_to_end.sh <daubry> <output-folder> <xdnd_drop>
 set -euo pipefail
 
 daubry=$1
 out=$2
+xdnd_drop=$3
 mkdir -p "$out"
 rm -f "$out/main-window.png"
 work=$(mktemp -d)
@@ -201,9 +203,18 @@ kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after the file dialog"
 exit_by_keyboard
 echo "file dialog: ok ($out/file-dialog.png)"
 
+# Files dropped on the window: the window takes them and the program goes on.
+# FIXME: once a dropped photo opens, check that it did (the title names it).
+start
+printf 'x' >"$work/pictures/second photo é.png"
+"$xdnd_drop" "$window" 200 200 "$work/pictures/photo.png" "$work/pictures/second photo é.png" ||
+  fail "the window did not take the dropped files"
+sleep 0.3
+kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after files were dropped on it"
+echo "dropped files: ok"
+
 # The chords the menu shows: Ctrl+O opens the dialog, Escape closes it, and
 # Ctrl+Q ends the program.
-start
 xdotool key --clearmodifiers ctrl+o
 sleep 0.8
 import -window "$window" "$shot"

@@ -4,9 +4,13 @@ daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell LABEL
 
 # The program itself under a virtual display. It leaves the screenshot of the
 # main window as tests/shell/main-window.png in the build folder.
+# xdnd_drop drops files on the window as a file manager would.
+pkg_check_modules(XDND_X11 REQUIRED IMPORTED_TARGET x11)
+add_executable(xdnd_drop ${CMAKE_CURRENT_LIST_DIR}/xdnd_drop.cpp)
+target_link_libraries(xdnd_drop PRIVATE PkgConfig::XDND_X11)
 add_test(NAME shell.EndToEndUnderXvfb
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/end_to_end.sh $<TARGET_FILE:daubry>
-    ${PROJECT_BINARY_DIR}/tests/shell)
+    ${PROJECT_BINARY_DIR}/tests/shell $<TARGET_FILE:xdnd_drop>)
 set_tests_properties(shell.EndToEndUnderXvfb PROPERTIES LABELS shell TIMEOUT 120)
 # `daubry fill` without --samples fills from the sample library the build draws.
 if(TARGET samples)
