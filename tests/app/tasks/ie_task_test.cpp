@@ -266,10 +266,11 @@ TEST(IETask, RunningOutOfMemorySaysSoInTheStringTablesWords) {
     ASSERT_EQ(task->Begin(), 1);
     task->gate.release();
     task->stepped.acquire();
-    mtxOs::MSG msg;
-    ASSERT_GT(mtxOs::GetMessage(msg), 0);
-    mtxOs::DispatchMessage(msg);
-    ui_test::PumpPosted();
+    // The failure is posted after the step has unwound: wait up to 5 s for it.
+    for (int i = 0; i < 1000 && !dynamic_cast<mtxIEMessageBox*>(editor.TopModal()); ++i) {
+        ui_test::PumpPosted();
+        mtxOs::WaitMessage(5);
+    }
     auto* box = dynamic_cast<mtxIEMessageBox*>(editor.TopModal());
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->label->text, "There is not enough memory to finish the work.");
