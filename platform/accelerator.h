@@ -56,7 +56,8 @@ class AcceleratorTable {
 // chord (with the modifiers down now, GetKeyState) is in the table, sends
 // WM_COMMAND to hwnd with the command id in the low word and 1 in the high
 // word, and returns true: the caller then neither translates nor dispatches
-// msg. False otherwise.
+// msg. A chord whose command is a disabled item of the window's menu sends
+// nothing but is taken all the same. False otherwise.
 bool TranslateAccelerator(HWND hwnd, const AcceleratorTable& table, const MSG& msg);
 
 }  // namespace mtxOs

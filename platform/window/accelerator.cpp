@@ -64,6 +64,18 @@ void CollectFromItems(const std::vector<MenuItem>& items, std::vector<ACCEL>& ou
     }
 }
 
+// The item of a command in a menu, at any depth; null when none.
+const MenuItem* ItemOf(const std::vector<MenuItem>& items, uint32_t command) {
+    for (const MenuItem& item : items) {
+        if (item.popup) {
+            if (const MenuItem* found = ItemOf(item.items, command)) return found;
+        } else if (!item.separator && item.id == command) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
 bool IsKeyDown(uint32_t message) {
     return message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
 }
@@ -119,6 +131,11 @@ bool TranslateAccelerator(HWND hwnd, const AcceleratorTable& table, const MSG& m
         modifiers |= FALT;
     uint32_t command = table.CommandFor(msg.message, static_cast<uint32_t>(msg.wParam), modifiers);
     if (!command) return false;
+    // The chord of a disabled menu item is taken and does nothing, as the
+    // item itself would.
+    Menu menu;
+    const MenuItem* item = GetMenu(GetTopLevel(hwnd), menu) ? ItemOf(menu.items, command) : nullptr;
+    if (item && !item->enabled) return true;
     SendMessage(hwnd, WM_COMMAND, (WPARAM{1} << 16) | command, 0);
     return true;
 }

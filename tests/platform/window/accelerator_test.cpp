@@ -129,6 +129,23 @@ TEST(TranslateAccelerator, AChordOfTheWindowBecomesItsCommandAtOnce) {
     EXPECT_EQ(main.commands.size(), 1u);
     EXPECT_TRUE(other.commands.empty());
 
+    // A chord of a disabled menu item is taken, and nothing is sent.
+    Menu menu;
+    std::string error;
+    ASSERT_EQ(
+        mtxParseMenuTemplate(
+            "POPUP \"&Run\"\n POPUP \"&More\"\n  ITEM 77 \"&Go\\tF5\"\n END\nEND\n", menu, error),
+        1)
+        << error;
+    menu.items[0].items[0].items[0].enabled = false;
+    ASSERT_TRUE(SetMenu(main.Handle(), menu));
+    EXPECT_TRUE(TranslateAccelerator(main.Handle(), table, key));
+    EXPECT_EQ(main.commands.size(), 1u);
+    menu.items[0].items[0].items[0].enabled = true;
+    ASSERT_TRUE(SetMenu(main.Handle(), menu));
+    EXPECT_TRUE(TranslateAccelerator(main.Handle(), table, key));
+    EXPECT_EQ(main.commands.size(), 2u);
+
     HWND dead = main.Handle();
     DestroyWindow(dead);
     EXPECT_FALSE(TranslateAccelerator(dead, table, key));
