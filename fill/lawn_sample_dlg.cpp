@@ -2,22 +2,15 @@
 
 #include "app/file_dialog.h"
 #include "fill/lawn_sample_picker.h"
-#include "fill/message_sink.h"
 #include "fill/sample_collection.h"
 #include "ui/button.h"
 #include "ui/image_editor.h"
-#include "ui/message_box.h"
 #include "ui/strings.h"
 
 namespace {
 
 constexpr int kClientWidth = 320, kClientHeight = 330;
 constexpr int kButtonWidth = 70, kButtonHeight = 25, kButtonGap = 8;
-
-struct Gathered : mtxMessageSink {
-    void Message(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
 
 }  // namespace
 
@@ -70,16 +63,8 @@ int mtxIELawnSampleDlg::SaveToFile() {
     mtxFileDialog dialog(nullptr, true, {{"sample collection(*.msc)", "*.msc"}}, "msc", "");
     dialog.SetInitialDirectory(picker->viewer->folder);
     if (!dialog.Show()) return 0;
-    Gathered gathered;
-    mtxMessageSink* before = samples_.messages;
-    samples_.messages = &gathered;
-    int saved = samples_.SaveCollection(dialog.Path());
-    samples_.messages = before;
-    if (!saved && editor) {
-        std::string text =
-            gathered.texts.empty() ? "The sample collection was not saved." : gathered.texts[0];
-        new mtxIEMessageBox(editor, text.c_str(), mtxIELoadString(317, "Error").c_str());
-    }
+    int saved = 0;
+    picker->Reported([&] { saved = samples_.SaveCollection(dialog.Path()); });
     return saved;
 }
 

@@ -87,11 +87,12 @@ class mtxIELawnSamplePicker : public mtxIEActiveCtrl, public mtxIEActionProcesso
     Viewer* viewer = nullptr;
     mtxIEButton* removeButton = nullptr;
 
+    // Runs an operation on the collection with its messages gathered, then
+    // shows them to the user in message boxes.
+    void Reported(const std::function<void()>& operation);
+
   private:
     int PickAndLoad(bool replace);
-    // Runs an operation on the collection with its messages gathered, then
-    // shows them to the user.
-    void Reported(const std::function<void()>& operation);
     void Changed();
 
     SampleCollection& samples_;
