@@ -109,6 +109,12 @@ void mtxIEViewer::UpdateView() {
     Invalidate();
 }
 
+void mtxIEViewer::SetRect(const RECT& r) {
+    bool resized = r.right - r.left != Width() || r.bottom - r.top != Height();
+    mtxIEWnd::SetRect(r);
+    if (resized) UpdateView();
+}
+
 POINT mtxIEViewer::PictureOrigin() {
     RECT client = GetClientRect();
     return {client.left + offsetX - scrollX, client.top + offsetY - scrollY};

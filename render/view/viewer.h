@@ -40,6 +40,7 @@ class mtxIEViewer : public mtxIEWnd {
     void OnDeviceLost() override;
     void OnDeviceReset() override;
     void OnResized() override { UpdateView(); }
+    void SetRect(const RECT& r) override;
 
     // Where picture pixel (0, 0) lies in local coordinates.
     POINT PictureOrigin();
