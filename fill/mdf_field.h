@@ -103,6 +103,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     bool SessionCurrent();
     void DropSession();
     void ShowCoverage(bool force);
+    void ShowStamp(const mtxStamp& stamp);
     bool HasPicture();
 
     std::unique_ptr<mtxFillSession> session_;

@@ -179,31 +179,71 @@ void mtxIEViewer::KeepTilesCurrent(const RECT& part) {
     }
 }
 
+// Calls draw for each part of outer that lies outside hole: at most four
+// bands (above, below, left, right).
+template <class F>
+void ForEachBand(const RECT& outer, const RECT& hole, F draw) {
+    RECT h = mtxIntersect(outer, hole);
+    if (mtxIsEmpty(h)) {
+        if (!mtxIsEmpty(outer)) draw(outer);
+        return;
+    }
+    const RECT bands[4] = {{outer.left, outer.top, outer.right, h.top},
+                           {outer.left, h.bottom, outer.right, outer.bottom},
+                           {outer.left, h.top, h.left, h.bottom},
+                           {h.right, h.top, outer.right, h.bottom}};
+    for (const RECT& band : bands)
+        if (!mtxIsEmpty(band)) draw(band);
+}
+
+// Every pixel is written once: the frame and bars around the client area,
+// the background around the picture, the picture, then the children over it.
 void mtxIEViewer::Draw(int x, int y, const RECT& clip) {
     TrySync();
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
-    // The frame and the bars first; the children go over the picture.
+    RECT whole = mtxIntersect(RECT{x, y, x + Width(), y + Height()}, clip);
+    RECT clientArea = mtxOffset(GetClientRect(), x, y);
     std::vector<mtxIECtrl*> held;
     held.swap(children);
-    mtxIEWnd::Draw(x, y, clip);
+    ForEachBand(whole, clientArea, [&](const RECT& band) {
+        editor->SetClip(band);
+        mtxIEWnd::Draw(x, y, band);
+    });
     held.swap(children);
 
-    RECT client = mtxIntersect(mtxOffset(GetClientRect(), x, y), clip);
-    if (mtxIsEmpty(client)) return;
-    mtxIEPrimitives::FillRect(device, client, backgroundColor);
+    RECT client = mtxIntersect(clientArea, clip);
+    if (mtxIsEmpty(client)) {
+        editor->SetClip(clip);
+        return;
+    }
+    RECT picture = mtxIntersect(mtxOffset(PictureRect(), x, y), client);
+    editor->SetClip(client);
+    ForEachBand(client, picture, [&](const RECT& band) {
+        mtxIEPrimitives::FillRect(device, band, backgroundColor);
+    });
     paintFailed = 0;
-    RECT part = mtxIntersect(PictureRect(), mtxOffset(client, -x, -y));
-    if (!layers_.empty() && !mtxIsEmpty(part) && device && !editor->lost) {
-        KeepTilesCurrent(part);
+    if (!layers_.empty() && !mtxIsEmpty(picture) && device && !editor->lost) {
+        KeepTilesCurrent(mtxOffset(picture, -x, -y));
         std::vector<mtxIEViewerLayer*> layers;
         for (auto& layer : layers_) layers.push_back(layer.get());
         POINT o = PictureOrigin();
-        if (!composer.Compose(layers, mtxOffset(part, x, y), float(x + o.x), float(y + o.y)))
+        if (!composer.Compose(layers, picture, float(x + o.x), float(y + o.y))) {
             paintFailed = 1;
+            mtxIEPrimitives::FillRect(device, picture, backgroundColor);
+        }
+    } else if (!mtxIsEmpty(picture)) {
+        mtxIEPrimitives::FillRect(device, picture, backgroundColor);
     }
     editor->SetClip(client);
     DrawChildren(x, y, client);
     editor->SetClip(clip);
+}
+
+void mtxIEViewer::InvalidatePicture(const mtxRect& pixels) {
+    POINT o = PictureOrigin();
+    RECT r = {o.x + pixels.left, o.y + pixels.top, o.x + pixels.right, o.y + pixels.bottom};
+    r = mtxIntersect(r, PictureRect());
+    if (!mtxIsEmpty(r)) InvalidateRect(r);
 }
 
 void mtxIEViewer::OnDeviceLost() {

@@ -44,6 +44,8 @@ class mtxIEViewer : public mtxIEWnd {
 
     // Where picture pixel (0, 0) lies in local coordinates.
     POINT PictureOrigin();
+    // Repaints the part of the picture inside pixels (picture coordinates).
+    void InvalidatePicture(const mtxRect& pixels);
     // The last paint's composition failed (no targets, a missing shader, an
     // upload that could not be made); the next paint tries again.
     int paintFailed = 0;
