@@ -12,6 +12,8 @@ mtxIEViewer::mtxIEViewer(mtxIECtrl* parent) : mtxIEWnd(parent), composer(editor)
 }
 
 mtxIEViewer::~mtxIEViewer() {
+    // The tools below the viewer work on its layers: they go first.
+    while (!children.empty()) RemoveChild(children.back());
     layers_.clear();
     composer.ReleaseDeviceResources();
 }

@@ -12,6 +12,10 @@
 // bottom), keeps their tiles current and composes them, one screen pixel per
 // picture pixel, into its client area. A picture smaller than the client area
 // is centred; a larger one scrolls.
+//
+// Presses in the client area go through mtxIEWnd's OnClient handlers to the
+// children under them (the active tool); a subclass takes the right button
+// itself by overriding OnClientRButtonDown.
 class mtxIEViewer : public mtxIEWnd {
   public:
     explicit mtxIEViewer(mtxIECtrl* parent);

@@ -233,10 +233,16 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
         ASSERT_GE(times.size(), 10u) << "step " << step;
         for (size_t i = 1; i < times.size(); ++i)
             ASSERT_GE(times[i] - times[i - 1], mtxIEMdfField::kMinInterval) << "step " << step;
-        if (step == 1) EXPECT_EQ(times[2] - times[1], 10u);  // the message loop is quick
-        if (step == 25) EXPECT_EQ(times[2] - times[1], 25u);
+        if (step == 1) {  // the message loop is quick
+            EXPECT_EQ(times[2] - times[1], 10u);
+        }
+        if (step == 25) {
+            EXPECT_EQ(times[2] - times[1], 25u);
+        }
         // The engine commits on its own only at whole multiples of 3 s.
-        if (step == 1) EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "on the device only";
+        if (step == 1) {
+            EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "on the device only";
+        }
     }
     EXPECT_GT(tool->Session()->stamps, 0u);
     EXPECT_EQ(tool->coverageLabel->text.rfind("Covered ", 0), 0u) << tool->coverageLabel->text;

@@ -126,10 +126,18 @@ TEST(Viewer, BarsShowOnlyForTheAxesThatDoNotFit) {
         for (int i = 0; i < 4; ++i) viewer->OnHScroll(mtxIEWnd::kPageDown);
         for (int i = 0; i < 4; ++i) viewer->OnVScroll(mtxIEWnd::kPageDown);
         POINT o = viewer->PictureOrigin();
-        if (c.h) EXPECT_EQ(o.x + c.width, client.right);
-        if (c.v) EXPECT_EQ(o.y + c.height, client.bottom);
-        if (!c.h) EXPECT_EQ(viewer->scrollX, 0);
-        if (!c.v) EXPECT_EQ(viewer->scrollY, 0);
+        if (c.h) {
+            EXPECT_EQ(o.x + c.width, client.right);
+        }
+        if (c.v) {
+            EXPECT_EQ(o.y + c.height, client.bottom);
+        }
+        if (!c.h) {
+            EXPECT_EQ(viewer->scrollX, 0);
+        }
+        if (!c.v) {
+            EXPECT_EQ(viewer->scrollY, 0);
+        }
         viewer->SetStack(nullptr);
         EXPECT_EQ(viewer->LayerCount(), 0);
     }
