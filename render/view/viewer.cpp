@@ -22,31 +22,21 @@ mtxImageStack* mtxIEViewer::GetStack() const {
     return stack_;
 }
 
+// A stack in use elsewhere is not taken: the viewer shows no picture then.
 void mtxIEViewer::SetStack(mtxImageStack* stack) {
-    stack_ = stack;
     activeLayer = -1;
-    syncPending_ = 1;
-    TrySync();
+    stack_ = nullptr;
+    if (stack && stack->TryBeginUse()) {
+        stack_ = stack;
+        SyncWithStack();
+        stack->EndUse();
+    } else {
+        SyncWithStack();
+    }
     UpdateView();
 }
 
-// The stack is mirrored only while its busy flag is ours; when another user
-// holds it, the next paint tries again.
-void mtxIEViewer::TrySync() {
-    if (!syncPending_) return;
-    if (!stack_) {
-        layers_.clear();
-        stackWidth = stackHeight = 0;
-        syncPending_ = 0;
-        return;
-    }
-    if (!stack_->TryBeginUse()) return;
-    SyncWithStack();
-    stack_->EndUse();
-}
-
 int mtxIEViewer::SyncWithStack() {
-    syncPending_ = 0;
     int count = stack_ ? stack_->LayerCount() : 0;
     stackWidth = stack_ ? stack_->width : 0;
     stackHeight = stack_ ? stack_->height : 0;
@@ -201,7 +191,6 @@ void ForEachBand(const RECT& outer, const RECT& hole, F draw) {
 // Every pixel is written once: the frame and bars around the client area,
 // the background around the picture, the picture, then the children over it.
 void mtxIEViewer::Draw(int x, int y, const RECT& clip) {
-    TrySync();
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     RECT whole = mtxIntersect(RECT{x, y, x + Width(), y + Height()}, clip);
     RECT clientArea = mtxOffset(GetClientRect(), x, y);

@@ -61,10 +61,8 @@ class mtxIEViewer : public mtxIEWnd {
 
   private:
     int ScrollTo(int bar, int code);
-    void TrySync();
     void KeepTilesCurrent(const RECT& pictureClient);
 
     mtxImageStack* stack_ = nullptr;
-    int syncPending_ = 0;
     std::vector<std::unique_ptr<mtxIEViewerLayer>> layers_;
 };
