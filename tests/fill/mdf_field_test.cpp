@@ -395,6 +395,37 @@ TEST_F(ToolTest, AnotherPictureOpeningDuringPreparationCancelsIt) {
     EXPECT_TRUE(messages.empty());
 }
 
+// Each placement repaints what it covers: frames of only the dirty parts end
+// up showing exactly the picture that Stop commits.
+TEST_F(ToolTest, TheScreenFollowsThePlacementsThroughPartialRepaints) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.sizeMin = 6, samples.sizeMax = 40;
+    Picture picture(editor, 200, 140);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    editor.Paint();
+    uint64_t frames = editor.frameCount;
+    for (int i = 0; i < 120; ++i) {
+        Ticks(1, 11);
+        editor.Paint();
+        EXPECT_TRUE(mtxIsEmpty(editor.dirtyRect));
+    }
+    ASSERT_GT(tool->placements, 50u);
+    EXPECT_GE(editor.frameCount - frames, 50u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    std::vector<uint32_t> committed = Pixels(picture.Image());
+    ASSERT_NE(committed, picture.pixels);
+    ui_test::Pixels screen = ui_test::ReadBack(editor);
+    POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+    int wrong = 0;
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (screen.At(o.x + x, o.y + y) != committed[size_t(y) * 200 + x]) ++wrong;
+    EXPECT_EQ(wrong, 0) << "pixels the screen shows stale";
+}
+
 // A picture replaced without notice: the session of the old one is dropped
 // before it could place anything on the new one.
 TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
