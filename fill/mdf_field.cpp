@@ -137,7 +137,9 @@ bool mtxIEMdfField::HasPicture() {
 bool mtxIEMdfField::SessionCurrent() {
     if (!session_) return false;
     mtxIEViewerLayer* layer = HasPicture() ? viewer->GetLayer(0) : nullptr;
-    if (layer && layer == sessionLayer_ && layer->source == sessionPicture_) return true;
+    if (layer && layer == sessionLayer_ && layer->source == sessionPicture_ &&
+        viewer->pictureSerial == sessionSerial_)
+        return true;
     DropSession();
     return false;
 }
@@ -177,6 +179,7 @@ void mtxIEMdfField::Go() {
     if (!session_) {
         sessionLayer_ = viewer->GetLayer(0);
         sessionPicture_ = sessionLayer_->source;
+        sessionSerial_ = viewer->pictureSerial;
         session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
     }
     state = kStopped;

@@ -24,6 +24,7 @@ mtxImageStack* mtxIEViewer::GetStack() const {
 
 // A stack in use elsewhere is not taken: the viewer shows no picture then.
 void mtxIEViewer::SetStack(mtxImageStack* stack) {
+    ++pictureSerial;
     activeLayer = -1;
     stack_ = nullptr;
     if (stack && stack->TryBeginUse()) {
@@ -40,11 +41,14 @@ int mtxIEViewer::SyncWithStack() {
     int count = stack_ ? stack_->LayerCount() : 0;
     stackWidth = stack_ ? stack_->width : 0;
     stackHeight = stack_ ? stack_->height : 0;
+    const mtxIEViewerLayer* bottom = GetLayer(0);
+    const mtxImage* bottomImage = bottom ? bottom->source : nullptr;
     for (int i = 0; i < count; ++i) {
         if (i >= LayerCount()) layers_.push_back(std::make_unique<mtxIEViewerLayer>(editor));
         layers_[size_t(i)]->SetSource(stack_->GetLayer(i));
     }
     while (LayerCount() > count) layers_.pop_back();
+    if (GetLayer(0) != bottom || (bottom && bottom->source != bottomImage)) ++pictureSerial;
     if (activeLayer >= count) activeLayer = count - 1;
     UpdateView();
     return 1;
@@ -62,6 +66,7 @@ mtxIEViewerLayer* mtxIEViewer::GetLayer(int index) {
 void mtxIEViewer::RemoveLayer(int index) {
     if (index < 0 || index >= LayerCount()) return;
     layers_.erase(layers_.begin() + index);
+    if (index == 0) ++pictureSerial;
     if (activeLayer >= LayerCount()) activeLayer = LayerCount() - 1;
     Invalidate();
 }

@@ -54,6 +54,9 @@ class mtxIEViewer : public mtxIEWnd {
     // upload that could not be made); the next paint tries again.
     int paintFailed = 0;
     uint32_t backgroundColor = 0xFF808080;
+    // Grows whenever layer 0 may show another picture (a new stack, layer 0
+    // replaced or removed), so the tools can tell their work is outdated.
+    uint64_t pictureSerial = 0;
     int scrollX = 0, scrollY = 0;
     int offsetX = 0, offsetY = 0;
     int stackWidth = 0, stackHeight = 0;

@@ -442,6 +442,17 @@ TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
     EXPECT_EQ(tool->Session(), nullptr);
     tool->Process(mtxIEMdfField::kClear, 0);
     EXPECT_EQ(Pixels(second.Image()), second.pixels);
+
+    // The same picture handed over again is not trusted either: its viewer
+    // layer and image may be new ones at the old addresses.
+    viewer->SetStack(&first.stack);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    viewer->SetStack(nullptr);
+    viewer->SetStack(&first.stack);
+    EXPECT_EQ(Ticks(20, 5).size(), 0u);
+    EXPECT_EQ(tool->Session(), nullptr);
 }
 
 }  // namespace

@@ -177,9 +177,11 @@ TEST(Viewer, FollowsTheStacksLayersInOrder) {
     mtxIEViewerLayer* bottom = viewer->GetLayer(0);
     EXPECT_EQ(bottom->stackLayer, picture.stack.GetLayer(0));
 
+    uint64_t serial = viewer->pictureSerial;
     picture.stack.AddLayer(-1, MakePicture(editor, 10, 10, OpaquePixels(100, 2)));
     picture.stack.AddLayer(-1, MakePicture(editor, 20, 5, OpaquePixels(100, 3)));
     EXPECT_EQ(viewer->SyncWithStack(), 1);
+    EXPECT_EQ(viewer->pictureSerial, serial) << "layer 0 still shows the same picture";
     ASSERT_EQ(viewer->LayerCount(), 3);
     EXPECT_EQ(viewer->GetLayer(0), bottom) << "a layer that stays keeps its viewer layer";
     for (int i = 0; i < 3; ++i)
@@ -189,6 +191,8 @@ TEST(Viewer, FollowsTheStacksLayersInOrder) {
 
     picture.stack.RemoveLayer(0);
     viewer->SyncWithStack();
+    EXPECT_GT(viewer->pictureSerial, serial) << "layer 0 shows another image";
+    serial = viewer->pictureSerial;
     ASSERT_EQ(viewer->LayerCount(), 2);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(viewer->GetLayer(i)->stackLayer, picture.stack.GetLayer(i)) << i;
@@ -196,6 +200,7 @@ TEST(Viewer, FollowsTheStacksLayersInOrder) {
     }
     viewer->RemoveLayer(1);
     EXPECT_EQ(viewer->LayerCount(), 1);
+    EXPECT_EQ(viewer->pictureSerial, serial);
     viewer->RemoveLayer(7);
     EXPECT_EQ(viewer->LayerCount(), 1);
 
