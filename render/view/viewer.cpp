@@ -26,6 +26,7 @@ mtxImageStack* mtxIEViewer::GetStack() const {
 void mtxIEViewer::SetStack(mtxImageStack* stack) {
     ++pictureSerial;
     activeLayer = -1;
+    scrollX = scrollY = 0;  // a new picture shows from its top-left corner
     stack_ = nullptr;
     if (stack && stack->TryBeginUse()) {
         stack_ = stack;
@@ -176,6 +177,8 @@ void mtxIEViewer::KeepTilesCurrent(const RECT& part) {
     }
 }
 
+namespace {
+
 // Calls draw for each part of outer that lies outside hole: at most four
 // bands (above, below, left, right).
 template <class F>
@@ -192,6 +195,8 @@ void ForEachBand(const RECT& outer, const RECT& hole, F draw) {
     for (const RECT& band : bands)
         if (!mtxIsEmpty(band)) draw(band);
 }
+
+}  // namespace
 
 // Every pixel is written once: the frame and bars around the client area,
 // the background around the picture, the picture, then the children over it.
