@@ -16,6 +16,13 @@
 #include "ui/strings.h"
 #include "ui/tool_bar.h"
 
+namespace {
+
+// Texts of the tool that the string table does not hold.
+const char* const kCannotPrepare = "This picture cannot be prepared for filling";
+
+}  // namespace
+
 // Carries the completion of one run to the tool. A run that was abandoned
 // takes its relay with it, so a completion it had already posted is dropped.
 class mtxIEMdfField::Relay : public mtxIEActionProcessor {
@@ -190,8 +197,7 @@ void mtxIEMdfField::Go() {
         // StartWork tells the user of its own failures.
         bool refused = task_->refused != 0;
         CancelPreparation();
-        if (refused)
-            showMessage(mtxIELoadString(703, "This picture cannot be prepared for filling"));
+        if (refused) showMessage(kCannotPrepare);
     }
 }
 
@@ -224,7 +230,7 @@ void mtxIEMdfField::TaskDone(int value) {
     if (editor->CurrentTask() == done) editor->DestroyTask(done);
     if (value != 1 || !SessionCurrent()) return;
     if (!session_->FinishPreparation()) {
-        showMessage(mtxIELoadString(703, "This picture cannot be prepared for filling"));
+        showMessage(kCannotPrepare);
         return;
     }
     viewer->Invalidate();
@@ -320,8 +326,8 @@ void mtxIEMdfField::ShowCoverage(bool force) {
     lastCoverageUpdate = now;
     std::string text;
     if (session_ && session_->prepared)
-        text = mtxIELoadString(328, "Covered") + " " +
-               std::to_string(int(session_->Coverage() * 100.0 + 0.5)) + " %";
+        text = std::string("Covered ") + std::to_string(int(session_->Coverage() * 100.0 + 0.5)) +
+               " %";
     if (text != coverageLabel->text) coverageLabel->SetText(text, false);
 }
 
