@@ -16,13 +16,6 @@
 #include "ui/strings.h"
 #include "ui/tool_bar.h"
 
-namespace {
-
-// Texts of the tool that the string table does not hold.
-const char* const kCannotPrepare = "This picture cannot be prepared for filling";
-
-}  // namespace
-
 // Carries the completion of one run to the tool. A run that was abandoned
 // takes its relay with it, so a completion it had already posted is dropped.
 class mtxIEMdfField::Relay : public mtxIEActionProcessor {
@@ -197,7 +190,8 @@ void mtxIEMdfField::Go() {
         // StartWork tells the user of its own failures.
         bool refused = task_->refused != 0;
         CancelPreparation();
-        if (refused) showMessage(kCannotPrepare);
+        if (refused)
+            showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
     }
 }
 
@@ -230,7 +224,7 @@ void mtxIEMdfField::TaskDone(int value) {
     if (editor->CurrentTask() == done) editor->DestroyTask(done);
     if (value != 1 || !SessionCurrent()) return;
     if (!session_->FinishPreparation()) {
-        showMessage(kCannotPrepare);
+        showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
         return;
     }
     viewer->Invalidate();
@@ -326,8 +320,8 @@ void mtxIEMdfField::ShowCoverage(bool force) {
     lastCoverageUpdate = now;
     std::string text;
     if (session_ && session_->prepared)
-        text = std::string("Covered ") + std::to_string(int(session_->Coverage() * 100.0 + 0.5)) +
-               " %";
+        text = mtxIELoadString(724, "Covered") + " " +
+               std::to_string(int(session_->Coverage() * 100.0 + 0.5)) + " %";
     if (text != coverageLabel->text) coverageLabel->SetText(text, false);
 }
 
