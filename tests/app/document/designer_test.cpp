@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "app/document/add_layer_dlg.h"
 #include "app/document/designer_options_bar.h"
@@ -267,6 +269,63 @@ TEST_F(DesignerTest, OptionsAndBackgroundActionsReachTheTool) {
     EXPECT_EQ(Designer().Process(7, 0), 1);
     EXPECT_EQ(Designer().Process(8, 0), 1);
     EXPECT_EQ(log, (std::vector<std::string>{"options", "background"}));
+}
+
+// A sample picture: an opaque disc on transparent black.
+std::string WriteDisc(const std::string& path) {
+    constexpr int kSide = 32;
+    std::vector<uint8_t> rgba(kSide * kSide * 4, 0);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            int dx = x - kSide / 2, dy = y - kSide / 2;
+            if (dx * dx + dy * dy > 14 * 14) continue;
+            uint8_t* p = &rgba[size_t(y * kSide + x) * 4];
+            p[0] = 200, p[1] = 40, p[2] = 90, p[3] = 255;
+        }
+    WriteFile(path, oracle::EncodePng(rgba.data(), kSide, kSide));
+    return path;
+}
+
+TEST_F(DesignerTest, AnotherPictureOrToolDuringPreparationCancelsItFirst) {
+    ASSERT_EQ(editor->samples.AddSample(WriteDisc(dir.File("disc.png"))), 1);
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 160, 120), 0), 1);
+    auto* field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(field, nullptr);
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    ASSERT_NE(editor->CurrentTask(), nullptr);
+    // Another picture: the task is gone (joined) before the old picture is.
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("b.png"), 90, 70, 4), 0), 1);
+    EXPECT_FALSE(field->Preparing());
+    EXPECT_EQ(editor->CurrentTask(), nullptr);
+    EXPECT_EQ(field->Session(), nullptr);
+    ui_test::PumpPosted();  // a completion of the old run finds nobody
+    EXPECT_EQ(field->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_FALSE(field->Prepared());
+    // The new picture prepares in full.
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    for (int i = 0; i < 500 && field->Preparing(); ++i) {
+        ui_test::PumpPosted();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(field->Prepared());
+    ASSERT_NE(field->Session(), nullptr);
+    EXPECT_EQ(field->Session()->sourceCopy.width, 90);
+    // Another tool during preparation: the task goes with the old tool.
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("c.png"), 100, 100, 6), 0), 1);
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_NE(editor->CurrentTask(), nullptr);
+    Designer().Process(mtxIEDesigner::kFirstTool, 0);
+    EXPECT_EQ(editor->CurrentTask(), nullptr);
+    ui_test::PumpPosted();
+    // And the editor closing during preparation ends it too.
+    Designer().Process(mtxIEDesigner::kLastTool, 0);
+    field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(field, nullptr);
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    editor.reset();
 }
 
 }  // namespace
