@@ -10,6 +10,7 @@
 #include "ui/frame_set.h"
 
 using namespace document_test;
+using namespace mtxOs;
 
 namespace {
 
@@ -83,6 +84,36 @@ TEST_F(EditorVD, TheInstrumentBarShowsTheToolThatExists) {
     // Add Layer opens its dialog.
     editor->instrumentBar->Process(1, 0);
     EXPECT_NE(dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal()), nullptr);
+}
+
+// Records where it was asked to show itself instead of tracking.
+struct SpyMenu : mtxIEDesigner::Viewer::Menu {
+    using Menu::Menu;
+    int Show(int x, int y) override {
+        shown.push_back({x, y});
+        return 0;
+    }
+    std::vector<POINT> shown;
+};
+
+// Without a tool a right press in the viewer opens the layers menu at the
+// pointer; with a tool the press is the tool's. The items reach the designer.
+TEST_F(EditorVD, ARightPressInTheViewerWithoutAToolOpensTheLayersMenu) {
+    auto* spy = new SpyMenu(editor.get(), &Designer());
+    Designer().viewer->menu.reset(spy);
+    ASSERT_EQ(spy->menu.items.size(), 2u);
+    EXPECT_EQ(spy->menu.items[0].label, "Add Layer");
+    EXPECT_EQ(spy->menu.items[1].label, "Add Layer From File");
+    RECT view = Designer().viewer->EditorRect();
+    int x = view.left + 40, y = view.top + 30;
+    ui_test::Mouse(*editor, WM_RBUTTONDOWN, x, y, MK_RBUTTON);
+    EXPECT_TRUE(spy->shown.empty());  // the filling tool is current
+    Designer().Process(mtxIEDesigner::kFirstTool, 0);
+    ui_test::Mouse(*editor, WM_RBUTTONDOWN, x, y, MK_RBUTTON);
+    ASSERT_EQ(spy->shown.size(), 1u);
+    EXPECT_EQ(spy->shown[0].x, x);
+    EXPECT_EQ(spy->shown[0].y, y);
+    EXPECT_EQ(spy->target, &Designer());
 }
 
 }  // namespace
