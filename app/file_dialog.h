@@ -31,6 +31,9 @@ class mtxFileDialog {
                   const std::string& defaultExtension, const std::string& initialFileName);
 
     void SetInitialDirectory(const std::string& directory) { initialDirectory_ = directory; }
+    // The filter shown first, counted from 1 (0 is taken as 1); the host
+    // shows the first filter for one the filter list does not have.
+    void SetFilterIndex(uint32_t index) { filterIndex_ = index ? index : 1; }
     // Nonzero when the user confirmed a path; 0 when cancelled (the path then
     // keeps its initial value) or when no host is registered.
     int Show();
@@ -40,7 +43,7 @@ class mtxFileDialog {
     const std::string& InitialFileName() const { return initialFileName_; }
     const std::string& Path() const { return fileName_; }
     const std::string& Title() const { return fileTitle_; }
-    // The chosen filter, counted from 1.
+    // The chosen filter (before Show, the one to show first), counted from 1.
     uint32_t FilterIndex() const { return filterIndex_; }
 
     bool IsSave() const { return save_; }

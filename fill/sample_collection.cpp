@@ -125,6 +125,24 @@ bool SampleCollection::IsPresent(const std::string& path) const {
 int SampleCollection::AddSample(const std::string& path) {
     if (count >= kMaxSamples || IsPresent(path)) return 0;
     changed = 1;
+    if (!LoadSample(samples[count], path)) return 0;
+    selected = count;
+    count += 1;
+    return 1;
+}
+
+int SampleCollection::ReplaceWithSample(const std::string& path) {
+    Sample fresh;
+    if (!LoadSample(fresh, path)) return 0;
+    ClearSamples();
+    samples[0] = std::move(fresh);
+    count = 1;
+    selected = 0;
+    changed = 1;
+    return 1;
+}
+
+int SampleCollection::LoadSample(Sample& sample, const std::string& path) {
     std::string file = mtxPath(path).File();
     // The loaders would wait on a FIFO for a writer that never comes.
     if (FileExists(path) && !mtxOs::IsRegularFile(path)) {
@@ -132,14 +150,16 @@ int SampleCollection::AddSample(const std::string& path) {
         return 0;
     }
     mtxImage picture;
-    if (!mtxImageLoad(picture, path, 0) || picture.IsEmpty()) return 0;
-    Sample& sample = samples[count];
+    std::string reason;
+    if (!mtxImageLoad(picture, path, 0, &reason) || picture.IsEmpty()) {
+        if (reason.empty()) reason = "it is not a picture Daubry can read";
+        Tell("Sample " + file + " cannot be loaded (" + reason + "); it was not added.");
+        return 0;
+    }
     if (!MakeSample(sample, picture, file)) return 0;
     sample.name = mtxAsciiLower(mtxPath(path).Name());
     sample.path = path;
     sample.viewScrollX = sample.viewScrollY = 0;
-    selected = count;
-    count += 1;
     return 1;
 }
 
@@ -272,6 +292,23 @@ int SampleCollection::LoadCollection(const std::string& path) {
         Tell(file.error);
         return 0;
     }
+    AddEntries(file);
+    return 1;
+}
+
+int SampleCollection::ReplaceCollection(const std::string& path) {
+    mtxFileLawnCol file(path);
+    if (!file.ReadCollection()) {
+        Tell(file.error);
+        return 0;
+    }
+    if (count > 0) changed = 1;
+    ClearSamples();
+    AddEntries(file);
+    return 1;
+}
+
+void SampleCollection::AddEntries(const mtxFileLawnCol& file) {
     for (int i = 0; i < file.entryCount; ++i) {
         std::string reason;
         std::string picture = file.ResolveEntry(i, reason);
@@ -280,7 +317,6 @@ int SampleCollection::LoadCollection(const std::string& path) {
         else
             AddSample(picture);
     }
-    return 1;
 }
 
 int SampleCollection::SaveCollection(const std::string& path) {

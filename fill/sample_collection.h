@@ -6,6 +6,7 @@ class mtxRegistry;
 class mtxImage;
 class mtxImageEditorDevice;
 class mtxMessageSink;
+class mtxFileLawnCol;
 class IDirect3DTexture9;
 
 // The one collection of samples, held by the editor window, together with the
@@ -56,11 +57,15 @@ class SampleCollection {
     void Bind(mtxImageEditorDevice& owner, mtxMessageSink* messages = nullptr);
 
     // Adds the picture file at path as the last sample and selects it. 1 when
-    // added; 0 when the collection is full, already holds path, or the picture
-    // cannot be loaded (all silently), or it is unusable: not a regular file,
-    // no pixel of alpha above 10 away from its centre, too big for the
-    // device, no texture (each told to the message sink).
+    // added; 0 when the collection is full or already holds path (both
+    // silently), or when the picture cannot be loaded or is unusable: not a
+    // regular file, no pixel of alpha above 10 away from its centre, too big
+    // for the device, no texture (each told to the message sink, with why).
     int AddSample(const std::string& path);
+    // Replaces every sample by the picture at path, which is loaded first:
+    // when it cannot be a sample (told as AddSample tells), the samples stay
+    // as they were and the result is 0.
+    int ReplaceWithSample(const std::string& path);
     // Removes sample index (nothing for an index out of range); selected
     // stays on the same sample, or on its neighbour when it was the one
     // removed, and inside 0..count-1.
@@ -79,6 +84,10 @@ class SampleCollection {
     // when it was refused, with the reason told to the message sink and
     // nothing added.
     int LoadCollection(const std::string& path);
+    // Replaces the samples by those listed in the collection file at path.
+    // The file is read first: when it is refused (reason told), the samples
+    // stay as they were and the result is 0.
+    int ReplaceCollection(const std::string& path);
     // Saves the samples' paths to path (".msc" appended when path does not
     // end so). 1 when saved; 0 with nothing written when there is no sample,
     // or with the reason told and the old file kept when saving failed.
@@ -110,6 +119,11 @@ class SampleCollection {
 
   private:
     void Tell(const std::string& text);
+    // Adds the pictures the entries of a collection file that was read name.
+    void AddEntries(const mtxFileLawnCol& file);
+    // Fills the record from the picture file at path; 0 with the reason told
+    // when it cannot be a sample.
+    int LoadSample(Sample& sample, const std::string& path);
     // Fills the record from the picture: texture, scale and keys. 0 with the
     // reason told when the picture cannot be a sample.
     int MakeSample(Sample& sample, mtxImage& picture, const std::string& file);

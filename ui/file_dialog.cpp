@@ -150,7 +150,8 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     filterBox = new mtxIEComboBox(this);
     filterBox->rect = {left + 50, row, right - 120, row + line};
     for (const auto& entry : filter_) filterBox->AddItem(entry.first);
-    filterBox->Select(filter_.empty() ? -1 : 0);
+    size_t first = request.FilterIndex() - 1;
+    filterBox->Select(filter_.empty() ? -1 : first < filter_.size() ? int(first) : 0);
     filterBox->SetAction(this, kFilterChanged, 1);
     filterBox->Show(1);
     auto* typeLabel = new mtxIELabel(this);

@@ -183,12 +183,58 @@ TEST_F(SampleCollectionTest, UnusablePicturesAreNotAddedAndTheUserIsTold) {
     EXPECT_TRUE(Told("Fine.png")) << "texture failure not told";
     EXPECT_EQ(samples.count, 0);
 
-    // A file that is no picture is skipped quietly.
+    // A file that is no picture, or none at all, is told by name with the loader's reason.
     messages.texts.clear();
     testing_support::WriteFile(dir.File("text.png"), "not a picture");
     EXPECT_EQ(samples.AddSample(dir.File("text.png")), 0);
     EXPECT_EQ(samples.AddSample(dir.File("missing.png")), 0);
     EXPECT_EQ(samples.count, 0);
+    ASSERT_EQ(messages.texts.size(), 2u);
+    EXPECT_NE(messages.texts[0].find("Sample text.png cannot be loaded ("), std::string::npos)
+        << messages.texts[0];
+    EXPECT_NE(messages.texts[1].find("missing.png cannot be loaded (No such file"),
+              std::string::npos)
+        << messages.texts[1];
+}
+
+TEST_F(SampleCollectionTest, ReplacingReadsTheNewSamplesBeforeLettingGoOfTheOld) {
+    std::string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png");
+    mtxFileLawnCol list(dir.File("bc.msc"));
+    list.AddEntry(b);
+    list.AddEntry(c);
+    ASSERT_EQ(list.WriteCollection(), 1);
+    testing_support::WriteFile(dir.File("junk.msc"), "MLCL but nothing more");
+    testing_support::WriteFile(dir.File("junk.png"), "no picture");
+    samples.AddSample(a);
+    samples.AddSample(b);
+    samples.changed = 0;
+    EXPECT_EQ(samples.ReplaceCollection(dir.File("junk.msc")), 0);
+    EXPECT_EQ(samples.ReplaceCollection(dir.File("none.msc")), 0);
+    EXPECT_EQ(samples.ReplaceWithSample(dir.File("junk.png")), 0);
+    EXPECT_EQ(samples.ReplaceWithSample(dir.File("bc.msc")), 0);
+    EXPECT_EQ(samples.count, 2);
+    EXPECT_EQ(samples.samples[0].path, a);
+    EXPECT_NE(samples.samples[1].texture, nullptr);
+    EXPECT_EQ(samples.changed, 0u);
+    EXPECT_EQ(messages.texts.size(), 4u);
+
+    EXPECT_EQ(samples.ReplaceCollection(dir.File("bc.msc")), 1);
+    ASSERT_EQ(samples.count, 2);
+    EXPECT_EQ(samples.samples[0].path, b);
+    EXPECT_EQ(samples.samples[1].path, c);
+    EXPECT_EQ(samples.changed, 1u);
+    // A picture replaces even a full collection, and one already in it.
+    for (int i = samples.count; i < SampleCollection::kMaxSamples; ++i)
+        ASSERT_EQ(samples.AddSample(Picture("f" + std::to_string(i) + ".png", 2, 2)), 1);
+    samples.changed = 0;
+    EXPECT_EQ(samples.ReplaceWithSample(c), 1);
+    ASSERT_EQ(samples.count, 1);
+    EXPECT_EQ(samples.samples[0].path, c);
+    EXPECT_EQ(samples.samples[0].name, "c");
+    EXPECT_NE(samples.samples[0].texture, nullptr);
+    EXPECT_EQ(samples.samples[1].texture, nullptr);
+    EXPECT_EQ(samples.selected, 0);
+    EXPECT_EQ(samples.changed, 1u);
 }
 
 TEST_F(SampleCollectionTest, PathsAreKeptExactlyAndAddedOnce) {

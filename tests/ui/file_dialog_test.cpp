@@ -113,6 +113,20 @@ TEST_F(FileDialogFixture, ListsFoldersAndTheFilesOfTheChosenFilter) {
     dialog->Close();
 }
 
+TEST_F(FileDialogFixture, StartsWithTheRequestedFilter) {
+    for (uint32_t asked : {0u, 1u, 2u, 3u, 9u}) {
+        mtxFileDialog request(nullptr, false, kPictures, "", "");
+        request.SetInitialDirectory(dir.Path());
+        request.SetFilterIndex(asked);
+        auto* dialog =
+            new mtxIEFileDialog(&editor, request, std::make_shared<mtxIEFileDialog::Outcome>());
+        EXPECT_EQ(dialog->filterBox->Selection(), asked == 2 ? 1 : 0) << asked;
+        // The second filter is "All files".
+        EXPECT_EQ(Texts(dialog->fileList).size(), asked == 2 ? 3u : 2u) << asked;
+        dialog->Close();
+    }
+}
+
 TEST_F(FileDialogFixture, ResolvesTypedPathsFromTheShownFolder) {
     mtxFileDialog request(nullptr, false, kPictures, "", "");
     request.SetInitialDirectory(dir.Path());
