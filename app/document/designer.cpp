@@ -8,6 +8,8 @@
 #include "app/document/designer_viewer.h"
 #include "app/document/picture_file.h"
 #include "app/file_dialog.h"
+#include "fill/lawn_filling_dlg.h"
+#include "fill/lawn_sample_dlg.h"
 #include "fill/mdf_field.h"
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
@@ -203,11 +205,13 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     return 1;
 }
 
-// FIXME: the Samples and Filling dialogs come with their own branch; until
-// then these open nothing.
-void mtxIEDesigner::OpenSamplesDialog() {}
+void mtxIEDesigner::OpenSamplesDialog() {
+    if (editor) new mtxIELawnSampleDlg(editor, samples);
+}
 
-void mtxIEDesigner::OpenFillingDialog() {}
+void mtxIEDesigner::OpenFillingDialog() {
+    if (editor) new mtxIELawnFillingDlg(editor, samples, this);
+}
 
 mtxIEMdf* mtxIEDesigner::CurrentTool() const {
     return viewer ? viewer->tool : nullptr;

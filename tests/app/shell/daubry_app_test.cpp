@@ -11,6 +11,8 @@
 #include "app/shell/command_line.h"
 #include "app/shell/daubry_app.h"
 #include "app/shell/splash_task.h"
+#include "fill/lawn_filling_dlg.h"
+#include "fill/lawn_sample_dlg.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"
 #include "ui/combo_box.h"
@@ -225,6 +227,17 @@ TEST_F(MainWindow, AboutIsADialogOverTheEditor) {
     about->Process(1, 0);
     EXPECT_EQ(Drain(), -1);
     EXPECT_EQ(app->mainWnd.editor.TopModal(), nullptr);
+}
+
+TEST_F(MainWindow, SamplesAndFillingOpenTheirDialogs) {
+    mtxImageEditorVD& editor = app->mainWnd.editor;
+    Send(WM_COMMAND, ID_SAMPLES);
+    EXPECT_NE(dynamic_cast<mtxIELawnSampleDlg*>(editor.TopModal()), nullptr);
+    while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
+    Send(WM_COMMAND, ID_FILLING);
+    EXPECT_NE(dynamic_cast<mtxIELawnFillingDlg*>(editor.TopModal()), nullptr);
+    while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
+    EXPECT_EQ(Drain(), -1);
 }
 
 TEST_F(MainWindow, ACommandLinePathThatCannotBeReadStartsTheProgramAllTheSame) {
