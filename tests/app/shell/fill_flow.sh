@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # The whole filling run under a virtual X display, driven with the mouse and
 # keyboard as a person would:
-#   1. File, Open, the demo photo's path typed, Enter: the photo shows;
-#   2. Options, Samples: a bundled collection loaded, Ok;
-#   3. Go: the status dialog comes and goes, then the picture grows (two
-#      screenshots a while apart differ); Stop;
-#   4. File, Save, the PNG type, a new path: the file decodes at the photo's
+#   1. File, Open, the demo photo's path typed, Enter: the photo shows and the
+#      title names it;
+#   2. Options, Samples: Load, a bundled collection's path typed, Enter; Ok;
+#   3. Go: once prepared the picture grows (two screenshots a while apart
+#      differ); Stop;
+#   4. File, Save, the PNG type, a new name: the file decodes at the photo's
 #      size and differs from the photo;
-#   5. saving over that file and answering No leaves it unchanged;
-#   6. Go then Cancel at once, then Go again: the picture grows;
-#   7. File, Exit: code 0;
-#   8. Exit while the picture is being prepared: code 0 within 5 seconds.
-# Screenshots of each step are left in <output>. Fails, rather than skips,
+#   5. File, Save over that file, No: the file is unchanged; File, Exit: 0;
+#   6. a photo large enough to watch its preparation: Go, and Escape cancels
+#      it at once (nothing grows); Go again: the status dialog comes and goes
+#      and the picture grows; File, Exit: 0;
+#   7. Go on that photo and File, Exit during the preparation: 0 within 5 s.
+# Screenshots of the steps are left in <output>. Fails, rather than skips,
 # when the virtual display cannot start.
 #
 #   fill_flow.sh <daubry> <output-folder> <demo-photo> <samples-folder>
@@ -19,9 +21,10 @@ set -euo pipefail
 
 daubry=$1
 out=$2
-demo=$3
-samples=$4
+demo=$(realpath "$3")
+samples=$(realpath "$4")
 mkdir -p "$out"
+rm -f "$out"/*.png
 work=$(mktemp -d)
 xvfb_pid=
 app_pid=
@@ -42,7 +45,7 @@ for tool in Xvfb xdotool import convert compare identify; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
 done
 [[ -f "$demo" ]] || fail "no demo photo at $demo"
-collection=$(find "$samples" -name '*.msc' 2>/dev/null | sort | head -n1)
+collection=$(find "$samples" -name 'flowers.msc' 2>/dev/null | head -n1)
 [[ -n "$collection" ]] || fail "no bundled sample collection under $samples (build target samples)"
 
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -94,11 +97,21 @@ has_dialog() {
   awk -v s="$share" 'BEGIN { exit !(s > 0.001) }'
 }
 
+# Whether a screenshot shows the status dialog: its title bar, 298 pixels
+# wide, is the only one of the title colour (message boxes are narrower, the
+# file and samples dialogs wider).
+has_status() {
+  local size
+  size=$(convert "$1" -fill black +opaque "#3A5F8A" -trim -format '%w' info: 2>/dev/null || true)
+  [[ "$size" =~ ^[0-9]+$ ]] && ((size >= 290 && size <= 310))
+}
+
 # How many pixels of the viewer's area differ between two screenshots.
 viewer_difference() {
   local geometry=800x560+150+80
-  compare -metric AE <(convert "$1" -crop "$geometry" png:-) <(convert "$2" -crop "$geometry" png:-) \
-    null: 2>&1 || true
+  convert "$1" -crop "$geometry" +repage "$work/diff-a.png"
+  convert "$2" -crop "$geometry" +repage "$work/diff-b.png"
+  compare -metric AE "$work/diff-a.png" "$work/diff-b.png" null: 2>&1 || true
 }
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
@@ -137,35 +150,51 @@ open_demo() {
     fail "the title does not name the photo"
 }
 
-# Options, Samples; the dialog's Load button takes the collection's path
-# through the file dialog; Ok closes the Samples dialog.
+# Options, Samples; Load takes the collection's path through the file
+# dialog; Ok closes the Samples dialog.
 load_samples() {
   menu o Return
-  shot samples-dialog
-  has_dialog "$out/samples-dialog.png" || fail "Options, Samples shows no dialog"
-  # FIXME: the Samples dialog's own controls.
-  fail "the Samples dialog cannot be driven yet"
+  has_dialog_now samples-dialog || fail "Options, Samples shows no dialog"
+  click 538 517  # Load
+  sleep 0.5
+  xdotool type --delay 10 "$collection"
+  xdotool key Return
+  sleep 1.5
+  shot samples-loaded
+  click 382 517  # Ok
+  sleep 0.5
+  shot samples-closed
+  has_dialog "$out/samples-closed.png" && fail "the Samples dialog did not close (or said something)"
+  return 0
 }
 
-# Go; the status dialog comes (within a second) and goes (within 60 s).
-go_and_wait() {
-  click "$go_x" "$bar_y"
-  local seen=0
-  for i in $(seq 10); do
+has_dialog_now() {  # name
+  shot "$1"
+  has_dialog "$out/$1.png"
+}
+
+# Waits up to $2 seconds for the status dialog; 0 when it showed.
+wait_status() {
+  for _ in $(seq $(($2 * 5))); do
     import -window "$window" "$work/status.png"
-    if has_dialog "$work/status.png"; then
-      seen=1
-      cp "$work/status.png" "$out/$1-status.png"
-      break
+    if has_status "$work/status.png"; then
+      cp "$work/status.png" "$out/$1.png"
+      return 0
     fi
+    sleep 0.2
   done
-  [[ "$seen" == 1 ]] || fail "$1: no status dialog after Go"
-  for _ in $(seq 120); do
+  return 1
+}
+
+# Waits up to $2 seconds for no dialog at all.
+wait_no_dialog() {
+  for _ in $(seq $(($2 * 5))); do
     import -window "$window" "$work/status.png"
     has_dialog "$work/status.png" || return 0
-    sleep 0.5
+    sleep 0.2
   done
-  fail "$1: the status dialog did not go within 60 s"
+  cp "$work/status.png" "$out/$1.png"
+  return 1
 }
 
 expect_growth() {  # name
@@ -193,13 +222,20 @@ save_png() {  # path, then what to do if asked to replace: "" or a key
   sleep 0.8
 }
 
-# 1 to 5, 7.
+# 1 to 5.
 start
 open_demo
 load_samples
-go_and_wait first-run
+click "$go_x" "$bar_y"
+wait_no_dialog first-run-prepared 60 || fail "the demo photo's preparation did not end within 60 s"
 expect_growth first-run
 click "$stop_x" "$bar_y"
+sleep 0.5
+shot stopped-a
+sleep 1.5
+shot stopped-b
+changed=$(viewer_difference "$out/stopped-a.png" "$out/stopped-b.png")
+[[ "$changed" == 0 ]] || fail "the picture still changes after Stop ($changed pixels)"
 saved="$work/result/filled"
 mkdir -p "$work/result"
 save_png "$saved"
@@ -210,30 +246,49 @@ cp "$saved.png" "$out/saved.png"
 differ=$(compare -metric AE "$saved.png" "$demo" null: 2>&1 || true)
 [[ "$differ" =~ ^[0-9]+$ ]] && ((differ > 1000)) || fail "the saved picture is the photo ($differ)"
 before=$(md5sum <"$saved.png")
-save_png "$saved"  # the same name: the question comes; No, then Cancel
-shot replace-question
-xdotool key Escape
-sleep 0.3
-xdotool key Escape
+save_png "$saved"  # the same name: the question comes
+has_dialog_now replace-question || fail "no question before replacing $saved.png"
+xdotool key Escape  # No: the file dialog stays
 sleep 0.5
+xdotool key Escape  # Cancel
+sleep 0.5
+has_dialog_now after-no && fail "a dialog stayed after No and Cancel"
 [[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "answering No changed the saved file"
-# 6: Go, Cancel at once, Go again.
-click "$go_x" "$bar_y"
-xdotool key Escape
-sleep 1
-shot cancelled
-has_dialog "$out/cancelled.png" && fail "the status dialog stayed after Cancel"
-go_and_wait second-run
-expect_growth second-run
 menu f Down Down Return
 wait_exit 5
 echo "open, samples, go, save, exit: ok ($out)"
 
-# 8: Exit during preparation.
+# 6: a 9-megapixel photo takes seconds to prepare.
+large="$work/large.png"
+convert "$demo" -resize 3000x3000 "$large"
+demo=$large
 start
 open_demo
 load_samples
 click "$go_x" "$bar_y"
+xdotool key Escape  # at once: the status dialog's Cancel
+wait_no_dialog cancel-stayed 3 || fail "Cancel did not close the status dialog"
+# Cancelled, nothing grows (the preparation alone takes seconds).
+sleep 3
+shot cancelled-a
+sleep 2
+shot cancelled-b
+changed=$(viewer_difference "$out/cancelled-a.png" "$out/cancelled-b.png")
+[[ "$changed" == 0 ]] || fail "the picture changed after Cancel ($changed pixels)"
+click "$go_x" "$bar_y"
+wait_status second-run-status 5 || fail "no status dialog after Go again"
+wait_no_dialog second-run-stayed 60 || fail "the status dialog did not go within 60 s"
+expect_growth second-run
+menu f Down Down Return
+wait_exit 5
+echo "status dialog, cancel, go again: ok"
+
+# 7: Exit during preparation.
+start
+open_demo
+load_samples
+click "$go_x" "$bar_y"
+wait_status exit-status 5 || fail "no status dialog after Go"
 menu f Down Down Return
 wait_exit 5
 echo "exit during preparation: ok"

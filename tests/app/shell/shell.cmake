@@ -20,3 +20,7 @@ add_test(NAME shell.FillFlowUnderXvfb
     ${PROJECT_BINARY_DIR}/tests/shell/fill-flow ${PROJECT_SOURCE_DIR}/share/demo.png
     ${PROJECT_BINARY_DIR}/share/samples)
 set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 300)
+# The flow loads a bundled collection the build draws.
+if(TARGET samples)
+  add_dependencies(shell_tests samples)
+endif()
