@@ -1,6 +1,6 @@
 #include "app/document/picture_file.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <new>
 
 #include "image/file_memory.h"
@@ -65,7 +65,11 @@ int mtxWritePictureFile(mtxImage& image, const std::string& path, mtxPictureForm
     if (mtxOs::IsDirectory(path)) return Fail(reason, "it is a folder");
     try {
         // In memory first: a writer that fails half-way never reaches the disk.
-        mtxFileMemory bytes(1 << 20);
+        // Grown in steps of about the picture's size in bytes over 4, so a
+        // large picture is not copied over and over as its file grows.
+        uint64_t step = std::clamp<uint64_t>(uint64_t(image.width) * uint64_t(image.height),
+                                             uint64_t(1) << 20, uint64_t(1) << 28);
+        mtxFileMemory bytes(uint32_t(step));
         if (!Encode(image, format, bytes))
             return Fail(reason, std::string("the picture could not be encoded as ") +
                                     mtxPictureExtension(format) + " (too large for the format?)");
