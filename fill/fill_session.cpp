@@ -99,7 +99,7 @@ void mtxFillSession::ForgetCoverage() {
     stamps = steps = 0;
 }
 
-mtxPlaceResult mtxFillSession::Step(uint32_t now) {
+mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
     mtxStamp stamp;
     mtxPlaceResult result = engine_.PlaceSample(now, &stamp);
@@ -107,6 +107,7 @@ mtxPlaceResult mtxFillSession::Step(uint32_t now) {
     if (result == mtxPlaceResult::kPlaced) {
         ++stamps;
         NoteCoverage(stamp);
+        if (placed) *placed = stamp;
     }
     return result;
 }

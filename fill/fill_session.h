@@ -57,8 +57,9 @@ class mtxFillSession {
     // the coverage.
     int PrepareBackground();
 
-    // One placement, at millisecond clock now.
-    mtxPlaceResult Step(uint32_t now);
+    // One placement, at millisecond clock now; the stamp, when one was
+    // placed, in placed (may be null).
+    mtxPlaceResult Step(uint32_t now, mtxStamp* placed = nullptr);
     // Takes what was drawn back into the layer's picture.
     void Commit() { target_.Refresh(); }
 

@@ -1,11 +1,13 @@
 #include "fill/mdf_field.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/application.h"
 #include "fill/sample_collection.h"
 #include "platform/cpu.h"
 #include "platform/window.h"
+#include "render/view/layer_transform.h"
 #include "render/view/viewer.h"
 #include "ui/button.h"
 #include "ui/image_editor.h"
@@ -135,7 +137,9 @@ bool mtxIEMdfField::HasPicture() {
 bool mtxIEMdfField::SessionCurrent() {
     if (!session_) return false;
     mtxIEViewerLayer* layer = HasPicture() ? viewer->GetLayer(0) : nullptr;
-    if (layer && layer == sessionLayer_ && layer->source == sessionPicture_) return true;
+    if (layer && layer == sessionLayer_ && layer->source == sessionPicture_ &&
+        viewer->pictureSerial == sessionSerial_)
+        return true;
     DropSession();
     return false;
 }
@@ -175,6 +179,7 @@ void mtxIEMdfField::Go() {
     if (!session_) {
         sessionLayer_ = viewer->GetLayer(0);
         sessionPicture_ = sessionLayer_->source;
+        sessionSerial_ = viewer->pictureSerial;
         session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
     }
     state = kStopped;
@@ -264,7 +269,8 @@ void mtxIEMdfField::Tick() {
         justRan = 0;
     }
     if (elapsed >= interval) {
-        mtxPlaceResult result = session_->Step(now);
+        mtxStamp stamp;
+        mtxPlaceResult result = session_->Step(now, &stamp);
         if (result == mtxPlaceResult::kNoSamples) {
             state = kStopped;
             RefreshLayer();
@@ -273,13 +279,34 @@ void mtxIEMdfField::Tick() {
         }
         if (result == mtxPlaceResult::kPlaced) {
             ++placements;
-            viewer->InvalidateRect(viewer->PictureRect());
+            ShowStamp(stamp);
         }
         lastRun = clock();
         justRan = 1;
     }
     interval = next;
     ShowCoverage(false);
+}
+
+// Repaints what the stamp covers, with a pixel more for the filtering.
+void mtxIEMdfField::ShowStamp(const mtxStamp& stamp) {
+    float left = 0, top = 0, right = 0, bottom = 0;
+    for (int i = 0; i < 4; ++i) {
+        float x = 0, y = 0;
+        if (!stamp.quad.Corner(i, &x, &y)) {
+            viewer->InvalidateRect(viewer->PictureRect());
+            return;
+        }
+        left = i ? std::min(left, x) : x, right = i ? std::max(right, x) : x;
+        top = i ? std::min(top, y) : y, bottom = i ? std::max(bottom, y) : y;
+    }
+    // The layer's own transform places it in the picture.
+    const mtxImageStack::Layer* layer = sessionLayer_ ? sessionLayer_->stackLayer : nullptr;
+    mtxRect box = layer ? mtxLayerTransform::MapBounds(
+                              layer->transform, int(std::floor(left)) - 2, int(std::floor(top)) - 2,
+                              int(std::ceil(right - left)) + 5, int(std::ceil(bottom - top)) + 5)
+                        : mtxRect{};
+    viewer->InvalidatePicture(box);
 }
 
 void mtxIEMdfField::ShowCoverage(bool force) {

@@ -103,11 +103,13 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     bool SessionCurrent();
     void DropSession();
     void ShowCoverage(bool force);
+    void ShowStamp(const mtxStamp& stamp);
     bool HasPicture();
 
     std::unique_ptr<mtxFillSession> session_;
     mtxIEViewerLayer* sessionLayer_ = nullptr;  // the layer and picture the session was made on
     mtxImage* sessionPicture_ = nullptr;
+    uint64_t sessionSerial_ = 0;
     Task* task_ = nullptr;          // owned by the editor
     std::unique_ptr<Relay> relay_;  // carries the completion of the current run only
 };

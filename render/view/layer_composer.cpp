@@ -1,12 +1,14 @@
 #include "render/view/layer_composer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "render/view/device_draw.h"
 #include "render/view/viewer_layer.h"
 
 mtxIEViewerComposer::mtxIEViewerComposer(mtxImageEditorDevice* owner) : editor(owner) {
     topBlend = editor->GetPixelShader(5164);
+    normalBlend = editor->GetPixelShader(5150);
 }
 
 mtxIEViewerComposer::~mtxIEViewerComposer() {
@@ -55,6 +57,54 @@ void mtxIEViewerComposer::BlendInto(IDirect3DSurface9* target, const RECT& rect,
     device->SetTexture(1, nullptr);
 }
 
+namespace {
+
+bool MovesByWholePixels(const mtxIEViewerLayer& layer) {
+    if (!layer.stackLayer) return true;
+    const float* m = layer.stackLayer->transform;
+    return m[0] == 1 && m[1] == 0 && m[3] == 0 && m[4] == 1 && m[6] == 0 && m[7] == 0 &&
+           m[8] == 1 && m[2] == std::floor(m[2]) && m[5] == std::floor(m[5]);
+}
+
+}  // namespace
+
+bool mtxIEViewerComposer::CanComposeDirectly(const std::vector<mtxIEViewerLayer*>& layers) {
+    if (!allowDirect || drawTop || !normalBlend) return false;
+    for (mtxIEViewerLayer* layer : layers)
+        if (layer->blendShader != normalBlend) return false;
+    return true;
+}
+
+// The normal blend is bg + a (src - bg) on colour with the result opaque over
+// white: the device's SRCALPHA, INVSRCALPHA blending on red, green and blue,
+// with the alpha of the white left as it is.
+void mtxIEViewerComposer::ComposeDirectly(const std::vector<mtxIEViewerLayer*>& layers,
+                                          const RECT& r, float originX, float originY) {
+    IDirect3DDevice9* device = editor->GetDevice();
+    device->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0);
+    uint32_t blending = 0;
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED |
+                                                       D3DCOLORWRITEENABLE_GREEN |
+                                                       D3DCOLORWRITEENABLE_BLUE);
+    // Texel centres land on pixel centres when every layer only moves by
+    // whole pixels: then the nearest texel is what filtering would give, at
+    // less cost.
+    bool whole = originX == std::floor(originX) && originY == std::floor(originY);
+    for (mtxIEViewerLayer* layer : layers) whole = whole && MovesByWholePixels(*layer);
+    mtxViewDraw::SetSampling(device, 0, whole ? D3DTEXF_POINT : D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
+    for (mtxIEViewerLayer* layer : layers) layer->Draw(originX, originY);
+    mtxViewDraw::SetSampling(device, 0, D3DTEXF_POINT, D3DTADDRESS_WRAP);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, blending);
+    device->SetTexture(0, nullptr);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+}
+
 int mtxIEViewerComposer::Compose(const std::vector<mtxIEViewerLayer*>& layers, const RECT& rect,
                                  float originX, float originY) {
     IDirect3DDevice9* device = editor->GetDevice();
@@ -80,6 +130,12 @@ int mtxIEViewerComposer::Compose(const std::vector<mtxIEViewerLayer*>& layers, c
                              uint32_t(r.bottom - r.top),
                              0.0f,
                              1.0f};
+    if (CanComposeDirectly(layers)) {
+        device->SetViewport(&viewport);
+        ComposeDirectly(layers, r, originX, originY);
+        editor->projection = entryProjection;
+        return 1;
+    }
     auto renderInto = [&](IDirect3DTexture9* texture) {
         mtxViewDraw::Level level(texture);
         device->SetRenderTarget(0, level.surface);

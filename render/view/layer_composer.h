@@ -34,8 +34,14 @@ class mtxIEViewerComposer {
     void RestoreDeviceResources() {}
 
     std::function<void()> drawTop;
+    // Without a top layer and with every layer in the normal blend, the
+    // layers are laid straight over white in the current target by the
+    // device's alpha blending: the same result in one pass per layer instead
+    // of three. Off: always through the targets.
+    bool allowDirect = true;
     mtxImageEditorDevice* editor;
-    mtxIEPixelShader* topBlend = nullptr;  // 5164, delta
+    mtxIEPixelShader* topBlend = nullptr;     // 5164, delta
+    mtxIEPixelShader* normalBlend = nullptr;  // 5150
     IDirect3DTexture9* layerTarget = nullptr;
     IDirect3DTexture9* resultTarget[2] = {};
     uint32_t current = 0;  // the result target written next
@@ -43,6 +49,9 @@ class mtxIEViewerComposer {
 
   private:
     int MakeTargets();
+    bool CanComposeDirectly(const std::vector<mtxIEViewerLayer*>& layers);
+    void ComposeDirectly(const std::vector<mtxIEViewerLayer*>& layers, const RECT& r, float originX,
+                         float originY);
     void BlendInto(IDirect3DSurface9* target, const RECT& rect, mtxIEPixelShader* blend,
                    IDirect3DTexture9* below);
 };

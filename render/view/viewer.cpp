@@ -12,6 +12,8 @@ mtxIEViewer::mtxIEViewer(mtxIECtrl* parent) : mtxIEWnd(parent), composer(editor)
 }
 
 mtxIEViewer::~mtxIEViewer() {
+    // The tools below the viewer work on its layers: they go first.
+    while (!children.empty()) RemoveChild(children.back());
     layers_.clear();
     composer.ReleaseDeviceResources();
 }
@@ -20,39 +22,34 @@ mtxImageStack* mtxIEViewer::GetStack() const {
     return stack_;
 }
 
+// A stack in use elsewhere is not taken: the viewer shows no picture then.
 void mtxIEViewer::SetStack(mtxImageStack* stack) {
-    stack_ = stack;
+    ++pictureSerial;
     activeLayer = -1;
-    syncPending_ = 1;
-    TrySync();
+    scrollX = scrollY = 0;  // a new picture shows from its top-left corner
+    stack_ = nullptr;
+    if (stack && stack->TryBeginUse()) {
+        stack_ = stack;
+        SyncWithStack();
+        stack->EndUse();
+    } else {
+        SyncWithStack();
+    }
     UpdateView();
 }
 
-// The stack is mirrored only while its busy flag is ours; when another user
-// holds it, the next paint tries again.
-void mtxIEViewer::TrySync() {
-    if (!syncPending_) return;
-    if (!stack_) {
-        layers_.clear();
-        stackWidth = stackHeight = 0;
-        syncPending_ = 0;
-        return;
-    }
-    if (!stack_->TryBeginUse()) return;
-    SyncWithStack();
-    stack_->EndUse();
-}
-
 int mtxIEViewer::SyncWithStack() {
-    syncPending_ = 0;
     int count = stack_ ? stack_->LayerCount() : 0;
     stackWidth = stack_ ? stack_->width : 0;
     stackHeight = stack_ ? stack_->height : 0;
+    const mtxIEViewerLayer* bottom = GetLayer(0);
+    const mtxImage* bottomImage = bottom ? bottom->source : nullptr;
     for (int i = 0; i < count; ++i) {
         if (i >= LayerCount()) layers_.push_back(std::make_unique<mtxIEViewerLayer>(editor));
         layers_[size_t(i)]->SetSource(stack_->GetLayer(i));
     }
     while (LayerCount() > count) layers_.pop_back();
+    if (GetLayer(0) != bottom || (bottom && bottom->source != bottomImage)) ++pictureSerial;
     if (activeLayer >= count) activeLayer = count - 1;
     UpdateView();
     return 1;
@@ -70,6 +67,7 @@ mtxIEViewerLayer* mtxIEViewer::GetLayer(int index) {
 void mtxIEViewer::RemoveLayer(int index) {
     if (index < 0 || index >= LayerCount()) return;
     layers_.erase(layers_.begin() + index);
+    if (index == 0) ++pictureSerial;
     if (activeLayer >= LayerCount()) activeLayer = LayerCount() - 1;
     Invalidate();
 }
@@ -179,31 +177,74 @@ void mtxIEViewer::KeepTilesCurrent(const RECT& part) {
     }
 }
 
+namespace {
+
+// Calls draw for each part of outer that lies outside hole: at most four
+// bands (above, below, left, right).
+template <class F>
+void ForEachBand(const RECT& outer, const RECT& hole, F draw) {
+    RECT h = mtxIntersect(outer, hole);
+    if (mtxIsEmpty(h)) {
+        if (!mtxIsEmpty(outer)) draw(outer);
+        return;
+    }
+    const RECT bands[4] = {{outer.left, outer.top, outer.right, h.top},
+                           {outer.left, h.bottom, outer.right, outer.bottom},
+                           {outer.left, h.top, h.left, h.bottom},
+                           {h.right, h.top, outer.right, h.bottom}};
+    for (const RECT& band : bands)
+        if (!mtxIsEmpty(band)) draw(band);
+}
+
+}  // namespace
+
+// Every pixel is written once: the frame and bars around the client area,
+// the background around the picture, the picture, then the children over it.
 void mtxIEViewer::Draw(int x, int y, const RECT& clip) {
-    TrySync();
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
-    // The frame and the bars first; the children go over the picture.
+    RECT whole = mtxIntersect(RECT{x, y, x + Width(), y + Height()}, clip);
+    RECT clientArea = mtxOffset(GetClientRect(), x, y);
     std::vector<mtxIECtrl*> held;
     held.swap(children);
-    mtxIEWnd::Draw(x, y, clip);
+    ForEachBand(whole, clientArea, [&](const RECT& band) {
+        editor->SetClip(band);
+        mtxIEWnd::Draw(x, y, band);
+    });
     held.swap(children);
 
-    RECT client = mtxIntersect(mtxOffset(GetClientRect(), x, y), clip);
-    if (mtxIsEmpty(client)) return;
-    mtxIEPrimitives::FillRect(device, client, backgroundColor);
+    RECT client = mtxIntersect(clientArea, clip);
+    if (mtxIsEmpty(client)) {
+        editor->SetClip(clip);
+        return;
+    }
+    RECT picture = mtxIntersect(mtxOffset(PictureRect(), x, y), client);
+    editor->SetClip(client);
+    ForEachBand(client, picture, [&](const RECT& band) {
+        mtxIEPrimitives::FillRect(device, band, backgroundColor);
+    });
     paintFailed = 0;
-    RECT part = mtxIntersect(PictureRect(), mtxOffset(client, -x, -y));
-    if (!layers_.empty() && !mtxIsEmpty(part) && device && !editor->lost) {
-        KeepTilesCurrent(part);
+    if (!layers_.empty() && !mtxIsEmpty(picture) && device && !editor->lost) {
+        KeepTilesCurrent(mtxOffset(picture, -x, -y));
         std::vector<mtxIEViewerLayer*> layers;
         for (auto& layer : layers_) layers.push_back(layer.get());
         POINT o = PictureOrigin();
-        if (!composer.Compose(layers, mtxOffset(part, x, y), float(x + o.x), float(y + o.y)))
+        if (!composer.Compose(layers, picture, float(x + o.x), float(y + o.y))) {
             paintFailed = 1;
+            mtxIEPrimitives::FillRect(device, picture, backgroundColor);
+        }
+    } else if (!mtxIsEmpty(picture)) {
+        mtxIEPrimitives::FillRect(device, picture, backgroundColor);
     }
     editor->SetClip(client);
     DrawChildren(x, y, client);
     editor->SetClip(clip);
+}
+
+void mtxIEViewer::InvalidatePicture(const mtxRect& pixels) {
+    POINT o = PictureOrigin();
+    RECT r = {o.x + pixels.left, o.y + pixels.top, o.x + pixels.right, o.y + pixels.bottom};
+    r = mtxIntersect(r, PictureRect());
+    if (!mtxIsEmpty(r)) InvalidateRect(r);
 }
 
 void mtxIEViewer::OnDeviceLost() {

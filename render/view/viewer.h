@@ -12,6 +12,10 @@
 // bottom), keeps their tiles current and composes them, one screen pixel per
 // picture pixel, into its client area. A picture smaller than the client area
 // is centred; a larger one scrolls.
+//
+// Presses in the client area go through mtxIEWnd's OnClient handlers to the
+// children under them (the active tool); a subclass takes the right button
+// itself by overriding OnClientRButtonDown.
 class mtxIEViewer : public mtxIEWnd {
   public:
     explicit mtxIEViewer(mtxIECtrl* parent);
@@ -44,10 +48,15 @@ class mtxIEViewer : public mtxIEWnd {
 
     // Where picture pixel (0, 0) lies in local coordinates.
     POINT PictureOrigin();
+    // Repaints the part of the picture inside pixels (picture coordinates).
+    void InvalidatePicture(const mtxRect& pixels);
     // The last paint's composition failed (no targets, a missing shader, an
     // upload that could not be made); the next paint tries again.
     int paintFailed = 0;
     uint32_t backgroundColor = 0xFF808080;
+    // Grows whenever layer 0 may show another picture (a new stack, layer 0
+    // replaced or removed), so the tools can tell their work is outdated.
+    uint64_t pictureSerial = 0;
     int scrollX = 0, scrollY = 0;
     int offsetX = 0, offsetY = 0;
     int stackWidth = 0, stackHeight = 0;
@@ -55,10 +64,8 @@ class mtxIEViewer : public mtxIEWnd {
 
   private:
     int ScrollTo(int bar, int code);
-    void TrySync();
     void KeepTilesCurrent(const RECT& pictureClient);
 
     mtxImageStack* stack_ = nullptr;
-    int syncPending_ = 0;
     std::vector<std::unique_ptr<mtxIEViewerLayer>> layers_;
 };

@@ -233,10 +233,16 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
         ASSERT_GE(times.size(), 10u) << "step " << step;
         for (size_t i = 1; i < times.size(); ++i)
             ASSERT_GE(times[i] - times[i - 1], mtxIEMdfField::kMinInterval) << "step " << step;
-        if (step == 1) EXPECT_EQ(times[2] - times[1], 10u);  // the message loop is quick
-        if (step == 25) EXPECT_EQ(times[2] - times[1], 25u);
+        if (step == 1) {  // the message loop is quick
+            EXPECT_EQ(times[2] - times[1], 10u);
+        }
+        if (step == 25) {
+            EXPECT_EQ(times[2] - times[1], 25u);
+        }
         // The engine commits on its own only at whole multiples of 3 s.
-        if (step == 1) EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "on the device only";
+        if (step == 1) {
+            EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "on the device only";
+        }
     }
     EXPECT_GT(tool->Session()->stamps, 0u);
     EXPECT_EQ(tool->coverageLabel->text.rfind("Covered ", 0), 0u) << tool->coverageLabel->text;
@@ -389,6 +395,37 @@ TEST_F(ToolTest, AnotherPictureOpeningDuringPreparationCancelsIt) {
     EXPECT_TRUE(messages.empty());
 }
 
+// Each placement repaints what it covers: frames of only the dirty parts end
+// up showing exactly the picture that Stop commits.
+TEST_F(ToolTest, TheScreenFollowsThePlacementsThroughPartialRepaints) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.sizeMin = 6, samples.sizeMax = 40;
+    Picture picture(editor, 200, 140);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    editor.Paint();
+    uint64_t frames = editor.frameCount;
+    for (int i = 0; i < 120; ++i) {
+        Ticks(1, 11);
+        editor.Paint();
+        EXPECT_TRUE(mtxIsEmpty(editor.dirtyRect));
+    }
+    ASSERT_GT(tool->placements, 50u);
+    EXPECT_GE(editor.frameCount - frames, 50u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    std::vector<uint32_t> committed = Pixels(picture.Image());
+    ASSERT_NE(committed, picture.pixels);
+    ui_test::Pixels screen = ui_test::ReadBack(editor);
+    POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+    int wrong = 0;
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (screen.At(o.x + x, o.y + y) != committed[size_t(y) * 200 + x]) ++wrong;
+    EXPECT_EQ(wrong, 0) << "pixels the screen shows stale";
+}
+
 // A picture replaced without notice: the session of the old one is dropped
 // before it could place anything on the new one.
 TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
@@ -405,6 +442,17 @@ TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
     EXPECT_EQ(tool->Session(), nullptr);
     tool->Process(mtxIEMdfField::kClear, 0);
     EXPECT_EQ(Pixels(second.Image()), second.pixels);
+
+    // The same picture handed over again is not trusted either: its viewer
+    // layer and image may be new ones at the old addresses.
+    viewer->SetStack(&first.stack);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    viewer->SetStack(nullptr);
+    viewer->SetStack(&first.stack);
+    EXPECT_EQ(Ticks(20, 5).size(), 0u);
+    EXPECT_EQ(tool->Session(), nullptr);
 }
 
 }  // namespace

@@ -86,4 +86,53 @@ TEST(ViewerComposer, TheTopLayerGoesThroughTheDeltaBlend) {
     EXPECT_EQ(got[30 * size_t(width) + 30], 0xFF202020u);
 }
 
+// The one-pass path (normal layers laid over white by the device's blending)
+// against the composition through the targets: translucent layers, moved by
+// whole pixels, by fractions and turned, at whole and fractional origins.
+TEST(ViewerComposer, TheDirectPathMatchesTheTargets) {
+    LayerEditor& editor = Editor();
+    IDirect3DDevice9* device = editor.GetDevice();
+    std::vector<uint32_t> bottom = render_test::RandomPixels(140 * 130, 11);
+    std::vector<uint32_t> top = render_test::RandomPixels(60 * 50, 12);
+    for (size_t i = 0; i < bottom.size(); i += 3) bottom[i] |= 0xFF000000u;
+    mtxImageStack stack;
+    stack.AddLayer(0, MakeImage(140, 130, bottom));
+    stack.AddLayer(1, MakeImage(60, 50, top));
+    mtxIEViewerLayer layer0(&editor), layer1(&editor);
+    layer0.SetSource(stack.GetLayer(0));
+    layer1.SetSource(stack.GetLayer(1));
+    int width = 0, height = 0;
+    mtxDxScreenSize(&width, &height);
+    IDirect3DTexture9* screen = render_test::MakeTarget(device, width, height);
+    const float moves[3][9] = {{1, 0, 20, 0, 1, 30, 0, 0, 1},
+                               {1, 0, 20.5f, 0, 1, 30.25f, 0, 0, 1},
+                               {0.9f, -0.3f, 40, 0.3f, 0.9f, 10, 0, 0, 1}};
+    for (const float* move : moves)
+        for (float origin : {7.0f, 7.5f}) {
+            SCOPED_TRACE(::testing::Message() << move[2] << " " << origin);
+            std::copy(move, move + 9, stack.GetLayer(1)->transform);
+            ASSERT_EQ(layer0.UploadVisible({0, 0, 140, 130}), 1);
+            ASSERT_EQ(layer1.UploadVisible({0, 0, 140, 130}), 1);
+            std::vector<uint32_t> got[2];
+            for (int direct = 0; direct < 2; ++direct) {
+                render_test::SetTarget(device, screen);
+                device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+                mtxIEViewerComposer composer(&editor);
+                composer.allowDirect = direct == 1;
+                RECT rect = {3, 4, 3 + 150, 4 + 140};
+                ASSERT_EQ(composer.Compose({&layer0, &layer1}, rect, origin, origin), 1);
+                got[direct] = render_test::ReadTarget(device, screen);
+            }
+            int worst = 0;
+            for (size_t i = 0; i < got[0].size(); ++i)
+                for (int c = 0; c < 4; ++c)
+                    worst = std::max(worst, std::abs(int((got[0][i] >> (8 * c)) & 0xFF) -
+                                                     int((got[1][i] >> (8 * c)) & 0xFF)));
+            EXPECT_LE(worst, 1);
+            EXPECT_EQ(got[1][10 * size_t(width) + 10] >> 24, 0xFFu) << "opaque over white";
+            EXPECT_EQ(got[1][2 * size_t(width) + 2], 0xFF00FF00u) << "outside the rectangle";
+        }
+    screen->Release();
+}
+
 }  // namespace
