@@ -82,7 +82,8 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
       background(samples.background),
       backgroundColor(samples.backgroundColor),
       samples_(samples),
-      controller_(controller) {
+      controller_(controller),
+      controllerLife_(controller ? controller->LifeToken() : std::weak_ptr<const void>()) {
     title = mtxIELoadString(259, "Fill Options");
     SetClientSize(kClientWidth, kClientHeight);
     int left = kBorder + kGap, top = kTitleBarHeight + 6;
@@ -199,5 +200,6 @@ void mtxIELawnFillingDlg::Apply() {
     samples_.colorMode = colorMode;
     samples_.background = background;
     samples_.backgroundColor = backgroundColor;
-    if (controller_ && editor) editor->PostCommand(controller_, kOptionsChanged, 0);
+    if (controller_ && !controllerLife_.expired() && editor)
+        editor->PostCommand(controller_, kOptionsChanged, 0);
 }

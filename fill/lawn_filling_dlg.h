@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "ui/dlg_ok_cancel.h"
 
@@ -62,4 +63,5 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
 
     SampleCollection& samples_;
     mtxIEActionProcessor* controller_;
+    std::weak_ptr<const void> controllerLife_;  // a controller gone by OK is not told
 };

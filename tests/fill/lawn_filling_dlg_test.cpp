@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "fill/message_sink.h"
 #include "fill/sample_collection.h"
 #include "tests/support/test_support.h"
@@ -216,6 +218,16 @@ TEST_F(FillingDlgTest, OkWritesEveryOptionAndTellsTheControllerOnce) {
 TEST_F(FillingDlgTest, WithoutAControllerOkStillWrites) {
     Set(samples, kFirst);
     auto* d = Open(nullptr);
+    EditEverything(*d);
+    ClickOn(editor, d->okButton);
+    PumpPosted();
+    EXPECT_EQ(Of(samples), kEdited);
+
+    // A controller that went while the dialog was open is not told.
+    Set(samples, kFirst);
+    auto controller = std::make_unique<ActionLog>();
+    d = Open(controller.get());
+    controller.reset();
     EditEverything(*d);
     ClickOn(editor, d->okButton);
     PumpPosted();
