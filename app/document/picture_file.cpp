@@ -69,7 +69,7 @@ int mtxWritePictureFile(mtxImage& image, const std::string& path, mtxPictureForm
         // large picture is not copied over and over as its file grows.
         uint64_t step = std::clamp<uint64_t>(uint64_t(image.width) * uint64_t(image.height),
                                              uint64_t(1) << 20, uint64_t(1) << 28);
-        mtxFileMemory bytes(uint32_t(step));
+        mtxFileMemory bytes{uint32_t(step)};
         if (!Encode(image, format, bytes))
             return Fail(reason, std::string("the picture could not be encoded as ") +
                                     mtxPictureExtension(format) + " (too large for the format?)");
