@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,12 @@ class mtxFileDialog {
     const std::string& DefaultExtension() const { return defaultExtension_; }
     const std::string& InitialDirectory() const { return initialDirectory_; }
     mtxWnd* Owner() const { return owner_; }
+
+    // For saving: the name the file will really get, from the name as typed
+    // and the chosen filter (from 1), such as an extension added. The dialog
+    // settles the name before it asks whether to replace an existing file, so
+    // the question is about the file that will be written. Empty: as typed.
+    std::function<std::string(const std::string& path, uint32_t filterIndex)> settleName;
 
   private:
     mtxWnd* owner_;

@@ -100,6 +100,7 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
       save_(request.IsSave()),
       filter_(request.Filter()),
       defaultExtension_(request.DefaultExtension()),
+      settleName_(request.settleName),
       outcome_(std::move(outcome)) {
     title = save_ ? "Save As" : "Open";
     // As large as it likes, or as the editor allows.
@@ -282,6 +283,10 @@ void mtxIEFileDialog::Accept() {
     if (save_ && !defaultExtension_.empty() && file.find('.') == std::string::npos) {
         path += "." + defaultExtension_;
         file += "." + defaultExtension_;
+    }
+    if (save_ && settleName_) {
+        path = settleName_(path, uint32_t(std::max(0, filterBox->Selection()) + 1));
+        file = path.substr(path.find_last_of('/') + 1);
     }
     std::string parent = ParentOf(path);
     if (!IsDirectory(parent)) {

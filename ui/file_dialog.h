@@ -80,6 +80,7 @@ class mtxIEFileDialog : public mtxIEDlgOkCancel {
     bool save_;
     std::vector<std::pair<std::string, std::string>> filter_;
     std::string defaultExtension_;
+    std::function<std::string(const std::string&, uint32_t)> settleName_;
     std::string folder_;
     std::string status_;
     std::string pendingPath_;  // waits for the overwrite answer

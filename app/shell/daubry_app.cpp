@@ -7,11 +7,14 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/document/designer.h"
+#include "app/editor/about_dlg.h"
 #include "app/file_dialog.h"
 #include "app/shell/command_line.h"
 #include "app/shell/picture.h"
 #include "platform/drop_files.h"
 #include "platform/message_box.h"
+#include "platform/path.h"
 #include "platform/shell_open.h"
 
 using namespace mtxOs;
@@ -97,6 +100,10 @@ int mtxDaubryApp::Init() {
     mainWnd.LoadAccelerators();
     if (!mainWnd.editor.Create(&mainWnd, 0, 0, 150, 100)) return 0;
     mainWnd.editor.SetUp();
+    if (mtxIEDesigner* designer = mainWnd.editor.GetDesigner())
+        designer->onPictureOpened = [this](const std::string& path) {
+            mainWnd.ShowPictureName(path);
+        };
     mainWnd.editor.Show(SW_SHOWMAXIMIZED);
     mainWnd.Show(SW_SHOWMAXIMIZED);
 
@@ -137,12 +144,7 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
             DestroyWindow(Handle());
             break;
         case ID_ABOUT:
-            // FIXME: the About dialog over the editor (not built yet); a plain
-            // message box says who we are meanwhile.
-            mtxSystemMessageBox(
-                "Daubry turns a photograph into a picture assembled from small "
-                "sample pictures.",
-                "About Daubry", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+            new mtxIEAboutDlg(&editor);
             break;
         case ID_OPEN:
             OnOpen();
@@ -158,10 +160,10 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
             OnHelpContents();
             break;
         case ID_SAMPLES:
-            // FIXME: the document controller opens the Samples dialog.
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->OpenSamplesDialog();
             break;
         case ID_FILLING:
-            // FIXME: the document controller opens the Filling dialog.
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->OpenFillingDialog();
             break;
         default:
             break;
@@ -170,22 +172,17 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 void mtxDaubryApp::MainWnd::OnOpen() {
+    mtxIEDesigner* designer = editor.GetDesigner();
+    if (!designer) return;
     mtxFileDialog dialog(this, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
-    // FIXME: the initial folder is the document controller's remembered open folder.
+    dialog.SetInitialDirectory(designer->openFolder);
     if (!dialog.Show()) return;
-    // FIXME: the document controller's Open with dialog.Path().
+    designer->Open(dialog.Path(), 0);
     Show(SW_SHOWMAXIMIZED);
 }
 
 void mtxDaubryApp::MainWnd::OnSave() {
-    mtxFileDialog dialog(this, true,
-                         {{"Windows Bitmap(*.bmp)", "*.bmp"},
-                          {"Portable Network Graphics(*.png)", "*.png"},
-                          {"JPEG-JFIF(*.jpg)", "*.jpg"}},
-                         "", "");
-    // FIXME: the initial folder is the document controller's remembered save
-    // folder, and its Save writes dialog.Path() in the chosen format.
-    dialog.Show();
+    if (mtxIEDesigner* designer = editor.GetDesigner()) designer->Save();
 }
 
 void mtxDaubryApp::MainWnd::OnHelpContents() {
@@ -201,9 +198,8 @@ void mtxDaubryApp::MainWnd::OnWebSite() {
 }
 
 void mtxDaubryApp::MainWnd::OpenFromCommandLine(const std::string& path) {
-    // FIXME: the document controller's Open(path); a path it cannot read is its
-    // business. Until then the picture is not opened.
-    (void)path;
+    // A path that cannot be read is told over the editor; the program starts all the same.
+    if (mtxIEDesigner* designer = editor.GetDesigner()) designer->Open(path, 0);
     Show(SW_SHOWMAXIMIZED);
 }
 
@@ -229,4 +225,8 @@ void mtxDaubryApp::MainWnd::LoadAccelerators() {
 
 bool mtxDaubryApp::MainWnd::TranslateAccelerator(const MSG& msg) {
     return mtxOs::TranslateAccelerator(Handle(), accelerators, msg);
+}
+
+void mtxDaubryApp::MainWnd::ShowPictureName(const std::string& path) {
+    SetWindowText(Handle(), mtxPath(path).File() + " - Daubry");
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/shell/editor_stand_in.h"
+#include "app/editor/image_editor_vd.h"
 #include "app/wnd.h"
 #include "platform/accelerator.h"
 #include "ui/file_dialog.h"
@@ -41,6 +41,8 @@ class mtxDaubryApp : public mtxApplication {
 
         // Opens a picture named on the command line, then shows the window maximised.
         void OpenFromCommandLine(const std::string& path);
+        // Names the open picture in the title: "photo.png - Daubry".
+        void ShowPictureName(const std::string& path);
 
         // Files dropped on the window: the first is opened by OpenDropped.
         LRESULT WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) override;
@@ -57,8 +59,8 @@ class mtxDaubryApp : public mtxApplication {
 
         // Opens a file or address with the desktop's program; tests replace it.
         std::function<bool(const std::string&)> shellOpen;
-        // FIXME: stands in for the editor window, mtxImageEditorVD.
-        mtxEditorStandIn editor;
+        // The editor window with the document controller.
+        mtxImageEditorVD editor;
         // Shows the file dialogs over the editor.
         mtxIEFileDialogHost fileDialogs{&editor};
 

@@ -226,6 +226,41 @@ TEST_F(FileDialogFixture, SavingANewNameAddsTheDefaultExtensionWithoutAQuestion)
     EXPECT_EQ(request.Path(), dir.File("new.png"));
 }
 
+// The caller's rule settles the name with the chosen filter before the
+// dialog looks for the file: the question is about the file to be written.
+TEST_F(FileDialogFixture, TheSettledNameIsTheOneCheckedAndChosen) {
+    mtxFileDialog request(nullptr, true, kPictures, "", "");
+    std::vector<uint32_t> filters;
+    request.settleName = [&](const std::string& path, uint32_t filter) {
+        filters.push_back(filter);
+        return path.ends_with(".jpg") ? path : path + ".jpg";
+    };
+    bool asked = false;
+    int shown = Show(request, [&](mtxIEFileDialog& dialog) {
+        dialog.filterBox->Select(1, true);
+        PostText(editor, "a.png");  // a.png exists, a.png.jpg does not: no question
+        PostKey(editor, VK_RETURN);
+        After([&] { asked = dialog.question != nullptr; });
+    });
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(request.Path(), dir.File("a.png.jpg"));
+    EXPECT_EQ(filters, (std::vector<uint32_t>{2}));
+    WriteFile(dir.File("b.jpg"), "x");
+    asked = false;
+    shown = Show(request, [&](mtxIEFileDialog& dialog) {
+        PostText(editor, "b");  // settles to b.jpg, which exists
+        PostKey(editor, VK_RETURN);
+        After([&] {
+            asked = dialog.question != nullptr;
+            PostKey(editor, VK_RETURN);  // Yes
+        });
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(request.Path(), dir.File("b.jpg"));
+}
+
 TEST_F(FileDialogFixture, AFolderItCannotReadIsReportedAndTheDialogStaysUsable) {
     mtxFileDialog request(nullptr, false, kPictures, "", "");
     request.SetInitialDirectory(dir.Path());

@@ -5,14 +5,19 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/document/designer.h"
+#include "app/editor/about_dlg.h"
 #include "app/module.h"
 #include "app/shell/command_line.h"
 #include "app/shell/daubry_app.h"
 #include "app/shell/splash_task.h"
 #include "platform/drop_files.h"
+#include "fill/lawn_filling_dlg.h"
+#include "fill/lawn_sample_dlg.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"
 #include "ui/combo_box.h"
+#include "ui/edit.h"
 
 using namespace mtxOs;
 
@@ -65,10 +70,10 @@ class MainWindow : public ::testing::Test {
     }
     void TearDown() override {
         if (IsWindow(app->mainWnd.Handle())) DestroyWindow(app->mainWnd.Handle());
+        Drain();  // what the editor left queued, up to the quit the window posted
         app.reset();
-        // Destroying the main window asked the loop to end: take that, and
-        // whatever else is left, out of this thread's queue, so the next test
-        // starts from an empty one as a new process would.
+        // Whatever is still queued goes too, so the next test starts from an
+        // empty queue as a new process would.
         MSG msg;
         while (PeekMessage(msg, true)) {
         }
@@ -179,9 +184,10 @@ TEST_F(MainWindow, OnlyTheLowWordCountsAndUnknownIdsDoNothing) {
 }
 
 TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
-    mtxImageEditor& editor = app->mainWnd.editor;
+    mtxImageEditorVD& editor = app->mainWnd.editor;
     std::vector<std::string> titles;
     std::vector<size_t> filters;
+    std::string photo = dir.Path() + "/photo.png";
     app->mainWnd.fileDialogs.onShown = [&](mtxIEFileDialog& dialog) {
         titles.push_back(editor.TopModal() == &dialog ? dialog.title : "not on top");
         filters.push_back(size_t(dialog.filterBox->Count()));
@@ -190,9 +196,28 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
         PostMessage(editor.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
     };
     Send(WM_COMMAND, ID_OPEN);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Open"}));
+    // Without a picture Save says so and shows no dialog.
+    Send(WM_COMMAND, ID_SAVE);
+    EXPECT_EQ(titles.size(), 1u);
+    EXPECT_NE(editor.TopModal(), nullptr);  // the message
+    editor.TopModal()->Show(0);
+    while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
+    // With one, it asks for the name, suggesting the photo's.
+    std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", photo);
+    ASSERT_EQ(editor.GetDesigner()->Open(photo, 0), 1);
+    EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "photo.png - Daubry");
+    std::string suggested;
+    app->mainWnd.fileDialogs.onShown = [&](mtxIEFileDialog& dialog) {
+        titles.push_back(dialog.title);
+        filters.push_back(size_t(dialog.filterBox->Count()));
+        suggested = dialog.pathField->Text();
+        PostMessage(editor.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    };
     Send(WM_COMMAND, ID_SAVE);
     EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Save As"}));
     EXPECT_EQ(filters, (std::vector<size_t>{1, 3}));
+    EXPECT_EQ(suggested, "photo");
     EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
     EXPECT_EQ(Drain(), -1);
@@ -220,10 +245,44 @@ TEST_F(MainWindow, ADroppedFileIsOpenedAndItsDropFreed) {
     ShowWindow(app->mainWnd.Handle(), SW_SHOWNORMAL);
     DispatchMessage(msg);
     EXPECT_EQ(DragQueryFileCount(drop), 0u);
-    // Opened as a path of the command line is: for now that only brings the
-    // window up (the document controller will open the picture).
+    // Opened as a path of the command line is (a missing file is told over
+    // the editor); the window comes up.
     EXPECT_TRUE(IsWindowVisible(app->mainWnd.Handle()));
     EXPECT_EQ(Drain(), -1);
+}
+
+TEST_F(MainWindow, AboutIsADialogOverTheEditor) {
+    Send(WM_COMMAND, ID_ABOUT);
+    mtxIECtrl* top = app->mainWnd.editor.TopModal();
+    ASSERT_NE(top, nullptr);
+    auto* about = dynamic_cast<mtxIEAboutDlg*>(top);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->title, "About Daubry");
+    about->Process(1, 0);
+    EXPECT_EQ(Drain(), -1);
+    EXPECT_EQ(app->mainWnd.editor.TopModal(), nullptr);
+}
+
+TEST_F(MainWindow, SamplesAndFillingOpenTheirDialogs) {
+    mtxImageEditorVD& editor = app->mainWnd.editor;
+    Send(WM_COMMAND, ID_SAMPLES);
+    EXPECT_NE(dynamic_cast<mtxIELawnSampleDlg*>(editor.TopModal()), nullptr);
+    while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
+    Send(WM_COMMAND, ID_FILLING);
+    EXPECT_NE(dynamic_cast<mtxIELawnFillingDlg*>(editor.TopModal()), nullptr);
+    while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
+    EXPECT_EQ(Drain(), -1);
+}
+
+TEST_F(MainWindow, ACommandLinePathThatCannotBeReadStartsTheProgramAllTheSame) {
+    app->mainWnd.OpenFromCommandLine(dir.Path() + "/missing.png");
+    EXPECT_EQ(app->mainWnd.editor.GetDesigner()->Picture(), nullptr);
+    EXPECT_NE(app->mainWnd.editor.TopModal(), nullptr);  // says why
+    EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "Daubry");
+    std::string photo = dir.Path() + "/p.png";
+    std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", photo);
+    app->mainWnd.OpenFromCommandLine(photo);
+    EXPECT_NE(app->mainWnd.editor.GetDesigner()->Picture(), nullptr);
 }
 
 TEST(SplashPicture, OverlaysSitAtTheirCorners) {

@@ -16,3 +16,15 @@ set_tests_properties(shell.EndToEndUnderXvfb PROPERTIES LABELS shell TIMEOUT 120
 if(TARGET samples)
   add_dependencies(fill_command_tests samples)
 endif()
+
+# The whole filling run with the mouse and keyboard; screenshots of each step
+# go to tests/shell/fill-flow in the build folder.
+add_test(NAME shell.FillFlowUnderXvfb
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fill_flow.sh $<TARGET_FILE:daubry>
+    ${PROJECT_BINARY_DIR}/tests/shell/fill-flow ${PROJECT_SOURCE_DIR}/share/demo.png
+    ${PROJECT_BINARY_DIR}/share/samples)
+set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 300)
+# The flow loads a bundled collection the build draws.
+if(TARGET samples)
+  add_dependencies(shell_tests samples)
+endif()

@@ -1,0 +1,122 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ui/action_processor.h"
+#include "ui/ctrl.h"
+
+class SampleCollection;
+class mtxImage;
+class mtxImageStack;
+class mtxIEComboBox;
+class mtxIEFrameSet;
+class mtxIEMdf;
+class mtxIESpin;
+class mtxIEToolBar;
+class mtxRegistry;
+
+// The document controller: the picture being worked on (its layer stack), the
+// viewer that shows it, the tool that acts on it and the tool options bar
+// along the bottom. It carries out Open, Save, Samples and Filling, remembers
+// the folders last used for opening and saving, and offers a layers menu on
+// the viewer.
+class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
+  public:
+    class Viewer;
+    class InstrOptionsBar;
+    class DlgAddLayer;
+
+    enum Action : uint32_t {
+        kAddLayer = 1,
+        kAddLayerFromFile = 2,
+        kChooseLayer = 3,
+        kSetOpacity = 4,
+        kUndo = 5,
+        kRedo = 6,
+        kOptionsChanged = 7,
+        kResetBackground = 8,
+        kFirstTool = 9,  // 9..17: the tool of that code minus 9
+        kLastTool = 17,
+    };
+    // Tool numbers (action minus 9); only the filling tool exists.
+    enum Tool : int {
+        kToolMove = 0,
+        kToolRotate = 1,
+        kToolBrush = 3,
+        kToolLight = 5,
+        kToolDraw = 6,
+        kToolFilling = 8
+    };
+    static constexpr int kOptionsBarHeight = 45;
+    static constexpr const char* kFolderSection = "deso";
+
+    // Builds frames, viewer and options bar, makes the filling tool current
+    // and reads the remembered folders from the application's settings.
+    mtxIEDesigner(mtxIECtrl* parent, SampleCollection& samples);
+    // Writes the remembered folders back, then lets go of tool and picture.
+    ~mtxIEDesigner() override;
+
+    // Loads the file at path as the picture (flag has no effect). The new
+    // picture is loaded before the open one is let go: on failure the open
+    // picture stays, the user is told which file and why, *reason (when not
+    // null) holds the loader's reason, and 0 is returned. 1 on success.
+    int Open(const std::string& path, int flag, std::string* reason = nullptr);
+    // Asks for a file (the save dialog) and writes the picture into it. Without
+    // a picture the user is told "Just open any image" and no dialog shows.
+    // 1 when the picture was written; 0 when cancelled or failed.
+    int Save();
+    // Save without the dialog: writes the picture to path (its name settled
+    // by the filter first) in the format of filterIndex, atomically. The tool
+    // is suspended for the time and resumed on every path. 1 on success; 0
+    // with the user told and *reason set, the file on disk as it was.
+    int SaveAs(const std::string& path, uint32_t filterIndex, std::string* reason = nullptr);
+    void OpenSamplesDialog();
+    void OpenFillingDialog();
+
+    int Process(uint32_t action, uint16_t value) override;
+    // The current tool's OnOptionsChanged and ResetBackground, when there is one.
+    virtual void OnOptionsChanged();
+    virtual void ResetBackground();
+
+    // The current tool (null: none); 9..17 minus 9. Another tool replaces
+    // (destroys) the current one; numbers without a tool leave none.
+    void SelectTool(int tool);
+    mtxIEMdf* CurrentTool() const;
+    mtxImageStack* Picture() const { return picture_.get(); }
+    // Fills the options bar's layer chooser ("All", 1, 2, ...) when there is one.
+    void RefreshLayerChooser();
+    // Adds image as the last layer of the picture and lets the viewer follow.
+    // 0 without a picture.
+    int AppendLayer(std::unique_ptr<mtxImage> image);
+
+    // Reads "ofp" and "sfp" of section "deso"; a value shorter than 3 bytes
+    // or naming nothing that exists reads as empty.
+    void ReadFolders(mtxRegistry& settings);
+    void WriteFolders(mtxRegistry& settings) const;
+
+    // Tells the user something: a message box over the editor unless replaced.
+    std::function<void(const std::string& text, const std::string& title)> tell;
+    // Called after a picture was opened (the main window names it in its title).
+    std::function<void(const std::string& path)> onPictureOpened;
+
+    SampleCollection& samples;
+    mtxIEFrameSet* outerFrames = nullptr;
+    mtxIEFrameSet* innerFrames = nullptr;
+    Viewer* viewer = nullptr;
+    mtxIEComboBox* layerChooser = nullptr;  // in the options bar, null when none
+    mtxIESpin* opacity = nullptr;           // in the options bar, null when none
+    InstrOptionsBar* optionsBar = nullptr;
+    std::string openFolder;   // "ofp"
+    std::string saveFolder;   // "sfp"
+    std::string picturePath;  // the open picture's file, empty without one
+
+  private:
+    void Tell(const std::string& text, const std::string& title);
+    void AddLayerFromFile();
+    // The options bar of no tool: the layer chooser and the opacity.
+    void BuildLayerOptions();
+
+    std::unique_ptr<mtxImageStack> picture_;
+};

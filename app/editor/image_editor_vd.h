@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "fill/sample_collection.h"
+#include "ui/action_processor.h"
+#include "ui/image_editor.h"
+#include "ui/profile.h"
+#include "ui/tool_bar.h"
+
+class mtxIEDesigner;
+class mtxIEFrameSet;
+
+// The program's editor window: the main tool bar along the top, the
+// instrument bar down the left and the document controller in the rest. It
+// owns the one sample collection, bound to its device when it is created.
+class mtxImageEditorVD : public mtxImageEditor {
+  public:
+    // The editor's look.
+    // FIXME: the picture elements of the skin (image resources 3005, 3014,
+    // 3011, 3105) are not drawn yet; the profile keeps the toolkit's colours.
+    class Profile : public mtxIEProfile {};
+
+    // The main tool bar: four buttons whose codes (1 to 4) go to the editor.
+    class MainToolBar : public mtxIEToolBar {
+      public:
+        explicit MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
+    };
+    // The instrument bar: one column of buttons that reach the designer:
+    // the tools (9 to 17), undo and redo (5, 6), adding layers (1, 2) and
+    // resetting the background (8). A tool's button stays pressed while it
+    // is the current tool.
+    class InstrumentBar : public mtxIEToolBar, public mtxIEActionProcessor {
+      public:
+        InstrumentBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
+        int Process(uint32_t action, uint16_t value) override;
+        mtxImageEditorVD* owner;
+    };
+
+    mtxImageEditorVD();
+    ~mtxImageEditorVD() override;
+
+    // The content is built when the window is created.
+    void SetUp() {}
+    mtxIEDesigner* GetDesigner() const { return designer; }
+    mtxIEProfile* GetProfile() override { return &profile_; }
+
+    void CreateContent() override;
+    // The content, the task and the samples go while the device still exists.
+    mtxOs::LRESULT OnDestroy(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) override;
+    // 1 to 4: the viewer hears that its tool state changed and the main tool
+    // bar shows that button pressed; 5 redraws the viewer; 6 to 8 do
+    // nothing; 1 for these, 0 for other codes.
+    int Process(uint32_t action, uint16_t value) override;
+
+    SampleCollection samples;
+    mtxIEFrameSet* outerFrames = nullptr;
+    mtxIEFrameSet* innerFrames = nullptr;
+    MainToolBar* mainToolBar = nullptr;
+    InstrumentBar* instrumentBar = nullptr;
+    mtxIEDesigner* designer = nullptr;
+
+  private:
+    // Destroys the task, the dialogs and the content (designer, tool), then
+    // the samples' textures.
+    void TearDown();
+    Profile profile_;
+};

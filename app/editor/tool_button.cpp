@@ -1,0 +1,30 @@
+#include "app/editor/tool_button.h"
+
+#include "ui/font.h"
+#include "ui/image_editor.h"
+#include "ui/primitives.h"
+#include "ui/profile.h"
+
+mtxIEToolButton::mtxIEToolButton(mtxIECtrl* parent, const std::string& text,
+                                 mtxIEActionProcessor* processor, uint32_t code, int width)
+    : mtxIEActiveCtrl(parent), label(text) {
+    SetRect({0, 0, width, 24});
+    textAlign = kAlignCenter;
+    SetAction(processor, code, 1);
+    if (profile && profile->font) profile->font->Prepare(label);
+    Show(1);
+}
+
+void mtxIEToolButton::Draw(int x, int y, const RECT& clip) {
+    IDirect3DDevice9* device = editor->GetDevice();
+    RECT r = {x, y, x + Width(), y + Height()};
+    mtxIEPrimitives::FillRect(device, r, pressed ? kPressedFace : profile->faceColor);
+    mtxIEPrimitives::FrameRect(device, r, pressed ? profile->selectionColor : profile->shadowColor);
+    DrawText(x, y, label, profile->textColor);
+    mtxIECtrl::Draw(x, y, clip);
+}
+
+int mtxIEToolButton::OnLButtonDown(int, int, uint32_t) {
+    Notify(0);
+    return 1;
+}

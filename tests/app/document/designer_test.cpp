@@ -1,0 +1,331 @@
+// The document controller: open, save, the remembered folders, its actions.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "app/document/add_layer_dlg.h"
+#include "app/document/designer_options_bar.h"
+#include "app/document/designer_viewer.h"
+#include "fill/mdf_field.h"
+#include "image/image_stack.h"
+#include "image/io/image_load.h"
+#include "tests/app/document/document_test_support.h"
+#include "tests/oracles/png.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/combo_box.h"
+#include "ui/edit.h"
+#include "ui/spin.h"
+
+using namespace document_test;
+using testing_support::ReadFile;
+using testing_support::SharedApp;
+using testing_support::WriteFile;
+
+namespace {
+
+constexpr uint32_t kPngFilter = 2;
+
+// Types a name into the save dialog with a filter chosen, then Enter.
+std::function<void(mtxIEFileDialog&)> TypeName(mtxImageEditor& editor, std::string name,
+                                               int filterIndex) {
+    return [&editor, name, filterIndex](mtxIEFileDialog& dialog) {
+        dialog.filterBox->Select(filterIndex - 1, true);
+        dialog.pathField->SetText(name);
+        mtxOs::PostMessage(editor.Handle(), mtxOs::WM_KEYDOWN, mtxOs::VK_RETURN, 1);
+    };
+}
+
+using DesignerTest = Fixture;
+
+TEST_F(DesignerTest, OpenMakesTheFileTheOneLayerOfTheViewersPicture) {
+    ASSERT_NE(editor->GetDesigner(), nullptr);
+    std::string path = WritePng(dir.File("photo.png"), 40, 30);
+    EXPECT_EQ(Designer().Open(path, 0), 1);
+    mtxImageStack* picture = Designer().Picture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->width, 40);
+    EXPECT_EQ(picture->height, 30);
+    EXPECT_EQ(picture->LayerCount(), 1);
+    EXPECT_EQ(Designer().viewer->GetStack(), picture);
+    EXPECT_EQ(Designer().viewer->activeLayer, -1);
+    EXPECT_EQ(Designer().openFolder, dir.Path());
+    EXPECT_EQ(Designer().picturePath, path);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(DesignerTest, AFailedOpenKeepsThePictureAndSaysWhichFileAndWhy) {
+    std::string good = WritePng(dir.File("good.png"), 20, 10);
+    ASSERT_EQ(Designer().Open(good, 0), 1);
+    mtxImageStack* before = Designer().Picture();
+    SpyTool* spy = InstallSpy();
+    std::filesystem::create_directory(dir.File("other"));
+    std::string broken = dir.File("other/broken.png");
+    std::string bytes = ReadFile(good);
+    WriteFile(broken, bytes.substr(0, bytes.size() / 2));
+    std::string reason;
+    EXPECT_EQ(Designer().Open(broken, 0, &reason), 0);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(Designer().Picture(), before);
+    EXPECT_EQ(Designer().viewer->GetStack(), before);
+    EXPECT_EQ(Designer().picturePath, good);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find(broken), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find(reason), std::string::npos) << told[0];
+    // The tool was not told of another picture, and the folder still follows the user.
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(Designer().openFolder, dir.File("other"));
+    EXPECT_EQ(Designer().Open(dir.File("missing.png"), 0, &reason), 0);
+    EXPECT_EQ(Designer().Picture(), before);
+    (void)spy;
+}
+
+TEST_F(DesignerTest, APictureTooLargeForMemoryIsRefusedWithAMessage) {
+    // A PNG whose header claims 100000 x 100000 pixels.
+    std::string bytes = ReadFile(WritePng(dir.File("small.png"), 8, 8));
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) bytes[at + k] = char(v >> (24 - 8 * k));
+    };
+    put32(16, 100000);
+    put32(20, 100000);
+    uint32_t crc = 0xFFFFFFFFu;  // over "IHDR" and its 13 bytes
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= uint8_t(bytes[i]);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    put32(29, ~crc);
+    WriteFile(dir.File("huge.png"), bytes);
+    std::string reason;
+    EXPECT_EQ(Designer().Open(dir.File("huge.png"), 0, &reason), 0);
+    EXPECT_EQ(Designer().Picture(), nullptr);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("huge.png"), std::string::npos) << told[0];
+}
+
+TEST_F(DesignerTest, OpenTellsTheToolBeforeTheOldPictureGoes) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 16, 16), 0), 1);
+    mtxImageStack* first = Designer().Picture();
+    SpyTool* spy = InstallSpy();
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("b.png"), 24, 8, 3), 0), 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"opening"}));
+    EXPECT_EQ(spy->stackAtOpening, first);
+    EXPECT_EQ(Designer().Picture()->width, 24);
+}
+
+TEST_F(DesignerTest, SaveWithoutAPictureSaysSoBeforeAnyDialog) {
+    int shown = 0;
+    EXPECT_EQ(Save([&](mtxIEFileDialog&) { ++shown; }), 0);
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(told, (std::vector<std::string>{"Just open any image"}));
+}
+
+TEST_F(DesignerTest, APngRoundTripIsPixelEqual) {
+    std::string photo = WritePng(dir.File("photo.png"), 45, 33, 9);
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    SpyTool* spy = InstallSpy();
+    (void)spy;
+    ASSERT_EQ(Designer().SaveAs(dir.File("out"), kPngFilter), 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"suspend", "resume"}));
+    oracle::Pixels original = oracle::ReadPng(photo), saved = oracle::ReadPng(dir.File("out.png"));
+    ASSERT_EQ(saved.width, 45);
+    ASSERT_EQ(saved.height, 33);
+    EXPECT_EQ(saved.data, original.data);
+    EXPECT_EQ(Designer().saveFolder, dir.Path());
+}
+
+TEST_F(DesignerTest, AFailedSaveKeepsTheOldFileSaysSoAndResumesTheTool) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 200, 200), 0), 1);
+    InstallSpy();
+    std::string target = dir.File("old.bmp");
+    std::string old(3000, 'k');
+    WriteFile(target, old);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved, small;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = saved;
+    small.rlim_cur = 50000;  // the bitmap needs 160 kB
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string reason;
+    int written = Designer().SaveAs(target, 1, &reason);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(ReadFile(target), old);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("old.bmp was not saved"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("as it was"), std::string::npos) << told[0];
+    EXPECT_EQ(log, (std::vector<std::string>{"suspend", "resume"}));
+}
+
+TEST_F(DesignerTest, TheSaveDialogAsksAboutTheFileThatWillBeWritten) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 12, 12), 0), 1);
+    // "photo" with the PNG filter is photo.png, which exists: the question comes.
+    std::string before = ReadFile(dir.File("photo.png"));
+    int asked = 0;
+    host.onShown = [&](mtxIEFileDialog& dialog) {
+        dialog.filterBox->Select(kPngFilter - 1, true);
+        dialog.pathField->SetText("photo");
+        dialog.Accept();
+        asked = dialog.question != nullptr;
+        // No: the dialog stays; then Cancel.
+        if (dialog.question) dialog.OnAction(mtxIEFileDialog::kReplace, 0);
+        dialog.Process(mtxIEDlgOkCancel::kCancel, 0);
+    };
+    EXPECT_EQ(Designer().Save(), 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ReadFile(dir.File("photo.png")), before);
+    // A file called "fresh" (no extension) is not what "fresh" saves as PNG: no question.
+    WriteFile(dir.File("fresh"), "keep");
+    host.onShown = TypeName(*editor, "fresh", int(kPngFilter));
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_EQ(ReadFile(dir.File("fresh")), "keep");
+    EXPECT_EQ(oracle::ReadPng(dir.File("fresh.png")).width, 12);
+}
+
+TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {
+    std::filesystem::create_directories(dir.File("opened"));
+    std::filesystem::create_directories(dir.File("saved"));
+    Designer().openFolder = dir.File("opened");
+    Designer().saveFolder = dir.File("saved");
+    editor.reset();  // writes them
+    editor = std::make_unique<mtxImageEditorVD>();
+    ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
+    EXPECT_EQ(Designer().openFolder, dir.File("opened"));
+    EXPECT_EQ(Designer().saveFolder, dir.File("saved"));
+    // A folder that went away is forgotten; an empty value reads as none.
+    Designer().openFolder = dir.File("gone");
+    Designer().saveFolder = "";
+    editor.reset();
+    editor = std::make_unique<mtxImageEditorVD>();
+    ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
+    EXPECT_EQ(Designer().openFolder, "");
+    EXPECT_EQ(Designer().saveFolder, "");
+    uint32_t bytes = 0;
+    EXPECT_EQ(SharedApp().settings.GetRaw("deso", "ofp", nullptr, bytes), 1);
+}
+
+TEST_F(DesignerTest, ToolCodesSelectTheFillingToolOrNone) {
+    ASSERT_NE(Designer().CurrentTool(), nullptr);  // filling at the start
+    EXPECT_EQ(Designer().layerChooser, nullptr);
+    for (uint32_t code = 9; code <= 16; ++code) {
+        EXPECT_EQ(Designer().Process(code, 0), 0);
+        EXPECT_EQ(Designer().CurrentTool(), nullptr) << code;
+        EXPECT_NE(Designer().layerChooser, nullptr);
+    }
+    EXPECT_EQ(Designer().Process(17, 0), 0);
+    EXPECT_NE(dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool()), nullptr);
+    EXPECT_EQ(Designer().Process(18, 0), 0);
+    EXPECT_EQ(Designer().Process(0, 0), 0);
+}
+
+TEST_F(DesignerTest, LayersAreAddedChosenAndMadeTransparent) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 30, 20), 0), 1);
+    Designer().Process(9, 0);  // no tool: the layer options show
+    ASSERT_NE(Designer().layerChooser, nullptr);
+    EXPECT_EQ(Designer().layerChooser->Count(), 2);  // All, 1
+    // Action 1: the dialog, with the picture's size; OK adds a layer of its colour.
+    EXPECT_EQ(Designer().Process(1, 0), 1);
+    auto* dialog = dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->widthSpin->Value(), 30);
+    EXPECT_EQ(dialog->heightSpin->Value(), 20);
+    dialog->widthSpin->SetValue(7);
+    dialog->color = 0xFF112233;
+    dialog->Process(mtxIEDlgOkCancel::kOk, 0);
+    ASSERT_EQ(Designer().Picture()->LayerCount(), 2);
+    mtxImageStack::Layer* added = Designer().Picture()->GetLayer(1);
+    EXPECT_EQ(added->width, 7);
+    EXPECT_EQ(added->height, 20);
+    EXPECT_EQ(Designer().viewer->LayerCount(), 2);
+    EXPECT_EQ(Designer().layerChooser->Count(), 3);
+    // A zero side adds nothing.
+    Designer().Process(1, 0);
+    ui_test::PumpPosted();
+    dialog = dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal());
+    ASSERT_NE(dialog, nullptr);
+    dialog->heightSpin->SetValue(0);
+    dialog->Process(mtxIEDlgOkCancel::kOk, 0);
+    EXPECT_EQ(Designer().Picture()->LayerCount(), 2);
+    // Action 3 makes the chosen layer active, action 4 sets its opacity.
+    Designer().layerChooser->Select(2);
+    Designer().Process(3, 0);
+    EXPECT_EQ(Designer().viewer->activeLayer, 1);
+    Designer().opacity->SetValue(100);
+    Designer().Process(4, 0);
+    EXPECT_EQ(added->Opacity(), 100);
+    EXPECT_EQ(Designer().Picture()->GetLayer(0)->Opacity(), 255);
+    Designer().layerChooser->Select(0);  // All: the bottom layer's opacity
+    Designer().Process(3, 0);
+    EXPECT_EQ(Designer().viewer->activeLayer, -1);
+    Designer().opacity->SetValue(50);
+    Designer().Process(4, 0);
+    EXPECT_EQ(Designer().Picture()->GetLayer(0)->Opacity(), 50);
+}
+
+TEST_F(DesignerTest, OptionsAndBackgroundActionsReachTheTool) {
+    InstallSpy();
+    EXPECT_EQ(Designer().Process(7, 0), 1);
+    EXPECT_EQ(Designer().Process(8, 0), 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"options", "background"}));
+}
+
+// A sample picture: an opaque disc on transparent black.
+std::string WriteDisc(const std::string& path) {
+    constexpr int kSide = 32;
+    std::vector<uint8_t> rgba(kSide * kSide * 4, 0);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            int dx = x - kSide / 2, dy = y - kSide / 2;
+            if (dx * dx + dy * dy > 14 * 14) continue;
+            uint8_t* p = &rgba[size_t(y * kSide + x) * 4];
+            p[0] = 200, p[1] = 40, p[2] = 90, p[3] = 255;
+        }
+    WriteFile(path, oracle::EncodePng(rgba.data(), kSide, kSide));
+    return path;
+}
+
+TEST_F(DesignerTest, AnotherPictureOrToolDuringPreparationCancelsItFirst) {
+    ASSERT_EQ(editor->samples.AddSample(WriteDisc(dir.File("disc.png"))), 1);
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 160, 120), 0), 1);
+    auto* field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(field, nullptr);
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    ASSERT_NE(editor->CurrentTask(), nullptr);
+    // Another picture: the task is gone (joined) before the old picture is.
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("b.png"), 90, 70, 4), 0), 1);
+    EXPECT_FALSE(field->Preparing());
+    EXPECT_EQ(editor->CurrentTask(), nullptr);
+    EXPECT_EQ(field->Session(), nullptr);
+    ui_test::PumpPosted();  // a completion of the old run finds nobody
+    EXPECT_EQ(field->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_FALSE(field->Prepared());
+    // The new picture prepares in full.
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    for (int i = 0; i < 500 && field->Preparing(); ++i) {
+        ui_test::PumpPosted();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(field->Prepared());
+    ASSERT_NE(field->Session(), nullptr);
+    EXPECT_EQ(field->Session()->sourceCopy.width, 90);
+    // Another tool during preparation: the task goes with the old tool.
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("c.png"), 100, 100, 6), 0), 1);
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_NE(editor->CurrentTask(), nullptr);
+    Designer().Process(mtxIEDesigner::kFirstTool, 0);
+    EXPECT_EQ(editor->CurrentTask(), nullptr);
+    ui_test::PumpPosted();
+    // And the editor closing during preparation ends it too.
+    Designer().Process(mtxIEDesigner::kLastTool, 0);
+    field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(field, nullptr);
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    editor.reset();
+}
+
+}  // namespace

@@ -1,0 +1,294 @@
+#!/usr/bin/env bash
+# The whole filling run under a virtual X display, driven with the mouse and
+# keyboard as a person would:
+#   1. File, Open, the demo photo's path typed, Enter: the photo shows and the
+#      title names it;
+#   2. Options, Samples: Load, a bundled collection's path typed, Enter; Ok;
+#   3. Go: once prepared the picture grows (two screenshots a while apart
+#      differ); Stop;
+#   4. File, Save, the PNG type, a new name: the file decodes at the photo's
+#      size and differs from the photo;
+#   5. File, Save over that file, No: the file is unchanged; File, Exit: 0;
+#   6. a photo large enough to watch its preparation: Go, and Escape cancels
+#      it at once (nothing grows); Go again: the status dialog comes and goes
+#      and the picture grows; File, Exit: 0;
+#   7. Go on that photo and File, Exit during the preparation: 0 within 5 s.
+# Screenshots of the steps are left in <output>. Fails, rather than skips,
+# when the virtual display cannot start.
+#
+#   fill_flow.sh <daubry> <output-folder> <demo-photo> <samples-folder>
+set -euo pipefail
+
+daubry=$1
+out=$2
+demo=$(realpath "$3")
+samples=$(realpath "$4")
+mkdir -p "$out"
+rm -f "$out"/*.png
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [[ -n "$app_pid" ]] && kill -9 "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "fill flow: $*" >&2
+  [[ -f "$work/app.log" ]] && sed 's/^/  daubry: /' "$work/app.log" >&2
+  exit 1
+}
+
+for tool in Xvfb xdotool import convert compare identify; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
+done
+[[ -f "$demo" ]] || fail "no demo photo at $demo"
+collection=$(find "$samples" -name 'flowers.msc' 2>/dev/null | head -n1)
+[[ -n "$collection" ]] || fail "no bundled sample collection under $samples (build target samples)"
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$work/display" ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
+  sleep 0.1
+done
+[[ -s "$work/display" ]] || fail "Xvfb did not report a display within 10 s"
+export DISPLAY=":$(head -n1 "$work/display")"
+export XDG_CONFIG_HOME="$work/config"
+
+# The window is made 1000 x 700: the editor's controls then lie where this
+# script clicks (the options bar along the bottom, dialogs centred).
+readonly width=1000 height=700
+readonly go_x=131 stop_x=221 bar_y=677
+
+start() {
+  "$daubry" "$@" >"$work/app.log" 2>&1 &
+  app_pid=$!
+  window=
+  for _ in $(seq 50); do
+    local seen
+    seen=$(xdotool search --onlyvisible --name 'Daubry$' 2>/dev/null | tail -n1 || true)
+    if [[ -n "$seen" && "$seen" == "$window" ]] && xdotool getwindowname "$seen" >/dev/null 2>&1; then
+      break
+    fi
+    window=$seen
+    kill -0 "$app_pid" 2>/dev/null || fail "daubry ended before its window appeared"
+    sleep 0.2
+  done
+  [[ -n "$window" ]] || fail "no Daubry window within 10 s"
+  xdotool windowsize --sync "$window" "$width" "$height"
+  xdotool windowfocus --sync "$window"
+  sleep 0.5
+}
+
+shot() {  # name: a screenshot of the window as <output>/<name>.png
+  import -window "$window" "$out/$1.png"
+}
+
+# Whether a screenshot shows a dialog: the title bar colour of the toolkit's
+# dialogs covers some of it.
+has_dialog() {
+  local share
+  share=$(convert "$1" -fill black +opaque "#3A5F8A" -fill white -opaque "#3A5F8A" \
+    -format '%[fx:mean]' info:)
+  awk -v s="$share" 'BEGIN { exit !(s > 0.001) }'
+}
+
+# Whether a screenshot shows the status dialog: its title bar, 298 pixels
+# wide, is the only one of the title colour (message boxes are narrower, the
+# file and samples dialogs wider).
+has_status() {
+  local size
+  size=$(convert "$1" -fill black +opaque "#3A5F8A" -trim -format '%w' info: 2>/dev/null || true)
+  [[ "$size" =~ ^[0-9]+$ ]] && ((size >= 290 && size <= 310))
+}
+
+# How many pixels of the viewer's area differ between two screenshots.
+viewer_difference() {
+  local geometry=800x560+150+80
+  convert "$1" -crop "$geometry" +repage "$work/diff-a.png"
+  convert "$2" -crop "$geometry" +repage "$work/diff-b.png"
+  compare -metric AE "$work/diff-a.png" "$work/diff-b.png" null: 2>&1 || true
+}
+
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
+
+menu() {  # alt key, then the keys that pick the item
+  local key=$1
+  shift
+  xdotool key --clearmodifiers "alt+$key"
+  sleep 0.3
+  xdotool key "$@"
+  sleep 0.8
+}
+
+wait_exit() {  # seconds: the program must end with 0 within them
+  local status=
+  for _ in $(seq $(($1 * 10))); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      wait "$app_pid" && status=0 || status=$?
+      break
+    fi
+    sleep 0.1
+  done
+  [[ -n "$status" ]] || fail "daubry still runs $1 s after File, Exit"
+  [[ "$status" == 0 ]] || fail "daubry ended with code $status"
+  app_pid=
+}
+
+open_demo() {
+  menu f Return
+  xdotool type --delay 10 "$demo"
+  xdotool key Return
+  sleep 1
+  shot opened
+  has_dialog "$out/opened.png" && fail "the photo did not open (a dialog is still up)"
+  [[ "$(xdotool getwindowname "$window")" == "$(basename "$demo") - Daubry" ]] ||
+    fail "the title does not name the photo"
+}
+
+# Options, Samples; Load takes the collection's path through the file
+# dialog; Ok closes the Samples dialog.
+load_samples() {
+  menu o Return
+  has_dialog_now samples-dialog || fail "Options, Samples shows no dialog"
+  click 538 517  # Load
+  sleep 0.5
+  xdotool type --delay 10 "$collection"
+  xdotool key Return
+  sleep 1.5
+  shot samples-loaded
+  click 382 517  # Ok
+  sleep 0.5
+  shot samples-closed
+  has_dialog "$out/samples-closed.png" && fail "the Samples dialog did not close (or said something)"
+  return 0
+}
+
+has_dialog_now() {  # name
+  shot "$1"
+  has_dialog "$out/$1.png"
+}
+
+# Waits up to $2 seconds for the status dialog; 0 when it showed.
+wait_status() {
+  for _ in $(seq $(($2 * 5))); do
+    import -window "$window" "$work/status.png"
+    if has_status "$work/status.png"; then
+      cp "$work/status.png" "$out/$1.png"
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for no dialog at all.
+wait_no_dialog() {
+  for _ in $(seq $(($2 * 5))); do
+    import -window "$window" "$work/status.png"
+    has_dialog "$work/status.png" || return 0
+    sleep 0.2
+  done
+  cp "$work/status.png" "$out/$1.png"
+  return 1
+}
+
+expect_growth() {  # name
+  sleep 1
+  shot "$1-a"
+  sleep 2
+  shot "$1-b"
+  local changed
+  changed=$(viewer_difference "$out/$1-a.png" "$out/$1-b.png")
+  [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 500)) ||
+    fail "$1: the picture did not grow between two screenshots ($changed pixels changed)"
+}
+
+save_png() {  # path, then what to do if asked to replace: "" or a key
+  menu f Down Return
+  shot save-dialog
+  # The Type box, then the second type (PNG).
+  click 465 466
+  xdotool key Down Return
+  sleep 0.3
+  click 525 441
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  sleep 0.8
+}
+
+# 1 to 5.
+start
+open_demo
+load_samples
+click "$go_x" "$bar_y"
+wait_no_dialog first-run-prepared 60 || fail "the demo photo's preparation did not end within 60 s"
+expect_growth first-run
+click "$stop_x" "$bar_y"
+sleep 0.5
+shot stopped-a
+sleep 1.5
+shot stopped-b
+changed=$(viewer_difference "$out/stopped-a.png" "$out/stopped-b.png")
+[[ "$changed" == 0 ]] || fail "the picture still changes after Stop ($changed pixels)"
+saved="$work/result/filled"
+mkdir -p "$work/result"
+save_png "$saved"
+[[ -f "$saved.png" ]] || fail "File, Save as PNG wrote no $saved.png"
+cp "$saved.png" "$out/saved.png"
+[[ "$(identify -format '%w %h' "$saved.png")" == "$(identify -format '%w %h' "$demo")" ]] ||
+  fail "the saved picture is not the photo's size"
+differ=$(compare -metric AE "$saved.png" "$demo" null: 2>&1 || true)
+[[ "$differ" =~ ^[0-9]+$ ]] && ((differ > 1000)) || fail "the saved picture is the photo ($differ)"
+before=$(md5sum <"$saved.png")
+save_png "$saved"  # the same name: the question comes
+has_dialog_now replace-question || fail "no question before replacing $saved.png"
+xdotool key Escape  # No: the file dialog stays
+sleep 0.5
+xdotool key Escape  # Cancel
+sleep 0.5
+has_dialog_now after-no && fail "a dialog stayed after No and Cancel"
+[[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "answering No changed the saved file"
+menu f Down Down Return
+wait_exit 5
+echo "open, samples, go, save, exit: ok ($out)"
+
+# 6: a 9-megapixel photo takes seconds to prepare.
+large="$work/large.png"
+convert "$demo" -resize 3000x3000 "$large"
+demo=$large
+start
+open_demo
+load_samples
+click "$go_x" "$bar_y"
+xdotool key Escape  # at once: the status dialog's Cancel
+wait_no_dialog cancel-stayed 3 || fail "Cancel did not close the status dialog"
+# Cancelled, nothing grows (the preparation alone takes seconds).
+sleep 3
+shot cancelled-a
+sleep 2
+shot cancelled-b
+changed=$(viewer_difference "$out/cancelled-a.png" "$out/cancelled-b.png")
+[[ "$changed" == 0 ]] || fail "the picture changed after Cancel ($changed pixels)"
+click "$go_x" "$bar_y"
+wait_status second-run-status 5 || fail "no status dialog after Go again"
+wait_no_dialog second-run-stayed 60 || fail "the status dialog did not go within 60 s"
+expect_growth second-run
+menu f Down Down Return
+wait_exit 5
+echo "status dialog, cancel, go again: ok"
+
+# 7: Exit during preparation.
+start
+open_demo
+load_samples
+click "$go_x" "$bar_y"
+wait_status exit-status 5 || fail "no status dialog after Go"
+menu f Down Down Return
+wait_exit 5
+echo "exit during preparation: ok"
