@@ -1,6 +1,7 @@
 #include "app/document/change_history.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -100,9 +101,9 @@ mtxChangeHistory::mtxChangeHistory(uint64_t budget, std::unique_ptr<mtxFile> jou
       journal_(std::move(journal)),
       deflate_(std::make_unique<mtxCompressorZLIB15>()) {}
 
-mtxChangeHistory::~mtxChangeHistory() {
-    if (journal_ && ownsTemporary_) journal_->Remove();
-}
+// The temporary journal lost its name when it was made; closing it frees its
+// space.
+mtxChangeHistory::~mtxChangeHistory() = default;
 
 std::string mtxChangeHistory::UndoName() const {
     return CanUndo() ? records_[cursor_ - 1].name : std::string();
@@ -132,7 +133,6 @@ void mtxChangeHistory::Disable() {
     records_.clear();
     cursor_ = 0;
     fileEnd_ = 0;
-    if (journal_ && ownsTemporary_) journal_->Remove();
     journal_.reset();
 }
 
@@ -152,7 +152,6 @@ int mtxChangeHistory::OpenJournal() {
         auto file = std::make_unique<mtxJournalFile>();
         if (!file->OpenTemporary(path)) return 0;
         journal_ = std::move(file);
-        ownsTemporary_ = true;
         return 1;
     }
     return 0;
@@ -238,9 +237,10 @@ int mtxChangeHistory::Append(std::vector<uint8_t>& record, const std::string& na
     if (dropped) {
         records_.erase(records_.begin(), records_.begin() + std::ptrdiff_t(dropped));
         cursor_ = records_.size();
-        if (records_.empty())
+        if (records_.empty()) {
             fileEnd_ = 0;
-        else if (!WriteLinks(0))
+            if (!journal_->SetLength(0)) return Disable(), 0;
+        } else if (!WriteLinks(0))
             return Disable(), 0;
     }
     if (fileEnd_ + record.size() > 2 * budget_ && !Compact()) return Disable(), 0;

@@ -140,7 +140,6 @@ class mtxChangeHistory {
     uint64_t budget_;
     std::string folder_;
     std::unique_ptr<mtxFile> journal_;
-    bool ownsTemporary_ = false;  // journal_ is our temporary file
     std::unique_ptr<mtxCompressor> deflate_;
     std::vector<Record> records_;  // oldest first
     size_t cursor_ = 0;            // records before it are applied
