@@ -454,6 +454,7 @@ int mtxChangeHistory::Apply(mtxImageStack& stack, const Record& record, bool bac
         step->layer = layerIndex;
         step->kind = kKindOpacity;
         step->tiles.clear();
+        step->changed = mtxRect{0, 0, layer->width, layer->height};
     }
     return 1;
 }
@@ -508,13 +509,22 @@ int mtxChangeHistory::ApplyPixels(mtxImageStack& stack, const std::vector<uint8_
         step->layer = layerIndex;
         step->kind = kKindPixels;
         step->tiles.clear();
+        step->changed = mtxRect{};
     }
     for (const Decoded& tile : decoded) {
         TileArea area = AreaOf(tile.tile, int(width), int(height));
         for (int y = 0; y < area.height; ++y)
             std::memcpy(image->Row(area.y + y) + area.x,
                         tile.pixels.data() + size_t(y) * area.width * 4, size_t(area.width) * 4);
-        if (step) step->tiles.push_back(tile.tile);
+        if (step) {
+            step->tiles.push_back(tile.tile);
+            mtxRect& box = step->changed;
+            mtxRect rect{area.x, area.y, area.x + area.width, area.y + area.height};
+            box = box.IsEmpty()
+                      ? rect
+                      : mtxRect{std::min(box.left, rect.left), std::min(box.top, rect.top),
+                                std::max(box.right, rect.right), std::max(box.bottom, rect.bottom)};
+        }
         // A viewer tile shows its own pixels and a one-pixel border around them.
         int firstColumn = std::max(0, (area.x + step126 - 1) / step126 - 1);
         int lastColumn = std::min(viewerColumns - 1, (area.x + area.width) / step126);

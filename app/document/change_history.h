@@ -57,6 +57,7 @@ class mtxChangeHistory {
         int layer = -1;
         uint8_t kind = 0;
         std::vector<Tile> tiles;  // kKindPixels: the tiles written back
+        mtxRect changed;          // layer pixels that may look different now
     };
 
     // budget: bytes of records kept (the journal file grows to at most twice

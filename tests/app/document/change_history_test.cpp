@@ -109,6 +109,23 @@ std::vector<State> EditAndRecord(History& history, mtxImageStack& stack, int edi
     return states;
 }
 
+// Every pixel that differs between from and to lies in the step's layer and
+// inside the rectangle it names.
+void ExpectChangesInside(mtxImageStack& stack, const History::Step& step, const State& from,
+                         const State& to) {
+    for (size_t layer = 0; layer < from.size(); ++layer) {
+        int width = stack.GetLayer(int(layer))->width;
+        for (size_t i = 0; i < from[layer].size(); ++i) {
+            if (from[layer][i] == to[layer][i]) continue;
+            int x = int(i % width), y = int(i / width);
+            ASSERT_EQ(int(layer), step.layer);
+            ASSERT_TRUE(x >= step.changed.left && x < step.changed.right && y >= step.changed.top &&
+                        y < step.changed.bottom)
+                << x << ", " << y;
+        }
+    }
+}
+
 // Walks back to the first state and forward to the last, checking every state
 // on the way and that both ends change nothing.
 void WalkBothWays(History& history, mtxImageStack& stack, const std::vector<State>& states) {
@@ -118,14 +135,18 @@ void WalkBothWays(History& history, mtxImageStack& stack, const std::vector<Stat
         if (s != distinct.back()) distinct.push_back(s);
     ASSERT_EQ(history.RecordCount(), distinct.size() - 1);
     for (size_t k = distinct.size() - 1; k > 0; --k) {
-        ASSERT_EQ(history.Undo(stack), 1);
+        History::Step step;
+        ASSERT_EQ(history.Undo(stack, nullptr, &step), 1);
         ASSERT_EQ(StateOf(stack), distinct[k - 1]) << "after undoing to state " << k - 1;
+        ExpectChangesInside(stack, step, distinct[k], distinct[k - 1]);
     }
     EXPECT_EQ(history.Undo(stack), 0);
     EXPECT_EQ(StateOf(stack), distinct[0]);
     for (size_t k = 1; k < distinct.size(); ++k) {
-        ASSERT_EQ(history.Redo(stack), 1);
+        History::Step step;
+        ASSERT_EQ(history.Redo(stack, nullptr, &step), 1);
         ASSERT_EQ(StateOf(stack), distinct[k]) << "after redoing to state " << k;
+        ExpectChangesInside(stack, step, distinct[k - 1], distinct[k]);
     }
     EXPECT_EQ(history.Redo(stack), 0);
     EXPECT_EQ(StateOf(stack), distinct.back());
@@ -398,6 +419,10 @@ TEST(ChangeHistory, UndoNamesTheTilesAndViewerTilesItChanged) {
             EXPECT_TRUE(noted.insert({change.column, change.row}).second) << "noted twice";
         }
         int x0 = tile.column * 128, y0 = tile.row * 128;
+        EXPECT_EQ(step.changed.left, x0);
+        EXPECT_EQ(step.changed.top, y0);
+        EXPECT_EQ(step.changed.right, std::min(400, x0 + 128));
+        EXPECT_EQ(step.changed.bottom, std::min(300, y0 + 128));
         EXPECT_EQ(noted, ViewerTilesMeeting(400, 300, x0, y0, std::min(400, x0 + 128),
                                             std::min(300, y0 + 128)));
         ASSERT_EQ(history.Redo(stack), 1);
