@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <random>
 
 #include "app/tasks/base_thread.h"
@@ -13,6 +14,21 @@
 #include "platform/os_file.h"
 #include "platform/text.h"
 #include "render/view/viewer_layer.h"
+
+// The journal: records one after another, every number little-endian.
+//
+//   header, 16 bytes: u32 previous record's position, u32 next record's
+//     position (0xFFFFFFFF: none), u32 the layer index, u8 kind, u8 name
+//     length in UTF-16 units, u16 zero
+//   name: that many UTF-16 units
+//   kind 1 (pixels): u32 layer width, u32 layer height, u32 tile count, then
+//     per tile u16 column, u16 row, u32 bytes before, u32 bytes after, and the
+//     tile's pixels (rows of the tile's width, A8R8G8B8) as they were and as
+//     they are, each one zlib stream
+//   kind 2 (opacity): u8 before, u8 after
+//
+// The records kept also live in records_ (position, size, name); a walk reads
+// one record and checks its links against its neighbours there.
 
 namespace {
 
@@ -315,9 +331,31 @@ void GatherTile(const mtxColor* const* rows, const TileArea& area, std::vector<u
 
 }  // namespace
 
+// Memory for the copy or a record may run out on a large picture; that costs
+// the history, never the picture.
 int mtxChangeHistory::BeginChange(mtxImageStack& stack, int layer, const std::string& name) {
     snapshot_.reset();
     if (!enabled_) return 0;
+    try {
+        return TakeSnapshot(stack, layer, name);
+    } catch (const std::bad_alloc&) {
+        snapshot_.reset();
+        return 0;
+    }
+}
+
+int mtxChangeHistory::EndChange(mtxImageStack& stack) {
+    if (!snapshot_ || !enabled_) return 0;
+    std::unique_ptr<Snapshot> before = std::move(snapshot_);
+    try {
+        return RecordDifferences(stack, *before);
+    } catch (const std::bad_alloc&) {
+        Clear();
+        return 0;
+    }
+}
+
+int mtxChangeHistory::TakeSnapshot(mtxImageStack& stack, int layer, const std::string& name) {
     mtxImageStack::Layer* stackLayer = stack.GetLayer(layer);
     mtxImage* image = stackLayer ? stackLayer->source.get() : nullptr;
     if (!image) return 0;
@@ -340,12 +378,10 @@ void mtxChangeHistory::CancelChange() {
     snapshot_.reset();
 }
 
-int mtxChangeHistory::EndChange(mtxImageStack& stack) {
-    if (!snapshot_ || !enabled_) return 0;
-    std::unique_ptr<Snapshot> before = std::move(snapshot_);
-    mtxImageStack::Layer* stackLayer = stack.GetLayer(before->layer);
+int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, const Snapshot& before) {
+    mtxImageStack::Layer* stackLayer = stack.GetLayer(before.layer);
     mtxImage* image = stackLayer ? stackLayer->source.get() : nullptr;
-    if (!image || image->width != before->width || image->height != before->height) {
+    if (!image || image->width != before.width || image->height != before.height) {
         // The layer is gone or was replaced: the records no longer describe it.
         Clear();
         return enabled_ ? 1 : 0;
@@ -355,25 +391,25 @@ int mtxChangeHistory::EndChange(mtxImageStack& stack) {
         Clear();
         return enabled_ ? 1 : 0;
     }
-    std::vector<const mtxColor*> oldRows(size_t(before->height)), newRows(size_t(before->height));
-    for (int y = 0; y < before->height; ++y) {
-        oldRows[size_t(y)] = before->pixels.data() + size_t(y) * before->width;
+    std::vector<const mtxColor*> oldRows(size_t(before.height)), newRows(size_t(before.height));
+    for (int y = 0; y < before.height; ++y) {
+        oldRows[size_t(y)] = before.pixels.data() + size_t(y) * before.width;
         newRows[size_t(y)] = image->Row(y);
     }
 
-    std::u16string name = StoredName(before->name);
-    std::vector<uint8_t> record = NewRecord(uint32_t(before->layer), kKindPixels, name);
+    std::u16string name = StoredName(before.name);
+    std::vector<uint8_t> record = NewRecord(uint32_t(before.layer), kKindPixels, name);
     size_t counts = record.size();
     record.resize(record.size() + kPixelsHeader);
-    Put32(record, counts, uint32_t(before->width));
-    Put32(record, counts + 4, uint32_t(before->height));
+    Put32(record, counts, uint32_t(before.width));
+    Put32(record, counts + 4, uint32_t(before.height));
     uint32_t tiles = 0;
     std::vector<uint8_t> oldBytes, newBytes;
-    int columns = (before->width + kEdge - 1) / kEdge, rows = (before->height + kEdge - 1) / kEdge;
+    int columns = (before.width + kEdge - 1) / kEdge, rows = (before.height + kEdge - 1) / kEdge;
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
             TileArea area =
-                AreaOf(Tile{uint16_t(column), uint16_t(row)}, before->width, before->height);
+                AreaOf(Tile{uint16_t(column), uint16_t(row)}, before.width, before.height);
             GatherTile(oldRows.data(), area, oldBytes);
             GatherTile(newRows.data(), area, newBytes);
             if (oldBytes == newBytes) continue;
@@ -418,7 +454,12 @@ int mtxChangeHistory::Walk(mtxImageStack& stack, mtxBaseThread* worker, bool bac
     // The worker may be reading the layers; it waits while they change.
     bool paused = worker && worker->SendRequest(kRequestPause) == mtxBaseThread::kSuccess;
     size_t index = backward ? cursor_ - 1 : cursor_;
-    int applied = Apply(stack, records_[index], backward, step);
+    int applied;
+    try {
+        applied = Apply(stack, records_[index], backward, step);
+    } catch (const std::bad_alloc&) {
+        applied = -1;  // decoded before written: nothing changed
+    }
     if (paused) worker->SendRequest(kRequestContinue);
     if (applied > 0) {
         cursor_ = backward ? cursor_ - 1 : cursor_ + 1;

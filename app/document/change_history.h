@@ -125,6 +125,8 @@ class mtxChangeHistory {
     };
     struct Snapshot;
 
+    int TakeSnapshot(mtxImageStack& stack, int layer, const std::string& name);
+    int RecordDifferences(mtxImageStack& stack, const Snapshot& before);
     int Walk(mtxImageStack& stack, mtxBaseThread* worker, bool backward, Step* step);
     int Apply(mtxImageStack& stack, const Record& record, bool backward, Step* step);
     int ApplyPixels(mtxImageStack& stack, const std::vector<uint8_t>& bytes, size_t at,
