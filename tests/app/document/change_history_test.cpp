@@ -251,6 +251,21 @@ TEST(ChangeHistory, BudgetDropsTheOldestRecords) {
     ASSERT_EQ(history.Redo(stack), 1);
     EXPECT_EQ(StateOf(stack), states[7]);
 
+    // A budget of one record: each new record replaces the last, from the
+    // start of the file.
+    History one(600 * 1024, std::make_unique<mtxFileMemory>());
+    for (int i = 0; i < 3; ++i) {
+        one.BeginChange(stack, 0, "Noise");
+        FillNoise(image, rng);
+        ASSERT_EQ(one.EndChange(stack), 1);
+        EXPECT_EQ(one.RecordCount(), 1u);
+        EXPECT_EQ(one.JournalFileBytes(), one.JournalBytes());
+    }
+    State last = StateOf(stack);
+    ASSERT_EQ(one.Undo(stack), 1);
+    ASSERT_EQ(one.Redo(stack), 1);
+    EXPECT_EQ(StateOf(stack), last);
+
     // A change larger than the whole budget cannot be kept, and the older
     // records would no longer lead back: the history empties.
     History tiny(300 * 1024, std::make_unique<mtxFileMemory>());
@@ -594,6 +609,29 @@ TEST(ChangeHistory, RecordsThatNoLongerFitThePictureAreDropped) {
     stack.GetLayer(0)->SetImage(std::make_unique<mtxImage>(70, 60));
     EXPECT_EQ(history.EndChange(stack), 1);
     EXPECT_FALSE(history.CanUndo());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ChangeHistory, LongNamesAreCutWithoutSplittingACharacter) {
+    std::mt19937 rng(43);
+    mtxImageStack stack;
+    AddNoiseLayer(stack, 10, 10, rng);
+    History history(History::kDefaultBudget, std::make_unique<mtxFileMemory>());
+    // 254 units and then a character of two units: only the 254 fit.
+    std::string name = std::string(254, 'a') + "\xF0\x9F\x98\x80";
+    history.BeginChange(stack, 0, name);
+    stack.GetLayer(0)->source->Row(0)[0] ^= 1;
+    history.EndChange(stack);
+    EXPECT_EQ(history.UndoName(), std::string(254, 'a'));
+    history.BeginChange(stack, 0, "\xF0\x9F\x98\x80 ok");
+    stack.GetLayer(0)->source->Row(0)[0] ^= 1;
+    history.EndChange(stack);
+    EXPECT_EQ(history.UndoName(), "\xF0\x9F\x98\x80 ok");
+    ASSERT_EQ(history.Undo(stack), 1);
+    EXPECT_EQ(history.RedoName(), "\xF0\x9F\x98\x80 ok");
 }
 
 }  // namespace
