@@ -93,11 +93,12 @@ class mtxChangeHistory {
     // pixels into the layer's source image and notes every viewer tile that
     // shows them in the layer's change records (viewerData, kind 0), so the
     // viewer's UploadChanges shows them; or sets the recorded opacity. With a
-    // worker, request 1 goes to it before the journal is read and request 2
-    // after. 1 when a record was walked (step, when not null, says what
-    // changed); 0 at the end of the history, while a change is open, or when
-    // the record could not be read or no longer fits the picture (history is
-    // then emptied; nothing changes).
+    // worker, request 1 goes to it before the journal is read and, when it
+    // answered, request 2 after. Pass a task only while its work runs: one
+    // waiting in its request loop takes request 2 as the order to start work. 1 when a record was
+    // walked (step, when not null, says what changed); 0 at the end of the history, while a change
+    // is open, or when the record could not be read or no longer fits the picture (history is then
+    // emptied; nothing changes).
     int Undo(mtxImageStack& stack, mtxBaseThread* worker = nullptr, Step* step = nullptr);
     int Redo(mtxImageStack& stack, mtxBaseThread* worker = nullptr, Step* step = nullptr);
 
