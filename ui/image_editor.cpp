@@ -40,6 +40,7 @@ mtxImageEditor::~mtxImageEditor() {
     canvas.reset();
     DeleteDeferred();
     controlFont.reset();  // its texture before the device
+    defaultProfile.ReleaseSkins();
 }
 
 int mtxImageEditor::CreateHeadless(int width, int height) {
@@ -59,6 +60,8 @@ LRESULT mtxImageEditor::OnDestroy(WPARAM wParam, LPARAM lParam) {
     if (GetDevice()) {
         OnDeviceLost();  // controls, pools and the shared texture let go
         if (controlFont) controlFont->ReleaseTexture();
+        GetProfile()->ReleaseSkins();
+        defaultProfile.ReleaseSkins();
         if (cursor) cursor->ReleaseTexture();
         pixelShaders.clear();
         vertexShaders.clear();
@@ -75,6 +78,9 @@ void mtxImageEditor::SetUp(int width, int height) {
         defaultProfile.lineHeight = controlFont->LineHeight();
         controlFont->UpdateTexture(GetDevice());
     }
+    // Without the skin pictures the controls keep the flat look.
+    GetProfile()->LoadSkins(GetDevice());
+    if (GetProfile() != &defaultProfile) defaultProfile.LoadSkins(GetDevice());
     clientRect = {0, 0, width, height};
     canvas->SetRect(clientRect);
     CreateContent();

@@ -4,9 +4,10 @@
 // strength, shading strength, -, -); c2 eye = eye position relative to the
 // face; c3 param3 = (pressed 0/1, -, -, -).
 // c4 dif_color and c5 dif_color2: face colours from top to bottom, unless
-// FACE_TINT is defined.
+// FACE_FROM_VERTEX is defined (the vertex colour is the face then). The face
+// keeps 1 - reflection strength of its own colour.
 uniform vec4 c[6];
-uniform samplerCube s0;  // env_map
+#include "ctrl_environment.glsl"
 void main() {
     vec2 size = max(c[0].xy, vec2(1.0));
     float radius = c[0].z, bevel = max(c[0].w, 1.0);
@@ -21,13 +22,13 @@ void main() {
     vec3 n = normalize(vec3(toward * (1.0 - rim) * flip, 0.6 + rim));
     vec3 eye = normalize(vec3(c[2].xy - p, max(c[2].z, 1.0)));
     vec3 r = reflect(-eye, n);
-    vec3 env = texture(s0, r).rgb;
+    vec3 env = ctrl_environment(r);
     float shade = 0.75 + 0.25 * dot(n, normalize(vec3(-0.4, -0.6, 1.0)));
-#ifdef FACE_TINT
-    vec3 diffuse = FACE_TINT;
+#ifdef FACE_FROM_VERTEX
+    vec3 diffuse = v_color.rgb;
 #else
     vec3 diffuse = mix(c[4].rgb, c[5].rgb, v_tex0.y);
 #endif
-    vec3 rgb = diffuse * mix(1.0, shade, c[1].y) + env * c[1].x;
+    vec3 rgb = diffuse * mix(1.0, shade, c[1].y) * (1.0 - c[1].x) + env * c[1].x;
     o_color = vec4(clamp(rgb, 0.0, 1.0), alpha * v_color.a);
 }
