@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -678,6 +679,48 @@ Canvas ToolIcon(int which) {
 
 const int kToolIcons = 15;
 
+// A 32 x 32 cursor of the program: a dark shape in a white halo, so that it
+// shows on any picture; its hot spot is the middle pixel (16, 16).
+Canvas Cursor(int which) {
+    Canvas c(32, 32);
+    std::function<float(float, float)> shape;
+    const float m = 16.5f;  // the middle pixel's centre
+    if (which == 0) {       // move: four arrows
+        shape = [m](float x, float y) {
+            float d = std::min(Capsule(x, y, m, m - 11, m, m + 11, 1.1f),
+                               Capsule(x, y, m - 11, m, m + 11, m, 1.1f));
+            const float h = 14.5f, w = 4.5f, b = 9.5f;
+            std::vector<float> heads[4] = {{m, m - h, m - w, m - b, m + w, m - b},
+                                           {m, m + h, m - w, m + b, m + w, m + b},
+                                           {m - h, m, m - b, m - w, m - b, m + w},
+                                           {m + h, m, m + b, m - w, m + b, m + w}};
+            for (auto& head : heads) d = std::min(d, Polygon(x, y, head));
+            return d;
+        };
+    } else if (which == 1) {  // rotate: an open circle with an arrow head
+        shape = [m](float x, float y) {
+            float angle = std::atan2(y - m, x - m);
+            float ring = std::abs(Disc(x, y, m, m, 9)) - 1.1f;
+            if (angle > -0.9f && angle < 0.1f) ring = 1e9f;  // the gap
+            std::vector<float> head = {m + 9 - 4.5f, m - 1.5f, m + 9 + 4.5f,
+                                       m - 1.5f,     m + 9,    m + 4};
+            return std::min(ring, Polygon(x, y, head));
+        };
+    } else {  // paint: a brush circle with a cross in the middle
+        shape = [m](float x, float y) {
+            float ring = std::abs(Disc(x, y, m, m, 10)) - 0.8f;
+            float cross = std::min(Capsule(x, y, m - 3, m, m + 3, m, 0.6f),
+                                   Capsule(x, y, m, m - 3, m, m + 3, 0.6f));
+            return std::min(ring, cross);
+        };
+    }
+    c.Fill(
+        0, 0, 32, 32, [&](float x, float y) { return shape(x, y) - 1.3f; },
+        [](float, float) { return Hex(0xFFFFFF); });
+    c.Fill(0, 0, 32, 32, shape, [](float, float) { return Hex(0x202326); });
+    return c;
+}
+
 // 3105: the tool-bar icons, one band of 24 x 24 pieces in the order of ToolIcon.
 Canvas ToolIconSheet() {
     SkinSheet sheet(kToolIcons * 25, 26);
@@ -733,7 +776,10 @@ int main(int argc, char** argv) {
               DialogSkin().Save(dir + "/3005_dialog_skin.png") &&
               ToolBarBackground().Save(dir + "/3011_tool_bar_background.png") &&
               CheckSkin().Save(dir + "/3014_check_box_skin.png") &&
-              ToolIconSheet().Save(dir + "/3105_tool_icons.png");
+              ToolIconSheet().Save(dir + "/3105_tool_icons.png") &&
+              Cursor(0).Save(dir + "/3201_cursor_move.png") &&
+              Cursor(1).Save(dir + "/3202_cursor_rotate.png") &&
+              Cursor(2).Save(dir + "/3203_cursor_paint.png");
     FT_Done_Face(face);
     FT_Done_FreeType(library);
     if (!ok) std::fprintf(stderr, "picture_gen: cannot write into %s\n", dir.c_str());
