@@ -56,8 +56,8 @@ int ButtonFace(mtxImageEditor* editor, const mtxIEProfile& profile, const Face& 
     const float h = float(face.rect.bottom - face.rect.top);
     float c[6][4] = {};
     c[0][0] = w, c[0][1] = h, c[0][2] = face.corner, c[0][3] = 3.0f;  // size, corner, bevel
-    c[1][0] = 0.22f, c[1][1] = 0.7f;                                  // reflection, shading
-    c[2][0] = w * 0.35f, c[2][1] = -h * 0.5f, c[2][2] = 90.0f;        // the eye, above left
+    c[1][0] = 0.22f, c[1][1] = 0.7f, c[1][2] = 0.42f;    // reflection, shading, outline
+    c[2][0] = -0.15f, c[2][1] = -0.25f, c[2][2] = 1.0f;  // towards the eye: above, a little left
     c[3][0] = face.pressed ? 1.0f : 0.0f;
     // Light greys from top to bottom; hovering lifts them, pressing sinks them.
     uint32_t top = 0xFFFBFBFC, bottom = 0xFFDCDFE3;
@@ -70,18 +70,6 @@ int ButtonFace(mtxImageEditor* editor, const mtxIEProfile& profile, const Face& 
     device->SetPixelShaderConstantF(0, &c[0][0], 6);
     int drawn = DrawQuad(device, face.rect, face.tint ? face.tint : 0xFFFFFFFF);
     device->SetPixelShader(nullptr);
-    // The rounded outline: one pixel of the frame colour along the straight
-    // edges; the shader's soft edge rounds the corners.
-    const RECT& r = face.rect;
-    const int k = int(face.corner);
-    if (w > 2 * k && h > 2 * k) {
-        uint32_t line = face.tint ? mtxIEFlatLook::Mix(face.tint, 0xFF000000, 80)
-                                  : mtxIEFlatLook::Mix(profile.frameColor, 0x00FFFFFF, 40);
-        mtxIEPrimitives::FillRect(device, {r.left + k, r.top, r.right - k, r.top + 1}, line);
-        mtxIEPrimitives::FillRect(device, {r.left + k, r.bottom - 1, r.right - k, r.bottom}, line);
-        mtxIEPrimitives::FillRect(device, {r.left, r.top + k, r.left + 1, r.bottom - k}, line);
-        mtxIEPrimitives::FillRect(device, {r.right - 1, r.top + k, r.right, r.bottom - k}, line);
-    }
     return drawn;
 }
 
