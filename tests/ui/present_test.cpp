@@ -53,7 +53,7 @@ Screen Read(uint32_t topLeft) {
 TEST(PartialPresent, LeavesTheWindowOutsideTheDirtyRectangleAsItWas) {
     testing_support::SharedApp();
     ASSERT_FALSE(mtxOs::IsHeadless()) << "run under a display (under_xvfb.sh)";
-    mtxWnd top{1};
+    mtxWnd top;  // from the id pool, so that it destroys its window
     top.Create(nullptr, nullptr, mtxOs::WS_OVERLAPPEDWINDOW, "Present", 0, 0, kWidth, kHeight, 0,
                nullptr);
     top.Show(mtxOs::SW_SHOWNORMAL);
