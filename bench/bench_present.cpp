@@ -1,6 +1,7 @@
 // The present of an on-screen editor window of 1280 x 800: the compositor
-// draws the window's frame and the back buffer and swaps. A frame of one
-// dirty pixel, so that the present is nearly all of it.
+// draws the window's frame and the back buffer and shows it. Frames of one
+// dirty pixel, so that the present is nearly all of it, of 100 x 30 pixels,
+// and of the whole window.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -31,7 +32,7 @@ struct OnScreen {
     int ok = 0;
 };
 
-void PresentOneDirtyPixel(benchmark::State& state) {
+void Present(benchmark::State& state, RECT dirty) {
     OnScreen s;
     if (!s.ok) return state.SkipWithError("no display with OpenGL: run under Xvfb");
     for (auto _ : state) {
@@ -39,11 +40,25 @@ void PresentOneDirtyPixel(benchmark::State& state) {
         state.PauseTiming();
         std::this_thread::sleep_for(std::chrono::milliseconds(17));
         state.ResumeTiming();
-        s.editor.AddDirty({10, 10, 11, 11});
+        s.editor.AddDirty(dirty);
         s.editor.Paint();
     }
 }
+
+void PresentOneDirtyPixel(benchmark::State& state) {
+    Present(state, {10, 10, 11, 11});
+}
 BENCHMARK(PresentOneDirtyPixel)->Unit(benchmark::kMillisecond);
+
+void PresentDirty100x30(benchmark::State& state) {
+    Present(state, {600, 420, 700, 450});
+}
+BENCHMARK(PresentDirty100x30)->Unit(benchmark::kMillisecond);
+
+void PresentWholeWindow(benchmark::State& state) {
+    Present(state, {0, 0, 1280, 800});
+}
+BENCHMARK(PresentWholeWindow)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
-// picture_gen: draws the program's icon and splash pictures and writes them as
-// PNG resources. Run it when the look should change and commit the result:
+// picture_gen: draws the program's icon, splash, control skin and tool-bar icon
+// pictures and writes them as PNG resources. Run it when the look should change
+// and commit the result:
 //
 //   picture_gen <resources/images>
 //
@@ -8,6 +9,9 @@
 // runs it so that the installed icons are drawn at every size, not scaled:
 //
 //   picture_gen --icons <dir> 16 32 48 ...
+//
+// The control skins are grids of pieces on a magenta separator colour, as the
+// toolkit's SliceSkin cuts them (see SkinSheet below).
 //
 // Everything is drawn from simple shapes (rotated ellipses and circles, 4 x 4
 // supersampled) in a seeded order, so the output is the same on every run;
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +55,7 @@ class Canvas {
     void SetScale(float scale) { scale_ = scale; }
     int Height() const { return h_; }
     Rgba& At(int x, int y) { return px_[static_cast<size_t>(y) * w_ + x]; }
+    const Rgba& At(int x, int y) const { return px_[static_cast<size_t>(y) * w_ + x]; }
 
     // Source-over with coverage.
     void Blend(int x, int y, Rgba c, float coverage) {
@@ -96,6 +102,24 @@ class Canvas {
 
     void Circle(float cx, float cy, float r, Rgba c, Rgba edge) {
         Ellipse(cx, cy, r, r, 0, c, edge);
+    }
+
+    // Any shape given by a signed distance (negative inside) in pixels,
+    // 4 x 4 supersampled over the pixels [x0, x1) x [y0, y1); paint gives
+    // the colour at a point.
+    template <class Distance, class Paint>
+    void Fill(int x0, int y0, int x1, int y1, Distance distance, Paint paint) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                int inside = 0;
+                for (int sy = 0; sy < 4; ++sy)
+                    for (int sx = 0; sx < 4; ++sx)
+                        if (distance(x + (sx + 0.5f) / 4, y + (sy + 0.5f) / 4) <= 0) ++inside;
+                if (inside) Blend(x, y, paint(x + 0.5f, y + 0.5f), inside / 16.f);
+            }
+    }
+    void Set(int x, int y, Rgba c) {
+        if (x >= 0 && y >= 0 && x < w_ && y < h_) At(x, y) = c;
     }
 
     // Paints an 8-bit coverage mask in colour c at (x, y).
@@ -273,6 +297,438 @@ Canvas Border() {
     return c;
 }
 
+// The control look: calm greys and one accent colour.
+namespace look {
+const uint32_t kSeparator = 0xFF00FF;  // never used inside a piece
+const uint32_t kOutline = 0x7D848C;
+const uint32_t kFace = 0xECEDEF;
+const uint32_t kField = 0xFFFFFF;
+const uint32_t kGlyph = 0x4B5159;
+const uint32_t kAccent = 0x3F78B5;
+const uint32_t kAccentDark = 0x2F5E92;
+const uint32_t kBar = 0xE4E6E9;
+}  // namespace look
+
+float Length(float x, float y) {
+    return std::sqrt(x * x + y * y);
+}
+
+// Signed distance to a rectangle [x0, x1] x [y0, y1] with corners rounded by r.
+float RoundRect(float px, float py, float x0, float y0, float x1, float y1, float r) {
+    float hx = (x1 - x0) / 2, hy = (y1 - y0) / 2;
+    float qx = std::abs(px - (x0 + hx)) - (hx - r), qy = std::abs(py - (y0 + hy)) - (hy - r);
+    return Length(std::max(qx, 0.f), std::max(qy, 0.f)) + std::min(std::max(qx, qy), 0.f) - r;
+}
+
+// Signed distance to the segment a-b thickened to radius r.
+float Capsule(float px, float py, float ax, float ay, float bx, float by, float r) {
+    float dx = bx - ax, dy = by - ay;
+    float t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.f, 1.f);
+    return Length(px - ax - t * dx, py - ay - t * dy) - r;
+}
+
+float Disc(float px, float py, float cx, float cy, float r) {
+    return Length(px - cx, py - cy) - r;
+}
+
+// Signed distance to a polygon given as x, y pairs.
+float Polygon(float px, float py, const std::vector<float>& v) {
+    size_t n = v.size() / 2;
+    float best = 1e9f;
+    bool inside = false;
+    for (size_t i = 0, j = n - 1; i < n; j = i++) {
+        float ax = v[2 * j], ay = v[2 * j + 1], bx = v[2 * i], by = v[2 * i + 1];
+        best = std::min(best, Capsule(px, py, ax, ay, bx, by, 0));
+        if ((by > py) != (ay > py) && px < (ax - bx) * (py - by) / (ay - by) + bx) inside = !inside;
+    }
+    return inside ? -best : best;
+}
+
+// A sheet of pieces for SliceSkin: the separator colour everywhere, pieces
+// pasted in bands. Each band starts in column 0 one row below a separator
+// row; the pieces of a band stand side by side with one separator column
+// between them, and one separator row closes the band.
+class SkinSheet {
+  public:
+    SkinSheet(int width, int height) : canvas(width, height, Hex(look::kSeparator)) {}
+    // Starts a band of the given height below the last.
+    void Band(int height) {
+        top_ = bottom_ + 1;
+        bottom_ = top_ + height;
+        x_ = 0;
+    }
+    // Copies the piece [x, x + w) x [y, y + h) of source to the band's next place.
+    void Piece(const Canvas& source, int x, int y, int w, int h) {
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i) {
+                Rgba p = source.At(x + i, y + j);
+                // A fully transparent pixel keeps no colour, so it can never
+                // equal the separator.
+                if (p.a <= 0) p = {};
+                canvas.Set(x_ + i, top_ + j, p);
+            }
+        x_ += w + 1;
+    }
+    Canvas canvas;
+
+  private:
+    int top_ = 0, bottom_ = 0, x_ = 0;
+};
+
+// The dialog frame of a 24 x 24 dialog: a 1-pixel outline rounded by 6, a
+// highlight inside it, the face.
+Canvas DialogFrame() {
+    Canvas c(24, 24);
+    c.Fill(
+        0, 0, 24, 24, [](float x, float y) { return RoundRect(x, y, 0, 0, 24, 24, 6); },
+        [](float x, float y) {
+            float d = RoundRect(x, y, 0, 0, 24, 24, 6);
+            if (d > -1.f) return Hex(look::kOutline);
+            if (d > -2.f) return Hex(0xFFFFFF);
+            return Hex(look::kFace);
+        });
+    return c;
+}
+
+// The title bar of a 24-pixel-wide dialog, 25 high: accent, lighter at the
+// top, its top corners rounded like the frame, a dark line at the bottom.
+Canvas TitleBar() {
+    Canvas c(24, 25);
+    c.Fill(
+        0, 0, 24, 25, [](float x, float y) { return RoundRect(x, y, 0, 0, 24, 37, 6); },
+        [](float x, float y) {
+            float d = RoundRect(x, y, 0, 0, 24, 37, 6);
+            if (y > 24) return Hex(look::kAccentDark);
+            if (d > -1.f) return Hex(look::kAccentDark);
+            Rgba top = Mix(Hex(look::kAccent), Hex(0xFFFFFF), 0.22f);
+            return Mix(top, Hex(look::kAccent), y / 24.f);
+        });
+    return c;
+}
+
+// 3005: the dialog skin. Bands: the frame's top corners and edge, its sides
+// and centre, its bottom corners and edge (8 x 8 pieces cut from a 24 x 24
+// frame), then the title bar's left end, middle and right end (8 x 25).
+Canvas DialogSkin() {
+    Canvas frame = DialogFrame(), title = TitleBar();
+    SkinSheet sheet(27, 55);
+    for (int row = 0; row < 3; ++row) {
+        sheet.Band(8);
+        for (int col = 0; col < 3; ++col) sheet.Piece(frame, col * 8, row * 8, 8, 8);
+    }
+    sheet.Band(25);
+    for (int col = 0; col < 3; ++col) sheet.Piece(title, col * 8, 0, 8, 25);
+    return sheet.canvas;
+}
+
+// One 13 x 13 check box: checked or not, pressed (the pointer holds it) or not.
+Canvas CheckBox(bool checked, bool pressed) {
+    Canvas c(13, 13);
+    auto box = [](float x, float y) { return RoundRect(x, y, 0, 0, 13, 13, 2.5f); };
+    c.Fill(0, 0, 13, 13, box, [&](float x, float y) {
+        float d = box(x, y);
+        if (d > -1.f) return Hex(checked || pressed ? look::kAccentDark : look::kOutline);
+        if (checked)
+            return Mix(Hex(look::kAccent), Hex(0xFFFFFF), pressed ? 0.25f : 0.1f * (1 - y / 13));
+        Rgba field = Mix(Hex(look::kField), Hex(0xE9EBEE), y / 13);
+        return pressed ? Mix(field, Hex(look::kAccent), 0.15f) : field;
+    });
+    if (checked) {
+        auto tick = [](float x, float y) {
+            return std::min(Capsule(x, y, 3.2f, 6.8f, 5.4f, 9.2f, 0.9f),
+                            Capsule(x, y, 5.4f, 9.2f, 9.8f, 3.8f, 0.9f));
+        };
+        c.Fill(0, 0, 13, 13, tick, [](float, float) { return Hex(0xFFFFFF); });
+    }
+    return c;
+}
+
+// 3014: the check-box skin, one band of four states: unchecked, checked,
+// unchecked pressed, checked pressed.
+Canvas CheckSkin() {
+    SkinSheet sheet(4 * 14, 15);
+    sheet.Band(13);
+    for (int state = 0; state < 4; ++state) {
+        Canvas box = CheckBox(state & 1, state & 2);
+        sheet.Piece(box, 0, 0, 13, 13);
+    }
+    return sheet.canvas;
+}
+
+// 3011: the tool bar's background, stretched over the bar and shaded by the
+// bar's shader: a light grey with a faint brushed grain.
+Canvas ToolBarBackground() {
+    Canvas c(256, 32);
+    Random rnd{3011};
+    std::vector<float> grain(32);
+    for (float& g : grain) g = rnd.Range(-0.012f, 0.012f);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 256; ++x) {
+            float streak = 0.006f * std::sin(x * 0.19f + y * 1.7f) + grain[y];
+            Rgba base = Mix(Hex(0xF1F2F4), Hex(look::kBar), y / 31.f);
+            c.At(x, y) = {base.r + streak, base.g + streak, base.b + streak, 1};
+        }
+    return c;
+}
+
+// The tool-bar icons, 24 x 24, grey glyphs with the accent where the tool
+// acts: pointer, move, zoom, brush, fill, eraser, picker, line, rectangle,
+// ellipse, lasso, wand, flower, leaf, stone.
+Canvas ToolIcon(int which) {
+    Canvas c(24, 24);
+    Rgba glyph = Hex(look::kGlyph), accent = Hex(look::kAccent);
+    auto paint = [](Rgba colour) { return [colour](float, float) { return colour; }; };
+    auto ring = [](float d, float width) { return std::abs(d) - width / 2; };
+    switch (which) {
+        case 0: {  // pointer
+            std::vector<float> arrow = {6, 3, 6, 19, 10, 15, 13, 21, 16, 20, 13, 14, 18.5f, 14};
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, arrow) - 0.6f; },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, arrow) + 0.9f; },
+                paint(Hex(0xFFFFFF)));
+            break;
+        }
+        case 1: {  // move: four arrows
+            auto shaft = [](float x, float y) {
+                return std::min(Capsule(x, y, 12, 4, 12, 20, 1.1f),
+                                Capsule(x, y, 4, 12, 20, 12, 1.1f));
+            };
+            c.Fill(0, 0, 24, 24, shaft, paint(glyph));
+            std::vector<float> heads[4] = {{12, 1.5f, 8, 6, 16, 6},
+                                           {12, 22.5f, 8, 18, 16, 18},
+                                           {1.5f, 12, 6, 8, 6, 16},
+                                           {22.5f, 12, 18, 8, 18, 16}};
+            for (auto& h : heads)
+                c.Fill(
+                    0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, h); }, paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Disc(x, y, 12, 12, 2.2f); },
+                paint(accent));
+            break;
+        }
+        case 2:  // zoom
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) { return Capsule(x, y, 15, 15, 20.5f, 20.5f, 2); },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Disc(x, y, 10, 10, 5.2f); },
+                paint(Mix(accent, Hex(0xFFFFFF), 0.7f)));
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return ring(Disc(x, y, 10, 10, 6.2f), 2); },
+                paint(glyph));
+            break;
+        case 3:  // brush
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Capsule(x, y, 20, 4, 11, 13, 1.5f); },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) {
+                    return std::min(Disc(x, y, 8, 16, 3.6f),
+                                    Capsule(x, y, 8, 16, 3.5f, 20.5f, 1.4f));
+                },
+                paint(accent));
+            break;
+        case 4: {  // fill: a tipped bucket and a drop
+            std::vector<float> bucket = {4, 11, 11, 4, 19, 12, 12, 19};
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, bucket) - 0.5f; },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, bucket) + 1.5f; },
+                paint(Hex(0xFFFFFF)));
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) {
+                    return std::min(Disc(x, y, 19.5f, 18.5f, 2.5f),
+                                    Capsule(x, y, 19.5f, 18, 19.5f, 13.5f, 0.8f));
+                },
+                paint(accent));
+            break;
+        }
+        case 5: {  // eraser
+            std::vector<float> body = {3, 15, 12, 6, 21, 15, 15, 21, 9, 21};
+            std::vector<float> tip = {3, 15, 7.5f, 10.5f, 13.5f, 16.5f, 9, 21};
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, body) - 0.4f; },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, tip) + 0.8f; },
+                paint(accent));
+            break;
+        }
+        case 6:  // picker
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Capsule(x, y, 5, 19, 15, 9, 1.3f); },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Disc(x, y, 17.5f, 6.5f, 3.2f); },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Capsule(x, y, 5, 19, 9, 15, 0.7f); },
+                paint(accent));
+            break;
+        case 7:  // line
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Capsule(x, y, 5, 19, 19, 5, 1.1f); },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) {
+                    return std::min(Disc(x, y, 5, 19, 2.4f), Disc(x, y, 19, 5, 2.4f));
+                },
+                paint(accent));
+            break;
+        case 8:  // rectangle
+            c.Fill(
+                0, 0, 24, 24,
+                [&](float x, float y) { return ring(RoundRect(x, y, 4, 6, 20, 18, 1.5f), 1.8f); },
+                paint(glyph));
+            break;
+        case 9:  // ellipse
+            c.Fill(
+                0, 0, 24, 24,
+                [&](float x, float y) {
+                    return ring(Length((x - 12) / 8.5f, (y - 12) / 6.5f) * 7.3f - 7.3f, 1.8f);
+                },
+                paint(glyph));
+            break;
+        case 10:  // lasso
+            c.Fill(
+                0, 0, 24, 24,
+                [&](float x, float y) {
+                    return ring(Length((x - 13) / 8, (y - 9) / 5.5f) * 6.5f - 6.5f, 1.5f);
+                },
+                paint(glyph));
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) {
+                    return std::min(Capsule(x, y, 8, 13.5f, 6, 18, 0.8f),
+                                    Capsule(x, y, 6, 18, 8.5f, 21, 0.8f));
+                },
+                paint(glyph));
+            break;
+        case 11: {  // wand
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) { return Capsule(x, y, 4, 20, 13.5f, 10.5f, 1.4f); },
+                paint(glyph));
+            std::vector<float> star;
+            for (int i = 0; i < 10; ++i) {
+                float a = -1.5707963f + i * 3.1415926f / 5, r = (i & 1) ? 2.2f : 5.2f;
+                star.push_back(17 + r * std::cos(a));
+                star.push_back(7 + r * std::sin(a));
+            }
+            c.Fill(
+                0, 0, 24, 24, [&](float x, float y) { return Polygon(x, y, star); }, paint(accent));
+            break;
+        }
+        case 12:  // flower
+            for (int i = 0; i < 5; ++i) {
+                float a = -1.5707963f + i * 6.2831853f / 5;
+                float cx = 12 + 5.2f * std::cos(a), cy = 12 + 5.2f * std::sin(a);
+                c.Fill(
+                    0, 0, 24, 24, [&](float x, float y) { return Disc(x, y, cx, cy, 3.6f); },
+                    paint(accent));
+            }
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Disc(x, y, 12, 12, 2.8f); },
+                paint(Hex(0xFFFFFF)));
+            c.Fill(
+                0, 0, 24, 24, [](float x, float y) { return Disc(x, y, 12, 12, 1.8f); },
+                paint(glyph));
+            break;
+        case 13: {  // leaf
+            auto leaf = [](float x, float y) {
+                float u = ((x - 12) + (y - 12)) * 0.7071f, v = ((x - 12) - (y - 12)) * 0.7071f;
+                return Length(u / 9.5f, v / 4.8f) * 4.8f - 4.8f;
+            };
+            c.Fill(0, 0, 24, 24, leaf, paint(glyph));
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) { return Capsule(x, y, 6.5f, 17.5f, 16.5f, 7.5f, 0.6f); },
+                paint(Hex(0xFFFFFF)));
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) { return Capsule(x, y, 3.5f, 20.5f, 6.5f, 17.5f, 0.9f); },
+                paint(glyph));
+            break;
+        }
+        default: {  // stone
+            auto stone = [](float x, float y) {
+                return Length((x - 12) / 9, (y - 13) / 6.5f) * 6.5f - 6.5f;
+            };
+            c.Fill(0, 0, 24, 24, stone, [](float x, float y) {
+                return Mix(Hex(0x8A9098), Hex(look::kGlyph),
+                           std::clamp((x + y - 14) / 20, 0.f, 1.f));
+            });
+            c.Fill(
+                0, 0, 24, 24,
+                [](float x, float y) {
+                    return Length((x - 9) / 3.5f, (y - 10) / 1.6f) * 1.6f - 1.6f;
+                },
+                paint(Hex(0xFFFFFF, 0.55f)));
+            break;
+        }
+    }
+    return c;
+}
+
+const int kToolIcons = 15;
+
+// A 32 x 32 cursor of the program: a dark shape in a white halo, so that it
+// shows on any picture; its hot spot is the middle pixel (16, 16).
+Canvas Cursor(int which) {
+    Canvas c(32, 32);
+    std::function<float(float, float)> shape;
+    const float m = 16.5f;  // the middle pixel's centre
+    if (which == 0) {       // move: four arrows
+        shape = [m](float x, float y) {
+            float d = std::min(Capsule(x, y, m, m - 11, m, m + 11, 1.1f),
+                               Capsule(x, y, m - 11, m, m + 11, m, 1.1f));
+            const float h = 14.5f, w = 4.5f, b = 9.5f;
+            std::vector<float> heads[4] = {{m, m - h, m - w, m - b, m + w, m - b},
+                                           {m, m + h, m - w, m + b, m + w, m + b},
+                                           {m - h, m, m - b, m - w, m - b, m + w},
+                                           {m + h, m, m + b, m - w, m + b, m + w}};
+            for (auto& head : heads) d = std::min(d, Polygon(x, y, head));
+            return d;
+        };
+    } else if (which == 1) {  // rotate: an open circle with an arrow head
+        shape = [m](float x, float y) {
+            float angle = std::atan2(y - m, x - m);
+            float ring = std::abs(Disc(x, y, m, m, 9)) - 1.1f;
+            if (angle > -0.9f && angle < 0.1f) ring = 1e9f;  // the gap
+            std::vector<float> head = {m + 9 - 4.5f, m - 1.5f, m + 9 + 4.5f,
+                                       m - 1.5f,     m + 9,    m + 4};
+            return std::min(ring, Polygon(x, y, head));
+        };
+    } else {  // paint: a brush circle with a cross in the middle
+        shape = [m](float x, float y) {
+            float ring = std::abs(Disc(x, y, m, m, 10)) - 0.8f;
+            float cross = std::min(Capsule(x, y, m - 3, m, m + 3, m, 0.6f),
+                                   Capsule(x, y, m, m - 3, m, m + 3, 0.6f));
+            return std::min(ring, cross);
+        };
+    }
+    c.Fill(
+        0, 0, 32, 32, [&](float x, float y) { return shape(x, y) - 1.3f; },
+        [](float, float) { return Hex(0xFFFFFF); });
+    c.Fill(0, 0, 32, 32, shape, [](float, float) { return Hex(0x202326); });
+    return c;
+}
+
+// 3105: the tool-bar icons, one band of 24 x 24 pieces in the order of ToolIcon.
+Canvas ToolIconSheet() {
+    SkinSheet sheet(kToolIcons * 25, 26);
+    sheet.Band(24);
+    for (int i = 0; i < kToolIcons; ++i) sheet.Piece(ToolIcon(i), 0, 0, 24, 24);
+    return sheet.canvas;
+}
+
 }  // namespace
 
 // The icon at each size into <dir>/<n>x<n>/apps/daubry.png.
@@ -316,7 +772,14 @@ int main(int argc, char** argv) {
     bool ok = Icon().Save(dir + "/40501_icon.png") &&
               Background().Save(dir + "/40502_splash.png") &&
               Title(face).Save(dir + "/40503_splash_title.png") &&
-              Border().Save(dir + "/40504_splash_border.png");
+              Border().Save(dir + "/40504_splash_border.png") &&
+              DialogSkin().Save(dir + "/3005_dialog_skin.png") &&
+              ToolBarBackground().Save(dir + "/3011_tool_bar_background.png") &&
+              CheckSkin().Save(dir + "/3014_check_box_skin.png") &&
+              ToolIconSheet().Save(dir + "/3105_tool_icons.png") &&
+              Cursor(0).Save(dir + "/3201_cursor_move.png") &&
+              Cursor(1).Save(dir + "/3202_cursor_rotate.png") &&
+              Cursor(2).Save(dir + "/3203_cursor_paint.png");
     FT_Done_Face(face);
     FT_Done_FreeType(library);
     if (!ok) std::fprintf(stderr, "picture_gen: cannot write into %s\n", dir.c_str());

@@ -5,6 +5,7 @@
 #include "ui/flat_look.h"
 #include "ui/font.h"
 #include "ui/image_editor.h"
+#include "ui/skin_look.h"
 
 using namespace mtxOs;
 
@@ -156,11 +157,20 @@ void mtxIEButton::Invalidate() {
 void mtxIEButton::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     RECT r = {x, y, x + Width(), y + Height()};
-    if (profile) {
-        mtxIEFlatLook::Face(device, *profile, r, IsPressed(), style & kHot);
-        if (HasFocus()) mtxIEFlatLook::FocusRing(device, *profile, r);
-    }
     int shift = IsPressed() ? 1 : 0;
+    if (profile) {
+        mtxIESkinLook::Face face;
+        face.rect = r;
+        face.pressed = IsPressed();
+        face.hot = style & kHot;
+        face.corner = cornerSize;
+        // A pressed tool (an icon button that stays down) shows the accent.
+        if (icon >= 0 && IsPressed())
+            face.tint = mtxIEFlatLook::Mix(0xFFFFFFFF, profile->selectionColor, 80);
+        mtxIESkinLook::ButtonFace(editor, *profile, face);
+        if (HasFocus()) mtxIEFlatLook::FocusRing(device, *profile, r);
+        if (icon >= 0) profile->DrawToolIcon(device, icon, mtxOffset(r, shift, shift));
+    }
     if (!caption.empty()) DrawText(x + shift, y + shift, caption, color);
     mtxIEActiveCtrl::Draw(x, y, clip);
 }

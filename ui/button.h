@@ -47,6 +47,7 @@ class mtxIEButton : public mtxIEActiveCtrl {
     uint32_t color = 0xFF000000;  // the caption's
     uint32_t color2 = 0;
     float cornerSize = 4.0f;
+    int icon = -1;  // a tool-bar icon of the profile drawn centred, or -1
     uintptr_t timerId = 0;
     uint32_t repeatInterval = 50, repeatDelay = 400, elapsed = 0;
 

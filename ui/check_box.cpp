@@ -32,7 +32,13 @@ void mtxIECheckBox::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     int top = y + (Height() - kBox) / 2;
     RECT box = {x + 1, top, x + 1 + kBox, top + kBox};
-    if (profile) {
+    if (profile && profile->HasSkins()) {
+        bool hot = editor && editor->hover == this;
+        profile->DrawCheckBox(device, box.left, box.top, IsChecked(), hot);
+        if (HasFocus())
+            mtxIEPrimitives::FrameRect(device, {x, y, x + Width(), y + Height()},
+                                       profile->selectionColor);
+    } else if (profile) {
         mtxIEFlatLook::Field(device, *profile, box, true);
         if (IsChecked())
             mtxIEPrimitives::FillRect(device,

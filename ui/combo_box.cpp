@@ -7,6 +7,7 @@
 #include "ui/font.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
+#include "ui/skin_look.h"
 
 using namespace mtxOs;
 
@@ -168,7 +169,11 @@ void mtxIEComboBox::Draw(int x, int y, const RECT& clip) {
     mtxIEFlatLook::Field(device, *profile, r, true);
     int button = std::min(Height(), 16);
     RECT arrow = {r.right - button, r.top + 1, r.right - 1, r.bottom - 1};
-    mtxIEFlatLook::Face(device, *profile, arrow, DroppedDown(), false);
+    mtxIESkinLook::Face face;
+    face.rect = arrow;
+    face.pressed = DroppedDown();
+    face.corner = 2.0f;
+    mtxIESkinLook::ButtonFace(editor, *profile, face);
     mtxIEPrimitives::ArrowGlyph(device, arrow, mtxIEPrimitives::kArrowDown, profile->arrowColor);
     RECT text = {r.left + 3, r.top, arrow.left - 1, r.bottom};
     if (HasFocus())

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "image/image.h"
+#include "image/io/image_load.h"
+
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
 
@@ -13,11 +16,43 @@ int PowerOfTwo(int n) {
     return p;
 }
 
+// The picture resource as rows of ARGB pixels, at most 256 x 256.
+bool LoadCursorPicture(uint32_t id, std::vector<uint32_t>& pixels, int& width, int& height) {
+    mtxImage image;
+    if (!mtxImageLoad(image, id, 0) || image.IsEmpty() || image.width > 256 || image.height > 256)
+        return false;
+    width = image.width, height = image.height;
+    pixels.resize(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[size_t(y) * size_t(width) + size_t(x)] = image.At(x, y);
+    return true;
+}
+
 }  // namespace
 
 int mtxIECursor::LoadSystem(mtxOs::SystemCursor which) {
+    Free();
     handle = mtxOs::LoadCursor(which);
     return handle ? 1 : 0;
+}
+
+int mtxIECursor::Load(uint32_t id) {
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    if (!LoadCursorPicture(id, pixels, width, height)) return 0;
+    mtxOs::HCURSOR made = mtxOs::CreateCursor(pixels.data(), width, height, width / 2, height / 2);
+    if (!made) return 0;
+    Free();
+    handle = made;
+    owned_ = true;
+    return 1;
+}
+
+void mtxIECursor::Free() {
+    if (owned_ && handle) mtxOs::DestroyCursor(handle);
+    handle = nullptr;
+    owned_ = false;
 }
 
 void mtxIECursor::Set() const {
@@ -26,6 +61,13 @@ void mtxIECursor::Set() const {
 
 mtxIECursorEx::~mtxIECursorEx() {
     ReleaseTexture();
+}
+
+int mtxIECursorEx::LoadPicture(uint32_t id) {
+    std::vector<uint32_t> picture;
+    int w = 0, h = 0;
+    if (!LoadCursorPicture(id, picture, w, h)) return 0;
+    return SetPicture(picture.data(), w, h, w / 2, h / 2);
 }
 
 int mtxIECursorEx::SetPicture(const uint32_t* source, int w, int h, int hotX, int hotY) {

@@ -10,14 +10,28 @@ class mtxImageEditor;
 // A cursor of the window system.
 class mtxIECursor {
   public:
-    virtual ~mtxIECursor() = default;
+    // The program's cursor pictures (drawn by tools/picture_gen). Their hot
+    // spot is their middle pixel.
+    enum Resource : uint32_t { kMoveId = 3201, kRotateId = 3202, kPaintId = 3203 };
+
+    mtxIECursor() = default;
+    mtxIECursor(const mtxIECursor&) = delete;
+    mtxIECursor& operator=(const mtxIECursor&) = delete;
+    virtual ~mtxIECursor() { Free(); }
     // A cursor the system provides; 1 on success.
     int LoadSystem(mtxOs::SystemCursor which);
-    // FIXME: cursors from the program's picture resources are not loaded yet.
+    // A cursor drawn as the program's picture resource id, its hot spot in the
+    // middle; 1 on success, 0 (the cursor unchanged) when the picture is
+    // missing, unreadable or larger than 256 x 256.
+    int Load(uint32_t id);
     // Makes it the window system's cursor.
     void Set() const;
 
     mtxOs::HCURSOR handle = nullptr;
+
+  protected:
+    void Free();
+    bool owned_ = false;  // handle made from a picture, destroyed with the object
 };
 
 // A cursor the editor draws itself as a picture over everything, at the mouse
@@ -29,6 +43,8 @@ class mtxIECursorEx : public mtxIECursor {
     // The texture sides are the picture's rounded up to powers of two.
     // 0 for an empty or oversized picture.
     int SetPicture(const uint32_t* pixels, int width, int height, int hotX, int hotY);
+    // The program's picture resource id, hot spot in the middle; 0 as Load.
+    int LoadPicture(uint32_t id);
     void MoveTo(mtxImageEditor* editor, int x, int y);
     // Where the picture lies, in editor coordinates.
     RECT Bounds() const;

@@ -86,7 +86,15 @@ void mtxIEDialog::SetClientSize(int w, int h) {
 void mtxIEDialog::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     RECT r = {x, y, x + Width(), y + Height()};
-    if (profile) {
+    if (profile && profile->HasSkins()) {
+        profile->DrawDialogFrame(device, r);
+        if (dialogFlags & kTitleBar) {
+            profile->DrawTitleBar(device, {r.left, r.top, r.right, r.top + kTitleBarHeight});
+            if (profile->font)
+                profile->font->DrawAligned(device, {r.left + 8, r.top, r.right - 4, r.top + 25},
+                                           title, kAlignLeft, profile->captionTextColor);
+        }
+    } else if (profile) {
         mtxIEFlatLook::Face(device, *profile, r, false, false);
         mtxIEPrimitives::FrameRect(device, r, profile->frameColor);
         if (dialogFlags & kTitleBar) {

@@ -5,11 +5,10 @@
 
 class mtxIEProfile;
 
-// The flat look every standard control draws with until the skins exist:
-// faces, one-pixel bevels, sunken fields and the focus ring, in the profile's
-// colours. Each skips its drawing without a device.
-// FIXME: replaced by the profile's skin pieces (SliceSkin) once the skin
-// pictures are made.
+// The flat look: faces, one-pixel bevels, sunken fields and the focus ring, in
+// the profile's colours. Fields are drawn this way always; faces, frames and
+// check boxes when the skins or the control shaders cannot be had. Each skips
+// its drawing without a device.
 namespace mtxIEFlatLook {
 
 // A face with a raised (or, pressed, sunken) one-pixel bevel.

@@ -40,6 +40,7 @@ mtxImageEditor::~mtxImageEditor() {
     canvas.reset();
     DeleteDeferred();
     controlFont.reset();  // its texture before the device
+    defaultProfile.ReleaseSkins();
 }
 
 int mtxImageEditor::CreateHeadless(int width, int height) {
@@ -59,6 +60,8 @@ LRESULT mtxImageEditor::OnDestroy(WPARAM wParam, LPARAM lParam) {
     if (GetDevice()) {
         OnDeviceLost();  // controls, pools and the shared texture let go
         if (controlFont) controlFont->ReleaseTexture();
+        GetProfile()->ReleaseSkins();
+        defaultProfile.ReleaseSkins();
         if (cursor) cursor->ReleaseTexture();
         pixelShaders.clear();
         vertexShaders.clear();
@@ -72,9 +75,13 @@ void mtxImageEditor::SetUp(int width, int height) {
     GetProfile()->font = controlFont.get();
     defaultProfile.font = controlFont.get();
     if (controlFont) {
+        GetProfile()->lineHeight = controlFont->LineHeight();
         defaultProfile.lineHeight = controlFont->LineHeight();
         controlFont->UpdateTexture(GetDevice());
     }
+    // Without the skin pictures the controls keep the flat look.
+    GetProfile()->LoadSkins(GetDevice());
+    if (GetProfile() != &defaultProfile) defaultProfile.LoadSkins(GetDevice());
     clientRect = {0, 0, width, height};
     canvas->SetRect(clientRect);
     CreateContent();

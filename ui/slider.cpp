@@ -6,6 +6,7 @@
 #include "ui/flat_look.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
+#include "ui/skin_look.h"
 
 using namespace mtxOs;
 
@@ -101,7 +102,11 @@ void mtxIESlider::Draw(int x, int y, const RECT& clip) {
     int offset =
         maximum > minimum ? int(int64_t(value - minimum) * span / (int64_t(maximum) - minimum)) : 0;
     RECT thumb = {x + offset, y + 2, x + offset + kThumb, y + Height() - 2};
-    mtxIEFlatLook::Face(device, *profile, thumb, dragging, false);
+    mtxIESkinLook::Face face;
+    face.rect = thumb;
+    face.pressed = dragging;
+    face.corner = 3.0f;
+    mtxIESkinLook::ButtonFace(editor, *profile, face);
     if (HasFocus())
         mtxIEFlatLook::FocusRing(device, *profile,
                                  {x - 1, y - 1, x + Width() + 1, y + Height() + 1});

@@ -3,6 +3,7 @@
 #include "ui/flat_look.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
+#include "ui/skin_look.h"
 
 mtxIESysButton::mtxIESysButton(mtxIECtrl* parent, int glyph) : mtxIEButton(parent), kind(glyph) {
     cornerSize = 0.1f;
@@ -13,7 +14,12 @@ void mtxIESysButton::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     RECT r = {x, y, x + Width(), y + Height()};
     if (!profile) return;
-    mtxIEFlatLook::Face(device, *profile, r, IsPressed(), style & kHot);
+    mtxIESkinLook::Face face;
+    face.rect = r;
+    face.pressed = IsPressed();
+    face.hot = style & kHot;
+    face.corner = 2.0f;
+    mtxIESkinLook::ButtonFace(editor, *profile, face);
     int shift = IsPressed() ? 1 : 0;
     mtxIEPrimitives::ArrowGlyph(device, mtxOffset(r, shift, shift), kind, profile->arrowColor);
     (void)clip;

@@ -5,6 +5,7 @@
 #include "ui/active_ctrl.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
+#include "ui/skin_look.h"
 
 int mtxIEToolBar::AddItem(mtxIECtrl* control, int row, int gap) {
     if (!control || row < 0 || row > rowCount || row >= kMaxRows) return 0;
@@ -46,12 +47,17 @@ void mtxIEToolBar::LayoutChildren() {
 void mtxIEToolBar::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     RECT r = {x, y, x + Width(), y + Height()};
-    mtxIEPrimitives::FillRect(device, r, faceColor);
+    if (profile)
+        mtxIESkinLook::ToolBarFace(editor, *profile, r, faceColor);
+    else
+        mtxIEPrimitives::FillRect(device, r, faceColor);
     if (border) {
-        mtxIEPrimitives::FillRect(device, {r.left, r.top, r.right, r.top + 1}, 0xFFFFFFFF);
-        mtxIEPrimitives::FillRect(device, {r.left, r.top, r.left + 1, r.bottom}, 0xFFFFFFFF);
-        mtxIEPrimitives::FillRect(device, {r.left, r.bottom - 1, r.right, r.bottom}, 0xFF808080);
-        mtxIEPrimitives::FillRect(device, {r.right - 1, r.top, r.right, r.bottom}, 0xFF808080);
+        uint32_t light = profile ? profile->lightColor : 0xFFFFFFFF;
+        uint32_t dark = profile ? profile->shadowColor : 0xFF808080;
+        mtxIEPrimitives::FillRect(device, {r.left, r.top, r.right, r.top + 1}, light);
+        mtxIEPrimitives::FillRect(device, {r.left, r.top, r.left + 1, r.bottom}, light);
+        mtxIEPrimitives::FillRect(device, {r.left, r.bottom - 1, r.right, r.bottom}, dark);
+        mtxIEPrimitives::FillRect(device, {r.right - 1, r.top, r.right, r.bottom}, dark);
     }
     mtxIECtrl::Draw(x, y, clip);
 }

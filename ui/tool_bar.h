@@ -31,6 +31,7 @@ class mtxIEToolBar : public mtxIECtrl {
     uint32_t layout = kRows;
     int spacing = 5;
     uint32_t border = 0;
+    // The face without a background picture; with the profile's picture the
+    // picture is the face, shaded by the bar's bevel shader.
     uint32_t faceColor = 0xFFD4D0C8;
-    // FIXME: the background picture and the bar's own shader (5371) come with the skin.
 };

@@ -71,7 +71,6 @@ void mtxImageEditorVD::TearDown() {
 }
 
 void mtxImageEditorVD::CreateContent() {
-    static_cast<mtxIEProfile&>(profile_) = defaultProfile;
     samples.Bind(*this);
     outerFrames = new mtxIEFrameSet(canvas.get());
     outerFrames->orientation = mtxIEFrameSet::kStacked;

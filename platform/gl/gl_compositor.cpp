@@ -1,11 +1,13 @@
 #include "platform/gl/gl_compositor.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 #include <epoxy/gl.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -51,6 +53,39 @@ uint64_t NowMs() {
 RECT Clip(const RECT& r, int width, int height) {
     return {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
             std::min(r.bottom, height)};
+}
+
+bool Empty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+RECT Union(const RECT& a, const RECT& b) {
+    if (Empty(a)) return b;
+    if (Empty(b)) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+using CopySubBuffer = void (*)(void*, unsigned long, int, int, int, int);
+
+// glXCopySubBufferMESA when the window's context is GLX and offers it (Mesa's
+// software and most of its hardware drivers do); null otherwise, e.g. on EGL.
+CopySubBuffer FindCopySubBuffer(SDL_Window* window, void** display, unsigned long* drawable) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+    using CurrentContext = void* (*)();
+    using QueryExtensions = const char* (*)(void*, int);
+    auto current = reinterpret_cast<CurrentContext>(SDL_GL_GetProcAddress("glXGetCurrentContext"));
+    auto query =
+        reinterpret_cast<QueryExtensions>(SDL_GL_GetProcAddress("glXQueryExtensionsString"));
+    if (!current || !current() || !query) return nullptr;
+    Display* x = info.info.x11.display;
+    const char* extensions = query(x, XDefaultScreen(x));
+    if (!extensions || !std::strstr(extensions, "GLX_MESA_copy_sub_buffer")) return nullptr;
+    *display = x;
+    *drawable = info.info.x11.window;
+    return reinterpret_cast<CopySubBuffer>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
 }
 
 }  // namespace
@@ -114,6 +149,7 @@ int mtxGlCompositor::Init() {
     glBindTexture(GL_TEXTURE_2D, frameTexture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    copySubBuffer_ = FindCopySubBuffer(static_cast<SDL_Window*>(window_), &xDisplay_, &xWindow_);
     return 1;
 }
 
@@ -139,22 +175,41 @@ void mtxGlCompositor::SetFrame(const mtxOs::Bitmap& frame, const std::vector<REC
                  GL_UNSIGNED_INT_8_8_8_8_REV, frame.pixels.data());
     frameWidth_ = frame.width, frameHeight_ = frame.height;
     above_ = above;
+    DamageAll();
 }
 
 void mtxGlCompositor::SetLayerPlace(uintptr_t layer, const RECT& dest, bool visible) {
     Layer& l = layers_[layer];
+    bool moved = l.dest.left != dest.left || l.dest.top != dest.top || l.dest.right != dest.right ||
+                 l.dest.bottom != dest.bottom;
+    if (moved || l.visible != visible) DamageAll();
     l.dest = dest;
     l.visible = visible;
 }
 
-void mtxGlCompositor::SetLayerSource(uintptr_t layer, unsigned texture, int width, int height) {
+void mtxGlCompositor::SetLayerSource(uintptr_t layer, unsigned texture, int width, int height,
+                                     const RECT* dirty) {
     Layer& l = layers_[layer];
+    if (!dirty || l.texture != texture || l.width != width || l.height != height) DamageAll();
     l.texture = texture;
     l.width = width, l.height = height;
+    if (dirty && l.visible) {
+        // In window pixels, within what the layer shows.
+        RECT shown = Shown(l, shownWidth_, shownHeight_, nullptr);
+        RECT r = {l.dest.left + dirty->left, l.dest.top + dirty->top, l.dest.left + dirty->right,
+                  l.dest.top + dirty->bottom};
+        Damage({std::max(r.left, shown.left), std::max(r.top, shown.top),
+                std::min(r.right, shown.right), std::min(r.bottom, shown.bottom)});
+    }
 }
 
 void mtxGlCompositor::RemoveLayer(uintptr_t layer) {
     layers_.erase(layer);
+    DamageAll();
+}
+
+void mtxGlCompositor::Damage(const RECT& r) {
+    if (!Empty(r)) damage_ = Union(damage_, r);
 }
 
 // One textured quad: src in texture pixels (row 0 on top), dest in window
@@ -209,9 +264,22 @@ int mtxGlCompositor::Draw() {
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
     if (width <= 0 || height <= 0) return 0;
+    // Without a sub-buffer copy every compose is whole.
+    bool whole = damagedAll_ || !copySubBuffer_ || width != shownWidth_ || height != shownHeight_;
+    RECT region = whole ? RECT{0, 0, width, height} : Clip(damage_, width, height);
+    damagedAll_ = false;
+    damage_ = {};
+    shownWidth_ = width, shownHeight_ = height;
+    if (Empty(region)) return 1;  // nothing changed
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, width, height);
-    glDisable(GL_SCISSOR_TEST);
+    if (whole) {
+        glDisable(GL_SCISSOR_TEST);
+    } else {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(region.left, height - region.bottom, region.right - region.left,
+                  region.bottom - region.top);
+    }
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
     glUseProgram(program_);
@@ -251,11 +319,23 @@ int mtxGlCompositor::Draw() {
         RECT c = Clip(r, std::min(width, frameWidth_), std::min(height, frameHeight_));
         Quad(frameTexture_, frameWidth_, frameHeight_, c, c, width, height);
     }
-    // FIXME: a swap shows the whole window; copying only the device's dirty
-    // rectangle (where the window system offers a sub-buffer copy) would
-    // make small frames cheap on software GL.
-    SDL_GL_SwapWindow(window);
+    Show(region, height, whole);
     lastSwap_ = NowMs();
     ++composed;
     return 1;
+}
+
+// Moves region of the back buffer to the window. A whole compose swaps: the
+// swap also tells the driver to follow a new window size. A partial one copies
+// only its region, which it has wholly redrawn, so whatever the back buffer
+// holds elsewhere after earlier swaps never shows.
+void mtxGlCompositor::Show(const RECT& region, int height, bool whole) {
+    glDisable(GL_SCISSOR_TEST);
+    if (whole || !copySubBuffer_) {
+        SDL_GL_SwapWindow(static_cast<SDL_Window*>(window_));
+        return;
+    }
+    copySubBuffer_(xDisplay_, xWindow_, region.left, height - region.bottom,
+                   region.right - region.left, region.bottom - region.top);
+    ++composedPartly;
 }

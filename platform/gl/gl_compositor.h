@@ -1,10 +1,15 @@
 // The compositor of a top-level window with OpenGL: it draws the window
 // system's own frame (everything painted in software, the menu bar, popup
 // menus), then each device's back buffer over its child window's area, then
-// the frame's popups again on top, and swaps. Devices and the window system
-// both ask it to compose; the frame is uploaded only when it changed, so an
-// expose or a menu redraws without the editor drawing again. Internal to
-// platform/.
+// the frame's popups again on top, and shows the result. Devices and the window
+// system both ask it to compose; the frame is uploaded only when it changed, so
+// an expose or a menu redraws without the editor drawing again.
+//
+// Where the window system can copy part of the back buffer to the window
+// (GLX_MESA_copy_sub_buffer), a device's present re-composes and copies only
+// its dirty rectangle, leaving the rest of the window as it is. Anything else
+// (a new frame, a layer moved, shown, hidden or given another texture, a new
+// window size) re-composes the whole window and swaps. Internal to platform/.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -34,8 +39,9 @@ class mtxGlCompositor {
     void SetFrame(const mtxOs::Bitmap& frame, const std::vector<RECT>& above);
     void SetLayerPlace(uintptr_t layer, const RECT& dest, bool visible);
     // texture: a GL texture of the device's context (shared with this one),
-    // width x height, row 0 on top.
-    void SetLayerSource(uintptr_t layer, unsigned texture, int width, int height);
+    // width x height, row 0 on top; dirty: its pixels that changed (null: all).
+    void SetLayerSource(uintptr_t layer, unsigned texture, int width, int height,
+                        const RECT* dirty = nullptr);
     void RemoveLayer(uintptr_t layer);
     // Draws and swaps, at most once per kMinInterval ms: a compose asked for
     // sooner is left pending for Flush. Leaves this compositor's context
@@ -48,6 +54,7 @@ class mtxGlCompositor {
     static constexpr uint32_t kNothingPending = 0xFFFFFFFF;
 
     uint64_t composed = 0;
+    uint64_t composedPartly = 0;  // of those, the ones that copied only a dirty part
 
   private:
     struct Layer {
@@ -63,7 +70,19 @@ class mtxGlCompositor {
     void Quad(unsigned texture, int texW, int texH, const RECT& src, const RECT& dest, int winW,
               int winH);
 
+    // Marks window pixels for the next compose.
+    void Damage(const RECT& r);
+    void DamageAll() { damagedAll_ = true; }
+    void Show(const RECT& region, int height, bool whole);
+
     void* window_ = nullptr;
+    // glXCopySubBufferMESA and its display and window, when available.
+    void (*copySubBuffer_)(void*, unsigned long, int, int, int, int) = nullptr;
+    void* xDisplay_ = nullptr;
+    unsigned long xWindow_ = 0;
+    RECT damage_ = {};
+    bool damagedAll_ = true;
+    int shownWidth_ = 0, shownHeight_ = 0;
     void* context_ = nullptr;
     unsigned program_ = 0, vao_ = 0, vbo_ = 0, frameTexture_ = 0;
     int frameWidth_ = 0, frameHeight_ = 0;

@@ -1,6 +1,8 @@
 #pragma once
 #include <memory>
 
+#include "platform/geometry.h"
+
 // An OpenGL 3.3 core context for the device, either on a window (SDL) or
 // without one (EGL surfaceless, Mesa's llvmpipe where there is no GPU).
 // Internal to platform/; names no GL, EGL or SDL type.
@@ -16,9 +18,10 @@ class mtxGlContext {
     // 1 when the context is current on this thread afterwards.
     virtual int MakeCurrent() = 0;
     // Hands the back buffer's texture (width x height) to the window's
-    // compositor, which shows it in the child window's area. Afterwards
-    // another context may be current.
-    virtual void Present(unsigned, int, int) {}
+    // compositor, which shows it in the child window's area; dirty (back
+    // buffer pixels, null for all) is what changed since the last present.
+    // Afterwards another context may be current.
+    virtual void Present(unsigned, int, int, const RECT*) {}
     // Size of the window's framebuffer; 0 x 0 headless.
     virtual void DrawableSize(int* width, int* height) = 0;
     virtual bool HasWindow() const = 0;

@@ -300,7 +300,7 @@ HRESULT mtxGlDevice::Reset(D3DPRESENT_PARAMETERS* present) {
     return D3D_OK;
 }
 
-HRESULT mtxGlDevice::Present(const RECT*, const RECT*, void*, const void*) {
+HRESULT mtxGlDevice::Present(const RECT* source, const RECT*, void*, const void*) {
     mtxDxTestSwitch& test = mtxDxTestSwitches();
     if (test.loseAtNextPresent && !lost_) {
         test.loseAtNextPresent = 0;
@@ -318,7 +318,7 @@ HRESULT mtxGlDevice::Present(const RECT*, const RECT*, void*, const void*) {
     // the window system's menus over it; it draws with its own context.
     Use();
     glFlush();
-    context_->Present(backBuffer_->name, int(backBuffer_->width), int(backBuffer_->height));
+    context_->Present(backBuffer_->name, int(backBuffer_->width), int(backBuffer_->height), source);
     currentDevice = nullptr;
     gl_.framebuffer = ~0u;
     return D3D_OK;

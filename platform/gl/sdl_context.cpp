@@ -23,10 +23,10 @@ class WindowContext : public mtxGlContext {
         return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(surface_.display), context_) == 0 ? 1
                                                                                              : 0;
     }
-    void Present(unsigned texture, int width, int height) override {
+    void Present(unsigned texture, int width, int height, const RECT* dirty) override {
         mtxGlCompositor* compositor = mtxGlCompositor::Of(surface_.display, false);
         if (!compositor) return;
-        compositor->SetLayerSource(surface_.layer, texture, width, height);
+        compositor->SetLayerSource(surface_.layer, texture, width, height, dirty);
         compositor->Compose();
     }
     void DrawableSize(int* width, int* height) override {

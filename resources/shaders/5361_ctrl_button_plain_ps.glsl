@@ -1,3 +1,3 @@
 #include "pixel_in.glsl"
-#define FACE_TINT vec3(0.831, 0.815, 0.784)
+#define FACE_FROM_VERTEX
 #include "ctrl_button.glsl"

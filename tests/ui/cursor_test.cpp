@@ -37,3 +37,41 @@ TEST(PictureCursor, MovingInvalidatesTheOldAndNewPlacesAndItDrawsOnTop) {
 }
 
 }  // namespace
+
+namespace {
+
+// The program's cursor pictures: each loads as a system cursor and as a
+// picture cursor with its hot spot on the middle pixel, which the shape
+// covers; a missing picture leaves the cursor as it was.
+TEST(CursorResources, LoadWithTheirHotSpotInTheMiddle) {
+    for (uint32_t id : {mtxIECursor::kMoveId, mtxIECursor::kRotateId, mtxIECursor::kPaintId}) {
+        mtxIECursor cursor;
+        ASSERT_EQ(cursor.Load(id), 1) << id;
+        mtxOs::HCURSOR made = cursor.handle;
+        EXPECT_NE(made, nullptr);
+        EXPECT_EQ(cursor.Load(99999), 0);
+        EXPECT_EQ(cursor.handle, made);
+        EXPECT_EQ(cursor.Load(id), 1);  // the first one goes
+
+        mtxIECursorEx picture;
+        ASSERT_EQ(picture.LoadPicture(id), 1) << id;
+        EXPECT_EQ(picture.width, 32);
+        EXPECT_EQ(picture.height, 32);
+        EXPECT_EQ(picture.hotSpot.x, 16);
+        EXPECT_EQ(picture.hotSpot.y, 16);
+        // A dark shape in a white halo on a transparent ground.
+        EXPECT_EQ(picture.pixels[0] >> 24, 0u);
+        int dark = 0, white = 0;
+        for (uint32_t p : picture.pixels) {
+            if (p >> 24 != 0xFF) continue;
+            dark += (p & 0xFFFFFF) == 0x202326;
+            white += (p & 0xFFFFFF) == 0xFFFFFF;
+        }
+        EXPECT_GT(dark, 20) << id;
+        EXPECT_GT(white, 20) << id;
+    }
+    mtxIECursor system;
+    EXPECT_EQ(system.LoadSystem(mtxOs::SystemCursor::Arrow), 1);
+}
+
+}  // namespace

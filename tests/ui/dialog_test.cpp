@@ -171,7 +171,9 @@ TEST_F(DialogFixture, DrawsTheTitleBarAndFrame) {
     dialog->SetTitle("Settings");
     editor.Paint();
     Pixels p = ReadBack(editor);
-    EXPECT_EQ(p.At(200, 55) | 0xFF000000, editor.defaultProfile.captionColor);
+    // The title bar in the accent colour (blue over red), shaded.
+    uint32_t title = p.At(200, 62);
+    EXPECT_GT(int(title & 0xFF), int((title >> 16) & 0xFF) + 40);
     EXPECT_EQ(p.At(200, 150) | 0xFF000000, editor.defaultProfile.faceColor);
     EXPECT_EQ(p.At(20, 20), 0xFFFFFFFFu);  // outside: the cleared background
 }

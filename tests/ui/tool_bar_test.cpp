@@ -67,11 +67,17 @@ TEST(ToolBar, ABorderedBarHasALightTopLeftAndADarkBottomRight) {
     bar->Show(1);
     editor.Paint();
     Pixels p = ReadBack(editor);
-    EXPECT_EQ(p.At(50, 10), 0xFFFFFFFFu);
-    EXPECT_EQ(p.At(10, 25), 0xFFFFFFFFu);
-    EXPECT_EQ(p.At(50, 39), 0xFF808080u);
-    EXPECT_EQ(p.At(109, 25), 0xFF808080u);
-    EXPECT_EQ(p.At(50, 25), 0xFFD4D0C8u);
+    const mtxIEProfile& look = editor.defaultProfile;
+    EXPECT_EQ(p.At(50, 10) | 0xFF000000, look.lightColor);
+    EXPECT_EQ(p.At(10, 25) | 0xFF000000, look.lightColor);
+    EXPECT_EQ(p.At(50, 39) | 0xFF000000, look.shadowColor);
+    EXPECT_EQ(p.At(109, 25) | 0xFF000000, look.shadowColor);
+    // Inside: the bar's face, a light grey between the two.
+    uint32_t face = p.At(50, 25);
+    for (int shift = 0; shift < 24; shift += 8) {
+        EXPECT_GT((face >> shift) & 0xFF, (look.shadowColor >> shift) & 0xFF);
+        EXPECT_LT((face >> shift) & 0xFF, 0xFFu);
+    }
 }
 
 struct Recorder : mtxIEActionProcessor {
@@ -95,6 +101,37 @@ TEST(Menu, ItemsSeparatorsAndChecks) {
     EXPECT_EQ(menu.Check(99, 1), 0);
     EXPECT_EQ(menu.Check(11, 0), 1);
     EXPECT_EQ(menu.IsChecked(11), 0);
+}
+
+// A menu rebuilt before every showing reuses its pooled item records: the
+// pool takes no new block, and the rebuilt items know nothing of old checks.
+TEST(Menu, RebuildingReusesThePooledRecords) {
+    mtxMenu menu;
+    auto build = [&] {
+        for (uint32_t i = 0; i < 40; ++i) menu.AddItem(100 + i % 20, i % 7 ? "Item" : nullptr);
+    };
+    build();
+    EXPECT_EQ(menu.ItemCount(), 40u);
+    EXPECT_EQ(menu.Check(105, 1), 1);
+    // Both items with that id, and their native items, are checked.
+    int checked = 0;
+    for (const mtxOs::MenuItem& item : menu.menu.items) checked += item.checked;
+    EXPECT_EQ(checked, 2);
+    const size_t blocks = menu.PoolBlocks();
+    EXPECT_EQ(blocks, 3u);  // 16 records a block
+    for (int round = 0; round < 5; ++round) {
+        menu.Clear();
+        EXPECT_EQ(menu.ItemCount(), 0u);
+        EXPECT_TRUE(menu.menu.items.empty());
+        EXPECT_EQ(menu.IsChecked(105), 0);
+        build();
+        EXPECT_EQ(menu.PoolBlocks(), blocks);
+        EXPECT_EQ(menu.IsChecked(105), 0);
+        EXPECT_EQ(menu.menu.items.size(), 40u);
+        EXPECT_EQ(menu.Check(119, 1), 1);
+        EXPECT_TRUE(menu.menu.items[19].checked);
+        EXPECT_TRUE(menu.menu.items[39].checked);
+    }
 }
 
 TEST(Menu, AChosenItemReachesTheTargetOnlyWhileItLives) {

@@ -2,7 +2,7 @@
 // coordinate 0 runs 0..1 over the button; c0 param1 = (width, height,
 // bevel width, pressed 0/1).
 uniform vec4 c[1];
-uniform samplerCube s0;  // env_map
+#include "ctrl_environment.glsl"
 void main() {
     vec2 size = max(c[0].xy, vec2(1.0));
     vec2 p = v_tex0.xy * size;
@@ -15,7 +15,7 @@ void main() {
     vec3 n = normalize(vec3(slope * (1.0 - rim), 1.0));
     float light = 0.8 + 0.2 * dot(n, normalize(vec3(-0.5, -0.5, 1.0)));
 #ifdef REFLECT_ENVIRONMENT
-    vec3 rgb = v_color.rgb * light + texture(s0, reflect(vec3(0.0, 0.0, -1.0), n)).rgb * 0.35;
+    vec3 rgb = v_color.rgb * light + ctrl_environment(reflect(vec3(0.0, 0.0, -1.0), n)) * 0.35;
 #else
     vec3 rgb = v_color.rgb * light;
 #endif

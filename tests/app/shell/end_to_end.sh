@@ -129,19 +129,29 @@ expect_pixel() {  # shot x y colour what
   got=$(pixel "$1" "$2" "$3")
   [[ "$got" == "$4" ]] || fail "$5: pixel ($2, $3) is $got, not $4"
 }
+# The same within 8 levels a channel: the tool bar's face is a picture
+# stretched over the bar and shaded, so it varies a little along the bar.
+expect_near() {  # shot x y colour what
+  local got i d
+  got=$(pixel "$1" "$2" "$3")
+  for i in 0 2 4; do
+    d=$((16#${got:i:2} - 16#${4:i:2}))
+    ((d <= 8 && d >= -8)) || fail "$5: pixel ($2, $3) is $got, not near $4"
+  done
+}
 
 start
 shot="$work/editor.png"
 import -window "$window" "$shot"
 expect_pixel "$shot" 250 150 808080 "no empty viewer below the menu bar"
-expect_pixel "$shot" 420 42 D4D0C8 "no tool bar below the menu bar"
+expect_near "$shot" 420 42 EDEEF1 "no tool bar below the menu bar"
 expect_pixel "$shot" 24 36 B8C8E0 "the first tool is not shown pressed"
 # Paint is the third button (x 188 to 252): a click presses it.
 xdotool mousemove --window "$window" 220 42 click 1
 sleep 0.5
 import -window "$window" "$shot"
 expect_pixel "$shot" 192 36 B8C8E0 "a click did not reach the tool bar button"
-expect_pixel "$shot" 24 36 D4D0C8 "the first tool stayed pressed"
+expect_pixel "$shot" 24 36 ECEDEF "the first tool stayed pressed"
 cp "$shot" "$out/editor.png"
 # File opens its popup over the editor's area.
 xdotool key --clearmodifiers alt+f
@@ -165,16 +175,17 @@ xdotool windowsize --sync "$window" 800 500
 sleep 0.8
 import -window "$window" "$shot"
 expect_pixel "$shot" 700 400 808080 "the editor does not fill the resized window"
-expect_pixel "$shot" 700 42 D4D0C8 "the tool bar does not span the resized window"
+expect_near "$shot" 700 42 EDEEF1 "the tool bar does not span the resized window"
 xdotool windowfocus --sync "$window"  # mapping again leaves the keyboard elsewhere
 sleep 0.3
 exit_by_keyboard
 echo "editor through OpenGL: ok ($out/editor.png)"
 
-# The file dialog's title bar is the one place of this colour.
+# The file dialog's title bar is the one place of this colour (the middle of
+# its shading, give or take 4%).
 has_dialog() {
   local share
-  share=$(convert "$1" -fill black +opaque "#3A5F8A" -fill white -opaque "#3A5F8A" \
+  share=$(convert "$1" -fuzz 4% -fill black +opaque "#5084BB" -fill white -opaque "#5084BB" \
     -format '%[fx:mean]' info:)
   awk -v s="$share" 'BEGIN { exit !(s > 0.001) }'
 }

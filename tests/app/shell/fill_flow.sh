@@ -88,13 +88,17 @@ shot() {  # name: a screenshot of the window as <output>/<name>.png
   import -window "$window" "$out/$1.png"
 }
 
-# Whether a screenshot shows a dialog: the title bar colour of the toolkit's
-# dialogs covers some of it.
+# The colour of one row of the dialogs' title bar (the skin shades it from
+# top to bottom, evenly across).
+title_colour="#5587BD"
+
+# Whether a screenshot shows a dialog: a title bar's row of that colour, at
+# least 200 pixels of it.
 has_dialog() {
-  local share
-  share=$(convert "$1" -fill black +opaque "#3A5F8A" -fill white -opaque "#3A5F8A" \
-    -format '%[fx:mean]' info:)
-  awk -v s="$share" 'BEGIN { exit !(s > 0.001) }'
+  local count
+  count=$(convert "$1" -fill black +opaque "$title_colour" -fill white -opaque "$title_colour" \
+    -format '%[fx:round(mean*w*h)]' info:)
+  ((count >= 200))
 }
 
 # Whether a screenshot shows the status dialog: its title bar, 298 pixels
@@ -102,7 +106,7 @@ has_dialog() {
 # file and samples dialogs wider).
 has_status() {
   local size
-  size=$(convert "$1" -fill black +opaque "#3A5F8A" -trim -format '%w' info: 2>/dev/null || true)
+  size=$(convert "$1" -fill black +opaque "$title_colour" -trim -format '%w' info: 2>/dev/null || true)
   [[ "$size" =~ ^[0-9]+$ ]] && ((size >= 290 && size <= 310))
 }
 

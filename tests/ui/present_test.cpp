@@ -1,0 +1,101 @@
+// The editor presented on a real display (run under Xvfb by under_xvfb.sh):
+// a frame with a small dirty rectangle re-composes and copies only that
+// rectangle, so what lies outside it stays on screen as it was even when the
+// back buffer there holds something else; a whole frame shows everything.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/wnd.h"
+#include "platform/window.h"
+#include "tests/support/test_support.h"
+#include "tests/ui/screen_reader.h"
+#include "tests/ui/ui_test_support.h"
+
+namespace {
+
+using namespace ui_test;
+
+constexpr uint32_t kGreen = 0xFF00C000, kRed = 0xFFE00000, kBlue = 0xFF0000E0;
+constexpr int kWidth = 320, kHeight = 240;
+
+// Handles messages until the compositor's pending presents are out (it shows
+// at most one frame every 16 ms).
+void Settle() {
+    for (int i = 0; i < 6; ++i) {
+        mtxOs::MSG msg;
+        while (mtxOs::PeekMessage(msg, true)) mtxOs::DispatchMessage(msg);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+struct Screen {
+    std::vector<uint32_t> pixels;
+    int x0 = -1, y0 = -1;  // the editor's top-left corner on screen
+    uint32_t At(int x, int y) const { return pixels[size_t(y0 + y) * 640 + size_t(x0 + x)]; }
+};
+
+// The screen, with the editor found as the first pixel of its known colour
+// at its top-left corner.
+Screen Read(uint32_t topLeft) {
+    Screen s;
+    s.pixels = ReadScreen(0, 0, 640, 480);
+    for (int y = 0; y < 480 && s.y0 < 0 && !s.pixels.empty(); ++y)
+        for (int x = 0; x < 640; ++x)
+            if (s.pixels[size_t(y) * 640 + size_t(x)] == (topLeft & 0xFFFFFF)) {
+                s.x0 = x, s.y0 = y;
+                break;
+            }
+    return s;
+}
+
+TEST(PartialPresent, LeavesTheWindowOutsideTheDirtyRectangleAsItWas) {
+    testing_support::SharedApp();
+    ASSERT_FALSE(mtxOs::IsHeadless()) << "run under a display (under_xvfb.sh)";
+    mtxWnd top;  // from the id pool, so that it destroys its window
+    top.Create(nullptr, nullptr, mtxOs::WS_OVERLAPPEDWINDOW, "Present", 0, 0, kWidth, kHeight, 0,
+               nullptr);
+    top.Show(mtxOs::SW_SHOWNORMAL);
+    mtxImageEditor editor;
+    ASSERT_EQ(editor.Create(&top, 0, 0, kWidth, kHeight), 1);
+    editor.Show(mtxOs::SW_SHOWNORMAL);
+    new Spy(editor.canvas.get(), {0, 0, kWidth, kHeight}, kGreen);
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    Settle();
+    Screen before = Read(kGreen);
+    ASSERT_GE(before.x0, 0) << "the editor is not on screen";
+    EXPECT_EQ(before.At(200, 150), kGreen & 0xFFFFFF);
+    EXPECT_EQ(before.At(kWidth - 1, kHeight - 1), kGreen & 0xFFFFFF);
+
+    // The back buffer turns blue at (180..240, 120..180) behind everyone's
+    // back; then a control appears at (40..80, 40..80) and only it is drawn.
+    IDirect3DDevice9* device = editor.GetDevice();
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    RECT hidden = {180, 120, 240, 180};
+    ASSERT_EQ(device->Clear(1, &hidden, D3DCLEAR_TARGET, kBlue, 1.0f, 0), D3D_OK);
+    new Spy(editor.canvas.get(), {40, 40, 80, 80}, kRed);
+    const uint64_t frames = editor.frameCount;
+    editor.Paint();
+    EXPECT_EQ(editor.frameCount, frames + 1);
+    Settle();
+    Screen after = Read(kGreen);
+    ASSERT_EQ(after.x0, before.x0);
+    EXPECT_EQ(after.At(60, 60), kRed & 0xFFFFFF);
+    EXPECT_EQ(after.At(40, 40), kRed & 0xFFFFFF);
+    EXPECT_EQ(after.At(39, 60), kGreen & 0xFFFFFF);
+    EXPECT_EQ(after.At(210, 150), kGreen & 0xFFFFFF)
+        << "a partial present copied more than its rectangle";
+    EXPECT_EQ(after.At(10, 200), kGreen & 0xFFFFFF);
+
+    // A whole frame redraws and shows everything: the blue is drawn over again.
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    Settle();
+    Screen whole = Read(kGreen);
+    EXPECT_EQ(whole.At(210, 150), kGreen & 0xFFFFFF);
+    EXPECT_EQ(whole.At(60, 60), kRed & 0xFFFFFF);
+}
+
+}  // namespace
