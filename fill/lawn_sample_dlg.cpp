@@ -68,6 +68,12 @@ int mtxIELawnSampleDlg::SaveToFile() {
     return saved;
 }
 
+int mtxIELawnSampleDlg::AddFiles(const std::vector<std::string>& paths) {
+    int added = picker->AddFiles(paths);
+    UpdateReplaceCaption();
+    return added;
+}
+
 int mtxIELawnSampleDlg::Process(uint32_t action, uint16_t) {
     if (IsClosed()) return 0;
     switch (action) {

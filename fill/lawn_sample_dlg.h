@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "ui/action_processor.h"
 #include "ui/dialog.h"
@@ -23,6 +25,8 @@ class mtxIELawnSampleDlg : public mtxIEDialog, public mtxIEActionProcessor {
     void UpdateReplaceCaption();
     // Asks where and saves the collection; nothing when it is empty. 1 when saved.
     int SaveToFile();
+    // Files dropped on the dialog: added as Add adds a picked file.
+    int AddFiles(const std::vector<std::string>& paths);
     int Process(uint32_t action, uint16_t value) override;
 
     mtxIELawnSamplePicker* picker = nullptr;

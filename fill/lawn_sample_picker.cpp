@@ -1,6 +1,7 @@
 #include "fill/lawn_sample_picker.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "app/application.h"
 #include "app/file_dialog.h"
@@ -26,6 +27,15 @@ struct Gathered : mtxMessageSink {
     void Message(const std::string& text) override { texts.push_back(text); }
     std::vector<std::string> texts;
 };
+
+// Whether a file is a sample collection by its name: it ends in ".msc", in
+// any case.
+bool IsCollectionFile(const std::string& path) {
+    std::string extension = mtxPath(path).Extension();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return extension == ".msc" || extension == "msc";
+}
 
 }  // namespace
 
@@ -189,6 +199,22 @@ void mtxIELawnSamplePicker::Changed() {
 
 int mtxIELawnSamplePicker::AddFromFile() {
     return PickAndLoad(false);
+}
+
+int mtxIELawnSamplePicker::AddFiles(const std::vector<std::string>& paths) {
+    int before = samples_.count;
+    Reported([&] {
+        for (const std::string& path : paths) {
+            if (IsCollectionFile(path))
+                samples_.LoadCollection(path);
+            else
+                samples_.AddSample(path);
+        }
+    });
+    RebuildList();
+    viewer->UpdateScrollBars();
+    Changed();
+    return samples_.count - before;
 }
 
 int mtxIELawnSamplePicker::ReplaceFromFile() {

@@ -70,6 +70,10 @@ class mtxIELawnSamplePicker : public mtxIEActiveCtrl, public mtxIEActionProcesso
     // Lets the user pick a picture (added) or a collection (its samples
     // added). 1 when the user picked a file.
     int AddFromFile();
+    // Adds files as Add would, without asking: a collection (.msc) adds its
+    // samples, anything else is added as a picture. Problems are told once
+    // all were tried. The number of samples added.
+    int AddFiles(const std::vector<std::string>& paths);
     // Lets the user pick a collection (or a picture) that replaces the
     // samples; a collection that cannot be read leaves them as they were.
     // 1 when the user picked a file.

@@ -122,7 +122,10 @@ int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
             TaskDone(value & 1);
             return 1;
         case kClear:
-            if (Prepared() && SessionCurrent()) PrepareBackground();
+            if (Prepared() && SessionCurrent()) {
+                PrepareBackground();
+                ++backgroundResets;
+            }
             return 1;
         default:
             return 0;
@@ -334,8 +337,10 @@ void mtxIEMdfField::OnPictureOpening() {
 void mtxIEMdfField::OnOptionsChanged() {
     if (!Prepared() || !SessionCurrent()) return;
     if (samples.background != session_->appliedBackground ||
-        samples.backgroundColor != session_->appliedBackgroundColor)
+        samples.backgroundColor != session_->appliedBackgroundColor) {
         PrepareBackground();
+        ++backgroundResets;
+    }
 }
 
 void mtxIEMdfField::Suspend() {
@@ -352,5 +357,7 @@ void mtxIEMdfField::Resume() {
 }
 
 void mtxIEMdfField::ResetBackground() {
-    if (Prepared()) PrepareBackground();
+    if (!Prepared()) return;
+    PrepareBackground();
+    ++backgroundResets;
 }

@@ -86,7 +86,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     uint32_t savedState = kStopped;
     uint32_t justRan = 1;
     uint32_t lastCoverageUpdate = 0;
-    uint64_t placements = 0;  // samples placed since construction
+    uint64_t placements = 0;        // samples placed since construction
+    uint64_t backgroundResets = 0;  // Clear, a reset or a new background put in since then
     mtxIEButton* buttons[4] = {};
     mtxIELabel* coverageLabel = nullptr;
 

@@ -161,6 +161,7 @@ int mtxIEDesigner::Open(const std::string& path, int, std::string* reason) {
     picture_ = std::move(stack);
     picturePath = full;
     viewer->SetStack(picture_.get());
+    MarkSaved();
     RefreshLayerChooser();
     if (onPictureOpened) onPictureOpened(full);
     return 1;
@@ -202,6 +203,7 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     std::string why;
     if (!mtxWritePictureFile(flat, target, mtxPictureFormatOfFilter(filterIndex), &why))
         return fail(why);
+    MarkSaved();
     return 1;
 }
 
@@ -211,6 +213,20 @@ void mtxIEDesigner::OpenSamplesDialog() {
 
 void mtxIEDesigner::OpenFillingDialog() {
     if (editor) new mtxIELawnFillingDlg(editor, samples, this);
+}
+
+bool mtxIEDesigner::Modified() const {
+    return picture_ && (modified_ || ToolEdits() != savedToolEdits_);
+}
+
+void mtxIEDesigner::MarkSaved() {
+    modified_ = false;
+    savedToolEdits_ = ToolEdits();
+}
+
+uint64_t mtxIEDesigner::ToolEdits() const {
+    auto* field = dynamic_cast<mtxIEMdfField*>(CurrentTool());
+    return field ? field->placements + field->backgroundResets : 0;
 }
 
 mtxIEMdf* mtxIEDesigner::CurrentTool() const {
@@ -226,10 +242,13 @@ void mtxIEDesigner::ResetBackground() {
 }
 
 void mtxIEDesigner::SelectTool(int tool) {
+    // The changes the old tool made stay counted after it goes.
+    if (ToolEdits() != savedToolEdits_) modified_ = true;
     // The bar's controls of the old tool go before the tool they talk to.
     optionsBar->Empty();
     layerChooser = nullptr, opacity = nullptr;
     viewer->SetTool(nullptr);
+    savedToolEdits_ = 0;
     if (tool == kToolFilling) {
         auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
         field->openSamples = [this] { OpenSamplesDialog(); };
@@ -279,6 +298,7 @@ void mtxIEDesigner::RefreshLayerChooser() {
 int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
     if (!picture_ || !image) return 0;
     if (picture_->AddLayer(-1, std::move(image)) < 0) return 0;
+    MarkModified();
     RefreshLayerChooser();
     viewer->SyncWithStack();
     viewer->Invalidate();
@@ -321,8 +341,11 @@ int mtxIEDesigner::Process(uint32_t action, uint16_t) {
             if (!picture_ || !opacity) return 1;
             int chosen = layerChooser ? layerChooser->Selection() : 0;
             int index = chosen <= 0 ? 0 : int(layerChooser->list->items[size_t(chosen)].data);
-            if (mtxImageStack::Layer* layer = picture_->GetLayer(index))
+            mtxImageStack::Layer* layer = picture_->GetLayer(index);
+            if (layer && layer->Opacity() != uint8_t(opacity->Value())) {
                 layer->SetOpacity(uint8_t(opacity->Value()));
+                MarkModified();
+            }
             viewer->Invalidate();
             return 1;
         }

@@ -96,6 +96,14 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     void ReadFolders(mtxRegistry& settings);
     void WriteFolders(mtxRegistry& settings) const;
 
+    // Whether the picture changed since it was opened or last saved: stamps
+    // placed, a background reset, layers added, an opacity changed.
+    bool Modified() const;
+    // The picture as it stands counts as saved (a successful save, an open).
+    void MarkSaved();
+    // Something changed the picture outside the tool's own count.
+    void MarkModified() { modified_ = true; }
+
     // Tells the user something: a message box over the editor unless replaced.
     std::function<void(const std::string& text, const std::string& title)> tell;
     // Called after a picture was opened (the main window names it in its title).
@@ -118,5 +126,10 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // The options bar of no tool: the layer chooser and the opacity.
     void BuildLayerOptions();
 
+    // The current tool's count of changes to the picture (0 without a tool).
+    uint64_t ToolEdits() const;
+
     std::unique_ptr<mtxImageStack> picture_;
+    bool modified_ = false;
+    uint64_t savedToolEdits_ = 0;  // the tool's count when the picture was last saved
 };

@@ -6,16 +6,19 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "app/document/designer.h"
 #include "app/editor/about_dlg.h"
 #include "app/file_dialog.h"
 #include "app/shell/command_line.h"
 #include "app/shell/picture.h"
+#include "fill/lawn_sample_dlg.h"
 #include "platform/drop_files.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/shell_open.h"
+#include "ui/strings.h"
 
 using namespace mtxOs;
 
@@ -141,7 +144,7 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
     if (id < ID_EXIT || id > ID_FILLING) return 0;
     switch (id) {
         case ID_EXIT:
-            DestroyWindow(Handle());
+            if (AskToSaveFirst()) DestroyWindow(Handle());
             break;
         case ID_ABOUT:
             new mtxIEAboutDlg(&editor);
@@ -173,7 +176,7 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
 
 void mtxDaubryApp::MainWnd::OnOpen() {
     mtxIEDesigner* designer = editor.GetDesigner();
-    if (!designer) return;
+    if (!designer || !AskToSaveFirst()) return;
     mtxFileDialog dialog(this, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
     dialog.SetInitialDirectory(designer->openFolder);
     if (!dialog.Show()) return;
@@ -204,18 +207,50 @@ void mtxDaubryApp::MainWnd::OpenFromCommandLine(const std::string& path) {
 }
 
 LRESULT mtxDaubryApp::MainWnd::WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_DROPFILES) return mtxWnd::WindowProc(message, wParam, lParam);
-    // One picture at a time: of several files, the first is opened.
-    HDROP drop = reinterpret_cast<HDROP>(wParam);
-    std::string path;
-    bool named = DragQueryFile(drop, 0, path);
+    if (message == WM_DROPFILES) {
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    if (message == WM_CLOSE && !AskToSaveFirst()) return 0;
+    return mtxWnd::WindowProc(message, wParam, lParam);
+}
+
+void mtxDaubryApp::MainWnd::OnDropFiles(HDROP drop) {
+    std::vector<std::string> paths;
+    uint32_t count = DragQueryFileCount(drop);
+    for (uint32_t i = 0; i < count; ++i) {
+        std::string path;
+        if (DragQueryFile(drop, i, path)) paths.push_back(path);
+    }
     DragFinish(drop);
-    if (named) OpenDropped(path);
-    return 0;
+    // Not into a question or a file dialog that waits for an answer.
+    if (paths.empty() || asking_ || fileDialogs.Running()) return;
+    if (auto* samples = dynamic_cast<mtxIELawnSampleDlg*>(editor.TopModal())) {
+        samples->AddFiles(paths);
+        return;
+    }
+    // One picture at a time: of several files, the first is opened.
+    OpenDropped(paths.front());
 }
 
 void mtxDaubryApp::MainWnd::OpenDropped(const std::string& path) {
-    OpenFromCommandLine(path);
+    if (AskToSaveFirst()) OpenFromCommandLine(path);
+}
+
+bool mtxDaubryApp::MainWnd::AskToSaveFirst() {
+    mtxIEDesigner* designer = editor.GetDesigner();
+    if (!designer || !designer->Modified()) return true;
+    if (asking_) return false;  // a second close while the question is open
+    asking_ = true;
+    std::string text =
+        mtxIELoadString(732, "The picture has changes that are not saved. Save them first?");
+    std::string title = mtxIELoadString(733, "Unsaved Changes");
+    uint32_t answer =
+        mtxIEMessageBox::Ask(&editor, text.c_str(), title.c_str(), Handle(), onQuestion);
+    asking_ = false;
+    if (answer == mtxIEMessageBox::kNo) return true;
+    if (answer != mtxIEMessageBox::kYes) return false;
+    return designer->Save() == 1;
 }
 
 void mtxDaubryApp::MainWnd::LoadAccelerators() {

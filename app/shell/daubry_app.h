@@ -6,7 +6,9 @@
 #include "app/editor/image_editor_vd.h"
 #include "app/wnd.h"
 #include "platform/accelerator.h"
+#include "platform/drop_files.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 
 // The key of the program's settings in the settings store.
 constexpr const char* kDaubrySettingsKey = "Software\\Ferrow\\Daubry";
@@ -44,10 +46,20 @@ class mtxDaubryApp : public mtxApplication {
         // Names the open picture in the title: "photo.png - Daubry".
         void ShowPictureName(const std::string& path);
 
-        // Files dropped on the window: the first is opened by OpenDropped.
+        // Files dropped on the window: the first is opened by OpenDropped, or
+        // all are added to the collection when the Samples dialog is on top.
+        // Closing the window asks first when the picture has unsaved changes.
         LRESULT WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) override;
         // Opens a picture dropped on the window, as File, Open would.
         void OpenDropped(const std::string& path);
+
+        // Before the picture is let go (another opens, the program ends):
+        // with changes since the last save, asks whether to save them. Yes
+        // saves through File, Save; true when the work may go on (nothing to
+        // lose, saved, or No), false on Cancel or a save that did not happen.
+        bool AskToSaveFirst();
+        // Tests answer the question here: called once it is shown.
+        std::function<void(mtxIEMessageBox&)> onQuestion;
 
         // The key chords that the menu shows beside its items (Ctrl+O, ...),
         // read from the menu bar once it is set.
@@ -69,6 +81,9 @@ class mtxDaubryApp : public mtxApplication {
         void OnWebSite();
         void OnOpen();
         void OnSave();
+        void OnDropFiles(mtxOs::HDROP drop);
+
+        bool asking_ = false;  // the unsaved-work question is open
     };
 
     mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine, int show);

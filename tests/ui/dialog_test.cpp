@@ -2,6 +2,8 @@
 // sizes and title, OK posted twice, and the keyboard.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/button.h"
@@ -98,6 +100,73 @@ TEST_F(DialogFixture, MessageBoxWidthsAndTheWarningTitle) {
     EXPECT_EQ(wide->Width(), labelWidth + 5 + 10);
     EXPECT_EQ(wide->label->rect.left, 5 + (labelWidth + 5 - labelWidth) / 2);
     EXPECT_EQ(editor.TopModal(), wide);
+}
+
+TEST_F(DialogFixture, AQuestionsThreeButtonsSitSideBySideCentred) {
+    auto* box = new mtxIEMessageBox(&editor, "Hi", "Q", mtxIEMessageBox::kYesNoCancel);
+    // At least wide enough for the three buttons, 10 pixels apart.
+    EXPECT_EQ(box->Width(), 3 * 80 + 2 * 10 + 10 + 10);
+    ASSERT_NE(box->noButton, nullptr);
+    RECT yes = box->okButton->rect, no = box->noButton->rect, cancel = box->cancelAnswer->rect;
+    EXPECT_EQ(yes.left, (box->Width() - 260) / 2);
+    EXPECT_EQ(no.left, yes.right + 10);
+    EXPECT_EQ(cancel.left, no.right + 10);
+    EXPECT_EQ(cancel.right - cancel.left, 80);
+    EXPECT_EQ(yes.top, box->GetClientRect().bottom - 30);
+    EXPECT_EQ(no.top, yes.top);
+    EXPECT_EQ(box->defaultButton, box->okButton);
+    EXPECT_EQ(box->cancelButton, box->cancelAnswer);
+}
+
+TEST_F(DialogFixture, TheKeysAndButtonsOfAQuestionGiveTheirAnswers) {
+    struct Case {
+        uint32_t key;       // 0: the No button clicked
+        uint32_t expected;  // the answer
+    };
+    for (Case c : {Case{VK_RETURN, mtxIEMessageBox::kYes},
+                   Case{VK_ESCAPE, mtxIEMessageBox::kCancel}, Case{'Y', mtxIEMessageBox::kYes},
+                   Case{'N', mtxIEMessageBox::kNo}, Case{0, mtxIEMessageBox::kNo}}) {
+        auto outcome = std::make_shared<mtxIEMessageBox::Outcome>();
+        auto* box =
+            new mtxIEMessageBox(&editor, "Save?", "Q", mtxIEMessageBox::kYesNoCancel, outcome);
+        if (c.key)
+            Key(editor, c.key);
+        else
+            box->noButton->Click();
+        PumpPosted();
+        EXPECT_TRUE(outcome->done) << c.key;
+        EXPECT_EQ(outcome->answer, c.expected) << c.key;
+        EXPECT_EQ(editor.TopModal(), nullptr) << c.key;
+    }
+    // An OK box has no No: N does nothing there.
+    auto* ok = new mtxIEMessageBox(&editor, "Done", nullptr);
+    Key(editor, 'N');
+    EXPECT_EQ(ok->Process(mtxIEMessageBox::kNo, 0), 0);
+    PumpPosted();
+    EXPECT_EQ(editor.TopModal(), ok);
+}
+
+TEST_F(DialogFixture, AQuestionClosedWithoutAnAnswerOrEndedByAQuitIsCancel) {
+    auto outcome = std::make_shared<mtxIEMessageBox::Outcome>();
+    auto* box = new mtxIEMessageBox(&editor, "Save?", "Q", mtxIEMessageBox::kYesNoCancel, outcome);
+    editor.CloseModal(box, true);
+    PumpPosted();
+    EXPECT_TRUE(outcome->done);
+    EXPECT_EQ(outcome->answer, uint32_t(mtxIEMessageBox::kCancel));
+    // Ask answered once shown; a quit meanwhile is Cancel and stays for the outer loop.
+    EXPECT_EQ(mtxIEMessageBox::Ask(&editor, "Save?", "Q", nullptr,
+                                   [](mtxIEMessageBox& shown) { shown.Process(3, 0); }),
+              uint32_t(mtxIEMessageBox::kNo));
+    PumpPosted();
+    EXPECT_EQ(mtxIEMessageBox::Ask(&editor, "Save?", "Q", nullptr,
+                                   [](mtxIEMessageBox&) { PostQuitMessage(7); }),
+              uint32_t(mtxIEMessageBox::kCancel));
+    MSG msg;
+    ASSERT_TRUE(PeekMessage(msg, true));
+    EXPECT_EQ(msg.message, uint32_t(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 7u);
+    PumpPosted();
+    EXPECT_EQ(editor.TopModal(), nullptr);
 }
 
 TEST_F(DialogFixture, OkPostedTwiceClosesOnlyItsOwnDialog) {

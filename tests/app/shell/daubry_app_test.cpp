@@ -13,11 +13,15 @@
 #include "app/shell/splash_task.h"
 #include "fill/lawn_filling_dlg.h"
 #include "fill/lawn_sample_dlg.h"
+#include "fill/lawn_sample_picker.h"
+#include "image/image_stack.h"
 #include "platform/drop_files.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"
 #include "ui/combo_box.h"
+#include "ui/dlg_ok_cancel.h"
 #include "ui/edit.h"
+#include "ui/message_box.h"
 
 using namespace mtxOs;
 
@@ -283,6 +287,158 @@ TEST_F(MainWindow, ACommandLinePathThatCannotBeReadStartsTheProgramAllTheSame) {
     std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", photo);
     app->mainWnd.OpenFromCommandLine(photo);
     EXPECT_NE(app->mainWnd.editor.GetDesigner()->Picture(), nullptr);
+}
+
+// The question before unsaved changes are lost, answered as the test says.
+class UnsavedWork : public MainWindow {
+  protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        photo = CopyPhoto("photo.png");
+        other = CopyPhoto("other.png");
+        ASSERT_EQ(Designer().Open(photo, 0), 1);
+        app->mainWnd.onQuestion = [this](mtxIEMessageBox& box) {
+            questions.push_back(box.title);
+            EXPECT_EQ(app->mainWnd.editor.TopModal(), &box);
+            EXPECT_NE(box.noButton, nullptr);
+            box.Process(answer, 0);
+        };
+    }
+    std::string CopyPhoto(const std::string& name) {
+        std::string path = dir.Path() + "/" + name;
+        std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", path);
+        return path;
+    }
+    mtxIEDesigner& Designer() { return *app->mainWnd.editor.GetDesigner(); }
+    // A layer added through its dialog: a change to the picture.
+    void Change() {
+        Designer().Process(mtxIEDesigner::kAddLayer, 0);
+        auto* dialog = dynamic_cast<mtxIEDlgOkCancel*>(app->mainWnd.editor.TopModal());
+        ASSERT_NE(dialog, nullptr);
+        dialog->Process(mtxIEDlgOkCancel::kOk, 0);
+        ASSERT_TRUE(Designer().Modified());
+    }
+    // The save dialog takes name as a PNG; the open dialog is cancelled.
+    void AnswerFileDialogs(const std::string& name) {
+        app->mainWnd.fileDialogs.onShown = [this, name](mtxIEFileDialog& dialog) {
+            dialogs.push_back(dialog.title);
+            if (dialog.title == "Save As" && !name.empty()) {
+                dialog.filterBox->Select(1, true);
+                dialog.pathField->SetText(name);
+                PostMessage(app->mainWnd.editor.Handle(), WM_KEYDOWN, VK_RETURN, 1);
+            } else {
+                PostMessage(app->mainWnd.editor.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+            }
+        };
+    }
+    void Drop(const std::vector<std::string>& paths) {
+        POINT at{10, 10};
+        ASSERT_TRUE(QueueFileDrop(app->mainWnd.Handle(), paths, &at));
+        MSG msg;
+        ASSERT_TRUE(PeekMessage(msg, true));
+        ASSERT_EQ(msg.message, WM_DROPFILES);
+        DispatchMessage(msg);
+    }
+    std::string photo, other;
+    uint32_t answer = mtxIEMessageBox::kCancel;
+    std::vector<std::string> questions, dialogs;
+};
+
+TEST_F(UnsavedWork, NoQuestionWithoutChangesOrAfterASave) {
+    Drop({other});
+    EXPECT_EQ(Designer().picturePath, other);
+    Change();
+    ASSERT_EQ(Designer().SaveAs(dir.Path() + "/saved.png", 2), 1);
+    EXPECT_FALSE(Designer().Modified());
+    PostMessage(app->mainWnd.Handle(), WM_COMMAND, ID_EXIT, 0);
+    EXPECT_EQ(Drain(), 0);
+    EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(UnsavedWork, CancelKeepsThePictureTheToolAndTheWindow) {
+    Change();
+    mtxImageStack* picture = Designer().Picture();
+    mtxIEMdf* tool = Designer().CurrentTool();
+    AnswerFileDialogs("");
+    PostMessage(app->mainWnd.Handle(), WM_COMMAND, ID_EXIT, 0);
+    EXPECT_EQ(Drain(), -1);
+    PostMessage(app->mainWnd.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+    EXPECT_EQ(Drain(), -1);
+    Send(WM_COMMAND, ID_OPEN);
+    Drop({other});
+    EXPECT_EQ(questions, std::vector<std::string>(4, "Unsaved Changes"));
+    EXPECT_TRUE(dialogs.empty());  // neither the open nor the save dialog
+    EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
+    EXPECT_EQ(Designer().Picture(), picture);
+    EXPECT_EQ(Designer().Picture()->LayerCount(), 2);
+    EXPECT_EQ(Designer().CurrentTool(), tool);
+    EXPECT_EQ(Designer().picturePath, photo);
+    EXPECT_TRUE(Designer().Modified());
+    EXPECT_EQ(app->mainWnd.editor.TopModal(), nullptr);
+}
+
+TEST_F(UnsavedWork, NoDiscardsTheChangesAndGoesOn) {
+    answer = mtxIEMessageBox::kNo;
+    Change();
+    Drop({other});
+    EXPECT_EQ(Designer().picturePath, other);
+    EXPECT_EQ(Designer().Picture()->LayerCount(), 1);
+    EXPECT_FALSE(Designer().Modified());
+    Change();
+    PostMessage(app->mainWnd.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(Drain(), 0);
+    EXPECT_FALSE(IsWindow(app->mainWnd.Handle()));
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/saved.png"));
+}
+
+TEST_F(UnsavedWork, YesSavesFirstAndACancelledSaveStopsWhatWasAsked) {
+    answer = mtxIEMessageBox::kYes;
+    Change();
+    // The save dialog cancelled: the other photo is not opened.
+    AnswerFileDialogs("");
+    Drop({other});
+    EXPECT_EQ(dialogs, (std::vector<std::string>{"Save As"}));
+    EXPECT_EQ(Designer().picturePath, photo);
+    EXPECT_TRUE(Designer().Modified());
+    // Saved: then the open dialog comes.
+    std::string saved = dir.Path() + "/saved.png";
+    AnswerFileDialogs(saved);
+    Send(WM_COMMAND, ID_OPEN);
+    EXPECT_EQ(dialogs, (std::vector<std::string>{"Save As", "Save As", "Open"}));
+    ASSERT_TRUE(std::filesystem::exists(saved));
+    EXPECT_FALSE(Designer().Modified());
+    // And exit saves, then ends.
+    Change();
+    std::filesystem::remove(saved);
+    PostMessage(app->mainWnd.Handle(), WM_COMMAND, ID_EXIT, 0);
+    EXPECT_EQ(Drain(), 0);
+    EXPECT_TRUE(std::filesystem::exists(saved));
+    EXPECT_EQ(questions.size(), 3u);
+}
+
+TEST_F(MainWindow, FilesDroppedOnTheSamplesDialogAreAddedToTheCollection) {
+    std::string a = dir.Path() + "/a.png", b = dir.Path() + "/b.png";
+    std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", a);
+    std::filesystem::copy_file(a, b);
+    mtxImageEditorVD& editor = app->mainWnd.editor;
+    int before = editor.samples.count;
+    Send(WM_COMMAND, ID_SAMPLES);
+    auto* samples = dynamic_cast<mtxIELawnSampleDlg*>(editor.TopModal());
+    ASSERT_NE(samples, nullptr);
+    POINT at{10, 10};
+    ASSERT_TRUE(QueueFileDrop(app->mainWnd.Handle(), {a, b}, &at));
+    EXPECT_EQ(Drain(), -1);
+    EXPECT_EQ(editor.samples.count, before + 2);
+    EXPECT_EQ(editor.TopModal(), samples);
+    EXPECT_TRUE(samples->showsChange);
+    EXPECT_EQ(editor.GetDesigner()->Picture(), nullptr);  // no photo opened
+    // A file that is no picture is told; the dialog stays.
+    ASSERT_TRUE(QueueFileDrop(app->mainWnd.Handle(), {dir.Path() + "/none.png"}, &at));
+    EXPECT_EQ(Drain(), -1);
+    EXPECT_EQ(editor.samples.count, before + 2);
+    EXPECT_NE(editor.TopModal(), nullptr);
+    EXPECT_NE(dynamic_cast<mtxIEMessageBox*>(editor.TopModal()), nullptr);
 }
 
 TEST(SplashPicture, OverlaysSitAtTheirCorners) {

@@ -8,10 +8,12 @@
 #      differ); Stop;
 #   4. File, Save, the PNG type, a new name: the file decodes at the photo's
 #      size and differs from the photo;
-#   5. File, Save over that file, No: the file is unchanged; File, Exit: 0;
+#   5. File, Save over that file, No: the file is unchanged; Go again, and
+#      Ctrl+Q asks whether to save (the picture grows behind the question);
+#      Cancel: the window stays; File, Exit and No: 0, the file unchanged;
 #   6. a photo large enough to watch its preparation: Go, and Escape cancels
 #      it at once (nothing grows); Go again: the status dialog comes and goes
-#      and the picture grows; File, Exit: 0;
+#      and the picture grows; File, Exit, No: 0;
 #   7. Go on that photo and File, Exit during the preparation: 0 within 5 s.
 # Screenshots of the steps are left in <output>. Fails, rather than skips,
 # when the virtual display cannot start.
@@ -258,9 +260,28 @@ xdotool key Escape  # Cancel
 sleep 0.5
 has_dialog_now after-no && fail "a dialog stayed after No and Cancel"
 [[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "answering No changed the saved file"
+# Filling more after the save: leaving asks first.
+click "$go_x" "$bar_y"
+sleep 1
+xdotool key --clearmodifiers ctrl+q
+sleep 0.8
+has_dialog_now unsaved-question || fail "Ctrl+Q after filling more did not ask to save"
+sleep 2
+shot unsaved-question-later
+changed=$(viewer_difference "$out/unsaved-question.png" "$out/unsaved-question-later.png")
+[[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 500)) ||
+  fail "the picture stood still behind the question ($changed pixels changed)"
+xdotool key Escape  # Cancel
+sleep 0.5
+has_dialog_now unsaved-cancelled && fail "the question stayed after Cancel"
+kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after Cancel"
+click "$stop_x" "$bar_y"
 menu f Down Down Return
+has_dialog_now unsaved-question-exit || fail "File, Exit after filling did not ask to save"
+xdotool key n  # No
 wait_exit 5
-echo "open, samples, go, save, exit: ok ($out)"
+[[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "No changed the saved file"
+echo "open, samples, go, save, unsaved question, exit: ok ($out)"
 
 # 6: a 9-megapixel photo takes seconds to prepare.
 large="$work/large.png"
@@ -284,6 +305,8 @@ wait_status second-run-status 5 || fail "no status dialog after Go again"
 wait_no_dialog second-run-stayed 60 || fail "the status dialog did not go within 60 s"
 expect_growth second-run
 menu f Down Down Return
+has_dialog_now second-run-question || fail "File, Exit after filling did not ask to save"
+xdotool key n  # No
 wait_exit 5
 echo "status dialog, cancel, go again: ok"
 
