@@ -255,6 +255,25 @@ TEST_F(DesignerHistoryTest, OpenEmptiesTheHistoryAndARunDoesNotReachThePictureAf
     EXPECT_EQ(History().RecordCount(), 0u) << "the old run is not recorded on the new picture";
 }
 
+TEST_F(DesignerHistoryTest, ARunStoppedForWantOfSamplesIsRecorded) {
+    OpenAndPrepare();
+    ASSERT_GT(Run(200), 0u);
+    SampleCollection& samples = Designer().samples;
+    int count = samples.count;
+    samples.count = 0;
+    Run(10);
+    samples.count = count;
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_EQ(told, (std::vector<std::string>{"You should select samples"}));
+    EXPECT_FALSE(History().InChange());
+    std::vector<uint32_t> filled = Layer();
+    EXPECT_NE(filled, photo);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), photo);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Layer(), filled);
+}
+
 TEST_F(DesignerHistoryTest, AnotherToolEndsTheRunAsOneChange) {
     OpenAndPrepare();
     ASSERT_GT(Run(200), 0u);
