@@ -66,6 +66,9 @@ class mtxFillSession {
     // The share of the photo covered by stamps of alpha at least one half
     // since the background was last applied, 0..1.
     double Coverage() const { return coverage_.Coverage(); }
+    // Starts the coverage and the counts again from nothing (the picture was
+    // rewritten: a new background, an undo).
+    void ForgetCoverage();
 
     mtxFillRandom random;
     mtxImage sourceCopy;
@@ -81,7 +84,6 @@ class mtxFillSession {
     // The sample's alpha as bytes, read once from its texture.
     const std::vector<uint8_t>* SampleAlpha(int32_t index);
     void NoteCoverage(const mtxStamp& stamp);
-    void ForgetCoverage();
 
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;

@@ -72,6 +72,12 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
 
 mtxIEMdfField::~mtxIEMdfField() {
     state = kStopped;
+    // Another tool replaces this one: the run so far is one change.
+    if (changeOpen_ && onChangeEnded && HasPicture() && SessionCurrent()) {
+        RefreshLayer();
+        EndChange();
+    }
+    CancelChange();
     if (timerId) {
         if (editor && editor->Handle()) mtxOs::KillTimer(editor->Handle(), timerId);
         if (mtxApplication* app = mtxGetApp()) app->ids.Give(uint16_t(timerId));
@@ -148,6 +154,8 @@ bool mtxIEMdfField::SessionCurrent() {
 }
 
 void mtxIEMdfField::DropSession() {
+    // The change began on a picture that is gone or no longer the tool's.
+    CancelChange();
     CancelPreparation();
     session_.reset();
     sessionLayer_ = nullptr;
@@ -199,6 +207,8 @@ void mtxIEMdfField::Go() {
 }
 
 void mtxIEMdfField::StartRunning() {
+    // After a save the run goes on inside the change it began.
+    if (!changeOpen_) StartChange("Fill");
     state = kRunning;
     lastRun = clock();
     justRan = 1;
@@ -217,6 +227,7 @@ void mtxIEMdfField::Stop() {
     }
     state = kStopped;
     RefreshLayer();
+    EndChange();
     ShowCoverage(true);
 }
 
@@ -226,18 +237,55 @@ void mtxIEMdfField::TaskDone(int value) {
     task_ = nullptr;
     if (editor->CurrentTask() == done) editor->DestroyTask(done);
     if (value != 1 || !SessionCurrent()) return;
+    // The background it applies is a change of its own, before the run's.
+    StartChange("Background");
     if (!session_->FinishPreparation()) {
+        CancelChange();
         showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
         return;
     }
+    EndChange();
     viewer->Invalidate();
     StartRunning();
 }
 
 void mtxIEMdfField::PrepareBackground() {
     if (!HasPicture() || !SessionCurrent()) return;
+    // A run under way ends its change here and starts another after: the
+    // new background is undone on its own.
+    bool running = changeOpen_;
+    if (running) {
+        RefreshLayer();
+        EndChange();
+    }
+    StartChange("Background");
     session_->PrepareBackground();
+    EndChange();
+    if (running) StartChange("Fill");
     viewer->Invalidate();
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::StartChange(const std::string& name) {
+    if (changeOpen_) return;
+    changeOpen_ = true;
+    if (onChangeStarting) onChangeStarting(name);
+}
+
+void mtxIEMdfField::EndChange() {
+    if (!changeOpen_) return;
+    changeOpen_ = false;
+    if (onChangeEnded) onChangeEnded();
+}
+
+void mtxIEMdfField::CancelChange() {
+    if (!changeOpen_) return;
+    changeOpen_ = false;
+    if (onChangeCancelled) onChangeCancelled();
+}
+
+void mtxIEMdfField::PictureRestored() {
+    if (Prepared() && SessionCurrent()) session_->ForgetCoverage();
     ShowCoverage(true);
 }
 
@@ -262,6 +310,7 @@ void mtxIEMdfField::Tick() {
     if (state != kRunning) return;
     if (!SessionCurrent() || !session_->prepared) {
         state = kStopped;
+        CancelChange();
         return;
     }
     uint32_t now = clock();
@@ -277,6 +326,7 @@ void mtxIEMdfField::Tick() {
         if (result == mtxPlaceResult::kNoSamples) {
             state = kStopped;
             RefreshLayer();
+            EndChange();
             showMessage(mtxIELoadString(702, "You should select samples"));
             return;
         }

@@ -77,6 +77,19 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     std::function<uint32_t()> clock;
     // Shows a message to the user (the program's message box by default).
     std::function<void(const std::string&)> showMessage;
+    // Bracket every change the tool makes to layer 0's picture, for the
+    // change history: a run of placements (from the start of running to its
+    // stop, a pause for a save staying inside) or a new background. Ended
+    // after what was drawn reached the picture; cancelled when the picture
+    // the change began on went away. Empty: nothing is called.
+    std::function<void(const std::string& name)> onChangeStarting;
+    std::function<void()> onChangeEnded;
+    std::function<void()> onChangeCancelled;
+    // The picture was rewritten behind the tool's back (an undo or redo):
+    // the running change must have been stopped before. The coverage starts
+    // again from the picture as it is now.
+    void PictureRestored();
+    bool ChangeOpen() const { return changeOpen_; }
 
     SampleCollection& samples;
     uint32_t timerId = 0;
@@ -106,11 +119,15 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void ShowCoverage(bool force);
     void ShowStamp(const mtxStamp& stamp);
     bool HasPicture();
+    void StartChange(const std::string& name);
+    void EndChange();
+    void CancelChange();
 
     std::unique_ptr<mtxFillSession> session_;
     mtxIEViewerLayer* sessionLayer_ = nullptr;  // the layer and picture the session was made on
     mtxImage* sessionPicture_ = nullptr;
     uint64_t sessionSerial_ = 0;
+    bool changeOpen_ = false;       // between onChangeStarting and its end
     Task* task_ = nullptr;          // owned by the editor
     std::unique_ptr<Relay> relay_;  // carries the completion of the current run only
 };

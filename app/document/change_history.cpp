@@ -1,11 +1,13 @@
 #include "app/document/change_history.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
 #include <random>
+#include <thread>
 
 #include "app/tasks/base_thread.h"
 #include "image/codecs/deflate.h"
@@ -329,6 +331,72 @@ void GatherTile(const mtxColor* const* rows, const TileArea& area, std::vector<u
                     size_t(area.width) * 4);
 }
 
+bool TileDiffers(const mtxColor* const* oldRows, const mtxColor* const* newRows,
+                 const TileArea& area) {
+    for (int y = area.y; y < area.y + area.height; ++y)
+        if (std::memcmp(oldRows[y] + area.x, newRows[y] + area.x, size_t(area.width) * 4) != 0)
+            return true;
+    return false;
+}
+
+// One changed tile, deflated as it was and as it is.
+struct DeflatedTile {
+    mtxChangeHistory::Tile tile;
+    TileArea area;
+    std::vector<uint8_t> before, after;
+    bool ok = false;
+};
+
+// Deflates tiles[next...] one after another until none is left. Each tile's
+// streams depend on its pixels only, so the work may be shared by threads.
+void DeflateTiles(mtxCompressor& deflate, const mtxColor* const* oldRows,
+                  const mtxColor* const* newRows, std::vector<DeflatedTile>& tiles,
+                  std::atomic<size_t>& next) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = next++; i < tiles.size(); i = next++) {
+        DeflatedTile& tile = tiles[i];
+        GatherTile(oldRows, tile.area, bytes);
+        if (DeflateInto(deflate, bytes, tile.before) < 0) continue;
+        GatherTile(newRows, tile.area, bytes);
+        tile.ok = DeflateInto(deflate, bytes, tile.after) >= 0;
+    }
+}
+
+// Deflating is most of the cost of recording a change, and it comes when the
+// user stops the tool; the tiles are shared among the processor's cores.
+// Memory running out in a helper comes back to the caller as bad_alloc.
+void DeflateTilesInParallel(mtxCompressor& deflate, const mtxColor* const* oldRows,
+                            const mtxColor* const* newRows, std::vector<DeflatedTile>& tiles) {
+    constexpr size_t kTilesPerThread = 4;
+    size_t helpers = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 8) - 1;
+    helpers = std::min(helpers, tiles.size() / kTilesPerThread);
+    std::atomic<size_t> next{0};
+    std::atomic<bool> outOfMemory{false};
+    std::vector<std::thread> threads;
+    try {
+        for (size_t i = 0; i < helpers; ++i)
+            threads.emplace_back([&] {
+                try {
+                    mtxCompressorZLIB15 own;
+                    DeflateTiles(own, oldRows, newRows, tiles, next);
+                } catch (const std::bad_alloc&) {
+                    outOfMemory = true;
+                    next = tiles.size();
+                }
+            });
+    } catch (const std::exception&) {
+        // Fewer helpers (or none): this thread does the rest.
+    }
+    try {
+        DeflateTiles(deflate, oldRows, newRows, tiles, next);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+        next = tiles.size();
+    }
+    for (std::thread& thread : threads) thread.join();
+    if (outOfMemory) throw std::bad_alloc();
+}
+
 }  // namespace
 
 // Memory for the copy or a record may run out on a large picture; that costs
@@ -403,30 +471,30 @@ int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, const Snapshot& be
     record.resize(record.size() + kPixelsHeader);
     Put32(record, counts, uint32_t(before.width));
     Put32(record, counts + 4, uint32_t(before.height));
-    uint32_t tiles = 0;
-    std::vector<uint8_t> oldBytes, newBytes;
+    std::vector<DeflatedTile> changed;
     int columns = (before.width + kEdge - 1) / kEdge, rows = (before.height + kEdge - 1) / kEdge;
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
-            TileArea area =
-                AreaOf(Tile{uint16_t(column), uint16_t(row)}, before.width, before.height);
-            GatherTile(oldRows.data(), area, oldBytes);
-            GatherTile(newRows.data(), area, newBytes);
-            if (oldBytes == newBytes) continue;
-            size_t at = record.size();
-            record.resize(at + kTileHeader);
-            Put16(record, at, uint32_t(column));
-            Put16(record, at + 2, uint32_t(row));
-            int64_t oldSize = DeflateInto(*deflate_, oldBytes, record);
-            int64_t newSize = oldSize < 0 ? -1 : DeflateInto(*deflate_, newBytes, record);
-            if (newSize < 0) return Disable(), 0;
-            Put32(record, at + 4, uint32_t(oldSize));
-            Put32(record, at + 8, uint32_t(newSize));
-            ++tiles;
+            Tile tile{uint16_t(column), uint16_t(row)};
+            TileArea area = AreaOf(tile, before.width, before.height);
+            if (!TileDiffers(oldRows.data(), newRows.data(), area)) continue;
+            changed.push_back(DeflatedTile{tile, area, {}, {}, false});
         }
     }
-    if (tiles == 0) return 1;
-    Put32(record, counts + 8, tiles);
+    if (changed.empty()) return 1;
+    DeflateTilesInParallel(*deflate_, oldRows.data(), newRows.data(), changed);
+    for (const DeflatedTile& tile : changed) {
+        if (!tile.ok) return Disable(), 0;
+        size_t at = record.size();
+        record.resize(at + kTileHeader);
+        Put16(record, at, tile.tile.column);
+        Put16(record, at + 2, tile.tile.row);
+        Put32(record, at + 4, uint32_t(tile.before.size()));
+        Put32(record, at + 8, uint32_t(tile.after.size()));
+        record.insert(record.end(), tile.before.begin(), tile.before.end());
+        record.insert(record.end(), tile.after.begin(), tile.after.end());
+    }
+    Put32(record, counts + 8, uint32_t(changed.size()));
     return Append(record, mtxUtf16ToUtf8(name));
 }
 

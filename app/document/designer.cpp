@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/document/add_layer_dlg.h"
+#include "app/document/change_history.h"
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
 #include "app/document/picture_file.h"
@@ -11,6 +12,7 @@
 #include "fill/lawn_filling_dlg.h"
 #include "fill/lawn_sample_dlg.h"
 #include "fill/mdf_field.h"
+#include "image/file.h"
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "platform/os_file.h"
@@ -74,7 +76,7 @@ void mtxIEDesigner::InstrOptionsBar::Empty() {
 }
 
 mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
-    : mtxIECtrl(parent), samples(collection) {
+    : mtxIECtrl(parent), samples(collection), history_(std::make_unique<mtxChangeHistory>()) {
     outerFrames = new mtxIEFrameSet(this);
     outerFrames->orientation = mtxIEFrameSet::kStacked;
     outerFrames->SetDock(kDockFill);
@@ -99,7 +101,11 @@ mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
 
 mtxIEDesigner::~mtxIEDesigner() {
     if (mtxApplication* app = mtxGetApp()) WriteFolders(app->settings);
-    // The tool stops (and joins its task) while the picture it works on still exists.
+    // The tool stops (and joins its task) while the picture it works on still
+    // exists; a run still open is not worth recording any more.
+    if (mtxIEMdfField* field = FillingTool())
+        field->onChangeStarting = nullptr, field->onChangeEnded = nullptr,
+        field->onChangeCancelled = nullptr;
     if (optionsBar) optionsBar->Empty();
     layerChooser = nullptr, opacity = nullptr;
     if (viewer) {
@@ -160,6 +166,7 @@ int mtxIEDesigner::Open(const std::string& path, int, std::string* reason) {
     viewer->SetStack(nullptr);
     picture_ = std::move(stack);
     picturePath = full;
+    history_->Clear();
     viewer->SetStack(picture_.get());
     MarkSaved();
     RefreshLayerChooser();
@@ -252,6 +259,7 @@ void mtxIEDesigner::SelectTool(int tool) {
     if (tool == kToolFilling) {
         auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
         field->openSamples = [this] { OpenSamplesDialog(); };
+        ConnectHistory(*field);
         // The tool stays hidden: it acts through the viewer and its timer.
         viewer->SetTool(field);
     } else {
@@ -260,6 +268,53 @@ void mtxIEDesigner::SelectTool(int tool) {
         BuildLayerOptions();
     }
     viewer->Invalidate();
+}
+
+mtxIEMdfField* mtxIEDesigner::FillingTool() const {
+    return dynamic_cast<mtxIEMdfField*>(CurrentTool());
+}
+
+// The tool draws into layer 0 of the picture the viewer shows.
+void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
+    tool.onChangeStarting = [this](const std::string& name) {
+        if (picture_) history_->BeginChange(*picture_, 0, name);
+    };
+    tool.onChangeEnded = [this] {
+        if (picture_) history_->EndChange(*picture_);
+    };
+    tool.onChangeCancelled = [this] { history_->CancelChange(); };
+}
+
+int mtxIEDesigner::Undo() {
+    return WalkHistory(true);
+}
+
+int mtxIEDesigner::Redo() {
+    return WalkHistory(false);
+}
+
+int mtxIEDesigner::WalkHistory(bool backward) {
+    if (!picture_) return 0;
+    mtxIEMdfField* field = FillingTool();
+    if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
+    // A change left open by a tool that is gone cannot be walked past.
+    if (history_->InChange()) history_->EndChange(*picture_);
+    mtxChangeHistory::Step step;
+    int walked = backward ? history_->Undo(*picture_, nullptr, &step)
+                          : history_->Redo(*picture_, nullptr, &step);
+    if (!walked) return 0;
+    MarkModified();  // the picture on screen is no longer the one saved
+    if (step.kind == mtxChangeHistory::kKindOpacity) {
+        mtxImageStack::Layer* layer = picture_->GetLayer(step.layer);
+        int shown = viewer->activeLayer < 0 ? 0 : viewer->activeLayer;
+        if (opacity && layer && step.layer == shown) opacity->SetValue(layer->Opacity());
+        viewer->Invalidate();
+    } else {
+        if (field) field->PictureRestored();
+        // The viewer uploads the tiles the walk noted at its next paint.
+        viewer->Invalidate();
+    }
+    return 1;
 }
 
 void mtxIEDesigner::BuildLayerOptions() {
@@ -343,16 +398,19 @@ int mtxIEDesigner::Process(uint32_t action, uint16_t) {
             int index = chosen <= 0 ? 0 : int(layerChooser->list->items[size_t(chosen)].data);
             mtxImageStack::Layer* layer = picture_->GetLayer(index);
             if (layer && layer->Opacity() != uint8_t(opacity->Value())) {
+                uint8_t before = layer->Opacity();
                 layer->SetOpacity(uint8_t(opacity->Value()));
+                history_->RecordOpacity(index, before, layer->Opacity(), "Opacity");
                 MarkModified();
             }
             viewer->Invalidate();
             return 1;
         }
         case kUndo:
+            Undo();
+            return 1;
         case kRedo:
-            // FIXME: the change history (undo and redo journal) is not built;
-            // both actions change nothing.
+            Redo();
             return 1;
         case kOptionsChanged:
             OnOptionsChanged();

@@ -8,6 +8,8 @@
 #include "ui/ctrl.h"
 
 class SampleCollection;
+class mtxChangeHistory;
+class mtxIEMdfField;
 class mtxImage;
 class mtxImageStack;
 class mtxIEComboBox;
@@ -85,6 +87,13 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     void SelectTool(int tool);
     mtxIEMdf* CurrentTool() const;
     mtxImageStack* Picture() const { return picture_.get(); }
+    // The picture's change history (kept across pictures, emptied by Open).
+    mtxChangeHistory& History() { return *history_; }
+    // Actions 5 and 6: a running tool is stopped first (its change is
+    // recorded), then one change is walked back or forward and shown. 1
+    // when the picture changed.
+    int Undo();
+    int Redo();
     // Fills the options bar's layer chooser ("All", 1, 2, ...) when there is one.
     void RefreshLayerChooser();
     // Adds image as the last layer of the picture and lets the viewer follow.
@@ -125,6 +134,10 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     void AddLayerFromFile();
     // The options bar of no tool: the layer chooser and the opacity.
     void BuildLayerOptions();
+    int WalkHistory(bool backward);
+    // The filling tool when it is the current tool, else null.
+    mtxIEMdfField* FillingTool() const;
+    void ConnectHistory(mtxIEMdfField& tool);
 
     // The current tool's count of changes to the picture (0 without a tool).
     uint64_t ToolEdits() const;
@@ -132,4 +145,5 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     std::unique_ptr<mtxImageStack> picture_;
     bool modified_ = false;
     uint64_t savedToolEdits_ = 0;  // the tool's count when the picture was last saved
+    std::unique_ptr<mtxChangeHistory> history_;
 };

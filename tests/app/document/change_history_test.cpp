@@ -153,7 +153,8 @@ void WalkBothWays(History& history, mtxImageStack& stack, const std::vector<Stat
 }
 
 TEST(ChangeHistory, RandomEditsUndoToTheOriginalAndRedoToTheEnd) {
-    const std::pair<int, int> sizes[] = {{1, 1}, {127, 129}, {300, 200}, {256, 128}, {513, 77}};
+    const std::pair<int, int> sizes[] = {{1, 1},     {127, 129}, {300, 200},
+                                         {256, 128}, {513, 77},  {1100, 700}};
     std::mt19937 rng(7);
     for (auto [width, height] : sizes) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);

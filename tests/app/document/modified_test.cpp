@@ -112,6 +112,13 @@ TEST_F(ModifiedTest, AddedLayersAndOpacityCountButTheSameOpacityDoesNot) {
     EXPECT_TRUE(Designer().Modified());
     ASSERT_EQ(SaveTo("saved.png"), 1);
     EXPECT_FALSE(Designer().Modified());
+    // Undoing what was saved changes the picture again.
+    Designer().Process(mtxIEDesigner::kUndo, 0);
+    EXPECT_EQ(Designer().Picture()->GetLayer(0)->Opacity(), 255);
+    EXPECT_TRUE(Designer().Modified());
+    ASSERT_EQ(SaveTo("saved.png"), 1);
+    Designer().Process(mtxIEDesigner::kUndo, 0);  // nothing left to undo
+    EXPECT_FALSE(Designer().Modified());
     Designer().Process(mtxIEDesigner::kAddLayer, 0);
     auto* dialog = dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal());
     ASSERT_NE(dialog, nullptr);

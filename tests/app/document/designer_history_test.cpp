@@ -1,0 +1,290 @@
+// Undo and Redo through the document controller: the filling tool's runs and
+// backgrounds, the opacity, and what Open and a running tool do to them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "app/document/change_history.h"
+#include "app/document/designer_viewer.h"
+#include "fill/mdf_field.h"
+#include "fill/sample_collection.h"
+#include "image/image_stack.h"
+#include "tests/app/document/document_test_support.h"
+#include "tests/oracles/png.h"
+#include "tests/render/render_test_support.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/spin.h"
+
+using namespace document_test;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Three areas of colour, which the segmentation sees as regions, as a PNG.
+std::string WriteAreas(const std::string& path, int width, int height) {
+    std::vector<uint8_t> rgba(size_t(width) * height * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &rgba[(size_t(y) * width + x) * 4];
+            uint32_t c = x > width / 3 ? 0xE0C020u : 0x2060C0u;
+            if (y > height / 2 && x > width / 2) c = 0x30A040u;
+            p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c), p[3] = 255;
+        }
+    testing_support::WriteFile(path,
+                               oracle::EncodePng(rgba.data(), uint32_t(width), uint32_t(height)));
+    return path;
+}
+
+// Opaque discs in 32 x 32 textures.
+void AddDiscs(SampleCollection& samples, IDirect3DDevice9* device, int count) {
+    for (int i = 0; i < count; ++i) {
+        std::vector<uint32_t> pixels(32 * 32, 0);
+        uint32_t color = 0xFF000000u | (0x405080u + 0x302010u * uint32_t(i));
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                if (std::hypot(x + 0.5 - 16, y + 0.5 - 16) < 14) pixels[y * 32 + x] = color;
+        SampleCollection::Sample& s = samples.samples[samples.count++];
+        s.texture = render_test::MakeTexture(device, 32, 32, pixels);
+        s.width = s.height = 32;
+        s.scale = float((32 / std::sqrt(2.0)) / 14);
+        s.key[0] = 0.2f + 0.2f * float(i), s.key[1] = 0.5f, s.key[2] = 0.5f;
+        s.meanColor[0] = s.meanColor[1] = s.meanColor[2] = 0.5f;
+    }
+    samples.changed = 1;
+}
+
+class DesignerHistoryTest : public Fixture {
+  protected:
+    DesignerHistoryTest() {
+        SampleCollection& samples = Designer().samples;
+        samples.background = 1;
+        samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
+        AddDiscs(samples, editor->GetDevice(), 3);
+        tool = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+        if (!tool) return;
+        tool->clock = [this] { return now; };
+        tool->showMessage = [this](const std::string& text) { told.push_back(text); };
+    }
+
+    std::vector<uint32_t> Layer(int index = 0) {
+        mtxImage& image = *Designer().Picture()->GetLayer(index)->source;
+        std::vector<uint32_t> out(size_t(image.width) * size_t(image.height));
+        if (!image.Lock()) return {};
+        for (int y = 0; y < image.height; ++y)
+            std::memcpy(&out[size_t(y) * image.width], image.Row(y), size_t(image.width) * 4);
+        image.Unlock();
+        return out;
+    }
+    // Opens a picture and runs Go until the tool is prepared and running.
+    void OpenAndPrepare() {
+        ASSERT_NE(tool, nullptr);
+        ASSERT_EQ(Designer().Open(WriteAreas(dir.File("photo.png"), 150, 100), 0), 1);
+        photo = Layer();
+        tool->Process(mtxIEMdfField::kGo, 0);
+        Clock::time_point end = Clock::now() + std::chrono::seconds(30);
+        while (tool->Preparing() && Clock::now() < end) {
+            ui_test::PumpPosted();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(tool->Prepared());
+        ASSERT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    }
+    // Timer messages 5 ms of the fake clock apart; the placements made.
+    uint64_t Run(int ticks) {
+        uint64_t before = tool->placements;
+        for (int i = 0; i < ticks; ++i) {
+            now += 5;
+            tool->OnTimer(tool->timerId);
+        }
+        return tool->placements - before;
+    }
+    mtxChangeHistory& History() { return Designer().History(); }
+
+    mtxIEMdfField* tool = nullptr;
+    uint32_t now = 1000;
+    std::vector<uint32_t> photo;
+};
+
+TEST_F(DesignerHistoryTest, UndoAndRedoWalkAFillingRunByteForByte) {
+    OpenAndPrepare();
+    EXPECT_EQ(History().RecordCount(), 0u) << "background 1 keeps the photo: nothing to record";
+    EXPECT_TRUE(History().InChange());
+    ASSERT_GT(Run(300), 0u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_FALSE(History().InChange());
+    std::vector<uint32_t> filled = Layer();
+    ASSERT_NE(filled, photo);
+    ASSERT_TRUE(History().CanUndo());
+    EXPECT_EQ(History().UndoName(), "Fill");
+
+    EXPECT_EQ(Designer().Process(mtxIEDesigner::kUndo, 0), 1);
+    EXPECT_EQ(Layer(), photo);
+    EXPECT_FALSE(History().CanUndo());
+    EXPECT_EQ(tool->Session()->Coverage(), 0.0) << "the coverage follows the picture";
+    // At the beginning of the history Undo changes nothing.
+    EXPECT_EQ(Designer().Undo(), 0);
+    EXPECT_EQ(Layer(), photo);
+
+    EXPECT_EQ(Designer().Process(mtxIEDesigner::kRedo, 0), 1);
+    EXPECT_EQ(Layer(), filled);
+    EXPECT_EQ(Designer().Redo(), 0) << "at the end of the history";
+    EXPECT_EQ(Layer(), filled);
+
+    // A second run after an undo drops what Redo would have walked.
+    ASSERT_EQ(Designer().Undo(), 1);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_GT(Run(100), 0u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    std::vector<uint32_t> second = Layer();
+    EXPECT_NE(second, photo);
+    EXPECT_FALSE(History().CanRedo());
+    EXPECT_EQ(History().RecordCount(), 1u);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), photo);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Layer(), second);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(DesignerHistoryTest, UndoWhileRunningStopsTheToolAndRecordsTheRunFirst) {
+    OpenAndPrepare();
+    ASSERT_GT(Run(200), 0u);
+    EXPECT_EQ(Layer(), photo) << "the stamps are still on the device";
+    ASSERT_EQ(Designer().Process(mtxIEDesigner::kUndo, 0), 1);
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_FALSE(History().InChange());
+    EXPECT_EQ(Layer(), photo);
+    EXPECT_EQ(Run(100), 0u) << "stopped";
+    ASSERT_EQ(Designer().Redo(), 1);
+    std::vector<uint32_t> filled = Layer();
+    EXPECT_NE(filled, photo);
+
+    // Go again starts a new change on top; a save in the middle keeps it one.
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_GT(Run(100), 0u);
+    tool->Suspend();
+    EXPECT_TRUE(History().InChange());
+    tool->Resume();
+    ASSERT_GT(Run(100), 0u);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), filled);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), photo);
+}
+
+TEST_F(DesignerHistoryTest, APreparedBackgroundIsAChangeOfItsOwn) {
+    Designer().samples.background = 0;
+    Designer().samples.backgroundColor = 0xFF102030u;
+    OpenAndPrepare();
+    std::vector<uint32_t> wiped(photo.size(), 0xFF102030u);
+    ASSERT_EQ(Layer(), wiped);
+    EXPECT_EQ(History().RecordCount(), 1u);
+    ASSERT_GT(Run(300), 0u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    std::vector<uint32_t> filled = Layer();
+
+    // Clear (the tool's button) puts the background back: a third record.
+    tool->Process(mtxIEMdfField::kClear, 0);
+    EXPECT_EQ(Layer(), wiped);
+    EXPECT_EQ(History().RecordCount(), 3u);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), filled);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), wiped);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), photo);
+    EXPECT_EQ(tool->Session()->sourceCopy.width, 150) << "the session's photo stays";
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Layer(), wiped);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Layer(), filled);
+
+    // A new background while running ends the run's change and starts another.
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_GT(Run(100), 0u);
+    Designer().Process(mtxIEDesigner::kResetBackground, 0);
+    EXPECT_EQ(Layer(), wiped);
+    EXPECT_TRUE(History().InChange()) << "the run goes on";
+    ASSERT_GT(Run(100), 0u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), wiped);
+    ASSERT_EQ(Designer().Undo(), 1);
+    std::vector<uint32_t> beforeReset = Layer();
+    EXPECT_NE(beforeReset, wiped);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), filled);
+}
+
+TEST_F(DesignerHistoryTest, OpacityIsUndoneAndRedoneAndTheSpinFollows) {
+    ASSERT_EQ(Designer().Open(WriteAreas(dir.File("photo.png"), 40, 30), 0), 1);
+    Designer().SelectTool(mtxIEDesigner::kToolMove);
+    ASSERT_NE(Designer().opacity, nullptr);
+    Designer().opacity->SetValue(100);
+    Designer().Process(mtxIEDesigner::kSetOpacity, 1);
+    mtxImageStack::Layer* layer = Designer().Picture()->GetLayer(0);
+    ASSERT_EQ(layer->Opacity(), 100);
+    EXPECT_EQ(History().UndoName(), "Opacity");
+    ASSERT_EQ(Designer().Process(mtxIEDesigner::kUndo, 0), 1);
+    EXPECT_EQ(layer->Opacity(), 255);
+    EXPECT_EQ(Designer().opacity->Value(), 255);
+    ASSERT_EQ(Designer().Process(mtxIEDesigner::kRedo, 0), 1);
+    EXPECT_EQ(layer->Opacity(), 100);
+    EXPECT_EQ(Designer().opacity->Value(), 100);
+}
+
+TEST_F(DesignerHistoryTest, OpenEmptiesTheHistoryAndARunDoesNotReachThePictureAfter) {
+    OpenAndPrepare();
+    ASSERT_GT(Run(200), 0u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_GT(Run(100), 0u);
+    ASSERT_TRUE(History().InChange());
+    std::string other = WriteAreas(dir.File("other.png"), 150, 100);
+    ASSERT_EQ(Designer().Open(other, 0), 1);
+    EXPECT_FALSE(History().InChange());
+    EXPECT_EQ(History().RecordCount(), 0u);
+    std::vector<uint32_t> opened = Layer();
+    EXPECT_EQ(Designer().Undo(), 0);
+    EXPECT_EQ(Layer(), opened);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(History().RecordCount(), 0u) << "the old run is not recorded on the new picture";
+}
+
+TEST_F(DesignerHistoryTest, ARunStoppedForWantOfSamplesIsRecorded) {
+    OpenAndPrepare();
+    ASSERT_GT(Run(200), 0u);
+    SampleCollection& samples = Designer().samples;
+    int count = samples.count;
+    samples.count = 0;
+    Run(10);
+    samples.count = count;
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_EQ(told, (std::vector<std::string>{"You should select samples"}));
+    EXPECT_FALSE(History().InChange());
+    std::vector<uint32_t> filled = Layer();
+    EXPECT_NE(filled, photo);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), photo);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Layer(), filled);
+}
+
+TEST_F(DesignerHistoryTest, AnotherToolEndsTheRunAsOneChange) {
+    OpenAndPrepare();
+    ASSERT_GT(Run(200), 0u);
+    Designer().SelectTool(mtxIEDesigner::kToolMove);
+    EXPECT_FALSE(History().InChange());
+    std::vector<uint32_t> filled = Layer();
+    EXPECT_NE(filled, photo);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Layer(), photo);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Layer(), filled);
+}
+
+}  // namespace
