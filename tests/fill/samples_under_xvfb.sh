@@ -11,37 +11,17 @@ set -euo pipefail
 program=$1
 out=$2
 mkdir -p "$out"
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [[ -n "$app_pid" ]] && kill -9 "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "samples under Xvfb: $*" >&2
+print_logs() {
   [[ -f "$work/said" ]] && sed 's/^/  said: /' "$work/said" >&2
   [[ -f "$work/errors" ]] && sed 's/^/  stderr: /' "$work/errors" >&2
-  exit 1
+  return 0
 }
+label="samples under Xvfb"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
 
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
-done
+require_tools Xvfb xdotool import
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-[[ -s "$work/display" ]] || fail "Xvfb did not report a display within 10 s"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_CONFIG_HOME="$work/config"
+start_xvfb
 
 "$program" "$work/settings.reg" >"$work/said" 2>"$work/errors" &
 app_pid=$!

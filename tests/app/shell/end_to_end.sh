@@ -28,56 +28,18 @@ out=$2
 xdnd_drop=$3
 mkdir -p "$out"
 rm -f "$out/main-window.png"
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [[ -n "$app_pid" ]] && kill -9 "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+label="end-to-end"
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
 
-fail() {
-  echo "end-to-end: $*" >&2
-  [[ -f "$work/app.log" ]] && sed 's/^/  daubry: /' "$work/app.log" >&2
-  exit 1
-}
+require_tools Xvfb xdotool import convert
 
-for tool in Xvfb xdotool import convert; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
-done
-
-# Xvfb picks a free display number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-[[ -s "$work/display" ]] || fail "Xvfb did not report a display within 10 s"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_CONFIG_HOME="$work/config"
+start_xvfb
 
 # Starts the program with the given arguments and waits for its main window.
 start() {
   "$daubry" "$@" >"$work/app.log" 2>&1 &
   app_pid=$!
-  window=
-  for _ in $(seq 50); do
-    # The same visible window twice in a row: windows come and go while the
-    # program starts (the splash, the display library's own).
-    local seen
-    seen=$(xdotool search --onlyvisible --name '^Daubry$' 2>/dev/null | tail -n1 || true)
-    if [[ -n "$seen" && "$seen" == "$window" ]] && xdotool getwindowname "$seen" >/dev/null 2>&1; then
-      break
-    fi
-    window=$seen
-    kill -0 "$app_pid" 2>/dev/null || fail "daubry ended before its window appeared"
-    sleep 0.2
-  done
-  [[ -n "$window" ]] || fail "no window titled Daubry within 10 s"
+  wait_for_window '^Daubry$'
   xdotool windowfocus --sync "$window"
   sleep 0.5  # let it paint and take the keyboard
 }

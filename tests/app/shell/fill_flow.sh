@@ -27,39 +27,15 @@ demo=$(realpath "$3")
 samples=$(realpath "$4")
 mkdir -p "$out"
 rm -f "$out"/*.png
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [[ -n "$app_pid" ]] && kill -9 "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+label="fill flow"
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
 
-fail() {
-  echo "fill flow: $*" >&2
-  [[ -f "$work/app.log" ]] && sed 's/^/  daubry: /' "$work/app.log" >&2
-  exit 1
-}
-
-for tool in Xvfb xdotool import convert compare identify; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps installs it)"
-done
+require_tools Xvfb xdotool import convert compare identify
 [[ -f "$demo" ]] || fail "no demo photo at $demo"
 collection=$(find "$samples" -name 'flowers.msc' 2>/dev/null | head -n1)
 [[ -n "$collection" ]] || fail "no bundled sample collection under $samples (build target samples)"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb could not start: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-[[ -s "$work/display" ]] || fail "Xvfb did not report a display within 10 s"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_CONFIG_HOME="$work/config"
+start_xvfb
 
 # The window is made 1000 x 700: the editor's controls then lie where this
 # script clicks (the options bar along the bottom, dialogs centred).
@@ -69,18 +45,7 @@ readonly go_x=131 stop_x=221 bar_y=677
 start() {
   "$daubry" "$@" >"$work/app.log" 2>&1 &
   app_pid=$!
-  window=
-  for _ in $(seq 50); do
-    local seen
-    seen=$(xdotool search --onlyvisible --name 'Daubry$' 2>/dev/null | tail -n1 || true)
-    if [[ -n "$seen" && "$seen" == "$window" ]] && xdotool getwindowname "$seen" >/dev/null 2>&1; then
-      break
-    fi
-    window=$seen
-    kill -0 "$app_pid" 2>/dev/null || fail "daubry ended before its window appeared"
-    sleep 0.2
-  done
-  [[ -n "$window" ]] || fail "no Daubry window within 10 s"
+  wait_for_window 'Daubry$'
   xdotool windowsize --sync "$window" "$width" "$height"
   xdotool windowfocus --sync "$window"
   sleep 0.5
