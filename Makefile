@@ -61,14 +61,15 @@ test-asan:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
 
-# The threading tests (tasks, window message queues) under ThreadSanitizer.
+# The threading tests (tasks, window message queues, the change history's
+# parallel deflate) under ThreadSanitizer.
 TSAN_BUILD ?= build-tsan
-TSAN_TESTS := tasks_tests window_tests
+TSAN_TESTS := tasks_tests window_tests history_tests
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DDAUBRY_TSAN=ON -DDAUBRY_BENCH=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
-	cd $(TSAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900 -L 'tasks|window'
+	cd $(TSAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900 -L '^(tasks|shell-window|history)$$'
 
 # Every fuzz target for a short while (20 s each) on its seed corpus.
 fuzz-smoke:
