@@ -16,9 +16,8 @@ class mtxIEFrameSet;
 // owns the one sample collection, bound to its device when it is created.
 class mtxImageEditorVD : public mtxImageEditor {
   public:
-    // The editor's look.
-    // FIXME: the picture elements of the skin (image resources 3005, 3014,
-    // 3011, 3105) are not drawn yet; the profile keeps the toolkit's colours.
+    // The editor's look: the toolkit's colours and its skin pictures, which
+    // the editor loads when it is set up.
     class Profile : public mtxIEProfile {};
 
     // The main tool bar: four buttons whose codes (1 to 4) go to the editor.
