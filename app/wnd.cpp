@@ -16,7 +16,13 @@ mtxWnd::mtxWnd() : fromPool_(true) {
 mtxWnd::mtxWnd(uint32_t id) : id_(id), fromPool_(false) {}
 
 mtxWnd::~mtxWnd() {
-    if (!fromPool_) return;
+    if (!fromPool_) {
+        // The window outlives its object (its owner destroys it), so it must
+        // no longer lead here: its messages go to the default handling.
+        if (hwnd_ && IsWindow(hwnd_) && GetUserData(hwnd_) == reinterpret_cast<intptr_t>(this))
+            SetUserData(hwnd_, 0);
+        return;
+    }
     if (hwnd_) {
         HWND hwnd = std::exchange(hwnd_, nullptr);
         DestroyWindow(hwnd);

@@ -234,9 +234,13 @@ TEST(Wnd, PoolIdsComeBackAndExplicitIdsAreLeftAlone) {
         EXPECT_FALSE(fixed.IdFromPool());
         fixed.Create(nullptr, nullptr, 0, "", 0, 0, 10, 10, 0, nullptr);
         hwnd = fixed.Handle();
-        SetUserData(hwnd, 0);  // the object goes; its window must stay
     }
+    // The object went, its window stays, and its messages no longer reach
+    // the object that is gone.
     EXPECT_TRUE(IsWindow(hwnd));
+    uint64_t before = DefWindowProcCount();
+    SendMessage(hwnd, WM_COMMAND, 1, 0);
+    EXPECT_EQ(DefWindowProcCount(), before + 1);
     DestroyWindow(hwnd);
 }
 
