@@ -2,29 +2,85 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/gl/gl_context.h"
 
 namespace {
-// The EGL display is made once per process and kept: terminating it while
-// another device still has a context would pull that context away.
-EGLDisplay HeadlessDisplay() {
-    static EGLDisplay display = [] {
+
+// Keeps the driver modules eglInitialize loaded in memory after eglTerminate.
+// The driver and the compiler library it brings keep state in globals that
+// is not meant to be unloaded and loaded again, and a display made again
+// later then finds them ready.
+void PinDriverModules() {
+    std::vector<std::string> drivers;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* out) {
+            const char* name = info->dlpi_name;
+            if (name && std::strstr(name, "_dri.so"))
+                static_cast<std::vector<std::string>*>(out)->push_back(name);
+            return 0;
+        },
+        &drivers);
+    // Loading is not allowed while the modules are being listed.
+    for (const std::string& path : drivers)
+        dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+// The EGL display is shared by every headless context of the process and
+// terminated when the last one goes: terminating it earlier would pull the
+// others' contexts away, and never terminating it leaves the driver's
+// threads (rasterisers, shader cache) to be torn down while the process
+// exits, where leak checkers that stop every thread trip over them.
+class SharedDisplay {
+  public:
+    // The initialised display with one more user, or EGL_NO_DISPLAY.
+    static EGLDisplay Acquire() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (users_ == 0 && !Initialize()) return EGL_NO_DISPLAY;
+        ++users_;
+        return display_;
+    }
+    static void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (users_ == 0 || --users_ > 0) return;
+        eglTerminate(display_);
+        eglReleaseThread();
+        display_ = EGL_NO_DISPLAY;
+    }
+
+  private:
+    static bool Initialize() {
         EGLDisplay d = EGL_NO_DISPLAY;
         if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless"))
             d = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY,
                                          nullptr);
         if (d == EGL_NO_DISPLAY) d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        EGLint major = 0, minor = 0;
-        if (d != EGL_NO_DISPLAY && !eglInitialize(d, &major, &minor)) {
-            std::fprintf(stderr, "EGL: eglInitialize failed (0x%x)\n", eglGetError());
-            d = EGL_NO_DISPLAY;
+        if (d == EGL_NO_DISPLAY) {
+            std::fprintf(stderr, "EGL: no display\n");
+            return false;
         }
-        return d;
-    }();
-    return display;
-}
+        EGLint major = 0, minor = 0;
+        if (!eglInitialize(d, &major, &minor)) {
+            std::fprintf(stderr, "EGL: eglInitialize failed (0x%x)\n", eglGetError());
+            return false;
+        }
+        PinDriverModules();
+        display_ = d;
+        return true;
+    }
+
+    static inline std::mutex mutex_;
+    static inline EGLDisplay display_ = EGL_NO_DISPLAY;
+    static inline int users_ = 0;
+};
 
 class HeadlessContext : public mtxGlContext {
   public:
@@ -34,6 +90,7 @@ class HeadlessContext : public mtxGlContext {
         if (eglGetCurrentContext() == context_)
             eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(display_, context_);
+        SharedDisplay::Release();
     }
     int MakeCurrent() override {
         return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) ? 1 : 0;
@@ -49,13 +106,11 @@ class HeadlessContext : public mtxGlContext {
 }  // namespace
 
 std::unique_ptr<mtxGlContext> mtxGlContext::CreateHeadless() {
-    EGLDisplay display = HeadlessDisplay();
-    if (display == EGL_NO_DISPLAY) {
-        std::fprintf(stderr, "EGL: no display\n");
-        return nullptr;
-    }
+    EGLDisplay display = SharedDisplay::Acquire();
+    if (display == EGL_NO_DISPLAY) return nullptr;
     if (!eglBindAPI(EGL_OPENGL_API)) {
         std::fprintf(stderr, "EGL: OpenGL API not available\n");
+        SharedDisplay::Release();
         return nullptr;
     }
     const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
@@ -69,6 +124,7 @@ std::unique_ptr<mtxGlContext> mtxGlContext::CreateHeadless() {
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT) {
         std::fprintf(stderr, "EGL: no OpenGL 3.3 core context (0x%x)\n", eglGetError());
+        SharedDisplay::Release();
         return nullptr;
     }
     auto result = std::make_unique<HeadlessContext>(display, context);

@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +28,18 @@ TestApp::TestApp() : mtxApplication(nullptr, nullptr, "", 0) {
 TestApp& SharedApp() {
     static TestApp app;
     return app;
+}
+
+void AtTestsEnd(std::function<void()> done) {
+    struct Ending : ::testing::Environment {
+        explicit Ending(std::function<void()> f) : done(std::move(f)) {}
+        void TearDown() override {
+            if (done) done();
+            done = nullptr;
+        }
+        std::function<void()> done;
+    };
+    ::testing::AddGlobalTestEnvironment(new Ending(std::move(done)));
 }
 
 std::string ReadFile(const std::string& path) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 #include "app/application.h"
@@ -35,6 +36,11 @@ class TestApp : public mtxApplication {
 
 // The application shared by the tests of one program, built on first use.
 TestApp& SharedApp();
+
+// Runs done once the tests have run, before the program exits: a device kept
+// for all the tests of a program goes while nothing else is ending, so the
+// driver's threads are joined long before the leak checker stops the rest.
+void AtTestsEnd(std::function<void()> done);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <set>
 #include <string>
@@ -50,11 +51,12 @@ struct Collector : mtxMessageSink {
 
 // The editor with a headless device whose textures the samples live in.
 mtxImageEditorDevice& Editor() {
-    static mtxImageEditorDevice* editor = [] {
-        auto* e = new mtxImageEditorDevice;
-        e->CreateDevice(nullptr);
-        return e;
-    }();
+    static std::unique_ptr<mtxImageEditorDevice> editor;
+    if (!editor) {
+        editor = std::make_unique<mtxImageEditorDevice>();
+        editor->CreateDevice(nullptr);
+        testing_support::AtTestsEnd([] { editor.reset(); });
+    }
     return *editor;
 }
 

@@ -7,16 +7,18 @@
 #include <cstring>
 
 #include "tests/render/render_test_support.h"
+#include "tests/support/test_support.h"
 
 namespace view_test {
 
 LayerEditor& Editor() {
-    static LayerEditor* editor = [] {
-        auto* e = new LayerEditor;
-        e->CreateDevice(nullptr);
-        e->SetFrameStates();
-        return e;
-    }();
+    static std::unique_ptr<LayerEditor> editor;
+    if (!editor) {
+        editor = std::make_unique<LayerEditor>();
+        editor->CreateDevice(nullptr);
+        editor->SetFrameStates();
+        testing_support::AtTestsEnd([] { editor.reset(); });
+    }
     EXPECT_NE(editor->GetDevice(), nullptr) << "no headless OpenGL 3.3 device (EGL, llvmpipe)";
     return *editor;
 }
