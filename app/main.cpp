@@ -72,5 +72,6 @@ int main(int argc, char** argv) {
         }
         exitCode = static_cast<int>(msg.wParam);
     }  // the main window first, then the application's members and the settings
+    mtxOs::CloseDisplay();
     return exitCode;
 }

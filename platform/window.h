@@ -168,6 +168,11 @@ void* GetDeviceSurface(HWND child);
 void SetHeadless(bool headless);
 bool IsHeadless();
 
+// Closes the connection to the display once no window is left, so that the
+// graphics driver's threads end while the program still runs rather than as
+// it exits. Does nothing while a window exists; a later window opens it anew.
+void CloseDisplay();
+
 // Lets the screensaver and display power-down start or prevents them.
 void AllowScreenSaver(bool allow);
 

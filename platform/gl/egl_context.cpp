@@ -2,37 +2,13 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cstdio>
-#include <cstring>
 #include <mutex>
-#include <string>
-#include <vector>
 
+#include "platform/gl/driver_modules.h"
 #include "platform/gl/gl_context.h"
 
 namespace {
-
-// Keeps the driver modules eglInitialize loaded in memory after eglTerminate.
-// The driver and the compiler library it brings keep state in globals that
-// is not meant to be unloaded and loaded again, and a display made again
-// later then finds them ready.
-void PinDriverModules() {
-    std::vector<std::string> drivers;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* out) {
-            const char* name = info->dlpi_name;
-            if (name && std::strstr(name, "_dri.so"))
-                static_cast<std::vector<std::string>*>(out)->push_back(name);
-            return 0;
-        },
-        &drivers);
-    // Loading is not allowed while the modules are being listed.
-    for (const std::string& path : drivers)
-        dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
 
 // The EGL display is shared by every headless context of the process and
 // terminated when the last one goes: terminating it earlier would pull the
@@ -72,7 +48,7 @@ class SharedDisplay {
             std::fprintf(stderr, "EGL: eglInitialize failed (0x%x)\n", eglGetError());
             return false;
         }
-        PinDriverModules();
+        mtxGlPinDriverModules();
         display_ = d;
         return true;
     }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/gl/driver_modules.h"
+
 namespace {
 
 constexpr const char* kDataKey = "daubry.compositor";
@@ -123,6 +125,7 @@ int mtxGlCompositor::Init() {
         std::fprintf(stderr, "compositor: no OpenGL 3.3 context: %s\n", SDL_GetError());
         return 0;
     }
+    mtxGlPinDriverModules();
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
     mtxGlForgetCurrentDevice();
     SDL_GL_SetSwapInterval(0);

@@ -21,6 +21,7 @@ struct HCURSOR__ {
     Bitmap picture;
     int hotX = 0, hotY = 0;
     SDL_Cursor* sdl = nullptr;
+    uint32_t sdlOpening = 0;  // the display opening sdl was made in
 };
 
 struct HICON__ {
@@ -30,6 +31,9 @@ struct HICON__ {
 namespace {
 
 int gVideo = -1;  // -1 not tried, 0 failed, 1 running
+// Counts the times the display was opened: SDL frees its cursors when it is
+// closed, so a cursor made in an earlier opening is made again.
+uint32_t gOpening = 0;
 uint32_t gWakeEvent = 0;
 HCURSOR gCurrentCursor = nullptr;
 
@@ -352,7 +356,8 @@ void Translate(const SDL_Event& e) {
 
 SDL_Cursor* SdlCursor(HCURSOR c) {
     if (!c || gVideo != 1) return nullptr;
-    if (c->sdl) return c->sdl;
+    if (c->sdl && c->sdlOpening == gOpening) return c->sdl;
+    c->sdl = nullptr;
     if (c->isSystem && c->system == SystemCursor::Hidden) return nullptr;
     if (c->isSystem) {
         static const SDL_SystemCursor kinds[] = {
@@ -364,6 +369,7 @@ SDL_Cursor* SdlCursor(HCURSOR c) {
         c->sdl = SDL_CreateColorCursor(s, c->hotX, c->hotY);
         SDL_FreeSurface(s);
     }
+    c->sdlOpening = gOpening;
     return c->sdl;
 }
 
@@ -377,6 +383,7 @@ bool DisplayAvailable() {
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         gVideo = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
         if (gVideo) {
+            ++gOpening;
             gWakeEvent = SDL_RegisterEvents(1);
             SDL_StartTextInput();
         } else {
@@ -384,6 +391,13 @@ bool DisplayAvailable() {
         }
     }
     return gVideo == 1;
+}
+
+void DisplayClose() {
+    if (gVideo != 1) return;
+    SDL_StopTextInput();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    gVideo = -1;
 }
 
 bool DisplayCreate(Window& w) {
@@ -620,7 +634,7 @@ HCURSOR SetCursor(HCURSOR cursor) {
 bool DestroyCursor(HCURSOR cursor) {
     if (!cursor || cursor->isSystem) return false;
     if (gCurrentCursor == cursor) SetCursor(LoadCursor(SystemCursor::Arrow));
-    if (cursor->sdl) SDL_FreeCursor(cursor->sdl);
+    if (cursor->sdl && cursor->sdlOpening == gOpening && gVideo == 1) SDL_FreeCursor(cursor->sdl);
     delete cursor;
     return true;
 }

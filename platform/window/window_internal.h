@@ -146,6 +146,7 @@ uint64_t NowMs();
 
 // Display hooks (sdl_display.cpp). All return false / do nothing without a display.
 bool DisplayAvailable();
+void DisplayClose();
 bool DisplayCreate(Window& w);
 void DisplayDestroy(Window& w);
 void DisplayShow(Window& w, int command);

@@ -263,6 +263,15 @@ bool IsHeadless() {
     return gHeadless || !DisplayAvailable();
 }
 
+void CloseDisplay() {
+    {
+        std::lock_guard guard(gLock);
+        for (const auto& [handle, w] : gWindows)
+            if (w->top && w->top->display) return;
+    }
+    detail::DisplayClose();
+}
+
 bool RegisterClass(const WNDCLASS& wc) {
     if (wc.name.empty() || !wc.proc) return false;
     std::lock_guard guard(gLock);

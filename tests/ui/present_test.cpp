@@ -2,9 +2,12 @@
 // a frame with a small dirty rectangle re-composes and copies only that
 // rectangle, so what lies outside it stays on screen as it was even when the
 // back buffer there holds something else; a whole frame shows everything.
+// Also the display's end: closed with no window left, it takes the driver's
+// threads with it, and the next window opens it again.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "app/wnd.h"
@@ -96,6 +99,60 @@ TEST(PartialPresent, LeavesTheWindowOutsideTheDirtyRectangleAsItWas) {
     Screen whole = Read(kGreen);
     EXPECT_EQ(whole.At(210, 150), kGreen & 0xFFFFFF);
     EXPECT_EQ(whole.At(60, 60), kRed & 0xFFFFFF);
+}
+
+size_t ThreadCount() {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ++n;
+    return n;
+}
+
+// A window with an editor filled green; the cursor is set over it.
+struct GreenWindow {
+    explicit GreenWindow(mtxOs::HCURSOR cursor) {
+        top.Create(nullptr, nullptr, mtxOs::WS_OVERLAPPEDWINDOW, "Display", 0, 0, kWidth, kHeight,
+                   0, nullptr);
+        top.Show(mtxOs::SW_SHOWNORMAL);
+        ok = editor.Create(&top, 0, 0, kWidth, kHeight);
+        editor.Show(mtxOs::SW_SHOWNORMAL);
+        new Spy(editor.canvas.get(), {0, 0, kWidth, kHeight}, kGreen);
+        mtxOs::SetCursor(cursor);
+        editor.AddDirty(editor.clientRect);
+        editor.Paint();
+        Settle();
+    }
+    mtxWnd top;
+    mtxImageEditor editor;
+    int ok = 0;
+};
+
+TEST(Display, ClosesWithNoWindowLeftEndingTheDriversThreadsAndOpensAgainForTheNext) {
+    testing_support::SharedApp();
+    ASSERT_FALSE(mtxOs::IsHeadless()) << "run under a display (under_xvfb.sh)";
+    std::vector<uint32_t> arrow(16 * 16, 0xFF202020);
+    mtxOs::HCURSOR custom = mtxOs::CreateCursor(arrow.data(), 16, 16, 0, 0);
+    size_t withDisplay = 0;
+    {
+        GreenWindow first(custom);
+        ASSERT_EQ(first.ok, 1);
+        mtxOs::CloseDisplay();  // a window is left: nothing happens
+        first.editor.AddDirty(first.editor.clientRect);
+        first.editor.Paint();
+        Settle();
+        EXPECT_GE(Read(kGreen).x0, 0) << "the display closed under a window";
+        mtxOs::SetCursor(mtxOs::LoadCursor(mtxOs::SystemCursor::Arrow));
+        withDisplay = ThreadCount();
+    }
+    mtxOs::CloseDisplay();
+    EXPECT_LT(ThreadCount(), withDisplay) << "the driver's threads outlived the display";
+
+    // A window in the second opening, with a cursor from the first.
+    GreenWindow second(custom);
+    ASSERT_EQ(second.ok, 1);
+    EXPECT_GE(Read(kGreen).x0, 0) << "no window after the display opened again";
+    mtxOs::SetCursor(mtxOs::LoadCursor(mtxOs::SystemCursor::Arrow));
+    EXPECT_TRUE(mtxOs::DestroyCursor(custom));
 }
 
 }  // namespace
