@@ -7,9 +7,10 @@
 #include "app/file_dialog.h"
 #include "app/share_folder.h"
 #include "fill/message_sink.h"
+#include "image/image.h"
+#include "image/io/image_load.h"
 #include "platform/path.h"
 #include "platform/window_messages.h"
-#include "ui/button.h"
 #include "ui/image_editor.h"
 #include "ui/message_box.h"
 #include "ui/primitives.h"
@@ -22,6 +23,34 @@ constexpr uint32_t kGroundLight = 0xFFFFFFFF, kGroundDark = 0xFFD8D8D8;
 // A burst of messages (a collection whose pictures are all gone) is shown as
 // this many boxes at most, the last one saying how many more there were.
 constexpr size_t kMaxBoxes = 4;
+
+// Picture 3104 with every colour channel halved (halves rounded to even) and
+// given the picker's chroma, as the remove button shows it, row after row;
+// empty when the picture cannot be read.
+std::vector<uint32_t> RemovePicture(int& width, int& height) {
+    mtxImage image(0, 0);
+    width = height = 0;
+    if (!mtxImageLoad(image, 3104, 0) || image.IsEmpty()) return {};
+    for (int y = 0; y < image.height; ++y) {
+        mtxColor* row = image.Row(y);
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t p = row[x], out = p & 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                uint32_t v = (p >> shift) & 0xFF, half = v >> 1;
+                if ((v & 1) && (half & 1)) ++half;  // x.5 goes to the even neighbour
+                out |= half << shift;
+            }
+            row[x] = out;
+        }
+    }
+    image.Tint(153, 124);
+    std::vector<uint32_t> pixels;
+    pixels.reserve(size_t(image.width) * size_t(image.height));
+    for (int y = 0; y < image.height; ++y)
+        pixels.insert(pixels.end(), image.Row(y), image.Row(y) + image.width);
+    width = image.width, height = image.height;
+    return pixels;
+}
 
 struct Gathered : mtxMessageSink {
     void Message(const std::string& text) override { texts.push_back(text); }
@@ -149,11 +178,11 @@ mtxIELawnSamplePicker::mtxIELawnSamplePicker(mtxIECtrl* parent, SampleCollection
     combo->Show(1);
     viewer = new Viewer(frame, samples);
     viewer->Show(1);
-    // FIXME: the remove button should show picture 3104 (its channels halved,
-    // tinted to Cb 153, Cr 124); the picture is not among the resources yet,
-    // so the button shows its name.
-    removeButton = new mtxIEButton(frame);
-    removeButton->SetCaption(mtxIELoadString(201, "Remove"));
+    removeButton = new mtxIEBmpButton(frame);
+    int width = 0, height = 0;
+    std::vector<uint32_t> picture = RemovePicture(width, height);
+    if (!removeButton->SetPicture(picture.data(), width, height))
+        removeButton->SetCaption(mtxIELoadString(201, "Remove"));
     removeButton->SetAction(this, kRemove, 1);
     removeButton->Show(1);
     LayoutChildren();
@@ -167,7 +196,9 @@ void mtxIELawnSamplePicker::LayoutChildren() {
     int w = Width(), h = Height();
     frame->rect = {0, 0, w, h};
     int line = combo->Height();
-    int buttonWidth = 64, top = 8;
+    int top = 8;
+    int buttonWidth =
+        removeButton->HasPicture() ? std::max(line + 2, removeButton->picture.width + 8) : 64;
     combo->rect = {8, top, std::max(8, w - 16 - buttonWidth), top + line};
     removeButton->rect = {w - 8 - buttonWidth, top - 1, w - 8, top + line + 1};
     viewer->rect = {8, top + line + 8, std::max(8, w - 8), std::max(top + line + 8, h - 8)};

@@ -7,6 +7,7 @@
 #include "fill/sample_collection.h"
 #include "ui/action_processor.h"
 #include "ui/active_ctrl.h"
+#include "ui/bmp_button.h"
 #include "ui/combo_box.h"
 #include "ui/frame.h"
 #include "ui/wnd.h"
@@ -89,7 +90,7 @@ class mtxIELawnSamplePicker : public mtxIEActiveCtrl, public mtxIEActionProcesso
     Frame* frame = nullptr;
     Combo* combo = nullptr;
     Viewer* viewer = nullptr;
-    mtxIEButton* removeButton = nullptr;
+    mtxIEBmpButton* removeButton = nullptr;
 
     // Runs an operation on the collection with its messages gathered, then
     // shows them to the user in message boxes.

@@ -679,6 +679,27 @@ Canvas ToolIcon(int which) {
 
 const int kToolIcons = 15;
 
+// 3104: the sample picker's remove button, a waste bin. The picker halves its
+// channels and tints it, so it is drawn light within a dark outline.
+Canvas RemovePicture() {
+    Canvas c(24, 24);
+    auto paint = [](Rgba colour) { return [colour](float, float) { return colour; }; };
+    std::vector<float> body = {6, 8.5f, 18, 8.5f, 16.8f, 21, 7.2f, 21};
+    auto bin = [&](float x, float y) {
+        return std::min({Polygon(x, y, body), Capsule(x, y, 4.5f, 6.5f, 19.5f, 6.5f, 1.2f),
+                         std::abs(RoundRect(x, y, 9.5f, 3, 14.5f, 7, 1.2f)) - 0.8f});
+    };
+    c.Fill(
+        0, 0, 24, 24, [&](float x, float y) { return bin(x, y) - 1.2f; }, paint(Hex(look::kGlyph)));
+    c.Fill(0, 0, 24, 24, bin, paint(Hex(0xF4F6F8)));
+    for (float slot : {9.6f, 12.f, 14.4f})
+        c.Fill(
+            0, 0, 24, 24,
+            [slot](float x, float y) { return Capsule(x, y, slot, 11.5f, slot, 18.5f, 0.6f); },
+            paint(Hex(look::kGlyph)));
+    return c;
+}
+
 // A 32 x 32 cursor of the program: a dark shape in a white halo, so that it
 // shows on any picture; its hot spot is the middle pixel (16, 16).
 Canvas Cursor(int which) {
@@ -776,6 +797,7 @@ int main(int argc, char** argv) {
               DialogSkin().Save(dir + "/3005_dialog_skin.png") &&
               ToolBarBackground().Save(dir + "/3011_tool_bar_background.png") &&
               CheckSkin().Save(dir + "/3014_check_box_skin.png") &&
+              RemovePicture().Save(dir + "/3104_remove.png") &&
               ToolIconSheet().Save(dir + "/3105_tool_icons.png") &&
               Cursor(0).Save(dir + "/3201_cursor_move.png") &&
               Cursor(1).Save(dir + "/3202_cursor_rotate.png") &&

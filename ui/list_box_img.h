@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
 #include "ui/list_box.h"
+#include "ui/texture_picture.h"
 
 // A list box whose items carry a small picture beside their text; the items
 // are as high as the tallest picture. Pictures live in memory; their device
@@ -24,15 +24,5 @@ class mtxIEListBoxImg : public mtxIEListBox {
     void OnDeviceLost() override;
     void DrawItem(int index, const RECT& r, bool selected) override;
 
-    struct Picture {
-        std::vector<uint32_t> pixels;
-        int width = 0, height = 0;
-        IDirect3DTexture9* texture = nullptr;
-        IDirect3DDevice9* device = nullptr;
-    };
-    std::vector<Picture> pictures;  // parallel to items
-
-  private:
-    void Release(Picture& picture);
-    int Upload(Picture& picture, IDirect3DDevice9* device);
+    std::vector<mtxIETexturePicture> pictures;  // parallel to items
 };
