@@ -197,11 +197,17 @@ void mtxIELawnSamplePicker::LayoutChildren() {
     frame->rect = {0, 0, w, h};
     int line = combo->Height();
     int top = 8;
-    int buttonWidth =
-        removeButton->HasPicture() ? std::max(line + 2, removeButton->picture.width + 8) : 64;
+    // The button holds its picture with a margin, centred on the list's line.
+    int buttonWidth = 64, buttonHeight = line + 2;
+    if (removeButton->HasPicture()) {
+        buttonWidth = std::max(line + 2, removeButton->picture.width + 8);
+        buttonHeight = std::max(line + 2, removeButton->picture.height + 6);
+    }
+    int buttonTop = top + (line - buttonHeight) / 2;
     combo->rect = {8, top, std::max(8, w - 16 - buttonWidth), top + line};
-    removeButton->rect = {w - 8 - buttonWidth, top - 1, w - 8, top + line + 1};
-    viewer->rect = {8, top + line + 8, std::max(8, w - 8), std::max(top + line + 8, h - 8)};
+    removeButton->rect = {w - 8 - buttonWidth, buttonTop, w - 8, buttonTop + buttonHeight};
+    int below = std::max(top + line, int(removeButton->rect.bottom)) + 8;
+    viewer->rect = {8, below, std::max(8, w - 8), std::max(below, h - 8)};
     viewer->UpdateScrollBars();
 }
 

@@ -107,8 +107,6 @@ int mtxIEPrimitives::ArrowGlyph(IDirect3DDevice9* device, const RECT& r, int dir
 int mtxIEPrimitives::TexturedRect(IDirect3DDevice9* device, IDirect3DTexture9* texture, int x,
                                   int y, int width, int height) {
     if (!device || !texture) return 0;
-    // FIXME: on the OpenGL device the texture shows one row lower than here
-    // (row y repeats texel row 0; tests/fill/lawn_sample_dlg_test.cpp finds it).
     float l = float(x) - 0.5f, t = float(y) - 0.5f;
     float r = l + float(width), b = t + float(height);
     struct Vertex {
