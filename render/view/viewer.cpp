@@ -7,8 +7,6 @@
 
 mtxIEViewer::mtxIEViewer(mtxIECtrl* parent) : mtxIEWnd(parent), composer(editor) {
     flags |= kVisible;
-    // FIXME: the vector-object layer (line objects, its Paste menu and the
-    // line menus) goes on top of the image layers through composer.drawTop.
 }
 
 mtxIEViewer::~mtxIEViewer() {
@@ -16,6 +14,7 @@ mtxIEViewer::~mtxIEViewer() {
     while (!children.empty()) RemoveChild(children.back());
     layers_.clear();
     composer.ReleaseDeviceResources();
+    // The vector layer and its objects go with the members, after the image layers.
 }
 
 mtxImageStack* mtxIEViewer::GetStack() const {
@@ -105,6 +104,15 @@ void mtxIEViewer::UpdateView() {
     offsetX = stackWidth < width ? (width - stackWidth) / 2 : 0;
     offsetY = stackHeight < height ? (height - stackHeight) / 2 : 0;
     Invalidate();
+}
+
+// The tools are the viewer's children: with one, the press is the tool's.
+int mtxIEViewer::OnClientRButtonDown(int x, int y, uint32_t keys) {
+    if (!children.empty()) return mtxIEWnd::OnClientRButtonDown(x, y, keys);
+    if (!HasFocus()) SetFocus();
+    POINT at = LocalToEditor(POINT{x, y});
+    vectorLayer.ShowMenu(at.x, at.y);
+    return 1;
 }
 
 void mtxIEViewer::SetRect(const RECT& r) {
@@ -228,7 +236,13 @@ void mtxIEViewer::Draw(int x, int y, const RECT& clip) {
         std::vector<mtxIEViewerLayer*> layers;
         for (auto& layer : layers_) layers.push_back(layer.get());
         POINT o = PictureOrigin();
-        if (!composer.Compose(layers, picture, float(x + o.x), float(y + o.y))) {
+        // The vector layer's objects go on top through the composer's two
+        // passes; without objects the composer keeps its one-pass path.
+        if (!vectorLayer.objects.empty())
+            composer.drawTop = [&] { vectorLayer.Draw(device, POINT{x + o.x, y + o.y}); };
+        int composed = composer.Compose(layers, picture, float(x + o.x), float(y + o.y));
+        composer.drawTop = nullptr;
+        if (!composed) {
             paintFailed = 1;
             mtxIEPrimitives::FillRect(device, picture, backgroundColor);
         }

@@ -4,6 +4,7 @@
 
 #include "image/image_stack.h"
 #include "render/view/layer_composer.h"
+#include "render/view/vector_layer.h"
 #include "render/view/viewer_layer.h"
 #include "ui/wnd.h"
 
@@ -13,11 +14,16 @@
 // picture pixel, into its client area. A picture smaller than the client area
 // is centred; a larger one scrolls.
 //
+// Line objects of the vector layer are drawn over the picture's layers.
+//
 // Presses in the client area go through mtxIEWnd's OnClient handlers to the
-// children under them (the active tool); a subclass takes the right button
-// itself by overriding OnClientRButtonDown.
+// children under them (the active tool); a right press while the viewer has
+// no tool opens the vector layer's menu. A subclass takes the right button
+// itself by overriding OnRButtonDown.
 class mtxIEViewer : public mtxIEWnd {
   public:
+    using VectorLayer = mtxIEVectorLayer;
+
     explicit mtxIEViewer(mtxIECtrl* parent);
     ~mtxIEViewer() override;
     // The picture's layers (not owned); null while no picture is open.
@@ -45,6 +51,7 @@ class mtxIEViewer : public mtxIEWnd {
     void OnDeviceReset() override;
     void OnResized() override { UpdateView(); }
     void SetRect(const RECT& r) override;
+    int OnClientRButtonDown(int x, int y, uint32_t keys) override;
 
     // Where picture pixel (0, 0) lies in local coordinates.
     POINT PictureOrigin();
@@ -61,6 +68,7 @@ class mtxIEViewer : public mtxIEWnd {
     int offsetX = 0, offsetY = 0;
     int stackWidth = 0, stackHeight = 0;
     mtxIEViewerComposer composer;
+    VectorLayer vectorLayer{this};  // goes after the image layers
 
   private:
     int ScrollTo(int bar, int code);

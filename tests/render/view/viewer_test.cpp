@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+
+#include "platform/clipboard.h"
 
 #include "render/view/viewer_tile.h"
 #include "tests/render/render_test_support.h"
@@ -313,6 +316,233 @@ TEST(Viewer, DeviceLossReleasesTheTilesAndTheResetRepaintsThePicture) {
     EXPECT_EQ(viewer->paintFailed, 0);
     POINT o = viewer->PictureOrigin();
     ExpectPictureAt(ui_test::ReadBack(editor), picture, o.x, o.y, viewer->PictureRect());
+}
+
+// The vector layer: line objects pasted from the clipboard and drawn over the
+// picture through the delta blend.
+
+std::vector<uint8_t> LineRecord(uint32_t shape, const std::vector<POINT>& points) {
+    std::vector<uint8_t> bytes(4 + points.size() * 8);
+    std::memcpy(bytes.data(), &shape, 4);
+    for (size_t i = 0; i < points.size(); ++i) {
+        int32_t xy[2] = {points[i].x, points[i].y};
+        std::memcpy(bytes.data() + 4 + i * 8, xy, 8);
+    }
+    return bytes;
+}
+
+void PutOnClipboard(mtxImageEditor& editor, uint32_t format, const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) {  // the editor hands out no block of 0 bytes
+        ASSERT_TRUE(OpenClipboard(editor.Handle()));
+        EXPECT_TRUE(EmptyClipboard() && SetClipboardData(format, {}));
+        CloseClipboard();
+        return;
+    }
+    uint8_t* block = editor.BeginClipboardWrite(format, bytes.size());
+    ASSERT_NE(block, nullptr);
+    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+    ASSERT_EQ(editor.EndClipboardWrite(), 1);
+}
+
+// Opaque white through the delta blend: a channel below one half turns full,
+// one at or above it turns 0.
+uint32_t WhiteOver(uint32_t below) {
+    uint32_t out = 0xFF000000u;
+    for (int shift : {0, 8, 16})
+        if (((below >> shift) & 0xFF) < 0x80) out |= 0xFFu << shift;
+    return out;
+}
+
+bool Near(uint32_t a, uint32_t b) {
+    for (int shift : {0, 8, 16, 24})
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8) return false;
+    return true;
+}
+
+// How far an anti-aliased pixel went from the picture's colour toward white
+// over it (0 to 1, read on the channel that moves most); -1 when the channels
+// disagree on it.
+double WhiteCoverage(uint32_t got, uint32_t below) {
+    uint32_t full = WhiteOver(below);
+    auto channel = [](uint32_t c, int shift) { return int((c >> shift) & 0xFF); };
+    int widest = 0;
+    double coverage = 0;
+    for (int shift : {0, 8, 16}) {
+        int span = channel(full, shift) - channel(below, shift);
+        if (std::abs(span) > widest)
+            widest = std::abs(span),
+            coverage = double(channel(got, shift) - channel(below, shift)) / span;
+    }
+    for (int shift : {0, 8, 16}) {
+        double expected =
+            channel(below, shift) + coverage * (channel(full, shift) - channel(below, shift));
+        if (std::abs(channel(got, shift) - expected) > 3) return -1;
+    }
+    return coverage;
+}
+
+// Stands in for the tracked pop-up: records where it was shown and makes the
+// layer the target of the item chosen, as Show does.
+struct SpyVectorMenu : mtxIEViewer::VectorLayer::Menu {
+    using Menu::Menu;
+    int Show(int x, int y) override {
+        position = {x, y};
+        editor->SetMenuTarget(target);
+        shown.push_back(position);
+        return 0;
+    }
+    std::vector<POINT> shown;
+};
+
+// A right press with no tool opens the layer's menu (one item, Paste) at the
+// pointer; choosing Paste puts the clipboard's line there, selected, over the
+// picture. Removing the objects brings back the paint without them, byte for
+// byte. With a tool under the pointer the press is the tool's.
+TEST(VectorLayer, PasteFromItsMenuPutsASelectedLineOverThePicture) {
+    Editor editor;
+    mtxIEViewer* viewer = MakeViewer(editor, 20, 10);
+    Picture picture(editor, 100, 80, 5);
+    viewer->SetStack(&picture.stack);
+    const int left = 20 + 1 + 50, top = 10 + 1 + 20;  // the picture, centred
+
+    mtxIEViewer::VectorLayer& layer = viewer->vectorLayer;
+    auto* spy = new SpyVectorMenu(&editor, &layer);
+    layer.menu.reset(spy);
+    ASSERT_EQ(spy->menu.items.size(), 1u);
+    EXPECT_EQ(spy->menu.items[0].id, 1u);
+    EXPECT_EQ(spy->menu.items[0].label, "Paste");
+    EXPECT_EQ(layer.lineMenu->ItemCount(), 0u);
+    EXPECT_EQ(layer.pointMenu->ItemCount(), 0u);
+
+    PutOnClipboard(editor, layer.clipboardFormat, LineRecord(1, {{5, 10}, {35, 10}}));
+    ui_test::Mouse(editor, WM_RBUTTONDOWN, left + 10, top + 20, MK_RBUTTON);
+    ASSERT_EQ(spy->shown.size(), 1u);
+    EXPECT_EQ(spy->shown[0].x, left + 10);
+    EXPECT_EQ(spy->shown[0].y, top + 20);
+    editor.Paint();
+    const ui_test::Pixels before = ui_test::ReadBack(editor);
+    PostMessage(editor.Handle(), WM_COMMAND, mtxIEVectorLayer::kPaste, 0);  // Paste chosen
+    ui_test::PumpPosted();
+    ASSERT_EQ(layer.objects.size(), 1u);
+    EXPECT_EQ(layer.objects[0].shape, 1u);
+    ASSERT_EQ(layer.objects[0].points.size(), 2u);
+    EXPECT_EQ(layer.objects[0].points[0].x, 15);
+    EXPECT_EQ(layer.objects[0].points[0].y, 30);
+    EXPECT_EQ(layer.objects[0].points[1].x, 45);
+    EXPECT_EQ(layer.objects[0].points[1].y, 30);
+    EXPECT_TRUE(layer.objects[0].selected);
+
+    // A second paste selects only the new object.
+    ASSERT_EQ(layer.Paste(POINT{left, top + 60}), 1);
+    ASSERT_EQ(layer.objects.size(), 2u);
+    EXPECT_FALSE(layer.objects[0].selected);
+    EXPECT_TRUE(layer.objects[1].selected);
+    EXPECT_EQ(layer.objects[1].points[0].y, 70);
+    editor.Paint();
+    EXPECT_EQ(viewer->paintFailed, 0);
+    ui_test::Pixels after = ui_test::ReadBack(editor);
+    for (int x : {left + 20, left + 30, left + 40})
+        EXPECT_PRED2(Near, after.At(x, top + 30), WhiteOver(picture.At(x - left, 30))) << x;
+    EXPECT_PRED2(Near, after.At(left + 20, top + 70), WhiteOver(picture.At(20, 70)));
+    EXPECT_EQ(after.At(left + 30, top + 50), picture.At(30, 50));
+    EXPECT_EQ(after.At(left + 60, top + 30), picture.At(60, 30));
+    EXPECT_FALSE(bool(viewer->composer.drawTop));
+
+    layer.objects.clear();
+    viewer->Invalidate();
+    editor.Paint();
+    ui_test::Pixels cleared = ui_test::ReadBack(editor);
+    EXPECT_TRUE(cleared.words == before.words) << "the paint without objects changed";
+
+    // A tool under the pointer takes the press.
+    auto* tool = new ui_test::Spy(viewer, viewer->GetClientRect());
+    ui_test::Mouse(editor, WM_RBUTTONDOWN, left + 10, top + 20, MK_RBUTTON);
+    EXPECT_EQ(spy->shown.size(), 1u);
+    EXPECT_TRUE(tool->HasFocus());
+}
+
+// Shape 3 is a cubic Bezier through its four points: the curve passes its
+// middle at B(1/2), the control points off the curve stay unpainted, and the
+// selection rectangle frames the curve's bounds.
+TEST(VectorLayer, ABezierRecordIsPastedAsACurve) {
+    Editor editor;
+    mtxIEViewer* viewer = MakeViewer(editor);
+    Picture picture(editor, 300, 200, 6);
+    viewer->SetStack(&picture.stack);
+    for (int i = 0; i < 3; ++i) viewer->OnHScroll(mtxIEWnd::kLineForward);
+    for (int i = 0; i < 2; ++i) viewer->OnVScroll(mtxIEWnd::kLineForward);
+    mtxIEViewer::VectorLayer& layer = viewer->vectorLayer;
+    PutOnClipboard(editor, layer.clipboardFormat,
+                   LineRecord(3, {{0, 0}, {0, 40}, {40, 40}, {40, 0}}));
+    POINT o = viewer->PictureOrigin();  // scrolled by (3, 2)
+    RECT area = viewer->EditorRect();
+    ASSERT_EQ(layer.Paste(POINT{area.left + o.x + 30, area.top + o.y + 20}), 1);
+    ASSERT_EQ(layer.objects.size(), 1u);
+    const mtxIELineObject& curve = layer.objects[0];
+    EXPECT_EQ(curve.shape, 3u);
+    ASSERT_EQ(curve.points.size(), 4u);
+    EXPECT_EQ(curve.points[1].x, 30);
+    EXPECT_EQ(curve.points[1].y, 60);
+    EXPECT_EQ(Str(curve.Bounds()), Str({30, 20, 71, 51}));  // B(1/2) = (20, 30) + (30, 20)
+    editor.Paint();
+    ui_test::Pixels p = ui_test::ReadBack(editor);
+    auto screen = [&](int x, int y) { return p.At(area.left + o.x + x, area.top + o.y + y); };
+    auto over = [&](int x, int y) { return WhiteOver(picture.At(x, y)); };
+    EXPECT_PRED2(Near, screen(50, 50), over(50, 50));  // B(1/2), on the frame's bottom too
+    // B(1/3) = (10.4, 26.7): the anti-aliased curve covers some of the pixel.
+    EXPECT_GE(WhiteCoverage(screen(40, 47), picture.At(40, 47)), 0.5);
+    EXPECT_PRED2(Near, screen(30, 40), over(30, 40));  // the frame's left edge
+    EXPECT_PRED2(Near, screen(70, 35), over(70, 35));  // and its right one
+    EXPECT_EQ(screen(30, 60), picture.At(30, 60));     // a control point
+    EXPECT_EQ(screen(50, 30), picture.At(50, 30));     // inside
+}
+
+// Clipboard content is untrusted: a record cut short, one too long, one whose
+// points land out of range, a block of no bytes, an empty clipboard and
+// another format paste nothing, and the clipboard is closed afterwards.
+TEST(VectorLayer, ABadOrMissingRecordPastesNothingAndClosesTheClipboard) {
+    Editor editor;
+    mtxIEViewer* viewer = MakeViewer(editor);
+    Picture picture(editor, 100, 80);
+    viewer->SetStack(&picture.stack);
+    mtxIEViewer::VectorLayer& layer = viewer->vectorLayer;
+    std::vector<uint8_t> cut = LineRecord(3, {{0, 0}, {1, 1}, {2, 2}, {3, 3}});
+    cut.resize(cut.size() - 8);
+    std::vector<uint8_t> tooLong = LineRecord(1, {{0, 0}, {1, 1}, {2, 2}});
+    std::vector<uint8_t> far = LineRecord(2, {{0, 0}, {1 << 30, 5}});
+    std::vector<uint8_t> stub = {3, 0};
+    uint32_t foreign = RegisterClipboardFormat("daubry_test_other");
+    struct Case {
+        const char* what;
+        uint32_t format;
+        std::vector<uint8_t> bytes;
+    } cases[] = {{"cut short", layer.clipboardFormat, cut},
+                 {"too long", layer.clipboardFormat, tooLong},
+                 {"out of range", layer.clipboardFormat, far},
+                 {"shorter than the shape code", layer.clipboardFormat, stub},
+                 {"no bytes", layer.clipboardFormat, {}},
+                 {"another format", foreign, LineRecord(1, {{0, 0}, {9, 9}})}};
+    RECT area = viewer->EditorRect();
+    POINT at = {area.left + 60, area.top + 40};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PutOnClipboard(editor, c.format, c.bytes);
+        EXPECT_EQ(layer.Paste(at), 0);
+        EXPECT_TRUE(layer.objects.empty());
+        ASSERT_TRUE(OpenClipboard(editor.Handle())) << "left open";
+        CloseClipboard();
+    }
+    ASSERT_TRUE(OpenClipboard(editor.Handle()));
+    ASSERT_TRUE(EmptyClipboard());
+    CloseClipboard();
+    EXPECT_EQ(layer.Paste(at), 0);
+    EXPECT_TRUE(layer.objects.empty());
+    ASSERT_TRUE(OpenClipboard(editor.Handle())) << "left open";
+    CloseClipboard();
+    // The same record whole is taken.
+    PutOnClipboard(editor, layer.clipboardFormat, LineRecord(2, {{0, 0}, {1, 1}}));
+    EXPECT_EQ(layer.Paste(at), 1);
+    EXPECT_EQ(layer.objects.size(), 1u);
 }
 
 }  // namespace
