@@ -114,18 +114,21 @@ open_demo() {
   menu f Return
   xdotool type --delay 10 "$demo"
   xdotool key Return
-  sleep 1
+  local title="$(basename "$demo") - Daubry"
+  for _ in $(seq 25); do
+    [[ "$(xdotool getwindowname "$window")" == "$title" ]] && break
+    sleep 0.2
+  done
+  [[ "$(xdotool getwindowname "$window")" == "$title" ]] || fail "the title does not name the photo"
+  wait_no_dialog opened 5 || fail "the photo did not open (a dialog is still up)"
   shot opened
-  has_dialog "$out/opened.png" && fail "the photo did not open (a dialog is still up)"
-  [[ "$(xdotool getwindowname "$window")" == "$(basename "$demo") - Daubry" ]] ||
-    fail "the title does not name the photo"
 }
 
 # Options, Samples; Load takes the collection's path through the file
 # dialog; Ok closes the Samples dialog.
 load_samples() {
   menu o Return
-  has_dialog_now samples-dialog || fail "Options, Samples shows no dialog"
+  wait_dialog samples-dialog 5 || fail "Options, Samples shows no dialog"
   click 538 517  # Load
   sleep 0.5
   xdotool type --delay 10 "$collection"
@@ -133,15 +136,37 @@ load_samples() {
   sleep 1.5
   shot samples-loaded
   click 382 517  # Ok
-  sleep 0.5
-  shot samples-closed
-  has_dialog "$out/samples-closed.png" && fail "the Samples dialog did not close (or said something)"
+  wait_no_dialog samples-closed 5 || fail "the Samples dialog did not close (or said something)"
   return 0
 }
 
 has_dialog_now() {  # name
   shot "$1"
   has_dialog "$out/$1.png"
+}
+
+# Waits up to $2 seconds for a dialog; its screenshot is left as $out/$1.png.
+# Input is handled in order however busy the program is, but what it shows
+# may come late: the checks of what shows wait, rather than look once.
+wait_dialog() {
+  for _ in $(seq $(($2 * 5))); do
+    has_dialog_now "$1" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for the viewer to stand still: two screenshots a
+# second apart that agree ($out/$1-a.png and $1-b.png).
+wait_still() {
+  shot "$1-a"
+  for _ in $(seq "$2"); do
+    sleep 1
+    shot "$1-b"
+    [[ "$(viewer_difference "$out/$1-a.png" "$out/$1-b.png")" == 0 ]] && return 0
+    cp "$out/$1-b.png" "$out/$1-a.png"
+  done
+  return 1
 }
 
 # Waits up to $2 seconds for the status dialog; 0 when it showed.
@@ -201,12 +226,7 @@ click "$go_x" "$bar_y"
 wait_no_dialog first-run-prepared 60 || fail "the demo photo's preparation did not end within 60 s"
 expect_growth first-run
 click "$stop_x" "$bar_y"
-sleep 0.5
-shot stopped-a
-sleep 1.5
-shot stopped-b
-changed=$(viewer_difference "$out/stopped-a.png" "$out/stopped-b.png")
-[[ "$changed" == 0 ]] || fail "the picture still changes after Stop ($changed pixels)"
+wait_still stopped 5 || fail "the picture still changes 5 s after Stop"
 saved="$work/result/filled"
 mkdir -p "$work/result"
 save_png "$saved"
@@ -218,31 +238,28 @@ differ=$(compare -metric AE "$saved.png" "$demo" null: 2>&1 || true)
 [[ "$differ" =~ ^[0-9]+$ ]] && ((differ > 1000)) || fail "the saved picture is the photo ($differ)"
 before=$(md5sum <"$saved.png")
 save_png "$saved"  # the same name: the question comes
-has_dialog_now replace-question || fail "no question before replacing $saved.png"
+wait_dialog replace-question 5 || fail "no question before replacing $saved.png"
 xdotool key Escape  # No: the file dialog stays
 sleep 0.5
 xdotool key Escape  # Cancel
-sleep 0.5
-has_dialog_now after-no && fail "a dialog stayed after No and Cancel"
+wait_no_dialog after-no 5 || fail "a dialog stayed after No and Cancel"
 [[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "answering No changed the saved file"
 # Filling more after the save: leaving asks first.
 click "$go_x" "$bar_y"
 sleep 1
 xdotool key --clearmodifiers ctrl+q
-sleep 0.8
-has_dialog_now unsaved-question || fail "Ctrl+Q after filling more did not ask to save"
+wait_dialog unsaved-question 5 || fail "Ctrl+Q after filling more did not ask to save"
 sleep 2
 shot unsaved-question-later
 changed=$(viewer_difference "$out/unsaved-question.png" "$out/unsaved-question-later.png")
 [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 500)) ||
   fail "the picture stood still behind the question ($changed pixels changed)"
 xdotool key Escape  # Cancel
-sleep 0.5
-has_dialog_now unsaved-cancelled && fail "the question stayed after Cancel"
+wait_no_dialog unsaved-cancelled 5 || fail "the question stayed after Cancel"
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after Cancel"
 click "$stop_x" "$bar_y"
 menu f Down Down Return
-has_dialog_now unsaved-question-exit || fail "File, Exit after filling did not ask to save"
+wait_dialog unsaved-question-exit 5 || fail "File, Exit after filling did not ask to save"
 xdotool key n  # No
 wait_exit 5
 [[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "No changed the saved file"
@@ -270,7 +287,7 @@ wait_status second-run-status 5 || fail "no status dialog after Go again"
 wait_no_dialog second-run-stayed 60 || fail "the status dialog did not go within 60 s"
 expect_growth second-run
 menu f Down Down Return
-has_dialog_now second-run-question || fail "File, Exit after filling did not ask to save"
+wait_dialog second-run-question 5 || fail "File, Exit after filling did not ask to save"
 xdotool key n  # No
 wait_exit 5
 echo "status dialog, cancel, go again: ok"
