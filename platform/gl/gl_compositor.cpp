@@ -152,6 +152,11 @@ int mtxGlCompositor::Init() {
     glBindTexture(GL_TEXTURE_2D, frameTexture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glGenSamplers(1, &sampler_);
+    glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     copySubBuffer_ = FindCopySubBuffer(static_cast<SDL_Window*>(window_), &xDisplay_, &xWindow_);
     return 1;
 }
@@ -161,6 +166,7 @@ mtxGlCompositor::~mtxGlCompositor() {
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
     mtxGlForgetCurrentDevice();
     if (frameTexture_) glDeleteTextures(1, &frameTexture_);
+    if (sampler_) glDeleteSamplers(1, &sampler_);
     if (vbo_) glDeleteBuffers(1, &vbo_);
     if (vao_) glDeleteVertexArrays(1, &vao_);
     if (program_) glDeleteProgram(program_);
@@ -289,6 +295,7 @@ int mtxGlCompositor::Draw() {
     glBindVertexArray(vao_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glActiveTexture(GL_TEXTURE0);
+    glBindSampler(0, sampler_);
     if (frameWidth_ < width || frameHeight_ < height) {
         glClearColor(0.85f, 0.85f, 0.85f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);

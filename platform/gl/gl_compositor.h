@@ -85,6 +85,9 @@ class mtxGlCompositor {
     int shownWidth_ = 0, shownHeight_ = 0;
     void* context_ = nullptr;
     unsigned program_ = 0, vao_ = 0, vbo_ = 0, frameTexture_ = 0;
+    // Nearest texels whatever filter the device left on its textures: the
+    // copies are one to one, and a software rasteriser filters at a cost.
+    unsigned sampler_ = 0;
     int frameWidth_ = 0, frameHeight_ = 0;
     std::vector<RECT> above_;
     std::map<uintptr_t, Layer> layers_;
