@@ -8,10 +8,6 @@
 mtxIELineObject::mtxIELineObject(uint32_t code, const POINT* p)
     : shape(code), points(p, p + PointCount(code)) {}
 
-void mtxIELineObject::Move(int dx, int dy) {
-    for (POINT& p : points) p.x += dx, p.y += dy;
-}
-
 // The curve is cut into segments of about four pixels along its control
 // polygon (which is never shorter than the curve), at least 8 and at most 256.
 std::vector<POINT> mtxIELineObject::Outline() const {
@@ -35,8 +31,7 @@ std::vector<POINT> mtxIELineObject::Outline() const {
     return out;
 }
 
-RECT mtxIELineObject::Bounds() const {
-    std::vector<POINT> outline = Outline();
+RECT mtxIELineObject::BoundsOf(const std::vector<POINT>& outline) {
     if (outline.empty()) return {};
     RECT r = {outline[0].x, outline[0].y, outline[0].x + 1, outline[0].y + 1};
     for (const POINT& p : outline) {
@@ -50,12 +45,12 @@ int mtxIELineObject::Draw(IDirect3DDevice9* device, POINT origin, uint32_t color
     if (!device) return 0;
     std::vector<POINT> outline = Outline();
     if (outline.size() < 2) return 1;
+    RECT b = BoundsOf(outline);
     for (POINT& p : outline) p.x += origin.x, p.y += origin.y;
     device->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, 1);
     int drawn = mtxIEPrimitives::PolyLine(device, outline.data(), int(outline.size()), color);
     device->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, 0);
     if (drawn && selected) {
-        RECT b = Bounds();
         drawn = mtxIEPrimitives::FrameRect(
             device, {b.left + origin.x, b.top + origin.y, b.right + origin.x, b.bottom + origin.y},
             color);

@@ -19,13 +19,12 @@ class mtxIELineObject {
     // points holds PointCount(shape) entries.
     mtxIELineObject(uint32_t shape, const POINT* points);
 
-    void Move(int dx, int dy);
     // The line as drawn: the flattened curve for a Bezier, the straight
     // segment for every other shape (the other curve shapes come with the
     // editing tools).
     std::vector<POINT> Outline() const;
     // The pixels the outline passes through: right and bottom exclusive.
-    RECT Bounds() const;
+    RECT Bounds() const { return BoundsOf(Outline()); }
     // Draws the outline as an anti-aliased poly-line with picture pixel (0, 0)
     // at origin (target pixels), and, when selected, the selection rectangle:
     // a closed strip from the bounds' (left, top) to (right - 1, bottom - 1).
@@ -35,4 +34,7 @@ class mtxIELineObject {
     uint32_t shape = 0;
     std::vector<POINT> points;  // two, or four for a Bezier
     bool selected = false;
+
+  private:
+    static RECT BoundsOf(const std::vector<POINT>& outline);
 };
