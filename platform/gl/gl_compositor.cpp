@@ -7,13 +7,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/gl/driver_modules.h"
+#include "platform/x11/shm_image.h"
 
 namespace {
 
 constexpr const char* kDataKey = "daubry.compositor";
+
+// Where the window is larger than the frame. 217 / 255 so that GL's clear and
+// the CPU's fill give the same word.
+constexpr uint32_t kUncovered = 0xFFD9D9D9;
+constexpr float kUncoveredLevel = 217.0f / 255.0f;
 
 constexpr const char* kVertex = R"(#version 330 core
 layout(location = 0) in vec4 a_position;
@@ -72,22 +80,39 @@ using CopySubBuffer = void (*)(void*, unsigned long, int, int, int, int);
 
 // glXCopySubBufferMESA when the window's context is GLX and offers it (Mesa's
 // software and most of its hardware drivers do); null otherwise, e.g. on EGL.
-CopySubBuffer FindCopySubBuffer(SDL_Window* window, void** display, unsigned long* drawable) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+CopySubBuffer FindCopySubBuffer(Display* x) {
     using CurrentContext = void* (*)();
     using QueryExtensions = const char* (*)(void*, int);
     auto current = reinterpret_cast<CurrentContext>(SDL_GL_GetProcAddress("glXGetCurrentContext"));
     auto query =
         reinterpret_cast<QueryExtensions>(SDL_GL_GetProcAddress("glXQueryExtensionsString"));
     if (!current || !current() || !query) return nullptr;
-    Display* x = info.info.x11.display;
     const char* extensions = query(x, XDefaultScreen(x));
     if (!extensions || !std::strstr(extensions, "GLX_MESA_copy_sub_buffer")) return nullptr;
-    *display = x;
-    *drawable = info.info.x11.window;
     return reinterpret_cast<CopySubBuffer>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
+}
+
+bool X11Window(SDL_Window* window, void** display, unsigned long* drawable) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    *display = info.info.x11.display;
+    *drawable = info.info.x11.window;
+    return true;
+}
+
+// Mesa's software rasterisers, where the CPU draws every pixel.
+bool RendersInSoftware() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!renderer) return false;
+    std::string_view name(renderer);
+    return name.find("llvmpipe") != name.npos || name.find("softpipe") != name.npos ||
+           name.find("swrast") != name.npos;
+}
+
+bool GlComposeAsked() {
+    const char* asked = std::getenv("DAUBRY_GL_COMPOSE");
+    return asked && *asked && std::string_view(asked) != "0";
 }
 
 }  // namespace
@@ -157,7 +182,11 @@ int mtxGlCompositor::Init() {
     glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    copySubBuffer_ = FindCopySubBuffer(static_cast<SDL_Window*>(window_), &xDisplay_, &xWindow_);
+    glGenFramebuffers(1, &readFramebuffer_);
+    if (X11Window(static_cast<SDL_Window*>(window_), &xDisplay_, &xWindow_)) {
+        copySubBuffer_ = FindCopySubBuffer(static_cast<Display*>(xDisplay_));
+        onCpu_ = RendersInSoftware() && !GlComposeAsked();
+    }
     return 1;
 }
 
@@ -165,6 +194,9 @@ mtxGlCompositor::~mtxGlCompositor() {
     if (!context_) return;
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
     mtxGlForgetCurrentDevice();
+    for (auto& [key, l] : layers_) Forget(l);
+    image_.reset();
+    if (readFramebuffer_) glDeleteFramebuffers(1, &readFramebuffer_);
     if (frameTexture_) glDeleteTextures(1, &frameTexture_);
     if (sampler_) glDeleteSamplers(1, &sampler_);
     if (vbo_) glDeleteBuffers(1, &vbo_);
@@ -175,16 +207,21 @@ mtxGlCompositor::~mtxGlCompositor() {
 }
 
 void mtxGlCompositor::SetFrame(const mtxOs::Bitmap& frame, const std::vector<RECT>& above) {
+    frame_ = frame;
+    frameWidth_ = frame.width, frameHeight_ = frame.height;
+    above_ = above;
+    if (!onCpu_) UploadFrame();
+    DamageAll();
+}
+
+void mtxGlCompositor::UploadFrame() {
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
     mtxGlForgetCurrentDevice();
     glBindTexture(GL_TEXTURE_2D, frameTexture_);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame.width, frame.height, 0, GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, frame.pixels.data());
-    frameWidth_ = frame.width, frameHeight_ = frame.height;
-    above_ = above;
-    DamageAll();
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame_.width, frame_.height, 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, frame_.pixels.data());
 }
 
 void mtxGlCompositor::SetLayerPlace(uintptr_t layer, const RECT& dest, bool visible) {
@@ -197,8 +234,13 @@ void mtxGlCompositor::SetLayerPlace(uintptr_t layer, const RECT& dest, bool visi
 }
 
 void mtxGlCompositor::SetLayerSource(uintptr_t layer, unsigned texture, int width, int height,
-                                     const RECT* dirty) {
+                                     const RECT* dirty, void* drawn) {
     Layer& l = layers_[layer];
+    // The newer drawing follows the older in the device's command stream, so
+    // waiting for it covers both. The device's context, current here, shares
+    // sync objects with this one.
+    Forget(l);
+    l.drawn = drawn;
     if (!dirty || l.texture != texture || l.width != width || l.height != height) DamageAll();
     l.texture = texture;
     l.width = width, l.height = height;
@@ -213,8 +255,34 @@ void mtxGlCompositor::SetLayerSource(uintptr_t layer, unsigned texture, int widt
 }
 
 void mtxGlCompositor::RemoveLayer(uintptr_t layer) {
-    layers_.erase(layer);
+    auto found = layers_.find(layer);
+    if (found == layers_.end()) return;
+    if (found->second.drawn) {
+        SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
+        mtxGlForgetCurrentDevice();
+        Forget(found->second);
+    }
+    layers_.erase(found);
     DamageAll();
+}
+
+// With a context of this compositor's share group current.
+void mtxGlCompositor::Forget(Layer& l) {
+    if (l.drawn) glDeleteSync(static_cast<GLsync>(l.drawn));
+    l.drawn = nullptr;
+}
+
+void mtxGlCompositor::AwaitLayers() {
+    constexpr GLuint64 kPatience = 2'000'000'000;  // ns; a frame that takes longer shows as it is
+    for (auto& [key, l] : layers_) {
+        if (!l.drawn) continue;
+        auto drawn = static_cast<GLsync>(l.drawn);
+        if (onCpu_)
+            glClientWaitSync(drawn, GL_SYNC_FLUSH_COMMANDS_BIT, kPatience);
+        else
+            glWaitSync(drawn, 0, GL_TIMEOUT_IGNORED);
+        Forget(l);
+    }
 }
 
 void mtxGlCompositor::Damage(const RECT& r) {
@@ -273,13 +341,28 @@ int mtxGlCompositor::Draw() {
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
     if (width <= 0 || height <= 0) return 0;
-    // Without a sub-buffer copy every compose is whole.
-    bool whole = damagedAll_ || !copySubBuffer_ || width != shownWidth_ || height != shownHeight_;
+    // On GL without a sub-buffer copy every compose is whole.
+    bool whole = damagedAll_ || (!onCpu_ && !copySubBuffer_) || width != shownWidth_ ||
+                 height != shownHeight_;
     RECT region = whole ? RECT{0, 0, width, height} : Clip(damage_, width, height);
     damagedAll_ = false;
     damage_ = {};
     shownWidth_ = width, shownHeight_ = height;
     if (Empty(region)) return 1;  // nothing changed
+    AwaitLayers();
+    if (onCpu_ && !ComposeOnCpu(region, width, height)) {
+        onCpu_ = false;
+        UploadFrame();
+        region = {0, 0, width, height}, whole = true;
+    }
+    if (!onCpu_) ComposeOnGl(region, whole, width, height);
+    lastSwap_ = NowMs();
+    ++composed;
+    if (!whole) ++composedPartly;
+    return 1;
+}
+
+void mtxGlCompositor::ComposeOnGl(const RECT& region, bool whole, int width, int height) {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, width, height);
     if (whole) {
@@ -297,28 +380,11 @@ int mtxGlCompositor::Draw() {
     glActiveTexture(GL_TEXTURE0);
     glBindSampler(0, sampler_);
     if (frameWidth_ < width || frameHeight_ < height) {
-        glClearColor(0.85f, 0.85f, 0.85f, 1.0f);
+        glClearColor(kUncoveredLevel, kUncoveredLevel, kUncoveredLevel, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    // The frame shows only around the one layer that covers it (the editor):
-    // filling those pixels twice costs a software rasteriser a whole frame.
-    RECT hole = {};
-    int visible = 0;
-    for (auto& [key, l] : layers_)
-        if (l.visible && l.texture) ++visible, hole = Shown(l, width, height, nullptr);
-    if (visible != 1) hole = {};
-    RECT frame = Clip({0, 0, frameWidth_, frameHeight_}, width, height);
-    RECT around[4] = {{frame.left, frame.top, frame.right, hole.top},
-                      {frame.left, hole.bottom, frame.right, frame.bottom},
-                      {frame.left, hole.top, hole.left, hole.bottom},
-                      {hole.right, hole.top, frame.right, hole.bottom}};
-    if (hole.right <= hole.left || hole.bottom <= hole.top) {
-        Quad(frameTexture_, frameWidth_, frameHeight_, frame, frame, width, height);
-    } else {
-        for (const RECT& r : around)
-            if (r.right > r.left && r.bottom > r.top)
-                Quad(frameTexture_, frameWidth_, frameHeight_, r, r, width, height);
-    }
+    for (const RECT& r : FrameAroundLayers(width, height))
+        Quad(frameTexture_, frameWidth_, frameHeight_, r, r, width, height);
     for (auto& [key, l] : layers_) {
         if (!l.visible || !l.texture) continue;
         RECT src;
@@ -330,9 +396,80 @@ int mtxGlCompositor::Draw() {
         Quad(frameTexture_, frameWidth_, frameHeight_, c, c, width, height);
     }
     Show(region, height, whole);
-    lastSwap_ = NowMs();
-    ++composed;
+}
+
+// The parts of the frame that show: only those around the one layer that
+// covers it (the editor), since writing those pixels twice costs a software
+// rasteriser a whole frame; all of it when there is no layer or several.
+std::vector<RECT> mtxGlCompositor::FrameAroundLayers(int width, int height) const {
+    RECT hole = {};
+    int visible = 0;
+    for (auto& [key, l] : layers_)
+        if (l.visible && l.texture) ++visible, hole = Shown(l, width, height, nullptr);
+    RECT frame = Clip({0, 0, frameWidth_, frameHeight_}, width, height);
+    if (visible != 1 || Empty(hole)) return {frame};
+    std::vector<RECT> around;
+    for (const RECT& r : {RECT{frame.left, frame.top, frame.right, hole.top},
+                          RECT{frame.left, hole.bottom, frame.right, frame.bottom},
+                          RECT{frame.left, hole.top, hole.left, hole.bottom},
+                          RECT{hole.right, hole.top, frame.right, hole.bottom}})
+        if (!Empty(r)) around.push_back(r);
+    return around;
+}
+
+// Writes region of the window into the shared picture, as ComposeOnGl draws
+// it: the uncovered ground, the frame, the layers, the frame's popups.
+int mtxGlCompositor::ComposeOnCpu(const RECT& region, int width, int height) {
+    if (!image_ || image_->Width() < width || image_->Height() < height) {
+        image_.reset();
+        image_ = mtxX11ShmImage::Create(xDisplay_, xWindow_, width, height);
+        if (!image_) return 0;
+    }
+    for (int y = region.top; y < region.bottom; ++y) {
+        int covered = y < frameHeight_
+                          ? std::clamp(frameWidth_, int(region.left), int(region.right))
+                          : int(region.left);
+        std::fill(image_->Row(y) + covered, image_->Row(y) + region.right, kUncovered);
+    }
+    for (const RECT& r : FrameAroundLayers(width, height))
+        CopyFrame({std::max(r.left, region.left), std::max(r.top, region.top),
+                   std::min(r.right, region.right), std::min(r.bottom, region.bottom)});
+    for (auto& [key, l] : layers_)
+        if (l.visible && l.texture) ReadLayer(l, region, width, height);
+    for (const RECT& r : above_) {
+        RECT c = Clip(r, std::min(width, frameWidth_), std::min(height, frameHeight_));
+        CopyFrame({std::max(c.left, region.left), std::max(c.top, region.top),
+                   std::min(c.right, region.right), std::min(c.bottom, region.bottom)});
+    }
+    image_->Put(region);
     return 1;
+}
+
+void mtxGlCompositor::CopyFrame(const RECT& r) {
+    RECT c = Clip(r, frameWidth_, frameHeight_);
+    if (Empty(c)) return;
+    for (int y = c.top; y < c.bottom; ++y)
+        std::copy(frame_.Row(y) + c.left, frame_.Row(y) + c.right, image_->Row(y) + c.left);
+}
+
+// The layer's pixels within region, read straight into their place in the
+// picture: texture rows run downwards like the window's.
+void mtxGlCompositor::ReadLayer(const Layer& l, const RECT& region, int width, int height) {
+    RECT source;
+    RECT dest = Shown(l, width, height, &source);
+    RECT r = {std::max(dest.left, region.left), std::max(dest.top, region.top),
+              std::min(dest.right, region.right), std::min(dest.bottom, region.bottom)};
+    if (Empty(r)) return;
+    int x = source.left + (r.left - dest.left), y = source.top + (r.top - dest.top);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer_);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, l.texture, 0);
+    glPixelStorei(GL_PACK_ROW_LENGTH, GLint(image_->Stride()));
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(x, y, r.right - r.left, r.bottom - r.top, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 image_->Row(r.top) + r.left);
+    // Detached, so that a texture the device deletes is not kept alive here.
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
 }
 
 // Moves region of the back buffer to the window. A whole compose swaps: the
@@ -347,5 +484,4 @@ void mtxGlCompositor::Show(const RECT& region, int height, bool whole) {
     }
     copySubBuffer_(xDisplay_, xWindow_, region.left, height - region.bottom,
                    region.right - region.left, region.bottom - region.top);
-    ++composedPartly;
 }

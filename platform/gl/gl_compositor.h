@@ -5,18 +5,34 @@
 // system both ask it to compose; the frame is uploaded only when it changed, so
 // an expose or a menu redraws without the editor drawing again.
 //
-// Where the window system can copy part of the back buffer to the window
-// (GLX_MESA_copy_sub_buffer), a device's present re-composes and copies only
-// its dirty rectangle, leaving the rest of the window as it is. Anything else
-// (a new frame, a layer moved, shown, hidden or given another texture, a new
-// window size) re-composes the whole window and swaps. Internal to platform/.
+// A device's present re-composes only its dirty rectangle, leaving the rest
+// of the window as it is. Anything else (a new frame, a layer moved, shown,
+// hidden or given another texture, a new window size) re-composes the whole
+// window.
+//
+// How it composes depends on the renderer:
+// - A software rasteriser (Mesa's llvmpipe) pays for every pixel of a
+//   textured quad in shading; there the compositor composes on the CPU: it
+//   copies the frame's pixels and reads the layers' pixels back into a picture
+//   shared with the X server, which copies the rectangle into the window.
+//   A whole 1280 x 800 window costs two memory copies instead of a pass of
+//   the rasteriser.
+// - Otherwise it draws quads into the window's back buffer and shows them:
+//   where the window system can copy part of the back buffer to the window
+//   (GLX_MESA_copy_sub_buffer) only the dirty rectangle, else the whole
+//   window with a swap.
+// DAUBRY_GL_COMPOSE=1 in the environment asks for the second way whatever the
+// renderer. Internal to platform/.
 #pragma once
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/bitmap.h"
 #include "platform/geometry.h"
+
+class mtxX11ShmImage;
 
 // What a device needs to draw into a child window's area.
 struct mtxGlDeviceSurface {
@@ -39,9 +55,12 @@ class mtxGlCompositor {
     void SetFrame(const mtxOs::Bitmap& frame, const std::vector<RECT>& above);
     void SetLayerPlace(uintptr_t layer, const RECT& dest, bool visible);
     // texture: a GL texture of the device's context (shared with this one),
-    // width x height, row 0 on top; dirty: its pixels that changed (null: all).
+    // width x height, row 0 on top; dirty: its pixels that changed (null: all);
+    // drawn: a GL sync object of the device's context that signals when its
+    // drawing is done (null: done already), which the compositor deletes.
+    // Called with the device's context current.
     void SetLayerSource(uintptr_t layer, unsigned texture, int width, int height,
-                        const RECT* dirty = nullptr);
+                        const RECT* dirty = nullptr, void* drawn = nullptr);
     void RemoveLayer(uintptr_t layer);
     // Draws and swaps, at most once per kMinInterval ms: a compose asked for
     // sooner is left pending for Flush. Leaves this compositor's context
@@ -54,7 +73,7 @@ class mtxGlCompositor {
     static constexpr uint32_t kNothingPending = 0xFFFFFFFF;
 
     uint64_t composed = 0;
-    uint64_t composedPartly = 0;  // of those, the ones that copied only a dirty part
+    uint64_t composedPartly = 0;  // of those, the ones of only a dirty part
 
   private:
     struct Layer {
@@ -62,13 +81,27 @@ class mtxGlCompositor {
         int width = 0, height = 0;
         RECT dest;
         bool visible = false;
+        void* drawn = nullptr;  // GLsync
     };
     mtxGlCompositor() = default;
     int Init();
     int Draw();
     static RECT Shown(const Layer& l, int width, int height, RECT* source);
+    // Waits until the devices have drawn what the layers show: on the CPU,
+    // which reads their pixels, or in GL's command stream.
+    void AwaitLayers();
+    static void Forget(Layer& l);
+
+    std::vector<RECT> FrameAroundLayers(int width, int height) const;
+    void ComposeOnGl(const RECT& region, bool whole, int width, int height);
+    void UploadFrame();
     void Quad(unsigned texture, int texW, int texH, const RECT& src, const RECT& dest, int winW,
               int winH);
+    // 0 when the shared picture cannot be had at this size: the compose then
+    // falls back to GL for good.
+    int ComposeOnCpu(const RECT& region, int width, int height);
+    void CopyFrame(const RECT& r);
+    void ReadLayer(const Layer& l, const RECT& region, int width, int height);
 
     // Marks window pixels for the next compose.
     void Damage(const RECT& r);
@@ -89,6 +122,10 @@ class mtxGlCompositor {
     // copies are one to one, and a software rasteriser filters at a cost.
     unsigned sampler_ = 0;
     int frameWidth_ = 0, frameHeight_ = 0;
+    mtxOs::Bitmap frame_;  // kept for composing on the CPU
+    bool onCpu_ = false;
+    std::unique_ptr<mtxX11ShmImage> image_;
+    unsigned readFramebuffer_ = 0;
     std::vector<RECT> above_;
     std::map<uintptr_t, Layer> layers_;
     uint64_t lastSwap_ = 0;  // ms of the steady clock

@@ -19,9 +19,10 @@ class mtxGlContext {
     virtual int MakeCurrent() = 0;
     // Hands the back buffer's texture (width x height) to the window's
     // compositor, which shows it in the child window's area; dirty (back
-    // buffer pixels, null for all) is what changed since the last present.
-    // Afterwards another context may be current.
-    virtual void Present(unsigned, int, int, const RECT*) {}
+    // buffer pixels, null for all) is what changed since the last present;
+    // drawn, a GL sync object signalled when the drawing is done, becomes the
+    // compositor's. Afterwards another context may be current.
+    virtual void Present(unsigned, int, int, const RECT*, void*) {}
     // Size of the window's framebuffer; 0 x 0 headless.
     virtual void DrawableSize(int* width, int* height) = 0;
     virtual bool HasWindow() const = 0;

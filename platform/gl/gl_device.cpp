@@ -313,12 +313,14 @@ HRESULT mtxGlDevice::Present(const RECT* source, const RECT*, void*, const void*
         glFinish();
         return D3D_OK;
     }
-    Use();
     // The compositor shows the back buffer in the child window's area, with
-    // the window system's menus over it; it draws with its own context.
+    // the window system's menus over it; it works in its own context, and
+    // waits for this drawing through the sync object.
     Use();
+    GLsync drawn = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();
-    context_->Present(backBuffer_->name, int(backBuffer_->width), int(backBuffer_->height), source);
+    context_->Present(backBuffer_->name, int(backBuffer_->width), int(backBuffer_->height), source,
+                      drawn);
     currentDevice = nullptr;
     gl_.framebuffer = ~0u;
     return D3D_OK;

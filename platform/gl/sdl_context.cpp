@@ -1,6 +1,7 @@
 // The window context: an OpenGL context on the SDL window of a child window's
 // top-level window, sharing its objects with that window's compositor.
 #include <SDL2/SDL.h>
+#include <epoxy/gl.h>
 
 #include <cstdio>
 
@@ -23,10 +24,13 @@ class WindowContext : public mtxGlContext {
         return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(surface_.display), context_) == 0 ? 1
                                                                                              : 0;
     }
-    void Present(unsigned texture, int width, int height, const RECT* dirty) override {
+    void Present(unsigned texture, int width, int height, const RECT* dirty, void* drawn) override {
         mtxGlCompositor* compositor = mtxGlCompositor::Of(surface_.display, false);
-        if (!compositor) return;
-        compositor->SetLayerSource(surface_.layer, texture, width, height, dirty);
+        if (!compositor) {
+            glDeleteSync(static_cast<GLsync>(drawn));
+            return;
+        }
+        compositor->SetLayerSource(surface_.layer, texture, width, height, dirty, drawn);
         compositor->Compose();
     }
     void DrawableSize(int* width, int* height) override {

@@ -2,16 +2,21 @@
 // a frame with a small dirty rectangle re-composes and copies only that
 // rectangle, so what lies outside it stays on screen as it was even when the
 // back buffer there holds something else; a whole frame shows everything.
+// The window composed on the CPU, as it is on a software rasteriser, shows
+// the same pixels as the window composed by GL.
 // Also the display's end: closed with no window left, it takes the driver's
 // threads with it, and the next window opens it again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include "app/wnd.h"
 #include "platform/window.h"
+#include "platform/window_menu.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/screen_reader.h"
 #include "tests/ui/ui_test_support.h"
@@ -99,6 +104,65 @@ TEST(PartialPresent, LeavesTheWindowOutsideTheDirtyRectangleAsItWas) {
     Screen whole = Read(kGreen);
     EXPECT_EQ(whole.At(210, 150), kGreen & 0xFFFFFF);
     EXPECT_EQ(whole.At(60, 60), kRed & 0xFFFFFF);
+}
+
+// The whole screen showing a window with a menu bar, an editor of coloured
+// patches (a layer read back one pixel off would show) and the File menu
+// open over the editor, composed by GL or not.
+std::vector<uint32_t> MenuOverPatches(bool composeOnGl) {
+    if (composeOnGl)
+        setenv("DAUBRY_GL_COMPOSE", "1", 1);
+    else
+        unsetenv("DAUBRY_GL_COMPOSE");
+    mtxWnd top;
+    top.Create(nullptr, nullptr, mtxOs::WS_OVERLAPPEDWINDOW, "Compose", 0, 0, kWidth, kHeight, 0,
+               nullptr);
+    EXPECT_EQ(top.SetMenu(40601), 1);
+    top.Show(mtxOs::SW_SHOWNORMAL);
+    RECT client;
+    mtxOs::GetClientRect(top.Handle(), client);
+    mtxImageEditor editor;
+    EXPECT_EQ(editor.Create(&top, 0, 0, client.right, client.bottom), 1);
+    editor.Show(mtxOs::SW_SHOWNORMAL);
+    new Spy(editor.canvas.get(), {0, 0, kWidth, kHeight}, kGreen);
+    for (int i = 0; i < 12; ++i)
+        new Spy(editor.canvas.get(), {7 + 23 * i, 3 + 13 * i, 19 + 23 * i, 9 + 13 * i},
+                i % 2 ? kRed : kBlue);
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    Settle();
+    auto green = [](const std::vector<uint32_t>& screen) {
+        return std::count(screen.begin(), screen.end(), kGreen & 0xFFFFFF);
+    };
+    const auto greenWithoutMenu = green(ReadScreen(0, 0, 640, 480));
+    mtxOs::MSG alt{top.Handle(), mtxOs::WM_SYSKEYDOWN, mtxOs::WPARAM('F'), 1 << 29, 0, {}};
+    mtxOs::TranslateMessage(alt);
+    Settle();
+    EXPECT_TRUE(mtxOs::MenuIsActive(top.Handle()));
+    std::vector<uint32_t> screen = ReadScreen(0, 0, 640, 480);
+    EXPECT_LT(green(screen), greenWithoutMenu) << "the menu does not lie over the editor";
+    mtxOs::MenuHandleKey(top.Handle(), mtxOs::VK_ESCAPE);
+    mtxOs::MenuHandleKey(top.Handle(), mtxOs::VK_ESCAPE);
+    unsetenv("DAUBRY_GL_COMPOSE");
+    return screen;
+}
+
+TEST(Compose, OnTheCpuShowsTheSamePixelsAsGl) {
+    testing_support::SharedApp();
+    ASSERT_FALSE(mtxOs::IsHeadless()) << "run under a display (under_xvfb.sh)";
+    std::vector<uint32_t> cpu = MenuOverPatches(false), gl = MenuOverPatches(true);
+    ASSERT_EQ(cpu.size(), size_t(640 * 480));
+    ASSERT_EQ(gl.size(), cpu.size());
+    auto count = [&](uint32_t color) {
+        return std::count(cpu.begin(), cpu.end(), color & 0xFFFFFF);
+    };
+    EXPECT_GT(count(kGreen), 10000) << "the editor is not on screen";
+    EXPECT_GT(count(kRed), 100);
+    size_t differ = 0, first = 0;
+    for (size_t i = 0; i < cpu.size(); ++i)
+        if (cpu[i] != gl[i] && differ++ == 0) first = i;
+    EXPECT_EQ(differ, 0u) << "first at (" << first % 640 << ", " << first / 640 << "): CPU "
+                          << std::hex << cpu[first] << ", GL " << gl[first];
 }
 
 size_t ThreadCount() {
