@@ -37,7 +37,10 @@ require_tools() {
 # Starts Xvfb on a free display (it writes the number to fd 3) and points
 # DISPLAY and the settings folder at it.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  # -noreset: an X server resets when its last client leaves, and refuses
+  # ("connection reset by peer") whoever connects meanwhile, such as a
+  # program opening the display again right after closing it.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [[ -s "$work/display" ]] && break

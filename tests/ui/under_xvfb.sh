@@ -11,7 +11,10 @@ cleanup() {
 }
 trap cleanup EXIT
 command -v Xvfb >/dev/null || { echo "under_xvfb: Xvfb is not installed" >&2; exit 1; }
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: an X server resets when its last client leaves, and refuses
+# ("connection reset by peer") whoever connects meanwhile, such as a
+# program opening the display again right after closing it.
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [[ -s "$work/display" ]] && break
