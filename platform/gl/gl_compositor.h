@@ -62,7 +62,7 @@ class mtxGlCompositor {
     void SetLayerSource(uintptr_t layer, unsigned texture, int width, int height,
                         const RECT* dirty = nullptr, void* drawn = nullptr);
     void RemoveLayer(uintptr_t layer);
-    // Draws and swaps, at most once per kMinInterval ms: a compose asked for
+    // Composes and shows, at most once per kMinInterval ms: a compose asked for
     // sooner is left pending for Flush. Leaves this compositor's context
     // current; 1 on success or when pending.
     int Compose();
@@ -73,7 +73,7 @@ class mtxGlCompositor {
     static constexpr uint32_t kNothingPending = 0xFFFFFFFF;
 
     uint64_t composed = 0;
-    uint64_t composedPartly = 0;  // of those, the ones of only a dirty part
+    uint64_t composedPartly = 0;  // of those, the ones of a dirty part only
 
   private:
     struct Layer {
