@@ -56,6 +56,10 @@ int main(int argc, char** argv) {
         std::printf("daubry %s\n", DAUBRY_VERSION);
         return 0;
     }
+    if (mtxOs::IsHeadless()) {  // the reason is on standard error already
+        std::fprintf(stderr, "daubry: the window needs a display; 'daubry fill' works without\n");
+        return 1;
+    }
     std::string commandLine = CommandLine(argc, argv);
     auto splash = std::make_unique<mtxSplashTask>();
     int exitCode = 0;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/drop_files.h"
 #include "platform/gl/gl_compositor.h"
@@ -373,6 +375,16 @@ SDL_Cursor* SdlCursor(HCURSOR c) {
     return c->sdl;
 }
 
+// SDL falls back to drivers that show nothing when no real display answers
+// (a server gone, or resetting as its last client left): windows there
+// would be invisible, and a program showing only those would seem to hang.
+// Such a driver named in SDL_VIDEODRIVER was asked for, and stays.
+bool ShowsWindows(const char* driver) {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (asked && *asked) return true;
+    return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
 }  // namespace
 
 namespace detail {
@@ -382,6 +394,12 @@ bool DisplayAvailable() {
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         gVideo = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
+        if (gVideo && !ShowsWindows(SDL_GetCurrentVideoDriver())) {
+            SDL_SetError("no X11 or Wayland display answered (DISPLAY=%s)",
+                         std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            gVideo = 0;
+        }
         if (gVideo) {
             ++gOpening;
             gWakeEvent = SDL_RegisterEvents(1);

@@ -85,6 +85,14 @@ export XDG_CONFIG_HOME=$work/config  # no settings of the user's steer the run
   fail "--version says '$("$daubry" --version)'"
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$daubry" --help)
 grep -q "Usage: daubry" <<<"$help" || fail "--help: $help"
+# Without a display the window cannot show: the program says so and ends
+# rather than running unseen.
+status=0
+timeout 20 env -u DISPLAY -u WAYLAND_DISPLAY "$daubry" 2>"$work/nodisplay.log" || status=$?
+((status != 124)) || fail "daubry without a display still ran after 20 s"
+((status != 0)) || fail "daubry without a display ended with 0"
+grep -q "needs a display" "$work/nodisplay.log" ||
+  fail "daubry without a display did not say why: $(cat "$work/nodisplay.log")"
 grep -qF "Help page: $share/help/daubry.html" <<<"$help" ||
   fail "--help does not name the installed help page: $help"
 
