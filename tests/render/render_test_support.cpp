@@ -4,23 +4,15 @@
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <random>
 
 #include "image/image.h"
 #include "render/create_texture.h"
-#include "tests/support/test_support.h"
 
 namespace render_test {
 
 mtxImageEditorDevice& Editor() {
-    static std::unique_ptr<mtxImageEditorDevice> editor;
-    if (!editor) {
-        editor = std::make_unique<mtxImageEditorDevice>();
-        editor->CreateDevice(nullptr);
-        testing_support::AtTestsEnd([] { editor.reset(); });
-    }
-    return *editor;
+    return SharedEditor<mtxImageEditorDevice>();
 }
 
 IDirect3DDevice9* Device() {

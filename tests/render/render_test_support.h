@@ -2,11 +2,13 @@
 // Drawing helpers for the device tests: a headless editor, textures from pixel
 // lists, full-target quads and read-backs.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/device.h"
 #include "render/image_editor_device.h"
+#include "tests/support/test_support.h"
 
 namespace render_test {
 
@@ -16,6 +18,21 @@ struct Vertex {  // XYZ | DIFFUSE | TEX1
     float u, v;
 };
 constexpr uint32_t kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+// An editor of type E with a headless device, made and prepared once for all
+// the tests of a program. It goes when the tests end, while nothing else is
+// ending, so the driver's threads are joined before the leak checker runs.
+template <class E>
+E& SharedEditor(void (*prepare)(E&) = nullptr) {
+    static std::unique_ptr<E> editor;
+    if (!editor) {
+        editor = std::make_unique<E>();
+        editor->CreateDevice(nullptr);
+        if (prepare) prepare(*editor);
+        testing_support::AtTestsEnd([] { editor.reset(); });
+    }
+    return *editor;
+}
 
 // The editor shared by one test program, with a headless device. Fails the
 // test (not skips) when no device can be made.

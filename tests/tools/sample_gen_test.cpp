@@ -10,7 +10,6 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <numbers>
 #include <set>
 #include <string>
@@ -23,6 +22,7 @@
 #include "image/image.h"
 #include "image/io/image_load.h"
 #include "render/image_editor_device.h"
+#include "tests/render/render_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -51,13 +51,7 @@ struct Collector : mtxMessageSink {
 
 // The editor with a headless device whose textures the samples live in.
 mtxImageEditorDevice& Editor() {
-    static std::unique_ptr<mtxImageEditorDevice> editor;
-    if (!editor) {
-        editor = std::make_unique<mtxImageEditorDevice>();
-        editor->CreateDevice(nullptr);
-        testing_support::AtTestsEnd([] { editor.reset(); });
-    }
-    return *editor;
+    return render_test::SharedEditor<mtxImageEditorDevice>();
 }
 
 std::vector<fs::path> Collections(const fs::path& root) {

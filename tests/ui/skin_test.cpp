@@ -51,11 +51,6 @@ bool Greyish(uint32_t c, int tolerance) {
 bool Accent(uint32_t c) {
     return Channel(c, 0) > Channel(c, 16) + 40;
 }
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8)
-        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance) return false;
-    return true;
-}
 int Width(const RECT& r) {
     return r.right - r.left;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "ui/primitives.h"
@@ -137,6 +138,12 @@ void Key(mtxImageEditor& editor, uint32_t vk) {
 
 void Type(mtxImageEditor& editor, const std::string& text) {
     for (unsigned char c : text) mtxOs::SendMessage(editor.Handle(), WM_CHAR, c, 1);
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) return false;
+    return true;
 }
 
 std::string Str(const RECT& r) {

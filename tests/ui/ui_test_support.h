@@ -61,6 +61,10 @@ class Spy : public mtxIECtrl {
 
 std::string Str(const RECT& r);
 
+// True when red, green and blue of a and b (0xAARRGGBB) differ by at most
+// tolerance each.
+bool Near(uint32_t a, uint32_t b, int tolerance);
+
 // Records the actions that reach it.
 struct ActionLog : mtxIEActionProcessor {
     std::vector<std::pair<uint32_t, uint16_t>> got;

@@ -7,20 +7,14 @@
 #include <cstring>
 
 #include "tests/render/render_test_support.h"
-#include "tests/support/test_support.h"
 
 namespace view_test {
 
 LayerEditor& Editor() {
-    static std::unique_ptr<LayerEditor> editor;
-    if (!editor) {
-        editor = std::make_unique<LayerEditor>();
-        editor->CreateDevice(nullptr);
-        editor->SetFrameStates();
-        testing_support::AtTestsEnd([] { editor.reset(); });
-    }
-    EXPECT_NE(editor->GetDevice(), nullptr) << "no headless OpenGL 3.3 device (EGL, llvmpipe)";
-    return *editor;
+    LayerEditor& editor =
+        render_test::SharedEditor<LayerEditor>([](LayerEditor& e) { e.SetFrameStates(); });
+    EXPECT_NE(editor.GetDevice(), nullptr) << "no headless OpenGL 3.3 device (EGL, llvmpipe)";
+    return editor;
 }
 
 std::unique_ptr<mtxImageDx> MakeImage(int width, int height, const std::vector<uint32_t>& pixels) {

@@ -340,7 +340,7 @@ void PutOnClipboard(mtxImageEditor& editor, uint32_t format, const std::vector<u
     }
     uint8_t* block = editor.BeginClipboardWrite(format, bytes.size());
     ASSERT_NE(block, nullptr);
-    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+    std::memcpy(block, bytes.data(), bytes.size());
     ASSERT_EQ(editor.EndClipboardWrite(), 1);
 }
 
@@ -351,12 +351,6 @@ uint32_t WhiteOver(uint32_t below) {
     for (int shift : {0, 8, 16})
         if (((below >> shift) & 0xFF) < 0x80) out |= 0xFFu << shift;
     return out;
-}
-
-bool Near(uint32_t a, uint32_t b) {
-    for (int shift : {0, 8, 16, 24})
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8) return false;
-    return true;
 }
 
 // How far an anti-aliased pixel went from the picture's colour toward white
@@ -442,8 +436,9 @@ TEST(VectorLayer, PasteFromItsMenuPutsASelectedLineOverThePicture) {
     EXPECT_EQ(viewer->paintFailed, 0);
     ui_test::Pixels after = ui_test::ReadBack(editor);
     for (int x : {left + 20, left + 30, left + 40})
-        EXPECT_PRED2(Near, after.At(x, top + 30), WhiteOver(picture.At(x - left, 30))) << x;
-    EXPECT_PRED2(Near, after.At(left + 20, top + 70), WhiteOver(picture.At(20, 70)));
+        EXPECT_PRED3(ui_test::Near, after.At(x, top + 30), WhiteOver(picture.At(x - left, 30)), 8)
+            << x;
+    EXPECT_PRED3(ui_test::Near, after.At(left + 20, top + 70), WhiteOver(picture.At(20, 70)), 8);
     EXPECT_EQ(after.At(left + 30, top + 50), picture.At(30, 50));
     EXPECT_EQ(after.At(left + 60, top + 30), picture.At(60, 30));
     EXPECT_FALSE(bool(viewer->composer.drawTop));
@@ -488,13 +483,14 @@ TEST(VectorLayer, ABezierRecordIsPastedAsACurve) {
     ui_test::Pixels p = ui_test::ReadBack(editor);
     auto screen = [&](int x, int y) { return p.At(area.left + o.x + x, area.top + o.y + y); };
     auto over = [&](int x, int y) { return WhiteOver(picture.At(x, y)); };
-    EXPECT_PRED2(Near, screen(50, 50), over(50, 50));  // B(1/2), on the frame's bottom too
+    EXPECT_PRED3(ui_test::Near, screen(50, 50), over(50, 50),
+                 8);  // B(1/2), on the frame's bottom too
     // B(1/3) = (10.4, 26.7): the anti-aliased curve covers some of the pixel.
     EXPECT_GE(WhiteCoverage(screen(40, 47), picture.At(40, 47)), 0.5);
-    EXPECT_PRED2(Near, screen(30, 40), over(30, 40));  // the frame's left edge
-    EXPECT_PRED2(Near, screen(70, 35), over(70, 35));  // and its right one
-    EXPECT_EQ(screen(30, 60), picture.At(30, 60));     // a control point
-    EXPECT_EQ(screen(50, 30), picture.At(50, 30));     // inside
+    EXPECT_PRED3(ui_test::Near, screen(30, 40), over(30, 40), 8);  // the frame's left edge
+    EXPECT_PRED3(ui_test::Near, screen(70, 35), over(70, 35), 8);  // and its right one
+    EXPECT_EQ(screen(30, 60), picture.At(30, 60));                 // a control point
+    EXPECT_EQ(screen(50, 30), picture.At(50, 30));                 // inside
 }
 
 // Clipboard content is untrusted: a record cut short, one too long, one whose
