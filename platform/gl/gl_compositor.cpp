@@ -207,21 +207,24 @@ mtxGlCompositor::~mtxGlCompositor() {
 }
 
 void mtxGlCompositor::SetFrame(const mtxOs::Bitmap& frame, const std::vector<RECT>& above) {
-    frame_ = frame;
     frameWidth_ = frame.width, frameHeight_ = frame.height;
     above_ = above;
-    if (!onCpu_) UploadFrame();
+    // Composing on the CPU copies from the frame's pixels; GL from its texture.
+    if (onCpu_)
+        frame_ = frame;
+    else
+        UploadFrame(frame);
     DamageAll();
 }
 
-void mtxGlCompositor::UploadFrame() {
+void mtxGlCompositor::UploadFrame(const mtxOs::Bitmap& frame) {
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
     mtxGlForgetCurrentDevice();
     glBindTexture(GL_TEXTURE_2D, frameTexture_);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame_.width, frame_.height, 0, GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, frame_.pixels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame.width, frame.height, 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, frame.pixels.data());
 }
 
 void mtxGlCompositor::SetLayerPlace(uintptr_t layer, const RECT& dest, bool visible) {
@@ -352,7 +355,8 @@ int mtxGlCompositor::Draw() {
     AwaitLayers();
     if (onCpu_ && !ComposeOnCpu(region, width, height)) {
         onCpu_ = false;
-        UploadFrame();
+        UploadFrame(frame_);
+        frame_ = {};
         region = {0, 0, width, height}, whole = true;
     }
     if (!onCpu_) ComposeOnGl(region, whole, width, height);

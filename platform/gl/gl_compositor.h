@@ -94,7 +94,7 @@ class mtxGlCompositor {
 
     std::vector<RECT> FrameAroundLayers(int width, int height) const;
     void ComposeOnGl(const RECT& region, bool whole, int width, int height);
-    void UploadFrame();
+    void UploadFrame(const mtxOs::Bitmap& frame);
     void Quad(unsigned texture, int texW, int texH, const RECT& src, const RECT& dest, int winW,
               int winH);
     // 0 when the shared picture cannot be had at this size: the compose then
@@ -122,7 +122,7 @@ class mtxGlCompositor {
     // copies are one to one, and a software rasteriser filters at a cost.
     unsigned sampler_ = 0;
     int frameWidth_ = 0, frameHeight_ = 0;
-    mtxOs::Bitmap frame_;  // kept for composing on the CPU
+    mtxOs::Bitmap frame_;  // only while composing on the CPU
     bool onCpu_ = false;
     std::unique_ptr<mtxX11ShmImage> image_;
     unsigned readFramebuffer_ = 0;
