@@ -27,6 +27,21 @@ fail() {
   exit 1
 }
 
+# Screenshots $window into the file $2 every 0.2 s, for up to $1 seconds,
+# until the command after them accepts it (it gets the file as its last
+# argument); 0 when it did. What the program shows may come late on a busy
+# machine, so checks of what shows wait rather than look once.
+await_shot() {  # seconds, file, command...
+  local seconds=$1 file=$2
+  shift 2
+  for _ in $(seq $((seconds * 5))); do
+    import -window "$window" "$file"
+    "$@" "$file" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Fails (never skips) when a tool is missing.
 require_tools() {
   for tool in "$@"; do

@@ -185,22 +185,14 @@ printf 'x' >"$work/pictures/second photo é.png"
 sleep 0.3
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after files were dropped on it"
 
-# Waits up to 3 s for the file dialog to show ($1: yes) or to be gone (no).
-await_dialog() {
-  for _ in $(seq 15); do
-    import -window "$window" "$shot"
-    if has_dialog "$shot"; then [[ "$1" == yes ]] && return 0; else [[ "$1" == no ]] && return 0; fi
-    sleep 0.2
-  done
-  return 1
-}
+no_dialog() { ! has_dialog "$1"; }
 
 # The chords the menu shows: Ctrl+O opens the dialog, Escape closes it, and
 # Ctrl+Q ends the program.
 xdotool key --clearmodifiers ctrl+o
-await_dialog yes || fail "Ctrl+O shows no file dialog"
+await_shot 3 "$shot" has_dialog || fail "Ctrl+O shows no file dialog"
 xdotool key Escape
-await_dialog no || fail "Escape did not close the dialog that Ctrl+O opened"
+await_shot 3 "$shot" no_dialog || fail "Escape did not close the dialog that Ctrl+O opened"
 title=$(xdotool getwindowname "$window")
 [[ "$title" == "photo.png - Daubry" ]] || fail "the dropped photo did not open (the title reads '$title')"
 echo "dropped files: ok"

@@ -140,20 +140,9 @@ load_samples() {
   return 0
 }
 
-has_dialog_now() {  # name
-  shot "$1"
-  has_dialog "$out/$1.png"
-}
-
 # Waits up to $2 seconds for a dialog; its screenshot is left as $out/$1.png.
-# Input is handled in order however busy the program is, but what it shows
-# may come late: the checks of what shows wait, rather than look once.
 wait_dialog() {
-  for _ in $(seq $(($2 * 5))); do
-    has_dialog_now "$1" && return 0
-    sleep 0.2
-  done
-  return 1
+  await_shot "$2" "$out/$1.png" has_dialog
 }
 
 # Waits up to $2 seconds for the viewer to stand still: two screenshots a
@@ -171,24 +160,13 @@ wait_still() {
 
 # Waits up to $2 seconds for the status dialog; 0 when it showed.
 wait_status() {
-  for _ in $(seq $(($2 * 5))); do
-    import -window "$window" "$work/status.png"
-    if has_status "$work/status.png"; then
-      cp "$work/status.png" "$out/$1.png"
-      return 0
-    fi
-    sleep 0.2
-  done
-  return 1
+  await_shot "$2" "$work/status.png" has_status && cp "$work/status.png" "$out/$1.png"
 }
 
 # Waits up to $2 seconds for no dialog at all.
+no_dialog() { ! has_dialog "$1"; }
 wait_no_dialog() {
-  for _ in $(seq $(($2 * 5))); do
-    import -window "$window" "$work/status.png"
-    has_dialog "$work/status.png" || return 0
-    sleep 0.2
-  done
+  await_shot "$2" "$work/status.png" no_dialog && return 0
   cp "$work/status.png" "$out/$1.png"
   return 1
 }
