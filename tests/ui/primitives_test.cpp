@@ -1,12 +1,12 @@
 // The drawing primitives by their pixels, drawn inside a frame of the editor.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <utility>
 
 #include "tests/ui/ui_test_support.h"
 #include "ui/primitives.h"
+#include "ui/texture_picture.h"
 
 using namespace ui_test;
 using namespace mtxOs;
@@ -60,27 +60,20 @@ TEST(Primitives, FillRectCoversExactlyItsPixels) {
 }
 
 // Every texel lands on its own pixel: a picture of distinct texels, odd and
-// even sized, drawn at two places, reads back exactly, with nothing around it.
+// even sized, drawn at two places (TexturedRect through the picture's texture),
+// reads back exactly, with nothing around it.
 TEST(Primitives, TexturedRectDrawsTexelForTexel) {
     Editor editor;
     for (auto [w, h] : {std::pair{5, 7}, std::pair{8, 4}}) {
         std::vector<uint32_t> texels(size_t(w) * size_t(h));
         for (size_t i = 0; i < texels.size(); ++i)
             texels[i] = 0xFF000000u | uint32_t(i * 0x0A1F37u);
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(editor.GetDevice()->CreateTexture(uint32_t(w), uint32_t(h), 1, 0, D3DFMT_A8R8G8B8,
-                                                    D3DPOOL_MANAGED, &texture, nullptr),
-                  D3D_OK);
-        D3DLOCKED_RECT locked;
-        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-        for (int y = 0; y < h; ++y)
-            std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch),
-                        &texels[size_t(y) * size_t(w)], size_t(w) * 4);
-        texture->UnlockRect(0);
+        mtxIETexturePicture picture;
+        ASSERT_EQ(picture.Set(texels.data(), w, h, 64), 1);
         for (POINT at : {POINT{10, 20}, POINT{37, 51}}) {
             Pixels p = PaintWith(editor, [&](IDirect3DDevice9* d) {
                 mtxIEPrimitives::FillRect(d, {0, 0, 200, 120}, kWhite);
-                EXPECT_EQ(mtxIEPrimitives::TexturedRect(d, texture, at.x, at.y, w, h), 1);
+                EXPECT_EQ(picture.Draw(d, at.x, at.y), 1);
             });
             for (int y = -1; y <= h; ++y)
                 for (int x = -1; x <= w; ++x) {
@@ -91,7 +84,6 @@ TEST(Primitives, TexturedRectDrawsTexelForTexel) {
                         << ", " << y;
                 }
         }
-        texture->Release();
     }
 }
 
