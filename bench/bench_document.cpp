@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
-#include "app/application.h"
 #include "app/document/designer.h"
 #include "app/document/picture_file.h"
 #include "app/editor/image_editor_vd.h"
+#include "base/application.h"
 #include "image/image.h"
 #include "platform/window.h"
 

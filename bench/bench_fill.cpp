@@ -31,8 +31,8 @@
 #include "image/resample.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
-#include "render/view/flatten_stack.h"
-#include "render/view/viewer_layer.h"
+#include "render/layers/flatten_stack.h"
+#include "render/layers/viewer_layer.h"
 
 namespace fs = std::filesystem;
 

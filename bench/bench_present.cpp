@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "platform/window.h"
 #include "ui/image_editor.h"
 

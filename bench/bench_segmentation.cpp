@@ -20,7 +20,7 @@
 #include <opencv2/ximgproc/segmentation.hpp>
 #include <string>
 
-#include "app/cpu_info.h"
+#include "base/cpu_info.h"
 #include "fill/segment_graph.h"
 
 namespace {

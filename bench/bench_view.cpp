@@ -14,9 +14,9 @@
 #include "render/create_texture.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
-#include "render/view/flatten_stack.h"
-#include "render/view/viewer_layer.h"
-#include "render/view/viewer_tile.h"
+#include "render/layers/flatten_stack.h"
+#include "render/layers/viewer_layer.h"
+#include "render/layers/viewer_tile.h"
 
 namespace {
 

@@ -18,17 +18,17 @@
 #include <random>
 #include <vector>
 
-#include "app/application.h"
-#include "fill/mdf_field.h"
+#include "app/filling/mdf_field.h"
+#include "base/application.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/device.h"
 #include "platform/window.h"
 #include "render/create_texture.h"
 #include "render/image_dx.h"
-#include "render/view/viewer.h"
 #include "ui/image_editor.h"
 #include "ui/tool_bar.h"
+#include "ui/viewer/viewer.h"
 
 namespace {
 

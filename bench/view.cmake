@@ -1,3 +1,3 @@
 # The viewer layers on the device (headless, llvmpipe where there is no GPU):
 # DrawQuad, CommitTiles and FlattenStack.
-daubry_benchmark(view LINKS daubry_view)
+daubry_benchmark(view LINKS daubry_layers)

@@ -87,8 +87,6 @@ function(daubry_library name)
     set(sources ${ARG_SOURCES})
   else()
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    # app/main.cpp is the program's entry point, not part of a library.
-    list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   endif()
   if(sources)
     add_library(${name} STATIC ${sources})

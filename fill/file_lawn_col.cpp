@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "image/file.h"
 #include "image/file_memory.h"
 #include "platform/os_file.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "render/view/viewer_quad.h"
+#include "render/layers/viewer_quad.h"
 
 class SampleCollection;
 class mcvSegmentGraph;

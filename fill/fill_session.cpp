@@ -4,7 +4,7 @@
 #include "image/image_stack.h"
 #include "platform/device.h"
 #include "render/image_editor_device.h"
-#include "render/view/viewer_layer.h"
+#include "render/layers/viewer_layer.h"
 
 namespace {
 

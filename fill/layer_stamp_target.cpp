@@ -2,7 +2,7 @@
 
 #include "fill/sample_collection.h"
 #include "render/image_editor_device.h"
-#include "render/view/viewer_layer.h"
+#include "render/layers/viewer_layer.h"
 
 int mtxLayerStampTarget::Width() const {
     return layer_.source ? layer_.source->width : 0;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "fill/color_key.h"
 #include "fill/file_lawn_col.h"
 #include "fill/message_sink.h"

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "platform/device.h"
 #include "render/dx_context.h"
 

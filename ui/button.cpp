@@ -1,6 +1,6 @@
 #include "ui/button.h"
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/window.h"
 #include "ui/flat_look.h"
 #include "ui/font.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "platform/folder.h"
 #include "platform/os_file.h"
 #include "platform/text.h"

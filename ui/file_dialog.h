@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_dialog.h"
+#include "base/file_dialog.h"
 #include "ui/dlg_ok_cancel.h"
 
 class mtxIEButton;

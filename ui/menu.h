@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/node_pool.h"
+#include "base/node_pool.h"
 #include "platform/window_menu.h"
 
 class mtxImageEditor;

@@ -1,6 +1,6 @@
 #include "ui/strings.h"
 
-#include "app/application.h"
+#include "base/application.h"
 
 std::string mtxIELoadString(uint32_t n, const char* fallback) {
     std::string out;

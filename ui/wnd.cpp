@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/application.h"
+#include "base/application.h"
 #include "platform/window.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"

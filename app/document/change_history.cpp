@@ -9,13 +9,13 @@
 #include <random>
 #include <thread>
 
-#include "app/tasks/base_thread.h"
+#include "base/base_thread.h"
 #include "image/codecs/deflate.h"
 #include "image/file.h"
 #include "image/file_memory.h"
 #include "platform/os_file.h"
 #include "platform/text.h"
-#include "render/view/viewer_layer.h"
+#include "render/layers/viewer_layer.h"
 
 // The journal: records one after another, every number little-endian.
 //

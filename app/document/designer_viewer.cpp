@@ -1,6 +1,6 @@
 #include "app/document/designer_viewer.h"
 
-#include "fill/mdf.h"
+#include "app/filling/mdf.h"
 #include "ui/image_editor.h"
 #include "ui/strings.h"
 

@@ -2,8 +2,8 @@
 #include <memory>
 
 #include "app/document/designer.h"
-#include "render/view/viewer.h"
 #include "ui/menu.h"
+#include "ui/viewer/viewer.h"
 
 class mtxIEMdf;
 

@@ -1,6 +1,6 @@
 #include "app/shell/daubry_app.h"
 
-#include "app/share_folder.h"
+#include "base/share_folder.h"
 
 #include <cctype>
 #include <cstdio>
@@ -10,10 +10,10 @@
 
 #include "app/document/designer.h"
 #include "app/editor/about_dlg.h"
-#include "app/file_dialog.h"
+#include "app/filling/lawn_sample_dlg.h"
 #include "app/shell/command_line.h"
 #include "app/shell/picture.h"
-#include "fill/lawn_sample_dlg.h"
+#include "base/file_dialog.h"
 #include "platform/drop_files.h"
 #include "platform/message_box.h"
 #include "platform/path.h"

@@ -2,16 +2,14 @@
 #include <functional>
 #include <string>
 
-#include "app/application.h"
 #include "app/editor/image_editor_vd.h"
-#include "app/wnd.h"
+#include "app/shell/settings_key.h"
+#include "base/application.h"
+#include "base/wnd.h"
 #include "platform/accelerator.h"
 #include "platform/drop_files.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
-
-// The key of the program's settings in the settings store.
-constexpr const char* kDaubrySettingsKey = "Software\\Ferrow\\Daubry";
 
 // Command ids of the main menu.
 constexpr uint32_t ID_EXIT = 40102;

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/registry.h"
-#include "app/share_folder.h"
-#include "app/shell/daubry_app.h"
 #include "app/shell/fill_arguments.h"
+#include "app/shell/settings_key.h"
+#include "base/registry.h"
+#include "base/share_folder.h"
 #include "fill/fill_session.h"
 #include "fill/message_sink.h"
 #include "fill/sample_collection.h"
@@ -25,8 +25,8 @@
 #include "platform/settings_file.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
-#include "render/view/flatten_stack.h"
-#include "render/view/viewer_layer.h"
+#include "render/layers/flatten_stack.h"
+#include "render/layers/viewer_layer.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 #include "app/shell/splash_task.h"
 
 #include "app/shell/picture.h"
-#include "app/tasks/base_thread.h"
+#include "base/base_thread.h"
 #include "platform/cpu.h"
 #include "platform/splash_window.h"
 #include "platform/window.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "platform/bitmap.h"
 
 // Composes the start-up picture: the foreground pictures alpha-blended onto

@@ -33,8 +33,12 @@ bool ReadLevelTable(const std::string& markdown, LevelTable* table, std::string*
 // as "file:line: reason". An include is allowed when it names a header of the
 // file's own library or of one it reaches; headers in platform/'s
 // implementation folders are for platform/ alone, and so are the system and
-// third-party headers that platform/ stands on. app/main.cpp is the program's
-// entry point and may include anything.
+// third-party headers that platform/ stands on. Files outside every library's
+// folder (app/main.cpp, the program's entry point) are not checked.
 std::vector<std::string> CheckIncludes(const LevelTable& table, const std::string& root);
+
+// The project files that file (relative to root) includes, directly or through
+// the files it includes.
+std::set<std::string> IncludedFrom(const std::string& root, const std::string& file);
 
 }  // namespace layers

@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "app/application.h"
+#include "base/application.h"
 
 namespace testing_support {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/share_folder.h"
+#include "base/share_folder.h"
 #include "fill/file_lawn_col.h"
 #include "fill/message_sink.h"
 #include "fill/sample_collection.h"

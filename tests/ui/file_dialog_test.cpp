@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/file_dialog.h"
+#include "base/file_dialog.h"
 #include "platform/folder.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"

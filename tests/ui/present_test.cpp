@@ -15,7 +15,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "platform/window.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/tasks/base_thread.h"
+#include "base/base_thread.h"
 #include "image/file_memory.h"
 #include "tests/support/test_support.h"
 

@@ -8,9 +8,9 @@
 
 #include "app/document/change_history.h"
 #include "image/file_memory.h"
-#include "render/view/viewer_tile.h"
+#include "render/layers/viewer_tile.h"
+#include "tests/render/layers/view_test_support.h"
 #include "tests/render/render_test_support.h"
-#include "tests/render/view/view_test_support.h"
 
 namespace {
 

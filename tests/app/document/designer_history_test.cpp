@@ -9,11 +9,11 @@
 
 #include "app/document/change_history.h"
 #include "app/document/designer_viewer.h"
-#include "fill/mdf_field.h"
+#include "app/filling/mdf_field.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "tests/app/document/document_test_support.h"
-#include "tests/fill/disc_samples.h"
+#include "tests/app/filling/disc_samples.h"
 #include "tests/oracles/png.h"
 #include "tests/render/render_test_support.h"
 #include "tests/ui/ui_test_support.h"

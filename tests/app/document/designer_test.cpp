@@ -10,7 +10,7 @@
 #include "app/document/add_layer_dlg.h"
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
-#include "fill/mdf_field.h"
+#include "app/filling/mdf_field.h"
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "tests/app/document/document_test_support.h"

@@ -9,7 +9,7 @@
 
 #include "app/document/designer.h"
 #include "app/editor/image_editor_vd.h"
-#include "fill/mdf.h"
+#include "app/filling/mdf.h"
 #include "tests/support/test_support.h"
 #include "ui/file_dialog.h"
 

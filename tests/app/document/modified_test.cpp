@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "app/document/add_layer_dlg.h"
-#include "fill/mdf_field.h"
+#include "app/filling/mdf_field.h"
 #include "image/image_stack.h"
 #include "tests/app/document/document_test_support.h"
 #include "tests/oracles/png.h"

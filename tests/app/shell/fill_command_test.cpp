@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/share_folder.h"
+#include "base/share_folder.h"
 #include "image/file_stream.h"
 #include "image/image.h"
 #include "image/io/image_load.h"

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/menu_template.h"
-#include "app/wnd.h"
+#include "base/menu_template.h"
+#include "base/wnd.h"
 #include "platform/resource_table.h"
 #include "platform/window/window_internal.h"
 #include "tests/support/test_support.h"

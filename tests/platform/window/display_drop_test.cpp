@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "platform/drop_files.h"
 #include "tests/support/test_support.h"
 

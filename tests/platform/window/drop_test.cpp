@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/wnd.h"
+#include "base/wnd.h"
 #include "tests/support/test_support.h"
 
 using namespace mtxOs;

@@ -2,8 +2,8 @@
 // window system.
 #include <gtest/gtest.h>
 
-#include "app/menu_template.h"
-#include "app/wnd.h"
+#include "base/menu_template.h"
+#include "base/wnd.h"
 #include "platform/resource_table.h"
 #include "tests/support/test_support.h"
 

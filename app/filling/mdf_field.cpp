@@ -1,0 +1,413 @@
+#include "app/filling/mdf_field.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/application.h"
+#include "fill/sample_collection.h"
+#include "platform/cpu.h"
+#include "platform/window.h"
+#include "render/layers/layer_transform.h"
+#include "ui/button.h"
+#include "ui/image_editor.h"
+#include "ui/label.h"
+#include "ui/message_box.h"
+#include "ui/strings.h"
+#include "ui/tool_bar.h"
+#include "ui/viewer/viewer.h"
+
+// Carries the completion of one run to the tool. A run that was abandoned
+// takes its relay with it, so a completion it had already posted is dropped.
+class mtxIEMdfField::Relay : public mtxIEActionProcessor {
+  public:
+    explicit Relay(mtxIEMdfField& owner) : tool(owner) {}
+    int Process(uint32_t action, uint16_t value) override { return tool.Process(action, value); }
+    mtxIEMdfField& tool;
+};
+
+mtxIEMdfField::Task::Task(mtxImageEditor* editor, mtxIEMdfField& owner, mtxFillSession& run)
+    : mtxIETask(editor), tool(owner), session(run) {}
+
+mtxIEMdfField::Task::~Task() {
+    Shutdown();
+}
+
+int mtxIEMdfField::Task::Begin() {
+    refused = 0;
+    if (!session.BeginPreparation()) {
+        refused = 1;
+        return 0;
+    }
+    return StartWork(mtxIELoadString(302, "Preparing Image"));
+}
+
+int mtxIEMdfField::Task::Step() {
+    if (!session.PrepareSlice()) {
+        if (StopRequested()) {
+            PostCompletion(0);
+            return 1;
+        }
+        SetProgress(session.Progress());
+        PostAction(kProgress);
+        return 0;
+    }
+    SetProgress(100);
+    if (!StopRequested()) PostAction(kProgress);
+    PostAction(kFinished);
+    PostCompletion(session.Analysed() && !StopRequested() ? 1 : 0);
+    return 1;
+}
+
+mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollection& collection)
+    : mtxIEMdf(owner, bar), samples(collection) {
+    clock = [] { return mtxOs::Milliseconds(); };
+    showMessage = [this](const std::string& text) {
+        if (editor) new mtxIEMessageBox(editor, text.c_str(), nullptr);  // the editor owns it
+    };
+    BuildToolBar();
+    lastRun = clock();
+    if (mtxApplication* app = mtxGetApp()) timerId = app->ids.Take();
+    if (timerId && editor && editor->Handle()) mtxOs::SetTimer(editor->Handle(), timerId, 1);
+}
+
+mtxIEMdfField::~mtxIEMdfField() {
+    state = kStopped;
+    // Another tool replaces this one: the run so far is one change.
+    if (changeOpen_ && onChangeEnded && HasPicture() && SessionCurrent()) {
+        RefreshLayer();
+        EndChange();
+    }
+    CancelChange();
+    if (timerId) {
+        if (editor && editor->Handle()) mtxOs::KillTimer(editor->Handle(), timerId);
+        if (mtxApplication* app = mtxGetApp()) app->ids.Give(uint16_t(timerId));
+        timerId = 0;
+    }
+    CancelPreparation();
+    session_.reset();
+}
+
+void mtxIEMdfField::BuildToolBar() {
+    mtxIEMdf::BuildToolBar();
+    if (!toolBar) return;
+    static const struct {
+        uint32_t string;
+        const char* fallback;
+        uint32_t action;
+    } kButtons[4] = {
+        {300, "Go", kGo}, {301, "Stop", kStop}, {319, "Samples", kSamples}, {322, "Clear", kClear}};
+    for (int i = 0; i < 4; ++i) {
+        auto* button = new mtxIEButton(toolBar);
+        button->rect = {0, 0, 85, 35};
+        button->SetCaption(mtxIELoadString(kButtons[i].string, kButtons[i].fallback));
+        // Posted, so a press that outlives the tool is dropped.
+        button->SetAction(this, kButtons[i].action, 0);
+        button->Show(1);
+        toolBar->AddItem(button, 0, 5);
+        buttons[i] = button;
+    }
+    coverageLabel = new mtxIELabel(toolBar);
+    coverageLabel->rect = {0, 0, 120, 35};
+    coverageLabel->Show(1);
+    toolBar->AddItem(coverageLabel, 0, 10);
+    ShowCoverage(true);
+}
+
+int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
+    switch (action) {
+        case kGo:
+            Go();
+            return 1;
+        case kStop:
+            Stop();
+            return 1;
+        case kSamples:
+            if (openSamples) openSamples();
+            return 1;
+        case kTaskDone:
+            TaskDone(value & 1);
+            return 1;
+        case kClear:
+            if (Prepared() && SessionCurrent()) {
+                PrepareBackground();
+                ++backgroundResets;
+            }
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+bool mtxIEMdfField::HasPicture() {
+    mtxIEViewerLayer* layer = viewer && viewer->GetStack() ? viewer->GetLayer(0) : nullptr;
+    return layer && layer->source && layer->source->width > 0 && layer->source->height > 0;
+}
+
+bool mtxIEMdfField::SessionCurrent() {
+    if (!session_) return false;
+    mtxIEViewerLayer* layer = HasPicture() ? viewer->GetLayer(0) : nullptr;
+    if (layer && layer == sessionLayer_ && layer->source == sessionPicture_ &&
+        viewer->pictureSerial == sessionSerial_)
+        return true;
+    DropSession();
+    return false;
+}
+
+void mtxIEMdfField::DropSession() {
+    // The change began on a picture that is gone or no longer the tool's.
+    CancelChange();
+    CancelPreparation();
+    session_.reset();
+    sessionLayer_ = nullptr;
+    sessionPicture_ = nullptr;
+    state = kStopped;
+}
+
+void mtxIEMdfField::CancelPreparation() {
+    relay_.reset();
+    if (!task_) return;
+    if (session_) session_->stop = 1;
+    // The editor joins the task's thread: the session is free afterwards.
+    if (editor && editor->CurrentTask() == task_) editor->DestroyTask(task_);
+    task_ = nullptr;
+}
+
+void mtxIEMdfField::Go() {
+    if (!HasPicture()) {
+        showMessage(mtxIELoadString(701, "Just open any image"));
+        return;
+    }
+    if (task_ && editor->CurrentTask() != task_) {
+        // The editor destroyed the task for another one: its run is over.
+        task_ = nullptr;
+        relay_.reset();
+    }
+    if (task_) return;
+    if (SessionCurrent() && session_->prepared) {
+        StartRunning();
+        return;
+    }
+    if (!session_) {
+        sessionLayer_ = viewer->GetLayer(0);
+        sessionPicture_ = sessionLayer_->source;
+        sessionSerial_ = viewer->pictureSerial;
+        session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
+    }
+    state = kStopped;
+    relay_ = std::make_unique<Relay>(*this);
+    task_ = new Task(editor, *this, *session_);  // the editor owns it
+    task_->SetCompletion(relay_.get(), kTaskDone);
+    if (!task_->Start() || !task_->Begin()) {
+        // StartWork tells the user of its own failures.
+        bool refused = task_->refused != 0;
+        CancelPreparation();
+        if (refused)
+            showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
+    }
+}
+
+void mtxIEMdfField::StartRunning() {
+    // After a save the run goes on inside the change it began.
+    if (!changeOpen_) StartChange("Fill");
+    state = kRunning;
+    lastRun = clock();
+    justRan = 1;
+    interval = kMinInterval;
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::Stop() {
+    if (!HasPicture()) {
+        showMessage(mtxIELoadString(701, "Just open any image"));
+        return;
+    }
+    if (task_ && editor->CurrentTask() == task_) {
+        editor->SendCommand(task_, mtxIETask::kCancel, 0);
+        return;
+    }
+    state = kStopped;
+    RefreshLayer();
+    EndChange();
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::TaskDone(int value) {
+    Task* done = task_;
+    if (!done) return;
+    task_ = nullptr;
+    if (editor->CurrentTask() == done) editor->DestroyTask(done);
+    if (value != 1 || !SessionCurrent()) return;
+    // The background it applies is a change of its own, before the run's.
+    StartChange("Background");
+    if (!session_->FinishPreparation()) {
+        CancelChange();
+        showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
+        return;
+    }
+    EndChange();
+    viewer->Invalidate();
+    StartRunning();
+}
+
+void mtxIEMdfField::PrepareBackground() {
+    if (!HasPicture() || !SessionCurrent()) return;
+    // A run under way ends its change here and starts another after: the
+    // new background is undone on its own.
+    bool running = changeOpen_;
+    if (running) {
+        RefreshLayer();
+        EndChange();
+    }
+    StartChange("Background");
+    session_->PrepareBackground();
+    EndChange();
+    if (running) StartChange("Fill");
+    viewer->Invalidate();
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::StartChange(const std::string& name) {
+    if (changeOpen_) return;
+    changeOpen_ = true;
+    if (onChangeStarting) onChangeStarting(name);
+}
+
+void mtxIEMdfField::EndChange() {
+    if (!changeOpen_) return;
+    changeOpen_ = false;
+    if (onChangeEnded) onChangeEnded();
+}
+
+void mtxIEMdfField::CancelChange() {
+    if (!changeOpen_) return;
+    changeOpen_ = false;
+    if (onChangeCancelled) onChangeCancelled();
+}
+
+void mtxIEMdfField::PictureRestored() {
+    if (Prepared() && SessionCurrent()) session_->ForgetCoverage();
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::RefreshLayer() {
+    if (!HasPicture()) {
+        showMessage(mtxIELoadString(701, "Just open any image"));
+        return;
+    }
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    if (device && !editor->lost && device->TestCooperativeLevel() == D3D_OK)
+        viewer->GetLayer(0)->CommitTiles();
+}
+
+void mtxIEMdfField::OnTimer(uintptr_t id) {
+    if (timerId && id == timerId) Tick();
+    mtxIECtrl::OnTimer(id);
+}
+
+// Placements come at least kMinInterval apart; after one, the spacing
+// becomes the time the message loop took to come back.
+void mtxIEMdfField::Tick() {
+    if (state != kRunning) return;
+    if (!SessionCurrent() || !session_->prepared) {
+        state = kStopped;
+        CancelChange();
+        return;
+    }
+    uint32_t now = clock();
+    uint32_t elapsed = now - lastRun;  // modulo 2^32: the clock wraps
+    uint32_t next = interval;
+    if (justRan) {
+        next = std::max(elapsed, kMinInterval);
+        justRan = 0;
+    }
+    if (elapsed >= interval) {
+        mtxStamp stamp;
+        mtxPlaceResult result = session_->Step(now, &stamp);
+        if (result == mtxPlaceResult::kNoSamples) {
+            state = kStopped;
+            RefreshLayer();
+            EndChange();
+            showMessage(mtxIELoadString(702, "You should select samples"));
+            return;
+        }
+        if (result == mtxPlaceResult::kPlaced) {
+            ++placements;
+            ShowStamp(stamp);
+        }
+        lastRun = clock();
+        justRan = 1;
+    }
+    interval = next;
+    ShowCoverage(false);
+}
+
+// Repaints what the stamp covers, with a pixel more for the filtering.
+void mtxIEMdfField::ShowStamp(const mtxStamp& stamp) {
+    float left = 0, top = 0, right = 0, bottom = 0;
+    for (int i = 0; i < 4; ++i) {
+        float x = 0, y = 0;
+        if (!stamp.quad.Corner(i, &x, &y)) {
+            viewer->InvalidateRect(viewer->PictureRect());
+            return;
+        }
+        left = i ? std::min(left, x) : x, right = i ? std::max(right, x) : x;
+        top = i ? std::min(top, y) : y, bottom = i ? std::max(bottom, y) : y;
+    }
+    // The layer's own transform places it in the picture.
+    const mtxImageStack::Layer* layer = sessionLayer_ ? sessionLayer_->stackLayer : nullptr;
+    mtxRect box = layer ? mtxLayerTransform::MapBounds(
+                              layer->transform, int(std::floor(left)) - 2, int(std::floor(top)) - 2,
+                              int(std::ceil(right - left)) + 5, int(std::ceil(bottom - top)) + 5)
+                        : mtxRect{};
+    viewer->InvalidatePicture(box);
+}
+
+void mtxIEMdfField::ShowCoverage(bool force) {
+    // Another tool may have emptied the bar, and the label with it.
+    if (!coverageLabel || !toolBar ||
+        std::find(toolBar->children.begin(), toolBar->children.end(), coverageLabel) ==
+            toolBar->children.end())
+        return;
+    uint32_t now = clock();
+    if (!force && now - lastCoverageUpdate < kCoverageEvery) return;
+    lastCoverageUpdate = now;
+    std::string text;
+    if (session_ && session_->prepared)
+        text = mtxIELoadString(724, "Covered") + " " +
+               std::to_string(int(session_->Coverage() * 100.0 + 0.5)) + " %";
+    if (text != coverageLabel->text) coverageLabel->SetText(text, false);
+}
+
+void mtxIEMdfField::OnPictureOpening() {
+    DropSession();
+    savedState = kStopped;
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::OnOptionsChanged() {
+    if (!Prepared() || !SessionCurrent()) return;
+    if (samples.background != session_->appliedBackground ||
+        samples.backgroundColor != session_->appliedBackgroundColor) {
+        PrepareBackground();
+        ++backgroundResets;
+    }
+}
+
+void mtxIEMdfField::Suspend() {
+    savedState = state;
+    state = kStopped;
+    if (HasPicture()) RefreshLayer();
+}
+
+void mtxIEMdfField::Resume() {
+    if (savedState == kRunning && Prepared() && SessionCurrent())
+        StartRunning();
+    else
+        state = kStopped;
+}
+
+void mtxIEMdfField::ResetBackground() {
+    if (!Prepared()) return;
+    PrepareBackground();
+    ++backgroundResets;
+}

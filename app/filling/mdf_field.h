@@ -1,0 +1,133 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/filling/mdf.h"
+#include "fill/fill_session.h"
+#include "ui/action_processor.h"
+#include "ui/ie_task.h"
+
+class SampleCollection;
+class mtxIEButton;
+class mtxIELabel;
+class mtxIEViewerLayer;
+class mtxImage;
+
+// The filling tool. Go prepares the opened picture (its segmentation, on a
+// background task behind a status dialog) and then places samples into the
+// viewer's layer 0 on a 1 ms timer of the editor window, at least 10 ms
+// apart, until Stop. Samples opens the samples dialog, Clear puts the
+// background back. The fill session (segmentation, saved copy, generator)
+// belongs to one picture: it is made when Go starts preparing and dropped
+// when another picture opens.
+class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
+  public:
+    enum Action : uint32_t { kGo = 1, kStop = 2, kSamples = 3, kTaskDone = 4, kClear = 5 };
+    enum State : uint32_t { kRunning = 0, kStopped = 1 };
+    static constexpr uint32_t kMinInterval = 10;     // ms between placements, at least
+    static constexpr uint32_t kCoverageEvery = 250;  // ms between updates of the label
+
+    // Prepares the picture of the tool's viewer layer 0 on the task's thread.
+    class Task : public mtxIETask {
+      public:
+        Task(mtxImageEditor* editor, mtxIEMdfField& tool, mtxFillSession& session);
+        ~Task() override;
+        // Starts the analysis of the picture and the status dialog "Preparing
+        // Image". 0 when the picture cannot be analysed (the user is told).
+        int Begin() override;
+        int Step() override;
+
+        mtxIEMdfField& tool;
+        mtxFillSession& session;
+        int refused = 0;  // Begin found nothing to analyse
+    };
+
+    mtxIEMdfField(mtxIEViewer* viewer, mtxIEToolBar* toolBar, SampleCollection& samples);
+    ~mtxIEMdfField() override;
+    // Action 3 (the Samples button) calls this; the document controller sets it
+    // to its OpenSamplesDialog. Empty: nothing happens.
+    std::function<void()> openSamples;
+
+    // Actions 1 to 5 (Go, Stop, Samples, task finished, Clear).
+    int Process(uint32_t action, uint16_t value) override;
+    void OnTimer(uintptr_t id) override;
+    // Another picture opens: any preparation is cancelled and the session of
+    // the old picture dropped; not prepared and stopped.
+    void OnPictureOpening() override;
+    // The filling options changed: a prepared picture takes the new background.
+    void OnOptionsChanged() override;
+    // Around a save: placements pause and what was drawn reaches the picture.
+    void Suspend() override;
+    void Resume() override;
+    void ResetBackground() override;
+    void BuildToolBar() override;
+
+    // One tick of the placement timer at clock(): at most one placement.
+    void Tick();
+    // What was drawn on the device goes into the picture in memory.
+    void RefreshLayer();
+    bool Prepared() const { return session_ && session_->prepared; }
+    bool Preparing() const { return task_ != nullptr; }
+    mtxFillSession* Session() { return session_.get(); }
+    Task* CurrentTask() { return task_; }
+
+    // The millisecond clock, wrapping at 2^32; tests put a fake one here.
+    std::function<uint32_t()> clock;
+    // Shows a message to the user (the program's message box by default).
+    std::function<void(const std::string&)> showMessage;
+    // Bracket every change the tool makes to layer 0's picture, for the
+    // change history: a run of placements (from the start of running to its
+    // stop, a pause for a save staying inside) or a new background. Ended
+    // after what was drawn reached the picture; cancelled when the picture
+    // the change began on went away. Empty: nothing is called.
+    std::function<void(const std::string& name)> onChangeStarting;
+    std::function<void()> onChangeEnded;
+    std::function<void()> onChangeCancelled;
+    // The picture was rewritten behind the tool's back (an undo or redo):
+    // the running change must have been stopped before. The coverage starts
+    // again from the picture as it is now.
+    void PictureRestored();
+    bool ChangeOpen() const { return changeOpen_; }
+
+    SampleCollection& samples;
+    uint32_t timerId = 0;
+    uint32_t interval = kMinInterval;
+    uint32_t lastRun = 0;
+    uint32_t state = kStopped;
+    uint32_t savedState = kStopped;
+    uint32_t justRan = 1;
+    uint32_t lastCoverageUpdate = 0;
+    uint64_t placements = 0;        // samples placed since construction
+    uint64_t backgroundResets = 0;  // Clear, a reset or a new background put in since then
+    mtxIEButton* buttons[4] = {};
+    mtxIELabel* coverageLabel = nullptr;
+
+  private:
+    class Relay;
+    void Go();
+    void StartRunning();
+    void Stop();
+    void TaskDone(int value);
+    void PrepareBackground();
+    void CancelPreparation();
+    // The session still belongs to the picture the viewer shows; otherwise
+    // it is dropped.
+    bool SessionCurrent();
+    void DropSession();
+    void ShowCoverage(bool force);
+    void ShowStamp(const mtxStamp& stamp);
+    bool HasPicture();
+    void StartChange(const std::string& name);
+    void EndChange();
+    void CancelChange();
+
+    std::unique_ptr<mtxFillSession> session_;
+    mtxIEViewerLayer* sessionLayer_ = nullptr;  // the layer and picture the session was made on
+    mtxImage* sessionPicture_ = nullptr;
+    uint64_t sessionSerial_ = 0;
+    bool changeOpen_ = false;       // between onChangeStarting and its end
+    Task* task_ = nullptr;          // owned by the editor
+    std::unique_ptr<Relay> relay_;  // carries the completion of the current run only
+};

@@ -1,0 +1,114 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "image/image_stack.h"
+#include "platform/device.h"
+#include "render/image_dx.h"
+#include "render/image_editor_device.h"
+#include "render/layers/viewer_quad.h"
+
+// One layer of the picture on the device: the stack layer's images cut into
+// tiles whose origins lie 126 pixels apart, each tile holding its 126 x 126
+// pixels plus a one-pixel border in 128 x 128 textures of the editor's pools,
+// so bilinear filtering at a seam reads the real neighbour.
+//
+// Headless use (the filling engine, batch work), all on the editor's thread:
+//
+//   mtxImageEditorDevice editor;  editor.CreateDevice(nullptr);
+//   auto image = std::make_unique<mtxImageDx>(editor.GetDevice());  // load or fill it
+//   mtxImageStack stack;  stack.AddLayer(0, std::move(image));
+//   mtxIEViewerLayer layer(&editor);
+//   layer.SetSource(stack.GetLayer(0));
+//   device->SetTexture(0, sampleTexture);                // what the shader samples
+//   layer.DrawQuad(quad, editor.GetPixelShader(5357), c0, c1);  // any number of times
+//   layer.CommitTiles();                                 // the stack layer's image now holds them
+//   FlattenStack(stack, picture);                        // render/layers/flatten_stack.h
+//
+// The layer's images must be mtxImageDx images of the editor's device (their
+// surfaces are what the tiles upload). The editor must tell the layer about a
+// device loss (ReleaseDeviceResources) from its own hook of that name.
+class mtxIEViewerLayer {
+  public:
+    class Tile;
+    static constexpr int kTileStep = 126;     // pixels a tile owns per axis
+    static constexpr int kTextureEdge = 128;  // its textures, with the border
+
+    explicit mtxIEViewerLayer(mtxImageEditorDevice* editor);
+    virtual ~mtxIEViewerLayer();
+    mtxIEViewerLayer(const mtxIEViewerLayer&) = delete;
+    mtxIEViewerLayer& operator=(const mtxIEViewerLayer&) = delete;
+
+    // Device loss: copies what was drawn back into the source image, then
+    // returns every tile's textures to the pools.
+    virtual void ReleaseDeviceResources();
+    // After a reset: nothing to make; tiles take textures again on their next
+    // upload.
+    virtual void RestoreDeviceResources() {}
+
+    // Shows stack layer (null: nothing) and rebuilds the tile grid for its
+    // size. The layer already shown, with the same image, keeps its tiles
+    // (dirty ones included); otherwise uncommitted drawing is dropped, so
+    // commit before pointing a layer elsewhere.
+    void SetSource(mtxImageStack::Layer* layer);
+
+    // Draws quad into every tile it touches: first through the fixed vertex
+    // path and pixelShader (constants c0, c1; the caller binds what it samples,
+    // normally stage 0) into a cleared scratch texture, then that scratch laid
+    // over the tile by its alpha. Returns 1 when every touched tile was drawn
+    // (also when the quad lies outside the layer); 0 when there is no device,
+    // it is lost, there is no shader or a tile could not get its textures
+    // (repaintWanted is set then; the other tiles are drawn).
+    int DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader, const float c0[4],
+                 const float c1[4]);
+
+    // Copies every dirty tile's own 126 x 126 pixels (never its border) back
+    // into the source image and clears the dirty flags. 1 on success; 0 when a
+    // tile could not be read back (it stays dirty) or the image cannot be locked.
+    int CommitTiles();
+
+    // Uploads the tiles named by the stack layer's change records and empties
+    // them. A re-uploaded colour texture replaces what was drawn into it and
+    // not committed: the image in memory is what changed. 0 when an upload failed.
+    int UploadChanges();
+    // Uploads the colour texture of every tile without one whose rectangle,
+    // through the layer's transform, meets visible (stack pixels). 0 when an
+    // upload failed.
+    int UploadVisible(const mtxRect& visible);
+    // The normal texture of every tile that has a colour texture. 0 on a failure.
+    int MakeNormalTextures();
+
+    // Draws the tiles that have colour textures into the current render target
+    // through the viewing shaders, with the editor's projection: layer pixel
+    // (x, y) goes through the stack layer's transform, then by (originX,
+    // originY), which is the picture's offset less the scroll position.
+    void Draw(float originX, float originY);
+
+    Tile* GetTile(int column, int row);
+    int DirtyTileCount() const;
+
+    mtxImageEditorDevice* editor;
+    mtxIEPixelShader* blendShader = nullptr;  // 5150, normal
+    mtxIEVertexShader* viewVertex = nullptr;  // 5250
+    mtxIEPixelShader* viewPixel = nullptr;    // 5251
+    mtxIEPixelShader* extraShaders[2] = {};   // 5050 and 5052: no such programs
+    float viewMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float viewVectors[2][4] = {{200, 200, -100, 1}, {200, 200, -100, 1}};
+    mtxImageStack::Layer* stackLayer = nullptr;
+    mtxImage* source = nullptr;        // owned by the stack layer
+    mtxImage* textureImage = nullptr;  // owned by the stack layer
+    int columns = 0, rows = 0;
+    std::vector<std::unique_ptr<Tile>> tiles;  // row by row
+    uint32_t repaintWanted = 0;                // set when a tile could not be drawn
+
+  private:
+    int DrawIntoTile(Tile& tile, const float x[4], const float y[4], const mtxIEViewerQuad& quad,
+                     mtxIEPixelShader* pixelShader, const float c0[4], const float c1[4]);
+    int ReadBackTile(Tile& tile);
+
+    mtxIEVertexShader* plainVertex_ = nullptr;    // 5066
+    mtxIEPixelShader* sampleOver_ = nullptr;      // 5067
+    mtxIEPixelShader* heightToNormal_ = nullptr;  // 5200
+    std::unique_ptr<mtxImageDx> readBack_;        // 128 x 128, system memory
+};

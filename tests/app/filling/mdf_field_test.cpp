@@ -1,0 +1,443 @@
+// The filling tool on a headless editor: its buttons, the preparing task, the
+// placement timer driven by a fake clock, the backgrounds, suspending, and
+// what happens when another picture opens while it works.
+#include "app/filling/mdf_field.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "fill/sample_collection.h"
+#include "render/image_dx.h"
+#include "tests/app/filling/disc_samples.h"
+#include "tests/render/render_test_support.h"
+#include "tests/support/test_support.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/button.h"
+#include "ui/label.h"
+#include "ui/progress_bar.h"
+#include "ui/tool_bar.h"
+#include "ui/viewer/viewer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A picture of three colour areas, as the segmentation sees regions.
+std::vector<uint32_t> ThreeAreas(int w, int h, uint32_t shift = 0) {
+    std::vector<uint32_t> pixels(size_t(w) * size_t(h), 0xFF2060C0u + shift);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (x > w / 3) pixels[size_t(y) * w + x] = 0xFFE0C020u - shift;
+            if (y > h / 2 && x > w / 2) pixels[size_t(y) * w + x] = 0xFF30A040u + shift;
+        }
+    return pixels;
+}
+
+std::unique_ptr<mtxImageDx> MakePicture(mtxImageEditor& editor, int w, int h,
+                                        const std::vector<uint32_t>& pixels) {
+    auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
+    if (!image->Create(w, h, 0) || !image->Lock()) return nullptr;
+    for (int y = 0; y < h; ++y) std::memcpy(image->Row(y), &pixels[size_t(y) * w], size_t(w) * 4);
+    image->Unlock();
+    return image;
+}
+
+std::vector<uint32_t> Pixels(mtxImage& image) {
+    std::vector<uint32_t> out(size_t(image.width) * size_t(image.height));
+    if (!image.Lock()) return {};
+    for (int y = 0; y < image.height; ++y)
+        std::memcpy(&out[size_t(y) * image.width], image.Row(y), size_t(image.width) * 4);
+    image.Unlock();
+    return out;
+}
+
+using fill_test::AddDiscs;
+
+struct Picture {
+    int width, height;
+    std::vector<uint32_t> pixels;
+    mtxImageStack stack;
+    Picture(mtxImageEditor& editor, int w, int h, uint32_t shift = 0)
+        : width(w), height(h), pixels(ThreeAreas(w, h, shift)) {
+        stack.AddLayer(0, MakePicture(editor, w, h, pixels));
+    }
+    mtxImage& Image() { return *stack.GetLayer(0)->source; }
+};
+
+class ToolTest : public ::testing::Test {
+  protected:
+    ToolTest() : editor(480, 320) {
+        testing_support::SharedApp();  // timer ids come from its pool
+        samples.Bind(editor);
+        samples.background = 1;
+        samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
+        bar = new mtxIEToolBar(editor.canvas.get());
+        bar->SetRect({0, 0, 480, 45});
+        bar->Show(1);
+        viewer = new mtxIEViewer(editor.canvas.get());
+        viewer->SetRect({0, 45, 480, 320});
+        tool = new mtxIEMdfField(viewer, bar, samples);
+        tool->clock = [this] { return now; };
+        tool->showMessage = [this](const std::string& text) { messages.push_back(text); };
+    }
+    ~ToolTest() override {
+        // The tool first: it stops its task before the samples go.
+        viewer->RemoveChild(tool);
+        viewer->SetStack(nullptr);
+    }
+
+    void Open(Picture& picture) {
+        tool->OnPictureOpening();
+        viewer->SetStack(&picture.stack);
+    }
+    // Handles posted actions until the tool is prepared or no task runs.
+    void WaitForPreparation() {
+        Clock::time_point end = Clock::now() + std::chrono::seconds(30);
+        while (Clock::now() < end) {
+            ui_test::PumpPosted();
+            if (!tool->Preparing()) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ADD_FAILURE() << "the preparation did not end";
+    }
+    // Timer messages every step ms of the fake clock; the clock times of
+    // the placements.
+    std::vector<uint32_t> Ticks(int count, uint32_t step) {
+        std::vector<uint32_t> times;
+        for (int i = 0; i < count; ++i) {
+            now += step;
+            uint64_t before = tool->placements;
+            tool->OnTimer(tool->timerId);
+            if (tool->placements != before) times.push_back(now);
+        }
+        return times;
+    }
+
+    ui_test::Editor editor;
+    SampleCollection samples;
+    mtxIEToolBar* bar = nullptr;
+    mtxIEViewer* viewer = nullptr;
+    mtxIEMdfField* tool = nullptr;
+    uint32_t now = 1000;
+    std::vector<std::string> messages;
+};
+
+TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
+    ASSERT_EQ(bar->rowCount, 1);
+    ASSERT_GE(bar->rows[0].size(), 4u);
+    const char* captions[] = {"Go", "Stop", "Samples", "Clear"};
+    const uint32_t actions[] = {1, 2, 3, 5};
+    for (int i = 0; i < 4; ++i) {
+        auto* button = dynamic_cast<mtxIEButton*>(bar->rows[0][size_t(i)].control);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(bar->rows[0][size_t(i)].spacing, 5);
+        EXPECT_EQ(button->caption, captions[i]);
+        EXPECT_EQ(button->action, actions[i]);
+        EXPECT_EQ(button->Width(), 85);
+        EXPECT_EQ(button->Height(), 35);
+        EXPECT_TRUE(button->IsVisible());
+    }
+    EXPECT_FALSE(tool->IsVisible()) << "hidden until the controller activates it";
+
+    int opened = 0;
+    RECT samplesButton = bar->rows[0][2].control->EditorRect();
+    ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
+    ui_test::PumpPosted();
+    EXPECT_EQ(opened, 0) << "no dialog to open: nothing happens";
+    tool->openSamples = [&] { ++opened; };
+    ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
+    ui_test::PumpPosted();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(tool->Process(6, 0), 0);
+
+    // Building the bar again leaves one set of buttons.
+    tool->BuildToolBar();
+    EXPECT_EQ(bar->rowCount, 1);
+    EXPECT_EQ(bar->rows[0].size(), 5u);
+    EXPECT_EQ(bar->children.size(), 5u);
+}
+
+TEST_F(ToolTest, WithoutAPictureGoAndStopOnlySayOpenOneAndClearDoesNothing) {
+    tool->Process(mtxIEMdfField::kClear, 0);
+    EXPECT_TRUE(messages.empty());
+    tool->Process(mtxIEMdfField::kGo, 0);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "Just open any image");
+    EXPECT_EQ(messages[1], "Just open any image");
+    EXPECT_EQ(editor.CurrentTask(), nullptr);
+    EXPECT_EQ(tool->Session(), nullptr);
+
+    // With a picture but before Go, Clear leaves it alone.
+    Picture picture(editor, 90, 60);
+    Open(picture);
+    samples.background = 0;
+    tool->Process(mtxIEMdfField::kClear, 0);
+    EXPECT_EQ(Pixels(picture.Image()), picture.pixels);
+    EXPECT_EQ(tool->Session(), nullptr);
+    // A completion with no run under way changes nothing.
+    tool->Process(mtxIEMdfField::kTaskDone, 1);
+    EXPECT_FALSE(tool->Prepared());
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+}
+
+TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    Picture picture(editor, 150, 100);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(tool->Preparing());
+    ASSERT_NE(tool->CurrentTask(), nullptr);
+    EXPECT_EQ(editor.CurrentTask(), tool->CurrentTask());
+    mtxIETask::StatusDialog* dialog = tool->CurrentTask()->Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->title, "Preparing Image");
+    EXPECT_EQ(editor.TopModal(), dialog);
+    EXPECT_EQ(Ticks(50, 5).size(), 0u) << "nothing is placed while preparing";
+
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    EXPECT_EQ(editor.CurrentTask(), nullptr) << "the finished task is destroyed";
+    EXPECT_EQ(editor.TopModal(), nullptr);
+    EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "background 1 keeps the photo";
+    EXPECT_EQ(Pixels(tool->Session()->sourceCopy), picture.pixels);
+
+    // The fake clock stands still: no placement, however many timer messages.
+    for (int i = 0; i < 20; ++i) tool->OnTimer(tool->timerId);
+    EXPECT_EQ(tool->placements, 0u);
+    tool->OnTimer(tool->timerId + 1);  // another timer's message
+    EXPECT_EQ(tool->placements, 0u);
+
+    for (uint32_t step : {1u, 3u, 7u, 25u}) {
+        std::vector<uint32_t> times = Ticks(400, step);
+        ASSERT_GE(times.size(), 10u) << "step " << step;
+        for (size_t i = 1; i < times.size(); ++i)
+            ASSERT_GE(times[i] - times[i - 1], mtxIEMdfField::kMinInterval) << "step " << step;
+        if (step == 1) {  // the message loop is quick
+            EXPECT_EQ(times[2] - times[1], 10u);
+        }
+        if (step == 25) {
+            EXPECT_EQ(times[2] - times[1], 25u);
+        }
+        // The engine commits on its own only at whole multiples of 3 s.
+        if (step == 1) {
+            EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "on the device only";
+        }
+    }
+    EXPECT_GT(tool->Session()->stamps, 0u);
+    EXPECT_EQ(tool->coverageLabel->text.rfind("Covered ", 0), 0u) << tool->coverageLabel->text;
+
+    // Stop: no more placements, and the drawing reaches the picture in memory.
+    ASSERT_GT(viewer->GetLayer(0)->DirtyTileCount(), 0);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_EQ(Ticks(100, 5).size(), 0u);
+    std::vector<uint32_t> filled = Pixels(picture.Image());
+    EXPECT_NE(filled, picture.pixels);
+    EXPECT_EQ(viewer->GetLayer(0)->DirtyTileCount(), 0);
+
+    // Go again runs on without a new preparation; Clear restores the copy.
+    tool->Process(mtxIEMdfField::kGo, 0);
+    EXPECT_FALSE(tool->Preparing());
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    EXPECT_FALSE(Ticks(50, 5).empty());
+    tool->Process(mtxIEMdfField::kClear, 0);
+    EXPECT_EQ(Pixels(picture.Image()), picture.pixels);
+    EXPECT_EQ(tool->Session()->Coverage(), 0.0);
+    EXPECT_EQ(messages.size(), 0u);
+}
+
+TEST_F(ToolTest, BackgroundZeroWipesToTheColourAndTheOptionsChangeIt) {
+    AddDiscs(samples, editor.GetDevice(), 2);
+    samples.background = 0;
+    samples.backgroundColor = 0xFF102030u;
+    Picture picture(editor, 120, 80);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    std::vector<uint32_t> wiped(size_t(120) * 80, 0xFF102030u);
+    EXPECT_EQ(Pixels(picture.Image()), wiped);
+    EXPECT_EQ(Pixels(tool->Session()->sourceCopy), picture.pixels) << "the copy is the photo";
+
+    Ticks(200, 5);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_NE(Pixels(picture.Image()), wiped);
+    tool->ResetBackground();
+    EXPECT_EQ(Pixels(picture.Image()), wiped);
+
+    tool->OnOptionsChanged();  // nothing changed: nothing happens
+    EXPECT_EQ(Pixels(picture.Image()), wiped);
+    samples.background = 2;
+    tool->OnOptionsChanged();
+    EXPECT_EQ(Pixels(picture.Image()), picture.pixels);
+    samples.background = 0, samples.backgroundColor = 0xFFFFFFFFu;
+    tool->OnOptionsChanged();
+    EXPECT_EQ(Pixels(picture.Image()), std::vector<uint32_t>(size_t(120) * 80, 0xFFFFFFFFu));
+}
+
+TEST_F(ToolTest, SuspendAndResumeKeepTheState) {
+    AddDiscs(samples, editor.GetDevice(), 2);
+    Picture picture(editor, 100, 70);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    Ticks(100, 5);
+    tool->Suspend();
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_NE(Pixels(picture.Image()), picture.pixels)
+        << "what was drawn is in memory for the save";
+    EXPECT_EQ(Ticks(100, 5).size(), 0u);
+    tool->Resume();
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    EXPECT_FALSE(Ticks(100, 5).empty());
+
+    tool->Process(mtxIEMdfField::kStop, 0);
+    tool->Suspend();
+    tool->Resume();
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ToolTest, AnEmptyCollectionStopsAtTheFirstPlacementWithAMessage) {
+    Picture picture(editor, 60, 40);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    Ticks(30, 5);
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "You should select samples");
+    EXPECT_EQ(tool->placements, 0u);
+}
+
+TEST_F(ToolTest, CancelledPreparationLeavesTheToolStoppedAndGoStartsAgain) {
+    AddDiscs(samples, editor.GetDevice(), 2);
+    Picture picture(editor, 400, 300);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_NE(tool->CurrentTask(), nullptr);
+    editor.SendCommand(tool->CurrentTask(), mtxIETask::kCancel, 0);  // the dialog's Cancel
+    WaitForPreparation();
+    EXPECT_FALSE(tool->Prepared());
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_EQ(editor.CurrentTask(), nullptr);
+    EXPECT_EQ(editor.TopModal(), nullptr);
+    EXPECT_EQ(Ticks(30, 5).size(), 0u);
+
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    EXPECT_TRUE(tool->Prepared());
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    EXPECT_FALSE(Ticks(50, 5).empty());
+    EXPECT_TRUE(messages.empty());
+}
+
+// Whenever the next picture opens during the preparation of the last, nothing
+// of that preparation reaches the new picture.
+TEST_F(ToolTest, AnotherPictureOpeningDuringPreparationCancelsIt) {
+    AddDiscs(samples, editor.GetDevice(), 2);
+    samples.background = 0;
+    for (int delay : {0, 2, 10, 40}) {
+        SCOPED_TRACE(delay);
+        Picture first(editor, 300, 200);
+        Open(first);
+        tool->Process(mtxIEMdfField::kGo, 0);
+        ASSERT_TRUE(tool->Preparing());
+        Clock::time_point end = Clock::now() + std::chrono::milliseconds(delay);
+        while (Clock::now() < end) ui_test::PumpPosted();
+
+        Picture second(editor, 200, 150, 0x10);
+        Open(second);
+        EXPECT_FALSE(tool->Preparing());
+        EXPECT_EQ(tool->Session(), nullptr);
+        EXPECT_EQ(editor.CurrentTask(), nullptr);
+        EXPECT_EQ(editor.TopModal(), nullptr);
+        for (int i = 0; i < 50; ++i) {
+            ui_test::PumpPosted();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_FALSE(tool->Prepared());
+        EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+        EXPECT_EQ(Ticks(20, 5).size(), 0u);
+        EXPECT_EQ(Pixels(second.Image()), second.pixels) << "no background of a late completion";
+
+        tool->Process(mtxIEMdfField::kGo, 0);
+        WaitForPreparation();
+        ASSERT_TRUE(tool->Prepared());
+        EXPECT_EQ(Pixels(tool->Session()->sourceCopy), second.pixels);
+        EXPECT_EQ(tool->Session()->segmentation.width, 200);
+        tool->OnPictureOpening();
+        viewer->SetStack(nullptr);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+// Each placement repaints what it covers: frames of only the dirty parts end
+// up showing exactly the picture that Stop commits.
+TEST_F(ToolTest, TheScreenFollowsThePlacementsThroughPartialRepaints) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.sizeMin = 6, samples.sizeMax = 40;
+    Picture picture(editor, 200, 140);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    editor.Paint();
+    uint64_t frames = editor.frameCount;
+    for (int i = 0; i < 120; ++i) {
+        Ticks(1, 11);
+        editor.Paint();
+        EXPECT_TRUE(mtxIsEmpty(editor.dirtyRect));
+    }
+    ASSERT_GT(tool->placements, 50u);
+    EXPECT_GE(editor.frameCount - frames, 50u);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    std::vector<uint32_t> committed = Pixels(picture.Image());
+    ASSERT_NE(committed, picture.pixels);
+    ui_test::Pixels screen = ui_test::ReadBack(editor);
+    POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+    int wrong = 0;
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (screen.At(o.x + x, o.y + y) != committed[size_t(y) * 200 + x]) ++wrong;
+    EXPECT_EQ(wrong, 0) << "pixels the screen shows stale";
+}
+
+// A picture replaced without notice: the session of the old one is dropped
+// before it could place anything on the new one.
+TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
+    AddDiscs(samples, editor.GetDevice(), 2);
+    Picture first(editor, 120, 90);
+    Open(first);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    Picture second(editor, 90, 120, 0x20);
+    viewer->SetStack(&second.stack);
+    EXPECT_EQ(Ticks(50, 5).size(), 0u);
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_EQ(tool->Session(), nullptr);
+    tool->Process(mtxIEMdfField::kClear, 0);
+    EXPECT_EQ(Pixels(second.Image()), second.pixels);
+
+    // The same picture handed over again is not trusted either: its viewer
+    // layer and image may be new ones at the old addresses.
+    viewer->SetStack(&first.stack);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+    viewer->SetStack(nullptr);
+    viewer->SetStack(&first.stack);
+    EXPECT_EQ(Ticks(20, 5).size(), 0u);
+    EXPECT_EQ(tool->Session(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+// Stamps drawn into a layer's tiles, checked against the CPU reference of one
+// stamp, and their way back into the image in memory.
+#include "render/layers/viewer_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "render/layers/viewer_tile.h"
+#include "tests/render/layers/view_test_support.h"
+#include "tests/render/render_test_support.h"
+
+namespace {
+
+using namespace view_test;
+
+// A picture on a stack, shown by one layer of the shared editor.
+struct Picture {
+    int width, height;
+    std::vector<uint32_t> start;
+    mtxImageStack stack;
+    mtxIEViewerLayer layer{&Editor()};
+
+    Picture(int w, int h, uint32_t seed) : width(w), height(h) {
+        start = render_test::RandomPixels(w * h, seed);
+        for (uint32_t& p : start) p |= 0x40000000u;  // some alpha below everything
+        stack.AddLayer(0, MakeImage(w, h, start));
+        layer.SetSource(stack.GetLayer(0));
+        Editor().layers.push_back(&layer);
+    }
+    ~Picture() { std::erase(Editor().layers, &layer); }
+    std::vector<uint32_t> Committed() {
+        EXPECT_EQ(layer.CommitTiles(), 1);
+        return Pixels(*stack.GetLayer(0)->source);
+    }
+};
+
+// Describes the first pixel that breaks the reference: inside the stamp more
+// than tolerance off in a channel, outside it changed at all.
+std::string CheckAgainstReference(const std::vector<uint32_t>& got,
+                                  const std::vector<uint32_t>& want,
+                                  const std::vector<uint8_t>& inside,
+                                  const std::vector<uint8_t>& outside, int width, int tolerance) {
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (!inside[i] && !outside[i]) continue;
+        int limit = inside[i] ? tolerance : 0;
+        for (int c = 0; c < 4; ++c) {
+            int a = int((got[i] >> (8 * c)) & 0xFF), b = int((want[i] >> (8 * c)) & 0xFF);
+            if (std::abs(a - b) > limit)
+                return "pixel (" + std::to_string(i % size_t(width)) + ", " +
+                       std::to_string(i / size_t(width)) + ") channel " + std::to_string(c) +
+                       ": got " + std::to_string(a) + ", want " + std::to_string(b) +
+                       (inside[i] ? " (inside)" : " (outside)");
+        }
+    }
+    return "";
+}
+
+TEST(ViewerLayer, StampMatchesTheCpuReference) {
+    Picture picture(120, 100, 1);
+    Sample sample(16, 2);
+    std::vector<uint8_t> inside, outside;
+    for (float angle : {0.0f, 0.6f, 2.2f}) {
+        mtxIEViewerQuad quad = Stamp(57.3f, 48.6f, 41.0f, angle);
+        std::vector<uint32_t> before = picture.Committed();
+        ASSERT_EQ(DrawStamp(picture.layer, sample, quad, 0.8f), 1);
+        std::vector<uint32_t> want = ReferenceStamp(before, picture.width, picture.height, sample,
+                                                    quad, 0.8f, 1.0f, &inside, &outside);
+        EXPECT_EQ(
+            CheckAgainstReference(picture.Committed(), want, inside, outside, picture.width, 2), "")
+            << "angle " << angle;
+    }
+}
+
+TEST(ViewerLayer, StampAcrossATileCornerHasNoSeam) {
+    Picture picture(253, 253, 3);
+    Sample sample(32, 4);
+    // Centred on the corner shared by four tiles, and along a seam.
+    for (auto [x, y] : {std::pair{126.0f, 126.0f}, std::pair{125.5f, 60.0f}}) {
+        mtxIEViewerQuad quad = Stamp(x, y, 64.0f, 0.3f);
+        std::vector<uint32_t> before = picture.Committed();
+        ASSERT_EQ(DrawStamp(picture.layer, sample, quad, 1.0f), 1);
+        std::vector<uint8_t> inside, outside;
+        std::vector<uint32_t> want = ReferenceStamp(before, picture.width, picture.height, sample,
+                                                    quad, 1.0f, 1.0f, &inside, &outside);
+        EXPECT_EQ(
+            CheckAgainstReference(picture.Committed(), want, inside, outside, picture.width, 2),
+            "");
+    }
+}
+
+// A tile's border holds a copy of its neighbour's pixel from the time of the
+// upload. A stamp whose bounding box starts at a tile's origin is drawn into
+// that tile alone, so committing the left neighbour's border later would undo it.
+TEST(ViewerLayer, CommitKeepsAStampThatStartsAtATileOrigin) {
+    Picture picture(252, 60, 5);
+    Sample sample(8, 6);
+    const size_t at = 30 * 252 + 126;
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(60.0f, 30.0f, 10.0f, 0.0f), 1.0f), 1);
+    picture.Committed();
+    // Left edge on 126.0: pixel 126 is covered (its centre lies on a left edge).
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(131.0f, 30.0f, 10.0f, 0.0f), 1.0f), 1);
+    EXPECT_EQ(picture.layer.GetTile(0, 0)->dirty, 0u);
+    std::vector<uint32_t> stamped = picture.Committed();
+    ASSERT_NE(stamped[at], picture.start[at]) << "the stamp does not cover pixel 126";
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(60.0f, 30.0f, 10.0f, 0.0f), 1.0f), 1);
+    EXPECT_EQ(picture.Committed()[at], stamped[at]) << "the left tile's border overwrote pixel 126";
+}
+
+// Random stamps over several tiles; the picture must not depend on when the
+// tiles are copied back.
+std::vector<uint32_t> RunOfStamps(uint32_t commitSeed, bool commitAtRandom) {
+    Picture picture(300, 200, 7);
+    Sample sample(32, 8);
+    std::mt19937 stamps(9), commits(commitSeed);
+    std::uniform_real_distribution<float> x(-20.0f, 320.0f), y(-20.0f, 220.0f), size(4.0f, 70.0f),
+        angle(0.0f, 6.3f);
+    for (int i = 0; i < 60; ++i) {
+        mtxIEViewerQuad quad = Stamp(x(stamps), y(stamps), size(stamps), angle(stamps));
+        EXPECT_EQ(DrawStamp(picture.layer, sample, quad, 0.9f), 1);
+        if (commitAtRandom && commits() % 3 == 0) {
+            EXPECT_EQ(picture.layer.CommitTiles(), 1);
+        }
+    }
+    return picture.Committed();
+}
+
+TEST(ViewerLayer, CommittingAtRandomMomentsChangesNoByte) {
+    std::vector<uint32_t> once = RunOfStamps(0, false);
+    for (uint32_t seed : {11u, 12u, 13u}) EXPECT_TRUE(RunOfStamps(seed, true) == once) << seed;
+}
+
+TEST(ViewerLayer, DeviceLossInARunOfStampsKeepsEveryStamp) {
+    std::vector<uint32_t> want = RunOfStamps(0, false);
+    Picture picture(300, 200, 7);
+    Sample sample(32, 8);
+    LayerEditor& editor = Editor();
+    std::mt19937 stamps(9);
+    std::uniform_real_distribution<float> x(-20.0f, 320.0f), y(-20.0f, 220.0f), size(4.0f, 70.0f),
+        angle(0.0f, 6.3f);
+    for (int i = 0; i < 60; ++i) {
+        mtxIEViewerQuad quad = Stamp(x(stamps), y(stamps), size(stamps), angle(stamps));
+        if (i == 25) {
+            mtxDxTestSwitches().loseAtNextPresent = 1;
+            ASSERT_EQ(editor.PresentRect(nullptr), D3DERR_DEVICELOST);
+            EXPECT_EQ(picture.layer.DirtyTileCount(), 0);
+            EXPECT_EQ(picture.layer.GetTile(0, 0)->color, nullptr);
+            // While lost a stamp is refused, not silently dropped.
+            EXPECT_EQ(DrawStamp(picture.layer, sample, quad, 0.9f), 0);
+            while (!editor.RecoverDevice()) {
+            }
+            editor.SetFrameStates();
+        }
+        ASSERT_EQ(DrawStamp(picture.layer, sample, quad, 0.9f), 1);
+    }
+    EXPECT_TRUE(picture.Committed() == want);
+}
+
+TEST(ViewerLayer, QuadsOutsideOrBrokenDrawNothing) {
+    Picture picture(130, 130, 14);
+    Sample sample(8, 15);
+    EXPECT_EQ(DrawStamp(picture.layer, sample, Stamp(-50.0f, 60.0f, 20.0f, 0.0f), 1.0f), 1);
+    EXPECT_EQ(DrawStamp(picture.layer, sample, Stamp(60.0f, 400.0f, 20.0f, 0.0f), 1.0f), 1);
+    EXPECT_EQ(picture.layer.DirtyTileCount(), 0);
+    mtxIEViewerQuad infinite = Stamp(60.0f, 60.0f, 20.0f, 0.0f);
+    infinite.transform[8] = 0.0f;
+    infinite.transform[6] = infinite.transform[7] = 0.0f;
+    EXPECT_EQ(DrawStamp(picture.layer, sample, infinite, 1.0f), 0);
+    EXPECT_EQ(picture.layer.DirtyTileCount(), 0);
+    EXPECT_TRUE(picture.Committed() == picture.start);
+}
+
+// Tiles touched by a stamp become dirty and only those.
+TEST(ViewerLayer, AStampTouchesOnlyTheTilesUnderIt) {
+    Picture picture(400, 300, 16);
+    Sample sample(8, 17);
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(252.0f, 126.0f, 10.0f, 0.0f), 1.0f), 1);
+    EXPECT_EQ(picture.layer.DirtyTileCount(), 4);
+    for (auto [c, r] : {std::pair{1, 0}, {2, 0}, {1, 1}, {2, 1}})
+        EXPECT_EQ(picture.layer.GetTile(c, r)->dirty, 1u) << c << "," << r;
+}
+
+// A layer whose image has no device surface cannot be uploaded: nothing is
+// drawn, nothing becomes dirty, and no pool texture is kept.
+TEST(ViewerLayer, ATileThatCannotBeUploadedIsNeverCommitted) {
+    LayerEditor& editor = Editor();
+    mtxImageStack stack;
+    auto memory = std::make_unique<mtxImage>(50, 50);
+    stack.AddLayer(0, std::move(memory));
+    mtxIEViewerLayer layer(&editor);
+    layer.SetSource(stack.GetLayer(0));
+    Sample sample(8, 19);
+    size_t used = editor.pools[mtxImageEditorDevice::kPoolColor].used.size();
+    EXPECT_EQ(DrawStamp(layer, sample, Stamp(25.0f, 25.0f, 10.0f, 0.0f), 1.0f), 0);
+    EXPECT_EQ(layer.repaintWanted, 1u);
+    EXPECT_EQ(layer.DirtyTileCount(), 0);
+    EXPECT_EQ(layer.GetTile(0, 0)->color, nullptr);
+    EXPECT_EQ(editor.pools[mtxImageEditorDevice::kPoolColor].used.size(), used);
+}
+
+// Following the stack again (a layer was added above) keeps what was drawn.
+TEST(ViewerLayer, ShowingTheSameLayerAgainKeepsTheStamps) {
+    Picture picture(140, 90, 20);
+    Sample sample(8, 21);
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(130.0f, 40.0f, 30.0f, 0.4f), 1.0f), 1);
+    std::vector<uint32_t> want = [&] {
+        Picture copy(140, 90, 20);
+        EXPECT_EQ(DrawStamp(copy.layer, sample, Stamp(130.0f, 40.0f, 30.0f, 0.4f), 1.0f), 1);
+        return copy.Committed();
+    }();
+    picture.stack.AddLayer(-1, MakeImage(10, 10, std::vector<uint32_t>(100, 0)));
+    picture.layer.SetSource(picture.stack.GetLayer(0));
+    EXPECT_EQ(picture.layer.DirtyTileCount(), 2);
+    EXPECT_TRUE(picture.Committed() == want);
+}
+
+}  // namespace

@@ -1,8 +1,0 @@
-daubry_tests(view
-  SOURCES viewer_layer_test.cpp viewer_tile_test.cpp flatten_stack_test.cpp
-          layer_composer_test.cpp view_test_support.cpp ../render_test_support.cpp
-  LINKS daubry_view)
-
-# The viewer control on a headless editor window.
-daubry_tests(viewer SOURCES viewer_test.cpp ../../ui/ui_test_support.cpp ../render_test_support.cpp
-  LINKS daubry_view)
