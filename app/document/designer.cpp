@@ -1,7 +1,5 @@
 #include "app/document/designer.h"
 
-#include <new>
-
 #include "app/document/add_layer_dlg.h"
 #include "app/document/change_history.h"
 #include "app/document/designer_options_bar.h"
@@ -12,13 +10,9 @@
 #include "app/filling/mdf_field.h"
 #include "base/application.h"
 #include "base/file_dialog.h"
-#include "image/file.h"
 #include "image/image_stack.h"
-#include "image/io/image_load.h"
 #include "platform/os_file.h"
 #include "platform/path.h"
-#include "render/image_dx.h"
-#include "render/layers/flatten_stack.h"
 #include "ui/combo_box.h"
 #include "ui/frame_set.h"
 #include "ui/image_editor.h"
@@ -28,26 +22,6 @@
 #include "ui/strings.h"
 
 namespace {
-
-// The folder part of a path: absolute, without a trailing separator.
-std::string FolderOf(const std::string& path) {
-    return mtxPath(mtxOs::FullPath(path)).Directory();
-}
-
-// A picture file loaded onto the editor's device; null with *reason set when
-// it cannot be read or does not fit in memory.
-std::unique_ptr<mtxImage> LoadPicture(mtxImageEditor* editor, const std::string& path,
-                                      std::string& reason) {
-    auto image = std::make_unique<mtxImageDx>(editor ? editor->GetDevice() : nullptr);
-    try {
-        if (mtxImageLoad(*image, path, 0, &reason)) return image;
-    } catch (const std::bad_alloc&) {
-        reason = "the picture is too large for the memory of this computer";
-        return nullptr;
-    }
-    if (reason.empty()) reason = "it is not a picture this program can read, or it is too large";
-    return nullptr;
-}
 
 // Runs the tool's Suspend now and its Resume on every way out.
 class SuspendedTool {
@@ -76,7 +50,13 @@ void mtxIEDesigner::InstrOptionsBar::Empty() {
 }
 
 mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
-    : mtxIECtrl(parent), samples(collection), history_(std::make_unique<mtxChangeHistory>()) {
+    : mtxIECtrl(parent), samples(collection) {
+    // The tool lets go of the old picture (and stops preparing it) first.
+    document_.onPictureGoing = [this] {
+        if (mtxIEMdf* tool = CurrentTool()) tool->OnPictureOpening();
+        viewer->SetStack(nullptr);
+    };
+    document_.toolEdits = [this] { return ToolEdits(); };
     outerFrames = new mtxIEFrameSet(this);
     outerFrames->orientation = mtxIEFrameSet::kStacked;
     outerFrames->SetDock(kDockFill);
@@ -96,11 +76,11 @@ mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
     outerFrames->SetPane(0, 0, 0, 100);
     outerFrames->SetPane(1, kOptionsBarHeight, kOptionsBarHeight, 0);
     SelectTool(kToolFilling);
-    if (mtxApplication* app = mtxGetApp()) ReadFolders(app->settings);
+    if (mtxApplication* app = mtxGetApp()) document_.ReadFolders(app->settings);
 }
 
 mtxIEDesigner::~mtxIEDesigner() {
-    if (mtxApplication* app = mtxGetApp()) WriteFolders(app->settings);
+    if (mtxApplication* app = mtxGetApp()) document_.WriteFolders(app->settings);
     // The tool stops (and joins its task) while the picture it works on still
     // exists; a run still open is not worth recording any more.
     if (mtxIEMdfField* field = FillingTool())
@@ -112,25 +92,11 @@ mtxIEDesigner::~mtxIEDesigner() {
         viewer->SetTool(nullptr);
         viewer->SetStack(nullptr);
     }
-    picture_.reset();
+    document_.onPictureGoing = nullptr, document_.toolEdits = nullptr;
 }
 
-void mtxIEDesigner::ReadFolders(mtxRegistry& settings) {
-    auto read = [&](const char* name, std::string& folder) {
-        folder.clear();
-        uint32_t bytes = 0;
-        if (!settings.GetRaw(kFolderSection, name, nullptr, bytes) || bytes < 3) return;
-        std::string value;
-        if (!settings.GetString(kFolderSection, name, value) || !mtxOs::Exists(value)) return;
-        folder = value;
-    };
-    read("ofp", openFolder);
-    read("sfp", saveFolder);
-}
-
-void mtxIEDesigner::WriteFolders(mtxRegistry& settings) const {
-    settings.SetString(kFolderSection, "ofp", openFolder);
-    settings.SetString(kFolderSection, "sfp", saveFolder);
+IDirect3DDevice9* mtxIEDesigner::Device() const {
+    return editor ? editor->GetDevice() : nullptr;
 }
 
 void mtxIEDesigner::Tell(const std::string& text, const std::string& title) {
@@ -142,45 +108,27 @@ void mtxIEDesigner::Tell(const std::string& text, const std::string& title) {
 }
 
 int mtxIEDesigner::Open(const std::string& path, int, std::string* reason) {
-    std::string full = mtxOs::FullPath(path);
-    openFolder = FolderOf(full);
     std::string why;
-    std::unique_ptr<mtxImage> image = LoadPicture(editor, full, why);
-    auto stack = std::make_unique<mtxImageStack>();
-    if (image) {
-        stack->width = image->width;
-        stack->height = image->height;
-        try {
-            if (stack->AddLayer(0, std::move(image)) < 0) why = "its layer could not be made";
-        } catch (const std::bad_alloc&) {
-            why = "the picture is too large for the memory of this computer";
-        }
-    }
-    if (!why.empty()) {
+    if (!document_.Open(path, Device(), &why)) {
         if (reason) *reason = why;
-        Tell("Cannot open " + full + ": " + why, "Open");
+        Tell("Cannot open " + mtxOs::FullPath(path) + ": " + why, "Open");
         return 0;
     }
-    // The tool lets go of the old picture (and stops preparing it) first.
-    if (mtxIEMdf* tool = CurrentTool()) tool->OnPictureOpening();
-    viewer->SetStack(nullptr);
-    picture_ = std::move(stack);
-    picturePath = full;
-    history_->Clear();
-    viewer->SetStack(picture_.get());
-    MarkSaved();
+    viewer->SetStack(Picture());
     RefreshLayerChooser();
-    if (onPictureOpened) onPictureOpened(full);
+    if (onPictureOpened) onPictureOpened(document_.Path());
     return 1;
 }
 
 int mtxIEDesigner::Save() {
-    if (!picture_) {
+    if (!Picture()) {
         Tell(mtxIELoadString(701, "Just open any image"), "Save");
         return 0;
     }
-    mtxFileDialog dialog(nullptr, true, mtxPictureSaveFilters(), "", mtxPath(picturePath).Name());
-    dialog.SetInitialDirectory(saveFolder.empty() ? openFolder : saveFolder);
+    mtxFileDialog dialog(nullptr, true, mtxPictureSaveFilters(), "",
+                         mtxPath(document_.Path()).Name());
+    const std::string& saveFolder = document_.saveFolder;
+    dialog.SetInitialDirectory(saveFolder.empty() ? document_.openFolder : saveFolder);
     dialog.settleName = [](const std::string& path, uint32_t filter) {
         return mtxSettledSaveName(path, filter);
     };
@@ -197,21 +145,10 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
              "Save");
         return 0;
     };
-    if (!picture_) return fail(mtxIELoadString(701, "Just open any image"));
-    SuspendedTool suspended(CurrentTool());
-    mtxImage flat;
-    try {
-        if (!FlattenStack(*picture_, flat) || flat.width <= 0 || flat.height <= 0)
-            return fail("the picture could not be rendered");
-    } catch (const std::bad_alloc&) {
-        return fail("there is not enough memory to render the picture");
-    }
-    saveFolder = FolderOf(target);
+    // The tool commits what it drew into the layers while the picture is written.
+    SuspendedTool suspended(Picture() ? CurrentTool() : nullptr);
     std::string why;
-    if (!mtxWritePictureFile(flat, target, mtxPictureFormatOfFilter(filterIndex), &why))
-        return fail(why);
-    MarkSaved();
-    return 1;
+    return document_.SaveAs(path, filterIndex, &why) ? 1 : fail(why);
 }
 
 void mtxIEDesigner::OpenSamplesDialog() {
@@ -220,15 +157,6 @@ void mtxIEDesigner::OpenSamplesDialog() {
 
 void mtxIEDesigner::OpenFillingDialog() {
     if (editor) new mtxIELawnFillingDlg(editor, samples, this);
-}
-
-bool mtxIEDesigner::Modified() const {
-    return picture_ && (modified_ || ToolEdits() != savedToolEdits_);
-}
-
-void mtxIEDesigner::MarkSaved() {
-    modified_ = false;
-    savedToolEdits_ = ToolEdits();
 }
 
 uint64_t mtxIEDesigner::ToolEdits() const {
@@ -250,12 +178,11 @@ void mtxIEDesigner::ResetBackground() {
 
 void mtxIEDesigner::SelectTool(int tool) {
     // The changes the old tool made stay counted after it goes.
-    if (ToolEdits() != savedToolEdits_) modified_ = true;
+    document_.ToolGoing();
     // The bar's controls of the old tool go before the tool they talk to.
     optionsBar->Empty();
     layerChooser = nullptr, opacity = nullptr;
     viewer->SetTool(nullptr);
-    savedToolEdits_ = 0;
     if (tool == kToolFilling) {
         auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
         field->openSamples = [this] { OpenSamplesDialog(); };
@@ -276,13 +203,9 @@ mtxIEMdfField* mtxIEDesigner::FillingTool() const {
 
 // The tool draws into layer 0 of the picture the viewer shows.
 void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
-    tool.onChangeStarting = [this](const std::string& name) {
-        if (picture_) history_->BeginChange(*picture_, 0, name);
-    };
-    tool.onChangeEnded = [this] {
-        if (picture_) history_->EndChange(*picture_);
-    };
-    tool.onChangeCancelled = [this] { history_->CancelChange(); };
+    tool.onChangeStarting = [this](const std::string& name) { document_.BeginChange(0, name); };
+    tool.onChangeEnded = [this] { document_.EndChange(); };
+    tool.onChangeCancelled = [this] { document_.CancelChange(); };
 }
 
 int mtxIEDesigner::Undo() {
@@ -294,18 +217,13 @@ int mtxIEDesigner::Redo() {
 }
 
 int mtxIEDesigner::WalkHistory(bool backward) {
-    if (!picture_) return 0;
+    if (!Picture()) return 0;
     mtxIEMdfField* field = FillingTool();
     if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
-    // A change left open by a tool that is gone cannot be walked past.
-    if (history_->InChange()) history_->EndChange(*picture_);
     mtxChangeHistory::Step step;
-    int walked = backward ? history_->Undo(*picture_, nullptr, &step)
-                          : history_->Redo(*picture_, nullptr, &step);
-    if (!walked) return 0;
-    MarkModified();  // the picture on screen is no longer the one saved
+    if (!(backward ? document_.Undo(&step) : document_.Redo(&step))) return 0;
     if (step.kind == mtxChangeHistory::kKindOpacity) {
-        mtxImageStack::Layer* layer = picture_->GetLayer(step.layer);
+        mtxImageStack::Layer* layer = Picture()->GetLayer(step.layer);
         int shown = viewer->activeLayer < 0 ? 0 : viewer->activeLayer;
         if (opacity && layer && step.layer == shown) opacity->SetValue(layer->Opacity());
         viewer->Invalidate();
@@ -345,15 +263,13 @@ void mtxIEDesigner::RefreshLayerChooser() {
     if (!layerChooser) return;
     layerChooser->Clear();
     layerChooser->AddItem(mtxIELoadString(203, "All"), uintptr_t(-1));
-    int count = picture_ ? picture_->LayerCount() : 0;
+    int count = Picture() ? Picture()->LayerCount() : 0;
     for (int i = 0; i < count; ++i) layerChooser->AddItem(std::to_string(i + 1), uintptr_t(i));
     layerChooser->Select(0);
 }
 
 int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
-    if (!picture_ || !image) return 0;
-    if (picture_->AddLayer(-1, std::move(image)) < 0) return 0;
-    MarkModified();
+    if (!document_.AppendLayer(std::move(image))) return 0;
     RefreshLayerChooser();
     viewer->SyncWithStack();
     viewer->Invalidate();
@@ -362,9 +278,9 @@ int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
 
 void mtxIEDesigner::AddLayerFromFile() {
     mtxFileDialog dialog(nullptr, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
-    if (!dialog.Show() || !picture_) return;
+    if (!dialog.Show() || !Picture()) return;
     std::string why;
-    std::unique_ptr<mtxImage> image = LoadPicture(editor, dialog.Path(), why);
+    std::unique_ptr<mtxImage> image = mtxIEDocument::LoadPicture(Device(), dialog.Path(), why);
     if (!image) {
         Tell("Cannot open " + dialog.Path() + ": " + why, "Add Layer");
         return;
@@ -385,24 +301,18 @@ int mtxIEDesigner::Process(uint32_t action, uint16_t) {
             int chosen = layerChooser->Selection();
             viewer->activeLayer =
                 chosen <= 0 ? -1 : int(layerChooser->list->items[size_t(chosen)].data);
-            if (opacity && picture_) {
+            if (opacity && Picture()) {
                 mtxImageStack::Layer* layer =
-                    picture_->GetLayer(viewer->activeLayer < 0 ? 0 : viewer->activeLayer);
+                    Picture()->GetLayer(viewer->activeLayer < 0 ? 0 : viewer->activeLayer);
                 if (layer) opacity->SetValue(layer->Opacity());
             }
             return 1;
         }
         case kSetOpacity: {
-            if (!picture_ || !opacity) return 1;
+            if (!Picture() || !opacity) return 1;
             int chosen = layerChooser ? layerChooser->Selection() : 0;
             int index = chosen <= 0 ? 0 : int(layerChooser->list->items[size_t(chosen)].data);
-            mtxImageStack::Layer* layer = picture_->GetLayer(index);
-            if (layer && layer->Opacity() != uint8_t(opacity->Value())) {
-                uint8_t before = layer->Opacity();
-                layer->SetOpacity(uint8_t(opacity->Value()));
-                history_->RecordOpacity(index, before, layer->Opacity(), "Opacity");
-                MarkModified();
-            }
+            document_.SetOpacity(index, uint8_t(opacity->Value()), "Opacity");
             viewer->Invalidate();
             return 1;
         }

@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "app/document/document.h"
 #include "ui/action_processor.h"
 #include "ui/ctrl.h"
 
 class SampleCollection;
-class mtxChangeHistory;
 class mtxIEMdfField;
 class mtxImage;
 class mtxImageStack;
@@ -17,13 +17,12 @@ class mtxIEFrameSet;
 class mtxIEMdf;
 class mtxIESpin;
 class mtxIEToolBar;
-class mtxRegistry;
 
-// The document controller: the picture being worked on (its layer stack), the
-// viewer that shows it, the tool that acts on it and the tool options bar
-// along the bottom. It carries out Open, Save, Samples and Filling, remembers
-// the folders last used for opening and saving, and offers a layers menu on
-// the viewer.
+// The document controller: the control that shows the document (the picture
+// being worked on, mtxIEDocument) in its viewer, with the tool that acts on it
+// and the tool options bar along the bottom. It carries out Open, Save,
+// Samples and Filling through the document, telling the user what failed,
+// and offers a layers menu on the viewer.
 class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
   public:
     class Viewer;
@@ -52,7 +51,6 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
         kToolFilling = 8
     };
     static constexpr int kOptionsBarHeight = 45;
-    static constexpr const char* kFolderSection = "deso";
 
     // Builds frames, viewer and options bar, makes the filling tool current
     // and reads the remembered folders from the application's settings.
@@ -86,9 +84,11 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // (destroys) the current one; numbers without a tool leave none.
     void SelectTool(int tool);
     mtxIEMdf* CurrentTool() const;
-    mtxImageStack* Picture() const { return picture_.get(); }
+    // The picture, its file, its history and the remembered folders.
+    mtxIEDocument& Document() { return document_; }
+    mtxImageStack* Picture() const { return document_.Picture(); }
     // The picture's change history (kept across pictures, emptied by Open).
-    mtxChangeHistory& History() { return *history_; }
+    mtxChangeHistory& History() { return document_.History(); }
     // Actions 5 and 6: a running tool is stopped first (its change is
     // recorded), then one change is walked back or forward and shown. 1
     // when the picture changed.
@@ -100,18 +100,13 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // 0 without a picture.
     int AppendLayer(std::unique_ptr<mtxImage> image);
 
-    // Reads "ofp" and "sfp" of section "deso"; a value shorter than 3 bytes
-    // or naming nothing that exists reads as empty.
-    void ReadFolders(mtxRegistry& settings);
-    void WriteFolders(mtxRegistry& settings) const;
-
     // Whether the picture changed since it was opened or last saved: stamps
     // placed, a background reset, layers added, an opacity changed.
-    bool Modified() const;
+    bool Modified() const { return document_.Modified(); }
     // The picture as it stands counts as saved (a successful save, an open).
-    void MarkSaved();
+    void MarkSaved() { document_.MarkSaved(); }
     // Something changed the picture outside the tool's own count.
-    void MarkModified() { modified_ = true; }
+    void MarkModified() { document_.MarkModified(); }
 
     // Tells the user something: a message box over the editor unless replaced.
     std::function<void(const std::string& text, const std::string& title)> tell;
@@ -125,9 +120,6 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     mtxIEComboBox* layerChooser = nullptr;  // in the options bar, null when none
     mtxIESpin* opacity = nullptr;           // in the options bar, null when none
     InstrOptionsBar* optionsBar = nullptr;
-    std::string openFolder;   // "ofp"
-    std::string saveFolder;   // "sfp"
-    std::string picturePath;  // the open picture's file, empty without one
 
   private:
     void Tell(const std::string& text, const std::string& title);
@@ -138,12 +130,11 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // The filling tool when it is the current tool, else null.
     mtxIEMdfField* FillingTool() const;
     void ConnectHistory(mtxIEMdfField& tool);
+    // The device the picture's layers live on (the editor's).
+    IDirect3DDevice9* Device() const;
 
     // The current tool's count of changes to the picture (0 without a tool).
     uint64_t ToolEdits() const;
 
-    std::unique_ptr<mtxImageStack> picture_;
-    bool modified_ = false;
-    uint64_t savedToolEdits_ = 0;  // the tool's count when the picture was last saved
-    std::unique_ptr<mtxChangeHistory> history_;
+    mtxIEDocument document_;
 };

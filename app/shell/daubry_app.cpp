@@ -178,7 +178,7 @@ void mtxDaubryApp::MainWnd::OnOpen() {
     mtxIEDesigner* designer = editor.GetDesigner();
     if (!designer || !AskToSaveFirst()) return;
     mtxFileDialog dialog(this, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
-    dialog.SetInitialDirectory(designer->openFolder);
+    dialog.SetInitialDirectory(designer->Document().openFolder);
     if (!dialog.Show()) return;
     designer->Open(dialog.Path(), 0);
     Show(SW_SHOWMAXIMIZED);

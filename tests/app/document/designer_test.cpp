@@ -52,8 +52,8 @@ TEST_F(DesignerTest, OpenMakesTheFileTheOneLayerOfTheViewersPicture) {
     EXPECT_EQ(picture->LayerCount(), 1);
     EXPECT_EQ(Designer().viewer->GetStack(), picture);
     EXPECT_EQ(Designer().viewer->activeLayer, -1);
-    EXPECT_EQ(Designer().openFolder, dir.Path());
-    EXPECT_EQ(Designer().picturePath, path);
+    EXPECT_EQ(Designer().Document().openFolder, dir.Path());
+    EXPECT_EQ(Designer().Document().Path(), path);
     EXPECT_TRUE(told.empty());
 }
 
@@ -71,13 +71,13 @@ TEST_F(DesignerTest, AFailedOpenKeepsThePictureAndSaysWhichFileAndWhy) {
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(Designer().Picture(), before);
     EXPECT_EQ(Designer().viewer->GetStack(), before);
-    EXPECT_EQ(Designer().picturePath, good);
+    EXPECT_EQ(Designer().Document().Path(), good);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find(broken), std::string::npos) << told[0];
     EXPECT_NE(told[0].find(reason), std::string::npos) << told[0];
     // The tool was not told of another picture, and the folder still follows the user.
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(Designer().openFolder, dir.File("other"));
+    EXPECT_EQ(Designer().Document().openFolder, dir.File("other"));
     EXPECT_EQ(Designer().Open(dir.File("missing.png"), 0, &reason), 0);
     EXPECT_EQ(Designer().Picture(), before);
     (void)spy;
@@ -133,7 +133,7 @@ TEST_F(DesignerTest, APngRoundTripIsPixelEqual) {
     ASSERT_EQ(saved.width, 45);
     ASSERT_EQ(saved.height, 33);
     EXPECT_EQ(saved.data, original.data);
-    EXPECT_EQ(Designer().saveFolder, dir.Path());
+    EXPECT_EQ(Designer().Document().saveFolder, dir.Path());
 }
 
 TEST_F(DesignerTest, AFailedSaveKeepsTheOldFileSaysSoAndResumesTheTool) {
@@ -187,21 +187,21 @@ TEST_F(DesignerTest, TheSaveDialogAsksAboutTheFileThatWillBeWritten) {
 TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {
     std::filesystem::create_directories(dir.File("opened"));
     std::filesystem::create_directories(dir.File("saved"));
-    Designer().openFolder = dir.File("opened");
-    Designer().saveFolder = dir.File("saved");
+    Designer().Document().openFolder = dir.File("opened");
+    Designer().Document().saveFolder = dir.File("saved");
     editor.reset();  // writes them
     editor = std::make_unique<mtxImageEditorVD>();
     ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
-    EXPECT_EQ(Designer().openFolder, dir.File("opened"));
-    EXPECT_EQ(Designer().saveFolder, dir.File("saved"));
+    EXPECT_EQ(Designer().Document().openFolder, dir.File("opened"));
+    EXPECT_EQ(Designer().Document().saveFolder, dir.File("saved"));
     // A folder that went away is forgotten; an empty value reads as none.
-    Designer().openFolder = dir.File("gone");
-    Designer().saveFolder = "";
+    Designer().Document().openFolder = dir.File("gone");
+    Designer().Document().saveFolder = "";
     editor.reset();
     editor = std::make_unique<mtxImageEditorVD>();
     ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
-    EXPECT_EQ(Designer().openFolder, "");
-    EXPECT_EQ(Designer().saveFolder, "");
+    EXPECT_EQ(Designer().Document().openFolder, "");
+    EXPECT_EQ(Designer().Document().saveFolder, "");
     uint32_t bytes = 0;
     EXPECT_EQ(SharedApp().settings.GetRaw("deso", "ofp", nullptr, bytes), 1);
 }

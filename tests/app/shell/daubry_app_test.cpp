@@ -346,7 +346,7 @@ class UnsavedWork : public MainWindow {
 
 TEST_F(UnsavedWork, NoQuestionWithoutChangesOrAfterASave) {
     Drop({other});
-    EXPECT_EQ(Designer().picturePath, other);
+    EXPECT_EQ(Designer().Document().Path(), other);
     Change();
     ASSERT_EQ(Designer().SaveAs(dir.Path() + "/saved.png", 2), 1);
     EXPECT_FALSE(Designer().Modified());
@@ -372,7 +372,7 @@ TEST_F(UnsavedWork, CancelKeepsThePictureTheToolAndTheWindow) {
     EXPECT_EQ(Designer().Picture(), picture);
     EXPECT_EQ(Designer().Picture()->LayerCount(), 2);
     EXPECT_EQ(Designer().CurrentTool(), tool);
-    EXPECT_EQ(Designer().picturePath, photo);
+    EXPECT_EQ(Designer().Document().Path(), photo);
     EXPECT_TRUE(Designer().Modified());
     EXPECT_EQ(app->mainWnd.editor.TopModal(), nullptr);
 }
@@ -381,7 +381,7 @@ TEST_F(UnsavedWork, NoDiscardsTheChangesAndGoesOn) {
     answer = mtxIEMessageBox::kNo;
     Change();
     Drop({other});
-    EXPECT_EQ(Designer().picturePath, other);
+    EXPECT_EQ(Designer().Document().Path(), other);
     EXPECT_EQ(Designer().Picture()->LayerCount(), 1);
     EXPECT_FALSE(Designer().Modified());
     Change();
@@ -399,7 +399,7 @@ TEST_F(UnsavedWork, YesSavesFirstAndACancelledSaveStopsWhatWasAsked) {
     AnswerFileDialogs("");
     Drop({other});
     EXPECT_EQ(dialogs, (std::vector<std::string>{"Save As"}));
-    EXPECT_EQ(Designer().picturePath, photo);
+    EXPECT_EQ(Designer().Document().Path(), photo);
     EXPECT_TRUE(Designer().Modified());
     // Saved: then the open dialog comes.
     std::string saved = dir.Path() + "/saved.png";

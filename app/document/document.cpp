@@ -1,0 +1,176 @@
+#include "app/document/document.h"
+
+#include <new>
+
+#include "app/document/picture_file.h"
+#include "base/registry.h"
+#include "image/file.h"
+#include "image/image.h"
+#include "image/image_stack.h"
+#include "image/io/image_load.h"
+#include "platform/os_file.h"
+#include "platform/path.h"
+#include "render/image_dx.h"
+#include "render/layers/flatten_stack.h"
+#include "ui/strings.h"
+
+namespace {
+
+// The folder part of a path: absolute, without a trailing separator.
+std::string FolderOf(const std::string& path) {
+    return mtxPath(mtxOs::FullPath(path)).Directory();
+}
+
+std::unique_ptr<mtxImage> EmptyImage(IDirect3DDevice9* device) {
+    if (device) return std::make_unique<mtxImageDx>(device);
+    return std::make_unique<mtxImage>();
+}
+
+}  // namespace
+
+mtxIEDocument::mtxIEDocument(std::unique_ptr<mtxChangeHistory> history)
+    : history_(history ? std::move(history) : std::make_unique<mtxChangeHistory>()) {}
+
+mtxIEDocument::~mtxIEDocument() = default;
+
+std::unique_ptr<mtxImage> mtxIEDocument::LoadPicture(IDirect3DDevice9* device,
+                                                     const std::string& path, std::string& reason) {
+    std::unique_ptr<mtxImage> image = EmptyImage(device);
+    try {
+        if (mtxImageLoad(*image, path, 0, &reason)) return image;
+    } catch (const std::bad_alloc&) {
+        reason = "the picture is too large for the memory of this computer";
+        return nullptr;
+    }
+    if (reason.empty()) reason = "it is not a picture this program can read, or it is too large";
+    return nullptr;
+}
+
+int mtxIEDocument::Open(const std::string& path, IDirect3DDevice9* device, std::string* reason) {
+    std::string full = mtxOs::FullPath(path);
+    openFolder = FolderOf(full);
+    std::string why;
+    std::unique_ptr<mtxImage> image = LoadPicture(device, full, why);
+    auto stack = std::make_unique<mtxImageStack>();
+    if (image) {
+        stack->width = image->width;
+        stack->height = image->height;
+        try {
+            if (stack->AddLayer(0, std::move(image)) < 0) why = "its layer could not be made";
+        } catch (const std::bad_alloc&) {
+            why = "the picture is too large for the memory of this computer";
+        }
+    }
+    if (!why.empty()) {
+        if (reason) *reason = why;
+        return 0;
+    }
+    if (onPictureGoing) onPictureGoing();
+    picture_ = std::move(stack);
+    path_ = full;
+    history_->Clear();
+    MarkSaved();
+    return 1;
+}
+
+int mtxIEDocument::SaveAs(const std::string& path, uint32_t filterIndex, std::string* reason) {
+    std::string target = mtxSettledSaveName(mtxOs::FullPath(path), filterIndex);
+    auto fail = [&](const std::string& why) {
+        if (reason) *reason = why;
+        return 0;
+    };
+    if (!picture_) return fail(mtxIELoadString(701, "Just open any image"));
+    mtxImage flat;
+    try {
+        if (!FlattenStack(*picture_, flat) || flat.width <= 0 || flat.height <= 0)
+            return fail("the picture could not be rendered");
+    } catch (const std::bad_alloc&) {
+        return fail("there is not enough memory to render the picture");
+    }
+    saveFolder = FolderOf(target);
+    std::string why;
+    if (!mtxWritePictureFile(flat, target, mtxPictureFormatOfFilter(filterIndex), &why))
+        return fail(why);
+    MarkSaved();
+    return 1;
+}
+
+int mtxIEDocument::AppendLayer(std::unique_ptr<mtxImage> image) {
+    if (!picture_ || !image) return 0;
+    if (picture_->AddLayer(-1, std::move(image)) < 0) return 0;
+    MarkModified();
+    return 1;
+}
+
+int mtxIEDocument::SetOpacity(int index, uint8_t value, const std::string& name) {
+    mtxImageStack::Layer* layer = picture_ ? picture_->GetLayer(index) : nullptr;
+    if (!layer || layer->Opacity() == value) return 0;
+    uint8_t before = layer->Opacity();
+    layer->SetOpacity(value);
+    history_->RecordOpacity(index, before, layer->Opacity(), name);
+    MarkModified();
+    return 1;
+}
+
+int mtxIEDocument::BeginChange(int layer, const std::string& name) {
+    return picture_ ? history_->BeginChange(*picture_, layer, name) : 0;
+}
+
+int mtxIEDocument::EndChange() {
+    return picture_ ? history_->EndChange(*picture_) : 0;
+}
+
+void mtxIEDocument::CancelChange() {
+    history_->CancelChange();
+}
+
+int mtxIEDocument::Undo(mtxChangeHistory::Step* step) {
+    return Walk(true, step);
+}
+
+int mtxIEDocument::Redo(mtxChangeHistory::Step* step) {
+    return Walk(false, step);
+}
+
+int mtxIEDocument::Walk(bool backward, mtxChangeHistory::Step* step) {
+    if (!picture_) return 0;
+    // A change left open by a tool that is gone cannot be walked past.
+    if (history_->InChange()) history_->EndChange(*picture_);
+    int walked = backward ? history_->Undo(*picture_, nullptr, step)
+                          : history_->Redo(*picture_, nullptr, step);
+    if (!walked) return 0;
+    MarkModified();  // the picture is no longer the one saved
+    return 1;
+}
+
+bool mtxIEDocument::Modified() const {
+    return picture_ && (modified_ || ToolEdits() != savedToolEdits_);
+}
+
+void mtxIEDocument::MarkSaved() {
+    modified_ = false;
+    savedToolEdits_ = ToolEdits();
+}
+
+void mtxIEDocument::ToolGoing() {
+    if (ToolEdits() != savedToolEdits_) modified_ = true;
+    savedToolEdits_ = 0;
+}
+
+void mtxIEDocument::ReadFolders(mtxRegistry& settings) {
+    auto read = [&](const char* name, std::string& folder) {
+        folder.clear();
+        uint32_t bytes = 0;
+        if (!settings.GetRaw(kFolderSection, name, nullptr, bytes) || bytes < 3) return;
+        std::string value;
+        if (!settings.GetString(kFolderSection, name, value) || !mtxOs::Exists(value)) return;
+        folder = value;
+    };
+    read("ofp", openFolder);
+    read("sfp", saveFolder);
+}
+
+void mtxIEDocument::WriteFolders(mtxRegistry& settings) const {
+    settings.SetString(kFolderSection, "ofp", openFolder);
+    settings.SetString(kFolderSection, "sfp", saveFolder);
+}
