@@ -10,14 +10,18 @@ namespace {
 constexpr int kMainBarHeight = 34;
 constexpr int kInstrumentBarWidth = 84;
 
+constexpr uint32_t ToolCode(mtxIEDesigner::Tool tool) {
+    return uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(tool);
+}
+
 }  // namespace
 
 mtxImageEditorVD::MainToolBar::MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* owner)
     : mtxIEToolBar(parent) {
     border = 1;
     const char* names[] = {"Move", "Rotate", "Paint", "Light"};
-    for (uint32_t i = 0; i < 4; ++i)
-        AddItem(new mtxIEToolButton(this, names[i], owner, i + 1), 0, 20);
+    for (uint32_t code = kFirstMainTool; code <= kLastMainTool; ++code)
+        AddItem(new mtxIEToolButton(this, names[code - kFirstMainTool], owner, code), 0, 20);
 }
 
 mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditorVD* editorVD)
@@ -28,9 +32,17 @@ mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditor
         const char* label;
         uint32_t code;
     };
-    const Entry entries[] = {{"Undo", 5},      {"Redo", 6},      {"Move", 9},  {"Rotate", 10},
-                             {"Brush", 12},    {"Light", 14},    {"Draw", 15}, {"Fill", 17},
-                             {"Add Layer", 1}, {"From File", 2}, {"Reset", 8}};
+    const Entry entries[] = {{"Undo", mtxIEDesigner::kUndo},
+                             {"Redo", mtxIEDesigner::kRedo},
+                             {"Move", ToolCode(mtxIEDesigner::kToolMove)},
+                             {"Rotate", ToolCode(mtxIEDesigner::kToolRotate)},
+                             {"Brush", ToolCode(mtxIEDesigner::kToolBrush)},
+                             {"Light", ToolCode(mtxIEDesigner::kToolLight)},
+                             {"Draw", ToolCode(mtxIEDesigner::kToolDraw)},
+                             {"Fill", ToolCode(mtxIEDesigner::kToolFilling)},
+                             {"Add Layer", mtxIEDesigner::kAddLayer},
+                             {"From File", mtxIEDesigner::kAddLayerFromFile},
+                             {"Reset", mtxIEDesigner::kResetBackground}};
     for (const Entry& e : entries)
         AddItem(new mtxIEToolButton(this, e.label, this, e.code, 72), 0, 6);
 }
@@ -93,22 +105,20 @@ void mtxImageEditorVD::CreateContent() {
     innerFrames->SetPane(0, kInstrumentBarWidth, kInstrumentBarWidth, 0);
     innerFrames->SetPane(1, 0, 0, 100);
     outerFrames->SetDock(mtxIECtrl::kDockFill);
-    mainToolBar->Select(1);
-    instrumentBar->Select(designer->CurrentTool()
-                              ? uint32_t(mtxIEDesigner::kFirstTool) + mtxIEDesigner::kToolFilling
-                              : 0);
-    Process(5, 0);
+    mainToolBar->Select(kMove);
+    instrumentBar->Select(designer->CurrentTool() ? ToolCode(mtxIEDesigner::kToolFilling) : 0);
+    Process(kRepaint, 0);
 }
 
 int mtxImageEditorVD::Process(uint32_t action, uint16_t) {
-    if (action >= 1 && action <= 4) {
+    if (action >= kFirstMainTool && action <= kLastMainTool) {
         if (designer) designer->viewer->Invalidate();
         if (mainToolBar) mainToolBar->Select(action);
         return 1;
     }
-    if (action == 5) {
+    if (action == kRepaint) {
         if (designer) designer->viewer->UpdateView();
         return 1;
     }
-    return action >= 6 && action <= 8 ? 1 : 0;
+    return action >= kFirstSpare && action <= kLastSpare ? 1 : 0;
 }

@@ -20,15 +20,29 @@ class mtxImageEditorVD : public mtxImageEditor {
     // the editor loads when it is set up.
     class Profile : public mtxIEProfile {};
 
-    // The main tool bar: four buttons whose codes (1 to 4) go to the editor.
+    // The editor's own actions. The main tool bar's buttons report kMove to
+    // kLight; kRepaint redraws the viewer; kFirstSpare to kLastSpare are
+    // accepted and do nothing.
+    enum Action : uint32_t {
+        kMove = 1,
+        kRotate = 2,
+        kPaint = 3,
+        kLight = 4,
+        kRepaint = 5,
+        kFirstSpare = 6,
+        kLastSpare = 8,
+    };
+    static constexpr uint32_t kFirstMainTool = kMove, kLastMainTool = kLight;
+
+    // The main tool bar: four buttons whose codes (kMove to kLight) go to the editor.
     class MainToolBar : public mtxIEToolBar {
       public:
         explicit MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
     };
-    // The instrument bar: one column of buttons that reach the designer:
-    // the tools (9 to 17), undo and redo (5, 6), adding layers (1, 2) and
-    // resetting the background (8). A tool's button stays pressed while it
-    // is the current tool.
+    // The instrument bar: one column of buttons that reach the designer with
+    // its codes (mtxIEDesigner::Action): the tools, undo and redo, adding
+    // layers and resetting the background. A tool's button stays pressed
+    // while it is the current tool.
     class InstrumentBar : public mtxIEToolBar, public mtxIEActionProcessor {
       public:
         InstrumentBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
@@ -47,9 +61,9 @@ class mtxImageEditorVD : public mtxImageEditor {
     void CreateContent() override;
     // The content, the task and the samples go while the device still exists.
     mtxOs::LRESULT OnDestroy(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) override;
-    // 1 to 4: the viewer hears that its tool state changed and the main tool
-    // bar shows that button pressed; 5 redraws the viewer; 6 to 8 do
-    // nothing; 1 for these, 0 for other codes.
+    // kMove to kLight: the viewer hears that its tool state changed and the
+    // main tool bar shows that button pressed; kRepaint redraws the viewer;
+    // the spare codes do nothing; 1 for these, 0 for other codes.
     int Process(uint32_t action, uint16_t value) override;
 
     SampleCollection samples;
