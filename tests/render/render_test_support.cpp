@@ -8,6 +8,7 @@
 
 #include "image/image.h"
 #include "render/create_texture.h"
+#include "tests/support/image_pixels.h"
 
 namespace render_test {
 
@@ -51,6 +52,13 @@ void ResetStates(IDirect3DDevice9* device) {
     device->SetVertexShader(nullptr);
     device->SetPixelShader(nullptr);
     device->SetFVF(kVertexFormat);
+}
+
+std::unique_ptr<mtxImageDx> DeviceImage(IDirect3DDevice9* device, int width, int height,
+                                        const std::vector<uint32_t>& pixels) {
+    auto image = std::make_unique<mtxImageDx>(device);
+    if (!testing_support::PutPixels(*image, width, height, pixels)) return nullptr;
+    return image;
 }
 
 IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, int width, int height,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "tests/support/test_support.h"
 
@@ -55,6 +56,10 @@ void SetTarget(IDirect3DDevice9* device, IDirect3DTexture9* target);
 // coordinates (u0, v0) to (u1, v1), as a triangle strip.
 void DrawQuad(IDirect3DDevice9* device, int width, int height, float z = 100.0f,
               uint32_t color = 0xFFFFFFFF, float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1);
+
+// An image on the device holding pixels (row 0 first); null when it cannot be made.
+std::unique_ptr<mtxImageDx> DeviceImage(IDirect3DDevice9* device, int width, int height,
+                                        const std::vector<uint32_t>& pixels);
 
 std::vector<uint32_t> RandomPixels(int count, uint32_t seed);
 

@@ -42,6 +42,22 @@ await_shot() {  # seconds, file, command...
   return 1
 }
 
+# The program ($app_pid) must end with code 0 within $1 seconds of what was
+# done to end it ($2).
+expect_exit() {  # seconds, what ended it
+  local status=
+  for _ in $(seq $(($1 * 10))); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      wait "$app_pid" && status=0 || status=$?
+      break
+    fi
+    sleep 0.1
+  done
+  [[ -n "$status" ]] || fail "the program still runs $1 s after $2"
+  [[ "$status" == 0 ]] || fail "the program ended with code $status after $2"
+  app_pid=
+}
+
 # Fails (never skips) when a tool is missing.
 require_tools() {
   for tool in "$@"; do

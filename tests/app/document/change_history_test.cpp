@@ -17,6 +17,7 @@
 
 #include "base/base_thread.h"
 #include "image/file_memory.h"
+#include "tests/support/image_pixels.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -26,11 +27,7 @@ using State = std::vector<Pixels>;  // every layer's pixels
 using History = mtxChangeHistory;
 
 Pixels PixelsOf(mtxImageStack& stack, int layer) {
-    mtxImage& image = *stack.GetLayer(layer)->source;
-    Pixels out;
-    for (int y = 0; y < image.height; ++y)
-        out.insert(out.end(), image.Row(y), image.Row(y) + image.width);
-    return out;
+    return testing_support::PixelsOf(*stack.GetLayer(layer)->source);
 }
 
 State StateOf(mtxImageStack& stack) {

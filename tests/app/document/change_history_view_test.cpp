@@ -1,5 +1,5 @@
-// The change history on the road of a filling run: stamps drawn into a
-// layer's tiles on the device, committed into the image, recorded; Undo and
+// Covers mtxChangeHistory with mtxIEViewerLayer. The change history on the road of a filling run:
+// stamps drawn into a layer's tiles on the device, committed into the image, recorded; Undo and
 // Redo then bring the image and every tile the viewer shows back.
 #include <gtest/gtest.h>
 
@@ -59,16 +59,16 @@ TEST(ChangeHistoryOnTheDevice, UndoAndRedoOfStampsReachImageAndTiles) {
         ASSERT_EQ(DrawStamp(layer, sample, Stamp(spot[0], spot[1], 30, 0.4f), 1.0f), 1);
     ASSERT_EQ(layer.CommitTiles(), 1);
     ASSERT_EQ(history.EndChange(stack), 1);
-    std::vector<uint32_t> filled = Pixels(*stackLayer->source);
+    std::vector<uint32_t> filled = PixelsOf(*stackLayer->source);
     ASSERT_NE(filled, start);
 
     ASSERT_EQ(history.Undo(stack), 1);
-    EXPECT_EQ(Pixels(*stackLayer->source), start);
+    EXPECT_EQ(PixelsOf(*stackLayer->source), start);
     ASSERT_EQ(layer.UploadChanges(), 1);
     EXPECT_EQ(CheckTiles(layer, start, width, height), "");
 
     ASSERT_EQ(history.Redo(stack), 1);
-    EXPECT_EQ(Pixels(*stackLayer->source), filled);
+    EXPECT_EQ(PixelsOf(*stackLayer->source), filled);
     ASSERT_EQ(layer.UploadChanges(), 1);
     EXPECT_EQ(CheckTiles(layer, filled, width, height), "");
     std::erase(Editor().layers, &layer);

@@ -1,11 +1,10 @@
-// The document controller: open, save, the remembered folders, its actions.
+// Covers mtxIEDesigner, mtxIEDesigner::DlgAddLayer and mtxIEDesigner::Viewer: the
+// document controller's open, save, remembered folders and actions.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <thread>
 
 #include "app/document/add_layer_dlg.h"
 #include "app/document/designer_options_bar.h"
@@ -14,6 +13,7 @@
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "tests/app/document/document_test_support.h"
+#include "tests/app/filling/tool_preparation.h"
 #include "tests/oracles/png.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/combo_box.h"
@@ -305,10 +305,7 @@ TEST_F(DesignerTest, AnotherPictureOrToolDuringPreparationCancelsItFirst) {
     // The new picture prepares in full.
     field->Process(mtxIEMdfField::kGo, 0);
     ASSERT_TRUE(field->Preparing());
-    for (int i = 0; i < 500 && field->Preparing(); ++i) {
-        ui_test::PumpPosted();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    fill_test::WaitForPreparation(*field);
     EXPECT_TRUE(field->Prepared());
     ASSERT_NE(field->Session(), nullptr);
     EXPECT_EQ(field->Session()->sourceCopy.width, 90);

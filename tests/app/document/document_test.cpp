@@ -10,6 +10,7 @@
 #include "image/image_stack.h"
 #include "tests/app/document/document_test_support.h"
 #include "tests/oracles/png.h"
+#include "tests/support/image_pixels.h"
 #include "tests/support/test_support.h"
 
 using document_test::WritePng;
@@ -21,11 +22,7 @@ namespace {
 constexpr uint32_t kPngFilter = 2;
 
 std::vector<uint32_t> LayerPixels(mtxIEDocument& document, int index = 0) {
-    mtxImage& image = *document.Picture()->GetLayer(index)->source;
-    std::vector<uint32_t> out;
-    for (int y = 0; y < image.height; ++y)
-        out.insert(out.end(), image.Row(y), image.Row(y) + image.width);
-    return out;
+    return testing_support::PixelsOf(*document.Picture()->GetLayer(index)->source);
 }
 
 class DocumentTest : public ::testing::Test {

@@ -1,4 +1,5 @@
-// The program's editor window: its bars, their buttons and what they reach.
+// Covers mtxImageEditorVD, its MainToolBar and InstrumentBar, and the designer's
+// Viewer::Menu: the program's editor window, its bars, their buttons and what they reach.
 #include <gtest/gtest.h>
 
 #include "app/document/add_layer_dlg.h"

@@ -1,4 +1,4 @@
-// The filling tool on a headless editor: its buttons, the preparing task, the
+// Covers mtxIEMdfField. The filling tool on a headless editor: its buttons, the preparing task, the
 // placement timer driven by a fake clock, the backgrounds, suspending, and
 // what happens when another picture opens while it works.
 #include "app/filling/mdf_field.h"
@@ -7,13 +7,14 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <thread>
 
 #include "fill/sample_collection.h"
 #include "render/image_dx.h"
 #include "tests/app/filling/disc_samples.h"
+#include "tests/app/filling/tool_preparation.h"
 #include "tests/render/render_test_support.h"
+#include "tests/support/image_pixels.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/button.h"
@@ -37,25 +38,8 @@ std::vector<uint32_t> ThreeAreas(int w, int h, uint32_t shift = 0) {
     return pixels;
 }
 
-std::unique_ptr<mtxImageDx> MakePicture(mtxImageEditor& editor, int w, int h,
-                                        const std::vector<uint32_t>& pixels) {
-    auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
-    if (!image->Create(w, h, 0) || !image->Lock()) return nullptr;
-    for (int y = 0; y < h; ++y) std::memcpy(image->Row(y), &pixels[size_t(y) * w], size_t(w) * 4);
-    image->Unlock();
-    return image;
-}
-
-std::vector<uint32_t> Pixels(mtxImage& image) {
-    std::vector<uint32_t> out(size_t(image.width) * size_t(image.height));
-    if (!image.Lock()) return {};
-    for (int y = 0; y < image.height; ++y)
-        std::memcpy(&out[size_t(y) * image.width], image.Row(y), size_t(image.width) * 4);
-    image.Unlock();
-    return out;
-}
-
 using fill_test::AddDiscs;
+using testing_support::PixelsOf;
 
 struct Picture {
     int width, height;
@@ -63,7 +47,7 @@ struct Picture {
     mtxImageStack stack;
     Picture(mtxImageEditor& editor, int w, int h, uint32_t shift = 0)
         : width(w), height(h), pixels(ThreeAreas(w, h, shift)) {
-        stack.AddLayer(0, MakePicture(editor, w, h, pixels));
+        stack.AddLayer(0, render_test::DeviceImage(editor.GetDevice(), w, h, pixels));
     }
     mtxImage& Image() { return *stack.GetLayer(0)->source; }
 };
@@ -95,15 +79,7 @@ class ToolTest : public ::testing::Test {
         viewer->SetStack(&picture.stack);
     }
     // Handles posted actions until the tool is prepared or no task runs.
-    void WaitForPreparation() {
-        Clock::time_point end = Clock::now() + std::chrono::seconds(30);
-        while (Clock::now() < end) {
-            ui_test::PumpPosted();
-            if (!tool->Preparing()) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ADD_FAILURE() << "the preparation did not end";
-    }
+    void WaitForPreparation() { fill_test::WaitForPreparation(*tool); }
     // Timer messages every step ms of the fake clock; the clock times of
     // the placements.
     std::vector<uint32_t> Ticks(int count, uint32_t step) {
@@ -177,7 +153,7 @@ TEST_F(ToolTest, WithoutAPictureGoAndStopOnlySayOpenOneAndClearDoesNothing) {
     Open(picture);
     samples.background = 0;
     tool->Process(mtxIEMdfField::kClear, 0);
-    EXPECT_EQ(Pixels(picture.Image()), picture.pixels);
+    EXPECT_EQ(PixelsOf(picture.Image()), picture.pixels);
     EXPECT_EQ(tool->Session(), nullptr);
     // A completion with no run under way changes nothing.
     tool->Process(mtxIEMdfField::kTaskDone, 1);
@@ -204,8 +180,8 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
     EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
     EXPECT_EQ(editor.CurrentTask(), nullptr) << "the finished task is destroyed";
     EXPECT_EQ(editor.TopModal(), nullptr);
-    EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "background 1 keeps the photo";
-    EXPECT_EQ(Pixels(tool->Session()->sourceCopy), picture.pixels);
+    EXPECT_EQ(PixelsOf(picture.Image()), picture.pixels) << "background 1 keeps the photo";
+    EXPECT_EQ(PixelsOf(tool->Session()->sourceCopy), picture.pixels);
 
     // The fake clock stands still: no placement, however many timer messages.
     for (int i = 0; i < 20; ++i) tool->OnTimer(tool->timerId);
@@ -226,7 +202,7 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
         }
         // The engine commits on its own only at whole multiples of 3 s.
         if (step == 1) {
-            EXPECT_EQ(Pixels(picture.Image()), picture.pixels) << "on the device only";
+            EXPECT_EQ(PixelsOf(picture.Image()), picture.pixels) << "on the device only";
         }
     }
     EXPECT_GT(tool->Session()->stamps, 0u);
@@ -237,7 +213,7 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
     tool->Process(mtxIEMdfField::kStop, 0);
     EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
     EXPECT_EQ(Ticks(100, 5).size(), 0u);
-    std::vector<uint32_t> filled = Pixels(picture.Image());
+    std::vector<uint32_t> filled = PixelsOf(picture.Image());
     EXPECT_NE(filled, picture.pixels);
     EXPECT_EQ(viewer->GetLayer(0)->DirtyTileCount(), 0);
 
@@ -247,7 +223,7 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
     EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
     EXPECT_FALSE(Ticks(50, 5).empty());
     tool->Process(mtxIEMdfField::kClear, 0);
-    EXPECT_EQ(Pixels(picture.Image()), picture.pixels);
+    EXPECT_EQ(PixelsOf(picture.Image()), picture.pixels);
     EXPECT_EQ(tool->Session()->Coverage(), 0.0);
     EXPECT_EQ(messages.size(), 0u);
 }
@@ -262,23 +238,23 @@ TEST_F(ToolTest, BackgroundZeroWipesToTheColourAndTheOptionsChangeIt) {
     WaitForPreparation();
     ASSERT_TRUE(tool->Prepared());
     std::vector<uint32_t> wiped(size_t(120) * 80, 0xFF102030u);
-    EXPECT_EQ(Pixels(picture.Image()), wiped);
-    EXPECT_EQ(Pixels(tool->Session()->sourceCopy), picture.pixels) << "the copy is the photo";
+    EXPECT_EQ(PixelsOf(picture.Image()), wiped);
+    EXPECT_EQ(PixelsOf(tool->Session()->sourceCopy), picture.pixels) << "the copy is the photo";
 
     Ticks(200, 5);
     tool->Process(mtxIEMdfField::kStop, 0);
-    EXPECT_NE(Pixels(picture.Image()), wiped);
+    EXPECT_NE(PixelsOf(picture.Image()), wiped);
     tool->ResetBackground();
-    EXPECT_EQ(Pixels(picture.Image()), wiped);
+    EXPECT_EQ(PixelsOf(picture.Image()), wiped);
 
     tool->OnOptionsChanged();  // nothing changed: nothing happens
-    EXPECT_EQ(Pixels(picture.Image()), wiped);
+    EXPECT_EQ(PixelsOf(picture.Image()), wiped);
     samples.background = 2;
     tool->OnOptionsChanged();
-    EXPECT_EQ(Pixels(picture.Image()), picture.pixels);
+    EXPECT_EQ(PixelsOf(picture.Image()), picture.pixels);
     samples.background = 0, samples.backgroundColor = 0xFFFFFFFFu;
     tool->OnOptionsChanged();
-    EXPECT_EQ(Pixels(picture.Image()), std::vector<uint32_t>(size_t(120) * 80, 0xFFFFFFFFu));
+    EXPECT_EQ(PixelsOf(picture.Image()), std::vector<uint32_t>(size_t(120) * 80, 0xFFFFFFFFu));
 }
 
 TEST_F(ToolTest, SuspendAndResumeKeepTheState) {
@@ -291,7 +267,7 @@ TEST_F(ToolTest, SuspendAndResumeKeepTheState) {
     Ticks(100, 5);
     tool->Suspend();
     EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
-    EXPECT_NE(Pixels(picture.Image()), picture.pixels)
+    EXPECT_NE(PixelsOf(picture.Image()), picture.pixels)
         << "what was drawn is in memory for the save";
     EXPECT_EQ(Ticks(100, 5).size(), 0u);
     tool->Resume();
@@ -367,12 +343,12 @@ TEST_F(ToolTest, AnotherPictureOpeningDuringPreparationCancelsIt) {
         EXPECT_FALSE(tool->Prepared());
         EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
         EXPECT_EQ(Ticks(20, 5).size(), 0u);
-        EXPECT_EQ(Pixels(second.Image()), second.pixels) << "no background of a late completion";
+        EXPECT_EQ(PixelsOf(second.Image()), second.pixels) << "no background of a late completion";
 
         tool->Process(mtxIEMdfField::kGo, 0);
         WaitForPreparation();
         ASSERT_TRUE(tool->Prepared());
-        EXPECT_EQ(Pixels(tool->Session()->sourceCopy), second.pixels);
+        EXPECT_EQ(PixelsOf(tool->Session()->sourceCopy), second.pixels);
         EXPECT_EQ(tool->Session()->segmentation.width, 200);
         tool->OnPictureOpening();
         viewer->SetStack(nullptr);
@@ -400,7 +376,7 @@ TEST_F(ToolTest, TheScreenFollowsThePlacementsThroughPartialRepaints) {
     ASSERT_GT(tool->placements, 50u);
     EXPECT_GE(editor.frameCount - frames, 50u);
     tool->Process(mtxIEMdfField::kStop, 0);
-    std::vector<uint32_t> committed = Pixels(picture.Image());
+    std::vector<uint32_t> committed = PixelsOf(picture.Image());
     ASSERT_NE(committed, picture.pixels);
     ui_test::Pixels screen = ui_test::ReadBack(editor);
     POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
@@ -426,7 +402,7 @@ TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
     EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
     EXPECT_EQ(tool->Session(), nullptr);
     tool->Process(mtxIEMdfField::kClear, 0);
-    EXPECT_EQ(Pixels(second.Image()), second.pixels);
+    EXPECT_EQ(PixelsOf(second.Image()), second.pixels);
 
     // The same picture handed over again is not trusted either: its viewer
     // layer and image may be new ones at the old addresses.

@@ -67,11 +67,5 @@ import -window "$window" "$out/samples-dialog.png"
 
 xdotool mousemove --window "$window" "$ok_x" "$ok_y" click 1
 wait_for closed >/dev/null
-for _ in $(seq 50); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after Ok"
-wait "$app_pid" || fail "the program ended with code $?"
-app_pid=
+expect_exit 5 Ok
 echo "samples under Xvfb: listed 14 samples, closed with Ok"

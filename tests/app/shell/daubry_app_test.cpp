@@ -1,5 +1,6 @@
-// The program's own shell classes: the command-line rule, the main window's
-// handlers and commands, the splash picture and module loading.
+// Covers mtxDaubryApp, its MainWnd, mtxSplashTask and mtxModule. The program's own shell classes:
+// the command-line rule, the main window's handlers and commands, the splash picture and module
+// loading.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -96,20 +96,6 @@ menu() {  # alt key, then the keys that pick the item
   sleep 0.8
 }
 
-wait_exit() {  # seconds: the program must end with 0 within them
-  local status=
-  for _ in $(seq $(($1 * 10))); do
-    if ! kill -0 "$app_pid" 2>/dev/null; then
-      wait "$app_pid" && status=0 || status=$?
-      break
-    fi
-    sleep 0.1
-  done
-  [[ -n "$status" ]] || fail "daubry still runs $1 s after File, Exit"
-  [[ "$status" == 0 ]] || fail "daubry ended with code $status"
-  app_pid=
-}
-
 open_demo() {
   menu f Return
   xdotool type --delay 10 "$demo"
@@ -239,7 +225,7 @@ click "$stop_x" "$bar_y"
 menu f Down Down Return
 wait_dialog unsaved-question-exit 5 || fail "File, Exit after filling did not ask to save"
 xdotool key n  # No
-wait_exit 5
+expect_exit 5 "File, Exit"
 [[ "$(md5sum <"$saved.png")" == "$before" ]] || fail "No changed the saved file"
 echo "open, samples, go, save, unsaved question, exit: ok ($out)"
 
@@ -267,7 +253,7 @@ expect_growth second-run
 menu f Down Down Return
 wait_dialog second-run-question 5 || fail "File, Exit after filling did not ask to save"
 xdotool key n  # No
-wait_exit 5
+expect_exit 5 "File, Exit"
 echo "status dialog, cancel, go again: ok"
 
 # 7: Exit during preparation.
@@ -277,5 +263,5 @@ load_samples
 click "$go_x" "$bar_y"
 wait_status exit-status 5 || fail "no status dialog after Go"
 menu f Down Down Return
-wait_exit 5
+expect_exit 5 "File, Exit"
 echo "exit during preparation: ok"

@@ -10,6 +10,7 @@
 #include "image/io/image_save.h"
 #include "tests/oracles/jpeg.h"
 #include "tests/oracles/png.h"
+#include "tests/support/image_pixels.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -17,9 +18,8 @@ namespace {
 using oracle::Pixels;
 
 std::unique_ptr<mtxImage> ImageOf(const Pixels& p) {
-    auto image = std::make_unique<mtxImage>(p.width, p.height);
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) image->At(x, y) = p.At(x, y);
+    auto image = std::make_unique<mtxImage>();
+    testing_support::PutPixels(*image, p.width, p.height, p.data);
     return image;
 }
 

@@ -23,7 +23,7 @@ TEST(FlattenStack, OneOpaqueIdentityLayerIsThePicture) {
     ASSERT_EQ(FlattenStack(stack, out), 1);
     ASSERT_EQ(out.width, 70);
     ASSERT_EQ(out.height, 40);
-    EXPECT_TRUE(Pixels(out) == pixels);
+    EXPECT_TRUE(PixelsOf(out) == pixels);
 }
 
 // Over the transparent fill of a new stack, a layer keeps its colours and its
@@ -35,7 +35,7 @@ TEST(FlattenStack, ALayerOverTheTransparentFillKeepsItsPixels) {
     stack.AddLayer(0, MakeImage(50, 30, pixels));
     mtxImage out;
     ASSERT_EQ(FlattenStack(stack, out), 1);
-    std::vector<uint32_t> got = Pixels(out);
+    std::vector<uint32_t> got = PixelsOf(out);
     for (size_t i = 0; i < got.size(); ++i) {
         if ((pixels[i] >> 24) == 0) {
             EXPECT_EQ(got[i], 0u);
@@ -54,7 +54,7 @@ TEST(FlattenStack, OpacityZeroLeavesTheFill) {
     stack.GetLayer(0)->SetOpacity(0);
     mtxImage out(20, 20);  // same size: old pixels must not survive
     ASSERT_EQ(FlattenStack(stack, out), 1);
-    std::vector<uint32_t> got = Pixels(out);
+    std::vector<uint32_t> got = PixelsOf(out);
     EXPECT_EQ(std::count(got.begin(), got.end(), 0xFF204060u), 400);
 }
 
@@ -72,7 +72,7 @@ TEST(FlattenStack, OverAnOpaqueLayerAgreesWithBlendOver) {
     mtxImage want(bottom.data(), 40, 40, 160);
     mtxImage over(top.data(), 40, 40, 160);
     want.BlendOver(over, 150, mtxRect{}, 0, 0);
-    std::vector<uint32_t> got = Pixels(out), expected = Pixels(want);
+    std::vector<uint32_t> got = PixelsOf(out), expected = PixelsOf(want);
     for (size_t i = 0; i < got.size(); ++i)
         for (int c = 0; c < 4; ++c)
             ASSERT_NEAR(int((got[i] >> (8 * c)) & 0xFF), int((expected[i] >> (8 * c)) & 0xFF), 1)
@@ -113,7 +113,7 @@ namespace {
 // resampler: over the transparent fill the result is its output.
 TEST(FlattenStack, ATurnedLayerIsResampled) {
     std::vector<uint32_t> pixels =
-        view_test::Pixels(*view_test::MakeImage(40, 40, render_test::RandomPixels(1600, 9)));
+        view_test::PixelsOf(*view_test::MakeImage(40, 40, render_test::RandomPixels(1600, 9)));
     mtxImageStack stack;
     stack.AddLayer(0, view_test::MakeImage(40, 40, pixels));
     const float turn[9] = {0.96f, -0.28f, 6.5f, 0.28f, 0.96f, -3.25f, 0, 0, 1};
@@ -122,7 +122,7 @@ TEST(FlattenStack, ATurnedLayerIsResampled) {
     ASSERT_EQ(FlattenStack(stack, out), 1);
     mtxImage source(pixels.data(), 40, 40, 160), want(40, 40);
     TransformImage(source, want, turn, mtxRect{}, kSampleBicubic);
-    std::vector<uint32_t> got = view_test::Pixels(out), expected = view_test::Pixels(want);
+    std::vector<uint32_t> got = view_test::PixelsOf(out), expected = view_test::PixelsOf(want);
     for (size_t i = 0; i < got.size(); ++i) {
         if ((expected[i] >> 24) == 0) {
             EXPECT_EQ(got[i], 0u);

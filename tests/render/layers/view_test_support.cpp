@@ -18,21 +18,7 @@ LayerEditor& Editor() {
 }
 
 std::unique_ptr<mtxImageDx> MakeImage(int width, int height, const std::vector<uint32_t>& pixels) {
-    auto image = std::make_unique<mtxImageDx>(Editor().GetDevice());
-    if (!image->Create(width, height, 0) || !image->Lock()) return nullptr;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image->Row(y), &pixels[size_t(y) * size_t(width)], size_t(width) * 4);
-    image->Unlock();
-    return image;
-}
-
-std::vector<uint32_t> Pixels(mtxImage& image) {
-    std::vector<uint32_t> out(size_t(image.width) * size_t(image.height));
-    if (out.empty() || !image.Lock()) return out;
-    for (int y = 0; y < image.height; ++y)
-        std::memcpy(&out[size_t(y) * size_t(image.width)], image.Row(y), size_t(image.width) * 4);
-    image.Unlock();
-    return out;
+    return render_test::DeviceImage(Editor().GetDevice(), width, height, pixels);
 }
 
 Sample::Sample(int e, uint32_t seed) : edge(e), pixels(render_test::RandomPixels(e * e, seed)) {

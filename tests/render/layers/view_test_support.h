@@ -9,6 +9,7 @@
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/viewer_layer.h"
+#include "tests/support/image_pixels.h"
 
 namespace view_test {
 
@@ -30,7 +31,7 @@ class LayerEditor : public mtxImageEditorDevice {
 LayerEditor& Editor();
 
 std::unique_ptr<mtxImageDx> MakeImage(int width, int height, const std::vector<uint32_t>& pixels);
-std::vector<uint32_t> Pixels(mtxImage& image);
+using testing_support::PixelsOf;
 
 // A square sample of edge pixels and its texture (managed pool).
 struct Sample {

@@ -33,7 +33,7 @@ struct Picture {
     ~Picture() { std::erase(Editor().layers, &layer); }
     std::vector<uint32_t> Committed() {
         EXPECT_EQ(layer.CommitTiles(), 1);
-        return Pixels(*stack.GetLayer(0)->source);
+        return PixelsOf(*stack.GetLayer(0)->source);
     }
 };
 

@@ -92,7 +92,7 @@ TEST(ViewerTile, AStampOverEverythingCommitsEveryPixel) {
         float centre = float(size) / 2 - 0.5f;
         ASSERT_EQ(DrawStamp(layer, sample, Stamp(centre, centre, float(size) + 4, 0.0f), 1.0f), 1);
         ASSERT_EQ(layer.CommitTiles(), 1);
-        std::vector<uint32_t> got = Pixels(*stack.GetLayer(0)->source);
+        std::vector<uint32_t> got = PixelsOf(*stack.GetLayer(0)->source);
         EXPECT_EQ(std::count(got.begin(), got.end(), 0xFF336699u), size * size) << size;
     }
 }

@@ -21,12 +21,7 @@ using ui_test::Str;
 
 std::unique_ptr<mtxImageDx> MakePicture(mtxImageEditor& editor, int width, int height,
                                         const std::vector<uint32_t>& pixels) {
-    auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
-    if (!image->Create(width, height, 0) || !image->Lock()) return nullptr;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image->Row(y), &pixels[size_t(y) * size_t(width)], size_t(width) * 4);
-    image->Unlock();
-    return image;
+    return render_test::DeviceImage(editor.GetDevice(), width, height, pixels);
 }
 
 std::vector<uint32_t> OpaquePixels(int count, uint32_t seed) {
