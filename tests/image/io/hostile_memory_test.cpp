@@ -75,6 +75,23 @@ std::string HostilePng(int interlace) {
     return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z.substr(0, 40));
 }
 
+// A grey picture of 1 x 100,000,000 pixels whose data hold its first row:
+// under 70 bytes in all.
+std::string TallPng() {
+    std::string ihdr;
+    Put32Big(ihdr, 1);
+    Put32Big(ihdr, 100000000);
+    ihdr += {8, 0, 0, 0, 0};
+    const std::string row("\0\x80", 2);
+    uLongf n = compressBound(2);
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(row.data()), 2,
+              9);
+    z.resize(n);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+           PngChunk("IEND", "");
+}
+
 // An RLE8 bitmap of 65535 x 4096 pixels whose stream sets a few pixels,
 // skips ahead and ends with the file, without its end-of-bitmap code.
 std::string HostileRleBitmap() {
@@ -217,7 +234,7 @@ Measured LoadInChild(const std::string& path) {
 struct Hostile {
     const char* name;
     std::string bytes;
-    const char* codec;  // the reason's first word
+    const char* reason;  // how the reason starts
 };
 
 }  // namespace
@@ -235,8 +252,9 @@ TEST(HostileMemory, MeasuresWhatALoadReallyHolds) {
 
 TEST(HostileMemory, PeakGrowsWithTheFileNotWithTheHeader) {
     std::vector<Hostile> files = {
-        {"png", HostilePng(0), "PNG:"},
-        {"interlaced png", HostilePng(1), "PNG:"},
+        {"png", HostilePng(0), "PNG: file ends before IEND"},
+        {"tall png", TallPng(), "PNG: image data end at row 1 of 100000000"},
+        {"interlaced png", HostilePng(1), "PNG: file ends before IEND"},
         {"rle bitmap", HostileRleBitmap(), "BMP:"},
         {"gif screen", HostileGif(65535, 65535, 1, 1), "GIF:"},
         {"gif frame", HostileGif(16384, 16384, 16384, 16384), "GIF:"},
@@ -255,8 +273,10 @@ TEST(HostileMemory, PeakGrowsWithTheFileNotWithTheHeader) {
                     m.reason.c_str());
         ASSERT_GE(m.rise, 0) << "the child did not report";
         EXPECT_LT(m.rise, bound);
-        // Each of these is refused, with a reason that names its codec.
+        // Each of these is refused, with a reason that names its codec and
+        // what is wrong: memory never ran short.
         EXPECT_EQ(m.loaded, 0);
-        EXPECT_EQ(m.reason.compare(0, std::strlen(file.codec), file.codec), 0) << m.reason;
+        EXPECT_EQ(m.reason.compare(0, std::strlen(file.reason), file.reason), 0) << m.reason;
+        EXPECT_EQ(m.reason.find("out of memory"), std::string::npos) << m.reason;
     }
 }
