@@ -19,6 +19,15 @@ uint32_t BigEndian32(const uint8_t* p) {
 constexpr uint32_t kPasses[7][4] = {{8, 8, 0, 0}, {8, 8, 0, 4}, {8, 4, 4, 0}, {4, 4, 0, 2},
                                     {4, 2, 2, 0}, {2, 2, 0, 1}, {2, 1, 1, 0}};
 
+// The rows and columns of pass p (-1: the whole picture, without interlacing).
+struct PassShape {
+    uint32_t dy, dx, y0, x0;
+};
+PassShape Shape(int p) {
+    if (p < 0) return {1, 1, 0, 0};
+    return {kPasses[p][0], kPasses[p][1], kPasses[p][2], kPasses[p][3]};
+}
+
 // Row buffers are refused beyond this many bytes, far past any real picture.
 constexpr uint64_t kMaxRowBytes = uint64_t(1) << 30;
 constexpr mtxColor kBlack = 0xFF000000u;
@@ -133,6 +142,8 @@ int mtxImageDecoderPng::Decode(int metadata) {
     failed_ = imageStarted_ = imageDone_ = locked_ = growing_ = 0;
     grown_.reset();
     grownRows_ = 0;
+    passStore_.reset();
+    passStored_ = passCapacity_ = 0;
     reason.clear();
     BuildCrcTable();
     if (!CheckSignature()) {
@@ -156,6 +167,7 @@ int mtxImageDecoderPng::Decode(int metadata) {
     bool complete = end.IsRead() && !failed_ && reason.empty() && (metadataOnly || imageDone_);
     if (complete && growing_) GiveRows();
     grown_.reset();
+    passStore_.reset();
     if (locked_ && image) image->Unlock();
     locked_ = 0;
     if (complete) return kEndReached;
@@ -188,6 +200,37 @@ mtxColor* mtxImageDecoderPng::PictureRow(uint32_t y) {
         grownRows_ = rows;
     }
     return grown_.get() + size_t(y) * header.width;
+}
+
+mtxColor* mtxImageDecoderPng::PassPixels(uint32_t count) {
+    if (passStored_ + count > passCapacity_) {
+        const size_t least = (size_t(1) << 20) / 4;
+        const size_t capacity = std::max({passStored_ + count, passCapacity_ * 2, least});
+        void* more = std::realloc(passStore_.get(), capacity * 4);
+        if (!more) return nullptr;
+        (void)passStore_.release();
+        passStore_.reset(static_cast<mtxColor*>(more));
+        passCapacity_ = capacity;
+    }
+    mtxColor* at = passStore_.get() + passStored_;
+    passStored_ += count;
+    return at;
+}
+
+int mtxImageDecoderPng::PlacePasses(uint32_t width, uint32_t height) {
+    const mtxColor* from = passStore_.get();
+    for (int pass = 0; pass < 7; ++pass) {
+        const PassShape p = Shape(pass);
+        if (p.x0 >= width) continue;
+        for (uint32_t y = p.y0; y < height; y += p.dy) {
+            mtxColor* out = PictureRow(y);
+            if (!out) return 0;
+            for (uint32_t x = p.x0; x < width; x += p.dx) out[x] = *from++;
+        }
+    }
+    passStore_.reset();
+    passStored_ = passCapacity_ = 0;
+    return 1;
 }
 
 uint32_t mtxImageDecoderPng::DecodeImage(uint64_t offset, uint32_t length) {
@@ -251,15 +294,19 @@ uint32_t mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int int
     format.hasKey = transparency.IsRead() && (header.colorType == 0 || header.colorType == 2);
     std::copy(transparency.samples, transparency.samples + 3, format.key);
 
+    // Every pass of an interlaced picture reaches rows all down the picture:
+    // a plain image keeps the passes' pixels as they come, one after another,
+    // and places them once the last pass is whole, so a picture cut short
+    // costs only what its passes delivered.
+    const bool deferred = interlaced && growing_;
     for (int pass = interlaced ? 0 : -1; pass < (interlaced ? 7 : 0); ++pass) {
-        const uint32_t dy = pass < 0 ? 1 : kPasses[pass][0], dx = pass < 0 ? 1 : kPasses[pass][1];
-        const uint32_t y0 = pass < 0 ? 0 : kPasses[pass][2], x0 = pass < 0 ? 0 : kPasses[pass][3];
+        const PassShape p = Shape(pass);
         pass_ = pass;
-        if (x0 >= width || y0 >= height) continue;  // an empty pass has no rows at all
-        const uint32_t count = (width - x0 + dx - 1) / dx;
+        if (p.x0 >= width || p.y0 >= height) continue;  // an empty pass has no rows at all
+        const uint32_t count = (width - p.x0 + p.dx - 1) / p.dx;
         const uint32_t bytes = static_cast<uint32_t>(header.RowBytes(count));
         const uint8_t* above = zeros.get() + 1;
-        for (uint32_t y = y0; y < height; y += dy) {
+        for (uint32_t y = p.y0; y < height; y += p.dy) {
             row_ = y;
             if (compressor.Inflate(cur.get(), bytes + 1) != bytes + 1) return RefuseShortData();
             // ISO/IEC 15948 9.2: filter types 0 to 4 are the only ones defined.
@@ -268,17 +315,19 @@ uint32_t mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int int
                               std::to_string(y) +
                               (interlaced ? " (pass " + std::to_string(pass + 1) + " of 7)" : ""));
             mtxPngRows::Unfilter(cur[0], cur.get() + 1, above, bytes, bpp);
-            mtxColor* out = PictureRow(y);
+            mtxColor* out = deferred ? PassPixels(count) : PictureRow(y);
             if (!out) return Refuse("out of memory for " + Size(width, height));
-            if (dx == 1) {
+            if (p.dx == 1 || deferred) {
                 mtxPngRows::Convert(format, cur.get() + 1, count, out);
             } else {
                 mtxPngRows::Convert(format, cur.get() + 1, count, pixels.get());
-                for (uint32_t i = 0, x = x0; i < count; ++i, x += dx) out[x] = pixels[i];
+                for (uint32_t i = 0, x = p.x0; i < count; ++i, x += p.dx) out[x] = pixels[i];
             }
             std::swap(cur, prev);
             above = prev.get() + 1;
         }
     }
+    if (deferred && !PlacePasses(width, height))
+        return Refuse("out of memory for " + Size(width, height));
     return 0;
 }

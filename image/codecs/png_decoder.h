@@ -82,6 +82,10 @@ class mtxImageDecoderPng : public mtxImageCodecPng {
     mtxColor* PictureRow(uint32_t y);
     // Hands the grown buffer to the image.
     void GiveRows();
+    // Room for count more pixels of an interlaced pass; null when memory ran out.
+    mtxColor* PassPixels(uint32_t count);
+    // Places the passes' pixels into the picture; 0 when memory ran out.
+    int PlacePasses(uint32_t width, uint32_t height);
 
     int failed_ = 0;        // a chunk could not be read: the load fails
     int imageStarted_ = 0;  // the image was created from the first IDAT
@@ -100,4 +104,7 @@ class mtxImageDecoderPng : public mtxImageCodecPng {
     int growing_ = 0;
     std::unique_ptr<mtxColor[], FreeDeleter> grown_;
     uint32_t grownRows_ = 0;
+    // The pixels of an interlaced picture's passes, in the order they came.
+    std::unique_ptr<mtxColor[], FreeDeleter> passStore_;
+    size_t passStored_ = 0, passCapacity_ = 0;
 };

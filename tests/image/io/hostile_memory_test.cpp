@@ -75,6 +75,23 @@ std::string HostilePng(int interlace) {
     return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z.substr(0, 40));
 }
 
+// An interlaced 16384 x 16384 RGBA picture whose data hold its first pass
+// whole (every eighth row, every eighth pixel) and end there.
+std::string FirstPassOnlyPng() {
+    std::string ihdr;
+    Put32Big(ihdr, 16384);
+    Put32Big(ihdr, 16384);
+    ihdr += {8, 6, 0, 0, 1};
+    std::string rows(size_t(2048) * (1 + 2048 * 4), '\0');
+    uLongf n = compressBound(static_cast<uLong>(rows.size()));
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(rows.data()),
+              static_cast<uLong>(rows.size()), 9);
+    z.resize(n);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+           PngChunk("IEND", "");
+}
+
 // A grey picture of 1 x 100,000,000 pixels whose data hold its first row:
 // under 70 bytes in all.
 std::string TallPng() {
@@ -254,6 +271,8 @@ TEST(HostileMemory, PeakGrowsWithTheFileNotWithTheHeader) {
     std::vector<Hostile> files = {
         {"png", HostilePng(0), "PNG: file ends before IEND"},
         {"tall png", TallPng(), "PNG: image data end at row 1 of 100000000"},
+        {"first pass png", FirstPassOnlyPng(),
+         "PNG: image data end at row 0 of 16384 (pass 2 of 7)"},
         {"interlaced png", HostilePng(1), "PNG: file ends before IEND"},
         {"rle bitmap", HostileRleBitmap(), "BMP:"},
         {"gif screen", HostileGif(65535, 65535, 1, 1), "GIF:"},
