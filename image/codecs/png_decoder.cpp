@@ -142,8 +142,8 @@ int mtxImageDecoderPng::Decode(int metadata) {
     failed_ = imageStarted_ = imageDone_ = locked_ = growing_ = 0;
     grown_.reset();
     grownRows_ = 0;
-    passStore_.reset();
-    passStored_ = passCapacity_ = 0;
+    keptRows_.reset();
+    kept_ = keptCapacity_ = 0;
     reason.clear();
     BuildCrcTable();
     if (!CheckSignature()) {
@@ -167,7 +167,7 @@ int mtxImageDecoderPng::Decode(int metadata) {
     bool complete = end.IsRead() && !failed_ && reason.empty() && (metadataOnly || imageDone_);
     if (complete && growing_) GiveRows();
     grown_.reset();
-    passStore_.reset();
+    keptRows_.reset();
     if (locked_ && image) image->Unlock();
     locked_ = 0;
     if (complete) return kEndReached;
@@ -202,34 +202,46 @@ mtxColor* mtxImageDecoderPng::PictureRow(uint32_t y) {
     return grown_.get() + size_t(y) * header.width;
 }
 
-mtxColor* mtxImageDecoderPng::PassPixels(uint32_t count) {
-    if (passStored_ + count > passCapacity_) {
-        const size_t least = (size_t(1) << 20) / 4;
-        const size_t capacity = std::max({passStored_ + count, passCapacity_ * 2, least});
-        void* more = std::realloc(passStore_.get(), capacity * 4);
+uint8_t* mtxImageDecoderPng::KeepRow(uint32_t bytes) {
+    // 16 spare bytes past the last row, as the row buffers have, for the
+    // converters of small samples.
+    const size_t need = kept_ + bytes + 16;
+    if (need > keptCapacity_) {
+        const size_t capacity = std::max({need, keptCapacity_ * 2, size_t(1) << 20});
+        void* more = std::realloc(keptRows_.get(), capacity);
         if (!more) return nullptr;
-        (void)passStore_.release();
-        passStore_.reset(static_cast<mtxColor*>(more));
-        passCapacity_ = capacity;
+        (void)keptRows_.release();
+        keptRows_.reset(static_cast<uint8_t*>(more));
+        keptCapacity_ = capacity;
     }
-    mtxColor* at = passStore_.get() + passStored_;
-    passStored_ += count;
+    uint8_t* at = keptRows_.get() + kept_;
+    std::memset(at + bytes, 0, 16);
+    kept_ += bytes;
     return at;
 }
 
-int mtxImageDecoderPng::PlacePasses(uint32_t width, uint32_t height) {
-    const mtxColor* from = passStore_.get();
-    for (int pass = 0; pass < 7; ++pass) {
+int mtxImageDecoderPng::PlaceKeptRows(const mtxPngRows::Format& format, uint32_t* pixels) {
+    const uint32_t width = header.width, height = header.height;
+    const uint8_t* from = keptRows_.get();
+    const int interlaced = header.interlace == 1;
+    for (int pass = interlaced ? 0 : -1; pass < (interlaced ? 7 : 0); ++pass) {
         const PassShape p = Shape(pass);
         if (p.x0 >= width) continue;
-        for (uint32_t y = p.y0; y < height; y += p.dy) {
+        const uint32_t count = (width - p.x0 + p.dx - 1) / p.dx;
+        const size_t bytes = header.RowBytes(count);
+        for (uint32_t y = p.y0; y < height; y += p.dy, from += bytes) {
             mtxColor* out = PictureRow(y);
             if (!out) return 0;
-            for (uint32_t x = p.x0; x < width; x += p.dx) out[x] = *from++;
+            if (p.dx == 1) {
+                mtxPngRows::Convert(format, from, count, out);
+                continue;
+            }
+            mtxPngRows::Convert(format, from, count, pixels);
+            for (uint32_t i = 0, x = p.x0; i < count; ++i, x += p.dx) out[x] = pixels[i];
         }
     }
-    passStore_.reset();
-    passStored_ = passCapacity_ = 0;
+    keptRows_.reset();
+    kept_ = keptCapacity_ = 0;
     return 1;
 }
 
@@ -294,11 +306,12 @@ uint32_t mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int int
     format.hasKey = transparency.IsRead() && (header.colorType == 0 || header.colorType == 2);
     std::copy(transparency.samples, transparency.samples + 3, format.key);
 
-    // Every pass of an interlaced picture reaches rows all down the picture:
-    // a plain image keeps the passes' pixels as they come, one after another,
-    // and places them once the last pass is whole, so a picture cut short
-    // costs only what its passes delivered.
-    const bool deferred = interlaced && growing_;
+    // Pixels are four bytes however few the samples are, and every pass of an
+    // interlaced picture reaches rows all down the picture. A plain image
+    // therefore keeps the unfiltered rows of such pictures as they come and
+    // converts them once the last row is in, so a picture cut short costs no
+    // more than its data delivered; RGB and RGBA rows go straight in.
+    const bool keep = growing_ && (interlaced || bitsPerPixel < 24);
     for (int pass = interlaced ? 0 : -1; pass < (interlaced ? 7 : 0); ++pass) {
         const PassShape p = Shape(pass);
         pass_ = pass;
@@ -315,9 +328,13 @@ uint32_t mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int int
                               std::to_string(y) +
                               (interlaced ? " (pass " + std::to_string(pass + 1) + " of 7)" : ""));
             mtxPngRows::Unfilter(cur[0], cur.get() + 1, above, bytes, bpp);
-            mtxColor* out = deferred ? PassPixels(count) : PictureRow(y);
-            if (!out) return Refuse("out of memory for " + Size(width, height));
-            if (p.dx == 1 || deferred) {
+            if (keep) {
+                uint8_t* kept = KeepRow(bytes);
+                if (!kept) return Refuse("out of memory for the rows of " + Size(width, height));
+                std::memcpy(kept, cur.get() + 1, bytes);
+            } else if (mtxColor* out = PictureRow(y); !out) {
+                return Refuse("out of memory for " + Size(width, height));
+            } else if (p.dx == 1) {
                 mtxPngRows::Convert(format, cur.get() + 1, count, out);
             } else {
                 mtxPngRows::Convert(format, cur.get() + 1, count, pixels.get());
@@ -327,7 +344,7 @@ uint32_t mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int int
             above = prev.get() + 1;
         }
     }
-    if (deferred && !PlacePasses(width, height))
+    if (keep && !PlaceKeptRows(format, pixels.get()))
         return Refuse("out of memory for " + Size(width, height));
     return 0;
 }

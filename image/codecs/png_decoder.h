@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "image/codecs/png_codec.h"
+#include "image/codecs/png_rows.h"
 
 // Reads a PNG file into an A8R8G8B8 image: every colour type and bit depth,
 // Adam7 interlacing, palette and colour-key transparency. Gamma, chromaticity,
@@ -82,10 +83,11 @@ class mtxImageDecoderPng : public mtxImageCodecPng {
     mtxColor* PictureRow(uint32_t y);
     // Hands the grown buffer to the image.
     void GiveRows();
-    // Room for count more pixels of an interlaced pass; null when memory ran out.
-    mtxColor* PassPixels(uint32_t count);
-    // Places the passes' pixels into the picture; 0 when memory ran out.
-    int PlacePasses(uint32_t width, uint32_t height);
+    // Room for one more unfiltered row of bytes; null when memory ran out.
+    uint8_t* KeepRow(uint32_t bytes);
+    // Converts the kept rows into the picture (pixels: one row's worth of
+    // room); 0 when memory ran out.
+    int PlaceKeptRows(const mtxPngRows::Format& format, uint32_t* pixels);
 
     int failed_ = 0;        // a chunk could not be read: the load fails
     int imageStarted_ = 0;  // the image was created from the first IDAT
@@ -104,7 +106,8 @@ class mtxImageDecoderPng : public mtxImageCodecPng {
     int growing_ = 0;
     std::unique_ptr<mtxColor[], FreeDeleter> grown_;
     uint32_t grownRows_ = 0;
-    // The pixels of an interlaced picture's passes, in the order they came.
-    std::unique_ptr<mtxColor[], FreeDeleter> passStore_;
-    size_t passStored_ = 0, passCapacity_ = 0;
+    // The unfiltered rows of a picture converted once it is whole, in the
+    // order they came (pass after pass when interlaced).
+    std::unique_ptr<uint8_t[], FreeDeleter> keptRows_;
+    size_t kept_ = 0, keptCapacity_ = 0;
 };

@@ -92,6 +92,23 @@ std::string FirstPassOnlyPng() {
            PngChunk("IEND", "");
 }
 
+// A 1-bit grey 16384 x 16384 picture whose data end one row short of the
+// last: a few kilobytes that would convert to a gigabyte of pixels.
+std::string OneBitPng() {
+    std::string ihdr;
+    Put32Big(ihdr, 16384);
+    Put32Big(ihdr, 16384);
+    ihdr += {1, 0, 0, 0, 0};
+    std::string rows(size_t(16383) * (1 + 16384 / 8), '\0');
+    uLongf n = compressBound(static_cast<uLong>(rows.size()));
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(rows.data()),
+              static_cast<uLong>(rows.size()), 9);
+    z.resize(n);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+           PngChunk("IEND", "");
+}
+
 // A grey picture of 1 x 100,000,000 pixels whose data hold its first row:
 // under 70 bytes in all.
 std::string TallPng() {
@@ -271,6 +288,7 @@ TEST(HostileMemory, PeakGrowsWithTheFileNotWithTheHeader) {
     std::vector<Hostile> files = {
         {"png", HostilePng(0), "PNG: file ends before IEND"},
         {"tall png", TallPng(), "PNG: image data end at row 1 of 100000000"},
+        {"1-bit png", OneBitPng(), "PNG: image data end at row 16383 of 16384"},
         {"first pass png", FirstPassOnlyPng(),
          "PNG: image data end at row 0 of 16384 (pass 2 of 7)"},
         {"interlaced png", HostilePng(1), "PNG: file ends before IEND"},
