@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/codecs/png_rows.h"
+#include "platform/picture_loader.h"
 
 namespace {
 
@@ -27,6 +28,9 @@ PassShape Shape(int p) {
     if (p < 0) return {1, 1, 0, 0};
     return {kPasses[p][0], kPasses[p][1], kPasses[p][2], kPasses[p][3]};
 }
+
+// Pixel buffers above this size come from mtxAllocatePixels.
+constexpr size_t kHugePagesFrom = size_t(32) << 20;
 
 // Row buffers are refused beyond this many bytes, far past any real picture.
 constexpr uint64_t kMaxRowBytes = uint64_t(1) << 30;
@@ -188,15 +192,23 @@ mtxColor* mtxImageDecoderPng::PictureRow(uint32_t y) {
     if (!growing_) return image->Row(static_cast<int>(y));
     const size_t rowBytes = size_t(header.width) * 4;
     if (y >= grownRows_) {
-        // The buffer doubles (at least 1 MB), so the rows are copied a
-        // bounded number of times; large blocks grow in place by remapping.
+        // The buffer doubles (at least 1 MB), so the rows are copied less
+        // than once in all. A large block is taken on huge pages where the
+        // system offers them: a first touch of fresh small pages costs a big
+        // picture more than copying its rows.
         const size_t least = (size_t(1) << 20) / rowBytes + 1;
         const uint32_t rows = static_cast<uint32_t>(std::min<size_t>(
             header.height, std::max({size_t(y) + 1, size_t(grownRows_) * 2, least})));
-        void* more = std::realloc(grown_.get(), size_t(rows) * rowBytes);
+        const size_t bytes = size_t(rows) * rowBytes;
+        void* more = nullptr;
+        if (bytes > kHugePagesFrom) {
+            more = mtxAllocatePixels(bytes);
+            if (more && grown_) std::memcpy(more, grown_.get(), size_t(grownRows_) * rowBytes);
+        } else if ((more = std::realloc(grown_.get(), bytes))) {
+            (void)grown_.release();
+        }
         if (!more) return nullptr;
-        (void)grown_.release();
-        grown_.reset(static_cast<mtxColor*>(more));
+        grown_.reset(static_cast<mtxColor*>(more));  // frees a block that was copied
         grownRows_ = rows;
     }
     return grown_.get() + size_t(y) * header.width;
