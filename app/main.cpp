@@ -10,6 +10,7 @@
 #include "app/shell/daubry_app.h"
 #include "app/shell/fill_command.h"
 #include "app/shell/splash_task.h"
+#include "platform/os_file.h"
 #include "platform/window.h"
 
 namespace {
@@ -46,6 +47,9 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A save past the file-size limit is a failed write with a message, not
+    // a silent end that leaves a temporary file behind.
+    mtxOs::IgnoreFileSizeSignal();
     if (argc > 1 && std::strcmp(argv[1], "fill") == 0)
         return mtxRunFillCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/application.h"
+#include "fill/message_sink.h"
 #include "image/file.h"
 #include "image/file_memory.h"
 #include "platform/os_file.h"
@@ -41,7 +42,7 @@ bool ToUtf16(const std::string& entry, std::u16string& out) {
 }
 
 std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return "\"" + mtxPrintable(text) + "\"";
 }
 
 }  // namespace

@@ -27,6 +27,20 @@ int32_t ReadOr(mtxRegistry& settings, const char* name, int32_t fallback) {
     return settings.GetInt(kSection, name, value) ? static_cast<int32_t>(value) : fallback;
 }
 
+// Whether path opens for reading; false with the system's reason and the path in why.
+bool CanOpen(const std::string& path, std::string& why) {
+    mtxOs::OpenRequest request;
+    request.closeOnExec = true;
+    request.regularOnly = true;
+    int handle = mtxOs::Open(path, request);
+    if (handle < 0) {
+        why = mtxOs::ErrorText(mtxOs::LastError()) + ": " + path;
+        return false;
+    }
+    mtxOs::Close(handle);
+    return true;
+}
+
 }  // namespace
 
 SampleCollection::~SampleCollection() {
@@ -108,8 +122,9 @@ void SampleCollection::Bind(mtxImageEditorDevice& editor, mtxMessageSink* sink) 
 }
 
 void SampleCollection::Tell(const std::string& text) {
+    // Names come from folders and collection files: one line each, whatever they hold.
     if (messages) {
-        messages->Message(text);
+        messages->Message(mtxPrintable(text));
     } else {
         mtxMessagePrinter printer;
         printer.Message(text);
@@ -147,6 +162,12 @@ int SampleCollection::LoadSample(Sample& sample, const std::string& path) {
     // The loaders would wait on a FIFO for a writer that never comes.
     if (FileExists(path) && !mtxOs::IsRegularFile(path)) {
         Tell("Sample " + file + " is not a picture file; it was not added.");
+        return 0;
+    }
+    // A file that cannot be opened is told here, in the sample's one message: the loader's
+    // own open would show its reason in a message box of its own besides.
+    if (std::string why; !CanOpen(path, why)) {
+        Tell("Sample " + file + " cannot be loaded (" + why + "); it was not added.");
         return 0;
     }
     mtxImage picture;
@@ -207,13 +228,13 @@ int SampleCollection::MakeSample(Sample& sample, mtxImage& picture, const std::s
     IDirect3DDevice9* device = owner ? owner->GetDevice() : nullptr;
     const D3DCAPS9* caps = owner && owner->dx ? &owner->dx->caps : nullptr;
     if (picture.width > kMaxSide || picture.height > kMaxSide) {
-        Tell("Sample " + file + " is to big for your hardware");
+        Tell("Sample " + file + " is too big for your hardware");
         return 0;
     }
     uint32_t width = std::bit_ceil(uint32_t(picture.width));
     uint32_t height = std::bit_ceil(uint32_t(picture.height));
     if (caps && (width > caps->MaxTextureWidth || height > caps->MaxTextureHeight)) {
-        Tell("Sample " + file + " is to big for your hardware");
+        Tell("Sample " + file + " is too big for your hardware");
         return 0;
     }
     IDirect3DTexture9* texture = nullptr;

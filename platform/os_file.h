@@ -53,6 +53,10 @@ std::string CurrentDirectory();
 
 int LastError();
 
+// Makes a write past the process's file-size limit fail (EFBIG) like any
+// other failed write, instead of ending the process by SIGXFSZ.
+void IgnoreFileSizeSignal();
+
 // Whether stream is a terminal (progress may then be redrawn in place).
 bool IsTerminal(std::FILE* stream);
 // Whether the process may create files in folder; false with errno set when not.

@@ -25,6 +25,11 @@ class mtxPictureSink {
   public:
     virtual ~mtxPictureSink() = default;
     virtual uint32_t* Allocate(int width, int height) = 0;
+    // Allocate for a decoder that writes every pixel in order, row after row
+    // (JPEG): the buffer need not read as zero and may be backed by huge pages
+    // (see mtxAllocatePixels), since its memory is committed at most a page
+    // ahead of the rows written. The same as Allocate unless a sink says so.
+    virtual uint32_t* AllocateDense(int width, int height) { return Allocate(width, height); }
 };
 
 // A decoded picture: pixels 0xFFRRGGBB (bytes blue, green, red, alpha), row 0
@@ -38,6 +43,7 @@ struct mtxPicture : mtxPictureSink {
     std::unique_ptr<uint32_t[], FreeDeleter> pixels;
 
     uint32_t* Allocate(int w, int h) override;
+    uint32_t* AllocateDense(int w, int h) override;
 };
 
 // Decodes data (a BMP, JPEG or GIF file) into sink. JPEG pictures are turned

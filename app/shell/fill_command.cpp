@@ -63,6 +63,13 @@ Writer WriterFor(const std::string& path) {
     return nullptr;
 }
 
+// Whether output names the photo's file, through links or another path to
+// it (same device and inode). An output that does not exist yet cannot be.
+bool IsSameFile(const std::string& photo, const std::string& output) {
+    std::error_code error;
+    return fs::exists(output, error) && fs::equivalent(photo, output, error);
+}
+
 std::string ColorText(uint32_t argb) {
     char text[16];
     if (argb >> 24 == 0xFF)
@@ -178,6 +185,10 @@ class FillJob {
         std::error_code error;
         if (!fs::exists(a_.photo, error)) return Fail(kInput, a_.photo + ": no such file");
         if (!fs::is_regular_file(a_.photo, error)) return Fail(kInput, a_.photo + ": not a file");
+        if (IsSameFile(a_.photo, a_.output))
+            return Fail(kUsage, a_.output +
+                                    ": is the photo itself; the filled picture needs "
+                                    "another file");
         if (!WriterFor(a_.output))
             return Fail(kUsage, a_.output + ": the output's name must end in .png, .jpg or .bmp");
         fs::path folder = fs::absolute(a_.output, error).parent_path();
@@ -367,6 +378,7 @@ int mtxRunFillCommand(const std::vector<std::string>& args, std::FILE* out, std:
         std::fputs(mtxFillUsage().c_str(), out);
         return kDone;
     }
+    mtxOs::IgnoreFileSizeSignal();  // an output past the size limit fails with exit 3
     mtxImageConverter::SetCyclesPerMicrosecond(MeasureCyclesPerMicrosecond());
     auto job = std::make_unique<FillJob>(arguments, out, err);
     return job->Run();

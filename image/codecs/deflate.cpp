@@ -97,6 +97,7 @@ void mtxDeflate::BeginDecompress() {
     storedLeft_ = 0;
     writePos_ = deliverPos_ = 0;
     status_ = kOk;
+    fault_ = nullptr;
     s1_ = 1;
     s2_ = 0;
     if (dec_) dec_->Reset();

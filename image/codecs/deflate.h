@@ -70,11 +70,16 @@ class mtxDeflate : public mtxCompressor {
 
     // Delivers up to count decompressed bytes from the input into buffer:
     // count, or fewer only when the stream ended or turned out corrupt (then
-    // Failed() is 1). Starts decompressing on first use; the Adler-32 trailer
-    // is neither read nor checked.
+    // Failed() is 1). Starts decompressing on first use. Stricter than
+    // Decompress: a wrong zlib header or a stored block whose length does not
+    // match its complement stops it. The Adler-32 trailer is neither read nor
+    // checked.
     uint32_t Inflate(void* buffer, uint32_t count);
     // 1 when decoding stopped on corrupt or truncated data.
     int Failed() const { return state_ == kStateError; }
+    // What was wrong with the data ("distance too far back"), or null when
+    // nothing was, or when the input merely ended early.
+    const char* Fault() const { return fault_; }
     // 1 once the final block has been decoded completely.
     int Complete() const { return (flags_ & kFlagComplete) != 0; }
 
@@ -103,6 +108,11 @@ class mtxDeflate : public mtxCompressor {
 
     // Decoder.
     int ReadHeader();
+    // Notes what is wrong with the data; returns 0.
+    int Corrupt(const char* what) {
+        if (!fault_) fault_ = what;
+        return 0;
+    }
     void Refill();
     int RefillInput();
     bool Truncated() const { return bitCount_ < 8u * phantom_; }
@@ -132,6 +142,8 @@ class mtxDeflate : public mtxCompressor {
     uint32_t writePos_ = 0;    // next decoded byte goes to window_[writePos_]
     uint32_t deliverPos_ = 0;  // first decoded byte not yet handed out
     uint32_t status_ = kOk;    // faults that do not stop decoding
+    const char* fault_ = nullptr;
+    bool pulling_ = false;  // Inflate, which stops on faults Decompress only notes
     std::unique_ptr<DecoderState> dec_;
     std::unique_ptr<EncoderState> enc_;
 

@@ -102,14 +102,15 @@ int mtxDeflate::ReadHeader() {
         state_ = kStateError;
         return 0;
     }
-    return (cmf & 15) == 8 && (cmf >> 4) <= 7 && !(flg & 0x20) && (cmf << 8 | flg) % 31 == 0;
+    if ((cmf & 15) == 8 && (cmf >> 4) <= 7 && !(flg & 0x20) && (cmf << 8 | flg) % 31 == 0) return 1;
+    return Corrupt("bad zlib header");
 }
 
 int mtxDeflate::ReadDynamicTables() {
     DecoderState& d = *dec_;
     Refill();
     uint32_t nlit = TakeBits(5) + 257, ndist = TakeBits(5) + 1, nclen = TakeBits(4) + 4;
-    if (nlit > 286 || ndist > 30) return 0;
+    if (nlit > 286 || ndist > 30) return Corrupt("bad code lengths");
     uint8_t lengths[286 + 30] = {};
     uint8_t clLengths[19] = {};
     // Up to 57 bits: more than one refill guarantees.
@@ -117,13 +118,14 @@ int mtxDeflate::ReadDynamicTables() {
         if (i % 8 == 0) Refill();
         clLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(TakeBits(3));
     }
-    if (Truncated() || !BuildTable(clLengths, 19, kCodeLength, d.codeLength)) return 0;
+    if (Truncated()) return 0;
+    if (!BuildTable(clLengths, 19, kCodeLength, d.codeLength)) return Corrupt("bad code lengths");
     uint32_t total = nlit + ndist;
     for (uint32_t i = 0; i < total;) {
         Refill();
         if (Truncated()) return 0;
         uint32_t e = d.codeLength[bitBuffer_ & ((1u << kCodeLengthBits) - 1)];
-        if (EntryKind(e) != kLiteral) return 0;
+        if (EntryKind(e) != kLiteral) return Corrupt("bad code lengths");
         TakeBits(EntryLength(e));
         uint32_t s = EntryValue(e);
         if (s < 16) {
@@ -133,7 +135,7 @@ int mtxDeflate::ReadDynamicTables() {
         uint32_t repeat;
         uint8_t value = 0;
         if (s == 16) {
-            if (i == 0) return 0;  // nothing to repeat
+            if (i == 0) return Corrupt("bad code lengths");  // nothing to repeat
             value = lengths[i - 1];
             repeat = 3 + TakeBits(2);
         } else if (s == 17) {
@@ -141,13 +143,16 @@ int mtxDeflate::ReadDynamicTables() {
         } else {
             repeat = 11 + TakeBits(7);
         }
-        if (repeat > total - i) return 0;
+        if (repeat > total - i) return Corrupt("bad code lengths");
         std::memset(lengths + i, value, repeat);
         i += repeat;
     }
-    if (Truncated() || lengths[256] == 0) return 0;  // a block needs its end code
-    return BuildTable(lengths, static_cast<int>(nlit), kLiteralLength, d.literal) &&
-           BuildTable(lengths + nlit, static_cast<int>(ndist), kDistance, d.distance);
+    if (Truncated()) return 0;
+    if (lengths[256] == 0) return Corrupt("bad code lengths");  // a block needs its end code
+    if (BuildTable(lengths, static_cast<int>(nlit), kLiteralLength, d.literal) &&
+        BuildTable(lengths + nlit, static_cast<int>(ndist), kDistance, d.distance))
+        return 1;
+    return Corrupt("bad code lengths");
 }
 
 // Reads a block header and prepares its tables. 0 when it is invalid or the
@@ -163,13 +168,18 @@ int mtxDeflate::ReadBlockHeader() {
         TakeBits(bitCount_ & 7);  // to the byte boundary
         uint32_t len = TakeBits(16), nlen = TakeBits(16);
         if (Truncated()) return 0;
-        // A damaged NLEN is noted, and the block read as LEN says.
-        if ((len ^ 0xFFFF) != nlen) status_ = kFailed;
+        // A damaged NLEN stops Inflate; Decompress notes it and reads the
+        // block as LEN says.
+        if ((len ^ 0xFFFF) != nlen) {
+            status_ = kFailed;
+            Corrupt("bad stored block length");
+            if (pulling_) return 0;
+        }
         storedLeft_ = len;
         state_ = kStateStored;
         return 1;
     }
-    if (type == 3) return 0;
+    if (type == 3) return Corrupt("invalid block type");
     flags_ |= kFlagCompressed;
     if (type == 1) {
         std::memcpy(dec_->literal, Fixed().literal, sizeof dec_->literal);
@@ -276,6 +286,7 @@ void mtxDeflate::DecodeHuffman(uint32_t limit) {
         }
         if (kind != kBase) {
             state_ = kind == kEnd ? kStateBlockHeader : kStateError;
+            if (kind != kEnd) Corrupt("invalid literal/length code");
             break;
         }
         uint32_t length = EntryValue(e) + take(EntryExtra(e));
@@ -284,12 +295,14 @@ void mtxDeflate::DecodeHuffman(uint32_t limit) {
             de = dist[EntryValue(de) + ((bits >> kDistanceBits) & ((1u << EntryExtra(de)) - 1))];
         if (EntryKind(de) != kBase) {
             state_ = kStateError;
+            Corrupt("invalid distance code");
             break;
         }
         consume(EntryLength(de));
         uint32_t distance = EntryValue(de) + take(EntryExtra(de));
         if (distance > pos) {
             state_ = kStateError;  // reaches before the start of the data
+            Corrupt("distance too far back");
             break;
         }
         uint8_t* to = win + pos;
@@ -353,7 +366,8 @@ void mtxDeflate::Slide() {
 uint32_t mtxDeflate::Inflate(void* buffer, uint32_t count) {
     if (mode_ != kDecompressing || !dec_) BeginDecompress();
     if (!dec_) return 0;
-    if (!(flags_ & kFlagHeader)) ReadHeader();  // the header's verdict is not needed here
+    pulling_ = true;
+    if (!(flags_ & kFlagHeader) && !ReadHeader()) state_ = kStateError;
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t delivered = 0;
     while (delivered < count) {
@@ -382,6 +396,7 @@ int mtxDeflate::CheckTrailer() {
 
 uint32_t mtxDeflate::Decompress() {
     BeginDecompress();
+    pulling_ = false;
     if (!dec_) return kFailed;
     if (!ReadHeader()) status_ = kFailed;  // noted; decoding goes on
     while (state_ != kStateDone && state_ != kStateError) {

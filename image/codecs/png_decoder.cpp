@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/codecs/png_rows.h"
+#include "platform/picture_loader.h"
 
 namespace {
 
@@ -19,18 +20,21 @@ uint32_t BigEndian32(const uint8_t* p) {
 constexpr uint32_t kPasses[7][4] = {{8, 8, 0, 0}, {8, 8, 0, 4}, {8, 4, 4, 0}, {4, 4, 0, 2},
                                     {4, 2, 2, 0}, {2, 2, 0, 1}, {2, 1, 1, 0}};
 
+// The rows and columns of pass p (-1: the whole picture, without interlacing).
+struct PassShape {
+    uint32_t dy, dx, y0, x0;
+};
+PassShape Shape(int p) {
+    if (p < 0) return {1, 1, 0, 0};
+    return {kPasses[p][0], kPasses[p][1], kPasses[p][2], kPasses[p][3]};
+}
+
+// Pixel buffers above this size come from mtxAllocatePixels.
+constexpr size_t kHugePagesFrom = size_t(32) << 20;
+
 // Row buffers are refused beyond this many bytes, far past any real picture.
 constexpr uint64_t kMaxRowBytes = uint64_t(1) << 30;
 constexpr mtxColor kBlack = 0xFF000000u;
-
-// The Adam7 pass that gives row y its first pixels: one of the passes that
-// start at column 0 (0, 2, 4 and 6).
-int FirstPass(uint32_t y) {
-    if (y % 8 == 0) return 0;
-    if (y % 8 == 4) return 2;
-    if (y % 4 == 2) return 4;
-    return 6;
-}
 
 std::string Size(uint64_t w, uint64_t h) {
     return std::to_string(w) + " x " + std::to_string(h) + " pixels";
@@ -139,7 +143,11 @@ uint32_t mtxImageDecoderPng::DispatchChunk(uint32_t kind, uint64_t offset, uint3
 
 int mtxImageDecoderPng::Decode(int metadata) {
     metadataOnly = metadata;
-    failed_ = imageStarted_ = locked_ = unset_ = 0;
+    failed_ = imageStarted_ = imageDone_ = locked_ = growing_ = 0;
+    grown_.reset();
+    grownRows_ = 0;
+    keptRows_.reset();
+    kept_ = keptCapacity_ = 0;
     reason.clear();
     BuildCrcTable();
     if (!CheckSignature()) {
@@ -158,33 +166,95 @@ int mtxImageDecoderPng::Decode(int metadata) {
         Refuse("out of memory");
         failed_ = 1;
     }
-    // A file that ends without its picture data is no picture.
-    bool complete = end.IsRead() && !failed_ && (metadataOnly || imageStarted_);
-    if (unset_ && complete) FillUnreachedRows();
+    // A file that ends without its picture data, or with only part of it, is
+    // no picture.
+    bool complete = end.IsRead() && !failed_ && reason.empty() && (metadataOnly || imageDone_);
+    if (complete && growing_) GiveRows();
+    grown_.reset();
+    keptRows_.reset();
     if (locked_ && image) image->Unlock();
     locked_ = 0;
-    if (unset_ && !complete) image->Free();  // its unreached pixels were never set
-    unset_ = 0;
-    if (complete) {
-        reason.clear();
-        return kEndReached;
-    }
+    if (complete) return kEndReached;
     if (reason.empty()) Refuse(end.IsRead() ? "no image data before IEND" : "cannot read the file");
     return kStopped;
 }
 
-bool mtxImageDecoderPng::RowReached(uint32_t y) const {
-    if (!interlaced_) return pass_ > -1 || y < nextRow_;
-    int first = FirstPass(y);
-    return first < pass_ || (first == pass_ && y < nextRow_);
+void mtxImageDecoderPng::GiveRows() {
+    image->Base::Free();  // keeps the auxiliary buffer, as Create does
+    image->data = grown_.release();
+    image->width = static_cast<int32_t>(header.width);
+    image->height = static_cast<int32_t>(header.height);
+    image->pitch = image->width * 4;
+    image->ownsData = 1;
 }
 
-void mtxImageDecoderPng::FillUnreachedRows() {
-    for (uint32_t y = 0; y < uint32_t(image->height); ++y) {
-        if (RowReached(y)) continue;
-        mtxColor* row = image->Row(static_cast<int>(y));
-        std::fill(row, row + image->width, kBlack);
+mtxColor* mtxImageDecoderPng::PictureRow(uint32_t y) {
+    if (!growing_) return image->Row(static_cast<int>(y));
+    const size_t rowBytes = size_t(header.width) * 4;
+    if (y >= grownRows_) {
+        // The buffer doubles (at least 1 MB), so the rows are copied less
+        // than once in all. A large block is taken on huge pages where the
+        // system offers them: a first touch of fresh small pages costs a big
+        // picture more than copying its rows.
+        const size_t least = (size_t(1) << 20) / rowBytes + 1;
+        const uint32_t rows = static_cast<uint32_t>(std::min<size_t>(
+            header.height, std::max({size_t(y) + 1, size_t(grownRows_) * 2, least})));
+        const size_t bytes = size_t(rows) * rowBytes;
+        void* more = nullptr;
+        if (bytes > kHugePagesFrom) {
+            more = mtxAllocatePixels(bytes);
+            if (more && grown_) std::memcpy(more, grown_.get(), size_t(grownRows_) * rowBytes);
+        } else if ((more = std::realloc(grown_.get(), bytes))) {
+            (void)grown_.release();
+        }
+        if (!more) return nullptr;
+        grown_.reset(static_cast<mtxColor*>(more));  // frees a block that was copied
+        grownRows_ = rows;
     }
+    return grown_.get() + size_t(y) * header.width;
+}
+
+uint8_t* mtxImageDecoderPng::KeepRow(uint32_t bytes) {
+    // 16 spare bytes past the last row, as the row buffers have, for the
+    // converters of small samples.
+    const size_t need = kept_ + bytes + 16;
+    if (need > keptCapacity_) {
+        const size_t capacity = std::max({need, keptCapacity_ * 2, size_t(1) << 20});
+        void* more = std::realloc(keptRows_.get(), capacity);
+        if (!more) return nullptr;
+        (void)keptRows_.release();
+        keptRows_.reset(static_cast<uint8_t*>(more));
+        keptCapacity_ = capacity;
+    }
+    uint8_t* at = keptRows_.get() + kept_;
+    std::memset(at + bytes, 0, 16);
+    kept_ += bytes;
+    return at;
+}
+
+int mtxImageDecoderPng::PlaceKeptRows(const mtxPngRows::Format& format, uint32_t* pixels) {
+    const uint32_t width = header.width, height = header.height;
+    const uint8_t* from = keptRows_.get();
+    const int interlaced = header.interlace == 1;
+    for (int pass = interlaced ? 0 : -1; pass < (interlaced ? 7 : 0); ++pass) {
+        const PassShape p = Shape(pass);
+        if (p.x0 >= width) continue;
+        const uint32_t count = (width - p.x0 + p.dx - 1) / p.dx;
+        const size_t bytes = header.RowBytes(count);
+        for (uint32_t y = p.y0; y < height; y += p.dy, from += bytes) {
+            mtxColor* out = PictureRow(y);
+            if (!out) return 0;
+            if (p.dx == 1) {
+                mtxPngRows::Convert(format, from, count, out);
+                continue;
+            }
+            mtxPngRows::Convert(format, from, count, pixels);
+            for (uint32_t i = 0, x = p.x0; i < count; ++i, x += p.dx) out[x] = pixels[i];
+        }
+    }
+    keptRows_.reset();
+    kept_ = keptCapacity_ = 0;
+    return 1;
 }
 
 uint32_t mtxImageDecoderPng::DecodeImage(uint64_t offset, uint32_t length) {
@@ -198,28 +268,38 @@ uint32_t mtxImageDecoderPng::DecodeImage(uint64_t offset, uint32_t length) {
         return Refuse("IHDR claims " + Size(w, h) + ", more than allowed");
     if (header.RowBytes(w) + 1 > kMaxRowBytes)
         return Refuse("IHDR claims rows of " + std::to_string(header.RowBytes(w)) + " bytes");
-    const int iw = static_cast<int>(w), ih = static_cast<int>(h);
-    unset_ = typeid(*image) == typeid(mtxImage);
-    if (!(unset_ ? image->CreateUnset(iw, ih) : image->Create(iw, ih, kBlack)))
-        return Refuse("out of memory for " + Size(w, h));
-    if (!image->Lock()) return Refuse("cannot lock the image");
-    locked_ = 1;
+    // A plain memory image gets its memory as the data delivers rows; the
+    // header alone proves nothing about the picture's size.
+    growing_ = typeid(*image) == typeid(mtxImage);
+    if (!growing_) {
+        if (!image->Create(static_cast<int>(w), static_cast<int>(h), kBlack))
+            return Refuse("out of memory for " + Size(w, h));
+        if (!image->Lock()) return Refuse("cannot lock the image");
+        locked_ = 1;
+    }
     imageStarted_ = 1;
     zstream.Point(offset, length);
     compressor.SetInput(&zstream);
     compressor.BeginDecompress();
-    if (!DecodeRows(header.width, header.height, header.interlace == 1))
-        return Refuse("out of memory for rows of " + std::to_string(header.RowBytes(w)) + " bytes");
+    if (DecodeRows(header.width, header.height, header.interlace == 1) != 0) return kFailed;
+    imageDone_ = 1;
     return 0;
 }
 
-int mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interlaced) {
+uint32_t mtxImageDecoderPng::RefuseShortData() {
+    std::string where = "row " + std::to_string(row_) + " of " + std::to_string(header.height);
+    if (interlaced_) where += " (pass " + std::to_string(pass_ + 1) + " of 7)";
+    if (const char* fault = compressor.Fault()) return Refuse(std::string(fault) + " in " + where);
+    return Refuse("image data end at " + where);
+}
+
+uint32_t mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interlaced) {
     const uint32_t bitsPerPixel = header.BitsPerPixel();
     const uint32_t bpp = std::max(1u, bitsPerPixel / 8);
     const uint32_t fullRow = static_cast<uint32_t>(header.RowBytes(width));
     interlaced_ = interlaced;
     pass_ = -1;
-    nextRow_ = 0;
+    row_ = 0;
     // The filter byte sits in front of each row; 8 spare bytes let
     // converters of small samples read a whole last byte safely. The first
     // row of a pass is unfiltered against a row of zeros that is never
@@ -228,7 +308,8 @@ int mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interlac
     auto prev = Zeroed<uint8_t>(size_t(fullRow) + 16);
     auto zeros = Zeroed<uint8_t>(size_t(fullRow) + 16);
     std::unique_ptr<uint32_t[]> pixels(new (std::nothrow) uint32_t[width]);
-    if (!cur || !prev || !zeros || !pixels) return 0;
+    if (!cur || !prev || !zeros || !pixels)
+        return Refuse("out of memory for rows of " + std::to_string(fullRow) + " bytes");
 
     mtxPngRows::Format format;
     format.colorType = header.colorType;
@@ -237,34 +318,45 @@ int mtxImageDecoderPng::DecodeRows(uint32_t width, uint32_t height, int interlac
     format.hasKey = transparency.IsRead() && (header.colorType == 0 || header.colorType == 2);
     std::copy(transparency.samples, transparency.samples + 3, format.key);
 
+    // Pixels are four bytes however few the samples are, and every pass of an
+    // interlaced picture reaches rows all down the picture. A plain image
+    // therefore keeps the unfiltered rows of such pictures as they come and
+    // converts them once the last row is in, so a picture cut short costs no
+    // more than its data delivered; RGB and RGBA rows go straight in.
+    const bool keep = growing_ && (interlaced || bitsPerPixel < 24);
     for (int pass = interlaced ? 0 : -1; pass < (interlaced ? 7 : 0); ++pass) {
-        const uint32_t dy = pass < 0 ? 1 : kPasses[pass][0], dx = pass < 0 ? 1 : kPasses[pass][1];
-        const uint32_t y0 = pass < 0 ? 0 : kPasses[pass][2], x0 = pass < 0 ? 0 : kPasses[pass][3];
+        const PassShape p = Shape(pass);
         pass_ = pass;
-        nextRow_ = y0;
-        if (x0 >= width || y0 >= height) continue;  // an empty pass has no rows at all
-        const uint32_t count = (width - x0 + dx - 1) / dx;
+        if (p.x0 >= width || p.y0 >= height) continue;  // an empty pass has no rows at all
+        const uint32_t count = (width - p.x0 + p.dx - 1) / p.dx;
         const uint32_t bytes = static_cast<uint32_t>(header.RowBytes(count));
-        // Passes 0, 2, 4 and 6 are the first to reach their rows; an unset
-        // row is made black before the pass sets every dx-th pixel of it.
-        const bool firstReach = unset_ && pass >= 0 && FirstPass(y0) == pass;
         const uint8_t* above = zeros.get() + 1;
-        for (uint32_t y = y0; y < height; y += dy) {
-            if (compressor.Inflate(cur.get(), bytes + 1) != bytes + 1) return 1;
+        for (uint32_t y = p.y0; y < height; y += p.dy) {
+            row_ = y;
+            if (compressor.Inflate(cur.get(), bytes + 1) != bytes + 1) return RefuseShortData();
+            // ISO/IEC 15948 9.2: filter types 0 to 4 are the only ones defined.
+            if (cur[0] > mtxPngRows::kPaeth)
+                return Refuse("filter type " + std::to_string(cur[0]) + " in row " +
+                              std::to_string(y) +
+                              (interlaced ? " (pass " + std::to_string(pass + 1) + " of 7)" : ""));
             mtxPngRows::Unfilter(cur[0], cur.get() + 1, above, bytes, bpp);
-            mtxColor* out = image->Row(static_cast<int>(y));
-            if (dx == 1) {
+            if (keep) {
+                uint8_t* kept = KeepRow(bytes);
+                if (!kept) return Refuse("out of memory for the rows of " + Size(width, height));
+                std::memcpy(kept, cur.get() + 1, bytes);
+            } else if (mtxColor* out = PictureRow(y); !out) {
+                return Refuse("out of memory for " + Size(width, height));
+            } else if (p.dx == 1) {
                 mtxPngRows::Convert(format, cur.get() + 1, count, out);
             } else {
-                if (firstReach) std::fill(out, out + width, kBlack);
                 mtxPngRows::Convert(format, cur.get() + 1, count, pixels.get());
-                for (uint32_t i = 0, x = x0; i < count; ++i, x += dx) out[x] = pixels[i];
+                for (uint32_t i = 0, x = p.x0; i < count; ++i, x += p.dx) out[x] = pixels[i];
             }
             std::swap(cur, prev);
             above = prev.get() + 1;
-            nextRow_ = y + dy;
         }
     }
-    pass_ = 7;
-    return 1;
+    if (keep && !PlaceKeptRows(format, pixels.get()))
+        return Refuse("out of memory for " + Size(width, height));
+    return 0;
 }

@@ -30,8 +30,14 @@ struct MallocSink : mtxPictureSink {
 
     ~MallocSink() override { std::free(pixels); }
     uint32_t* Allocate(int w, int h) override {
+        return Take(mtxAllocateZeroedPixels(size_t(w) * size_t(h) * 4), w, h);
+    }
+    uint32_t* AllocateDense(int w, int h) override {
+        return Take(mtxAllocatePixels(size_t(w) * size_t(h) * 4), w, h);
+    }
+    uint32_t* Take(void* block, int w, int h) {
         std::free(pixels);
-        pixels = static_cast<uint32_t*>(mtxAllocateZeroedPixels(size_t(w) * size_t(h) * 4));
+        pixels = static_cast<uint32_t*>(block);
         width = w, height = h;
         return pixels;
     }

@@ -160,7 +160,10 @@ int Run(Decoder& d) {
     bool endBeforeRows = d.err.endOfData;
 
     int ow = orientation >= 5 ? h : w, oh = orientation >= 5 ? w : h;
-    uint32_t* out = d.sink->Allocate(ow, oh);
+    // Every pixel is written, row by row as the data arrive (the rows after a
+    // premature end included): a first touch of fresh small pages would cost a
+    // big picture as much time as its decoding.
+    uint32_t* out = d.sink->AllocateDense(ow, oh);
     if (!out) {
         d.outOfMemory = true;
         jpeg_destroy_decompress(cinfo);

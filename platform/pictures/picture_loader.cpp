@@ -26,6 +26,15 @@ uint32_t* mtxPicture::Allocate(int w, int h) {
     return pixels.get();
 }
 
+uint32_t* mtxPicture::AllocateDense(int w, int h) {
+    pixels.reset(static_cast<uint32_t*>(
+        mtxAllocatePixels(static_cast<size_t>(w) * static_cast<size_t>(h) * 4)));
+    if (!pixels) return nullptr;
+    width = w;
+    height = h;
+    return pixels.get();
+}
+
 void* mtxAllocatePixels(size_t bytes) {
     constexpr size_t kHugePage = size_t(2) << 20;
     // Up to 32 MiB malloc serves blocks from memory it keeps and reuses;

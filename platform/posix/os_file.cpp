@@ -1,6 +1,7 @@
 #include "platform/os_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,6 +208,10 @@ bool ReplaceFile(const std::string& given, const void* bytes, uint64_t size) {
     ::close(folder);
     errno = saved;
     return synced;
+}
+
+void IgnoreFileSizeSignal() {
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::string CurrentDirectory() {

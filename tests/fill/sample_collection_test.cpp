@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -173,7 +174,7 @@ TEST_F(SampleCollectionTest, UnusablePicturesAreNotAddedAndTheUserIsTold) {
                   std::string::npos)
             << messages.texts.back();
     }
-    EXPECT_TRUE(Told("Sample Wide.png is to big for your hardware"));
+    EXPECT_TRUE(Told("Sample Wide.png is too big for your hardware"));
     EXPECT_EQ(samples.count, 0);
 
     mtxDxTestSwitches().failTextures = 1;
@@ -195,6 +196,47 @@ TEST_F(SampleCollectionTest, UnusablePicturesAreNotAddedAndTheUserIsTold) {
     EXPECT_NE(messages.texts[1].find("missing.png cannot be loaded (No such file"),
               std::string::npos)
         << messages.texts[1];
+}
+
+TEST_F(SampleCollectionTest, EachMissingEntryIsOneLineNamingItWithControlsEscaped) {
+    mtxFileLawnCol file;
+    for (int i = 0; i < SampleCollection::kMaxSamples; ++i)
+        file.AddEntry(dir.File("gone\n" + std::to_string(i) + "\x1b[31m\t.png"));
+    mtxFileStream<65536> out;
+    ASSERT_TRUE(out.Open(dir.File("gone.msc"), mtxFile::kWrite | mtxFile::kCreate));
+    ASSERT_EQ(file.WriteCollection(out), 1);
+    out.Flush();
+    // Nothing else reaches the error stream (no message box of the file layer).
+    std::fflush(stderr);
+    std::FILE* captured = std::tmpfile();
+    const int saved = dup(2);
+    dup2(fileno(captured), 2);
+    EXPECT_EQ(samples.LoadCollection(dir.File("gone.msc")), 1);
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    EXPECT_EQ(std::ftell(captured), 0L);
+    std::fclose(captured);
+    EXPECT_EQ(samples.count, 0);
+    ASSERT_EQ(messages.texts.size(), size_t(SampleCollection::kMaxSamples));
+    for (int i = 0; i < SampleCollection::kMaxSamples; ++i) {
+        const std::string& text = messages.texts[size_t(i)];
+        for (char c : text) ASSERT_GE(static_cast<unsigned char>(c), 0x20) << text;
+        EXPECT_NE(text.find("Sample gone\\n" + std::to_string(i) + "\\x1B[31m\\t.png"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("No such file or directory: " + dir.Path()), std::string::npos) << text;
+    }
+    // The printer keeps a message on its line whatever it is handed.
+    std::FILE* stream = std::tmpfile();
+    mtxMessagePrinter(stream).Message(
+        "a\nb\x1b]0;title\x07\xc2\x9b"
+        "c\r");
+    std::rewind(stream);
+    char line[128] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, stream), nullptr);
+    std::fclose(stream);
+    EXPECT_STREQ(line, "a\\nb\\x1B]0;title\\x07\\u009Bc\\r\n");
 }
 
 TEST_F(SampleCollectionTest, ReplacingReadsTheNewSamplesBeforeLettingGoOfTheOld) {

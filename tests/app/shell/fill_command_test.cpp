@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -204,6 +205,62 @@ TEST(FillCommand, ProblemsHaveTheirExitCodeAMessageAndNoOutput) {
               3);
     EXPECT_TRUE(std::filesystem::is_directory(job.dir.File("taken.png")));
     ::chmod(locked.c_str(), 0755);
+}
+
+TEST(FillCommand, RefusesAnOutputThatIsThePhotoBeforeAnyWork) {
+    Job job;
+    const std::string before = ReadFile(job.photo);
+    std::filesystem::create_symlink(job.photo, job.dir.File("link.png"));
+    std::filesystem::create_hard_link(job.photo, job.dir.File("hard.png"));
+    const std::string relative =
+        std::filesystem::relative(job.photo, std::filesystem::current_path()).string();
+    for (const std::string& output :
+         {job.photo, job.dir.File("samples/../photo.png"), job.dir.File("link.png"),
+          job.dir.File("hard.png"), relative}) {
+        SCOPED_TRACE(output);
+        std::string errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", output, "--samples", job.samples, "--stamps", "10"},
+                          nullptr, &errors),
+                  1);
+        EXPECT_NE(errors.find("is the photo itself"), std::string::npos) << errors;
+        // Refused before anything was prepared or filled.
+        EXPECT_EQ(errors.find("Preparing"), std::string::npos) << errors;
+    }
+    EXPECT_EQ(ReadFile(job.photo), before);
+    // Another file of the same content is no obstacle.
+    std::filesystem::copy_file(job.photo, job.dir.File("copy.png"));
+    EXPECT_EQ(job.Run({job.photo, "-o", job.dir.File("copy.png"), "--samples", job.samples,
+                       "--stamps", "10", "-q"}),
+              0);
+    EXPECT_EQ(ReadFile(job.photo), before);
+}
+
+TEST(FillCommand, AFolderOfDamagedPicturesIsNoSampleSet) {
+    // Each sample with its image data cut short: every one is refused by
+    // name, and nothing is left to fill with.
+    Job job;
+    std::string damaged = job.dir.File("damaged");
+    std::filesystem::create_directory(damaged);
+    for (int i = 0; i < 3; ++i) {
+        std::string name = "disc" + std::to_string(i) + ".png";
+        std::string bytes = ReadFile(job.samples + "/" + name);
+        size_t idat = bytes.find("IDAT");
+        ASSERT_NE(idat, std::string::npos);
+        // Keep the IDAT chunk's first 8 bytes of data, then IEND (with its CRC).
+        std::string cut =
+            bytes.substr(0, idat - 4) + std::string("\0\0\0\x08", 4) + bytes.substr(idat, 12);
+        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(cut.data() + cut.size() - 12), 12);
+        for (int shift = 24; shift >= 0; shift -= 8) cut += char(crc >> shift);
+        cut += bytes.substr(bytes.size() - 12);
+        WriteFile(damaged + "/" + name, cut);
+    }
+    std::string errors, out = job.dir.File("out.png");
+    EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", damaged, "-q"}, nullptr, &errors), 2);
+    EXPECT_NE(errors.find("Sample disc2.png cannot be loaded (PNG: image data end at row "),
+              std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("no usable samples"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(FillCommand, HelpAndUsage) {

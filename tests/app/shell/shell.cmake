@@ -1,6 +1,9 @@
 # The main window and its commands, and the program started under a real display.
 daubry_tests(shell SOURCES daubry_app_test.cpp fill_arguments_test.cpp LINKS daubry_shell)
-daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell LABELS shell)
+# zlib's CRC-32 seals the damaged samples the command must refuse.
+find_package(ZLIB REQUIRED)
+daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell ZLIB::ZLIB
+  LABELS shell)
 
 # The program itself under a virtual display. It leaves the screenshot of the
 # main window as tests/shell/main-window.png in the build folder.
@@ -12,6 +15,12 @@ add_test(NAME shell.EndToEndUnderXvfb
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/end_to_end.sh $<TARGET_FILE:daubry>
     ${PROJECT_BINARY_DIR}/tests/shell $<TARGET_FILE:xdnd_drop>)
 set_tests_properties(shell.EndToEndUnderXvfb PROPERTIES LABELS shell TIMEOUT 120)
+# `daubry fill` under a file-size limit: exit 3 with a message, no temporary
+# file left.
+add_test(NAME shell.FillUnderFileSizeLimit
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fill_size_limit.sh $<TARGET_FILE:daubry>
+    ${PROJECT_SOURCE_DIR}/share/demo.png ${PROJECT_BINARY_DIR}/tests/shell/size-limit)
+set_tests_properties(shell.FillUnderFileSizeLimit PROPERTIES LABELS shell TIMEOUT 120)
 # `daubry fill` without --samples fills from the sample library the build draws.
 if(TARGET samples)
   add_dependencies(fill_command_tests samples)

@@ -425,6 +425,40 @@ TEST(Deflate, WrongHeaderIsReportedButDecoded) {
     EXPECT_EQ(back, data);
 }
 
+namespace {
+
+// What Inflate made of a stream pulled in one piece: the fault it names, or
+// "" for none; "failed" prefixed when it stopped short.
+std::string InflateVerdict(const Bytes& stream, size_t size) {
+    mtxFileMemory in;
+    in.Write(stream.data(), static_cast<uint32_t>(stream.size()));
+    in.Seek(0, 0);
+    mtxCompressorZLIB<15, 3> z;
+    z.SetInput(&in);
+    Bytes out(size);
+    uint32_t got = z.Inflate(out.data(), static_cast<uint32_t>(size));
+    std::string verdict = got < size && z.Failed() ? "failed: " : "";
+    return verdict + (z.Fault() ? z.Fault() : "");
+}
+
+}  // namespace
+
+TEST(Deflate, InflateStopsOnEveryFaultAndNamesIt) {
+    Bytes data = Text(1000);
+    Bytes good = ZlibCompress(data, 6);
+    EXPECT_EQ(InflateVerdict(good, data.size()), "");
+    Bytes header = good;
+    header[1] ^= 1;
+    EXPECT_EQ(InflateVerdict(header, data.size()), "failed: bad zlib header");
+    EXPECT_EQ(InflateVerdict(Bytes(good.begin(), good.begin() + 40), data.size()), "failed: ");
+    // A stored block of 2 bytes with a damaged NLEN; a block of type 3.
+    EXPECT_EQ(InflateVerdict({0x78, 0x01, 0x01, 0x02, 0x00, 0x00, 0x00, 0x41, 0x42}, 2),
+              "failed: bad stored block length");
+    EXPECT_EQ(InflateVerdict({0x78, 0x01, 0x07, 0, 0, 0, 0}, 2), "failed: invalid block type");
+    // A dynamic block that claims 287 literal/length codes.
+    EXPECT_EQ(InflateVerdict({0x78, 0x01, 0xF5, 0, 0, 0, 0, 0, 0}, 2), "failed: bad code lengths");
+}
+
 TEST(Deflate, ChecksumMismatchFails) {
     Bytes data = Text(1000);
     Bytes stream = ZlibCompress(data, 6), back;

@@ -75,6 +75,57 @@ std::string HostilePng(int interlace) {
     return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z.substr(0, 40));
 }
 
+// An interlaced 16384 x 16384 RGBA picture whose data hold its first pass
+// whole (every eighth row, every eighth pixel) and end there.
+std::string FirstPassOnlyPng() {
+    std::string ihdr;
+    Put32Big(ihdr, 16384);
+    Put32Big(ihdr, 16384);
+    ihdr += {8, 6, 0, 0, 1};
+    std::string rows(size_t(2048) * (1 + 2048 * 4), '\0');
+    uLongf n = compressBound(static_cast<uLong>(rows.size()));
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(rows.data()),
+              static_cast<uLong>(rows.size()), 9);
+    z.resize(n);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+           PngChunk("IEND", "");
+}
+
+// A 1-bit grey 16384 x 16384 picture whose data end one row short of the
+// last: a few kilobytes that would convert to a gigabyte of pixels.
+std::string OneBitPng() {
+    std::string ihdr;
+    Put32Big(ihdr, 16384);
+    Put32Big(ihdr, 16384);
+    ihdr += {1, 0, 0, 0, 0};
+    std::string rows(size_t(16383) * (1 + 16384 / 8), '\0');
+    uLongf n = compressBound(static_cast<uLong>(rows.size()));
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(rows.data()),
+              static_cast<uLong>(rows.size()), 9);
+    z.resize(n);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+           PngChunk("IEND", "");
+}
+
+// A grey picture of 1 x 100,000,000 pixels whose data hold its first row:
+// under 70 bytes in all.
+std::string TallPng() {
+    std::string ihdr;
+    Put32Big(ihdr, 1);
+    Put32Big(ihdr, 100000000);
+    ihdr += {8, 0, 0, 0, 0};
+    const std::string row("\0\x80", 2);
+    uLongf n = compressBound(2);
+    std::string z(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(row.data()), 2,
+              9);
+    z.resize(n);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+           PngChunk("IEND", "");
+}
+
 // An RLE8 bitmap of 65535 x 4096 pixels whose stream sets a few pixels,
 // skips ahead and ends with the file, without its end-of-bitmap code.
 std::string HostileRleBitmap() {
@@ -217,7 +268,7 @@ Measured LoadInChild(const std::string& path) {
 struct Hostile {
     const char* name;
     std::string bytes;
-    const char* codec;  // the reason's first word
+    const char* reason;  // how the reason starts
 };
 
 }  // namespace
@@ -235,8 +286,12 @@ TEST(HostileMemory, MeasuresWhatALoadReallyHolds) {
 
 TEST(HostileMemory, PeakGrowsWithTheFileNotWithTheHeader) {
     std::vector<Hostile> files = {
-        {"png", HostilePng(0), "PNG:"},
-        {"interlaced png", HostilePng(1), "PNG:"},
+        {"png", HostilePng(0), "PNG: file ends before IEND"},
+        {"tall png", TallPng(), "PNG: image data end at row 1 of 100000000"},
+        {"1-bit png", OneBitPng(), "PNG: image data end at row 16383 of 16384"},
+        {"first pass png", FirstPassOnlyPng(),
+         "PNG: image data end at row 0 of 16384 (pass 2 of 7)"},
+        {"interlaced png", HostilePng(1), "PNG: file ends before IEND"},
         {"rle bitmap", HostileRleBitmap(), "BMP:"},
         {"gif screen", HostileGif(65535, 65535, 1, 1), "GIF:"},
         {"gif frame", HostileGif(16384, 16384, 16384, 16384), "GIF:"},
@@ -255,8 +310,10 @@ TEST(HostileMemory, PeakGrowsWithTheFileNotWithTheHeader) {
                     m.reason.c_str());
         ASSERT_GE(m.rise, 0) << "the child did not report";
         EXPECT_LT(m.rise, bound);
-        // Each of these is refused, with a reason that names its codec.
+        // Each of these is refused, with a reason that names its codec and
+        // what is wrong: memory never ran short.
         EXPECT_EQ(m.loaded, 0);
-        EXPECT_EQ(m.reason.compare(0, std::strlen(file.codec), file.codec), 0) << m.reason;
+        EXPECT_EQ(m.reason.compare(0, std::strlen(file.reason), file.reason), 0) << m.reason;
+        EXPECT_EQ(m.reason.find("out of memory"), std::string::npos) << m.reason;
     }
 }
