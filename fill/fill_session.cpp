@@ -18,7 +18,8 @@ mtxFillSession::mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& s
       editor_(editor),
       samples_(samples),
       layer_(layer),
-      target_(editor, layer),
+      layerTarget_(editor, layer),
+      target_(layerTarget_, log),
       engine_(segmentation, samples, random, sourceCopy, target_) {
     segmentation.SetTimeBudget(kSliceMs);
 }
@@ -52,6 +53,8 @@ int mtxFillSession::FinishPreparation() {
     if (samples_.background != 1) {
         if (!PrepareBackground()) return 0;
     } else {
+        // The layer's own content is the picture the copy was just taken of.
+        StartBaseRun(mtxStampLog::kPhoto, 0);
         ForgetCoverage();
     }
     prepared = 1;
@@ -70,19 +73,27 @@ int mtxFillSession::SaveSourceCopy() {
 }
 
 int mtxFillSession::PrepareBackground() {
-    mtxImage* picture = layer_.source;
-    if (!picture || !layer_.stackLayer) return 0;
+    if (!layer_.source || !layer_.stackLayer) return 0;
     appliedBackground = samples_.background;
     appliedBackgroundColor = samples_.backgroundColor;
+    mtxStampLog::Base base = samples_.background != 0 ? mtxStampLog::kPhoto : mtxStampLog::kColor;
+    if (!FillLayer(base, samples_.backgroundColor)) return 0;
+    StartBaseRun(base, samples_.backgroundColor);
+    return 1;
+}
+
+int mtxFillSession::FillLayer(mtxStampLog::Base base, uint32_t color) {
+    mtxImage* picture = layer_.source;
+    if (!picture || !layer_.stackLayer) return 0;
     {
         mtxFieldLock<mtxImage> lock(*picture);
         if (!lock || !picture->data) return 0;
-        if (samples_.background != 0) {
+        if (base == mtxStampLog::kPhoto) {
             picture->Blit(sourceCopy, mtxRect{}, 0, 0);
         } else {
             for (int y = 0; y < picture->height; ++y) {
                 mtxColor* row = picture->Row(y);
-                for (int x = 0; x < picture->width; ++x) row[x] = samples_.backgroundColor;
+                for (int x = 0; x < picture->width; ++x) row[x] = color;
             }
         }
     }
@@ -94,6 +105,42 @@ int mtxFillSession::PrepareBackground() {
     return layer_.UploadChanges();
 }
 
+void mtxFillSession::StartBaseRun(mtxStampLog::Base base, uint32_t color) {
+    mtxStampLog::Run run;
+    run.startState = random.state;
+    run.options = mtxStampLog::Options::Of(samples_);
+    run.mode = target_.mode;
+    run.base = base;
+    run.baseColor = base == mtxStampLog::kColor ? color : 0;
+    log.BeginRun(run);
+}
+
+void mtxFillSession::KeepRunCurrent() {
+    size_t runs = log.RunCount();
+    mtxStampLog::Options options = mtxStampLog::Options::Of(samples_);
+    if (runs > 0 && random.state == log.EndState() && log.RunAt(runs - 1).options == options &&
+        log.RunAt(runs - 1).mode == target_.mode)
+        return;
+    StartBaseRun(mtxStampLog::kContinue, 0);
+}
+
+int mtxFillSession::Replay(const mtxStampLog& from) {
+    if (&from != &log) log = from;
+    if (log.RunCount() > 0) {
+        const mtxStampLog::Run& base = log.RunAt(log.LastBase());
+        if (base.base != mtxStampLog::kContinue && !FillLayer(base.base, base.baseColor)) return 0;
+        for (uint64_t i = base.firstStamp; i < log.Count(); ++i) {
+            mtxStamp stamp = log.At(i);
+            if (stamp.sample < 0 || stamp.sample >= samples_.count) return 0;
+            if (!layerTarget_.Draw(stamp, samples_)) return 0;
+            NoteCoverage(stamp);
+            ++stamps;
+        }
+    }
+    random.state = log.EndState();
+    return 1;
+}
+
 void mtxFillSession::ForgetCoverage() {
     coverage_.Reset(sourceCopy);
     stamps = steps = 0;
@@ -101,8 +148,10 @@ void mtxFillSession::ForgetCoverage() {
 
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
+    KeepRunCurrent();
     mtxStamp stamp;
     mtxPlaceResult result = engine_.PlaceSample(now, &stamp);
+    log.NoteState(random.state);
     ++steps;
     if (result == mtxPlaceResult::kPlaced) {
         ++stamps;
