@@ -124,7 +124,14 @@ void mtxFillSession::KeepRunCurrent() {
     StartBaseRun(mtxStampLog::kContinue, 0);
 }
 
-int mtxFillSession::Replay(const mtxStampLog& from) {
+// The quad's corners land scale times farther from the picture's origin:
+// the transform's X and Y columns are multiplied by it.
+void mtxFillSession::Enlarge(mtxStamp& stamp, float scale) {
+    float* t = stamp.quad.transform;
+    for (int row = 0; row < 3; ++row) t[row * 3] *= scale, t[row * 3 + 1] *= scale;
+}
+
+int mtxFillSession::Replay(const mtxStampLog& from, float scale) {
     if (&from != &log) log = from;
     if (log.RunCount() > 0) {
         const mtxStampLog::Run& base = log.RunAt(log.LastBase());
@@ -132,6 +139,7 @@ int mtxFillSession::Replay(const mtxStampLog& from) {
         for (uint64_t i = base.firstStamp; i < log.Count(); ++i) {
             mtxStamp stamp = log.At(i);
             if (stamp.sample < 0 || stamp.sample >= samples_.count) return 0;
+            if (scale != 1.0f) Enlarge(stamp, scale);
             if (!layerTarget_.Draw(stamp, samples_)) return 0;
             NoteCoverage(stamp);
             ++stamps;

@@ -76,9 +76,11 @@ class mtxFillSession {
     // session: the base of its last run that put one in (a colour, or the
     // saved copy of the picture), then every stamp after it. The log becomes
     // this session's and the generator takes the state the log ended with,
-    // so placing goes on where the log stopped. 0 when the log does not fit
-    // the samples or the picture, or drawing failed.
-    int Replay(const mtxStampLog& from);
+    // so placing goes on where the log stopped. With a scale, the layer's
+    // picture is the photo that many times larger, and every stamp is drawn
+    // that much larger from the same sample pixels. 0 when the log does not
+    // fit the samples, or drawing failed.
+    int Replay(const mtxStampLog& from, float scale = 1.0f);
 
     mtxFillRandom random;
     mtxImage sourceCopy;
@@ -102,6 +104,7 @@ class mtxFillSession {
     void StartBaseRun(mtxStampLog::Base base, uint32_t color);
     // Rewrites the layer's picture to a colour or to the saved copy.
     int FillLayer(mtxStampLog::Base base, uint32_t color);
+    static void Enlarge(mtxStamp& stamp, float scale);
 
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
