@@ -1,8 +1,7 @@
 // Project files:
 // - BM_SaveLog: a project whose log holds 100,000 stamps (shaped as the
-//   engine shapes them) saved to a file, with a small photo and 4 samples,
-//   so the time is the log's: serialising, deflating, the CRC and the
-//   atomic write;
+//   engine shapes them, or with every seventh kept whole) saved to a file, with a small photo and 4
+//   samples, so the time is the log's: serialising, deflating, the CRC and the atomic write;
 // - BM_Reopen: a project filled on the test photo scaled to 1 and 4
 //   megapixels (30,000 stamps placed, untimed) opened from its file and
 //   drawn again on the headless device: reading, decoding, making the
@@ -64,7 +63,7 @@ void BM_SaveLog(benchmark::State& state) {
     mtxProject project;
     project.photo.Create(64, 64, 0xFF808080u);
     AddDiscs(project, 4);
-    project.log = stamp_log_test::RandomLog(int(state.range(0)), 4, 1);
+    project.log = stamp_log_test::RandomLog(int(state.range(0)), 4, 1, int(state.range(1)));
     std::string path = TempFile("save.daubry"), error;
     for (auto _ : state)
         if (!mtxProjectFile::Save(project, path, error)) state.SkipWithError(error.c_str());
@@ -74,7 +73,8 @@ void BM_SaveLog(benchmark::State& state) {
     state.counters["bytes/stamp"] = double(fs::file_size(path)) / double(project.log.Count());
     fs::remove(path);
 }
-BENCHMARK(BM_SaveLog)->Arg(100000)->Unit(benchmark::kMillisecond);
+// The second argument: every n-th stamp kept whole (0: none, as the engine's).
+BENCHMARK(BM_SaveLog)->Args({100000, 0})->Args({100000, 7})->Unit(benchmark::kMillisecond);
 
 // The device, a layer holding a picture, the samples and a session.
 struct Scene {

@@ -157,6 +157,12 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
                     v + "'";
                 return 0;
             }
+        } else if (a == "--scale") {
+            double scale = 0;
+            if (!TakeValue(args, i, v, error)) return 0;
+            if (!ParseDecimal(v, scale) || scale <= 0 || scale > 16)
+                return error = "--scale takes a factor above 0 up to 16, not '" + v + "'", 0;
+            out.scale = scale;
         } else if (a == "--report") {
             out.report = true;
         } else if (a == "--quiet" || a == "-q") {
@@ -212,6 +218,9 @@ Output:
   --resume FILE.daubry       go on filling a saved project where it stopped,
                              with its photo, samples, options and seed
                              (--stamps then counts the new stamps)
+  --scale K                  save the picture K times the photo's size (up
+                             to 16), each stamp drawn again with the samples'
+                             own pixels
   --project FILE.daubry      also save the project (photo, samples, options and
                              every stamp), which 'daubry render' draws again
   --report                   print one JSON line with the run's figures

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "base/registry.h"
 #include "base/share_folder.h"
 #include "fill/fill_session.h"
+#include "fill/log_picture.h"
 #include "fill/message_sink.h"
 #include "fill/project_file.h"
 #include "fill/project_session.h"
@@ -329,6 +331,16 @@ class FillJob {
         mtxImage picture;
         if (!FlattenStack(stack_, picture))
             return Fail(kOutput, "not enough memory for the picture");
+        if (a_.scale && *a_.scale != 1) {
+            // The stamps drawn again larger, from the samples' own pixels.
+            int width = int(std::lround(width_ * *a_.scale));
+            int height = int(std::lround(height_ * *a_.scale));
+            std::string error;
+            picture.Free();
+            if (!mtxDrawLogPicture(editor_, samples_, session_->sourceCopy, session_->log, width,
+                                   height, picture, error))
+                return Fail(kOutput, error);
+        }
         mtxFileMemory file(1u << 22);
         if (!WriterFor(a_.output)(picture, file))
             return Fail(kOutput, a_.output + ": the picture cannot be written in this format");
@@ -358,7 +370,9 @@ class FillJob {
     void Report() {
         mtxImage saved;
         double far = -1, near = -1;
-        if (mtxImageLoad(saved, a_.output, 0)) {
+        // Likeness is measured at the photo's size only.
+        if (mtxImageLoad(saved, a_.output, 0) && saved.width == session_->sourceCopy.width &&
+            saved.height == session_->sourceCopy.height) {
             far = mtxMeanColorDifference(saved, session_->sourceCopy, 8.0f);
             near = mtxMeanColorDifference(saved, session_->sourceCopy, 0.0f);
         }

@@ -5,20 +5,16 @@
 #include <filesystem>
 #include <memory>
 
-#include "fill/fill_session.h"
+#include "fill/log_picture.h"
 #include "fill/message_sink.h"
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
 #include "image/file_memory.h"
-#include "image/image_stack.h"
+#include "image/image.h"
 #include "image/io/image_save.h"
-#include "image/resample.h"
 #include "platform/os_file.h"
-#include "render/image_dx.h"
 #include "render/image_editor_device.h"
-#include "render/layers/flatten_stack.h"
-#include "render/layers/viewer_layer.h"
 
 namespace {
 
@@ -115,16 +111,25 @@ class RenderJob {
             return Fail(kUsage, a_.output + ": the output's name must end in .png, .jpg or .bmp");
         std::string error;
         if (!mtxProjectFile::Load(a_.project, project_, error)) return Fail(kInput, error);
+        mtxImage& photo = project_.photo;
+        double scale = a_.width ? double(a_.width) / photo.width : a_.scale;
+        int width = a_.width ? a_.width : int(std::lround(photo.width * scale));
+        int height = int(std::lround(photo.height * scale));
+        if (width < 1 || height < 1 || uint64_t(width) * uint64_t(height) > kMaxPixels)
+            return Fail(kUsage, "a picture of " + std::to_string(width) + " x " +
+                                    std::to_string(height) +
+                                    " pixels is beyond what is drawn (268 megapixels)");
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
-        if (int code = OpenPhoto()) return code;
         samples_.Bind(editor_, &printer_);
         if (!mtxLoadProjectSamples(project_, samples_, error))
             return Fail(kInput, a_.project + ": " + error);
-        if (!session_->SaveSourceCopy() || !session_->Replay(project_.log, float(scale_)))
-            return Fail(kOutput, "cannot draw the stamps on the device");
-        return Save(writer);
+        mtxImage picture;
+        if (!mtxDrawLogPicture(editor_, samples_, photo, project_.log, width, height, picture,
+                               error))
+            return Fail(kOutput, error);
+        return Save(writer, picture);
     }
 
   private:
@@ -133,47 +138,16 @@ class RenderJob {
         return code;
     }
 
-    int OpenPhoto() {
-        mtxImage& photo = project_.photo;
-        scale_ = a_.width ? double(a_.width) / photo.width : a_.scale;
-        int width = a_.width ? a_.width : int(std::lround(photo.width * scale_));
-        int height = int(std::lround(photo.height * scale_));
-        if (width < 1 || height < 1 || uint64_t(width) * uint64_t(height) > kMaxPixels)
-            return Fail(kUsage, "a picture of " + std::to_string(width) + " x " +
-                                    std::to_string(height) +
-                                    " pixels is beyond what is drawn (268 megapixels)");
-        mtxImage scaled;
-        mtxImage* base = &photo;
-        if (width != photo.width || height != photo.height) {
-            if (!scaled.Create(width, height, 0) || !ScaleImage(photo, scaled))
-                return Fail(kOutput, "not enough memory for the picture");
-            base = &scaled;
-        }
-        auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
-        if (!image->Create(width, height, 0) || !image->Lock())
-            return Fail(kOutput, "not enough memory for the picture");
-        for (int y = 0; y < height; ++y)
-            std::copy(base->Row(y), base->Row(y) + width, image->Row(y));
-        image->Unlock();
-        stack_.AddLayer(0, std::move(image));
-        layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
-        layer_->SetSource(stack_.GetLayer(0));
-        session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
-        return kDone;
-    }
-
-    int Save(Writer writer) {
-        mtxImage picture;
-        if (!layer_->CommitTiles() || !FlattenStack(stack_, picture))
-            return Fail(kOutput, "cannot read the picture back from the device");
+    int Save(Writer writer, mtxImage& picture) {
         mtxFileMemory file(1u << 22);
         if (!writer(picture, file))
             return Fail(kOutput, a_.output + ": the picture cannot be written in this format");
         if (!mtxOs::ReplaceFile(a_.output, file.Data(), uint64_t(file.GetLength())))
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
         if (!a_.quiet)
-            std::fprintf(err_, "Drew %llu stamps; saved %s\n",
-                         (unsigned long long)project_.log.Count(), a_.output.c_str());
+            std::fprintf(err_, "Drew %llu stamps; saved %s (%d x %d)\n",
+                         (unsigned long long)project_.log.Count(), a_.output.c_str(), picture.width,
+                         picture.height);
         return kDone;
     }
 
@@ -183,10 +157,6 @@ class RenderJob {
     mtxProject project_;
     mtxImageEditorDevice editor_;
     SampleCollection samples_;
-    mtxImageStack stack_;
-    std::unique_ptr<mtxIEViewerLayer> layer_;
-    std::unique_ptr<mtxFillSession> session_;
-    double scale_ = 1;
 };
 
 }  // namespace

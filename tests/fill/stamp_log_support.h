@@ -46,8 +46,9 @@ inline mtxStamp EngineStamp(std::mt19937& random, int samples) {
     return s;
 }
 
-// count stamps over a few runs; every seventh stamp has a quad of its own.
-inline mtxStampLog RandomLog(int count, int samples, uint32_t seed) {
+// count stamps over a few runs; every wholeEvery-th stamp (none for 0) has a
+// quad of its own.
+inline mtxStampLog RandomLog(int count, int samples, uint32_t seed, int wholeEvery = 7) {
     std::mt19937 random(seed);
     mtxStampLog log;
     for (int i = 0; i < count; ++i) {
@@ -62,7 +63,8 @@ inline mtxStampLog RandomLog(int count, int samples, uint32_t seed) {
             log.BeginRun(run);
         }
         mtxStamp s = EngineStamp(random, samples);
-        if (i % 7 == 3) s.quad.transform[2] = 0.001f * float(1 + i);  // a projective corner
+        if (wholeEvery && i % wholeEvery == 3)
+            s.quad.transform[2] = 0.001f * float(1 + i);  // a projective corner
         log.Append(s, uint8_t(i % 2));
         log.NoteState((uint64_t(random()) << 32) | random());
     }

@@ -311,3 +311,34 @@ TEST(FillCommand, ResumedProjectGoesOnAsOneUninterruptedRun) {
     EXPECT_NE(errors.find("--resume"), std::string::npos) << errors;
     EXPECT_EQ(job.Run({job.photo, "--resume", project, "-o", resumed}, nullptr, &errors), 1);
 }
+
+// Filled and saved at twice the size, the picture is the project drawn again
+// at twice the size.
+TEST(FillCommand, ScaleSavesThePictureDrawnAgainLarger) {
+    Job job;
+    std::string out = job.dir.File("big.png"), project = job.dir.File("big.daubry");
+    std::string drawn = job.dir.File("drawn.png"), errors;
+    ASSERT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "6", "--stamps",
+                       "400", "--scale", "2", "--project", project, "--quiet"},
+                      nullptr, &errors),
+              0)
+        << errors;
+    std::FILE* err = std::tmpfile();
+    ASSERT_EQ(
+        mtxRunRenderCommand({project, "-o", drawn, "--width", std::to_string(2 * job.width), "-q"},
+                            stdout, err),
+        0);
+    std::fclose(err);
+    mtxImage a, b;
+    ASSERT_EQ(mtxImageLoad(a, out, 0), 1);
+    ASSERT_EQ(mtxImageLoad(b, drawn, 0), 1);
+    ASSERT_EQ(a.width, 2 * job.width);
+    ASSERT_EQ(a.height, 2 * job.height);
+    ASSERT_EQ(b.width, a.width);
+    ASSERT_EQ(b.height, a.height);
+    int differing = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) differing += a.At(x, y) != b.At(x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(job.Run({job.photo, "-o", out, "--scale", "17"}, nullptr, &errors), 1);
+}
