@@ -1,5 +1,7 @@
 #include "fill/fill_session.h"
 
+#include <algorithm>
+
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/device.h"
@@ -132,20 +134,30 @@ void mtxFillSession::Enlarge(mtxStamp& stamp, float scale) {
 }
 
 int mtxFillSession::Replay(const mtxStampLog& from, float scale) {
-    if (&from != &log) log = from;
-    if (log.RunCount() > 0) {
-        const mtxStampLog::Run& base = log.RunAt(log.LastBase());
-        if (base.base != mtxStampLog::kContinue && !FillLayer(base.base, base.baseColor)) return 0;
-        for (uint64_t i = base.firstStamp; i < log.Count(); ++i) {
-            mtxStamp stamp = log.At(i);
-            if (stamp.sample < 0 || stamp.sample >= samples_.count) return 0;
-            if (scale != 1.0f) Enlarge(stamp, scale);
-            if (!layerTarget_.Draw(stamp, samples_)) return 0;
-            NoteCoverage(stamp);
-            ++stamps;
-        }
-    }
+    if (!BeginReplay(from) || !ReplayUntil(log.Count(), scale)) return 0;
     random.state = log.EndState();
+    return 1;
+}
+
+int mtxFillSession::BeginReplay(const mtxStampLog& from) {
+    if (&from != &log) log = from;
+    replayed_ = 0;
+    if (log.RunCount() == 0) return 1;
+    const mtxStampLog::Run& base = log.RunAt(log.LastBase());
+    if (base.base != mtxStampLog::kContinue && !FillLayer(base.base, base.baseColor)) return 0;
+    replayed_ = base.firstStamp;
+    return 1;
+}
+
+int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
+    for (end = std::min(end, log.Count()); replayed_ < end; ++replayed_) {
+        mtxStamp stamp = log.At(replayed_);
+        if (stamp.sample < 0 || stamp.sample >= samples_.count) return 0;
+        if (scale != 1.0f) Enlarge(stamp, scale);
+        if (!layerTarget_.Draw(stamp, samples_)) return 0;
+        NoteCoverage(stamp);
+        ++stamps;
+    }
     return 1;
 }
 

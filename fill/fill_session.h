@@ -81,6 +81,13 @@ class mtxFillSession {
     // that much larger from the same sample pixels. 0 when the log does not
     // fit the samples, or drawing failed.
     int Replay(const mtxStampLog& from, float scale = 1.0f);
+    // Replay in steps, for pictures of the way there: the log taken and its
+    // base drawn, then its stamps up to end (at most its count) in as many
+    // calls as wanted. 0 as Replay fails. The generator is left alone.
+    int BeginReplay(const mtxStampLog& from);
+    int ReplayUntil(uint64_t end, float scale = 1.0f);
+    // The first stamp of the log not drawn yet by the replay.
+    uint64_t Replayed() const { return replayed_; }
 
     mtxFillRandom random;
     mtxImage sourceCopy;
@@ -116,6 +123,7 @@ class mtxFillSession {
     mtxFillEngine engine_;
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
+    uint64_t replayed_ = 0;
     struct Alpha {
         const void* texture = nullptr;
         std::vector<uint8_t> bytes;

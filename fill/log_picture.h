@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 
 class SampleCollection;
@@ -14,3 +16,13 @@ class mtxStampLog;
 int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                       const mtxStampLog& log, int width, int height, mtxImage& out,
                       std::string& error);
+
+// The same drawing in frames steps (at least 1): after each, the picture so
+// far goes to frame with its index; frame k shows the stamps of the base's
+// run and later up to (k + 1) / frames of them, so the last frame is the
+// whole picture. frame returns 0 to stop. 1 when every frame was given, or
+// 0 with why in error.
+int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
+                     const mtxStampLog& log, int width, int height, uint32_t frames,
+                     const std::function<int(mtxImage& picture, uint32_t index)>& frame,
+                     std::string& error);

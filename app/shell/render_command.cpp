@@ -10,6 +10,7 @@
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
+#include "image/codecs/apng_writer.h"
 #include "image/file_memory.h"
 #include "image/image.h"
 #include "image/io/image_save.h"
@@ -24,14 +25,20 @@ struct RenderArguments {
     std::string project, output;
     double scale = 1;  // or, with width, width / the photo's width
     int width = 0;
+    std::string timelapse, framesDir;  // an animated PNG, a folder of numbered PNG files
+    uint32_t frames = 0;
+    double fps = 10;
     bool quiet = false, help = false;
 };
+
+constexpr uint32_t kMaxFrames = 10000;
 
 constexpr double kMaxScale = 16;
 // Larger pictures would need drawing in bands, which is not done yet.
 constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
 
 constexpr const char* kUsageText = R"(Usage: daubry render PROJECT.daubry -o OUT [options]
+       daubry render PROJECT.daubry --timelapse OUT.png --frames N [options]
 
 Draws the picture of a project that 'daubry fill --project' saved (or the
 window) again from its stamps, and saves it as OUT (.png, .jpg or .bmp, by
@@ -41,6 +48,10 @@ its extension).
   --scale K          K times the photo's size (up to 16), drawn with the
                      samples' own pixels
   --width W          W pixels wide, the height in proportion
+  --timelapse FILE   an animated PNG of the picture growing, in --frames N
+                     frames (the last is the picture), --fps F a second
+                     (default 10)
+  --frames-dir DIR   the same frames as numbered PNG files in DIR
   -q, --quiet        no progress
   -h, --help         this text
 
@@ -74,6 +85,25 @@ int ParseRenderArguments(const std::vector<std::string>& args, RenderArguments& 
                 out.scale = value, out.width = 0;
             else
                 out.width = int(value), out.scale = 1;
+        } else if (a == "--timelapse" || a == "--frames-dir") {
+            if (i + 1 >= args.size()) return error = a + " needs a value", 0;
+            (a == "--timelapse" ? out.timelapse : out.framesDir) = args[++i];
+        } else if (a == "--frames" || a == "--fps") {
+            if (i + 1 >= args.size()) return error = a + " needs a value", 0;
+            const std::string& v = args[++i];
+            char* end = nullptr;
+            double value = std::strtod(v.c_str(), &end);
+            bool fine = !v.empty() && !*end && std::isfinite(value);
+            if (a == "--frames") {
+                if (!fine || value != std::floor(value) || value < 1 || value > kMaxFrames)
+                    return error = "--frames takes a count from 1 to 10000, not '" + v + "'", 0;
+                out.frames = uint32_t(value);
+            } else {
+                if (!fine || value < 0.02 || value > 60)
+                    return error = "--fps takes frames per second from 0.02 to 60, not '" + v + "'",
+                           0;
+                out.fps = value;
+            }
         } else if (a == "-q" || a == "--quiet") {
             out.quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -85,7 +115,13 @@ int ParseRenderArguments(const std::vector<std::string>& args, RenderArguments& 
         }
     }
     if (out.project.empty()) return error = "no project given", 0;
-    if (out.output.empty()) return error = "no output file given (-o FILE)", 0;
+    bool movie = !out.timelapse.empty() || !out.framesDir.empty();
+    if (movie != (out.frames > 0))
+        return error = movie ? "--timelapse and --frames-dir need --frames N"
+                             : "--frames goes with --timelapse or --frames-dir",
+               0;
+    if (out.output.empty() && !movie)
+        return error = "no output file given (-o FILE, or --timelapse FILE)", 0;
     return 1;
 }
 
@@ -106,8 +142,8 @@ class RenderJob {
     RenderJob(const RenderArguments& a, std::FILE* err) : a_(a), err_(err), printer_(err) {}
 
     int Run() {
-        Writer writer = WriterFor(a_.output);
-        if (!writer)
+        Writer writer = a_.output.empty() ? nullptr : WriterFor(a_.output);
+        if (!a_.output.empty() && !writer)
             return Fail(kUsage, a_.output + ": the output's name must end in .png, .jpg or .bmp");
         std::string error;
         if (!mtxProjectFile::Load(a_.project, project_, error)) return Fail(kInput, error);
@@ -125,6 +161,10 @@ class RenderJob {
         samples_.Bind(editor_, &printer_);
         if (!mtxLoadProjectSamples(project_, samples_, error))
             return Fail(kInput, a_.project + ": " + error);
+        if (a_.frames) {
+            if (int code = DrawFrames(width, height)) return code;
+            if (!writer) return kDone;
+        }
         mtxImage picture;
         if (!mtxDrawLogPicture(editor_, samples_, photo, project_.log, width, height, picture,
                                error))
@@ -148,6 +188,43 @@ class RenderJob {
             std::fprintf(err_, "Drew %llu stamps; saved %s (%d x %d)\n",
                          (unsigned long long)project_.log.Count(), a_.output.c_str(), picture.width,
                          picture.height);
+        return kDone;
+    }
+
+    // The picture growing: an animated PNG, numbered files, or both.
+    int DrawFrames(int width, int height) {
+        std::string error;
+        if (!a_.framesDir.empty() && !mtxOs::IsDirectory(a_.framesDir) &&
+            !mtxOs::MakeDirectories(a_.framesDir))
+            return Fail(kOutput, a_.framesDir + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        mtxFileMemory movie(1u << 22);
+        uint16_t perSecond = uint16_t(std::lround(a_.fps * 1000));
+        mtxApngWriter apng(movie, a_.frames, 1000, perSecond);
+        auto frame = [&](mtxImage& picture, uint32_t index) {
+            if (!a_.timelapse.empty() && !apng.AddFrame(picture))
+                return error = a_.timelapse + ": frame " + std::to_string(index + 1) +
+                               " cannot be written",
+                       0;
+            if (!a_.framesDir.empty()) {
+                char name[32];
+                std::snprintf(name, sizeof name, "/frame-%05u.png", index + 1);
+                mtxFileMemory file(1u << 20);
+                std::string path = a_.framesDir + name;
+                if (!mtxImageWritePng(picture, file) ||
+                    !mtxOs::ReplaceFile(path, file.Data(), uint64_t(file.GetLength())))
+                    return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+            }
+            return 1;
+        };
+        if (!mtxDrawLogFrames(editor_, samples_, project_.photo, project_.log, width, height,
+                              a_.frames, frame, error))
+            return Fail(kOutput, error);
+        if (!a_.timelapse.empty()) {
+            if (!apng.Finish() ||
+                !mtxOs::ReplaceFile(a_.timelapse, movie.Data(), uint64_t(movie.GetLength())))
+                return Fail(kOutput, a_.timelapse + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        }
+        if (!a_.quiet) std::fprintf(err_, "Wrote %u frames of %d x %d\n", a_.frames, width, height);
         return kDone;
     }
 
