@@ -73,6 +73,20 @@ void BM_SaveLog(benchmark::State& state) {
     state.counters["bytes/stamp"] = double(fs::file_size(path)) / double(project.log.Count());
     fs::remove(path);
 }
+// The same project made into bytes only: the save without the disk.
+void BM_WriteLog(benchmark::State& state) {
+    mtxProject project;
+    project.photo.Create(64, 64, 0xFF808080u);
+    AddDiscs(project, 4);
+    project.log = stamp_log_test::RandomLog(int(state.range(0)), 4, 1, 0);
+    std::vector<uint8_t> bytes;
+    std::string error;
+    for (auto _ : state)
+        if (!mtxProjectFile::Write(project, bytes, error)) state.SkipWithError(error.c_str());
+    state.counters["bytes"] = double(bytes.size());
+}
+BENCHMARK(BM_WriteLog)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 // The second argument: every n-th stamp kept whole (0: none, as the engine's).
 BENCHMARK(BM_SaveLog)->Args({100000, 0})->Args({100000, 7})->Unit(benchmark::kMillisecond);
 

@@ -117,6 +117,12 @@ class ChunkReader {
         if (packing > kDeflated || stored > mtxProjectFile::kMaxChunkBytes ||
             unpacked > mtxProjectFile::kMaxChunkBytes || (packing == kStored && stored != unpacked))
             return Fail("chunk " + name + " claims sizes past its bounds");
+        // Deflate cannot expand a byte into more than 258 bytes (RFC 1951
+        // 3.2.5: the longest match from a code of at least one bit), so a
+        // larger claim is a lie that would only cost memory.
+        if (packing == kDeflated && uint64_t(unpacked) > uint64_t(stored) * 1032 + 1024)
+            return Fail("chunk " + name + " claims " + std::to_string(unpacked) +
+                        " bytes from only " + std::to_string(stored));
         if (stored > reader_.Left() || reader_.Left() - stored < 4)
             return Fail("cut short in chunk " + name);
         const uint8_t* body = reader_.Take(stored);

@@ -178,6 +178,18 @@ TEST(ProjectFile, RefusesCountsAndSizesPastTheirBoundsWithAMessage) {
     Bytes huge = bytes;
     huge[Chunks(bytes)[1].offset + 12] = 0x7F;  // PHOT's unpacked length
     EXPECT_EQ(Read(huge, error), 0);
+
+    // A small deflated chunk that claims half a gigabyte is refused before
+    // anything is allocated for it, checksum or not.
+    Bytes bomb = WithChunk(bytes, "LOG ", Bytes(100, 0));
+    const ChunkAt log = Chunks(bomb)[5];
+    ASSERT_EQ(log.type, "LOG ");
+    bomb[log.offset + 4] = 1;  // deflated
+    for (int i = 0; i < 4; ++i) bomb[log.offset + 12 + size_t(i)] = i == 3 ? 0x20 : 0;
+    uint32_t crc = uint32_t(crc32(0, &bomb[log.offset], uInt(16 + log.stored)));
+    std::memcpy(&bomb[log.offset + 16 + log.stored], &crc, 4);
+    EXPECT_EQ(Read(bomb, error), 0);
+    EXPECT_NE(error.find("claims 536870912 bytes from only 100"), std::string::npos) << error;
 }
 
 TEST(ProjectFile, RefusesASamplePictureThatWillNotDecode) {
