@@ -9,6 +9,7 @@
 
 #include "app/shell/daubry_app.h"
 #include "app/shell/fill_command.h"
+#include "app/shell/render_command.h"
 #include "app/shell/splash_task.h"
 #include "platform/os_file.h"
 #include "platform/window.h"
@@ -30,12 +31,15 @@ void PrintUsage() {
     std::printf(
         "Usage: daubry [PHOTO]\n"
         "       daubry fill PHOTO -o OUT [options]\n"
+        "       daubry render PROJECT -o OUT [options]\n"
         "\n"
         "Without arguments, starts the program's window; with a PHOTO (the whole\n"
         "rest of the command line, as one path), opens that photo in it.\n"
         "\n"
         "  fill        fill a photo with samples without a window and save it\n"
         "              (see 'daubry fill --help')\n"
+        "  render      draw a saved project's picture again from its stamps\n"
+        "              (see 'daubry render --help')\n"
         "  -h, --help  this text\n"
         "  --version   the program's version\n"
         "\n"
@@ -52,6 +56,8 @@ int main(int argc, char** argv) {
     mtxOs::IgnoreFileSizeSignal();
     if (argc > 1 && std::strcmp(argv[1], "fill") == 0)
         return mtxRunFillCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (argc > 1 && std::strcmp(argv[1], "render") == 0)
+        return mtxRunRenderCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage();
         return 0;

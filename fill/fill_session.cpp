@@ -1,5 +1,7 @@
 #include "fill/fill_session.h"
 
+#include <algorithm>
+
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/device.h"
@@ -18,7 +20,8 @@ mtxFillSession::mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& s
       editor_(editor),
       samples_(samples),
       layer_(layer),
-      target_(editor, layer),
+      layerTarget_(editor, layer),
+      target_(layerTarget_, log),
       engine_(segmentation, samples, random, sourceCopy, target_) {
     segmentation.SetTimeBudget(kSliceMs);
 }
@@ -52,6 +55,8 @@ int mtxFillSession::FinishPreparation() {
     if (samples_.background != 1) {
         if (!PrepareBackground()) return 0;
     } else {
+        // The layer's own content is the picture the copy was just taken of.
+        StartBaseRun(mtxStampLog::kPhoto, 0);
         ForgetCoverage();
     }
     prepared = 1;
@@ -70,19 +75,27 @@ int mtxFillSession::SaveSourceCopy() {
 }
 
 int mtxFillSession::PrepareBackground() {
-    mtxImage* picture = layer_.source;
-    if (!picture || !layer_.stackLayer) return 0;
+    if (!layer_.source || !layer_.stackLayer) return 0;
     appliedBackground = samples_.background;
     appliedBackgroundColor = samples_.backgroundColor;
+    mtxStampLog::Base base = samples_.background != 0 ? mtxStampLog::kPhoto : mtxStampLog::kColor;
+    if (!FillLayer(base, samples_.backgroundColor)) return 0;
+    StartBaseRun(base, samples_.backgroundColor);
+    return 1;
+}
+
+int mtxFillSession::FillLayer(mtxStampLog::Base base, uint32_t color) {
+    mtxImage* picture = layer_.source;
+    if (!picture || !layer_.stackLayer) return 0;
     {
         mtxFieldLock<mtxImage> lock(*picture);
         if (!lock || !picture->data) return 0;
-        if (samples_.background != 0) {
+        if (base == mtxStampLog::kPhoto) {
             picture->Blit(sourceCopy, mtxRect{}, 0, 0);
         } else {
             for (int y = 0; y < picture->height; ++y) {
                 mtxColor* row = picture->Row(y);
-                for (int x = 0; x < picture->width; ++x) row[x] = samples_.backgroundColor;
+                for (int x = 0; x < picture->width; ++x) row[x] = color;
             }
         }
     }
@@ -94,6 +107,60 @@ int mtxFillSession::PrepareBackground() {
     return layer_.UploadChanges();
 }
 
+void mtxFillSession::StartBaseRun(mtxStampLog::Base base, uint32_t color) {
+    mtxStampLog::Run run;
+    run.startState = random.state;
+    run.options = mtxStampLog::Options::Of(samples_);
+    run.mode = target_.mode;
+    run.base = base;
+    run.baseColor = base == mtxStampLog::kColor ? color : 0;
+    log.BeginRun(run);
+}
+
+void mtxFillSession::KeepRunCurrent() {
+    size_t runs = log.RunCount();
+    mtxStampLog::Options options = mtxStampLog::Options::Of(samples_);
+    if (runs > 0 && random.state == log.EndState() && log.RunAt(runs - 1).options == options &&
+        log.RunAt(runs - 1).mode == target_.mode)
+        return;
+    StartBaseRun(mtxStampLog::kContinue, 0);
+}
+
+// The quad's corners land scale times farther from the picture's origin:
+// the transform's X and Y columns are multiplied by it.
+void mtxFillSession::Enlarge(mtxStamp& stamp, float scale) {
+    float* t = stamp.quad.transform;
+    for (int row = 0; row < 3; ++row) t[row * 3] *= scale, t[row * 3 + 1] *= scale;
+}
+
+int mtxFillSession::Replay(const mtxStampLog& from, float scale) {
+    if (!BeginReplay(from) || !ReplayUntil(log.Count(), scale)) return 0;
+    random.state = log.EndState();
+    return 1;
+}
+
+int mtxFillSession::BeginReplay(const mtxStampLog& from) {
+    if (&from != &log) log = from;
+    replayed_ = 0;
+    if (log.RunCount() == 0) return 1;
+    const mtxStampLog::Run& base = log.RunAt(log.LastBase());
+    if (base.base != mtxStampLog::kContinue && !FillLayer(base.base, base.baseColor)) return 0;
+    replayed_ = base.firstStamp;
+    return 1;
+}
+
+int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
+    for (end = std::min(end, log.Count()); replayed_ < end; ++replayed_) {
+        mtxStamp stamp = log.At(replayed_);
+        if (stamp.sample < 0 || stamp.sample >= samples_.count) return 0;
+        if (scale != 1.0f) Enlarge(stamp, scale);
+        if (!layerTarget_.Draw(stamp, samples_)) return 0;
+        NoteCoverage(stamp);
+        ++stamps;
+    }
+    return 1;
+}
+
 void mtxFillSession::ForgetCoverage() {
     coverage_.Reset(sourceCopy);
     stamps = steps = 0;
@@ -101,8 +168,10 @@ void mtxFillSession::ForgetCoverage() {
 
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
+    KeepRunCurrent();
     mtxStamp stamp;
     mtxPlaceResult result = engine_.PlaceSample(now, &stamp);
+    log.NoteState(random.state);
     ++steps;
     if (result == mtxPlaceResult::kPlaced) {
         ++stamps;

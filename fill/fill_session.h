@@ -8,7 +8,9 @@
 #include "fill/fill_engine.h"
 #include "fill/fill_random.h"
 #include "fill/layer_stamp_target.h"
+#include "fill/logging_stamp_target.h"
 #include "fill/segment_graph.h"
+#include "fill/stamp_log.h"
 #include "image/image.h"
 
 class SampleCollection;
@@ -70,6 +72,23 @@ class mtxFillSession {
     // rewritten: a new background, an undo).
     void ForgetCoverage();
 
+    // Draws the picture again from a log of stamps on the samples of this
+    // session: the base of its last run that put one in (a colour, or the
+    // saved copy of the picture), then every stamp after it. The log becomes
+    // this session's and the generator takes the state the log ended with,
+    // so placing goes on where the log stopped. With a scale, the layer's
+    // picture is the photo that many times larger, and every stamp is drawn
+    // that much larger from the same sample pixels. 0 when the log does not
+    // fit the samples, or drawing failed.
+    int Replay(const mtxStampLog& from, float scale = 1.0f);
+    // Replay in steps, for pictures of the way there: the log taken and its
+    // base drawn, then its stamps up to end (at most its count) in as many
+    // calls as wanted. 0 as Replay fails. The generator is left alone.
+    int BeginReplay(const mtxStampLog& from);
+    int ReplayUntil(uint64_t end, float scale = 1.0f);
+    // The first stamp of the log not drawn yet by the replay.
+    uint64_t Replayed() const { return replayed_; }
+
     mtxFillRandom random;
     mtxImage sourceCopy;
     mcvSegmentGraph segmentation;
@@ -79,19 +98,32 @@ class mtxFillSession {
     std::atomic<uint32_t> stop{0};
     uint64_t stamps = 0;  // placed since the background was applied
     uint64_t steps = 0;   // tried since the background was applied
+    // Every stamp drawn into the layer by this session, in order.
+    mtxStampLog log;
 
   private:
     // The sample's alpha as bytes, read once from its texture.
     const std::vector<uint8_t>* SampleAlpha(int32_t index);
     void NoteCoverage(const mtxStamp& stamp);
+    // A new run in the log when the options, the generator or the picture
+    // under the stamps changed since its last step.
+    void KeepRunCurrent();
+    void StartBaseRun(mtxStampLog::Base base, uint32_t color);
+    // Rewrites the layer's picture to a colour or to the saved copy.
+    int FillLayer(mtxStampLog::Base base, uint32_t color);
+    static void Enlarge(mtxStamp& stamp, float scale);
 
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
     mtxIEViewerLayer& layer_;
-    mtxLayerStampTarget target_;
+    mtxLayerStampTarget layerTarget_;
+    mtxLoggingStampTarget target_;  // what the engines draw through
+    mtxStampLog::Base pendingBase_ = mtxStampLog::kContinue;
+    uint32_t pendingColor_ = 0;
     mtxFillEngine engine_;
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
+    uint64_t replayed_ = 0;
     struct Alpha {
         const void* texture = nullptr;
         std::vector<uint8_t> bytes;

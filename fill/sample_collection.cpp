@@ -146,6 +146,19 @@ int SampleCollection::AddSample(const std::string& path) {
     return 1;
 }
 
+int SampleCollection::AddSamplePicture(mtxImage& picture, const std::string& path) {
+    if (count >= kMaxSamples || IsPresent(path)) return 0;
+    changed = 1;
+    Sample& sample = samples[count];
+    if (picture.IsEmpty() || !MakeSample(sample, picture, mtxPath(path).File())) return 0;
+    sample.name = mtxAsciiLower(mtxPath(path).Name());
+    sample.path = path;
+    sample.viewScrollX = sample.viewScrollY = 0;
+    selected = count;
+    count += 1;
+    return 1;
+}
+
 int SampleCollection::ReplaceWithSample(const std::string& path) {
     Sample fresh;
     if (!LoadSample(fresh, path)) return 0;

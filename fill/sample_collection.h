@@ -62,6 +62,10 @@ class SampleCollection {
     // regular file, no pixel of alpha above 10 away from its centre, too big
     // for the device, no texture (each told to the message sink, with why).
     int AddSample(const std::string& path);
+    // Adds a picture already in memory as the last sample, as AddSample adds
+    // the file at path (path is kept as the sample's path, not read). 1 when
+    // added, 0 as AddSample refuses.
+    int AddSamplePicture(mtxImage& picture, const std::string& path);
     // Replaces every sample by the picture at path, which is loaded first:
     // when it cannot be a sample (told as AddSample tells), the samples stay
     // as they were and the result is 0.

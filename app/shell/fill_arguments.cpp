@@ -47,6 +47,24 @@ bool ParseSide(const std::string& flag, const std::string& text, int32_t low, in
     return true;
 }
 
+// Going on with a project takes its photo, samples, options and generator,
+// so none of them may be given as well.
+int CheckResume(const std::vector<std::string>& positional, const mtxFillArguments& out,
+                std::string& error) {
+    if (!positional.empty())
+        return error = "--resume takes the photo from the project, not '" + positional[0] + "'", 0;
+    if (out.output.empty()) return error = "no output file given (-o FILE)", 0;
+    bool options = !out.samples.empty() || out.seed || out.sizeMin || out.sizeMax || out.overlap ||
+                   out.noRotate || out.noMirror || out.noFlip || out.randomSamples ||
+                   out.keepColours || out.background != mtxFillArguments::Background::kSettings;
+    if (options)
+        return error =
+                   "--resume goes on with the project's samples, options and seed; "
+                   "they cannot be given as well",
+               0;
+    return 1;
+}
+
 }  // namespace
 
 int mtxParseColor(const std::string& text, uint32_t& color) {
@@ -76,6 +94,10 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
             return 1;
         } else if (a == "-o" || a == "--output") {
             if (!TakeValue(args, i, out.output, error)) return 0;
+        } else if (a == "--project") {
+            if (!TakeValue(args, i, out.project, error)) return 0;
+        } else if (a == "--resume") {
+            if (!TakeValue(args, i, out.resume, error)) return 0;
         } else if (a == "--samples") {
             if (!TakeValue(args, i, out.samples, error)) return 0;
         } else if (a == "--seed") {
@@ -135,6 +157,12 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
                     v + "'";
                 return 0;
             }
+        } else if (a == "--scale") {
+            double scale = 0;
+            if (!TakeValue(args, i, v, error)) return 0;
+            if (!ParseDecimal(v, scale) || scale <= 0 || scale > 16)
+                return error = "--scale takes a factor above 0 up to 16, not '" + v + "'", 0;
+            out.scale = scale;
         } else if (a == "--report") {
             out.report = true;
         } else if (a == "--quiet" || a == "-q") {
@@ -146,6 +174,7 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
             positional.push_back(a);
         }
     }
+    if (!out.resume.empty()) return CheckResume(positional, out, error);
     if (positional.size() != 1) {
         error = positional.empty() ? "no photo given"
                                    : "one photo at a time, not '" + positional[1] + "' as well";
@@ -186,6 +215,14 @@ Filling:
                              transparent) or from the photo itself
 
 Output:
+  --resume FILE.daubry       go on filling a saved project where it stopped,
+                             with its photo, samples, options and seed
+                             (--stamps then counts the new stamps)
+  --scale K                  save the picture K times the photo's size (up
+                             to 16), each stamp drawn again with the samples'
+                             own pixels
+  --project FILE.daubry      also save the project (photo, samples, options and
+                             every stamp), which 'daubry render' draws again
   --report                   print one JSON line with the run's figures
   -q, --quiet                no progress
   -h, --help                 this text

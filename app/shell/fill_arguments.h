@@ -11,7 +11,10 @@ struct mtxFillArguments {
 
     std::string photo;
     std::string output;
-    std::string samples;  // a .msc file or a folder of pictures; empty: the bundled library
+    std::string samples;          // a .msc file or a folder of pictures; empty: the bundled library
+    std::string project;          // where to save the project beside the picture; empty: none
+    std::string resume;           // a project to go on filling, instead of a photo and samples
+    std::optional<double> scale;  // the picture saved this many times the photo's size
     std::optional<uint64_t> seed;
 
     // When to stop; none given means kDefaultCoverage percent or kDefaultSeconds.

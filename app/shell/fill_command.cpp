@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -12,7 +13,10 @@
 #include "base/registry.h"
 #include "base/share_folder.h"
 #include "fill/fill_session.h"
+#include "fill/log_picture.h"
 #include "fill/message_sink.h"
+#include "fill/project_file.h"
+#include "fill/project_session.h"
 #include "fill/sample_collection.h"
 #include "image/color_difference.h"
 #include "image/file_memory.h"
@@ -167,8 +171,12 @@ class FillJob {
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
-        if (int code = LoadPhoto()) return code;
-        if (int code = LoadSamples()) return code;
+        if (a_.resume.empty()) {
+            if (int code = LoadPhoto()) return code;
+            if (int code = LoadSamples()) return code;
+        } else if (int code = LoadProject()) {
+            return code;
+        }
         if (int code = Prepare()) return code;
         Fill();
         return Save();
@@ -183,9 +191,10 @@ class FillJob {
 
     int CheckPaths() {
         std::error_code error;
-        if (!fs::exists(a_.photo, error)) return Fail(kInput, a_.photo + ": no such file");
-        if (!fs::is_regular_file(a_.photo, error)) return Fail(kInput, a_.photo + ": not a file");
-        if (IsSameFile(a_.photo, a_.output))
+        if (!fs::exists(photoName_, error)) return Fail(kInput, photoName_ + ": no such file");
+        if (!fs::is_regular_file(photoName_, error))
+            return Fail(kInput, photoName_ + ": not a file");
+        if (IsSameFile(photoName_, a_.output))
             return Fail(kUsage, a_.output +
                                     ": is the photo itself; the filled picture needs "
                                     "another file");
@@ -207,11 +216,35 @@ class FillJob {
             return Fail(kInput, a_.photo + ": " + (reason.empty() ? "cannot be read" : reason));
         if (image->width <= 0 || image->height <= 0)
             return Fail(kInput, a_.photo + ": the picture is empty");
+        return OpenLayer(std::move(image));
+    }
+
+    int OpenLayer(std::unique_ptr<mtxImageDx> image) {
         width_ = image->width, height_ = image->height;
         stack_.AddLayer(0, std::move(image));
         layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
         layer_->SetSource(stack_.GetLayer(0));
         session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
+        return kDone;
+    }
+
+    // The photo, samples and options of the project; its log is drawn once
+    // the photo is prepared.
+    int LoadProject() {
+        std::string error;
+        if (!mtxProjectFile::Load(a_.resume, resumed_, error)) return Fail(kInput, error);
+        mtxImage& photo = resumed_.photo;
+        auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
+        if (!image->Create(photo.width, photo.height, 0) || !image->Lock())
+            return Fail(kOutput, "not enough memory for the picture");
+        for (int y = 0; y < photo.height; ++y)
+            std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
+        image->Unlock();
+        if (int code = OpenLayer(std::move(image))) return code;
+        samples_.Bind(editor_, &printer_);
+        if (!mtxLoadProjectSamples(resumed_, samples_, error))
+            return Fail(kInput, a_.resume + ": " + error);
+        sampleSource_ = a_.resume;
         return kDone;
     }
 
@@ -243,16 +276,19 @@ class FillJob {
     int Prepare() {
         auto start = Clock::now();
         if (a_.seed) session_->Seed(*a_.seed);
-        progress_.Stage("Preparing " + a_.photo + " (" + std::to_string(width_) + " x " +
+        progress_.Stage("Preparing " + photoName_ + " (" + std::to_string(width_) + " x " +
                         std::to_string(height_) + ")");
         if (!session_->BeginPreparation())
-            return Fail(kInput, a_.photo + ": the picture is too large to prepare");
+            return Fail(kInput, photoName_ + ": the picture is too large to prepare");
         while (!session_->PrepareSlice())
             progress_.Update("Preparing: " + std::to_string(session_->Progress()) + "%");
         if (!session_->Analysed())
-            return Fail(kInput, a_.photo + ": not enough memory to prepare the picture");
+            return Fail(kInput, photoName_ + ": not enough memory to prepare the picture");
         if (!session_->FinishPreparation())
             return Fail(kOutput, "cannot set up the picture on the device");
+        if (!a_.resume.empty() && !session_->Replay(resumed_.log))
+            return Fail(kOutput, "cannot draw the project's stamps on the device");
+        startStamps_ = session_->stamps;
         prepareSeconds_ = SecondsSince(start);
         return kDone;
     }
@@ -263,7 +299,7 @@ class FillJob {
             a_.coverage ? *a_.coverage : (anyLimit ? 101 : mtxFillArguments::kDefaultCoverage);
         double limit =
             a_.seconds ? *a_.seconds : (anyLimit ? 1e300 : mtxFillArguments::kDefaultSeconds);
-        if (a_.stamps && session_->stamps >= *a_.stamps) return true;
+        if (a_.stamps && session_->stamps - startStamps_ >= *a_.stamps) return true;
         return seconds >= limit || session_->Coverage() * 100 >= coverage;
     }
 
@@ -306,13 +342,38 @@ class FillJob {
         mtxImage picture;
         if (!FlattenStack(stack_, picture))
             return Fail(kOutput, "not enough memory for the picture");
+        if (a_.scale && *a_.scale != 1) {
+            // The stamps drawn again larger, from the samples' own pixels.
+            int width = int(std::lround(width_ * *a_.scale));
+            int height = int(std::lround(height_ * *a_.scale));
+            std::string error;
+            picture.Free();
+            if (!mtxDrawLogPicture(editor_, samples_, session_->sourceCopy, session_->log, width,
+                                   height, picture, error))
+                return Fail(kOutput, error);
+        }
         mtxFileMemory file(1u << 22);
         if (!WriterFor(a_.output)(picture, file))
             return Fail(kOutput, a_.output + ": the picture cannot be written in this format");
         if (!mtxOs::ReplaceFile(a_.output, file.Data(), uint64_t(file.GetLength())))
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
         progress_.Stage("Saved " + a_.output);
+        if (!a_.project.empty()) {
+            if (int code = SaveProject()) return code;
+        }
         if (a_.report) Report();
+        return kDone;
+    }
+
+    int SaveProject() {
+        mtxProject project;
+        std::string error;
+        if (!mtxCaptureProject(*session_, samples_, project, error))
+            return Fail(kOutput, a_.project + ": " + error);
+        project.hasSeed = a_.resume.empty() ? a_.seed.has_value() : resumed_.hasSeed;
+        project.seed = a_.resume.empty() ? a_.seed.value_or(0) : resumed_.seed;
+        if (!mtxProjectFile::Save(project, a_.project, error)) return Fail(kOutput, error);
+        progress_.Stage("Saved " + a_.project);
         return kDone;
     }
 
@@ -320,7 +381,9 @@ class FillJob {
     void Report() {
         mtxImage saved;
         double far = -1, near = -1;
-        if (mtxImageLoad(saved, a_.output, 0)) {
+        // Likeness is measured at the photo's size only.
+        if (mtxImageLoad(saved, a_.output, 0) && saved.width == session_->sourceCopy.width &&
+            saved.height == session_->sourceCopy.height) {
             far = mtxMeanColorDifference(saved, session_->sourceCopy, 8.0f);
             near = mtxMeanColorDifference(saved, session_->sourceCopy, 0.0f);
         }
@@ -348,6 +411,9 @@ class FillJob {
     std::unique_ptr<mtxIEViewerLayer> layer_;
     std::unique_ptr<mtxFillSession> session_;
     std::string sampleSource_;
+    std::string photoName_ = a_.resume.empty() ? a_.photo : a_.resume;
+    mtxProject resumed_;
+    uint64_t startStamps_ = 0;  // drawn again from the resumed project
     int width_ = 0, height_ = 0;
     double prepareSeconds_ = 0, fillSeconds_ = 0;
     bool full_ = false;

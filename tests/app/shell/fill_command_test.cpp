@@ -1,4 +1,5 @@
 #include "app/shell/fill_command.h"
+#include "app/shell/render_command.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -270,4 +271,131 @@ TEST(FillCommand, HelpAndUsage) {
     EXPECT_NE(report.find("Usage: daubry fill PHOTO -o OUT"), std::string::npos);
     EXPECT_EQ(job.Run({"--nonsense"}, nullptr, &errors), 1);
     EXPECT_NE(errors.find("daubry fill --help"), std::string::npos);
+}
+
+// The picture drawn again from the project that `daubry fill --project`
+// saved is the picture it saved, pixel for pixel.
+TEST(RenderCommand, DrawsTheFilledPictureAgainFromItsProject) {
+    Job job;
+    std::string out = job.dir.File("out.png"), project = job.dir.File("out.daubry"), errors;
+    ASSERT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "3", "--stamps",
+                       "800", "--size-max", "30", "--project", project, "--quiet"},
+                      nullptr, &errors),
+              0)
+        << errors;
+    std::string again = job.dir.File("again.png");
+    std::FILE* err = std::tmpfile();
+    ASSERT_EQ(mtxRunRenderCommand({project, "-o", again, "-q"}, stdout, err), 0);
+    std::fclose(err);
+    mtxImage filled, drawn;
+    ASSERT_EQ(mtxImageLoad(filled, out, 0), 1);
+    ASSERT_EQ(mtxImageLoad(drawn, again, 0), 1);
+    ASSERT_EQ(drawn.width, filled.width);
+    ASSERT_EQ(drawn.height, filled.height);
+    int differing = 0;
+    for (int y = 0; y < filled.height; ++y)
+        for (int x = 0; x < filled.width; ++x) differing += filled.At(x, y) != drawn.At(x, y);
+    EXPECT_EQ(differing, 0);
+
+    // Twice as large, the same picture: scaled back down it differs from the
+    // one drawn at its own size only where the samples' finer pixels show.
+    std::string large = job.dir.File("large.png");
+    err = std::tmpfile();
+    ASSERT_EQ(mtxRunRenderCommand({project, "-o", large, "--scale", "2", "-q"}, stdout, err), 0);
+    std::fclose(err);
+    mtxImage big, down;
+    ASSERT_EQ(mtxImageLoad(big, large, 0), 1);
+    ASSERT_EQ(big.width, 2 * filled.width);
+    ASSERT_EQ(big.height, 2 * filled.height);
+    down.Create(filled.width, filled.height, 0);
+    ScaleImage(big, down);
+    double total = 0;
+    for (int y = 0; y < filled.height; ++y)
+        for (int x = 0; x < filled.width; ++x)
+            for (int c = 0; c < 32; c += 8)
+                total +=
+                    std::abs(int((filled.At(x, y) >> c) & 0xFF) - int((down.At(x, y) >> c) & 0xFF));
+    double mean = total / (4.0 * filled.width * filled.height);
+    EXPECT_LT(mean, 3.0);
+    EXPECT_GT(mean, 0.0) << "drawn at twice the size, not scaled up";
+    std::fprintf(stderr, "mean difference at 2 x: %.3f\n", mean);
+
+    // A damaged project is refused with its name, and nothing is written.
+    std::string bytes = ReadFile(project);
+    WriteFile(project, bytes.substr(0, bytes.size() / 2));
+    std::string broken = job.dir.File("broken.png");
+    std::FILE* messages = std::tmpfile();
+    EXPECT_EQ(mtxRunRenderCommand({project, "-o", broken}, stdout, messages), 2);
+    std::rewind(messages);
+    char line[512] = {};
+    EXPECT_NE(std::fgets(line, sizeof line, messages), nullptr);
+    std::fclose(messages);
+    EXPECT_NE(std::string(line).find("out.daubry"), std::string::npos) << line;
+    EXPECT_FALSE(std::filesystem::exists(broken));
+}
+
+// A run saved as a project and gone on with is the run made in one go.
+TEST(FillCommand, ResumedProjectGoesOnAsOneUninterruptedRun) {
+    Job job;
+    std::string first = job.dir.File("first.png"), project = job.dir.File("first.daubry");
+    std::string resumed = job.dir.File("resumed.png"), whole = job.dir.File("whole.png"), errors;
+    const std::vector<std::string> options = {"--samples",  job.samples, "--seed", "4",
+                                              "--size-max", "30",        "--quiet"};
+    auto with = [&](std::vector<std::string> args) {
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    };
+    ASSERT_EQ(job.Run(with({job.photo, "-o", first, "--stamps", "300", "--project", project}),
+                      nullptr, &errors),
+              0)
+        << errors;
+    ASSERT_EQ(job.Run(with({job.photo, "-o", whole, "--stamps", "500"}), nullptr, &errors), 0)
+        << errors;
+    ASSERT_EQ(job.Run({"--resume", project, "--stamps", "200", "-o", resumed, "--quiet"}, nullptr,
+                      &errors),
+              0)
+        << errors;
+    mtxImage a, b;
+    ASSERT_EQ(mtxImageLoad(a, resumed, 0), 1);
+    ASSERT_EQ(mtxImageLoad(b, whole, 0), 1);
+    ASSERT_EQ(a.width, b.width);
+    int differing = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) differing += a.At(x, y) != b.At(x, y);
+    EXPECT_EQ(differing, 0);
+
+    EXPECT_EQ(job.Run({"--resume", project, "--seed", "5", "-o", resumed}, nullptr, &errors), 1);
+    EXPECT_NE(errors.find("--resume"), std::string::npos) << errors;
+    EXPECT_EQ(job.Run({job.photo, "--resume", project, "-o", resumed}, nullptr, &errors), 1);
+}
+
+// Filled and saved at twice the size, the picture is the project drawn again
+// at twice the size.
+TEST(FillCommand, ScaleSavesThePictureDrawnAgainLarger) {
+    Job job;
+    std::string out = job.dir.File("big.png"), project = job.dir.File("big.daubry");
+    std::string drawn = job.dir.File("drawn.png"), errors;
+    ASSERT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "6", "--stamps",
+                       "400", "--scale", "2", "--project", project, "--quiet"},
+                      nullptr, &errors),
+              0)
+        << errors;
+    std::FILE* err = std::tmpfile();
+    ASSERT_EQ(
+        mtxRunRenderCommand({project, "-o", drawn, "--width", std::to_string(2 * job.width), "-q"},
+                            stdout, err),
+        0);
+    std::fclose(err);
+    mtxImage a, b;
+    ASSERT_EQ(mtxImageLoad(a, out, 0), 1);
+    ASSERT_EQ(mtxImageLoad(b, drawn, 0), 1);
+    ASSERT_EQ(a.width, 2 * job.width);
+    ASSERT_EQ(a.height, 2 * job.height);
+    ASSERT_EQ(b.width, a.width);
+    ASSERT_EQ(b.height, a.height);
+    int differing = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) differing += a.At(x, y) != b.At(x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(job.Run({job.photo, "-o", out, "--scale", "17"}, nullptr, &errors), 1);
 }

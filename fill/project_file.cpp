@@ -1,0 +1,289 @@
+#include "fill/project_file.h"
+
+#include <cstring>
+
+#include "base/application.h"
+#include "fill/byte_io.h"
+#include "fill/sample_collection.h"
+#include "image/codecs/deflate.h"
+#include "image/codecs/png_decoder.h"
+#include "image/file_memory.h"
+#include "image/io/image_save.h"
+#include "platform/os_file.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kStored = 0, kDeflated = 1;
+constexpr size_t kChunkFrame = 4 + 4 + 4 + 4 + 4;  // type, packing, lengths, CRC
+constexpr size_t kHeadBytes = 4 + 4 + 4 + 1 + 8 + 10 * 4;
+
+// The reflected CRC-32 (0xEDB88320), as the PNG chunks and .msc files use.
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    static const auto table = [] {
+        std::vector<uint32_t> t(256);
+        mtxBuildCrc32Table(t.data());
+        return t;
+    }();
+    return ~mtxCrc32Update(table.data(), 0xFFFFFFFFu, data, size);
+}
+
+int Deflate(const Bytes& raw, Bytes& packed) {
+    mtxFileMemory in(0), out(1u << 20);
+    in.Attach(const_cast<uint8_t*>(raw.data()), uint32_t(raw.size()), 0);
+    mtxCompressorZLIB15 compressor;
+    compressor.SetInput(&in);
+    compressor.SetOutput(&out);
+    compressor.BeginCompress();
+    if (compressor.Compress(1) != mtxCompressor::kOk) return 0;
+    packed.assign(out.Data(), out.Data() + out.GetLength());
+    return 1;
+}
+
+// Exactly rawSize bytes from a whole zlib stream, never more.
+int Inflate(const uint8_t* data, size_t size, uint32_t rawSize, Bytes& raw) {
+    mtxFileMemory in(0);
+    in.Attach(const_cast<uint8_t*>(data), uint32_t(size), 0);
+    mtxCompressorZLIB15 compressor;
+    compressor.SetInput(&in);
+    raw.resize(rawSize);
+    if (rawSize && compressor.Inflate(raw.data(), rawSize) != rawSize) return 0;
+    uint8_t extra = 0;
+    return compressor.Inflate(&extra, 1) == 0 && compressor.Complete() && !compressor.Failed();
+}
+
+void PutChunk(mtxByteWriter& w, const char type[4], const Bytes& raw, bool deflate,
+              Bytes& scratch) {
+    const Bytes* body = &raw;
+    uint32_t packing = kStored;
+    if (deflate && Deflate(raw, scratch) && scratch.size() < raw.size()) {
+        body = &scratch;
+        packing = kDeflated;
+    }
+    w.Bytes(type, 4);
+    w.U32(packing), w.U32(uint32_t(body->size())), w.U32(uint32_t(raw.size()));
+    w.Bytes(body->data(), body->size());
+}
+
+int EncodePng(mtxImage& image, Bytes& out) {
+    mtxFileMemory file(1u << 20);
+    if (!mtxImageWritePng(image, file)) return 0;
+    out.assign(file.Data(), file.Data() + file.GetLength());
+    return 1;
+}
+
+int DecodePng(const uint8_t* data, size_t size, uint64_t maxPixels, mtxImage& image,
+              std::string& why) {
+    mtxFileMemory file(0);
+    file.Attach(const_cast<uint8_t*>(data), uint32_t(size), 0);
+    mtxImageDecoderPng decoder(&file, &image);
+    decoder.maxPixels = maxPixels;
+    if (decoder.Decode(0) != mtxImageDecoderPng::kEndReached || image.IsEmpty()) {
+        why = decoder.reason.empty() ? "not a PNG picture" : decoder.reason;
+        return 0;
+    }
+    return 1;
+}
+
+// Reads the chunks in order, checking each frame and CRC.
+class ChunkReader {
+  public:
+    ChunkReader(const uint8_t* data, size_t size, std::string& error)
+        : reader_(data, size), data_(data), error_(error) {}
+
+    int Signature() {
+        const uint8_t* signature = reader_.Take(8);
+        if (!signature || std::memcmp(signature, mtxProjectFile::kSignature, 8) != 0)
+            return Fail("not a Daubry project (no project signature)");
+        uint32_t version = reader_.U32();
+        if (reader_.failed) return Fail("cut short in its header");
+        if (version == 0 || version > mtxProjectFile::kVersion)
+            return Fail("version " + std::to_string(version) +
+                        " is not one this Daubry reads (it reads up to " +
+                        std::to_string(mtxProjectFile::kVersion) + ")");
+        return 1;
+    }
+
+    // The next chunk, which must be of this type; its unpacked bytes in raw.
+    int Next(const char type[4], Bytes& raw) {
+        std::string name(type, 4);
+        size_t start = reader_.Position();
+        const uint8_t* got = reader_.Take(4);
+        uint32_t packing = reader_.U32(), stored = reader_.U32(), unpacked = reader_.U32();
+        if (reader_.failed) return Fail("cut short before chunk " + name);
+        if (std::memcmp(got, type, 4) != 0)
+            return Fail("chunk " + Printable(got) + " where " + name + " belongs");
+        if (packing > kDeflated || stored > mtxProjectFile::kMaxChunkBytes ||
+            unpacked > mtxProjectFile::kMaxChunkBytes || (packing == kStored && stored != unpacked))
+            return Fail("chunk " + name + " claims sizes past its bounds");
+        // Deflate cannot expand a byte into more than 258 bytes (RFC 1951
+        // 3.2.5: the longest match from a code of at least one bit), so a
+        // larger claim is a lie that would only cost memory.
+        if (packing == kDeflated && uint64_t(unpacked) > uint64_t(stored) * 1032 + 1024)
+            return Fail("chunk " + name + " claims " + std::to_string(unpacked) +
+                        " bytes from only " + std::to_string(stored));
+        if (stored > reader_.Left() || reader_.Left() - stored < 4)
+            return Fail("cut short in chunk " + name);
+        const uint8_t* body = reader_.Take(stored);
+        uint32_t crc = reader_.U32();
+        if (crc != Crc32(data_ + start, reader_.Position() - 4 - start))
+            return Fail("checksum mismatch in chunk " + name);
+        if (packing == kStored) {
+            raw.assign(body, body + stored);
+        } else if (!Inflate(body, stored, unpacked, raw)) {
+            return Fail("chunk " + name + " does not inflate to its " + std::to_string(unpacked) +
+                        " bytes");
+        }
+        return 1;
+    }
+    bool AtEnd() const { return reader_.Left() == 0; }
+    int Fail(const std::string& text) {
+        error_ = text;
+        return 0;
+    }
+
+  private:
+    static std::string Printable(const uint8_t* type) {
+        std::string text;
+        for (int i = 0; i < 4; ++i) text += type[i] >= 32 && type[i] < 127 ? char(type[i]) : '?';
+        return text;
+    }
+    mtxByteReader reader_;
+    const uint8_t* data_;
+    std::string& error_;
+};
+
+void WriteOptions(mtxByteWriter& w, const mtxStampLog::Options& o) {
+    for (uint32_t v :
+         {uint32_t(o.sizeMin), uint32_t(o.sizeMax), uint32_t(o.overlap), o.rotate, o.mirror, o.flip,
+          o.chooseMode, o.colorMode, uint32_t(o.background), o.backgroundColor})
+        w.U32(v);
+}
+
+mtxStampLog::Options ReadOptions(mtxByteReader& r) {
+    mtxStampLog::Options o;
+    o.sizeMin = int32_t(r.U32()), o.sizeMax = int32_t(r.U32()), o.overlap = int32_t(r.U32());
+    o.rotate = r.U32(), o.mirror = r.U32(), o.flip = r.U32();
+    o.chooseMode = r.U32(), o.colorMode = r.U32();
+    o.background = int32_t(r.U32()), o.backgroundColor = r.U32();
+    return o;
+}
+
+}  // namespace
+
+int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error) {
+    if (project.photo.IsEmpty()) return error = "the project has no photo", 0;
+    if (project.samples.empty() || project.samples.size() > size_t(SampleCollection::kMaxSamples))
+        return error = "a project holds 1 to 128 samples", 0;
+    out.clear();
+    mtxByteWriter w(out);
+    w.Bytes(kSignature, 8);
+    w.U32(kVersion);
+    Bytes raw, scratch;
+    auto chunk = [&](const char* type, bool deflate) {
+        size_t start = w.Size();
+        PutChunk(w, type, raw, deflate, scratch);
+        w.U32(Crc32(out.data() + start, w.Size() - start));
+        return 1;
+    };
+
+    mtxByteWriter head(raw);
+    head.U32(uint32_t(project.photo.width)), head.U32(uint32_t(project.photo.height));
+    head.U32(uint32_t(project.samples.size()));
+    head.U8(project.hasSeed ? 1 : 0), head.U64(project.seed);
+    WriteOptions(head, project.options);
+    chunk("HEAD", false);
+
+    if (!EncodePng(project.photo, raw)) return error = "the photo cannot be written as PNG", 0;
+    chunk("PHOT", false);
+    for (auto& sample : project.samples) {
+        raw.clear();
+        mtxByteWriter s(raw);
+        s.Text(sample->path);
+        Bytes png;
+        if (!EncodePng(sample->picture, png))
+            return error = "sample " + sample->path + " cannot be written as PNG", 0;
+        s.Bytes(png.data(), png.size());
+        chunk("SMPL", false);
+    }
+    raw = project.log.Serialize();
+    if (raw.size() > kMaxChunkBytes) return error = "the stamp log is too large to save", 0;
+    chunk("LOG ", true);
+    raw.clear();
+    chunk("END ", false);
+    return 1;
+}
+
+int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
+                         std::string& error) {
+    ChunkReader chunks(data, size, error);
+    Bytes raw;
+    if (!chunks.Signature() || !chunks.Next("HEAD", raw)) return 0;
+    if (raw.size() != kHeadBytes) return chunks.Fail("chunk HEAD has the wrong size");
+    mtxByteReader head(raw.data(), raw.size());
+    uint32_t width = head.U32(), height = head.U32(), samples = head.U32();
+    project.hasSeed = head.U8() != 0;
+    project.seed = head.U64();
+    project.options = ReadOptions(head);
+    if (width < 1 || height < 1 || width > uint32_t(kMaxSide) || height > uint32_t(kMaxSide) ||
+        uint64_t(width) * height > kMaxPhotoPixels)
+        return chunks.Fail("HEAD claims a photo of " + std::to_string(width) + " x " +
+                           std::to_string(height) + " pixels, past the bounds");
+    if (samples < 1 || samples > uint32_t(SampleCollection::kMaxSamples))
+        return chunks.Fail("HEAD claims " + std::to_string(samples) + " samples (1 to 128)");
+    if (!project.options.Valid()) return chunks.Fail("HEAD holds options out of range");
+
+    std::string why;
+    if (!chunks.Next("PHOT", raw)) return 0;
+    if (!DecodePng(raw.data(), raw.size(), kMaxPhotoPixels, project.photo, why))
+        return chunks.Fail("the photo does not decode: " + why);
+    if (project.photo.width != int(width) || project.photo.height != int(height))
+        return chunks.Fail("the photo is not the size HEAD gives");
+
+    project.samples.clear();
+    for (uint32_t i = 0; i < samples; ++i) {
+        if (!chunks.Next("SMPL", raw)) return 0;
+        auto sample = std::make_unique<mtxProject::Sample>();
+        mtxByteReader s(raw.data(), raw.size());
+        if (!s.Text(sample->path, kMaxPath))
+            return chunks.Fail("sample " + std::to_string(i + 1) + " has no readable path");
+        const uint8_t* png = raw.data() + s.Position();
+        if (!DecodePng(png, s.Left(), kMaxSamplePixels, sample->picture, why))
+            return chunks.Fail("sample " + std::to_string(i + 1) + " (" + sample->path +
+                               ") does not decode: " + why);
+        project.samples.push_back(std::move(sample));
+    }
+
+    if (!chunks.Next("LOG ", raw)) return 0;
+    if (!project.log.Parse(raw.data(), raw.size(), int32_t(samples), error)) return 0;
+    if (!chunks.Next("END ", raw)) return 0;
+    if (!raw.empty() || !chunks.AtEnd()) return chunks.Fail("bytes after the END chunk");
+    return 1;
+}
+
+int mtxProjectFile::Save(mtxProject& project, const std::string& path, std::string& error) {
+    Bytes bytes;
+    if (!Write(project, bytes, error)) return error = path + ": " + error, 0;
+    if (!mtxOs::ReplaceFile(path, bytes.data(), bytes.size()))
+        return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+    return 1;
+}
+
+int mtxProjectFile::Load(const std::string& path, mtxProject& project, std::string& error) {
+    mtxOs::OpenRequest request;
+    request.regularOnly = true;
+    int handle = mtxOs::Open(path, request);
+    if (handle < 0) return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+    int64_t size = mtxOs::Size(handle);
+    Bytes bytes;
+    bool read = size >= 0 && uint64_t(size) <= uint64_t(0x7FFFFFFF);
+    if (read) {
+        bytes.resize(size_t(size));
+        read = mtxOs::Read(handle, bytes.data(), bytes.size()) == size;
+    }
+    mtxOs::Close(handle);
+    if (!read) return error = path + ": cannot be read whole", 0;
+    if (!Read(bytes.data(), bytes.size(), project, error)) return error = path + ": " + error, 0;
+    return 1;
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fill/stamp_log.h"
+#include "image/image.h"
+
+// A filled picture that can be opened again elsewhere: the photo, the
+// samples' pictures, the options, the seed and the stamp log.
+struct mtxProject {
+    struct Sample {
+        std::string path;  // where the picture came from, for display and saving
+        mtxImage picture;
+    };
+
+    mtxImage photo;
+    std::vector<std::unique_ptr<Sample>> samples;
+    mtxStampLog::Options options;
+    bool hasSeed = false;
+    uint64_t seed = 0;
+    mtxStampLog log;
+};
+
+// The .daubry file: a signature, a version, then chunks, each a type, a
+// packing (stored, or deflated by the program's own compressor), its stored
+// and unpacked lengths, its bytes and a CRC-32 of all of that. The chunks
+// come in a fixed order: HEAD (sizes, seed, options), PHOT (the photo as
+// PNG), one SMPL per sample (its path and picture as PNG), LOG (the stamp
+// log, deflated) and END. The reader treats the file as hostile: every
+// count and size is checked against its bound and against what remains
+// before anything is allocated, and a damaged file is refused with a
+// message naming the chunk and the fault.
+class mtxProjectFile {
+  public:
+    static constexpr uint8_t kSignature[8] = {0x89, 'D', 'B', 'R', 'Y', '\r', '\n', 0x1A};
+    static constexpr uint32_t kVersion = 1;
+    static constexpr uint32_t kMaxChunkBytes = 1u << 30;
+    static constexpr int kMaxSide = 1 << 16;
+    static constexpr uint64_t kMaxPhotoPixels = uint64_t(1) << 28;
+    static constexpr uint64_t kMaxSamplePixels = uint64_t(1) << 24;
+    static constexpr size_t kMaxPath = 4096;
+
+    // The project as bytes. 1, or 0 with why in error (a picture the PNG
+    // writer refused, a log too large).
+    static int Write(mtxProject& project, std::vector<uint8_t>& out, std::string& error);
+    // Reads a whole file's bytes. 1, or 0 with why in error and project
+    // left partly filled (callers read into a fresh one).
+    static int Read(const uint8_t* data, size_t size, mtxProject& project, std::string& error);
+
+    // Writes the file so that path holds either the old file or the new one
+    // whole (a temporary file renamed over it). 1, or 0 with why in error.
+    static int Save(mtxProject& project, const std::string& path, std::string& error);
+    // 1, or 0 with why in error, naming the file.
+    static int Load(const std::string& path, mtxProject& project, std::string& error);
+};

@@ -1,0 +1,63 @@
+#include "fill/project_session.h"
+
+#include <cstring>
+
+#include "fill/fill_session.h"
+#include "fill/project_file.h"
+#include "fill/sample_collection.h"
+#include "image/io/image_load.h"
+
+namespace {
+
+// Whether the picture makes the very sample the collection holds.
+bool SameSample(const SampleCollection::Sample& a, const SampleCollection::Sample& b) {
+    return a.width == b.width && a.height == b.height &&
+           std::memcmp(&a.scale, &b.scale, sizeof a.scale) == 0 &&
+           std::memcmp(a.key, b.key, sizeof a.key) == 0;
+}
+
+}  // namespace
+
+int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxProject& project,
+                      std::string& error) {
+    if (session.sourceCopy.IsEmpty()) return error = "nothing was filled yet", 0;
+    mtxImage& photo = session.sourceCopy;
+    if (!project.photo.Create(photo.width, photo.height, 0))
+        return error = "not enough memory for the photo", 0;
+    project.photo.Blit(photo, mtxRect{}, 0, 0);
+    project.samples.clear();
+    // The check's options are the collection's, so the values its destructor
+    // writes back to the settings are those already there.
+    SampleCollection check;
+    check.owner = samples.owner;
+    check.messages = samples.messages;
+    mtxStampLog::Options::Of(samples).ApplyTo(check);
+    for (int32_t i = 0; i < samples.count; ++i) {
+        const SampleCollection::Sample& sample = samples.samples[i];
+        auto saved = std::make_unique<mtxProject::Sample>();
+        saved->path = sample.path;
+        std::string reason;
+        if (!mtxImageLoad(saved->picture, sample.path, 0, &reason))
+            return error = "sample " + sample.path + " cannot be read again (" + reason + ")", 0;
+        check.ClearSamples();
+        if (!check.AddSamplePicture(saved->picture, sample.path) ||
+            !SameSample(check.samples[0], sample))
+            return error = "sample " + sample.path + " changed on disk since it was added", 0;
+        project.samples.push_back(std::move(saved));
+    }
+    project.options = mtxStampLog::Options::Of(samples);
+    project.log = session.log;
+    return 1;
+}
+
+int mtxLoadProjectSamples(mtxProject& project, SampleCollection& samples, std::string& error) {
+    samples.ClearSamples();
+    samples.changed = 1;
+    project.options.ApplyTo(samples);
+    for (auto& sample : project.samples)
+        if (!samples.AddSamplePicture(sample->picture, sample->path)) {
+            samples.ClearSamples();
+            return error = "sample " + sample->path + " cannot be used as a sample here", 0;
+        }
+    return 1;
+}

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+class SampleCollection;
+class mtxFillSession;
+struct mtxProject;
+
+// Between a filling session and its project file.
+
+// The session's project: the saved copy of the photo, the samples' pictures
+// (read again from their files, and checked to be the pictures the samples
+// were made from), the options and the log. 1, or 0 with why in error.
+int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxProject& project,
+                      std::string& error);
+
+// Replaces the collection's samples and options by the project's. 1, or 0
+// with why in error (a sample the device cannot take), the collection then
+// emptied.
+int mtxLoadProjectSamples(mtxProject& project, SampleCollection& samples, std::string& error);

@@ -1,0 +1,1 @@
+daubry_fuzzer(project LINKS daubry_fill)

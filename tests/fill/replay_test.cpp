@@ -1,0 +1,198 @@
+// Pictures drawn again from their stamp logs on the headless device: the same
+// bytes as the picture filled live, and a run that goes on from a project
+// as if it had never stopped.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "fill/fill_session.h"
+#include "fill/project_file.h"
+#include "fill/sample_collection.h"
+#include "image/image_stack.h"
+#include "image/io/image_load.h"
+#include "image/resample.h"
+#include "render/image_dx.h"
+#include "render/layers/flatten_stack.h"
+#include "render/layers/viewer_layer.h"
+#include "tests/render/render_test_support.h"
+
+namespace {
+
+// Soft discs of three colours, one of them twice as wide as high.
+void Disc(int i, mtxImage& disc) {
+    const mtxColor colours[] = {0xFFC04020u, 0xFF40A040u, 0xFFE0E0D0u};
+    int w = i == 1 ? 40 : 24, h = 20;
+    disc.Create(w, h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            double r = std::hypot((x - (w - 1) / 2.0) / (w / 2.0), (y - (h - 1) / 2.0) / (h / 2.0));
+            double a = std::clamp((1 - r) * 4, 0.0, 1.0);
+            disc.At(x, y) = (colours[i] & 0xFFFFFFu) | (uint32_t(a * 255) << 24);
+        }
+}
+
+const mtxImage& Photo() {
+    static mtxImage small;
+    if (small.IsEmpty()) {
+        mtxImage big;
+        EXPECT_EQ(mtxImageLoad(big, std::string(DAUBRY_TEST_DATA "/photos/coffee.png"), 0), 1);
+        small.Create(big.width / 5, big.height / 5, 0);
+        ScaleImage(big, small);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x) small.At(x, y) &= 0x00FFFFFFu;
+    }
+    return small;
+}
+
+// A photo on a layer of the shared device, the samples and a session.
+struct Scene {
+    SampleCollection samples;
+    mtxImageStack stack;
+    std::unique_ptr<mtxIEViewerLayer> layer;
+    std::unique_ptr<mtxFillSession> session;
+
+    explicit Scene(const mtxImage& photo, int background = 0) {
+        mtxImageEditorDevice& editor = render_test::Editor();
+        editor.SetFrameStates();
+        samples.Bind(editor);
+        samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
+        samples.background = background, samples.backgroundColor = 0xFF203040u;
+        auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
+        image->Create(photo.width, photo.height, 0);
+        image->Lock();
+        for (int y = 0; y < photo.height; ++y)
+            std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
+        image->Unlock();
+        stack.AddLayer(0, std::move(image));
+        layer = std::make_unique<mtxIEViewerLayer>(&editor);
+        layer->SetSource(stack.GetLayer(0));
+        session = std::make_unique<mtxFillSession>(editor, samples, *layer);
+    }
+    void AddDiscs() {
+        for (int i = 0; i < 3; ++i) {
+            mtxImage disc;
+            Disc(i, disc);
+            ASSERT_EQ(samples.AddSamplePicture(disc, "disc" + std::to_string(i) + ".png"), 1);
+        }
+    }
+    void Prepare(uint64_t seed) {
+        session->Seed(seed);
+        ASSERT_EQ(session->BeginPreparation(), 1);
+        while (!session->PrepareSlice()) {
+        }
+        ASSERT_EQ(session->FinishPreparation(), 1);
+    }
+    void Place(uint64_t stamps) {
+        uint64_t goal = session->stamps + stamps;
+        for (int guard = 0; session->stamps < goal && guard < 1000000; ++guard) session->Step(1);
+        ASSERT_EQ(session->stamps, goal);
+    }
+    void Picture(mtxImage& out) {
+        ASSERT_EQ(layer->CommitTiles(), 1);
+        ASSERT_EQ(FlattenStack(stack, out), 1);
+    }
+};
+
+bool SameBytes(mtxImage& a, mtxImage& b) {
+    if (a.width != b.width || a.height != b.height) return false;
+    for (int y = 0; y < a.height; ++y)
+        if (std::memcmp(a.Row(y), b.Row(y), size_t(a.width) * 4) != 0) return false;
+    return true;
+}
+
+TEST(Replay, DrawsThePictureFilledLiveByteForByte) {
+    for (int background : {0, 2}) {
+        Scene live(Photo(), background);
+        live.AddDiscs();
+        live.Prepare(5);
+        live.Place(300);
+        live.samples.rotate = 0;  // a second run with other options
+        live.Place(200);
+        mtxImage filled;
+        live.Picture(filled);
+        const mtxStampLog& log = live.session->log;
+        ASSERT_EQ(log.Count(), 500u);
+        ASSERT_EQ(log.RunCount(), 2u);
+        EXPECT_EQ(log.WholeCount(), 0u) << "the engine's stamps fit the compact form";
+
+        Scene again(Photo(), background);
+        again.AddDiscs();
+        ASSERT_EQ(again.session->SaveSourceCopy(), 1);
+        ASSERT_EQ(again.session->Replay(log), 1);
+        mtxImage drawn;
+        again.Picture(drawn);
+        EXPECT_TRUE(SameBytes(drawn, filled)) << "background " << background;
+        EXPECT_EQ(again.session->random.state, live.session->random.state);
+    }
+}
+
+TEST(Replay, AClearedPictureIsDrawnFromItsNewBackground) {
+    Scene live(Photo());
+    live.AddDiscs();
+    live.Prepare(8);
+    live.Place(100);
+    live.samples.backgroundColor = 0xFFFFFFFFu;
+    ASSERT_EQ(live.session->PrepareBackground(), 1);
+    live.Place(50);
+    mtxImage filled;
+    live.Picture(filled);
+
+    Scene again(Photo());
+    again.AddDiscs();
+    ASSERT_EQ(again.session->SaveSourceCopy(), 1);
+    ASSERT_EQ(again.session->Replay(live.session->log), 1);
+    mtxImage drawn;
+    again.Picture(drawn);
+    EXPECT_TRUE(SameBytes(drawn, filled));
+    EXPECT_EQ(again.session->stamps, 50u);
+}
+
+TEST(Replay, SavedOpenedAndGoneOnEqualsOneUninterruptedRun) {
+    Scene whole(Photo());
+    whole.AddDiscs();
+    whole.Prepare(21);
+    whole.Place(400);
+    mtxImage uninterrupted;
+    whole.Picture(uninterrupted);
+
+    std::vector<uint8_t> bytes;
+    {
+        Scene first(Photo());
+        first.AddDiscs();
+        first.Prepare(21);
+        first.Place(250);
+        mtxProject project;
+        project.photo.Create(first.session->sourceCopy.width, first.session->sourceCopy.height, 0);
+        project.photo.Blit(first.session->sourceCopy, mtxRect{}, 0, 0);
+        for (int i = 0; i < 3; ++i) {
+            auto sample = std::make_unique<mtxProject::Sample>();
+            sample->path = first.samples.samples[i].path;
+            Disc(i, sample->picture);
+            project.samples.push_back(std::move(sample));
+        }
+        project.options = mtxStampLog::Options::Of(first.samples);
+        project.log = first.session->log;
+        std::string error;
+        ASSERT_EQ(mtxProjectFile::Write(project, bytes, error), 1) << error;
+    }
+
+    mtxProject opened;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Read(bytes.data(), bytes.size(), opened, error), 1) << error;
+    Scene goOn(opened.photo);
+    opened.options.ApplyTo(goOn.samples);
+    for (auto& sample : opened.samples)
+        ASSERT_EQ(goOn.samples.AddSamplePicture(sample->picture, sample->path), 1);
+    goOn.Prepare(999);  // the log's generator state replaces this seed
+    ASSERT_EQ(goOn.session->Replay(opened.log), 1);
+    goOn.Place(150);
+    mtxImage continued;
+    goOn.Picture(continued);
+    EXPECT_TRUE(SameBytes(continued, uninterrupted));
+    EXPECT_EQ(goOn.session->log.Serialize(), whole.session->log.Serialize());
+}
+
+}  // namespace

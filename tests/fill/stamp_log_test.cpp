@@ -1,0 +1,112 @@
+#include "fill/stamp_log.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "tests/fill/stamp_log_support.h"
+
+namespace {
+
+using stamp_log_test::RandomLog;
+using stamp_log_test::SameStamp;
+
+TEST(StampLog, SerializedLogReadsBackStampForStamp) {
+    mtxStampLog log = RandomLog(500, 5, 7);
+    ASSERT_GT(log.WholeCount(), 0u);
+    ASSERT_LT(log.WholeCount(), log.Count());
+    std::vector<uint8_t> bytes = log.Serialize();
+    mtxStampLog back;
+    std::string error;
+    ASSERT_EQ(back.Parse(bytes.data(), bytes.size(), 5, error), 1) << error;
+    ASSERT_EQ(back.Count(), log.Count());
+    ASSERT_EQ(back.RunCount(), log.RunCount());
+    EXPECT_EQ(back.EndState(), log.EndState());
+    for (uint64_t i = 0; i < log.Count(); ++i) {
+        ASSERT_TRUE(SameStamp(back.At(i), log.At(i))) << "stamp " << i;
+        ASSERT_EQ(back.ModeOf(i), log.ModeOf(i));
+    }
+    for (size_t r = 0; r < log.RunCount(); ++r) {
+        EXPECT_EQ(back.RunAt(r).firstStamp, log.RunAt(r).firstStamp);
+        EXPECT_EQ(back.RunAt(r).startState, log.RunAt(r).startState);
+        EXPECT_TRUE(back.RunAt(r).options == log.RunAt(r).options);
+        EXPECT_EQ(back.RunAt(r).base, log.RunAt(r).base);
+        EXPECT_EQ(back.RunAt(r).baseColor, log.RunAt(r).baseColor);
+    }
+    EXPECT_EQ(back.Serialize(), bytes);
+}
+
+TEST(StampLog, UndoAndRedoMoveTheEndAndANewStampDropsWhatWasUndone) {
+    mtxStampLog log = RandomLog(10, 3, 1);
+    mtxStampLog::Mark before = log.Here();
+    mtxStampLog more = RandomLog(5, 3, 2);
+    log.BeginRun(more.RunAt(0));
+    for (uint64_t i = 0; i < more.Count(); ++i) log.Append(more.At(i));
+    log.NoteState(99);
+    mtxStampLog::Mark after = log.Here();
+    ASSERT_EQ(after.stamps, 15u);
+
+    ASSERT_EQ(log.MoveTo(before), 1);
+    EXPECT_EQ(log.Count(), 10u);
+    EXPECT_EQ(log.RunCount(), before.runs);
+    EXPECT_EQ(log.EndState(), before.state);
+    EXPECT_EQ(log.Serialize(), RandomLog(10, 3, 1).Serialize());
+    ASSERT_EQ(log.MoveTo(after), 1);
+    EXPECT_EQ(log.Count(), 15u);
+    EXPECT_TRUE(SameStamp(log.At(12), more.At(2)));
+
+    ASSERT_EQ(log.MoveTo(before), 1);
+    log.Append(more.At(4));
+    EXPECT_EQ(log.Count(), 11u);
+    EXPECT_EQ(log.MoveTo(after), 0) << "the undone stamps are gone";
+    EXPECT_TRUE(SameStamp(log.At(10), more.At(4)));
+}
+
+TEST(StampLog, RefusesTheLogCutAtEveryByte) {
+    std::vector<uint8_t> bytes = RandomLog(40, 4, 3).Serialize();
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+        mtxStampLog log;
+        std::string error;
+        ASSERT_EQ(log.Parse(bytes.data(), cut, 4, error), 0) << "cut at " << cut;
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(log.Count(), 0u);
+    }
+}
+
+TEST(StampLog, RefusesCountsPastTheirBoundsAndSamplesItDoesNotHave) {
+    std::vector<uint8_t> bytes = RandomLog(40, 4, 3).Serialize();
+    std::string error;
+    mtxStampLog log;
+    EXPECT_EQ(log.Parse(bytes.data(), bytes.size(), 3, error), 0) << "sample 3 is not there";
+
+    auto patched = [&](size_t offset, uint64_t value, int width) {
+        std::vector<uint8_t> copy = bytes;
+        for (int i = 0; i < width; ++i) copy[offset + size_t(i)] = uint8_t(value >> (8 * i));
+        return copy;
+    };
+    for (auto copy : {patched(0, 0xFFFFFFFFu, 4), patched(4, uint64_t(1) << 40, 8),
+                      patched(4, 41, 8), patched(12, 41, 4), patched(0, 0, 4)}) {
+        EXPECT_EQ(log.Parse(copy.data(), copy.size(), 4, error), 0);
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(StampLog, AnyFlippedByteIsRefusedOrReadsAsALogThatWritesItselfBack) {
+    std::vector<uint8_t> bytes = RandomLog(30, 4, 5).Serialize();
+    std::mt19937 random(11);
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        std::vector<uint8_t> copy = bytes;
+        copy[at] ^= uint8_t(1 + random() % 255);
+        mtxStampLog log;
+        std::string error;
+        if (log.Parse(copy.data(), copy.size(), 4, error)) {
+            ASSERT_EQ(log.Serialize(), copy) << "byte " << at;
+            for (uint64_t i = 0; i < log.Count(); ++i) ASSERT_LT(log.At(i).sample, 4);
+        }
+    }
+}
+
+}  // namespace
