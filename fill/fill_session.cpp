@@ -19,7 +19,8 @@ mtxFillSession::mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& s
       samples_(samples),
       layer_(layer),
       target_(editor, layer),
-      engine_(segmentation, samples, random, sourceCopy, target_) {
+      engine_(segmentation, samples, random, sourceCopy, target_),
+      fine_(segmentation, samples, sourceCopy, target_, shapes_) {
     segmentation.SetTimeBudget(kSliceMs);
 }
 
@@ -97,12 +98,17 @@ int mtxFillSession::PrepareBackground() {
 void mtxFillSession::ForgetCoverage() {
     coverage_.Reset(sourceCopy);
     stamps = steps = 0;
+    // The seed's sequence for the first run after preparation; the
+    // generator's own state stays for the Classic mode.
+    fine_.Restart(random.state + fineRuns_++);
 }
 
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
     mtxStamp stamp;
-    mtxPlaceResult result = engine_.PlaceSample(now, &stamp);
+    mtxPlaceResult result = samples_.fillMode == SampleCollection::kModeFine
+                                ? fine_.PlaceSample(now, &stamp)
+                                : engine_.PlaceSample(now, &stamp);
     ++steps;
     if (result == mtxPlaceResult::kPlaced) {
         ++stamps;
@@ -113,33 +119,11 @@ mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
 }
 
 void mtxFillSession::NoteCoverage(const mtxStamp& stamp) {
-    const std::vector<uint8_t>* alpha = SampleAlpha(stamp.sample);
-    if (!alpha) return;
+    const mtxSampleShapes::Shape* shape = shapes_.Get(samples_, stamp.sample);
+    if (!shape) return;
     float corner[3][2];
     for (int i = 0; i < 3; ++i)
         if (!stamp.quad.Corner(i, &corner[i][0], &corner[i][1])) return;
-    const SampleCollection::Sample& sample = samples_.samples[stamp.sample];
-    coverage_.Stamp(corner, stamp.quad.u, stamp.quad.v, alpha->data(), sample.width, sample.height,
-                    stamp.c1[3]);
-}
-
-const std::vector<uint8_t>* mtxFillSession::SampleAlpha(int32_t index) {
-    if (index < 0 || index >= samples_.count) return nullptr;
-    if (alpha_.size() < size_t(samples_.count)) alpha_.resize(size_t(samples_.count));
-    const SampleCollection::Sample& sample = samples_.samples[index];
-    Alpha& cached = alpha_[size_t(index)];
-    if (cached.texture == sample.texture && !cached.bytes.empty()) return &cached.bytes;
-    cached.texture = sample.texture;
-    cached.bytes.clear();
-    if (!sample.texture || sample.width <= 0 || sample.height <= 0) return nullptr;
-    D3DLOCKED_RECT locked;
-    if (FAILED(sample.texture->LockRect(0, &locked, nullptr, 0))) return nullptr;
-    cached.bytes.resize(size_t(sample.width) * size_t(sample.height));
-    for (int y = 0; y < sample.height; ++y) {
-        auto* row = static_cast<const uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch);
-        for (int x = 0; x < sample.width; ++x)
-            cached.bytes[size_t(y) * size_t(sample.width) + size_t(x)] = row[size_t(x) * 4 + 3];
-    }
-    sample.texture->UnlockRect(0);
-    return &cached.bytes;
+    coverage_.Stamp(corner, stamp.quad.u, stamp.quad.v, shape->alpha.data(), shape->width,
+                    shape->height, stamp.c1[3]);
 }

@@ -7,7 +7,9 @@
 #include "fill/coverage_mask.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_random.h"
+#include "fill/fine_engine.h"
 #include "fill/layer_stamp_target.h"
+#include "fill/sample_shapes.h"
 #include "fill/segment_graph.h"
 #include "image/image.h"
 
@@ -57,8 +59,8 @@ class mtxFillSession {
     // the coverage.
     int PrepareBackground();
 
-    // One placement, at millisecond clock now; the stamp, when one was
-    // placed, in placed (may be null).
+    // One placement by the collection's mode, at millisecond clock now; the
+    // stamp, when one was placed, in placed (may be null).
     mtxPlaceResult Step(uint32_t now, mtxStamp* placed = nullptr);
     // Takes what was drawn back into the layer's picture.
     void Commit() { target_.Refresh(); }
@@ -66,8 +68,8 @@ class mtxFillSession {
     // The share of the photo covered by stamps of alpha at least one half
     // since the background was last applied, 0..1.
     double Coverage() const { return coverage_.Coverage(); }
-    // Starts the coverage and the counts again from nothing (the picture was
-    // rewritten: a new background, an undo).
+    // Starts the coverage, the counts and the Fine run again from nothing (the
+    // picture was rewritten: a new background, an undo).
     void ForgetCoverage();
 
     mtxFillRandom random;
@@ -80,9 +82,9 @@ class mtxFillSession {
     uint64_t stamps = 0;  // placed since the background was applied
     uint64_t steps = 0;   // tried since the background was applied
 
+    const mtxFineEngine& Fine() const { return fine_; }
+
   private:
-    // The sample's alpha as bytes, read once from its texture.
-    const std::vector<uint8_t>* SampleAlpha(int32_t index);
     void NoteCoverage(const mtxStamp& stamp);
 
     mtxImageEditorDevice& editor_;
@@ -90,11 +92,9 @@ class mtxFillSession {
     mtxIEViewerLayer& layer_;
     mtxLayerStampTarget target_;
     mtxFillEngine engine_;
+    mtxSampleShapes shapes_;
+    mtxFineEngine fine_;
+    uint64_t fineRuns_ = 0;  // Fine runs begun, so each gets its own sequence
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
-    struct Alpha {
-        const void* texture = nullptr;
-        std::vector<uint8_t> bytes;
-    };
-    std::vector<Alpha> alpha_;
 };
