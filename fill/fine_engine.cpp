@@ -150,8 +150,28 @@ bool mtxFineEngine::NextPass() {
         }
     for (size_t k = points_.size(); k > 1; --k)
         std::swap(points_[k - 1], points_[random_.Below(uint32_t(k))]);
+    OrderByContrast(sizes_[size_t(pass_)]);
     cursor_ = 0;
     return true;
+}
+
+// Points where the photo stands out from its surroundings come last in the
+// pass, so their stamps lie on top of their neighbours' and small details
+// keep their colour. Points of equal contrast keep their shuffled order.
+void mtxFineEngine::OrderByContrast(int size) {
+    const int width = source_.width;
+    std::vector<std::pair<uint8_t, uint32_t>> keyed(points_.size());
+    for (size_t i = 0; i < points_.size(); ++i) {
+        const int x = int(points_[i] % uint32_t(width)), y = int(points_[i] / uint32_t(width));
+        Box inner = CellsAround(x, y, kColorSpan * float(size) / 2);
+        Box outer = CellsAround(x, y, float(size));
+        float contrast = MeanDifference(means_.Query(inner.x0, inner.y0, inner.x1, inner.y1),
+                                        means_.Query(outer.x0, outer.y0, outer.x1, outer.y1));
+        keyed[i] = {uint8_t(std::min(255.0f, contrast)), points_[i]};
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < keyed.size(); ++i) points_[i] = keyed[i].second;
 }
 
 void mtxFineEngine::EnterCover() {

@@ -38,7 +38,7 @@ class mtxFineEngine {
     static constexpr float kSpacing = 0.5f;
     static constexpr float kColorSpan =
         0.6f;                               // the square a stamp's colour comes from, of its side
-    static constexpr float kDetail = 8.0f;  // colour difference (CIE76) that asks for a stamp
+    static constexpr float kDetail = 7.0f;  // colour difference (CIE76) that asks for a stamp
     static constexpr float kSmooth = 8.0f;  // difference within a stamp one colour stands for
 
     mtxFineEngine(mcvSegmentGraph& segmentation, SampleCollection& samples,
@@ -73,6 +73,7 @@ class mtxFineEngine {
     bool Start();
     void ChooseSizes(int width, int height);
     bool NextPass();
+    void OrderByContrast(int size);
     void EnterCover();
     bool VisitPassPoint(mtxStamp& stamp);
     bool VisitGap(mtxStamp& stamp);
