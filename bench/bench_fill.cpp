@@ -7,6 +7,11 @@
 //   (loading the samples and preparing the photo included) to 50, 80, 90 and
 //   95% coverage, with the likeness (mean CIE76 difference at sigma 8 against
 //   the photo) at each. The likeness measurement and its commit are not timed.
+// Both in the Classic mode. In the Fine mode:
+// - BM_Fine: on the photo scaled to 1 and 4 megapixels, the whole run from the
+//   start (the samples loaded and the photo prepared) to its end (the photo
+//   covered), with stamps per second, the seconds to 50, 90, 99 and 100%
+//   coverage, the stamp sizes' median and the likeness at the end.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -19,6 +24,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fill/fill_session.h"
 #include "fill/sample_collection.h"
@@ -142,8 +148,9 @@ struct FillScene {
     }
 
     // Loads the samples and prepares the photo, as `daubry fill` does.
-    bool Prepare(const SampleFolder& folder) {
+    bool Prepare(const SampleFolder& folder, uint32_t mode = SampleCollection::kModeClassic) {
         samples.Bind(editor);
+        samples.fillMode = mode;
         for (int i = 0; i < kSampleCount; ++i) samples.AddSample(folder.File(i));
         if (samples.count != kSampleCount) return false;
         if (!session->BeginPreparation()) return false;
@@ -261,6 +268,56 @@ BENCHMARK_CAPTURE(BM_Coverage, coffee, kPhotos[0])
     ->UseRealTime()
     ->Iterations(1);
 BENCHMARK_CAPTURE(BM_Coverage, astronaut, kPhotos[1])
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// The Fine mode's whole run; the argument is the photo's megapixels.
+void BM_Fine(benchmark::State& state, const char* photoName) {
+    mtxImage photo;
+    if (!LoadPhoto(photoName, double(state.range(0)), photo)) {
+        state.SkipWithError("the test photo cannot be read");
+        return;
+    }
+    SampleFolder folder;
+    const int marks[] = {50, 90, 99, 100};
+    for (auto _ : state) {
+        FillScene scene;
+        if (!scene.Open(photo)) {
+            state.SkipWithError("no headless device or shaders");
+            return;
+        }
+        auto start = Clock::now();
+        if (!scene.Prepare(folder, SampleCollection::kModeFine)) {
+            state.SkipWithError("the samples or the preparation failed");
+            return;
+        }
+        state.counters["prepare s"] = SecondsSince(start);
+        auto filling = Clock::now();
+        size_t mark = 0;
+        std::vector<int32_t> sizes;
+        mtxStamp stamp;
+        for (;;) {
+            mtxPlaceResult result = scene.session->Step(1, &stamp);
+            if (result == mtxPlaceResult::kFinished) break;
+            if (result != mtxPlaceResult::kPlaced) continue;
+            sizes.push_back(stamp.size);
+            while (mark < std::size(marks) && scene.session->Coverage() * 100 >= marks[mark])
+                state.counters[std::to_string(marks[mark++]) + "% s"] = SecondsSince(start);
+        }
+        if (!scene.layer->CommitTiles()) state.SkipWithError("CommitTiles failed");
+        double seconds = SecondsSince(filling);
+        state.counters["run s"] = SecondsSince(start);
+        state.counters["stamps"] = double(sizes.size());
+        state.counters["stamps/s"] = double(sizes.size()) / seconds;
+        std::nth_element(sizes.begin(), sizes.begin() + long(sizes.size() / 2), sizes.end());
+        state.counters["size p50"] = sizes.empty() ? 0 : sizes[sizes.size() / 2];
+        state.counters["likeness"] = scene.Likeness();
+    }
+}
+BENCHMARK_CAPTURE(BM_Fine, coffee, kPhotos[0])
+    ->Arg(1)
+    ->Arg(4)
     ->Unit(benchmark::kSecond)
     ->UseRealTime()
     ->Iterations(1);

@@ -6,14 +6,18 @@
 
 #include "image/image.h"
 
+int mtxCoverageMask::CellFor(int64_t pixels) {
+    int cell = 1;
+    while (pixels / (int64_t(cell) * cell) > kMaxCells) ++cell;
+    return cell;
+}
+
 int mtxCoverageMask::Reset(const mtxImage& photo) {
     width_ = height_ = 0;
     counting_ = covered_ = 0;
     state_.clear();
     if (photo.width <= 0 || photo.height <= 0 || !photo.data) return 0;
-    int64_t pixels = int64_t(photo.width) * photo.height;
-    cell_ = 1;
-    while (pixels / (int64_t(cell_) * cell_) > kMaxCells) ++cell_;
+    cell_ = CellFor(int64_t(photo.width) * photo.height);
     width_ = (photo.width + cell_ - 1) / cell_;
     height_ = (photo.height + cell_ - 1) / cell_;
     try {

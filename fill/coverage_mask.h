@@ -12,6 +12,8 @@ class mtxImage;
 class mtxCoverageMask {
   public:
     static constexpr int64_t kMaxCells = 1 << 20;
+    // The side of the cells for a photo of this many pixels.
+    static int CellFor(int64_t pixels);
 
     // The cells of photo, and which of them count (photo alpha above 0 at the
     // centre). 1, or 0 for an empty photo or when memory runs out.

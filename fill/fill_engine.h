@@ -44,6 +44,7 @@ enum class mtxPlaceResult {
     kNoSamples,    // the collection is empty: the caller tells the user and stops
     kNotPrepared,  // no finished segmentation of this picture, or an empty picture
     kDrawFailed,   // the target could not draw (a lost device); try again later
+    kFinished,     // the run is complete: nothing is left to place
 };
 
 // The filling engine's step: places at most one sample. It picks a random

@@ -22,7 +22,8 @@ mtxFillSession::mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& s
       layer_(layer),
       layerTarget_(editor, layer),
       target_(layerTarget_, log),
-      engine_(segmentation, samples, random, sourceCopy, target_) {
+      engine_(segmentation, samples, random, sourceCopy, target_),
+      fine_(segmentation, samples, sourceCopy, target_, shapes_) {
     segmentation.SetTimeBudget(kSliceMs);
 }
 
@@ -118,6 +119,7 @@ void mtxFillSession::StartBaseRun(mtxStampLog::Base base, uint32_t color) {
 }
 
 void mtxFillSession::KeepRunCurrent() {
+    target_.mode = static_cast<uint8_t>(samples_.fillMode);
     size_t runs = log.RunCount();
     mtxStampLog::Options options = mtxStampLog::Options::Of(samples_);
     if (runs > 0 && random.state == log.EndState() && log.RunAt(runs - 1).options == options &&
@@ -164,13 +166,18 @@ int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
 void mtxFillSession::ForgetCoverage() {
     coverage_.Reset(sourceCopy);
     stamps = steps = 0;
+    // The seed's sequence for the first run after preparation; the
+    // generator's own state stays for the Classic mode.
+    fine_.Restart(random.state + fineRuns_++);
 }
 
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
     KeepRunCurrent();
     mtxStamp stamp;
-    mtxPlaceResult result = engine_.PlaceSample(now, &stamp);
+    mtxPlaceResult result = samples_.fillMode == SampleCollection::kModeFine
+                                ? fine_.PlaceSample(now, &stamp)
+                                : engine_.PlaceSample(now, &stamp);
     log.NoteState(random.state);
     ++steps;
     if (result == mtxPlaceResult::kPlaced) {
@@ -182,33 +189,11 @@ mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
 }
 
 void mtxFillSession::NoteCoverage(const mtxStamp& stamp) {
-    const std::vector<uint8_t>* alpha = SampleAlpha(stamp.sample);
-    if (!alpha) return;
+    const mtxSampleShapes::Shape* shape = shapes_.Get(samples_, stamp.sample);
+    if (!shape) return;
     float corner[3][2];
     for (int i = 0; i < 3; ++i)
         if (!stamp.quad.Corner(i, &corner[i][0], &corner[i][1])) return;
-    const SampleCollection::Sample& sample = samples_.samples[stamp.sample];
-    coverage_.Stamp(corner, stamp.quad.u, stamp.quad.v, alpha->data(), sample.width, sample.height,
-                    stamp.c1[3]);
-}
-
-const std::vector<uint8_t>* mtxFillSession::SampleAlpha(int32_t index) {
-    if (index < 0 || index >= samples_.count) return nullptr;
-    if (alpha_.size() < size_t(samples_.count)) alpha_.resize(size_t(samples_.count));
-    const SampleCollection::Sample& sample = samples_.samples[index];
-    Alpha& cached = alpha_[size_t(index)];
-    if (cached.texture == sample.texture && !cached.bytes.empty()) return &cached.bytes;
-    cached.texture = sample.texture;
-    cached.bytes.clear();
-    if (!sample.texture || sample.width <= 0 || sample.height <= 0) return nullptr;
-    D3DLOCKED_RECT locked;
-    if (FAILED(sample.texture->LockRect(0, &locked, nullptr, 0))) return nullptr;
-    cached.bytes.resize(size_t(sample.width) * size_t(sample.height));
-    for (int y = 0; y < sample.height; ++y) {
-        auto* row = static_cast<const uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch);
-        for (int x = 0; x < sample.width; ++x)
-            cached.bytes[size_t(y) * size_t(sample.width) + size_t(x)] = row[size_t(x) * 4 + 3];
-    }
-    sample.texture->UnlockRect(0);
-    return &cached.bytes;
+    coverage_.Stamp(corner, stamp.quad.u, stamp.quad.v, shape->alpha.data(), shape->width,
+                    shape->height, stamp.c1[3]);
 }

@@ -7,8 +7,10 @@
 #include "fill/coverage_mask.h"
 #include "fill/fill_engine.h"
 #include "fill/fill_random.h"
+#include "fill/fine_engine.h"
 #include "fill/layer_stamp_target.h"
 #include "fill/logging_stamp_target.h"
+#include "fill/sample_shapes.h"
 #include "fill/segment_graph.h"
 #include "fill/stamp_log.h"
 #include "image/image.h"
@@ -59,8 +61,8 @@ class mtxFillSession {
     // the coverage.
     int PrepareBackground();
 
-    // One placement, at millisecond clock now; the stamp, when one was
-    // placed, in placed (may be null).
+    // One placement by the collection's mode, at millisecond clock now; the
+    // stamp, when one was placed, in placed (may be null).
     mtxPlaceResult Step(uint32_t now, mtxStamp* placed = nullptr);
     // Takes what was drawn back into the layer's picture.
     void Commit() { target_.Refresh(); }
@@ -68,8 +70,8 @@ class mtxFillSession {
     // The share of the photo covered by stamps of alpha at least one half
     // since the background was last applied, 0..1.
     double Coverage() const { return coverage_.Coverage(); }
-    // Starts the coverage and the counts again from nothing (the picture was
-    // rewritten: a new background, an undo).
+    // Starts the coverage, the counts and the Fine run again from nothing (the
+    // picture was rewritten: a new background, an undo).
     void ForgetCoverage();
 
     // Draws the picture again from a log of stamps on the samples of this
@@ -101,9 +103,9 @@ class mtxFillSession {
     // Every stamp drawn into the layer by this session, in order.
     mtxStampLog log;
 
+    const mtxFineEngine& Fine() const { return fine_; }
+
   private:
-    // The sample's alpha as bytes, read once from its texture.
-    const std::vector<uint8_t>* SampleAlpha(int32_t index);
     void NoteCoverage(const mtxStamp& stamp);
     // A new run in the log when the options, the generator or the picture
     // under the stamps changed since its last step.
@@ -121,12 +123,10 @@ class mtxFillSession {
     mtxStampLog::Base pendingBase_ = mtxStampLog::kContinue;
     uint32_t pendingColor_ = 0;
     mtxFillEngine engine_;
+    mtxSampleShapes shapes_;
+    mtxFineEngine fine_;
+    uint64_t fineRuns_ = 0;  // Fine runs begun, so each gets its own sequence
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
     uint64_t replayed_ = 0;
-    struct Alpha {
-        const void* texture = nullptr;
-        std::vector<uint8_t> bytes;
-    };
-    std::vector<Alpha> alpha_;
 };

@@ -74,6 +74,10 @@ void SampleCollection::LoadOptions(mtxRegistry& settings) {
     overlap = std::clamp(ReadOr(settings, "ovl", 4), 0, 256);
     background = std::clamp(ReadOr(settings, "bg", 0), 0, 2);
     backgroundColor = static_cast<uint32_t>(ReadOr(settings, "bg_color", -1));
+    // Settings from before the modes had none: they get the Fine mode.
+    fillMode = ReadOr(settings, "mode", int32_t(kModeFine)) == int32_t(kModeClassic) ? kModeClassic
+                                                                                     : kModeFine;
+    autoSize = ReadOr(settings, "auto", 1) != 0 ? 1 : 0;
 }
 
 void SampleCollection::SaveOptions(mtxRegistry& settings) const {
@@ -85,6 +89,8 @@ void SampleCollection::SaveOptions(mtxRegistry& settings) const {
     settings.SetInt(kSection, "ovl", static_cast<uint32_t>(overlap));
     settings.SetInt(kSection, "bg", static_cast<uint32_t>(background));
     settings.SetInt(kSection, "bg_color", backgroundColor);
+    settings.SetInt(kSection, "mode", fillMode);
+    settings.SetInt(kSection, "auto", autoSize);
 }
 
 // Samples.

@@ -17,6 +17,9 @@ class SampleCollection {
   public:
     static constexpr uint32_t kChooseColorMatch = 0, kChooseRandom = 256;
     static constexpr uint32_t kColorRecolor = 0, kColorKeep = 4096;
+    // How stamps are placed: one at a random point with room at a time, or
+    // coarse to fine passes that cover the photo and keep its details.
+    static constexpr uint32_t kModeClassic = 0, kModeFine = 1;
     static constexpr int32_t kMaxSamples = 128;
     // Pixels of this alpha or less do not count towards the opaque radius.
     static constexpr uint32_t kOpaqueAlpha = 10;
@@ -113,6 +116,8 @@ class SampleCollection {
     uint32_t colorMode = 0;   // kColorRecolor or kColorKeep
     int32_t background = 0;   // 0 backgroundColor, 1 the layer's content, 2 the picture's copy
     uint32_t backgroundColor = 0xFFFFFFFF;  // 0xAARRGGBB for background 0
+    uint32_t fillMode = kModeFine;          // kModeClassic or kModeFine
+    uint32_t autoSize = 1;  // Fine sizes its stamps from the photo, within sizeMin..sizeMax
 
     mtxImageEditorDevice* owner = nullptr;
     mtxMessageSink* messages = nullptr;

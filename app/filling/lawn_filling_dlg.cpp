@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int kGap = 10, kRow = 22;
-constexpr int kClientWidth = 390, kClientHeight = 290;
+constexpr int kClientWidth = 390, kClientHeight = 370;
 
 // Background list values: a plain colour, the layer's content, the picture's copy.
 constexpr int32_t kBackColor = 0, kBackLayer = 1, kBackPicture = 2;
@@ -81,6 +81,8 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
       colorMode(samples.colorMode),
       background(samples.background),
       backgroundColor(samples.backgroundColor),
+      fillMode(samples.fillMode),
+      autoSize(samples.autoSize),
       samples_(samples),
       controller_(controller),
       controllerLife_(controller ? controller->LifeToken() : std::weak_ptr<const void>()) {
@@ -91,6 +93,7 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
     BuildSize(left + 130, top);
     BuildChoice(left, top + 100);
     BuildBackground(left, top + 185);
+    BuildMode(left, top + 249);
     CreateButtons();
     Center();
     if (rotateBox) rotateBox->SetFocus();
@@ -116,6 +119,13 @@ void mtxIELawnFillingDlg::BuildSize(int x, int y) {
     maxSpin->SetAction(this, kMaxChanged, 1);
     MakeLabel(frame, 309, "Max", 136, row + 2);
     overlapSpin = MakeSpin(frame, 62, next, 0, kOverlapLimit, overlap);
+    autoBox = MakeCheck(frame, 343, "Auto", 136, next + 2, autoSize);
+}
+
+void mtxIELawnFillingDlg::BuildMode(int x, int y) {
+    mtxIEFrame* frame = MakeFrame(this, 340, "Filling", {x, y, x + 180, y + 78});
+    modeGroup = MakeGroup(frame, 8, 20, 341, "Fine", 342, "Classic",
+                          fillMode == SampleCollection::kModeFine);
 }
 
 void mtxIELawnFillingDlg::BuildChoice(int x, int y) {
@@ -189,6 +199,9 @@ void mtxIELawnFillingDlg::Apply() {
     colorMode = colorGroup->Selected() == 1 ? SampleCollection::kColorKeep
                                             : SampleCollection::kColorRecolor;
     backgroundColor = colorSelect->Color();
+    fillMode =
+        modeGroup->Selected() == 1 ? SampleCollection::kModeFine : SampleCollection::kModeClassic;
+    autoSize = autoBox->IsChecked() ? 1 : 0;
 
     samples_.rotate = rotate;
     samples_.flip = flip;
@@ -200,6 +213,8 @@ void mtxIELawnFillingDlg::Apply() {
     samples_.colorMode = colorMode;
     samples_.background = background;
     samples_.backgroundColor = backgroundColor;
+    samples_.fillMode = fillMode;
+    samples_.autoSize = autoSize;
     if (controller_ && !controllerLife_.expired() && editor)
         editor->PostCommand(controller_, kOptionsChanged, 0);
 }

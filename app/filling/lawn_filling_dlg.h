@@ -11,10 +11,9 @@ class mtxIEComboBox;
 class mtxIERadioGroup;
 class mtxIESpin;
 
-// The filling options dialog: the ten options of the sample collection in
-// five groups, edited on working copies. OK writes them into the collection
-// and tells the document controller (action 7); Cancel leaves the collection
-// as it was.
+// The filling options dialog: the options of the sample collection in six
+// groups (the placement mode among them), edited on working copies. OK writes them into the
+// collection and tells the document controller (action 7); Cancel leaves the collection as it was.
 class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
   public:
     enum Action : uint32_t {
@@ -41,10 +40,12 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     uint32_t rotate, mirror, flip, chooseMode, colorMode;
     int32_t background;
     uint32_t backgroundColor;
+    uint32_t fillMode, autoSize;
 
     mtxIECheckBox* rotateBox = nullptr;
     mtxIECheckBox* mirrorBox = nullptr;
     mtxIECheckBox* flipBox = nullptr;
+    mtxIECheckBox* autoBox = nullptr;  // Fine sizes from the photo, within the spins' bounds
     mtxIESpin* minSpin = nullptr;
     mtxIESpin* maxSpin = nullptr;
     mtxIESpin* overlapSpin = nullptr;
@@ -52,12 +53,14 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     mtxIERadioGroup* colorGroup = nullptr;   // 1 existing colours, 2 pattern (recolour)
     mtxIEComboBox* backgroundList = nullptr;
     mtxIEColorSelect* colorSelect = nullptr;
+    mtxIERadioGroup* modeGroup = nullptr;  // 1 fine, 2 classic
 
   private:
     void BuildTransformation(int x, int y);
     void BuildSize(int x, int y);
     void BuildChoice(int x, int y);
     void BuildBackground(int x, int y);
+    void BuildMode(int x, int y);
     // The colour only matters over a plain background.
     void ShowColorFor(int32_t value);
 

@@ -333,6 +333,13 @@ void mtxIEMdfField::Tick() {
         if (result == mtxPlaceResult::kPlaced) {
             ++placements;
             ShowStamp(stamp);
+        } else if (result == mtxPlaceResult::kFinished) {
+            // The Fine mode's run is complete: the picture is covered.
+            state = kStopped;
+            RefreshLayer();
+            EndChange();
+            ShowCoverage(true);
+            return;
         }
         lastRun = clock();
         justRan = 1;

@@ -125,6 +125,14 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
                 return error = "--coverage takes a percentage above 0 up to 100, not '" + v + "'",
                        0;
             out.coverage = percent;
+        } else if (a == "--mode") {
+            if (!TakeValue(args, i, v, error)) return 0;
+            if (Lower(v) == "classic")
+                out.mode = 0;
+            else if (Lower(v) == "fine")
+                out.mode = 1;
+            else
+                return error = "--mode takes classic or fine, not '" + v + "'", 0;
         } else if (a == "--size-min") {
             if (!TakeValue(args, i, v, error) || !ParseSide(a, v, 1, 1024, out.sizeMin, error))
                 return 0;
@@ -196,19 +204,26 @@ options from the program's settings.
 
 Samples:
   --samples FILE.msc|FOLDER  a saved collection, or every picture in a folder
-                             (default: the sample library installed with Daubry)
+                             (default: the flowers installed with Daubry)
   --random-samples           choose samples at random instead of by colour
   --keep-colours             keep the samples' own colours
 
-When to stop (the first reached; default: 95% coverage or 120 seconds):
+When to stop (the first reached; default: in the fine mode, when the photo
+is covered and its details are in; in the classic mode, 95% coverage or
+120 seconds):
   --stamps N                 after N samples
   --seconds S                after S seconds of filling
   --coverage PERCENT         once this share of the photo is covered
   It also stops when 10000 steps in a row find no room.
 
 Filling:
+  --mode fine|classic        fine: coarse to fine, covering the whole photo and
+                             keeping its details and colours; classic: one
+                             sample at a time at random points (default: the
+                             mode in your settings, fine when none is stored)
   --seed N                   the same seed and options give the same picture
-  --size-min N, --size-max N smallest and largest sample side (1..1024)
+  --size-min N, --size-max N smallest and largest sample side (1..1024); in
+                             the fine mode sizes follow the photo unless given
   --overlap N                pixels a sample may reach over a colour border (0..256)
   --no-rotate, --no-mirror, --no-flip
   --background COLOUR|photo  start from a colour (#RRGGBB, white, black, grey,

@@ -11,18 +11,20 @@ struct mtxFillArguments {
 
     std::string photo;
     std::string output;
-    std::string samples;          // a .msc file or a folder of pictures; empty: the bundled library
+    std::string samples;          // a .msc file or a folder of pictures; empty: the bundled flowers
     std::string project;          // where to save the project beside the picture; empty: none
     std::string resume;           // a project to go on filling, instead of a photo and samples
     std::optional<double> scale;  // the picture saved this many times the photo's size
     std::optional<uint64_t> seed;
 
-    // When to stop; none given means kDefaultCoverage percent or kDefaultSeconds.
+    // When to stop; none given means, in the Classic mode, kDefaultCoverage
+    // percent or kDefaultSeconds, and in the Fine mode the end of its run.
     static constexpr double kDefaultCoverage = 95, kDefaultSeconds = 120;
     std::optional<uint64_t> stamps;
     std::optional<double> seconds;
     std::optional<double> coverage;
 
+    std::optional<uint32_t> mode;  // SampleCollection::kModeClassic or kModeFine
     std::optional<int32_t> sizeMin, sizeMax, overlap;
     bool noRotate = false, noMirror = false, noFlip = false;
     bool randomSamples = false, keepColours = false;

@@ -146,6 +146,9 @@ void ApplyArguments(const mtxFillArguments& a, SampleCollection& s) {
         else
             s.sizeMax = s.sizeMin;
     }
+    // Both bounds set the Fine mode's sizes exactly; one only bounds its automatic sizes.
+    if (a.sizeMin && a.sizeMax) s.autoSize = 0;
+    if (a.mode) s.fillMode = *a.mode;
     if (a.overlap) s.overlap = *a.overlap;
     if (a.noRotate) s.rotate = 0;
     if (a.noMirror) s.mirror = 0;
@@ -252,7 +255,7 @@ class FillJob {
         samples_.Bind(editor_, &printer_);
         ReadUserOptions(samples_);
         ApplyArguments(a_, samples_);
-        std::string source = a_.samples.empty() ? mtxSampleLibraryFolder() : a_.samples;
+        std::string source = a_.samples.empty() ? DefaultSamples() : a_.samples;
         if (source.empty())
             return Fail(kInput, "no samples: give a collection or a folder with --samples");
         std::error_code error;
@@ -271,6 +274,15 @@ class FillJob {
         if (samples_.count == 0) return Fail(kInput, source + ": no usable samples");
         sampleSource_ = source;
         return kDone;
+    }
+
+    // The bundled flowers: one collection reads as a garden, all of them mixed as noise.
+    static std::string DefaultSamples() {
+        std::string library = mtxSampleLibraryFolder();
+        if (library.empty()) return library;
+        std::error_code error;
+        fs::path flowers = fs::path(library) / "flowers";
+        return fs::is_directory(flowers, error) ? flowers.string() : library;
     }
 
     int Prepare() {
@@ -293,8 +305,11 @@ class FillJob {
         return kDone;
     }
 
+    bool Fine() const { return samples_.fillMode == SampleCollection::kModeFine; }
+
     bool Enough(double seconds) const {
-        bool anyLimit = a_.stamps || a_.seconds || a_.coverage;
+        // The Fine mode ends by itself, once the photo is covered.
+        bool anyLimit = a_.stamps || a_.seconds || a_.coverage || Fine();
         double coverage =
             a_.coverage ? *a_.coverage : (anyLimit ? 101 : mtxFillArguments::kDefaultCoverage);
         double limit =
@@ -312,9 +327,15 @@ class FillJob {
             double seconds = SecondsSince(start);
             if (Enough(seconds)) break;
             // The periodic refresh serves a viewer; here the end commits.
-            mtxPlaceResult result = session_->Step(1);
+            mtxStamp stamp;
+            mtxPlaceResult result = session_->Step(1, &stamp);
             if (result == mtxPlaceResult::kPlaced) {
                 fruitless = 0;
+                sizes_.push_back(stamp.size);
+                NoteCoverage(SecondsSince(start));
+            } else if (result == mtxPlaceResult::kFinished) {
+                finished_ = true;
+                break;
             } else if (++fruitless >= kFruitlessSteps) {
                 full_ = true;
                 break;
@@ -329,10 +350,14 @@ class FillJob {
             }
         }
         fillSeconds_ = SecondsSince(start);
+        NoteCoverage(fillSeconds_);
         char line[160];
         std::snprintf(line, sizeof line, "Placed %llu samples in %.1f s, %.1f%% covered%s",
                       (unsigned long long)session_->stamps, fillSeconds_,
-                      session_->Coverage() * 100, full_ ? " (no room left for more)" : "");
+                      session_->Coverage() * 100,
+                      full_       ? " (no room left for more)"
+                      : finished_ ? " (finished)"
+                                  : "");
         progress_.Stage(line);
     }
 
@@ -377,6 +402,36 @@ class FillJob {
         return kDone;
     }
 
+    // The first moment the coverage reached each of kMilestones.
+    void NoteCoverage(double seconds) {
+        double percent = session_->Coverage() * 100;
+        for (size_t i = 0; i < std::size(kMilestones); ++i)
+            if (reached_[i] < 0 && percent >= kMilestones[i] - 1e-9) reached_[i] = seconds;
+    }
+
+    // The stamp side below which share of the stamps lie.
+    int SizePercentile(double share) const {
+        if (sizes_.empty()) return 0;
+        std::vector<int32_t> sorted = sizes_;
+        size_t at = std::min(sorted.size() - 1, size_t(share * double(sorted.size())));
+        std::nth_element(sorted.begin(), sorted.begin() + long(at), sorted.end());
+        return sorted[at];
+    }
+
+    std::string Milestones() const {
+        std::string text;
+        for (size_t i = 0; i < std::size(kMilestones); ++i) {
+            char item[64];
+            if (reached_[i] >= 0)
+                std::snprintf(item, sizeof item, "\"seconds_to_%d\": %.3f, ", kMilestones[i],
+                              reached_[i]);
+            else
+                std::snprintf(item, sizeof item, "\"seconds_to_%d\": null, ", kMilestones[i]);
+            text += item;
+        }
+        return text;
+    }
+
     // Likeness is measured on the file as saved, against the photo.
     void Report() {
         mtxImage saved;
@@ -391,12 +446,15 @@ class FillJob {
             samples_.background == 0 ? ColorText(samples_.backgroundColor) : std::string("photo");
         double rate = fillSeconds_ > 0 ? double(session_->stamps) / fillSeconds_ : 0;
         std::fprintf(out_,
-                     "{\"stamps\": %llu, \"steps\": %llu, \"prepare_seconds\": %.3f, "
-                     "\"fill_seconds\": %.3f, \"stamps_per_second\": %.1f, \"coverage\": %.2f, "
+                     "{\"mode\": \"%s\", \"stamps\": %llu, \"steps\": %llu, "
+                     "\"prepare_seconds\": %.3f, \"fill_seconds\": %.3f, "
+                     "\"stamps_per_second\": %.1f, \"coverage\": %.2f, %s"
+                     "\"size_p10\": %d, \"size_p50\": %d, \"size_p90\": %d, "
                      "\"background\": \"%s\", \"likeness_sigma8\": %.3f, \"likeness\": %.3f}\n",
-                     (unsigned long long)session_->stamps, (unsigned long long)session_->steps,
-                     prepareSeconds_, fillSeconds_, rate, session_->Coverage() * 100,
-                     background.c_str(), far, near);
+                     Fine() ? "fine" : "classic", (unsigned long long)session_->stamps,
+                     (unsigned long long)session_->steps, prepareSeconds_, fillSeconds_, rate,
+                     session_->Coverage() * 100, Milestones().c_str(), SizePercentile(0.1),
+                     SizePercentile(0.5), SizePercentile(0.9), background.c_str(), far, near);
     }
 
     const mtxFillArguments& a_;
@@ -416,7 +474,10 @@ class FillJob {
     uint64_t startStamps_ = 0;  // drawn again from the resumed project
     int width_ = 0, height_ = 0;
     double prepareSeconds_ = 0, fillSeconds_ = 0;
-    bool full_ = false;
+    bool full_ = false, finished_ = false;
+    static constexpr int kMilestones[] = {50, 90, 99, 100};
+    double reached_[4] = {-1, -1, -1, -1};
+    std::vector<int32_t> sizes_;  // of every stamp placed
 };
 
 // The cycle counter's rate, which times the slices of the analysis; a short

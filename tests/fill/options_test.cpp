@@ -133,4 +133,32 @@ TEST_F(OptionsTest, SaveThenLoadRoundTrips) {
     EXPECT_EQ(b.backgroundColor, 0x80FF0000u);
 }
 
+TEST_F(OptionsTest, OldSettingsGetTheFineModeAndAStoredModeSurvives) {
+    // A file written before the modes: the six old values only.
+    Set("opt", 7), Set("min", 4), Set("max", 60), Set("ovl", 2), Set("bg", 0), Set("bg_color", -1);
+    SampleCollection old;
+    old.fillMode = SampleCollection::kModeClassic, old.autoSize = 0;
+    Load(old);
+    EXPECT_EQ(old.fillMode, SampleCollection::kModeFine);
+    EXPECT_EQ(old.autoSize, 1u);
+    EXPECT_EQ(old.sizeMax, 60);
+
+    for (uint32_t mode : {SampleCollection::kModeClassic, SampleCollection::kModeFine})
+        for (uint32_t automatic : {0u, 1u}) {
+            SampleCollection a;
+            a.fillMode = mode, a.autoSize = automatic;
+            a.SaveOptions(settings);
+            SampleCollection b;
+            b.fillMode = 1 - mode, b.autoSize = 1 - automatic;
+            Load(b);
+            EXPECT_EQ(b.fillMode, mode);
+            EXPECT_EQ(b.autoSize, automatic);
+        }
+    // A value no mode has reads as the default.
+    Set("mode", 7);
+    SampleCollection c;
+    Load(c);
+    EXPECT_EQ(c.fillMode, SampleCollection::kModeFine);
+}
+
 }  // namespace

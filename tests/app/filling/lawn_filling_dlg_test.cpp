@@ -265,3 +265,23 @@ TEST_F(FillingDlgTest, AStoredPictureCopyBackgroundSurvivesOk) {
 }
 
 }  // namespace
+
+TEST_F(FillingDlgTest, TheModeAndAutoSizesAreShownAndWritten) {
+    samples.fillMode = SampleCollection::kModeClassic, samples.autoSize = 0;
+    auto* d = Open(nullptr);
+    EXPECT_EQ(d->modeGroup->Selected(), 2);  // Classic
+    EXPECT_FALSE(d->autoBox->IsChecked());
+    ClickOn(editor, d->modeGroup->buttons[0]);
+    ClickOn(editor, d->autoBox);
+    d->Apply();
+    EXPECT_EQ(samples.fillMode, SampleCollection::kModeFine);
+    EXPECT_EQ(samples.autoSize, 1u);
+    d->Close();
+    // Cancel keeps the stored choice.
+    d = Open(nullptr);
+    EXPECT_EQ(d->modeGroup->Selected(), 1);
+    EXPECT_TRUE(d->autoBox->IsChecked());
+    ClickOn(editor, d->modeGroup->buttons[1]);
+    d->Close();
+    EXPECT_EQ(samples.fillMode, SampleCollection::kModeFine);
+}

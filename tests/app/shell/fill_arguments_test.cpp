@@ -41,6 +41,8 @@ TEST(FillArguments, EveryOptionIsRead) {
                      "--background",
                      "#102030",
                      "--report",
+                     "--mode",
+                     "Classic",
                      "--quiet"},
                     a, error),
               1)
@@ -59,10 +61,13 @@ TEST(FillArguments, EveryOptionIsRead) {
     EXPECT_EQ(a.background, mtxFillArguments::Background::kColor);
     EXPECT_EQ(a.backgroundColor, 0xFF102030u);
     EXPECT_TRUE(a.report && a.quiet);
+    EXPECT_EQ(a.mode, 0u);
 
     ASSERT_EQ(Parse({"--background", "photo", "p.png", "--output", "o.bmp"}, a, error), 1);
     EXPECT_EQ(a.background, mtxFillArguments::Background::kPhoto);
-    EXPECT_FALSE(a.seed || a.stamps || a.seconds || a.coverage || a.sizeMin);
+    EXPECT_FALSE(a.seed || a.stamps || a.seconds || a.coverage || a.sizeMin || a.mode);
+    ASSERT_EQ(Parse({"p.png", "-o", "o.png", "--mode", "fine"}, a, error), 1);
+    EXPECT_EQ(a.mode, 1u);
     ASSERT_EQ(Parse({"--help"}, a, error), 1);
     EXPECT_TRUE(a.help);
 }
@@ -86,6 +91,8 @@ TEST(FillArguments, MistakesNameTheArgument) {
         {{"a.jpg", "-o", "o.png", "--background", "#12345"}, "--background"},
         {{"a.jpg", "-o", "o.png", "--seed", "-1"}, "--seed"},
         {{"a.jpg", "-o", "o.png", "--frobnicate"}, "unknown option --frobnicate"},
+        {{"a.jpg", "-o", "o.png", "--mode", "coarse"},
+         "--mode takes classic or fine, not 'coarse'"},
     };
     for (const Case& c : cases) {
         mtxFillArguments a;

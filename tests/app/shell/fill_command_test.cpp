@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "base/share_folder.h"
+#include "image/color_difference.h"
 #include "image/file_stream.h"
 #include "image/image.h"
 #include "image/io/image_load.h"
@@ -66,6 +67,10 @@ struct Job {
     // printed on its two streams.
     int Run(std::vector<std::string> args, std::string* report = nullptr,
             std::string* errors = nullptr) {
+        return RunArgs(std::move(args), report, errors);
+    }
+    static int RunArgs(std::vector<std::string> args, std::string* report = nullptr,
+                       std::string* errors = nullptr) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         int code = mtxRunFillCommand(args, out, err);
@@ -93,11 +98,11 @@ double Field(const std::string& json, const std::string& name) {
 TEST(FillCommand, FillsThePhotoAndReportsTheTrueCoverage) {
     Job job;
     std::string out = job.dir.File("out.png"), report, errors;
-    ASSERT_EQ(
-        job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "7", "--stamps", "1500",
-                 "--background", "transparent", "--size-max", "30", "--report", "--quiet"},
-                &report, &errors),
-        0)
+    ASSERT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "classic",
+                       "--seed", "7", "--stamps", "1500", "--background", "transparent",
+                       "--size-max", "30", "--report", "--quiet"},
+                      &report, &errors),
+              0)
         << errors;
     mtxImage result;
     ASSERT_EQ(mtxImageLoad(result, out, 0), 1);
@@ -122,18 +127,19 @@ TEST(FillCommand, FillsThePhotoAndReportsTheTrueCoverage) {
     EXPECT_NE(report.find("\"background\": \"#00000000\""), std::string::npos) << report;
 }
 
-TEST(FillCommand, WithoutSamplesTheDemoPhotoIsFilledFromTheWholeBundledLibrary) {
+TEST(FillCommand, WithoutSamplesTheDemoPhotoIsFilledWithTheBundledFlowers) {
     const std::string library = mtxSampleLibraryFolder(), photo = mtxDemoPhoto();
     ASSERT_FALSE(library.empty());
     ASSERT_FALSE(photo.empty());
+    const std::string flowers = (std::filesystem::path(library) / "flowers").string();
     int pictures = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(library))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(flowers))
         pictures += entry.path().extension() == ".png";
     TempDir dir;
     std::string out = dir.File("demo.png"), report, errors;
     ASSERT_EQ(Job().Run({photo, "-o", out, "--seed", "3", "--stamps", "300"}, &report, &errors), 0)
         << errors;
-    EXPECT_NE(errors.find("Filling with " + std::to_string(pictures) + " samples from " + library),
+    EXPECT_NE(errors.find("Filling with " + std::to_string(pictures) + " samples from " + flowers),
               std::string::npos)
         << errors;
     mtxImage result;
@@ -141,22 +147,149 @@ TEST(FillCommand, WithoutSamplesTheDemoPhotoIsFilledFromTheWholeBundledLibrary) 
     EXPECT_EQ(result.width, 512);
 }
 
-TEST(FillCommand, TheSameSeedGivesTheSameFile) {
+TEST(FillCommand, TheSameSeedGivesTheSameFileInBothModes) {
     Job job;
-    std::string a = job.dir.File("a.bmp"), b = job.dir.File("b.bmp"), c = job.dir.File("c.bmp");
-    std::vector<std::string> args = {job.photo, "--samples", job.samples, "--seed",
-                                     "99",      "--stamps",  "400",       "-q"};
-    auto with = [&](std::string out, std::string seed) {
-        std::vector<std::string> v = args;
-        v.insert(v.end(), {"-o", out});
-        v[4] = seed;
-        return v;
+    for (std::string mode : {"classic", "fine"}) {
+        SCOPED_TRACE(mode);
+        std::string a = job.dir.File("a.bmp"), b = job.dir.File("b.bmp"), c = job.dir.File("c.bmp");
+        auto with = [&](std::string out, std::string seed) {
+            return std::vector<std::string>{job.photo, "--samples", job.samples, "--mode",
+                                            mode,      "--seed",    seed,        "--stamps",
+                                            "400",     "-q",        "-o",        out};
+        };
+        ASSERT_EQ(job.Run(with(a, "99")), 0);
+        ASSERT_EQ(job.Run(with(b, "99")), 0);
+        ASSERT_EQ(job.Run(with(c, "100")), 0);
+        EXPECT_EQ(ReadFile(a), ReadFile(b));
+        EXPECT_NE(ReadFile(a), ReadFile(c));
+    }
+}
+
+namespace {
+
+// A synthetic photo filled by `daubry fill` in the Fine mode with the bundled
+// flowers on a transparent background, both loaded back.
+struct FineFill {
+    TempDir dir;
+    mtxImage photo, result;
+    std::string report;
+    template <class Pixel>
+    FineFill(int w, int h, Pixel pixel, std::vector<std::string> extra = {}) {
+        photo.Create(w, h, 0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) photo.At(x, y) = pixel(x, y);
+        std::string in = dir.File("photo.png"), out = dir.File("out.png"), errors;
+        EXPECT_EQ(WriteImage(photo, in), 1);
+        std::vector<std::string> args = {in,        "-o", out,  "--mode",       "fine",
+                                         "--seed",  "1",  "-q", "--background", "transparent",
+                                         "--report"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(Job::RunArgs(args, &report, &errors), 0) << errors;
+        EXPECT_EQ(mtxImageLoad(result, out, 0), 1);
+    }
+};
+
+double Distance(mtxColor a, mtxColor b) {
+    double dr = double(mtxRed(a)) - mtxRed(b), dg = double(mtxGreen(a)) - mtxGreen(b),
+           db = double(mtxBlue(a)) - mtxBlue(b);
+    return std::sqrt(dr * dr + dg * dg + db * db);
+}
+
+}  // namespace
+
+TEST(FillCommand, FineCoversEveryPixelWithAlphaAndNothingOutside) {
+    struct Case {
+        const char* name;
+        mtxColor (*pixel)(int, int);
+    } cases[] = {
+        {"disc on transparent",
+         [](int x, int y) { return std::hypot(x - 48.0, y - 36.0) < 25 ? 0xFF3050A0u : 0u; }},
+        {"ring",
+         [](int x, int y) {
+             double r = std::hypot(x - 48.0, y - 36.0);
+             return r > 14 && r < 24 ? 0xFFC02020u : 0xFF203020u;
+         }},
+        {"gradient",
+         [](int x, int y) { return mtxArgb(255, uint32_t(x * 2), uint32_t(y * 3), 90); }},
+        {"one-pixel line",
+         [](int x, int y) { return y == 30 || x == 50 ? 0xFFFFFFFFu : 0xFF102040u; }},
+        {"transparent parts",
+         [](int x, int y) { return x < 30 || (y > 40 && x > 60) ? 0u : 0xFF60A040u; }},
     };
-    ASSERT_EQ(job.Run(with(a, "99")), 0);
-    ASSERT_EQ(job.Run(with(b, "99")), 0);
-    ASSERT_EQ(job.Run(with(c, "100")), 0);
-    EXPECT_EQ(ReadFile(a), ReadFile(b));
-    EXPECT_NE(ReadFile(a), ReadFile(c));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FineFill fill(96, 72, c.pixel);
+        ASSERT_EQ(fill.result.width, 96);
+        int uncovered = 0, outside = 0;
+        for (int y = 0; y < 72; ++y)
+            for (int x = 0; x < 96; ++x) {
+                uint32_t drawn = mtxAlpha(fill.result.At(x, y));
+                if (mtxAlpha(fill.photo.At(x, y)) > 0)
+                    uncovered += drawn < 128;
+                else
+                    outside += drawn > 24;
+            }
+        EXPECT_EQ(uncovered, 0);
+        EXPECT_EQ(outside, 0);
+        EXPECT_NEAR(Field(fill.report, "coverage"), 100, 1e-9) << fill.report;
+        EXPECT_GT(Field(fill.report, "seconds_to_100"), 0) << fill.report;
+        EXPECT_NE(fill.report.find("\"mode\": \"fine\""), std::string::npos) << fill.report;
+    }
+}
+
+TEST(FillCommand, FineKeepsSmallDotsAndOnePixelLines) {
+    const mtxColor field = 0xFF183060u;
+    auto pixel = [field](int x, int y) -> mtxColor {
+        if (y == 20 && x > 10 && x < 110) return 0xFFF0F0F0u;  // a white line
+        if (x == 90 && y > 30 && y < 85) return 0xFFF0D020u;   // a yellow line
+        for (int k = 0; k < 6; ++k)
+            if (std::abs(x - (15 + 12 * k)) <= 1 && std::abs(y - (40 + 7 * k)) <= 1)
+                return k % 2 ? 0xFFE03030u : 0xFFFFFFFFu;  // red and white dots
+        return field;
+    };
+    FineFill fill(120, 90, pixel, {"--background", "white"});
+    mtxImage photo, picture;
+    ASSERT_EQ(photo.Create(120, 90, 0), 1);
+    photo.Blit(fill.photo, mtxRect{}, 0, 0);
+    ASSERT_EQ(picture.Create(120, 90, 0), 1);
+    picture.Blit(fill.result, mtxRect{}, 0, 0);
+    photo.Blur(1.0f);
+    picture.Blur(1.0f);
+    // Where a detail is, the picture is nearer the photo than the plain field would be.
+    std::vector<std::pair<int, int>> details = {{30, 20}, {60, 20}, {100, 20}, {90, 40}, {90, 70}};
+    for (int k = 0; k < 6; ++k) details.push_back({15 + 12 * k, 40 + 7 * k});
+    for (auto [x, y] : details) {
+        double missed = Distance(picture.At(x, y), photo.At(x, y));
+        double plain = Distance(field, photo.At(x, y));
+        EXPECT_LT(missed, 0.6 * plain) << "detail at " << x << ", " << y;
+    }
+}
+
+TEST(FillCommand, FineTakesThePhotosColours) {
+    struct Case {
+        const char* name;
+        mtxColor (*pixel)(int, int);
+    } cases[] = {
+        {"flat patches",
+         [](int x, int y) {
+             const mtxColor patches[4] = {0xFFD02020u, 0xFF20A040u, 0xFF2040C0u, 0xFFE0D0B0u};
+             return patches[(x / 60) + 2 * (y / 45)];
+         }},
+        {"gradient",
+         [](int x, int y) {
+             return mtxArgb(255, uint32_t(x * 2), 60 + uint32_t(y), 200 - uint32_t(y));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FineFill fill(120, 90, c.pixel, {"--background", "white"});
+        // At the scale of the stamps the picture is the photo.
+        double fine = mtxMeanColorDifference(fill.result, fill.photo, 4.0f);
+        EXPECT_GE(fine, 0);
+        EXPECT_LT(fine, 4.0);
+        FineFill classic(120, 90, c.pixel, {"--background", "white", "--mode", "classic"});
+        EXPECT_LT(fine, mtxMeanColorDifference(classic.result, classic.photo, 4.0f));
+    }
 }
 
 TEST(FillCommand, ProblemsHaveTheirExitCodeAMessageAndNoOutput) {

@@ -1,0 +1,114 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "fill/fill_engine.h"
+#include "fill/fill_random.h"
+#include "fill/photo_means.h"
+#include "fill/sample_shapes.h"
+#include "fill/stamp_canvas.h"
+
+#include "fill/sample_collection.h"
+class mcvSegmentGraph;
+class mtxImage;
+
+// The "Fine" filling: coarse to fine passes of shrinking stamp sizes, each
+// visiting a jittered grid of points in a shuffled order, so the whole photo
+// is roughly there early and later, smaller stamps (drawn on top) add the
+// detail. A point gets a stamp where the picture there is not yet covered,
+// or where the picture at the stamp's scale still differs from the photo;
+// and only where the segmentation leaves room for the stamp (it may reach
+// over a border by the overlap) and the stamp stays on pixels with alpha.
+// Each stamp takes the photo's mean colour under it, keeping the sample's
+// light and shade. A last phase stamps every cell still uncovered with the
+// smallest size, so the run ends with the whole photo covered.
+//
+// A step places at most one stamp, and everything a run depends on (the
+// generator, the pass, the place in it) lives in the object, so the same seed
+// gives the same stamps however the steps are paced.
+class mtxFineEngine {
+  public:
+    static constexpr int kVisitsPerStep = 2048;        // points looked at by one step, at most
+    static constexpr int kCoverTries = 3;              // stamps tried on one uncovered cell
+    static constexpr float kLargestShare = 1.0f / 12;  // of the photo's shorter side
+    static constexpr float kPassRatio = 0.7f;          // of one pass's size to the last's
+    static constexpr int kSmallest = 5;  // pixels, the smallest automatic size at least
+    // Grid spacing over the size: stamps of a pass overlap well, so the
+    // gaps between a sample's petals are mostly covered by its neighbours.
+    static constexpr float kSpacing = 0.5f;
+    static constexpr float kColorSpan =
+        0.6f;                               // the square a stamp's colour comes from, of its side
+    static constexpr float kDetail = 7.0f;  // colour difference (CIE76) that asks for a stamp
+    static constexpr float kSmooth = 8.0f;  // difference within a stamp one colour stands for
+
+    mtxFineEngine(mcvSegmentGraph& segmentation, SampleCollection& samples,
+                  const mtxImage& sourceCopy, mtxStampTarget& target, mtxSampleShapes& shapes)
+        : segmentation_(segmentation),
+          samples_(samples),
+          source_(sourceCopy),
+          target_(target),
+          shapes_(shapes) {}
+
+    // Starts the run again from an empty picture, with the generator seeded by seed.
+    void Restart(uint64_t seed);
+    // One step at millisecond clock now (a multiple of 3000 refreshes the
+    // target first); the stamp drawn, when placed, in *stamp. kFinished once
+    // every cell with alpha is covered (or given up) after the last pass.
+    mtxPlaceResult PlaceSample(uint32_t now, mtxStamp* stamp = nullptr);
+
+    // The stamp sizes of the passes, largest first; empty until the first step.
+    const std::vector<int32_t>& Sizes() const { return sizes_; }
+    int Pass() const { return pass_; }
+    bool Finished() const { return phase_ == Phase::kDone; }
+    // Cells left uncovered after kCoverTries stamps each.
+    int64_t GivenUp() const { return givenUp_; }
+
+  private:
+    enum class Phase { kPasses, kCover, kDone };
+    struct Box {
+        int x0, y0, x1, y1;  // cells, inclusive
+    };
+
+    bool Prepared() const;
+    bool Start();
+    void ChooseSizes(int width, int height);
+    bool NextPass();
+    void OrderByContrast(int size);
+    void EnterCover();
+    bool VisitPassPoint(mtxStamp& stamp);
+    bool VisitGap(mtxStamp& stamp);
+    // Makes the stamp of the given size at pixel (x, y); false when the point
+    // does not need it or cannot take it. cover: the last phase, which needs
+    // neither room nor a difference, only a cell to cover.
+    bool Compose(int x, int y, int size, bool cover, mtxStamp& stamp);
+    int32_t ChooseSample(const float key[3], bool cover);
+    // The opaque radius in pixels of sample index drawn at size.
+    float RadiusOf(int32_t index, int size) const;
+    // The cells under the square of half side half around pixel (x, y).
+    Box CellsAround(int x, int y, float half) const;
+    bool OnPhoto(int x, int y, float radius) const;
+    bool NeedsStamp(const Box& box, const mtxPhotoMeans::Sums& photo) const;
+    bool Smooth(const Box& box, const mtxPhotoMeans::Sums& whole) const;
+    void Shape(mtxStamp& stamp, const SampleCollection::Sample& sample);
+    void Paint(const mtxStamp& stamp, uint32_t rgb);
+
+    mcvSegmentGraph& segmentation_;
+    SampleCollection& samples_;
+    const mtxImage& source_;
+    mtxStampTarget& target_;
+    mtxSampleShapes& shapes_;
+
+    uint64_t seed_ = 0;
+    mtxFillRandom random_;
+    bool started_ = false;
+    Phase phase_ = Phase::kPasses;
+    mtxPhotoMeans means_;
+    mtxStampCanvas canvas_;
+    std::vector<int32_t> sizes_;
+    int pass_ = -1;
+    std::vector<uint32_t> points_;  // the pass's points (pixel indices) or the uncovered cells
+    size_t cursor_ = 0;
+    std::vector<uint8_t> tries_;  // per cell, stamps tried in the last phase
+    int64_t givenUp_ = 0;
+    uint32_t lastRgb_ = 0;  // the colour the stamp being made stands for
+};

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+class mtxImage;
+
+// The photo's mean colour over any rectangle of cells in constant time: a
+// summed-area table of the red, green and blue sums and the count of the
+// pixels with alpha above 0, one entry per square cell of cell x cell pixels.
+// The sums wrap modulo 2^32; a rectangle's sum is exact while it stays below
+// 2^32, which holds for every rectangle of fewer than 16 million pixels.
+class mtxPhotoMeans {
+  public:
+    struct Sums {
+        uint32_t red = 0, green = 0, blue = 0;
+        uint32_t count = 0;   // pixels with alpha above 0
+        uint32_t pixels = 0;  // pixels in the rectangle
+    };
+
+    // Builds the table of photo for cells of side cell. 1, or 0 for an empty
+    // photo or when memory runs out.
+    int Reset(const mtxImage& photo, int cell);
+    // The sums over the cells x0..x1, y0..y1 (inclusive, clipped to the photo).
+    Sums Query(int x0, int y0, int x1, int y1) const;
+
+    int Width() const { return width_; }    // in cells
+    int Height() const { return height_; }  // in cells
+    int Cell() const { return cell_; }
+
+  private:
+    uint32_t PixelsAcross(int first, int last, int extent) const;
+
+    int width_ = 0, height_ = 0, cell_ = 1;
+    int pictureWidth_ = 0, pictureHeight_ = 0;
+    std::vector<uint32_t> table_;  // (width + 1) x (height + 1) x 4
+};
