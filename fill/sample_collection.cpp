@@ -60,6 +60,8 @@ void SampleCollection::LoadOptions(mtxRegistry& settings) {
     overlap = std::clamp(ReadOr(settings, "ovl", 4), 0, 256);
     background = std::clamp(ReadOr(settings, "bg", 0), 0, 2);
     backgroundColor = static_cast<uint32_t>(ReadOr(settings, "bg_color", -1));
+    speed = ReadOr(settings, "spd", int32_t(kSpeedFast)) == int32_t(kSpeedCalm) ? kSpeedCalm
+                                                                                : kSpeedFast;
 }
 
 void SampleCollection::SaveOptions(mtxRegistry& settings) const {
@@ -71,6 +73,7 @@ void SampleCollection::SaveOptions(mtxRegistry& settings) const {
     settings.SetInt(kSection, "ovl", static_cast<uint32_t>(overlap));
     settings.SetInt(kSection, "bg", static_cast<uint32_t>(background));
     settings.SetInt(kSection, "bg_color", backgroundColor);
+    settings.SetInt(kSection, "spd", speed);
 }
 
 // Samples.

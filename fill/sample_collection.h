@@ -17,6 +17,9 @@ class SampleCollection {
   public:
     static constexpr uint32_t kChooseColorMatch = 0, kChooseRandom = 256;
     static constexpr uint32_t kColorRecolor = 0, kColorKeep = 4096;
+    // How fast the window's tool places samples: one every 10 ms to watch
+    // the picture grow, or as many as a frame's time budget allows.
+    static constexpr uint32_t kSpeedCalm = 0, kSpeedFast = 1;
     static constexpr int32_t kMaxSamples = 128;
     // Pixels of this alpha or less do not count towards the opaque radius.
     static constexpr uint32_t kOpaqueAlpha = 10;
@@ -109,6 +112,7 @@ class SampleCollection {
     uint32_t colorMode = 0;   // kColorRecolor or kColorKeep
     int32_t background = 0;   // 0 backgroundColor, 1 the layer's content, 2 the picture's copy
     uint32_t backgroundColor = 0xFFFFFFFF;  // 0xAARRGGBB for background 0
+    uint32_t speed = kSpeedFast;  // kSpeedCalm or kSpeedFast; the stamps do not depend on it
 
     mtxImageEditorDevice* owner = nullptr;
     mtxMessageSink* messages = nullptr;

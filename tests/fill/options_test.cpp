@@ -133,4 +133,19 @@ TEST_F(OptionsTest, SaveThenLoadRoundTrips) {
     EXPECT_EQ(b.backgroundColor, 0x80FF0000u);
 }
 
+// Fast unless Calm was stored; an unknown value is taken as the default.
+TEST_F(OptionsTest, SpeedDefaultsToFastAndKeepsCalm) {
+    SampleCollection c;
+    Load(c);
+    EXPECT_EQ(c.speed, SampleCollection::kSpeedFast);
+    c.speed = SampleCollection::kSpeedCalm;
+    c.SaveOptions(settings);
+    SampleCollection d;
+    Load(d);
+    EXPECT_EQ(d.speed, SampleCollection::kSpeedCalm);
+    Set("spd", 7);
+    Load(d);
+    EXPECT_EQ(d.speed, SampleCollection::kSpeedFast);
+}
+
 }  // namespace

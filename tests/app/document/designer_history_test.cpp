@@ -52,6 +52,8 @@ class DesignerHistoryTest : public Fixture {
         tool = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
         if (!tool) return;
         tool->clock = [this] { return now; };
+        // One placement a tick: the tests count them.
+        tool->samples.speed = SampleCollection::kSpeedCalm;
         tool->showMessage = [this](const std::string& text) { told.push_back(text); };
     }
 

@@ -6,6 +6,7 @@
 
 #include "app/document/add_layer_dlg.h"
 #include "app/filling/mdf_field.h"
+#include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "tests/app/document/document_test_support.h"
 #include "tests/oracles/png.h"
@@ -30,6 +31,8 @@ class ModifiedTest : public Fixture {
         auto* field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
         if (!field) return nullptr;
         field->clock = [this] { return now; };
+        // One placement a tick: the tests count them.
+        field->samples.speed = SampleCollection::kSpeedCalm;
         field->Process(mtxIEMdfField::kGo, 0);
         for (int i = 0; i < 1000 && field->Preparing(); ++i) {
             ui_test::PumpPosted();

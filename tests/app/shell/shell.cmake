@@ -1,6 +1,9 @@
 # The main window and its commands, and the program started under a real display.
 daubry_tests(shell SOURCES daubry_app_test.cpp fill_arguments_test.cpp LINKS daubry_shell)
 daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell LABELS shell)
+# The window's tool at both speeds against `daubry fill`: the same file.
+daubry_tests(fill_speeds SOURCES fill_speeds_test.cpp ../../ui/ui_test_support.cpp
+  LINKS daubry_shell LABELS shell)
 
 # The program itself under a virtual display. It leaves the screenshot of the
 # main window as tests/shell/main-window.png in the build folder.
