@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int kGap = 10, kRow = 22;
-constexpr int kClientWidth = 390, kClientHeight = 290;
+constexpr int kClientWidth = 390, kClientHeight = 350;
 
 // Background list values: a plain colour, the layer's content, the picture's copy.
 constexpr int32_t kBackColor = 0, kBackLayer = 1, kBackPicture = 2;
@@ -81,6 +81,7 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
       colorMode(samples.colorMode),
       background(samples.background),
       backgroundColor(samples.backgroundColor),
+      speed(samples.speed),
       samples_(samples),
       controller_(controller),
       controllerLife_(controller ? controller->LifeToken() : std::weak_ptr<const void>()) {
@@ -91,6 +92,7 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
     BuildSize(left + 130, top);
     BuildChoice(left, top + 100);
     BuildBackground(left, top + 185);
+    BuildSpeed(left, top + 247);
     CreateButtons();
     Center();
     if (rotateBox) rotateBox->SetFocus();
@@ -149,6 +151,16 @@ void mtxIELawnFillingDlg::BuildBackground(int x, int y) {
     ShowColorFor(background);
 }
 
+void mtxIELawnFillingDlg::BuildSpeed(int x, int y) {
+    mtxIEFrame* frame = MakeFrame(this, 762, "Speed", {x, y, x + 370, y + 56});
+    speedList = new mtxIEComboBox(frame);
+    speedList->rect = {8, 22, 168, 22 + speedList->Height()};
+    speedList->AddItem(mtxIELoadString(760, "Calm"), SampleCollection::kSpeedCalm);
+    speedList->AddItem(mtxIELoadString(761, "Fast"), SampleCollection::kSpeedFast);
+    speedList->Select(speed == SampleCollection::kSpeedCalm ? 0 : 1);
+    speedList->Show(1);
+}
+
 void mtxIELawnFillingDlg::ShowColorFor(int32_t value) {
     if (colorSelect) colorSelect->Show(value == kBackColor ? 1 : 0);
 }
@@ -189,6 +201,8 @@ void mtxIELawnFillingDlg::Apply() {
     colorMode = colorGroup->Selected() == 1 ? SampleCollection::kColorKeep
                                             : SampleCollection::kColorRecolor;
     backgroundColor = colorSelect->Color();
+    speed =
+        speedList->Selection() == 0 ? SampleCollection::kSpeedCalm : SampleCollection::kSpeedFast;
 
     samples_.rotate = rotate;
     samples_.flip = flip;
@@ -200,6 +214,7 @@ void mtxIELawnFillingDlg::Apply() {
     samples_.colorMode = colorMode;
     samples_.background = background;
     samples_.backgroundColor = backgroundColor;
+    samples_.speed = speed;
     if (controller_ && !controllerLife_.expired() && editor)
         editor->PostCommand(controller_, kOptionsChanged, 0);
 }

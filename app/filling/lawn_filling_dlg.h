@@ -41,6 +41,7 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     uint32_t rotate, mirror, flip, chooseMode, colorMode;
     int32_t background;
     uint32_t backgroundColor;
+    uint32_t speed;  // the filling tool's pace in the window
 
     mtxIECheckBox* rotateBox = nullptr;
     mtxIECheckBox* mirrorBox = nullptr;
@@ -52,12 +53,14 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     mtxIERadioGroup* colorGroup = nullptr;   // 1 existing colours, 2 pattern (recolour)
     mtxIEComboBox* backgroundList = nullptr;
     mtxIEColorSelect* colorSelect = nullptr;
+    mtxIEComboBox* speedList = nullptr;  // Calm, Fast
 
   private:
     void BuildTransformation(int x, int y);
     void BuildSize(int x, int y);
     void BuildChoice(int x, int y);
     void BuildBackground(int x, int y);
+    void BuildSpeed(int x, int y);
     // The colour only matters over a plain background.
     void ShowColorFor(int32_t value);
 
