@@ -14,7 +14,9 @@ class mtxFillPace {
   public:
     static constexpr uint32_t kCalmInterval = 10;  // ms between calm steps, at least
     static constexpr uint32_t kFrameMs = 16;       // ms from one batch's start to the next
-    static constexpr uint32_t kBudgetMs = 10;      // ms of steps in one batch
+    // Most of the frame: what is left serves the drawing of the parts a batch
+    // changed and the input that came meanwhile.
+    static constexpr uint32_t kBudgetMs = 13;  // ms of steps in one batch
     // A clock that stands still (or a very coarse one) still ends a batch.
     static constexpr int kMaxBatch = 4096;
 

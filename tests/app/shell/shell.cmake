@@ -26,7 +26,7 @@ add_test(NAME shell.FillFlowUnderXvfb
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fill_flow.sh $<TARGET_FILE:daubry>
     ${PROJECT_BINARY_DIR}/tests/shell/fill-flow ${PROJECT_SOURCE_DIR}/share/demo.png
     ${PROJECT_BINARY_DIR}/share/samples)
-set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 300)
+set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 480)
 # The flow loads a bundled collection the build draws.
 if(TARGET samples)
   add_dependencies(shell_tests samples)
