@@ -7,8 +7,10 @@
 //   comparison;
 // - BM_ToolPlacements: the filling tool running on its 1 ms timer through the
 //   editor's message loop for one second per iteration, placing 32 x 32
-//   samples into a 1280 x 800 picture and repainting what changed: placements
-//   and frames per second.
+//   samples at sizes 8 to 48 into a picture of 1 MP (1280 x 800) or 4 MP
+//   (2560 x 1600), Calm (0) or Fast (1), and repainting what changed:
+//   placements and frames per second. BM_SessionSteps: the same stamps from
+//   the fill session alone, as `daubry fill` places them, for comparison.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -20,12 +22,14 @@
 
 #include "app/filling/mdf_field.h"
 #include "base/application.h"
+#include "fill/fill_session.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/device.h"
 #include "platform/window.h"
 #include "render/create_texture.h"
 #include "render/image_dx.h"
+#include "render/layers/viewer_layer.h"
 #include "ui/image_editor.h"
 #include "ui/tool_bar.h"
 #include "ui/viewer/viewer.h"
@@ -147,8 +151,15 @@ void AddDiscs(SampleCollection& samples, IDirect3DDevice9* device) {
     samples.changed = 1;
 }
 
+int PictureWidth(int64_t megapixels) {
+    return megapixels >= 4 ? 2560 : 1280;
+}
+int PictureHeight(int64_t megapixels) {
+    return megapixels >= 4 ? 1600 : 800;
+}
+
 void BM_ToolPlacements(benchmark::State& state) {
-    Window window(1280, 800);
+    Window window(PictureWidth(state.range(1)), PictureHeight(state.range(1)));
     if (!window.ok) {
         state.SkipWithError("no headless device or the viewer could not paint");
         return;
@@ -157,6 +168,7 @@ void BM_ToolPlacements(benchmark::State& state) {
     samples.Bind(window.editor);
     samples.background = 1;
     samples.sizeMin = 8, samples.sizeMax = 48;
+    samples.speed = state.range(0) ? SampleCollection::kSpeedFast : SampleCollection::kSpeedCalm;
     AddDiscs(samples, window.editor.GetDevice());
     auto* tool = new mtxIEMdfField(window.viewer, window.bar, samples);
     tool->Process(mtxIEMdfField::kGo, 0);
@@ -180,7 +192,55 @@ void BM_ToolPlacements(benchmark::State& state) {
     state.counters["coverage %"] = tool->Session()->Coverage() * 100.0;
     window.viewer->RemoveChild(tool);
 }
-BENCHMARK(BM_ToolPlacements)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ToolPlacements)
+    ->ArgsProduct({{0, 1}, {1, 4}})
+    ->ArgNames({"fast", "mp"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+// The stamps of the tool above without the window: the session's steps in a
+// loop, the tiles committed at the end, as `daubry fill` runs them.
+void BM_SessionSteps(benchmark::State& state) {
+    Window window(PictureWidth(state.range(0)), PictureHeight(state.range(0)));
+    if (!window.ok) {
+        state.SkipWithError("no headless device");
+        return;
+    }
+    SampleCollection samples;
+    samples.Bind(window.editor);
+    samples.background = 1;
+    samples.sizeMin = 8, samples.sizeMax = 48;
+    AddDiscs(samples, window.editor.GetDevice());
+    mtxIEViewerLayer* layer = window.viewer->GetLayer(0);
+    mtxFillSession session(window.editor, samples, *layer);
+    if (!session.BeginPreparation()) {
+        state.SkipWithError("the picture cannot be prepared");
+        return;
+    }
+    while (!session.PrepareSlice()) {
+    }
+    if (!session.FinishPreparation()) {
+        state.SkipWithError("the picture was not prepared");
+        return;
+    }
+    double seconds = 0;
+    for (auto _ : state) {
+        Clock::time_point start = Clock::now();
+        while (Clock::now() - start < std::chrono::seconds(1)) session.Step(1);
+        layer->CommitTiles();  // waits for the device
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    state.counters["placements/s"] = double(session.stamps) / seconds;
+    state.counters["coverage %"] = session.Coverage() * 100.0;
+}
+BENCHMARK(BM_SessionSteps)
+    ->Arg(1)
+    ->Arg(4)
+    ->ArgName("mp")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 }  // namespace
 

@@ -54,6 +54,11 @@ int mtxLoadProjectSamples(mtxProject& project, SampleCollection& samples, std::s
     samples.ClearSamples();
     samples.changed = 1;
     project.options.ApplyTo(samples);
+    // Going on keeps the engine of the last run.
+    if (size_t runs = project.log.RunCount())
+        samples.fillMode = project.log.RunAt(runs - 1).mode == SampleCollection::kModeClassic
+                               ? SampleCollection::kModeClassic
+                               : SampleCollection::kModeFine;
     for (auto& sample : project.samples)
         if (!samples.AddSamplePicture(sample->picture, sample->path)) {
             samples.ClearSamples();

@@ -78,6 +78,8 @@ void SampleCollection::LoadOptions(mtxRegistry& settings) {
     fillMode = ReadOr(settings, "mode", int32_t(kModeFine)) == int32_t(kModeClassic) ? kModeClassic
                                                                                      : kModeFine;
     autoSize = ReadOr(settings, "auto", 1) != 0 ? 1 : 0;
+    speed = ReadOr(settings, "spd", int32_t(kSpeedFast)) == int32_t(kSpeedCalm) ? kSpeedCalm
+                                                                                : kSpeedFast;
 }
 
 void SampleCollection::SaveOptions(mtxRegistry& settings) const {
@@ -91,6 +93,7 @@ void SampleCollection::SaveOptions(mtxRegistry& settings) const {
     settings.SetInt(kSection, "bg_color", backgroundColor);
     settings.SetInt(kSection, "mode", fillMode);
     settings.SetInt(kSection, "auto", autoSize);
+    settings.SetInt(kSection, "spd", speed);
 }
 
 // Samples.

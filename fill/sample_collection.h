@@ -20,6 +20,9 @@ class SampleCollection {
     // How stamps are placed: one at a random point with room at a time, or
     // coarse to fine passes that cover the photo and keep its details.
     static constexpr uint32_t kModeClassic = 0, kModeFine = 1;
+    // How fast the window's tool places samples: one every 10 ms to watch
+    // the picture grow, or as many as a frame's time budget allows.
+    static constexpr uint32_t kSpeedCalm = 0, kSpeedFast = 1;
     static constexpr int32_t kMaxSamples = 128;
     // Pixels of this alpha or less do not count towards the opaque radius.
     static constexpr uint32_t kOpaqueAlpha = 10;
@@ -117,7 +120,8 @@ class SampleCollection {
     int32_t background = 0;   // 0 backgroundColor, 1 the layer's content, 2 the picture's copy
     uint32_t backgroundColor = 0xFFFFFFFF;  // 0xAARRGGBB for background 0
     uint32_t fillMode = kModeFine;          // kModeClassic or kModeFine
-    uint32_t autoSize = 1;  // Fine sizes its stamps from the photo, within sizeMin..sizeMax
+    uint32_t autoSize = 1;        // Fine sizes its stamps from the photo, within sizeMin..sizeMax
+    uint32_t speed = kSpeedFast;  // kSpeedCalm or kSpeedFast; the stamps do not depend on it
 
     mtxImageEditorDevice* owner = nullptr;
     mtxMessageSink* messages = nullptr;

@@ -438,7 +438,41 @@ RECT mtxImageEditor::CenterRect(int width, int height) const {
 }
 
 void mtxImageEditor::AddDirty(const RECT& r) {
+    if (mtxIsEmpty(r)) return;
+    bool tracked = mtxIsEmpty(dirtyRect) || !dirtyParts.empty();
     dirtyRect = mtxUnion(dirtyRect, r);
+    if (!tracked) return;
+    // Parts that overlap or touch become one, so the parts stay apart.
+    RECT part = r;
+    for (size_t i = 0; i < dirtyParts.size();) {
+        const RECT& other = dirtyParts[i];
+        if (other.left <= part.right && part.left <= other.right && other.top <= part.bottom &&
+            part.top <= other.bottom) {
+            part = mtxUnion(part, other);
+            dirtyParts.erase(dirtyParts.begin() + std::ptrdiff_t(i));
+            i = 0;
+        } else {
+            ++i;
+        }
+    }
+    dirtyParts.push_back(part);
+    if (dirtyParts.size() > kMaxDirtyParts) dirtyParts.clear();
+}
+
+std::vector<RECT> mtxImageEditor::FrameParts(const RECT& r) const {
+    std::vector<RECT> parts;
+    int64_t area = 0;
+    for (const RECT& part : dirtyParts) {
+        RECT clipped = mtxIntersect(part, r);
+        if (mtxIsEmpty(clipped)) continue;
+        parts.push_back(clipped);
+        area += int64_t(clipped.right - clipped.left) * (clipped.bottom - clipped.top);
+    }
+    // Each part costs a pass over every control in it: worth it only when
+    // the parts leave most of r alone.
+    int64_t whole = int64_t(r.right - r.left) * (r.bottom - r.top);
+    if (parts.empty() || area * 2 > whole) return {r};
+    return parts;
 }
 
 void mtxImageEditor::SetClip(const RECT& r) {
@@ -488,7 +522,9 @@ int mtxImageEditor::Frame() {
     back->Release();
     RECT target = {0, 0, int32_t(desc.Width), int32_t(desc.Height)};
     RECT r = mtxIntersect(mtxIntersect(dirtyRect, clientRect), target);
+    std::vector<RECT> parts = FrameParts(r);
     dirtyRect = {};
+    dirtyParts.clear();
     if (mtxIsEmpty(r)) return 1;
 
     // The atlas texture exists already; this only uploads glyphs added since.
@@ -496,6 +532,15 @@ int mtxImageEditor::Frame() {
     SetProjection(int(desc.Width), int(desc.Height));
     SetFrameStates();
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    for (const RECT& part : parts) DrawPart(part);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    ++frameCount;
+    PresentRect(&r);
+    return 1;
+}
+
+void mtxImageEditor::DrawPart(const RECT& r) {
+    IDirect3DDevice9* device = GetDevice();
     SetClip(r);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
     device->BeginScene();
@@ -508,10 +553,6 @@ int mtxImageEditor::Frame() {
         cursor->Draw(this);
     }
     device->EndScene();
-    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
-    ++frameCount;
-    PresentRect(&r);
-    return 1;
 }
 
 void mtxImageEditor::DrawRoot(mtxIECtrl* control, const RECT& r) {

@@ -128,7 +128,8 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     // not handed over yet goes.
     LRESULT OnDestroyClipboard(WPARAM wParam, LPARAM lParam) override;
 
-    // Grows the dirty rectangle (editor coordinates).
+    // Grows the dirty rectangle (editor coordinates) and notes r among its
+    // parts.
     void AddDirty(const RECT& r);
     // Sets the device's scissor rectangle (editor coordinates).
     void SetClip(const RECT& r);
@@ -139,6 +140,12 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     std::unique_ptr<mtxIEFont> controlFont;  // null when the system has no font
     RECT clientRect = {};
     RECT dirtyRect = {};
+    // The separate rectangles dirtyRect was grown from, while they are few:
+    // a frame draws only them when they cover much less than dirtyRect (many
+    // small changes far apart, such as a batch of stamps). Empty when they
+    // were too many; the frame then draws the whole of dirtyRect.
+    std::vector<RECT> dirtyParts;
+    static constexpr size_t kMaxDirtyParts = 32;
     mtxIECtrl* capture = nullptr;
     mtxIECtrl* focus = nullptr;
     mtxIECtrl* hover = nullptr;
@@ -160,6 +167,11 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     // One frame: 1 when it drew or had nothing to draw, 0 when the device
     // cannot draw now.
     int Frame();
+    // What a frame draws of r, the dirty rectangle clipped to the target:
+    // the dirty parts inside it, or r itself when they save little.
+    std::vector<RECT> FrameParts(const RECT& r) const;
+    // Clears r and draws every root into it.
+    void DrawPart(const RECT& r);
     void DrawRoot(mtxIECtrl* control, const RECT& r);
     void DrawFocus(const RECT& r);
     void PaintIfDirty() {

@@ -83,6 +83,7 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
       backgroundColor(samples.backgroundColor),
       fillMode(samples.fillMode),
       autoSize(samples.autoSize),
+      speed(samples.speed),
       samples_(samples),
       controller_(controller),
       controllerLife_(controller ? controller->LifeToken() : std::weak_ptr<const void>()) {
@@ -94,6 +95,7 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
     BuildChoice(left, top + 100);
     BuildBackground(left, top + 185);
     BuildMode(left, top + 249);
+    BuildSpeed(left + 190, top + 249);
     CreateButtons();
     Center();
     if (rotateBox) rotateBox->SetFocus();
@@ -159,6 +161,16 @@ void mtxIELawnFillingDlg::BuildBackground(int x, int y) {
     ShowColorFor(background);
 }
 
+void mtxIELawnFillingDlg::BuildSpeed(int x, int y) {
+    mtxIEFrame* frame = MakeFrame(this, 762, "Speed", {x, y, x + 180, y + 78});
+    speedList = new mtxIEComboBox(frame);
+    speedList->rect = {8, 22, 168, 22 + speedList->Height()};
+    speedList->AddItem(mtxIELoadString(760, "Calm"), SampleCollection::kSpeedCalm);
+    speedList->AddItem(mtxIELoadString(761, "Fast"), SampleCollection::kSpeedFast);
+    speedList->Select(speed == SampleCollection::kSpeedCalm ? 0 : 1);
+    speedList->Show(1);
+}
+
 void mtxIELawnFillingDlg::ShowColorFor(int32_t value) {
     if (colorSelect) colorSelect->Show(value == kBackColor ? 1 : 0);
 }
@@ -202,6 +214,8 @@ void mtxIELawnFillingDlg::Apply() {
     fillMode =
         modeGroup->Selected() == 1 ? SampleCollection::kModeFine : SampleCollection::kModeClassic;
     autoSize = autoBox->IsChecked() ? 1 : 0;
+    speed =
+        speedList->Selection() == 0 ? SampleCollection::kSpeedCalm : SampleCollection::kSpeedFast;
 
     samples_.rotate = rotate;
     samples_.flip = flip;
@@ -215,6 +229,7 @@ void mtxIELawnFillingDlg::Apply() {
     samples_.backgroundColor = backgroundColor;
     samples_.fillMode = fillMode;
     samples_.autoSize = autoSize;
+    samples_.speed = speed;
     if (controller_ && !controllerLife_.expired() && editor)
         editor->PostCommand(controller_, kOptionsChanged, 0);
 }

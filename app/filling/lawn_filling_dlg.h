@@ -41,6 +41,7 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     int32_t background;
     uint32_t backgroundColor;
     uint32_t fillMode, autoSize;
+    uint32_t speed;  // the filling tool's pace in the window
 
     mtxIECheckBox* rotateBox = nullptr;
     mtxIECheckBox* mirrorBox = nullptr;
@@ -54,6 +55,7 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     mtxIEComboBox* backgroundList = nullptr;
     mtxIEColorSelect* colorSelect = nullptr;
     mtxIERadioGroup* modeGroup = nullptr;  // 1 fine, 2 classic
+    mtxIEComboBox* speedList = nullptr;    // Calm, Fast
 
   private:
     void BuildTransformation(int x, int y);
@@ -61,6 +63,7 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     void BuildChoice(int x, int y);
     void BuildBackground(int x, int y);
     void BuildMode(int x, int y);
+    void BuildSpeed(int x, int y);
     // The colour only matters over a plain background.
     void ShowColorFor(int32_t value);
 

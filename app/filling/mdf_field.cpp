@@ -9,6 +9,7 @@
 #include "platform/window.h"
 #include "render/layers/layer_transform.h"
 #include "ui/button.h"
+#include "ui/combo_box.h"
 #include "ui/image_editor.h"
 #include "ui/label.h"
 #include "ui/message_box.h"
@@ -65,7 +66,7 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
         if (editor) new mtxIEMessageBox(editor, text.c_str(), nullptr);  // the editor owns it
     };
     BuildToolBar();
-    lastRun = clock();
+    pace.Restart(clock());
     if (mtxApplication* app = mtxGetApp()) timerId = app->ids.Take();
     if (timerId && editor && editor->Handle()) mtxOs::SetTimer(editor->Handle(), timerId, 1);
 }
@@ -106,8 +107,16 @@ void mtxIEMdfField::BuildToolBar() {
         toolBar->AddItem(button, 0, 5);
         buttons[i] = button;
     }
+    speedList = new mtxIEComboBox(toolBar);
+    speedList->rect = {0, 0, 85, speedList->Height()};
+    speedList->AddItem(mtxIELoadString(760, "Calm"), SampleCollection::kSpeedCalm);
+    speedList->AddItem(mtxIELoadString(761, "Fast"), SampleCollection::kSpeedFast);
+    speedList->Select(samples.speed == SampleCollection::kSpeedCalm ? 0 : 1);
+    speedList->SetAction(this, kSpeed, 0);
+    speedList->Show(1);
+    toolBar->AddItem(speedList, 0, 10);
     coverageLabel = new mtxIELabel(toolBar);
-    coverageLabel->rect = {0, 0, 120, 35};
+    coverageLabel->rect = {0, 0, 260, 35};
     coverageLabel->Show(1);
     toolBar->AddItem(coverageLabel, 0, 10);
     ShowCoverage(true);
@@ -133,9 +142,31 @@ int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
                 ++backgroundResets;
             }
             return 1;
+        case kSpeed:
+            SetSpeed(value == 0 ? SampleCollection::kSpeedCalm : SampleCollection::kSpeedFast);
+            return 1;
         default:
             return 0;
     }
+}
+
+void mtxIEMdfField::SetSpeed(uint32_t speed) {
+    samples.speed = speed;
+    // The new pace starts from now; the stamps go on where they were.
+    if (state == kRunning) pace.Restart(clock());
+    if (speedList) speedList->Select(speed == SampleCollection::kSpeedCalm ? 0 : 1);
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::ShowSpeed() {
+    if (speedList && IsOwnBarItem(speedList))
+        speedList->Select(samples.speed == SampleCollection::kSpeedCalm ? 0 : 1);
+}
+
+bool mtxIEMdfField::IsOwnBarItem(const mtxIECtrl* control) const {
+    return control && toolBar &&
+           std::find(toolBar->children.begin(), toolBar->children.end(), control) !=
+               toolBar->children.end();
 }
 
 bool mtxIEMdfField::HasPicture() {
@@ -210,9 +241,9 @@ void mtxIEMdfField::StartRunning() {
     // After a save the run goes on inside the change it began.
     if (!changeOpen_) StartChange("Fill");
     state = kRunning;
-    lastRun = clock();
-    justRan = 1;
-    interval = kMinInterval;
+    uint32_t now = clock();
+    pace.Restart(now);
+    rate.Restart(now, session_->stamps, session_->Coverage());
     ShowCoverage(true);
 }
 
@@ -225,10 +256,14 @@ void mtxIEMdfField::Stop() {
         editor->SendCommand(task_, mtxIETask::kCancel, 0);
         return;
     }
+    EndRun();
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::EndRun() {
     state = kStopped;
     RefreshLayer();
     EndChange();
-    ShowCoverage(true);
 }
 
 void mtxIEMdfField::TaskDone(int value) {
@@ -304,8 +339,6 @@ void mtxIEMdfField::OnTimer(uintptr_t id) {
     mtxIECtrl::OnTimer(id);
 }
 
-// Placements come at least kMinInterval apart; after one, the spacing
-// becomes the time the message loop took to come back.
 void mtxIEMdfField::Tick() {
     if (state != kRunning) return;
     if (!SessionCurrent() || !session_->prepared) {
@@ -313,39 +346,32 @@ void mtxIEMdfField::Tick() {
         CancelChange();
         return;
     }
-    uint32_t now = clock();
-    uint32_t elapsed = now - lastRun;  // modulo 2^32: the clock wraps
-    uint32_t next = interval;
-    if (justRan) {
-        next = std::max(elapsed, kMinInterval);
-        justRan = 0;
-    }
-    if (elapsed >= interval) {
-        mtxStamp stamp;
-        mtxPlaceResult result = session_->Step(now, &stamp);
-        if (result == mtxPlaceResult::kNoSamples) {
-            state = kStopped;
-            RefreshLayer();
-            EndChange();
-            showMessage(mtxIELoadString(702, "You should select samples"));
-            return;
-        }
-        if (result == mtxPlaceResult::kPlaced) {
-            ++placements;
-            ShowStamp(stamp);
-        } else if (result == mtxPlaceResult::kFinished) {
-            // The Fine mode's run is complete: the picture is covered.
-            state = kStopped;
-            RefreshLayer();
-            EndChange();
-            ShowCoverage(true);
-            return;
-        }
-        lastRun = clock();
-        justRan = 1;
-    }
-    interval = next;
+    bool fast = samples.speed != SampleCollection::kSpeedCalm;
+    pace.Tick(fast, clock, [this](uint32_t now) { return PlaceOne(now); });
     ShowCoverage(false);
+}
+
+bool mtxIEMdfField::PlaceOne(uint32_t now) {
+    // Something the last step did (a message box, a lost device) may have
+    // ended the run or the session.
+    if (state != kRunning || !session_ || !session_->prepared) return false;
+    mtxStamp stamp;
+    mtxPlaceResult result = session_->Step(now, &stamp);
+    if (result == mtxPlaceResult::kNoSamples) {
+        EndRun();
+        showMessage(mtxIELoadString(702, "You should select samples"));
+        return false;
+    }
+    if (result == mtxPlaceResult::kPlaced) {
+        ++placements;
+        ShowStamp(stamp);
+    } else if (result == mtxPlaceResult::kFinished) {
+        // The Fine mode's run is complete: the picture is covered.
+        EndRun();
+        ShowCoverage(true);
+        return false;
+    }
+    return state == kRunning;
 }
 
 // Repaints what the stamp covers, with a pixel more for the filtering.
@@ -371,18 +397,32 @@ void mtxIEMdfField::ShowStamp(const mtxStamp& stamp) {
 
 void mtxIEMdfField::ShowCoverage(bool force) {
     // Another tool may have emptied the bar, and the label with it.
-    if (!coverageLabel || !toolBar ||
-        std::find(toolBar->children.begin(), toolBar->children.end(), coverageLabel) ==
-            toolBar->children.end())
-        return;
+    if (!IsOwnBarItem(coverageLabel)) return;
     uint32_t now = clock();
     if (!force && now - lastCoverageUpdate < kCoverageEvery) return;
     lastCoverageUpdate = now;
-    std::string text;
-    if (session_ && session_->prepared)
-        text = mtxIELoadString(724, "Covered") + " " +
-               std::to_string(int(session_->Coverage() * 100.0 + 0.5)) + " %";
+    if (session_ && session_->prepared) rate.Note(now, session_->stamps, session_->Coverage());
+    std::string text = CoverageText();
     if (text != coverageLabel->text) coverageLabel->SetText(text, false);
+}
+
+// "Covered 40 %", and while it runs the stamps a second and, in Fast, the
+// seconds left until the usual stop.
+std::string mtxIEMdfField::CoverageText() {
+    if (!session_ || !session_->prepared) return {};
+    double coverage = session_->Coverage();
+    std::string text =
+        mtxIELoadString(724, "Covered") + " " + std::to_string(int(coverage * 100.0 + 0.5)) + " %";
+    if (state != kRunning) return text;
+    double perSecond = rate.StampsPerSecond();
+    if (perSecond <= 0) return text;
+    text += ", " + std::to_string(int64_t(perSecond + 0.5)) + "/s";
+    if (samples.speed == SampleCollection::kSpeedCalm) return text;
+    double left = rate.SecondsTo(kStopCoverage);
+    if (left > 0 && left < 360000)
+        text += ", " + std::to_string(int64_t(std::ceil(left))) + " s to " +
+                std::to_string(int(kStopCoverage * 100.0 + 0.5)) + " %";
+    return text;
 }
 
 void mtxIEMdfField::OnPictureOpening() {
@@ -392,6 +432,9 @@ void mtxIEMdfField::OnPictureOpening() {
 }
 
 void mtxIEMdfField::OnOptionsChanged() {
+    // The Filling dialog may have changed the speed.
+    ShowSpeed();
+    if (state == kRunning) pace.Restart(clock());
     if (!Prepared() || !SessionCurrent()) return;
     if (samples.background != session_->appliedBackground ||
         samples.backgroundColor != session_->appliedBackgroundColor) {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "app/filling/fill_pace.h"
+#include "app/filling/fill_rate.h"
 #include "app/filling/mdf.h"
 #include "fill/fill_session.h"
 #include "ui/action_processor.h"
@@ -11,23 +13,34 @@
 
 class SampleCollection;
 class mtxIEButton;
+class mtxIEComboBox;
 class mtxIELabel;
 class mtxIEViewerLayer;
 class mtxImage;
 
 // The filling tool. Go prepares the opened picture (its segmentation, on a
 // background task behind a status dialog) and then places samples into the
-// viewer's layer 0 on a 1 ms timer of the editor window, at least 10 ms
-// apart, until Stop. Samples opens the samples dialog, Clear puts the
-// background back. The fill session (segmentation, saved copy, generator)
-// belongs to one picture: it is made when Go starts preparing and dropped
-// when another picture opens.
+// viewer's layer 0 on a 1 ms timer of the editor window until Stop: at the
+// collection's speed, one at least 10 ms after the other (Calm) or in
+// batches that fill most of a frame (Fast; mtxFillPace). Samples opens the samples dialog, Clear
+// puts the background back. The fill session (segmentation, saved copy, generator) belongs to one
+// picture: it is made when Go starts preparing and dropped when another picture opens.
 class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
   public:
-    enum Action : uint32_t { kGo = 1, kStop = 2, kSamples = 3, kTaskDone = 4, kClear = 5 };
+    enum Action : uint32_t {
+        kGo = 1,
+        kStop = 2,
+        kSamples = 3,
+        kTaskDone = 4,
+        kClear = 5,
+        kSpeed = 6,  // the bar's speed list: value 0 Calm, 1 Fast
+    };
     enum State : uint32_t { kRunning = 0, kStopped = 1 };
-    static constexpr uint32_t kMinInterval = 10;     // ms between placements, at least
+    static constexpr uint32_t kMinInterval = mtxFillPace::kCalmInterval;  // Calm's spacing
     static constexpr uint32_t kCoverageEvery = 250;  // ms between updates of the label
+    // The coverage the bar counts the time left to in Fast: where a run of
+    // `daubry fill` stops by default.
+    static constexpr double kStopCoverage = 0.95;
 
     // Prepares the picture of the tool's viewer layer 0 on the task's thread.
     class Task : public mtxIETask {
@@ -50,7 +63,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // to its OpenSamplesDialog. Empty: nothing happens.
     std::function<void()> openSamples;
 
-    // Actions 1 to 5 (Go, Stop, Samples, task finished, Clear).
+    // Actions 1 to 6 (Go, Stop, Samples, task finished, Clear, speed).
     int Process(uint32_t action, uint16_t value) override;
     void OnTimer(uintptr_t id) override;
     // Another picture opens: any preparation is cancelled and the session of
@@ -64,7 +77,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void ResetBackground() override;
     void BuildToolBar() override;
 
-    // One tick of the placement timer at clock(): at most one placement.
+    // One tick of the placement timer at clock(): one placement (Calm) or a
+    // batch of them (Fast), or none when it is not time yet.
     void Tick();
     // What was drawn on the device goes into the picture in memory.
     void RefreshLayer();
@@ -93,21 +107,29 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
 
     SampleCollection& samples;
     uint32_t timerId = 0;
-    uint32_t interval = kMinInterval;
-    uint32_t lastRun = 0;
+    mtxFillPace pace;
+    mtxFillRate rate;
     uint32_t state = kStopped;
     uint32_t savedState = kStopped;
-    uint32_t justRan = 1;
     uint32_t lastCoverageUpdate = 0;
     uint64_t placements = 0;        // samples placed since construction
     uint64_t backgroundResets = 0;  // Clear, a reset or a new background put in since then
     mtxIEButton* buttons[4] = {};
+    mtxIEComboBox* speedList = nullptr;  // items Calm (0) and Fast (1)
     mtxIELabel* coverageLabel = nullptr;
 
   private:
     class Relay;
     void Go();
+    void SetSpeed(uint32_t speed);
+    // The bar's list shows the collection's speed.
+    void ShowSpeed();
+    bool IsOwnBarItem(const mtxIECtrl* control) const;
     void StartRunning();
+    // One engine step at clock time now; false when the run stopped.
+    bool PlaceOne(uint32_t now);
+    // Stops the run: what was drawn reaches the picture, the change ends.
+    void EndRun();
     void Stop();
     void TaskDone(int value);
     void PrepareBackground();
@@ -117,6 +139,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     bool SessionCurrent();
     void DropSession();
     void ShowCoverage(bool force);
+    std::string CoverageText();
     void ShowStamp(const mtxStamp& stamp);
     bool HasPicture();
     void StartChange(const std::string& name);

@@ -161,4 +161,19 @@ TEST_F(OptionsTest, OldSettingsGetTheFineModeAndAStoredModeSurvives) {
     EXPECT_EQ(c.fillMode, SampleCollection::kModeFine);
 }
 
+// Fast unless Calm was stored; an unknown value is taken as the default.
+TEST_F(OptionsTest, SpeedDefaultsToFastAndKeepsCalm) {
+    SampleCollection c;
+    Load(c);
+    EXPECT_EQ(c.speed, SampleCollection::kSpeedFast);
+    c.speed = SampleCollection::kSpeedCalm;
+    c.SaveOptions(settings);
+    SampleCollection d;
+    Load(d);
+    EXPECT_EQ(d.speed, SampleCollection::kSpeedCalm);
+    Set("spd", 7);
+    Load(d);
+    EXPECT_EQ(d.speed, SampleCollection::kSpeedFast);
+}
+
 }  // namespace

@@ -60,6 +60,8 @@ struct Scene {
         samples.Bind(editor);
         samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
         samples.background = background, samples.backgroundColor = 0xFF203040u;
+        // The runs and the going on below follow the Classic engine's generator.
+        samples.fillMode = SampleCollection::kModeClassic;
         auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
         image->Create(photo.width, photo.height, 0);
         image->Lock();
@@ -127,6 +129,31 @@ TEST(Replay, DrawsThePictureFilledLiveByteForByte) {
         EXPECT_TRUE(SameBytes(drawn, filled)) << "background " << background;
         EXPECT_EQ(again.session->random.state, live.session->random.state);
     }
+}
+
+// A Fine run to its end, drawn again from its log.
+TEST(Replay, DrawsAFineRunByteForByte) {
+    Scene live(Photo(), 2);
+    live.samples.fillMode = SampleCollection::kModeFine;
+    live.AddDiscs();
+    live.Prepare(5);
+    mtxPlaceResult result = mtxPlaceResult::kPlaced;
+    for (int guard = 0; result != mtxPlaceResult::kFinished && guard < 1000000; ++guard)
+        result = live.session->Step(1);
+    ASSERT_EQ(result, mtxPlaceResult::kFinished);
+    mtxImage filled;
+    live.Picture(filled);
+    const mtxStampLog& log = live.session->log;
+    ASSERT_EQ(log.Count(), live.session->stamps);
+    ASSERT_GT(log.Count(), 100u);
+
+    Scene again(Photo(), 2);
+    again.AddDiscs();
+    ASSERT_EQ(again.session->SaveSourceCopy(), 1);
+    ASSERT_EQ(again.session->Replay(log), 1);
+    mtxImage drawn;
+    again.Picture(drawn);
+    EXPECT_TRUE(SameBytes(drawn, filled));
 }
 
 TEST(Replay, AClearedPictureIsDrawnFromItsNewBackground) {

@@ -31,6 +31,49 @@ TEST(EditorFrame, APartialFrameLeavesEveryPixelOutsideItsRectangle) {
     EXPECT_EQ(Str(back->clips.back()), Str({10, 10, 110, 40}));
 }
 
+// Small changes far apart are drawn each on its own, not the rectangle that
+// holds them all; many, or large ones, fall back to that rectangle.
+TEST(EditorFrame, SmallDirtyPartsFarApartAreDrawnOnTheirOwn) {
+    Editor editor(320, 200);
+    auto* back = new Spy(editor.canvas.get(), {0, 0, 320, 200}, kRed);
+    editor.Paint();
+    back->color = kGreen;
+    back->clips.clear();
+    editor.AddDirty({10, 10, 30, 30});
+    editor.AddDirty({250, 150, 270, 170});
+    editor.AddDirty({25, 25, 40, 40});  // overlaps the first: one part
+    editor.AddDirty({40, 10, 50, 20});  // touches it: the same part
+    editor.Paint();
+    ASSERT_EQ(back->clips.size(), 2u);
+    EXPECT_EQ(Str(back->clips[0]), Str({250, 150, 270, 170}));
+    EXPECT_EQ(Str(back->clips[1]), Str({10, 10, 50, 40}));
+    Pixels p = ReadBack(editor);
+    EXPECT_EQ(p.At(10, 10), kGreen);
+    EXPECT_EQ(p.At(269, 169), kGreen);
+    EXPECT_EQ(p.At(100, 100), kRed) << "between the parts nothing was drawn";
+    EXPECT_TRUE(mtxIsEmpty(editor.dirtyRect));
+    EXPECT_TRUE(editor.dirtyParts.empty());
+
+    // Parts that cover most of their rectangle: one pass over it.
+    back->clips.clear();
+    editor.AddDirty({0, 0, 200, 200});
+    editor.AddDirty({210, 0, 320, 200});
+    editor.Paint();
+    ASSERT_EQ(back->clips.size(), 1u);
+    EXPECT_EQ(Str(back->clips[0]), Str({0, 0, 320, 200}));
+
+    // More parts than are worth tracking: the rectangle.
+    back->clips.clear();
+    for (int i = 0; i <= int(mtxImageEditor::kMaxDirtyParts); ++i)
+        editor.AddDirty({(i % 16) * 20, (i / 16) * 50, (i % 16) * 20 + 2, (i / 16) * 50 + 2});
+    EXPECT_TRUE(editor.dirtyParts.empty());
+    editor.AddDirty({300, 190, 302, 192});
+    EXPECT_TRUE(editor.dirtyParts.empty()) << "not tracked again before the frame";
+    editor.Paint();
+    ASSERT_EQ(back->clips.size(), 1u);
+    EXPECT_EQ(Str(back->clips[0]), Str({0, 0, 302, 192}));
+}
+
 TEST(EditorFrame, ChildrenAreClippedToTheirParentAndTheDirtyRectangle) {
     Editor editor(320, 200);
     auto* parent = new Spy(editor.canvas.get(), {0, 0, 200, 100}, kRed);

@@ -53,6 +53,8 @@ class DesignerHistoryTest : public Fixture {
         tool = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
         if (!tool) return;
         tool->clock = [this] { return now; };
+        // One placement a tick: the tests count them.
+        tool->samples.speed = SampleCollection::kSpeedCalm;
         tool->showMessage = [this](const std::string& text) { told.push_back(text); };
     }
 
@@ -275,6 +277,8 @@ class ModifiedTest : public Fixture {
         auto* field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
         if (!field) return nullptr;
         field->clock = [this] { return now; };
+        // One placement a tick: the tests count them.
+        field->samples.speed = SampleCollection::kSpeedCalm;
         EXPECT_TRUE(fill_test::PrepareAndWait(*field));
         return field;
     }

@@ -264,6 +264,26 @@ TEST_F(FillingDlgTest, AStoredPictureCopyBackgroundSurvivesOk) {
     EXPECT_EQ(samples.background, 2);
 }
 
+// The speed list shows the collection's speed; OK writes the choice, Cancel
+// leaves it.
+TEST_F(FillingDlgTest, TheSpeedListShowsAndWritesTheSpeed) {
+    samples.speed = SampleCollection::kSpeedFast;
+    for (bool ok : {false, true}) {
+        auto* d = Open(nullptr);
+        ASSERT_NE(d->speedList, nullptr);
+        ASSERT_EQ(d->speedList->Count(), 2);
+        EXPECT_EQ(d->speedList->Selection(), 1);
+        d->speedList->SetFocus();
+        Key(editor, VK_UP);  // "Fast" to "Calm"
+        EXPECT_EQ(d->speedList->Selection(), 0);
+        ClickOn(editor, ok ? d->okButton : d->cancel);
+        PumpPosted();
+        editor.DeleteDeferred();
+        EXPECT_EQ(editor.TopModal(), nullptr);
+        EXPECT_EQ(samples.speed, ok ? SampleCollection::kSpeedCalm : SampleCollection::kSpeedFast);
+    }
+}
+
 }  // namespace
 
 TEST_F(FillingDlgTest, TheModeAndAutoSizesAreShownAndWritten) {

@@ -18,6 +18,7 @@
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/button.h"
+#include "ui/combo_box.h"
 #include "ui/label.h"
 #include "ui/progress_bar.h"
 #include "ui/tool_bar.h"
@@ -59,13 +60,15 @@ class ToolTest : public ::testing::Test {
         samples.Bind(editor);
         samples.background = 1;
         samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
+        // One placement a tick: most tests here count them. Fast has its own.
+        samples.speed = SampleCollection::kSpeedCalm;
         bar = new mtxIEToolBar(editor.canvas.get());
         bar->SetRect({0, 0, 480, 45});
         bar->Show(1);
         viewer = new mtxIEViewer(editor.canvas.get());
         viewer->SetRect({0, 45, 480, 320});
         tool = new mtxIEMdfField(viewer, bar, samples);
-        tool->clock = [this] { return now; };
+        tool->clock = [this] { return Clock(); };
         tool->showMessage = [this](const std::string& text) { messages.push_back(text); };
     }
     ~ToolTest() override {
@@ -93,18 +96,28 @@ class ToolTest : public ::testing::Test {
         return times;
     }
 
+    // The fake clock: it moves by tick at every reading, as if every step
+    // took that long, and onReading sees the clock read.
+    uint32_t Clock() {
+        now += tick;
+        if (onReading) onReading();
+        return now;
+    }
+
     ui_test::Editor editor;
     SampleCollection samples;
     mtxIEToolBar* bar = nullptr;
     mtxIEViewer* viewer = nullptr;
     mtxIEMdfField* tool = nullptr;
     uint32_t now = 1000;
+    uint32_t tick = 0;
+    std::function<void()> onReading;
     std::vector<std::string> messages;
 };
 
 TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     ASSERT_EQ(bar->rowCount, 1);
-    ASSERT_GE(bar->rows[0].size(), 4u);
+    ASSERT_GE(bar->rows[0].size(), 6u);
     const char* captions[] = {"Go", "Stop", "Samples", "Clear"};
     const uint32_t actions[] = {1, 2, 3, 5};
     for (int i = 0; i < 4; ++i) {
@@ -128,13 +141,23 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
     ui_test::PumpPosted();
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(tool->Process(6, 0), 0);
+    EXPECT_EQ(tool->Process(7, 0), 0);
 
-    // Building the bar again leaves one set of buttons.
+    // The speed list shows the collection's speed and sets it.
+    ASSERT_EQ(bar->rows[0][4].control, tool->speedList);
+    EXPECT_EQ(tool->speedList->Selection(), 0);
+    tool->Process(mtxIEMdfField::kSpeed, 1);
+    EXPECT_EQ(samples.speed, SampleCollection::kSpeedFast);
+    EXPECT_EQ(tool->speedList->Selection(), 1);
+    samples.speed = SampleCollection::kSpeedCalm;  // as the Filling dialog sets it
+    tool->OnOptionsChanged();
+    EXPECT_EQ(tool->speedList->Selection(), 0);
+
+    // Building the bar again leaves one set of controls.
     tool->BuildToolBar();
     EXPECT_EQ(bar->rowCount, 1);
-    EXPECT_EQ(bar->rows[0].size(), 5u);
-    EXPECT_EQ(bar->children.size(), 5u);
+    EXPECT_EQ(bar->rows[0].size(), 6u);
+    EXPECT_EQ(bar->children.size(), 6u);
 }
 
 TEST_F(ToolTest, WithoutAPictureGoAndStopOnlySayOpenOneAndClearDoesNothing) {
@@ -357,34 +380,42 @@ TEST_F(ToolTest, AnotherPictureOpeningDuringPreparationCancelsIt) {
 }
 
 // Each placement repaints what it covers: frames of only the dirty parts end
-// up showing exactly the picture that Stop commits.
+// up showing exactly the picture that Stop commits, one stamp a frame (Calm)
+// or a batch of them (Fast).
 TEST_F(ToolTest, TheScreenFollowsThePlacementsThroughPartialRepaints) {
     AddDiscs(samples, editor.GetDevice(), 3);
     samples.sizeMin = 6, samples.sizeMax = 40;
-    Picture picture(editor, 200, 140);
-    Open(picture);
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
-    editor.Paint();
-    uint64_t frames = editor.frameCount;
-    for (int i = 0; i < 120; ++i) {
-        Ticks(1, 11);
+    for (uint32_t speed : {SampleCollection::kSpeedCalm, SampleCollection::kSpeedFast}) {
+        SCOPED_TRACE(speed);
+        samples.speed = speed;
+        tick = speed == SampleCollection::kSpeedFast ? 1 : 0;
+        Picture picture(editor, 200, 140);
+        Open(picture);
+        tool->Process(mtxIEMdfField::kGo, 0);
+        WaitForPreparation();
+        ASSERT_TRUE(tool->Prepared());
         editor.Paint();
-        EXPECT_TRUE(mtxIsEmpty(editor.dirtyRect));
+        uint64_t frames = editor.frameCount;
+        for (int i = 0; i < 120; ++i) {
+            Ticks(1, 17);
+            editor.Paint();
+            EXPECT_TRUE(mtxIsEmpty(editor.dirtyRect));
+        }
+        ASSERT_GT(tool->placements, 50u);
+        EXPECT_GE(editor.frameCount - frames, 50u);
+        tool->Process(mtxIEMdfField::kStop, 0);
+        std::vector<uint32_t> committed = PixelsOf(picture.Image());
+        ASSERT_NE(committed, picture.pixels);
+        ui_test::Pixels screen = ui_test::ReadBack(editor);
+        POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+        int wrong = 0;
+        for (int y = 0; y < 140; ++y)
+            for (int x = 0; x < 200; ++x)
+                if (screen.At(o.x + x, o.y + y) != committed[size_t(y) * 200 + x]) ++wrong;
+        EXPECT_EQ(wrong, 0) << "pixels the screen shows stale";
+        tool->OnPictureOpening();
+        viewer->SetStack(nullptr);
     }
-    ASSERT_GT(tool->placements, 50u);
-    EXPECT_GE(editor.frameCount - frames, 50u);
-    tool->Process(mtxIEMdfField::kStop, 0);
-    std::vector<uint32_t> committed = PixelsOf(picture.Image());
-    ASSERT_NE(committed, picture.pixels);
-    ui_test::Pixels screen = ui_test::ReadBack(editor);
-    POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
-    int wrong = 0;
-    for (int y = 0; y < 140; ++y)
-        for (int x = 0; x < 200; ++x)
-            if (screen.At(o.x + x, o.y + y) != committed[size_t(y) * 200 + x]) ++wrong;
-    EXPECT_EQ(wrong, 0) << "pixels the screen shows stale";
 }
 
 // A picture replaced without notice: the session of the old one is dropped
@@ -414,6 +445,90 @@ TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
     viewer->SetStack(&first.stack);
     EXPECT_EQ(Ticks(20, 5).size(), 0u);
     EXPECT_EQ(tool->Session(), nullptr);
+}
+
+// The same seed gives the same picture after the same number of engine
+// steps, in Calm and in Fast, and when a Stop arrives in the middle of a
+// batch (then Go): the generator goes on where it was.
+TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.sizeMin = 3, samples.sizeMax = 30;
+    constexpr uint64_t kSteps = 400;
+    auto fill = [&](uint32_t speed, uint64_t stopAt, uint64_t* widest) {
+        samples.speed = speed;
+        tick = speed == SampleCollection::kSpeedFast ? 1 : 0;
+        Picture picture(editor, 160, 120);
+        Open(picture);
+        tool->Process(mtxIEMdfField::kGo, 0);
+        EXPECT_NE(tool->Session(), nullptr);
+        if (!tool->Session()) return std::vector<uint32_t>{};
+        tool->Session()->Seed(29);
+        WaitForPreparation();
+        EXPECT_TRUE(tool->Prepared());
+        mtxFillSession* session = tool->Session();
+        bool stopped = false;
+        // The batch ends at the last step: the clock jumps past the budget.
+        onReading = [&] {
+            if (session->steps >= kSteps) now += 1000;
+            if (stopAt && !stopped && session->steps == stopAt) {
+                stopped = true;
+                tool->Process(mtxIEMdfField::kStop, 0);
+            }
+        };
+        *widest = 0;
+        for (int i = 0; i < 100000 && session->steps < kSteps; ++i) {
+            if (tool->state != mtxIEMdfField::kRunning) {
+                EXPECT_EQ(session->steps, stopAt) << "the batch ended at the Stop";
+                tool->Process(mtxIEMdfField::kGo, 0);
+            }
+            uint64_t before = tool->placements;
+            now += 5;
+            tool->OnTimer(tool->timerId);
+            *widest = std::max(*widest, tool->placements - before);
+        }
+        onReading = nullptr;
+        tool->Process(mtxIEMdfField::kStop, 0);
+        EXPECT_EQ(session->steps, kSteps);
+        EXPECT_GT(session->stamps, kSteps / 4);
+        std::vector<uint32_t> pixels = PixelsOf(picture.Image());
+        tool->OnPictureOpening();
+        viewer->SetStack(nullptr);
+        return pixels;
+    };
+    uint64_t widest = 0;
+    std::vector<uint32_t> calm = fill(SampleCollection::kSpeedCalm, 0, &widest);
+    EXPECT_EQ(widest, 1u);
+    std::vector<uint32_t> fast = fill(SampleCollection::kSpeedFast, 0, &widest);
+    EXPECT_GT(widest, 3u) << "Fast places a batch a tick";
+    EXPECT_EQ(fast, calm);
+    for (uint64_t stopAt : {1u, 37u, 38u, 250u}) {
+        EXPECT_EQ(fill(SampleCollection::kSpeedFast, stopAt, &widest), calm) << stopAt;
+        EXPECT_EQ(fill(SampleCollection::kSpeedCalm, stopAt, &widest), calm) << stopAt;
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+// The bar shows the rate while it runs, and in Fast the time to the usual stop.
+TEST_F(ToolTest, TheBarShowsTheRateAndInFastTheTimeLeft) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.speed = SampleCollection::kSpeedFast;
+    tick = 1;
+    Picture picture(editor, 200, 140);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    Ticks(60, 20);
+    const std::string& text = tool->coverageLabel->text;
+    EXPECT_EQ(text.rfind("Covered ", 0), 0u) << text;
+    EXPECT_NE(text.find("/s"), std::string::npos) << text;
+    EXPECT_NE(text.find(" s to 95 %"), std::string::npos) << text;
+    tool->Process(mtxIEMdfField::kSpeed, 0);
+    Ticks(60, 20);
+    EXPECT_NE(text.find("/s"), std::string::npos) << text;
+    EXPECT_EQ(text.find(" s to "), std::string::npos) << "Calm shows no time left: " << text;
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(text.find("/s"), std::string::npos) << "stopped: " << text;
 }
 
 }  // namespace

@@ -472,8 +472,10 @@ TEST(FillCommand, ResumedProjectGoesOnAsOneUninterruptedRun) {
     Job job;
     std::string first = job.dir.File("first.png"), project = job.dir.File("first.daubry");
     std::string resumed = job.dir.File("resumed.png"), whole = job.dir.File("whole.png"), errors;
-    const std::vector<std::string> options = {"--samples",  job.samples, "--seed", "4",
-                                              "--size-max", "30",        "--quiet"};
+    // Going on follows the Classic engine's generator.
+    const std::vector<std::string> options = {"--samples", job.samples,  "--seed",
+                                              "4",         "--size-max", "30",
+                                              "--mode",    "classic",    "--quiet"};
     auto with = [&](std::vector<std::string> args) {
         args.insert(args.end(), options.begin(), options.end());
         return args;

@@ -14,7 +14,10 @@
 #   6. a photo large enough to watch its preparation: Go, and Escape cancels
 #      it at once (nothing grows); Go again: the status dialog comes and goes
 #      and the picture grows; File, Exit, No: 0;
-#   7. Go on that photo and File, Exit during the preparation: 0 within 5 s.
+#   7. Go on that photo and File, Exit during the preparation: 0 within 5 s;
+#   8. Go on that photo at the default speed (Fast): it grows; the File menu
+#      opens while it fills and Escape closes it; Stop holds the picture
+#      still at once; File, Save: the saved picture is the one on the screen.
 # Screenshots of the steps are left in <output>. Fails, rather than skips,
 # when the virtual display cannot start.
 #
@@ -265,3 +268,64 @@ wait_status exit-status 5 || fail "no status dialog after Go"
 menu f Down Down Return
 expect_exit 5 "File, Exit"
 echo "exit during preparation: ok"
+
+# 8: Fast on the large photo; the menu while it fills; the saved picture is
+# the screen's. The viewer shows picture pixel (0, 0) at window pixel
+# (view_x, view_y) while the picture is larger than the view.
+readonly view_x=85 view_y=61
+start
+open_demo
+load_samples
+click "$go_x" "$bar_y"
+wait_no_dialog fast-prepared 60 || fail "the large photo's preparation did not end within 60 s"
+expect_growth fast-run
+xdotool key --clearmodifiers alt+f
+# Whether a screenshot shows the File menu: its first item highlighted, a
+# row of the highlight colour at least 1500 pixels large.
+menu_shows() {
+  local count
+  count=$(convert "$1" -crop 200x150+0+0 +repage -fill black +opaque "#3D8EE6" -fill white \
+    -opaque "#3D8EE6" -format '%[fx:round(mean*w*h)]' info:)
+  ((count >= 1500))
+}
+await_shot 2 "$out/fast-menu.png" menu_shows || fail "the File menu did not open while filling"
+xdotool key Escape
+menu_gone() { ! menu_shows "$1"; }
+await_shot 2 "$work/menu-gone.png" menu_gone || fail "Escape did not close the File menu"
+# FIXME: the first click after Escape closed a menu is lost; an empty part of
+# the bar takes it.
+click 950 "$bar_y"
+click "$stop_x" "$bar_y"
+sleep 0.2
+shot fast-stopped-a
+sleep 1
+shot fast-stopped-b
+changed=$(viewer_difference "$out/fast-stopped-a.png" "$out/fast-stopped-b.png")
+[[ "$changed" == 0 ]] || fail "the picture changed after Stop ($changed pixels)"
+saved="$work/result/fast"
+mkdir -p "$work/result"
+menu f Down Return
+click 500 197  # FIXME as above: the dialog's title takes the lost click
+click 465 466  # the Type box, then PNG
+xdotool key Down Return
+sleep 0.3
+click 525 441
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 10 "$saved"
+xdotool key Return
+for _ in $(seq 25); do
+  [[ -f "$saved.png" ]] && break
+  sleep 0.2
+done
+[[ -f "$saved.png" ]] || fail "File, Save as PNG wrote no $saved.png"
+cp "$saved.png" "$out/fast-saved.png"
+# The viewer's area in the screenshot against the same pixels of the file.
+convert "$out/fast-stopped-b.png" -crop 700x500+150+80 +repage "$work/screen.png"
+convert "$saved.png" -crop "700x500+$((150 - view_x))+$((80 - view_y))" +repage \
+  -background white -alpha remove -alpha off "$work/file.png"
+differ=$(compare -metric AE "$work/screen.png" "$work/file.png" null: 2>&1 || true)
+[[ "$differ" == 0 ]] || fail "the saved picture is not the one on the screen ($differ pixels differ)"
+# Saved and stopped: nothing to ask.
+menu f Down Down Return
+wait_exit 5
+echo "fast filling, menu while filling, stop, save is the screen: ok"

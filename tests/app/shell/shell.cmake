@@ -4,6 +4,9 @@ daubry_tests(shell SOURCES daubry_app_test.cpp fill_arguments_test.cpp LINKS dau
 find_package(ZLIB REQUIRED)
 daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell ZLIB::ZLIB
   LABELS shell)
+# The window's tool at both speeds against `daubry fill`: the same file.
+daubry_tests(fill_speeds SOURCES fill_speeds_test.cpp ../../ui/ui_test_support.cpp
+  LINKS daubry_shell LABELS shell)
 
 # The program itself under a virtual display. It leaves the screenshot of the
 # main window as tests/shell/main-window.png in the build folder.
@@ -32,7 +35,7 @@ add_test(NAME shell.FillFlowUnderXvfb
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fill_flow.sh $<TARGET_FILE:daubry>
     ${PROJECT_BINARY_DIR}/tests/shell/fill-flow ${PROJECT_SOURCE_DIR}/share/demo.png
     ${PROJECT_BINARY_DIR}/share/samples)
-set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 300)
+set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 480)
 # The flow loads a bundled collection the build draws.
 if(TARGET samples)
   add_dependencies(shell_tests samples)

@@ -1,0 +1,166 @@
+// mtxFillPace and mtxFillRate: the batching of the filling tool's steps under
+// a fake clock, and the rate and time left its bar shows.
+#include "app/filling/fill_pace.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "app/filling/fill_rate.h"
+
+namespace {
+
+// A clock that moves by cost[i] during step i (the last cost repeats) and
+// records when each step began.
+struct FakeSteps {
+    uint32_t now = 5000;
+    std::vector<uint32_t> cost = {1};
+    std::vector<uint32_t> began;
+    bool goOn = true;
+    uint32_t Clock() const { return now; }
+    bool Step(uint32_t at) {
+        began.push_back(at);
+        size_t i = std::min(began.size() - 1, cost.size() - 1);
+        now += cost[i];
+        return goOn;
+    }
+    int Tick(mtxFillPace& pace, bool fast) {
+        return pace.Tick(
+            fast, [this] { return Clock(); }, [this](uint32_t at) { return Step(at); });
+    }
+};
+
+TEST(FillPace, AFastBatchStepsUntilItsBudgetIsSpent) {
+    for (uint32_t cost : {1u, 3u, 4u, 9u}) {
+        FakeSteps f;
+        f.cost = {cost};
+        mtxFillPace pace;
+        pace.Restart(f.now);
+        uint32_t start = f.now;
+        int steps = f.Tick(pace, true);
+        EXPECT_EQ(steps, int((mtxFillPace::kBudgetMs + cost - 1) / cost)) << cost;
+        for (uint32_t at : f.began) EXPECT_LT(at - start, mtxFillPace::kBudgetMs) << cost;
+        EXPECT_GE(f.now - start, mtxFillPace::kBudgetMs) << cost;
+    }
+}
+
+TEST(FillPace, ALongStepEndsTheBatchAndAStoppedRunEndsItAtOnce) {
+    FakeSteps f;
+    f.cost = {2, 40, 1};
+    mtxFillPace pace;
+    pace.Restart(f.now);
+    EXPECT_EQ(f.Tick(pace, true), 2);
+    f.now += mtxFillPace::kFrameMs;
+    f.began.clear();
+    f.cost = {1};
+    f.goOn = false;
+    EXPECT_EQ(f.Tick(pace, true), 1);
+}
+
+TEST(FillPace, AtMostOneBatchAFrame) {
+    FakeSteps f;
+    f.cost = {0, 0, 0, 0, 1};  // quick steps, then the clock moves
+    mtxFillPace pace;
+    pace.Restart(f.now);
+    std::vector<uint32_t> batchStarts;
+    for (int i = 0; i < 200; ++i) {
+        size_t before = f.began.size();
+        if (f.Tick(pace, true) > 0) batchStarts.push_back(f.began[before]);
+        f.now += 1;  // the next timer message
+    }
+    ASSERT_GT(batchStarts.size(), 5u);
+    for (size_t i = 1; i < batchStarts.size(); ++i)
+        EXPECT_GE(batchStarts[i] - batchStarts[i - 1], mtxFillPace::kFrameMs);
+}
+
+TEST(FillPace, AClockThatStandsStillStillEndsTheBatch) {
+    FakeSteps f;
+    f.cost = {0};
+    mtxFillPace pace;
+    pace.Restart(f.now);
+    EXPECT_EQ(f.Tick(pace, true), mtxFillPace::kMaxBatch);
+}
+
+// A step that runs the message loop (a message box, a nested dialog) gets
+// timer messages of its own: they must not start a batch inside the batch.
+TEST(FillPace, NeverTwoBatchesAtOnce) {
+    for (bool fast : {false, true}) {
+        mtxFillPace pace;
+        uint32_t now = 100;
+        pace.Restart(now);
+        int depth = 0, deepest = 0, inner = 0;
+        auto clock = [&] { return now; };
+        std::function<bool(uint32_t)> step = [&](uint32_t) {
+            deepest = std::max(deepest, ++depth);
+            now += 3;
+            inner += pace.Tick(fast, clock, step);
+            EXPECT_TRUE(pace.InBatch());
+            --depth;
+            return true;
+        };
+        now += 20;
+        EXPECT_GT(pace.Tick(fast, clock, step), 0) << fast;
+        EXPECT_EQ(deepest, 1) << fast;
+        EXPECT_EQ(inner, 0) << fast;
+        EXPECT_FALSE(pace.InBatch());
+    }
+}
+
+TEST(FillPace, CalmStepsAtLeastTenMsApart) {
+    FakeSteps f;
+    f.cost = {0};
+    mtxFillPace pace;
+    pace.Restart(f.now);
+    for (int i = 0; i < 500; ++i) {
+        f.Tick(pace, false);
+        f.now += 1;
+    }
+    ASSERT_GT(f.began.size(), 30u);
+    for (size_t i = 1; i < f.began.size(); ++i)
+        EXPECT_GE(f.began[i] - f.began[i - 1], mtxFillPace::kCalmInterval);
+    // The clock wraps at 2^32 without a pause.
+    f.now = 0xFFFFFFF0u;
+    pace.Restart(f.now);
+    f.began.clear();
+    for (int i = 0; i < 100; ++i) {
+        f.Tick(pace, false);
+        f.now += 1;
+    }
+    EXPECT_GE(f.began.size(), 8u);
+}
+
+TEST(FillRate, StampsASecondOverTheLastSeconds) {
+    mtxFillRate rate;
+    rate.Restart(1000, 0, 0);
+    EXPECT_EQ(rate.StampsPerSecond(), 0);
+    rate.Note(1100, 50, 0.01);
+    EXPECT_EQ(rate.StampsPerSecond(), 0) << "too soon to tell";
+    for (uint32_t t = 1250; t <= 6000; t += 250) rate.Note(t, (t - 1000) * 2, 0.1);
+    EXPECT_NEAR(rate.StampsPerSecond(), 2000, 1e-9);
+    // The pace changes: the old readings leave the window.
+    for (uint32_t t = 6250; t <= 9000; t += 250) rate.Note(t, 10000 + (t - 6000) / 2, 0.1);
+    EXPECT_NEAR(rate.StampsPerSecond(), 500, 1e-9);
+    // A new background starts the counts again.
+    rate.Note(9250, 10, 0.0);
+    EXPECT_EQ(rate.StampsPerSecond(), 0);
+}
+
+// Uncovered share halving every second: from 60 % covered (40 % left) the
+// 95 % mark (5 % left) is three halvings away.
+TEST(FillRate, TheTimeLeftFollowsTheShrinkingUncoveredShare) {
+    mtxFillRate rate;
+    rate.Restart(0, 0, 0);
+    for (uint32_t t = 250; t <= 3000; t += 250)
+        rate.Note(t, t, 1.0 - 0.4 * std::pow(0.5, (double(t) - 3000.0) / 1000.0 + 0.0) * 1.0);
+    // At t = 3000 the share left is 0.4.
+    EXPECT_NEAR(rate.SecondsTo(0.95), 3.0, 1e-6);
+    EXPECT_EQ(rate.SecondsTo(0.5), 0) << "already there";
+    EXPECT_LT(rate.SecondsTo(1.0), 0) << "never, at this pace";
+    mtxFillRate still;
+    still.Restart(0, 0, 0.3);
+    still.Note(1000, 0, 0.3);
+    EXPECT_LT(still.SecondsTo(0.95), 0) << "no growth: unknown";
+}
+
+}  // namespace
