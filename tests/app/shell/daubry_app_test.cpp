@@ -256,15 +256,27 @@ TEST_F(MainWindow, ADroppedFileIsOpenedAndItsDropFreed) {
 }
 
 TEST_F(MainWindow, AboutIsADialogOverTheEditor) {
+    // Large enough that the dialog, centred, starts below its own height.
+    MoveWindow(app->mainWnd.Handle(), 0, 0, 1000, 700, true);
     Send(WM_COMMAND, ID_ABOUT);
     mtxIECtrl* top = app->mainWnd.editor.TopModal();
     ASSERT_NE(top, nullptr);
     auto* about = dynamic_cast<mtxIEAboutDlg*>(top);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->title, "About Daubry");
-    about->Process(1, 0);
+    // It lies whole in the editor, its button inside it, and a click on the
+    // button closes it.
+    mtxImageEditorVD& editor = app->mainWnd.editor;
+    RECT r = about->rect, ok = about->okButton->EditorRect();
+    EXPECT_GT(about->Height(), about->TitleBarHeight());
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= editor.clientRect.right &&
+                r.bottom <= editor.clientRect.bottom);
+    EXPECT_TRUE(ok.top > r.top && ok.bottom <= r.bottom && ok.left > r.left && ok.right < r.right);
+    int x = (ok.left + ok.right) / 2, y = (ok.top + ok.bottom) / 2;
+    editor.RouteMouse(mtxIECtrl::kLButtonDown, x, y, MK_LBUTTON);
+    editor.RouteMouse(mtxIECtrl::kLButtonUp, x, y, 0);
     EXPECT_EQ(Drain(), -1);
-    EXPECT_EQ(app->mainWnd.editor.TopModal(), nullptr);
+    EXPECT_EQ(editor.TopModal(), nullptr);
 }
 
 TEST_F(MainWindow, SamplesAndFillingOpenTheirDialogs) {
