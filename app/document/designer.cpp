@@ -126,11 +126,15 @@ void mtxIEDesigner::ReadFolders(mtxRegistry& settings) {
     };
     read("ofp", openFolder);
     read("sfp", saveFolder);
+    uint32_t filter = 0;
+    if (settings.GetInt(kFolderSection, "sft", filter) && filter >= 1 && filter <= 3)
+        saveFilter = filter;
 }
 
 void mtxIEDesigner::WriteFolders(mtxRegistry& settings) const {
     settings.SetString(kFolderSection, "ofp", openFolder);
     settings.SetString(kFolderSection, "sfp", saveFolder);
+    settings.SetInt(kFolderSection, "sft", saveFilter);
 }
 
 void mtxIEDesigner::Tell(const std::string& text, const std::string& title) {
@@ -181,6 +185,7 @@ int mtxIEDesigner::Save() {
     }
     mtxFileDialog dialog(nullptr, true, mtxPictureSaveFilters(), "", mtxPath(picturePath).Name());
     dialog.SetInitialDirectory(saveFolder.empty() ? openFolder : saveFolder);
+    dialog.SetFilterIndex(saveFilter);
     dialog.settleName = [](const std::string& path, uint32_t filter) {
         return mtxSettledSaveName(path, filter);
     };
@@ -207,9 +212,11 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
         return fail("there is not enough memory to render the picture");
     }
     saveFolder = FolderOf(target);
+    // A typed picture extension decides the format whatever the filter.
+    mtxPictureFormat format = mtxPictureFormatOfName(target, filterIndex);
     std::string why;
-    if (!mtxWritePictureFile(flat, target, mtxPictureFormatOfFilter(filterIndex), &why))
-        return fail(why);
+    if (!mtxWritePictureFile(flat, target, format, &why)) return fail(why);
+    saveFilter = mtxPictureFilterOf(format);
     MarkSaved();
     return 1;
 }
@@ -361,7 +368,7 @@ int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
 }
 
 void mtxIEDesigner::AddLayerFromFile() {
-    mtxFileDialog dialog(nullptr, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
+    mtxFileDialog dialog(nullptr, false, mtxPictureOpenFilters(), "", "");
     if (!dialog.Show() || !picture_) return;
     std::string why;
     std::unique_ptr<mtxImage> image = LoadPicture(editor, dialog.Path(), why);

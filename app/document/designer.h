@@ -127,6 +127,7 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     InstrOptionsBar* optionsBar = nullptr;
     std::string openFolder;   // "ofp"
     std::string saveFolder;   // "sfp"
+    uint32_t saveFilter = 1;  // "sft": the type last saved, shown first
     std::string picturePath;  // the open picture's file, empty without one
 
   private:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/document/designer.h"
+#include "app/document/picture_file.h"
 #include "app/editor/about_dlg.h"
 #include "app/filling/lawn_sample_dlg.h"
 #include "app/shell/command_line.h"
@@ -177,7 +178,7 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
 void mtxDaubryApp::MainWnd::OnOpen() {
     mtxIEDesigner* designer = editor.GetDesigner();
     if (!designer || !AskToSaveFirst()) return;
-    mtxFileDialog dialog(this, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
+    mtxFileDialog dialog(this, false, mtxPictureOpenFilters(), "", "");
     dialog.SetInitialDirectory(designer->openFolder);
     if (!dialog.Show()) return;
     designer->Open(dialog.Path(), 0);

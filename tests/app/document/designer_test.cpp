@@ -10,6 +10,7 @@
 #include "app/document/add_layer_dlg.h"
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
+#include "app/document/picture_file.h"
 #include "app/filling/mdf_field.h"
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
@@ -182,6 +183,46 @@ TEST_F(DesignerTest, TheSaveDialogAsksAboutTheFileThatWillBeWritten) {
     EXPECT_EQ(Designer().Save(), 1);
     EXPECT_EQ(ReadFile(dir.File("fresh")), "keep");
     EXPECT_EQ(oracle::ReadPng(dir.File("fresh.png")).width, 12);
+}
+
+// A typed picture extension decides the format whatever the chosen type; the
+// next Save dialog shows the type last written, also after a restart.
+TEST_F(DesignerTest, ATypedExtensionDecidesTheFormatAndTheTypeIsRemembered) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 12, 9), 0), 1);
+    host.onShown = TypeName(*editor, "typed.png", 1);  // the bitmap type chosen
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("typed.png.bmp")));
+    EXPECT_EQ(oracle::ReadPng(dir.File("typed.png")).width, 12);
+    EXPECT_EQ(ReadFile(dir.File("typed.png")).substr(1, 3), "PNG");
+    uint32_t shownFirst = 0;
+    host.onShown = [&](mtxIEFileDialog& dialog) {
+        shownFirst = uint32_t(dialog.filterBox->Selection() + 1);
+        dialog.pathField->SetText("next.jpeg");
+        dialog.Accept();
+    };
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_EQ(shownFirst, kPngFilter);
+    EXPECT_EQ(ReadFile(dir.File("next.jpeg")).substr(0, 2), "\xFF\xD8");
+    editor.reset();  // writes the settings
+    editor = std::make_unique<mtxImageEditorVD>();
+    ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
+    EXPECT_EQ(Designer().saveFilter, 3u);  // JPEG
+    Designer().saveFilter = 1;             // the other tests start from the first type
+}
+
+TEST_F(DesignerTest, TheOpenFilterListsPicturesOnlyAndTheSecondEveryFile) {
+    mtxFileDialog request(nullptr, false, mtxPictureOpenFilters(), "", "");
+    auto* dialog =
+        new mtxIEFileDialog(editor.get(), request, std::make_shared<mtxIEFileDialog::Outcome>());
+    EXPECT_EQ(dialog->filterBox->ItemText(0).find("posible"), std::string::npos);
+    for (const char* name : {"a.png", "B.JPG", "c.jpeg", "d.bmp", "e.gif"})
+        EXPECT_TRUE(dialog->Matches(name)) << name;
+    for (const char* name : {"notes.sh", "flowers.msc", "build.err", "png"})
+        EXPECT_FALSE(dialog->Matches(name)) << name;
+    dialog->filterBox->Select(1, true);
+    EXPECT_TRUE(dialog->Matches("notes.sh"));
+    EXPECT_TRUE(dialog->Matches("README"));
+    dialog->Close();
 }
 
 TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {

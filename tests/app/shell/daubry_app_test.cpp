@@ -220,7 +220,7 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
     };
     Send(WM_COMMAND, ID_SAVE);
     EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Save As"}));
-    EXPECT_EQ(filters, (std::vector<size_t>{1, 3}));
+    EXPECT_EQ(filters, (std::vector<size_t>{2, 3}));  // pictures or every file; three types
     EXPECT_EQ(suggested, "photo");
     EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
