@@ -21,6 +21,7 @@
 #include "ui/combo_box.h"
 #include "ui/dlg_ok_cancel.h"
 #include "ui/edit.h"
+#include "ui/label.h"
 #include "ui/message_box.h"
 
 using namespace mtxOs;
@@ -157,6 +158,16 @@ TEST_F(MainWindow, HelpOpensTheBuildTreesPageWithoutInsPathAndTheFolderOfInsPath
     ASSERT_EQ(opened.size(), 4u);
     EXPECT_EQ(opened[2], "file:///opt/daubry/daubry.html#about");
     EXPECT_EQ(opened[2], opened[3]);
+}
+
+TEST_F(MainWindow, WithoutAnOpenerHelpSaysWhereThePageIs) {
+    app->mainWnd.shellOpen = [](const std::string&) { return false; };
+    Send(WM_COMMAND, ID_HELP_CONTENTS);
+    auto* box = dynamic_cast<mtxIEMessageBox*>(app->mainWnd.editor.TopModal());
+    ASSERT_NE(box, nullptr);
+    std::string text = box->label->text;
+    EXPECT_NE(text.find(mtxInstalledHelpPage()), std::string::npos) << text;
+    EXPECT_NE(text.find("xdg-utils"), std::string::npos) << text;
 }
 
 TEST_F(MainWindow, TheAboutAddressEscapesWhatWouldBreakIt) {
