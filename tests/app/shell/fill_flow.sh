@@ -185,10 +185,10 @@ expect_growth() {  # name
 save_png() {  # path, then what to do if asked to replace: "" or a key
   menu f Down Return
   shot save-dialog
-  # The Type box, then the second type (PNG).
+  # The Type box's list, then its second row (PNG): the type shown first is
+  # the one last saved, so the row is picked, not stepped to.
   click 465 466
-  xdotool key Down Return
-  sleep 0.3
+  click 400 501
   click 525 441
   xdotool key --clearmodifiers ctrl+a
   xdotool type --delay 10 "$1"
