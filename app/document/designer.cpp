@@ -256,6 +256,8 @@ void mtxIEDesigner::ResetBackground() {
 }
 
 void mtxIEDesigner::SelectTool(int tool) {
+    // Choosing the filling tool again keeps the one at work, with its run.
+    if (tool == kToolFilling && FillingTool()) return;
     // The changes the old tool made stay counted after it goes.
     if (ToolEdits() != savedToolEdits_) modified_ = true;
     // The bar's controls of the old tool go before the tool they talk to.

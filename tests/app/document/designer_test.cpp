@@ -249,6 +249,13 @@ TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {
 
 TEST_F(DesignerTest, ToolCodesSelectTheFillingToolOrNone) {
     ASSERT_NE(Designer().CurrentTool(), nullptr);  // filling at the start
+    // Fill again while it is the tool keeps the tool, and so its run.
+    auto* filling = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(filling, nullptr);
+    std::weak_ptr<const void> life = filling->LifeToken();
+    EXPECT_EQ(Designer().Process(17, 0), 0);
+    EXPECT_FALSE(life.expired());
+    EXPECT_EQ(Designer().CurrentTool(), filling);
     EXPECT_EQ(Designer().layerChooser, nullptr);
     for (uint32_t code = 9; code <= 16; ++code) {
         EXPECT_EQ(Designer().Process(code, 0), 0);
