@@ -171,6 +171,10 @@ void mtxFillSession::ForgetCoverage() {
     fine_.Restart(random.state + fineRuns_++);
 }
 
+void mtxFillSession::GoOn() {
+    if (fine_.Finished()) fine_.Restart(random.state + fineRuns_++);
+}
+
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
     KeepRunCurrent();

@@ -73,6 +73,9 @@ class mtxFillSession {
     // Starts the coverage, the counts and the Fine run again from nothing (the
     // picture was rewritten: a new background, an undo).
     void ForgetCoverage();
+    // Go pressed again: a Fine run that reached its end begins another over
+    // the picture with the next sequence, so Go always adds to the picture.
+    void GoOn();
 
     // Draws the picture again from a log of stamps on the samples of this
     // session: the base of its last run that put one in (a colour, or the

@@ -224,9 +224,11 @@ mtxIECtrl* mtxImageEditor::InputTarget(int x, int y) {
         POINT p = focus->parent ? focus->parent->EditorToLocal(POINT{x, y}) : POINT{x, y};
         if (focus->HitTest(p.x, p.y)) return focus;
     }
-    if (!modal.empty()) return modal.back();
+    // Pop-ups lie over every dialog: a list opened from the top dialog
+    // takes the clicks on it.
     for (mtxIECtrl* control : controls)
         if (control->IsVisible() && control->HitTest(x, y)) return control;
+    if (!modal.empty()) return modal.back();
     return canvas.get();
 }
 
@@ -545,8 +547,10 @@ void mtxImageEditor::DrawPart(const RECT& r) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
     device->BeginScene();
     DrawRoot(canvas.get(), r);
-    for (mtxIECtrl* control : std::vector<mtxIECtrl*>(controls)) DrawRoot(control, r);
+    // Dialogs, then the pop-ups, which open from the top dialog as often as
+    // from the bars and must show over it.
     for (mtxIECtrl* control : std::vector<mtxIECtrl*>(modal)) DrawRoot(control, r);
+    for (mtxIECtrl* control : std::vector<mtxIECtrl*>(controls)) DrawRoot(control, r);
     DrawFocus(r);
     if (cursor) {
         SetClip(r);

@@ -15,8 +15,8 @@
 class mtxIECursorEx;
 
 // The editor window as host of the control toolkit: it turns window messages
-// into calls on controls (capture first, then the focus control, the top modal
-// dialog, the listed controls, the canvas), keeps the dirty rectangle and
+// into calls on controls (capture first, then the focus control, the listed
+// pop-ups, the top modal dialog, the canvas), keeps the dirty rectangle and
 // draws a frame that clears, draws and presents only that rectangle.
 //
 // Controls are deleted only when no message is being handled (DeferDelete);
@@ -75,7 +75,8 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     // Called on hide and destruction.
     void ForgetControl(mtxIECtrl* control, bool dying);
 
-    // Top-level controls (pop-ups) drawn over the canvas in order of adding.
+    // Top-level controls (pop-ups) drawn over the canvas and the dialogs in
+    // order of adding.
     void AddControl(mtxIECtrl* control);
     void RemoveControl(mtxIECtrl* control);
     // The modal stack; pushing releases the capture.

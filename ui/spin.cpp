@@ -31,7 +31,8 @@ class DropButton : public mtxIEButton {
     }
 };
 
-// The pop-up slider hides itself once a drag ends.
+// The pop-up slider hides itself once a drag ends, and when the focus goes
+// elsewhere than its spin.
 class PopupSlider : public mtxIESlider {
   public:
     using mtxIESlider::mtxIESlider;
@@ -40,11 +41,15 @@ class PopupSlider : public mtxIESlider {
     ~PopupSlider() override {
         if (onDestroy) onDestroy();
     }
-    std::function<void()> onRelease, onDestroy;
+    std::function<void()> onRelease, onDestroy, onFocusLost;
     int OnLButtonUp(int x, int y, uint32_t keys) override {
         mtxIESlider::OnLButtonUp(x, y, keys);
         if (onRelease) onRelease();
         return 1;
+    }
+    void OnKillFocus() override {
+        mtxIESlider::OnKillFocus();
+        if (onFocusLost) onFocusLost();
     }
 };
 
@@ -67,6 +72,9 @@ mtxIESpin::mtxIESpin(mtxIECtrl* parent) : mtxIEActiveCtrl(parent) {
         auto* popup = new PopupSlider(editor);
         popup->onRelease = [this] { ShowSlider(false); };
         popup->onDestroy = [this] { slider = nullptr; };
+        popup->onFocusLost = [this] {
+            if (!FocusWithin()) ShowSlider(false);
+        };
         slider = popup;
         slider->SetAction(this, kSlider, 1);
     }
@@ -77,6 +85,7 @@ mtxIESpin::mtxIESpin(mtxIECtrl* parent) : mtxIEActiveCtrl(parent) {
 mtxIESpin::~mtxIESpin() {
     if (!slider) return;
     static_cast<PopupSlider*>(slider)->onDestroy = nullptr;
+    static_cast<PopupSlider*>(slider)->onFocusLost = nullptr;
     if (editor) editor->RemoveControl(slider);
     delete slider;
 }
@@ -119,6 +128,11 @@ int mtxIESpin::SetValue(int v, bool notify) {
 
 bool mtxIESpin::SliderShown() const {
     return slider && slider->IsVisible();
+}
+
+bool mtxIESpin::FocusWithin() const {
+    mtxIECtrl* focus = editor ? editor->focus : nullptr;
+    return focus && (focus == slider || Contains(focus));
 }
 
 void mtxIESpin::ShowSlider(bool on) {
@@ -194,7 +208,9 @@ void mtxIESpin::OnKeyDown(uint32_t key, uint32_t repeat, uint32_t keyFlags) {
 }
 
 int mtxIESpin::OnDescendantFocusLost() {
-    // The field shows the value again once the user leaves it.
+    // The field shows the value again once the user leaves it; the slider
+    // goes once the user turns to another control.
     if (edit && editor && editor->focus != edit) WriteText();
+    if (SliderShown() && !FocusWithin()) ShowSlider(false);
     return 0;
 }

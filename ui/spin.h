@@ -27,6 +27,8 @@ class mtxIESpin : public mtxIEActiveCtrl, public mtxIEActionProcessor {
     int SetValue(int v, bool notify = false);
     int Value() const { return value; }
     bool SliderShown() const;
+    // Whether the focus lies in the spin or on its slider.
+    bool FocusWithin() const;
 
     void LayoutChildren() override;
     int Process(uint32_t part, uint16_t v) override;

@@ -129,6 +129,7 @@ int mtxIEDesigner::Save() {
                          mtxPath(document_.Path()).Name());
     const std::string& saveFolder = document_.saveFolder;
     dialog.SetInitialDirectory(saveFolder.empty() ? document_.openFolder : saveFolder);
+    dialog.SetFilterIndex(document_.saveFilter);
     dialog.settleName = [](const std::string& path, uint32_t filter) {
         return mtxSettledSaveName(path, filter);
     };
@@ -177,6 +178,8 @@ void mtxIEDesigner::ResetBackground() {
 }
 
 void mtxIEDesigner::SelectTool(int tool) {
+    // Choosing the filling tool again keeps the one at work, with its run.
+    if (tool == kToolFilling && FillingTool()) return;
     // The changes the old tool made stay counted after it goes.
     document_.ToolGoing();
     // The bar's controls of the old tool go before the tool they talk to.
@@ -277,7 +280,7 @@ int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
 }
 
 void mtxIEDesigner::AddLayerFromFile() {
-    mtxFileDialog dialog(nullptr, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
+    mtxFileDialog dialog(nullptr, false, mtxPictureOpenFilters(), "", "");
     if (!dialog.Show() || !Picture()) return;
     std::string why;
     std::unique_ptr<mtxImage> image = mtxIEDocument::LoadPicture(Device(), dialog.Path(), why);

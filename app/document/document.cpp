@@ -88,9 +88,11 @@ int mtxIEDocument::SaveAs(const std::string& path, uint32_t filterIndex, std::st
         return fail("there is not enough memory to render the picture");
     }
     saveFolder = FolderOf(target);
+    // A typed picture extension decides the format whatever the filter.
+    mtxPictureFormat format = mtxPictureFormatOfName(target, filterIndex);
     std::string why;
-    if (!mtxWritePictureFile(flat, target, mtxPictureFormatOfFilter(filterIndex), &why))
-        return fail(why);
+    if (!mtxWritePictureFile(flat, target, format, &why)) return fail(why);
+    saveFilter = mtxPictureFilterOf(format);
     MarkSaved();
     return 1;
 }
@@ -168,9 +170,13 @@ void mtxIEDocument::ReadFolders(mtxRegistry& settings) {
     };
     read("ofp", openFolder);
     read("sfp", saveFolder);
+    uint32_t filter = 0;
+    if (settings.GetInt(kFolderSection, "sft", filter) && filter >= 1 && filter <= 3)
+        saveFilter = filter;
 }
 
 void mtxIEDocument::WriteFolders(mtxRegistry& settings) const {
     settings.SetString(kFolderSection, "ofp", openFolder);
     settings.SetString(kFolderSection, "sfp", saveFolder);
+    settings.SetInt(kFolderSection, "sft", saveFilter);
 }

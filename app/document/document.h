@@ -90,8 +90,9 @@ class mtxIEDocument {
     // The current tool's count of changes to the picture (null: no tool).
     std::function<uint64_t()> toolEdits;
 
-    std::string openFolder;  // "ofp"
-    std::string saveFolder;  // "sfp"
+    std::string openFolder;   // "ofp"
+    std::string saveFolder;   // "sfp"
+    uint32_t saveFilter = 1;  // "sft": the type last saved, shown first
 
   private:
     uint64_t ToolEdits() const { return toolEdits ? toolEdits() : 0; }

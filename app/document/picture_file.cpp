@@ -32,11 +32,46 @@ std::vector<std::pair<std::string, std::string>> mtxPictureSaveFilters() {
             {"JPEG-JFIF(*.jpg)", "*.jpg"}};
 }
 
-std::string mtxSettledSaveName(const std::string& path, uint32_t filterIndex) {
-    const char* extension = mtxPictureExtension(mtxPictureFormatOfFilter(filterIndex));
+namespace {
+
+// The format a file name's own extension names; 0 when it names none.
+int FormatOfExtension(const std::string& path, mtxPictureFormat& format) {
     std::string file = path.substr(path.find_last_of('/') + 1);
-    if (!file.empty() && mtxPath(file).HasExtension(extension)) return path;
-    return path + "." + extension;
+    if (file.empty()) return 0;
+    mtxPath name(file);
+    static const std::pair<const char*, mtxPictureFormat> kKnown[] = {
+        {"bmp", mtxPictureFormat::kBmp},  {"png", mtxPictureFormat::kPng},
+        {"jpg", mtxPictureFormat::kJpeg}, {"jpeg", mtxPictureFormat::kJpeg},
+        {"jpe", mtxPictureFormat::kJpeg},
+    };
+    for (const auto& [extension, known] : kKnown)
+        if (name.HasExtension(extension)) {
+            format = known;
+            return 1;
+        }
+    return 0;
+}
+
+}  // namespace
+
+mtxPictureFormat mtxPictureFormatOfName(const std::string& path, uint32_t filterIndex) {
+    mtxPictureFormat format;
+    return FormatOfExtension(path, format) ? format : mtxPictureFormatOfFilter(filterIndex);
+}
+
+uint32_t mtxPictureFilterOf(mtxPictureFormat format) {
+    return static_cast<uint32_t>(format);
+}
+
+std::vector<std::pair<std::string, std::string>> mtxPictureOpenFilters() {
+    return {{"Pictures (bmp, jpg, png, gif)", "*.bmp;*.dib;*.jpg;*.jpeg;*.jpe;*.png;*.gif"},
+            {"All files", "*"}};
+}
+
+std::string mtxSettledSaveName(const std::string& path, uint32_t filterIndex) {
+    mtxPictureFormat format;
+    if (FormatOfExtension(path, format)) return path;
+    return path + "." + mtxPictureExtension(mtxPictureFormatOfFilter(filterIndex));
 }
 
 namespace {

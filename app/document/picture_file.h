@@ -14,10 +14,19 @@ mtxPictureFormat mtxPictureFormatOfFilter(uint32_t filterIndex);
 const char* mtxPictureExtension(mtxPictureFormat format);
 // The save dialog's filters, in the order of mtxPictureFormat.
 std::vector<std::pair<std::string, std::string>> mtxPictureSaveFilters();
+// The open dialog's filters: the pictures the loader reads, then every file.
+std::vector<std::pair<std::string, std::string>> mtxPictureOpenFilters();
 
-// The name the picture is written under: path as given when its extension is
-// the format's (without regard to case), otherwise path with ".bmp", ".png"
-// or ".jpg" appended ("photo.bmp" saved as JPEG becomes "photo.bmp.jpg").
+// The format a typed name asks for: its extension when it is one of the
+// formats' (".bmp", ".png", ".jpg", ".jpeg", ".jpe", without regard to case),
+// whatever the filter; otherwise the filter's format.
+mtxPictureFormat mtxPictureFormatOfName(const std::string& path, uint32_t filterIndex);
+// The save dialog's filter (from 1) of a format.
+uint32_t mtxPictureFilterOf(mtxPictureFormat format);
+
+// The name the picture is written under: path as given when it ends in one of
+// the formats' extensions (which then decides the format), otherwise path
+// with the filter's ".bmp", ".png" or ".jpg" appended.
 std::string mtxSettledSaveName(const std::string& path, uint32_t filterIndex);
 
 // Writes image to path in format so that the file holds either its old

@@ -30,7 +30,8 @@ mtxIEAboutDlg::mtxIEAboutDlg(mtxImageEditor* host) : mtxIEDialog(host, 1) {
         label->rect = {left, top, left + label->Width(), top + label->Height()};
         top = label->rect.bottom + 4;
     }
-    rect = {rect.left, rect.top, rect.left + width, top + 50};
+    // The labels lie in the dialog's own coordinates; its rectangle is the editor's.
+    rect = {rect.left, rect.top, rect.left + width, rect.top + top + 50};
     okButton = new mtxIEButton(this);
     int bottom = GetClientRect().bottom;
     okButton->rect = {(width - 80) / 2, bottom - 30, (width + 80) / 2, bottom - 5};

@@ -215,6 +215,7 @@ void mtxIEMdfField::Go() {
     }
     if (task_) return;
     if (SessionCurrent() && session_->prepared) {
+        session_->GoOn();
         StartRunning();
         return;
     }

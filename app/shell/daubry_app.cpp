@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/document/designer.h"
+#include "app/document/picture_file.h"
 #include "app/editor/about_dlg.h"
 #include "app/filling/lawn_sample_dlg.h"
 #include "app/shell/command_line.h"
@@ -177,7 +178,7 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
 void mtxDaubryApp::MainWnd::OnOpen() {
     mtxIEDesigner* designer = editor.GetDesigner();
     if (!designer || !AskToSaveFirst()) return;
-    mtxFileDialog dialog(this, false, {{"All posible ( bmp, jpg, png, gif)", "*.*"}}, "", "");
+    mtxFileDialog dialog(this, false, mtxPictureOpenFilters(), "", "");
     dialog.SetInitialDirectory(designer->Document().openFolder);
     if (!dialog.Show()) return;
     designer->Open(dialog.Path(), 0);
@@ -189,15 +190,21 @@ void mtxDaubryApp::MainWnd::OnSave() {
 }
 
 void mtxDaubryApp::MainWnd::OnHelpContents() {
-    mtxApplication* app = mtxGetApp();
-    if (!app || !shellOpen) return;
-    shellOpen(mtxHelpFilePath(app->settings));  // nothing is reported when it cannot open
+    if (mtxApplication* app = mtxGetApp()) OpenPage(mtxHelpFilePath(app->settings));
 }
 
 void mtxDaubryApp::MainWnd::OnWebSite() {
-    mtxApplication* app = mtxGetApp();
-    if (!app || !shellOpen) return;
-    shellOpen(mtxDocumentationPath(app->settings));
+    if (mtxApplication* app = mtxGetApp()) OpenPage(mtxDocumentationPath(app->settings));
+}
+
+void mtxDaubryApp::MainWnd::OpenPage(const std::string& page) {
+    if (shellOpen && shellOpen(page)) return;
+    // Without an opener the user still learns where the page is.
+    std::string text =
+        "No program to show web pages was found (xdg-utils installs one). "
+        "The page is " +
+        page;
+    new mtxIEMessageBox(&editor, text.c_str(), "Help");
 }
 
 void mtxDaubryApp::MainWnd::OpenFromCommandLine(const std::string& path) {

@@ -69,6 +69,8 @@ class mtxDaubryApp : public mtxApplication {
 
         // Opens a file or address with the desktop's program; tests replace it.
         std::function<bool(const std::string&)> shellOpen;
+        // Opens the help page, or says where it is when nothing can show it.
+        void OpenPage(const std::string& page);
         // The editor window with the document controller.
         mtxImageEditorVD editor;
         // Shows the file dialogs over the editor.

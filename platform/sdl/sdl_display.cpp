@@ -453,9 +453,24 @@ void DisplayDestroy(Window& w) {
     w.top->display = nullptr;
 }
 
+// A window asked to show maximised for the first time first takes 80% of
+// the screen, centred: where no window manager maximises it, that is where it
+// stays, and where one does, it is what restoring gives back.
+static void PlaceForFirstShow(Window& w) {
+    SDL_Window* s = Sdl(w);
+    int display = std::max(0, SDL_GetWindowDisplayIndex(s));
+    SDL_Rect bounds = {};
+    if (SDL_GetDisplayUsableBounds(display, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return;
+    int width = bounds.w * 8 / 10, height = bounds.h * 8 / 10;
+    int left = bounds.x + (bounds.w - width) / 2, top = bounds.y + (bounds.h - height) / 2;
+    w.rect = {left, top, left + width, top + height};
+    DisplayMove(w);
+}
+
 void DisplayShow(Window& w, int command) {
     if (!w.top->display) return;
     SDL_Window* s = Sdl(w);
+    if (command == SW_SHOWMAXIMIZED && !w.shownOnce) PlaceForFirstShow(w);
     switch (command) {
         case SW_HIDE:
             SDL_HideWindow(s);

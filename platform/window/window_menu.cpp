@@ -548,8 +548,14 @@ bool MenuMouse(Window& top, uint32_t message, int x, int y) {
         return true;
     }
     if (!s.active) return false;
-    // A click anywhere else closes the menu and is not passed on.
-    if (down) MenuLeave(top);
+    // A click anywhere else closes the menu. With a popup showing it goes no
+    // further; with only the bar highlighted (a popup closed with Escape,
+    // Alt alone) nothing covers the window, so the click reaches it.
+    if (down) {
+        bool popupShown = s.tracking || !s.selected.empty();
+        MenuLeave(top);
+        return popupShown;
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/check_box.h"
+#include "ui/dialog.h"
 #include "ui/edit.h"
 #include "ui/progress_bar.h"
 #include "ui/radio_button.h"
@@ -122,6 +123,34 @@ TEST_F(Controls, SpinKeepsItsLimitsFromEveryInput) {
     EXPECT_EQ(spin->Value(), 20);
     Mouse(editor, WM_LBUTTONUP, s.right - 1, s.top + 5);
     EXPECT_FALSE(spin->SliderShown());
+}
+
+// In a dialog, the drop button's slider opens over the dialog by mouse, and
+// goes once the user clicks another control or the dialog itself.
+TEST_F(Controls, SpinSliderInADialogShowsAndGoesWhenTheUserTurnsAway) {
+    auto* dialog = new mtxIEDialog(&editor, 1);
+    dialog->SetRect({40, 40, 340, 240});
+    auto* spin = new mtxIESpin(dialog);
+    spin->SetRect({20, 40, 120, 60});
+    spin->SetRange(0, 100);
+    auto* other = new mtxIECheckBox(dialog);
+    other->SetRect({20, 140, 120, 158});
+    other->Show(1);
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    for (int round = 0; round < 2; ++round) {
+        POINT drop = spin->dropButton->LocalToEditor(POINT{4, 4});
+        Click(editor, drop.x, drop.y);
+        ASSERT_TRUE(spin->SliderShown()) << round;
+        RECT s = spin->slider->rect;
+        EXPECT_EQ(editor.InputTarget(s.left + 60, s.top + 5), spin->slider);
+        if (round == 0)
+            Click(editor, 60 + 10, 180 + 8);  // the check box
+        else
+            Click(editor, 40 + 250, 40 + 150);  // the dialog's face
+        EXPECT_FALSE(spin->SliderShown()) << round;
+    }
+    EXPECT_TRUE(other->IsChecked());
 }
 
 TEST_F(Controls, SpinButtonRepeatsWhileHeld) {

@@ -5,6 +5,7 @@
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/combo_box.h"
+#include "ui/dialog.h"
 #include "ui/frame.h"
 #include "ui/list_box.h"
 #include "ui/list_box_img.h"
@@ -134,6 +135,40 @@ TEST_F(Lists, ComboBoxByKeyboardAndByItsDropDown) {
     Click(editor, 20, 20);
     editor.SetFocusControl(editor.canvas.get());
     EXPECT_FALSE(combo->DroppedDown());
+}
+
+// A list opened from a modal dialog lies over it: it shows, and a click on
+// one of its items reaches it rather than the dialog below.
+TEST_F(Lists, ComboBoxInADialogShowsItsListAndTakesClicks) {
+    auto* dialog = new mtxIEDialog(&editor, 1);
+    dialog->SetRect({40, 40, 300, 260});
+    auto* combo = new mtxIEComboBox(dialog);
+    combo->SetRect({20, 40, 200, 60});
+    combo->SetAction(&log, 8, 1);
+    for (const char* name : {"Bitmap", "PNG", "JPEG"}) combo->AddItem(name);
+    combo->Select(0);
+    combo->Show(1);
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    int h = combo->list->ItemHeight();
+    POINT firstItem = {40 + 60, 40 + 60 + 1 + h / 2};
+    uint32_t under = ReadBack(editor).At(firstItem.x, firstItem.y);
+
+    Click(editor, 40 + 190, 40 + 50);  // the arrow
+    ASSERT_TRUE(combo->DroppedDown());
+    // The chosen item is drawn selected, in blue, where the dialog's grey
+    // face was.
+    uint32_t shown = ReadBack(editor).At(firstItem.x, firstItem.y);
+    int red = int(shown >> 16 & 0xFF), blue = int(shown & 0xFF);
+    EXPECT_FALSE(Near(shown, under, 40)) << std::hex << shown << " over " << under;
+    EXPECT_GT(blue, red + 60) << std::hex << shown;
+
+    Click(editor, firstItem.x, firstItem.y + 2 * h);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(combo->Selection(), 2);
+    ASSERT_FALSE(log.got.empty());
+    EXPECT_EQ(log.got.back(), std::make_pair(8u, uint16_t(2)));
+    EXPECT_EQ(editor.TopModal(), dialog);
 }
 
 TEST_F(Lists, TabsByMouseAndArrows) {

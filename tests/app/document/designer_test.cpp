@@ -9,6 +9,7 @@
 #include "app/document/add_layer_dlg.h"
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
+#include "app/document/picture_file.h"
 #include "app/filling/mdf_field.h"
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
@@ -184,6 +185,46 @@ TEST_F(DesignerTest, TheSaveDialogAsksAboutTheFileThatWillBeWritten) {
     EXPECT_EQ(oracle::ReadPng(dir.File("fresh.png")).width, 12);
 }
 
+// A typed picture extension decides the format whatever the chosen type; the
+// next Save dialog shows the type last written, also after a restart.
+TEST_F(DesignerTest, ATypedExtensionDecidesTheFormatAndTheTypeIsRemembered) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 12, 9), 0), 1);
+    host.onShown = TypeName(*editor, "typed.png", 1);  // the bitmap type chosen
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("typed.png.bmp")));
+    EXPECT_EQ(oracle::ReadPng(dir.File("typed.png")).width, 12);
+    EXPECT_EQ(ReadFile(dir.File("typed.png")).substr(1, 3), "PNG");
+    uint32_t shownFirst = 0;
+    host.onShown = [&](mtxIEFileDialog& dialog) {
+        shownFirst = uint32_t(dialog.filterBox->Selection() + 1);
+        dialog.pathField->SetText("next.jpeg");
+        dialog.Accept();
+    };
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_EQ(shownFirst, kPngFilter);
+    EXPECT_EQ(ReadFile(dir.File("next.jpeg")).substr(0, 2), "\xFF\xD8");
+    editor.reset();  // writes the settings
+    editor = std::make_unique<mtxImageEditorVD>();
+    ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
+    EXPECT_EQ(Designer().Document().saveFilter, 3u);  // JPEG
+    Designer().Document().saveFilter = 1;             // the other tests start from the first type
+}
+
+TEST_F(DesignerTest, TheOpenFilterListsPicturesOnlyAndTheSecondEveryFile) {
+    mtxFileDialog request(nullptr, false, mtxPictureOpenFilters(), "", "");
+    auto* dialog =
+        new mtxIEFileDialog(editor.get(), request, std::make_shared<mtxIEFileDialog::Outcome>());
+    EXPECT_EQ(dialog->filterBox->ItemText(0).find("posible"), std::string::npos);
+    for (const char* name : {"a.png", "B.JPG", "c.jpeg", "d.bmp", "e.gif"})
+        EXPECT_TRUE(dialog->Matches(name)) << name;
+    for (const char* name : {"notes.sh", "flowers.msc", "build.err", "png"})
+        EXPECT_FALSE(dialog->Matches(name)) << name;
+    dialog->filterBox->Select(1, true);
+    EXPECT_TRUE(dialog->Matches("notes.sh"));
+    EXPECT_TRUE(dialog->Matches("README"));
+    dialog->Close();
+}
+
 TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {
     std::filesystem::create_directories(dir.File("opened"));
     std::filesystem::create_directories(dir.File("saved"));
@@ -208,6 +249,13 @@ TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {
 
 TEST_F(DesignerTest, ToolCodesSelectTheFillingToolOrNone) {
     ASSERT_NE(Designer().CurrentTool(), nullptr);  // filling at the start
+    // Fill again while it is the tool keeps the tool, and so its run.
+    auto* filling = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(filling, nullptr);
+    std::weak_ptr<const void> life = filling->LifeToken();
+    EXPECT_EQ(Designer().Process(17, 0), 0);
+    EXPECT_FALSE(life.expired());
+    EXPECT_EQ(Designer().CurrentTool(), filling);
     EXPECT_EQ(Designer().layerChooser, nullptr);
     for (uint32_t code = 9; code <= 16; ++code) {
         EXPECT_EQ(Designer().Process(code, 0), 0);

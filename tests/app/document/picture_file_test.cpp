@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cctype>
 #include <csignal>
 #include <filesystem>
 
@@ -19,23 +20,35 @@ namespace {
 
 constexpr uint32_t kBmp = 1, kPng = 2, kJpeg = 3;
 
-TEST(SaveName, TheFiltersExtensionIsAddedUnlessTheNameEndsInItWhateverItsCase) {
+TEST(SaveName, ATypedPictureExtensionDecidesOtherwiseTheFiltersIsAdded) {
     EXPECT_EQ(mtxSettledSaveName("/p/photo", kPng), "/p/photo.png");
     EXPECT_EQ(mtxSettledSaveName("/p/photo.PNG", kPng), "/p/photo.PNG");
-    EXPECT_EQ(mtxSettledSaveName("/p/photo.png", kBmp), "/p/photo.png.bmp");
-    EXPECT_EQ(mtxSettledSaveName("/p/photo.bmp", kJpeg), "/p/photo.bmp.jpg");
+    EXPECT_EQ(mtxSettledSaveName("/p/photo.png", kBmp), "/p/photo.png");
+    EXPECT_EQ(mtxSettledSaveName("/p/photo.bmp", kJpeg), "/p/photo.bmp");
     EXPECT_EQ(mtxSettledSaveName("/p/photo.Jpg", kJpeg), "/p/photo.Jpg");
-    EXPECT_EQ(mtxSettledSaveName("/p/photo.jpeg", kJpeg), "/p/photo.jpeg.jpg");
-    EXPECT_EQ(mtxSettledSaveName("/p/photo.bmp", 7), "/p/photo.bmp.jpg");  // any other filter: JPEG
+    EXPECT_EQ(mtxSettledSaveName("/p/photo.jpeg", kBmp), "/p/photo.jpeg");
+    EXPECT_EQ(mtxSettledSaveName("/p/photo.gif", kPng), "/p/photo.gif.png");  // not written
+    EXPECT_EQ(mtxSettledSaveName("/p/photo.v2", 7), "/p/photo.v2.jpg");  // any other filter: JPEG
     // An extension of a folder is not the file's.
     EXPECT_EQ(mtxSettledSaveName("/p/x.png/photo", kPng), "/p/x.png/photo.png");
     EXPECT_EQ(mtxSettledSaveName("/p/.png", kPng), "/p/.png.png");  // a hidden name, no extension
-    // Settling twice changes nothing: the dialog and the writer may both do it.
+    // Settling twice changes nothing (the dialog and the writer both do it),
+    // and the settled name's format is the one written.
     for (uint32_t filter : {kBmp, kPng, kJpeg})
-        for (const char* name : {"/a/b", "/a/b.png", "/a/b.bmp", "/a/b.JPG"}) {
+        for (const char* name :
+             {"/a/b", "/a/b.png", "/a/b.bmp", "/a/b.JPG", "/a/b.jpe", "/a/b.x"}) {
             std::string once = mtxSettledSaveName(name, filter);
             EXPECT_EQ(mtxSettledSaveName(once, filter), once);
+            mtxPictureFormat format = mtxPictureFormatOfName(once, filter);
+            EXPECT_EQ(mtxPictureFormatOfName(once, mtxPictureFilterOf(format)), format);
+            std::string extension = once.substr(once.find_last_of('.') + 1);
+            for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (extension == "jpe" || extension == "jpeg") extension = "jpg";
+            EXPECT_EQ(extension, mtxPictureExtension(format)) << once;
         }
+    EXPECT_EQ(mtxPictureFormatOfName("/p/x.png", kBmp), mtxPictureFormat::kPng);
+    EXPECT_EQ(mtxPictureFormatOfName("/p/x", kBmp), mtxPictureFormat::kBmp);
+    EXPECT_EQ(mtxPictureFormatOfName("/p/x.JPEG", kPng), mtxPictureFormat::kJpeg);
 }
 
 void Gradient(mtxImage& image, int width, int height) {

@@ -508,6 +508,37 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
     EXPECT_TRUE(messages.empty());
 }
 
+// A Fine run stops by itself once the picture is covered; Go then starts
+// another over it rather than doing nothing.
+TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.fillMode = SampleCollection::kModeFine;
+    samples.sizeMin = 3, samples.sizeMax = 30;
+    samples.speed = SampleCollection::kSpeedFast;
+    tick = 1;
+    Picture picture(editor, 96, 72);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    auto runToTheEnd = [&] {
+        for (int i = 0; i < 20000 && tool->state == mtxIEMdfField::kRunning; ++i) {
+            now += 5;
+            tool->OnTimer(tool->timerId);
+        }
+    };
+    runToTheEnd();
+    EXPECT_NE(tool->state, mtxIEMdfField::kRunning) << "the run ended by itself";
+    uint64_t first = tool->placements;
+    EXPECT_GT(first, 20u);
+    std::vector<uint32_t> covered = PixelsOf(picture.Image());
+    tool->Process(mtxIEMdfField::kGo, 0);
+    runToTheEnd();
+    EXPECT_GT(tool->placements, first + first / 4);
+    EXPECT_NE(PixelsOf(picture.Image()), covered);
+    EXPECT_TRUE(messages.empty());
+}
+
 // The bar shows the rate while it runs, and in Fast the time to the usual stop.
 TEST_F(ToolTest, TheBarShowsTheRateAndInFastTheTimeLeft) {
     AddDiscs(samples, editor.GetDevice(), 3);

@@ -22,6 +22,7 @@
 #include "ui/combo_box.h"
 #include "ui/dlg_ok_cancel.h"
 #include "ui/edit.h"
+#include "ui/label.h"
 #include "ui/message_box.h"
 
 using namespace mtxOs;
@@ -160,6 +161,16 @@ TEST_F(MainWindow, HelpOpensTheBuildTreesPageWithoutInsPathAndTheFolderOfInsPath
     EXPECT_EQ(opened[2], opened[3]);
 }
 
+TEST_F(MainWindow, WithoutAnOpenerHelpSaysWhereThePageIs) {
+    app->mainWnd.shellOpen = [](const std::string&) { return false; };
+    Send(WM_COMMAND, ID_HELP_CONTENTS);
+    auto* box = dynamic_cast<mtxIEMessageBox*>(app->mainWnd.editor.TopModal());
+    ASSERT_NE(box, nullptr);
+    std::string text = box->label->text;
+    EXPECT_NE(text.find(mtxInstalledHelpPage()), std::string::npos) << text;
+    EXPECT_NE(text.find("xdg-utils"), std::string::npos) << text;
+}
+
 TEST_F(MainWindow, TheAboutAddressEscapesWhatWouldBreakIt) {
     app->settings.SetString(nullptr, "ins_path", "/opt/my daubry#2/100%/\xc3\xa9/");
     Send(WM_COMMAND, ID_WEBSITE);
@@ -221,7 +232,7 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
     };
     Send(WM_COMMAND, ID_SAVE);
     EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Save As"}));
-    EXPECT_EQ(filters, (std::vector<size_t>{1, 3}));
+    EXPECT_EQ(filters, (std::vector<size_t>{2, 3}));  // pictures or every file; three types
     EXPECT_EQ(suggested, "photo");
     EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
@@ -257,15 +268,27 @@ TEST_F(MainWindow, ADroppedFileIsOpenedAndItsDropFreed) {
 }
 
 TEST_F(MainWindow, AboutIsADialogOverTheEditor) {
+    // Large enough that the dialog, centred, starts below its own height.
+    MoveWindow(app->mainWnd.Handle(), 0, 0, 1000, 700, true);
     Send(WM_COMMAND, ID_ABOUT);
     mtxIECtrl* top = app->mainWnd.editor.TopModal();
     ASSERT_NE(top, nullptr);
     auto* about = dynamic_cast<mtxIEAboutDlg*>(top);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->title, "About Daubry");
-    about->Process(1, 0);
+    // It lies whole in the editor, its button inside it, and a click on the
+    // button closes it.
+    mtxImageEditorVD& editor = app->mainWnd.editor;
+    RECT r = about->rect, ok = about->okButton->EditorRect();
+    EXPECT_GT(about->Height(), about->TitleBarHeight());
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= editor.clientRect.right &&
+                r.bottom <= editor.clientRect.bottom);
+    EXPECT_TRUE(ok.top > r.top && ok.bottom <= r.bottom && ok.left > r.left && ok.right < r.right);
+    int x = (ok.left + ok.right) / 2, y = (ok.top + ok.bottom) / 2;
+    editor.RouteMouse(mtxIECtrl::kLButtonDown, x, y, MK_LBUTTON);
+    editor.RouteMouse(mtxIECtrl::kLButtonUp, x, y, 0);
     EXPECT_EQ(Drain(), -1);
-    EXPECT_EQ(app->mainWnd.editor.TopModal(), nullptr);
+    EXPECT_EQ(editor.TopModal(), nullptr);
 }
 
 TEST_F(MainWindow, SamplesAndFillingOpenTheirDialogs) {

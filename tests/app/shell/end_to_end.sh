@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the program under a virtual X display, as a user would meet it:
-#   1. the main window appears, titled "Daubry", with its menu bar; a
-#      screenshot of it is left as <output>/main-window.png;
+#   1. the main window appears, titled "Daubry", with its menu bar, centred
+#      at 80% of the screen; a screenshot of it is left as
+#      <output>/main-window.png;
 #   2. Alt+F opens File, the keyboard chooses Exit, and the program ends with
 #      code 0 within 5 seconds;
 #   3. a command-line path that does not exist starts the program all the same;
@@ -54,6 +55,11 @@ exit_by_keyboard() {
 
 start
 [[ "$(xdotool getwindowname "$window")" == "Daubry" ]] || fail "window title is wrong"
+# Without a window manager to maximise it, the window takes 80% of the
+# 1280 x 800 screen, centred.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[[ "$X,$Y $WIDTH x $HEIGHT" == "128,80 1024 x 640" ]] ||
+  fail "the window opened at $X,$Y, $WIDTH x $HEIGHT, not centred at 80% of the screen"
 import -window "$window" "$out/main-window.png"
 [[ -s "$out/main-window.png" ]] || fail "no screenshot"
 # The menu bar carries text: its strip is not one flat colour.

@@ -36,7 +36,14 @@ add_test(NAME shell.FillFlowUnderXvfb
     ${PROJECT_BINARY_DIR}/tests/shell/fill-flow ${PROJECT_SOURCE_DIR}/share/demo.png
     ${PROJECT_BINARY_DIR}/share/samples)
 set_tests_properties(shell.FillFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 480)
-# The flow loads a bundled collection the build draws.
+# A first run by mouse alone, the Type list picked on screen; screenshots go
+# to tests/shell/mouse-flow in the build folder.
+add_test(NAME shell.MouseFlowUnderXvfb
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/mouse_flow.sh $<TARGET_FILE:daubry>
+    ${PROJECT_BINARY_DIR}/tests/shell/mouse-flow ${PROJECT_SOURCE_DIR}/share/demo.png
+    ${PROJECT_BINARY_DIR}/share/samples)
+set_tests_properties(shell.MouseFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 180)
+# The flows load a bundled collection the build draws.
 if(TARGET samples)
   add_dependencies(shell_tests samples)
 endif()

@@ -5,6 +5,7 @@
 #include "base/menu_template.h"
 #include "base/wnd.h"
 #include "platform/resource_table.h"
+#include "platform/window/window_internal.h"
 #include "tests/support/test_support.h"
 
 using namespace mtxOs;
@@ -171,6 +172,25 @@ TEST_F(MenuKeyboard, EscapeBacksOutWithoutACommand) {
     EXPECT_EQ(NextCommand(), 0u);
     AltLetter('Q');  // no such mnemonic: nothing opens
     EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+}
+
+// A popup closed with Escape leaves the bar highlighted: the next click in
+// the window leaves the menu and reaches the window; with a popup open the
+// click only closes it.
+TEST_F(MenuKeyboard, AClickAfterEscapeReachesTheWindow) {
+    detail::Window* top = detail::Find(wnd.Handle());
+    ASSERT_NE(top, nullptr);
+    int y = MenuBarHeight(wnd.Handle()) + 100;
+    AltLetter('F');
+    EXPECT_TRUE(detail::MenuMouse(*top, WM_LBUTTONDOWN, 200, y));  // closes the popup only
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+    EXPECT_FALSE(detail::MenuMouse(*top, WM_LBUTTONUP, 200, y));
+    AltLetter('F');
+    MenuHandleKey(wnd.Handle(), VK_ESCAPE);
+    ASSERT_TRUE(MenuIsActive(wnd.Handle()));
+    EXPECT_FALSE(detail::MenuMouse(*top, WM_LBUTTONDOWN, 200, y));  // passed on
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+    EXPECT_EQ(NextCommand(), 0u);
 }
 
 TEST_F(MenuKeyboard, F10EntersTheBar) {

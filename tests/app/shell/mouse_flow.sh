@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# A first filling run by mouse alone under a virtual X display, as a new user
+# would go: File, Open and a double click on the photo; Options, Samples,
+# Load, a double click on the flowers folder and one on its collection, Ok;
+# Go, a while, Stop; File, Save, Up to the parent folder, PNG picked from the
+# Type list (its list must show on screen), Save; File, Open, Up, a double
+# click on the saved file: it opens, and it is the PNG that was written.
+# Screenshots of the steps are left in <output>. Fails, rather than skips,
+# when the virtual display cannot start.
+#
+#   mouse_flow.sh <daubry> <output-folder> <demo-photo> <samples-folder>
+set -euo pipefail
+
+daubry=$(realpath "$1")
+out=$2
+demo=$(realpath "$3")
+samples=$(realpath "$4")
+mkdir -p "$out"
+rm -f "$out"/*.png
+label="mouse flow"
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
+
+require_tools Xvfb xdotool import convert identify compare
+[[ -f "$demo" ]] || fail "no demo photo at $demo"
+[[ -f "$samples/flowers/flowers.msc" ]] || fail "no flowers collection under $samples (build target samples)"
+
+start_xvfb
+
+# The photo lies alone in a folder of its own, where the program starts, so
+# the open dialog shows it first; the result is saved one folder up.
+mkdir -p "$work/photos"
+cp "$demo" "$work/photos/rocket.png"
+
+readonly width=1000 height=700
+readonly go_x=131 stop_x=221 bar_y=677
+# The file dialog, centred in the editor: the first entry of each list, the
+# Up button, the Type box's arrow and the OK button.
+readonly folder_x=300 file_x=500 first_y=253 item_h=17
+readonly up_x=659 up_y=226 type_x=616 type_y=466 ok_x=454 ok_y=517
+# The Samples dialog's Load and Ok buttons.
+readonly load_x=538 samples_ok_x=382 samples_y=517
+
+shot() { import -window "$window" "$out/$1.png"; }
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.4}"; }
+double_click() { xdotool mousemove --window "$window" "$1" "$2" click --repeat 2 --delay 80 1; sleep 0.8; }
+menu() {  # the menu's title x, then the item's y
+  click "$1" 12 0.5
+  click "$1" "$2" 1
+}
+
+# The colour of a list's chosen row, and how many pixels of it lie in a
+# rectangle (geometry) of a screenshot.
+readonly chosen="#3F78B5"
+count_colour() {  # file, geometry
+  convert "$1" -crop "$2" +repage -fuzz 12% -fill black +opaque "$chosen" -fill white \
+    -opaque "$chosen" -format '%[fx:round(mean*w*h)]' info:
+}
+
+cd "$work/photos"
+"$daubry" >"$work/app.log" 2>&1 &
+app_pid=$!
+cd - >/dev/null
+wait_for_window 'Daubry$'
+xdotool windowsize --sync "$window" "$width" "$height"
+sleep 0.5
+shot empty
+
+# 1. File, Open: the photo is the first file; a double click opens it.
+menu 23 41
+shot open-dialog
+double_click "$file_x" "$first_y"
+for _ in $(seq 25); do
+  [[ "$(xdotool getwindowname "$window")" == "rocket.png - Daubry" ]] && break
+  sleep 0.2
+done
+[[ "$(xdotool getwindowname "$window")" == "rocket.png - Daubry" ]] ||
+  fail "a double click on the photo did not open it (title: $(xdotool getwindowname "$window"))"
+shot opened
+
+# 2. Options, Samples, Load: the library's folders; flowers is the second.
+menu 76 41
+click "$load_x" "$samples_y" 1
+shot samples-load-dialog
+double_click "$folder_x" $((first_y + item_h))
+double_click "$file_x" "$first_y"
+sleep 1
+shot samples-loaded
+click "$samples_ok_x" "$samples_y" 1
+
+# 3. Go, a while, Stop: the picture changed.
+click "$go_x" "$bar_y"
+sleep 8
+click "$stop_x" "$bar_y" 1
+shot filled
+
+# 4. File, Save: Up, the Type list shows and PNG is picked from it, Save.
+menu 23 74
+click "$up_x" "$up_y"
+click "$type_x" "$type_y" 0.8
+shot type-list-open
+# The list opens below the box: three rows, the chosen one (the first) in blue.
+shown=$(count_colour "$out/type-list-open.png" 320x20+305+476)
+((shown > 1000)) || fail "the Type list does not show on screen ($shown blue pixels below the box)"
+click 400 $((476 + item_h + item_h / 2))  # the second type: PNG
+shot type-picked
+click "$ok_x" "$ok_y" 1
+[[ -f "$work/rocket.png" ]] || fail "File, Save with PNG picked wrote no $work/rocket.png"
+[[ "$(head -c 8 "$work/rocket.png" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] ||
+  fail "the saved file is not a PNG"
+[[ "$(identify -format '%w %h' "$work/rocket.png")" == "$(identify -format '%w %h' "$demo")" ]] ||
+  fail "the saved picture is not the photo's size"
+differ=$(compare -metric AE "$work/rocket.png" "$demo" null: 2>&1 || true)
+[[ "$differ" =~ ^[0-9]+$ ]] && ((differ > 1000)) || fail "the saved picture is the photo ($differ)"
+
+# 5. File, Open, Up, the saved file: it opens.
+menu 23 41
+click "$up_x" "$up_y"
+shot reopen-dialog
+double_click "$file_x" "$first_y"
+sleep 1
+shot reopened
+[[ "$(xdotool getwindowname "$window")" == "rocket.png - Daubry" ]] || fail "the saved file did not open"
+# What shows is the filled picture, not the photo.
+viewer=800x560+150+80
+convert "$out/opened.png" -crop $viewer +repage "$work/a.png"
+convert "$out/reopened.png" -crop $viewer +repage "$work/b.png"
+changed=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
+[[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) || fail "the reopened picture is the photo ($changed)"
+grep -q "Cannot open" "$work/app.log" && fail "the program could not open the saved file"
+kill -0 "$app_pid" 2>/dev/null || fail "daubry ended"
+echo "open, samples, fill, save as PNG from the Type list, reopen, by mouse: ok ($out)"
