@@ -14,8 +14,11 @@ WERROR       := $(if $(CI),ON,OFF)
 
 CMAKE_FLAGS := -G Ninja -DDAUBRY_WERROR=$(WERROR)
 
-# Cache hits across clones of the project in different folders.
+# Cache hits across clones of the project in different folders: paths are
+# taken relative to the clone, and the working folder is left out of the hash
+# that debug information would otherwise put in it.
 export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1
