@@ -82,34 +82,43 @@ mtxPlaceResult mtxFillEngine::PlaceSample(uint32_t now, mtxStamp* out) {
     if (span < 0) return mtxPlaceResult::kTooSmall;
     stamp.size = samples_.sizeMin + (span > 0 ? int32_t(random_.Below(uint32_t(span))) : 0);
 
-    // The shorter side is the size; the sample keeps its aspect ratio.
-    int32_t sw = sample.width, sh = sample.height, m = std::min(sw, sh);
-    float X = float(stamp.size), Y = float(stamp.size);
-    if (sw != m) X = float(stamp.size) * (float(sw) / float(sh));
-    if (sh != m) Y = float(stamp.size) * (float(sh) / float(sw));
-    stamp.extent[0] = X, stamp.extent[1] = Y;
-    mtxIEViewerQuad& quad = stamp.quad;
-    quad.left = -X / 2, quad.top = -Y / 2;
-    quad.right = quad.left + X, quad.bottom = quad.top + Y;
-
-    float theta = float(stamp.angle) * 3.1415927410125732f / 180.0f;
-    float c = std::cos(theta), s = std::sin(theta);
-    const float turnAndMove[9] = {c, s, 0, -s, c, 0, float(stamp.x), float(stamp.y), 1};
-    std::copy(turnAndMove, turnAndMove + 9, quad.transform);
-
-    quad.u[0] = 0, quad.u[1] = 1, quad.v[0] = 0, quad.v[1] = 1;
-    if (samples_.mirror && (random_.Next() & 1)) quad.u[0] = 1, quad.u[1] = 0;
-    if (samples_.flip && (random_.Next() & 1)) quad.v[0] = 1, quad.v[1] = 0;
+    stamp.SizeTo(sample.width, sample.height);
+    bool mirrored = samples_.mirror && (random_.Next() & 1);
+    bool flipped = samples_.flip && (random_.Next() & 1);
+    stamp.Shape(mirrored, flipped);
 
     stamp.c0[0] = region.key[0], stamp.c0[1] = region.key[1], stamp.c0[2] = region.key[2];
     stamp.c0[3] = BrightnessFactor(region.key[0], sample.key[0]);
-    mtxColor photo = source_.At(stamp.x, stamp.y);
-    stamp.c1[0] = float(mtxRed(photo)) / 255.0f, stamp.c1[1] = float(mtxGreen(photo)) / 255.0f;
-    stamp.c1[2] = float(mtxBlue(photo)) / 255.0f, stamp.c1[3] = float(mtxAlpha(photo)) / 255.0f;
+    stamp.SetPhotoPixel(source_.At(stamp.x, stamp.y));
     stamp.shader = samples_.colorMode == SampleCollection::kColorRecolor ? mtxStamp::kRecolorShader
                                                                          : mtxStamp::kPlainShader;
 
     if (!target_.Draw(stamp, samples_)) return mtxPlaceResult::kDrawFailed;
     if (out) *out = stamp;
     return mtxPlaceResult::kPlaced;
+}
+
+void mtxStamp::SizeTo(int32_t sampleWidth, int32_t sampleHeight) {
+    int32_t m = std::min(sampleWidth, sampleHeight);
+    float X = float(size), Y = float(size);
+    if (sampleWidth != m) X = float(size) * (float(sampleWidth) / float(sampleHeight));
+    if (sampleHeight != m) Y = float(size) * (float(sampleHeight) / float(sampleWidth));
+    extent[0] = X, extent[1] = Y;
+}
+
+void mtxStamp::Shape(bool mirrored, bool flipped) {
+    float X = extent[0], Y = extent[1];
+    quad.left = -X / 2, quad.top = -Y / 2;
+    quad.right = quad.left + X, quad.bottom = quad.top + Y;
+    float theta = float(angle) * 3.1415927410125732f / 180.0f;
+    float c = std::cos(theta), s = std::sin(theta);
+    const float turnAndMove[9] = {c, s, 0, -s, c, 0, float(x), float(y), 1};
+    std::copy(turnAndMove, turnAndMove + 9, quad.transform);
+    quad.u[0] = mirrored ? 1 : 0, quad.u[1] = mirrored ? 0 : 1;
+    quad.v[0] = flipped ? 1 : 0, quad.v[1] = flipped ? 0 : 1;
+}
+
+void mtxStamp::SetPhotoPixel(uint32_t pixel) {
+    c1[0] = float(mtxRed(pixel)) / 255.0f, c1[1] = float(mtxGreen(pixel)) / 255.0f;
+    c1[2] = float(mtxBlue(pixel)) / 255.0f, c1[3] = float(mtxAlpha(pixel)) / 255.0f;
 }

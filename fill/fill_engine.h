@@ -22,6 +22,15 @@ struct mtxStamp {
     float c0[4] = {};      // the region's key and the brightness factor
     float c1[4] = {};      // the photo's pixel at the point, / 255
     uint32_t shader = kRecolorShader;
+
+    // The extent of a sample of sampleWidth x sampleHeight at this size: the
+    // shorter side is the size and the sample keeps its aspect ratio.
+    void SizeTo(int32_t sampleWidth, int32_t sampleHeight);
+    // The quad: the extent centred on the origin, turned by the angle and
+    // moved to the point, mirrored and flipped as asked.
+    void Shape(bool mirrored, bool flipped);
+    // The photo's pixel 0xAARRGGBB at the point, as the shaders take it.
+    void SetPhotoPixel(uint32_t pixel);
 };
 
 // Where the stamps go: the result layer on the device, or a recorder in tests.

@@ -344,35 +344,17 @@ bool mtxFineEngine::Compose(int x, int y, int size, bool cover, mtxStamp& stamp)
     stamp.x = x, stamp.y = y;
     stamp.size = size;
     stamp.angle = samples_.rotate ? random_.Below(360) : 0;
-    Shape(stamp, sample);
+    stamp.SizeTo(sample.width, sample.height);
+    bool mirrored = samples_.mirror && (random_.Next() & 1);
+    bool flipped = samples_.flip && (random_.Next() & 1);
+    stamp.Shape(mirrored, flipped);
     stamp.c0[0] = key[0], stamp.c0[1] = key[1], stamp.c0[2] = key[2];
     stamp.c0[3] = mtxSampleShapes::BrightnessFor(*shape, key[0]);
-    mtxColor pixel = source_.At(x, y);
-    stamp.c1[0] = float(mtxRed(pixel)) / 255.0f, stamp.c1[1] = float(mtxGreen(pixel)) / 255.0f;
-    stamp.c1[2] = float(mtxBlue(pixel)) / 255.0f, stamp.c1[3] = float(mtxAlpha(pixel)) / 255.0f;
+    stamp.SetPhotoPixel(source_.At(x, y));
     bool recolor = samples_.colorMode == SampleCollection::kColorRecolor;
     stamp.shader = recolor ? mtxStamp::kRecolorShader : mtxStamp::kPlainShader;
     lastRgb_ = recolor ? Pack(rgb) : Pack(sample.meanColor);
     return true;
-}
-
-// The quad of the sample at the stamp's size, turned, mirrored and flipped.
-void mtxFineEngine::Shape(mtxStamp& stamp, const SampleCollection::Sample& sample) {
-    int32_t sw = sample.width, sh = sample.height, m = std::min(sw, sh);
-    float X = float(stamp.size), Y = float(stamp.size);
-    if (sw != m) X = float(stamp.size) * (float(sw) / float(sh));
-    if (sh != m) Y = float(stamp.size) * (float(sh) / float(sw));
-    stamp.extent[0] = X, stamp.extent[1] = Y;
-    mtxIEViewerQuad& quad = stamp.quad;
-    quad.left = -X / 2, quad.top = -Y / 2;
-    quad.right = quad.left + X, quad.bottom = quad.top + Y;
-    float theta = float(stamp.angle) * 3.1415927410125732f / 180.0f;
-    float c = std::cos(theta), s = std::sin(theta);
-    const float turnAndMove[9] = {c, s, 0, -s, c, 0, float(stamp.x), float(stamp.y), 1};
-    std::copy(turnAndMove, turnAndMove + 9, quad.transform);
-    quad.u[0] = 0, quad.u[1] = 1, quad.v[0] = 0, quad.v[1] = 1;
-    if (samples_.mirror && (random_.Next() & 1)) quad.u[0] = 1, quad.u[1] = 0;
-    if (samples_.flip && (random_.Next() & 1)) quad.v[0] = 1, quad.v[1] = 0;
 }
 
 void mtxFineEngine::Paint(const mtxStamp& stamp, uint32_t rgb) {

@@ -89,7 +89,6 @@ class mtxFineEngine {
     bool OnPhoto(int x, int y, float radius) const;
     bool NeedsStamp(const Box& box, const mtxPhotoMeans::Sums& photo) const;
     bool Smooth(const Box& box, const mtxPhotoMeans::Sums& whole) const;
-    void Shape(mtxStamp& stamp, const SampleCollection::Sample& sample);
     void Paint(const mtxStamp& stamp, uint32_t rgb);
 
     mcvSegmentGraph& segmentation_;

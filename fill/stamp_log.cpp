@@ -193,17 +193,7 @@ mtxStamp mtxStampLog::Rebuild(const Entry& e) {
     s.sample = e.sample;
     s.x = e.x, s.y = e.y, s.angle = e.angle, s.size = e.size;
     s.extent[0] = e.extent[0], s.extent[1] = e.extent[1];
-    mtxIEViewerQuad& q = s.quad;
-    float X = e.extent[0], Y = e.extent[1];
-    q.left = -X / 2, q.top = -Y / 2;
-    q.right = q.left + X, q.bottom = q.top + Y;
-    float theta = float(e.angle) * 3.1415927410125732f / 180.0f;
-    float c = std::cos(theta), sn = std::sin(theta);
-    const float turnAndMove[9] = {c, sn, 0, -sn, c, 0, float(e.x), float(e.y), 1};
-    std::copy(turnAndMove, turnAndMove + 9, q.transform);
-    q.u[0] = 0, q.u[1] = 1, q.v[0] = 0, q.v[1] = 1;
-    if (e.flags & kMirrored) q.u[0] = 1, q.u[1] = 0;
-    if (e.flags & kFlipped) q.v[0] = 1, q.v[1] = 0;
+    s.Shape((e.flags & kMirrored) != 0, (e.flags & kFlipped) != 0);
     std::copy(e.c0, e.c0 + 4, s.c0);
     for (int i = 0; i < 4; ++i) s.c1[i] = float(e.c1[i]) / 255.0f;
     s.shader = (e.flags & kPlain) ? mtxStamp::kPlainShader : mtxStamp::kRecolorShader;
