@@ -73,8 +73,8 @@ class mtxFillSession {
     // Starts the coverage, the counts and the Fine run again from nothing (the
     // picture was rewritten: a new background, an undo).
     void ForgetCoverage();
-    // Go pressed again: a Fine run that reached its end begins another over
-    // the picture with the next sequence, so Go always adds to the picture.
+    // A Fine run that reached its end begins another over the picture with
+    // the next sequence.
     void GoOn();
 
     // Draws the picture again from a log of stamps on the samples of this

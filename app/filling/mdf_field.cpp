@@ -215,7 +215,6 @@ void mtxIEMdfField::Go() {
     }
     if (task_) return;
     if (SessionCurrent() && session_->prepared) {
-        session_->GoOn();
         StartRunning();
         return;
     }
@@ -242,6 +241,8 @@ void mtxIEMdfField::StartRunning() {
     // After a save the run goes on inside the change it began.
     if (!changeOpen_) StartChange("Fill");
     state = kRunning;
+    placementsAtStart_ = placements;
+    restartedAtEnd_ = false;
     uint32_t now = clock();
     pace.Restart(now);
     rate.Restart(now, session_->stamps, session_->Coverage());
@@ -367,6 +368,13 @@ bool mtxIEMdfField::PlaceOne(uint32_t now) {
         ++placements;
         ShowStamp(stamp);
     } else if (result == mtxPlaceResult::kFinished) {
+        // Go always adds to the picture: a run found at its end, or ending
+        // before it placed anything, gives way to the next one, once.
+        if (placements == placementsAtStart_ && !restartedAtEnd_) {
+            restartedAtEnd_ = true;
+            session_->GoOn();
+            return state == kRunning;
+        }
         // The Fine mode's run is complete: the picture is covered.
         EndRun();
         ShowCoverage(true);

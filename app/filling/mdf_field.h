@@ -150,7 +150,9 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxIEViewerLayer* sessionLayer_ = nullptr;  // the layer and picture the session was made on
     mtxImage* sessionPicture_ = nullptr;
     uint64_t sessionSerial_ = 0;
-    bool changeOpen_ = false;       // between onChangeStarting and its end
-    Task* task_ = nullptr;          // owned by the editor
-    std::unique_ptr<Relay> relay_;  // carries the completion of the current run only
+    bool changeOpen_ = false;         // between onChangeStarting and its end
+    uint64_t placementsAtStart_ = 0;  // placements when the run last started
+    bool restartedAtEnd_ = false;     // a finished Fine run gave way to the next since then
+    Task* task_ = nullptr;            // owned by the editor
+    std::unique_ptr<Relay> relay_;    // carries the completion of the current run only
 };
