@@ -319,7 +319,8 @@ changed=$(viewer_difference "$out/fast-stopped-a.png" "$out/fast-stopped-b.png")
 saved="$work/result/fast"
 mkdir -p "$work/result"
 save_png "$saved"
-for _ in $(seq 25); do
+# Flattening and writing the large picture takes a while on a slow build.
+for _ in $(seq 300); do
   [[ -f "$saved.png" ]] && break
   sleep 0.2
 done
