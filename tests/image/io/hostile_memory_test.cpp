@@ -75,14 +75,14 @@ std::string HostilePng(int interlace) {
     return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z.substr(0, 40));
 }
 
-// An interlaced 16384 x 16384 RGBA picture whose data hold its first pass
-// whole (every eighth row, every eighth pixel) and end there.
-std::string FirstPassOnlyPng() {
+// A 16384 x 16384 PNG of the given bit depth, colour type and interlace
+// whose image data are rows of zero bytes (filter None), deflated.
+std::string ZeroRowsPng(uint8_t depth, uint8_t colour, uint8_t interlace, size_t rowBytes) {
     std::string ihdr;
     Put32Big(ihdr, 16384);
     Put32Big(ihdr, 16384);
-    ihdr += {8, 6, 0, 0, 1};
-    std::string rows(size_t(2048) * (1 + 2048 * 4), '\0');
+    ihdr += {char(depth), char(colour), 0, 0, char(interlace)};
+    std::string rows(rowBytes, '\0');
     uLongf n = compressBound(static_cast<uLong>(rows.size()));
     std::string z(n, '\0');
     compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(rows.data()),
@@ -92,21 +92,16 @@ std::string FirstPassOnlyPng() {
            PngChunk("IEND", "");
 }
 
+// An interlaced 16384 x 16384 RGBA picture whose data hold its first pass
+// whole (every eighth row, every eighth pixel) and end there.
+std::string FirstPassOnlyPng() {
+    return ZeroRowsPng(8, 6, 1, size_t(2048) * (1 + 2048 * 4));
+}
+
 // A 1-bit grey 16384 x 16384 picture whose data end one row short of the
 // last: a few kilobytes that would convert to a gigabyte of pixels.
 std::string OneBitPng() {
-    std::string ihdr;
-    Put32Big(ihdr, 16384);
-    Put32Big(ihdr, 16384);
-    ihdr += {1, 0, 0, 0, 0};
-    std::string rows(size_t(16383) * (1 + 16384 / 8), '\0');
-    uLongf n = compressBound(static_cast<uLong>(rows.size()));
-    std::string z(n, '\0');
-    compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(rows.data()),
-              static_cast<uLong>(rows.size()), 9);
-    z.resize(n);
-    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
-           PngChunk("IEND", "");
+    return ZeroRowsPng(1, 0, 0, size_t(16383) * (1 + 16384 / 8));
 }
 
 // A grey picture of 1 x 100,000,000 pixels whose data hold its first row:
