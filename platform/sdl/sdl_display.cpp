@@ -149,13 +149,15 @@ void KeyEvent(const SDL_KeyboardEvent& e) {
     } else if (down) {
         q.altAlone = false;
     }
-    if (MenuActive(*top)) {
+    // Keys still queued go first: the menu takes them in turn if it opens.
+    if (MenuActive(*top) && q.input.empty()) {
         // Alt released alone leaves the menu, as pressing it entered it.
         if (!down && vk == VK_MENU && q.altAlone) {
             q.altAlone = false;
             MenuLeave(*top);
         } else if (down) {
             MenuKey(*top, vk);
+            q.menuAteKey = true;
         }
         return;
     }
@@ -183,7 +185,7 @@ void KeyEvent(const SDL_KeyboardEvent& e) {
 
 void TextEvent(const SDL_TextInputEvent& e) {
     Window* top = TopOfSdl(e.windowID);
-    if (!top || MenuActive(*top)) return;
+    if (!top) return;
     // Ctrl and Alt combinations are commands, not text.
     SDL_Keymod mod = SDL_GetModState();
     if ((mod & KMOD_CTRL) || (mod & KMOD_LALT)) return;

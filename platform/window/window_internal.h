@@ -118,7 +118,8 @@ struct Queue {
     bool quit = false;
     int quitCode = 0;
     HWND focus = nullptr, capture = nullptr, active = nullptr;
-    bool altAlone = false;  // Alt went down and nothing else since
+    bool altAlone = false;    // Alt went down and nothing else since
+    bool menuAteKey = false;  // the menu took the last key: its text is not typed
     // The clipboard of the windows of this thread.
     HWND clipboardOpener = nullptr, clipboardOwner = nullptr;
     bool clipboardEmptied = false;  // EmptyClipboard since opening
@@ -141,6 +142,8 @@ RECT RectInTop(const Window* w);
 Window* HitTest(Window* top, int x, int y, POINT& local);
 // Adds an input message to the calling thread's queue.
 void QueueInput(const MSG& msg);
+// The message read next, before any other input (a key's translation).
+void QueueInputNext(const MSG& msg);
 void InvalidateAll(Window* w);
 uint64_t NowMs();
 

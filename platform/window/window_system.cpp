@@ -116,6 +116,27 @@ void PresentAll(Queue& q) {
     }
 }
 
+// Keys typed ahead of a menu that opened meanwhile (Alt+F, Down, Return
+// faster than the window reads them) belong to the menu, as they would have
+// had it been open when they were typed; their text is not typed.
+bool TakenByMenu(Queue& q, const MSG& msg) {
+    bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    bool otherKey = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP ||
+                    msg.message == WM_CHAR || msg.message == WM_SYSCHAR;
+    if (!keyDown && !otherKey) return false;
+    Window* top = Find(GetTopLevel(msg.hwnd));
+    if (!top || !top->top || !MenuActive(*top)) {
+        bool ateText = q.menuAteKey && msg.message == WM_CHAR;
+        if (msg.message != WM_KEYUP) q.menuAteKey = false;
+        return ateText;
+    }
+    if (keyDown) {
+        MenuKey(*top, static_cast<uint32_t>(msg.wParam));
+        q.menuAteKey = true;
+    }
+    return true;
+}
+
 bool PeekCore(MSG& msg, bool remove) {
     Queue& q = ThisQueue();
     HandleSent(q);
@@ -128,6 +149,7 @@ bool PeekCore(MSG& msg, bool remove) {
             return true;
         }
     }
+    while (!q.input.empty() && TakenByMenu(q, q.input.front())) q.input.pop_front();
     if (!q.input.empty()) {
         msg = q.input.front();
         if (remove) q.input.pop_front();
@@ -241,6 +263,10 @@ Window* HitTest(Window* top, int x, int y, POINT& local) {
 
 void QueueInput(const MSG& msg) {
     ThisQueue().input.push_back(msg);
+}
+
+void QueueInputNext(const MSG& msg) {
+    ThisQueue().input.push_front(msg);
 }
 
 void InvalidateAll(Window* w) {
@@ -657,7 +683,7 @@ bool TranslateMessage(const MSG& msg) {
         else if (vk >= '0' && vk <= '9')
             ch = vk;
         if (!ch) return false;
-        QueueInput({msg.hwnd, WM_SYSCHAR, ch, msg.lParam, msg.time, msg.pt});
+        QueueInputNext({msg.hwnd, WM_SYSCHAR, ch, msg.lParam, msg.time, msg.pt});
         return true;
     }
     // Text arrives as WM_CHAR from the display's text input; the keys that
@@ -673,7 +699,7 @@ bool TranslateMessage(const MSG& msg) {
     else if (ctrl && vk >= 'A' && vk <= 'Z')
         ch = vk - 'A' + 1;
     if (!ch) return false;
-    QueueInput({msg.hwnd, WM_CHAR, ch, msg.lParam, msg.time, msg.pt});
+    QueueInputNext({msg.hwnd, WM_CHAR, ch, msg.lParam, msg.time, msg.pt});
     return true;
 }
 

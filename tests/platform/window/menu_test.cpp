@@ -193,6 +193,36 @@ TEST_F(MenuKeyboard, AClickAfterEscapeReachesTheWindow) {
     EXPECT_EQ(NextCommand(), 0u);
 }
 
+// Keys typed faster than the window reads them: Alt+F opens the menu only
+// when its message is read, and the keys queued behind it still reach it.
+TEST_F(MenuKeyboard, KeysTypedAheadOfTheMenuReachIt) {
+    auto type = [&](uint32_t message, uint32_t vk) {
+        detail::QueueInput(
+            {wnd.Handle(), message, vk, message == WM_SYSKEYDOWN ? 1 << 29 : 1, 0, {}});
+    };
+    type(WM_SYSKEYDOWN, 'F');
+    type(WM_KEYDOWN, VK_DOWN);
+    type(WM_KEYDOWN, VK_RETURN);
+    type(WM_CHAR, 0x0D);
+    MSG msg;
+    uint32_t command = 0;
+    while (PeekMessage(msg, true)) {
+        if (msg.message == WM_COMMAND && msg.hwnd == wnd.Handle()) command = msg.wParam;
+        EXPECT_NE(msg.message, WM_CHAR);  // Return was the menu's, not typed
+        TranslateMessage(msg);
+        DispatchMessage(msg);
+    }
+    EXPECT_EQ(command, 40106u);  // File, Save
+    EXPECT_FALSE(MenuIsActive(wnd.Handle()));
+    // Once the menu is gone, keys are the window's again.
+    type(WM_KEYDOWN, 'A');
+    type(WM_CHAR, 'a');
+    ASSERT_TRUE(PeekMessage(msg, true));
+    EXPECT_EQ(msg.message, static_cast<uint32_t>(WM_KEYDOWN));
+    ASSERT_TRUE(PeekMessage(msg, true));
+    EXPECT_EQ(msg.message, static_cast<uint32_t>(WM_CHAR));
+}
+
 TEST_F(MenuKeyboard, F10EntersTheBar) {
     SendMessage(wnd.Handle(), WM_SYSKEYDOWN, VK_F10, 0);
     EXPECT_TRUE(MenuIsActive(wnd.Handle()));

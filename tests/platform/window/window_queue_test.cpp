@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "platform/window/window_internal.h"
 
 using namespace mtxOs;
 
@@ -208,23 +209,27 @@ TEST(WindowQueue, FocusAndCaptureTellTheWindowsThatLoseThem) {
     tLog = nullptr;
 }
 
-TEST(WindowQueue, ControlKeysBecomeCharacters) {
+// Each key's character is read right after the key, ahead of keys typed
+// later, as a control reading both expects.
+TEST(WindowQueue, ControlKeysBecomeCharactersReadRightAfterThem) {
     Log log;
     tLog = &log;
     HWND hwnd = MakeWindow();
-    TranslateMessage({hwnd, WM_KEYDOWN, VK_RETURN, 1, 0, {}});
-    TranslateMessage({hwnd, WM_KEYDOWN, VK_BACK, 1, 0, {}});
-    TranslateMessage({hwnd, WM_SYSKEYDOWN, 'F', 1 << 29, 0, {}});
     EXPECT_FALSE(TranslateMessage({hwnd, WM_KEYDOWN, VK_LEFT, 1, 0, {}}));
-    EXPECT_TRUE(PumpUntil([&] { return log.messages.size() >= 3; }));
-    std::erase_if(log.messages,
-                  [](const MSG& m) { return m.message != WM_CHAR && m.message != WM_SYSCHAR; });
-    ASSERT_EQ(log.messages.size(), 3u);
-    EXPECT_EQ(log.messages[0].message, WM_CHAR);
-    EXPECT_EQ(log.messages[0].wParam, 0x0Du);
-    EXPECT_EQ(log.messages[1].wParam, 0x08u);
-    EXPECT_EQ(log.messages[2].message, WM_SYSCHAR);
-    EXPECT_EQ(log.messages[2].wParam, static_cast<WPARAM>('f'));
+    detail::QueueInput({hwnd, WM_KEYDOWN, VK_RETURN, 1, 0, {}});
+    detail::QueueInput({hwnd, WM_KEYDOWN, VK_BACK, 1, 0, {}});
+    detail::QueueInput({hwnd, WM_SYSKEYDOWN, 'F', 1 << 29, 0, {}});
+    EXPECT_TRUE(PumpUntil([&] { return log.messages.size() >= 6; }));
+    std::erase_if(log.messages, [](const MSG& m) {
+        return m.message != WM_KEYDOWN && m.message != WM_SYSKEYDOWN && m.message != WM_CHAR &&
+               m.message != WM_SYSCHAR;
+    });
+    std::vector<std::pair<uint32_t, WPARAM>> seen;
+    for (const MSG& m : log.messages) seen.emplace_back(m.message, m.wParam);
+    std::vector<std::pair<uint32_t, WPARAM>> expected{{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 0x0D},
+                                                      {WM_KEYDOWN, VK_BACK},   {WM_CHAR, 0x08},
+                                                      {WM_SYSKEYDOWN, 'F'},    {WM_SYSCHAR, 'f'}};
+    EXPECT_EQ(seen, expected);
     DestroyWindow(hwnd);
     tLog = nullptr;
 }
