@@ -77,6 +77,12 @@ class IDirect3DDevice9 : public mtxDxUnknown {
     virtual HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
                                   IDirect3DSurface9* dest, const POINT* destPoint) = 0;
     virtual HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color) = 0;
+    // Copies pixels between render targets of the same format, exactly: only
+    // rectangles of the same size (null: the whole surface) and
+    // D3DTEXF_POINT; scissor and blending do not apply.
+    virtual HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect,
+                                IDirect3DSurface9* dest, const RECT* destRect,
+                                D3DTEXTUREFILTERTYPE filter) = 0;
     // Render target to a system-memory surface of the same size and format.
     virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
                                         IDirect3DSurface9* dest) = 0;

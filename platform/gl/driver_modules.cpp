@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,4 +22,8 @@ void mtxGlPinDriverModules() {
     // adds a reference that is never given back, which is the point.
     for (const std::string& path : drivers)
         dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+void mtxGlPrepareDriver() {
+    setenv("LP_NUM_THREADS", "0", 0);
 }

@@ -5,3 +5,10 @@
 // again; a display opened again later finds them ready.
 // Internal to platform/.
 void mtxGlPinDriverModules();
+
+// Before the first display is opened: the software rasteriser, when it is the
+// driver, draws on the calling thread unless the user chose otherwise
+// (LP_NUM_THREADS). Its worker threads wake for every draw and every change
+// of target, and the picture is many small draws into small tiles: on one
+// thread the same pixels come two to three times faster, and the same bytes.
+void mtxGlPrepareDriver();

@@ -34,6 +34,7 @@ class SharedDisplay {
 
   private:
     static bool Initialize() {
+        mtxGlPrepareDriver();
         EGLDisplay d = EGL_NO_DISPLAY;
         if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless"))
             d = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY,

@@ -449,6 +449,38 @@ HRESULT mtxGlDevice::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3D
     return D3D_OK;
 }
 
+HRESULT mtxGlDevice::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect,
+                                 IDirect3DSurface9* dest, const RECT* destRect,
+                                 D3DTEXTUREFILTERTYPE filter) {
+    mtxGlTexture* s = TextureOf(source);
+    mtxGlTexture* d = TextureOf(dest);
+    if (!s || !d || s == d || filter != D3DTEXF_POINT || s->format != d->format ||
+        !(s->usage & D3DUSAGE_RENDERTARGET) || !(d->usage & D3DUSAGE_RENDERTARGET))
+        return D3DERR_INVALIDCALL;
+    RECT from = sourceRect ? *sourceRect : RECT{0, 0, int32_t(s->width), int32_t(s->height)};
+    RECT to = destRect ? *destRect : RECT{0, 0, int32_t(d->width), int32_t(d->height)};
+    int width = from.right - from.left, height = from.bottom - from.top;
+    if (width <= 0 || height <= 0 || to.right - to.left != width || to.bottom - to.top != height ||
+        from.left < 0 || from.top < 0 || from.right > int(s->width) ||
+        from.bottom > int(s->height) || to.left < 0 || to.top < 0 || to.right > int(d->width) ||
+        to.bottom > int(d->height))
+        return D3DERR_INVALIDCALL;
+    if (lost_) return D3D_OK;
+    Use();
+    // Rows are stored as the targets are drawn, so the rectangles need no
+    // turning over; the blit obeys the scissor test, so it is switched off.
+    unsigned read = FramebufferOf(s), draw = FramebufferOf(d);
+    SetScissor(0, 0, 0, 0, 0);
+    SetColorMask(0xF);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, draw);
+    glBlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right,
+                      to.bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, draw);
+    gl_.framebuffer = draw;
+    return D3D_OK;
+}
+
 HRESULT mtxGlDevice::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* dest) {
     mtxGlTexture* t = TextureOf(renderTarget);
     auto* d = static_cast<mtxGlSurface*>(dest);

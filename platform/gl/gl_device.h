@@ -144,6 +144,8 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
                           IDirect3DSurface9* dest, const POINT* destPoint) override;
     HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color) override;
+    HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* dest,
+                        const RECT* destRect, D3DTEXTUREFILTERTYPE filter) override;
     HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* dest) override;
     HRESULT GetRenderTarget(uint32_t index, IDirect3DSurface9** surface) override;
     HRESULT SetRenderTarget(uint32_t index, IDirect3DSurface9* surface) override;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/drop_files.h"
+#include "platform/gl/driver_modules.h"
 #include "platform/gl/gl_compositor.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/text.h"
@@ -395,6 +396,7 @@ bool DisplayAvailable() {
     if (gVideo < 0) {
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        mtxGlPrepareDriver();
         gVideo = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : 0;
         if (gVideo && !ShowsWindows(SDL_GetCurrentVideoDriver())) {
             SDL_SetError("no X11 or Wayland display answered (DISPLAY=%s)",

@@ -111,6 +111,19 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     return result;
 }
 
+RECT mtxIEViewerLayer::Reach(const float x[4], const float y[4], float ox, float oy) {
+    // A texel more on each side than the corners span: rasterising and
+    // linear filtering never reach beyond it.
+    auto low = [](float v) { return std::clamp(int(std::floor(v)) - 1, 0, kTextureEdge); };
+    auto high = [](float v) { return std::clamp(int(std::ceil(v)) + 2, 0, kTextureEdge); };
+    RECT r;
+    r.left = low(*std::min_element(x, x + 4) - ox);
+    r.top = low(*std::min_element(y, y + 4) - oy);
+    r.right = std::max<int32_t>(high(*std::max_element(x, x + 4) - ox), r.left);
+    r.bottom = std::max<int32_t>(high(*std::max_element(y, y + 4) - oy), r.top);
+    return r;
+}
+
 int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4],
                                    const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
                                    const float c0[4], const float c1[4]) {
@@ -131,6 +144,10 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
         return 0;
     }
     const D3DMATRIX projection = mtxImageEditorDevice::Projection(kTextureEdge, kTextureEdge);
+    const float ox = float(tile.x - 1), oy = float(tile.y - 1);
+    // Both passes touch only the texels the quad may reach: outside them the
+    // scratch stays transparent, where the blend would give the tile back.
+    const RECT reach = Reach(x, y, ox, oy);
 
     // Pass 1: the quad alone into the cleared scratch texture. Its corners are
     // taken relative to texel (0, 0), which shows pixel (x - 1, y - 1).
@@ -141,9 +158,10 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
         mtxViewDraw::Level level(scratch);
         device->SetRenderTarget(0, level.surface);
     }
+    device->SetScissorRect(&reach);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
     device->SetTransform(D3DTS_PROJECTION, &projection);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    const float ox = float(tile.x - 1), oy = float(tile.y - 1);
     mtxViewDraw::Vertex strip[4];
     for (int i = 0; i < 4; ++i)
         strip[i] = {x[i] - ox, y[i] - oy, 100.0f, 0xFFFFFFFFu, quad.u[i & 1], quad.v[i >> 1]};
@@ -154,14 +172,25 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
     device->SetPixelShaderConstantF(1, c1, 1);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(mtxViewDraw::Vertex));
 
-    // Pass 2: blended = lerp(tile, (scratch.rgb, 1), scratch.a), texel for texel.
+    // Pass 2: blended = lerp(tile, (scratch.rgb, 1), scratch.a), texel for
+    // texel, where the quad reaches; elsewhere blended is the tile's copy.
     mtxViewDraw::SetSampling(device, 0, D3DTEXF_POINT, D3DTADDRESS_WRAP);
     mtxViewDraw::SetSampling(device, 2, D3DTEXF_POINT, D3DTADDRESS_WRAP);
     mtxViewDraw::SetSampling(device, 3, D3DTEXF_POINT, D3DTADDRESS_WRAP);
     {
         mtxViewDraw::Level level(blended);
+        mtxViewDraw::Level from(tile.color);
+        if (FAILED(device->StretchRect(from.surface, nullptr, level.surface, nullptr,
+                                       D3DTEXF_POINT))) {
+            device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+            editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
+            editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, blended);
+            repaintWanted = 1;
+            return 0;
+        }
         device->SetRenderTarget(0, level.surface);
     }
+    device->SetScissorRect(&reach);
     device->SetTexture(2, tile.color);
     device->SetTexture(3, scratch);
     device->SetVertexShader(plainVertex_->shader);
@@ -176,6 +205,7 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
         full[i] = {(i & 1) ? r : l, (i & 2) ? r : l, 100.0f,
                    0xFFFFFFFFu,     float(i & 1),    float(i >> 1)};
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, full, sizeof(mtxViewDraw::Vertex));
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
 
     device->SetTexture(2, nullptr);
     device->SetTexture(3, nullptr);

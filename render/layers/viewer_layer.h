@@ -106,6 +106,9 @@ class mtxIEViewerLayer {
     int DrawIntoTile(Tile& tile, const float x[4], const float y[4], const mtxIEViewerQuad& quad,
                      mtxIEPixelShader* pixelShader, const float c0[4], const float c1[4]);
     int ReadBackTile(Tile& tile);
+    // The texels of a tile's textures (texel (0, 0) showing picture pixel
+    // (ox, oy)) a quad with these corners may touch.
+    static RECT Reach(const float x[4], const float y[4], float ox, float oy);
 
     mtxIEVertexShader* plainVertex_ = nullptr;    // 5066
     mtxIEPixelShader* sampleOver_ = nullptr;      // 5067

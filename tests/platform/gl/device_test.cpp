@@ -117,6 +117,37 @@ TEST_F(Device9, UpdateSurfacePlacesSubRectangleAtPoint) {
         }
 }
 
+// Between render targets: a rectangle lands where asked, row 0 on top, bit
+// for bit, whatever scissor is set; sizes that differ are refused.
+TEST_F(Device9, StretchRectCopiesARectangleBetweenTargetsExactly) {
+    const int w = 9, h = 7;
+    std::vector<uint32_t> pixels = RandomPixels(w * h, 3);
+    device->SetTexture(0, Own(MakeTexture(device, w, h, pixels)));
+    IDirect3DTexture9* source = Target(w, h);
+    DrawQuad(device, w, h);
+    IDirect3DTexture9* dest = Target(w, h, 0xFF000000);
+    RECT scissor = {0, 0, 1, 1};
+    device->SetScissorRect(&scissor);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    IDirect3DSurface9 *from = nullptr, *to = nullptr;
+    source->GetSurfaceLevel(0, &from);
+    dest->GetSurfaceLevel(0, &to);
+    RECT part = {1, 2, 5, 7}, at = {4, 0, 8, 5};
+    EXPECT_EQ(device->StretchRect(from, &part, to, &at, D3DTEXF_POINT), D3D_OK);
+    RECT larger = {3, 0, 8, 5};
+    EXPECT_EQ(device->StretchRect(from, &part, to, &larger, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+    from->Release();
+    to->Release();
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    std::vector<uint32_t> got = ReadTarget(device, dest);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            bool inside = x >= 4 && x < 8 && y < 5;
+            uint32_t want = inside ? pixels[(y + 2) * w + (x - 3)] : 0xFF000000u;
+            ASSERT_EQ(got[y * w + x], want) << x << "," << y;
+        }
+}
+
 TEST_F(Device9, ClearAndColorFillKeepBgraByteOrder) {
     IDirect3DTexture9* target = Target(4, 4, 0x80FF4020);
     std::vector<uint32_t> got = ReadTarget(device, target);
