@@ -18,6 +18,7 @@
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
+#include "fill/visible_sizes.h"
 #include "image/color_difference.h"
 #include "image/file_memory.h"
 #include "image/image_converter.h"
@@ -323,6 +324,7 @@ class FillJob {
                         sampleSource_);
         auto start = Clock::now();
         int fruitless = 0;
+        bool measureSizes = a_.report && visibleSizes_.Reset(session_->sourceCopy, 2, kLargeSide);
         for (;;) {
             double seconds = SecondsSince(start);
             if (Enough(seconds)) break;
@@ -332,6 +334,7 @@ class FillJob {
             if (result == mtxPlaceResult::kPlaced) {
                 fruitless = 0;
                 sizes_.push_back(stamp.size);
+                if (measureSizes) visibleSizes_.Note(stamp, samples_);
                 NoteCoverage(SecondsSince(start));
             } else if (result == mtxPlaceResult::kFinished) {
                 finished_ = true;
@@ -450,11 +453,13 @@ class FillJob {
                      "\"prepare_seconds\": %.3f, \"fill_seconds\": %.3f, "
                      "\"stamps_per_second\": %.1f, \"coverage\": %.2f, %s"
                      "\"size_p10\": %d, \"size_p50\": %d, \"size_p90\": %d, "
+                     "\"area_under_%d_px\": %.3f, "
                      "\"background\": \"%s\", \"likeness_sigma8\": %.3f, \"likeness\": %.3f}\n",
                      Fine() ? "fine" : "classic", (unsigned long long)session_->stamps,
                      (unsigned long long)session_->steps, prepareSeconds_, fillSeconds_, rate,
                      session_->Coverage() * 100, Milestones().c_str(), SizePercentile(0.1),
-                     SizePercentile(0.5), SizePercentile(0.9), background.c_str(), far, near);
+                     SizePercentile(0.5), SizePercentile(0.9), kLargeSide,
+                     visibleSizes_.LargeShare(), background.c_str(), far, near);
     }
 
     const mtxFillArguments& a_;
@@ -478,6 +483,11 @@ class FillJob {
     static constexpr int kMilestones[] = {50, 90, 99, 100};
     double reached_[4] = {-1, -1, -1, -1};
     std::vector<int32_t> sizes_;  // of every stamp placed
+    // The share of the finished picture under stamps large enough to be
+    // recognised as samples.
+    static constexpr int32_t kLargeSide = 16;
+    mtxSampleShapes reportShapes_;
+    mtxVisibleSizes visibleSizes_{reportShapes_};
 };
 
 // The cycle counter's rate, which times the slices of the analysis; a short
