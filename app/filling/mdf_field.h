@@ -23,9 +23,12 @@ class mtxImage;
 // background task behind a status dialog) and then places samples into the
 // viewer's layer 0 on a 1 ms timer of the editor window until Stop: at the
 // collection's speed, one at least 10 ms after the other (Calm) or in
-// batches that fill most of a frame (Fast; mtxFillPace). Samples opens the samples dialog, Clear
-// puts the background back. The fill session (segmentation, saved copy, generator) belongs to one
-// picture: it is made when Go starts preparing and dropped when another picture opens.
+// batches that fill most of a frame (Fast; mtxFillPace). Go without samples
+// opens the samples dialog instead and goes on once it is closed with samples
+// chosen; without a picture it says how to open one. Samples opens the samples
+// dialog, Clear puts the background back. The fill session (segmentation,
+// saved copy, generator) belongs to one picture: it is made when Go starts
+// preparing and dropped when another picture opens.
 class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
   public:
     enum Action : uint32_t {
