@@ -68,3 +68,20 @@ std::string mtxDemoPhoto() {
     std::error_code error;
     return fs::is_regular_file(photo, error) ? photo : std::string();
 }
+
+std::string mtxDefaultSamples() {
+    // One collection reads as a garden, all of them mixed as noise.
+    std::string library = mtxSampleLibraryFolder();
+    if (library.empty()) return library;
+    std::error_code error;
+    fs::path flowers = fs::path(library) / "flowers";
+    return fs::is_directory(flowers, error) ? flowers.string() : library;
+}
+
+std::string mtxDefaultCollection() {
+    std::string folder = mtxDefaultSamples();
+    if (folder.empty()) return folder;
+    fs::path file = fs::path(folder) / (fs::path(folder).filename().string() + ".msc");
+    std::error_code error;
+    return fs::is_regular_file(file, error) ? file.string() : std::string();
+}

@@ -29,3 +29,9 @@ std::string mtxShareFolder();
 std::string mtxSampleLibraryFolder();
 // The demo photo; empty when it cannot be found.
 std::string mtxDemoPhoto();
+// The samples a first start and `daubry fill` without samples use: the
+// library's flowers folder, else the whole library; empty without a library.
+std::string mtxDefaultSamples();
+// The collection file of those samples, named after their folder
+// (flowers/flowers.msc); empty when there is none.
+std::string mtxDefaultCollection();

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr const char* kSection = "sm";
+constexpr const char* kPathSection = "sml";
 
 // The stored value as a signed number, or fallback when it is missing.
 int32_t ReadOr(mtxRegistry& settings, const char* name, int32_t fallback) {
@@ -94,6 +95,24 @@ void SampleCollection::SaveOptions(mtxRegistry& settings) const {
     settings.SetInt(kSection, "mode", fillMode);
     settings.SetInt(kSection, "auto", autoSize);
     settings.SetInt(kSection, "spd", speed);
+}
+
+void SampleCollection::SavePaths(mtxRegistry& settings) const {
+    settings.SetInt(kPathSection, "n", static_cast<uint32_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        settings.SetString(kPathSection, std::to_string(i), samples[i].path);
+}
+
+int SampleCollection::LoadPaths(mtxRegistry& settings) {
+    uint32_t stored = 0;
+    if (!settings.GetInt(kPathSection, "n", stored)) return -1;
+    // A count from a damaged file reads no further than a full collection.
+    int32_t entries = static_cast<int32_t>(std::min(stored, static_cast<uint32_t>(kMaxSamples)));
+    for (int32_t i = 0; i < entries; ++i) {
+        std::string path;
+        if (settings.GetString(kPathSection, std::to_string(i), path)) AddSample(path);
+    }
+    return entries;
 }
 
 // Samples.

@@ -103,6 +103,14 @@ class SampleCollection {
     // or with the reason told and the old file kept when saving failed.
     int SaveCollection(const std::string& path);
 
+    // The samples' paths in the "sml" section, so a later start has the same
+    // samples: "n" their count, "0" to "n-1" the paths in order.
+    void SavePaths(mtxRegistry& settings) const;
+    // Adds the samples whose paths SavePaths stored, each as AddSample adds it
+    // (those that cannot be loaded told to the message sink). The number of
+    // paths the stored list names, 0 for an empty one; -1 when none is stored.
+    int LoadPaths(mtxRegistry& settings);
+
     // Reads the options from the "sm" section, applying defaults and bounds.
     void LoadOptions();
     void LoadOptions(mtxRegistry& settings);

@@ -10,6 +10,7 @@
 #include "app/filling/mdf_field.h"
 #include "base/application.h"
 #include "base/file_dialog.h"
+#include "base/share_folder.h"
 #include "image/image_stack.h"
 #include "platform/os_file.h"
 #include "platform/path.h"
@@ -51,6 +52,7 @@ void mtxIEDesigner::InstrOptionsBar::Empty() {
 
 mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
     : mtxIECtrl(parent), samples(collection) {
+    demoPhoto = mtxDemoPhoto();
     // The tool lets go of the old picture (and stops preparing it) first.
     document_.onPictureGoing = [this] {
         if (mtxIEMdf* tool = CurrentTool()) tool->OnPictureOpening();
@@ -152,8 +154,8 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     return document_.SaveAs(path, filterIndex, &why) ? 1 : fail(why);
 }
 
-void mtxIEDesigner::OpenSamplesDialog() {
-    if (editor) new mtxIELawnSampleDlg(editor, samples);
+mtxIELawnSampleDlg* mtxIEDesigner::OpenSamplesDialog() {
+    return editor ? new mtxIELawnSampleDlg(editor, samples) : nullptr;  // the editor owns it
 }
 
 void mtxIEDesigner::OpenFillingDialog() {
@@ -188,7 +190,7 @@ void mtxIEDesigner::SelectTool(int tool) {
     viewer->SetTool(nullptr);
     if (tool == kToolFilling) {
         auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
-        field->openSamples = [this] { OpenSamplesDialog(); };
+        field->openSamples = [this] { return OpenSamplesDialog(); };
         ConnectHistory(*field);
         // The tool stays hidden: it acts through the viewer and its timer.
         viewer->SetTool(field);
@@ -330,6 +332,9 @@ int mtxIEDesigner::Process(uint32_t action, uint16_t) {
             return 1;
         case kResetBackground:
             ResetBackground();
+            return 1;
+        case kOpenDemo:
+            if (!Picture() && !demoPhoto.empty()) Open(demoPhoto, 0);
             return 1;
         default:
             break;

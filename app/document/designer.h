@@ -14,6 +14,7 @@ class mtxImage;
 class mtxImageStack;
 class mtxIEComboBox;
 class mtxIEFrameSet;
+class mtxIELawnSampleDlg;
 class mtxIEMdf;
 class mtxIESpin;
 class mtxIEToolBar;
@@ -40,6 +41,7 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
         kResetBackground = 8,
         kFirstTool = 9,  // 9..17: the tool of that code minus 9
         kLastTool = 17,
+        kOpenDemo = 18,  // opens demoPhoto
     };
     // Tool numbers (action minus 9); only the filling tool exists.
     enum Tool : int {
@@ -72,7 +74,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // is suspended for the time and resumed on every path. 1 on success; 0
     // with the user told and *reason set, the file on disk as it was.
     int SaveAs(const std::string& path, uint32_t filterIndex, std::string* reason = nullptr);
-    void OpenSamplesDialog();
+    // The samples dialog over the editor; null without an editor.
+    mtxIELawnSampleDlg* OpenSamplesDialog();
     void OpenFillingDialog();
 
     int Process(uint32_t action, uint16_t value) override;
@@ -112,6 +115,9 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     std::function<void(const std::string& text, const std::string& title)> tell;
     // Called after a picture was opened (the main window names it in its title).
     std::function<void(const std::string& path)> onPictureOpened;
+    // The photo the empty view offers to open: the one installed with the
+    // program; empty when there is none (the view then offers no button).
+    std::string demoPhoto;
 
     SampleCollection& samples;
     mtxIEFrameSet* outerFrames = nullptr;

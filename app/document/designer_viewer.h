@@ -5,6 +5,8 @@
 #include "ui/menu.h"
 #include "ui/viewer/viewer.h"
 
+class mtxIEButton;
+class mtxIELabel;
 class mtxIEMdf;
 
 // The designer's viewer: it holds the current tool (a control of its own)
@@ -25,8 +27,17 @@ class mtxIEDesigner::Viewer : public mtxIEViewer {
     // previous tool is destroyed.
     void SetTool(mtxIEMdf* newTool);
     int OnRButtonDown(int x, int y, uint32_t keys) override;
+    // Also shows the hint and the demo button while there is no picture.
+    void UpdateView() override;
 
     mtxIEDesigner* designer;
     std::unique_ptr<Menu> menu;
     mtxIEMdf* tool = nullptr;  // a child control, destroyed with the viewer
+    // While no picture is open, centred: one line of what to do, and below it
+    // a button that opens the demo photo (when there is one).
+    mtxIELabel* hint = nullptr;
+    mtxIEButton* demoButton = nullptr;
+
+  private:
+    void PlaceHint();
 };

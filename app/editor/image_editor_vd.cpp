@@ -3,6 +3,8 @@
 #include "app/document/designer.h"
 #include "app/document/designer_viewer.h"
 #include "app/editor/tool_button.h"
+#include "base/registry.h"
+#include "base/share_folder.h"
 #include "ui/frame_set.h"
 
 namespace {
@@ -79,7 +81,18 @@ void mtxImageEditorVD::TearDown() {
     outerFrames = innerFrames = nullptr;
     mainToolBar = nullptr, instrumentBar = nullptr, designer = nullptr;
     DeleteDeferred();
+    if (sampleSettings_) samples.SavePaths(*sampleSettings_);
+    sampleSettings_ = nullptr;
     samples.ClearSamples();
+}
+
+void mtxImageEditorVD::RestoreSamples(mtxRegistry& settings) {
+    sampleSettings_ = &settings;
+    samples.ClearSamples();
+    // A collection the user emptied stays empty.
+    if (samples.LoadPaths(settings) == 0 || samples.count > 0) return;
+    std::string flowers = mtxDefaultCollection();
+    if (!flowers.empty()) samples.LoadCollection(flowers);
 }
 
 void mtxImageEditorVD::CreateContent() {

@@ -10,6 +10,7 @@
 
 class mtxIEDesigner;
 class mtxIEFrameSet;
+class mtxRegistry;
 
 // The program's editor window: the main tool bar along the top, the
 // instrument bar down the left and the document controller in the rest. It
@@ -55,6 +56,11 @@ class mtxImageEditorVD : public mtxImageEditor {
 
     // The content is built when the window is created.
     void SetUp() {}
+    // Loads the samples the program had when it last ended, or on a first
+    // start (none remembered) the bundled flowers; a list of which no sample
+    // loads any more gives way to the flowers too. From then on the samples
+    // are written back to settings when the editor goes.
+    void RestoreSamples(mtxRegistry& settings);
     mtxIEDesigner* GetDesigner() const { return designer; }
     mtxIEProfile* GetProfile() override { return &profile_; }
 
@@ -78,4 +84,5 @@ class mtxImageEditorVD : public mtxImageEditor {
     // the samples' textures.
     void TearDown();
     Profile profile_;
+    mtxRegistry* sampleSettings_ = nullptr;  // where the samples go back, once restored
 };

@@ -52,6 +52,11 @@ mtxIELawnSampleDlg::mtxIELawnSampleDlg(mtxImageEditor* host, SampleCollection& s
     Invalidate();
 }
 
+void mtxIELawnSampleDlg::SetCloseAction(mtxIEActionProcessor* target, uint32_t action) {
+    closeTarget_ = target;
+    closeAction_ = action;
+}
+
 void mtxIELawnSampleDlg::UpdateReplaceCaption() {
     showsChange = samples_.count > 0;
     replaceButton->SetCaption(showsChange ? mtxIELoadString(316, "Change")
@@ -78,6 +83,8 @@ int mtxIELawnSampleDlg::Process(uint32_t action, uint16_t) {
     if (IsClosed()) return 0;
     switch (action) {
         case kOk:
+            // Posted first: closing may delete the dialog at once.
+            if (closeTarget_ && editor) editor->PostCommand(closeTarget_, closeAction_, 0);
             Close();
             return 1;
         case kAdd:

@@ -21,6 +21,9 @@ class mtxIELawnSampleDlg : public mtxIEDialog, public mtxIEActionProcessor {
 
     mtxIELawnSampleDlg(mtxImageEditor* editor, SampleCollection& samples);
 
+    // Ok (or Escape) posts action to target once the dialog is closed; a
+    // target gone by then hears nothing.
+    void SetCloseAction(mtxIEActionProcessor* target, uint32_t action);
     // "Change" while the collection holds samples, else "Load".
     void UpdateReplaceCaption();
     // Asks where and saves the collection; nothing when it is empty. 1 when saved.
@@ -38,4 +41,6 @@ class mtxIELawnSampleDlg : public mtxIEDialog, public mtxIEActionProcessor {
 
   private:
     SampleCollection& samples_;
+    mtxIEActionProcessor* closeTarget_ = nullptr;
+    uint32_t closeAction_ = 0;
 };

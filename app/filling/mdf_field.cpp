@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/filling/lawn_sample_dlg.h"
 #include "base/application.h"
 #include "fill/sample_collection.h"
 #include "platform/cpu.h"
@@ -145,6 +146,10 @@ int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
         case kSpeed:
             SetSpeed(value == 0 ? SampleCollection::kSpeedCalm : SampleCollection::kSpeedFast);
             return 1;
+        case kSamplesChosen:
+            // Closed without samples: the user has given up for now.
+            if (samples.count > 0) Go();
+            return 1;
         default:
             return 0;
     }
@@ -205,7 +210,14 @@ void mtxIEMdfField::CancelPreparation() {
 
 void mtxIEMdfField::Go() {
     if (!HasPicture()) {
-        showMessage(mtxIELoadString(701, "Just open any image"));
+        showMessage(
+            mtxIELoadString(740, "Open a photo first: File, Open, or drop it on the window."));
+        return;
+    }
+    // Before anything is prepared: the photo stays as it is until there is
+    // something to fill it with.
+    if (samples.count < 1) {
+        ChooseSamples();
         return;
     }
     if (task_ && editor->CurrentTask() != task_) {
@@ -235,6 +247,14 @@ void mtxIEMdfField::Go() {
         if (refused)
             showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
     }
+}
+
+void mtxIEMdfField::ChooseSamples() {
+    mtxIELawnSampleDlg* dialog = openSamples ? openSamples() : nullptr;
+    if (dialog)
+        dialog->SetCloseAction(this, kSamplesChosen);
+    else
+        showMessage(mtxIELoadString(702, "You should select samples"));
 }
 
 void mtxIEMdfField::StartRunning() {

@@ -15,6 +15,7 @@ class SampleCollection;
 class mtxIEButton;
 class mtxIEComboBox;
 class mtxIELabel;
+class mtxIELawnSampleDlg;
 class mtxIEViewerLayer;
 class mtxImage;
 
@@ -22,9 +23,12 @@ class mtxImage;
 // background task behind a status dialog) and then places samples into the
 // viewer's layer 0 on a 1 ms timer of the editor window until Stop: at the
 // collection's speed, one at least 10 ms after the other (Calm) or in
-// batches that fill most of a frame (Fast; mtxFillPace). Samples opens the samples dialog, Clear
-// puts the background back. The fill session (segmentation, saved copy, generator) belongs to one
-// picture: it is made when Go starts preparing and dropped when another picture opens.
+// batches that fill most of a frame (Fast; mtxFillPace). Go without samples
+// opens the samples dialog instead and goes on once it is closed with samples
+// chosen; without a picture it says how to open one. Samples opens the samples
+// dialog, Clear puts the background back. The fill session (segmentation,
+// saved copy, generator) belongs to one picture: it is made when Go starts
+// preparing and dropped when another picture opens.
 class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
   public:
     enum Action : uint32_t {
@@ -34,6 +38,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
         kTaskDone = 4,
         kClear = 5,
         kSpeed = 6,  // the bar's speed list: value 0 Calm, 1 Fast
+        kSamplesChosen = 7,
     };
     enum State : uint32_t { kRunning = 0, kStopped = 1 };
     static constexpr uint32_t kMinInterval = mtxFillPace::kCalmInterval;  // Calm's spacing
@@ -59,11 +64,14 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
 
     mtxIEMdfField(mtxIEViewer* viewer, mtxIEToolBar* toolBar, SampleCollection& samples);
     ~mtxIEMdfField() override;
-    // Action 3 (the Samples button) calls this; the document controller sets it
-    // to its OpenSamplesDialog. Empty: nothing happens.
-    std::function<void()> openSamples;
+    // Opens the samples dialog: the Samples button (action 3) calls it, and Go
+    // while the collection is empty, to go on once samples were chosen. The
+    // document controller sets it to its OpenSamplesDialog. Empty, or no
+    // dialog: the Samples button does nothing and Go says samples are needed.
+    std::function<mtxIELawnSampleDlg*()> openSamples;
 
-    // Actions 1 to 6 (Go, Stop, Samples, task finished, Clear, speed).
+    // Actions 1 to 7 (Go, Stop, Samples, task finished, Clear, speed, the
+    // samples dialog Go opened was closed).
     int Process(uint32_t action, uint16_t value) override;
     void OnTimer(uintptr_t id) override;
     // Another picture opens: any preparation is cancelled and the session of
@@ -121,6 +129,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
   private:
     class Relay;
     void Go();
+    // Go found no samples: the samples dialog opens, and Go follows its Ok.
+    void ChooseSamples();
     void SetSpeed(uint32_t speed);
     // The bar's list shows the collection's speed.
     void ShowSpeed();

@@ -104,6 +104,7 @@ int mtxDaubryApp::Init() {
     mainWnd.LoadAccelerators();
     if (!mainWnd.editor.Create(&mainWnd, 0, 0, 150, 100)) return 0;
     mainWnd.editor.SetUp();
+    mainWnd.editor.RestoreSamples(settings);
     if (mtxIEDesigner* designer = mainWnd.editor.GetDesigner())
         designer->onPictureOpened = [this](const std::string& path) {
             mainWnd.ShowPictureName(path);

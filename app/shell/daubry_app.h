@@ -89,7 +89,8 @@ class mtxDaubryApp : public mtxApplication {
     mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine, int show);
     ~mtxDaubryApp() override;
 
-    // Creates the main window, its menu and the editor, shows them and opens
+    // Creates the main window, its menu and the editor with the samples of the
+    // last run (the bundled flowers on a first start), shows them and opens
     // the picture of the command line. 0 when the editor cannot be created.
     int Init() override;
 

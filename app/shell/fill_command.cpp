@@ -256,7 +256,7 @@ class FillJob {
         samples_.Bind(editor_, &printer_);
         ReadUserOptions(samples_);
         ApplyArguments(a_, samples_);
-        std::string source = a_.samples.empty() ? DefaultSamples() : a_.samples;
+        std::string source = a_.samples.empty() ? mtxDefaultSamples() : a_.samples;
         if (source.empty())
             return Fail(kInput, "no samples: give a collection or a folder with --samples");
         std::error_code error;
@@ -275,15 +275,6 @@ class FillJob {
         if (samples_.count == 0) return Fail(kInput, source + ": no usable samples");
         sampleSource_ = source;
         return kDone;
-    }
-
-    // The bundled flowers: one collection reads as a garden, all of them mixed as noise.
-    static std::string DefaultSamples() {
-        std::string library = mtxSampleLibraryFolder();
-        if (library.empty()) return library;
-        std::error_code error;
-        fs::path flowers = fs::path(library) / "flowers";
-        return fs::is_directory(flowers, error) ? flowers.string() : library;
     }
 
     int Prepare() {

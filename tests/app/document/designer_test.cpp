@@ -17,8 +17,10 @@
 #include "tests/app/filling/tool_preparation.h"
 #include "tests/oracles/png.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/button.h"
 #include "ui/combo_box.h"
 #include "ui/edit.h"
+#include "ui/label.h"
 #include "ui/spin.h"
 
 using namespace document_test;
@@ -114,6 +116,29 @@ TEST_F(DesignerTest, OpenTellsTheToolBeforeTheOldPictureGoes) {
     EXPECT_EQ(log, (std::vector<std::string>{"opening"}));
     EXPECT_EQ(spy->stackAtOpening, first);
     EXPECT_EQ(Designer().Picture()->width, 24);
+}
+
+TEST_F(DesignerTest, TheEmptyViewSaysHowToOpenAPhotoAndItsButtonOpensTheDemo) {
+    mtxIEDesigner::Viewer& view = *Designer().viewer;
+    ASSERT_TRUE(view.hint && view.hint->IsVisible());
+    EXPECT_EQ(view.hint->text, "Open a photo: File, Open, or drop it here");
+    ASSERT_TRUE(view.demoButton && view.demoButton->IsVisible());
+    RECT area = view.LocalToEditor(view.GetClientRect()), hint = view.hint->EditorRect(),
+         button = view.demoButton->EditorRect();
+    EXPECT_LE(std::abs(hint.left + hint.right - area.left - area.right), 1);
+    EXPECT_LE(std::abs(button.left + button.right - area.left - area.right), 1);
+    EXPECT_GE(button.top, hint.bottom);
+    EXPECT_LT(hint.top, (area.top + area.bottom) / 2);
+    EXPECT_GT(button.bottom, (area.top + area.bottom) / 2);
+
+    Designer().demoPhoto = WritePng(dir.File("demo.png"), 30, 20);
+    ui_test::Click(*editor, button.left + 5, button.top + 5);
+    ui_test::PumpPosted();
+    ASSERT_NE(Designer().Picture(), nullptr);
+    EXPECT_EQ(Designer().Document().Path(), Designer().demoPhoto);
+    EXPECT_FALSE(view.hint->IsVisible());
+    EXPECT_FALSE(view.demoButton->IsVisible());
+    EXPECT_TRUE(told.empty());
 }
 
 TEST_F(DesignerTest, SaveWithoutAPictureSaysSoBeforeAnyDialog) {
@@ -264,7 +289,7 @@ TEST_F(DesignerTest, ToolCodesSelectTheFillingToolOrNone) {
     }
     EXPECT_EQ(Designer().Process(17, 0), 0);
     EXPECT_NE(dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool()), nullptr);
-    EXPECT_EQ(Designer().Process(18, 0), 0);
+    EXPECT_EQ(Designer().Process(19, 0), 0);
     EXPECT_EQ(Designer().Process(0, 0), 0);
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <thread>
 
+#include "app/filling/lawn_sample_dlg.h"
 #include "fill/sample_collection.h"
 #include "render/image_dx.h"
 #include "tests/app/filling/disc_samples.h"
@@ -137,11 +138,14 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
     ui_test::PumpPosted();
     EXPECT_EQ(opened, 0) << "no dialog to open: nothing happens";
-    tool->openSamples = [&] { ++opened; };
+    tool->openSamples = [&]() -> mtxIELawnSampleDlg* {
+        ++opened;
+        return nullptr;
+    };
     ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
     ui_test::PumpPosted();
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(tool->Process(7, 0), 0);
+    EXPECT_EQ(tool->Process(8, 0), 0);
 
     // The speed list shows the collection's speed and sets it.
     ASSERT_EQ(bar->rows[0][4].control, tool->speedList);
@@ -166,7 +170,7 @@ TEST_F(ToolTest, WithoutAPictureGoAndStopOnlySayOpenOneAndClearDoesNothing) {
     tool->Process(mtxIEMdfField::kGo, 0);
     tool->Process(mtxIEMdfField::kStop, 0);
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], "Just open any image");
+    EXPECT_EQ(messages[0], "Open a photo first: File, Open, or drop it on the window.");
     EXPECT_EQ(messages[1], "Just open any image");
     EXPECT_EQ(editor.CurrentTask(), nullptr);
     EXPECT_EQ(tool->Session(), nullptr);
@@ -304,17 +308,51 @@ TEST_F(ToolTest, SuspendAndResumeKeepTheState) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(ToolTest, AnEmptyCollectionStopsAtTheFirstPlacementWithAMessage) {
+TEST_F(ToolTest, GoWithoutSamplesOpensTheSamplesDialogAndGoesOnOnceSomeAreChosen) {
     Picture picture(editor, 60, 40);
     Open(picture);
+    samples.background = 0;  // a preparation would paint the picture white
     tool->Process(mtxIEMdfField::kGo, 0);
+    EXPECT_EQ(messages, std::vector<std::string>{"You should select samples"})
+        << "no dialog to open: said";
+    EXPECT_FALSE(tool->Preparing());
+
+    int opened = 0;
+    tool->openSamples = [&] {
+        ++opened;
+        return new mtxIELawnSampleDlg(&editor, samples);
+    };
+    auto close = [&] {
+        auto* dialog = dynamic_cast<mtxIELawnSampleDlg*>(editor.TopModal());
+        ASSERT_NE(dialog, nullptr);
+        dialog->Process(mtxIELawnSampleDlg::kOk, 0);
+        ui_test::PumpPosted();
+    };
+    // Closed with none chosen: the photo stays as it was and nothing starts.
+    tool->Process(mtxIEMdfField::kGo, 0);
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(tool->Preparing());
+    close();
+    EXPECT_FALSE(tool->Preparing());
+    EXPECT_EQ(editor.TopModal(), nullptr);
+    EXPECT_EQ(PixelsOf(picture.Image()), picture.pixels);
+    EXPECT_EQ(messages.size(), 1u);
+
+    // Samples chosen: Ok goes on with Go. The Samples button's dialog does not.
+    tool->Process(mtxIEMdfField::kSamples, 0);
+    AddDiscs(samples, editor.GetDevice(), 3);
+    close();
+    EXPECT_FALSE(tool->Preparing());
+    samples.ClearSamples();
+    tool->Process(mtxIEMdfField::kGo, 0);
+    EXPECT_EQ(opened, 3);
+    AddDiscs(samples, editor.GetDevice(), 3);
+    close();
+    EXPECT_TRUE(tool->Preparing() || tool->Prepared());
     WaitForPreparation();
     ASSERT_TRUE(tool->Prepared());
-    Ticks(30, 5);
-    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "You should select samples");
-    EXPECT_EQ(tool->placements, 0u);
+    EXPECT_FALSE(Ticks(30, 5).empty());
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 TEST_F(ToolTest, CancelledPreparationLeavesTheToolStoppedAndGoStartsAgain) {

@@ -15,6 +15,8 @@
 #include "app/shell/daubry_app.h"
 #include "app/shell/splash_task.h"
 #include "base/module.h"
+#include "base/share_folder.h"
+#include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/drop_files.h"
 #include "platform/window_menu.h"
@@ -311,6 +313,50 @@ TEST_F(MainWindow, ACommandLinePathThatCannotBeReadStartsTheProgramAllTheSame) {
     std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", photo);
     app->mainWnd.OpenFromCommandLine(photo);
     EXPECT_NE(app->mainWnd.editor.GetDesigner()->Picture(), nullptr);
+}
+
+// Each start has the samples the last one ended with; a first start has the
+// bundled flowers, and so has one whose remembered files are all gone.
+TEST_F(MainWindow, TheLastRunsSamplesComeBackAndAFirstStartHasTheFlowers) {
+    auto paths = [this] {
+        const SampleCollection& samples = app->mainWnd.editor.samples;
+        std::vector<std::string> list;
+        for (int32_t i = 0; i < samples.count; ++i) list.push_back(samples.samples[i].path);
+        return list;
+    };
+    auto restart = [this] {
+        DestroyWindow(app->mainWnd.Handle());
+        Drain();
+        app.reset();
+        app = std::make_unique<mtxDaubryApp>(nullptr, nullptr, "", SW_SHOWNORMAL);
+        ASSERT_EQ(app->Init(), 1);
+    };
+    const std::string flowers = mtxDefaultCollection();
+    ASSERT_FALSE(flowers.empty());
+    std::vector<std::string> first = paths();
+    ASSERT_GT(first.size(), 1u);
+    for (const std::string& path : first)
+        EXPECT_EQ(std::filesystem::path(path).parent_path(),
+                  std::filesystem::path(flowers).parent_path());
+
+    SampleCollection& samples = app->mainWnd.editor.samples;
+    samples.RemoveSample(0);
+    std::string own = dir.Path() + "/own.png";
+    std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", own);
+    ASSERT_EQ(samples.AddSample(own), 1);
+    std::vector<std::string> chosen = paths();
+    restart();
+    EXPECT_EQ(paths(), chosen);
+
+    app->mainWnd.editor.samples.ClearSamples();
+    restart();
+    EXPECT_TRUE(paths().empty()) << "an emptied collection stays empty";
+    ASSERT_EQ(app->mainWnd.editor.samples.AddSample(own), 1);
+    restart();
+    EXPECT_EQ(paths(), std::vector<std::string>{own});
+    std::filesystem::remove(own);
+    restart();
+    EXPECT_EQ(paths(), first);
 }
 
 // The question before unsaved changes are lost, answered as the test says.

@@ -3,7 +3,8 @@
 # keyboard as a person would:
 #   1. File, Open, the demo photo's path typed, Enter: the photo shows and the
 #      title names it;
-#   2. Options, Samples: Load, a bundled collection's path typed, Enter; Ok;
+#   2. Options, Samples: Change (Load while empty), a bundled collection's
+#      path typed, Enter; Ok;
 #   3. Go: once prepared the picture grows (two screenshots a while apart
 #      differ); Stop;
 #   4. File, Save, the PNG type, a new name: the file decodes at the photo's
@@ -113,12 +114,12 @@ open_demo() {
   shot opened
 }
 
-# Options, Samples; Load takes the collection's path through the file
-# dialog; Ok closes the Samples dialog.
+# Options, Samples; Change (Load while empty) takes the collection's path
+# through the file dialog; Ok closes the Samples dialog.
 load_samples() {
   menu o Return
   wait_dialog samples-dialog 5 || fail "Options, Samples shows no dialog"
-  click 538 517  # Load
+  click 538 517  # Change
   sleep 0.5
   xdotool type --delay 10 "$collection"
   xdotool key Return

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A first filling run by mouse alone under a virtual X display, as a new user
 # would go: File, Open and a double click on the photo; Options, Samples,
-# Load, a double click on the flowers folder and one on its collection, Ok;
+# Change (the flowers a first start has are replaced), a double click on the
+# flowers folder and one on its collection, Ok;
 # Go, a while, Stop; File, Save, Up to the parent folder, PNG picked from the
 # Type list (its list must show on screen), Save; File, Open, Up, a double
 # click on the saved file: it opens, and it is the PNG that was written.
@@ -37,7 +38,7 @@ readonly go_x=131 stop_x=221 bar_y=677
 # Up button, the Type box's arrow and the OK button.
 readonly folder_x=300 file_x=500 first_y=253 item_h=17
 readonly up_x=659 up_y=226 type_x=616 type_y=466 ok_x=454 ok_y=517
-# The Samples dialog's Load and Ok buttons.
+# The Samples dialog's Load (Change while it holds samples) and Ok buttons.
 readonly load_x=538 samples_ok_x=382 samples_y=517
 
 shot() { import -window "$window" "$out/$1.png"; }
@@ -77,7 +78,7 @@ done
   fail "a double click on the photo did not open it (title: $(xdotool getwindowname "$window"))"
 shot opened
 
-# 2. Options, Samples, Load: the library's folders; flowers is the second.
+# 2. Options, Samples, Change: the library's folders; flowers is the second.
 menu 76 41
 click "$load_x" "$samples_y" 1
 shot samples-load-dialog
