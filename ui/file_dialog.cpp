@@ -15,6 +15,7 @@
 #include "ui/image_editor.h"
 #include "ui/label.h"
 #include "ui/list_box.h"
+#include "ui/spin.h"
 
 using namespace mtxOs;
 
@@ -101,7 +102,8 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
       filter_(request.Filter()),
       defaultExtension_(request.DefaultExtension()),
       settleName_(request.settleName),
-      outcome_(std::move(outcome)) {
+      outcome_(std::move(outcome)),
+      optionFilter_(request.option.filterIndex) {
     title = save_ ? "Save As" : "Open";
     // As large as it likes, or as the editor allows.
     int roomWidth = editor ? editor->clientRect.right - 2 * kBorder : kClientWidth;
@@ -124,8 +126,9 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     folderLabel = new mtxIELabel(this);
     folderLabel->rect = {left, top + 2, right - 115, top + 2 + line};
 
-    // Below the lists: name, type and status rows, then the buttons.
-    int listTop = top + 28, listBottom = Height() - kBorder - 30 - 3 * line - 24;
+    // Below the lists: name, type, option and status rows, then the buttons.
+    int optionRow = optionFilter_ ? line + 6 : 0;
+    int listTop = top + 28, listBottom = Height() - kBorder - 30 - 3 * line - 24 - optionRow;
     folderList = new mtxIEListBox(this);
     int folderWidth = (right - left) / 3;
     folderList->SetRect({left, listTop, left + folderWidth, listBottom});
@@ -163,6 +166,19 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     hiddenBox->SetAction(this, kHidden, 1);
     hiddenBox->Show(1);
 
+    if (optionFilter_) {
+        row += line + 6;
+        optionLabel = new mtxIELabel(this);
+        optionLabel->SetText(request.option.label);
+        optionLabel->MoveTo(left, row + 1);
+        optionSpin = new mtxIESpin(this);
+        int x = left + std::max(50, optionLabel->Width() + 6);
+        optionSpin->SetRect({x, row, x + 70, row + line});
+        optionSpin->SetRange(request.option.minimum, request.option.maximum);
+        optionSpin->SetValue(request.option.value);
+        ShowOption();
+    }
+
     statusLabel = new mtxIELabel(this);
     statusLabel->rect = {left, row + line + 4, right, row + 2 * line + 4};
     statusLabel->color = 0xFFB00000;
@@ -191,6 +207,14 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
 mtxIEFileDialog::~mtxIEFileDialog() {
     // However the dialog goes, whoever waits for it stops waiting.
     if (outcome_) outcome_->done = true;
+}
+
+void mtxIEFileDialog::ShowOption() {
+    if (!optionSpin) return;
+    bool shown = uint32_t(filterBox->Selection() + 1) == optionFilter_;
+    optionLabel->Show(shown);
+    optionSpin->Show(shown);
+    Invalidate();
 }
 
 void mtxIEFileDialog::SetStatus(const std::string& text) {
@@ -317,6 +341,7 @@ void mtxIEFileDialog::Finish(const std::string& path) {
     if (outcome_) {
         outcome_->path = path;
         outcome_->filterIndex = uint32_t(std::max(0, filterBox->Selection()) + 1);
+        if (optionSpin) outcome_->optionValue = optionSpin->Value();
         outcome_->chosen = 1;
         outcome_->done = true;
     }
@@ -351,6 +376,7 @@ int mtxIEFileDialog::OnAction(uint32_t code, uint16_t value) {
             return 1;
         case kFilterChanged:
             Fill();
+            ShowOption();
             return 1;
         case kParent:
             Navigate(ParentOf(folder_));
@@ -401,5 +427,6 @@ int mtxIEFileDialogHost::Run(mtxFileDialog& request) {
     }
     if (!outcome->chosen) return 0;
     request.SetResult(outcome->path, outcome->filterIndex);
+    if (request.option.filterIndex) request.option.value = outcome->optionValue;
     return 1;
 }
