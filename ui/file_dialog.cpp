@@ -126,9 +126,8 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     folderLabel = new mtxIELabel(this);
     folderLabel->rect = {left, top + 2, right - 115, top + 2 + line};
 
-    // Below the lists: name, type, option and status rows, then the buttons.
-    int optionRow = optionFilter_ ? line + 6 : 0;
-    int listTop = top + 28, listBottom = Height() - kBorder - 30 - 3 * line - 24 - optionRow;
+    // Below the lists: name, type and status rows, then the buttons.
+    int listTop = top + 28, listBottom = Height() - kBorder - 30 - 3 * line - 24;
     folderList = new mtxIEListBox(this);
     int folderWidth = (right - left) / 3;
     folderList->SetRect({left, listTop, left + folderWidth, listBottom});
@@ -166,22 +165,23 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     hiddenBox->SetAction(this, kHidden, 1);
     hiddenBox->Show(1);
 
-    if (optionFilter_) {
-        row += line + 6;
-        optionLabel = new mtxIELabel(this);
-        optionLabel->SetText(request.option.label);
-        optionLabel->MoveTo(left, row + 1);
-        optionSpin = new mtxIESpin(this);
-        int x = left + std::max(50, optionLabel->Width() + 6);
-        optionSpin->SetRect({x, row, x + 70, row + line});
-        optionSpin->SetRange(request.option.minimum, request.option.maximum);
-        optionSpin->SetValue(request.option.value);
-        ShowOption();
-    }
-
     statusLabel = new mtxIELabel(this);
     statusLabel->rect = {left, row + line + 4, right, row + 2 * line + 4};
     statusLabel->color = 0xFFB00000;
+    if (optionFilter_) {
+        // At the right of the status row, so that the other controls keep
+        // their places with or without it.
+        int optionTop = row + line + 4;
+        optionSpin = new mtxIESpin(this);
+        optionSpin->SetRect({right - 70, optionTop, right, optionTop + line});
+        optionSpin->SetRange(request.option.minimum, request.option.maximum);
+        optionSpin->SetValue(request.option.value);
+        optionLabel = new mtxIELabel(this);
+        optionLabel->SetText(request.option.label);
+        int labelLeft = right - 76 - optionLabel->Width();
+        optionLabel->MoveTo(labelLeft, optionTop + 1);
+        ShowOption();
+    }
 
     CreateButtons();
     okButton->SetCaption(save_ ? "Save" : "Open");
@@ -214,6 +214,8 @@ void mtxIEFileDialog::ShowOption() {
     bool shown = uint32_t(filterBox->Selection() + 1) == optionFilter_;
     optionLabel->Show(shown);
     optionSpin->Show(shown);
+    // The status gives the option its room while it shows.
+    statusLabel->rect.right = shown ? optionLabel->rect.left - 6 : optionSpin->rect.right;
     Invalidate();
 }
 
