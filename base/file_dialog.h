@@ -52,6 +52,16 @@ class mtxFileDialog {
     const std::string& InitialDirectory() const { return initialDirectory_; }
     mtxWnd* Owner() const { return owner_; }
 
+    // A whole number the user may set while one filter is chosen, such as the
+    // quality of a JPEG file: the host shows it beside the filters and, when
+    // the user confirms, leaves the number in value.
+    struct NumberOption {
+        std::string label;
+        uint32_t filterIndex = 0;  // the filter it belongs to, from 1; 0: no option
+        int minimum = 0, maximum = 0, value = 0;
+    };
+    NumberOption option;
+
     // For saving: the name the file will really get, from the name as typed
     // and the chosen filter (from 1), such as an extension added. The dialog
     // settles the name before it asks whether to replace an existing file, so

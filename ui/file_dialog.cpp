@@ -15,6 +15,7 @@
 #include "ui/image_editor.h"
 #include "ui/label.h"
 #include "ui/list_box.h"
+#include "ui/spin.h"
 
 using namespace mtxOs;
 
@@ -101,7 +102,8 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
       filter_(request.Filter()),
       defaultExtension_(request.DefaultExtension()),
       settleName_(request.settleName),
-      outcome_(std::move(outcome)) {
+      outcome_(std::move(outcome)),
+      optionFilter_(request.option.filterIndex) {
     title = save_ ? "Save As" : "Open";
     // As large as it likes, or as the editor allows.
     int roomWidth = editor ? editor->clientRect.right - 2 * kBorder : kClientWidth;
@@ -166,6 +168,20 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
     statusLabel = new mtxIELabel(this);
     statusLabel->rect = {left, row + line + 4, right, row + 2 * line + 4};
     statusLabel->color = 0xFFB00000;
+    if (optionFilter_) {
+        // At the right of the status row, so that the other controls keep
+        // their places with or without it.
+        int optionTop = row + line + 4;
+        optionSpin = new mtxIESpin(this);
+        optionSpin->SetRect({right - 70, optionTop, right, optionTop + line});
+        optionSpin->SetRange(request.option.minimum, request.option.maximum);
+        optionSpin->SetValue(request.option.value);
+        optionLabel = new mtxIELabel(this);
+        optionLabel->SetText(request.option.label);
+        int labelLeft = right - 76 - optionLabel->Width();
+        optionLabel->MoveTo(labelLeft, optionTop + 1);
+        ShowOption();
+    }
 
     CreateButtons();
     okButton->SetCaption(save_ ? "Save" : "Open");
@@ -191,6 +207,16 @@ mtxIEFileDialog::mtxIEFileDialog(mtxImageEditor* host, const mtxFileDialog& requ
 mtxIEFileDialog::~mtxIEFileDialog() {
     // However the dialog goes, whoever waits for it stops waiting.
     if (outcome_) outcome_->done = true;
+}
+
+void mtxIEFileDialog::ShowOption() {
+    if (!optionSpin) return;
+    bool shown = uint32_t(filterBox->Selection() + 1) == optionFilter_;
+    optionLabel->Show(shown);
+    optionSpin->Show(shown);
+    // The status gives the option its room while it shows.
+    statusLabel->rect.right = shown ? optionLabel->rect.left - 6 : optionSpin->rect.right;
+    Invalidate();
 }
 
 void mtxIEFileDialog::SetStatus(const std::string& text) {
@@ -317,6 +343,7 @@ void mtxIEFileDialog::Finish(const std::string& path) {
     if (outcome_) {
         outcome_->path = path;
         outcome_->filterIndex = uint32_t(std::max(0, filterBox->Selection()) + 1);
+        if (optionSpin) outcome_->optionValue = optionSpin->Value();
         outcome_->chosen = 1;
         outcome_->done = true;
     }
@@ -351,6 +378,7 @@ int mtxIEFileDialog::OnAction(uint32_t code, uint16_t value) {
             return 1;
         case kFilterChanged:
             Fill();
+            ShowOption();
             return 1;
         case kParent:
             Navigate(ParentOf(folder_));
@@ -401,5 +429,6 @@ int mtxIEFileDialogHost::Run(mtxFileDialog& request) {
     }
     if (!outcome->chosen) return 0;
     request.SetResult(outcome->path, outcome->filterIndex);
+    if (request.option.filterIndex) request.option.value = outcome->optionValue;
     return 1;
 }

@@ -14,6 +14,7 @@ class mtxIEComboBox;
 class mtxIEEdit;
 class mtxIELabel;
 class mtxIEListBox;
+class mtxIESpin;
 
 // The open and save dialog drawn by the toolkit: folders on the left, the
 // files that match the chosen filter on the right, a path field that takes a
@@ -30,6 +31,7 @@ class mtxIEFileDialog : public mtxIEDlgOkCancel {
         int chosen = 0;
         std::string path;
         uint32_t filterIndex = 1;
+        int optionValue = 0;  // the number option's, when the request has one
     };
     enum Action : uint32_t {
         kFolderPicked = 10,  // a folder chosen in the folder list
@@ -69,10 +71,15 @@ class mtxIEFileDialog : public mtxIEDlgOkCancel {
     mtxIECheckBox* hiddenBox = nullptr;
     mtxIEButton* parentButton = nullptr;
     mtxIEButton* homeButton = nullptr;
+    // The request's number option, shown while its filter is chosen; null
+    // without one.
+    mtxIELabel* optionLabel = nullptr;
+    mtxIESpin* optionSpin = nullptr;
     mtxIEDialog* question = nullptr;  // the open overwrite question
 
   private:
     void Fill();
+    void ShowOption();
     void SetStatus(const std::string& text);
     void Finish(const std::string& path);
     void AskToReplace(const std::string& path);
@@ -85,6 +92,7 @@ class mtxIEFileDialog : public mtxIEDlgOkCancel {
     std::string status_;
     std::string pendingPath_;  // waits for the overwrite answer
     std::shared_ptr<Outcome> outcome_;
+    uint32_t optionFilter_ = 0;  // the number option's filter, from 1; 0: none
 };
 
 // Shows mtxIEFileDialog over an editor and waits for it in a loop of its own,

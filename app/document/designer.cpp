@@ -135,7 +135,10 @@ int mtxIEDesigner::Save() {
     dialog.settleName = [](const std::string& path, uint32_t filter) {
         return mtxSettledSaveName(path, filter);
     };
+    dialog.option = {"Quality:", mtxPictureFilterOf(mtxPictureFormat::kJpeg), 1, 100,
+                     int(document_.jpegQuality)};
     if (!dialog.Show()) return 0;
+    document_.jpegQuality = uint32_t(dialog.option.value);
     return SaveAs(dialog.Path(), dialog.FilterIndex());
 }
 

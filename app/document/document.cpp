@@ -91,7 +91,7 @@ int mtxIEDocument::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     // A typed picture extension decides the format whatever the filter.
     mtxPictureFormat format = mtxPictureFormatOfName(target, filterIndex);
     std::string why;
-    if (!mtxWritePictureFile(flat, target, format, &why)) return fail(why);
+    if (!mtxWritePictureFile(flat, target, format, &why, int(jpegQuality))) return fail(why);
     saveFilter = mtxPictureFilterOf(format);
     MarkSaved();
     return 1;
@@ -173,10 +173,14 @@ void mtxIEDocument::ReadFolders(mtxRegistry& settings) {
     uint32_t filter = 0;
     if (settings.GetInt(kFolderSection, "sft", filter) && filter >= 1 && filter <= 3)
         saveFilter = filter;
+    uint32_t quality = 0;
+    if (settings.GetInt(kFolderSection, "sjq", quality) && quality >= 1 && quality <= 100)
+        jpegQuality = quality;
 }
 
 void mtxIEDocument::WriteFolders(mtxRegistry& settings) const {
     settings.SetString(kFolderSection, "ofp", openFolder);
     settings.SetString(kFolderSection, "sfp", saveFolder);
     settings.SetInt(kFolderSection, "sft", saveFilter);
+    settings.SetInt(kFolderSection, "sjq", jpegQuality);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/document/change_history.h"
+#include "image/io/image_save.h"
 
 class IDirect3DDevice9;
 class mtxImage;
@@ -40,7 +41,8 @@ class mtxIEDocument {
     // and the picture counts as saved; 1.
     int Open(const std::string& path, IDirect3DDevice9* device, std::string* reason = nullptr);
     // Flattens the picture and writes it to path (its name settled by the
-    // filter first) in the format of filterIndex, atomically; saveFolder
+    // filter first) in the format of filterIndex (JPEG at jpegQuality),
+    // atomically; saveFolder
     // follows once the picture is rendered. The caller commits what a tool
     // drew into the layers first. 1 on success, the picture then counts as
     // saved; 0 with *reason set and the file on disk as it was.
@@ -81,7 +83,8 @@ class mtxIEDocument {
     void ToolGoing();
 
     // Reads "ofp" and "sfp" of section "deso"; a value shorter than 3 bytes
-    // or naming nothing that exists reads as empty.
+    // or naming nothing that exists reads as empty. "sft" and "sjq" out of
+    // their range keep the defaults.
     void ReadFolders(mtxRegistry& settings);
     void WriteFolders(mtxRegistry& settings) const;
 
@@ -93,6 +96,8 @@ class mtxIEDocument {
     std::string openFolder;   // "ofp"
     std::string saveFolder;   // "sfp"
     uint32_t saveFilter = 1;  // "sft": the type last saved, shown first
+    // "sjq": the quality JPEG files are saved at, 1 to 100, last chosen.
+    uint32_t jpegQuality = mtxJpegDefaultQuality;
 
   private:
     uint64_t ToolEdits() const { return toolEdits ? toolEdits() : 0; }

@@ -81,21 +81,21 @@ int Fail(std::string* reason, const std::string& text) {
     return 0;
 }
 
-int Encode(mtxImage& image, mtxPictureFormat format, mtxFileMemory& file) {
+int Encode(mtxImage& image, mtxPictureFormat format, int jpegQuality, mtxFileMemory& file) {
     switch (format) {
         case mtxPictureFormat::kBmp:
             return mtxImageWriteBmp(image, file);
         case mtxPictureFormat::kPng:
             return mtxImageWritePng(image, file);
         default:
-            return mtxImageWriteJpeg(image, file);
+            return mtxImageWriteJpeg(image, file, jpegQuality);
     }
 }
 
 }  // namespace
 
 int mtxWritePictureFile(mtxImage& image, const std::string& path, mtxPictureFormat format,
-                        std::string* reason) {
+                        std::string* reason, int jpegQuality) {
     if (image.width <= 0 || image.height <= 0) return Fail(reason, "the picture is empty");
     if (mtxOs::IsDirectory(path)) return Fail(reason, "it is a folder");
     try {
@@ -105,7 +105,7 @@ int mtxWritePictureFile(mtxImage& image, const std::string& path, mtxPictureForm
         uint64_t step = std::clamp<uint64_t>(uint64_t(image.width) * uint64_t(image.height),
                                              uint64_t(1) << 20, uint64_t(1) << 28);
         mtxFileMemory bytes{uint32_t(step)};
-        if (!Encode(image, format, bytes))
+        if (!Encode(image, format, jpegQuality, bytes))
             return Fail(reason, std::string("the picture could not be encoded as ") +
                                     mtxPictureExtension(format) + " (too large for the format?)");
         if (!mtxOs::ReplaceFile(path, bytes.Data(), uint64_t(bytes.GetLength())))

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "image/io/image_save.h"
+
 class mtxImage;
 
 // The formats the picture is saved in, by the save dialog's filter (from 1):
@@ -29,10 +31,10 @@ uint32_t mtxPictureFilterOf(mtxPictureFormat format);
 // with the filter's ".bmp", ".png" or ".jpg" appended.
 std::string mtxSettledSaveName(const std::string& path, uint32_t filterIndex);
 
-// Writes image to path in format so that the file holds either its old
-// content or the whole new picture: the picture is encoded in memory, written
-// to a new file in the same folder, synced and renamed over path. 1 on
-// success; 0 with the file on disk as it was and *reason (when not null) a
-// sentence saying why.
+// Writes image to path in format (a JPEG at jpegQuality, 1 to 100) so that
+// the file holds either its old content or the whole new picture: the picture
+// is encoded in memory, written to a new file in the same folder, synced and
+// renamed over path. 1 on success; 0 with the file on disk as it was and
+// *reason (when not null) a sentence saying why.
 int mtxWritePictureFile(mtxImage& image, const std::string& path, mtxPictureFormat format,
-                        std::string* reason = nullptr);
+                        std::string* reason = nullptr, int jpegQuality = mtxJpegDefaultQuality);

@@ -47,6 +47,11 @@ bool ParseSide(const std::string& flag, const std::string& text, int32_t low, in
     return true;
 }
 
+bool IsJpegName(const std::string& path) {
+    std::string name = Lower(path.substr(path.find_last_of('/') + 1));
+    return name.ends_with(".jpg") || name.ends_with(".jpeg");
+}
+
 // Going on with a project takes its photo, samples, options and generator,
 // so none of them may be given as well.
 int CheckResume(const std::vector<std::string>& positional, const mtxFillArguments& out,
@@ -171,6 +176,9 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
             if (!ParseDecimal(v, scale) || scale <= 0 || scale > 16)
                 return error = "--scale takes a factor above 0 up to 16, not '" + v + "'", 0;
             out.scale = scale;
+        } else if (a == "--quality") {
+            if (!TakeValue(args, i, v, error) || !ParseSide(a, v, 1, 100, out.quality, error))
+                return 0;
         } else if (a == "--report") {
             out.report = true;
         } else if (a == "--quiet" || a == "-q") {
@@ -182,6 +190,8 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
             positional.push_back(a);
         }
     }
+    if (out.quality && !out.output.empty() && !IsJpegName(out.output))
+        return error = "--quality is for a JPEG output (.jpg), not '" + out.output + "'", 0;
     if (!out.resume.empty()) return CheckResume(positional, out, error);
     if (positional.size() != 1) {
         error = positional.empty() ? "no photo given"
@@ -236,6 +246,8 @@ Output:
   --scale K                  save the picture K times the photo's size (up
                              to 16), each stamp drawn again with the samples'
                              own pixels
+  --quality N                quality of a .jpg output, 1 to 100 (default 92;
+                             from 95 up the colours keep full resolution)
   --project FILE.daubry      also save the project (photo, samples, options and
                              every stamp), which 'daubry render' draws again
   --report                   print one JSON line with the run's figures

@@ -15,6 +15,7 @@ struct mtxFillArguments {
     std::string project;          // where to save the project beside the picture; empty: none
     std::string resume;           // a project to go on filling, instead of a photo and samples
     std::optional<double> scale;  // the picture saved this many times the photo's size
+    std::optional<int32_t> quality;  // of a JPEG output, 1 to 100; none: mtxJpegDefaultQuality
     std::optional<uint64_t> seed;
 
     // When to stop; none given means, in the Classic mode, kDefaultCoverage

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/shell/fill_arguments.h"
@@ -58,12 +59,17 @@ bool IsPictureName(const fs::path& path) {
     return ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp" || ext == ".gif";
 }
 
-using Writer = int (*)(mtxImage&, mtxFile&);
+using Writer = std::function<int(mtxImage&, mtxFile&)>;
 
-Writer WriterFor(const std::string& path) {
+// The writer of an output by its extension, a JPEG at quality; empty for
+// another extension.
+Writer WriterFor(const std::string& path, int quality) {
     std::string ext = Lower(fs::path(path).extension().string());
     if (ext == ".png") return mtxImageWritePng;
-    if (ext == ".jpg" || ext == ".jpeg") return mtxImageWriteJpeg;
+    if (ext == ".jpg" || ext == ".jpeg")
+        return [quality](mtxImage& image, mtxFile& file) {
+            return mtxImageWriteJpeg(image, file, quality);
+        };
     if (ext == ".bmp") return mtxImageWriteBmp;
     return nullptr;
 }
@@ -193,6 +199,10 @@ class FillJob {
         return code;
     }
 
+    Writer OutputWriter() const {
+        return WriterFor(a_.output, a_.quality.value_or(mtxJpegDefaultQuality));
+    }
+
     int CheckPaths() {
         std::error_code error;
         if (!fs::exists(photoName_, error)) return Fail(kInput, photoName_ + ": no such file");
@@ -202,7 +212,7 @@ class FillJob {
             return Fail(kUsage, a_.output +
                                     ": is the photo itself; the filled picture needs "
                                     "another file");
-        if (!WriterFor(a_.output))
+        if (!OutputWriter())
             return Fail(kUsage, a_.output + ": the output's name must end in .png, .jpg or .bmp");
         fs::path folder = fs::absolute(a_.output, error).parent_path();
         if (!fs::is_directory(folder, error))
@@ -372,7 +382,7 @@ class FillJob {
                 return Fail(kOutput, error);
         }
         mtxFileMemory file(1u << 22);
-        if (!WriterFor(a_.output)(picture, file))
+        if (!OutputWriter()(picture, file))
             return Fail(kOutput, a_.output + ": the picture cannot be written in this format");
         if (!mtxOs::ReplaceFile(a_.output, file.Data(), uint64_t(file.GetLength())))
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));

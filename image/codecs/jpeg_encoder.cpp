@@ -61,6 +61,40 @@ inline void CountBlock(const int16_t* z, int& lastDc, HuffmanTable& dc, HuffmanT
     if (last != 63) ++ac.freq[0x00];
 }
 
+using Component = mtxImageCodecJpeg::Component;
+
+// Block (h, v) of a component within MCU (mx, my).
+inline mtxImageCodecJpeg::Block& BlockAt(const Component& component, uint32_t mx, uint32_t my,
+                                         uint32_t h, uint32_t v) {
+    size_t row = size_t(my) * component.vertical + v;
+    return component.blocks[row * component.blocksAcross + size_t(mx) * component.horizontal + h];
+}
+
+// The 8 x 8 samples of a component's block (h, v) from its plane of the MCU
+// (pitch values a row): each the mean of its box of pixels, which for
+// subsampled chroma is 2 x 2 (the format leaves the filter to the encoder).
+inline void SampleBlock(const double* plane, int pitch, uint32_t h, uint32_t v,
+                        const Component& component, double* samples) {
+    const int boxWidth = static_cast<int>(component.boxWidth);
+    const int boxHeight = static_cast<int>(component.boxHeight);
+    const int left = static_cast<int>(h) * 8 * boxWidth, top = static_cast<int>(v) * 8 * boxHeight;
+    if (boxWidth == 1 && boxHeight == 1) {
+        for (int y = 0; y < 8; ++y)
+            std::memcpy(samples + y * 8, plane + (top + y) * pitch + left, 8 * sizeof(double));
+        return;
+    }
+    const double share = 1.0 / (boxWidth * boxHeight);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const double* box = plane + (top + y * boxHeight) * pitch + left + x * boxWidth;
+            double sum = 0;
+            for (int j = 0; j < boxHeight; ++j)
+                for (int i = 0; i < boxWidth; ++i) sum += box[j * pitch + i];
+            samples[y * 8 + x] = sum * share;
+        }
+    }
+}
+
 }  // namespace
 
 int mtxImageEncoderJpeg::Encode() {
@@ -99,27 +133,32 @@ int mtxImageEncoderJpeg::Encode() {
 }
 
 int mtxImageEncoderJpeg::SetUpFrame() {
+    // Y's sampling factor both ways; Cb and Cr take 1.
+    const uint32_t luma = SubsamplesChroma(quality) ? 2 : 1;
     frame.width = static_cast<uint32_t>(image->width);
     frame.height = static_cast<uint32_t>(image->height);
     frame.componentCount = 3;
-    frame.maxHorizontal = frame.maxVertical = 1;
+    frame.maxHorizontal = frame.maxVertical = luma;
     frame.mcuWidth = 8 * frame.maxHorizontal;
     frame.mcuHeight = 8 * frame.maxVertical;
     frame.mcusAcross = (frame.width + frame.mcuWidth - 1) / frame.mcuWidth;
     frame.mcusDown = (frame.height + frame.mcuHeight - 1) / frame.mcuHeight;
-    size_t perComponent = size_t(frame.mcusAcross) * frame.mcusDown;
-    blockStore.reset(static_cast<Block*>(mtxAllocatePixels(3 * perComponent * sizeof(Block))));
+    size_t mcus = size_t(frame.mcusAcross) * frame.mcusDown;
+    size_t blocks = mcus * (luma * luma + 2);
+    blockStore.reset(static_cast<Block*>(mtxAllocatePixels(blocks * sizeof(Block))));
     if (!blockStore) return 0;
+    Block* next = blockStore.get();
     for (uint32_t c = 0; c < 3; ++c) {
         Component& component = frame.components[c];
         component.frame = &frame;
         component.id = c + 1;
-        component.horizontal = component.vertical = 1;
+        component.horizontal = component.vertical = c == 0 ? luma : 1;
         component.boxWidth = frame.maxHorizontal / component.horizontal;
         component.boxHeight = frame.maxVertical / component.vertical;
         component.blocksAcross = frame.mcusAcross * component.horizontal;
         component.blocksDown = frame.mcusDown * component.vertical;
-        component.blocks = blockStore.get() + c * perComponent;
+        component.blocks = next;
+        next += size_t(component.blocksAcross) * component.blocksDown;
     }
     return 1;
 }
@@ -138,45 +177,55 @@ void mtxImageEncoderJpeg::SetUpQuantisation() {
 void mtxImageEncoderJpeg::Transform() {
     Scan& scan = scans.front();
     const int width = image->width, height = image->height;
+    const int mcuWidth = static_cast<int>(frame.mcuWidth);
+    const int mcuHeight = static_cast<int>(frame.mcuHeight);
     float quantisers[3][64];
     for (uint32_t c = 0; c < 3; ++c)
         for (int i = 0; i < 64; ++i)
             quantisers[c][i] = static_cast<float>(frame.components[c].quantisation[i]);
-    const mtxColor* rows[8];
+    const mtxColor* rows[16];
     uint32_t mcu = 0;
     for (uint32_t my = 0; my < frame.mcusDown; ++my) {
         // The working image holds one MCU row of the source at a time,
         // converted to YCbCr; rows below the picture repeat its last row.
-        working.Create(width, 8, 0);
-        for (int y = 0; y < 8; ++y) {
-            int source = std::min<int>(static_cast<int>(my) * 8 + y, height - 1);
+        working.Create(width, mcuHeight, 0);
+        for (int y = 0; y < mcuHeight; ++y) {
+            int source = std::min<int>(static_cast<int>(my) * mcuHeight + y, height - 1);
             std::memcpy(working.Row(y), image->Row(source), size_t(width) * 4);
         }
         working.ToYCbCr();
-        for (int y = 0; y < 8; ++y) rows[y] = working.Row(y);
+        for (int y = 0; y < mcuHeight; ++y) rows[y] = working.Row(y);
         for (uint32_t mx = 0; mx < frame.mcusAcross; ++mx, ++mcu) {
             if (restartInterval && mcu && mcu % restartInterval == 0)
                 for (uint32_t c = 0; c < scan.componentCount; ++c) scan.members[c].lastDc = 0;
 
-            // Columns beyond the right edge repeat the last pixel of the row.
-            double samples[3][64];
-            int x0 = static_cast<int>(mx) * 8;
-            for (int y = 0; y < 8; ++y) {
-                for (int x = 0; x < 8; ++x) {
+            // The MCU's level-shifted pixels, a plane per component; columns
+            // beyond the right edge repeat the last pixel of the row.
+            double planes[3][256];
+            int x0 = static_cast<int>(mx) * mcuWidth;
+            for (int y = 0; y < mcuHeight; ++y) {
+                for (int x = 0; x < mcuWidth; ++x) {
                     mtxColor p = rows[y][std::min(x0 + x, width - 1)];
-                    samples[0][y * 8 + x] = static_cast<double>(mtxRed(p)) - 128;
-                    samples[1][y * 8 + x] = static_cast<double>(mtxGreen(p)) - 128;
-                    samples[2][y * 8 + x] = static_cast<double>(mtxBlue(p)) - 128;
+                    int i = y * mcuWidth + x;
+                    planes[0][i] = static_cast<double>(mtxRed(p)) - 128;
+                    planes[1][i] = static_cast<double>(mtxGreen(p)) - 128;
+                    planes[2][i] = static_cast<double>(mtxBlue(p)) - 128;
                 }
             }
             for (uint32_t c = 0; c < 3; ++c) {
                 Component& component = frame.components[c];
-                ForwardDct(samples[c]);
-                int16_t* z =
-                    component.blocks[size_t(my) * component.blocksAcross + mx].coefficients;
-                QuantiseBlock(samples[c], quantisers[c], z);
                 Scan::Member& member = scan.members[c];
-                CountBlock(z, member.lastDc, scan.dc[member.dcTable], scan.ac[member.acTable]);
+                for (uint32_t v = 0; v < component.vertical; ++v) {
+                    for (uint32_t h = 0; h < component.horizontal; ++h) {
+                        double samples[64];
+                        SampleBlock(planes[c], mcuWidth, h, v, component, samples);
+                        ForwardDct(samples);
+                        int16_t* z = BlockAt(component, mx, my, h, v).coefficients;
+                        QuantiseBlock(samples, quantisers[c], z);
+                        CountBlock(z, member.lastDc, scan.dc[member.dcTable],
+                                   scan.ac[member.acTable]);
+                    }
+                }
             }
         }
     }
@@ -192,35 +241,38 @@ void mtxImageEncoderJpeg::Code() {
                 PutRestart(restarts++);
                 for (uint32_t c = 0; c < scan.componentCount; ++c) scan.members[c].lastDc = 0;
             }
+            // Per component its blocks of the MCU, left to right, top to
+            // bottom (T.81 A.2.3).
             for (uint32_t c = 0; c < scan.componentCount; ++c) {
                 Scan::Member& member = scan.members[c];
                 const Component& component = *member.component;
-                const int16_t* z =
-                    component.blocks[size_t(my) * component.blocksAcross + mx].coefficients;
-                const HuffmanTable& dc = scan.dc[member.dcTable];
-                const HuffmanTable& ac = scan.ac[member.acTable];
-
-                int diff = z[0] - member.lastDc;
-                member.lastDc = z[0];
-                uint32_t size = Category(diff);
-                PutBits(uint32_t(dc.code[size]) << size | ExtraBits(diff, size),
-                        dc.size[size] + size);
-                uint64_t mask = NonzeroAc(z);
-                int last = 0;
-                while (mask) {
-                    int k = __builtin_ctzll(mask);
-                    mask &= mask - 1;
-                    int run = k - last - 1;
-                    for (; run > 15; run -= 16) PutBits(ac.code[0xF0], ac.size[0xF0]);
-                    int v = z[k];
-                    size = Category(v);
-                    uint32_t symbol = static_cast<uint32_t>(run << 4) | size;
-                    PutBits(uint32_t(ac.code[symbol]) << size | ExtraBits(v, size),
-                            ac.size[symbol] + size);
-                    last = k;
-                }
-                if (last != 63) PutBits(ac.code[0x00], ac.size[0x00]);
+                for (uint32_t v = 0; v < component.vertical; ++v)
+                    for (uint32_t h = 0; h < component.horizontal; ++h)
+                        CodeBlock(BlockAt(component, mx, my, h, v).coefficients, member,
+                                  scan.dc[member.dcTable], scan.ac[member.acTable]);
             }
         }
     }
+}
+
+void mtxImageEncoderJpeg::CodeBlock(const int16_t* z, Scan::Member& member, const HuffmanTable& dc,
+                                    const HuffmanTable& ac) {
+    int diff = z[0] - member.lastDc;
+    member.lastDc = z[0];
+    uint32_t size = Category(diff);
+    PutBits(uint32_t(dc.code[size]) << size | ExtraBits(diff, size), dc.size[size] + size);
+    uint64_t mask = NonzeroAc(z);
+    int last = 0;
+    while (mask) {
+        int k = __builtin_ctzll(mask);
+        mask &= mask - 1;
+        int run = k - last - 1;
+        for (; run > 15; run -= 16) PutBits(ac.code[0xF0], ac.size[0xF0]);
+        int v = z[k];
+        size = Category(v);
+        uint32_t symbol = static_cast<uint32_t>(run << 4) | size;
+        PutBits(uint32_t(ac.code[symbol]) << size | ExtraBits(v, size), ac.size[symbol] + size);
+        last = k;
+    }
+    if (last != 63) PutBits(ac.code[0x00], ac.size[0x00]);
 }

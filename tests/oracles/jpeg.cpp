@@ -19,7 +19,7 @@ void JpegErrorExit(j_common_ptr cinfo) {
 
 }  // namespace
 
-bool DecodeJpeg(const std::string& bytes, Pixels& out) {
+bool DecodeJpeg(const std::string& bytes, Pixels& out, bool smoothChroma) {
     jpeg_decompress_struct cinfo;
     JpegError err;
     cinfo.err = jpeg_std_error(&err.pub);
@@ -33,6 +33,7 @@ bool DecodeJpeg(const std::string& bytes, Pixels& out) {
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_EXT_BGRA;
+    cinfo.do_fancy_upsampling = smoothChroma ? TRUE : FALSE;
     jpeg_start_decompress(&cinfo);
     data->resize(size_t(cinfo.output_width) * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -45,6 +46,28 @@ bool DecodeJpeg(const std::string& bytes, Pixels& out) {
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
+}
+
+std::string JpegSamplingFactors(const std::string& bytes) {
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = JpegErrorExit;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return {};
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    jpeg_read_header(&cinfo, TRUE);
+    std::string factors;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        if (c) factors += ",";
+        factors += std::to_string(cinfo.comp_info[c].h_samp_factor) + "x" +
+                   std::to_string(cinfo.comp_info[c].v_samp_factor);
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return factors;
 }
 
 std::string EncodeJpeg(const uint32_t* pixels, int width, int height, size_t stride,

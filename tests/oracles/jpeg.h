@@ -14,8 +14,13 @@
 namespace oracle {
 
 // Decodes a JPEG held in memory to pixels (alpha 255); false when libjpeg
-// refuses it.
-bool DecodeJpeg(const std::string& bytes, Pixels& out);
+// refuses it. Without smoothChroma, subsampled chroma is repeated over its
+// box of pixels instead of interpolated.
+bool DecodeJpeg(const std::string& bytes, Pixels& out, bool smoothChroma = true);
+
+// The sampling factors of a JPEG's components as libjpeg reads its header,
+// "HxV" each, joined by commas ("2x2,1x1,1x1"); empty when it refuses the file.
+std::string JpegSamplingFactors(const std::string& bytes);
 
 struct JpegOptions {
     J_COLOR_SPACE space = JCS_YCbCr;  // colour space in the file

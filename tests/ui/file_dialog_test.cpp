@@ -16,6 +16,7 @@
 #include "ui/edit.h"
 #include "ui/file_dialog.h"
 #include "ui/list_box.h"
+#include "ui/spin.h"
 
 using namespace ui_test;
 using namespace mtxOs;
@@ -260,6 +261,43 @@ TEST_F(FileDialogFixture, TheSettledNameIsTheOneCheckedAndChosen) {
     EXPECT_TRUE(asked);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(request.Path(), dir.File("b.jpg"));
+}
+
+// A number option (a JPEG quality) shows only with its filter; what the user
+// types into it comes back when the dialog is confirmed, not when cancelled.
+TEST_F(FileDialogFixture, ANumberOptionShowsWithItsFilterAndReturnsWhatWasTyped) {
+    mtxFileDialog request(nullptr, true, kPictures, "png", "");
+    request.SetFilterIndex(2);
+    request.option = {"Quality:", 1, 1, 100, 92};
+    bool shownAtFirst = true, shownWithItsFilter = false;
+    int shown = Show(request, [&](mtxIEFileDialog& dialog) {
+        shownAtFirst = dialog.optionSpin->IsVisible();
+        dialog.filterBox->Select(0, true);
+        shownWithItsFilter = dialog.optionSpin->IsVisible();
+        dialog.pathField->SetText("q");
+        dialog.optionSpin->edit->SetFocus();
+        dialog.optionSpin->edit->SelectAll();
+        PostText(editor, "75");
+        PostKey(editor, VK_RETURN);
+    });
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(shownAtFirst);
+    EXPECT_TRUE(shownWithItsFilter);
+    EXPECT_EQ(request.Path(), dir.File("q.png"));
+    EXPECT_EQ(request.option.value, 75);
+
+    shown = Show(request, [&](mtxIEFileDialog& dialog) {
+        dialog.optionSpin->SetValue(10);
+        PostKey(editor, VK_ESCAPE);
+    });
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(request.option.value, 75);
+
+    mtxFileDialog plain(nullptr, true, kPictures, "png", "");
+    auto* dialog =
+        new mtxIEFileDialog(&editor, plain, std::make_shared<mtxIEFileDialog::Outcome>());
+    EXPECT_EQ(dialog->optionSpin, nullptr);
+    dialog->Close();
 }
 
 TEST_F(FileDialogFixture, AFolderItCannotReadIsReportedAndTheDialogStaysUsable) {

@@ -15,6 +15,7 @@
 #include "image/io/image_load.h"
 #include "tests/app/document/document_test_support.h"
 #include "tests/app/filling/tool_preparation.h"
+#include "tests/oracles/jpeg.h"
 #include "tests/oracles/png.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/button.h"
@@ -233,6 +234,42 @@ TEST_F(DesignerTest, ATypedExtensionDecidesTheFormatAndTheTypeIsRemembered) {
     ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
     EXPECT_EQ(Designer().Document().saveFilter, 3u);  // JPEG
     Designer().Document().saveFilter = 1;             // the other tests start from the first type
+}
+
+// JPEG files are saved at the quality set in the save dialog, 92 at first:
+// 4:2:0 below 95, 4:4:4 from there; the quality is remembered after a
+// restart.
+TEST_F(DesignerTest, TheJpegQualityIsSetInTheSaveDialogAndRemembered) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 21, 17), 0), 1);
+    host.onShown = TypeName(*editor, "first", 3);
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_EQ(oracle::JpegSamplingFactors(ReadFile(dir.File("first.jpg"))), "2x2,1x1,1x1");
+
+    bool shownWithPng = true;
+    int shownQuality = 0;
+    host.onShown = [&](mtxIEFileDialog& dialog) {
+        dialog.filterBox->Select(kPngFilter - 1, true);
+        shownWithPng = dialog.optionSpin->IsVisible();
+        dialog.filterBox->Select(2, true);
+        shownQuality = dialog.optionSpin->Value();
+        dialog.optionSpin->SetValue(97, true);
+        dialog.pathField->SetText("second");
+        dialog.Accept();
+    };
+    EXPECT_EQ(Designer().Save(), 1);
+    EXPECT_FALSE(shownWithPng);
+    EXPECT_EQ(shownQuality, 92);
+    EXPECT_EQ(oracle::JpegSamplingFactors(ReadFile(dir.File("second.jpg"))), "1x1,1x1,1x1");
+    oracle::Pixels decoded;
+    ASSERT_TRUE(oracle::DecodeJpeg(ReadFile(dir.File("second.jpg")), decoded));
+    EXPECT_EQ(decoded.width, 21);
+
+    editor.reset();  // writes the settings
+    editor = std::make_unique<mtxImageEditorVD>();
+    ASSERT_EQ(editor->CreateHeadless(400, 300), 1);
+    EXPECT_EQ(Designer().Document().jpegQuality, 97u);
+    Designer().Document().jpegQuality = mtxJpegDefaultQuality;  // for the other tests
+    Designer().Document().saveFilter = 1;
 }
 
 TEST_F(DesignerTest, TheOpenFilterListsPicturesOnlyAndTheSecondEveryFile) {

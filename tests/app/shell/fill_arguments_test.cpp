@@ -68,6 +68,9 @@ TEST(FillArguments, EveryOptionIsRead) {
     EXPECT_FALSE(a.seed || a.stamps || a.seconds || a.coverage || a.sizeMin || a.mode);
     ASSERT_EQ(Parse({"p.png", "-o", "o.png", "--mode", "fine"}, a, error), 1);
     EXPECT_EQ(a.mode, 1u);
+    EXPECT_FALSE(a.quality);
+    ASSERT_EQ(Parse({"p.png", "-o", "o.JPEG", "--quality", "100"}, a, error), 1) << error;
+    EXPECT_EQ(a.quality, 100);
     ASSERT_EQ(Parse({"--help"}, a, error), 1);
     EXPECT_TRUE(a.help);
 }
@@ -91,6 +94,10 @@ TEST(FillArguments, MistakesNameTheArgument) {
         {{"a.jpg", "-o", "o.png", "--background", "#12345"}, "--background"},
         {{"a.jpg", "-o", "o.png", "--seed", "-1"}, "--seed"},
         {{"a.jpg", "-o", "o.png", "--frobnicate"}, "unknown option --frobnicate"},
+        {{"a.jpg", "-o", "o.jpg", "--quality", "0"},
+         "--quality takes a whole number from 1 to 100"},
+        {{"a.jpg", "-o", "o.png", "--quality", "80"}, "--quality is for a JPEG output"},
+        {{"--resume", "p.daubry", "-o", "o.bmp", "--quality", "80"}, "'o.bmp'"},
         {{"a.jpg", "-o", "o.png", "--mode", "coarse"},
          "--mode takes classic or fine, not 'coarse'"},
     };

@@ -19,6 +19,7 @@
 #include "image/io/image_load.h"
 #include "image/io/image_save.h"
 #include "image/resample.h"
+#include "tests/oracles/jpeg.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ReadFile;
@@ -125,6 +126,24 @@ TEST(FillCommand, FillsThePhotoAndReportsTheTrueCoverage) {
     EXPECT_NEAR(Field(report, "coverage"), exact, 1.0);
     EXPECT_GT(Field(report, "likeness_sigma8"), 0);
     EXPECT_NE(report.find("\"background\": \"#00000000\""), std::string::npos) << report;
+}
+
+// A .jpg output is written at quality 92 with halved chroma unless --quality
+// asks for another; from 95 up the chroma keeps full resolution.
+TEST(FillCommand, AJpegOutputTakesTheDefaultQualityOrTheOneAskedFor) {
+    Job job;
+    for (auto [quality, factors] : {std::pair{"", "2x2,1x1,1x1"}, std::pair{"96", "1x1,1x1,1x1"}}) {
+        std::string out = job.dir.File("out.jpg"), errors;
+        std::vector<std::string> args = {job.photo,   "-o",       out,  "--samples",
+                                         job.samples, "--stamps", "20", "--quiet"};
+        if (*quality) args.insert(args.end(), {"--quality", quality});
+        ASSERT_EQ(job.Run(args, nullptr, &errors), 0) << errors;
+        std::string bytes = ReadFile(out);
+        EXPECT_EQ(oracle::JpegSamplingFactors(bytes), factors) << quality;
+        oracle::Pixels decoded;
+        ASSERT_TRUE(oracle::DecodeJpeg(bytes, decoded));
+        EXPECT_EQ(decoded.width, job.width);
+    }
 }
 
 TEST(FillCommand, WithoutSamplesTheDemoPhotoIsFilledWithTheBundledFlowers) {

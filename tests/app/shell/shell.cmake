@@ -2,8 +2,8 @@
 daubry_tests(shell SOURCES daubry_app_test.cpp fill_arguments_test.cpp LINKS daubry_shell)
 # zlib's CRC-32 seals the damaged samples the command must refuse.
 find_package(ZLIB REQUIRED)
-daubry_tests(fill_command SOURCES fill_command_test.cpp LINKS daubry_shell ZLIB::ZLIB
-  LABELS shell)
+daubry_tests(fill_command SOURCES fill_command_test.cpp
+  LINKS daubry_shell daubry_oracles ZLIB::ZLIB LABELS shell)
 # The window's tool at both speeds against `daubry fill`: the same file.
 daubry_tests(fill_speeds SOURCES fill_speeds_test.cpp ../../ui/ui_test_support.cpp
   LINKS daubry_shell LABELS shell)

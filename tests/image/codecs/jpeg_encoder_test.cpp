@@ -36,9 +36,10 @@ struct Encoded {
     std::string bytes;
 };
 
-Encoded Encode(mtxImage& image) {
+Encoded Encode(mtxImage& image, float quality = 100) {
     mtxFileMemory file(1 << 16);
     mtxImageEncoderJpeg encoder(&file, &image, 1);
+    encoder.quality = quality;
     Encoded e;
     e.status = encoder.Encode();
     e.bytes.assign(reinterpret_cast<const char*>(file.Data()), size_t(file.GetLength()));
@@ -102,6 +103,28 @@ uint32_t Noise(int x, int y) {
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     return 0xFF000000u | (h & 0xFFFFFF);
+}
+
+// Moderate colours that change every pixel, none near 0 or 255, so that a
+// decoder's clamping keeps the means of its colours.
+uint32_t MidNoise(int x, int y) {
+    uint32_t n = Noise(x, y);
+    uint32_t r = 60 + (n >> 16 & 255) / 2, g = 60 + (n >> 8 & 255) / 2, b = 60 + (n & 255) / 2;
+    return 0xFF000000u | r << 16 | g << 8 | b;
+}
+
+// Gradients and waves, like the slow changes of a photo.
+uint32_t Smooth(int x, int y) {
+    auto channel = [](double v) { return uint32_t(std::clamp(v, 0.0, 255.0)); };
+    uint32_t r = channel(128 + 100 * std::sin(x * 0.3)), g = channel(128 + 90 * std::cos(y * 0.2));
+    uint32_t b = channel(40 + 4 * (x + y));
+    return 0xFF000000u | r << 16 | g << 8 | b;
+}
+
+int PngSize(mtxImage& image) {
+    mtxFileMemory file(1 << 20);
+    EXPECT_EQ(mtxImageWritePng(image, file), 1);
+    return int(file.GetLength());
 }
 
 }  // namespace
@@ -200,29 +223,39 @@ TEST(JpegEncoder, OnePixelIsOneMcuWithoutRestarts) {
 }
 
 TEST(JpegEncoder, EdgeBlocksRepeatTheLastColumnAndRow) {
-    // A 17 x 9 image and its 24 x 16 extension by repetition hold the same
-    // blocks, so their files may differ only in the frame size.
+    // A 17 x 9 image and its extension by repetition to whole MCUs (24 x 16
+    // at 4:4:4, 32 x 16 at 4:2:0) hold the same blocks, so their files may
+    // differ only in the frame size.
     Pixels small = PixelsOf(17, 9, Noise);
-    Pixels large;
-    large.width = 24, large.height = 16;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 24; ++x)
-            large.data.push_back(small.At(std::min(x, 16), std::min(y, 8)));
-    auto a = ImageOf(small), b = ImageOf(large);
-    Encoded ea = Encode(*a), eb = Encode(*b);
-    Layout la = Parse(ea.bytes);
-    EXPECT_EQ(*la.Find(0xDD), std::string("\0\x06", 2));  // 3 x 2 MCUs
-    ASSERT_EQ(ea.bytes.size(), eb.bytes.size());
-    size_t sof = ea.bytes.find("\xFF\xC0");
-    std::string patched = ea.bytes;
-    patched.replace(sof + 5, 4, std::string("\0\x10\0\x18", 4));
-    EXPECT_EQ(patched, eb.bytes);
+    struct Case {
+        float quality;
+        int width, height;
+        const char* interval;  // two MCU rows
+    };
+    for (Case c : {Case{100, 24, 16, "\0\x06"}, Case{92, 32, 16, "\0\x04"}}) {
+        Pixels large;
+        large.width = c.width, large.height = c.height;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                large.data.push_back(small.At(std::min(x, 16), std::min(y, 8)));
+        auto a = ImageOf(small), b = ImageOf(large);
+        Encoded ea = Encode(*a, c.quality), eb = Encode(*b, c.quality);
+        Layout la = Parse(ea.bytes);
+        EXPECT_EQ(*la.Find(0xDD), std::string(c.interval, 2));
+        ASSERT_EQ(ea.bytes.size(), eb.bytes.size()) << c.quality;
+        size_t sof = ea.bytes.find("\xFF\xC0");
+        std::string patched = ea.bytes;
+        patched.replace(sof + 5, 4, std::string{0, char(c.height), 0, char(c.width)});
+        EXPECT_EQ(patched, eb.bytes) << c.quality;
 
-    Pixels decoded;
-    ASSERT_TRUE(oracle::DecodeJpeg(ea.bytes, decoded));
-    EXPECT_EQ(decoded.width, 17);
-    EXPECT_EQ(decoded.height, 9);
-    EXPECT_LE(oracle::MaxDifference(small, decoded), 4);
+        Pixels decoded;
+        ASSERT_TRUE(oracle::DecodeJpeg(ea.bytes, decoded));
+        EXPECT_EQ(decoded.width, 17);
+        EXPECT_EQ(decoded.height, 9);
+        if (c.quality == 100) {
+            EXPECT_LE(oracle::MaxDifference(small, decoded), 4);
+        }
+    }
 }
 
 TEST(JpegEncoder, UniformImagesCodeOnlyEndOfBlock) {
@@ -283,15 +316,89 @@ TEST(JpegEncoder, ReportsAFailedWrite) {
 
 TEST(JpegEncoder, WriterOnTheImageRoundTripsThroughAFile) {
     testing_support::TempDir dir;
-    Pixels p = PixelsOf(33, 21, Noise);
+    Pixels p = PixelsOf(33, 21, Smooth);
     auto image = ImageOf(p);
     {
         mtxFileStream<65536> file;
         ASSERT_TRUE(file.Open(dir.File("out.jpg"), mtxFile::kWrite | mtxFile::kCreate));
         EXPECT_EQ(mtxImageWriteJpeg(*image, file), 1);
     }
+    std::string bytes = testing_support::ReadFile(dir.File("out.jpg"));
+    EXPECT_EQ(bytes, Encode(*image, mtxJpegDefaultQuality).bytes);
     Pixels decoded;
-    ASSERT_TRUE(oracle::DecodeJpeg(testing_support::ReadFile(dir.File("out.jpg")), decoded));
+    ASSERT_TRUE(oracle::DecodeJpeg(bytes, decoded));
     EXPECT_EQ(decoded.width, 33);
-    EXPECT_GE(oracle::Psnr(p, decoded), 45.0);
+    EXPECT_GE(oracle::Psnr(p, decoded), 37.0);
+
+    // Qualities beyond 1 to 100 are taken as the nearest end.
+    for (auto [asked, taken] : {std::pair{0, 1}, std::pair{1000, 100}}) {
+        mtxFileMemory file(1 << 16);
+        EXPECT_EQ(mtxImageWriteJpeg(*image, file, asked), 1);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), size_t(file.GetLength())),
+                  Encode(*image, float(taken)).bytes);
+    }
+}
+
+TEST(JpegEncoder, HalvesTheChromaBelowQuality95) {
+    // libjpeg reads the sampling back, decodes every size, odd ones padded by
+    // repetition, and the picture stays close to the source.
+    for (auto [width, height] : {std::pair{1, 1}, std::pair{17, 9}, std::pair{33, 31}}) {
+        Pixels p = PixelsOf(width, height, Smooth);
+        auto image = ImageOf(p);
+        for (float quality : {92.0f, 95.0f}) {
+            Encoded e = Encode(*image, quality);
+            ASSERT_EQ(e.status, 0);
+            EXPECT_EQ(oracle::JpegSamplingFactors(e.bytes),
+                      quality < 95 ? "2x2,1x1,1x1" : "1x1,1x1,1x1");
+            Pixels decoded;
+            ASSERT_TRUE(oracle::DecodeJpeg(e.bytes, decoded)) << width << " x " << height;
+            ASSERT_EQ(decoded.width, width);
+            ASSERT_EQ(decoded.height, height);
+            EXPECT_GE(oracle::Psnr(p, decoded), 37.0) << width << " x " << height << " " << quality;
+        }
+    }
+    for (const char* name : {"jpeg/chelsea.png", "photos/coffee.png"}) {
+        Pixels source = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/" + name);
+        auto image = ImageOf(source);
+        Pixels decoded;
+        ASSERT_TRUE(oracle::DecodeJpeg(Encode(*image, 92).bytes, decoded)) << name;
+        EXPECT_GE(oracle::Psnr(source, decoded), 38.0) << name;
+    }
+}
+
+TEST(JpegEncoder, HalvedChromaIsTheMeanOfEachBox) {
+    // Decoded with each chroma sample repeated over its 2 x 2 box, the box's
+    // mean colour comes back as it was: luma is kept per pixel and colour
+    // conversion is linear. Taking one pixel of the box, or boxes shifted
+    // against the luma, would miss by tens of levels.
+    Pixels p = PixelsOf(32, 24, MidNoise);
+    auto image = ImageOf(p);
+    Pixels decoded;
+    ASSERT_TRUE(oracle::DecodeJpeg(Encode(*image, 92).bytes, decoded, false));
+    double total = 0;
+    int boxes = 0;
+    for (int y = 0; y < 24; y += 2) {
+        for (int x = 0; x < 32; x += 2, ++boxes) {
+            for (int shift = 0; shift < 24; shift += 8) {
+                int source = 0, back = 0;
+                for (int j = 0; j < 2; ++j)
+                    for (int i = 0; i < 2; ++i) {
+                        source += int(p.At(x + i, y + j) >> shift & 255);
+                        back += int(decoded.At(x + i, y + j) >> shift & 255);
+                    }
+                total += std::abs(source - back) / 4.0;
+            }
+        }
+    }
+    EXPECT_LE(total / (3 * boxes), 2.0);
+}
+
+TEST(JpegEncoder, AtTheDefaultAPhotoIsSmallerThanAt99AndThanItsPng) {
+    Pixels source = oracle::ReadPng(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png");
+    auto image = ImageOf(source);
+    size_t byDefault = Encode(*image, mtxJpegDefaultQuality).bytes.size();
+    size_t at99 = Encode(*image, 99).bytes.size();
+    int png = PngSize(*image);
+    EXPECT_LT(byDefault, at99);
+    EXPECT_LT(byDefault, size_t(png));
 }

@@ -48,7 +48,8 @@ struct Writer {
 const Writer kWriters[] = {
     {"bmp", [](mtxImage& i, mtxFile& f) { return mtxImageWriteBmp(i, f); }},
     {"png", [](mtxImage& i, mtxFile& f) { return mtxImageWritePng(i, f); }},
-    {"jpeg", [](mtxImage& i, mtxFile& f) { return mtxImageWriteJpeg(i, f); }},
+    // At full chroma, for an output as large as the others'.
+    {"jpeg", [](mtxImage& i, mtxFile& f) { return mtxImageWriteJpeg(i, f, 100); }},
 };
 
 // Noise, so that no writer compresses it much: outputs of about 40 to 80 KB,
