@@ -2,6 +2,9 @@
 #include <functional>
 #include <string>
 
+#include <memory>
+
+#include "app/document/recovery_file.h"
 #include "app/editor/image_editor_vd.h"
 #include "app/shell/settings_key.h"
 #include "base/application.h"
@@ -19,6 +22,8 @@ constexpr uint32_t ID_SAVE = 40106;
 constexpr uint32_t ID_WEBSITE = 40108;
 constexpr uint32_t ID_HELP_CONTENTS = 40109;
 constexpr uint32_t ID_WEBSITE_MENU = 40110;
+constexpr uint32_t ID_OPEN_PROJECT = 40112;
+constexpr uint32_t ID_SAVE_PROJECT = 40113;
 constexpr uint32_t ID_SAMPLES = 40120;
 constexpr uint32_t ID_FILLING = 40121;
 
@@ -38,6 +43,14 @@ class mtxDaubryApp : public mtxApplication {
         LRESULT OnPowerBroadcast(WPARAM, LPARAM) override { return mtxOs::BROADCAST_QUERY_DENY; }
         LRESULT OnSysCommand(WPARAM wParam, LPARAM) override;
         LRESULT OnCommand(WPARAM wParam, LPARAM) override;
+
+        // The recovery copy of a program that did not end cleanly, when one
+        // is in the recovery folder: asks whether to recover it. Yes opens
+        // it as a project of no name (the copy becomes this program's own),
+        // No removes it, Cancel keeps it for the next start.
+        void OfferRecovery();
+        // Where the editor's run is kept while it fills (null: nowhere).
+        std::unique_ptr<mtxRecoveryFile> recovery;
 
         // Opens a picture named on the command line, then shows the window maximised.
         void OpenFromCommandLine(const std::string& path);
@@ -80,6 +93,7 @@ class mtxDaubryApp : public mtxApplication {
         void OnHelpContents();
         void OnWebSite();
         void OnOpen();
+        void OnOpenProject();
         void OnSave();
         void OnDropFiles(mtxOs::HDROP drop);
 
@@ -89,8 +103,9 @@ class mtxDaubryApp : public mtxApplication {
     mtxDaubryApp(void* instance, void* previousInstance, const char* commandLine, int show);
     ~mtxDaubryApp() override;
 
-    // Creates the main window, its menu and the editor, shows them and opens
-    // the picture of the command line. 0 when the editor cannot be created.
+    // Creates the main window, its menu and the editor, shows them, offers
+    // a recovery copy left by a crash and opens the picture of the command
+    // line. 0 when the editor cannot be created.
     int Init() override;
 
     // The program's icon (resource 40501), null when it cannot be read.

@@ -67,6 +67,7 @@ class MainWindow : public ::testing::Test {
     void SetUp() override {
         SetHeadless(true);
         setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+        setenv("XDG_STATE_HOME", (dir.Path() + "/state").c_str(), 1);
         app = std::make_unique<mtxDaubryApp>(nullptr, nullptr, "", SW_SHOWNORMAL);
         ASSERT_EQ(app->Init(), 1);
         app->mainWnd.shellOpen = [this](const std::string& target) {
@@ -84,6 +85,7 @@ class MainWindow : public ::testing::Test {
         while (PeekMessage(msg, true)) {
         }
         unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_STATE_HOME");
     }
     LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return SendMessage(app->mainWnd.Handle(), message, wParam, lParam);
@@ -232,7 +234,7 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
     };
     Send(WM_COMMAND, ID_SAVE);
     EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Save As"}));
-    EXPECT_EQ(filters, (std::vector<size_t>{2, 3}));  // pictures or every file; three types
+    EXPECT_EQ(filters, (std::vector<size_t>{3, 3}));  // pictures, projects, every file; three types
     EXPECT_EQ(suggested, "photo");
     EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
