@@ -2,11 +2,14 @@
 // the command-line rule, the main window's handlers and commands, the splash picture and module
 // loading.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "app/document/designer.h"
+#include "app/document/recovery_file.h"
 #include "app/editor/about_dlg.h"
 #include "app/filling/lawn_filling_dlg.h"
 #include "app/filling/lawn_sample_dlg.h"
@@ -15,9 +18,11 @@
 #include "app/shell/daubry_app.h"
 #include "app/shell/splash_task.h"
 #include "base/module.h"
+#include "fill/project_file.h"
 #include "image/image_stack.h"
 #include "platform/drop_files.h"
 #include "platform/window_menu.h"
+#include "tests/fill/stamp_log_support.h"
 #include "tests/support/test_support.h"
 #include "ui/combo_box.h"
 #include "ui/dlg_ok_cancel.h"
@@ -69,6 +74,7 @@ class MainWindow : public ::testing::Test {
         setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
         setenv("XDG_STATE_HOME", (dir.Path() + "/state").c_str(), 1);
         app = std::make_unique<mtxDaubryApp>(nullptr, nullptr, "", SW_SHOWNORMAL);
+        BeforeInit();
         ASSERT_EQ(app->Init(), 1);
         app->mainWnd.shellOpen = [this](const std::string& target) {
             opened.push_back(target);
@@ -87,6 +93,8 @@ class MainWindow : public ::testing::Test {
         unsetenv("XDG_CONFIG_HOME");
         unsetenv("XDG_STATE_HOME");
     }
+    // Runs between the application's construction and its Init.
+    virtual void BeforeInit() {}
     LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return SendMessage(app->mainWnd.Handle(), message, wParam, lParam);
     }
@@ -531,6 +539,73 @@ TEST(Module, TheProgramsModuleHoldsTheResources) {
     EXPECT_GT(self.SizeOfResource(40601, "MENU"), 0u);
     EXPECT_EQ(self.SizeOfResource(1, "MENU"), 0u);
     EXPECT_EQ(self.GetProc("main"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A program that ended while filling left its copy in the state folder; the
+// next start asks, and the test answers.
+class Recovery : public MainWindow {
+  protected:
+    void BeforeInit() override {
+        folder = dir.Path() + "/state/daubry";
+        std::filesystem::create_directories(folder);
+        pid_t child = fork();
+        if (child == 0) _exit(0);
+        waitpid(child, nullptr, 0);
+        left = folder + "/recovery-" + std::to_string(child) + ".daubry";
+        mtxProject project;
+        project.photo.Create(80, 60, 0xFF806040u);
+        for (int i = 0; i < 2; ++i) {
+            auto sample = std::make_unique<mtxProject::Sample>();
+            sample->path = "/elsewhere/disc" + std::to_string(i) + ".png";
+            sample->picture.Create(32, 32, 0xFF20A040u + uint32_t(i));
+            project.samples.push_back(std::move(sample));
+        }
+        project.log = stamp_log_test::RandomLog(50, 2, 9, 0);
+        std::string error;
+        ASSERT_EQ(mtxProjectFile::Save(project, left, error), 1) << error;
+        app->mainWnd.onQuestion = [this](mtxIEMessageBox& box) {
+            questions.push_back(box.title);
+            box.Process(answer, 0);
+        };
+    }
+    mtxIEDesigner& Designer() { return *app->mainWnd.editor.GetDesigner(); }
+    std::string folder, left;
+    std::vector<std::string> questions;
+    uint32_t answer = mtxIEMessageBox::kYes;
+};
+
+TEST_F(Recovery, YesOpensTheCopyAsAnUnsavedProjectAndACleanExitRemovesIt) {
+    EXPECT_EQ(questions, (std::vector<std::string>{"Recover"}));
+    ASSERT_NE(Designer().Picture(), nullptr);
+    EXPECT_EQ(Designer().Picture()->width, 80);
+    EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "Recovered project - Daubry");
+    EXPECT_TRUE(Designer().Modified());
+    EXPECT_EQ(Designer().samples.count, 2);
+    // The copy is the program's own now: no longer offered, and gone at the end.
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(app->mainWnd.recovery->Path()));
+    EXPECT_TRUE(mtxRecoveryFile::Left(folder).empty());
+    Designer().MarkSaved();  // no question at the end
+    DestroyWindow(app->mainWnd.Handle());
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+class RecoveryRefused : public Recovery {
+  protected:
+    void BeforeInit() override {
+        Recovery::BeforeInit();
+        answer = mtxIEMessageBox::kNo;
+    }
+};
+
+TEST_F(RecoveryRefused, NoRemovesTheCopy) {
+    EXPECT_EQ(questions, (std::vector<std::string>{"Recover"}));
+    EXPECT_EQ(Designer().Picture(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(left));
 }
 
 }  // namespace
