@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "fill/project_file.h"
@@ -34,6 +35,26 @@ int OwnerOf(const std::string& name, bool& temporary) {
         !std::all_of(digits.begin(), digits.end(), ::isdigit))
         return 0;
     return std::atoi(digits.c_str());
+}
+
+bool SamePicture(mtxImage& a, mtxImage& b) {
+    if (a.width != b.width || a.height != b.height || a.IsEmpty() || b.IsEmpty()) return false;
+    for (int y = 0; y < a.height; ++y)
+        if (std::memcmp(a.Row(y), b.Row(y), size_t(a.width) * sizeof(mtxColor)) != 0) return false;
+    return true;
+}
+
+// The PNG bytes of the last copy go to the next one where its photo and
+// samples are the same: only the log is new each time.
+void TakeEncoded(mtxProject& from, mtxProject& to) {
+    if (from.samples.size() != to.samples.size() || !SamePicture(from.photo, to.photo)) return;
+    for (size_t i = 0; i < to.samples.size(); ++i)
+        if (from.samples[i]->path != to.samples[i]->path ||
+            !SamePicture(from.samples[i]->picture, to.samples[i]->picture))
+            return;
+    to.photoPng = std::move(from.photoPng);
+    for (size_t i = 0; i < to.samples.size(); ++i)
+        to.samples[i]->png = std::move(from.samples[i]->png);
 }
 
 }  // namespace
@@ -77,6 +98,7 @@ mtxRecoveryFile::~mtxRecoveryFile() {
         std::lock_guard<std::mutex> lock(mutex_);
         quit_ = true;
         waiting_.reset();
+        cancel_ = true;
     }
     wake_.notify_all();
     thread_.join();
@@ -99,8 +121,10 @@ void mtxRecoveryFile::Remove() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         waiting_.reset();
+        cancel_ = busy_;
     }
     Wait();
+    cancel_ = false;
     mtxOs::Remove(path_);
 }
 
@@ -130,13 +154,15 @@ void mtxRecoveryFile::Run() {
         busy_ = true;
         lock.unlock();
         std::string error;
+        if (last_) TakeEncoded(*last_, *project);
         // The folder may have been removed since the last write.
         mtxOs::MakeDirectories(folder_);
-        int saved = mtxProjectFile::Save(*project, path_, error);
-        project.reset();
+        int saved = mtxProjectFile::Save(*project, path_, error, &cancel_);
+        last_ = std::move(project);
+        last_->log.Clear();  // only its pictures serve again
         lock.lock();
         busy_ = false;
-        error_ = saved ? std::string() : error;
+        error_ = saved || cancel_ ? std::string() : error;
         written_ += saved ? 1 : 0;
         idle_.notify_all();
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -12,7 +13,8 @@ struct mtxProject;
 // loses only its last seconds: a project file per running program in the
 // user's state folder, named after the process. The files are written on a
 // thread of their own, so filling goes on meanwhile, and each write replaces
-// the file whole (a reader finds the old copy or the new, never a mix). A
+// the file whole (a reader finds the old copy or the new, never a mix); the
+// photo and samples are encoded once while they stay the same. A
 // clean exit or a saved project removes the file; the next start finds the
 // files of programs that no longer run.
 class mtxRecoveryFile {
@@ -25,7 +27,8 @@ class mtxRecoveryFile {
     static std::vector<std::string> Left(const std::string& folder);
 
     explicit mtxRecoveryFile(const std::string& folder);
-    // Waits for a write under way; one still waiting is dropped.
+    // Cancels a write under way (which ends soon, leaving the file as it
+    // was) and waits for it; one still waiting is dropped.
     ~mtxRecoveryFile();
     mtxRecoveryFile(const mtxRecoveryFile&) = delete;
     mtxRecoveryFile& operator=(const mtxRecoveryFile&) = delete;
@@ -37,7 +40,8 @@ class mtxRecoveryFile {
     void Write(std::unique_ptr<mtxProject> project);
     // Returns once nothing waits and no write is under way.
     void Wait();
-    // Drops a waiting copy, waits for a write under way and removes the file.
+    // Drops a waiting copy, cancels a write under way and removes the file;
+    // returns soon even while a large copy is being made.
     void Remove();
     // Makes a file of Left this program's own (renamed to Path), so the
     // rules above apply to it. 1, or 0 when it cannot be moved.
@@ -55,7 +59,9 @@ class mtxRecoveryFile {
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
     std::unique_ptr<mtxProject> waiting_;
+    std::unique_ptr<mtxProject> last_;  // the last copy written, for its PNG bytes (thread's own)
     bool busy_ = false, quit_ = false;
+    std::atomic<bool> cancel_{false};  // the write under way is to stop
     std::string error_;
     uint64_t written_ = 0;
     std::thread thread_;  // last: started once the rest is set up

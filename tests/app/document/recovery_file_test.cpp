@@ -87,6 +87,39 @@ TEST(RecoveryFile, WritesTheNewestCopyAndRemovesIt) {
     EXPECT_TRUE(std::filesystem::is_empty(folder)) << "no temporary file stays behind";
 }
 
+// A clean exit or a saved project does not wait for a large copy: it is
+// cancelled, and nothing of it stays.
+TEST(RecoveryFile, RemoveDuringAWriteCancelsItAndLeavesNothing) {
+    testing_support::TempDir dir;
+    mtxRecoveryFile recovery(dir.Path());
+    recovery.Write(ProjectOf(10));
+    recovery.Wait();
+    auto large = ProjectOf(20000);
+    large->photo.Create(2000, 2000, 0);
+    uint32_t seed = 7;
+    for (int y = 0; y < 2000; ++y)
+        for (int x = 0; x < 2000; ++x) large->photo.At(x, y) = 0xFF000000u | (seed *= 1664525u);
+    recovery.Write(std::move(large));
+    recovery.Remove();
+    EXPECT_FALSE(std::filesystem::exists(recovery.Path()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    EXPECT_EQ(recovery.LastError(), "");
+    // The cancel was for that write only.
+    recovery.Write(ProjectOf(30));
+    recovery.Wait();
+    mtxProject back;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Load(recovery.Path(), back, error), 1) << error;
+    EXPECT_EQ(back.log.Count(), 30u);
+
+    std::atomic<bool> cancel{true};
+    std::vector<uint8_t> bytes;
+    auto project = ProjectOf(5);
+    EXPECT_EQ(mtxProjectFile::Write(*project, bytes, error, &cancel), 0);
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_TRUE(project->photoPng.empty()) << "no half-made PNG is kept";
+}
+
 TEST(RecoveryFile, AWriterKilledAtAnyMomentLeavesAWholeCopyOfItsLastFinishedWrite) {
     testing_support::TempDir dir;
     int pipeEnds[2];
