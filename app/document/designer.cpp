@@ -265,8 +265,8 @@ int mtxIEDesigner::SaveProject() {
         return 0;
     }
     const std::string& project = document_.ProjectPath();
-    std::string name =
-        project.empty() ? mtxPath(document_.Path()).Name() + ".daubry" : mtxPath(project).File();
+    // The type's extension is added to the name as the picture's is.
+    std::string name = mtxPath(project.empty() ? document_.Path() : project).Name();
     mtxFileDialog dialog(nullptr, true, {{"Daubry project (*.daubry)", "*.daubry"}}, "", name);
     std::string folder = project.empty() ? document_.saveFolder : mtxPath(project).Directory();
     dialog.SetInitialDirectory(folder.empty() ? document_.openFolder : folder);

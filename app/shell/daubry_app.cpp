@@ -308,6 +308,8 @@ bool mtxDaubryApp::MainWnd::AskToSaveFirst() {
     asking_ = false;
     if (answer == mtxIEMessageBox::kNo) return true;
     if (answer != mtxIEMessageBox::kYes) return false;
+    // Work that belongs to a project is saved as one.
+    if (!designer->Document().ProjectPath().empty()) return designer->SaveProject() == 1;
     return designer->Save() == 1;
 }
 

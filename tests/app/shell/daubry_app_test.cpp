@@ -602,6 +602,27 @@ class RecoveryRefused : public Recovery {
     }
 };
 
+// Unsaved changes to a project are saved as a project: Yes shows the save
+// dialog with the one project type.
+TEST_F(Recovery, YesToUnsavedChangesOfAProjectSavesTheProject) {
+    std::string project = dir.Path() + "/work.daubry";
+    std::filesystem::rename(app->mainWnd.recovery->Path(), project);
+    ASSERT_EQ(Designer().Open(project, 0), 1);
+    EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "work.daubry - Daubry");
+    Designer().MarkModified();
+    std::vector<size_t> filters;
+    std::string suggested;
+    app->mainWnd.fileDialogs.onShown = [&](mtxIEFileDialog& dialog) {
+        filters.push_back(size_t(dialog.filterBox->Count()));
+        suggested = dialog.pathField->Text();
+        PostMessage(app->mainWnd.editor.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    };
+    EXPECT_FALSE(app->mainWnd.AskToSaveFirst()) << "the dialog was cancelled";
+    EXPECT_EQ(filters, (std::vector<size_t>{1}));
+    EXPECT_EQ(suggested, "work");
+    Designer().MarkSaved();
+}
+
 TEST_F(RecoveryRefused, NoRemovesTheCopy) {
     EXPECT_EQ(questions, (std::vector<std::string>{"Recover"}));
     EXPECT_EQ(Designer().Picture(), nullptr);
