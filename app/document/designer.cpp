@@ -105,6 +105,7 @@ mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
     // The tool lets go of the old picture (and stops preparing it) first.
     document_.onPictureGoing = [this] {
         logSpans_.clear();
+        recovered_ = false;
         if (mtxIEMdf* tool = CurrentTool()) tool->OnPictureOpening();
         viewer->SetStack(nullptr);
     };
@@ -253,9 +254,13 @@ int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
 }
 
 int mtxIEDesigner::OpenRecovered(const std::string& path) {
+    // The state folder is not where the user opens and saves work.
+    std::string folder = document_.openFolder;
     if (!OpenProject(path)) return 0;
+    document_.openFolder = folder;
     document_.SetProjectPath(std::string());
     document_.MarkModified();
+    recovered_ = true;
     return 1;
 }
 
@@ -266,7 +271,8 @@ int mtxIEDesigner::SaveProject() {
     }
     const std::string& project = document_.ProjectPath();
     // The type's extension is added to the name as the picture's is.
-    std::string name = mtxPath(project.empty() ? document_.Path() : project).Name();
+    std::string name = recovered_ ? std::string("Recovered")
+                                  : mtxPath(project.empty() ? document_.Path() : project).Name();
     mtxFileDialog dialog(nullptr, true, {{"Daubry project (*.daubry)", "*.daubry"}}, "", name);
     std::string folder = project.empty() ? document_.saveFolder : mtxPath(project).Directory();
     dialog.SetInitialDirectory(folder.empty() ? document_.openFolder : folder);
@@ -294,6 +300,7 @@ int mtxIEDesigner::SaveProjectAs(const std::string& path, std::string* reason) {
     if (!mtxProjectFile::Save(project, target, why)) return fail(WithoutFile(why, target));
     document_.SetProjectPath(target);
     document_.saveFolder = mtxPath(target).Directory();
+    recovered_ = false;
     MarkSaved();
     if (recovery) recovery->Remove();
     if (onPictureOpened) onPictureOpened(target);

@@ -96,7 +96,9 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // checkpoint: every 10 s of filling and at Stop). Nothing without a
     // recovery file or a run.
     void KeepRecoveryCopy();
-    // Opens a recovery copy as a project of no name: it counts as unsaved.
+    // Opens a recovery copy as a project of no name ("Recovered" is offered
+    // when it is saved): it counts as unsaved, and the folders remembered
+    // for the user stay as they were.
     int OpenRecovered(const std::string& path);
     void OpenSamplesDialog();
     void OpenFillingDialog();
@@ -183,7 +185,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
         mtxStampLog::Mark before, after;
     };
     std::map<uint64_t, LogSpan> logSpans_;
-    LogSpan openSpan_;  // of the change under way
+    bool recovered_ = false;  // the picture is a recovery copy not saved as a project yet
+    LogSpan openSpan_;        // of the change under way
     // Moves the log's end as the history step walked.
     void FollowInLog(const mtxChangeHistory::Step& step, bool backward);
 

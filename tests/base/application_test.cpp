@@ -36,13 +36,14 @@ TEST(Application, StringTableHoldsExactlyTheProgramsEntries) {
     int count = 0;
     std::string s;
     for (uint32_t n = 0; n < 1000; ++n) count += SharedApp().LoadString(n, s);
-    EXPECT_EQ(count, 183);
+    EXPECT_EQ(count, 186);
     EXPECT_EQ(SharedApp().LoadString(315, s), 1);
     EXPECT_FALSE(s.empty());
     EXPECT_EQ(SharedApp().LoadString(325, s), 1);
     EXPECT_FALSE(s.empty());
-    // The background tasks' failures and the filling tool's texts.
-    for (uint32_t n : {720u, 721u, 722u, 723u, 724u}) {
+    // The background tasks' failures, the filling tool's texts and the
+    // recovery question.
+    for (uint32_t n : {720u, 721u, 722u, 723u, 724u, 734u, 735u, 736u}) {
         EXPECT_EQ(SharedApp().LoadString(n, s), 1) << n;
         EXPECT_FALSE(s.empty()) << n;
     }

@@ -17,6 +17,8 @@
 #include "tests/app/filling/tool_preparation.h"
 #include "tests/oracles/png.h"
 #include "tests/support/image_pixels.h"
+#include "ui/edit.h"
+#include "ui/file_dialog.h"
 
 using namespace document_test;
 using testing_support::ReadFile;
@@ -215,11 +217,20 @@ TEST_F(DesignerProjectTest, RecoveryCopiesFollowTheRunAndGoWithASavedProject) {
     // The copy opens as a project of no name, with changes to save.
     ASSERT_EQ(Designer().OpenProject(dir.File("kept.daubry")), 1);
     std::vector<uint32_t> kept = Layer();
-    std::filesystem::copy_file(dir.File("kept.daubry"), dir.File("copy.daubry"));
-    ASSERT_EQ(Designer().OpenRecovered(dir.File("copy.daubry")), 1);
+    std::string left = dir.File("state/recovery-1.daubry");
+    std::filesystem::copy_file(dir.File("kept.daubry"), left);
+    ASSERT_EQ(Designer().OpenRecovered(left), 1);
     EXPECT_EQ(Layer(), kept);
     EXPECT_TRUE(Designer().Modified());
     EXPECT_EQ(Designer().Document().ProjectPath(), "");
+    EXPECT_EQ(Designer().Document().openFolder, dir.Path()) << "not the state folder";
+    std::string suggested;
+    host.onShown = [&](mtxIEFileDialog& dialog) {
+        suggested = dialog.pathField->Text();
+        mtxOs::PostMessage(editor->Handle(), mtxOs::WM_KEYDOWN, mtxOs::VK_ESCAPE, 1);
+    };
+    EXPECT_EQ(Designer().SaveProject(), 0);
+    EXPECT_EQ(suggested, "Recovered");
     EXPECT_TRUE(told.empty()) << told.front();
 }
 

@@ -7,8 +7,9 @@
 #      (`daubry render` draws it);
 #   3. the next start asks whether to recover; Y: the title says the project
 #      was recovered and the viewer shows the stamps, not the bare photo;
-#   4. File, Exit asks whether to save the recovered work; N: 0, and the
-#      clean exit leaves no copy behind.
+#   4. File, Save Project, a name typed, Enter: the project is written, the
+#      title names it and the copy is gone; File, Exit ends at once (0);
+#   5. the project named on the command line opens to the same picture.
 # Screenshots are left in <output>.
 #
 #   recovery_flow.sh <daubry> <output-folder> <demo-photo> <samples-folder>
@@ -112,11 +113,36 @@ changed=$(viewer_difference "$out/photo.png" "$out/recovered.png")
   fail "the recovered picture shows no stamps ($changed pixels differ from the photo)"
 
 # 4.
+project="$work/work.daubry"
+xdotool key --clearmodifiers alt+f
+sleep 0.3
+xdotool key j  # Save Pro&ject
+wait_dialog save-project-dialog 10 || fail "File, Save Project showed no dialog"
+click 525 441  # the name
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 10 "$work/work"
+xdotool key Return
+for _ in $(seq 100); do
+  [[ "$(xdotool getwindowname "$window")" == "work.daubry - Daubry" ]] && break
+  sleep 0.2
+done
+[[ -f "$project" ]] || fail "File, Save Project wrote no $project"
+[[ "$(xdotool getwindowname "$window")" == "work.daubry - Daubry" ]] ||
+  fail "the title does not name the saved project"
+[[ -z "$(copies)" ]] || fail "the saved project left the copy $(copies)"
 xdotool key --clearmodifiers alt+f
 sleep 0.3
 xdotool key Up Return
-wait_dialog unsaved 10 || fail "File, Exit did not ask about the recovered work"
-xdotool key n
-expect_exit 10 "File, Exit and No"
+expect_exit 10 "File, Exit after Save Project"
 [[ -z "$(copies)" ]] || fail "a clean exit left $(copies)"
-echo "killed while filling, recovered at the next start: ok"
+
+# 5.
+start 'work.daubry - Daubry$' "$project"
+wait_no_dialog reopened 10 || fail "a message came with the project"
+changed=$(viewer_difference "$out/recovered.png" "$out/reopened.png")
+[[ "$changed" == 0 ]] || fail "the project opens to another picture ($changed pixels differ)"
+xdotool key --clearmodifiers alt+f
+sleep 0.3
+xdotool key Up Return
+expect_exit 10 "File, Exit after opening the project"
+echo "killed while filling, recovered, saved and opened as a project: ok"
