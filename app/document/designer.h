@@ -100,6 +100,9 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // when it is saved): it counts as unsaved, and the folders remembered
     // for the user stay as they were.
     int OpenRecovered(const std::string& path);
+    // Whether the picture is work of a project: opened from one, saved as
+    // one or recovered.
+    bool IsProject() const { return recovered_ || !document_.ProjectPath().empty(); }
     void OpenSamplesDialog();
     void OpenFillingDialog();
 

@@ -309,7 +309,7 @@ bool mtxDaubryApp::MainWnd::AskToSaveFirst() {
     if (answer == mtxIEMessageBox::kNo) return true;
     if (answer != mtxIEMessageBox::kYes) return false;
     // Work that belongs to a project is saved as one.
-    if (!designer->Document().ProjectPath().empty()) return designer->SaveProject() == 1;
+    if (designer->IsProject()) return designer->SaveProject() == 1;
     return designer->Save() == 1;
 }
 

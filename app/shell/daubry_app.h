@@ -66,8 +66,8 @@ class mtxDaubryApp : public mtxApplication {
 
         // Before the picture is let go (another opens, the program ends):
         // with changes since the last save, asks whether to save them. Yes
-        // saves through File, Save (File, Save Project for a picture that
-        // belongs to a project); true when the work may go on (nothing to
+        // saves through File, Save (File, Save Project for the work of a
+        // project, recovered ones too); true when the work may go on (nothing to
         // lose, saved, or No), false on Cancel or a save that did not happen.
         bool AskToSaveFirst();
         // Tests answer the question here: called once it is shown.

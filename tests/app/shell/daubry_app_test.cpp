@@ -584,6 +584,7 @@ TEST_F(Recovery, YesOpensTheCopyAsAnUnsavedProjectAndACleanExitRemovesIt) {
     EXPECT_EQ(Designer().Picture()->width, 80);
     EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "Recovered project - Daubry");
     EXPECT_TRUE(Designer().Modified());
+    EXPECT_TRUE(Designer().IsProject()) << "closing offers to save it as a project";
     EXPECT_EQ(Designer().samples.count, 2);
     // The copy is the program's own now: no longer offered, and gone at the end.
     EXPECT_FALSE(std::filesystem::exists(left));
