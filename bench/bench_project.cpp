@@ -2,6 +2,12 @@
 // - BM_SaveLog: a project whose log holds 100,000 stamps (shaped as the
 //   engine shapes them, or with every seventh kept whole) saved to a file, with a small photo and 4
 //   samples, so the time is the log's: serialising, deflating, the CRC and the atomic write;
+// - BM_RecoveryCopy: what a recovery copy of the window's run costs every
+//   10 s of filling, with a 4-megapixel photo, 32 samples and 100,000
+//   stamps: on the user-interface thread, the copies of the photo (compared
+//   first with the last capture's) and of the log (argument 0); on the
+//   writing thread, the whole project saved (argument 1), or saved again
+//   with the photo's and samples' PNG bytes of the last copy (argument 2);
 // - BM_Reopen: a project filled on the test photo scaled to 1 and 4
 //   megapixels (30,000 stamps placed, untimed) opened from its file and
 //   drawn again on the headless device: reading, decoding, making the
@@ -11,6 +17,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -89,6 +96,48 @@ BENCHMARK(BM_WriteLog)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The second argument: every n-th stamp kept whole (0: none, as the engine's).
 BENCHMARK(BM_SaveLog)->Args({100000, 0})->Args({100000, 7})->Unit(benchmark::kMillisecond);
+
+void BM_RecoveryCopy(benchmark::State& state) {
+    mtxProject project;
+    project.photo.Create(2048, 2048, 0);
+    uint32_t seed = 1;
+    for (int y = 0; y < 2048; ++y)
+        for (int x = 0; x < 2048; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            // A photo-like picture: smooth with a little noise.
+            project.photo.At(x, y) = 0xFF000000u | uint32_t((x / 8) << 16) |
+                                     uint32_t((y / 8) << 8) |
+                                     ((seed >> 28) + uint32_t((x + y) / 16 % 240));
+        }
+    AddDiscs(project, 32);
+    project.log = stamp_log_test::RandomLog(100000, 32, 1, 0);
+    std::string path = TempFile("recovery.daubry"), error;
+    mtxImage last, copy;
+    last.Create(2048, 2048, 0);
+    last.Blit(project.photo, mtxRect{}, 0, 0);
+    if (state.range(0) == 2 && !mtxProjectFile::Save(project, path, error))
+        state.SkipWithError(error.c_str());
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            bool same = std::memcmp(last.data, project.photo.data, size_t(2048) * 2048 * 4) == 0;
+            copy.Free();
+            copy.Create(2048, 2048, 0);
+            copy.Blit(project.photo, mtxRect{}, 0, 0);
+            mtxStampLog log = project.log;
+            benchmark::DoNotOptimize(same);
+            benchmark::DoNotOptimize(log.Count());
+        } else {
+            if (state.range(0) == 1) {
+                project.photoPng.clear();
+                for (auto& sample : project.samples) sample->png.clear();
+            }
+            if (!mtxProjectFile::Save(project, path, error)) state.SkipWithError(error.c_str());
+        }
+    }
+    if (state.range(0) > 0) state.counters["file bytes"] = double(fs::file_size(path));
+    fs::remove(path);
+}
+BENCHMARK(BM_RecoveryCopy)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The device, a layer holding a picture, the samples and a session.
 struct Scene {

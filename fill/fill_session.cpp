@@ -31,7 +31,7 @@ int mtxFillSession::BeginPreparation() {
     prepared = 0;
     stop = 0;
     progress_ = 0;
-    mtxImage* picture = layer_.source;
+    mtxImage* picture = reopened_ ? &sourceCopy : layer_.source;
     if (!picture || picture->width <= 0 || picture->height <= 0) return 0;
     mtxFieldLock<mtxImage> lock(*picture);
     if (!lock) return 0;
@@ -52,6 +52,11 @@ bool mtxFillSession::Analysed() const {
 }
 
 int mtxFillSession::FinishPreparation() {
+    if (reopened_ && Analysed()) {
+        reopened_ = false;
+        prepared = 1;
+        return 1;
+    }
     if (!Analysed() || !SaveSourceCopy()) return 0;
     if (samples_.background != 1) {
         if (!PrepareBackground()) return 0;
@@ -133,6 +138,16 @@ void mtxFillSession::KeepRunCurrent() {
 void mtxFillSession::Enlarge(mtxStamp& stamp, float scale) {
     float* t = stamp.quad.transform;
     for (int row = 0; row < 3; ++row) t[row * 3] *= scale, t[row * 3 + 1] *= scale;
+}
+
+int mtxFillSession::Reopen(const mtxStampLog& from) {
+    prepared = 0;
+    if (!SaveSourceCopy()) return 0;
+    // A log that puts in no base of its own is drawn over the photo.
+    ForgetCoverage();
+    if (!Replay(from)) return 0;
+    reopened_ = true;
+    return 1;
 }
 
 int mtxFillSession::Replay(const mtxStampLog& from, float scale) {

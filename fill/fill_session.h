@@ -40,7 +40,9 @@ class mtxFillSession {
 
     // Starts preparing the layer's picture: a new segmentation (the picture
     // is copied, so the caller may go on showing it). prepared drops to 0.
-    // 1, or 0 when the picture cannot be analysed.
+    // After Reopen the saved copy (the photo) is analysed instead, the layer
+    // showing the picture drawn from the log. 1, or 0 when the picture
+    // cannot be analysed.
     int BeginPreparation();
     // One slice (about 100 ms) of the analysis. 0 while work remains, 1 when
     // the analysis ended (check Analysed()), also when the stop flag was set.
@@ -51,8 +53,15 @@ class mtxFillSession {
     bool Analysed() const;
     // After a finished analysis, on the device's thread: saves the copy of
     // the picture, applies the background (unless it is the layer's own
-    // content) and counts the run as prepared. 0 when the copy cannot be made.
+    // content) and counts the run as prepared. After Reopen the picture, the
+    // copy and the log stay as they are, so placing goes on where the log
+    // ended. 0 when the copy cannot be made.
     int FinishPreparation();
+    // A saved run taken up again before its preparation: the layer's picture
+    // (its photo) becomes the saved copy and the log is drawn over it
+    // (Replay), so the layer shows the picture at once; the preparation then
+    // analyses the photo. 1, or 0 as Replay fails.
+    int Reopen(const mtxStampLog& from);
 
     // Copies the layer's picture into sourceCopy.
     int SaveSourceCopy();
@@ -132,4 +141,5 @@ class mtxFillSession {
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
     uint64_t replayed_ = 0;
+    bool reopened_ = false;  // the next preparation keeps the replayed picture
 };

@@ -66,8 +66,23 @@ void PutChunk(mtxByteWriter& w, const char type[4], const Bytes& raw, bool defla
     w.Bytes(body->data(), body->size());
 }
 
-int EncodePng(mtxImage& image, Bytes& out) {
-    mtxFileMemory file(1u << 20);
+// A file in memory whose writes fail once cancel is set, so an encoder
+// writing into it stops at its next write.
+class CancellableFile : public mtxFileMemory {
+  public:
+    explicit CancellableFile(const std::atomic<bool>* cancel)
+        : mtxFileMemory(1u << 20), cancel_(cancel) {}
+    int Write(const void* buffer, uint32_t count) override {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) return 0;
+        return mtxFileMemory::Write(buffer, count);
+    }
+
+  private:
+    const std::atomic<bool>* cancel_;
+};
+
+int EncodePng(mtxImage& image, Bytes& out, const std::atomic<bool>* cancel) {
+    CancellableFile file(cancel);
     if (!mtxImageWritePng(image, file)) return 0;
     out.assign(file.Data(), file.Data() + file.GetLength());
     return 1;
@@ -172,7 +187,9 @@ mtxStampLog::Options ReadOptions(mtxByteReader& r) {
 
 }  // namespace
 
-int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error) {
+int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
+                          const std::atomic<bool>* cancel) {
+    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     if (project.photo.IsEmpty()) return error = "the project has no photo", 0;
     if (project.samples.empty() || project.samples.size() > size_t(SampleCollection::kMaxSamples))
         return error = "a project holds 1 to 128 samples", 0;
@@ -195,21 +212,30 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error) {
     WriteOptions(head, project.options);
     chunk("HEAD", false);
 
-    if (!EncodePng(project.photo, raw)) return error = "the photo cannot be written as PNG", 0;
+    if (project.photoPng.empty() && !EncodePng(project.photo, project.photoPng, cancel)) {
+        project.photoPng.clear();
+        return error = cancelled() ? "cancelled" : "the photo cannot be written as PNG", 0;
+    }
+    raw = project.photoPng;
     chunk("PHOT", false);
     for (auto& sample : project.samples) {
         raw.clear();
         mtxByteWriter s(raw);
         s.Text(sample->path);
-        Bytes png;
-        if (!EncodePng(sample->picture, png))
-            return error = "sample " + sample->path + " cannot be written as PNG", 0;
-        s.Bytes(png.data(), png.size());
+        if (sample->png.empty() && !EncodePng(sample->picture, sample->png, cancel)) {
+            sample->png.clear();
+            return error = cancelled() ? "cancelled"
+                                       : "sample " + sample->path + " cannot be written as PNG",
+                   0;
+        }
+        s.Bytes(sample->png.data(), sample->png.size());
         chunk("SMPL", false);
     }
+    if (cancelled()) return error = "cancelled", 0;
     raw = project.log.Serialize();
     if (raw.size() > kMaxChunkBytes) return error = "the stamp log is too large to save", 0;
     chunk("LOG ", true);
+    if (cancelled()) return error = "cancelled", 0;
     raw.clear();
     chunk("END ", false);
     return 1;
@@ -235,6 +261,7 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
     if (!project.options.Valid()) return chunks.Fail("HEAD holds options out of range");
 
     std::string why;
+    project.photoPng.clear();
     if (!chunks.Next("PHOT", raw)) return 0;
     if (!DecodePng(raw.data(), raw.size(), kMaxPhotoPixels, project.photo, why))
         return chunks.Fail("the photo does not decode: " + why);
@@ -262,9 +289,10 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
     return 1;
 }
 
-int mtxProjectFile::Save(mtxProject& project, const std::string& path, std::string& error) {
+int mtxProjectFile::Save(mtxProject& project, const std::string& path, std::string& error,
+                         const std::atomic<bool>* cancel) {
     Bytes bytes;
-    if (!Write(project, bytes, error)) return error = path + ": " + error, 0;
+    if (!Write(project, bytes, error, cancel)) return error = path + ": " + error, 0;
     if (!mtxOs::ReplaceFile(path, bytes.data(), bytes.size()))
         return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
     return 1;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,9 +15,13 @@ struct mtxProject {
     struct Sample {
         std::string path;  // where the picture came from, for display and saving
         mtxImage picture;
+        std::vector<uint8_t> png;  // the picture as PNG once written (see photoPng)
     };
 
     mtxImage photo;
+    // The photo as PNG: made by the first Write and taken as it is by the
+    // next, so whoever changes the photo empties it. Read leaves it empty.
+    std::vector<uint8_t> photoPng;
     std::vector<std::unique_ptr<Sample>> samples;
     mtxStampLog::Options options;
     bool hasSeed = false;
@@ -44,15 +49,19 @@ class mtxProjectFile {
     static constexpr size_t kMaxPath = 4096;
 
     // The project as bytes. 1, or 0 with why in error (a picture the PNG
-    // writer refused, a log too large).
-    static int Write(mtxProject& project, std::vector<uint8_t>& out, std::string& error);
+    // writer refused, a log too large). cancel (may be null), once set from
+    // another thread, ends the work soon: 0, error "cancelled".
+    static int Write(mtxProject& project, std::vector<uint8_t>& out, std::string& error,
+                     const std::atomic<bool>* cancel = nullptr);
     // Reads a whole file's bytes. 1, or 0 with why in error and project
     // left partly filled (callers read into a fresh one).
     static int Read(const uint8_t* data, size_t size, mtxProject& project, std::string& error);
 
     // Writes the file so that path holds either the old file or the new one
-    // whole (a temporary file renamed over it). 1, or 0 with why in error.
-    static int Save(mtxProject& project, const std::string& path, std::string& error);
+    // whole (a temporary file renamed over it). 1, or 0 with why in error;
+    // cancel as for Write (the file then stays as it was).
+    static int Save(mtxProject& project, const std::string& path, std::string& error,
+                    const std::atomic<bool>* cancel = nullptr);
     // 1, or 0 with why in error, naming the file.
     static int Load(const std::string& path, mtxProject& project, std::string& error);
 };

@@ -19,7 +19,8 @@ bool SameSample(const SampleCollection::Sample& a, const SampleCollection::Sampl
 }  // namespace
 
 int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxProject& project,
-                      std::string& error) {
+                      std::string& error,
+                      const std::vector<std::unique_ptr<mtxProject::Sample>>* known) {
     if (session.sourceCopy.IsEmpty()) return error = "nothing was filled yet", 0;
     mtxImage& photo = session.sourceCopy;
     if (!project.photo.Create(photo.width, photo.height, 0))
@@ -32,16 +33,30 @@ int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxPro
     check.owner = samples.owner;
     check.messages = samples.messages;
     mtxStampLog::Options::Of(samples).ApplyTo(check);
+    check.fillMode = samples.fillMode, check.autoSize = samples.autoSize;
+    check.speed = samples.speed;
     for (int32_t i = 0; i < samples.count; ++i) {
         const SampleCollection::Sample& sample = samples.samples[i];
         auto saved = std::make_unique<mtxProject::Sample>();
         saved->path = sample.path;
+        auto checks = [&] {
+            check.ClearSamples();
+            return check.AddSamplePicture(saved->picture, sample.path) &&
+                   SameSample(check.samples[0], sample);
+        };
+        bool found = false;
+        for (size_t k = 0; known && k < known->size() && !found; ++k) {
+            mtxProject::Sample& other = *(*known)[k];
+            if (other.path != sample.path || other.picture.IsEmpty()) continue;
+            if (!saved->picture.Create(other.picture.width, other.picture.height, 0))
+                return error = "not enough memory for sample " + sample.path, 0;
+            saved->picture.Blit(other.picture, mtxRect{}, 0, 0);
+            found = checks();
+        }
         std::string reason;
-        if (!mtxImageLoad(saved->picture, sample.path, 0, &reason))
+        if (!found && !mtxImageLoad(saved->picture, sample.path, 0, &reason))
             return error = "sample " + sample.path + " cannot be read again (" + reason + ")", 0;
-        check.ClearSamples();
-        if (!check.AddSamplePicture(saved->picture, sample.path) ||
-            !SameSample(check.samples[0], sample))
+        if (!found && !checks())
             return error = "sample " + sample.path + " changed on disk since it was added", 0;
         project.samples.push_back(std::move(saved));
     }

@@ -63,6 +63,8 @@ bool IsTerminal(std::FILE* stream);
 bool CanCreateIn(const std::string& folder);
 // The process's id, for names of temporary files.
 int ProcessId();
+// Whether a process of that id runs (also one of another user).
+bool ProcessRunning(int pid);
 std::string ErrorText(int error);
 
 }  // namespace mtxOs

@@ -269,6 +269,7 @@ int mtxChangeHistory::Append(std::vector<uint8_t>& record, const std::string& na
     entry.position = uint32_t(fileEnd_);
     entry.size = uint32_t(record.size());
     entry.name = name;
+    entry.serial = ++serial_;
     if (!WriteAt(fileEnd_, record.data(), record.size())) return Disable(), 0;
     records_.push_back(entry);
     if (records_.size() > 1 && !WriteLinks(records_.size() - 2)) return Disable(), 0;
@@ -530,6 +531,7 @@ int mtxChangeHistory::Walk(mtxImageStack& stack, mtxBaseThread* worker, bool bac
     }
     if (paused) worker->SendRequest(kRequestContinue);
     if (applied > 0) {
+        if (step) step->serial = records_[index].serial;
         cursor_ = backward ? cursor_ - 1 : cursor_ + 1;
         return 1;
     }

@@ -58,6 +58,7 @@ class mtxChangeHistory {
         uint8_t kind = 0;
         std::vector<Tile> tiles;  // kKindPixels: the tiles written back
         mtxRect changed;          // layer pixels that may look different now
+        uint64_t serial = 0;      // the record's, as LastSerial gave it
     };
 
     // budget: bytes of records kept (the journal file grows to at most twice
@@ -102,6 +103,10 @@ class mtxChangeHistory {
     int Undo(mtxImageStack& stack, mtxBaseThread* worker = nullptr, Step* step = nullptr);
     int Redo(mtxImageStack& stack, mtxBaseThread* worker = nullptr, Step* step = nullptr);
 
+    // The serial number of the last record made (from 1, never reused by
+    // this history), so a caller can keep what goes with it; 0 before any.
+    uint64_t LastSerial() const { return serial_; }
+
     bool CanUndo() const { return enabled_ && cursor_ > 0; }
     bool CanRedo() const { return enabled_ && cursor_ < records_.size(); }
     // The name of the record Undo or Redo would walk; empty when none.
@@ -123,6 +128,7 @@ class mtxChangeHistory {
         uint32_t position = 0;
         uint32_t size = 0;
         std::string name;
+        uint64_t serial = 0;
     };
     struct Snapshot;
 
@@ -149,5 +155,6 @@ class mtxChangeHistory {
     size_t cursor_ = 0;            // records before it are applied
     uint64_t fileEnd_ = 0;         // where the next record goes
     bool enabled_ = true;
+    uint64_t serial_ = 0;
     std::unique_ptr<Snapshot> snapshot_;
 };

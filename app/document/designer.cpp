@@ -5,12 +5,15 @@
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
 #include "app/document/picture_file.h"
+#include "app/document/recovery_file.h"
 #include "app/filling/lawn_filling_dlg.h"
 #include "app/filling/lawn_sample_dlg.h"
 #include "app/filling/mdf_field.h"
 #include "base/application.h"
 #include "base/file_dialog.h"
 #include "base/share_folder.h"
+#include "fill/project_session.h"
+#include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/os_file.h"
 #include "platform/path.h"
@@ -22,7 +25,55 @@
 #include "ui/spin.h"
 #include "ui/strings.h"
 
+#include <cstring>
+
 namespace {
+
+constexpr const char* kProjectTitle = "Save Project";
+
+// The project file's name: path as given when it ends in ".daubry" (any
+// case), else with ".daubry" appended.
+std::string ProjectName(const std::string& path) {
+    return mtxPath(path).HasExtension("daubry") ? path : path + ".daubry";
+}
+
+// A message about file without the "file: " the file layer puts before it.
+std::string WithoutFile(std::string text, const std::string& file) {
+    if (text.compare(0, file.size() + 2, file + ": ") == 0) text.erase(0, file.size() + 2);
+    return text;
+}
+
+int CopyImage(mtxImage& from, mtxImage& to) {
+    to.Free();
+    if (!to.Create(from.width, from.height, 0)) return 0;
+    to.Blit(from, mtxRect{}, 0, 0);
+    return 1;
+}
+
+bool SameImage(mtxImage& a, mtxImage& b) {
+    if (a.IsEmpty() || a.width != b.width || a.height != b.height) return false;
+    mtxFieldLock<mtxImage> lockA(a), lockB(b);
+    if (!lockA || !lockB) return false;
+    for (int y = 0; y < a.height; ++y)
+        if (std::memcmp(a.Row(y), b.Row(y), size_t(a.width) * sizeof(mtxColor)) != 0) return false;
+    return true;
+}
+
+// What makes the collection's samples what they are: paths and what was
+// made of the pictures.
+std::string SamplesKey(const SampleCollection& samples) {
+    std::string key;
+    for (int32_t i = 0; i < samples.count; ++i) {
+        const SampleCollection::Sample& sample = samples.samples[i];
+        key += sample.path;
+        key.push_back('\0');
+        key.append(reinterpret_cast<const char*>(&sample.width), sizeof sample.width);
+        key.append(reinterpret_cast<const char*>(&sample.height), sizeof sample.height);
+        key.append(reinterpret_cast<const char*>(&sample.scale), sizeof sample.scale);
+        key.append(reinterpret_cast<const char*>(sample.key), sizeof sample.key);
+    }
+    return key;
+}
 
 // Runs the tool's Suspend now and its Resume on every way out.
 class SuspendedTool {
@@ -55,6 +106,8 @@ mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
     demoPhoto = mtxDemoPhoto();
     // The tool lets go of the old picture (and stops preparing it) first.
     document_.onPictureGoing = [this] {
+        logSpans_.clear();
+        recovered_ = false;
         if (mtxIEMdf* tool = CurrentTool()) tool->OnPictureOpening();
         viewer->SetStack(nullptr);
     };
@@ -87,7 +140,7 @@ mtxIEDesigner::~mtxIEDesigner() {
     // exists; a run still open is not worth recording any more.
     if (mtxIEMdfField* field = FillingTool())
         field->onChangeStarting = nullptr, field->onChangeEnded = nullptr,
-        field->onChangeCancelled = nullptr;
+        field->onChangeCancelled = nullptr, field->onCheckpoint = nullptr;
     if (optionsBar) optionsBar->Empty();
     layerChooser = nullptr, opacity = nullptr;
     if (viewer) {
@@ -110,6 +163,7 @@ void mtxIEDesigner::Tell(const std::string& text, const std::string& title) {
 }
 
 int mtxIEDesigner::Open(const std::string& path, int, std::string* reason) {
+    if (mtxIEDocument::IsProjectFile(path)) return OpenProject(path, reason);
     std::string why;
     if (!document_.Open(path, Device(), &why)) {
         if (reason) *reason = why;
@@ -157,6 +211,148 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     return document_.SaveAs(path, filterIndex, &why) ? 1 : fail(why);
 }
 
+int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
+    std::string full = mtxOs::FullPath(path), why;
+    auto fail = [&](const std::string& text) {
+        if (reason) *reason = text;
+        Tell("Cannot open " + full + ": " + text, "Open Project");
+        return 0;
+    };
+    auto project = std::make_unique<mtxProject>();
+    {
+        // The samples are tried on a collection of their own first, so a
+        // project refused here leaves the user's samples as they were.
+        SampleCollection check;
+        check.owner = samples.owner;
+        check.messages = samples.messages;
+        // Its options, which it writes to the settings when it goes, are
+        // the user's.
+        auto keepUsers = [&] {
+            mtxStampLog::Options::Of(samples).ApplyTo(check);
+            check.fillMode = samples.fillMode, check.autoSize = samples.autoSize;
+            check.speed = samples.speed;
+        };
+        keepUsers();
+        if (!mtxProjectFile::Load(full, *project, why)) return fail(WithoutFile(why, full));
+        int usable = mtxLoadProjectSamples(*project, check, why);
+        keepUsers();
+        if (!usable) return fail(why);
+    }
+    if (!document_.OpenProject(full, Device(), *project, &why)) return fail(why);
+    viewer->SetStack(Picture());
+    RefreshLayerChooser();
+    SelectTool(kToolFilling);
+    mtxLoadProjectSamples(*project, samples, why);
+    OnOptionsChanged();
+    mtxIEMdfField* field = FillingTool();
+    if (!field || !field->Reopen(project->log)) {
+        Tell("The stamps of " + full + " could not be drawn; the photo is shown as it is.",
+             "Open Project");
+    }
+    document_.MarkSaved();
+    // The project's pictures stand for its samples when it is saved again.
+    captured_.samples = std::move(project->samples);
+    CopyImage(project->photo, captured_.photo);
+    capturedSamples_ = SamplesKey(samples);
+    if (onPictureOpened) onPictureOpened(full);
+    return 1;
+}
+
+int mtxIEDesigner::OpenRecovered(const std::string& path) {
+    // The state folder is not where the user opens and saves work.
+    std::string folder = document_.openFolder;
+    if (!OpenProject(path)) return 0;
+    document_.openFolder = folder;
+    document_.SetProjectPath(std::string());
+    document_.MarkModified();
+    recovered_ = true;
+    return 1;
+}
+
+int mtxIEDesigner::SaveProject() {
+    if (!Picture()) {
+        Tell(mtxIELoadString(701, "Just open any image"), kProjectTitle);
+        return 0;
+    }
+    const std::string& project = document_.ProjectPath();
+    // The type's extension is added to the name as the picture's is.
+    std::string name = recovered_ ? std::string("Recovered")
+                                  : mtxPath(project.empty() ? document_.Path() : project).Name();
+    mtxFileDialog dialog(nullptr, true, {{"Daubry project (*.daubry)", "*.daubry"}}, "", name);
+    std::string folder = project.empty() ? document_.saveFolder : mtxPath(project).Directory();
+    dialog.SetInitialDirectory(folder.empty() ? document_.openFolder : folder);
+    dialog.settleName = [](const std::string& path, uint32_t) { return ProjectName(path); };
+    if (!dialog.Show()) return 0;
+    return SaveProjectAs(dialog.Path());
+}
+
+int mtxIEDesigner::SaveProjectAs(const std::string& path, std::string* reason) {
+    std::string target = ProjectName(mtxOs::FullPath(path));
+    auto fail = [&](const std::string& why) {
+        if (reason) *reason = why;
+        Tell(mtxPath(target).File() + " was not saved: " + why +
+                 (mtxOs::Exists(target) ? ". The file on disk is as it was." : "."),
+             kProjectTitle);
+        return 0;
+    };
+    if (!Picture()) return fail(mtxIELoadString(701, "Just open any image"));
+    // The tool pauses, and what it drew reaches the picture, while the
+    // project is taken.
+    SuspendedTool suspended(CurrentTool());
+    mtxProject project;
+    std::string why;
+    if (!CaptureProject(project, why)) return fail(why);
+    if (!mtxProjectFile::Save(project, target, why)) return fail(WithoutFile(why, target));
+    document_.SetProjectPath(target);
+    document_.saveFolder = mtxPath(target).Directory();
+    recovered_ = false;
+    MarkSaved();
+    if (recovery) recovery->Remove();
+    if (onPictureOpened) onPictureOpened(target);
+    return 1;
+}
+
+int mtxIEDesigner::CaptureProject(mtxProject& project, std::string& error) {
+    mtxIEMdfField* field = FillingTool();
+    mtxFillSession* session = field ? field->Session() : nullptr;
+    if (!session || session->sourceCopy.IsEmpty())
+        return error = "nothing was filled yet (a project holds the stamps Go places)", 0;
+    std::string key = SamplesKey(samples);
+    if (key != capturedSamples_ || !SameImage(captured_.photo, session->sourceCopy) ||
+        captured_.samples.size() != size_t(samples.count)) {
+        mtxProject fresh;
+        if (!mtxCaptureProject(*session, samples, fresh, error, &captured_.samples)) return 0;
+        captured_.samples = std::move(fresh.samples);
+        if (!CopyImage(session->sourceCopy, captured_.photo))
+            return error = "not enough memory for the photo", 0;
+        capturedSamples_ = key;
+    }
+    if (!CopyImage(captured_.photo, project.photo)) return error = "not enough memory", 0;
+    project.samples.clear();
+    for (auto& sample : captured_.samples) {
+        auto copy = std::make_unique<mtxProject::Sample>();
+        copy->path = sample->path;
+        if (!CopyImage(sample->picture, copy->picture)) return error = "not enough memory", 0;
+        project.samples.push_back(std::move(copy));
+    }
+    project.options = mtxStampLog::Options::Of(samples);
+    project.hasSeed = false;
+    project.log = session->log;
+    return 1;
+}
+
+void mtxIEDesigner::KeepRecoveryCopy() {
+    if (!recovery || !Picture()) return;
+    auto project = std::make_unique<mtxProject>();
+    std::string why;
+    // A run that cannot be taken (a sample changed on disk) keeps the last copy.
+    if (CaptureProject(*project, why)) recovery->Write(std::move(project));
+}
+
+void mtxIEDesigner::ConnectCheckpoints(mtxIEMdfField& tool) {
+    tool.onCheckpoint = [this] { KeepRecoveryCopy(); };
+}
+
 mtxIELawnSampleDlg* mtxIEDesigner::OpenSamplesDialog() {
     return editor ? new mtxIELawnSampleDlg(editor, samples) : nullptr;  // the editor owns it
 }
@@ -195,6 +391,7 @@ void mtxIEDesigner::SelectTool(int tool) {
         auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
         field->openSamples = [this] { return OpenSamplesDialog(); };
         ConnectHistory(*field);
+        ConnectCheckpoints(*field);
         // The tool stays hidden: it acts through the viewer and its timer.
         viewer->SetTool(field);
     } else {
@@ -211,9 +408,33 @@ mtxIEMdfField* mtxIEDesigner::FillingTool() const {
 
 // The tool draws into layer 0 of the picture the viewer shows.
 void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
-    tool.onChangeStarting = [this](const std::string& name) { document_.BeginChange(0, name); };
-    tool.onChangeEnded = [this] { document_.EndChange(); };
+    tool.onChangeStarting = [this, &tool](const std::string& name) {
+        document_.BeginChange(0, name);
+        mtxFillSession* session = tool.Session();
+        openSpan_ = LogSpan{};
+        if (session)
+            openSpan_.session = tool.SessionNumber(), openSpan_.before = session->log.Here();
+    };
+    tool.onChangeEnded = [this, &tool] {
+        uint64_t last = History().LastSerial();
+        document_.EndChange();
+        mtxFillSession* session = tool.Session();
+        if (History().LastSerial() == last || !session || !openSpan_.session ||
+            openSpan_.session != tool.SessionNumber())
+            return;
+        openSpan_.after = session->log.Here();
+        logSpans_[History().LastSerial()] = openSpan_;
+    };
     tool.onChangeCancelled = [this] { document_.CancelChange(); };
+}
+
+void mtxIEDesigner::FollowInLog(const mtxChangeHistory::Step& step, bool backward) {
+    mtxIEMdfField* field = FillingTool();
+    mtxFillSession* session = field ? field->Session() : nullptr;
+    auto span = logSpans_.find(step.serial);
+    if (!session || span == logSpans_.end() || span->second.session != field->SessionNumber())
+        return;
+    session->log.MoveTo(backward ? span->second.before : span->second.after);
 }
 
 int mtxIEDesigner::Undo() {
@@ -236,6 +457,7 @@ int mtxIEDesigner::WalkHistory(bool backward) {
         if (opacity && layer && step.layer == shown) opacity->SetValue(layer->Opacity());
         viewer->Invalidate();
     } else {
+        FollowInLog(step, backward);
         if (field) field->PictureRestored();
         // The viewer uploads the tiles the walk noted at its next paint.
         viewer->Invalidate();

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "app/document/document.h"
+#include "fill/project_file.h"
 #include "ui/action_processor.h"
 #include "ui/ctrl.h"
 
@@ -18,6 +20,7 @@ class mtxIELawnSampleDlg;
 class mtxIEMdf;
 class mtxIESpin;
 class mtxIEToolBar;
+class mtxRecoveryFile;
 
 // The document controller: the control that shows the document (the picture
 // being worked on, mtxIEDocument) in its viewer, with the tool that acts on it
@@ -60,7 +63,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // Writes the remembered folders back, then lets go of tool and picture.
     ~mtxIEDesigner() override;
 
-    // Loads the file at path as the picture (flag has no effect). The new
+    // Loads the file at path as the picture (flag has no effect); a project
+    // file (known by its first bytes) is opened as OpenProject does. The new
     // picture is loaded before the open one is let go: on failure the open
     // picture stays, the user is told which file and why, *reason (when not
     // null) holds the loader's reason, and 0 is returned. 1 on success.
@@ -74,6 +78,33 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // is suspended for the time and resumed on every path. 1 on success; 0
     // with the user told and *reason set, the file on disk as it was.
     int SaveAs(const std::string& path, uint32_t filterIndex, std::string* reason = nullptr);
+    // Opens the project file at path: its photo becomes the picture, its
+    // samples and options the collection's, and the filling tool draws its
+    // stamps over the photo at once; Go goes on filling where the project
+    // stopped. Checked whole before anything changes: on failure the user is
+    // told which file and why (for a damaged file, which part), *reason is
+    // set and 0 returned. 1 on success.
+    int OpenProject(const std::string& path, std::string* reason = nullptr);
+    // Asks for a file (the save dialog, type "Daubry project") and saves the
+    // project there. The user is told when nothing was filled yet. 1 when
+    // saved; 0 when cancelled or failed.
+    int SaveProject();
+    // Save Project without the dialog: the photo, samples, options and stamp
+    // log of the filling tool's run to path (".daubry" appended when it does
+    // not end so), atomically. The picture then counts as saved and the
+    // recovery copy goes. 1, or 0 with the user told and *reason set.
+    int SaveProjectAs(const std::string& path, std::string* reason = nullptr);
+    // A recovery copy of the tool's run goes to recovery now (the tool's
+    // checkpoint: every 10 s of filling and at Stop). Nothing without a
+    // recovery file or a run.
+    void KeepRecoveryCopy();
+    // Opens a recovery copy as a project of no name ("Recovered" is offered
+    // when it is saved): it counts as unsaved, and the folders remembered
+    // for the user stay as they were.
+    int OpenRecovered(const std::string& path);
+    // Whether the picture is work of a project: opened from one, saved as
+    // one or recovered.
+    bool IsProject() const { return recovered_ || !document_.ProjectPath().empty(); }
     // The samples dialog over the editor; null without an editor.
     mtxIELawnSampleDlg* OpenSamplesDialog();
     void OpenFillingDialog();
@@ -118,6 +149,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // The photo the empty view offers to open: the one installed with the
     // program; empty when there is none (the view then offers no button).
     std::string demoPhoto;
+    // Where the recovery copies go (the program sets it; null: none kept).
+    mtxRecoveryFile* recovery = nullptr;
 
     SampleCollection& samples;
     mtxIEFrameSet* outerFrames = nullptr;
@@ -141,6 +174,30 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
 
     // The current tool's count of changes to the picture (0 without a tool).
     uint64_t ToolEdits() const;
+    // The tool's run as a project; photo and samples come from the copy of
+    // the last capture while they are the same. 1, or 0 with why in error.
+    int CaptureProject(mtxProject& project, std::string& error);
+    void ConnectCheckpoints(mtxIEMdfField& tool);
+
+    // The last capture's photo and sample pictures, reused by the next one
+    // (the pictures of an opened project, whose sample files may be
+    // elsewhere, come first).
+    mtxProject captured_;
+    std::string capturedSamples_;  // what the collection held then
+
+    // Where the tool's stamp log ended before and after each change the
+    // history recorded of it (by the record's serial), so that Undo and
+    // Redo move the log's end with the picture and a project saved after
+    // them holds the stamps shown.
+    struct LogSpan {
+        uint64_t session = 0;  // the tool's SessionNumber
+        mtxStampLog::Mark before, after;
+    };
+    std::map<uint64_t, LogSpan> logSpans_;
+    bool recovered_ = false;  // the picture is a recovery copy not saved as a project yet
+    LogSpan openSpan_;        // of the change under way
+    // Moves the log's end as the history step walked.
+    void FollowInLog(const mtxChangeHistory::Step& step, bool backward);
 
     mtxIEDocument document_;
 };

@@ -1,9 +1,11 @@
 #include "app/document/document.h"
 
+#include <algorithm>
 #include <new>
 
 #include "app/document/picture_file.h"
 #include "base/registry.h"
+#include "fill/project_file.h"
 #include "image/file.h"
 #include "image/image.h"
 #include "image/image_stack.h"
@@ -51,6 +53,57 @@ int mtxIEDocument::Open(const std::string& path, IDirect3DDevice9* device, std::
     openFolder = FolderOf(full);
     std::string why;
     std::unique_ptr<mtxImage> image = LoadPicture(device, full, why);
+    if (!Adopt(std::move(image), full, why)) {
+        if (reason) *reason = why;
+        return 0;
+    }
+    projectPath_.clear();
+    return 1;
+}
+
+int mtxIEDocument::OpenProject(const std::string& path, IDirect3DDevice9* device,
+                               mtxProject& project, std::string* reason) {
+    std::string full = mtxOs::FullPath(path);
+    openFolder = FolderOf(full);
+    std::string why;
+    std::unique_ptr<mtxImage> image;
+    try {
+        // The loader names the file itself; the message around it does too.
+        if (!mtxProjectFile::Load(full, project, why)) {
+            if (why.compare(0, full.size() + 2, full + ": ") == 0) why.erase(0, full.size() + 2);
+        } else {
+            image = EmptyImage(device);
+            if (!image->Create(project.photo.width, project.photo.height, 0))
+                why = "the picture is too large for the memory of this computer";
+            else
+                image->Blit(project.photo, mtxRect{}, 0, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        why = "the project is too large for the memory of this computer";
+    }
+    if (!why.empty()) image.reset();
+    if (!Adopt(std::move(image), full, why)) {
+        if (reason) *reason = why;
+        return 0;
+    }
+    projectPath_ = full;
+    return 1;
+}
+
+bool mtxIEDocument::IsProjectFile(const std::string& path) {
+    mtxOs::OpenRequest request;
+    request.regularOnly = true;
+    int handle = mtxOs::Open(path, request);
+    if (handle < 0) return false;
+    uint8_t start[sizeof mtxProjectFile::kSignature] = {};
+    bool project = mtxOs::Read(handle, start, sizeof start) == int64_t(sizeof start) &&
+                   std::equal(start, start + sizeof start, mtxProjectFile::kSignature);
+    mtxOs::Close(handle);
+    return project;
+}
+
+int mtxIEDocument::Adopt(std::unique_ptr<mtxImage> image, const std::string& full,
+                         std::string& why) {
     auto stack = std::make_unique<mtxImageStack>();
     if (image) {
         stack->width = image->width;
@@ -60,11 +113,10 @@ int mtxIEDocument::Open(const std::string& path, IDirect3DDevice9* device, std::
         } catch (const std::bad_alloc&) {
             why = "the picture is too large for the memory of this computer";
         }
+    } else if (why.empty()) {
+        why = "it could not be read";
     }
-    if (!why.empty()) {
-        if (reason) *reason = why;
-        return 0;
-    }
+    if (!why.empty()) return 0;
     if (onPictureGoing) onPictureGoing();
     picture_ = std::move(stack);
     path_ = full;

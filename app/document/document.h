@@ -11,6 +11,7 @@ class IDirect3DDevice9;
 class mtxImage;
 class mtxImageStack;
 class mtxRegistry;
+struct mtxProject;
 
 // The picture being worked on, apart from any control: its layer stack and
 // the file it came from, the change history behind Undo and Redo, whether it
@@ -40,6 +41,14 @@ class mtxIEDocument {
     // the picture and its path replace the old ones, the history is emptied
     // and the picture counts as saved; 1.
     int Open(const std::string& path, IDirect3DDevice9* device, std::string* reason = nullptr);
+    // Reads the project file at path into project and opens its photo as the
+    // picture, as Open opens a picture file (the same order and results); the
+    // picture then belongs to the project (ProjectPath). A damaged file is
+    // refused with *reason naming the part and the fault.
+    int OpenProject(const std::string& path, IDirect3DDevice9* device, mtxProject& project,
+                    std::string* reason = nullptr);
+    // Whether the file at path begins with the project file's signature.
+    static bool IsProjectFile(const std::string& path);
     // Flattens the picture and writes it to path (its name settled by the
     // filter first) in the format of filterIndex (JPEG at jpegQuality),
     // atomically; saveFolder
@@ -51,6 +60,10 @@ class mtxIEDocument {
     mtxImageStack* Picture() const { return picture_.get(); }
     // The open picture's file, empty without one.
     const std::string& Path() const { return path_; }
+    // The project the picture belongs to: the file it was opened from or last
+    // saved to as a project; empty when none (Open empties it).
+    const std::string& ProjectPath() const { return projectPath_; }
+    void SetProjectPath(const std::string& path) { projectPath_ = path; }
     // Kept across pictures, emptied by Open.
     mtxChangeHistory& History() { return *history_; }
 
@@ -102,9 +115,13 @@ class mtxIEDocument {
   private:
     uint64_t ToolEdits() const { return toolEdits ? toolEdits() : 0; }
     int Walk(bool backward, mtxChangeHistory::Step* step);
+    // Makes image the one layer of a new picture from the file full; on
+    // failure nothing changes and why is set.
+    int Adopt(std::unique_ptr<mtxImage> image, const std::string& full, std::string& why);
 
     std::unique_ptr<mtxImageStack> picture_;
     std::string path_;
+    std::string projectPath_;
     std::unique_ptr<mtxChangeHistory> history_;
     bool modified_ = false;
     uint64_t savedToolEdits_ = 0;  // the tool's count when the picture was last saved

@@ -18,6 +18,15 @@
 #include "ui/tool_bar.h"
 #include "ui/viewer/viewer.h"
 
+namespace {
+
+uint64_t NextSessionNumber() {
+    static uint64_t made = 0;  // sessions live on the user-interface thread
+    return ++made;
+}
+
+}  // namespace
+
 // Carries the completion of one run to the tool. A run that was abandoned
 // takes its relay with it, so a completion it had already posted is dropped.
 class mtxIEMdfField::Relay : public mtxIEActionProcessor {
@@ -235,6 +244,7 @@ void mtxIEMdfField::Go() {
         sessionPicture_ = sessionLayer_->source;
         sessionSerial_ = viewer->pictureSerial;
         session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
+        sessionNumber_ = NextSessionNumber();
     }
     state = kStopped;
     relay_ = std::make_unique<Relay>(*this);
@@ -264,6 +274,7 @@ void mtxIEMdfField::StartRunning() {
     placementsAtStart_ = placements;
     restartedAtEnd_ = false;
     uint32_t now = clock();
+    lastCheckpoint_ = now;
     pace.Restart(now);
     rate.Restart(now, session_->stamps, session_->Coverage());
     ShowCoverage(true);
@@ -286,6 +297,25 @@ void mtxIEMdfField::EndRun() {
     state = kStopped;
     RefreshLayer();
     EndChange();
+    if (onCheckpoint) onCheckpoint();
+}
+
+int mtxIEMdfField::Reopen(const mtxStampLog& log) {
+    DropSession();
+    if (!HasPicture()) return 0;
+    sessionLayer_ = viewer->GetLayer(0);
+    sessionPicture_ = sessionLayer_->source;
+    sessionSerial_ = viewer->pictureSerial;
+    session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
+    sessionNumber_ = NextSessionNumber();
+    if (!session_->Reopen(log)) {
+        DropSession();
+        return 0;
+    }
+    RefreshLayer();
+    viewer->Invalidate();
+    ShowCoverage(true);
+    return 1;
 }
 
 void mtxIEMdfField::TaskDone(int value) {
@@ -342,6 +372,9 @@ void mtxIEMdfField::CancelChange() {
 }
 
 void mtxIEMdfField::PictureRestored() {
+    // The stamps placed next are drawn on the device's tiles, which must show
+    // the restored picture before the viewer's next paint would upload it.
+    if (HasPicture()) viewer->GetLayer(0)->UploadChanges();
     if (Prepared() && SessionCurrent()) session_->ForgetCoverage();
     ShowCoverage(true);
 }
@@ -369,8 +402,18 @@ void mtxIEMdfField::Tick() {
         return;
     }
     bool fast = samples.speed != SampleCollection::kSpeedCalm;
-    pace.Tick(fast, clock, [this](uint32_t now) { return PlaceOne(now); });
+    // The checkpoint goes by the time of the last placement: the clock is
+    // read by the pace alone.
+    uint32_t placedAt = lastCheckpoint_;
+    pace.Tick(fast, clock, [this, &placedAt](uint32_t now) {
+        placedAt = now;
+        return PlaceOne(now);
+    });
     ShowCoverage(false);
+    if (state == kRunning && placedAt - lastCheckpoint_ >= kCheckpointEvery) {
+        lastCheckpoint_ = placedAt;
+        if (onCheckpoint) onCheckpoint();
+    }
 }
 
 bool mtxIEMdfField::PlaceOne(uint32_t now) {

@@ -46,6 +46,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // The coverage the bar counts the time left to in Fast: where a run of
     // `daubry fill` stops by default.
     static constexpr double kStopCoverage = 0.95;
+    // ms of running between two calls of onCheckpoint.
+    static constexpr uint32_t kCheckpointEvery = 10000;
 
     // Prepares the picture of the tool's viewer layer 0 on the task's thread.
     class Task : public mtxIETask {
@@ -93,6 +95,9 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     bool Prepared() const { return session_ && session_->prepared; }
     bool Preparing() const { return task_ != nullptr; }
     mtxFillSession* Session() { return session_.get(); }
+    // The session's number, never given to another session of the program,
+    // so what was noted of one is not taken for another's.
+    uint64_t SessionNumber() const { return sessionNumber_; }
     Task* CurrentTask() { return task_; }
 
     // The millisecond clock, wrapping at 2^32; tests put a fake one here.
@@ -107,6 +112,15 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     std::function<void(const std::string& name)> onChangeStarting;
     std::function<void()> onChangeEnded;
     std::function<void()> onChangeCancelled;
+    // While running, every kCheckpointEvery ms of the clock, and when a run
+    // stops: the moment to keep a copy of the work (empty: nothing).
+    std::function<void()> onCheckpoint;
+    // Takes up a saved run on the picture the viewer shows, which must be the
+    // run's photo: the log is drawn over it at once (mtxFillSession::Reopen),
+    // and Go prepares the photo and goes on where the log ended. The samples
+    // and options are the collection's, set by the caller. 1, or 0 when the
+    // log cannot be drawn (the session is then dropped).
+    int Reopen(const mtxStampLog& log);
     // The picture was rewritten behind the tool's back (an undo or redo):
     // the running change must have been stopped before. The coverage starts
     // again from the picture as it is now.
@@ -160,9 +174,11 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxIEViewerLayer* sessionLayer_ = nullptr;  // the layer and picture the session was made on
     mtxImage* sessionPicture_ = nullptr;
     uint64_t sessionSerial_ = 0;
+    uint64_t sessionNumber_ = 0;
     bool changeOpen_ = false;         // between onChangeStarting and its end
     uint64_t placementsAtStart_ = 0;  // placements when the run last started
     bool restartedAtEnd_ = false;     // a finished Fine run gave way to the next since then
+    uint32_t lastCheckpoint_ = 0;     // clock of the last onCheckpoint, or of the run's start
     Task* task_ = nullptr;            // owned by the editor
     std::unique_ptr<Relay> relay_;    // carries the completion of the current run only
 };

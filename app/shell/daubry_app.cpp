@@ -17,6 +17,7 @@
 #include "base/file_dialog.h"
 #include "platform/drop_files.h"
 #include "platform/message_box.h"
+#include "platform/os_file.h"
 #include "platform/path.h"
 #include "platform/shell_open.h"
 #include "ui/strings.h"
@@ -28,6 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kHelpPageName = "daubry.html";
+constexpr const char* kProjectType = "Daubry project (*.daubry)";
+constexpr const char* kProjectPattern = "*.daubry";
 
 // The page in the share folder of an installed program (bin/../share/daubry),
 // empty when the program is not installed there.
@@ -111,6 +114,10 @@ int mtxDaubryApp::Init() {
         };
     mainWnd.editor.Show(SW_SHOWMAXIMIZED);
     mainWnd.Show(SW_SHOWMAXIMIZED);
+    mainWnd.recovery = std::make_unique<mtxRecoveryFile>(mtxRecoveryFile::DefaultFolder());
+    if (mtxIEDesigner* designer = mainWnd.editor.GetDesigner())
+        designer->recovery = mainWnd.recovery.get();
+    mainWnd.OfferRecovery();
 
     std::string path;
     if (!mtxCommandLinePath(commandLine, path)) return 1;
@@ -131,6 +138,9 @@ LRESULT mtxDaubryApp::MainWnd::OnSize(WPARAM, LPARAM) {
 }
 
 LRESULT mtxDaubryApp::MainWnd::OnDestroy(WPARAM, LPARAM) {
+    // A clean exit: the user saved the work or chose to let it go.
+    if (mtxIEDesigner* designer = editor.GetDesigner()) designer->recovery = nullptr;
+    if (recovery) recovery->Remove();
     PostQuitMessage(0);
     return 0;
 }
@@ -157,6 +167,12 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
         case ID_SAVE:
             OnSave();
             break;
+        case ID_OPEN_PROJECT:
+            OnOpenProject();
+            break;
+        case ID_SAVE_PROJECT:
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->SaveProject();
+            break;
         case ID_WEBSITE:
         case ID_WEBSITE_MENU:
             OnWebSite();
@@ -179,11 +195,46 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
 void mtxDaubryApp::MainWnd::OnOpen() {
     mtxIEDesigner* designer = editor.GetDesigner();
     if (!designer || !AskToSaveFirst()) return;
-    mtxFileDialog dialog(this, false, mtxPictureOpenFilters(), "", "");
+    // Projects open beside pictures; the designer knows them by their bytes.
+    std::vector<std::pair<std::string, std::string>> filters = mtxPictureOpenFilters();
+    filters.front().first = "Pictures and projects";
+    filters.front().second += ";" + std::string(kProjectPattern);
+    filters.insert(filters.begin() + 1, {kProjectType, kProjectPattern});
+    mtxFileDialog dialog(this, false, filters, "", "");
     dialog.SetInitialDirectory(designer->Document().openFolder);
     if (!dialog.Show()) return;
     designer->Open(dialog.Path(), 0);
     Show(SW_SHOWMAXIMIZED);
+}
+
+void mtxDaubryApp::MainWnd::OnOpenProject() {
+    mtxIEDesigner* designer = editor.GetDesigner();
+    if (!designer || !AskToSaveFirst()) return;
+    mtxFileDialog dialog(this, false, {{kProjectType, kProjectPattern}, {"All files", "*"}}, "",
+                         "");
+    dialog.SetInitialDirectory(designer->Document().openFolder);
+    if (!dialog.Show()) return;
+    designer->OpenProject(dialog.Path());
+    Show(SW_SHOWMAXIMIZED);
+}
+
+void mtxDaubryApp::MainWnd::OfferRecovery() {
+    mtxIEDesigner* designer = editor.GetDesigner();
+    if (!designer || !recovery) return;
+    std::vector<std::string> left = mtxRecoveryFile::Left(mtxRecoveryFile::DefaultFolder());
+    if (left.empty()) return;
+    std::string text =
+        mtxIELoadString(734, "Daubry did not end normally while filling. Recover the work?");
+    uint32_t answer = mtxIEMessageBox::Ask(
+        &editor, text.c_str(), mtxIELoadString(735, "Recover").c_str(), Handle(), onQuestion);
+    if (answer == mtxIEMessageBox::kNo) {
+        for (const std::string& file : left) mtxOs::Remove(file);
+        return;
+    }
+    // The newest copy is this program's own from now on.
+    if (answer != mtxIEMessageBox::kYes || !recovery->Adopt(left.front())) return;
+    if (designer->OpenRecovered(recovery->Path()))
+        SetWindowText(Handle(), mtxIELoadString(736, "Recovered project") + " - Daubry");
 }
 
 void mtxDaubryApp::MainWnd::OnSave() {
@@ -258,6 +309,8 @@ bool mtxDaubryApp::MainWnd::AskToSaveFirst() {
     asking_ = false;
     if (answer == mtxIEMessageBox::kNo) return true;
     if (answer != mtxIEMessageBox::kYes) return false;
+    // Work that belongs to a project is saved as one.
+    if (designer->IsProject()) return designer->SaveProject() == 1;
     return designer->Save() == 1;
 }
 

@@ -2,6 +2,9 @@
 #include <functional>
 #include <string>
 
+#include <memory>
+
+#include "app/document/recovery_file.h"
 #include "app/editor/image_editor_vd.h"
 #include "app/shell/settings_key.h"
 #include "base/application.h"
@@ -19,6 +22,8 @@ constexpr uint32_t ID_SAVE = 40106;
 constexpr uint32_t ID_WEBSITE = 40108;
 constexpr uint32_t ID_HELP_CONTENTS = 40109;
 constexpr uint32_t ID_WEBSITE_MENU = 40110;
+constexpr uint32_t ID_OPEN_PROJECT = 40112;
+constexpr uint32_t ID_SAVE_PROJECT = 40113;
 constexpr uint32_t ID_SAMPLES = 40120;
 constexpr uint32_t ID_FILLING = 40121;
 
@@ -39,6 +44,14 @@ class mtxDaubryApp : public mtxApplication {
         LRESULT OnSysCommand(WPARAM wParam, LPARAM) override;
         LRESULT OnCommand(WPARAM wParam, LPARAM) override;
 
+        // The recovery copy of a program that did not end cleanly, when one
+        // is in the recovery folder: asks whether to recover it. Yes opens
+        // it as a project of no name (the copy becomes this program's own),
+        // No removes it, Cancel keeps it for the next start.
+        void OfferRecovery();
+        // Where the editor's run is kept while it fills (null: nowhere).
+        std::unique_ptr<mtxRecoveryFile> recovery;
+
         // Opens a picture named on the command line, then shows the window maximised.
         void OpenFromCommandLine(const std::string& path);
         // Names the open picture in the title: "photo.png - Daubry".
@@ -53,7 +66,8 @@ class mtxDaubryApp : public mtxApplication {
 
         // Before the picture is let go (another opens, the program ends):
         // with changes since the last save, asks whether to save them. Yes
-        // saves through File, Save; true when the work may go on (nothing to
+        // saves through File, Save (File, Save Project for the work of a
+        // project, recovered ones too); true when the work may go on (nothing to
         // lose, saved, or No), false on Cancel or a save that did not happen.
         bool AskToSaveFirst();
         // Tests answer the question here: called once it is shown.
@@ -80,6 +94,7 @@ class mtxDaubryApp : public mtxApplication {
         void OnHelpContents();
         void OnWebSite();
         void OnOpen();
+        void OnOpenProject();
         void OnSave();
         void OnDropFiles(mtxOs::HDROP drop);
 
@@ -90,8 +105,9 @@ class mtxDaubryApp : public mtxApplication {
     ~mtxDaubryApp() override;
 
     // Creates the main window, its menu and the editor with the samples of the
-    // last run (the bundled flowers on a first start), shows them and opens
-    // the picture of the command line. 0 when the editor cannot be created.
+    // last run (the bundled flowers on a first start), shows them, offers a
+    // recovery copy left by a crash and opens the picture of the command
+    // line. 0 when the editor cannot be created.
     int Init() override;
 
     // The program's icon (resource 40501), null when it cannot be read.

@@ -84,6 +84,8 @@ uint32_t mtxImageEncoderPng::Encode() {
         std::swap(raw_, prevRaw_);
         bool lastRow = y + 1 == height;
         if (lastRow || stagingSize_ - stagingFill_ < rowLength + 1) status |= FlushStaging(lastRow);
+        // A write that failed fails the whole file: the rows left are not worth encoding.
+        if (status & kFailed) return kFailed;
     }
     compressor.EndCompress();
     status |= end.WriteChunk(*this);

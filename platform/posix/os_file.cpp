@@ -258,6 +258,11 @@ int ProcessId() {
     return int(getpid());
 }
 
+bool ProcessRunning(int pid) {
+    // Signal 0 only checks: EPERM means the process exists but is not ours.
+    return pid > 0 && (kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
 int LastError() {
     return errno;
 }

@@ -41,8 +41,9 @@ TEST(Application, StringTableHoldsExactlyTheProgramsEntries) {
     EXPECT_FALSE(s.empty());
     EXPECT_EQ(SharedApp().LoadString(325, s), 1);
     EXPECT_FALSE(s.empty());
-    // The background tasks' failures, the filling tool's and the empty window's texts.
-    for (uint32_t n : {720u, 721u, 722u, 723u, 724u, 740u, 741u, 742u}) {
+    // The background tasks' failures, the filling tool's texts, the recovery
+    // question and the empty window's texts.
+    for (uint32_t n : {720u, 721u, 722u, 723u, 724u, 734u, 735u, 736u, 740u, 741u, 742u}) {
         EXPECT_EQ(SharedApp().LoadString(n, s), 1) << n;
         EXPECT_FALSE(s.empty()) << n;
     }

@@ -223,3 +223,40 @@ TEST(Replay, SavedOpenedAndGoneOnEqualsOneUninterruptedRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window's way back into a run: the log drawn over the photo before the
+// photo is analysed, then the run goes on.
+TEST(Replay, ReopenedBeforePreparingGoesOnAsOneUninterruptedRun) {
+    Scene whole(Photo());
+    whole.AddDiscs();
+    whole.Prepare(33);
+    whole.Place(260);
+    mtxImage atSave;
+    whole.Picture(atSave);
+    mtxStampLog saved = whole.session->log;
+    whole.Place(140);
+    mtxImage uninterrupted;
+    whole.Picture(uninterrupted);
+
+    Scene reopened(Photo());
+    reopened.AddDiscs();
+    ASSERT_EQ(reopened.session->Reopen(saved), 1);
+    mtxImage drawn;
+    reopened.Picture(drawn);
+    EXPECT_TRUE(SameBytes(drawn, atSave)) << "the picture shows before any preparation";
+    // Analyses the photo; the generator keeps the log's state.
+    ASSERT_EQ(reopened.session->BeginPreparation(), 1);
+    while (!reopened.session->PrepareSlice()) {
+    }
+    ASSERT_EQ(reopened.session->FinishPreparation(), 1);
+    reopened.Picture(drawn);
+    EXPECT_TRUE(SameBytes(drawn, atSave)) << "preparing keeps the picture drawn";
+    reopened.Place(140);
+    reopened.Picture(drawn);
+    EXPECT_TRUE(SameBytes(drawn, uninterrupted));
+    EXPECT_EQ(reopened.session->log.Serialize(), whole.session->log.Serialize());
+}
+
+}  // namespace

@@ -81,6 +81,7 @@ start_xvfb() {
   [[ -s "$work/display" ]] || fail "Xvfb did not report a display within 10 s"
   export DISPLAY=":$(head -n1 "$work/display")"
   export XDG_CONFIG_HOME="$work/config"
+  export XDG_STATE_HOME="$work/state"
 }
 
 # Waits up to 10 s for the program's visible window whose name matches the

@@ -2,11 +2,14 @@
 // the command-line rule, the main window's handlers and commands, the splash picture and module
 // loading.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "app/document/designer.h"
+#include "app/document/recovery_file.h"
 #include "app/editor/about_dlg.h"
 #include "app/filling/lawn_filling_dlg.h"
 #include "app/filling/lawn_sample_dlg.h"
@@ -16,10 +19,12 @@
 #include "app/shell/splash_task.h"
 #include "base/module.h"
 #include "base/share_folder.h"
+#include "fill/project_file.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "platform/drop_files.h"
 #include "platform/window_menu.h"
+#include "tests/fill/stamp_log_support.h"
 #include "tests/support/test_support.h"
 #include "ui/combo_box.h"
 #include "ui/dlg_ok_cancel.h"
@@ -69,7 +74,9 @@ class MainWindow : public ::testing::Test {
     void SetUp() override {
         SetHeadless(true);
         setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+        setenv("XDG_STATE_HOME", (dir.Path() + "/state").c_str(), 1);
         app = std::make_unique<mtxDaubryApp>(nullptr, nullptr, "", SW_SHOWNORMAL);
+        BeforeInit();
         ASSERT_EQ(app->Init(), 1);
         app->mainWnd.shellOpen = [this](const std::string& target) {
             opened.push_back(target);
@@ -86,7 +93,10 @@ class MainWindow : public ::testing::Test {
         while (PeekMessage(msg, true)) {
         }
         unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_STATE_HOME");
     }
+    // Runs between the application's construction and its Init.
+    virtual void BeforeInit() {}
     LRESULT Send(uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return SendMessage(app->mainWnd.Handle(), message, wParam, lParam);
     }
@@ -234,7 +244,7 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
     };
     Send(WM_COMMAND, ID_SAVE);
     EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Save As"}));
-    EXPECT_EQ(filters, (std::vector<size_t>{2, 3}));  // pictures or every file; three types
+    EXPECT_EQ(filters, (std::vector<size_t>{3, 3}));  // pictures, projects, every file; three types
     EXPECT_EQ(suggested, "photo");
     EXPECT_EQ(editor.TopModal(), nullptr);
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
@@ -575,6 +585,95 @@ TEST(Module, TheProgramsModuleHoldsTheResources) {
     EXPECT_GT(self.SizeOfResource(40601, "MENU"), 0u);
     EXPECT_EQ(self.SizeOfResource(1, "MENU"), 0u);
     EXPECT_EQ(self.GetProc("main"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A program that ended while filling left its copy in the state folder; the
+// next start asks, and the test answers.
+class Recovery : public MainWindow {
+  protected:
+    void BeforeInit() override {
+        folder = dir.Path() + "/state/daubry";
+        std::filesystem::create_directories(folder);
+        pid_t child = fork();
+        if (child == 0) _exit(0);
+        waitpid(child, nullptr, 0);
+        left = folder + "/recovery-" + std::to_string(child) + ".daubry";
+        mtxProject project;
+        project.photo.Create(80, 60, 0xFF806040u);
+        for (int i = 0; i < 2; ++i) {
+            auto sample = std::make_unique<mtxProject::Sample>();
+            sample->path = "/elsewhere/disc" + std::to_string(i) + ".png";
+            sample->picture.Create(32, 32, 0xFF20A040u + uint32_t(i));
+            project.samples.push_back(std::move(sample));
+        }
+        project.log = stamp_log_test::RandomLog(50, 2, 9, 0);
+        std::string error;
+        ASSERT_EQ(mtxProjectFile::Save(project, left, error), 1) << error;
+        app->mainWnd.onQuestion = [this](mtxIEMessageBox& box) {
+            questions.push_back(box.title);
+            box.Process(answer, 0);
+        };
+    }
+    mtxIEDesigner& Designer() { return *app->mainWnd.editor.GetDesigner(); }
+    std::string folder, left;
+    std::vector<std::string> questions;
+    uint32_t answer = mtxIEMessageBox::kYes;
+};
+
+TEST_F(Recovery, YesOpensTheCopyAsAnUnsavedProjectAndACleanExitRemovesIt) {
+    EXPECT_EQ(questions, (std::vector<std::string>{"Recover"}));
+    ASSERT_NE(Designer().Picture(), nullptr);
+    EXPECT_EQ(Designer().Picture()->width, 80);
+    EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "Recovered project - Daubry");
+    EXPECT_TRUE(Designer().Modified());
+    EXPECT_TRUE(Designer().IsProject()) << "closing offers to save it as a project";
+    EXPECT_EQ(Designer().samples.count, 2);
+    // The copy is the program's own now: no longer offered, and gone at the end.
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(app->mainWnd.recovery->Path()));
+    EXPECT_TRUE(mtxRecoveryFile::Left(folder).empty());
+    Designer().MarkSaved();  // no question at the end
+    DestroyWindow(app->mainWnd.Handle());
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+class RecoveryRefused : public Recovery {
+  protected:
+    void BeforeInit() override {
+        Recovery::BeforeInit();
+        answer = mtxIEMessageBox::kNo;
+    }
+};
+
+// Unsaved changes to a project are saved as a project: Yes shows the save
+// dialog with the one project type.
+TEST_F(Recovery, YesToUnsavedChangesOfAProjectSavesTheProject) {
+    std::string project = dir.Path() + "/work.daubry";
+    std::filesystem::rename(app->mainWnd.recovery->Path(), project);
+    ASSERT_EQ(Designer().Open(project, 0), 1);
+    EXPECT_EQ(GetWindowText(app->mainWnd.Handle()), "work.daubry - Daubry");
+    Designer().MarkModified();
+    std::vector<size_t> filters;
+    std::string suggested;
+    app->mainWnd.fileDialogs.onShown = [&](mtxIEFileDialog& dialog) {
+        filters.push_back(size_t(dialog.filterBox->Count()));
+        suggested = dialog.pathField->Text();
+        PostMessage(app->mainWnd.editor.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    };
+    EXPECT_FALSE(app->mainWnd.AskToSaveFirst()) << "the dialog was cancelled";
+    EXPECT_EQ(filters, (std::vector<size_t>{1}));
+    EXPECT_EQ(suggested, "work");
+    Designer().MarkSaved();
+}
+
+TEST_F(RecoveryRefused, NoRemovesTheCopy) {
+    EXPECT_EQ(questions, (std::vector<std::string>{"Recover"}));
+    EXPECT_EQ(Designer().Picture(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(left));
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ start() {
 exit_by_keyboard() {
   xdotool key --clearmodifiers alt+f
   sleep 0.3
-  xdotool key Down Down Return
+  xdotool key Up Return
   expect_exit 5 "File, Exit"
 }
 

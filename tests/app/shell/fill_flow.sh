@@ -173,7 +173,7 @@ expect_growth() {  # name
 }
 
 save_png() {  # path without its extension
-  menu f Down Return
+  menu f Down Down Return
   # A busy window may take a while to open the dialog; the keys wait for it.
   wait_dialog save-dialog 10 || fail "File, Save showed no dialog"
   # The typed extension chooses the type (the mouse flow picks it from the
@@ -249,7 +249,7 @@ xdotool key Escape  # Cancel
 wait_no_dialog unsaved-cancelled 5 || fail "the question stayed after Cancel"
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended after Cancel"
 click "$stop_x" "$bar_y"
-menu f Down Down Return
+menu f Up Return
 wait_dialog unsaved-question-exit 5 || fail "File, Exit after filling did not ask to save"
 xdotool key n  # No
 expect_exit 5 "File, Exit"
@@ -277,7 +277,7 @@ click "$go_x" "$bar_y"
 wait_status second-run-status 5 || fail "no status dialog after Go again"
 wait_no_dialog second-run-stayed 60 || fail "the status dialog did not go within 60 s"
 expect_growth second-run
-menu f Down Down Return
+menu f Up Return
 wait_dialog second-run-question 5 || fail "File, Exit after filling did not ask to save"
 xdotool key n  # No
 expect_exit 5 "File, Exit"
@@ -289,7 +289,7 @@ open_demo
 load_samples
 click "$go_x" "$bar_y"
 wait_status exit-status 5 || fail "no status dialog after Go"
-menu f Down Down Return
+menu f Up Return
 expect_exit 5 "File, Exit"
 echo "exit during preparation: ok"
 
@@ -332,6 +332,6 @@ convert "$saved.png" -crop "700x500+$((150 - view_x))+$((80 - view_y))" +repage 
 differ=$(compare -metric AE "$work/screen.png" "$work/file.png" null: 2>&1 || true)
 [[ "$differ" == 0 ]] || fail "the saved picture is not the one on the screen ($differ pixels differ)"
 # Saved and stopped: nothing to ask.
-menu f Down Down Return
+menu f Up Return
 expect_exit 5 "File, Exit"
 echo "fast filling, menu while filling, stop, save is the screen: ok"

@@ -95,7 +95,7 @@ click "$stop_x" "$bar_y" 1
 shot filled
 
 # 4. File, Save: Up, the Type list shows and PNG is picked from it, Save.
-menu 23 74
+menu 23 100
 click "$up_x" "$up_y"
 click "$type_x" "$type_y" 0.8
 shot type-list-open

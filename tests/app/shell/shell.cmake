@@ -47,3 +47,10 @@ set_tests_properties(shell.MouseFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 18
 if(TARGET samples)
   add_dependencies(shell_tests samples)
 endif()
+# The program killed while filling and started again: the recovery copy is
+# offered and opens; screenshots go to tests/shell/recovery-flow.
+add_test(NAME shell.RecoveryFlowUnderXvfb
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/recovery_flow.sh $<TARGET_FILE:daubry>
+    ${PROJECT_BINARY_DIR}/tests/shell/recovery-flow ${PROJECT_SOURCE_DIR}/share/demo.png
+    ${PROJECT_BINARY_DIR}/share/samples)
+set_tests_properties(shell.RecoveryFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 180)

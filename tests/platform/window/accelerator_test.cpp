@@ -181,10 +181,11 @@ TEST(MenuDrawing, ChordsStandRightAlignedBesideTheirLabels) {
         EXPECT_EQ(w->top->menu.popupRects.size(), 1u);
         return std::make_pair(w->top->frame, w->top->menu.popupRects.at(0));
     };
-    // File: Open (highlighted), separator, Save, separator, Exit.
+    // File: Open (highlighted), Open Project, separator, Save, Save Project,
+    // separator, Exit.
     auto [file, r] = composed('F');
-    int item = (r.bottom - r.top - 4 - 2 * 7) / 3;
-    int saveTop = r.top + 2 + item + 7, exitTop = saveTop + item + 7;
+    int item = (r.bottom - r.top - 4 - 2 * 7) / 5;
+    int saveTop = r.top + 2 + 2 * item + 7, exitTop = saveTop + 2 * item + 7;
     int middle = (r.left + r.right) / 2;
     for (int top : {saveTop, exitTop}) {
         int rightmost = -1;

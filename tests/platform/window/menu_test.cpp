@@ -25,12 +25,15 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     EXPECT_EQ(menu.items[0].label, "&File");
     EXPECT_TRUE(menu.items[0].popup);
     const auto& file = menu.items[0].items;
-    ASSERT_EQ(file.size(), 5u);
+    ASSERT_EQ(file.size(), 7u);
     EXPECT_EQ(file[0].id, 40105u);
-    EXPECT_TRUE(file[1].separator);
-    EXPECT_EQ(file[2].id, 40106u);
-    EXPECT_EQ(file[4].label, "&Exit\tCtrl+Q");
-    EXPECT_EQ(file[4].id, 40102u);
+    EXPECT_EQ(file[1].id, 40112u);
+    EXPECT_TRUE(file[2].separator);
+    EXPECT_EQ(file[3].id, 40106u);
+    EXPECT_EQ(file[4].id, 40113u);
+    EXPECT_TRUE(file[5].separator);
+    EXPECT_EQ(file[6].label, "&Exit\tCtrl+Q");
+    EXPECT_EQ(file[6].id, 40102u);
     EXPECT_EQ(menu.items[1].items[1].id, 40121u);
     EXPECT_EQ(menu.items[2].items[3].id, 40103u);
 }
@@ -138,16 +141,16 @@ TEST_F(MenuKeyboard, AltLetterOpensThePopupAndTheItemsMnemonicChooses) {
 
 TEST_F(MenuKeyboard, ArrowsSkipSeparatorsAndWrap) {
     AltLetter('F');
-    // Open is highlighted; down twice passes the separators to Exit.
+    // Open is highlighted; down twice passes Open Project and a separator to Save.
     MenuHandleKey(wnd.Handle(), VK_DOWN);
     MenuHandleKey(wnd.Handle(), VK_DOWN);
-    MenuHandleKey(wnd.Handle(), VK_RETURN);
-    EXPECT_EQ(NextCommand(), 40102u);
-    AltLetter('F');
-    MenuHandleKey(wnd.Handle(), VK_UP);  // wraps from Open to Exit
-    MenuHandleKey(wnd.Handle(), VK_UP);  // then Save
     MenuHandleKey(wnd.Handle(), VK_RETURN);
     EXPECT_EQ(NextCommand(), 40106u);
+    AltLetter('F');
+    MenuHandleKey(wnd.Handle(), VK_UP);  // wraps from Open to Exit
+    MenuHandleKey(wnd.Handle(), VK_UP);  // then, past a separator, Save Project
+    MenuHandleKey(wnd.Handle(), VK_RETURN);
+    EXPECT_EQ(NextCommand(), 40113u);
 }
 
 TEST_F(MenuKeyboard, LeftAndRightMoveAlongTheBar) {
@@ -180,7 +183,7 @@ TEST_F(MenuKeyboard, EscapeBacksOutWithoutACommand) {
 TEST_F(MenuKeyboard, AClickAfterEscapeReachesTheWindow) {
     detail::Window* top = detail::Find(wnd.Handle());
     ASSERT_NE(top, nullptr);
-    int y = MenuBarHeight(wnd.Handle()) + 100;
+    int y = MenuBarHeight(wnd.Handle()) + 200;  // below the File popup
     AltLetter('F');
     EXPECT_TRUE(detail::MenuMouse(*top, WM_LBUTTONDOWN, 200, y));  // closes the popup only
     EXPECT_FALSE(MenuIsActive(wnd.Handle()));
@@ -201,6 +204,7 @@ TEST_F(MenuKeyboard, KeysTypedAheadOfTheMenuReachIt) {
             {wnd.Handle(), message, vk, message == WM_SYSKEYDOWN ? 1 << 29 : 1, 0, {}});
     };
     type(WM_SYSKEYDOWN, 'F');
+    type(WM_KEYDOWN, VK_DOWN);
     type(WM_KEYDOWN, VK_DOWN);
     type(WM_KEYDOWN, VK_RETURN);
     type(WM_CHAR, 0x0D);

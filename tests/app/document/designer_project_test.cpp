@@ -1,0 +1,237 @@
+// Covers mtxIEDesigner's projects: Save Project and Open Project through the
+// filling tool (the picture drawn again, the run going on as if it had
+// never stopped), damaged files, Undo and Redo in the saved log, and the
+// recovery copies kept while filling.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "app/document/designer_viewer.h"
+#include "app/document/recovery_file.h"
+#include "app/filling/mdf_field.h"
+#include "fill/project_file.h"
+#include "fill/sample_collection.h"
+#include "image/image_stack.h"
+#include "tests/app/document/document_test_support.h"
+#include "tests/app/filling/tool_preparation.h"
+#include "tests/oracles/png.h"
+#include "tests/support/image_pixels.h"
+#include "ui/edit.h"
+#include "ui/file_dialog.h"
+
+using namespace document_test;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+namespace {
+
+// An opaque disc of radius 14 in 32 x 32 pixels, of its own colour, as a PNG.
+std::string WriteDisc(const std::string& path, int i) {
+    std::vector<uint8_t> rgba(32 * 32 * 4, 0);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (std::hypot(x + 0.5 - 16, y + 0.5 - 16) < 14) {
+                uint8_t* p = &rgba[size_t(y * 32 + x) * 4];
+                p[0] = uint8_t(60 + 70 * i), p[1] = uint8_t(200 - 50 * i), p[2] = 90, p[3] = 255;
+            }
+    WriteFile(path, oracle::EncodePng(rgba.data(), 32, 32));
+    return path;
+}
+
+class DesignerProjectTest : public Fixture {
+  protected:
+    DesignerProjectTest() {
+        SampleCollection& samples = Designer().samples;
+        samples.ClearSamples();
+        samples.background = 0, samples.backgroundColor = 0xFF304050u;
+        samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
+        // Going on follows the Classic engine's generator.
+        samples.fillMode = SampleCollection::kModeClassic;
+        samples.speed = SampleCollection::kSpeedCalm;  // one placement a tick at most
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(
+                samples.AddSample(WriteDisc(dir.File("disc" + std::to_string(i) + ".png"), i)), 1);
+        photo = WritePng(dir.File("photo.png"), 120, 90);
+    }
+    ~DesignerProjectTest() override { Designer().recovery = nullptr; }
+
+    // The tool of the moment, on the test's clock, telling into told.
+    mtxIEMdfField* Tool() {
+        auto* tool = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+        if (tool && tool != wired_) {
+            tool->clock = [this] { return now; };
+            tool->showMessage = [this](const std::string& text) { told.push_back(text); };
+            wired_ = tool;
+        }
+        return tool;
+    }
+    std::vector<uint32_t> Layer() {
+        return testing_support::PixelsOf(*Designer().Picture()->GetLayer(0)->source);
+    }
+    void Tick() {
+        now += 5;
+        Tool()->OnTimer(Tool()->timerId);
+    }
+    // Runs (Go) until the log holds stamps stamps, then stops.
+    void FillTo(uint64_t stamps) {
+        mtxIEMdfField* tool = Tool();
+        ASSERT_NE(tool, nullptr);
+        if (!tool->Prepared()) {
+            ASSERT_TRUE(fill_test::PrepareAndWait(*tool));
+        }
+        tool->Process(mtxIEMdfField::kGo, 0);
+        for (int guard = 0; tool->Session()->log.Count() < stamps && guard < 100000; ++guard)
+            Tick();
+        ASSERT_EQ(tool->Session()->log.Count(), stamps);
+        tool->Process(mtxIEMdfField::kStop, 0);
+    }
+
+    std::string photo;
+    uint32_t now = 1000;
+    mtxIEMdfField* wired_ = nullptr;
+};
+
+TEST_F(DesignerProjectTest, ASavedProjectOpensToThePictureAndGoesOnAsOneUninterruptedRun) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    FillTo(120);
+    std::vector<uint32_t> atSave = Layer();
+    std::string project = dir.File("run.daubry");
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("run")), 1) << "the extension is added";
+    EXPECT_EQ(Designer().Document().ProjectPath(), project);
+    EXPECT_FALSE(Designer().Modified());
+    FillTo(260);
+    std::vector<uint32_t> whole = Layer();
+    ASSERT_NE(whole, atSave);
+
+    // Open knows a project by its bytes, whatever its name.
+    std::filesystem::rename(project, dir.File("run.png"));
+    ASSERT_EQ(Designer().Open(dir.File("run.png"), 0), 1);
+    EXPECT_EQ(Layer(), atSave) << "drawn again from the log";
+    EXPECT_EQ(Designer().Document().ProjectPath(), dir.File("run.png"));
+    EXPECT_FALSE(Designer().Modified());
+    EXPECT_EQ(Designer().samples.count, 3);
+    ASSERT_TRUE(fill_test::PrepareAndWait(*Tool()));
+    EXPECT_EQ(Layer(), atSave) << "preparing the photo keeps the picture";
+    FillTo(260);
+    EXPECT_EQ(Layer(), whole);
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
+TEST_F(DesignerProjectTest, ADamagedProjectIsRefusedWithWhereAndNothingChanges) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    FillTo(40);
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("good.daubry")), 1);
+    std::string bytes = ReadFile(dir.File("good.daubry"));
+    mtxImageStack* picture = Designer().Picture();
+    std::vector<uint32_t> shown = Layer();
+    struct Case {
+        std::string name, bytes, says;
+    };
+    std::string flipped = bytes;
+    flipped[bytes.size() / 2] ^= 0x10;
+    std::vector<Case> cases = {{"flipped.daubry", flipped, "checksum mismatch in chunk"},
+                               {"cut.daubry", bytes.substr(0, bytes.size() - 9), "cut short"}};
+    for (const Case& c : cases) {
+        told.clear();
+        WriteFile(dir.File(c.name), c.bytes);
+        std::string reason;
+        EXPECT_EQ(Designer().OpenProject(dir.File(c.name), &reason), 0) << c.name;
+        EXPECT_NE(reason.find(c.says), std::string::npos) << reason;
+        ASSERT_EQ(told.size(), 1u) << c.name;
+        EXPECT_NE(told[0].find(dir.File(c.name)), std::string::npos) << told[0];
+        EXPECT_EQ(told[0].find(dir.File(c.name) + ": " + dir.File(c.name)), std::string::npos)
+            << "the file is named once: " << told[0];
+        EXPECT_EQ(Designer().Picture(), picture);
+        EXPECT_EQ(Layer(), shown);
+        EXPECT_EQ(Designer().samples.count, 3);
+    }
+}
+
+TEST_F(DesignerProjectTest, UndoAndRedoMoveTheSavedLogWithThePicture) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    FillTo(60);
+    std::vector<uint32_t> first = Layer();
+    FillTo(130);
+    std::vector<uint32_t> second = Layer();
+    ASSERT_EQ(Designer().Undo(), 1);
+    ASSERT_EQ(Layer(), first);
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("undone.daubry")), 1);
+    ASSERT_EQ(Designer().Redo(), 1);
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("redone.daubry")), 1);
+    // A run after an undo replaces what was undone, in the log as on the picture.
+    ASSERT_EQ(Designer().Undo(), 1);
+    FillTo(90);
+    std::vector<uint32_t> other = Layer();
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("other.daubry")), 1);
+
+    ASSERT_EQ(Designer().OpenProject(dir.File("undone.daubry")), 1);
+    EXPECT_EQ(Layer(), first);
+    EXPECT_EQ(Tool()->Session()->log.Count(), 60u);
+    ASSERT_EQ(Designer().OpenProject(dir.File("redone.daubry")), 1);
+    EXPECT_EQ(Layer(), second);
+    ASSERT_EQ(Designer().OpenProject(dir.File("other.daubry")), 1);
+    EXPECT_EQ(Layer(), other);
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
+TEST_F(DesignerProjectTest, SaveProjectBeforeAnyFillingSaysSo) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    EXPECT_EQ(Designer().SaveProjectAs(dir.File("empty.daubry")), 0);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("nothing was filled yet"), std::string::npos) << told[0];
+    EXPECT_FALSE(std::filesystem::exists(dir.File("empty.daubry")));
+}
+
+// Every 10 s of the tool's clock while it fills, and at Stop; a saved project
+// removes the copy.
+TEST_F(DesignerProjectTest, RecoveryCopiesFollowTheRunAndGoWithASavedProject) {
+    mtxRecoveryFile recovery(dir.File("state"));
+    Designer().recovery = &recovery;
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    mtxIEMdfField* tool = Tool();
+    ASSERT_TRUE(fill_test::PrepareAndWait(*tool));
+    uint32_t start = now;
+    uint64_t atCopy = 0;
+    while (recovery.Written() == 0 && now - start < 12000) {
+        Tick();
+        recovery.Wait();
+        atCopy = tool->Session()->log.Count();
+    }
+    EXPECT_EQ(now - start, mtxIEMdfField::kCheckpointEvery);
+    mtxProject copy;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Load(recovery.Path(), copy, error), 1) << error;
+    EXPECT_EQ(copy.log.Count(), atCopy);
+    ASSERT_GT(atCopy, 0u);
+    for (int i = 0; i < 100; ++i) Tick();
+    tool->Process(mtxIEMdfField::kStop, 0);
+    recovery.Wait();
+    EXPECT_EQ(recovery.Written(), 2u);
+    ASSERT_EQ(mtxProjectFile::Load(recovery.Path(), copy, error), 1) << error;
+    EXPECT_EQ(copy.log.Count(), tool->Session()->log.Count());
+    EXPECT_EQ(copy.photo.width, 120);
+
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("kept.daubry")), 1);
+    EXPECT_FALSE(std::filesystem::exists(recovery.Path()));
+    // The copy opens as a project of no name, with changes to save.
+    ASSERT_EQ(Designer().OpenProject(dir.File("kept.daubry")), 1);
+    std::vector<uint32_t> kept = Layer();
+    std::string left = dir.File("state/recovery-1.daubry");
+    std::filesystem::copy_file(dir.File("kept.daubry"), left);
+    ASSERT_EQ(Designer().OpenRecovered(left), 1);
+    EXPECT_EQ(Layer(), kept);
+    EXPECT_TRUE(Designer().Modified());
+    EXPECT_EQ(Designer().Document().ProjectPath(), "");
+    EXPECT_EQ(Designer().Document().openFolder, dir.Path()) << "not the state folder";
+    std::string suggested;
+    host.onShown = [&](mtxIEFileDialog& dialog) {
+        suggested = dialog.pathField->Text();
+        mtxOs::PostMessage(editor->Handle(), mtxOs::WM_KEYDOWN, mtxOs::VK_ESCAPE, 1);
+    };
+    EXPECT_EQ(Designer().SaveProject(), 0);
+    EXPECT_EQ(suggested, "Recovered");
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
+}  // namespace
