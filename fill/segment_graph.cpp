@@ -303,6 +303,17 @@ inline bool mcvSegmentGraph::Spans(uint32_t root) const {
     return std::atomic_ref<uint8_t>(spans_[root]).load(std::memory_order_relaxed);
 }
 
+// Stage 4: whether another band can change nothing about the root's region that this band's
+// finds and joins depend on: a region of this band alone, or a spanning region whose root keeps
+// its place for good. Stage 4 only joins a region below the minimum size (for 5: at most four
+// pixels, rank at most 2) with another, and union by rank never hangs a root of higher rank from
+// such a region: that root stays the root, and its region (of 2^rank pixels or more, not small)
+// takes no join but with a small region.
+inline bool mcvSegmentGraph::Settled(uint32_t root) const {
+    return !Spans(root) ||
+           Load(nodes[root].rank) >= uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
+}
+
 // join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
 // absorbed list continues the absorbing one, so walking next from a root visits its whole region.
 // Returns the absorbing root. kShared: other bands may be reading the links and sizes; the joined
@@ -342,7 +353,12 @@ inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
     link(a, t);
     n[t].next = a;
     n[b].parent = n[a].parent;
-    if (n[a].rank == n[b].rank) n[b].rank += 1;
+    if (n[a].rank == n[b].rank) {
+        if constexpr (kShared)
+            Store(n[b].rank, n[b].rank + 1);
+        else
+            n[b].rank += 1;
+    }
     return b;
 }
 
@@ -766,14 +782,14 @@ uint32_t mcvSegmentGraph::WaitForBands(uint32_t band, uint32_t position, BandSyn
 // the edge joined two regions.
 template <bool kSmall>
 uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) {
-    const SegmentNode* n = nodes.get();
+    SegmentNode* n = nodes.get();
     if constexpr (kSmall) {
         uint32_t* up = links_.get();
         uint32_t p = Load(up[a]);
         if (p == Load(up[b]) && Load(up[p]) == p) return 0;
         a = FindShared(a);
         b = FindShared(b);
-        if (a == b || (n[a].size >= minSize && n[b].size >= minSize)) return 0;
+        if (a == b || (Load(n[a].size) >= minSize && Load(n[b].size) >= minSize)) return 0;
         Join<true>(a, b, seam);
         return 1;
     } else {
@@ -798,8 +814,8 @@ uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) 
 // it (and waits there), and marks the joined region as spanning. Any edge that reaches a spanning
 // region waits likewise until every other band has passed it, unless nothing another band could
 // do before it changes its outcome (stage 3: the two ends already in one region, or a region at
-// the size cap, which takes no more joins). Stage 3's parent links only lead to roots (stage 4
-// rewrites every one), so which paths are compressed does not matter.
+// the size cap, which takes no more joins; stage 4: see Settled). Stage 3's parent links only lead
+// to roots (stage 4 rewrites every one), so which paths are compressed does not matter.
 template <bool kSmall>
 uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
     const uint32_t* list = edges_.Edges();
@@ -845,8 +861,12 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
             bool shared;
             if constexpr (kSmall) {
                 uint32_t p = Load(up[a]);
-                if (p == Load(up[b]) && Load(up[p]) == p && !Spans(p)) continue;
-                shared = Spans(RootOf(a)) || Spans(RootOf(b));
+                if (p == Load(up[b]) && Load(up[p]) == p && Settled(p)) continue;
+                uint32_t ra = RootOf(a), rb = RootOf(b);
+                shared = !Settled(ra) || !Settled(rb);
+                // A join with a spanning region changes its member list: only in order.
+                if (!shared && ra != rb && (Spans(ra) || Spans(rb)))
+                    shared = Load(n[ra].size) < minSize || Load(n[rb].size) < minSize;
             } else {
                 if (Load(up[a]) == Load(up[b])) continue;
                 uint32_t ra = RootOf(a), rb = RootOf(b);

@@ -170,6 +170,7 @@ class mcvSegmentGraph : public mtxImageConverter {
     uint32_t WaitForBands(uint32_t band, uint32_t position, BandSync& sync, bool seams) const;
     uint32_t RootOf(uint32_t x) const;
     bool Spans(uint32_t root) const;
+    bool Settled(uint32_t root) const;
     void MeasureRegionsInBands();
     bool SmoothInBands(mtxImage& picture);
     template <class Work>
