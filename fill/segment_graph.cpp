@@ -36,6 +36,15 @@ mcvLabelDistance::Weights ChamferWeights() {
     return {w[0], w[1], w[2]};
 }
 
+// How often a band waiting for another polls before it yields the processor.
+constexpr uint32_t kSpins = 2000;
+
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 // Atomic access to per-pixel words that band threads may read while another writes them; plain
 // moves on the usual processors.
 template <class T>
@@ -768,9 +777,14 @@ uint32_t mcvSegmentGraph::WaitForBands(uint32_t band, uint32_t position, BandSyn
         if (t == band) continue;
         std::atomic<uint32_t>& v = (seams ? sync.seam : sync.next)[t].value;
         uint32_t x;
+        // The other band is usually a few microseconds away: spin a little before giving the
+        // processor up, which costs a system call each time.
         for (uint32_t spins = 0; (x = v.load(std::memory_order_acquire)) <= position; ++spins) {
             if (sync.stop.load(std::memory_order_relaxed)) return 0;
-            if (spins >= 64) std::this_thread::yield();
+            if (spins < kSpins)
+                Pause();
+            else
+                std::this_thread::yield();
         }
         lowest = std::min(lowest, x);
     }
