@@ -300,6 +300,15 @@ inline uint32_t mcvSegmentGraph::FindCompressingShared(uint32_t x) {
     return r;
 }
 
+// Links every node on the path from x to its root r straight to r.
+inline void mcvSegmentGraph::Compress(uint32_t x, uint32_t r) {
+    uint32_t* up = links_.get();
+    for (uint32_t u; (u = Load(up[x])) != r;) {
+        Store(up[x], r);
+        x = u;
+    }
+}
+
 // The root of x's set, read without writing: what a band reads of a region another band may be
 // changing.
 inline uint32_t mcvSegmentGraph::RootOf(uint32_t x) const {
@@ -627,6 +636,7 @@ void mcvSegmentGraph::MeasureDistances() {
     // The links are 32-bit words like the sweep's fixed-point values.
     int32_t* scratch = reinterpret_cast<int32_t*>(links_.get());
     mcvLabelDistance sweep(work.data, work.pitch, scratch, width, height, ChamferWeights());
+    if (std::min(bands_, width / 2) > 1) return MeasureDistancesInBlocks(sweep);
     uint32_t rows = 2 * height;
     uint32_t i = uint32_t(itemCursor);
     while (i < rows) {
@@ -809,15 +819,19 @@ uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) 
     } else {
         a = FindCompressingShared(a);
         b = FindCompressingShared(b);
-        if (a == b) return 0;
-        float* thresholds = thresholds_.get();
-        if (w > thresholds[a] || w > thresholds[b] || n[a].size >= kSizeCap ||
-            n[b].size >= kSizeCap)
-            return 0;
-        a = JoinToRoot<true>(a, b, seam);
-        thresholds[a] = w + k / float(n[a].size);
-        return 1;
+        return a == b ? 0 : MergeRoots(a, b, w, seam);
     }
+}
+
+// Stage 3's test and join of two different roots, for the bands.
+uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, float w, bool seam) {
+    const SegmentNode* n = nodes.get();
+    float* thresholds = thresholds_.get();
+    if (w > thresholds[a] || w > thresholds[b] || n[a].size >= kSizeCap || n[b].size >= kSizeCap)
+        return 0;
+    a = JoinToRoot<true>(a, b, seam);
+    thresholds[a] = w + k / float(n[a].size);
+    return 1;
 }
 
 // Stages 3 and 4 in bands. Every band takes its own edges in the one sorted order (its share of
@@ -855,6 +869,10 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                 break;
             }
             sync.next[u].value.store(i, std::memory_order_release);
+            // As in the one-band merge: fetch the links of later edges meanwhile.
+            uint32_t ahead = list[std::min(i + kLookAhead, end - 1)];
+            __builtin_prefetch(&up[edges_.From(ahead)]);
+            __builtin_prefetch(&up[edges_.To(ahead)]);
             uint32_t id = list[i];
             uint32_t a = edges_.From(id), b = edges_.To(id);
             if (i == nextSeam) {
@@ -888,6 +906,13 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                 if (shared &&
                     (ra == rb || Load(n[ra].size) >= kSizeCap || Load(n[rb].size) >= kSizeCap))
                     continue;
+                if (!shared) {
+                    // This band's alone: compress towards the roots just found, and merge.
+                    Compress(a, ra);
+                    Compress(b, rb);
+                    if (ra != rb) joins += MergeRoots(ra, rb, w, false);
+                    continue;
+                }
             }
             if (shared && i >= othersBelow && !(othersBelow = WaitForBands(u, i, sync, false))) {
                 stopped = true;
@@ -975,4 +1000,62 @@ void mcvSegmentGraph::MeasureRegionsInBands() {
     if (uint32_t(itemCursor) < count) return;
     stages |= kStatistics;
     itemCursor = 0;
+}
+
+// Stage 8 in column blocks, one per thread (each at least two columns wide, as far as a pixel
+// reads). A block sweeps its columns row by row, forward then backward: a forward row once the
+// block on its left has done that row and the block on its right the row above; a backward row
+// once the block on its right has done that row and the block on its left the row below. The
+// blocks run a row apart, and the field is the one the whole rows give. Each block's rows done
+// stay in bandCursor_ (forward) and bandKey_ (backward) between calls.
+void mcvSegmentGraph::MeasureDistancesInBlocks(mcvLabelDistance& sweep) {
+    const uint32_t blocks = std::min(bands_, width / 2);
+    BandSync sync;
+    sync.next.reset(new BandPosition[blocks]);
+    sync.seam.reset(new BandPosition[blocks]);
+    for (uint32_t b = 0; b < blocks; ++b) {
+        sync.next[b].value.store(bandCursor_[b]);
+        sync.seam[b].value.store(bandKey_[b]);
+    }
+    // Waits until a block has done at least rows; false when the slice ends meanwhile.
+    auto reached = [&](std::atomic<uint32_t>& done, uint32_t rows) {
+        for (uint32_t spins = 0; done.load(std::memory_order_acquire) < rows; ++spins) {
+            if (sync.stop.load(std::memory_order_relaxed)) return false;
+            if (spins < kSpins)
+                Pause();
+            else
+                std::this_thread::yield();
+        }
+        return true;
+    };
+    OnBands(sync, [&](uint32_t b) {
+        if (b >= blocks) return;
+        uint32_t first = uint32_t(uint64_t(width) * b / blocks);
+        uint32_t last = uint32_t(uint64_t(width) * (b + 1) / blocks);
+        bool begun = false;
+        uint32_t left = 0;
+        uint32_t forward = bandCursor_[b], backward = bandKey_[b];
+        while (backward < height && !SliceOver(sync, begun, left, kRowStride)) {
+            if (forward < height) {
+                if ((b > 0 && !reached(sync.next[b - 1].value, forward + 1)) ||
+                    (b + 1 < blocks && !reached(sync.next[b + 1].value, forward)))
+                    break;
+                sweep.ForwardSpan(forward, first, last);
+                sync.next[b].value.store(++forward, std::memory_order_release);
+            } else {
+                if ((b + 1 < blocks && !reached(sync.seam[b + 1].value, backward + 1)) ||
+                    (b > 0 && !reached(sync.seam[b - 1].value, backward)))
+                    break;
+                uint32_t y = height - 1 - backward;
+                sweep.BackwardSpan(y, first, last, distance.Row(int(y)));
+                sync.seam[b].value.store(++backward, std::memory_order_release);
+            }
+        }
+        bandCursor_[b] = forward;
+        bandKey_[b] = backward;
+    });
+    uint64_t done = 0;
+    for (uint32_t b = 0; b < blocks; ++b) done += bandCursor_[b] + bandKey_[b];
+    itemCursor = int32_t(done / blocks);
+    if (done == uint64_t(2) * height * blocks) stages |= kDistance;
 }

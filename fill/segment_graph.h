@@ -11,6 +11,7 @@
 #include "image/image_converter.h"
 
 struct ColorGroup;
+class mcvLabelDistance;
 
 // One pixel of the segmentation's union-find forest, index = y x width + x.
 struct SegmentNode {
@@ -167,6 +168,8 @@ class mcvSegmentGraph : public mtxImageConverter {
     uint32_t MergeBand(uint32_t band, BandSync& sync);
     template <bool kSmall>
     uint32_t MergeEdge(uint32_t a, uint32_t b, float w, bool seam);
+    uint32_t MergeRoots(uint32_t a, uint32_t b, float w, bool seam);
+    void Compress(uint32_t x, uint32_t r);
     uint32_t WaitForBands(uint32_t band, uint32_t position, BandSync& sync, bool seams) const;
     uint32_t RootOf(uint32_t x) const;
     bool Spans(uint32_t root) const;
@@ -176,6 +179,7 @@ class mcvSegmentGraph : public mtxImageConverter {
     template <class Work>
     uint32_t InChunks(uint32_t start, uint32_t total, uint32_t chunk, Work&& work);
     void SetUpNodes(uint32_t first, uint32_t count);
+    void MeasureDistancesInBlocks(mcvLabelDistance& sweep);
 
     // The blur that smooths the picture before the edges are weighed.
     static constexpr float kSigma = 0.8f;
