@@ -1,5 +1,6 @@
 // The preparation of a photo for filling, mcvSegmentGraph from start to end, on a test photo
-// scaled to 12 megapixels (4000 x 3000), on 1 and 2 threads:
+// scaled to 12 megapixels (4000 x 3000), on 1 and 2 threads, the merges and the distance field on
+// the calling thread or in bands too:
 // - BM_Preparation: every stage in one call each (no time slices), wall seconds per stage;
 // - BM_PreparationSliced: the run as the filling session drives it, in slices of 100 ms, with
 //   the longest slice (what a Stop may wait for).
@@ -88,6 +89,7 @@ void BM_Preparation(benchmark::State& state) {
         double main0 = CpuSeconds(RUSAGE_THREAD), all0 = CpuSeconds(RUSAGE_SELF);
         auto s = std::make_unique<mcvSegmentGraph>();
         s->threads = uint32_t(state.range(0));
+        s->bandMerges = state.range(1);
         s->budget = ~0ull;
         auto t = Clock::now();
         s->StartSegmentation(photo);
@@ -119,6 +121,7 @@ void BM_PreparationSliced(benchmark::State& state) {
     for (auto _ : state) {
         mcvSegmentGraph s;
         s.threads = uint32_t(state.range(0));
+        s.bandMerges = state.range(1);
         s.SetTimeBudget(100);
         s.StartSegmentation(photo);
         for (;;) {
@@ -135,17 +138,20 @@ void BM_PreparationSliced(benchmark::State& state) {
 
 }  // namespace
 
+// threads, and whether the merges and the distance field run in bands too.
 BENCHMARK(BM_Preparation)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(2)
+    ->ArgNames({"threads", "band_merges"})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({2, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
 BENCHMARK(BM_PreparationSliced)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(2)
+    ->ArgNames({"threads", "band_merges"})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({2, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();

@@ -38,6 +38,8 @@ mcvLabelDistance::Weights ChamferWeights() {
 
 // How often a band waiting for another polls before it yields the processor.
 constexpr uint32_t kSpins = 2000;
+// How many edges a band merges between publishing its position (a power of two).
+constexpr uint32_t kPublishStride = 32;
 
 inline void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -408,7 +410,7 @@ void mcvSegmentGraph::MergeRegions() {
         nodes.allocate(pixelCount);
         links_.allocate(pixelCount);
         thresholds_.allocate(pixelCount);
-        if (bands_ > 1) spans_.allocate(pixelCount);
+        if (bands_ > 1 && bandMerges) spans_.allocate(pixelCount);
         components = pixelCount;
         setupCursor_ = 0;
     }
@@ -424,7 +426,7 @@ void mcvSegmentGraph::MergeRegions() {
         SetUpNodes(setupCursor_, n);
         setupCursor_ += n;
     }
-    if (bands_ > 1) return MergeInBands<false>();
+    if (bands_ > 1 && bandMerges) return MergeInBands<false>();
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();
     const SegmentNode* n = nodes.get();
@@ -471,7 +473,7 @@ void mcvSegmentGraph::MergeRegions() {
 // Stage 4: every region still below the minimum size joins its neighbour across the lightest
 // edge that leaves it.
 void mcvSegmentGraph::MergeSmallRegions() {
-    if (bands_ > 1) return MergeInBands<true>();
+    if (bands_ > 1 && bandMerges) return MergeInBands<true>();
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();
     SegmentNode* n = nodes.get();
@@ -636,7 +638,7 @@ void mcvSegmentGraph::MeasureDistances() {
     // The links are 32-bit words like the sweep's fixed-point values.
     int32_t* scratch = reinterpret_cast<int32_t*>(links_.get());
     mcvLabelDistance sweep(work.data, work.pitch, scratch, width, height, ChamferWeights());
-    if (std::min(bands_, width / 2) > 1) return MeasureDistancesInBlocks(sweep);
+    if (bandMerges && std::min(bands_, width / 2) > 1) return MeasureDistancesInBlocks(sweep);
     uint32_t rows = 2 * height;
     uint32_t i = uint32_t(itemCursor);
     while (i < rows) {
@@ -859,6 +861,10 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
     uint32_t joins = 0, left = 0;
     uint64_t done = 0;
     bool begun = false, stopped = false;
+    auto Wait = [&](bool seamsOnly) {
+        sync.next[u].value.store(i, std::memory_order_release);
+        return WaitForBands(u, i, sync, seamsOnly);
+    };
     for (; key < mcvEdgeOrder::kKeys && !stopped; key += !stopped) {
         uint32_t end = edges_.BandEnd(u, key);
         i = std::max(i, edges_.BandBegin(u, key));
@@ -868,7 +874,10 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                 stopped = true;
                 break;
             }
-            sync.next[u].value.store(i, std::memory_order_release);
+            // Other bands poll this band's position while they wait: publishing it at every edge
+            // would pull its cache line away from this band all the time. A position published
+            // late only holds them up a little; before it waits itself, a band publishes its own.
+            if (!(i & (kPublishStride - 1))) sync.next[u].value.store(i, std::memory_order_release);
             // As in the one-band merge: fetch the links of later edges meanwhile.
             uint32_t ahead = list[std::min(i + kLookAhead, end - 1)];
             __builtin_prefetch(&up[edges_.From(ahead)]);
@@ -876,7 +885,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
             uint32_t id = list[i];
             uint32_t a = edges_.From(id), b = edges_.To(id);
             if (i == nextSeam) {
-                if (i >= othersBelow && !(othersBelow = WaitForBands(u, i, sync, false))) {
+                if (i >= othersBelow && !(othersBelow = Wait(false))) {
                     stopped = true;
                     break;
                 }
@@ -886,7 +895,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                 continue;
             }
             // Another band's seam edge before this one could join this band's regions.
-            if (i >= seamsBelow && !(seamsBelow = WaitForBands(u, i, sync, true))) {
+            if (i >= seamsBelow && !(seamsBelow = Wait(true))) {
                 stopped = true;
                 break;
             }
@@ -914,7 +923,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                     continue;
                 }
             }
-            if (shared && i >= othersBelow && !(othersBelow = WaitForBands(u, i, sync, false))) {
+            if (shared && i >= othersBelow && !(othersBelow = Wait(false))) {
                 stopped = true;
                 break;
             }

@@ -50,9 +50,10 @@ struct ColorGroup {
 //   5 regions listed                                6 region statistics (by region)
 //   7 colour groups and label image                 8 distance field (by row, two sweeps)
 //
-// Stages 1 to 4 and 6 run on several threads when the picture is large: the rows are cut into
-// bands, one per thread, and every band's edges are merged in the one sorted order (see
-// MergeBand). The result is the same, node for node, whatever the number of threads.
+// The smoothing and stages 1, 2, 3's set-up and 6 run on several threads when the picture is
+// large: the rows are cut into bands, one per thread. With bandMerges, stages 3 and 4 merge every
+// band's edges in the one sorted order on the band's own thread (see MergeBand), and stage 8 runs
+// in column blocks. The result is the same, node for node, whatever the number of threads.
 class mcvSegmentGraph : public mtxImageConverter {
   public:
     enum Stage : uint32_t {
@@ -101,6 +102,11 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Threads the next StartSegmentation's run may use; 0 chooses (every processor for pictures
     // of kParallelPixels or more, else one).
     uint32_t threads = 0;
+    // Whether stages 3, 4 and 8 run in bands too when there are several; else they run on the
+    // calling thread, over the same sorted list. Their bands wait for one another at every weight
+    // and every row, and on the shared 2-core machine measured so far those waits cost more than
+    // the second core gave (see bench_preparation), so they are off unless asked for.
+    bool bandMerges = false;
     uint32_t stages = 0;
     int outOfMemory = 0;  // 1 when StartSegmentation or Advance ran out of memory
     std::vector<SegmentRegion> regions;

@@ -140,9 +140,11 @@ void ExpectSameResult(const mcvSegmentGraph& whole, const mcvSegmentGraph& other
             ASSERT_EQ(whole.distance.At(x, y), other.distance.At(x, y));
 }
 
-void ExpectMatchesReference(const Picture& picture, uint64_t budget, uint32_t threads = 0) {
+void ExpectMatchesReference(const Picture& picture, uint64_t budget, uint32_t threads = 0,
+                            bool bandMerges = false) {
     mcvSegmentGraph s;
     s.threads = threads;
+    s.bandMerges = bandMerges;
     ASSERT_EQ(s.StartSegmentation(*picture), 1);
     RunToEnd(s, budget);
     ExpectEqualsReference(s, ref::Segment(*Smoothed(picture)));
@@ -375,9 +377,10 @@ TEST(SegmentGraph, EmptyPictureFinishesWithNothing) {
 
 }  // namespace
 
-// Threads: the rows are cut into a band per thread; whatever the count, the result must be the
-// literal analysis, node for node. Pictures of a few rows give bands of one row; the uniform
-// picture has regions at the size cap across every seam; few colours give many equal weights.
+// Threads: the rows are cut into a band per thread; whatever the count, with the merges and the
+// distance field on the bands or not, the result must be the literal analysis, node for node.
+// Pictures of a few rows give bands of one row; the uniform picture has regions at the size cap
+// across every seam; few colours give many equal weights.
 TEST(SegmentGraph, EveryThreadCountMatchesTheLiteralAnalysis) {
     std::mt19937 random(5);
     Picture fewColours = MakeImage(97, 61, [&](int, int) {
@@ -386,14 +389,17 @@ TEST(SegmentGraph, EveryThreadCountMatchesTheLiteralAnalysis) {
     });
     Picture uniform =
         MakeImage(230, 130, [](int x, int) { return x < 120 ? 0xFF406080u : 0xFF406090u; });
-    for (uint32_t threads : {1u, 2u, 3u, 7u}) {
-        SCOPED_TRACE(threads);
-        ExpectMatchesReference(Scene(150, 97, 2), kUnlimited, threads);
-        ExpectMatchesReference(Scene(64, 48, threads), kUnlimited, threads);
-        ExpectMatchesReference(fewColours, kUnlimited, threads);
-        ExpectMatchesReference(uniform, kUnlimited, threads);
-        for (auto [w, h] : {std::pair{1, 2}, {4, 1}, {1, 57}, {40, 2}, {3, 3}, {5, 7}})
-            ExpectMatchesReference(Scene(w, h, uint32_t(w * 100 + h)), kUnlimited, threads);
+    for (bool bandMerges : {false, true}) {
+        for (uint32_t threads : {1u, 2u, 3u, 7u}) {
+            SCOPED_TRACE(testing::Message() << threads << " threads, band merges " << bandMerges);
+            ExpectMatchesReference(Scene(150, 97, 2), kUnlimited, threads, bandMerges);
+            ExpectMatchesReference(Scene(64, 48, threads), kUnlimited, threads, bandMerges);
+            ExpectMatchesReference(fewColours, kUnlimited, threads, bandMerges);
+            ExpectMatchesReference(uniform, kUnlimited, threads, bandMerges);
+            for (auto [w, h] : {std::pair{1, 2}, {4, 1}, {1, 57}, {40, 2}, {3, 3}, {5, 7}})
+                ExpectMatchesReference(Scene(w, h, uint32_t(w * 100 + h)), kUnlimited, threads,
+                                       bandMerges);
+        }
     }
 }
 
@@ -413,6 +419,7 @@ TEST(SegmentGraph, PhotosGiveTheSameResultOnEveryThreadCount) {
             SCOPED_TRACE(threads);
             mcvSegmentGraph many;
             many.threads = threads;
+            many.bandMerges = threads != 2;
             many.StartSegmentation(photo);
             // Slices of a fraction of a millisecond, some thousand units each.
             RunToEnd(many, threads == 3 ? 2000000 : kUnlimited);
@@ -430,6 +437,7 @@ TEST(SegmentGraph, BandsStopWhenTheSliceIsSpent) {
     whole.StartSegmentation(*picture);
     RunToEnd(whole, kUnlimited);
     sliced.threads = 3;
+    sliced.bandMerges = true;
     sliced.StartSegmentation(*picture);
     RunStats run = RunToEnd(sliced, 0);
     // Three bands take at most three units per call: stage 1 alone is 600 pixel units.
