@@ -13,6 +13,11 @@
 // edges exactly as the float weight does (no two squares below kKeys share a float square root),
 // so the squared distance is the sort key and the weight of any edge in the list is read back from
 // the bucket it lies in.
+//
+// The picture may be cut into bands of whole rows, counted and scattered each on its own thread.
+// An edge belongs to the band of the pixel it starts from, so within a bucket band 0's edges come
+// first, then band 1's, and the list is the same whatever the bands. Edges whose two pixels lie in
+// different bands (seam edges) are also listed by position, per band.
 class mcvEdgeOrder {
   public:
     enum Direction : uint32_t { kRight = 0, kDown = 1, kDownRight = 2, kUpRight = 3 };
@@ -27,20 +32,40 @@ class mcvEdgeOrder {
     }
 
     // The picture the edges run over: width x height pixels, rows `pitch` bytes apart. The
-    // sweeps read it; it must stay unchanged until Scatter has run over every pixel.
-    void Begin(const uint32_t* pixels, uint32_t width, uint32_t height, int32_t pitch);
+    // sweeps read it; it must stay unchanged until Scatter has run over every pixel. bands (at
+    // least 1, at most height) cuts the rows into that many bands of nearly equal height.
+    void Begin(const uint32_t* pixels, uint32_t width, uint32_t height, int32_t pitch,
+               uint32_t bands = 1);
     void Release();
     bool Begun() const { return buckets_ || edges_; }
 
-    // First sweep: counts the edges of pixels first..last-1 (row-major pixel numbers) by key and
-    // returns how many there were.
-    uint32_t Count(uint32_t first, uint32_t last);
-    // Turns the counts into bucket starts and allocates the sorted list; once, after every pixel
-    // has been counted.
+    // First sweep: counts the edges of pixels first..last-1 (row-major pixel numbers, all in
+    // the given band) by key and returns how many there were. Bands may be counted at once on
+    // different threads.
+    uint32_t Count(uint32_t first, uint32_t last, uint32_t band = 0);
+    // Turns the counts into bucket starts and allocates the sorted list and the seam lists;
+    // once, after every pixel has been counted.
     void Prepare(uint32_t edgeCount);
-    // Second sweep: places the edges of pixels first..last-1 into their buckets. Pixels must be
-    // scattered in ascending order, so equal weights keep the order in which they were built.
-    void Scatter(uint32_t first, uint32_t last);
+    // Second sweep: places the edges of pixels first..last-1 (all in band) into their buckets.
+    // Each band's pixels must be scattered in ascending order, so equal weights keep the order in
+    // which they were built; bands may be scattered at once on different threads.
+    void Scatter(uint32_t first, uint32_t last, uint32_t band = 0);
+    // Sorts the seam lists; once, after every pixel has been scattered.
+    void FinishSeams();
+
+    uint32_t Bands() const { return bands_; }
+    uint32_t BandFirstPixel(uint32_t band) const { return bandFirst_[band]; }
+    // Positions in the list of band's edges of key: [BandBegin, BandEnd). After Scatter.
+    uint32_t BandBegin(uint32_t band, uint32_t key) const {
+        if (band) return bandEnds_[size_t(band - 1) * kKeys + key];
+        return key ? buckets_[key - 1] : 0;
+    }
+    uint32_t BandEnd(uint32_t band, uint32_t key) const {
+        return bands_ == 1 ? buckets_[key] : bandEnds_[size_t(band) * kKeys + key];
+    }
+    // The positions of band's seam edges, ascending, after FinishSeams.
+    const uint32_t* Seams(uint32_t band) const { return seams_[band].get(); }
+    uint32_t SeamCount(uint32_t band) const { return seamCounts_[band]; }
     // Frees the bucket table once the list is no longer read by weight.
     void ReleaseBuckets() { buckets_.reset(); }
 
@@ -62,7 +87,7 @@ class mcvEdgeOrder {
 
   private:
     template <bool kScatter>
-    uint32_t Sweep(uint32_t first, uint32_t last);
+    uint32_t Sweep(uint32_t first, uint32_t last, uint32_t band);
     const uint32_t* Row(uint32_t y) const {
         return reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixels_) +
                                                  intptr_t(y) * pitch_);
@@ -78,4 +103,11 @@ class mcvEdgeOrder {
     // scattered (so bucket k then holds positions buckets_[k-1] .. buckets_[k] - 1).
     std::unique_ptr<uint32_t[]> buckets_;
     mcvLargeArray<uint32_t> edges_;
+    // With more than one band: the same per band (counts, then each band's next free position,
+    // then one past its last position in every bucket), kKeys entries per band.
+    std::unique_ptr<uint32_t[]> bandEnds_;
+    uint32_t bands_ = 1;
+    std::unique_ptr<uint32_t[]> bandFirst_;  // bands_ + 1 entries: first pixel of each band
+    std::unique_ptr<std::unique_ptr<uint32_t[]>[]> seams_;
+    std::unique_ptr<uint32_t[]> seamCounts_;  // counted in the first sweep, filled in the second
 };

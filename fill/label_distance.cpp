@@ -47,21 +47,29 @@ mcvLabelDistance::mcvLabelDistance(const uint32_t* labels, int32_t labelPitch, i
       w_(weights) {}
 
 void mcvLabelDistance::ForwardRow(uint32_t y) {
+    ForwardSpan(y, 0, uint32_t(width_));
+}
+
+void mcvLabelDistance::ForwardSpan(uint32_t y, uint32_t first, uint32_t last) {
     const uint32_t* l0 = Labels(y);
     int32_t* d0 = Work(y);
     const uint32_t* l1 = y >= 1 ? Labels(y - 1) : nullptr;
     const int32_t* d1 = y >= 1 ? Work(y - 1) : nullptr;
     const uint32_t* l2 = y >= 2 ? Labels(y - 2) : nullptr;
     const int32_t* d2 = y >= 2 ? Work(y - 2) : nullptr;
-    int64_t x = 0;
-    for (; x < width_ && x < 2; ++x)
+    int64_t x = first, end = last;
+    for (; x < end && x < 2; ++x)
         d0[x] = Pixel<true>(x, width_, 1, kFar, l0, d0, l1, d1, l2, d2, w_);
-    for (; x + 2 < width_; ++x)
+    for (; x < end && x + 2 < width_; ++x)
         d0[x] = Pixel<false>(x, width_, 1, kFar, l0, d0, l1, d1, l2, d2, w_);
-    for (; x < width_; ++x) d0[x] = Pixel<true>(x, width_, 1, kFar, l0, d0, l1, d1, l2, d2, w_);
+    for (; x < end; ++x) d0[x] = Pixel<true>(x, width_, 1, kFar, l0, d0, l1, d1, l2, d2, w_);
 }
 
 void mcvLabelDistance::BackwardRow(uint32_t y, float* out) {
+    BackwardSpan(y, 0, uint32_t(width_), out);
+}
+
+void mcvLabelDistance::BackwardSpan(uint32_t y, uint32_t first, uint32_t last, float* out) {
     const uint32_t* l0 = Labels(y);
     int32_t* d0 = Work(y);
     bool one = y + 1 < height_, two = y + 2 < height_;
@@ -69,11 +77,12 @@ void mcvLabelDistance::BackwardRow(uint32_t y, float* out) {
     const int32_t* d1 = one ? Work(y + 1) : nullptr;
     const uint32_t* l2 = two ? Labels(y + 2) : nullptr;
     const int32_t* d2 = two ? Work(y + 2) : nullptr;
-    int64_t x = width_ - 1;
-    for (; x >= 0 && x >= width_ - 2; --x)
+    int64_t x = int64_t(last) - 1, end = first;
+    for (; x >= end && x >= width_ - 2; --x)
         d0[x] = Pixel<true>(x, width_, -1, d0[x], l0, d0, l1, d1, l2, d2, w_);
-    for (; x >= 2; --x) d0[x] = Pixel<false>(x, width_, -1, d0[x], l0, d0, l1, d1, l2, d2, w_);
-    for (; x >= 0; --x) d0[x] = Pixel<true>(x, width_, -1, d0[x], l0, d0, l1, d1, l2, d2, w_);
+    for (; x >= end && x >= 2; --x)
+        d0[x] = Pixel<false>(x, width_, -1, d0[x], l0, d0, l1, d1, l2, d2, w_);
+    for (; x >= end; --x) d0[x] = Pixel<true>(x, width_, -1, d0[x], l0, d0, l1, d1, l2, d2, w_);
     // Scaling by a power of two is exact, so this is the fixed-point value x 2^-18 rounded once.
-    for (x = 0; x < width_; ++x) out[x] = float(d0[x]) * (1.0f / 262144.0f);
+    for (x = first; x < int64_t(last); ++x) out[x] = float(d0[x]) * (1.0f / 262144.0f);
 }

@@ -11,7 +11,10 @@
 // area beyond the picture is no source, as there. So one forward and one backward sweep give the
 // field that one transform per label would give, value for value.
 //
-// The sweeps run a row at a time so the work can stop between rows.
+// The sweeps run a row at a time so the work can stop between rows, or a span of a row at a time:
+// a span reads, in its own row, only pixels before it in the sweep's direction, and in the rows
+// behind it up to two pixels beyond its ends, so column blocks of at least two pixels can run
+// on different threads once their neighbours are far enough.
 class mcvLabelDistance {
   public:
     // Fixed-point weights (18 fractional bits) of the edge, diagonal and knight's-move neighbours.
@@ -30,6 +33,12 @@ class mcvLabelDistance {
     // Backward sweep of row y (bottom to top, each row right to left); rows below y must be done,
     // and the whole forward sweep. Writes the row's final distances in pixels into out.
     void BackwardRow(uint32_t y, float* out);
+    // The same for columns first..last-1 only, each: ForwardSpan once the columns before first
+    // are done in row y, and rows y - 1 and y - 2 up to two columns past last; BackwardSpan once
+    // the columns from last on are done in row y, and rows y + 1 and y + 2 up to two columns
+    // before first. BackwardSpan writes out[first..last-1].
+    void ForwardSpan(uint32_t y, uint32_t first, uint32_t last);
+    void BackwardSpan(uint32_t y, uint32_t first, uint32_t last, float* out);
 
   private:
     const uint32_t* Labels(int64_t y) const {

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "image/image_converter.h"
 
 struct ColorGroup;
+class mcvLabelDistance;
 
 // One pixel of the segmentation's union-find forest, index = y x width + x.
 struct SegmentNode {
@@ -47,6 +49,11 @@ struct ColorGroup {
 //   3 segmentation merge (by edge)                  4 small regions merged (by edge)
 //   5 regions listed                                6 region statistics (by region)
 //   7 colour groups and label image                 8 distance field (by row, two sweeps)
+//
+// The smoothing and stages 1, 2, 3's set-up and 6 run on several threads when the picture is
+// large: the rows are cut into bands, one per thread. With bandMerges, stages 3 and 4 merge every
+// band's edges in the one sorted order on the band's own thread (see MergeBand), and stage 8 runs
+// in column blocks. The result is the same, node for node, whatever the number of threads.
 class mcvSegmentGraph : public mtxImageConverter {
   public:
     enum Stage : uint32_t {
@@ -89,6 +96,17 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Regions of this size take part in no further merge of stage 3.
     static constexpr uint32_t kSizeCap = 10000;
 
+    // Pictures from this size on use every processor when threads is 0.
+    static constexpr uint32_t kParallelPixels = 1u << 18;
+
+    // Threads the next StartSegmentation's run may use; 0 chooses (every processor for pictures
+    // of kParallelPixels or more, else one).
+    uint32_t threads = 0;
+    // Whether stages 3, 4 and 8 run in bands too when there are several; else they run on the
+    // calling thread, over the same sorted list. Their bands wait for one another at every weight
+    // and every row, and on the shared 2-core machine measured so far those waits cost more than
+    // the second core gave (see bench_preparation), so they are off unless asked for.
+    bool bandMerges = false;
     uint32_t stages = 0;
     int outOfMemory = 0;  // 1 when StartSegmentation or Advance ran out of memory
     std::vector<SegmentRegion> regions;
@@ -107,6 +125,18 @@ class mcvSegmentGraph : public mtxImageConverter {
     int32_t itemCursor = 0;
 
   private:
+    // What the band threads of one call share: each band's next unprocessed edge and next
+    // unprocessed seam edge (positions in the sorted list; kNone when it has none), and whether
+    // the slice is over. Each entry on its own cache line, as its band writes it often.
+    struct alignas(64) BandPosition {
+        std::atomic<uint32_t> value{0};
+    };
+    struct BandSync {
+        std::unique_ptr<BandPosition[]> next, seam;
+        std::atomic<bool> stop{false};
+    };
+    static constexpr uint32_t kNone = 0xFFFFFFFF;
+
     int AdvanceStage();
     // Releases everything and leaves an empty, finished run.
     void Abandon();
@@ -122,9 +152,43 @@ class mcvSegmentGraph : public mtxImageConverter {
     void ReleaseWork();
 
     uint32_t Find(uint32_t x);
-    uint32_t Join(uint32_t a, uint32_t b);
+    template <bool kShared = false>
+    uint32_t Join(uint32_t a, uint32_t b, bool seam = false);
     uint32_t FindCompressing(uint32_t x);
-    uint32_t JoinToRoot(uint32_t a, uint32_t b);
+    // Find and FindCompressing while other bands run: links are read and written atomically.
+    uint32_t FindShared(uint32_t x);
+    uint32_t FindCompressingShared(uint32_t x);
+    template <bool kShared = false>
+    uint32_t JoinToRoot(uint32_t a, uint32_t b, bool seam = false);
+
+    // The band threads.
+    template <class Work>
+    void OnBands(BandSync& sync, Work&& work);
+    void StartBandMerge();
+    bool SliceOver(BandSync& sync, bool& begun, uint32_t& left, uint32_t stride) const;
+    void BuildEdgesInBands();
+    void SortEdgesInBands();
+    template <bool kSmall>
+    void MergeInBands();
+    template <bool kSmall>
+    uint32_t MergeBand(uint32_t band, BandSync& sync);
+    template <bool kSmall>
+    uint32_t MergeEdge(uint32_t a, uint32_t b, float w, bool seam);
+    uint32_t MergeRoots(uint32_t a, uint32_t b, float w, bool seam);
+    void Compress(uint32_t x, uint32_t r);
+    uint32_t WaitForBands(uint32_t band, uint32_t position, BandSync& sync, bool seams) const;
+    uint32_t RootOf(uint32_t x) const;
+    bool Spans(uint32_t root) const;
+    bool Settled(uint32_t root) const;
+    void MeasureRegionsInBands();
+    bool SmoothInBands(mtxImage& picture);
+    template <class Work>
+    uint32_t InChunks(uint32_t start, uint32_t total, uint32_t chunk, Work&& work);
+    void SetUpNodes(uint32_t first, uint32_t count);
+    void MeasureDistancesInBlocks(mcvLabelDistance& sweep);
+
+    // The blur that smooths the picture before the edges are weighed.
+    static constexpr float kSigma = 0.8f;
     // What the walk of one region's member list adds up.
     struct RegionSums {
         int32_t minX = 16777215, minY = 16777215, maxX = -1, maxY = -1;
@@ -146,6 +210,14 @@ class mcvSegmentGraph : public mtxImageConverter {
     mcvLargeArray<float> thresholds_;
     mcvLargeArray<float> distanceStore_;
     bool sliceBegun_ = false;
+    uint32_t bands_ = 1;
+    // Per band: stages 1 and 2 its next pixel; stages 3 and 4 its next position in the sorted
+    // list, the key of that position and its next seam edge (an index into its seam list).
+    std::vector<uint32_t> bandCursor_, bandKey_, bandSeam_;
+    std::vector<uint64_t> bandDone_;  // edges each band has merged in the current stage
+    // Stages 3 and 4 with several bands: per node, nonzero at the root of a region with pixels in
+    // more than one band (only such regions are ever touched by two threads).
+    mcvLargeArray<uint8_t> spans_;
     uint32_t sortCursor_ = 0;   // stage 2's next pixel
     uint32_t setupCursor_ = 0;  // stage 3's next pixel to set up before the merge
 };

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "fill/segment_graph.h"
+#include "image/io/image_load.h"
 #include "tests/fill/segment_reference.h"
 
 namespace {
@@ -116,8 +117,34 @@ void ExpectEqualsReference(const mcvSegmentGraph& s, const ref::Result& r) {
                 << "pixel " << x << "," << y;
 }
 
-void ExpectMatchesReference(const Picture& picture, uint64_t budget) {
+// Two runs on one picture left the same result, node for node.
+void ExpectSameResult(const mcvSegmentGraph& whole, const mcvSegmentGraph& other) {
+    ASSERT_EQ(whole.pixelCount, other.pixelCount);
+    for (uint32_t i = 0; i < whole.pixelCount; ++i)
+        ASSERT_EQ(0, std::memcmp(&whole.nodes[i], &other.nodes[i], sizeof(SegmentNode)));
+    ASSERT_EQ(whole.regions.size(), other.regions.size());
+    for (size_t i = 0; i < whole.regions.size(); ++i) {
+        const SegmentRegion &a = whole.regions[i], &b = other.regions[i];
+        EXPECT_EQ(a.root, b.root);
+        EXPECT_EQ(a.pixels, b.pixels);
+        EXPECT_EQ(0, std::memcmp(a.key, b.key, sizeof a.key));
+        EXPECT_EQ(0, std::memcmp(a.meanColor, b.meanColor, sizeof a.meanColor));
+        EXPECT_EQ(0, std::memcmp(a.bounds, b.bounds, sizeof a.bounds));
+        EXPECT_EQ(GroupIndex(whole, a.group), GroupIndex(other, b.group));
+    }
+    ASSERT_EQ(whole.groups.size(), other.groups.size());
+    for (size_t g = 0; g < whole.groups.size(); ++g)
+        EXPECT_EQ(whole.groups[g]->members, other.groups[g]->members);
+    for (int y = 0; y < int(whole.height); ++y)
+        for (int x = 0; x < int(whole.width); ++x)
+            ASSERT_EQ(whole.distance.At(x, y), other.distance.At(x, y));
+}
+
+void ExpectMatchesReference(const Picture& picture, uint64_t budget, uint32_t threads = 0,
+                            bool bandMerges = false) {
     mcvSegmentGraph s;
+    s.threads = threads;
+    s.bandMerges = bandMerges;
     ASSERT_EQ(s.StartSegmentation(*picture), 1);
     RunToEnd(s, budget);
     ExpectEqualsReference(s, ref::Segment(*Smoothed(picture)));
@@ -196,25 +223,7 @@ TEST(SegmentGraph, SameResultWhateverTheBudget) {
         previousPosition = position();
     }
     EXPECT_GT(calls, 4 * 41 * 29);
-    ASSERT_EQ(whole.pixelCount, sliced.pixelCount);
-    for (uint32_t i = 0; i < whole.pixelCount; ++i)
-        ASSERT_EQ(0, std::memcmp(&whole.nodes[i], &sliced.nodes[i], sizeof(SegmentNode)));
-    ASSERT_EQ(whole.regions.size(), sliced.regions.size());
-    for (size_t i = 0; i < whole.regions.size(); ++i) {
-        const SegmentRegion &a = whole.regions[i], &b = sliced.regions[i];
-        EXPECT_EQ(a.root, b.root);
-        EXPECT_EQ(a.pixels, b.pixels);
-        EXPECT_EQ(0, std::memcmp(a.key, b.key, sizeof a.key));
-        EXPECT_EQ(0, std::memcmp(a.meanColor, b.meanColor, sizeof a.meanColor));
-        EXPECT_EQ(0, std::memcmp(a.bounds, b.bounds, sizeof a.bounds));
-        EXPECT_EQ(GroupIndex(whole, a.group), GroupIndex(sliced, b.group));
-    }
-    ASSERT_EQ(whole.groups.size(), sliced.groups.size());
-    for (size_t g = 0; g < whole.groups.size(); ++g)
-        EXPECT_EQ(whole.groups[g]->members, sliced.groups[g]->members);
-    for (int y = 0; y < int(whole.height); ++y)
-        for (int x = 0; x < int(whole.width); ++x)
-            ASSERT_EQ(whole.distance.At(x, y), sliced.distance.At(x, y));
+    ExpectSameResult(whole, sliced);
 }
 
 TEST(SegmentGraph, ProgressRisesAndStaysBelowHundredOnAShortBudget) {
@@ -367,6 +376,74 @@ TEST(SegmentGraph, EmptyPictureFinishesWithNothing) {
 }
 
 }  // namespace
+
+// Threads: the rows are cut into a band per thread; whatever the count, with the merges and the
+// distance field on the bands or not, the result must be the literal analysis, node for node.
+// Pictures of a few rows give bands of one row; the uniform picture has regions at the size cap
+// across every seam; few colours give many equal weights.
+TEST(SegmentGraph, EveryThreadCountMatchesTheLiteralAnalysis) {
+    std::mt19937 random(5);
+    Picture fewColours = MakeImage(97, 61, [&](int, int) {
+        static const mtxColor kColours[3] = {0xFF102030u, 0xFF112233u, 0xFF405060u};
+        return kColours[random() % 3];
+    });
+    Picture uniform =
+        MakeImage(230, 130, [](int x, int) { return x < 120 ? 0xFF406080u : 0xFF406090u; });
+    for (bool bandMerges : {false, true}) {
+        for (uint32_t threads : {1u, 2u, 3u, 7u}) {
+            SCOPED_TRACE(testing::Message() << threads << " threads, band merges " << bandMerges);
+            ExpectMatchesReference(Scene(150, 97, 2), kUnlimited, threads, bandMerges);
+            ExpectMatchesReference(Scene(64, 48, threads), kUnlimited, threads, bandMerges);
+            ExpectMatchesReference(fewColours, kUnlimited, threads, bandMerges);
+            ExpectMatchesReference(uniform, kUnlimited, threads, bandMerges);
+            for (auto [w, h] : {std::pair{1, 2}, {4, 1}, {1, 57}, {40, 2}, {3, 3}, {5, 7}})
+                ExpectMatchesReference(Scene(w, h, uint32_t(w * 100 + h)), kUnlimited, threads,
+                                       bandMerges);
+        }
+    }
+}
+
+// The test photographs: every thread count, whole stages or short slices (the band threads
+// stopping and resuming mid-stage), gives what one thread gives.
+TEST(SegmentGraph, PhotosGiveTheSameResultOnEveryThreadCount) {
+    for (const char* name : {"photos/coffee.png", "photos/astronaut.png",
+                             "segmentation/chelsea.jpg", "segmentation/coffee.jpg"}) {
+        SCOPED_TRACE(name);
+        mtxImage photo;
+        ASSERT_TRUE(mtxImageLoad(photo, std::string(DAUBRY_TEST_DATA "/") + name, 0));
+        mcvSegmentGraph one;
+        one.threads = 1;
+        one.StartSegmentation(photo);
+        RunToEnd(one, kUnlimited);
+        for (uint32_t threads : {2u, 3u, 7u}) {
+            SCOPED_TRACE(threads);
+            mcvSegmentGraph many;
+            many.threads = threads;
+            many.bandMerges = threads != 2;
+            many.StartSegmentation(photo);
+            // Slices of a fraction of a millisecond, some thousand units each.
+            RunToEnd(many, threads == 3 ? 2000000 : kUnlimited);
+            ExpectSameResult(one, many);
+        }
+    }
+}
+
+// With no time at all, every call still makes progress, and the band threads stop after their
+// first unit: the stages take many calls, as with one thread, so a stop is answered in time.
+TEST(SegmentGraph, BandsStopWhenTheSliceIsSpent) {
+    Picture picture = Scene(30, 20, 9);
+    mcvSegmentGraph whole, sliced;
+    whole.threads = 1;
+    whole.StartSegmentation(*picture);
+    RunToEnd(whole, kUnlimited);
+    sliced.threads = 3;
+    sliced.bandMerges = true;
+    sliced.StartSegmentation(*picture);
+    RunStats run = RunToEnd(sliced, 0);
+    // Three bands take at most three units per call: stage 1 alone is 600 pixel units.
+    EXPECT_GT(run.calls, 30 * 20 / 3);
+    ExpectSameResult(whole, sliced);
+}
 
 // The sanitizers reserve terabytes of address space, so an address-space limit cannot stand
 // for a machine short of memory there.
