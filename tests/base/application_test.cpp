@@ -36,7 +36,7 @@ TEST(Application, StringTableHoldsExactlyTheProgramsEntries) {
     int count = 0;
     std::string s;
     for (uint32_t n = 0; n < 1000; ++n) count += SharedApp().LoadString(n, s);
-    EXPECT_EQ(count, 186);
+    EXPECT_EQ(count, 189);
     EXPECT_EQ(SharedApp().LoadString(315, s), 1);
     EXPECT_FALSE(s.empty());
     EXPECT_EQ(SharedApp().LoadString(325, s), 1);
