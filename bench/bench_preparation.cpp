@@ -26,6 +26,7 @@
 #include "image/image.h"
 #include "image/io/image_load.h"
 #include "image/resample.h"
+#include "process_memory.h"
 
 namespace {
 
@@ -45,19 +46,6 @@ const mtxImage& Photo12() {
     scaled.Create(4000, 3000, 0);
     if (ScaleImage(photo, scaled) != 1) throw std::runtime_error("cannot scale coffee.png");
     return scaled;
-}
-
-long long StatusBytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field))) * 1024;
-    return 0;
-}
-// Resets the high-water mark to the current resident size and returns that size.
-long long ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusBytes("VmRSS:");
 }
 
 double CpuSeconds(int who) {

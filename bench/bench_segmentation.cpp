@@ -22,6 +22,7 @@
 
 #include "base/cpu_info.h"
 #include "fill/segment_graph.h"
+#include "process_memory.h"
 
 namespace {
 
@@ -64,20 +65,6 @@ std::unique_ptr<mtxImage> PhotoImage(int megapixels) {
     for (int y = 0; y < bgra.rows; ++y)
         std::memcpy(image->Row(y), bgra.ptr(y), size_t(bgra.cols) * 4);
     return image;
-}
-
-// Resident memory and its high-water mark in bytes (Linux /proc).
-long long StatusBytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field))) * 1024;
-    return 0;
-}
-// Resets the high-water mark to the current resident size and returns that size.
-long long ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusBytes("VmRSS:");
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
