@@ -186,6 +186,17 @@ void mtxFillSession::ForgetCoverage() {
     fine_.Restart(random.state + fineRuns_++);
 }
 
+void mtxFillSession::RecountCoverage() {
+    ForgetCoverage();
+    if (log.RunCount() == 0) return;
+    for (uint64_t i = log.RunAt(log.LastBase()).firstStamp; i < log.Count(); ++i) {
+        mtxStamp stamp = log.At(i);
+        if (stamp.sample < 0 || stamp.sample >= samples_.count) continue;
+        NoteCoverage(stamp);
+        ++stamps;
+    }
+}
+
 void mtxFillSession::GoOn() {
     if (fine_.Finished()) fine_.Restart(random.state + fineRuns_++);
 }

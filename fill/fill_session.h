@@ -82,6 +82,9 @@ class mtxFillSession {
     // Starts the coverage, the counts and the Fine run again from nothing (the
     // picture was rewritten: a new background, an undo).
     void ForgetCoverage();
+    // As ForgetCoverage, then counts again what the log's stamps since its
+    // last base cover: the picture after an Undo or Redo moved the log's end.
+    void RecountCoverage();
     // A Fine run that reached its end begins another over the picture with
     // the next sequence.
     void GoOn();

@@ -375,7 +375,7 @@ void mtxIEMdfField::PictureRestored() {
     // The stamps placed next are drawn on the device's tiles, which must show
     // the restored picture before the viewer's next paint would upload it.
     if (HasPicture()) viewer->GetLayer(0)->UploadChanges();
-    if (Prepared() && SessionCurrent()) session_->ForgetCoverage();
+    if (Prepared() && SessionCurrent()) session_->RecountCoverage();
     ShowCoverage(true);
 }
 

@@ -122,8 +122,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // log cannot be drawn (the session is then dropped).
     int Reopen(const mtxStampLog& log);
     // The picture was rewritten behind the tool's back (an undo or redo):
-    // the running change must have been stopped before. The coverage starts
-    // again from the picture as it is now.
+    // the running change must have been stopped before. The coverage is
+    // counted again from the stamps the log holds now (the walk moved its end).
     void PictureRestored();
     bool ChangeOpen() const { return changeOpen_; }
 

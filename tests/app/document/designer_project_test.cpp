@@ -152,12 +152,18 @@ TEST_F(DesignerProjectTest, UndoAndRedoMoveTheSavedLogWithThePicture) {
     ASSERT_EQ(Designer().Open(photo, 0), 1);
     FillTo(60);
     std::vector<uint32_t> first = Layer();
+    double firstCoverage = Tool()->Session()->Coverage();
     FillTo(130);
     std::vector<uint32_t> second = Layer();
+    double secondCoverage = Tool()->Session()->Coverage();
+    ASSERT_GT(secondCoverage, firstCoverage);
+    // The coverage the bar shows follows the picture too.
     ASSERT_EQ(Designer().Undo(), 1);
     ASSERT_EQ(Layer(), first);
+    EXPECT_DOUBLE_EQ(Tool()->Session()->Coverage(), firstCoverage);
     ASSERT_EQ(Designer().SaveProjectAs(dir.File("undone.daubry")), 1);
     ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_DOUBLE_EQ(Tool()->Session()->Coverage(), secondCoverage);
     ASSERT_EQ(Designer().SaveProjectAs(dir.File("redone.daubry")), 1);
     // A run after an undo replaces what was undone, in the log as on the picture.
     ASSERT_EQ(Designer().Undo(), 1);
