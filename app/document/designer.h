@@ -118,6 +118,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // (destroys) the current one; numbers without a tool leave none.
     void SelectTool(int tool);
     mtxIEMdf* CurrentTool() const;
+    // The filling tool when it is the current tool, else null.
+    mtxIEMdfField* FillingTool() const;
     // The picture, its file, its history and the remembered folders.
     mtxIEDocument& Document() { return document_; }
     mtxImageStack* Picture() const { return document_.Picture(); }
@@ -166,8 +168,6 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // The options bar of no tool: the layer chooser and the opacity.
     void BuildLayerOptions();
     int WalkHistory(bool backward);
-    // The filling tool when it is the current tool, else null.
-    mtxIEMdfField* FillingTool() const;
     void ConnectHistory(mtxIEMdfField& tool);
     // The device the picture's layers live on (the editor's).
     IDirect3DDevice9* Device() const;

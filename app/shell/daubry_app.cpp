@@ -12,6 +12,7 @@
 #include "app/document/picture_file.h"
 #include "app/editor/about_dlg.h"
 #include "app/filling/lawn_sample_dlg.h"
+#include "app/filling/mdf_field.h"
 #include "app/shell/command_line.h"
 #include "app/shell/picture.h"
 #include "base/file_dialog.h"
@@ -153,7 +154,7 @@ LRESULT mtxDaubryApp::MainWnd::OnSysCommand(WPARAM wParam, LPARAM) {
 
 LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
     uint32_t id = LoWord(wParam);
-    if (id < ID_EXIT || id > ID_FILLING) return 0;
+    if (id < ID_EXIT || id > ID_CLEAR) return 0;
     switch (id) {
         case ID_EXIT:
             if (AskToSaveFirst()) DestroyWindow(Handle());
@@ -186,10 +187,26 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
         case ID_FILLING:
             if (mtxIEDesigner* designer = editor.GetDesigner()) designer->OpenFillingDialog();
             break;
+        case ID_GO:
+            OnFillCommand(mtxIEMdfField::kGo);
+            break;
+        case ID_STOP:
+            OnFillCommand(mtxIEMdfField::kStop);
+            break;
+        case ID_CLEAR:
+            OnFillCommand(mtxIEMdfField::kClear);
+            break;
         default:
             break;
     }
     return 0;
+}
+
+// The Fill menu does what the filling tool's bar buttons do, from the keyboard.
+void mtxDaubryApp::MainWnd::OnFillCommand(uint32_t action) {
+    mtxIEDesigner* designer = editor.GetDesigner();
+    mtxIEMdfField* field = designer ? designer->FillingTool() : nullptr;
+    if (field) field->Process(action, 0);
 }
 
 void mtxDaubryApp::MainWnd::OnOpen() {

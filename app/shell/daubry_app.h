@@ -26,6 +26,9 @@ constexpr uint32_t ID_OPEN_PROJECT = 40112;
 constexpr uint32_t ID_SAVE_PROJECT = 40113;
 constexpr uint32_t ID_SAMPLES = 40120;
 constexpr uint32_t ID_FILLING = 40121;
+constexpr uint32_t ID_GO = 40122;
+constexpr uint32_t ID_STOP = 40123;
+constexpr uint32_t ID_CLEAR = 40124;
 
 // The program's application object: the main window with its menu, the
 // editor inside it and the commands of the menu.
@@ -94,6 +97,8 @@ class mtxDaubryApp : public mtxApplication {
         void OnHelpContents();
         void OnWebSite();
         void OnOpen();
+        // Go, Stop or Clear of the filling tool, when it is the tool in use.
+        void OnFillCommand(uint32_t action);
         void OnOpenProject();
         void OnSave();
         void OnDropFiles(mtxOs::HDROP drop);

@@ -253,7 +253,9 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
 
 TEST_F(MainWindow, TheMenusChordsAreTheMainWindowsAccelerators) {
     const AcceleratorTable& keys = app->mainWnd.accelerators;
-    EXPECT_EQ(keys.Entries().size(), 3u);
+    EXPECT_EQ(keys.Entries().size(), 5u);
+    EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, VK_F1 + 4, 0), ID_GO);
+    EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, VK_F1 + 5, 0), ID_STOP);
     EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'O', FCONTROL), ID_OPEN);
     EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'S', FCONTROL), ID_SAVE);
     EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'Q', FCONTROL), ID_EXIT);
@@ -303,13 +305,17 @@ TEST_F(MainWindow, AboutIsADialogOverTheEditor) {
     EXPECT_EQ(editor.TopModal(), nullptr);
 }
 
-TEST_F(MainWindow, SamplesAndFillingOpenTheirDialogs) {
+TEST_F(MainWindow, SamplesFillingAndGoOpenTheirDialogs) {
     mtxImageEditorVD& editor = app->mainWnd.editor;
     Send(WM_COMMAND, ID_SAMPLES);
     EXPECT_NE(dynamic_cast<mtxIELawnSampleDlg*>(editor.TopModal()), nullptr);
     while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
     Send(WM_COMMAND, ID_FILLING);
     EXPECT_NE(dynamic_cast<mtxIELawnFillingDlg*>(editor.TopModal()), nullptr);
+    while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
+    // Fill, Go reaches the filling tool, which asks for a photo first.
+    Send(WM_COMMAND, ID_GO);
+    EXPECT_NE(dynamic_cast<mtxIEMessageBox*>(editor.TopModal()), nullptr);
     while (editor.TopModal()) editor.CloseModal(editor.TopModal(), true);
     EXPECT_EQ(Drain(), -1);
 }

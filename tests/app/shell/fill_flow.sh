@@ -33,6 +33,7 @@ mkdir -p "$out"
 rm -f "$out"/*.png
 label="fill flow"
 source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/flow_support.sh"
 
 require_tools Xvfb xdotool import convert compare identify
 [[ -f "$demo" ]] || fail "no demo photo at $demo"
@@ -55,23 +56,6 @@ start() {
   sleep 0.5
 }
 
-shot() {  # name: a screenshot of the window as <output>/<name>.png
-  import -window "$window" "$out/$1.png"
-}
-
-# The colour of one row of the dialogs' title bar (the skin shades it from
-# top to bottom, evenly across).
-title_colour="#5587BD"
-
-# Whether a screenshot shows a dialog: a title bar's row of that colour, at
-# least 200 pixels of it.
-has_dialog() {
-  local count
-  count=$(convert "$1" -fill black +opaque "$title_colour" -fill white -opaque "$title_colour" \
-    -format '%[fx:round(mean*w*h)]' info:)
-  ((count >= 200))
-}
-
 # Whether a screenshot shows the status dialog: its title bar, 298 pixels
 # wide, is the only one of the title colour (message boxes are narrower, the
 # file and samples dialogs wider).
@@ -79,14 +63,6 @@ has_status() {
   local size
   size=$(convert "$1" -fill black +opaque "$title_colour" -trim -format '%w' info: 2>/dev/null || true)
   [[ "$size" =~ ^[0-9]+$ ]] && ((size >= 290 && size <= 310))
-}
-
-# How many pixels of the viewer's area differ between two screenshots.
-viewer_difference() {
-  local geometry=800x560+150+80
-  convert "$1" -crop "$geometry" +repage "$work/diff-a.png"
-  convert "$2" -crop "$geometry" +repage "$work/diff-b.png"
-  compare -metric AE "$work/diff-a.png" "$work/diff-b.png" null: 2>&1 || true
 }
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
@@ -104,12 +80,7 @@ open_demo() {
   menu f Return
   xdotool type --delay 10 "$demo"
   xdotool key Return
-  local title="$(basename "$demo") - Daubry"
-  for _ in $(seq 25); do
-    [[ "$(xdotool getwindowname "$window")" == "$title" ]] && break
-    sleep 0.2
-  done
-  [[ "$(xdotool getwindowname "$window")" == "$title" ]] || fail "the title does not name the photo"
+  await_title "$(basename "$demo") - Daubry" 5 || fail "the title does not name the photo"
   wait_no_dialog opened 5 || fail "the photo did not open (a dialog is still up)"
   shot opened
 }
@@ -130,11 +101,6 @@ load_samples() {
   return 0
 }
 
-# Waits up to $2 seconds for a dialog; its screenshot is left as $out/$1.png.
-wait_dialog() {
-  await_shot "$2" "$out/$1.png" has_dialog
-}
-
 # Waits up to $2 seconds for the viewer to stand still: two screenshots a
 # second apart that agree ($out/$1-a.png and $1-b.png).
 wait_still() {
@@ -151,14 +117,6 @@ wait_still() {
 # Waits up to $2 seconds for the status dialog; 0 when it showed.
 wait_status() {
   await_shot "$2" "$work/status.png" has_status && cp "$work/status.png" "$out/$1.png"
-}
-
-# Waits up to $2 seconds for no dialog at all.
-no_dialog() { ! has_dialog "$1"; }
-wait_no_dialog() {
-  await_shot "$2" "$work/status.png" no_dialog && return 0
-  cp "$work/status.png" "$out/$1.png"
-  return 1
 }
 
 expect_growth() {  # name
@@ -183,16 +141,6 @@ save_png() {  # path without its extension
   xdotool type --delay 10 "$1.png"
   xdotool key Return
   sleep 0.8
-}
-
-# Waits up to $2 seconds for the file $1: flattening and writing a large
-# picture takes a while on a slow or busy machine.
-await_file() {
-  for _ in $(seq $(($2 * 5))); do
-    [[ -f "$1" ]] && return 0
-    sleep 0.2
-  done
-  return 1
 }
 
 # Steps 1 to 7 watch the picture grow at the Calm pace: a Fine run at Fast

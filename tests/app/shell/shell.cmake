@@ -43,6 +43,12 @@ add_test(NAME shell.MouseFlowUnderXvfb
     ${PROJECT_BINARY_DIR}/tests/shell/mouse-flow ${PROJECT_SOURCE_DIR}/share/demo.png
     ${PROJECT_BINARY_DIR}/share/samples)
 set_tests_properties(shell.MouseFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 180)
+# A first run by keyboard alone, on the flowers a first start holds;
+# screenshots go to tests/shell/keyboard-flow in the build folder.
+add_test(NAME shell.KeyboardFlowUnderXvfb
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/keyboard_flow.sh $<TARGET_FILE:daubry>
+    ${PROJECT_BINARY_DIR}/tests/shell/keyboard-flow ${PROJECT_SOURCE_DIR}/share/demo.png)
+set_tests_properties(shell.KeyboardFlowUnderXvfb PROPERTIES LABELS shell TIMEOUT 180)
 # The flows load a bundled collection the build draws.
 if(TARGET samples)
   add_dependencies(shell_tests samples)

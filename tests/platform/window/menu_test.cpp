@@ -21,7 +21,7 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     Menu menu;
     std::string error;
     ASSERT_EQ(mtxParseMenuTemplate(MenuResource(40601), menu, error), 1) << error;
-    ASSERT_EQ(menu.items.size(), 3u);
+    ASSERT_EQ(menu.items.size(), 4u);
     EXPECT_EQ(menu.items[0].label, "&File");
     EXPECT_TRUE(menu.items[0].popup);
     const auto& file = menu.items[0].items;
@@ -35,7 +35,9 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     EXPECT_EQ(file[6].label, "&Exit\tCtrl+Q");
     EXPECT_EQ(file[6].id, 40102u);
     EXPECT_EQ(menu.items[1].items[1].id, 40121u);
-    EXPECT_EQ(menu.items[2].items[3].id, 40103u);
+    EXPECT_EQ(menu.items[2].label, "F&ill");
+    EXPECT_EQ(menu.items[2].items[0].label, "&Go\tF5");
+    EXPECT_EQ(menu.items[3].items[3].id, 40103u);
 }
 
 TEST(MenuTemplate, RefusesMalformedTextNamingTheLine) {

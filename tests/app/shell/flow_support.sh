@@ -1,0 +1,60 @@
+# Shared by the scripts that drive the program's window: screenshots and
+# what they show. Source it after tests/support/xvfb.sh; it uses $window,
+# $out and $work.
+
+shot() {  # name: a screenshot of the window as <output>/<name>.png
+  import -window "$window" "$out/$1.png"
+}
+
+# The colour of one row of the dialogs' title bar (the skin shades it from
+# top to bottom, evenly across).
+title_colour="#5587BD"
+
+# Whether a screenshot shows a dialog: a title bar's row of that colour, at
+# least 200 pixels of it.
+has_dialog() {
+  local count
+  count=$(convert "$1" -fill black +opaque "$title_colour" -fill white -opaque "$title_colour" \
+    -format '%[fx:round(mean*w*h)]' info:)
+  ((count >= 200))
+}
+
+# How many pixels of the viewer's area differ between two screenshots.
+viewer_difference() {
+  local geometry=800x560+150+80
+  convert "$1" -crop "$geometry" +repage "$work/diff-a.png"
+  convert "$2" -crop "$geometry" +repage "$work/diff-b.png"
+  compare -metric AE "$work/diff-a.png" "$work/diff-b.png" null: 2>&1 || true
+}
+
+# Waits up to $2 seconds for a dialog; its screenshot is left as $out/$1.png.
+wait_dialog() {
+  await_shot "$2" "$out/$1.png" has_dialog
+}
+
+# Waits up to $2 seconds for no dialog at all.
+no_dialog() { ! has_dialog "$1"; }
+wait_no_dialog() {
+  await_shot "$2" "$work/status.png" no_dialog && return 0
+  cp "$work/status.png" "$out/$1.png"
+  return 1
+}
+
+# Waits up to $2 seconds for the file $1: flattening and writing a large
+# picture takes a while on a slow or busy machine.
+await_file() {
+  for _ in $(seq $(($2 * 5))); do
+    [[ -f "$1" ]] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for the window's title to be $1.
+await_title() {
+  for _ in $(seq $(($2 * 5))); do
+    [[ "$(xdotool getwindowname "$window")" == "$1" ]] && return 0
+    sleep 0.2
+  done
+  return 1
+}

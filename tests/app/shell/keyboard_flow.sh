@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# A first run by keyboard alone, under a virtual X display: Ctrl+O and the
+# demo photo's path; F5 (Fill, Go) with the flowers a first start holds; the
+# picture grows; F6 (Fill, Stop); Ctrl+S and a name ending in .png: the file
+# is a PNG at the photo's size that differs from the photo; Ctrl+O and that
+# file: it opens; Ctrl+Q ends the program with 0 (nothing left unsaved).
+# Screenshots of the steps are left in <output>.
+#
+#   keyboard_flow.sh <daubry> <output-folder> <demo-photo>
+set -euo pipefail
+
+daubry=$1
+out=$2
+demo=$(realpath "$3")
+mkdir -p "$out"
+rm -f "$out"/*.png
+label="keyboard flow"
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/flow_support.sh"
+
+require_tools Xvfb xdotool import convert compare identify
+[[ -f "$demo" ]] || fail "no demo photo at $demo"
+start_xvfb
+
+key() { xdotool key --clearmodifiers "$@"; }
+
+# Ctrl+O, a path typed, Enter: the title names the file.
+open_file() {
+  key ctrl+o
+  wait_dialog open-dialog 10 || fail "Ctrl+O showed no dialog"
+  xdotool type --delay 10 "$1"
+  key Return
+  await_title "$(basename "$1") - Daubry" 10 || fail "Ctrl+O did not open $1"
+  wait_no_dialog "opened-$(basename "$1")" 5 || fail "a dialog stayed after opening $1"
+}
+
+"$daubry" >"$work/app.log" 2>&1 &
+app_pid=$!
+wait_for_window 'Daubry$'
+xdotool windowsize --sync "$window" 1000 700
+xdotool windowfocus --sync "$window"
+sleep 0.5
+
+open_file "$demo"
+shot opened
+key F5
+wait_no_dialog prepared 60 || fail "the photo's preparation did not end within 60 s"
+sleep 2
+shot grown
+changed=$(viewer_difference "$out/opened.png" "$out/grown.png")
+[[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) ||
+  fail "F5 did not fill the picture ($changed pixels changed)"
+key F6
+saved="$work/keyboard.png"
+key ctrl+s
+wait_dialog save-dialog 10 || fail "Ctrl+S showed no dialog"
+key ctrl+a
+xdotool type --delay 10 "$saved"
+key Return
+await_file "$saved" 30 || fail "Ctrl+S wrote no $saved"
+[[ "$(identify -format '%m %w %h' "$saved")" == "PNG $(identify -format '%w %h' "$demo")" ]] ||
+  fail "the saved file is not a PNG of the photo's size: $(identify -format '%m %w %h' "$saved")"
+differ=$(compare -metric AE "$saved" "$demo" null: 2>&1 || true)
+[[ "$differ" =~ ^[0-9]+$ ]] && ((differ > 1000)) || fail "the saved picture is the photo ($differ)"
+cp "$saved" "$out/saved.png"
+open_file "$saved"
+shot reopened
+key ctrl+q
+expect_exit 5 "Ctrl+Q"
+echo "keyboard flow: open, go, stop, save as PNG, reopen, quit: ok ($out)"
