@@ -47,12 +47,14 @@ std::string MenuResource(uint32_t id) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-TEST(AcceleratorTable, TheMainMenuShowsOpenSaveAndExitChords) {
+TEST(AcceleratorTable, TheMainMenuShowsOpenSaveExitGoAndStopChords) {
     Menu menu;
     std::string error;
     ASSERT_EQ(mtxParseMenuTemplate(MenuResource(40601), menu, error), 1) << error;
     AcceleratorTable table = AcceleratorTable::FromMenu(menu);
-    ASSERT_EQ(table.Entries().size(), 3u);
+    ASSERT_EQ(table.Entries().size(), 5u);
+    EXPECT_EQ(table.CommandFor(WM_KEYDOWN, VK_F1 + 4, 0), 40122u);
+    EXPECT_EQ(table.CommandFor(WM_KEYDOWN, VK_F1 + 5, 0), 40123u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'O', FCONTROL), 40105u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'S', FCONTROL), 40106u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'Q', FCONTROL), 40102u);
