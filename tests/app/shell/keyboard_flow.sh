@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A first run by keyboard alone, under a virtual X display: Ctrl+O and the
 # demo photo's path; F5 (Fill, Go) with the flowers a first start holds; the
-# picture grows; F6 (Fill, Stop); Ctrl+S and a name ending in .png: the file
+# picture grows; F6 (Fill, Stop) and the picture stands still; Ctrl+S and a name ending in .png: the file
 # is a PNG at the photo's size that differs from the photo; Ctrl+O and that
 # file: it opens; Ctrl+Q ends the program with 0 (nothing left unsaved).
 # Screenshots of the steps are left in <output>.
@@ -51,6 +51,16 @@ changed=$(viewer_difference "$out/opened.png" "$out/grown.png")
 [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) ||
   fail "F5 did not fill the picture ($changed pixels changed)"
 key F6
+# Stop has taken effect once the picture stands still: two screenshots a
+# second apart agree.
+for _ in $(seq 30); do
+  shot stopped-a
+  sleep 1
+  shot stopped-b
+  [[ "$(viewer_difference "$out/stopped-a.png" "$out/stopped-b.png")" == 0 ]] && break
+done
+[[ "$(viewer_difference "$out/stopped-a.png" "$out/stopped-b.png")" == 0 ]] ||
+  fail "the picture still changes 30 s after F6"
 saved="$work/keyboard.png"
 key ctrl+s
 wait_dialog save-dialog 10 || fail "Ctrl+S showed no dialog"
