@@ -53,7 +53,7 @@ class AcceleratorTable {
 };
 
 // When msg is a key-down of a window within hwnd's top-level window and the
-// chord (with the modifiers down now, GetKeyState) is in the table, sends
+// chord (with the modifiers down when it was typed, GetKeyState) is in the table, sends
 // WM_COMMAND to hwnd with the command id in the low word and 1 in the high
 // word, and returns true: the caller then neither translates nor dispatches
 // msg. A chord whose command is a disabled item of the window's menu sends

@@ -43,6 +43,9 @@ struct MSG {
     LPARAM lParam = 0;
     uint32_t time = 0;
     POINT pt;
+    // Input only: the modifiers down when it was typed or clicked, which
+    // GetKeyState reports while it is handled (set by the window system).
+    uint32_t keys = 0;
 };
 
 // A window class: what windows created with its name share.

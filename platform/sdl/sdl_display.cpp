@@ -55,15 +55,26 @@ SDL_Surface* SurfaceOf(const Bitmap& b) {
                                               b.height, 32, b.width * 4, SDL_PIXELFORMAT_ARGB8888);
 }
 
+uint32_t KeysOf(uint16_t mod) {
+    uint32_t keys = 0;
+    if (mod & KMOD_SHIFT) keys |= kKeyShift;
+    if (mod & KMOD_CTRL) keys |= kKeyControl;
+    if (mod & KMOD_LALT) keys |= kKeyAlt;
+    if (mod & KMOD_RALT) keys |= kKeyAltGr;
+    return keys;
+}
+
+// Buttons as they are now, modifiers as of the last key event pumped: the
+// display's live state runs ahead of the events not yet read.
 uint32_t MouseKeys() {
     uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
-    SDL_Keymod mod = SDL_GetModState();
+    uint32_t pumped = ThisQueue().pumpedKeys;
     uint32_t keys = 0;
     if (buttons & SDL_BUTTON_LMASK) keys |= MK_LBUTTON;
     if (buttons & SDL_BUTTON_RMASK) keys |= MK_RBUTTON;
     if (buttons & SDL_BUTTON_MMASK) keys |= MK_MBUTTON;
-    if (mod & KMOD_SHIFT) keys |= MK_SHIFT;
-    if (mod & KMOD_CTRL) keys |= MK_CONTROL;
+    if (pumped & kKeyShift) keys |= MK_SHIFT;
+    if (pumped & kKeyControl) keys |= MK_CONTROL;
     return keys;
 }
 
@@ -143,6 +154,7 @@ void KeyEvent(const SDL_KeyboardEvent& e) {
     Window* top = TopOfSdl(e.windowID);
     if (!top) return;
     Queue& q = ThisQueue();
+    q.pumpedKeys = KeysOf(e.keysym.mod);
     uint32_t vk = VirtualKeyOf(e.keysym.sym, e.keysym.scancode);
     bool down = e.type == SDL_KEYDOWN;
     if (vk == VK_MENU) {
@@ -157,6 +169,7 @@ void KeyEvent(const SDL_KeyboardEvent& e) {
             q.altAlone = false;
             MenuLeave(*top);
         } else if (down) {
+            q.readKeys = q.pumpedKeys;  // read by the menu at once
             MenuKey(*top, vk);
             q.menuAteKey = true;
         }
@@ -187,9 +200,9 @@ void KeyEvent(const SDL_KeyboardEvent& e) {
 void TextEvent(const SDL_TextInputEvent& e) {
     Window* top = TopOfSdl(e.windowID);
     if (!top) return;
-    // Ctrl and Alt combinations are commands, not text.
-    SDL_Keymod mod = SDL_GetModState();
-    if ((mod & KMOD_CTRL) || (mod & KMOD_LALT)) return;
+    // Ctrl and Alt combinations are commands, not text (AltGr types text).
+    uint32_t keys = ThisQueue().pumpedKeys;
+    if (keys & (kKeyControl | kKeyAlt)) return;
     HWND target = KeyTarget(*top);
     for (char16_t unit : mtxUtf8ToUtf16(e.text))
         QueueInput({target, WM_CHAR, unit, 1, e.timestamp, {}});
@@ -692,18 +705,21 @@ bool DestroyIcon(HICON icon) {
 
 int16_t GetKeyState(uint32_t vk) {
     if (gVideo != 1) return 0;
-    SDL_Keymod mod = SDL_GetModState();
+    // The modifiers of the input being handled, not of the keyboard now: a
+    // chord typed while the window was busy is still that chord when read.
+    int64_t read = detail::ThisQueue().readKeys;
+    uint32_t keys = read >= 0 ? static_cast<uint32_t>(read) : KeysOf(SDL_GetModState());
     uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
     bool down = false;
     switch (vk) {
         case VK_SHIFT:
-            down = mod & KMOD_SHIFT;
+            down = keys & kKeyShift;
             break;
         case VK_CONTROL:
-            down = mod & KMOD_CTRL;
+            down = keys & kKeyControl;
             break;
         case VK_MENU:
-            down = mod & KMOD_ALT;
+            down = keys & (kKeyAlt | kKeyAltGr);
             break;
         case VK_LBUTTON:
             down = buttons & SDL_BUTTON_LMASK;

@@ -102,6 +102,9 @@ struct Timer {
     uint64_t due;  // ms of the monotonic clock
 };
 
+// Modifier bits of MSG::keys.
+constexpr uint32_t kKeyShift = 1, kKeyControl = 2, kKeyAlt = 4, kKeyAltGr = 8;
+
 struct Queue {
     // Shared with other threads, under lock.
     std::mutex lock;
@@ -120,6 +123,11 @@ struct Queue {
     HWND focus = nullptr, capture = nullptr, active = nullptr;
     bool altAlone = false;    // Alt went down and nothing else since
     bool menuAteKey = false;  // the menu took the last key: its text is not typed
+    // Modifiers (kKey*) as of the last display event pumped, stamped on the
+    // input it queues, and as of the last input read: GetKeyState answers
+    // from the latter, as keys read late must keep the chord they were typed in.
+    uint32_t pumpedKeys = 0;
+    int64_t readKeys = -1;  // none read yet: the display's live state
     // The clipboard of the windows of this thread.
     HWND clipboardOpener = nullptr, clipboardOwner = nullptr;
     bool clipboardEmptied = false;  // EmptyClipboard since opening
@@ -140,9 +148,11 @@ std::vector<Window*> TopLevelsOfThisThread();
 RECT RectInTop(const Window* w);
 // The deepest visible window under a point given in top-level client pixels.
 Window* HitTest(Window* top, int x, int y, POINT& local);
-// Adds an input message to the calling thread's queue.
+// Adds an input message to the calling thread's queue, stamped with the
+// modifiers of the display event that made it.
 void QueueInput(const MSG& msg);
-// The message read next, before any other input (a key's translation).
+// The message read next, before any other input (a key's translation); it
+// keeps the modifiers it carries.
 void QueueInputNext(const MSG& msg);
 void InvalidateAll(Window* w);
 uint64_t NowMs();

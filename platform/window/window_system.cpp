@@ -137,6 +137,14 @@ bool TakenByMenu(Queue& q, const MSG& msg) {
     return true;
 }
 
+// A key's character, read as if typed with the key itself.
+MSG Translation(const MSG& key, uint32_t message, uint32_t ch) {
+    MSG out = key;
+    out.message = message;
+    out.wParam = ch;
+    return out;
+}
+
 bool PeekCore(MSG& msg, bool remove) {
     Queue& q = ThisQueue();
     HandleSent(q);
@@ -152,7 +160,10 @@ bool PeekCore(MSG& msg, bool remove) {
     while (!q.input.empty() && TakenByMenu(q, q.input.front())) q.input.pop_front();
     if (!q.input.empty()) {
         msg = q.input.front();
-        if (remove) q.input.pop_front();
+        if (remove) {
+            q.input.pop_front();
+            q.readKeys = msg.keys;
+        }
         return true;
     }
     if (q.quit) {
@@ -262,7 +273,9 @@ Window* HitTest(Window* top, int x, int y, POINT& local) {
 }
 
 void QueueInput(const MSG& msg) {
-    ThisQueue().input.push_back(msg);
+    Queue& q = ThisQueue();
+    q.input.push_back(msg);
+    q.input.back().keys = q.pumpedKeys;
 }
 
 void QueueInputNext(const MSG& msg) {
@@ -683,7 +696,7 @@ bool TranslateMessage(const MSG& msg) {
         else if (vk >= '0' && vk <= '9')
             ch = vk;
         if (!ch) return false;
-        QueueInputNext({msg.hwnd, WM_SYSCHAR, ch, msg.lParam, msg.time, msg.pt});
+        QueueInputNext(Translation(msg, WM_SYSCHAR, ch));
         return true;
     }
     // Text arrives as WM_CHAR from the display's text input; the keys that
@@ -699,7 +712,7 @@ bool TranslateMessage(const MSG& msg) {
     else if (ctrl && vk >= 'A' && vk <= 'Z')
         ch = vk - 'A' + 1;
     if (!ch) return false;
-    QueueInputNext({msg.hwnd, WM_CHAR, ch, msg.lParam, msg.time, msg.pt});
+    QueueInputNext(Translation(msg, WM_CHAR, ch));
     return true;
 }
 
