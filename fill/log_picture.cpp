@@ -1,5 +1,6 @@
 #include "fill/log_picture.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "fill/fill_session.h"
@@ -11,12 +12,10 @@
 #include "render/layers/flatten_stack.h"
 #include "render/layers/viewer_layer.h"
 
-namespace {
-
 // A layer of the picture's size holding the scaled photo, and a session on it.
-class LogScene {
+class mtxLogDrawing::Scene {
   public:
-    LogScene(mtxImageEditorDevice& editor, SampleCollection& samples)
+    Scene(mtxImageEditorDevice& editor, SampleCollection& samples)
         : editor_(editor), samples_(samples) {}
 
     int Open(mtxImage& photo, int width, int height, std::string& error) {
@@ -60,34 +59,68 @@ class LogScene {
     std::unique_ptr<mtxFillSession> session_;
 };
 
-}  // namespace
+mtxLogDrawing::mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& samples)
+    : editor_(editor), samples_(samples) {}
+
+mtxLogDrawing::~mtxLogDrawing() = default;
+
+int mtxLogDrawing::Open(mtxImage& photo, const mtxStampLog& log, int width, int height,
+                        std::string& error) {
+    scene_ = std::make_unique<Scene>(editor_, samples_);
+    if (!scene_->Open(photo, width, height, error)) return scene_.reset(), 0;
+    mtxFillSession& session = scene_->Session();
+    if (!session.BeginReplay(log)) return error = "cannot draw the stamps on the device", 0;
+    first_ = session.Replayed();
+    count_ = session.log.Count() - first_;
+    return 1;
+}
+
+uint64_t mtxLogDrawing::End(uint64_t part, uint64_t whole) const {
+    return first_ + count_ * std::min(part, whole) / whole;
+}
+
+bool mtxLogDrawing::Reached(uint64_t part, uint64_t whole) const {
+    return scene_ && whole && scene_->Session().Replayed() >= End(part, whole);
+}
+
+int mtxLogDrawing::DrawUntil(uint64_t part, uint64_t whole, std::string& error, uint64_t limit) {
+    if (!scene_ || whole == 0) return error = "nothing to draw on", 0;
+    mtxFillSession& session = scene_->Session();
+    uint64_t end = End(part, whole);
+    if (limit) end = std::min(end, session.Replayed() + limit);
+    if (!session.ReplayUntil(end, scene_->scale))
+        return error = "cannot draw the stamps on the device", 0;
+    return 1;
+}
+
+double mtxLogDrawing::Drawn() const {
+    if (!scene_ || count_ == 0) return 1;
+    return double(scene_->Session().Replayed() - first_) / double(count_);
+}
+
+int mtxLogDrawing::Picture(mtxImage& out, std::string& error) {
+    if (!scene_) return error = "nothing drawn", 0;
+    return scene_->Picture(out, error);
+}
 
 int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                       const mtxStampLog& log, int width, int height, mtxImage& out,
                       std::string& error) {
-    LogScene scene(editor, samples);
-    if (!scene.Open(photo, width, height, error)) return 0;
-    if (!scene.Session().Replay(log, scene.scale))
-        return error = "cannot draw the stamps on the device", 0;
-    return scene.Picture(out, error);
+    mtxLogDrawing drawing(editor, samples);
+    return drawing.Open(photo, log, width, height, error) && drawing.DrawUntil(1, 1, error) &&
+           drawing.Picture(out, error);
 }
 
 int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                      const mtxStampLog& log, int width, int height, uint32_t frames,
                      const std::function<int(mtxImage& picture, uint32_t index)>& frame,
                      std::string& error) {
-    LogScene scene(editor, samples);
     if (frames < 1) return error = "no frames asked for", 0;
-    if (!scene.Open(photo, width, height, error)) return 0;
-    mtxFillSession& session = scene.Session();
-    if (!session.BeginReplay(log)) return error = "cannot draw the stamps on the device", 0;
-    const uint64_t first = session.Replayed(), count = log.Count() - first;
+    mtxLogDrawing drawing(editor, samples);
+    if (!drawing.Open(photo, log, width, height, error)) return 0;
     for (uint32_t k = 0; k < frames; ++k) {
-        uint64_t end = first + count * (k + 1) / frames;
-        if (!session.ReplayUntil(end, scene.scale))
-            return error = "cannot draw the stamps on the device", 0;
         mtxImage picture;
-        if (!scene.Picture(picture, error)) return 0;
+        if (!drawing.DrawUntil(k + 1, frames, error) || !drawing.Picture(picture, error)) return 0;
         if (!frame(picture, k)) return error = "stopped", 0;
     }
     return 1;

@@ -1,12 +1,42 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class SampleCollection;
 class mtxImage;
 class mtxImageEditorDevice;
 class mtxStampLog;
+
+// The drawing of a log again in as many steps as wanted, so a window can show
+// its progress and stop it: Open draws the photo (scaled to width x height)
+// and the base of the log's last run that put one in, DrawUntil the stamps up
+// to a share of the rest, Picture reads what is drawn so far back.
+class mtxLogDrawing {
+  public:
+    mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& samples);
+    ~mtxLogDrawing();
+
+    // 1, or 0 with why in error.
+    int Open(mtxImage& photo, const mtxStampLog& log, int width, int height, std::string& error);
+    // Draws on until part / whole of the stamps after the base are drawn; at
+    // most limit stamps in this call (0: no limit). 1, or 0 with why in error.
+    int DrawUntil(uint64_t part, uint64_t whole, std::string& error, uint64_t limit = 0);
+    // Whether part / whole of the stamps after the base are drawn.
+    bool Reached(uint64_t part, uint64_t whole) const;
+    // The share of the stamps after the base drawn so far (1 for none to draw).
+    double Drawn() const;
+    int Picture(mtxImage& out, std::string& error);
+
+  private:
+    class Scene;
+    uint64_t End(uint64_t part, uint64_t whole) const;
+    std::unique_ptr<Scene> scene_;
+    uint64_t first_ = 0, count_ = 0;
+    mtxImageEditorDevice& editor_;
+    SampleCollection& samples_;
+};
 
 // Draws the picture of a log again, on its own layer of the device, at
 // width x height: the photo scaled to that size under the log's base, and

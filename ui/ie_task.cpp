@@ -4,7 +4,6 @@
 #include <mutex>
 #include <new>
 
-#include "ui/button.h"
 #include "ui/image_editor.h"
 #include "ui/message_box.h"
 #include "ui/progress_bar.h"
@@ -20,30 +19,7 @@ constexpr uint32_t kWorkFailedString = 722;
 }  // namespace
 
 mtxIETask::StatusDialog::StatusDialog(mtxIETask* owner, const std::string& text)
-    : mtxIEDialog(owner->Editor(), 1), task(owner) {
-    SetTitleBar(1);
-    SetTitle(text);
-    rect = {rect.left, rect.top, rect.left + kWidth, rect.top + kHeight};
-    RECT client = GetClientRect();
-
-    bar = new mtxIEProgressBar(this);
-    bar->rect = {client.left + 5, client.top + 10, client.right - 5, client.top + 35};
-    bar->SetValue(0);
-    bar->Show(1);
-
-    cancel = new mtxIEButton(this);
-    int x = (kWidth - 80) / 2;
-    cancel->rect = {x, client.bottom - 30, x + 80, client.bottom - 5};
-    cancel->SetCaption(mtxIELoadString(2, "Cancel"));
-    // Posted: the action closes this dialog, which must not go while the
-    // button is still handling its click.
-    cancel->SetAction(owner, kCancel, 0);
-    cancel->Show(1);
-    cancelButton = cancel;
-    cancel->SetFocus();
-    Center();
-    Invalidate();
-}
+    : mtxIEProgressDialog(owner->Editor(), text, owner, kCancel), task(owner) {}
 
 mtxIETask::StatusDialog::~StatusDialog() {
     if (task && task->statusDialog_ == this) task->statusDialog_ = nullptr;

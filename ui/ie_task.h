@@ -5,11 +5,9 @@
 
 #include "base/media_task.h"
 #include "ui/action_processor.h"
-#include "ui/dialog.h"
+#include "ui/progress_dialog.h"
 
 class mtxImageEditor;
-class mtxIEButton;
-class mtxIEProgressBar;
 
 // A background task of the editor: a worker that runs Step in a loop while
 // the user interface shows a status dialog with its progress and a Cancel
@@ -37,15 +35,12 @@ class mtxIETask : public mtxMediaTask, public mtxIEActionProcessor {
         kStepFailed = 7,
     };
 
-    // 300 x 105, modal, with a title bar: the progress ("N %") and Cancel.
-    class StatusDialog : public mtxIEDialog {
+    // The progress box of a run; Cancel stops the run.
+    class StatusDialog : public mtxIEProgressDialog {
       public:
-        static constexpr int kWidth = 300, kHeight = 105;
         StatusDialog(mtxIETask* task, const std::string& title);
         ~StatusDialog() override;
 
-        mtxIEProgressBar* bar = nullptr;
-        mtxIEButton* cancel = nullptr;
         mtxIETask* task;  // cleared when the task goes first
     };
 

@@ -4,6 +4,7 @@
 #include "app/document/change_history.h"
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
+#include "app/document/export_dlg.h"
 #include "app/document/picture_file.h"
 #include "app/document/recovery_file.h"
 #include "app/filling/lawn_filling_dlg.h"
@@ -181,19 +182,28 @@ int mtxIEDesigner::Save() {
         Tell(mtxIELoadString(701, "Just open any image"), "Save");
         return 0;
     }
-    mtxFileDialog dialog(nullptr, true, mtxPictureSaveFilters(), "",
-                         mtxPath(document_.Path()).Name());
-    const std::string& saveFolder = document_.saveFolder;
-    dialog.SetInitialDirectory(saveFolder.empty() ? document_.openFolder : saveFolder);
+    uint32_t filter = 0;
+    std::string path = AskPictureFile(mtxPath(document_.Path()).Name(), filter);
+    return path.empty() ? 0 : SaveAs(path, filter);
+}
+
+std::string mtxIEDesigner::AskPictureFile(const std::string& name, uint32_t& filter) {
+    mtxFileDialog dialog(nullptr, true, mtxPictureSaveFilters(), "", name);
+    dialog.SetInitialDirectory(SaveFolder());
     dialog.SetFilterIndex(document_.saveFilter);
-    dialog.settleName = [](const std::string& path, uint32_t filter) {
-        return mtxSettledSaveName(path, filter);
+    dialog.settleName = [](const std::string& path, uint32_t index) {
+        return mtxSettledSaveName(path, index);
     };
     dialog.option = {"Quality:", mtxPictureFilterOf(mtxPictureFormat::kJpeg), 1, 100,
                      int(document_.jpegQuality)};
-    if (!dialog.Show()) return 0;
+    if (!dialog.Show()) return "";
     document_.jpegQuality = uint32_t(dialog.option.value);
-    return SaveAs(dialog.Path(), dialog.FilterIndex());
+    filter = dialog.FilterIndex();
+    return dialog.Path();
+}
+
+std::string mtxIEDesigner::SaveFolder() const {
+    return document_.saveFolder.empty() ? document_.openFolder : document_.saveFolder;
 }
 
 int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::string* reason) {
@@ -339,6 +349,76 @@ int mtxIEDesigner::CaptureProject(mtxProject& project, std::string& error) {
     project.hasSeed = false;
     project.log = session->log;
     return 1;
+}
+
+void mtxIEDesigner::ExportAtSize() {
+    AskExport(false);
+}
+
+void mtxIEDesigner::ExportTimelapse() {
+    AskExport(true);
+}
+
+void mtxIEDesigner::AskExport(bool timelapse) {
+    const char* title = timelapse ? "Export Time-lapse" : "Export at Size";
+    mtxIEMdfField* field = FillingTool();
+    mtxFillSession* session = field ? field->Session() : nullptr;
+    if (!Picture() || !session || session->sourceCopy.IsEmpty() || session->log.Count() == 0) {
+        Tell("Nothing was filled yet: Go places the stamps that are drawn again.", title);
+        return;
+    }
+    if (!editor) return;
+    mtxImage& photo = session->sourceCopy;
+    auto* dialog = new mtxIEExportDlg(editor, photo.width, photo.height, timelapse);
+    dialog->onChosen = [this, timelapse](const mtxIEExportDlg::Choice& choice) {
+        mtxIELogExport::Request request;
+        request.path = AskExportFile(timelapse, choice.width);
+        if (request.path.empty()) return;
+        request.width = choice.width, request.height = choice.height;
+        request.frames = choice.frames, request.fps = choice.fps;
+        request.jpegQuality = int(document_.jpegQuality);
+        Export(request);
+    };
+}
+
+// The file dialog of an export; "" when cancelled.
+std::string mtxIEDesigner::AskExportFile(bool timelapse, int width) {
+    std::string name = mtxPath(document_.Path()).Name() + "-" +
+                       (timelapse ? std::string("growing") : std::to_string(width));
+    if (timelapse) {
+        mtxFileDialog dialog(nullptr, true, {{"Animated PNG (*.png)", "*.png"}}, "", name);
+        dialog.SetInitialDirectory(SaveFolder());
+        dialog.settleName = [](const std::string& path, uint32_t) {
+            return mtxPath(path).HasExtension("png") ? path : path + ".png";
+        };
+        if (!dialog.Show()) return "";
+        return dialog.settleName(mtxOs::FullPath(dialog.Path()), 1);
+    }
+    uint32_t filter = 0;
+    std::string path = AskPictureFile(name, filter);
+    return path.empty() ? path : mtxSettledSaveName(mtxOs::FullPath(path), filter);
+}
+
+mtxIELogExport* mtxIEDesigner::Export(const mtxIELogExport::Request& request) {
+    std::string title = request.frames ? "Export Time-lapse" : "Export at Size";
+    mtxIEMdfField* field = FillingTool();
+    if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
+    auto project = std::make_unique<mtxProject>();
+    std::string why;
+    if (!editor || !CaptureProject(*project, why)) {
+        Tell("Nothing was exported: " + why, title);
+        return nullptr;
+    }
+    auto* box = new mtxIELogExport(editor, title, std::move(project), request);
+    box->onDone = [this, title](int written, const std::string& text) {
+        if (!text.empty())
+            Tell(written ? "Exported " + text : "Nothing was exported: " + text, title);
+    };
+    if (!box->Start(why)) {
+        Tell("Nothing was exported: " + why, title);
+        return nullptr;
+    }
+    return box;
 }
 
 void mtxIEDesigner::KeepRecoveryCopy() {

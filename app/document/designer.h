@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/document/document.h"
+#include "app/document/log_export.h"
 #include "fill/project_file.h"
 #include "ui/action_processor.h"
 #include "ui/ctrl.h"
@@ -94,6 +95,16 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // not end so), atomically. The picture then counts as saved and the
     // recovery copy goes. 1, or 0 with the user told and *reason set.
     int SaveProjectAs(const std::string& path, std::string* reason = nullptr);
+    // File, Export at Size and Export Time-lapse: the run's picture drawn
+    // again from its stamps at a width the user chooses, or an animated PNG
+    // of it growing. A dialog asks for the size, then the file dialog for
+    // the name; a running fill is stopped first.
+    void ExportAtSize();
+    void ExportTimelapse();
+    // The drawing once the size and the file are known, behind a progress
+    // box (returned; the editor owns it); the user is told where the file
+    // went. Null, with the user told why, when it could not start.
+    mtxIELogExport* Export(const mtxIELogExport::Request& request);
     // A recovery copy of the tool's run goes to recovery now (the tool's
     // checkpoint: every 10 s of filling and at Stop). Nothing without a
     // recovery file or a run.
@@ -164,6 +175,12 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
 
   private:
     void Tell(const std::string& text, const std::string& title);
+    void AskExport(bool timelapse);
+    std::string AskExportFile(bool timelapse, int width);
+    // The save dialog of a picture offering name: the path typed (its
+    // filter in filter) and the JPEG quality remembered; "" when cancelled.
+    std::string AskPictureFile(const std::string& name, uint32_t& filter);
+    std::string SaveFolder() const;
     void AddLayerFromFile();
     // The options bar of no tool: the layer chooser and the opacity.
     void BuildLayerOptions();

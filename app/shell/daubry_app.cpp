@@ -174,6 +174,12 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
         case ID_SAVE_PROJECT:
             if (mtxIEDesigner* designer = editor.GetDesigner()) designer->SaveProject();
             break;
+        case ID_EXPORT_AT_SIZE:
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->ExportAtSize();
+            break;
+        case ID_EXPORT_TIMELAPSE:
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->ExportTimelapse();
+            break;
         case ID_WEBSITE:
         case ID_WEBSITE_MENU:
             OnWebSite();

@@ -1,7 +1,7 @@
 // Covers mtxIEDesigner's projects: Save Project and Open Project through the
 // filling tool (the picture drawn again, the run going on as if it had
-// never stopped), damaged files, Undo and Redo in the saved log, and the
-// recovery copies kept while filling.
+// never stopped), damaged files, Undo and Redo in the saved log, the
+// recovery copies kept while filling, and the exports drawn from the log.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -241,3 +241,75 @@ TEST_F(DesignerProjectTest, RecoveryCopiesFollowTheRunAndGoWithASavedProject) {
 }
 
 }  // namespace
+
+namespace {
+
+// The frames an animated PNG announces in its acTL chunk; 0 without one.
+uint32_t AnnouncedFrames(const std::string& png) {
+    size_t at = png.find("acTL");
+    if (at == std::string::npos || at + 8 > png.size()) return 0;
+    const auto* p = reinterpret_cast<const uint8_t*>(png.data() + at + 4);
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+void Finish(mtxIELogExport* box) {
+    ASSERT_NE(box, nullptr);
+    for (int guard = 0; box->Advance() && guard < 10000; ++guard) {
+    }
+}
+
+}  // namespace
+
+// Export at Size and Export Time-lapse draw the run again from its log on
+// the window's device: at the photo's size it is the live picture byte for
+// byte; larger, every stamp is drawn larger; Cancel leaves no file.
+TEST_F(DesignerProjectTest, ExportsDrawTheRunAgainAndCancelLeavesNoFile) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    FillTo(150);
+    std::vector<uint32_t> live = Layer();
+
+    mtxIELogExport::Request same{dir.File("same.png"), 120, 90};
+    Finish(Designer().Export(same));
+    oracle::Pixels drawn = oracle::ReadPng(same.path);
+    ASSERT_EQ(drawn.width, 120);
+    EXPECT_EQ(drawn.data, live);
+
+    mtxIELogExport::Request twice{dir.File("twice.png"), 240, 180};
+    Finish(Designer().Export(twice));
+    oracle::Pixels large = oracle::ReadPng(twice.path);
+    ASSERT_EQ(large.width, 240);
+    ASSERT_EQ(large.height, 180);
+    // Scaled back down (2 x 2 averages), it is the picture within a little.
+    oracle::Pixels down{120, 90, {}};
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x) {
+            uint32_t sum[3] = {};
+            for (int k = 0; k < 4; ++k) {
+                uint32_t p = large.At(2 * x + k % 2, 2 * y + k / 2);
+                for (int c = 0; c < 3; ++c) sum[c] += (p >> (8 * c)) & 0xFF;
+            }
+            down.data.push_back(0xFF000000u | (sum[2] / 4) << 16 | (sum[1] / 4) << 8 | sum[0] / 4);
+        }
+    EXPECT_GT(oracle::Psnr(down, drawn), 24.0);
+
+    mtxIELogExport::Request movie{dir.File("growing.png"), 60, 45, 5};
+    Finish(Designer().Export(movie));
+    EXPECT_EQ(AnnouncedFrames(ReadFile(movie.path)), 5u);
+    oracle::Pixels poster = oracle::ReadPng(movie.path);  // the default image: the first frame
+    EXPECT_EQ(poster.width, 60);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_NE(told[2].find("growing.png: 60 x 45 pixels, 150 stamps, 5 frames"), std::string::npos)
+        << told[2];
+
+    // Cancelled before its first slice, and after one: no file, no message.
+    for (int slices = 0; slices < 2; ++slices) {
+        mtxIELogExport::Request big{dir.File("cancelled.png"), 960, 720};
+        mtxIELogExport* box = Designer().Export(big);
+        ASSERT_NE(box, nullptr);
+        box->clock = [n = uint64_t(0)]() mutable { return n += 20; };  // two looks a slice
+        for (int i = 0; i < slices; ++i) EXPECT_EQ(box->Advance(), 1);
+        box->Process(mtxIELogExport::kCancel, 0);  // the box is gone
+        EXPECT_FALSE(std::filesystem::exists(big.path));
+    }
+    EXPECT_EQ(told.size(), 3u);
+}

@@ -184,10 +184,10 @@ TEST(MenuDrawing, ChordsStandRightAlignedBesideTheirLabels) {
         return std::make_pair(w->top->frame, w->top->menu.popupRects.at(0));
     };
     // File: Open (highlighted), Open Project, separator, Save, Save Project,
-    // separator, Exit.
+    // Export at Size, Export Time-lapse, separator, Exit.
     auto [file, r] = composed('F');
-    int item = (r.bottom - r.top - 4 - 2 * 7) / 5;
-    int saveTop = r.top + 2 + 2 * item + 7, exitTop = saveTop + 2 * item + 7;
+    int item = (r.bottom - r.top - 4 - 2 * 7) / 7;
+    int saveTop = r.top + 2 + 2 * item + 7, exitTop = saveTop + 4 * item + 7;
     int middle = (r.left + r.right) / 2;
     for (int top : {saveTop, exitTop}) {
         int rightmost = -1;

@@ -25,15 +25,17 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     EXPECT_EQ(menu.items[0].label, "&File");
     EXPECT_TRUE(menu.items[0].popup);
     const auto& file = menu.items[0].items;
-    ASSERT_EQ(file.size(), 7u);
+    ASSERT_EQ(file.size(), 9u);
     EXPECT_EQ(file[0].id, 40105u);
     EXPECT_EQ(file[1].id, 40112u);
     EXPECT_TRUE(file[2].separator);
     EXPECT_EQ(file[3].id, 40106u);
     EXPECT_EQ(file[4].id, 40113u);
-    EXPECT_TRUE(file[5].separator);
-    EXPECT_EQ(file[6].label, "&Exit\tCtrl+Q");
-    EXPECT_EQ(file[6].id, 40102u);
+    EXPECT_EQ(file[5].id, 40114u);
+    EXPECT_EQ(file[6].id, 40115u);
+    EXPECT_TRUE(file[7].separator);
+    EXPECT_EQ(file[8].label, "&Exit\tCtrl+Q");
+    EXPECT_EQ(file[8].id, 40102u);
     EXPECT_EQ(menu.items[1].items[1].id, 40121u);
     EXPECT_EQ(menu.items[2].label, "F&ill");
     EXPECT_EQ(menu.items[2].items[0].label, "&Go\tF5");
@@ -150,9 +152,9 @@ TEST_F(MenuKeyboard, ArrowsSkipSeparatorsAndWrap) {
     EXPECT_EQ(NextCommand(), 40106u);
     AltLetter('F');
     MenuHandleKey(wnd.Handle(), VK_UP);  // wraps from Open to Exit
-    MenuHandleKey(wnd.Handle(), VK_UP);  // then, past a separator, Save Project
+    MenuHandleKey(wnd.Handle(), VK_UP);  // then, past a separator, Export Time-lapse
     MenuHandleKey(wnd.Handle(), VK_RETURN);
-    EXPECT_EQ(NextCommand(), 40113u);
+    EXPECT_EQ(NextCommand(), 40115u);
 }
 
 TEST_F(MenuKeyboard, LeftAndRightMoveAlongTheBar) {

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+
+#include "ui/dlg_ok_cancel.h"
+
+class mtxIELabel;
+class mtxIESpin;
+
+// What Export at Size and Export Time-lapse ask before the file: the width
+// (the height follows the photo's proportions, shown under it) and, for a
+// time-lapse, the frames and their pace. OK hands the choice on; a size
+// beyond what is drawn is refused with the reason shown in the dialog.
+class mtxIEExportDlg : public mtxIEDlgOkCancel {
+  public:
+    enum : uint32_t { kWidthChanged = 10 };
+    struct Choice {
+        int width = 0, height = 0;
+        uint32_t frames = 0;  // 0 for a picture
+        int fps = 10;
+    };
+    static constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+    static constexpr int kMaxWidth = 65535;
+    static constexpr int kWidth = 270;
+
+    // photoWidth x photoHeight: the photo's size; timelapse asks for frames too.
+    mtxIEExportDlg(mtxImageEditor* editor, int photoWidth, int photoHeight, bool timelapse);
+    int OnAction(uint32_t action, uint16_t value) override;
+
+    // The height that keeps the photo's proportions at width.
+    int HeightAt(int width) const;
+    Choice Chosen() const;
+
+    std::function<void(const Choice&)> onChosen;
+    mtxIESpin* widthSpin = nullptr;
+    mtxIESpin* framesSpin = nullptr;  // time-lapse only
+    mtxIESpin* fpsSpin = nullptr;     // time-lapse only
+    mtxIELabel* sizeLabel = nullptr;
+
+  private:
+    void ShowSize();
+    int photoWidth_, photoHeight_;
+};
