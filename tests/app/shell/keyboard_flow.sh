@@ -3,7 +3,8 @@
 # demo photo's path; F5 (Fill, Go) with the flowers a first start holds; the
 # picture grows; F6 (Fill, Stop) and Ctrl+S at once, and a name ending in
 # .png: the file is a PNG at the photo's size that differs from the photo,
-# and the picture stands still; Ctrl+O and that file: it opens; Ctrl+Q ends the program with 0 (nothing left unsaved).
+# and the picture stands still; File, Export at Size: a PNG of twice the
+# photo's size; Ctrl+O and the saved file: it opens; Ctrl+Q ends the program with 0 (nothing left unsaved).
 # Screenshots of the steps are left in <output>.
 #
 #   keyboard_flow.sh <daubry> <output-folder> <demo-photo>
@@ -70,6 +71,23 @@ shot stopped-b
 differ=$(compare -metric AE "$saved" "$demo" null: 2>&1 || true)
 [[ "$differ" =~ ^[0-9]+$ ]] && ((differ > 1000)) || fail "the saved picture is the photo ($differ)"
 cp "$saved" "$out/saved.png"
+# File, Export at Size (its mnemonic z): the dialog offers twice the photo's
+# width; Enter takes it, the file dialog a name; the run is drawn again there.
+key alt+f z
+wait_dialog export-dialog 10 || fail "File, Export at Size showed no dialog"
+key Return
+sleep 0.5
+wait_dialog export-file-dialog 10 || fail "the export asked for no file"
+exported="$work/exported.png"
+key ctrl+a
+xdotool type --delay 10 "$exported"
+key Return
+await_file "$exported" 60 || fail "Export at Size wrote no $exported"
+wait_no_dialog export-told 10 && fail "the export did not say where the picture went"
+shot export-told
+key Return
+[[ "$(identify -format '%m %w %h' "$exported")" == "PNG $(identify -format '%[fx:2*w] %[fx:2*h]' "$demo")" ]] ||
+  fail "the export is not a PNG of twice the photo's size: $(identify -format '%m %w %h' "$exported")"
 open_file "$saved"
 shot reopened
 key ctrl+q
