@@ -55,6 +55,7 @@ int mtxFillSession::FinishPreparation() {
     if (reopened_ && Analysed()) {
         reopened_ = false;
         prepared = 1;
+        CatchUpFine();
         return 1;
     }
     if (!Analysed() || !SaveSourceCopy()) return 0;
@@ -87,6 +88,7 @@ int mtxFillSession::PrepareBackground() {
     mtxStampLog::Base base = samples_.background != 0 ? mtxStampLog::kPhoto : mtxStampLog::kColor;
     if (!FillLayer(base, samples_.backgroundColor)) return 0;
     StartBaseRun(base, samples_.backgroundColor);
+    RestartFine();  // its sequence is the new base's
     return 1;
 }
 
@@ -153,6 +155,7 @@ int mtxFillSession::Reopen(const mtxStampLog& from) {
 int mtxFillSession::Replay(const mtxStampLog& from, float scale) {
     if (!BeginReplay(from) || !ReplayUntil(log.Count(), scale)) return 0;
     random.state = log.EndState();
+    if (prepared) CatchUpFine();
     return 1;
 }
 
@@ -181,13 +184,18 @@ int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
 void mtxFillSession::ForgetCoverage() {
     coverage_.Reset(sourceCopy);
     stamps = steps = 0;
-    // The seed's sequence for the first run after preparation; the
-    // generator's own state stays for the Classic mode.
-    fine_.Restart(random.state + fineRuns_++);
+    // The generator's own state stays for the Classic mode.
+    RestartFine();
+}
+
+void mtxFillSession::RestartFine() {
+    fineRestarts_ = 0;
+    fine_.Restart(FineSeed(0));
 }
 
 void mtxFillSession::RecountCoverage() {
     ForgetCoverage();
+    random.state = log.EndState();
     if (log.RunCount() == 0) return;
     for (uint64_t i = log.RunAt(log.LastBase()).firstStamp; i < log.Count(); ++i) {
         mtxStamp stamp = log.At(i);
@@ -195,10 +203,61 @@ void mtxFillSession::RecountCoverage() {
         NoteCoverage(stamp);
         ++stamps;
     }
+    if (prepared) CatchUpFine();
 }
 
 void mtxFillSession::GoOn() {
-    if (fine_.Finished()) fine_.Restart(random.state + fineRuns_++);
+    if (fine_.Finished()) fine_.Restart(FineSeed(++fineRestarts_));
+}
+
+uint64_t mtxFillSession::FineSeed(uint64_t restart) const {
+    uint64_t base = 0, index = 0;
+    if (log.RunCount() > 0) {
+        index = log.LastBase();
+        base = log.RunAt(index).startState;
+    }
+    return base + (index << 20) + restart;
+}
+
+namespace {
+
+bool SameStamp(const mtxStamp& a, const mtxStamp& b) {
+    return a.sample == b.sample && a.x == b.x && a.y == b.y && a.angle == b.angle &&
+           a.size == b.size;
+}
+
+}  // namespace
+
+int mtxFillSession::CatchUpFine() {
+    RestartFine();
+    uint64_t first = log.RunCount() > 0 ? log.RunAt(log.LastBase()).firstStamp : 0;
+    const auto fine = static_cast<uint8_t>(SampleCollection::kModeFine);
+    fine_.SetDrawing(false);
+    bool same = true;
+    for (uint64_t i = first; i < log.Count() && same; ++i) {
+        if (log.ModeOf(i) != fine) continue;  // the Fine engine never saw these
+        const mtxStamp logged = log.At(i);
+        for (int restarts = 0;;) {
+            mtxStamp made;
+            mtxPlaceResult result = fine_.PlaceSample(1, &made);
+            if (result == mtxPlaceResult::kPlaced) {
+                same = SameStamp(made, logged);
+                break;
+            }
+            if (result == mtxPlaceResult::kFinished && restarts++ == 0) {
+                fine_.Restart(FineSeed(++fineRestarts_));
+                continue;
+            }
+            if (result != mtxPlaceResult::kNoRoom) {
+                same = false;
+                break;
+            }
+        }
+    }
+    fine_.SetDrawing(true);
+    // Stamps from other samples or options: a sequence no run used yet.
+    if (!same) fine_.Restart(FineSeed(fineRestarts_ += log.Count() + 1));
+    return same ? 1 : 0;
 }
 
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {

@@ -84,6 +84,8 @@ class mtxFillSession {
     void ForgetCoverage();
     // As ForgetCoverage, then counts again what the log's stamps since its
     // last base cover: the picture after an Undo or Redo moved the log's end.
+    // The generators take the state the log's end had, so Go places what a
+    // run that never went back would have placed next.
     void RecountCoverage();
     // A Fine run that reached its end begins another over the picture with
     // the next sequence.
@@ -129,6 +131,16 @@ class mtxFillSession {
     // Rewrites the layer's picture to a colour or to the saved copy.
     int FillLayer(mtxStampLog::Base base, uint32_t color);
     static void Enlarge(mtxStamp& stamp, float scale);
+    // The seed of the Fine engine's sequence number `restart` since the log's
+    // last base: each base and each new pass over a finished picture gets
+    // its own, and the log says which.
+    uint64_t FineSeed(uint64_t restart) const;
+    void RestartFine();
+    // The Fine engine brought to the log's end: its sequence restarted and
+    // stepped, drawing nothing, through the Fine stamps since the last base,
+    // each checked against the log. When they differ (other samples or
+    // options) the engine starts a sequence of its own instead. 1 when caught up.
+    int CatchUpFine();
 
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
@@ -140,7 +152,7 @@ class mtxFillSession {
     mtxFillEngine engine_;
     mtxSampleShapes shapes_;
     mtxFineEngine fine_;
-    uint64_t fineRuns_ = 0;  // Fine runs begun, so each gets its own sequence
+    uint64_t fineRestarts_ = 0;  // Fine sequences begun since the last base
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
     uint64_t replayed_ = 0;

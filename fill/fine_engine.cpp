@@ -192,7 +192,7 @@ mtxPlaceResult mtxFineEngine::PlaceSample(uint32_t now, mtxStamp* out) {
         mtxStamp stamp;
         bool made = phase_ == Phase::kPasses ? VisitPassPoint(stamp) : VisitGap(stamp);
         if (!made) continue;
-        if (!target_.Draw(stamp, samples_)) return mtxPlaceResult::kDrawFailed;
+        if (drawing_ && !target_.Draw(stamp, samples_)) return mtxPlaceResult::kDrawFailed;
         Paint(stamp, lastRgb_);
         if (out) *out = stamp;
         return mtxPlaceResult::kPlaced;

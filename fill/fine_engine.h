@@ -56,6 +56,10 @@ class mtxFineEngine {
     // every cell with alpha is covered (or given up) after the last pass.
     mtxPlaceResult PlaceSample(uint32_t now, mtxStamp* stamp = nullptr);
 
+    // Off: steps place stamps in the engine's own account of the picture but
+    // draw nothing, so a run can be caught up with the stamps a log holds.
+    void SetDrawing(bool on) { drawing_ = on; }
+
     // The stamp sizes of the passes, largest first; empty until the first step.
     const std::vector<int32_t>& Sizes() const { return sizes_; }
     int Pass() const { return pass_; }
@@ -110,4 +114,5 @@ class mtxFineEngine {
     std::vector<uint8_t> tries_;  // per cell, stamps tried in the last phase
     int64_t givenUp_ = 0;
     uint32_t lastRgb_ = 0;  // the colour the stamp being made stands for
+    bool drawing_ = true;
 };

@@ -313,3 +313,31 @@ TEST_F(DesignerProjectTest, ExportsDrawTheRunAgainAndCancelLeavesNoFile) {
     }
     EXPECT_EQ(told.size(), 3u);
 }
+
+// In either mode, Go after an Undo, and Go in a reopened project, place the
+// stamps the run placed before: the picture of one uninterrupted run.
+TEST_F(DesignerProjectTest, UndoneAndReopenedRunsGoOnAsOneUninterruptedRunInBothModes) {
+    for (uint32_t mode : {SampleCollection::kModeClassic, SampleCollection::kModeFine}) {
+        SCOPED_TRACE(mode);
+        Designer().samples.fillMode = mode;
+        ASSERT_EQ(Designer().Open(photo, 0), 1);
+        FillTo(120);
+        std::vector<uint32_t> atSave = Layer();
+        std::string project = dir.File("mode" + std::to_string(mode) + ".daubry");
+        ASSERT_EQ(Designer().SaveProjectAs(project), 1);
+        FillTo(260);
+        std::vector<uint32_t> whole = Layer();
+        ASSERT_NE(whole, atSave);
+
+        ASSERT_EQ(Designer().Undo(), 1);
+        EXPECT_EQ(Layer(), atSave);
+        FillTo(260);
+        EXPECT_EQ(Layer(), whole) << "Go after Undo";
+
+        ASSERT_EQ(Designer().Open(project, 0), 1);
+        EXPECT_EQ(Layer(), atSave);
+        FillTo(260);
+        EXPECT_EQ(Layer(), whole) << "Go in the reopened project";
+        EXPECT_TRUE(told.empty()) << told.front();
+    }
+}
