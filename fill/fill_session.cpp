@@ -55,7 +55,7 @@ int mtxFillSession::FinishPreparation() {
     if (reopened_ && Analysed()) {
         reopened_ = false;
         prepared = 1;
-        CatchUpFine();
+        fineBehind_ = true;
         return 1;
     }
     if (!Analysed() || !SaveSourceCopy()) return 0;
@@ -155,7 +155,7 @@ int mtxFillSession::Reopen(const mtxStampLog& from) {
 int mtxFillSession::Replay(const mtxStampLog& from, float scale) {
     if (!BeginReplay(from) || !ReplayUntil(log.Count(), scale)) return 0;
     random.state = log.EndState();
-    if (prepared) CatchUpFine();
+    fineBehind_ = true;
     return 1;
 }
 
@@ -189,6 +189,7 @@ void mtxFillSession::ForgetCoverage() {
 }
 
 void mtxFillSession::RestartFine() {
+    fineBehind_ = false;
     fineRestarts_ = 0;
     fine_.Restart(FineSeed(0));
 }
@@ -203,10 +204,12 @@ void mtxFillSession::RecountCoverage() {
         NoteCoverage(stamp);
         ++stamps;
     }
-    if (prepared) CatchUpFine();
+    fineBehind_ = true;
 }
 
 void mtxFillSession::GoOn() {
+    if (samples_.fillMode != SampleCollection::kModeFine) return;
+    CatchUpFineIfBehind();
     if (fine_.Finished()) fine_.Restart(FineSeed(++fineRestarts_));
 }
 
@@ -227,6 +230,13 @@ bool SameStamp(const mtxStamp& a, const mtxStamp& b) {
 }
 
 }  // namespace
+
+// Only when a Fine step needs it, so an Undo stays quick.
+void mtxFillSession::CatchUpFineIfBehind() {
+    if (!fineBehind_) return;
+    fineBehind_ = false;
+    CatchUpFine();
+}
 
 int mtxFillSession::CatchUpFine() {
     RestartFine();
@@ -264,9 +274,10 @@ mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
     KeepRunCurrent();
     mtxStamp stamp;
-    mtxPlaceResult result = samples_.fillMode == SampleCollection::kModeFine
-                                ? fine_.PlaceSample(now, &stamp)
-                                : engine_.PlaceSample(now, &stamp);
+    const bool fine = samples_.fillMode == SampleCollection::kModeFine;
+    if (fine) CatchUpFineIfBehind();
+    mtxPlaceResult result =
+        fine ? fine_.PlaceSample(now, &stamp) : engine_.PlaceSample(now, &stamp);
     log.NoteState(random.state);
     ++steps;
     if (result == mtxPlaceResult::kPlaced) {

@@ -141,6 +141,7 @@ class mtxFillSession {
     // each checked against the log. When they differ (other samples or
     // options) the engine starts a sequence of its own instead. 1 when caught up.
     int CatchUpFine();
+    void CatchUpFineIfBehind();
 
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
@@ -153,6 +154,7 @@ class mtxFillSession {
     mtxSampleShapes shapes_;
     mtxFineEngine fine_;
     uint64_t fineRestarts_ = 0;  // Fine sequences begun since the last base
+    bool fineBehind_ = false;    // the log went on or back without the Fine engine
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
     uint64_t replayed_ = 0;
