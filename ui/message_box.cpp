@@ -14,17 +14,31 @@ mtxIEMessageBox::mtxIEMessageBox(mtxImageEditor* host, const char* text, const c
     : mtxIEDialog(host, 1), buttons(kind), outcome_(std::move(outcome)) {
     dialogFlags |= kTitleBar;
     title = caption ? caption : mtxIELoadString(318, "Warning");
-    label = new mtxIELabel(this);
-    label->SetText(text ? text : "");
+    std::string all = text ? text : "";
+    int labelWidth = 0;
+    for (size_t start = 0;;) {
+        size_t end = all.find('\n', start);
+        auto* line = new mtxIELabel(this);
+        line->SetText(all.substr(start, end == std::string::npos ? end : end - start));
+        labelWidth = std::max(labelWidth, line->Width());
+        lines.push_back(line);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    label = lines.front();
     int buttonCount = kind == kYesNoCancel ? 3 : 1;
     int buttonsWidth = buttonCount * kButtonWidth + (buttonCount - 1) * kButtonGap;
-    int labelWidth = label->Width();
     int contentWidth = std::max({labelWidth + 5, kMinContentWidth, buttonsWidth + 10});
+    // One line is centred; several stand as a block, each from its left.
     int top = kTitleBarHeight + 10;
     int left = kBorder + (contentWidth - labelWidth) / 2;
-    label->rect = {left, top, left + labelWidth, top + label->Height()};
+    for (mtxIELabel* line : lines) {
+        int lineLeft = lines.size() == 1 ? kBorder + (contentWidth - line->Width()) / 2 : left;
+        line->rect = {lineLeft, top, lineLeft + line->Width(), top + line->Height()};
+        top = line->rect.bottom + 2;
+    }
     int width = contentWidth + 2 * kBorder;
-    int height = label->rect.bottom - kTitleBarHeight + 70;
+    int height = lines.back()->rect.bottom - kTitleBarHeight + 70;
     rect = {rect.left, rect.top, rect.left + width, rect.top + height};
 
     // The buttons side by side, centred along the bottom.
@@ -52,6 +66,12 @@ mtxIEMessageBox::mtxIEMessageBox(mtxImageEditor* host, const char* text, const c
     okButton->SetFocus();
     Center();
     Invalidate();
+}
+
+std::string mtxIEMessageBox::Text() const {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i]->text;
+    return text;
 }
 
 mtxIEMessageBox::~mtxIEMessageBox() {

@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/window.h"
 #include "ui/action_processor.h"
@@ -8,10 +10,10 @@
 
 class mtxIELabel;
 
-// The program's message box: a title ("Warning" when none is given), one
-// line of text and an OK button, or Yes, No and Cancel for a question. It is
-// modal and owned by the editor's stack: the creator does not keep it. At
-// least 160 pixels wide, wider for a longer text or more buttons.
+// The program's message box: a title ("Warning" when none is given), its
+// text (a line, or lines parted by '\n', left-aligned) and an OK button, or Yes, No and Cancel for
+// a question. It is modal and owned by the editor's stack: the creator does not keep it. At least
+// 160 pixels wide, wider for a longer text or more buttons.
 class mtxIEMessageBox : public mtxIEDialog, public mtxIEActionProcessor {
   public:
     static constexpr int kMinContentWidth = 150;
@@ -46,8 +48,12 @@ class mtxIEMessageBox : public mtxIEDialog, public mtxIEActionProcessor {
                         mtxOs::HWND owner,
                         const std::function<void(mtxIEMessageBox&)>& onShown = {});
 
+    // The text as given, its lines joined by '\n'.
+    std::string Text() const;
+
     Buttons buttons;
-    mtxIELabel* label = nullptr;
+    mtxIELabel* label = nullptr;      // the first line
+    std::vector<mtxIELabel*> lines;   // every line, the first included
     mtxIEButton* okButton = nullptr;  // OK, or Yes
     mtxIEButton* noButton = nullptr;  // null without a question
     mtxIEButton* cancelAnswer = nullptr;

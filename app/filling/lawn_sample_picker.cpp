@@ -22,7 +22,7 @@ namespace {
 constexpr uint32_t kGroundLight = 0xFFFFFFFF, kGroundDark = 0xFFD8D8D8;
 // A burst of messages (a collection whose pictures are all gone) is shown as
 // this many boxes at most, the last one saying how many more there were.
-constexpr size_t kMaxBoxes = 4;
+constexpr size_t kMaxLines = 8;  // of problems told at once
 
 // Picture 3104 with every colour channel halved (halves rounded to even) and
 // given the picker's chroma, as the remove button shows it, row after row;
@@ -294,16 +294,13 @@ void mtxIELawnSamplePicker::Reported(const std::function<void()>& operation) {
     operation();
     samples_.messages = before;
     if (!editor || gathered.texts.empty()) return;
+    // One box for the lot, however many pictures failed.
     std::vector<std::string>& texts = gathered.texts;
-    if (texts.size() > kMaxBoxes) {
-        size_t more = texts.size() - (kMaxBoxes - 1);
-        texts.resize(kMaxBoxes - 1);
-        texts.push_back("And " + std::to_string(more) + " more problems like these.");
-    }
-    // The boxes stack up; made last to first, the first message lies on top.
-    std::string title = mtxIELoadString(317, "Error");
-    for (auto text = texts.rbegin(); text != texts.rend(); ++text)
-        new mtxIEMessageBox(editor, text->c_str(), title.c_str());
+    std::string text;
+    for (size_t i = 0; i < texts.size() && i < kMaxLines; ++i) text += (i ? "\n" : "") + texts[i];
+    if (texts.size() > kMaxLines)
+        text += "\nAnd " + std::to_string(texts.size() - kMaxLines) + " more problems like these.";
+    new mtxIEMessageBox(editor, text.c_str(), mtxIELoadString(317, "Error").c_str());
 }
 
 int mtxIELawnSamplePicker::Process(uint32_t action, uint16_t value) {

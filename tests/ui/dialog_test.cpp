@@ -100,6 +100,20 @@ TEST_F(DialogFixture, MessageBoxWidthsAndTheWarningTitle) {
     EXPECT_EQ(wide->Width(), labelWidth + 5 + 10);
     EXPECT_EQ(wide->label->rect.left, 5 + (labelWidth + 5 - labelWidth) / 2);
     EXPECT_EQ(editor.TopModal(), wide);
+
+    // Lines stand one under the other from one left edge, the box as wide as
+    // the longest and tall enough for all, above the button.
+    auto* lines = new mtxIEMessageBox(&editor, "First\nThe second line, the longest\nThird", "L");
+    ASSERT_EQ(lines->lines.size(), 3u);
+    EXPECT_EQ(lines->Text(), "First\nThe second line, the longest\nThird");
+    RECT first = lines->lines[0]->rect, second = lines->lines[1]->rect,
+         third = lines->lines[2]->rect;
+    EXPECT_EQ(first.left, second.left);
+    EXPECT_EQ(second.left, third.left);
+    EXPECT_GE(second.top, first.bottom);
+    EXPECT_GE(third.top, second.bottom);
+    EXPECT_EQ(lines->Width(), (second.right - second.left) + 5 + 10);
+    EXPECT_LT(third.bottom, lines->okButton->rect.top);
 }
 
 TEST_F(DialogFixture, AQuestionsThreeButtonsSitSideBySideCentred) {

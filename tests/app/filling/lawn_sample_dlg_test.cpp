@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <filesystem>
@@ -130,7 +131,7 @@ struct SampleDlgTest : ::testing::Test {
     std::vector<std::string> TakeMessages() {
         std::vector<std::string> out;
         while (auto* box = dynamic_cast<mtxIEMessageBox*>(editor.TopModal())) {
-            out.push_back(box->label->text);
+            out.push_back(box->Text());
             box->Close();
         }
         editor.DeleteDeferred();
@@ -300,19 +301,21 @@ TEST_F(SampleDlgTest, PicturesThatCannotBeUsedAreReportedByName) {
     EXPECT_NE(told[0].find("broken.png"), std::string::npos) << told[0];
     EXPECT_NE(told[0].find("PNG"), std::string::npos) << told[0];  // the loader's reason
 
-    // A collection naming six missing pictures and one good one: the good one
-    // is added, and the burst is cut to four boxes, the first message on top.
+    // A collection naming ten missing pictures and one good one: the good one
+    // is added, and one box names the first eight, a line each.
     std::vector<std::string> entries;
-    for (int i = 0; i < 6; ++i) entries.push_back(dir.File("gone" + std::to_string(i) + ".png"));
+    for (int i = 0; i < 10; ++i) entries.push_back(dir.File("gone" + std::to_string(i) + ".png"));
     entries.push_back(blue);
     host.answers.push_back({Collection("gone.msc", entries), 1});
     Press(d->addButton);
     EXPECT_EQ(Paths(), std::vector<std::string>{blue});
     told = TakeMessages();
-    ASSERT_EQ(told.size(), 4u);
-    EXPECT_NE(told[0].find("gone0.png"), std::string::npos) << told[0];
-    EXPECT_NE(told[2].find("gone2.png"), std::string::npos) << told[2];
-    EXPECT_NE(told[3].find("3 more"), std::string::npos) << told[3];
+    ASSERT_EQ(told.size(), 1u);
+    size_t lines = std::count(told[0].begin(), told[0].end(), '\n') + 1;
+    EXPECT_EQ(lines, 9u) << told[0];
+    EXPECT_LT(told[0].find("gone0.png"), told[0].find("gone7.png")) << told[0];
+    EXPECT_EQ(told[0].find("gone8.png"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("And 2 more"), std::string::npos) << told[0];
     // The collection's own sink is back in place.
     EXPECT_EQ(samples.messages, &messages);
 }
