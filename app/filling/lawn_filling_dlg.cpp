@@ -14,7 +14,11 @@
 namespace {
 
 constexpr int kGap = 10, kRow = 22;
-constexpr int kClientWidth = 390, kClientHeight = 370;
+constexpr int kClientWidth = 390, kClientHeight = 386;
+// The frames of two choices: the radio buttons, and under them what the
+// chosen one does.
+constexpr int kChoiceHeight = 86;
+constexpr uint32_t kHintColor = 0xFF505860;
 
 // Background list values: a plain colour, the layer's content, the picture's copy.
 constexpr int32_t kBackColor = 0, kBackLayer = 1, kBackPicture = 2;
@@ -66,6 +70,16 @@ mtxIERadioGroup* MakeGroup(mtxIECtrl* parent, int x, int y, uint32_t first, cons
     return group;
 }
 
+// Under a group's buttons: what its choice does, kept current by the dialog.
+mtxIELabel* MakeHint(mtxIECtrl* frame, mtxIERadioGroup* group, mtxIEActionProcessor* dialog) {
+    group->SetAction(dialog, mtxIELawnFillingDlg::kChoiceChanged, 1);
+    auto* hint = new mtxIELabel(frame);
+    hint->MoveTo(10, 20 + 2 * kRow - 4);
+    hint->color = kHintColor;
+    hint->Show(1);
+    return hint;
+}
+
 }  // namespace
 
 mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection& samples,
@@ -93,9 +107,10 @@ mtxIELawnFillingDlg::mtxIELawnFillingDlg(mtxImageEditor* host, SampleCollection&
     BuildTransformation(left, top);
     BuildSize(left + 130, top);
     BuildChoice(left, top + 100);
-    BuildBackground(left, top + 185);
-    BuildMode(left, top + 249);
-    BuildSpeed(left + 190, top + 249);
+    BuildBackground(left, top + 193);
+    BuildMode(left, top + 257);
+    BuildSpeed(left + 190, top + 257);
+    ShowHints();
     CreateButtons();
     Center();
     if (rotateBox) rotateBox->SetFocus();
@@ -125,18 +140,33 @@ void mtxIELawnFillingDlg::BuildSize(int x, int y) {
 }
 
 void mtxIELawnFillingDlg::BuildMode(int x, int y) {
-    mtxIEFrame* frame = MakeFrame(this, 340, "Filling", {x, y, x + 180, y + 78});
+    mtxIEFrame* frame = MakeFrame(this, 340, "Filling", {x, y, x + 180, y + kChoiceHeight});
     modeGroup = MakeGroup(frame, 8, 20, 341, "Fine", 342, "Classic",
                           fillMode == SampleCollection::kModeFine);
+    modeHint = MakeHint(frame, modeGroup, this);
 }
 
 void mtxIELawnFillingDlg::BuildChoice(int x, int y) {
-    mtxIEFrame* choose = MakeFrame(this, 310, "Sample Choose", {x, y, x + 180, y + 78});
+    mtxIEFrame* choose = MakeFrame(this, 310, "Sample Choose", {x, y, x + 180, y + kChoiceHeight});
     chooseGroup = MakeGroup(choose, 8, 20, 311, "Color Match", 312, "Random",
                             chooseMode == SampleCollection::kChooseColorMatch);
-    mtxIEFrame* color = MakeFrame(this, 327, "Sample Color", {x + 190, y, x + 370, y + 78});
+    chooseHint = MakeHint(choose, chooseGroup, this);
+    mtxIEFrame* color =
+        MakeFrame(this, 327, "Sample Color", {x + 190, y, x + 370, y + kChoiceHeight});
     colorGroup = MakeGroup(color, 8, 20, 313, "Existing", 217, "Pattern",
                            colorMode == SampleCollection::kColorKeep);
+    colorHint = MakeHint(color, colorGroup, this);
+}
+
+void mtxIELawnFillingDlg::ShowHints() {
+    auto show = [](mtxIELabel* hint, mtxIERadioGroup* group, const char* first,
+                   const char* second) {
+        hint->SetText(group->Selected() == 1 ? first : second);
+        hint->Invalidate();
+    };
+    show(chooseHint, chooseGroup, "the sample nearest in colour", "any sample, by chance");
+    show(colorHint, colorGroup, "the samples' own colours", "the photo's colours");
+    show(modeHint, modeGroup, "large to small, covers all", "region by region");
 }
 
 void mtxIELawnFillingDlg::BuildBackground(int x, int y) {
@@ -162,7 +192,7 @@ void mtxIELawnFillingDlg::BuildBackground(int x, int y) {
 }
 
 void mtxIELawnFillingDlg::BuildSpeed(int x, int y) {
-    mtxIEFrame* frame = MakeFrame(this, 762, "Speed", {x, y, x + 180, y + 78});
+    mtxIEFrame* frame = MakeFrame(this, 762, "Speed", {x, y, x + 180, y + kChoiceHeight});
     speedList = new mtxIEComboBox(frame);
     speedList->rect = {8, 22, 168, 22 + speedList->Height()};
     speedList->AddItem(mtxIELoadString(760, "Calm"), SampleCollection::kSpeedCalm);
@@ -180,6 +210,9 @@ int mtxIELawnFillingDlg::OnAction(uint32_t action, uint16_t value) {
         case kOk:
             Apply();
             break;
+        case kChoiceChanged:
+            ShowHints();
+            return 1;
         case kMinChanged:
             maxSpin->SetRange(minSpin->Value(), kSizeLimit);
             return 1;

@@ -8,6 +8,7 @@ class SampleCollection;
 class mtxIECheckBox;
 class mtxIEColorSelect;
 class mtxIEComboBox;
+class mtxIELabel;
 class mtxIERadioGroup;
 class mtxIESpin;
 
@@ -20,6 +21,7 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
         kMinChanged = 3,
         kMaxChanged = 4,
         kBackgroundChanged = 9,
+        kChoiceChanged = 10,  // a radio group's choice: its hint follows
     };
     // What the document controller is told after OK: the options changed.
     static constexpr uint32_t kOptionsChanged = 7;
@@ -56,6 +58,10 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     mtxIEColorSelect* colorSelect = nullptr;
     mtxIERadioGroup* modeGroup = nullptr;  // 1 fine, 2 classic
     mtxIEComboBox* speedList = nullptr;    // Calm, Fast
+    // What the chosen Sample Choose, Sample Color and Filling do, in a line each.
+    mtxIELabel* chooseHint = nullptr;
+    mtxIELabel* colorHint = nullptr;
+    mtxIELabel* modeHint = nullptr;
 
   private:
     void BuildTransformation(int x, int y);
@@ -66,6 +72,7 @@ class mtxIELawnFillingDlg : public mtxIEDlgOkCancel {
     void BuildSpeed(int x, int y);
     // The colour only matters over a plain background.
     void ShowColorFor(int32_t value);
+    void ShowHints();
 
     SampleCollection& samples_;
     mtxIEActionProcessor* controller_;

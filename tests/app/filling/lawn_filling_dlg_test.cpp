@@ -16,6 +16,7 @@
 #include "ui/color_selector.h"
 #include "ui/combo_box.h"
 #include "ui/edit.h"
+#include "ui/label.h"
 #include "ui/radio_button.h"
 #include "ui/spin.h"
 
@@ -116,6 +117,15 @@ TEST_F(FillingDlgTest, ControlsShowTheOptions) {
     EXPECT_TRUE(d->colorSelect->IsShown());
     EXPECT_EQ(d->colorSelect->Color(), 0xFF00FF00u);
     EXPECT_EQ(d->title, "Fill Options");
+    // Under each choice, what it does; a click changes both.
+    EXPECT_EQ(d->chooseHint->text, "any sample, by chance");
+    EXPECT_EQ(d->colorHint->text, "the samples' own colours");
+    ClickOn(editor, d->chooseGroup->buttons[0]);
+    EXPECT_EQ(d->chooseHint->text, "the sample nearest in colour");
+    ClickOn(editor, d->modeGroup->buttons[1]);
+    EXPECT_EQ(d->modeHint->text, "region by region");
+    for (mtxIELabel* hint : {d->chooseHint, d->colorHint, d->modeHint})
+        EXPECT_LE(hint->rect.right, hint->parent->Width() - 4) << hint->text;
 }
 
 TEST_F(FillingDlgTest, EachSizeSpinBoundsTheOther) {
