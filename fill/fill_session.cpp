@@ -190,6 +190,8 @@ void mtxFillSession::ForgetCoverage() {
 
 void mtxFillSession::RestartFine() {
     fineBehind_ = false;
+    if (catchUp_.active) fine_.SetDrawing(true);
+    catchUp_.active = false;
     fineRestarts_ = 0;
     fine_.Restart(FineSeed(0));
 }
@@ -209,8 +211,11 @@ void mtxFillSession::RecountCoverage() {
 
 void mtxFillSession::GoOn() {
     if (samples_.fillMode != SampleCollection::kModeFine) return;
-    CatchUpFineIfBehind();
-    if (fine_.Finished()) fine_.Restart(FineSeed(++fineRestarts_));
+    // Behind the log, whether the run had ended is known once caught up.
+    if (fineBehind_ || catchUp_.active)
+        goOnPending_ = true;
+    else if (fine_.Finished())
+        fine_.Restart(FineSeed(++fineRestarts_));
 }
 
 uint64_t mtxFillSession::FineSeed(uint64_t restart) const {
@@ -231,27 +236,25 @@ bool SameStamp(const mtxStamp& a, const mtxStamp& b) {
 
 }  // namespace
 
-// Only when a Fine step needs it, so an Undo stays quick.
-void mtxFillSession::CatchUpFineIfBehind() {
-    if (!fineBehind_) return;
-    fineBehind_ = false;
-    CatchUpFine();
+void mtxFillSession::BeginCatchUp() {
+    RestartFine();
+    fine_.SetDrawing(false);
+    catchUp_ = CatchUp{};
+    catchUp_.active = true;
+    catchUp_.next = log.RunCount() > 0 ? log.RunAt(log.LastBase()).firstStamp : 0;
 }
 
-int mtxFillSession::CatchUpFine() {
-    RestartFine();
-    uint64_t first = log.RunCount() > 0 ? log.RunAt(log.LastBase()).firstStamp : 0;
+int mtxFillSession::ContinueCatchUp(uint64_t budget) {
     const auto fine = static_cast<uint8_t>(SampleCollection::kModeFine);
-    fine_.SetDrawing(false);
-    bool same = true;
-    for (uint64_t i = first; i < log.Count() && same; ++i) {
-        if (log.ModeOf(i) != fine) continue;  // the Fine engine never saw these
-        const mtxStamp logged = log.At(i);
+    for (; catchUp_.next < log.Count() && catchUp_.same && budget > 0; ++catchUp_.next) {
+        if (log.ModeOf(catchUp_.next) != fine) continue;  // the Fine engine never saw these
+        --budget;
+        const mtxStamp logged = log.At(catchUp_.next);
         for (int restarts = 0;;) {
             mtxStamp made;
             mtxPlaceResult result = fine_.PlaceSample(1, &made);
             if (result == mtxPlaceResult::kPlaced) {
-                same = SameStamp(made, logged);
+                catchUp_.same = SameStamp(made, logged);
                 break;
             }
             if (result == mtxPlaceResult::kFinished && restarts++ == 0) {
@@ -259,23 +262,37 @@ int mtxFillSession::CatchUpFine() {
                 continue;
             }
             if (result != mtxPlaceResult::kNoRoom) {
-                same = false;
+                catchUp_.same = false;
                 break;
             }
         }
     }
+    if (catchUp_.same && catchUp_.next < log.Count()) return 0;
+    catchUp_.active = false;
     fine_.SetDrawing(true);
     // Stamps from other samples or options: a sequence no run used yet.
-    if (!same) fine_.Restart(FineSeed(fineRestarts_ += log.Count() + 1));
-    return same ? 1 : 0;
+    if (!catchUp_.same) fine_.Restart(FineSeed(fineRestarts_ += log.Count() + 1));
+    if (goOnPending_ && fine_.Finished()) fine_.Restart(FineSeed(++fineRestarts_));
+    goOnPending_ = false;
+    return 1;
+}
+
+// Only when a Fine step needs it, so an Undo stays quick; a slice at a time,
+// so the window goes on answering while a long run is caught up.
+int mtxFillSession::CatchingUpFine() {
+    if (fineBehind_) {
+        fineBehind_ = false;
+        BeginCatchUp();
+    }
+    return catchUp_.active && !ContinueCatchUp(kCatchUpSlice);
 }
 
 mtxPlaceResult mtxFillSession::Step(uint32_t now, mtxStamp* placed) {
     if (!prepared) return mtxPlaceResult::kNotPrepared;
+    const bool fine = samples_.fillMode == SampleCollection::kModeFine;
+    if (fine && CatchingUpFine()) return mtxPlaceResult::kNoRoom;  // nothing placed yet
     KeepRunCurrent();
     mtxStamp stamp;
-    const bool fine = samples_.fillMode == SampleCollection::kModeFine;
-    if (fine) CatchUpFineIfBehind();
     mtxPlaceResult result =
         fine ? fine_.PlaceSample(now, &stamp) : engine_.PlaceSample(now, &stamp);
     log.NoteState(random.state);

@@ -139,9 +139,12 @@ class mtxFillSession {
     // The Fine engine brought to the log's end: its sequence restarted and
     // stepped, drawing nothing, through the Fine stamps since the last base,
     // each checked against the log. When they differ (other samples or
-    // options) the engine starts a sequence of its own instead. 1 when caught up.
-    int CatchUpFine();
-    void CatchUpFineIfBehind();
+    // options) the engine starts a sequence of its own instead. In slices
+    // of at most budget logged stamps; Continue gives 1 once done.
+    void BeginCatchUp();
+    int ContinueCatchUp(uint64_t budget);
+    // Whether a Fine step must wait: a slice of the catching up was done.
+    int CatchingUpFine();
 
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
@@ -155,6 +158,13 @@ class mtxFillSession {
     mtxFineEngine fine_;
     uint64_t fineRestarts_ = 0;  // Fine sequences begun since the last base
     bool fineBehind_ = false;    // the log went on or back without the Fine engine
+    bool goOnPending_ = false;   // Go came while behind: a finished run begins anew
+    struct CatchUp {
+        bool active = false, same = true;
+        uint64_t next = 0;  // the log's next stamp to step through
+    } catchUp_;
+    // Logged stamps stepped through in one step: about 0.1 s on a 4 MP photo.
+    static constexpr uint64_t kCatchUpSlice = 2000;
     mtxCoverageMask coverage_;
     std::atomic<uint32_t> progress_{0};
     uint64_t replayed_ = 0;
