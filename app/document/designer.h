@@ -34,8 +34,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     enum Action : uint32_t {
         kAddLayer = 1,
         kAddLayerFromFile = 2,
-        kChooseLayer = 3,
-        kSetOpacity = 4,
+        kChooseLayer = 3,  // the value is the layer's index
+        kSetOpacity = 4,   // the value is the chosen layer's new opacity
         kUndo = 5,
         kRedo = 6,
         kOptionsChanged = 7,

@@ -97,8 +97,7 @@ int mtxIEDesigner::Viewer::OnRButtonDown(int x, int y, uint32_t keys) {
     return 1;
 }
 
-void mtxIEDesigner::Viewer::OnKeyDown(uint32_t key, uint32_t repeat, uint32_t keyFlags) {
-    if (key != mtxOs::VK_APPS) return mtxIEViewer::OnKeyDown(key, repeat, keyFlags);
+void mtxIEDesigner::Viewer::OpenMenuFromKeyboard() {
     RECT client = GetClientRect();
     POINT at = LocalToEditor(POINT{client.left + kGap, client.top + kGap});
     OpenMenu(at.x, at.y);

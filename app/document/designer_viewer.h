@@ -10,8 +10,8 @@ class mtxIELabel;
 class mtxIEMdf;
 
 // The designer's viewer: it holds the current tool (a control of its own)
-// and opens the layers menu on a right-button press in the picture's area,
-// or on the menu key, whatever the tool.
+// and opens the layers menu on a right-button press in its client area,
+// whatever the tool.
 class mtxIEDesigner::Viewer : public mtxIEViewer {
   public:
     // The layers menu, its chosen items reaching the designer: Add Layer,
@@ -36,10 +36,10 @@ class mtxIEDesigner::Viewer : public mtxIEViewer {
     // previous tool is destroyed.
     void SetTool(mtxIEMdf* newTool);
     int OnRButtonDown(int x, int y, uint32_t keys) override;
-    // The menu key opens the layers menu at the client area's top left.
-    void OnKeyDown(uint32_t key, uint32_t repeat, uint32_t keyFlags) override;
     // Refreshes the layers menu and shows it at (x, y), editor coordinates.
     void OpenMenu(int x, int y);
+    // The same at the client area's top left, for the menu key.
+    void OpenMenuFromKeyboard();
     // Also shows the hint and the demo button while there is no picture.
     void UpdateView() override;
 

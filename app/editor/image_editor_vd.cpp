@@ -5,6 +5,7 @@
 #include "app/editor/tool_button.h"
 #include "base/registry.h"
 #include "base/share_folder.h"
+#include "platform/window_messages.h"
 #include "ui/frame_set.h"
 
 namespace {
@@ -145,4 +146,10 @@ int mtxImageEditorVD::Process(uint32_t action, uint16_t) {
         return 1;
     }
     return action >= kFirstSpare && action <= kLastSpare ? 1 : 0;
+}
+
+mtxOs::LRESULT mtxImageEditorVD::OnKeyDown(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) {
+    if (wParam == mtxOs::VK_APPS && modal.empty() && designer)
+        designer->viewer->OpenMenuFromKeyboard();
+    return mtxImageEditor::OnKeyDown(wParam, lParam);
 }

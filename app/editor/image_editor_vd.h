@@ -73,6 +73,9 @@ class mtxImageEditorVD : public mtxImageEditor {
     // main tool bar shows that button pressed; kRepaint redraws the viewer;
     // the spare codes do nothing; 1 for these, 0 for other codes.
     int Process(uint32_t action, uint16_t value) override;
+    // The menu key opens the layers menu over the viewer, wherever the focus
+    // is, while no dialog is open.
+    mtxOs::LRESULT OnKeyDown(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) override;
 
     SampleCollection samples;
     mtxIEFrameSet* outerFrames = nullptr;

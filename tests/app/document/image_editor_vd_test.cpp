@@ -115,7 +115,7 @@ TEST_F(EditorVD, ARightPressInTheViewerOpensTheLayersMenu) {
     ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 40, 30), 0), 1);
     auto image = Designer().Picture()->GetLayer(0)->source->CreateSameKind(40, 30);
     ASSERT_EQ(Designer().AppendLayer(std::move(image)), 1);
-    Designer().viewer->OnKeyDown(VK_APPS, 1, 0);
+    ui_test::Key(*editor, VK_APPS);
     ASSERT_EQ(spy->shown.size(), 2u);
     EXPECT_EQ(Labels(spy->menu.items),
               (std::vector<std::string>{"Add Layer", "Add Layer From File", "Remove Layer 2", "-",
