@@ -6,6 +6,7 @@
 #include "image/image_stack.h"
 #include "render/image_dx.h"
 #include "ui/button.h"
+#include "ui/check_box.h"
 #include "ui/color_selector.h"
 #include "ui/frame.h"
 #include "ui/image_editor.h"
@@ -68,6 +69,14 @@ mtxIEDesigner::DlgAddLayer::DlgAddLayer(mtxImageEditor* host, mtxIEDesigner* own
     colorButton->SetRect({inner.left + 80, line, inner.left + 140, line + 22});
     colorButton->SetAction(this, kChooseColor, 0);
     colorButton->Show(1);
+    line += 30;
+    // A layer over the picture hides nothing until something is drawn on it.
+    transparent = new mtxIECheckBox(frame);
+    transparent->SetCaption("Transparent");
+    transparent->SetRect({inner.left + 80, line, inner.right - 10, line + 22});
+    transparent->SetChecked(1);
+    transparent->SetAction(this, kTransparent, 0);
+    transparent->Show(1);
     CreateButtons();
     Center();
 }
@@ -75,20 +84,32 @@ mtxIEDesigner::DlgAddLayer::DlgAddLayer(mtxImageEditor* host, mtxIEDesigner* own
 int mtxIEDesigner::DlgAddLayer::OnAction(uint32_t action, uint16_t value) {
     if (action == kChooseColor) {
         new mtxIEColorSelector(
-            editor, color, [this](uint32_t chosen) { color = chosen, Invalidate(); }, LifeToken());
+            editor, color,
+            [this](uint32_t chosen) {
+                color = chosen;
+                transparent->SetChecked(0);
+                Invalidate();
+            },
+            LifeToken());
+        return 1;
+    }
+    if (action == kTransparent) {
+        Invalidate();  // the swatch goes or comes back
         return 1;
     }
     if (action == kOk && designer) {
         int width = widthSpin->Value(), height = heightSpin->Value();
         if (designer->Picture() && width > 0 && height > 0)
-            designer->AppendLayer(PlainLayer(editor, width, height, color));
+            designer->AppendLayer(
+                PlainLayer(editor, width, height, transparent->IsChecked() ? 0x00000000u : color));
     }
     return mtxIEDlgOkCancel::OnAction(action, value);
 }
 
 void mtxIEDesigner::DlgAddLayer::Draw(int x, int y, const RECT& clip) {
     mtxIEDlgOkCancel::Draw(x, y, clip);
-    // The chosen colour inside its button.
+    // The chosen colour inside its button; none while the layer is transparent.
+    if (transparent->IsChecked()) return;
     RECT swatch = colorButton->EditorRect();
     swatch = {swatch.left + 5, swatch.top + 5, swatch.right - 5, swatch.bottom - 5};
     mtxIEPrimitives::FillRect(editor->GetDevice(), swatch, color);

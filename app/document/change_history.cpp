@@ -28,6 +28,10 @@
 //     tile's pixels (rows of the tile's width, A8R8G8B8) as they were and as
 //     they are, each one zlib stream
 //   kind 2 (opacity): u8 before, u8 after
+//   kind 3 (layer added) and kind 4 (layer removed): u32 width, u32 height,
+//     u8 opacity, three zero bytes, the transform as nine f32, u32 stream
+//     size, and the layer's pixels (rows of its width, A8R8G8B8) as one zlib
+//     stream
 //
 // The records kept also live in records_ (position, size, name); a walk reads
 // one record and checks its links against its neighbours there.
@@ -39,6 +43,7 @@ constexpr uint64_t kLargestBudget = 1ull << 30;  // record positions are 32-bit
 constexpr size_t kPixelsHeader = 12;             // width, height, tile count
 constexpr size_t kTileHeader = 12;               // column, row, two stream sizes
 constexpr size_t kCopyChunk = 1 << 20;
+constexpr size_t kLayerHeader = 4 + 4 + 4 + 9 * 4 + 4;  // size, opacity, transform, stream
 
 void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
     out[at] = uint8_t(v);
@@ -510,6 +515,46 @@ int mtxChangeHistory::RecordOpacity(int layer, uint8_t before, uint8_t after,
     return Append(record, mtxUtf16ToUtf8(stored));
 }
 
+int mtxChangeHistory::RecordLayer(mtxImageStack& stack, int layer, bool added,
+                                  const std::string& name) {
+    // An open change of a layer below stays valid: its index does not move.
+    if (!enabled_ || (snapshot_ && snapshot_->layer >= layer)) return 0;
+    mtxImageStack::Layer* stackLayer = stack.GetLayer(layer);
+    mtxImage* image = stackLayer ? stackLayer->source.get() : nullptr;
+    if (!image || image->width <= 0 || image->height <= 0) return 0;
+    std::u16string stored = StoredName(name);
+    try {
+        std::vector<uint8_t> record =
+            NewRecord(uint32_t(layer), added ? kKindLayerAdded : kKindLayerRemoved, stored);
+        size_t at = record.size();
+        record.resize(at + kLayerHeader, 0);
+        Put32(record, at, uint32_t(image->width));
+        Put32(record, at + 4, uint32_t(image->height));
+        record[at + 8] = stackLayer->Opacity();
+        for (int i = 0; i < 9; ++i) {
+            uint32_t bits = 0;
+            std::memcpy(&bits, &stackLayer->transform[i], 4);
+            Put32(record, at + 12 + 4 * size_t(i), bits);
+        }
+        std::vector<uint8_t> pixels(size_t(image->width) * image->height * 4);
+        {
+            mtxFieldLock<mtxImage> lock(*image);
+            if (!lock || !image->data) return 0;
+            for (int y = 0; y < image->height; ++y)
+                std::memcpy(pixels.data() + size_t(y) * image->width * 4, image->Row(y),
+                            size_t(image->width) * 4);
+        }
+        int64_t streamSize = DeflateInto(*deflate_, pixels, record);
+        if (streamSize < 0) return Disable(), 0;
+        Put32(record, at + kLayerHeader - 4, uint32_t(streamSize));
+        return Append(record, mtxUtf16ToUtf8(stored));
+    } catch (const std::bad_alloc&) {
+        // The change goes unrecorded: what came before no longer leads to it.
+        Clear();
+        return 0;
+    }
+}
+
 int mtxChangeHistory::Undo(mtxImageStack& stack, mtxBaseThread* worker, Step* step) {
     return Walk(stack, worker, true, step);
 }
@@ -557,6 +602,18 @@ int mtxChangeHistory::Apply(mtxImageStack& stack, const Record& record, bool bac
     if (body > bytes.size() || restoreValue > 0x7FFFFFFF) return 0;
     int layerIndex = int(restoreValue);
     if (kind == kKindPixels) return ApplyPixels(stack, bytes, body, layerIndex, backward, step);
+    if (kind == kKindLayerAdded || kind == kKindLayerRemoved) {
+        // Undoing an addition and redoing a removal take the layer away.
+        bool insert = (kind == kKindLayerAdded) != backward;
+        int applied = ApplyLayer(stack, bytes, body, layerIndex, insert);
+        if (applied > 0 && step) {
+            step->layer = layerIndex;
+            step->kind = kind;
+            step->tiles.clear();
+            step->changed = mtxRect{0, 0, int(Get32(&bytes[body])), int(Get32(&bytes[body + 4]))};
+        }
+        return applied;
+    }
     if (kind != kKindOpacity || bytes.size() - body != 2) return 0;
     mtxImageStack::Layer* layer = stack.GetLayer(layerIndex);
     if (!layer) return -1;
@@ -648,6 +705,47 @@ int mtxChangeHistory::ApplyPixels(mtxImageStack& stack, const std::vector<uint8_
                 seen = 1;
                 layer->viewerData.push_back({column, row, 0});
             }
+    }
+    return 1;
+}
+
+int mtxChangeHistory::ApplyLayer(mtxImageStack& stack, const std::vector<uint8_t>& bytes, size_t at,
+                                 int layerIndex, bool insert) {
+    if (bytes.size() - at < kLayerHeader) return 0;
+    uint32_t width = Get32(&bytes[at]), height = Get32(&bytes[at + 4]);
+    uint32_t streamSize = Get32(&bytes[at + kLayerHeader - 4]);
+    if (width == 0 || height == 0 || uint64_t(width) * height * 4 > 0xFFFFFFFFu ||
+        bytes.size() - at - kLayerHeader != streamSize)
+        return 0;
+    if (!insert) {
+        mtxImageStack::Layer* layer = stack.GetLayer(layerIndex);
+        // The bottom layer holds the picture's size: it never goes.
+        if (!layer || layerIndex < 1 || uint32_t(layer->width) != width ||
+            uint32_t(layer->height) != height)
+            return -1;
+        return stack.RemoveLayer(layerIndex) ? 1 : -1;
+    }
+    mtxImageStack::Layer* bottom = stack.GetLayer(0);
+    if (!bottom || !bottom->source || layerIndex > stack.LayerCount() || layerIndex < 1) return -1;
+    std::unique_ptr<mtxImage> image = bottom->source->CreateSameKind(int(width), int(height));
+    if (!image) return -1;
+    std::vector<uint8_t> pixels(size_t(width) * height * 4);
+    if (!InflateExactly(*deflate_, &bytes[at + kLayerHeader], streamSize, pixels.data(),
+                        uint32_t(pixels.size())))
+        return 0;
+    {
+        mtxFieldLock<mtxImage> lock(*image);
+        if (!lock || !image->data) return -1;
+        for (uint32_t y = 0; y < height; ++y)
+            std::memcpy(image->Row(int(y)), pixels.data() + size_t(y) * width * 4,
+                        size_t(width) * 4);
+    }
+    if (stack.AddLayer(layerIndex, std::move(image)) != layerIndex) return -1;
+    mtxImageStack::Layer* layer = stack.GetLayer(layerIndex);
+    layer->SetOpacity(bytes[at + 8]);
+    for (int i = 0; i < 9; ++i) {
+        uint32_t bits = Get32(&bytes[at + 12 + 4 * size_t(i)]);
+        std::memcpy(&layer->transform[i], &bits, 4);
     }
     return 1;
 }

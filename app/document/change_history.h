@@ -41,6 +41,8 @@ class mtxChangeHistory {
     // Record kinds.
     static constexpr uint8_t kKindPixels = 1;
     static constexpr uint8_t kKindOpacity = 2;
+    static constexpr uint8_t kKindLayerAdded = 3;
+    static constexpr uint8_t kKindLayerRemoved = 4;
     // Requests sent to the worker around a walk.
     static constexpr uint32_t kRequestPause = 1;
     static constexpr uint32_t kRequestContinue = 2;
@@ -89,6 +91,13 @@ class mtxChangeHistory {
     // Records a change of a layer's opacity from before to after (the caller
     // sets it). 1 when recorded.
     int RecordOpacity(int layer, uint8_t before, uint8_t after, const std::string& name);
+    // Records that the layer at index was added (call after adding it) or is
+    // about to be removed (call before removing it): its pixels, size,
+    // opacity and transform, so that Undo takes an added layer away and puts
+    // a removed one back, and Redo does the change again. 1 when recorded; 0
+    // without such a layer, while a change of this layer or one above is
+    // open, or when history is off.
+    int RecordLayer(mtxImageStack& stack, int layer, bool added, const std::string& name);
 
     // Moves one record backward (Undo) or forward (Redo): writes the record's
     // pixels into the layer's source image and notes every viewer tile that
@@ -138,6 +147,8 @@ class mtxChangeHistory {
     int Apply(mtxImageStack& stack, const Record& record, bool backward, Step* step);
     int ApplyPixels(mtxImageStack& stack, const std::vector<uint8_t>& bytes, size_t at,
                     int layerIndex, bool backward, Step* step);
+    int ApplyLayer(mtxImageStack& stack, const std::vector<uint8_t>& bytes, size_t at,
+                   int layerIndex, bool insert);
     int Append(std::vector<uint8_t>& record, const std::string& name);
     int OpenJournal();
     int WriteAt(uint64_t position, const void* bytes, size_t count);

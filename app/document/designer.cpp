@@ -18,14 +18,12 @@
 #include "image/image_stack.h"
 #include "platform/os_file.h"
 #include "platform/path.h"
-#include "ui/combo_box.h"
 #include "ui/frame_set.h"
 #include "ui/image_editor.h"
-#include "ui/label.h"
 #include "ui/message_box.h"
-#include "ui/spin.h"
 #include "ui/strings.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -143,7 +141,6 @@ mtxIEDesigner::~mtxIEDesigner() {
         field->onChangeStarting = nullptr, field->onChangeEnded = nullptr,
         field->onChangeCancelled = nullptr, field->onCheckpoint = nullptr;
     if (optionsBar) optionsBar->Empty();
-    layerChooser = nullptr, opacity = nullptr;
     if (viewer) {
         viewer->SetTool(nullptr);
         viewer->SetStack(nullptr);
@@ -172,7 +169,6 @@ int mtxIEDesigner::Open(const std::string& path, int, std::string* reason) {
         return 0;
     }
     viewer->SetStack(Picture());
-    RefreshLayerChooser();
     if (onPictureOpened) onPictureOpened(document_.Path());
     return 1;
 }
@@ -250,7 +246,6 @@ int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
     }
     if (!document_.OpenProject(full, Device(), *project, &why)) return fail(why);
     viewer->SetStack(Picture());
-    RefreshLayerChooser();
     SelectTool(kToolFilling);
     mtxLoadProjectSamples(*project, samples, why);
     OnOptionsChanged();
@@ -458,28 +453,25 @@ void mtxIEDesigner::ResetBackground() {
     if (mtxIEMdf* tool = CurrentTool()) tool->ResetBackground();
 }
 
-void mtxIEDesigner::SelectTool(int tool) {
+int mtxIEDesigner::SelectTool(int tool) {
+    // The move, rotate, brush, light and draw tools do not exist yet: their
+    // numbers must not take the filling tool, its run or its preparation away.
+    if (tool != kToolFilling) return 0;
     // Choosing the filling tool again keeps the one at work, with its run.
-    if (tool == kToolFilling && FillingTool()) return;
+    if (FillingTool()) return 1;
     // The changes the old tool made stay counted after it goes.
     document_.ToolGoing();
     // The bar's controls of the old tool go before the tool they talk to.
     optionsBar->Empty();
-    layerChooser = nullptr, opacity = nullptr;
     viewer->SetTool(nullptr);
-    if (tool == kToolFilling) {
-        auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
-        field->openSamples = [this] { return OpenSamplesDialog(); };
-        ConnectHistory(*field);
-        ConnectCheckpoints(*field);
-        // The tool stays hidden: it acts through the viewer and its timer.
-        viewer->SetTool(field);
-    } else {
-        // FIXME: the move, rotate, brush, light and draw tools do not exist
-        // yet; their numbers leave the picture without a tool.
-        BuildLayerOptions();
-    }
+    auto* field = new mtxIEMdfField(viewer, optionsBar, samples);
+    field->openSamples = [this] { return OpenSamplesDialog(); };
+    ConnectHistory(*field);
+    ConnectCheckpoints(*field);
+    // The tool stays hidden: it acts through the viewer and its timer.
+    viewer->SetTool(field);
     viewer->Invalidate();
+    return 1;
 }
 
 mtxIEMdfField* mtxIEDesigner::FillingTool() const {
@@ -532,10 +524,10 @@ int mtxIEDesigner::WalkHistory(bool backward) {
     mtxChangeHistory::Step step;
     if (!(backward ? document_.Undo(&step) : document_.Redo(&step))) return 0;
     if (step.kind == mtxChangeHistory::kKindOpacity) {
-        mtxImageStack::Layer* layer = Picture()->GetLayer(step.layer);
-        int shown = viewer->activeLayer < 0 ? 0 : viewer->activeLayer;
-        if (opacity && layer && step.layer == shown) opacity->SetValue(layer->Opacity());
         viewer->Invalidate();
+    } else if (step.kind == mtxChangeHistory::kKindLayerAdded ||
+               step.kind == mtxChangeHistory::kKindLayerRemoved) {
+        LayersChanged();
     } else {
         FollowInLog(step, backward);
         if (field) field->PictureRestored();
@@ -545,43 +537,41 @@ int mtxIEDesigner::WalkHistory(bool backward) {
     return 1;
 }
 
-void mtxIEDesigner::BuildLayerOptions() {
-    auto* label = new mtxIELabel(optionsBar);
-    label->SetText(mtxIELoadString(9, "Layer"));
-    label->Show(1);
-    optionsBar->AddItem(label, 0, 10);
-    layerChooser = new mtxIEComboBox(optionsBar);
-    layerChooser->SetRect({0, 0, 80, 22});
-    layerChooser->SetAction(this, kChooseLayer, 1);
-    layerChooser->Show(1);
-    optionsBar->AddItem(layerChooser, 0, 5);
-    auto* opacityLabel = new mtxIELabel(optionsBar);
-    opacityLabel->SetText(mtxIELoadString(15, "Opacity"));
-    opacityLabel->Show(1);
-    optionsBar->AddItem(opacityLabel, 0, 20);
-    opacity = new mtxIESpin(optionsBar);
-    opacity->SetRect({0, 0, 70, 22});
-    opacity->SetRange(0, 255);
-    opacity->SetValue(255);
-    opacity->SetAction(this, kSetOpacity, 1);
-    opacity->Show(1);
-    optionsBar->AddItem(opacity, 0, 5);
-    RefreshLayerChooser();
-}
-
-void mtxIEDesigner::RefreshLayerChooser() {
-    if (!layerChooser) return;
-    layerChooser->Clear();
-    layerChooser->AddItem(mtxIELoadString(203, "All"), uintptr_t(-1));
-    int count = Picture() ? Picture()->LayerCount() : 0;
-    for (int i = 0; i < count; ++i) layerChooser->AddItem(std::to_string(i + 1), uintptr_t(i));
-    layerChooser->Select(0);
+void mtxIEDesigner::LayersChanged() {
+    viewer->SyncWithStack();
+    viewer->Invalidate();
 }
 
 int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
     if (!document_.AppendLayer(std::move(image))) return 0;
-    RefreshLayerChooser();
-    viewer->SyncWithStack();
+    LayersChanged();
+    viewer->activeLayer = viewer->LayerCount() - 1;
+    return 1;
+}
+
+int mtxIEDesigner::RemoveLayer(int index) {
+    if (index < 1 || !Picture() || !Picture()->GetLayer(index)) return 0;
+    // The viewer lets go of the layer before the stack deletes it.
+    int chosen = ChosenLayer();
+    viewer->RemoveLayer(index);
+    int removed = document_.RemoveLayer(index);
+    LayersChanged();
+    viewer->activeLayer = std::min(chosen, viewer->LayerCount() - 1);
+    return removed;
+}
+
+int mtxIEDesigner::ChosenLayer() const {
+    return viewer ? std::max(viewer->activeLayer, 0) : 0;
+}
+
+int mtxIEDesigner::ChooseLayer(int index) {
+    if (!viewer || index < 0 || index >= viewer->LayerCount()) return 0;
+    viewer->activeLayer = index;
+    return 1;
+}
+
+int mtxIEDesigner::SetLayerOpacity(int index, uint8_t value) {
+    if (!document_.SetOpacity(index, value, mtxIELoadString(15, "Opacity"))) return 0;
     viewer->Invalidate();
     return 1;
 }
@@ -598,7 +588,7 @@ void mtxIEDesigner::AddLayerFromFile() {
     AppendLayer(std::move(image));
 }
 
-int mtxIEDesigner::Process(uint32_t action, uint16_t) {
+int mtxIEDesigner::Process(uint32_t action, uint16_t value) {
     switch (action) {
         case kAddLayer:
             if (editor) new DlgAddLayer(editor, this);
@@ -606,26 +596,15 @@ int mtxIEDesigner::Process(uint32_t action, uint16_t) {
         case kAddLayerFromFile:
             AddLayerFromFile();
             return 1;
-        case kChooseLayer: {
-            if (!layerChooser) return 1;
-            int chosen = layerChooser->Selection();
-            viewer->activeLayer =
-                chosen <= 0 ? -1 : int(layerChooser->list->items[size_t(chosen)].data);
-            if (opacity && Picture()) {
-                mtxImageStack::Layer* layer =
-                    Picture()->GetLayer(viewer->activeLayer < 0 ? 0 : viewer->activeLayer);
-                if (layer) opacity->SetValue(layer->Opacity());
-            }
+        case kChooseLayer:
+            ChooseLayer(value);
             return 1;
-        }
-        case kSetOpacity: {
-            if (!Picture() || !opacity) return 1;
-            int chosen = layerChooser ? layerChooser->Selection() : 0;
-            int index = chosen <= 0 ? 0 : int(layerChooser->list->items[size_t(chosen)].data);
-            document_.SetOpacity(index, uint8_t(opacity->Value()), "Opacity");
-            viewer->Invalidate();
+        case kSetOpacity:
+            SetLayerOpacity(ChosenLayer(), uint8_t(std::min<uint16_t>(value, 255)));
             return 1;
-        }
+        case kRemoveLayer:
+            RemoveLayer(ChosenLayer());
+            return 1;
         case kUndo:
             Undo();
             return 1;
@@ -647,6 +626,14 @@ int mtxIEDesigner::Process(uint32_t action, uint16_t) {
     if (action >= kFirstTool && action <= kLastTool) {
         SelectTool(int(action - kFirstTool));
         return 0;  // reported as not handled, so the editor's bar follows too
+    }
+    if (action >= kMenuLayer && action < kMenuLayer + 0x100) {
+        ChooseLayer(int(action - kMenuLayer));
+        return 1;
+    }
+    if (action >= kMenuOpacity && action < kMenuOpacity + 0x100) {
+        SetLayerOpacity(ChosenLayer(), uint8_t(action - kMenuOpacity));
+        return 1;
     }
     return 0;
 }

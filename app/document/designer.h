@@ -15,11 +15,9 @@ class SampleCollection;
 class mtxIEMdfField;
 class mtxImage;
 class mtxImageStack;
-class mtxIEComboBox;
 class mtxIEFrameSet;
 class mtxIELawnSampleDlg;
 class mtxIEMdf;
-class mtxIESpin;
 class mtxIEToolBar;
 class mtxRecoveryFile;
 
@@ -37,17 +35,23 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     enum Action : uint32_t {
         kAddLayer = 1,
         kAddLayerFromFile = 2,
-        kChooseLayer = 3,
-        kSetOpacity = 4,
+        kChooseLayer = 3,  // the value is the layer's index
+        kSetOpacity = 4,   // the value is the chosen layer's new opacity
         kUndo = 5,
         kRedo = 6,
         kOptionsChanged = 7,
         kResetBackground = 8,
         kFirstTool = 9,  // 9..17: the tool of that code minus 9
         kLastTool = 17,
-        kOpenDemo = 18,  // opens demoPhoto
+        kOpenDemo = 18,     // opens demoPhoto
+        kRemoveLayer = 19,  // removes the chosen layer
+        // The layers menu's items: choose layer (code minus kMenuLayer), and
+        // set the chosen layer's opacity to code minus kMenuOpacity.
+        kMenuLayer = 0x100,
+        kMenuOpacity = 0x200,
     };
-    // Tool numbers (action minus 9); only the filling tool exists.
+    // Tool numbers (action minus 9); only the filling tool exists, the
+    // others are kept for the tools to come.
     enum Tool : int {
         kToolMove = 0,
         kToolRotate = 1,
@@ -125,9 +129,11 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     virtual void OnOptionsChanged();
     virtual void ResetBackground();
 
-    // The current tool (null: none); 9..17 minus 9. Another tool replaces
-    // (destroys) the current one; numbers without a tool leave none.
-    void SelectTool(int tool);
+    // Makes the tool (9..17 minus 9) current. Only the filling tool exists:
+    // it is made when there is none and kept, with its run, when it is
+    // current; other numbers change nothing, so no run or preparation is
+    // lost to them. 1 when the tool is current, 0 for a number without one.
+    int SelectTool(int tool);
     mtxIEMdf* CurrentTool() const;
     // The filling tool when it is the current tool, else null.
     mtxIEMdfField* FillingTool() const;
@@ -141,11 +147,19 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // when the picture changed.
     int Undo();
     int Redo();
-    // Fills the options bar's layer chooser ("All", 1, 2, ...) when there is one.
-    void RefreshLayerChooser();
-    // Adds image as the last layer of the picture and lets the viewer follow.
-    // 0 without a picture.
+    // Adds image as the last layer of the picture (recorded for Undo), lets
+    // the viewer follow and makes it the chosen layer. 0 without a picture.
     int AppendLayer(std::unique_ptr<mtxImage> image);
+    // Removes the layer at index (recorded for Undo). The bottom layer, the
+    // picture the tool draws into, stays: 0 for it. 1 when removed.
+    int RemoveLayer(int index);
+    // The layer that Remove Layer and the opacity act on: the last one added
+    // or chosen, the bottom one (0) when none is.
+    int ChosenLayer() const;
+    // 0 when there is no such layer.
+    int ChooseLayer(int index);
+    // Sets the layer's opacity (recorded for Undo) and shows it. 1 when changed.
+    int SetLayerOpacity(int index, uint8_t value);
 
     // Whether the picture changed since it was opened or last saved: stamps
     // placed, a background reset, layers added, an opacity changed.
@@ -169,8 +183,6 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     mtxIEFrameSet* outerFrames = nullptr;
     mtxIEFrameSet* innerFrames = nullptr;
     Viewer* viewer = nullptr;
-    mtxIEComboBox* layerChooser = nullptr;  // in the options bar, null when none
-    mtxIESpin* opacity = nullptr;           // in the options bar, null when none
     InstrOptionsBar* optionsBar = nullptr;
 
   private:
@@ -182,8 +194,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     std::string AskPictureFile(const std::string& name, uint32_t& filter);
     std::string SaveFolder() const;
     void AddLayerFromFile();
-    // The options bar of no tool: the layer chooser and the opacity.
-    void BuildLayerOptions();
+    // The viewer shows the stack's layers as they are now.
+    void LayersChanged();
     int WalkHistory(bool backward);
     void ConnectHistory(mtxIEMdfField& tool);
     // The device the picture's layers live on (the editor's).

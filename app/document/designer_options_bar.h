@@ -3,8 +3,7 @@
 #include "ui/tool_bar.h"
 
 // The tool options bar along the bottom of the designer: the current tool
-// fills it with its controls; without a tool it holds the layer chooser and
-// the opacity of the chosen layer.
+// fills it with its controls.
 class mtxIEDesigner::InstrOptionsBar : public mtxIEToolBar {
   public:
     explicit InstrOptionsBar(mtxIECtrl* parent) : mtxIEToolBar(parent) { border = 1; }

@@ -13,12 +13,52 @@ constexpr uint32_t kHintColor = 0xFFFFFFFF;  // on the viewer's grey
 
 }  // namespace
 
-mtxIEDesigner::Viewer::Menu::Menu(mtxImageEditor* owner, mtxIEDesigner* designer)
-    : mtxIEMenu(owner, designer) {
-    std::string addLayer = mtxIELoadString(200, "Add") + " " + mtxIELoadString(9, "Layer");
-    AddItem(kAddLayer, addLayer.c_str());
-    std::string fromFile = addLayer + " " + mtxIELoadString(205, "From File");
-    AddItem(kAddLayerFromFile, fromFile.c_str());
+mtxIEDesigner::Viewer::Menu::Menu(mtxImageEditor* owner, mtxIEDesigner* designerOf)
+    : mtxIEMenu(owner, designerOf), designer(designerOf) {
+    Refresh();
+}
+
+void mtxIEDesigner::Viewer::Menu::Refresh() {
+    Clear();
+    mtxImageStack* picture = designer ? designer->Picture() : nullptr;
+    int count = picture ? picture->LayerCount() : 0,
+        chosen = designer ? designer->ChosenLayer() : 0;
+    mtxImageStack::Layer* layer = picture ? picture->GetLayer(chosen) : nullptr;
+    std::string layerWord = mtxIELoadString(9, "Layer");
+    auto add = [&](uint32_t id, const std::string& text, bool enabled) {
+        AddItem(id, text.c_str());
+        menu.items.back().enabled = enabled;
+    };
+    std::string addLayer = mtxIELoadString(200, "Add") + " " + layerWord;
+    add(kAddLayer, addLayer, picture != nullptr);
+    add(kAddLayerFromFile, addLayer + " " + mtxIELoadString(205, "From File"), picture != nullptr);
+    std::string remove = mtxIELoadString(201, "Remove") + " " + layerWord;
+    add(kRemoveLayer, chosen > 0 ? remove + " " + std::to_string(chosen + 1) : remove, chosen > 0);
+    AddItem(0, nullptr);
+    // The submenus: items of their own, without records of this menu.
+    auto submenu = [&](const std::string& text, std::vector<mtxOs::MenuItem> items) {
+        add(0, text, !items.empty());
+        menu.items.back().popup = true;
+        menu.items.back().items = std::move(items);
+    };
+    std::vector<mtxOs::MenuItem> layers, opacities;
+    for (int i = 0; i < count && i < 0x100; ++i) {
+        mtxOs::MenuItem item;
+        item.label = layerWord + " " + std::to_string(i + 1);
+        item.id = kMenuLayer + uint32_t(i);
+        item.checked = i == chosen;
+        layers.push_back(item);
+    }
+    for (uint8_t value : kOpacities) {
+        if (!layer) break;
+        mtxOs::MenuItem item;
+        item.label = std::to_string((value * 100 + 127) / 255) + " %";
+        item.id = kMenuOpacity + value;
+        item.checked = layer->Opacity() == value;
+        opacities.push_back(item);
+    }
+    submenu(layerWord, std::move(layers));
+    submenu(mtxIELoadString(15, "Opacity"), std::move(opacities));
 }
 
 mtxIEDesigner::Viewer::Viewer(mtxIECtrl* parent, mtxIEDesigner* owner)
@@ -46,15 +86,26 @@ void mtxIEDesigner::Viewer::SetTool(mtxIEMdf* newTool) {
 }
 
 int mtxIEDesigner::Viewer::OnRButtonDown(int x, int y, uint32_t keys) {
-    if (tool) return mtxIEViewer::OnRButtonDown(x, y, keys);
     RECT client = GetClientRect();
     POINT local = {x - rect.left, y - rect.top};
     if (local.x < client.left || local.x >= client.right || local.y < client.top ||
         local.y >= client.bottom)
         return mtxIEViewer::OnRButtonDown(x, y, keys);
+    if (!HasFocus()) SetFocus();
     POINT at = parent ? parent->LocalToEditor(POINT{x, y}) : POINT{x, y};
-    menu->Show(at.x, at.y);
+    OpenMenu(at.x, at.y);
     return 1;
+}
+
+void mtxIEDesigner::Viewer::OpenMenuFromKeyboard() {
+    RECT client = GetClientRect();
+    POINT at = LocalToEditor(POINT{client.left + kGap, client.top + kGap});
+    OpenMenu(at.x, at.y);
+}
+
+void mtxIEDesigner::Viewer::OpenMenu(int x, int y) {
+    menu->Refresh();
+    menu->Show(x, y);
 }
 
 void mtxIEDesigner::Viewer::UpdateView() {

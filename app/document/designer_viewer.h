@@ -10,14 +10,23 @@ class mtxIELabel;
 class mtxIEMdf;
 
 // The designer's viewer: it holds the current tool (a control of its own)
-// and, while there is no tool, opens the layers menu on a right-button press.
+// and opens the layers menu on a right-button press in its client area,
+// whatever the tool.
 class mtxIEDesigner::Viewer : public mtxIEViewer {
   public:
-    // The layers menu: "Add Layer" (1) and "Add Layer From File" (2), chosen
-    // items reaching the designer.
+    // The layers menu, its chosen items reaching the designer: Add Layer,
+    // Add Layer From File, Remove Layer (the chosen layer, never the
+    // bottom one), the chosen layer (a submenu of the layers, the chosen one
+    // ticked) and its opacity (a submenu of steps, the current one ticked).
+    // Without a picture every item is greyed.
     class Menu : public mtxIEMenu {
       public:
+        // The opacities offered, most opaque first.
+        static constexpr uint8_t kOpacities[] = {255, 191, 128, 64, 0};
         Menu(mtxImageEditor* editor, mtxIEDesigner* designer);
+        // Builds the items from the picture as it is now.
+        void Refresh();
+        mtxIEDesigner* designer;
     };
 
     Viewer(mtxIECtrl* parent, mtxIEDesigner* designer);
@@ -27,6 +36,10 @@ class mtxIEDesigner::Viewer : public mtxIEViewer {
     // previous tool is destroyed.
     void SetTool(mtxIEMdf* newTool);
     int OnRButtonDown(int x, int y, uint32_t keys) override;
+    // Refreshes the layers menu and shows it at (x, y), editor coordinates.
+    void OpenMenu(int x, int y);
+    // The same at the client area's top left, for the menu key.
+    void OpenMenuFromKeyboard();
     // Also shows the hint and the demo button while there is no picture.
     void UpdateView() override;
 

@@ -149,9 +149,20 @@ int mtxIEDocument::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     return 1;
 }
 
-int mtxIEDocument::AppendLayer(std::unique_ptr<mtxImage> image) {
+int mtxIEDocument::AppendLayer(std::unique_ptr<mtxImage> image, const std::string& name) {
     if (!picture_ || !image) return 0;
-    if (picture_->AddLayer(-1, std::move(image)) < 0) return 0;
+    int index = picture_->AddLayer(-1, std::move(image));
+    if (index < 0) return 0;
+    // Unrecorded, the older records would no longer fit the stack.
+    if (!history_->RecordLayer(*picture_, index, true, name)) history_->Clear();
+    MarkModified();
+    return 1;
+}
+
+int mtxIEDocument::RemoveLayer(int index, const std::string& name) {
+    if (!picture_ || index < 1 || !picture_->GetLayer(index)) return 0;
+    if (!history_->RecordLayer(*picture_, index, false, name)) history_->Clear();
+    if (!picture_->RemoveLayer(index)) return 0;
     MarkModified();
     return 1;
 }

@@ -67,8 +67,12 @@ class mtxIEDocument {
     // Kept across pictures, emptied by Open.
     mtxChangeHistory& History() { return *history_; }
 
-    // Adds image as the last layer. 1; 0 without a picture.
-    int AppendLayer(std::unique_ptr<mtxImage> image);
+    // Adds image as the last layer and records it under name. 1; 0 without
+    // a picture.
+    int AppendLayer(std::unique_ptr<mtxImage> image, const std::string& name = "Add Layer");
+    // Records and removes the layer at index. The bottom layer, which the
+    // tools draw into, stays: 0 for it and for a layer that does not exist.
+    int RemoveLayer(int index, const std::string& name = "Remove Layer");
     // Sets a layer's opacity and records the change under name. 1 when the
     // opacity changed; 0 when it was already value or there is no such layer.
     int SetOpacity(int layer, uint8_t value, const std::string& name);

@@ -5,6 +5,7 @@
 #include "app/editor/tool_button.h"
 #include "base/registry.h"
 #include "base/share_folder.h"
+#include "platform/window_messages.h"
 #include "ui/frame_set.h"
 
 namespace {
@@ -16,37 +17,46 @@ constexpr uint32_t ToolCode(mtxIEDesigner::Tool tool) {
     return uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(tool);
 }
 
+// A button of a bar: its label, its code, and whether it is offered. The
+// buttons of tools that do not exist yet keep their codes, hidden, until
+// the tools give them a meaning: a button that does nothing must not cost
+// the user the filling tool's run.
+struct BarEntry {
+    const char* label;
+    uint32_t code;
+    bool offered;
+};
+
 }  // namespace
 
 mtxImageEditorVD::MainToolBar::MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* owner)
     : mtxIEToolBar(parent) {
     border = 1;
-    const char* names[] = {"Move", "Rotate", "Paint", "Light"};
-    for (uint32_t code = kFirstMainTool; code <= kLastMainTool; ++code)
-        AddItem(new mtxIEToolButton(this, names[code - kFirstMainTool], owner, code), 0, 20);
+    const BarEntry entries[] = {{"Move", kMove, false},
+                                {"Rotate", kRotate, false},
+                                {"Paint", kPaint, false},
+                                {"Light", kLight, false}};
+    for (const BarEntry& e : entries)
+        if (e.offered) AddItem(new mtxIEToolButton(this, e.label, owner, e.code), 0, 20);
 }
 
 mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditorVD* editorVD)
     : mtxIEToolBar(parent), owner(editorVD) {
     border = 1;
     layout = kColumns;
-    struct Entry {
-        const char* label;
-        uint32_t code;
-    };
-    const Entry entries[] = {{"Undo", mtxIEDesigner::kUndo},
-                             {"Redo", mtxIEDesigner::kRedo},
-                             {"Move", ToolCode(mtxIEDesigner::kToolMove)},
-                             {"Rotate", ToolCode(mtxIEDesigner::kToolRotate)},
-                             {"Brush", ToolCode(mtxIEDesigner::kToolBrush)},
-                             {"Light", ToolCode(mtxIEDesigner::kToolLight)},
-                             {"Draw", ToolCode(mtxIEDesigner::kToolDraw)},
-                             {"Fill", ToolCode(mtxIEDesigner::kToolFilling)},
-                             {"Add Layer", mtxIEDesigner::kAddLayer},
-                             {"From File", mtxIEDesigner::kAddLayerFromFile},
-                             {"Reset", mtxIEDesigner::kResetBackground}};
-    for (const Entry& e : entries)
-        AddItem(new mtxIEToolButton(this, e.label, this, e.code, 72), 0, 6);
+    const BarEntry entries[] = {{"Undo", mtxIEDesigner::kUndo, true},
+                                {"Redo", mtxIEDesigner::kRedo, true},
+                                {"Move", ToolCode(mtxIEDesigner::kToolMove), false},
+                                {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), false},
+                                {"Brush", ToolCode(mtxIEDesigner::kToolBrush), false},
+                                {"Light", ToolCode(mtxIEDesigner::kToolLight), false},
+                                {"Draw", ToolCode(mtxIEDesigner::kToolDraw), false},
+                                {"Fill", ToolCode(mtxIEDesigner::kToolFilling), true},
+                                {"Add Layer", mtxIEDesigner::kAddLayer, true},
+                                {"From File", mtxIEDesigner::kAddLayerFromFile, true},
+                                {"Reset", mtxIEDesigner::kResetBackground, true}};
+    for (const BarEntry& e : entries)
+        if (e.offered) AddItem(new mtxIEToolButton(this, e.label, this, e.code, 72), 0, 6);
 }
 
 int mtxImageEditorVD::InstrumentBar::Process(uint32_t action, uint16_t value) {
@@ -108,10 +118,12 @@ void mtxImageEditorVD::CreateContent() {
     instrumentBar = new InstrumentBar(innerFrames, this);
     instrumentBar->Show(1);
     mainToolBar = new MainToolBar(outerFrames, this);
-    mainToolBar->Show(1);
+    // A bar without a button to offer takes no room.
+    int mainBarHeight = mainToolBar->children.empty() ? 0 : kMainBarHeight;
+    mainToolBar->Show(mainBarHeight > 0);
     outerFrames->SetPaneControl(0, mainToolBar);
     outerFrames->SetPaneControl(1, innerFrames);
-    outerFrames->SetPane(0, kMainBarHeight, kMainBarHeight, 0);
+    outerFrames->SetPane(0, mainBarHeight, mainBarHeight, 0);
     outerFrames->SetPane(1, 0, 0, 100);
     innerFrames->SetPaneControl(0, instrumentBar);
     innerFrames->SetPaneControl(1, designer);
@@ -134,4 +146,10 @@ int mtxImageEditorVD::Process(uint32_t action, uint16_t) {
         return 1;
     }
     return action >= kFirstSpare && action <= kLastSpare ? 1 : 0;
+}
+
+mtxOs::LRESULT mtxImageEditorVD::OnKeyDown(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) {
+    if (wParam == mtxOs::VK_APPS && modal.empty() && designer)
+        designer->viewer->OpenMenuFromKeyboard();
+    return mtxImageEditor::OnKeyDown(wParam, lParam);
 }

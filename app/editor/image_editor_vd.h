@@ -35,15 +35,17 @@ class mtxImageEditorVD : public mtxImageEditor {
     };
     static constexpr uint32_t kFirstMainTool = kMove, kLastMainTool = kLight;
 
-    // The main tool bar: four buttons whose codes (kMove to kLight) go to the editor.
+    // The main tool bar: the buttons of kMove to kLight, whose codes go to the
+    // editor. Their tools do not exist yet: the buttons are not offered and
+    // the bar, empty, takes no room.
     class MainToolBar : public mtxIEToolBar {
       public:
         explicit MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
     };
     // The instrument bar: one column of buttons that reach the designer with
-    // its codes (mtxIEDesigner::Action): the tools, undo and redo, adding
-    // layers and resetting the background. A tool's button stays pressed
-    // while it is the current tool.
+    // its codes (mtxIEDesigner::Action): undo and redo, the tools that exist
+    // (Fill), adding layers and resetting the background. A tool's button
+    // stays pressed while it is the current tool.
     class InstrumentBar : public mtxIEToolBar, public mtxIEActionProcessor {
       public:
         InstrumentBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
@@ -71,6 +73,9 @@ class mtxImageEditorVD : public mtxImageEditor {
     // main tool bar shows that button pressed; kRepaint redraws the viewer;
     // the spare codes do nothing; 1 for these, 0 for other codes.
     int Process(uint32_t action, uint16_t value) override;
+    // The menu key opens the layers menu over the viewer, wherever the focus
+    // is, while no dialog is open.
+    mtxOs::LRESULT OnKeyDown(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) override;
 
     SampleCollection samples;
     mtxIEFrameSet* outerFrames = nullptr;

@@ -323,6 +323,9 @@ void mtxIEViewerLayer::Draw(float originX, float originY) {
     device->SetPixelShaderConstantF(0, &ps[0][0], 3);
     device->SetFVF(mtxViewDraw::kVertexFormat);
     const float edge = float(kTextureEdge);
+    // The viewing shader weighs the texture's alpha by the vertex alpha: the
+    // layer's opacity, as the flattened picture weighs it.
+    const uint32_t color = (uint32_t(stackLayer->Opacity()) << 24) | 0x00FFFFFFu;
     for (auto& tile : tiles) {
         if (!tile->color) continue;
         device->SetTexture(0, tile->color);
@@ -337,7 +340,7 @@ void mtxIEViewerLayer::Draw(float originX, float originY) {
             strip[i] = {sx - 0.5f + originX,
                         sy - 0.5f + originY,
                         100.0f,
-                        0xFFFFFFFFu,
+                        color,
                         float(1 + ((i & 1) ? tile->width : 0)) / edge,
                         float(1 + ((i & 2) ? tile->height : 0)) / edge};
         }

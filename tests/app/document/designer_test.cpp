@@ -17,8 +17,12 @@
 #include "tests/app/filling/tool_preparation.h"
 #include "tests/oracles/jpeg.h"
 #include "tests/oracles/png.h"
+#include "tests/render/render_test_support.h"
+#include "tests/support/image_pixels.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/button.h"
+#include "ui/check_box.h"
+#include "ui/color_selector.h"
 #include "ui/combo_box.h"
 #include "ui/edit.h"
 #include "ui/label.h"
@@ -309,69 +313,101 @@ TEST_F(DesignerTest, TheFoldersSurviveARestartWhileTheyExist) {
     EXPECT_EQ(SharedApp().settings.GetRaw("deso", "ofp", nullptr, bytes), 1);
 }
 
-TEST_F(DesignerTest, ToolCodesSelectTheFillingToolOrNone) {
-    ASSERT_NE(Designer().CurrentTool(), nullptr);  // filling at the start
-    // Fill again while it is the tool keeps the tool, and so its run.
-    auto* filling = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
-    ASSERT_NE(filling, nullptr);
-    std::weak_ptr<const void> life = filling->LifeToken();
-    EXPECT_EQ(Designer().Process(17, 0), 0);
-    EXPECT_FALSE(life.expired());
-    EXPECT_EQ(Designer().CurrentTool(), filling);
-    EXPECT_EQ(Designer().layerChooser, nullptr);
-    for (uint32_t code = 9; code <= 16; ++code) {
-        EXPECT_EQ(Designer().Process(code, 0), 0);
-        EXPECT_EQ(Designer().CurrentTool(), nullptr) << code;
-        EXPECT_NE(Designer().layerChooser, nullptr);
-    }
-    EXPECT_EQ(Designer().Process(17, 0), 0);
-    EXPECT_NE(dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool()), nullptr);
-    EXPECT_EQ(Designer().Process(19, 0), 0);
-    EXPECT_EQ(Designer().Process(0, 0), 0);
+// The pixels of a layer of the designer's picture, row after row.
+std::vector<uint32_t> LayerPixels(mtxIEDesigner& designer, int index) {
+    mtxImageStack::Layer* layer = designer.Picture()->GetLayer(index);
+    if (!layer || !layer->source) return {};
+    return testing_support::PixelsOf(*layer->source);
 }
 
-TEST_F(DesignerTest, LayersAreAddedChosenAndMadeTransparent) {
+// Add Layer: a transparent layer of the picture's size unless a colour is
+// chosen; it becomes the chosen layer, and Undo takes it away, Redo brings
+// it back as it was.
+TEST_F(DesignerTest, AddLayerIsTransparentChosenAndUndone) {
     ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 30, 20), 0), 1);
-    Designer().Process(9, 0);  // no tool: the layer options show
-    ASSERT_NE(Designer().layerChooser, nullptr);
-    EXPECT_EQ(Designer().layerChooser->Count(), 2);  // All, 1
-    // Action 1: the dialog, with the picture's size; OK adds a layer of its colour.
-    EXPECT_EQ(Designer().Process(1, 0), 1);
+    EXPECT_EQ(Designer().Process(mtxIEDesigner::kAddLayer, 0), 1);
     auto* dialog = dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->widthSpin->Value(), 30);
     EXPECT_EQ(dialog->heightSpin->Value(), 20);
-    dialog->widthSpin->SetValue(7);
-    dialog->color = 0xFF112233;
     dialog->Process(mtxIEDlgOkCancel::kOk, 0);
     ASSERT_EQ(Designer().Picture()->LayerCount(), 2);
-    mtxImageStack::Layer* added = Designer().Picture()->GetLayer(1);
-    EXPECT_EQ(added->width, 7);
-    EXPECT_EQ(added->height, 20);
-    EXPECT_EQ(Designer().viewer->LayerCount(), 2);
-    EXPECT_EQ(Designer().layerChooser->Count(), 3);
-    // A zero side adds nothing.
-    Designer().Process(1, 0);
+    EXPECT_EQ(LayerPixels(Designer(), 1), std::vector<uint32_t>(30 * 20, 0u));
+    EXPECT_EQ(Designer().ChosenLayer(), 1);
+    // A colour chosen: a layer of it, 7 wide.
     ui_test::PumpPosted();
+    Designer().Process(mtxIEDesigner::kAddLayer, 0);
     dialog = dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal());
     ASSERT_NE(dialog, nullptr);
-    dialog->heightSpin->SetValue(0);
+    dialog->widthSpin->SetValue(7);
+    dialog->Process(mtxIEDesigner::DlgAddLayer::kChooseColor, 0);
+    auto* selector = dynamic_cast<mtxIEColorSelector*>(editor->TopModal());
+    ASSERT_NE(selector, nullptr);
+    selector->color = 0xFF112233;
+    selector->Process(mtxIEDlgOkCancel::kOk, 0);
+    ui_test::PumpPosted();
+    EXPECT_FALSE(dialog->transparent->IsChecked());
     dialog->Process(mtxIEDlgOkCancel::kOk, 0);
+    ASSERT_EQ(Designer().Picture()->LayerCount(), 3);
+    std::vector<uint32_t> colored = LayerPixels(Designer(), 2);
+    EXPECT_EQ(colored, std::vector<uint32_t>(7 * 20, 0xFF112233u));
+    EXPECT_EQ(Designer().viewer->LayerCount(), 3);
+    // Undo takes the layers away, one at a time; Redo brings them back.
+    ASSERT_EQ(Designer().Process(mtxIEDesigner::kUndo, 0), 1);
     EXPECT_EQ(Designer().Picture()->LayerCount(), 2);
-    // Action 3 makes the chosen layer active, action 4 sets its opacity.
-    Designer().layerChooser->Select(2);
-    Designer().Process(3, 0);
-    EXPECT_EQ(Designer().viewer->activeLayer, 1);
-    Designer().opacity->SetValue(100);
-    Designer().Process(4, 0);
-    EXPECT_EQ(added->Opacity(), 100);
-    EXPECT_EQ(Designer().Picture()->GetLayer(0)->Opacity(), 255);
-    Designer().layerChooser->Select(0);  // All: the bottom layer's opacity
-    Designer().Process(3, 0);
-    EXPECT_EQ(Designer().viewer->activeLayer, -1);
-    Designer().opacity->SetValue(50);
-    Designer().Process(4, 0);
-    EXPECT_EQ(Designer().Picture()->GetLayer(0)->Opacity(), 50);
+    EXPECT_EQ(Designer().viewer->LayerCount(), 2);
+    EXPECT_EQ(Designer().ChosenLayer(), 1);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(Designer().Picture()->LayerCount(), 1);
+    EXPECT_EQ(Designer().Undo(), 0);
+    ASSERT_EQ(Designer().Redo(), 1);
+    ASSERT_EQ(Designer().Redo(), 1);
+    ASSERT_EQ(Designer().viewer->LayerCount(), 3);
+    EXPECT_EQ(LayerPixels(Designer(), 1), std::vector<uint32_t>(30 * 20, 0u));
+    EXPECT_EQ(LayerPixels(Designer(), 2), colored);
+    EXPECT_EQ(Designer().viewer->GetLayer(2)->source,
+              Designer().Picture()->GetLayer(2)->source.get());
+}
+
+// Remove Layer takes the chosen layer, never the bottom one; Undo puts it
+// back where it was with its pixels and opacity, Redo removes it again.
+TEST_F(DesignerTest, RemoveLayerIsUndoneAndKeepsTheBottomLayer) {
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("photo.png"), 30, 20), 0), 1);
+    EXPECT_EQ(Designer().RemoveLayer(0), 0);
+    Designer().Process(mtxIEDesigner::kRemoveLayer, 0);  // nothing chosen: the bottom
+    ASSERT_EQ(Designer().Picture()->LayerCount(), 1);
+    std::vector<uint32_t> photo = LayerPixels(Designer(), 0);
+    for (int seed : {1, 2}) {
+        auto layer = Designer().Picture()->GetLayer(0)->source->CreateSameKind(8, 6);
+        ASSERT_EQ(testing_support::PutPixels(*layer, 8, 6,
+                                             render_test::RandomPixels(8 * 6, uint32_t(seed))),
+                  1);
+        ASSERT_EQ(Designer().AppendLayer(std::move(layer)), 1);
+    }
+    std::vector<uint32_t> middle = LayerPixels(Designer(), 1), top = LayerPixels(Designer(), 2);
+    Designer().Process(mtxIEDesigner::kChooseLayer, 1);
+    Designer().Process(mtxIEDesigner::kSetOpacity, 128);
+    EXPECT_EQ(Designer().Picture()->GetLayer(1)->Opacity(), 128);
+    Designer().Process(mtxIEDesigner::kRemoveLayer, 0);
+    ASSERT_EQ(Designer().Picture()->LayerCount(), 2);
+    EXPECT_EQ(LayerPixels(Designer(), 1), top);
+    EXPECT_EQ(Designer().viewer->LayerCount(), 2);
+    EXPECT_EQ(Designer().History().UndoName(), "Remove Layer");
+    ASSERT_EQ(Designer().Undo(), 1);
+    ASSERT_EQ(Designer().Picture()->LayerCount(), 3);
+    EXPECT_EQ(LayerPixels(Designer(), 1), middle);
+    EXPECT_EQ(LayerPixels(Designer(), 2), top);
+    EXPECT_EQ(Designer().Picture()->GetLayer(1)->Opacity(), 128);
+    EXPECT_EQ(Designer().viewer->GetLayer(1)->source,
+              Designer().Picture()->GetLayer(1)->source.get());
+    ASSERT_EQ(Designer().Redo(), 1);
+    ASSERT_EQ(Designer().Picture()->LayerCount(), 2);
+    EXPECT_EQ(LayerPixels(Designer(), 1), top);
+    // Walking back past the opacity and both additions leaves the photo.
+    while (Designer().Undo()) {
+    }
+    EXPECT_EQ(Designer().Picture()->LayerCount(), 1);
+    EXPECT_EQ(LayerPixels(Designer(), 0), photo);
 }
 
 TEST_F(DesignerTest, OptionsAndBackgroundActionsReachTheTool) {
@@ -396,7 +432,44 @@ std::string WriteDisc(const std::string& path) {
     return path;
 }
 
-TEST_F(DesignerTest, AnotherPictureOrToolDuringPreparationCancelsItFirst) {
+// No tool code, from the designer or through the instrument bar, takes the
+// filling tool away: not while it prepares, not while it runs. Fill again
+// keeps the tool at work too.
+TEST_F(DesignerTest, ToolCodesKeepTheFillingToolWithItsPreparationAndItsRun) {
+    ASSERT_EQ(editor->samples.AddSample(WriteDisc(dir.File("disc.png"))), 1);
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 160, 120), 0), 1);
+    auto* field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
+    ASSERT_NE(field, nullptr);
+    std::weak_ptr<const void> life = field->LifeToken();
+    size_t barItems = Designer().optionsBar->children.size();
+    auto pressEveryToolCode = [&] {
+        for (uint32_t code = mtxIEDesigner::kFirstTool; code <= mtxIEDesigner::kLastTool; ++code) {
+            Designer().Process(code, 0);
+            editor->instrumentBar->Process(code, 0);
+            ASSERT_FALSE(life.expired()) << code;
+            ASSERT_EQ(Designer().CurrentTool(), field) << code;
+        }
+        EXPECT_EQ(Designer().optionsBar->children.size(), barItems) << "Go and Stop stay";
+    };
+    field->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_TRUE(field->Preparing());
+    mtxIEActionProcessor* task = editor->CurrentTask();
+    ASSERT_NE(task, nullptr);
+    pressEveryToolCode();
+    EXPECT_TRUE(field->Preparing());
+    EXPECT_EQ(editor->CurrentTask(), task);
+    fill_test::WaitForPreparation(*field);
+    ASSERT_TRUE(field->Prepared());
+    ASSERT_EQ(field->state, uint32_t(mtxIEMdfField::kRunning));
+    mtxFillSession* session = field->Session();
+    pressEveryToolCode();
+    EXPECT_EQ(field->state, uint32_t(mtxIEMdfField::kRunning));
+    EXPECT_EQ(field->Session(), session);
+    EXPECT_EQ(Designer().Process(0x400, 0), 0);
+    EXPECT_EQ(Designer().Process(0, 0), 0);
+}
+
+TEST_F(DesignerTest, AnotherPictureDuringPreparationCancelsItFirst) {
     ASSERT_EQ(editor->samples.AddSample(WriteDisc(dir.File("disc.png"))), 1);
     ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 160, 120), 0), 1);
     auto* field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
@@ -419,17 +492,8 @@ TEST_F(DesignerTest, AnotherPictureOrToolDuringPreparationCancelsItFirst) {
     EXPECT_TRUE(field->Prepared());
     ASSERT_NE(field->Session(), nullptr);
     EXPECT_EQ(field->Session()->sourceCopy.width, 90);
-    // Another tool during preparation: the task goes with the old tool.
+    // The editor closing during preparation ends it too.
     ASSERT_EQ(Designer().Open(WritePng(dir.File("c.png"), 100, 100, 6), 0), 1);
-    field->Process(mtxIEMdfField::kGo, 0);
-    ASSERT_NE(editor->CurrentTask(), nullptr);
-    Designer().Process(mtxIEDesigner::kFirstTool, 0);
-    EXPECT_EQ(editor->CurrentTask(), nullptr);
-    ui_test::PumpPosted();
-    // And the editor closing during preparation ends it too.
-    Designer().Process(mtxIEDesigner::kLastTool, 0);
-    field = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
-    ASSERT_NE(field, nullptr);
     field->Process(mtxIEMdfField::kGo, 0);
     ASSERT_TRUE(field->Preparing());
     editor.reset();

@@ -33,14 +33,14 @@ mtxIEToolButton* Button(mtxIEToolBar* bar, uint32_t code) {
 }
 
 TEST_F(EditorVD, BarsLieAroundTheDesignerWhichFillsTheRest) {
-    RECT main = editor->mainToolBar->EditorRect(),
-         instruments = editor->instrumentBar->EditorRect(), designer = Designer().EditorRect();
-    EXPECT_EQ(main.top, 0);
-    EXPECT_EQ(main.right, 800);
-    EXPECT_EQ(instruments.top, main.bottom);
+    RECT instruments = editor->instrumentBar->EditorRect(), designer = Designer().EditorRect();
+    // The main bar offers nothing yet and takes no room.
+    EXPECT_TRUE(editor->mainToolBar->children.empty());
+    EXPECT_FALSE(editor->mainToolBar->IsVisible());
+    EXPECT_EQ(instruments.top, 0);
     EXPECT_EQ(instruments.left, 0);
     EXPECT_EQ(designer.left, instruments.right);
-    EXPECT_EQ(designer.top, main.bottom);
+    EXPECT_EQ(designer.top, 0);
     EXPECT_EQ(designer.right, 800);
     EXPECT_EQ(designer.bottom, 600);
     // The options bar along the designer's bottom, the viewer above it.
@@ -48,42 +48,32 @@ TEST_F(EditorVD, BarsLieAroundTheDesignerWhichFillsTheRest) {
     EXPECT_EQ(options.bottom, 600);
     EXPECT_EQ(options.bottom - options.top, mtxIEDesigner::kOptionsBarHeight);
     EXPECT_EQ(view.bottom, options.top);
-    EXPECT_EQ(editor->instrumentBar->children.size(), 11u);
-    EXPECT_EQ(editor->mainToolBar->children.size(), 4u);
 }
 
-TEST_F(EditorVD, MainBarCodesPressTheirButtonAndOthersAreNotHandled) {
-    EXPECT_EQ(Pressed(editor->mainToolBar), (std::vector<uint32_t>{1}));
-    EXPECT_EQ(editor->Process(3, 0), 1);
-    EXPECT_EQ(Pressed(editor->mainToolBar), (std::vector<uint32_t>{3}));
-    for (uint32_t code : {5u, 6u, 7u, 8u}) EXPECT_EQ(editor->Process(code, 0), 1);
-    EXPECT_EQ(Pressed(editor->mainToolBar), (std::vector<uint32_t>{3}));
-    EXPECT_EQ(editor->Process(9, 0), 0);
-    EXPECT_EQ(editor->Process(0, 0), 0);
-    // A click on a button is the same.
-    mtxIEToolButton* light = Button(editor->mainToolBar, 4);
-    ASSERT_NE(light, nullptr);
-    RECT r = light->EditorRect();
+// Only tools that exist are offered: no button of either bar gives a tool
+// that does not exist (and so takes the filling tool away); a click on Fill
+// keeps the filling tool at work, shown pressed.
+TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
+    std::vector<uint32_t> codes;
+    for (mtxIECtrl* child : editor->instrumentBar->children)
+        if (auto* button = dynamic_cast<mtxIEToolButton*>(child)) codes.push_back(button->action);
+    uint32_t fill = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolFilling);
+    EXPECT_EQ(codes, (std::vector<uint32_t>{
+                         mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, fill, mtxIEDesigner::kAddLayer,
+                         mtxIEDesigner::kAddLayerFromFile, mtxIEDesigner::kResetBackground}));
+    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
+    mtxIEMdf* tool = Designer().CurrentTool();
+    ASSERT_NE(tool, nullptr);
+    RECT r = Button(editor->instrumentBar, fill)->EditorRect();
     ui_test::Click(*editor, r.left + 5, r.top + 5);
     ui_test::PumpPosted();
-    EXPECT_EQ(Pressed(editor->mainToolBar), (std::vector<uint32_t>{4}));
-}
-
-TEST_F(EditorVD, TheInstrumentBarShowsTheToolThatExists) {
-    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{17}));
-    mtxIEToolButton* move = Button(editor->instrumentBar, 9);
-    ASSERT_NE(move, nullptr);
-    RECT r = move->EditorRect();
-    ui_test::Click(*editor, r.left + 5, r.top + 5);
-    ui_test::PumpPosted();
-    EXPECT_EQ(Designer().CurrentTool(), nullptr);  // no move tool: none
-    EXPECT_TRUE(Pressed(editor->instrumentBar).empty());
-    EXPECT_NE(Designer().layerChooser, nullptr);
-    editor->instrumentBar->Process(17, 0);
-    EXPECT_NE(Designer().CurrentTool(), nullptr);
-    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{17}));
+    EXPECT_EQ(Designer().CurrentTool(), tool);
+    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
+    // The main bar's codes reach the editor still, and change no tool.
+    EXPECT_EQ(editor->Process(mtxImageEditorVD::kPaint, 0), 1);
+    EXPECT_EQ(Designer().CurrentTool(), tool);
     // Add Layer opens its dialog.
-    editor->instrumentBar->Process(1, 0);
+    editor->instrumentBar->Process(mtxIEDesigner::kAddLayer, 0);
     EXPECT_NE(dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal()), nullptr);
 }
 
@@ -97,24 +87,54 @@ struct SpyMenu : mtxIEDesigner::Viewer::Menu {
     std::vector<POINT> shown;
 };
 
-// Without a tool a right press in the viewer opens the layers menu at the
-// pointer; with a tool the press is the tool's. The items reach the designer.
-TEST_F(EditorVD, ARightPressInTheViewerWithoutAToolOpensTheLayersMenu) {
+std::vector<std::string> Labels(const std::vector<mtxOs::MenuItem>& items) {
+    std::vector<std::string> labels;
+    for (const mtxOs::MenuItem& item : items)
+        labels.push_back(item.separator ? "-" : item.enabled ? item.label : "(" + item.label + ")");
+    return labels;
+}
+
+// A right press in the viewer opens the layers menu at the pointer, with the
+// filling tool at work; so does the menu key. Its items follow the picture
+// and reach the designer.
+TEST_F(EditorVD, ARightPressInTheViewerOpensTheLayersMenu) {
     auto* spy = new SpyMenu(editor.get(), &Designer());
     Designer().viewer->menu.reset(spy);
-    ASSERT_EQ(spy->menu.items.size(), 2u);
-    EXPECT_EQ(spy->menu.items[0].label, "Add Layer");
-    EXPECT_EQ(spy->menu.items[1].label, "Add Layer From File");
     RECT view = Designer().viewer->EditorRect();
     int x = view.left + 40, y = view.top + 30;
-    ui_test::Mouse(*editor, WM_RBUTTONDOWN, x, y, MK_RBUTTON);
-    EXPECT_TRUE(spy->shown.empty());  // the filling tool is current
-    Designer().Process(mtxIEDesigner::kFirstTool, 0);
     ui_test::Mouse(*editor, WM_RBUTTONDOWN, x, y, MK_RBUTTON);
     ASSERT_EQ(spy->shown.size(), 1u);
     EXPECT_EQ(spy->shown[0].x, x);
     EXPECT_EQ(spy->shown[0].y, y);
     EXPECT_EQ(spy->target, &Designer());
+    EXPECT_NE(Designer().CurrentTool(), nullptr);
+    // Without a picture everything is greyed.
+    EXPECT_EQ(Labels(spy->menu.items),
+              (std::vector<std::string>{"(Add Layer)", "(Add Layer From File)", "(Remove Layer)",
+                                        "-", "(Layer)", "(Opacity)"}));
+    ASSERT_EQ(Designer().Open(WritePng(dir.File("a.png"), 40, 30), 0), 1);
+    auto image = Designer().Picture()->GetLayer(0)->source->CreateSameKind(40, 30);
+    ASSERT_EQ(Designer().AppendLayer(std::move(image)), 1);
+    ui_test::Key(*editor, VK_APPS);
+    ASSERT_EQ(spy->shown.size(), 2u);
+    EXPECT_EQ(Labels(spy->menu.items),
+              (std::vector<std::string>{"Add Layer", "Add Layer From File", "Remove Layer 2", "-",
+                                        "Layer", "Opacity"}));
+    const mtxOs::MenuItem& layers = spy->menu.items[4];
+    EXPECT_EQ(Labels(layers.items), (std::vector<std::string>{"Layer 1", "Layer 2"}));
+    EXPECT_TRUE(layers.items[1].checked);
+    const mtxOs::MenuItem& opacity = spy->menu.items[5];
+    EXPECT_EQ(Labels(opacity.items),
+              (std::vector<std::string>{"100 %", "75 %", "50 %", "25 %", "0 %"}));
+    // The items' codes: the bottom layer chosen, its opacity set to a half.
+    Designer().Process(layers.items[0].id, 0);
+    EXPECT_EQ(Designer().ChosenLayer(), 0);
+    Designer().Process(opacity.items[2].id, 0);
+    EXPECT_EQ(Designer().Picture()->GetLayer(0)->Opacity(), 128);
+    spy->Refresh();
+    EXPECT_EQ(spy->menu.items[2].label, "Remove Layer");
+    EXPECT_FALSE(spy->menu.items[2].enabled);
+    EXPECT_TRUE(spy->menu.items[5].items[2].checked);
 }
 
 }  // namespace

@@ -7,9 +7,10 @@
 #      code 0 within 5 seconds;
 #   3. a command-line path that does not exist starts the program all the same;
 #   4. the editor draws through OpenGL below the menu bar: its tool bar and
-#      content show, a click reaches a tool bar button, a popup menu shows
-#      above the editor, and the content returns after the window is unmapped
-#      and mapped again and after a resize; <output>/editor.png shows it;
+#      content show, a click on a tool bar button opens its dialog, a popup
+#      menu shows above the editor, a right click in the viewer opens the
+#      layers menu, and the content returns after the window is unmapped and
+#      mapped again and after a resize; <output>/editor.png shows it;
 #   5. File, Open shows the program's own file dialog over the editor
 #      (<output>/file-dialog.png): a typed path of a missing file and Enter
 #      leave it open, a typed path of an existing file and Enter choose it
@@ -97,15 +98,21 @@ start
 shot="$work/editor.png"
 import -window "$window" "$shot"
 expect_pixel "$shot" 250 150 808080 "no empty viewer below the menu bar"
-expect_near "$shot" 420 42 EDEEF1 "no tool bar below the menu bar"
-expect_pixel "$shot" 24 36 B8C8E0 "the first tool is not shown pressed"
-# Paint is the third button (x 188 to 252): a click presses it.
-xdotool mousemove --window "$window" 220 42 click 1
+expect_near "$shot" 40 400 E9EBEE "no tool bar down the left below the menu bar"
+expect_pixel "$shot" 20 95 B8C8E0 "the filling tool (Fill, the third button) is not shown pressed"
+cp "$shot" "$out/editor.png"
+# Add Layer is the fourth button (y 123 to 147): a click opens its dialog over
+# the viewer, and Fill stays pressed.
+xdotool mousemove --window "$window" 40 135 click 1
 sleep 0.5
 import -window "$window" "$shot"
-expect_pixel "$shot" 192 36 B8C8E0 "a click did not reach the tool bar button"
-expect_pixel "$shot" 24 36 ECEDEF "the first tool stayed pressed"
-cp "$shot" "$out/editor.png"
+cp "$shot" "$out/add-layer-dialog.png"
+[[ "$(pixel "$shot" 420 240)" != 808080 ]] || fail "a click on Add Layer showed no dialog"
+expect_pixel "$shot" 20 95 B8C8E0 "Fill did not stay pressed"
+xdotool key Escape
+sleep 0.3
+import -window "$window" "$shot"
+expect_pixel "$shot" 420 240 808080 "Escape did not close the Add Layer dialog"
 # File opens its popup over the editor's area.
 xdotool key --clearmodifiers alt+f
 sleep 0.5
@@ -118,6 +125,19 @@ xdotool key Escape
 sleep 0.3
 import -window "$window" "$shot"
 expect_pixel "$shot" 100 100 808080 "the editor did not come back under the closed popup"
+# A right click in the viewer opens the layers menu at the pointer.
+xdotool mousemove --window "$window" 300 200 click 3
+sleep 0.5
+import -window "$window" "$shot"
+cp "$shot" "$out/layers-menu.png"
+expect_pixel "$shot" 310 210 FFFFFF "a right click in the viewer showed no layers menu"
+xdotool key Escape
+for _ in $(seq 10); do
+  sleep 0.3
+  import -window "$window" "$shot"
+  [[ "$(pixel "$shot" 310 210)" == 808080 ]] && break
+done
+expect_pixel "$shot" 310 210 808080 "Escape did not close the layers menu"
 # Unmapped and mapped again: composed anew from what the editor drew.
 xdotool windowunmap --sync "$window"
 xdotool windowmap --sync "$window"
@@ -128,7 +148,7 @@ xdotool windowsize --sync "$window" 800 500
 sleep 0.8
 import -window "$window" "$shot"
 expect_pixel "$shot" 700 400 808080 "the editor does not fill the resized window"
-expect_near "$shot" 700 42 EDEEF1 "the tool bar does not span the resized window"
+expect_near "$shot" 700 490 E6E7EA "the options bar does not span the resized window"
 xdotool windowfocus --sync "$window"  # mapping again leaves the keyboard elsewhere
 sleep 0.3
 exit_by_keyboard

@@ -3,7 +3,8 @@
 # would go: File, Open and a double click on the photo; Options, Samples,
 # Change (the flowers a first start has are replaced), a double click on the
 # flowers folder and one on its collection, Ok;
-# Go, a while, Stop; File, Save, Up to the parent folder, PNG picked from the
+# Go, a while, Stop; a right click on the picture, Add Layer, Ok (the
+# transparent layer leaves the screen as it was); File, Save, Up to the parent folder, PNG picked from the
 # Type list (its list must show on screen), Save; File, Open, Up, a double
 # click on the saved file: it opens, and it is the PNG that was written.
 # Screenshots of the steps are left in <output>. Fails, rather than skips,
@@ -93,6 +94,25 @@ click "$go_x" "$bar_y"
 sleep 8
 click "$stop_x" "$bar_y" 1
 shot filled
+
+# 3b. A right click on the picture opens the layers menu; Add Layer, Ok: the
+# new layer is transparent, the picture on screen stays as it was.
+click 500 300 0.2
+xdotool mousemove --window "$window" 500 300 click 3
+sleep 0.8
+shot layers-menu
+click 550 314 1  # Add Layer, the menu's first item
+shot add-layer-dialog
+click 454 458 1  # Ok
+shot layer-added
+# (Compared out of the folder the saved file goes to, which the open dialog lists.)
+mkdir -p "$work/compare"
+view=800x560+150+80
+convert "$out/filled.png" -crop $view +repage "$work/compare/before-layer.png"
+convert "$out/layer-added.png" -crop $view +repage "$work/compare/after-layer.png"
+covered=$(compare -metric AE "$work/compare/before-layer.png" "$work/compare/after-layer.png" \
+  null: 2>&1 || true)
+[[ "$covered" == 0 ]] || fail "the added layer changed the picture on screen ($covered pixels)"
 
 # 4. File, Save: Up, the Type list shows and PNG is picked from it, Save.
 menu 23 100

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/layers/flatten_stack.h"
 #include "render/layers/viewer_layer.h"
 #include "tests/render/layers/view_test_support.h"
 #include "tests/render/render_test_support.h"
@@ -132,6 +133,53 @@ TEST(ViewerComposer, TheDirectPathMatchesTheTargets) {
             EXPECT_EQ(got[1][10 * size_t(width) + 10] >> 24, 0xFFu) << "opaque over white";
             EXPECT_EQ(got[1][2 * size_t(width) + 2], 0xFF00FF00u) << "outside the rectangle";
         }
+    screen->Release();
+}
+
+// What the screen shows is what is saved: an opaque photo with a translucent
+// layer at opacity 128 over it, composed by both paths, against the picture
+// FlattenStack makes for the file.
+TEST(ViewerComposer, ALayersOpacityShowsAsTheFlattenedPictureHasIt) {
+    LayerEditor& editor = Editor();
+    IDirect3DDevice9* device = editor.GetDevice();
+    std::vector<uint32_t> bottom = render_test::RandomPixels(90 * 70, 21);
+    for (uint32_t& p : bottom) p |= 0xFF000000u;
+    std::vector<uint32_t> top = render_test::RandomPixels(50 * 40, 22);
+    for (size_t i = 0; i < top.size(); i += 5) top[i] |= 0xFF000000u;
+    mtxImageStack stack;
+    stack.AddLayer(0, MakeImage(90, 70, bottom));
+    stack.AddLayer(1, MakeImage(50, 40, top));
+    stack.GetLayer(1)->transform[2] = 25.0f;
+    stack.GetLayer(1)->transform[5] = 15.0f;
+    stack.GetLayer(1)->SetOpacity(128);
+    mtxImage flat;
+    ASSERT_EQ(FlattenStack(stack, flat), 1);
+    std::vector<uint32_t> file = PixelsOf(flat);
+    mtxIEViewerLayer layer0(&editor), layer1(&editor);
+    layer0.SetSource(stack.GetLayer(0));
+    layer1.SetSource(stack.GetLayer(1));
+    ASSERT_EQ(layer0.UploadVisible({0, 0, 90, 70}), 1);
+    ASSERT_EQ(layer1.UploadVisible({0, 0, 90, 70}), 1);
+    int width = 0, height = 0;
+    mtxDxScreenSize(&width, &height);
+    IDirect3DTexture9* screen = render_test::MakeTarget(device, width, height);
+    for (int direct = 0; direct < 2; ++direct) {
+        render_test::SetTarget(device, screen);
+        mtxIEViewerComposer composer(&editor);
+        composer.allowDirect = direct == 1;
+        ASSERT_EQ(composer.Compose({&layer0, &layer1}, RECT{0, 0, 90, 70}, 0.0f, 0.0f), 1);
+        std::vector<uint32_t> shown = render_test::ReadTarget(device, screen);
+        int worst = 0;
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 90; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    uint32_t a = file[size_t(y) * 90 + size_t(x)];
+                    uint32_t b = shown[size_t(y) * size_t(width) + size_t(x)];
+                    worst = std::max(
+                        worst, std::abs(int((a >> (8 * c)) & 0xFF) - int((b >> (8 * c)) & 0xFF)));
+                }
+        EXPECT_LE(worst, 2) << (direct ? "one pass" : "through the targets");
+    }
     screen->Release();
 }
 
