@@ -115,6 +115,9 @@ int PopupHeight(const std::vector<MenuItem>& items) {
 void Relayout(Window& top) {
     MenuState& s = top.top->menu;
     s.popupRects.clear();
+    // A popup menu that was left shows nothing, though its loop has not yet
+    // seen that it is done.
+    if (!s.active) return;
     int winW = top.rect.right - top.rect.left, winH = top.rect.bottom - top.rect.top;
     int x = 0, y = 0;
     if (s.tracking) {

@@ -177,9 +177,10 @@ bool PeekCore(MSG& msg, bool remove) {
             return true;
         }
     }
-    if (NextTimer(q, NowMs(), msg, remove)) return true;
+    // What the frame shows (a menu opened or closed, the bar) goes out before
+    // timers: one due every millisecond must not hold it back.
     PresentAll(q);
-    return false;
+    return NextTimer(q, NowMs(), msg, remove);
 }
 
 uint32_t WaitBudget(Queue& q) {

@@ -50,6 +50,22 @@ menu() {  # the menu's title x, then the item's y
   click "$1" "$2" 1
 }
 
+# A screenshot once the picture stands still: two a half second apart agree
+# over the viewer (a busy machine may still be drawing the last frames).
+readonly view=800x560+150+80
+still_shot() {  # name
+  for _ in $(seq 20); do
+    shot "$1"
+    sleep 0.5
+    shot "$1-again"
+    convert "$out/$1.png" -crop $view +repage "$work/still-a.png"
+    convert "$out/$1-again.png" -crop $view +repage "$work/still-b.png"
+    [[ "$(compare -metric AE "$work/still-a.png" "$work/still-b.png" null: 2>&1 || true)" == 0 ]] &&
+      break
+  done
+  rm -f "$out/$1-again.png"
+}
+
 # The colour of a list's chosen row, and how many pixels of it lie in a
 # rectangle (geometry) of a screenshot.
 readonly chosen="#3F78B5"
@@ -93,7 +109,7 @@ click "$samples_ok_x" "$samples_y" 1
 click "$go_x" "$bar_y"
 sleep 8
 click "$stop_x" "$bar_y" 1
-shot filled
+still_shot filled
 
 # 3b. A right click on the picture opens the layers menu; Add Layer, Ok: the
 # new layer is transparent, the picture on screen stays as it was.
@@ -104,10 +120,9 @@ shot layers-menu
 click 550 314 1  # Add Layer, the menu's first item
 shot add-layer-dialog
 click 454 458 1  # Ok
-shot layer-added
+still_shot layer-added
 # (Compared out of the folder the saved file goes to, which the open dialog lists.)
 mkdir -p "$work/compare"
-view=800x560+150+80
 convert "$out/filled.png" -crop $view +repage "$work/compare/before-layer.png"
 convert "$out/layer-added.png" -crop $view +repage "$work/compare/after-layer.png"
 covered=$(compare -metric AE "$work/compare/before-layer.png" "$work/compare/after-layer.png" \
@@ -142,9 +157,8 @@ sleep 1
 shot reopened
 [[ "$(xdotool getwindowname "$window")" == "rocket.png - Daubry" ]] || fail "the saved file did not open"
 # What shows is the filled picture, not the photo.
-viewer=800x560+150+80
-convert "$out/opened.png" -crop $viewer +repage "$work/a.png"
-convert "$out/reopened.png" -crop $viewer +repage "$work/b.png"
+convert "$out/opened.png" -crop $view +repage "$work/a.png"
+convert "$out/reopened.png" -crop $view +repage "$work/b.png"
 changed=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
 [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) || fail "the reopened picture is the photo ($changed)"
 grep -q "Cannot open" "$work/app.log" && fail "the program could not open the saved file"

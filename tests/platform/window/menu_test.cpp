@@ -231,6 +231,26 @@ TEST_F(MenuKeyboard, KeysTypedAheadOfTheMenuReachIt) {
     EXPECT_EQ(msg.message, static_cast<uint32_t>(WM_CHAR));
 }
 
+// A popup menu chosen from: its loop has yet to see that it is done, and a
+// frame composed meanwhile (the window presents before it dispatches a
+// timer) must not show the popup again.
+TEST_F(MenuKeyboard, APopupMenuLeftShowsNoMoreBeforeItsLoopEnds) {
+    detail::Window* top = detail::Find(wnd.Handle());
+    ASSERT_NE(top, nullptr);
+    detail::MenuState& s = top->top->menu;
+    Menu popup;
+    popup.items.push_back(MenuItem{});
+    popup.items.back().id = 7, popup.items.back().label = "Add Layer";
+    s.tracking = true, s.tracked = popup, s.trackedAt = {50, 60}, s.active = true;
+    detail::MenuCompose(*top);
+    ASSERT_EQ(s.popupRects.size(), 1u);
+    detail::MenuLeave(*top);
+    EXPECT_TRUE(s.tracking);
+    detail::MenuCompose(*top);
+    EXPECT_TRUE(s.popupRects.empty());
+    s.tracking = false;
+}
+
 TEST_F(MenuKeyboard, F10EntersTheBar) {
     SendMessage(wnd.Handle(), WM_SYSKEYDOWN, VK_F10, 0);
     EXPECT_TRUE(MenuIsActive(wnd.Handle()));

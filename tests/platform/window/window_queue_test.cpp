@@ -168,6 +168,34 @@ TEST(WindowQueue, TimersFireWithTheirIdsUntilKilled) {
     tLog = nullptr;
 }
 
+// A timer due every millisecond whose handler takes longer keeps the queue
+// busy; what the frame shows (a menu closed, the bar) still goes out.
+TEST(WindowQueue, ABusyTimerDoesNotHoldBackThePresent) {
+    Log log;
+    tLog = &log;
+    HWND hwnd = MakeWindow();
+    ASSERT_EQ(SetTimer(hwnd, 9, 1), 9u);
+    detail::Window* top = detail::Find(hwnd);
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(top->top, nullptr);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(60);
+    MSG msg;
+    int timers = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        if (!PeekMessage(msg, true)) continue;
+        if (msg.message == WM_TIMER) {
+            // The frame changes while a timer is handled: the menu closed.
+            if (++timers == 3) top->top->needsPresent = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        DispatchMessage(msg);
+    }
+    EXPECT_GT(timers, 5);
+    EXPECT_FALSE(top->top->needsPresent);
+    DestroyWindow(hwnd);
+    tLog = nullptr;
+}
+
 TEST(WindowQueue, DeadHandlesAreHarmless) {
     HWND hwnd = MakeWindow();
     ASSERT_TRUE(DestroyWindow(hwnd));
