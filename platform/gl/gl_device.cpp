@@ -151,6 +151,9 @@ void mtxGlDevice::SetDefaultStates() {
     renderState_[D3DRS_COLORVERTEX] = 1;
     renderState_[D3DRS_COLORWRITEENABLE] = 0xF;
     renderState_[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+    renderState_[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
+    renderState_[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+    renderState_[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
     for (Sampler& s : sampler_) s = Sampler{};
     stageState_[D3DTSS_COLOROP] = D3DTOP_MODULATE;
     stageState_[D3DTSS_COLORARG1] = D3DTA_TEXTURE;

@@ -200,6 +200,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
         unsigned program = ~0u;
         int depthTest = -1, depthWrite = -1, depthFunc = -1;
         int blend = -1, blendSrc = -1, blendDst = -1, blendOp = -1;
+        int blendSrcAlpha = -1, blendDstAlpha = -1, blendOpAlpha = -1;
         int colorMask = -1, cull = -1, lineSmooth = -1, scissor = -1;
         int scissorBox[4] = {-1, -1, -1, -1};
         unsigned texture[kStages] = {};

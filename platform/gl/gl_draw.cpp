@@ -81,14 +81,24 @@ void mtxGlDevice::ApplyRenderStates() {
         gl_.blend = blend;
     }
     if (blend) {
+        // Without separate alpha blending, alpha blends as the colours do.
+        const int separate = rs[D3DRS_SEPARATEALPHABLENDENABLE] ? 1 : 0;
         int src = int(mtxGl::Blend(rs[D3DRS_SRCBLEND])),
             dst = int(mtxGl::Blend(rs[D3DRS_DESTBLEND]));
-        if (gl_.blendSrc != src || gl_.blendDst != dst) {
-            glBlendFunc(GLenum(src), GLenum(dst));
+        int srcAlpha = separate ? int(mtxGl::Blend(rs[D3DRS_SRCBLENDALPHA])) : src,
+            dstAlpha = separate ? int(mtxGl::Blend(rs[D3DRS_DESTBLENDALPHA])) : dst;
+        if (gl_.blendSrc != src || gl_.blendDst != dst || gl_.blendSrcAlpha != srcAlpha ||
+            gl_.blendDstAlpha != dstAlpha) {
+            glBlendFuncSeparate(GLenum(src), GLenum(dst), GLenum(srcAlpha), GLenum(dstAlpha));
             gl_.blendSrc = src, gl_.blendDst = dst;
+            gl_.blendSrcAlpha = srcAlpha, gl_.blendDstAlpha = dstAlpha;
         }
         int op = int(mtxGl::BlendOp(rs[D3DRS_BLENDOP]));
-        if (gl_.blendOp != op) glBlendEquation(GLenum(op)), gl_.blendOp = op;
+        int opAlpha = separate ? int(mtxGl::BlendOp(rs[D3DRS_BLENDOPALPHA])) : op;
+        if (gl_.blendOp != op || gl_.blendOpAlpha != opAlpha) {
+            glBlendEquationSeparate(GLenum(op), GLenum(opAlpha));
+            gl_.blendOp = op, gl_.blendOpAlpha = opAlpha;
+        }
     }
     SetColorMask(int(rs[D3DRS_COLORWRITEENABLE] & 0xF));
     // Direct3D's front faces are clockwise on screen. Screen rows are GL rows

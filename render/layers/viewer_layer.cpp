@@ -29,8 +29,6 @@ mtxIEViewerLayer::mtxIEViewerLayer(mtxImageEditorDevice* owner) : editor(owner) 
     viewPixel = editor->GetPixelShader(5251);
     extraShaders[0] = editor->GetPixelShader(5050);
     extraShaders[1] = editor->GetPixelShader(5052);
-    plainVertex_ = editor->GetVertexShader(5066);
-    sampleOver_ = editor->GetPixelShader(5067);
     heightToNormal_ = editor->GetPixelShader(5200);
 }
 
@@ -80,10 +78,33 @@ int mtxIEViewerLayer::DirtyTileCount() const {
     return count;
 }
 
+// A sample laid over the tile by its alpha: colour = lerp(tile, sample,
+// sample.a), alpha = lerp(tile.a, 1, sample.a), blended as it is drawn.
+void mtxIEViewerLayer::BeginSampleOver(IDirect3DDevice9* device) {
+    mtxViewDraw::SetSampling(device, 0, D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
+    device->SetFVF(mtxViewDraw::kVertexFormat);
+    device->SetVertexShader(nullptr);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_INVSRCALPHA);
+}
+
+void mtxIEViewerLayer::EndSampleOver(IDirect3DDevice9* device) {
+    device->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 0);
+    device->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+}
+
 int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
                                const float c0[4], const float c1[4]) {
     IDirect3DDevice9* device = editor->GetDevice();
-    if (!device || editor->lost || !pixelShader || !plainVertex_ || !sampleOver_) return 0;
+    if (!device || editor->lost || !pixelShader) return 0;
     float x[4], y[4];
     for (int i = 0; i < 4; ++i)
         if (!quad.Corner(i, &x[i], &y[i])) return 0;
@@ -101,27 +122,13 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     column1 = std::min(column1, columns - 1), row1 = std::min(row1, rows - 1);
 
     mtxViewDraw::TargetScope scope(editor);
+    BeginSampleOver(device);
     int result = 1;
     for (int row = row0; row <= row1; ++row)
         for (int column = column0; column <= column1; ++column)
             if (!DrawIntoTile(*GetTile(column, row), x, y, quad, pixelShader, c0, c1)) result = 0;
-    device->SetVertexShader(nullptr);
-    device->SetTexture(2, nullptr);
-    device->SetTexture(3, nullptr);
+    EndSampleOver(device);
     return result;
-}
-
-RECT mtxIEViewerLayer::Reach(const float x[4], const float y[4], float ox, float oy) {
-    // A texel more on each side than the corners span: rasterising and
-    // linear filtering never reach beyond it.
-    auto low = [](float v) { return std::clamp(int(std::floor(v)) - 1, 0, kTextureEdge); };
-    auto high = [](float v) { return std::clamp(int(std::ceil(v)) + 2, 0, kTextureEdge); };
-    RECT r;
-    r.left = low(*std::min_element(x, x + 4) - ox);
-    r.top = low(*std::min_element(y, y + 4) - oy);
-    r.right = std::max<int32_t>(high(*std::max_element(x, x + 4) - ox), r.left);
-    r.bottom = std::max<int32_t>(high(*std::max_element(y, y + 4) - oy), r.top);
-    return r;
 }
 
 int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4],
@@ -135,83 +142,22 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
         repaintWanted = 1;
         return 0;
     }
-    IDirect3DTexture9* scratch = editor->AcquireTexture(mtxImageEditorDevice::kPoolColor);
-    IDirect3DTexture9* blended = editor->AcquireTexture(mtxImageEditorDevice::kPoolColor);
-    if (!scratch || !blended) {
-        editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
-        editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, blended);
-        repaintWanted = 1;
-        return 0;
-    }
     const D3DMATRIX projection = mtxImageEditorDevice::Projection(kTextureEdge, kTextureEdge);
     const float ox = float(tile.x - 1), oy = float(tile.y - 1);
-    // Both passes touch only the texels the quad may reach: outside them the
-    // scratch stays transparent, where the blend would give the tile back.
-    const RECT reach = Reach(x, y, ox, oy);
-
-    // Pass 1: the quad alone into the cleared scratch texture. Its corners are
-    // taken relative to texel (0, 0), which shows pixel (x - 1, y - 1).
-    mtxViewDraw::SetSampling(device, 0, D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
     {
-        mtxViewDraw::Level level(scratch);
+        mtxViewDraw::Level level(tile.color);
         device->SetRenderTarget(0, level.surface);
     }
-    device->SetScissorRect(&reach);
-    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
     device->SetTransform(D3DTS_PROJECTION, &projection);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    // The quad's corners are taken relative to texel (0, 0), which shows
+    // pixel (x - 1, y - 1).
     mtxViewDraw::Vertex strip[4];
     for (int i = 0; i < 4; ++i)
         strip[i] = {x[i] - ox, y[i] - oy, 100.0f, 0xFFFFFFFFu, quad.u[i & 1], quad.v[i >> 1]};
-    device->SetFVF(mtxViewDraw::kVertexFormat);
-    device->SetVertexShader(nullptr);
     device->SetPixelShader(pixelShader->shader);
     device->SetPixelShaderConstantF(0, c0, 1);
     device->SetPixelShaderConstantF(1, c1, 1);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(mtxViewDraw::Vertex));
-
-    // Pass 2: blended = lerp(tile, (scratch.rgb, 1), scratch.a), texel for
-    // texel, where the quad reaches; elsewhere blended is the tile's copy.
-    mtxViewDraw::SetSampling(device, 0, D3DTEXF_POINT, D3DTADDRESS_WRAP);
-    mtxViewDraw::SetSampling(device, 2, D3DTEXF_POINT, D3DTADDRESS_WRAP);
-    mtxViewDraw::SetSampling(device, 3, D3DTEXF_POINT, D3DTADDRESS_WRAP);
-    {
-        mtxViewDraw::Level level(blended);
-        mtxViewDraw::Level from(tile.color);
-        if (FAILED(device->StretchRect(from.surface, nullptr, level.surface, nullptr,
-                                       D3DTEXF_POINT))) {
-            device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
-            editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
-            editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, blended);
-            repaintWanted = 1;
-            return 0;
-        }
-        device->SetRenderTarget(0, level.surface);
-    }
-    device->SetScissorRect(&reach);
-    device->SetTexture(2, tile.color);
-    device->SetTexture(3, scratch);
-    device->SetVertexShader(plainVertex_->shader);
-    float constants[8][4] = {};
-    std::memcpy(constants, projection.m, sizeof projection.m);
-    for (int i = 0; i < 4; ++i) constants[4 + i][i] = 1.0f;
-    device->SetVertexShaderConstantF(0, &constants[0][0], 8);
-    device->SetPixelShader(sampleOver_->shader);
-    const float l = -0.5f, r = float(kTextureEdge) - 0.5f;
-    mtxViewDraw::Vertex full[4];
-    for (int i = 0; i < 4; ++i)
-        full[i] = {(i & 1) ? r : l, (i & 2) ? r : l, 100.0f,
-                   0xFFFFFFFFu,     float(i & 1),    float(i >> 1)};
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, full, sizeof(mtxViewDraw::Vertex));
-    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
-
-    device->SetTexture(2, nullptr);
-    device->SetTexture(3, nullptr);
-    editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, scratch);
-    editor->ReleaseTexture(mtxImageEditorDevice::kPoolColor, tile.color);
-    tile.color = blended;
     tile.dirty = 1;
     return 1;
 }

@@ -53,13 +53,12 @@ class mtxIEViewerLayer {
     // commit before pointing a layer elsewhere.
     void SetSource(mtxImageStack::Layer* layer);
 
-    // Draws quad into every tile it touches: first through the fixed vertex
-    // path and pixelShader (constants c0, c1; the caller binds what it samples,
-    // normally stage 0) into a cleared scratch texture, then that scratch laid
-    // over the tile by its alpha. Returns 1 when every touched tile was drawn
-    // (also when the quad lies outside the layer); 0 when there is no device,
-    // it is lost, there is no shader or a tile could not get its textures
-    // (repaintWanted is set then; the other tiles are drawn).
+    // Draws quad into every tile it touches, through the fixed vertex path and
+    // pixelShader (constants c0, c1; the caller binds what it samples, normally
+    // stage 0), laid over the tile by the shader's alpha. Returns 1 when every touched tile was
+    // drawn (also when the quad lies outside the layer); 0 when there is no device, it is lost,
+    // there is no shader or a tile could not get its textures (repaintWanted is set then; the other
+    // tiles are drawn).
     int DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader, const float c0[4],
                  const float c1[4]);
 
@@ -106,12 +105,9 @@ class mtxIEViewerLayer {
     int DrawIntoTile(Tile& tile, const float x[4], const float y[4], const mtxIEViewerQuad& quad,
                      mtxIEPixelShader* pixelShader, const float c0[4], const float c1[4]);
     int ReadBackTile(Tile& tile);
-    // The texels of a tile's textures (texel (0, 0) showing picture pixel
-    // (ox, oy)) a quad with these corners may touch.
-    static RECT Reach(const float x[4], const float y[4], float ox, float oy);
+    static void BeginSampleOver(IDirect3DDevice9* device);
+    static void EndSampleOver(IDirect3DDevice9* device);
 
-    mtxIEVertexShader* plainVertex_ = nullptr;    // 5066
-    mtxIEPixelShader* sampleOver_ = nullptr;      // 5067
     mtxIEPixelShader* heightToNormal_ = nullptr;  // 5200
     std::unique_ptr<mtxImageDx> readBack_;        // 128 x 128, system memory
 };
