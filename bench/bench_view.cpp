@@ -1,5 +1,6 @@
 // The viewer layer's operations at the sizes the filling run meets: a 64-pixel
-// stamp drawn into 1, 2 and 4 tiles, CommitTiles of a fully dirty
+// stamp drawn into 1, 2 and 4 tiles, stamps drawn one by one and in batches,
+// CommitTiles of a fully dirty
 // 12-megapixel layer, and FlattenStack of 12 megapixels.
 #include <benchmark/benchmark.h>
 
@@ -110,6 +111,42 @@ void BM_DrawQuad(benchmark::State& state) {
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DrawQuad)->Arg(1)->Arg(2)->Arg(4)->UseRealTime()->MinTime(2.0);
+
+// Stamps of 8 to 48 pixels at random over a 4-megapixel layer, drawn one by
+// one (batch 1) or in batches of the given size, as a filling run draws them.
+void BM_StampBatches(benchmark::State& state) {
+    Scene scene;
+    if (!scene.Open(2450, 1630)) {
+        state.SkipWithError("no headless device or shaders");
+        return;
+    }
+    const size_t batch = size_t(state.range(0));
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> x(0.0f, 2450.0f), y(0.0f, 1630.0f), size(8.0f, 48.0f),
+        angle(0.0f, 6.3f);
+    const float c0[4] = {0.5f, 0.45f, 0.6f, 1.1f}, c1[4] = {0.2f, 0.3f, 0.4f, 1.0f};
+    for (auto _ : state) {
+        if (batch > 1) scene.layer->OpenBatch();
+        for (size_t i = 0; i < batch; ++i) {
+            mtxIEViewerQuad quad;
+            const float half = size(random) / 2, turn = angle(random);
+            quad.left = quad.top = -half;
+            quad.right = quad.bottom = half;
+            const float c = std::cos(turn), s = std::sin(turn);
+            const float m[9] = {c, s, 0, -s, c, 0, x(random), y(random), 1};
+            std::copy(m, m + 9, quad.transform);
+            scene.layer->DrawQuad(quad, scene.shader, scene.sample, c0, c1);
+        }
+        if (batch > 1 && !scene.layer->CloseBatch()) {
+            state.SkipWithError("a batch failed");
+            return;
+        }
+    }
+    scene.layer->CommitTiles();  // waits for the device
+    state.counters["stamps/s"] =
+        benchmark::Counter(double(state.iterations() * batch), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_StampBatches)->Arg(1)->Arg(100)->Arg(1000)->UseRealTime()->MinTime(3.0);
 
 void BM_CommitTiles12MP(benchmark::State& state) {
     Scene scene;

@@ -170,15 +170,24 @@ int mtxFillSession::BeginReplay(const mtxStampLog& from) {
 }
 
 int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
+    OpenBatch();
     for (end = std::min(end, log.Count()); replayed_ < end; ++replayed_) {
         mtxStamp stamp = log.At(replayed_);
-        if (stamp.sample < 0 || stamp.sample >= samples_.count) return 0;
+        if (stamp.sample < 0 || stamp.sample >= samples_.count) return CloseBatch(), 0;
         if (scale != 1.0f) Enlarge(stamp, scale);
-        if (!layerTarget_.Draw(stamp, samples_)) return 0;
+        if (!layerTarget_.Draw(stamp, samples_)) return CloseBatch(), 0;
         NoteCoverage(stamp);
         ++stamps;
     }
-    return 1;
+    return CloseBatch();
+}
+
+void mtxFillSession::OpenBatch() {
+    layer_.OpenBatch();
+}
+
+int mtxFillSession::CloseBatch() {
+    return layer_.CloseBatch();
 }
 
 void mtxFillSession::ForgetCoverage() {

@@ -75,6 +75,11 @@ class mtxFillSession {
     mtxPlaceResult Step(uint32_t now, mtxStamp* placed = nullptr);
     // Takes what was drawn back into the layer's picture.
     void Commit() { target_.Refresh(); }
+    // Stamps placed between these are drawn together, tile by tile, when the
+    // batch closes or anything reads the layer: the same picture with far
+    // fewer draws. CloseBatch gives 0 when a stamp could not be drawn.
+    void OpenBatch();
+    int CloseBatch();
 
     // The share of the photo covered by stamps of alpha at least one half
     // since the background was last applied, 0..1.

@@ -13,18 +13,11 @@ int mtxLayerStampTarget::Height() const {
 }
 
 int mtxLayerStampTarget::Draw(const mtxStamp& stamp, const SampleCollection& samples) {
-    IDirect3DDevice9* device = editor_.GetDevice();
     mtxIEPixelShader* shader = editor_.GetPixelShader(stamp.shader);
-    if (!device || !shader || stamp.sample < 0 || stamp.sample >= samples.count) return 0;
-    device->BeginScene();
-    device->SetTexture(0, samples.samples[stamp.sample].texture);
-    int drawn = layer_.DrawQuad(stamp.quad, shader, stamp.c0, stamp.c1);
-    device->SetVertexShader(nullptr);
-    device->SetPixelShader(nullptr);
-    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-    device->EndScene();
-    return drawn;
+    if (!editor_.GetDevice() || !shader || stamp.sample < 0 || stamp.sample >= samples.count)
+        return 0;
+    return layer_.DrawQuad(stamp.quad, shader, samples.samples[stamp.sample].texture, stamp.c0,
+                           stamp.c1);
 }
 
 void mtxLayerStampTarget::Refresh() {

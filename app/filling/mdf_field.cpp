@@ -202,6 +202,7 @@ void mtxIEMdfField::DropSession() {
     // The change began on a picture that is gone or no longer the tool's.
     CancelChange();
     CancelPreparation();
+    if (session_) session_->CloseBatch();
     session_.reset();
     sessionLayer_ = nullptr;
     sessionPicture_ = nullptr;
@@ -405,10 +406,14 @@ void mtxIEMdfField::Tick() {
     // The checkpoint goes by the time of the last placement: the clock is
     // read by the pace alone.
     uint32_t placedAt = lastCheckpoint_;
+    // The tick's stamps are drawn together at its end, before the viewer
+    // shows them.
+    session_->OpenBatch();
     pace.Tick(fast, clock, [this, &placedAt](uint32_t now) {
         placedAt = now;
         return PlaceOne(now);
     });
+    if (session_) session_->CloseBatch();
     ShowCoverage(false);
     if (state == kRunning && placedAt - lastCheckpoint_ >= kCheckpointEvery) {
         lastCheckpoint_ = placedAt;

@@ -326,6 +326,7 @@ class FillJob {
         auto start = Clock::now();
         int fruitless = 0;
         bool measureSizes = a_.report && visibleSizes_.Reset(session_->sourceCopy, 2, kLargeSide);
+        session_->OpenBatch();
         for (;;) {
             double seconds = SecondsSince(start);
             if (Enough(seconds)) break;
@@ -353,6 +354,7 @@ class FillJob {
                 progress_.Update(line);
             }
         }
+        session_->CloseBatch();
         fillSeconds_ = SecondsSince(start);
         NoteCoverage(fillSeconds_);
         char line[160];

@@ -111,6 +111,8 @@ int mtxIEViewerComposer::Compose(const std::vector<mtxIEViewerLayer*>& layers, c
     if (!device || editor->lost || !topBlend || !MakeTargets()) return 0;
     for (mtxIEViewerLayer* layer : layers)
         if (!layer->blendShader) return 0;
+    // Quads waiting in a layer's batch are drawn into its tiles before they show.
+    for (mtxIEViewerLayer* layer : layers) layer->Flush();
     RECT r = rect;
     r.left = std::max(r.left, 0), r.top = std::max(r.top, 0);
     r.right = std::min(r.right, width), r.bottom = std::min(r.bottom, height);

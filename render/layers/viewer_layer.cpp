@@ -35,6 +35,7 @@ mtxIEViewerLayer::mtxIEViewerLayer(mtxImageEditorDevice* owner) : editor(owner) 
 mtxIEViewerLayer::~mtxIEViewerLayer() = default;
 
 void mtxIEViewerLayer::ReleaseDeviceResources() {
+    Flush();
     // Committed first: textures of the default pool do not survive a reset,
     // and what was drawn into them must not go with them.
     CommitTiles();
@@ -52,6 +53,7 @@ void mtxIEViewerLayer::SetSource(mtxImageStack::Layer* layer) {
         return;
     }
     tiles.clear();
+    waiting_.clear();
     stackLayer = layer;
     source = layer ? layer->source.get() : nullptr;
     textureImage = layer ? layer->texture.get() : nullptr;
@@ -79,8 +81,10 @@ int mtxIEViewerLayer::DirtyTileCount() const {
 }
 
 // A sample laid over the tile by its alpha: colour = lerp(tile, sample,
-// sample.a), alpha = lerp(tile.a, 1, sample.a), blended as it is drawn.
-void mtxIEViewerLayer::BeginSampleOver(IDirect3DDevice9* device) {
+// sample.a), alpha = lerp(tile.a, 1, sample.a), blended as it is drawn. The
+// caller's blending comes back at the end.
+mtxIEViewerLayer::SampleOver::SampleOver(IDirect3DDevice9* device) : device_(device) {
+    for (int i = 0; i < 3; ++i) device->GetRenderState(kStates[i], &saved_[i]);
     mtxViewDraw::SetSampling(device, 0, D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
     device->SetFVF(mtxViewDraw::kVertexFormat);
     device->SetVertexShader(nullptr);
@@ -92,25 +96,68 @@ void mtxIEViewerLayer::BeginSampleOver(IDirect3DDevice9* device) {
     device->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_INVSRCALPHA);
 }
 
-void mtxIEViewerLayer::EndSampleOver(IDirect3DDevice9* device) {
-    device->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 0);
-    device->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+mtxIEViewerLayer::SampleOver::~SampleOver() {
+    device_->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 0);
+    device_->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
+    for (int i = 0; i < 3; ++i) device_->SetRenderState(kStates[i], saved_[i]);
+    device_->SetPixelShader(nullptr);
+    mtxViewDraw::SetSampling(device_, 0, D3DTEXF_POINT, D3DTADDRESS_WRAP);
 }
 
 int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
                                const float c0[4], const float c1[4]) {
     IDirect3DDevice9* device = editor->GetDevice();
     if (!device || editor->lost || !pixelShader) return 0;
-    float x[4], y[4];
+    // What waits in a batch was placed before this quad and lies below it.
+    int result = Flush();
+    Waiting quad_ = {};
+    if (!Place(quad, pixelShader, nullptr, c0, c1, quad_)) return 0;
+    if (quad_.column0 > quad_.column1 || quad_.row0 > quad_.row1) return result;
+
+    mtxViewDraw::TargetScope scope(editor);
+    SampleOver over(device);
+    for (int row = quad_.row0; row <= quad_.row1; ++row)
+        for (int column = quad_.column0; column <= quad_.column1; ++column) {
+            Tile& tile = *GetTile(column, row);
+            if (!BindTile(tile) || !DrawIntoTile(tile, quad_)) result = 0;
+        }
+    return result;
+}
+
+int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
+                               IDirect3DTexture9* texture, const float c0[4], const float c1[4]) {
+    IDirect3DDevice9* device = editor->GetDevice();
+    if (!device || editor->lost || !pixelShader) return 0;
+    if (!batchOpen_) {
+        int flushed = Flush();
+        device->SetTexture(0, texture);
+        return DrawQuad(quad, pixelShader, c0, c1) && flushed;
+    }
+    Waiting waiting;
+    if (!Place(quad, pixelShader, texture, c0, c1, waiting)) return 0;
+    if (waiting.column0 > waiting.column1 || waiting.row0 > waiting.row1) return 1;
+    waiting_.push_back(waiting);
+    if (waiting_.size() >= kBatchLimit) return Flush();
+    return 1;
+}
+
+int mtxIEViewerLayer::Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
+                            IDirect3DTexture9* texture, const float c0[4], const float c1[4],
+                            Waiting& out) const {
     for (int i = 0; i < 4; ++i)
-        if (!quad.Corner(i, &x[i], &y[i])) return 0;
+        if (!quad.Corner(i, &out.x[i], &out.y[i])) return 0;
+    std::copy(quad.u, quad.u + 2, out.u);
+    std::copy(quad.v, quad.v + 2, out.v);
+    std::copy(c0, c0 + 4, out.c0);
+    std::copy(c1, c1 + 4, out.c1);
+    out.shader = pixelShader, out.texture = texture;
+    out.column0 = out.row0 = 0, out.column1 = out.row1 = -1;
     if (tiles.empty()) return 1;
 
     // The tiles whose pixels the quad's bounding box reaches.
+    const float* x = out.x;
+    const float* y = out.y;
     int left = Whole(*std::min_element(x, x + 4), false);
     int right = Whole(*std::max_element(x, x + 4), true);
     int top = Whole(*std::min_element(y, y + 4), false);
@@ -118,22 +165,64 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     int column0 = FloorDiv(left, kTileStep), column1 = FloorDiv(right, kTileStep);
     int row0 = FloorDiv(top, kTileStep), row1 = FloorDiv(bottom, kTileStep);
     if (column1 < 0 || row1 < 0 || column0 >= columns || row0 >= rows) return 1;
-    column0 = std::max(column0, 0), row0 = std::max(row0, 0);
-    column1 = std::min(column1, columns - 1), row1 = std::min(row1, rows - 1);
+    out.column0 = std::max(column0, 0), out.row0 = std::max(row0, 0);
+    out.column1 = std::min(column1, columns - 1), out.row1 = std::min(row1, rows - 1);
+    return 1;
+}
+
+void mtxIEViewerLayer::OpenBatch() {
+    batchOpen_ = true;
+}
+
+int mtxIEViewerLayer::CloseBatch() {
+    batchOpen_ = false;
+    return Flush();
+}
+
+// Each tile is bound once for every waiting quad that reaches it, and gets
+// them in the order they were placed. Tiles do not share texels, so the
+// picture is the one the quads drawn one by one would give.
+int mtxIEViewerLayer::Flush() {
+    if (waiting_.empty()) return 1;
+    IDirect3DDevice9* device = editor->GetDevice();
+    if (!device) return waiting_.clear(), 0;
+    std::vector<std::pair<int, uint32_t>>& order = flushOrder_;
+    order.clear();
+    for (uint32_t i = 0; i < waiting_.size(); ++i) {
+        const Waiting& w = waiting_[i];
+        for (int row = w.row0; row <= w.row1; ++row)
+            for (int column = w.column0; column <= w.column1; ++column)
+                order.emplace_back(row * columns + column, i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
 
     mtxViewDraw::TargetScope scope(editor);
-    BeginSampleOver(device);
+    device->BeginScene();
     int result = 1;
-    for (int row = row0; row <= row1; ++row)
-        for (int column = column0; column <= column1; ++column)
-            if (!DrawIntoTile(*GetTile(column, row), x, y, quad, pixelShader, c0, c1)) result = 0;
-    EndSampleOver(device);
+    {
+        SampleOver over(device);
+        IDirect3DTexture9* bound = nullptr;
+        for (size_t i = 0; i < order.size();) {
+            Tile& tile = *tiles[size_t(order[i].first)];
+            const bool ready = BindTile(tile);
+            if (!ready) result = 0;
+            for (const int index = order[i].first; i < order.size() && order[i].first == index;
+                 ++i) {
+                if (!ready) continue;
+                const Waiting& w = waiting_[order[i].second];
+                if (w.texture != bound) device->SetTexture(0, bound = w.texture);
+                if (!DrawIntoTile(tile, w)) result = 0;
+            }
+        }
+        device->SetTexture(0, nullptr);
+    }
+    device->EndScene();
+    waiting_.clear();
     return result;
 }
 
-int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4],
-                                   const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
-                                   const float c0[4], const float c1[4]) {
+int mtxIEViewerLayer::BindTile(Tile& tile) {
     IDirect3DDevice9* device = editor->GetDevice();
     if (!tile.color && !tile.Upload(Tile::kSource)) {
         // A tile that holds no picture must never be committed.
@@ -143,20 +232,26 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
         return 0;
     }
     const D3DMATRIX projection = mtxImageEditorDevice::Projection(kTextureEdge, kTextureEdge);
-    const float ox = float(tile.x - 1), oy = float(tile.y - 1);
     {
         mtxViewDraw::Level level(tile.color);
         device->SetRenderTarget(0, level.surface);
     }
     device->SetTransform(D3DTS_PROJECTION, &projection);
+    return 1;
+}
+
+int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const Waiting& quad) {
+    IDirect3DDevice9* device = editor->GetDevice();
     // The quad's corners are taken relative to texel (0, 0), which shows
     // pixel (x - 1, y - 1).
+    const float ox = float(tile.x - 1), oy = float(tile.y - 1);
     mtxViewDraw::Vertex strip[4];
     for (int i = 0; i < 4; ++i)
-        strip[i] = {x[i] - ox, y[i] - oy, 100.0f, 0xFFFFFFFFu, quad.u[i & 1], quad.v[i >> 1]};
-    device->SetPixelShader(pixelShader->shader);
-    device->SetPixelShaderConstantF(0, c0, 1);
-    device->SetPixelShaderConstantF(1, c1, 1);
+        strip[i] = {quad.x[i] - ox, quad.y[i] - oy, 100.0f,
+                    0xFFFFFFFFu,    quad.u[i & 1],  quad.v[i >> 1]};
+    device->SetPixelShader(quad.shader->shader);
+    device->SetPixelShaderConstantF(0, quad.c0, 1);
+    device->SetPixelShaderConstantF(1, quad.c1, 1);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(mtxViewDraw::Vertex));
     tile.dirty = 1;
     return 1;
@@ -186,6 +281,7 @@ int mtxIEViewerLayer::ReadBackTile(Tile& tile) {
 
 int mtxIEViewerLayer::CommitTiles() {
     if (!source || !editor->GetDevice()) return 0;
+    Flush();
     if (DirtyTileCount() == 0) return 1;
     if (!source->Lock()) return 0;
     int result = 1;
@@ -202,6 +298,8 @@ int mtxIEViewerLayer::CommitTiles() {
 
 int mtxIEViewerLayer::UploadChanges() {
     if (!stackLayer) return 1;
+    // An upload replaces what was drawn before it, waiting quads included.
+    Flush();
     int result = 1;
     for (const auto& change : stackLayer->viewerData) {
         Tile* tile = GetTile(change.column, change.row);
@@ -241,7 +339,7 @@ int mtxIEViewerLayer::UploadVisible(const mtxRect& visible) {
 }
 
 int mtxIEViewerLayer::MakeNormalTextures() {
-    int result = 1;
+    int result = Flush();
     for (auto& tile : tiles)
         if (tile->color && !tile->MakeNormalTexture(heightToNormal_)) result = 0;
     return result;
@@ -250,6 +348,7 @@ int mtxIEViewerLayer::MakeNormalTextures() {
 void mtxIEViewerLayer::Draw(float originX, float originY) {
     IDirect3DDevice9* device = editor->GetDevice();
     if (!device || !stackLayer || !viewVertex || !viewPixel) return;
+
     const float* m = stackLayer->transform;
     device->SetVertexShader(viewVertex->shader);
     device->SetPixelShader(viewPixel->shader);

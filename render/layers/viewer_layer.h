@@ -55,12 +55,28 @@ class mtxIEViewerLayer {
 
     // Draws quad into every tile it touches, through the fixed vertex path and
     // pixelShader (constants c0, c1; the caller binds what it samples, normally
-    // stage 0), laid over the tile by the shader's alpha. Returns 1 when every touched tile was
-    // drawn (also when the quad lies outside the layer); 0 when there is no device, it is lost,
-    // there is no shader or a tile could not get its textures (repaintWanted is set then; the other
-    // tiles are drawn).
+    // stage 0), laid over the tile by the shader's alpha. Returns 1 when every
+    // touched tile was drawn (also when the quad lies outside the layer); 0 when
+    // there is no device, it is lost, there is no shader or a tile could not get
+    // its textures (repaintWanted is set then; the other tiles are drawn).
     int DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader, const float c0[4],
                  const float c1[4]);
+    // The same with texture on stage 0; while a batch is open the quad waits
+    // and is drawn with the batch, and a failure to draw it shows as the
+    // result of CloseBatch (or of the call that drew the batch).
+    int DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
+                 IDirect3DTexture9* texture, const float c0[4], const float c1[4]);
+
+    // Between OpenBatch and CloseBatch, quads given with their texture wait
+    // and are drawn together: each tile is bound once for all the quads that
+    // reach it, in their order, so the picture is the one drawing them one by
+    // one gives, with far fewer changes of target. Whatever reads the tiles
+    // (committing, uploading, composing, a device loss) draws them first, and
+    // the textures must live until then. CloseBatch returns Flush's result.
+    void OpenBatch();
+    int CloseBatch();
+    int Flush();
+    size_t WaitingCount() const { return waiting_.size(); }
 
     // Copies every dirty tile's own 126 x 126 pixels (never its border) back
     // into the source image and clears the dirty flags. 1 on success; 0 when a
@@ -102,12 +118,40 @@ class mtxIEViewerLayer {
     uint32_t repaintWanted = 0;                // set when a tile could not be drawn
 
   private:
-    int DrawIntoTile(Tile& tile, const float x[4], const float y[4], const mtxIEViewerQuad& quad,
-                     mtxIEPixelShader* pixelShader, const float c0[4], const float c1[4]);
-    int ReadBackTile(Tile& tile);
-    static void BeginSampleOver(IDirect3DDevice9* device);
-    static void EndSampleOver(IDirect3DDevice9* device);
+    // A quad with what it is drawn with, and the tiles it reaches (an empty
+    // range when none).
+    struct Waiting {
+        float x[4], y[4], u[2], v[2], c0[4], c1[4];
+        mtxIEPixelShader* shader;
+        IDirect3DTexture9* texture;
+        int column0, row0, column1, row1;
+    };
+    // Sets the sample-over blending for its lifetime.
+    class SampleOver {
+      public:
+        explicit SampleOver(IDirect3DDevice9* device);
+        ~SampleOver();
+        SampleOver(const SampleOver&) = delete;
+        SampleOver& operator=(const SampleOver&) = delete;
 
-    mtxIEPixelShader* heightToNormal_ = nullptr;  // 5200
-    std::unique_ptr<mtxImageDx> readBack_;        // 128 x 128, system memory
+      private:
+        static constexpr D3DRENDERSTATETYPE kStates[3] = {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,
+                                                          D3DRS_DESTBLEND};
+        IDirect3DDevice9* device_;
+        uint32_t saved_[3] = {};
+    };
+    static constexpr size_t kBatchLimit = 4096;
+
+    int Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
+              IDirect3DTexture9* texture, const float c0[4], const float c1[4], Waiting& out) const;
+    // Makes the tile's colour texture the render target; 0 when it has none.
+    int BindTile(Tile& tile);
+    int DrawIntoTile(Tile& tile, const Waiting& quad);
+    int ReadBackTile(Tile& tile);
+
+    bool batchOpen_ = false;
+    std::vector<Waiting> waiting_;
+    std::vector<std::pair<int, uint32_t>> flushOrder_;  // (tile, quad), reused
+    mtxIEPixelShader* heightToNormal_ = nullptr;        // 5200
+    std::unique_ptr<mtxImageDx> readBack_;              // 128 x 128, system memory
 };

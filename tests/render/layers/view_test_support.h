@@ -52,8 +52,9 @@ int DrawStamp(mtxIEViewerLayer& layer, const Sample& sample, const mtxIEViewerQu
 
 // What DrawStamp does, on the CPU: for every pixel whose centre lies at least
 // margin pixels inside the quad, the sample read bilinearly with clamping,
-// alpha scaled, rounded to 8 bits (the scratch target), then laid over the
-// picture by that alpha and rounded again. Returns the pixels; inside[i] says
+// alpha scaled and rounded to 8 bits, then laid over the picture by that
+// alpha and rounded again (the device blends before rounding, so it may
+// differ by one). Returns the pixels; inside[i] says
 // which ones the stamp decides, outside[i] which lie at least margin pixels
 // outside it (and so must not change).
 std::vector<uint32_t> ReferenceStamp(const std::vector<uint32_t>& picture, int width, int height,

@@ -158,6 +158,43 @@ TEST(ViewerLayer, DeviceLossInARunOfStampsKeepsEveryStamp) {
     EXPECT_TRUE(picture.Committed() == want);
 }
 
+// Stamps of two samples over several tiles, drawn one by one or in a batch
+// that committing at random moments breaks up.
+std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
+    Picture picture(300, 200, 7);
+    Sample samples[2] = {Sample(32, 8), Sample(20, 9)};
+    mtxIEPixelShader* shader = Editor().GetPixelShader(5372);
+    std::mt19937 stamps(10), commits(commitSeed);
+    std::uniform_real_distribution<float> x(-20.0f, 320.0f), y(-20.0f, 220.0f), size(4.0f, 70.0f),
+        angle(0.0f, 6.3f);
+    if (batched) picture.layer.OpenBatch();
+    for (int i = 0; i < 200; ++i) {
+        mtxIEViewerQuad quad = Stamp(x(stamps), y(stamps), size(stamps), angle(stamps));
+        const Sample& sample = samples[i % 3 == 0];
+        const float alpha = i % 2 ? 0.9f : 0.6f;
+        if (!batched) {
+            EXPECT_EQ(DrawStamp(picture.layer, sample, quad, alpha), 1);
+            continue;
+        }
+        const float c0[4] = {0.5f, 0.5f, 0.5f, 1.0f}, c1[4] = {0.0f, 0.0f, 0.0f, alpha};
+        EXPECT_EQ(picture.layer.DrawQuad(quad, shader, sample.texture, c0, c1), 1);
+        if (commitSeed && commits() % 50 == 0) {
+            EXPECT_EQ(picture.layer.CommitTiles(), 1);
+        }
+    }
+    if (batched) {
+        EXPECT_GT(picture.layer.WaitingCount(), 0u);
+        EXPECT_EQ(picture.layer.CloseBatch(), 1);
+    }
+    return picture.Committed();
+}
+
+TEST(ViewerLayer, ABatchGivesThePictureOfStampsDrawnOneByOne) {
+    std::vector<uint32_t> oneByOne = MixedStamps(false, 0);
+    EXPECT_TRUE(MixedStamps(true, 0) == oneByOne);
+    EXPECT_TRUE(MixedStamps(true, 5) == oneByOne);
+}
+
 TEST(ViewerLayer, QuadsOutsideOrBrokenDrawNothing) {
     Picture picture(130, 130, 14);
     Sample sample(8, 15);
