@@ -93,6 +93,7 @@ void mtxFineEngine::Restart(uint64_t seed) {
     pass_ = -1;
     cursor_ = 0;
     givenUp_ = 0;
+    making_ = Making{};
 }
 
 bool mtxFineEngine::Prepared() const {
@@ -135,40 +136,73 @@ void mtxFineEngine::ChooseSizes(int width, int height) {
 bool mtxFineEngine::NextPass() {
     if (pass_ + 1 >= int(sizes_.size())) return false;
     ++pass_;
-    const int width = source_.width, height = source_.height;
-    const float spacing = std::max(1.0f, float(sizes_[size_t(pass_)]) * kSpacing);
-    const int across = int(std::ceil(float(width) / spacing));
-    const int down = int(std::ceil(float(height) / spacing));
+    Making& m = making_;
+    m.spacing = std::max(1.0f, float(sizes_[size_t(pass_)]) * kSpacing);
+    m.across = int(std::ceil(float(source_.width) / m.spacing));
+    m.down = int(std::ceil(float(source_.height) / m.spacing));
+    m.stage = Making::kGrid;
+    m.at = 0;
     points_.clear();
-    points_.reserve(size_t(across) * size_t(down));
-    for (int j = 0; j < down; ++j)
-        for (int i = 0; i < across; ++i) {
-            float jx = float(random_.Below(1024)) / 1024, jy = float(random_.Below(1024)) / 1024;
-            int x = std::min(int((float(i) + jx) * spacing), width - 1);
-            int y = std::min(int((float(j) + jy) * spacing), height - 1);
-            points_.push_back(uint32_t(y) * uint32_t(width) + uint32_t(x));
-        }
-    for (size_t k = points_.size(); k > 1; --k)
-        std::swap(points_[k - 1], points_[random_.Below(uint32_t(k))]);
-    OrderByContrast(sizes_[size_t(pass_)]);
+    points_.reserve(size_t(m.across) * size_t(m.down));
     cursor_ = 0;
+    return true;
+}
+
+bool mtxFineEngine::MakePass() {
+    Making& m = making_;
+    const int width = source_.width, height = source_.height;
+    const size_t goal = points_.size() + kMakingSlice;
+    switch (m.stage) {
+        case Making::kReady:
+            return true;
+        case Making::kGrid:
+            for (; m.at < size_t(m.down) && points_.size() < goal; ++m.at) {
+                const int j = int(m.at);
+                for (int i = 0; i < m.across; ++i) {
+                    float jx = float(random_.Below(1024)) / 1024,
+                          jy = float(random_.Below(1024)) / 1024;
+                    int x = std::min(int((float(i) + jx) * m.spacing), width - 1);
+                    int y = std::min(int((float(j) + jy) * m.spacing), height - 1);
+                    points_.push_back(uint32_t(y) * uint32_t(width) + uint32_t(x));
+                }
+            }
+            if (m.at == size_t(m.down)) m.stage = Making::kShuffle, m.at = points_.size();
+            return false;
+        case Making::kShuffle: {
+            const size_t end = m.at > 4 * kMakingSlice ? m.at - 4 * kMakingSlice : 1;
+            for (size_t k = m.at; k > end; --k)
+                std::swap(points_[k - 1], points_[random_.Below(uint32_t(k))]);
+            m.at = end;
+            if (m.at <= 1) m.stage = Making::kKeys, m.at = 0, m.keys.resize(points_.size());
+            return false;
+        }
+        case Making::kKeys: {
+            const int size = sizes_[size_t(pass_)];
+            const size_t end = std::min(points_.size(), m.at + kMakingSlice);
+            for (; m.at < end; ++m.at) {
+                const uint32_t at = points_[m.at];
+                const int x = int(at % uint32_t(width)), y = int(at / uint32_t(width));
+                Box inner = CellsAround(x, y, kColorSpan * float(size) / 2);
+                Box outer = CellsAround(x, y, float(size));
+                float contrast =
+                    MeanDifference(means_.Query(inner.x0, inner.y0, inner.x1, inner.y1),
+                                   means_.Query(outer.x0, outer.y0, outer.x1, outer.y1));
+                m.keys[m.at] = uint8_t(std::min(255.0f, contrast));
+            }
+            if (m.at < points_.size()) return false;
+            OrderByContrast();
+            m.stage = Making::kReady;
+            return true;
+        }
+    }
     return true;
 }
 
 // Points where the photo stands out from its surroundings come last in the
 // pass, so their stamps lie on top of their neighbours' and small details
 // keep their colour. Points of equal contrast keep their shuffled order.
-void mtxFineEngine::OrderByContrast(int size) {
-    const int width = source_.width;
-    std::vector<uint8_t> keys(points_.size());
-    for (size_t i = 0; i < points_.size(); ++i) {
-        const int x = int(points_[i] % uint32_t(width)), y = int(points_[i] / uint32_t(width));
-        Box inner = CellsAround(x, y, kColorSpan * float(size) / 2);
-        Box outer = CellsAround(x, y, float(size));
-        float contrast = MeanDifference(means_.Query(inner.x0, inner.y0, inner.x1, inner.y1),
-                                        means_.Query(outer.x0, outer.y0, outer.x1, outer.y1));
-        keys[i] = uint8_t(std::min(255.0f, contrast));
-    }
+void mtxFineEngine::OrderByContrast() {
+    const std::vector<uint8_t>& keys = making_.keys;
     // A counting sort on the byte: stable, and linear where a pass of a
     // large photo holds hundreds of thousands of points.
     size_t start[257] = {};
@@ -177,6 +211,7 @@ void mtxFineEngine::OrderByContrast(int size) {
     std::vector<uint32_t> ordered(points_.size());
     for (size_t i = 0; i < points_.size(); ++i) ordered[start[keys[i]]++] = points_[i];
     points_.swap(ordered);
+    making_.keys.clear();
 }
 
 void mtxFineEngine::EnterCover() {
@@ -193,7 +228,10 @@ mtxPlaceResult mtxFineEngine::PlaceSample(uint32_t now, mtxStamp* out) {
     if (!Prepared()) return mtxPlaceResult::kNotPrepared;
     if (samples_.count <= 0) return mtxPlaceResult::kNoSamples;
     if (!started_ && !Start()) return mtxPlaceResult::kNotPrepared;
+    if (phase_ == Phase::kPasses && !MakePass()) return mtxPlaceResult::kNoRoom;
     for (int visit = 0; visit < kVisitsPerStep && phase_ != Phase::kDone; ++visit) {
+        // A pass begun by this step is made by the next ones.
+        if (phase_ == Phase::kPasses && making_.stage != Making::kReady) break;
         mtxStamp stamp;
         bool made = phase_ == Phase::kPasses ? VisitPassPoint(stamp) : VisitGap(stamp);
         if (!made) continue;

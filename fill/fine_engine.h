@@ -76,8 +76,13 @@ class mtxFineEngine {
     bool Prepared() const;
     bool Start();
     void ChooseSizes(int width, int height);
+    // Begins the next pass, whose points MakePass then makes a slice at a
+    // time; false after the last pass.
     bool NextPass();
-    void OrderByContrast(int size);
+    // One slice of making the pass's points: the jittered grid, its shuffle,
+    // the contrast keys, then their order. True once the pass is ready.
+    bool MakePass();
+    void OrderByContrast();
     void EnterCover();
     bool VisitPassPoint(mtxStamp& stamp);
     bool VisitGap(mtxStamp& stamp);
@@ -111,6 +116,18 @@ class mtxFineEngine {
     int pass_ = -1;
     std::vector<uint32_t> points_;  // the pass's points (pixel indices) or the uncovered cells
     size_t cursor_ = 0;
+    // The pass being made: a slice per step, so a pass of a large photo does
+    // not hold a step for long. The generator is drawn in the same order as
+    // making it at once would.
+    struct Making {
+        enum Stage { kReady, kGrid, kShuffle, kKeys } stage = kReady;
+        size_t at = 0;  // the grid row, the shuffle's remaining count or the next key
+        int across = 0, down = 0;
+        float spacing = 1;
+        std::vector<uint8_t> keys;
+    };
+    static constexpr size_t kMakingSlice = 32768;  // points a slice handles
+    Making making_;
     std::vector<uint8_t> tries_;  // per cell, stamps tried in the last phase
     int64_t givenUp_ = 0;
     uint32_t lastRgb_ = 0;  // the colour the stamp being made stands for
