@@ -18,23 +18,26 @@ class mtxLogDrawing::Scene {
     Scene(mtxImageEditorDevice& editor, SampleCollection& samples)
         : editor_(editor), samples_(samples) {}
 
-    int Open(mtxImage& photo, int width, int height, std::string& error) {
+    // The picture's rows top to top + rows (all of it when rows is 0).
+    int Open(mtxImage& photo, int width, int height, int top, int rows, std::string& error) {
         if (photo.IsEmpty() || width < 1 || height < 1) return error = "no photo to draw on", 0;
+        if (rows == 0) rows = height;
         mtxImage scaled;
         mtxImage* base = &photo;
-        if (width != photo.width || height != photo.height) {
-            if (!scaled.Create(width, height, 0) || !ScaleImage(photo, scaled))
+        if (width != photo.width || height != photo.height || rows != height) {
+            if (!scaled.Create(width, rows, 0) || !ScaleImageRows(photo, scaled, height, top))
                 return error = "not enough memory for the picture", 0;
             base = &scaled;
         }
         auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
-        if (!image->Create(width, height, 0) || !image->Lock())
+        if (!image->Create(width, rows, 0) || !image->Lock())
             return error = "not enough memory for the picture", 0;
-        for (int y = 0; y < height; ++y)
-            std::copy(base->Row(y), base->Row(y) + width, image->Row(y));
+        for (int y = 0; y < rows; ++y) std::copy(base->Row(y), base->Row(y) + width, image->Row(y));
         image->Unlock();
+        scaled.Free();
         stack_.AddLayer(0, std::move(image));
         layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
+        layer_->bandTop = top;
         layer_->SetSource(stack_.GetLayer(0));
         session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
         scale = float(double(width) / photo.width);
@@ -65,9 +68,12 @@ mtxLogDrawing::mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& sam
 mtxLogDrawing::~mtxLogDrawing() = default;
 
 int mtxLogDrawing::Open(mtxImage& photo, const mtxStampLog& log, int width, int height,
-                        std::string& error) {
+                        std::string& error, int top, int rows) {
+    scene_.reset();  // its memory is free before the next band takes its own
+    if (top < 0 || rows < 0 || (rows && (top % mtxIEViewerLayer::kTileStep || rows > height - top)))
+        return error = "a band outside the picture", 0;
     scene_ = std::make_unique<Scene>(editor_, samples_);
-    if (!scene_->Open(photo, width, height, error)) return scene_.reset(), 0;
+    if (!scene_->Open(photo, width, height, top, rows, error)) return scene_.reset(), 0;
     mtxFillSession& session = scene_->Session();
     if (!session.BeginReplay(log)) return error = "cannot draw the stamps on the device", 0;
     first_ = session.Replayed();
@@ -122,6 +128,33 @@ int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mt
         mtxImage picture;
         if (!drawing.DrawUntil(k + 1, frames, error) || !drawing.Picture(picture, error)) return 0;
         if (!frame(picture, k)) return error = "stopped", 0;
+    }
+    return 1;
+}
+
+int mtxBandRows(int width, int height, uint64_t bytes) {
+    const uint64_t step = mtxIEViewerLayer::kTileStep;
+    // A band's pixels are held about five times over: the layer's image, its
+    // tiles' textures, the saved copy, the scaled photo while it is copied
+    // in, the flattened band read back.
+    uint64_t rows = bytes / (20 * uint64_t(std::max(width, 1)));
+    rows = std::max(step, rows / step * step);
+    return int(std::min<uint64_t>(rows, uint64_t(std::max(height, 1))));
+}
+
+int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
+                    const mtxStampLog& log, int width, int height, int bandRows,
+                    const std::function<int(mtxImage& band, int top)>& band, std::string& error) {
+    const int step = mtxIEViewerLayer::kTileStep;
+    if (bandRows < step || bandRows % step) return error = "bands must be whole rows of tiles", 0;
+    mtxLogDrawing drawing(editor, samples);
+    for (int top = 0; top < height; top += bandRows) {
+        mtxImage picture;
+        int rows = std::min(bandRows, height - top);
+        if (!drawing.Open(photo, log, width, height, error, top, rows) ||
+            !drawing.DrawUntil(1, 1, error) || !drawing.Picture(picture, error))
+            return 0;
+        if (!band(picture, top)) return error = "stopped", 0;
     }
     return 1;
 }

@@ -11,9 +11,11 @@
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
 #include "image/codecs/apng_writer.h"
+#include "image/codecs/png_encoder.h"
 #include "image/file_memory.h"
 #include "image/image.h"
 #include "image/io/image_save.h"
+#include "image/replacing_file.h"
 #include "platform/os_file.h"
 #include "render/image_editor_device.h"
 
@@ -34,8 +36,10 @@ struct RenderArguments {
 constexpr uint32_t kMaxFrames = 10000;
 
 constexpr double kMaxScale = 16;
-// Larger pictures would need drawing in bands, which is not done yet.
-constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+constexpr uint64_t kMaxPixels = uint64_t(1) << 32;
+// Memory a band of the picture may take while it is drawn: pictures larger
+// than one band are drawn band by band and written row by row.
+constexpr uint64_t kBandBytes = uint64_t(512) << 20;
 
 constexpr const char* kUsageText = R"(Usage: daubry render PROJECT.daubry -o OUT [options]
        daubry render PROJECT.daubry --timelapse OUT.png --frames N [options]
@@ -154,7 +158,7 @@ class RenderJob {
         if (width < 1 || height < 1 || uint64_t(width) * uint64_t(height) > kMaxPixels)
             return Fail(kUsage, "a picture of " + std::to_string(width) + " x " +
                                     std::to_string(height) +
-                                    " pixels is beyond what is drawn (268 megapixels)");
+                                    " pixels is beyond what is drawn (4294 megapixels)");
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
@@ -165,6 +169,8 @@ class RenderJob {
             if (int code = DrawFrames(width, height)) return code;
             if (!writer) return kDone;
         }
+        if (mtxBandRows(width, height, kBandBytes) < height)
+            return SaveInBands(writer, width, height);
         mtxImage picture;
         if (!mtxDrawLogPicture(editor_, samples_, photo, project_.log, width, height, picture,
                                error))
@@ -188,6 +194,40 @@ class RenderJob {
             std::fprintf(err_, "Drew %llu stamps; saved %s (%d x %d)\n",
                          (unsigned long long)project_.log.Count(), a_.output.c_str(), picture.width,
                          picture.height);
+        return kDone;
+    }
+
+    // A picture larger than one band: drawn a band at a time, each band's
+    // rows going straight into the PNG file, which replaces the output only
+    // once complete.
+    int SaveInBands(Writer writer, int width, int height) {
+        if (writer != mtxImageWritePng)
+            return Fail(kUsage, a_.output + ": a picture of " + std::to_string(width) + " x " +
+                                    std::to_string(height) +
+                                    " pixels is drawn in bands, which only PNG files take");
+        mtxReplacingFile file;
+        if (!file.Begin(a_.output))
+            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        mtxImageEncoderPng encoder(&file, nullptr, 0);
+        if (encoder.Begin(uint32_t(width), uint32_t(height)))
+            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        std::string error;
+        auto band = [&](mtxImage& rows, int top) {
+            if (!a_.quiet)
+                std::fprintf(err_, "Rows %d to %d of %d\n", top + 1, top + rows.height, height);
+            if (encoder.AddRows(rows))
+                return error = a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+            return 1;
+        };
+        if (!mtxDrawLogBands(editor_, samples_, project_.photo, project_.log, width, height,
+                             mtxBandRows(width, height, kBandBytes), band, error))
+            return Fail(kOutput, error);
+        if (encoder.Finish() || !file.Commit())
+            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        if (!a_.quiet)
+            std::fprintf(err_, "Drew %llu stamps in bands; saved %s (%d x %d)\n",
+                         (unsigned long long)project_.log.Count(), a_.output.c_str(), width,
+                         height);
         return kDone;
     }
 

@@ -100,7 +100,12 @@ class mtxIEViewerLayer {
     mtxImage* textureImage = nullptr;  // owned by the stack layer
     int columns = 0, rows = 0;
     std::vector<std::unique_ptr<Tile>> tiles;  // row by row
-    uint32_t repaintWanted = 0;                // set when a tile could not be drawn
+    // A band of a larger picture: the source's row 0 is the picture's row
+    // bandTop, a multiple of kTileStep. Quads are given in picture pixels and
+    // each tile draws them with the offsets the whole picture's tile at that
+    // place would use, so a picture drawn band by band is the same bytes.
+    int bandTop = 0;
+    uint32_t repaintWanted = 0;  // set when a tile could not be drawn
 
   private:
     int DrawIntoTile(Tile& tile, const float x[4], const float y[4], const mtxIEViewerQuad& quad,

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -235,4 +237,26 @@ TEST(Resample, HalvingByAreaIsTheBoxMean) {
     ScaleImage(src, byBox);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x) ASSERT_LE(ChannelDistance(byArea.At(x, y), byBox.At(x, y)), 1);
+}
+
+// Bands of a scaled picture, for pictures too large to hold: each is the same
+// bytes as those rows of the picture scaled whole, whichever way each axis goes.
+TEST(Resample, BandsAreTheRowsOfTheWholeScaling) {
+    mtxImage src(37, 23);
+    FillRandom(src, 11);
+    const int sizes[][2] = {{97, 71}, {20, 11}, {80, 15}, {30, 70}};
+    for (const auto& size : sizes) {
+        const int width = size[0], height = size[1];
+        mtxImage whole(width, height);
+        ASSERT_EQ(ScaleImage(src, whole), 1);
+        for (int top = 0; top < height; top += 6) {
+            mtxImage band(width, std::min(6, height - top));
+            ASSERT_EQ(ScaleImageRows(src, band, height, top), 1);
+            for (int y = 0; y < band.height; ++y)
+                ASSERT_EQ(std::memcmp(band.Row(y), whole.Row(top + y), size_t(width) * 4), 0)
+                    << width << " x " << height << ", row " << top + y;
+        }
+    }
+    mtxImage past(97, 6);
+    EXPECT_EQ(ScaleImageRows(src, past, 71, 66), 0) << "rows below the picture";
 }
