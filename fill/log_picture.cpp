@@ -12,32 +12,44 @@
 #include "render/layers/flatten_stack.h"
 #include "render/layers/viewer_layer.h"
 
+namespace {
+
+// The widest piece drawn at once: whole tiles, within the device's largest
+// surface (16384 pixels a side).
+constexpr int kPieceColumns = 130 * mtxIEViewerLayer::kTileStep;
+
+}  // namespace
+
 // A layer of the picture's size holding the scaled photo, and a session on it.
 class mtxLogDrawing::Scene {
   public:
     Scene(mtxImageEditorDevice& editor, SampleCollection& samples)
         : editor_(editor), samples_(samples) {}
 
-    // The picture's rows top to top + rows (all of it when rows is 0).
-    int Open(mtxImage& photo, int width, int height, int top, int rows, std::string& error) {
+    // The picture's pixels in part (all of them when part is empty).
+    int Open(mtxImage& photo, int width, int height, mtxRect part, std::string& error) {
         if (photo.IsEmpty() || width < 1 || height < 1) return error = "no photo to draw on", 0;
-        if (rows == 0) rows = height;
+        if (part.IsEmpty()) part = {0, 0, width, height};
+        const int columns = part.right - part.left, rows = part.bottom - part.top;
         mtxImage scaled;
         mtxImage* base = &photo;
-        if (width != photo.width || height != photo.height || rows != height) {
-            if (!scaled.Create(width, rows, 0) || !ScaleImageRows(photo, scaled, height, top))
+        if (width != photo.width || height != photo.height || columns != width || rows != height) {
+            if (!scaled.Create(columns, rows, 0) ||
+                !ScaleImagePart(photo, scaled, width, height, part.left, part.top))
                 return error = "not enough memory for the picture", 0;
             base = &scaled;
         }
         auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
-        if (!image->Create(width, rows, 0) || !image->Lock())
+        if (!image->Create(columns, rows, 0) || !image->Lock())
             return error = "not enough memory for the picture", 0;
-        for (int y = 0; y < rows; ++y) std::copy(base->Row(y), base->Row(y) + width, image->Row(y));
+        for (int y = 0; y < rows; ++y)
+            std::copy(base->Row(y), base->Row(y) + columns, image->Row(y));
         image->Unlock();
         scaled.Free();
         stack_.AddLayer(0, std::move(image));
         layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
-        layer_->bandTop = top;
+        layer_->bandLeft = part.left;
+        layer_->bandTop = part.top;
         layer_->SetSource(stack_.GetLayer(0));
         session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
         scale = float(double(width) / photo.width);
@@ -68,12 +80,14 @@ mtxLogDrawing::mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& sam
 mtxLogDrawing::~mtxLogDrawing() = default;
 
 int mtxLogDrawing::Open(mtxImage& photo, const mtxStampLog& log, int width, int height,
-                        std::string& error, int top, int rows) {
-    scene_.reset();  // its memory is free before the next band takes its own
-    if (top < 0 || rows < 0 || (rows && (top % mtxIEViewerLayer::kTileStep || rows > height - top)))
-        return error = "a band outside the picture", 0;
+                        std::string& error, const mtxRect& part) {
+    scene_.reset();  // its memory is free before the next piece takes its own
+    const int step = mtxIEViewerLayer::kTileStep;
+    if (!part.IsEmpty() && (part.left < 0 || part.top < 0 || part.right > width ||
+                            part.bottom > height || part.left % step || part.top % step))
+        return error = "a piece outside the picture", 0;
     scene_ = std::make_unique<Scene>(editor_, samples_);
-    if (!scene_->Open(photo, width, height, top, rows, error)) return scene_.reset(), 0;
+    if (!scene_->Open(photo, width, height, part, error)) return scene_.reset(), 0;
     mtxFillSession& session = scene_->Session();
     if (!session.BeginReplay(log)) return error = "cannot draw the stamps on the device", 0;
     first_ = session.Replayed();
@@ -134,27 +148,42 @@ int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mt
 
 int mtxBandRows(int width, int height, uint64_t bytes) {
     const uint64_t step = mtxIEViewerLayer::kTileStep;
-    // A band's pixels are held about five times over: the layer's image, its
-    // tiles' textures, the saved copy, the scaled photo while it is copied
-    // in, the flattened band read back.
-    uint64_t rows = bytes / (20 * uint64_t(std::max(width, 1)));
+    const uint64_t pieces = (uint64_t(std::max(width, 1)) + kPieceColumns - 1) / kPieceColumns;
+    // A piece's pixels are held about five times over: the layer's image,
+    // its tiles' textures, the saved copy, the scaled photo while it is
+    // copied in, the flattened piece read back; a band of several pieces is
+    // gathered in one more image.
+    const uint64_t piece = std::min<uint64_t>(uint64_t(std::max(width, 1)), kPieceColumns);
+    const uint64_t perRow = 20 * piece + (pieces > 1 ? 4 * uint64_t(width) : 0);
+    uint64_t rows = bytes / perRow;
     rows = std::max(step, rows / step * step);
     return int(std::min<uint64_t>(rows, uint64_t(std::max(height, 1))));
 }
 
 int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                     const mtxStampLog& log, int width, int height, int bandRows,
-                    const std::function<int(mtxImage& band, int top)>& band, std::string& error) {
+                    const std::function<int(mtxImage& band, int top)>& band, std::string& error,
+                    int pieceColumns) {
     const int step = mtxIEViewerLayer::kTileStep;
-    if (bandRows < step || bandRows % step) return error = "bands must be whole rows of tiles", 0;
+    if (pieceColumns == 0) pieceColumns = kPieceColumns;
+    if (bandRows < step || bandRows % step || pieceColumns < step || pieceColumns % step ||
+        pieceColumns > kPieceColumns)
+        return error = "bands and pieces must be whole tiles", 0;
     mtxLogDrawing drawing(editor, samples);
+    mtxImage gathered;
     for (int top = 0; top < height; top += bandRows) {
-        mtxImage picture;
-        int rows = std::min(bandRows, height - top);
-        if (!drawing.Open(photo, log, width, height, error, top, rows) ||
-            !drawing.DrawUntil(1, 1, error) || !drawing.Picture(picture, error))
-            return 0;
-        if (!band(picture, top)) return error = "stopped", 0;
+        const int rows = std::min(bandRows, height - top);
+        if (width > pieceColumns && !gathered.Create(width, rows, 0))
+            return error = "not enough memory for the picture", 0;
+        mtxImage piece;
+        for (int left = 0; left < width; left += pieceColumns) {
+            const mtxRect part = {left, top, std::min(width, left + pieceColumns), top + rows};
+            if (!drawing.Open(photo, log, width, height, error, part) ||
+                !drawing.DrawUntil(1, 1, error) || !drawing.Picture(piece, error))
+                return 0;
+            if (width > pieceColumns) gathered.Blit(piece, mtxRect{}, left, 0);
+        }
+        if (!band(width > pieceColumns ? gathered : piece, top)) return error = "stopped", 0;
     }
     return 1;
 }

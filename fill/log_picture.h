@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "image/field.h"
+
 class SampleCollection;
 class mtxImage;
 class mtxImageEditorDevice;
@@ -18,11 +20,11 @@ class mtxLogDrawing {
     mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& samples);
     ~mtxLogDrawing();
 
-    // 1, or 0 with why in error. With rows, only the band of the picture's
-    // rows top to top + rows is drawn (top a multiple of the layer's tile
-    // step), the same bytes as those rows of the whole picture.
+    // 1, or 0 with why in error. With a part, only the picture's pixels in
+    // it are drawn (its left and top multiples of the layer's tile step),
+    // the same bytes as those pixels of the whole picture.
     int Open(mtxImage& photo, const mtxStampLog& log, int width, int height, std::string& error,
-             int top = 0, int rows = 0);
+             const mtxRect& part = {});
     // Draws on until part / whole of the stamps after the base are drawn; at
     // most limit stamps in this call (0: no limit). 1, or 0 with why in error.
     int DrawUntil(uint64_t part, uint64_t whole, std::string& error, uint64_t limit = 0);
@@ -62,15 +64,19 @@ int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mt
 
 // The rows of a band of a picture width pixels wide that bytes of memory
 // hold while it is drawn: a whole number of the layer's tile rows, at least
-// one, at most height.
+// one, at most height. A band wider than the device's largest surface is
+// drawn in pieces side by side.
 int mtxBandRows(int width, int height, uint64_t bytes);
 
 // The picture of mtxDrawLogPicture drawn band by band, bandRows (a multiple
 // of the layer's tile step) at a time, for pictures too large to hold: each
 // band goes to band with its first row, top to bottom, and only one is held
-// at a time. The bands are the rows of the picture drawn whole, byte for
+// at a time. A band wider than pieceColumns (0: the device's largest
+// surface; else a multiple of the tile step within it) is drawn in pieces
+// side by side. The bands are the rows of the picture drawn whole, byte for
 // byte. band returns 0 to stop. 1 when every band was given, or 0 with why
 // in error.
 int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                     const mtxStampLog& log, int width, int height, int bandRows,
-                    const std::function<int(mtxImage& band, int top)>& band, std::string& error);
+                    const std::function<int(mtxImage& band, int top)>& band, std::string& error,
+                    int pieceColumns = 0);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/job_thread.h"
 #include "fill/log_picture.h"
 #include "fill/message_sink.h"
 #include "fill/project_file.h"
@@ -211,17 +212,28 @@ class RenderJob {
         mtxImageEncoderPng encoder(&file, nullptr, 0);
         if (encoder.Begin(uint32_t(width), uint32_t(height)))
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
-        std::string error;
+        // Each band is compressed on the worker while the device draws the next.
+        std::string error, failed;
+        mtxImage held;
+        mtxJobThread worker;
+        worker.Start();
         auto band = [&](mtxImage& rows, int top) {
+            worker.Wait();
+            if (!failed.empty()) return error = failed, 0;
             if (!a_.quiet)
                 std::fprintf(err_, "Rows %d to %d of %d\n", top + 1, top + rows.height, height);
-            if (encoder.AddRows(rows))
-                return error = a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+            if (!held.Assign(rows)) return error = "not enough memory for the picture", 0;
+            worker.Hand([&] {
+                if (encoder.AddRows(held))
+                    failed = a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError());
+            });
             return 1;
         };
-        if (!mtxDrawLogBands(editor_, samples_, project_.photo, project_.log, width, height,
-                             mtxBandRows(width, height, kBandBytes), band, error))
-            return Fail(kOutput, error);
+        int drawn = mtxDrawLogBands(editor_, samples_, project_.photo, project_.log, width, height,
+                                    mtxBandRows(width, height, kBandBytes), band, error);
+        worker.Wait();
+        if (!drawn) return Fail(kOutput, error);
+        if (!failed.empty()) return Fail(kOutput, failed);
         if (encoder.Finish() || !file.Commit())
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
         if (!a_.quiet)
@@ -240,25 +252,39 @@ class RenderJob {
         mtxFileMemory movie(1u << 22);
         uint16_t perSecond = uint16_t(std::lround(a_.fps * 1000));
         mtxApngWriter apng(movie, a_.frames, 1000, perSecond);
-        auto frame = [&](mtxImage& picture, uint32_t index) {
-            if (!a_.timelapse.empty() && !apng.AddFrame(picture))
-                return error = a_.timelapse + ": frame " + std::to_string(index + 1) +
-                               " cannot be written",
-                       0;
+        // Each frame is compressed on the worker while the device draws the
+        // next; the worker takes them in order, so the files are the same.
+        std::string failed;
+        mtxImage held;
+        mtxJobThread worker;
+        worker.Start();
+        auto write = [&](uint32_t index) {
+            if (!a_.timelapse.empty() && !apng.AddFrame(held))
+                return failed = a_.timelapse + ": frame " + std::to_string(index + 1) +
+                                " cannot be written",
+                       void();
             if (!a_.framesDir.empty()) {
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame-%05u.png", index + 1);
                 mtxFileMemory file(1u << 20);
                 std::string path = a_.framesDir + name;
-                if (!mtxImageWritePng(picture, file) ||
+                if (!mtxImageWritePng(held, file) ||
                     !mtxOs::ReplaceFile(path, file.Data(), uint64_t(file.GetLength())))
-                    return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+                    failed = path + ": " + mtxOs::ErrorText(mtxOs::LastError());
             }
+        };
+        auto frame = [&](mtxImage& picture, uint32_t index) {
+            worker.Wait();
+            if (!failed.empty()) return error = failed, 0;
+            if (!held.Assign(picture)) return error = "not enough memory for the frames", 0;
+            worker.Hand([&write, index] { write(index); });
             return 1;
         };
-        if (!mtxDrawLogFrames(editor_, samples_, project_.photo, project_.log, width, height,
-                              a_.frames, frame, error))
-            return Fail(kOutput, error);
+        int drawn = mtxDrawLogFrames(editor_, samples_, project_.photo, project_.log, width, height,
+                                     a_.frames, frame, error);
+        worker.Wait();
+        if (!drawn) return Fail(kOutput, error);
+        if (!failed.empty()) return Fail(kOutput, failed);
         if (!a_.timelapse.empty()) {
             if (!apng.Finish() ||
                 !mtxOs::ReplaceFile(a_.timelapse, movie.Data(), uint64_t(movie.GetLength())))

@@ -94,7 +94,8 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     int right = Whole(*std::max_element(x, x + 4), true);
     int top = Whole(*std::min_element(y, y + 4), false);
     int bottom = Whole(*std::max_element(y, y + 4), true);
-    int column0 = FloorDiv(left, kTileStep), column1 = FloorDiv(right, kTileStep);
+    int column0 = FloorDiv(left - bandLeft, kTileStep);
+    int column1 = FloorDiv(right - bandLeft, kTileStep);
     int row0 = FloorDiv(top - bandTop, kTileStep), row1 = FloorDiv(bottom - bandTop, kTileStep);
     if (column1 < 0 || row1 < 0 || column0 >= columns || row0 >= rows) return 1;
     column0 = std::max(column0, 0), row0 = std::max(row0, 0);
@@ -144,7 +145,7 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const float x[4], const float y[4
         return 0;
     }
     const D3DMATRIX projection = mtxImageEditorDevice::Projection(kTextureEdge, kTextureEdge);
-    const float ox = float(tile.x - 1), oy = float(bandTop + tile.y - 1);
+    const float ox = float(bandLeft + tile.x - 1), oy = float(bandTop + tile.y - 1);
     // Both passes touch only the texels the quad may reach: outside them the
     // scratch stays transparent, where the blend would give the tile back.
     const RECT reach = Reach(x, y, ox, oy);

@@ -264,8 +264,9 @@ TEST(Replay, ReopenedBeforePreparingGoesOnAsOneUninterruptedRun) {
 
 namespace {
 
-// A picture too large to hold is drawn band by band: the bands, of one tile
-// row or two, put together are the picture drawn whole, byte for byte.
+// A picture too large to hold is drawn band by band, each band in pieces side
+// by side: the bands, of one tile row or two, in pieces of two tiles or whole,
+// put together are the picture drawn whole, byte for byte.
 TEST(Replay, BandsAreThePictureDrawnWhole) {
     Scene live(Photo(), 2);
     live.AddDiscs();
@@ -283,7 +284,8 @@ TEST(Replay, BandsAreThePictureDrawnWhole) {
     std::string error;
     ASSERT_EQ(mtxDrawLogPicture(editor, again.samples, photo, log, width, height, whole, error), 1)
         << error;
-    for (int rows : {mtxIEViewerLayer::kTileStep, 2 * mtxIEViewerLayer::kTileStep}) {
+    const int step = mtxIEViewerLayer::kTileStep;
+    for (auto [rows, columns] : {std::pair{step, 2 * step}, std::pair{2 * step, 0}}) {
         int next = 0;
         auto band = [&](mtxImage& picture, int top) {
             EXPECT_EQ(top, next);
