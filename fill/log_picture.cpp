@@ -141,7 +141,7 @@ int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mt
     for (uint32_t k = 0; k < frames; ++k) {
         mtxImage picture;
         if (!drawing.DrawUntil(k + 1, frames, error) || !drawing.Picture(picture, error)) return 0;
-        if (!frame(picture, k)) return error = "stopped", 0;
+        if (!frame(picture, k)) return error.empty() ? (error = "stopped", 0) : 0;
     }
     return 1;
 }
@@ -183,7 +183,8 @@ int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtx
                 return 0;
             if (width > pieceColumns) gathered.Blit(piece, mtxRect{}, left, 0);
         }
-        if (!band(width > pieceColumns ? gathered : piece, top)) return error = "stopped", 0;
+        if (!band(width > pieceColumns ? gathered : piece, top))
+            return error.empty() ? (error = "stopped", 0) : 0;
     }
     return 1;
 }

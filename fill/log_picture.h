@@ -55,8 +55,9 @@ int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, m
 // The same drawing in frames steps (at least 1): after each, the picture so
 // far goes to frame with its index; frame k shows the stamps of the base's
 // run and later up to (k + 1) / frames of them, so the last frame is the
-// whole picture. frame returns 0 to stop. 1 when every frame was given, or
-// 0 with why in error.
+// whole picture. frame returns 0 to stop, with why in error ("stopped"
+// when it leaves error empty). 1 when every frame was given, or 0 with why
+// in error.
 int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                      const mtxStampLog& log, int width, int height, uint32_t frames,
                      const std::function<int(mtxImage& picture, uint32_t index)>& frame,
@@ -74,8 +75,8 @@ int mtxBandRows(int width, int height, uint64_t bytes);
 // at a time. A band wider than pieceColumns (0: the device's largest
 // surface; else a multiple of the tile step within it) is drawn in pieces
 // side by side. The bands are the rows of the picture drawn whole, byte for
-// byte. band returns 0 to stop. 1 when every band was given, or 0 with why
-// in error.
+// byte. band returns 0 to stop, as frame does for mtxDrawLogFrames. 1 when
+// every band was given, or 0 with why in error.
 int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                     const mtxStampLog& log, int width, int height, int bandRows,
                     const std::function<int(mtxImage& band, int top)>& band, std::string& error,
