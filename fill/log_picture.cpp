@@ -31,21 +31,18 @@ class mtxLogDrawing::Scene {
         if (photo.IsEmpty() || width < 1 || height < 1) return error = "no photo to draw on", 0;
         if (part.IsEmpty()) part = {0, 0, width, height};
         const int columns = part.right - part.left, rows = part.bottom - part.top;
-        mtxImage scaled;
-        mtxImage* base = &photo;
-        if (width != photo.width || height != photo.height || columns != width || rows != height) {
-            if (!scaled.Create(columns, rows, 0) ||
-                !ScaleImagePart(photo, scaled, width, height, part.left, part.top))
-                return error = "not enough memory for the picture", 0;
-            base = &scaled;
-        }
         auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
-        if (!image->Create(columns, rows, 0) || !image->Lock())
+        if (!image->Create(columns, rows, 0)) return error = "not enough memory for the picture", 0;
+        if (width == photo.width && height == photo.height) {
+            if (!image->Lock()) return error = "not enough memory for the picture", 0;
+            for (int y = 0; y < rows; ++y) {
+                const mtxColor* from = photo.Row(part.top + y) + part.left;
+                std::copy(from, from + columns, image->Row(y));
+            }
+            image->Unlock();
+        } else if (!ScaleImagePart(photo, *image, width, height, part.left, part.top)) {
             return error = "not enough memory for the picture", 0;
-        for (int y = 0; y < rows; ++y)
-            std::copy(base->Row(y), base->Row(y) + columns, image->Row(y));
-        image->Unlock();
-        scaled.Free();
+        }
         stack_.AddLayer(0, std::move(image));
         layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
         layer_->bandLeft = part.left;
