@@ -7,9 +7,11 @@ mtxJobThread::~mtxJobThread() {
 void mtxJobThread::Hand(std::function<void()> job) {
     Wait();
     job_ = std::move(job);
+    busy_.store(true, std::memory_order_release);
     if (SendRequest(kStartWork) != kSuccess) {
         job_();
         job_ = nullptr;
+        busy_.store(false, std::memory_order_release);
     }
 }
 
@@ -21,4 +23,5 @@ void mtxJobThread::Wait() {
 void mtxJobThread::Work() {
     if (job_) job_();
     job_ = nullptr;
+    busy_.store(false, std::memory_order_release);
 }

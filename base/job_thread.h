@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 
 #include "base/media_task.h"
@@ -23,10 +24,13 @@ class mtxJobThread : public mtxMediaTask {
     void Hand(std::function<void()> job);
     // Returns once the job handed last has ended.
     void Wait();
+    // Whether a job handed is still running: Wait would block.
+    bool Busy() const { return busy_.load(std::memory_order_acquire); }
 
   protected:
     void Work() override;
 
   private:
     std::function<void()> job_;
+    std::atomic<bool> busy_{false};
 };

@@ -14,9 +14,8 @@
 
 namespace {
 
-// The widest piece drawn at once: whole tiles, within the device's largest
-// surface (16384 pixels a side).
-constexpr int kPieceColumns = 130 * mtxIEViewerLayer::kTileStep;
+constexpr int kPieceColumns = mtxLogPieceColumns;
+static_assert(kPieceColumns % mtxIEViewerLayer::kTileStep == 0, "pieces of whole tiles");
 
 }  // namespace
 

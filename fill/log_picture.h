@@ -63,6 +63,10 @@ int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mt
                      const std::function<int(mtxImage& picture, uint32_t index)>& frame,
                      std::string& error);
 
+// The widest piece of a picture drawn at once: whole tiles within the
+// device's largest surface (16384 pixels a side).
+constexpr int mtxLogPieceColumns = 130 * 126;
+
 // The rows of a band of a picture width pixels wide that bytes of memory
 // hold while it is drawn: a whole number of the layer's tile rows, at least
 // one, at most height. A band wider than the device's largest surface is

@@ -21,9 +21,11 @@ TEST(JobThread, RunsJobsInOrderBesideTheCaller) {
         ranOn = std::this_thread::get_id();
         done.push_back(1);
     });
+    EXPECT_TRUE(worker.Busy());
     gate.release();  // would never be reached if Hand waited for the job
     worker.Hand([&] { done.push_back(2); });
     worker.Wait();
+    EXPECT_FALSE(worker.Busy());
     EXPECT_EQ(done, (std::vector<int>{1, 2}));
     EXPECT_NE(ranOn, std::this_thread::get_id());
 }
