@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/job_thread.h"
 #include "fill/fill_session.h"
 #include "fill/sample_collection.h"
+#include "image/codecs/png_encoder.h"
 #include "image/image_stack.h"
+#include "image/replacing_file.h"
 #include "image/resample.h"
+#include "platform/os_file.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/flatten_stack.h"
@@ -182,5 +186,38 @@ int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtx
         if (!band(width > pieceColumns ? gathered : piece, top))
             return error.empty() ? (error = "stopped", 0) : 0;
     }
+    return 1;
+}
+
+int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& samples,
+                             mtxImage& photo, const mtxStampLog& log, int width, int height,
+                             uint64_t bandBytes, const std::string& path, std::string& error,
+                             const std::function<void(int top, int rows)>& told) {
+    auto systemError = [&] { return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()); };
+    mtxReplacingFile file;
+    if (!file.Begin(path)) return systemError(), 0;
+    mtxImageEncoderPng encoder(&file, nullptr, 0);
+    if (encoder.Begin(uint32_t(width), uint32_t(height))) return systemError(), 0;
+    // Each band is compressed on the worker while the device draws the next.
+    std::string failed;
+    mtxImage held;
+    mtxJobThread worker;
+    worker.Start();
+    auto band = [&](mtxImage& rows, int top) {
+        worker.Wait();
+        if (!failed.empty()) return error = failed, 0;
+        if (told) told(top, rows.height);
+        if (!held.Assign(rows)) return error = "not enough memory for the picture", 0;
+        worker.Hand([&] {
+            if (encoder.AddRows(held)) failed = path + ": " + mtxOs::ErrorText(mtxOs::LastError());
+        });
+        return 1;
+    };
+    int drawn = mtxDrawLogBands(editor, samples, photo, log, width, height,
+                                mtxBandRows(width, height, bandBytes), band, error);
+    worker.Wait();
+    if (!drawn) return 0;
+    if (!failed.empty()) return error = failed, 0;
+    if (encoder.Finish() || !file.Commit()) return systemError(), 0;
     return 1;
 }

@@ -1,8 +1,10 @@
 #include "app/document/log_export.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "app/document/picture_file.h"
 #include "base/application.h"
@@ -145,7 +147,11 @@ int mtxIELogExport::DrawBandSlice(std::string& error, std::string& written) {
     uint64_t start = clock();
     while (clock() - start < kSliceMs) {
         if (b.ready) {
-            if (b.worker.Busy()) return 1;  // the last band is still being compressed
+            // The band before is still being compressed: wait within the slice.
+            if (b.worker.Busy()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
             if (!BandDone(error, written)) return 0;
             if (!written.empty()) return 1;
             continue;

@@ -13,11 +13,9 @@
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
 #include "image/codecs/apng_writer.h"
-#include "image/codecs/png_encoder.h"
 #include "image/file_memory.h"
 #include "image/image.h"
 #include "image/io/image_save.h"
-#include "image/replacing_file.h"
 #include "platform/os_file.h"
 #include "render/image_editor_device.h"
 
@@ -187,7 +185,7 @@ class RenderJob {
             if (int code = DrawFrames(width, height)) return code;
             if (!writer) return kDone;
         }
-        if (mtxBandRows(width, height, a_.bandBytes) < height)
+        if (width > mtxLogPieceColumns || mtxBandRows(width, height, a_.bandBytes) < height)
             return SaveInBands(writer, width, height);
         mtxImage picture;
         if (!mtxDrawLogPicture(editor_, samples_, photo, project_.log, width, height, picture,
@@ -223,36 +221,13 @@ class RenderJob {
             return Fail(kUsage, a_.output + ": a picture of " + std::to_string(width) + " x " +
                                     std::to_string(height) +
                                     " pixels is drawn in bands, which only PNG files take");
-        mtxReplacingFile file;
-        if (!file.Begin(a_.output))
-            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
-        mtxImageEncoderPng encoder(&file, nullptr, 0);
-        if (encoder.Begin(uint32_t(width), uint32_t(height)))
-            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
-        // Each band is compressed on the worker while the device draws the next.
-        std::string error, failed;
-        mtxImage held;
-        mtxJobThread worker;
-        worker.Start();
-        auto band = [&](mtxImage& rows, int top) {
-            worker.Wait();
-            if (!failed.empty()) return error = failed, 0;
-            if (!a_.quiet)
-                std::fprintf(err_, "Rows %d to %d of %d\n", top + 1, top + rows.height, height);
-            if (!held.Assign(rows)) return error = "not enough memory for the picture", 0;
-            worker.Hand([&] {
-                if (encoder.AddRows(held))
-                    failed = a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError());
-            });
-            return 1;
+        std::string error;
+        auto told = [&](int top, int rows) {
+            if (!a_.quiet) std::fprintf(err_, "Rows %d to %d of %d\n", top + 1, top + rows, height);
         };
-        int drawn = mtxDrawLogBands(editor_, samples_, project_.photo, project_.log, width, height,
-                                    mtxBandRows(width, height, a_.bandBytes), band, error);
-        worker.Wait();
-        if (!drawn) return Fail(kOutput, error);
-        if (!failed.empty()) return Fail(kOutput, failed);
-        if (encoder.Finish() || !file.Commit())
-            return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        if (!mtxSaveLogPictureInBands(editor_, samples_, project_.photo, project_.log, width,
+                                      height, a_.bandBytes, a_.output, error, told))
+            return Fail(kOutput, error);
         if (!a_.quiet)
             std::fprintf(err_, "Drew %llu stamps in bands; saved %s (%d x %d)\n",
                          (unsigned long long)project_.log.Count(), a_.output.c_str(), width,
