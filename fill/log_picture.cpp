@@ -3,14 +3,25 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/job_thread.h"
 #include "fill/fill_session.h"
 #include "fill/sample_collection.h"
+#include "image/codecs/png_encoder.h"
 #include "image/image_stack.h"
+#include "image/replacing_file.h"
 #include "image/resample.h"
+#include "platform/os_file.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/flatten_stack.h"
 #include "render/layers/viewer_layer.h"
+
+namespace {
+
+constexpr int kPieceColumns = mtxLogPieceColumns;
+static_assert(kPieceColumns % mtxIEViewerLayer::kTileStep == 0, "pieces of whole tiles");
+
+}  // namespace
 
 // A layer of the picture's size holding the scaled photo, and a session on it.
 class mtxLogDrawing::Scene {
@@ -18,23 +29,27 @@ class mtxLogDrawing::Scene {
     Scene(mtxImageEditorDevice& editor, SampleCollection& samples)
         : editor_(editor), samples_(samples) {}
 
-    int Open(mtxImage& photo, int width, int height, std::string& error) {
+    // The picture's pixels in part (all of them when part is empty).
+    int Open(mtxImage& photo, int width, int height, mtxRect part, std::string& error) {
         if (photo.IsEmpty() || width < 1 || height < 1) return error = "no photo to draw on", 0;
-        mtxImage scaled;
-        mtxImage* base = &photo;
-        if (width != photo.width || height != photo.height) {
-            if (!scaled.Create(width, height, 0) || !ScaleImage(photo, scaled))
-                return error = "not enough memory for the picture", 0;
-            base = &scaled;
-        }
+        if (part.IsEmpty()) part = {0, 0, width, height};
+        const int columns = part.right - part.left, rows = part.bottom - part.top;
         auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
-        if (!image->Create(width, height, 0) || !image->Lock())
+        if (!image->Create(columns, rows, 0)) return error = "not enough memory for the picture", 0;
+        if (width == photo.width && height == photo.height) {
+            if (!image->Lock()) return error = "not enough memory for the picture", 0;
+            for (int y = 0; y < rows; ++y) {
+                const mtxColor* from = photo.Row(part.top + y) + part.left;
+                std::copy(from, from + columns, image->Row(y));
+            }
+            image->Unlock();
+        } else if (!ScaleImagePart(photo, *image, width, height, part.left, part.top)) {
             return error = "not enough memory for the picture", 0;
-        for (int y = 0; y < height; ++y)
-            std::copy(base->Row(y), base->Row(y) + width, image->Row(y));
-        image->Unlock();
+        }
         stack_.AddLayer(0, std::move(image));
         layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
+        layer_->bandLeft = part.left;
+        layer_->bandTop = part.top;
         layer_->SetSource(stack_.GetLayer(0));
         session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
         scale = float(double(width) / photo.width);
@@ -65,9 +80,14 @@ mtxLogDrawing::mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& sam
 mtxLogDrawing::~mtxLogDrawing() = default;
 
 int mtxLogDrawing::Open(mtxImage& photo, const mtxStampLog& log, int width, int height,
-                        std::string& error) {
+                        std::string& error, const mtxRect& part) {
+    scene_.reset();  // its memory is free before the next piece takes its own
+    const int step = mtxIEViewerLayer::kTileStep;
+    if (!part.IsEmpty() && (part.left < 0 || part.top < 0 || part.right > width ||
+                            part.bottom > height || part.left % step || part.top % step))
+        return error = "a piece outside the picture", 0;
     scene_ = std::make_unique<Scene>(editor_, samples_);
-    if (!scene_->Open(photo, width, height, error)) return scene_.reset(), 0;
+    if (!scene_->Open(photo, width, height, part, error)) return scene_.reset(), 0;
     mtxFillSession& session = scene_->Session();
     if (!session.BeginReplay(log)) return error = "cannot draw the stamps on the device", 0;
     first_ = session.Replayed();
@@ -121,7 +141,83 @@ int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mt
     for (uint32_t k = 0; k < frames; ++k) {
         mtxImage picture;
         if (!drawing.DrawUntil(k + 1, frames, error) || !drawing.Picture(picture, error)) return 0;
-        if (!frame(picture, k)) return error = "stopped", 0;
+        if (!frame(picture, k)) return error.empty() ? (error = "stopped", 0) : 0;
     }
+    return 1;
+}
+
+int mtxBandRows(int width, int height, uint64_t bytes) {
+    const uint64_t step = mtxIEViewerLayer::kTileStep;
+    const uint64_t pieces = (uint64_t(std::max(width, 1)) + kPieceColumns - 1) / kPieceColumns;
+    // A piece's pixels are held about five times over: the layer's image,
+    // its tiles' textures, the saved copy, the scaled photo while it is
+    // copied in, the flattened piece read back; a band of several pieces is
+    // gathered in one more image.
+    const uint64_t piece = std::min<uint64_t>(uint64_t(std::max(width, 1)), kPieceColumns);
+    const uint64_t perRow = 20 * piece + (pieces > 1 ? 4 * uint64_t(width) : 0);
+    uint64_t rows = bytes / perRow;
+    rows = std::max(step, rows / step * step);
+    return int(std::min<uint64_t>(rows, uint64_t(std::max(height, 1))));
+}
+
+int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
+                    const mtxStampLog& log, int width, int height, int bandRows,
+                    const std::function<int(mtxImage& band, int top)>& band, std::string& error,
+                    int pieceColumns) {
+    const int step = mtxIEViewerLayer::kTileStep;
+    if (pieceColumns == 0) pieceColumns = kPieceColumns;
+    if (bandRows < step || bandRows % step || pieceColumns < step || pieceColumns % step ||
+        pieceColumns > kPieceColumns)
+        return error = "bands and pieces must be whole tiles", 0;
+    mtxLogDrawing drawing(editor, samples);
+    mtxImage gathered;
+    for (int top = 0; top < height; top += bandRows) {
+        const int rows = std::min(bandRows, height - top);
+        if (width > pieceColumns && !gathered.Create(width, rows, 0))
+            return error = "not enough memory for the picture", 0;
+        mtxImage piece;
+        for (int left = 0; left < width; left += pieceColumns) {
+            const mtxRect part = {left, top, std::min(width, left + pieceColumns), top + rows};
+            if (!drawing.Open(photo, log, width, height, error, part) ||
+                !drawing.DrawUntil(1, 1, error) || !drawing.Picture(piece, error))
+                return 0;
+            if (width > pieceColumns) gathered.Blit(piece, mtxRect{}, left, 0);
+        }
+        if (!band(width > pieceColumns ? gathered : piece, top))
+            return error.empty() ? (error = "stopped", 0) : 0;
+    }
+    return 1;
+}
+
+int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& samples,
+                             mtxImage& photo, const mtxStampLog& log, int width, int height,
+                             uint64_t bandBytes, const std::string& path, std::string& error,
+                             const std::function<void(int top, int rows)>& told) {
+    auto systemError = [&] { return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()); };
+    mtxReplacingFile file;
+    if (!file.Begin(path)) return systemError(), 0;
+    mtxImageEncoderPng encoder(&file, nullptr, 0);
+    if (encoder.Begin(uint32_t(width), uint32_t(height))) return systemError(), 0;
+    // Each band is compressed on the worker while the device draws the next.
+    std::string failed;
+    mtxImage held;
+    mtxJobThread worker;
+    worker.Start();
+    auto band = [&](mtxImage& rows, int top) {
+        worker.Wait();
+        if (!failed.empty()) return error = failed, 0;
+        if (told) told(top, rows.height);
+        if (!held.Assign(rows)) return error = "not enough memory for the picture", 0;
+        worker.Hand([&] {
+            if (encoder.AddRows(held)) failed = path + ": " + mtxOs::ErrorText(mtxOs::LastError());
+        });
+        return 1;
+    };
+    int drawn = mtxDrawLogBands(editor, samples, photo, log, width, height,
+                                mtxBandRows(width, height, bandBytes), band, error);
+    worker.Wait();
+    if (!drawn) return 0;
+    if (!failed.empty()) return error = failed, 0;
+    if (encoder.Finish() || !file.Commit()) return systemError(), 0;
     return 1;
 }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "image/field.h"
+
 class SampleCollection;
 class mtxImage;
 class mtxImageEditorDevice;
@@ -18,8 +20,11 @@ class mtxLogDrawing {
     mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& samples);
     ~mtxLogDrawing();
 
-    // 1, or 0 with why in error.
-    int Open(mtxImage& photo, const mtxStampLog& log, int width, int height, std::string& error);
+    // 1, or 0 with why in error. With a part, only the picture's pixels in
+    // it are drawn (its left and top multiples of the layer's tile step),
+    // the same bytes as those pixels of the whole picture.
+    int Open(mtxImage& photo, const mtxStampLog& log, int width, int height, std::string& error,
+             const mtxRect& part = {});
     // Draws on until part / whole of the stamps after the base are drawn; at
     // most limit stamps in this call (0: no limit). 1, or 0 with why in error.
     int DrawUntil(uint64_t part, uint64_t whole, std::string& error, uint64_t limit = 0);
@@ -50,9 +55,43 @@ int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, m
 // The same drawing in frames steps (at least 1): after each, the picture so
 // far goes to frame with its index; frame k shows the stamps of the base's
 // run and later up to (k + 1) / frames of them, so the last frame is the
-// whole picture. frame returns 0 to stop. 1 when every frame was given, or
-// 0 with why in error.
+// whole picture. frame returns 0 to stop, with why in error ("stopped"
+// when it leaves error empty). 1 when every frame was given, or 0 with why
+// in error.
 int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                      const mtxStampLog& log, int width, int height, uint32_t frames,
                      const std::function<int(mtxImage& picture, uint32_t index)>& frame,
                      std::string& error);
+
+// The widest piece of a picture drawn at once: whole tiles within the
+// device's largest surface (16384 pixels a side).
+constexpr int mtxLogPieceColumns = 130 * 126;
+
+// The rows of a band of a picture width pixels wide that bytes of memory
+// hold while it is drawn: a whole number of the layer's tile rows, at least
+// one, at most height. A band wider than the device's largest surface is
+// drawn in pieces side by side.
+int mtxBandRows(int width, int height, uint64_t bytes);
+
+// The picture of mtxDrawLogPicture drawn band by band, bandRows (a multiple
+// of the layer's tile step) at a time, for pictures too large to hold: each
+// band goes to band with its first row, top to bottom, and only one is held
+// at a time. A band wider than pieceColumns (0: the device's largest
+// surface; else a multiple of the tile step within it) is drawn in pieces
+// side by side. The bands are the rows of the picture drawn whole, byte for
+// byte. band returns 0 to stop, as frame does for mtxDrawLogFrames. 1 when
+// every band was given, or 0 with why in error.
+int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
+                    const mtxStampLog& log, int width, int height, int bandRows,
+                    const std::function<int(mtxImage& band, int top)>& band, std::string& error,
+                    int pieceColumns = 0);
+
+// The picture drawn in bands (bandBytes of memory) and written as a PNG at
+// path row by row, each band compressed on a worker while the device draws
+// the next; told, when given, hears of each band before it is written. The
+// file replaces path only once complete. 1, or 0 with why in error and
+// nothing left at path.
+int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& samples,
+                             mtxImage& photo, const mtxStampLog& log, int width, int height,
+                             uint64_t bandBytes, const std::string& path, std::string& error,
+                             const std::function<void(int top, int rows)>& told = {});

@@ -79,5 +79,6 @@ int mtxLoadProjectSamples(mtxProject& project, SampleCollection& samples, std::s
             samples.ClearSamples();
             return error = "sample " + sample->path + " cannot be used as a sample here", 0;
         }
+    samples.fromProject = 1;
     return 1;
 }

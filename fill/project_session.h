@@ -20,7 +20,8 @@ int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxPro
                       std::string& error,
                       const std::vector<std::unique_ptr<mtxProject::Sample>>* known = nullptr);
 
-// Replaces the collection's samples and options by the project's. 1, or 0
-// with why in error (a sample the device cannot take), the collection then
-// emptied.
+// Replaces the collection's samples and options by the project's: the
+// project's own pictures, so it runs on a machine without their files, marked
+// as the project's (SampleCollection::fromProject). 1, or 0 with why in error
+// (a sample the device cannot take), the collection then emptied.
 int mtxLoadProjectSamples(mtxProject& project, SampleCollection& samples, std::string& error);

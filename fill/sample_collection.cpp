@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "base/application.h"
 #include "fill/color_key.h"
@@ -98,9 +99,14 @@ void SampleCollection::SaveOptions(mtxRegistry& settings) const {
 }
 
 void SampleCollection::SavePaths(mtxRegistry& settings) const {
-    settings.SetInt(kPathSection, "n", static_cast<uint32_t>(count));
+    if (fromProject) return;
+    std::vector<const std::string*> kept;
     for (int32_t i = 0; i < count; ++i)
-        settings.SetString(kPathSection, std::to_string(i), samples[i].path);
+        if (mtxOs::IsRegularFile(samples[i].path)) kept.push_back(&samples[i].path);
+    if (count > 0 && kept.empty()) return;
+    settings.SetInt(kPathSection, "n", static_cast<uint32_t>(kept.size()));
+    for (size_t i = 0; i < kept.size(); ++i)
+        settings.SetString(kPathSection, std::to_string(i), *kept[i]);
 }
 
 int SampleCollection::LoadPaths(mtxRegistry& settings) {
@@ -168,6 +174,7 @@ bool SampleCollection::IsPresent(const std::string& path) const {
 int SampleCollection::AddSample(const std::string& path) {
     if (count >= kMaxSamples || IsPresent(path)) return 0;
     changed = 1;
+    fromProject = 0;
     if (!LoadSample(samples[count], path)) return 0;
     selected = count;
     count += 1;
@@ -177,6 +184,7 @@ int SampleCollection::AddSample(const std::string& path) {
 int SampleCollection::AddSamplePicture(mtxImage& picture, const std::string& path) {
     if (count >= kMaxSamples || IsPresent(path)) return 0;
     changed = 1;
+    fromProject = 0;
     Sample& sample = samples[count];
     if (picture.IsEmpty() || !MakeSample(sample, picture, mtxPath(path).File())) return 0;
     sample.name = mtxAsciiLower(mtxPath(path).Name());
@@ -313,6 +321,7 @@ int SampleCollection::MakeSample(Sample& sample, mtxImage& picture, const std::s
 void SampleCollection::RemoveSample(int32_t index) {
     if (index < 0 || index >= count) return;
     changed = 1;
+    fromProject = 0;
     samples[index].Release();
     for (int32_t i = index; i + 1 < count; ++i) samples[i] = std::move(samples[i + 1]);
     count -= 1;
@@ -324,6 +333,7 @@ void SampleCollection::RemoveSample(int32_t index) {
 }
 
 void SampleCollection::ClearSamples() {
+    fromProject = 0;
     for (int32_t i = 0; i < count; ++i) samples[i].Release();
     selected = 0;
     count = 0;

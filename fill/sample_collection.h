@@ -104,7 +104,11 @@ class SampleCollection {
     int SaveCollection(const std::string& path);
 
     // The samples' paths in the "sml" section, so a later start has the same
-    // samples: "n" their count, "0" to "n-1" the paths in order.
+    // samples: "n" their count, "0" to "n-1" the paths in order. Only
+    // samples whose files are there are stored, and the stored list is left
+    // as it was while the samples are an opened project's (fromProject), or
+    // when none of them has its file: those pictures live in the project,
+    // under paths of the machine it was made on, not among the user's files.
     void SavePaths(mtxRegistry& settings) const;
     // Adds the samples whose paths SavePaths stored, each as AddSample adds it
     // (those that cannot be loaded told to the message sink). The number of
@@ -137,6 +141,9 @@ class SampleCollection {
     int32_t count = 0;     // samples in use, the first count records
     int32_t selected = 0;  // the sample selected in the samples dialog
     uint32_t changed = 1;  // set when a sample is added or removed; the engine clears it
+    // Set once an opened project's pictures became the samples; any later
+    // change of the samples (added, removed, replaced) clears it.
+    uint32_t fromProject = 0;
 
   private:
     void Tell(const std::string& text);

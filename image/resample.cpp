@@ -172,8 +172,12 @@ void mtxColorToFloats(mtxColor c, float out[4]) {
     out[0] = v.r, out[1] = v.g, out[2] = v.b, out[3] = v.a;
 }
 
-int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], const mtxRect& clip,
-                   uint32_t mode) {
+namespace {
+
+// TransformImage into a part of a larger destination: destination holds its
+// pixels from (columnOffset, rowOffset) on.
+int TransformPart(mtxImage& source, mtxImage& destination, const float m[9], const mtxRect& clip,
+                  uint32_t mode, int columnOffset, int rowOffset) {
     Pair pair(source, destination);
     if (!pair.Ok() || !destination.data || destination.width <= 0 || destination.height <= 0)
         return 1;
@@ -211,7 +215,7 @@ int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], co
         mtxColor* out = destination.Row(j);
         for (int i = r.left; i < r.right; ++i) {
             if (splits == 0) {
-                double X = i + 0.5, Y = j + 0.5;
+                double X = (i + columnOffset) + 0.5, Y = (j + rowOffset) + 0.5;
                 float sx = float(ia * X + ib * Y + ic), sy = float(id * X + ie * Y + iff);
                 if (mode == kSampleBicubic)
                     out[i] = sampler.Bicubic(sx, sy);
@@ -223,7 +227,8 @@ int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], co
             Rgba sum = {0, 0, 0, 0};
             for (int t = 0; t < leaves; ++t)
                 for (int s = 0; s < leaves; ++s) {
-                    double X = i + (s + 0.5) / leaves, Y = j + (t + 0.5) / leaves;
+                    double X = (i + columnOffset) + (s + 0.5) / leaves,
+                           Y = (j + rowOffset) + (t + 0.5) / leaves;
                     Rgba v =
                         sampler.Bilinear(float(ia * X + ib * Y + ic), float(id * X + ie * Y + iff));
                     sum.r += v.r, sum.g += v.g, sum.b += v.b, sum.a += v.a;
@@ -233,6 +238,13 @@ int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], co
         }
     }
     return 1;
+}
+
+}  // namespace
+
+int TransformImage(mtxImage& source, mtxImage& destination, const float m[9], const mtxRect& clip,
+                   uint32_t mode) {
+    return TransformPart(source, destination, m, clip, mode, 0, 0);
 }
 
 namespace {
@@ -274,12 +286,11 @@ inline uint32_t MeanByte(uint64_t sum, uint64_t count) {
 // Both axes given as spans: every destination pixel is the mean of the source
 // rectangle of its column span and row span. Column sums of a span of rows are
 // gathered first, so each source pixel is read once per destination row.
-void BoxScale(const mtxImage& src, mtxImage& dst, const std::vector<Span>& cols,
-              const std::vector<Span>& rows) {
+void BoxScale(const mtxImage& src, mtxImage& dst, const Span* cols, const Span* rows) {
     const int w = src.width;
     std::vector<uint32_t> sums(size_t(w) * 4);
     for (int j = 0; j < dst.height; ++j) {
-        const Span rs = rows[size_t(j)];
+        const Span rs = rows[j];
         std::fill(sums.begin(), sums.end(), 0u);
         for (int y = rs.first; y < rs.last; ++y) {
             const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src.Row(y));
@@ -289,7 +300,7 @@ void BoxScale(const mtxImage& src, mtxImage& dst, const std::vector<Span>& cols,
         mtxColor* out = dst.Row(j);
         const uint64_t rowsCount = uint64_t(rs.last - rs.first);
         for (int i = 0; i < dst.width; ++i) {
-            const Span cs = cols[size_t(i)];
+            const Span cs = cols[i];
             uint64_t total[4] = {0, 0, 0, 0};
             for (int x = cs.first; x < cs.last; ++x)
                 for (int c = 0; c < 4; ++c) total[c] += sums[size_t(x) * 4 + c];
@@ -303,22 +314,22 @@ void BoxScale(const mtxImage& src, mtxImage& dst, const std::vector<Span>& cols,
 
 // x enlarges while y shrinks: each column is interpolated linearly between the
 // two source columns around i / sx, then averaged over the row span.
-void StretchXBoxY(const mtxImage& src, mtxImage& dst, const std::vector<Span>& rows) {
+void StretchXBoxY(const mtxImage& src, mtxImage& dst, int fullWidth, int left, const Span* rows) {
     const int w = src.width;
-    const float sx = float(dst.width) / float(w);
+    const float sx = float(fullWidth) / float(w);
     struct Tap {
         int x0, x1;
         float t;
     };
     std::vector<Tap> taps(size_t(dst.width));
     for (int i = 0; i < dst.width; ++i) {
-        float p = float(i) / sx, f = std::floor(p);
+        float p = float(i + left) / sx, f = std::floor(p);
         int x0 = std::clamp(int(f), 0, w - 1);
         taps[size_t(i)] = {x0, std::min(x0 + 1, w - 1), p - f};
     }
     std::vector<float> acc(size_t(dst.width) * 4);
     for (int j = 0; j < dst.height; ++j) {
-        const Span rs = rows[size_t(j)];
+        const Span rs = rows[j];
         std::fill(acc.begin(), acc.end(), 0.0f);
         for (int y = rs.first; y < rs.last; ++y) {
             const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src.Row(y));
@@ -346,20 +357,28 @@ void StretchXBoxY(const mtxImage& src, mtxImage& dst, const std::vector<Span>& r
 }  // namespace
 
 int ScaleImage(mtxImage& source, mtxImage& destination) {
-    const int w = source.width, h = source.height, W = destination.width, H = destination.height;
-    if (w <= 0 || h <= 0 || W <= 0 || H <= 0) return 1;
+    return ScaleImagePart(source, destination, destination.width, destination.height, 0, 0);
+}
+
+int ScaleImagePart(mtxImage& source, mtxImage& destination, int fullWidth, int fullHeight, int left,
+                   int top) {
+    const int w = source.width, h = source.height, W = fullWidth, H = fullHeight;
+    if (w <= 0 || h <= 0 || W <= 0 || H <= 0 || destination.width <= 0 || destination.height <= 0)
+        return 1;
+    if (left < 0 || top < 0 || destination.width > W - left || destination.height > H - top)
+        return 0;
     if (W >= w && H >= h) {
         const float m[9] = {float(W) / float(w), 0, 0, 0, float(H) / float(h), 0, 0, 0, 1};
-        return TransformImage(source, destination, m, {}, kSampleBicubic);
+        return TransformPart(source, destination, m, {}, kSampleBicubic, left, top);
     }
     Pair pair(source, destination);
     if (!pair.Ok() || !destination.data || !pair.Src().data) return 1;
     mtxImage& src = pair.Src();
     std::vector<Span> rows = H <= h ? BoxSpans(h, H) : PickSpans(h, H);
     if (W <= w)
-        BoxScale(src, destination, BoxSpans(w, W), rows);
+        BoxScale(src, destination, BoxSpans(w, W).data() + left, rows.data() + top);
     else
-        StretchXBoxY(src, destination, rows);
+        StretchXBoxY(src, destination, W, left, rows.data() + top);
     return 1;
 }
 

@@ -27,6 +27,12 @@ int TransformImage(mtxImage& source, mtxImage& destination, const float matrix[9
 // shrinking axis is box-filtered (each destination pixel the mean of the source
 // pixels it covers).
 int ScaleImage(mtxImage& source, mtxImage& destination);
+// The part of the source scaled to fullWidth x fullHeight whose top left
+// pixel is (left, top), destination's size, the same bytes ScaleImage gives
+// those pixels: a piece of a picture too large to hold whole. 0 when the part
+// reaches outside.
+int ScaleImagePart(mtxImage& source, mtxImage& destination, int fullWidth, int fullHeight, int left,
+                   int top);
 
 // flags 0: ScaleImage. 4: scale to the destination's height (or the source's,
 // when smaller) keeping the aspect ratio, then tile. 8: likewise by width.

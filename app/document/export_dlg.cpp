@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "fill/log_picture.h"
 #include "ui/frame.h"
 #include "ui/label.h"
 #include "ui/spin.h"
@@ -18,7 +19,8 @@ mtxIEExportDlg::mtxIEExportDlg(mtxImageEditor* host, int photoWidth, int photoHe
                                bool timelapse)
     : mtxIEDlgOkCancel(host),
       photoWidth_(std::max(photoWidth, 1)),
-      photoHeight_(std::max(photoHeight, 1)) {
+      photoHeight_(std::max(photoHeight, 1)),
+      timelapse_(timelapse) {
     SetTitle(timelapse ? "Export Time-lapse" : "Export at Size");
     int rows = timelapse ? 4 : 2;
     rect = {0, 0, kWidth, TitleBarHeight() + 60 + rows * kRowHeight + 40};
@@ -49,7 +51,7 @@ mtxIEExportDlg::mtxIEExportDlg(mtxImageEditor* host, int photoWidth, int photoHe
     // A time-lapse is for sharing: at most 1280 wide at first. A print
     // is twice the photo's size, within what is drawn.
     int width = timelapse ? std::min(photoWidth_, 1280) : photoWidth_ * 2;
-    while (width > 1 && uint64_t(width) * uint64_t(HeightAt(width)) > kMaxPixels) width /= 2;
+    while (width > 1 && TooLarge({width, HeightAt(width)}, nullptr)) width /= 2;
     if (timelapse) {
         framesSpin = row("Frames", 1, 10000, 100);
         fpsSpin = row("Frames a second", 1, 60, 10);
@@ -75,12 +77,25 @@ mtxIEExportDlg::Choice mtxIEExportDlg::Chosen() const {
     return choice;
 }
 
+bool mtxIEExportDlg::TooLarge(const Choice& choice, std::string* why) const {
+    const uint64_t pixels = uint64_t(choice.width) * uint64_t(choice.height);
+    if (!timelapse_) {
+        if (why) *why = "4294 megapixels at most";
+        return pixels > kMaxPixels;
+    }
+    if (why)
+        *why = choice.width > mtxLogPieceColumns ? "frames 16380 wide at most"
+                                                 : "frames of 268 megapixels at most";
+    return pixels > kMaxFramePixels || choice.width > mtxLogPieceColumns;
+}
+
 void mtxIEExportDlg::ShowSize() {
     Choice choice = Chosen();
     char text[96];
-    if (uint64_t(choice.width) * uint64_t(choice.height) > kMaxPixels)
-        std::snprintf(text, sizeof text, "%d x %d: too large (268 megapixels at most)",
-                      choice.width, choice.height);
+    std::string why;
+    if (TooLarge(choice, &why))
+        std::snprintf(text, sizeof text, "%d x %d: too large (%s)", choice.width, choice.height,
+                      why.c_str());
     else
         std::snprintf(text, sizeof text, "%d x %d pixels, %.2f x the photo", choice.width,
                       choice.height, double(choice.width) / photoWidth_);
@@ -95,7 +110,7 @@ int mtxIEExportDlg::OnAction(uint32_t action, uint16_t value) {
     }
     if (action == kOk) {
         Choice choice = Chosen();
-        if (uint64_t(choice.width) * uint64_t(choice.height) > kMaxPixels) {
+        if (TooLarge(choice, nullptr)) {
             ShowSize();
             return 1;  // stays open
         }

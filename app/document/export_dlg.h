@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "ui/dlg_ok_cancel.h"
 
@@ -19,7 +20,10 @@ class mtxIEExportDlg : public mtxIEDlgOkCancel {
         uint32_t frames = 0;  // 0 for a picture
         int fps = 10;
     };
-    static constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+    // A picture beyond what the device draws at once is drawn in bands; the
+    // frames of a time-lapse are drawn whole.
+    static constexpr uint64_t kMaxPixels = uint64_t(1) << 32;
+    static constexpr uint64_t kMaxFramePixels = uint64_t(1) << 28;
     static constexpr int kMaxWidth = 65535;
     static constexpr int kWidth = 270;
 
@@ -39,5 +43,8 @@ class mtxIEExportDlg : public mtxIEDlgOkCancel {
 
   private:
     void ShowSize();
+    // Whether choice is beyond what is drawn, with the limit in why.
+    bool TooLarge(const Choice& choice, std::string* why) const;
     int photoWidth_, photoHeight_;
+    bool timelapse_;
 };

@@ -1,15 +1,21 @@
 #include "app/document/log_export.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "app/document/picture_file.h"
 #include "base/application.h"
+#include "base/job_thread.h"
 #include "fill/log_picture.h"
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "image/codecs/apng_writer.h"
+#include "image/codecs/png_encoder.h"
 #include "image/image.h"
+#include "image/replacing_file.h"
 #include "platform/cpu.h"
 #include "platform/os_file.h"
 #include "platform/window.h"
@@ -22,6 +28,21 @@ namespace {
 constexpr uint64_t kStampsPerLook = 64;
 
 }  // namespace
+
+// A picture too large to draw at once: band by band, each band piece by
+// piece, a band's rows compressed on the worker while the next is drawn,
+// into a file that replaces the output only once complete.
+struct mtxIELogExport::Bands {
+    mtxReplacingFile file;
+    mtxImageEncoderPng encoder{&file, nullptr, 0};
+    int rows = 0, top = 0, left = 0;
+    int count = 1, pieces = 1;  // bands, pieces a band
+    bool ready = false;         // a band is drawn and waits for the worker
+    mtxImage piece, gathered, held;
+    std::string failed;   // the worker's
+    mtxJobThread worker;  // last: it ends before what its job uses goes
+    ~Bands() { worker.Wait(); }
+};
 
 mtxIELogExport::mtxIELogExport(mtxImageEditor* host, const std::string& title,
                                std::unique_ptr<mtxProject> project, Request request)
@@ -38,6 +59,7 @@ mtxIELogExport::~mtxIELogExport() {
         if (editor && editor->Handle()) mtxOs::KillTimer(editor->Handle(), timerId_);
         if (mtxApplication* app = mtxGetApp()) app->ids.Give(uint16_t(timerId_));
     }
+    bands_.reset();
     drawing_.reset();
     // The collection writes its options to the settings as it goes: the
     // user's, not the project's.
@@ -55,8 +77,13 @@ int mtxIELogExport::Start(std::string& error) {
     samples_.Bind(*editor);
     if (!mtxLoadProjectSamples(*project_, samples_, error)) return fail(error);
     drawing_ = std::make_unique<mtxLogDrawing>(*editor, samples_);
-    if (!drawing_->Open(project_->photo, project_->log, request_.width, request_.height, error))
+    const int width = request_.width, height = request_.height;
+    if (!request_.frames &&
+        (width > mtxLogPieceColumns || mtxBandRows(width, height, request_.bandBytes) < height)) {
+        if (!StartBands(error)) return fail(error);
+    } else if (!drawing_->Open(project_->photo, project_->log, width, height, error)) {
         return fail(error);
+    }
     if (request_.frames) {
         uint16_t perSecond = uint16_t(std::lround(request_.fps * 1000));
         movie_ = std::make_unique<mtxApngWriter>(file_, request_.frames, 1000, perSecond);
@@ -77,12 +104,108 @@ int mtxIELogExport::Advance() {
         Finish(1, written);
         return 0;
     }
-    bar->SetValue(int(100.0 * drawing_->Drawn()));
+    bar->SetValue(int(100.0 * Progress()));
     bar->Invalidate();
     return 1;
 }
 
+double mtxIELogExport::Progress() const {
+    if (!bands_) return drawing_->Drawn();
+    const Bands& b = *bands_;
+    double pieces = double(b.top / b.rows) * b.pieces + double(b.left / mtxLogPieceColumns);
+    if (!b.ready) pieces += drawing_->Drawn();
+    return pieces / double(b.count * b.pieces);
+}
+
+int mtxIELogExport::StartBands(std::string& error) {
+    const int width = request_.width, height = request_.height;
+    if (mtxPictureFormatOfName(request_.path, 0) != mtxPictureFormat::kPng)
+        return error = "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                       " pixels is drawn in bands, which only PNG files take",
+               0;
+    bands_ = std::make_unique<Bands>();
+    Bands& b = *bands_;
+    b.rows = mtxBandRows(width, height, request_.bandBytes);
+    b.count = (height + b.rows - 1) / b.rows;
+    b.pieces = (width + mtxLogPieceColumns - 1) / mtxLogPieceColumns;
+    if (!b.file.Begin(request_.path) || b.encoder.Begin(uint32_t(width), uint32_t(height)))
+        return error = mtxOs::ErrorText(mtxOs::LastError()), 0;
+    b.worker.Start();
+    return OpenPiece(error);
+}
+
+int mtxIELogExport::OpenPiece(std::string& error) {
+    Bands& b = *bands_;
+    const mtxRect part = {b.left, b.top, std::min(request_.width, b.left + mtxLogPieceColumns),
+                          std::min(request_.height, b.top + b.rows)};
+    return drawing_->Open(project_->photo, project_->log, request_.width, request_.height, error,
+                          part);
+}
+
+int mtxIELogExport::DrawBandSlice(std::string& error, std::string& written) {
+    Bands& b = *bands_;
+    uint64_t start = clock();
+    while (clock() - start < kSliceMs) {
+        if (b.ready) {
+            // The band before is still being compressed: wait within the slice.
+            if (b.worker.Busy()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            if (!BandDone(error, written)) return 0;
+            if (!written.empty()) return 1;
+            continue;
+        }
+        if (!drawing_->DrawUntil(1, 1, error, kStampsPerLook)) return 0;
+        if (!drawing_->Reached(1, 1)) continue;
+        if (!drawing_->Picture(b.piece, error)) return 0;
+        if (b.pieces > 1) {
+            if (b.left == 0 && !b.gathered.Create(request_.width, b.piece.height, 0))
+                return error = "not enough memory for the picture", 0;
+            b.gathered.Blit(b.piece, mtxRect{}, b.left, 0);
+        }
+        b.left += mtxLogPieceColumns;
+        if (b.left < request_.width) {
+            if (!OpenPiece(error)) return 0;
+        } else {
+            b.ready = true;
+        }
+    }
+    return 1;
+}
+
+// The band drawn goes to the worker; after the last, the file is complete.
+int mtxIELogExport::BandDone(std::string& error, std::string& written) {
+    Bands& b = *bands_;
+    b.worker.Wait();
+    if (!b.failed.empty()) return error = b.failed, 0;
+    if (!b.held.Assign(b.pieces > 1 ? b.gathered : b.piece))
+        return error = "not enough memory for the picture", 0;
+    b.ready = false;
+    b.worker.Hand([&b] {
+        if (b.encoder.AddRows(b.held)) b.failed = mtxOs::ErrorText(mtxOs::LastError());
+    });
+    b.top += b.rows, b.left = 0;
+    if (b.top < request_.height) return OpenPiece(error);
+    b.worker.Wait();
+    if (!b.failed.empty()) return error = b.failed, 0;
+    if (b.encoder.Finish() || !b.file.Commit())
+        return error = mtxOs::ErrorText(mtxOs::LastError()), 0;
+    written = WrittenText();
+    return 1;
+}
+
+std::string mtxIELogExport::WrittenText() const {
+    char line[128];
+    std::snprintf(line, sizeof line, "%d x %d pixels, %llu stamps", request_.width, request_.height,
+                  (unsigned long long)project_->log.Count());
+    std::string text = request_.path + ": " + line;
+    if (request_.frames) text += ", " + std::to_string(request_.frames) + " frames";
+    return text;
+}
+
 int mtxIELogExport::DrawSlice(std::string& error, std::string& written) {
+    if (bands_) return DrawBandSlice(error, written);
     uint64_t start = clock();
     while (clock() - start < kSliceMs) {
         if (!drawing_->DrawUntil(frame_ + 1, frameCount_, error, kStampsPerLook)) return 0;
@@ -102,11 +225,7 @@ int mtxIELogExport::FrameDone(std::string& error, std::string& written) {
         return error = "frame " + std::to_string(frame_ + 1) + " cannot be written", 0;
     if (++frame_ < frameCount_) return 1;
     if (!WriteFile(picture, error)) return 0;
-    char line[128];
-    std::snprintf(line, sizeof line, "%d x %d pixels, %llu stamps", request_.width, request_.height,
-                  (unsigned long long)project_->log.Count());
-    written = request_.path + ": " + line;
-    if (request_.frames) written += ", " + std::to_string(request_.frames) + " frames";
+    written = WrittenText();
     return 1;
 }
 

@@ -28,6 +28,10 @@ class mtxIELogExport : public mtxIEProgressDialog, public mtxIEActionProcessor {
         uint32_t frames = 0;  // 0: one picture; else a time-lapse of that many frames
         double fps = 10;
         int jpegQuality = 92;
+        // Memory the drawing may take: a larger picture, or one wider than
+        // a piece of the device, is drawn in bands and written row by row
+        // into a PNG.
+        uint64_t bandBytes = uint64_t(512) << 20;
     };
     // A slice draws stamps for about this long, so the window keeps answering.
     static constexpr uint64_t kSliceMs = 40;
@@ -55,6 +59,13 @@ class mtxIELogExport : public mtxIEProgressDialog, public mtxIEActionProcessor {
 
   private:
     int DrawSlice(std::string& error, std::string& written);
+    // The picture in bands: the next piece opened, a slice of it drawn.
+    int StartBands(std::string& error);
+    int OpenPiece(std::string& error);
+    int DrawBandSlice(std::string& error, std::string& written);
+    int BandDone(std::string& error, std::string& written);
+    double Progress() const;
+    std::string WrittenText() const;
     int FrameDone(std::string& error, std::string& written);
     int WriteFile(mtxImage& picture, std::string& error);
     void Finish(int written, const std::string& text);
@@ -68,4 +79,7 @@ class mtxIELogExport : public mtxIEProgressDialog, public mtxIEActionProcessor {
     uint32_t frame_ = 0, frameCount_ = 1;
     uintptr_t timerId_ = 0;
     bool finished_ = false;
+
+    struct Bands;
+    std::unique_ptr<Bands> bands_;  // goes first: its worker may still use the rest
 };

@@ -1,6 +1,7 @@
 #include "app/shell/fill_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -42,6 +43,8 @@ enum Exit { kDone = 0, kUsage = 1, kInput = 2, kOutput = 3 };
 
 // Steps in a row that may place nothing before the picture counts as full.
 constexpr int kFruitlessSteps = 10000;
+// Memory the drawing of a larger picture (--scale) may take: beyond it, bands.
+constexpr uint64_t kBandBytes = uint64_t(512) << 20;
 
 using Clock = std::chrono::steady_clock;
 
@@ -379,6 +382,8 @@ class FillJob {
             int height = int(std::lround(height_ * *a_.scale));
             std::string error;
             picture.Free();
+            if (width > mtxLogPieceColumns || mtxBandRows(width, height, kBandBytes) < height)
+                return SaveInBands(width, height);
             if (!mtxDrawLogPicture(editor_, samples_, session_->sourceCopy, session_->log, width,
                                    height, picture, error))
                 return Fail(kOutput, error);
@@ -388,12 +393,32 @@ class FillJob {
             return Fail(kOutput, a_.output + ": the picture cannot be written in this format");
         if (!mtxOs::ReplaceFile(a_.output, file.Data(), uint64_t(file.GetLength())))
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
+        return Saved();
+    }
+
+    // After the picture: the project and the report.
+    int Saved() {
         progress_.Stage("Saved " + a_.output);
         if (!a_.project.empty()) {
             if (int code = SaveProject()) return code;
         }
         if (a_.report) Report();
         return kDone;
+    }
+
+    // A picture too large to draw at once: in bands, row by row, as a PNG.
+    int SaveInBands(int width, int height) {
+        std::string ext = fs::path(a_.output).extension().string();
+        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (ext != ".png")
+            return Fail(kUsage, a_.output + ": a picture of " + std::to_string(width) + " x " +
+                                    std::to_string(height) +
+                                    " pixels is drawn in bands, which only PNG files take");
+        std::string error;
+        if (!mtxSaveLogPictureInBands(editor_, samples_, session_->sourceCopy, session_->log, width,
+                                      height, kBandBytes, a_.output, error))
+            return Fail(kOutput, error);
+        return Saved();
     }
 
     int SaveProject() {

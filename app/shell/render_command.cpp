@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
+#include "base/job_thread.h"
 #include "fill/log_picture.h"
 #include "fill/message_sink.h"
 #include "fill/project_file.h"
@@ -21,6 +23,10 @@ namespace {
 
 enum Exit { kDone = 0, kUsage = 1, kInput = 2, kOutput = 3 };
 
+// Memory a band of the picture may take while it is drawn: pictures larger
+// than one band are drawn band by band and written row by row.
+constexpr uint64_t kBandBytes = uint64_t(512) << 20;
+
 struct RenderArguments {
     std::string project, output;
     double scale = 1;  // or, with width, width / the photo's width
@@ -28,14 +34,17 @@ struct RenderArguments {
     std::string timelapse, framesDir;  // an animated PNG, a folder of numbered PNG files
     uint32_t frames = 0;
     double fps = 10;
+    uint64_t bandBytes = kBandBytes;
     bool quiet = false, help = false;
 };
 
 constexpr uint32_t kMaxFrames = 10000;
+// Frames compressed at once while the device draws: compressing takes about
+// twice as long as drawing.
+constexpr uint32_t kFrameWorkers = 2;
 
 constexpr double kMaxScale = 16;
-// Larger pictures would need drawing in bands, which is not done yet.
-constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+constexpr uint64_t kMaxPixels = uint64_t(1) << 32;
 
 constexpr const char* kUsageText = R"(Usage: daubry render PROJECT.daubry -o OUT [options]
        daubry render PROJECT.daubry --timelapse OUT.png --frames N [options]
@@ -52,6 +61,9 @@ its extension).
                      frames (the last is the picture), --fps F a second
                      (default 10)
   --frames-dir DIR   the same frames as numbered PNG files in DIR
+  --memory MB        memory the drawing may take (default 512): a larger
+                     picture is drawn in bands and written row by row
+                     (PNG only)
   -q, --quiet        no progress
   -h, --help         this text
 
@@ -104,6 +116,14 @@ int ParseRenderArguments(const std::vector<std::string>& args, RenderArguments& 
                            0;
                 out.fps = value;
             }
+        } else if (a == "--memory") {
+            if (i + 1 >= args.size()) return error = a + " needs a value", 0;
+            const std::string& v = args[++i];
+            char* end = nullptr;
+            double value = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end || !(value >= 1 && value <= 65536) || value != std::floor(value))
+                return error = "--memory takes megabytes from 1 to 65536, not '" + v + "'", 0;
+            out.bandBytes = uint64_t(value) << 20;
         } else if (a == "-q" || a == "--quiet") {
             out.quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -154,7 +174,7 @@ class RenderJob {
         if (width < 1 || height < 1 || uint64_t(width) * uint64_t(height) > kMaxPixels)
             return Fail(kUsage, "a picture of " + std::to_string(width) + " x " +
                                     std::to_string(height) +
-                                    " pixels is beyond what is drawn (268 megapixels)");
+                                    " pixels is beyond what is drawn (4294 megapixels)");
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
@@ -165,6 +185,8 @@ class RenderJob {
             if (int code = DrawFrames(width, height)) return code;
             if (!writer) return kDone;
         }
+        if (width > mtxLogPieceColumns || mtxBandRows(width, height, a_.bandBytes) < height)
+            return SaveInBands(writer, width, height);
         mtxImage picture;
         if (!mtxDrawLogPicture(editor_, samples_, photo, project_.log, width, height, picture,
                                error))
@@ -191,6 +213,28 @@ class RenderJob {
         return kDone;
     }
 
+    // A picture larger than one band: drawn a band at a time, each band's
+    // rows going straight into the PNG file, which replaces the output only
+    // once complete.
+    int SaveInBands(Writer writer, int width, int height) {
+        if (writer != mtxImageWritePng)
+            return Fail(kUsage, a_.output + ": a picture of " + std::to_string(width) + " x " +
+                                    std::to_string(height) +
+                                    " pixels is drawn in bands, which only PNG files take");
+        std::string error;
+        auto told = [&](int top, int rows) {
+            if (!a_.quiet) std::fprintf(err_, "Rows %d to %d of %d\n", top + 1, top + rows, height);
+        };
+        if (!mtxSaveLogPictureInBands(editor_, samples_, project_.photo, project_.log, width,
+                                      height, a_.bandBytes, a_.output, error, told))
+            return Fail(kOutput, error);
+        if (!a_.quiet)
+            std::fprintf(err_, "Drew %llu stamps in bands; saved %s (%d x %d)\n",
+                         (unsigned long long)project_.log.Count(), a_.output.c_str(), width,
+                         height);
+        return kDone;
+    }
+
     // The picture growing: an animated PNG, numbered files, or both.
     int DrawFrames(int width, int height) {
         std::string error;
@@ -200,25 +244,63 @@ class RenderJob {
         mtxFileMemory movie(1u << 22);
         uint16_t perSecond = uint16_t(std::lround(a_.fps * 1000));
         mtxApngWriter apng(movie, a_.frames, 1000, perSecond);
-        auto frame = [&](mtxImage& picture, uint32_t index) {
-            if (!a_.timelapse.empty() && !apng.AddFrame(picture))
-                return error = a_.timelapse + ": frame " + std::to_string(index + 1) +
-                               " cannot be written",
-                       0;
+        // Frames are compressed on workers side by side while the device draws
+        // the next; each worker's frame joins the movie in order, so the files
+        // are the same as compressed one by one.
+        struct Slot {
+            mtxImage picture;
+            std::vector<uint8_t> png;
+            std::string failed;
+            uint32_t index = 0;
+            bool full = false;
+            mtxJobThread worker;
+        };
+        Slot slots[kFrameWorkers];
+        for (Slot& slot : slots) slot.worker.Start();
+        auto encode = [&](Slot& slot) {
+            const uint32_t index = slot.index;
+            if (!a_.timelapse.empty() && !mtxApngWriter::EncodeFrame(slot.picture, slot.png))
+                return slot.failed = a_.timelapse + ": frame " + std::to_string(index + 1) +
+                                     " cannot be written",
+                       void();
             if (!a_.framesDir.empty()) {
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame-%05u.png", index + 1);
                 mtxFileMemory file(1u << 20);
                 std::string path = a_.framesDir + name;
-                if (!mtxImageWritePng(picture, file) ||
+                if (!mtxImageWritePng(slot.picture, file) ||
                     !mtxOs::ReplaceFile(path, file.Data(), uint64_t(file.GetLength())))
-                    return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()), 0;
+                    slot.failed = path + ": " + mtxOs::ErrorText(mtxOs::LastError());
             }
+        };
+        // The slot's last frame, once compressed, into the movie.
+        auto drain = [&](Slot& slot) {
+            slot.worker.Wait();
+            if (!slot.full) return 1;
+            slot.full = false;
+            if (!slot.failed.empty()) return error = slot.failed, 0;
+            if (!a_.timelapse.empty() && !apng.AddEncoded(slot.png, width, height))
+                return error = a_.timelapse + ": frame " + std::to_string(slot.index + 1) +
+                               " cannot be written",
+                       0;
             return 1;
         };
-        if (!mtxDrawLogFrames(editor_, samples_, project_.photo, project_.log, width, height,
-                              a_.frames, frame, error))
+        auto frame = [&](mtxImage& picture, uint32_t index) {
+            Slot& slot = slots[index % kFrameWorkers];
+            if (!drain(slot)) return 0;
+            if (!slot.picture.Assign(picture)) return error = "not enough memory for the frames", 0;
+            slot.index = index, slot.full = true;
+            slot.worker.Hand([&encode, &slot] { encode(slot); });
+            return 1;
+        };
+        int drawn = mtxDrawLogFrames(editor_, samples_, project_.photo, project_.log, width, height,
+                                     a_.frames, frame, error);
+        if (!drawn) {
+            for (Slot& slot : slots) slot.worker.Wait();
             return Fail(kOutput, error);
+        }
+        for (uint32_t k = 0; k < kFrameWorkers; ++k)
+            if (!drain(slots[(a_.frames + k) % kFrameWorkers])) return Fail(kOutput, error);
         if (!a_.timelapse.empty()) {
             if (!apng.Finish() ||
                 !mtxOs::ReplaceFile(a_.timelapse, movie.Data(), uint64_t(movie.GetLength())))

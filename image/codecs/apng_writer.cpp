@@ -1,5 +1,6 @@
 #include "image/codecs/apng_writer.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "image/codecs/png_encoder.h"
@@ -66,17 +67,31 @@ int mtxApngWriter::PutFrameControl(int width, int height) {
     return PutChunk("fcTL", control, sizeof control);
 }
 
+int mtxApngWriter::EncodeFrame(mtxImage& frame, std::vector<uint8_t>& png) {
+    png.clear();
+    if (frame.IsEmpty()) return 0;
+    mtxFileMemory file(1u << 20);
+    mtxImageEncoderPng encoder(&file, &frame, 0);
+    if (encoder.Encode() != 0) return 0;
+    png.assign(file.Data(), file.Data() + file.GetLength());
+    return 1;
+}
+
 int mtxApngWriter::AddFrame(mtxImage& frame) {
     if (failed_ || added_ >= frames_ || frame.IsEmpty()) return 0;
     if (added_ > 0 && (frame.width != width_ || frame.height != height_)) return 0;
-    mtxFileMemory png(1u << 20);
-    mtxImageEncoderPng encoder(&png, &frame, 0);
-    if (encoder.Encode() != 0) return 0;
-    const uint8_t* bytes = png.Data();
-    const uint32_t size = uint32_t(png.GetLength());
-    if (size < 8 || std::memcmp(bytes, kSignature, 8) != 0) return 0;
+    std::vector<uint8_t> png;
+    return EncodeFrame(frame, png) && AddEncoded(png, frame.width, frame.height);
+}
+
+int mtxApngWriter::AddEncoded(const std::vector<uint8_t>& png, int width, int height) {
+    if (failed_ || added_ >= frames_ || width < 1 || height < 1) return 0;
+    if (added_ > 0 && (width != width_ || height != height_)) return 0;
+    const uint8_t* bytes = png.data();
+    const uint32_t size = uint32_t(png.size());
+    if (png.size() > UINT32_MAX || size < 8 || std::memcmp(bytes, kSignature, 8) != 0) return 0;
     if (added_ == 0) {
-        width_ = frame.width, height_ = frame.height;
+        width_ = width, height_ = height;
         if (!file_.Write(kSignature, 8)) return failed_ = true, 0;
     }
     for (uint32_t at = 8; at + 12 <= size;) {

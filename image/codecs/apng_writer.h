@@ -22,6 +22,13 @@ class mtxApngWriter {
     // than announced, or encoding or writing failed (the file must then be
     // thrown away).
     int AddFrame(mtxImage& frame);
+    // AddFrame in two steps, so frames can be compressed side by side on
+    // several threads and still be added in order: EncodeFrame, on any
+    // thread, makes the frame's PNG file in png (1, or 0 when it cannot be
+    // encoded); AddEncoded adds such a file of a width x height frame, as
+    // AddFrame would add the frame (1, or 0 as AddFrame fails).
+    static int EncodeFrame(mtxImage& frame, std::vector<uint8_t>& png);
+    int AddEncoded(const std::vector<uint8_t>& png, int width, int height);
     // Ends the file (IEND). 0 when fewer frames came than announced or a
     // write failed.
     int Finish();

@@ -23,6 +23,16 @@ class mtxImageEncoderPng : public mtxImageCodecPng {
     // failed (the file is then incomplete and must not be kept).
     uint32_t Encode();
 
+    // The same file written from rows given in order, for pictures too large
+    // to hold whole (no thumbnail): Begin writes the header, AddRows takes
+    // the next rows (an image as wide as the picture), Finish ends the file
+    // once every row came. Each 0, or kFailed (the file must then be thrown
+    // away): a row too many or too few, a wrong width, memory short, a
+    // failed write.
+    uint32_t Begin(uint32_t width, uint32_t height);
+    uint32_t AddRows(const mtxImage& rows);
+    uint32_t Finish();
+
     int adaptiveFilter = 1;
     // The colour type and depth written: any pair mtxPngRows::CanWrite
     // accepts (Encode refuses others before writing anything). The program
@@ -30,9 +40,13 @@ class mtxImageEncoderPng : public mtxImageCodecPng {
     uint32_t outputColorType = 6, outputBitDepth = 8;
 
   private:
+    uint32_t WriteHeader(uint32_t width, uint32_t height);
+    uint32_t StartRows();
+    uint32_t PutRow(const mtxColor* pixels);
+    uint32_t FinishRows();
     uint32_t FlushStaging(int last);
 
     std::unique_ptr<uint8_t[]> raw_, prevRaw_, best_, candidate_, staging_;
-    uint32_t stagingSize_ = 0, stagingFill_ = 0;
+    uint32_t stagingSize_ = 0, stagingFill_ = 0, rowsWritten_ = 0;
     mtxFileMemory stagingFile_, outputFile_{65536};
 };

@@ -162,8 +162,9 @@ int mtxIEViewerLayer::Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixel
     int right = Whole(*std::max_element(x, x + 4), true);
     int top = Whole(*std::min_element(y, y + 4), false);
     int bottom = Whole(*std::max_element(y, y + 4), true);
-    int column0 = FloorDiv(left, kTileStep), column1 = FloorDiv(right, kTileStep);
-    int row0 = FloorDiv(top, kTileStep), row1 = FloorDiv(bottom, kTileStep);
+    int column0 = FloorDiv(left - bandLeft, kTileStep);
+    int column1 = FloorDiv(right - bandLeft, kTileStep);
+    int row0 = FloorDiv(top - bandTop, kTileStep), row1 = FloorDiv(bottom - bandTop, kTileStep);
     if (column1 < 0 || row1 < 0 || column0 >= columns || row0 >= rows) return 1;
     out.column0 = std::max(column0, 0), out.row0 = std::max(row0, 0);
     out.column1 = std::min(column1, columns - 1), out.row1 = std::min(row1, rows - 1);
@@ -244,7 +245,7 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const Waiting& quad) {
     IDirect3DDevice9* device = editor->GetDevice();
     // The quad's corners are taken relative to texel (0, 0), which shows
     // pixel (x - 1, y - 1).
-    const float ox = float(tile.x - 1), oy = float(tile.y - 1);
+    const float ox = float(bandLeft + tile.x - 1), oy = float(bandTop + tile.y - 1);
     mtxViewDraw::Vertex strip[4];
     for (int i = 0; i < 4; ++i)
         strip[i] = {quad.x[i] - ox, quad.y[i] - oy, 100.0f,

@@ -115,7 +115,13 @@ class mtxIEViewerLayer {
     mtxImage* textureImage = nullptr;  // owned by the stack layer
     int columns = 0, rows = 0;
     std::vector<std::unique_ptr<Tile>> tiles;  // row by row
-    uint32_t repaintWanted = 0;                // set when a tile could not be drawn
+    // A piece of a larger picture: the source's pixel (0, 0) is the
+    // picture's (bandLeft, bandTop), both multiples of kTileStep. Quads are
+    // given in picture pixels and each tile draws them with the offsets the
+    // whole picture's tile at that place would use, so a picture drawn piece
+    // by piece is the same bytes.
+    int bandLeft = 0, bandTop = 0;
+    uint32_t repaintWanted = 0;  // set when a tile could not be drawn
 
   private:
     // A quad with what it is drawn with, and the tiles it reaches (an empty

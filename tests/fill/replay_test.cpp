@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "fill/fill_session.h"
+#include "fill/log_picture.h"
 #include "fill/project_file.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
@@ -257,6 +258,57 @@ TEST(Replay, ReopenedBeforePreparingGoesOnAsOneUninterruptedRun) {
     reopened.Picture(drawn);
     EXPECT_TRUE(SameBytes(drawn, uninterrupted));
     EXPECT_EQ(reopened.session->log.Serialize(), whole.session->log.Serialize());
+}
+
+}  // namespace
+
+namespace {
+
+// A picture too large to hold is drawn band by band, each band in pieces side
+// by side: the bands, of one tile row or two, in pieces of two tiles or whole,
+// put together are the picture drawn whole, byte for byte.
+TEST(Replay, BandsAreThePictureDrawnWhole) {
+    Scene live(Photo(), 2);
+    live.AddDiscs();
+    live.Prepare(12);
+    live.Place(300);
+    const mtxStampLog& log = live.session->log;
+
+    Scene again(Photo(), 2);
+    again.AddDiscs();
+    mtxImage photo;
+    photo.Assign(Photo());
+    mtxImageEditorDevice& editor = render_test::Editor();
+    const int width = photo.width * 4, height = photo.height * 4;
+    mtxImage whole;
+    std::string error;
+    ASSERT_EQ(mtxDrawLogPicture(editor, again.samples, photo, log, width, height, whole, error), 1)
+        << error;
+    const int step = mtxIEViewerLayer::kTileStep;
+    for (auto [rows, columns] : {std::pair{step, 2 * step}, std::pair{2 * step, 0}}) {
+        int next = 0;
+        auto band = [&](mtxImage& picture, int top) {
+            EXPECT_EQ(top, next);
+            EXPECT_EQ(picture.width, width);
+            EXPECT_EQ(picture.height, std::min(rows, height - top));
+            for (int y = 0; y < picture.height; ++y)
+                if (std::memcmp(picture.Row(y), whole.Row(top + y), size_t(width) * 4) != 0) {
+                    ADD_FAILURE() << "row " << top + y << " differs in bands of " << rows;
+                    return 0;
+                }
+            next = top + picture.height;
+            return 1;
+        };
+        ASSERT_EQ(
+            mtxDrawLogBands(editor, again.samples, photo, log, width, height, rows, band, error), 1)
+            << error;
+        EXPECT_EQ(next, height);
+    }
+    EXPECT_EQ(mtxDrawLogBands(
+                  editor, again.samples, photo, log, width, height, 100,
+                  [](mtxImage&, int) { return 1; }, error),
+              0)
+        << "bands that are not whole tile rows";
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/registry.h"
 #include "fill/file_lawn_col.h"
 #include "fill/message_sink.h"
+#include "fill/project_session.h"
 #include "image/file_stream.h"
 #include "image/image.h"
 #include "image/io/image_save.h"
@@ -288,6 +290,46 @@ TEST_F(SampleCollectionTest, PathsAreKeptExactlyAndAddedOnce) {
     EXPECT_TRUE(samples.IsPresent(upper));
     EXPECT_FALSE(samples.IsPresent(dir.File("ROSE.png")));
     EXPECT_EQ(samples.selected, 1);
+}
+
+// An opened project brings its own pictures, under the paths of the machine
+// it was made on: its run uses them, and the samples a later start restores
+// stay the user's. Once the user changes them, only files that are there
+// are remembered.
+TEST_F(SampleCollectionTest, AnOpenedProjectsSamplesAreNotRememberedAsTheUsers) {
+    mtxRegistry settings;
+    settings.Open("Daubry", dir.File("settings.ini"));
+    auto restored = [&] {
+        SampleCollection later;
+        later.Bind(Editor(), &messages);
+        later.LoadPaths(settings);
+        std::vector<std::string> paths;
+        for (int32_t i = 0; i < later.count; ++i) paths.push_back(later.samples[i].path);
+        return paths;
+    };
+    const std::string mine = Picture("mine.png"), added = Picture("added.png");
+    ASSERT_EQ(samples.AddSample(mine), 1);
+    samples.SavePaths(settings);
+
+    mtxProject project;
+    auto sample = std::make_unique<mtxProject::Sample>();
+    sample->path = "/machine/elsewhere/rose.png";
+    sample->picture.Create(8, 8, 0xFF993366u);
+    project.samples.push_back(std::move(sample));
+    project.options = mtxStampLog::Options::Of(samples);
+    std::string error;
+    ASSERT_EQ(mtxLoadProjectSamples(project, samples, error), 1) << error;
+    ASSERT_EQ(samples.count, 1);
+    EXPECT_EQ(samples.samples[0].path, "/machine/elsewhere/rose.png");
+    samples.SavePaths(settings);
+    EXPECT_EQ(restored(), std::vector<std::string>{mine});
+
+    ASSERT_EQ(samples.AddSample(added), 1);
+    samples.SavePaths(settings);
+    EXPECT_EQ(restored(), std::vector<std::string>{added}) << "the missing file is left out";
+    samples.RemoveSample(1);
+    samples.SavePaths(settings);
+    EXPECT_EQ(restored(), std::vector<std::string>{added}) << "nothing there: the choice stays";
 }
 
 TEST_F(SampleCollectionTest, HoldsAtMost128Samples) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -235,4 +237,30 @@ TEST(Resample, HalvingByAreaIsTheBoxMean) {
     ScaleImage(src, byBox);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x) ASSERT_LE(ChannelDistance(byArea.At(x, y), byBox.At(x, y)), 1);
+}
+
+// Pieces of a scaled picture, for pictures too large to hold: each is the same
+// bytes as those pixels of the picture scaled whole, whichever way each axis goes.
+TEST(Resample, PiecesAreThePixelsOfTheWholeScaling) {
+    mtxImage src(37, 23);
+    FillRandom(src, 11);
+    const int sizes[][2] = {{97, 71}, {20, 11}, {80, 15}, {30, 70}};
+    for (const auto& size : sizes) {
+        const int width = size[0], height = size[1];
+        mtxImage whole(width, height);
+        ASSERT_EQ(ScaleImage(src, whole), 1);
+        for (int top = 0; top < height; top += 6)
+            for (int left = 0; left < width; left += 7) {
+                mtxImage piece(std::min(7, width - left), std::min(6, height - top));
+                ASSERT_EQ(ScaleImagePart(src, piece, width, height, left, top), 1);
+                for (int y = 0; y < piece.height; ++y)
+                    ASSERT_EQ(std::memcmp(piece.Row(y), whole.Row(top + y) + left,
+                                          size_t(piece.width) * 4),
+                              0)
+                        << width << " x " << height << ", at " << left << ", " << top + y;
+            }
+    }
+    mtxImage past(7, 6);
+    EXPECT_EQ(ScaleImagePart(src, past, 97, 71, 0, 66), 0) << "rows below the picture";
+    EXPECT_EQ(ScaleImagePart(src, past, 97, 71, 91, 0), 0) << "columns right of the picture";
 }

@@ -312,6 +312,21 @@ TEST_F(DesignerProjectTest, ExportsDrawTheRunAgainAndCancelLeavesNoFile) {
         EXPECT_FALSE(std::filesystem::exists(big.path));
     }
     EXPECT_EQ(told.size(), 3u);
+
+    // With too little memory for the picture, drawn in bands of a tile row
+    // and written row by row: the same file. A JPEG cannot be, and says so.
+    mtxIELogExport::Request bands{dir.File("bands.png"), 240, 180};
+    bands.bandBytes = 1;
+    Finish(Designer().Export(bands));
+    EXPECT_EQ(ReadFile(bands.path), ReadFile(twice.path));
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_NE(told[3].find("bands.png: 240 x 180 pixels"), std::string::npos) << told[3];
+    mtxIELogExport::Request jpeg{dir.File("bands.jpg"), 240, 180};
+    jpeg.bandBytes = 1;
+    EXPECT_EQ(Designer().Export(jpeg), nullptr);
+    ASSERT_EQ(told.size(), 5u);
+    EXPECT_NE(told[4].find("only PNG"), std::string::npos) << told[4];
+    EXPECT_FALSE(std::filesystem::exists(jpeg.path));
 }
 
 // In either mode, Go after an Undo, and Go in a reopened project, place the

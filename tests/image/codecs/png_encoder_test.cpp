@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "image/codecs/png_decoder.h"
 #include "image/codecs/png_rows.h"
 #include "image/file_stream.h"
+#include "image/replacing_file.h"
 #include "image/resample.h"
 #include "png_oracle.h"
 #include "tests/support/test_support.h"
@@ -90,6 +92,58 @@ TEST(PngEncoder, RefusesAnEmptyImage) {
     mtxFileMemory file;
     mtxImageEncoderPng encoder(&file, &image);
     EXPECT_EQ(encoder.Encode(), mtxImageCodecXng::kFailed);
+}
+
+// The rows of a picture too large to hold, given band by band into a file
+// that replaces the output once complete: the file Encode writes, byte for
+// byte, read back by libpng at the right size.
+TEST(PngEncoder, RowsGivenInBandsWriteTheSameFile) {
+    testing_support::TempDir dir;
+    const std::string path = dir.File("out.png");
+    testing_support::WriteFile(path, "old");
+    mtxImage image(300, 211);
+    Fill(image, 9, 1);
+    {
+        mtxReplacingFile file;
+        ASSERT_EQ(file.Begin(path), 1);
+        mtxImageEncoderPng encoder(&file, nullptr);
+        ASSERT_EQ(encoder.Begin(300, 211), 0u);
+        for (int top = 0, rows = 1; top < image.height; top += rows, rows = rows * 3 + 1) {
+            mtxImage band(300, std::min(rows, image.height - top));
+            band.Blit(image, mtxRect{0, top, 300, top + band.height}, 0, 0);
+            ASSERT_EQ(encoder.AddRows(band), 0u);
+        }
+        ASSERT_EQ(encoder.Finish(), 0u);
+        EXPECT_EQ(testing_support::ReadFile(path), "old") << "replaced only once committed";
+        ASSERT_EQ(file.Commit(), 1);
+    }
+    const std::string bytes = testing_support::ReadFile(path);
+    EXPECT_EQ(bytes, png_oracle::OurEncode(image));
+    ExpectLibpngReads(image, bytes);
+}
+
+TEST(PngEncoder, RowsThatDoNotMakeThePictureAreRefused) {
+    testing_support::TempDir dir;
+    const std::string path = dir.File("out.png");
+    testing_support::WriteFile(path, "old");
+    mtxImage rows(40, 10), narrow(39, 10);
+    Fill(rows, 1, 0);
+    {
+        mtxReplacingFile file;
+        ASSERT_EQ(file.Begin(path), 1);
+        mtxImageEncoderPng encoder(&file, nullptr);
+        ASSERT_EQ(encoder.Begin(40, 15), 0u);
+        EXPECT_EQ(encoder.AddRows(narrow), mtxImageCodecXng::kFailed);
+        ASSERT_EQ(encoder.AddRows(rows), 0u);
+        EXPECT_EQ(encoder.Finish(), mtxImageCodecXng::kFailed) << "five rows missing";
+        EXPECT_EQ(encoder.AddRows(rows), mtxImageCodecXng::kFailed) << "five rows too many";
+        // Given up without Commit: the old file stays, nothing beside it.
+    }
+    EXPECT_EQ(testing_support::ReadFile(path), "old");
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        ++entries, (void)entry;
+    EXPECT_EQ(entries, 1u);
 }
 
 TEST(PngEncoder, WidthOneRowsAreUnfiltered) {
