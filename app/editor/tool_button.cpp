@@ -20,7 +20,13 @@ void mtxIEToolButton::Draw(int x, int y, const RECT& clip) {
     RECT r = {x, y, x + Width(), y + Height()};
     mtxIEPrimitives::FillRect(device, r, pressed ? kPressedFace : profile->faceColor);
     mtxIEPrimitives::FrameRect(device, r, pressed ? profile->selectionColor : profile->shadowColor);
-    DrawText(x, y, label, profile->textColor);
+    if (icon >= 0 && profile->DrawToolIcon(device, icon, {x + 2, y, x + 26, y + Height()})) {
+        if (profile->font)
+            profile->font->DrawAligned(device, {x + 26, y, r.right - 2, r.bottom}, label,
+                                       kAlignCenter, profile->textColor);
+    } else {
+        DrawText(x, y, label, profile->textColor);
+    }
     mtxIECtrl::Draw(x, y, clip);
 }
 
