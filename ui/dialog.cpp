@@ -178,12 +178,13 @@ void mtxIEDialog::Drag(int x, int y) {
 }
 
 int mtxIEDialog::OnMouseMove(int x, int y, uint32_t keys) {
-    bool hot = InCloseBox(x, y);
-    if (hot != closeHot_) {
+    // Like a button, the close box follows the pointer while it is pressed.
+    if (closePressed_) {
+        bool hot = InCloseBox(x, y);
+        if (hot != closeHot_) InvalidateRect(CloseBox());
         closeHot_ = hot;
-        InvalidateRect(CloseBox());
+        return 1;
     }
-    if (closePressed_) return 1;
     if (!dragging_) return mtxIEActiveCtrl::OnMouseMove(x, y, keys);
     Drag(x, y);
     return 1;
@@ -191,7 +192,7 @@ int mtxIEDialog::OnMouseMove(int x, int y, uint32_t keys) {
 
 int mtxIEDialog::OnLButtonUp(int x, int y, uint32_t keys) {
     if (closePressed_) {
-        closePressed_ = false;
+        closePressed_ = closeHot_ = false;
         if (editor) editor->ReleaseCapture(this);
         InvalidateRect(CloseBox());
         // Like Escape: the dialog's own cancel decides what closing means.

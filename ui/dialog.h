@@ -47,7 +47,7 @@ class mtxIEDialog : public mtxIEActiveCtrl {
     int OnLButtonDown(int x, int y, uint32_t keys) override;
     int OnMouseMove(int x, int y, uint32_t keys) override;
     int OnLButtonUp(int x, int y, uint32_t keys) override;
-    void OnCaptureLost() override { dragging_ = 0, closePressed_ = false; }
+    void OnCaptureLost() override { dragging_ = 0, closePressed_ = closeHot_ = false; }
     void OnKeyDown(uint32_t key, uint32_t repeat, uint32_t keyFlags) override;
     virtual void CreateButtons() {}
 

@@ -242,7 +242,7 @@ TEST_F(SkinFixture, ASliderRunsInASunkenGroove) {
     EXPECT_EQ(Rgb(p.At(200, 113)), 0xFFFFFFu);
 }
 
-TEST_F(SkinFixture, TheCloseBoxIsASquareBevelThatReflectsWhileThePointerIsOverIt) {
+TEST_F(SkinFixture, TheCloseBoxIsASquareBevelThatSinksAndReflectsWhilePressed) {
     auto* dialog = new mtxIEDialog(&editor, 1);
     dialog->SetTitleBar(1);
     auto* cancel = new mtxIEButton(dialog);
@@ -258,7 +258,13 @@ TEST_F(SkinFixture, TheCloseBoxIsASquareBevelThatReflectsWhileThePointerIsOverIt
               Brightness(p.At(box.right - 2, box.bottom - 2)) + 10);
     editor.RouteMouse(mtxIECtrl::kMouseMove, box.left + 3, box.top + 7, 0);
     editor.Paint();
+    EXPECT_EQ(Rgb(ReadBack(editor).At(box.left + 3, box.top + 7)), Rgb(centre));  // no press yet
+    editor.RouteMouse(mtxIECtrl::kLButtonDown, box.left + 3, box.top + 7, mtxOs::MK_LBUTTON);
+    editor.Paint();
     EXPECT_NE(Rgb(ReadBack(editor).At(box.left + 3, box.top + 7)), Rgb(centre));
+    editor.RouteMouse(mtxIECtrl::kMouseMove, box.left - 30, box.top + 7, mtxOs::MK_LBUTTON);
+    editor.Paint();
+    EXPECT_EQ(Rgb(ReadBack(editor).At(box.left + 3, box.top + 7)), Rgb(centre));  // let go of
 }
 
 TEST_F(SkinFixture, ACheckBoxShowsTheSkinPieceOfItsState) {
