@@ -6,6 +6,7 @@
 #include "ui/font.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
+#include "ui/skin_look.h"
 
 using namespace mtxOs;
 
@@ -86,29 +87,78 @@ void mtxIEDialog::SetClientSize(int w, int h) {
 void mtxIEDialog::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     RECT r = {x, y, x + Width(), y + Height()};
-    if (profile && profile->HasSkins()) {
-        profile->DrawDialogFrame(device, r);
-        if (dialogFlags & kTitleBar) {
-            profile->DrawTitleBar(device, {r.left, r.top, r.right, r.top + kTitleBarHeight});
-            if (profile->font)
-                profile->font->DrawAligned(device, {r.left + 8, r.top, r.right - 4, r.top + 25},
-                                           title, kAlignLeft, profile->captionTextColor);
-        }
-    } else if (profile) {
-        mtxIEFlatLook::Face(device, *profile, r, false, false);
-        mtxIEPrimitives::FrameRect(device, r, profile->frameColor);
-        if (dialogFlags & kTitleBar) {
-            RECT bar = {r.left + 1, r.top + 1, r.right - 1, r.top + kTitleBarHeight - 2};
-            mtxIEPrimitives::FillRect(device, bar, profile->captionColor);
-            if (profile->font)
-                profile->font->DrawAligned(device, {r.left + 8, r.top, r.right - 4, r.top + 25},
-                                           title, kAlignLeft, profile->captionTextColor);
-        }
+    if (profile) DrawFrame(device, r);
+    if (profile && (dialogFlags & kTitleBar)) {
+        if (profile->font)
+            profile->font->DrawAligned(device, {r.left + 8, r.top, r.right - 26, r.top + 25}, title,
+                                       kAlignLeft, profile->captionTextColor);
+        DrawCloseBox(x, y);
     }
     DrawChildren(x, y, clip);
 }
 
+void mtxIEDialog::DrawFrame(IDirect3DDevice9* device, const RECT& r) {
+    const bool titled = dialogFlags & kTitleBar;
+    RECT bar = {r.left, r.top, r.right, r.top + kTitleBarHeight};
+    // The shaded panel; the skin's (or the flat) frame where its shader is missing.
+    if (mtxIESkinLook::DialogPanel(editor, r, titled, profile->faceColor)) {
+        if (titled && !profile->DrawTitleBar(device, bar))
+            mtxIEPrimitives::FillRect(device, bar, profile->captionColor);
+        return;
+    }
+    if (profile->HasSkins()) {
+        profile->DrawDialogFrame(device, r);
+        if (titled) profile->DrawTitleBar(device, bar);
+        return;
+    }
+    mtxIEFlatLook::Face(device, *profile, r, false, false);
+    mtxIEPrimitives::FrameRect(device, r, profile->frameColor);
+    if (titled)
+        mtxIEPrimitives::FillRect(device, {r.left + 1, r.top + 1, r.right - 1, bar.bottom - 2},
+                                  profile->captionColor);
+}
+
+RECT mtxIEDialog::CloseBox() const {
+    if (!(dialogFlags & kTitleBar) || !cancelButton) return {};
+    int size = 15, top = (kTitleBarHeight - size) / 2;
+    return {Width() - 6 - size, top, Width() - 6, top + size};
+}
+
+bool mtxIEDialog::InCloseBox(int x, int y) const {
+    RECT box = CloseBox();
+    int lx = x - rect.left, ly = y - rect.top;
+    return lx >= box.left && lx < box.right && ly >= box.top && ly < box.bottom;
+}
+
+void mtxIEDialog::DrawCloseBox(int x, int y) {
+    RECT box = CloseBox();
+    if (mtxIsEmpty(box) || !cancelButton->IsShown()) return;
+    IDirect3DDevice9* device = editor->GetDevice();
+    mtxIESkinLook::Face face;
+    face.rect = mtxOffset(box, x, y);
+    face.pressed = closePressed_ && closeHot_;
+    face.hot = closeHot_;
+    face.corner = 3.0f;
+    if (!mtxIESkinLook::SysButtonFace(editor, *profile, face))
+        mtxIESkinLook::ButtonFace(editor, *profile, face);
+    // The cross, two antialiased strokes.
+    const RECT& f = face.rect;
+    float shift = face.pressed ? 1.0f : 0.0f;
+    float l = float(f.left) + 4 + shift, t = float(f.top) + 4 + shift;
+    float rr = float(f.right) - 5 + shift, b = float(f.bottom) - 5 + shift;
+    for (float d : {0.0f, 0.5f}) {
+        mtxIEPrimitives::Line(device, l + d, t, rr + d, b, profile->arrowColor);
+        mtxIEPrimitives::Line(device, l + d, b, rr + d, t, profile->arrowColor);
+    }
+}
+
 int mtxIEDialog::OnLButtonDown(int x, int y, uint32_t keys) {
+    if (InCloseBox(x, y) && cancelButton && cancelButton->IsShown()) {
+        closePressed_ = closeHot_ = true;
+        if (editor) editor->SetCapture(this);
+        InvalidateRect(CloseBox());
+        return 1;
+    }
     bool inBar = (dialogFlags & kTitleBar) && x >= rect.left && x < rect.right && y >= rect.top &&
                  y < rect.top + kTitleBarHeight;
     if (!inBar) return mtxIEActiveCtrl::OnLButtonDown(x, y, keys);
@@ -128,12 +178,27 @@ void mtxIEDialog::Drag(int x, int y) {
 }
 
 int mtxIEDialog::OnMouseMove(int x, int y, uint32_t keys) {
+    // Like a button, the close box follows the pointer while it is pressed.
+    if (closePressed_) {
+        bool hot = InCloseBox(x, y);
+        if (hot != closeHot_) InvalidateRect(CloseBox());
+        closeHot_ = hot;
+        return 1;
+    }
     if (!dragging_) return mtxIEActiveCtrl::OnMouseMove(x, y, keys);
     Drag(x, y);
     return 1;
 }
 
 int mtxIEDialog::OnLButtonUp(int x, int y, uint32_t keys) {
+    if (closePressed_) {
+        closePressed_ = closeHot_ = false;
+        if (editor) editor->ReleaseCapture(this);
+        InvalidateRect(CloseBox());
+        // Like Escape: the dialog's own cancel decides what closing means.
+        if (InCloseBox(x, y) && cancelButton && cancelButton->IsShown()) cancelButton->Click();
+        return 1;
+    }
     if (!dragging_) return mtxIEActiveCtrl::OnLButtonUp(x, y, keys);
     Drag(x, y);
     dragging_ = 0;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/device.h"
 #include "ui/active_ctrl.h"
 
 class mtxIEButton;
@@ -46,9 +47,14 @@ class mtxIEDialog : public mtxIEActiveCtrl {
     int OnLButtonDown(int x, int y, uint32_t keys) override;
     int OnMouseMove(int x, int y, uint32_t keys) override;
     int OnLButtonUp(int x, int y, uint32_t keys) override;
-    void OnCaptureLost() override { dragging_ = 0; }
+    void OnCaptureLost() override { dragging_ = 0, closePressed_ = closeHot_ = false; }
     void OnKeyDown(uint32_t key, uint32_t repeat, uint32_t keyFlags) override;
     virtual void CreateButtons() {}
+
+    // The close box at the right of the title bar, in the dialog's own
+    // coordinates: shown while the dialog has a cancel button, and pressing
+    // it presses that button. Empty when there is none.
+    RECT CloseBox() const;
 
     // The controls Tab visits, in creation order.
     std::vector<mtxIEActiveCtrl*> TabStops();
@@ -62,7 +68,11 @@ class mtxIEDialog : public mtxIEActiveCtrl {
 
   private:
     void Drag(int x, int y);
+    void DrawFrame(IDirect3DDevice9* device, const RECT& r);
+    void DrawCloseBox(int x, int y);
+    bool InCloseBox(int x, int y) const;
     int dragging_ = 0;
+    bool closePressed_ = false, closeHot_ = false;
     POINT pressPoint_ = {0, 0};
     RECT pressRect_ = {};
     bool closed_ = false;

@@ -24,13 +24,17 @@ void mtxIEFrame::Draw(int x, int y, const RECT& clip) {
     if (profile) {
         int line = profile->lineHeight;
         RECT box = {x, y + line / 2, x + Width(), y + Height()};
-        mtxIEPrimitives::FrameRect(device, box, profile->shadowColor);
-        if (!title.empty() && profile->font) {
-            int w = profile->font->Width(title);
-            mtxIEPrimitives::FillRect(device, {x + 6, y, x + 12 + w, y + line + 1},
-                                      profile->faceColor);
-            profile->font->Draw(device, x + 9, y, title, profile->textColor);
-        }
+        const uint32_t color = profile->shadowColor;
+        // The top edge leaves a gap for the title, so whatever face lies
+        // below (a shaded dialog panel) shows behind it.
+        bool titled = !title.empty() && profile->font;
+        int gapLeft = x + 6, gapRight = titled ? x + 12 + profile->font->Width(title) : gapLeft;
+        mtxIEPrimitives::FillRect(device, {box.left, box.top, gapLeft, box.top + 1}, color);
+        mtxIEPrimitives::FillRect(device, {gapRight, box.top, box.right, box.top + 1}, color);
+        mtxIEPrimitives::FillRect(device, {box.left, box.top, box.left + 1, box.bottom}, color);
+        mtxIEPrimitives::FillRect(device, {box.right - 1, box.top, box.right, box.bottom}, color);
+        mtxIEPrimitives::FillRect(device, {box.left, box.bottom - 1, box.right, box.bottom}, color);
+        if (titled) profile->font->Draw(device, x + 9, y, title, profile->textColor);
     }
     DrawChildren(x, y, clip);
 }

@@ -31,6 +31,24 @@ class mtxIEProfile {
         kDialogPieces = 12
     };
     enum CheckPiece { kUnchecked, kChecked, kUncheckedPressed, kCheckedPressed, kCheckPieces };
+    // The icons of the tool-bar picture, in its order.
+    enum ToolIcon {
+        kIconPointer,
+        kIconMove,
+        kIconZoom,
+        kIconBrush,
+        kIconFill,
+        kIconEraser,
+        kIconPicker,
+        kIconLine,
+        kIconRectangle,
+        kIconEllipse,
+        kIconLasso,
+        kIconWand,
+        kIconFlower,
+        kIconLeaf,
+        kIconStone,
+    };
     static constexpr int kToolIcons = 15;
 
     // A skin picture as a texture and its pieces (texel rectangles).

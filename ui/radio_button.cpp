@@ -4,6 +4,7 @@
 #include "ui/flat_look.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
+#include "ui/skin_look.h"
 
 using namespace mtxOs;
 
@@ -27,7 +28,8 @@ void mtxIERadioButton::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
     int top = y + (Height() - 12) / 2;
     RECT box = {x + 1, top, x + 13, top + 12};
-    if (profile) {
+    bool shaded = mtxIESkinLook::RadioFace(editor, {x, top, x + 13, top + 13}, IsPressed());
+    if (profile && !shaded) {
         // A diamond reads as round at this size and needs only the fan fill.
         POINT outer[4] = {{box.left + 6, box.top},
                           {box.right, box.top + 6},
@@ -46,10 +48,10 @@ void mtxIERadioButton::Draw(int x, int y, const RECT& clip) {
                             {box.left + 3, box.top + 6}};
             mtxIEPrimitives::FillPolygon(device, dot, 4, profile->textColor);
         }
-        if (HasFocus())
-            mtxIEPrimitives::FrameRect(device, {x, y, x + Width(), y + Height()},
-                                       profile->selectionColor);
     }
+    if (profile && HasFocus())
+        mtxIEPrimitives::FrameRect(device, {x, y, x + Width(), y + Height()},
+                                   profile->selectionColor);
     if (!caption.empty()) DrawText(x + 18, y, caption, color);
     (void)clip;
 }

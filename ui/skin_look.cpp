@@ -39,6 +39,17 @@ IDirect3DPixelShader9* ShaderOf(mtxImageEditor* editor, uint32_t id) {
     return shader ? shader->shader : nullptr;
 }
 
+// One quad over r through a pixel shader of no texture with its constants.
+int DrawWith(IDirect3DDevice9* device, IDirect3DPixelShader9* shader, const float* constants,
+             uint32_t count, const RECT& r, uint32_t color) {
+    device->SetTexture(0, nullptr);
+    device->SetPixelShader(shader);
+    device->SetPixelShaderConstantF(0, constants, count);
+    int drawn = DrawQuad(device, r, color);
+    device->SetPixelShader(nullptr);
+    return drawn;
+}
+
 }  // namespace
 
 namespace mtxIESkinLook {
@@ -95,6 +106,45 @@ int ToolBarFace(mtxImageEditor* editor, const mtxIEProfile& profile, const RECT&
     device->SetPixelShader(nullptr);
     device->SetTexture(0, nullptr);
     return drawn;
+}
+
+int DialogPanel(mtxImageEditor* editor, const RECT& r, bool tinted, uint32_t color) {
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    IDirect3DPixelShader9* shader = ShaderOf(editor, tinted ? kDialogShader : kPlainDialogShader);
+    if (!device || !shader) return 0;
+    RECT quad = {r.left - kDialogShadow, r.top - kDialogShadow, r.right + kDialogShadow,
+                 r.bottom + kDialogShadow};
+    float c[4] = {float(quad.right - quad.left), float(quad.bottom - quad.top), 0, 0};
+    return DrawWith(device, shader, c, 1, quad, color);
+}
+
+int SysButtonFace(mtxImageEditor* editor, const mtxIEProfile& profile, const Face& face) {
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    IDirect3DPixelShader9* shader =
+        ShaderOf(editor, face.hot ? kSysButtonEnvShader : kSysButtonShader);
+    if (!device || !shader) return 0;
+    float c[4] = {float(face.rect.right - face.rect.left), float(face.rect.bottom - face.rect.top),
+                  2.0f, face.pressed ? 1.0f : 0.0f};  // size, bevel, pressed
+    uint32_t color = face.pressed ? mtxIEFlatLook::Mix(profile.faceColor, profile.shadowColor, 60)
+                                  : profile.faceColor;
+    return DrawWith(device, shader, c, 1, face.rect, color);
+}
+
+int RadioFace(mtxImageEditor* editor, const RECT& r, bool checked) {
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    IDirect3DPixelShader9* shader = ShaderOf(editor, checked ? kRadioCheckedShader : kRadioShader);
+    if (!device || !shader) return 0;
+    float c[4] = {checked ? 1.0f : 0.0f, 0.35f, 0, 0};  // checked, bevel of the radius
+    return DrawWith(device, shader, c, 1, r, kRadioFaceColor);
+}
+
+int SliderTrack(mtxImageEditor* editor, const mtxIEProfile& profile, const RECT& r) {
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    IDirect3DPixelShader9* shader = ShaderOf(editor, kSliderTrackShader);
+    if (!device || !shader) return 0;
+    float c[4] = {float(r.right - r.left), float(r.bottom - r.top), 4.0f, 0};  // size, groove
+    return DrawWith(device, shader, c, 1, r,
+                    mtxIEFlatLook::Mix(profile.faceColor, profile.shadowColor, 128));
 }
 
 }  // namespace mtxIESkinLook

@@ -97,7 +97,8 @@ void mtxIESlider::Draw(int x, int y, const RECT& clip) {
     if (!profile) return;
     int mid = y + Height() / 2;
     RECT track = {x + kThumb / 2, mid - 2, x + Width() - kThumb / 2, mid + 2};
-    mtxIEFlatLook::Field(device, *profile, track, true);
+    if (!mtxIESkinLook::SliderTrack(editor, *profile, {track.left, y, track.right, y + Height()}))
+        mtxIEFlatLook::Field(device, *profile, track, true);
     int span = Width() - kThumb;
     int offset =
         maximum > minimum ? int(int64_t(value - minimum) * span / (int64_t(maximum) - minimum)) : 0;

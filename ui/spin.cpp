@@ -7,6 +7,7 @@
 #include "platform/window.h"
 #include "ui/button.h"
 #include "ui/edit.h"
+#include "ui/flat_look.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
 #include "ui/slider.h"
@@ -50,6 +51,15 @@ class PopupSlider : public mtxIESlider {
     void OnKillFocus() override {
         mtxIESlider::OnKillFocus();
         if (onFocusLost) onFocusLost();
+    }
+    // Over other controls: a framed face of its own lies under the track.
+    void Draw(int x, int y, const RECT& clip) override {
+        if (profile && editor) {
+            RECT r = {x, y, x + Width(), y + Height()};
+            mtxIEFlatLook::Face(editor->GetDevice(), *profile, r, false, false);
+            mtxIEPrimitives::FrameRect(editor->GetDevice(), r, profile->frameColor);
+        }
+        mtxIESlider::Draw(x, y, clip);
     }
 };
 

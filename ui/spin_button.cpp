@@ -19,7 +19,8 @@ void mtxIESysButton::Draw(int x, int y, const RECT& clip) {
     face.pressed = IsPressed();
     face.hot = style & kHot;
     face.corner = 2.0f;
-    mtxIESkinLook::ButtonFace(editor, *profile, face);
+    if (!mtxIESkinLook::SysButtonFace(editor, *profile, face))
+        mtxIESkinLook::ButtonFace(editor, *profile, face);
     int shift = IsPressed() ? 1 : 0;
     mtxIEPrimitives::ArrowGlyph(device, mtxOffset(r, shift, shift), kind, profile->arrowColor);
     (void)clip;

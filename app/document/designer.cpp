@@ -576,13 +576,17 @@ int mtxIEDesigner::SetLayerOpacity(int index, uint8_t value) {
     return 1;
 }
 
+std::string mtxIEDesigner::AddLayerTitle() {
+    return mtxIELoadString(200, "Add") + " " + mtxIELoadString(9, "Layer");
+}
+
 void mtxIEDesigner::AddLayerFromFile() {
     mtxFileDialog dialog(nullptr, false, mtxPictureOpenFilters(), "", "");
     if (!dialog.Show() || !Picture()) return;
     std::string why;
     std::unique_ptr<mtxImage> image = mtxIEDocument::LoadPicture(Device(), dialog.Path(), why);
     if (!image) {
-        Tell("Cannot open " + dialog.Path() + ": " + why, "Add Layer");
+        Tell("Cannot open " + dialog.Path() + ": " + why, AddLayerTitle());
         return;
     }
     AppendLayer(std::move(image));
@@ -591,10 +595,15 @@ void mtxIEDesigner::AddLayerFromFile() {
 int mtxIEDesigner::Process(uint32_t action, uint16_t value) {
     switch (action) {
         case kAddLayer:
-            if (editor) new DlgAddLayer(editor, this);
-            return 1;
         case kAddLayerFromFile:
-            AddLayerFromFile();
+            // A layer lies over a picture: without one the user hears why
+            // nothing opens, rather than meeting a dialog of zero sizes.
+            if (!Picture())
+                Tell(mtxIELoadString(701, "Just open any image"), AddLayerTitle());
+            else if (action == kAddLayerFromFile)
+                AddLayerFromFile();
+            else if (editor)
+                new DlgAddLayer(editor, this);
             return 1;
         case kChooseLayer:
             ChooseLayer(value);

@@ -194,6 +194,7 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     std::string AskPictureFile(const std::string& name, uint32_t& filter);
     std::string SaveFolder() const;
     void AddLayerFromFile();
+    static std::string AddLayerTitle();
     // The viewer shows the stack's layers as they are now.
     void LayersChanged();
     int WalkHistory(bool backward);

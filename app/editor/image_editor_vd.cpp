@@ -25,6 +25,7 @@ struct BarEntry {
     const char* label;
     uint32_t code;
     bool offered;
+    int icon = -1;  // of the tool-bar picture, for a tool that exists
 };
 
 }  // namespace
@@ -36,27 +37,36 @@ mtxImageEditorVD::MainToolBar::MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* 
                                 {"Rotate", kRotate, false},
                                 {"Paint", kPaint, false},
                                 {"Light", kLight, false}};
-    for (const BarEntry& e : entries)
-        if (e.offered) AddItem(new mtxIEToolButton(this, e.label, owner, e.code), 0, 20);
+    for (const BarEntry& e : entries) {
+        if (!e.offered) continue;
+        auto* button = new mtxIEToolButton(this, e.label, owner, e.code);
+        button->icon = e.icon;
+        AddItem(button, 0, 20);
+    }
 }
 
 mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditorVD* editorVD)
     : mtxIEToolBar(parent), owner(editorVD) {
     border = 1;
     layout = kColumns;
-    const BarEntry entries[] = {{"Undo", mtxIEDesigner::kUndo, true},
-                                {"Redo", mtxIEDesigner::kRedo, true},
-                                {"Move", ToolCode(mtxIEDesigner::kToolMove), false},
-                                {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), false},
-                                {"Brush", ToolCode(mtxIEDesigner::kToolBrush), false},
-                                {"Light", ToolCode(mtxIEDesigner::kToolLight), false},
-                                {"Draw", ToolCode(mtxIEDesigner::kToolDraw), false},
-                                {"Fill", ToolCode(mtxIEDesigner::kToolFilling), true},
-                                {"Add Layer", mtxIEDesigner::kAddLayer, true},
-                                {"From File", mtxIEDesigner::kAddLayerFromFile, true},
-                                {"Reset", mtxIEDesigner::kResetBackground, true}};
-    for (const BarEntry& e : entries)
-        if (e.offered) AddItem(new mtxIEToolButton(this, e.label, this, e.code, 72), 0, 6);
+    const BarEntry entries[] = {
+        {"Undo", mtxIEDesigner::kUndo, true},
+        {"Redo", mtxIEDesigner::kRedo, true},
+        {"Move", ToolCode(mtxIEDesigner::kToolMove), false},
+        {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), false},
+        {"Brush", ToolCode(mtxIEDesigner::kToolBrush), false},
+        {"Light", ToolCode(mtxIEDesigner::kToolLight), false},
+        {"Draw", ToolCode(mtxIEDesigner::kToolDraw), false},
+        {"Fill", ToolCode(mtxIEDesigner::kToolFilling), true, mtxIEProfile::kIconFill},
+        {"Add Layer", mtxIEDesigner::kAddLayer, true},
+        {"From File", mtxIEDesigner::kAddLayerFromFile, true},
+        {"Reset", mtxIEDesigner::kResetBackground, true}};
+    for (const BarEntry& e : entries) {
+        if (!e.offered) continue;
+        auto* button = new mtxIEToolButton(this, e.label, this, e.code, 72);
+        button->icon = e.icon;
+        AddItem(button, 0, 6);
+    }
 }
 
 int mtxImageEditorVD::InstrumentBar::Process(uint32_t action, uint16_t value) {

@@ -4,6 +4,7 @@
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
 #include "ui/profile.h"
+#include "ui/skin_look.h"
 
 mtxIEToolButton::mtxIEToolButton(mtxIECtrl* parent, const std::string& text,
                                  mtxIEActionProcessor* processor, uint32_t code, int width)
@@ -18,9 +19,25 @@ mtxIEToolButton::mtxIEToolButton(mtxIECtrl* parent, const std::string& text,
 void mtxIEToolButton::Draw(int x, int y, const RECT& clip) {
     IDirect3DDevice9* device = editor->GetDevice();
     RECT r = {x, y, x + Width(), y + Height()};
-    mtxIEPrimitives::FillRect(device, r, pressed ? kPressedFace : profile->faceColor);
-    mtxIEPrimitives::FrameRect(device, r, pressed ? profile->selectionColor : profile->shadowColor);
-    DrawText(x, y, label, profile->textColor);
+    // The shaded face of the toolkit's buttons, the chosen tool's in the
+    // pressed colour; flat and framed where the shader is missing.
+    mtxIESkinLook::Face face;
+    face.rect = r;
+    face.pressed = pressed;
+    face.corner = 3.0f;
+    face.tint = pressed ? kPressedFace : 0;
+    if (!mtxIESkinLook::ButtonFace(editor, *profile, face)) {
+        mtxIEPrimitives::FillRect(device, r, pressed ? kPressedFace : profile->faceColor);
+        mtxIEPrimitives::FrameRect(device, r,
+                                   pressed ? profile->selectionColor : profile->shadowColor);
+    }
+    if (icon >= 0 && profile->DrawToolIcon(device, icon, {x + 2, y, x + 26, y + Height()})) {
+        if (profile->font)
+            profile->font->DrawAligned(device, {x + 26, y, r.right - 2, r.bottom}, label,
+                                       kAlignCenter, profile->textColor);
+    } else {
+        DrawText(x, y, label, profile->textColor);
+    }
     mtxIECtrl::Draw(x, y, clip);
 }
 

@@ -248,6 +248,32 @@ TEST_F(DialogFixture, EscapeCancelsAndEnterConfirmsFromTheDialog) {
     EXPECT_EQ(editor.TopModal(), nullptr);
 }
 
+TEST_F(DialogFixture, TheCloseBoxCancelsLikeEscapeOnlyWhenReleasedOverIt) {
+    Counts counts;
+    auto* dialog = new CountingDialog(&editor, &counts);
+    RECT box = dialog->LocalToEditor(dialog->CloseBox());
+    ASSERT_FALSE(mtxIsEmpty(box));
+    int x = (box.left + box.right) / 2, y = (box.top + box.bottom) / 2;
+    // Pressed, then let go elsewhere: nothing happens, and no drag began.
+    RECT before = dialog->rect;
+    editor.RouteMouse(mtxIECtrl::kLButtonDown, x, y, MK_LBUTTON);
+    editor.RouteMouse(mtxIECtrl::kMouseMove, x - 60, y + 40, MK_LBUTTON);
+    editor.RouteMouse(mtxIECtrl::kLButtonUp, x - 60, y + 40, 0);
+    PumpPosted();
+    EXPECT_EQ(counts.cancels, 0);
+    EXPECT_EQ(editor.TopModal(), dialog);
+    EXPECT_EQ(dialog->rect.left, before.left);
+    Click(editor, x, y);
+    PumpPosted();
+    EXPECT_EQ(counts.cancels, 1);
+    EXPECT_EQ(counts.oks, 0);
+    EXPECT_EQ(editor.TopModal(), nullptr);
+    // A dialog without a cancel button offers none.
+    auto* plain = new mtxIEDialog(&editor, 1);
+    plain->SetTitleBar(1);
+    EXPECT_TRUE(mtxIsEmpty(plain->CloseBox()));
+}
+
 TEST_F(DialogFixture, DrawsTheTitleBarAndFrame) {
     auto* dialog = new mtxIEDialog(&editor, 1);
     dialog->SetTitleBar(1);
@@ -257,7 +283,10 @@ TEST_F(DialogFixture, DrawsTheTitleBarAndFrame) {
     // The title bar in the accent colour (blue over red), shaded.
     uint32_t title = p.At(200, 62);
     EXPECT_GT(int(title & 0xFF), int((title >> 16) & 0xFF) + 40);
-    EXPECT_EQ(p.At(200, 150) | 0xFF000000, editor.defaultProfile.faceColor);
+    // The face: a light warm grey, neither the cleared white nor the accent.
+    uint32_t face = p.At(200, 150);
+    int red = int((face >> 16) & 0xFF), blue = int(face & 0xFF);
+    EXPECT_TRUE(red > 150 && red < 250 && red >= blue && red - blue < 30) << std::hex << face;
     EXPECT_EQ(p.At(20, 20), 0xFFFFFFFFu);  // outside: the cleared background
 }
 

@@ -19,6 +19,7 @@
 #include "ui/combo_box.h"
 #include "ui/dialog.h"
 #include "ui/profile.h"
+#include "ui/radio_button.h"
 #include "ui/slider.h"
 #include "ui/tool_bar.h"
 
@@ -176,7 +177,7 @@ struct SkinFixture : ::testing::Test {
     Skin checkSkin{mtxIEProfile::kCheckSkinId};
 };
 
-TEST_F(SkinFixture, ADialogIsFramedAndTitledByItsSkinPieces) {
+TEST_F(SkinFixture, ADialogIsAShadedPanelTitledByItsSkinPieces) {
     auto* dialog = new mtxIEDialog(&editor, 1);  // at (50, 50, 350, 250)
     dialog->SetTitleBar(1);
     dialog->SetTitle("Settings");
@@ -184,18 +185,86 @@ TEST_F(SkinFixture, ADialogIsFramedAndTitledByItsSkinPieces) {
     Pixels p = ReadBack(editor);
     EXPECT_EQ(Rgb(p.At(200, 50 + 12)), Rgb(PieceAt(dialogSkin, mtxIEProfile::kTitleMiddle, 0, 12)));
     EXPECT_EQ(Rgb(p.At(200, 50)), Rgb(PieceAt(dialogSkin, mtxIEProfile::kTitleMiddle, 0, 0)));
-    EXPECT_EQ(Rgb(p.At(50, 150)), Rgb(PieceAt(dialogSkin, 3, 0, 0)));   // left edge
-    EXPECT_EQ(Rgb(p.At(349, 150)), Rgb(PieceAt(dialogSkin, 5, 7, 0)));  // right edge
-    EXPECT_EQ(Rgb(p.At(200, 249)), Rgb(PieceAt(dialogSkin, 7, 0, 7)));  // bottom edge
-    EXPECT_EQ(Rgb(p.At(200, 150)), Rgb(editor.defaultProfile.faceColor));
-    EXPECT_EQ(Rgb(p.At(50, 249)), 0xFFFFFFu);  // the rounded corner shows what lies below
+    // The panel's face: its warm grey, shaded by 0.3 x half the way down the
+    // quad that reaches 25 pixels past the dialog on every side.
+    const float tint[3] = {0.831f, 0.815f, 0.784f};
+    const float shade = 1.0f - 0.15f * (150.0f - 25.0f) / 250.0f;
+    uint32_t face = p.At(200, 150);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(Channel(face, 16 - 8 * c), 255.0f * tint[c] * shade, 2.0f) << c;
+    // Outlined on every side by a darker pixel, lighter again inside.
+    for (uint32_t edge : {p.At(50, 150), p.At(349, 150), p.At(200, 249)}) {
+        EXPECT_LT(Brightness(edge), Brightness(face) - 100);
+        EXPECT_TRUE(Greyish(edge, 20));
+    }
+    EXPECT_GT(Brightness(p.At(52, 150)), Brightness(face) - 30);
+    // The shadow falls outside the dialog, where the dialog's clip cuts it.
+    EXPECT_EQ(Rgb(p.At(49, 150)), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(p.At(200, 250)), 0xFFFFFFu);
     EXPECT_EQ(Rgb(p.At(20, 20)), 0xFFFFFFu);
 
     dialog->SetTitleBar(0);
     editor.AddDirty(editor.clientRect);
     editor.Paint();
     p = ReadBack(editor);
-    EXPECT_EQ(Rgb(p.At(200, 50)), Rgb(PieceAt(dialogSkin, 1, 0, 0)));  // the frame's top edge
+    EXPECT_LT(Brightness(p.At(200, 50)), Brightness(p.At(200, 52)) - 100);  // the top outline
+}
+
+TEST_F(SkinFixture, ARadioButtonIsARoundShadedFaceWithItsDotWhenChosen) {
+    auto* group = new mtxIERadioGroup(editor.canvas.get());
+    group->SetRect({100, 100, 200, 140});
+    group->AddButton("One");
+    group->AddButton("Two");  // faces: 13 x 13 at (100, 103) and (100, 123)
+    group->Select(2, false);
+    editor.Paint();
+    Pixels p = ReadBack(editor);
+    const int cx = 106, one = 109, two = 129;
+    // Lit from above: the upper rim reflects the light, the lower one the ground.
+    EXPECT_GT(Brightness(p.At(cx, one - 5)), Brightness(p.At(cx, one + 5)) + 30);
+    EXPECT_GT(Brightness(p.At(cx, one)), 3 * 200);
+    EXPECT_LT(Brightness(p.At(cx, two)), 3 * 80);  // the dot
+    // Round: the corners of its square show what lies below.
+    EXPECT_EQ(Rgb(p.At(100, 103)), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(p.At(112, 115)), 0xFFFFFFu);
+}
+
+TEST_F(SkinFixture, ASliderRunsInASunkenGroove) {
+    auto* slider = new mtxIESlider(editor.canvas.get());
+    slider->SetRect({100, 100, 300, 120});  // the groove around y = 110
+    slider->SetRange(0, 100);
+    slider->Show(1);
+    editor.Paint();
+    Pixels p = ReadBack(editor);
+    uint32_t upper = p.At(200, 109), lower = p.At(200, 110);
+    EXPECT_LT(Brightness(upper), 3 * 140);
+    EXPECT_GT(Brightness(lower), Brightness(upper) + 60);
+    EXPECT_EQ(Rgb(p.At(200, 106)), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(p.At(200, 113)), 0xFFFFFFu);
+}
+
+TEST_F(SkinFixture, TheCloseBoxIsASquareBevelThatSinksAndReflectsWhilePressed) {
+    auto* dialog = new mtxIEDialog(&editor, 1);
+    dialog->SetTitleBar(1);
+    auto* cancel = new mtxIEButton(dialog);
+    cancel->Show(1);
+    dialog->cancelButton = cancel;
+    RECT box = dialog->LocalToEditor(dialog->CloseBox());
+    editor.Paint();
+    Pixels p = ReadBack(editor);
+    // Square: its corner is the face, not the title bar's accent.
+    uint32_t corner = p.At(box.left, box.top), centre = p.At(box.left + 3, box.top + 7);
+    EXPECT_TRUE(Greyish(corner, 20) && !Accent(corner)) << std::hex << corner;
+    EXPECT_GT(Brightness(p.At(box.left + 1, box.top + 1)),
+              Brightness(p.At(box.right - 2, box.bottom - 2)) + 10);
+    editor.RouteMouse(mtxIECtrl::kMouseMove, box.left + 3, box.top + 7, 0);
+    editor.Paint();
+    EXPECT_EQ(Rgb(ReadBack(editor).At(box.left + 3, box.top + 7)), Rgb(centre));  // no press yet
+    editor.RouteMouse(mtxIECtrl::kLButtonDown, box.left + 3, box.top + 7, mtxOs::MK_LBUTTON);
+    editor.Paint();
+    EXPECT_NE(Rgb(ReadBack(editor).At(box.left + 3, box.top + 7)), Rgb(centre));
+    editor.RouteMouse(mtxIECtrl::kMouseMove, box.left - 30, box.top + 7, mtxOs::MK_LBUTTON);
+    editor.Paint();
+    EXPECT_EQ(Rgb(ReadBack(editor).At(box.left + 3, box.top + 7)), Rgb(centre));  // let go of
 }
 
 TEST_F(SkinFixture, ACheckBoxShowsTheSkinPieceOfItsState) {
@@ -296,6 +365,11 @@ TEST_F(SkinFixture, AScreenshotOfTheSkinnedControls) {
     checked->SetRect({20, 64, 200, 82});
     checked->Click();
     checked->Show(1);
+    auto* radios = new mtxIERadioGroup(dialog);
+    radios->SetRect({210, 40, 270, 80});
+    radios->AddButton("Fine");
+    radios->AddButton("Bold");
+    radios->Select(2, false);
     auto* slider = new mtxIESlider(dialog);
     slider->SetRect({20, 94, 260, 114});
     slider->SetRange(0, 100);
@@ -310,6 +384,7 @@ TEST_F(SkinFixture, AScreenshotOfTheSkinnedControls) {
         button->SetCaption(i ? "Cancel" : "Ok");
         button->SetRect({100 + 90 * i, 180, 180 + 90 * i, 205});
         button->Show(1);
+        if (i) dialog->cancelButton = button;  // and the title bar's close box
     }
     editor.AddDirty(editor.clientRect);
     editor.Paint();

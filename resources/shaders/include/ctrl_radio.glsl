@@ -13,6 +13,8 @@ void main() {
     vec3 n = normalize(vec3(d * (1.0 - rim), 1.0));
     vec3 env = ctrl_environment(reflect(vec3(0.0, 0.0, -1.0), n));
     vec3 rgb = v_color.rgb * (0.8 + 0.2 * n.z) + 0.3 * env;
+    // The outline: a darker ring just inside the soft edge.
+    rgb *= 1.0 - 0.4 * smoothstep(0.72, 0.86, r);
     float dot_ = c[0].x > 0.5 ? 1.0 - clamp((r - 0.35) / 0.08, 0.0, 1.0) : 0.0;
     rgb = mix(rgb, vec3(0.1), dot_);
     o_color = vec4(clamp(rgb, 0.0, 1.0), alpha * v_color.a);

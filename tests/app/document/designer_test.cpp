@@ -153,6 +153,16 @@ TEST_F(DesignerTest, SaveWithoutAPictureSaysSoBeforeAnyDialog) {
     EXPECT_EQ(told, (std::vector<std::string>{"Just open any image"}));
 }
 
+TEST_F(DesignerTest, AddLayerWithoutAPictureSaysSoAndOpensNoDialog) {
+    int shown = 0;
+    host.onShown = [&](mtxIEFileDialog&) { ++shown; };
+    EXPECT_EQ(Designer().Process(mtxIEDesigner::kAddLayer, 0), 1);
+    EXPECT_EQ(Designer().Process(mtxIEDesigner::kAddLayerFromFile, 0), 1);
+    EXPECT_EQ(editor->TopModal(), nullptr);
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(told, (std::vector<std::string>(2, "Just open any image")));
+}
+
 TEST_F(DesignerTest, APngRoundTripIsPixelEqual) {
     std::string photo = WritePng(dir.File("photo.png"), 45, 33, 9);
     ASSERT_EQ(Designer().Open(photo, 0), 1);

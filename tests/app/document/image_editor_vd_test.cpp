@@ -72,9 +72,37 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
     // The main bar's codes reach the editor still, and change no tool.
     EXPECT_EQ(editor->Process(mtxImageEditorVD::kPaint, 0), 1);
     EXPECT_EQ(Designer().CurrentTool(), tool);
-    // Add Layer opens its dialog.
+    // Add Layer reaches the designer: with no picture open, it says so.
     editor->instrumentBar->Process(mtxIEDesigner::kAddLayer, 0);
-    EXPECT_NE(dynamic_cast<mtxIEDesigner::DlgAddLayer*>(editor->TopModal()), nullptr);
+    EXPECT_EQ(editor->TopModal(), nullptr);
+    EXPECT_EQ(told, (std::vector<std::string>{"Just open any image"}));
+}
+
+// The filling tool's button shows the bucket of the tool-bar picture beside
+// its label; the others, of no tool, show their labels alone.
+TEST_F(EditorVD, TheFillButtonShowsItsToolsIcon) {
+    uint32_t fill = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolFilling);
+    for (mtxIECtrl* child : editor->instrumentBar->children) {
+        if (auto* button = dynamic_cast<mtxIEToolButton*>(child)) {
+            EXPECT_EQ(button->icon, button->action == fill ? int(mtxIEProfile::kIconFill) : -1);
+        }
+    }
+    // The icon's accent (its drop) shows on the button; not on Undo's.
+    auto accent = [&](uint32_t code) {
+        RECT r = Button(editor->instrumentBar, code)->EditorRect();
+        editor->AddDirty(editor->clientRect);
+        editor->Paint();
+        ui_test::Pixels p = ui_test::ReadBack(*editor);
+        int count = 0;
+        for (int y = r.top + 1; y < r.bottom - 1; ++y)  // inside the button's frame
+            for (int x = r.left + 1; x < r.left + 26; ++x) {
+                uint32_t c = p.At(x, y);
+                count += int(c & 0xFF) > int((c >> 16) & 0xFF) + 60;
+            }
+        return count;
+    };
+    EXPECT_GT(accent(fill), 4);
+    EXPECT_EQ(accent(mtxIEDesigner::kUndo), 0);
 }
 
 // Records where it was asked to show itself instead of tracking.

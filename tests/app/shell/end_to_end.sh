@@ -7,7 +7,7 @@
 #      code 0 within 5 seconds;
 #   3. a command-line path that does not exist starts the program all the same;
 #   4. the editor draws through OpenGL below the menu bar: its tool bar and
-#      content show, a click on a tool bar button opens its dialog, a popup
+#      content show, a click on a tool bar button answers, a popup
 #      menu shows above the editor, a right click in the viewer opens the
 #      layers menu, and the content returns after the window is unmapped and
 #      mapped again and after a resize; <output>/editor.png shows it;
@@ -94,25 +94,32 @@ expect_near() {  # shot x y colour what
   done
 }
 
+# A pressed tool button's face is shaded in a light blue: blue well above red.
+expect_pressed() {  # shot x y what
+  local got
+  got=$(pixel "$1" "$2" "$3")
+  ((16#${got:4:2} >= 16#${got:0:2} + 20)) || fail "$4: pixel ($2, $3) is $got, not a pressed blue"
+}
+
 start
 shot="$work/editor.png"
 import -window "$window" "$shot"
 expect_pixel "$shot" 250 150 808080 "no empty viewer below the menu bar"
 expect_near "$shot" 40 400 E9EBEE "no tool bar down the left below the menu bar"
-expect_pixel "$shot" 20 95 B8C8E0 "the filling tool (Fill, the third button) is not shown pressed"
+expect_pressed "$shot" 20 95 "the filling tool (Fill, the third button) is not shown pressed"
 cp "$shot" "$out/editor.png"
-# Add Layer is the fourth button (y 123 to 147): a click opens its dialog over
-# the viewer, and Fill stays pressed.
+# Add Layer is the fourth button (y 123 to 147): with no photo open a click
+# says so in a message over the middle of the editor, and Fill stays pressed.
 xdotool mousemove --window "$window" 40 135 click 1
 sleep 0.5
 import -window "$window" "$shot"
-cp "$shot" "$out/add-layer-dialog.png"
-[[ "$(pixel "$shot" 420 240)" != 808080 ]] || fail "a click on Add Layer showed no dialog"
-expect_pixel "$shot" 20 95 B8C8E0 "Fill did not stay pressed"
+cp "$shot" "$out/add-layer-message.png"
+[[ "$(pixel "$shot" 445 365)" != 808080 ]] || fail "a click on Add Layer showed no message"
+expect_pressed "$shot" 20 95 "Fill did not stay pressed"
 xdotool key Escape
 sleep 0.3
 import -window "$window" "$shot"
-expect_pixel "$shot" 420 240 808080 "Escape did not close the Add Layer dialog"
+expect_pixel "$shot" 445 365 808080 "Escape did not close the Add Layer message"
 # File opens its popup over the editor's area.
 xdotool key --clearmodifiers alt+f
 sleep 0.5
