@@ -111,7 +111,7 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     nodes.reset();
     edges_.Release();
     links_.reset();
-    thresholds_.reset();
+    regionIndex_.reset();
     distance.Free();
     distanceStore_.reset();
     status = 0;
@@ -135,12 +135,19 @@ int mcvSegmentGraph::Advance() {
 }
 
 void mcvSegmentGraph::Abandon() {
+    Release();
+    stages = kAllStages;
+    outOfMemory = 1;
+}
+
+void mcvSegmentGraph::Release() {
     ReleaseWork();
     groups.clear();
     groups.shrink_to_fit();
     regions.clear();
     regions.shrink_to_fit();
     nodes.reset();
+    regionIndex_.reset();
     spans_.reset();
     distance.Free();
     distanceStore_.reset();
@@ -148,8 +155,7 @@ void mcvSegmentGraph::Abandon() {
     components = edgeCount = cursorX = cursorY = edgeCursor = 0;
     itemCursor = 0;
     sortCursor_ = setupCursor_ = 0;
-    stages = kAllStages;
-    outOfMemory = 1;
+    stages = 0;
 }
 
 int mcvSegmentGraph::AdvanceStage() {
@@ -211,8 +217,19 @@ void mcvSegmentGraph::UpdateProgress() {
 void mcvSegmentGraph::ReleaseWork() {
     edges_.Release();
     links_.reset();
-    thresholds_.reset();
     work.Free();
+}
+
+int mcvSegmentGraph::KeepRegionIndexOnly() {
+    if (stages != kAllStages || !nodes) return 0;
+    try {
+        regionIndex_.allocate(pixelCount);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    for (uint32_t p = 0; p < pixelCount; ++p) regionIndex_[p] = nodes[p].rank;
+    nodes.reset();
+    return 1;
 }
 
 // Stage 1: counts every edge of the grid by weight, pixel by pixel.
@@ -330,8 +347,8 @@ inline bool mcvSegmentGraph::Spans(uint32_t root) const {
 // such a region: that root stays the root, and its region (of 2^rank pixels or more, not small)
 // takes no join but with a small region.
 inline bool mcvSegmentGraph::Settled(uint32_t root) const {
-    return !Spans(root) ||
-           Load(nodes[root].rank) >= uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
+    return !Spans(root) || (Load(nodes[root].rank) & kRankMask) >=
+                               uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
 }
 
 // join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
@@ -360,7 +377,7 @@ inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
     };
     // While the merges run, a root's parent field holds the last member of its list (its real
     // parent link is in links_), so appending needs no walk.
-    if (n[a].rank > n[b].rank) {
+    if ((n[a].rank & kRankMask) > (n[b].rank & kRankMask)) {
         uint32_t t = n[a].parent;
         grow(a, b);
         link(b, t);
@@ -373,7 +390,7 @@ inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
     link(a, t);
     n[t].next = a;
     n[b].parent = n[a].parent;
-    if (n[a].rank == n[b].rank) {
+    if ((n[a].rank & kRankMask) == (n[b].rank & kRankMask)) {
         if constexpr (kShared)
             Store(n[b].rank, n[b].rank + 1);
         else
@@ -398,7 +415,6 @@ void mcvSegmentGraph::SetUpNodes(uint32_t first, uint32_t count) {
     for (uint32_t p = first; p < first + count; ++p) {
         nodes[p] = {p, p, 0, 1};
         links_[p] = p;
-        thresholds_[p] = k;
     }
 }
 
@@ -409,7 +425,6 @@ void mcvSegmentGraph::MergeRegions() {
     if (!nodes) {
         nodes.allocate(pixelCount);
         links_.allocate(pixelCount);
-        thresholds_.allocate(pixelCount);
         if (bands_ > 1 && bandMerges) spans_.allocate(pixelCount);
         components = pixelCount;
         setupCursor_ = 0;
@@ -430,7 +445,6 @@ void mcvSegmentGraph::MergeRegions() {
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();
     const SegmentNode* n = nodes.get();
-    float* thresholds = thresholds_.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
     while (i < edgeCount) {
@@ -455,10 +469,10 @@ void mcvSegmentGraph::MergeRegions() {
                 a = FindCompressing(a);
                 b = FindCompressing(b);
                 if (a == b) continue;
-                if (w <= thresholds[a] && w <= thresholds[b] && n[a].size < kSizeCap &&
-                    n[b].size < kSizeCap) {
+                if (n[a].size < kSizeCap && n[b].size < kSizeCap && w <= Threshold(a) &&
+                    w <= Threshold(b)) {
                     a = JoinToRoot(a, b);
-                    thresholds[a] = w + k / float(n[a].size);
+                    SetThresholdKey(a, key);
                 }
             }
         }
@@ -623,11 +637,9 @@ void mcvSegmentGraph::GroupRegions() {
     const SegmentNode* n = nodes.get();
     mtxColor* labels = work.data;
     for (uint32_t p = 0; p < pixelCount; ++p) labels[p] = groupOf[n[p].rank];
-    // The merges' per-pixel buffers are free now and have the size stage 8 needs: the links
-    // become its fixed-point work area, the thresholds the distance field. Reusing them spares
-    // the system handing out (and zeroing) fresh pages.
-    distanceStore_ = std::move(thresholds_);
-    std::fill_n(distanceStore_.get(), pixelCount, 0.0f);
+    // The merges' links are free now and have the size stage 8 needs for its fixed-point work
+    // area; reusing them spares the system handing out (and zeroing) fresh pages.
+    distanceStore_.allocate(pixelCount);
     distance.Attach(distanceStore_.get(), int(width), int(height), int(width * sizeof(float)));
     stages |= kGrouped;
 }
@@ -807,7 +819,7 @@ uint32_t mcvSegmentGraph::WaitForBands(uint32_t band, uint32_t position, BandSyn
 // caller has made sure that no other band touches the edge's regions meanwhile. Returns 1 when
 // the edge joined two regions.
 template <bool kSmall>
-uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) {
+uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, uint32_t key, bool seam) {
     SegmentNode* n = nodes.get();
     if constexpr (kSmall) {
         uint32_t* up = links_.get();
@@ -821,18 +833,18 @@ uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) 
     } else {
         a = FindCompressingShared(a);
         b = FindCompressingShared(b);
-        return a == b ? 0 : MergeRoots(a, b, w, seam);
+        return a == b ? 0 : MergeRoots(a, b, key, seam);
     }
 }
 
 // Stage 3's test and join of two different roots, for the bands.
-uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, float w, bool seam) {
+uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, uint32_t key, bool seam) {
     const SegmentNode* n = nodes.get();
-    float* thresholds = thresholds_.get();
-    if (w > thresholds[a] || w > thresholds[b] || n[a].size >= kSizeCap || n[b].size >= kSizeCap)
+    float w = std::sqrt(float(key));
+    if (n[a].size >= kSizeCap || n[b].size >= kSizeCap || w > Threshold(a) || w > Threshold(b))
         return 0;
     a = JoinToRoot<true>(a, b, seam);
-    thresholds[a] = w + k / float(n[a].size);
+    SetThresholdKey(a, key);
     return 1;
 }
 
@@ -868,7 +880,6 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
     for (; key < mcvEdgeOrder::kKeys && !stopped; key += !stopped) {
         uint32_t end = edges_.BandEnd(u, key);
         i = std::max(i, edges_.BandBegin(u, key));
-        float w = std::sqrt(float(key));
         for (; i < end; ++i, ++done) {
             if (SliceOver(sync, begun, left, kEdgeStride)) {
                 stopped = true;
@@ -889,7 +900,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                     stopped = true;
                     break;
                 }
-                joins += MergeEdge<kSmall>(a, b, w, true);
+                joins += MergeEdge<kSmall>(a, b, key, true);
                 nextSeam = ++s < seamCount ? seams[s] : kNone;
                 sync.seam[u].value.store(nextSeam, std::memory_order_release);
                 continue;
@@ -919,7 +930,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                     // This band's alone: compress towards the roots just found, and merge.
                     Compress(a, ra);
                     Compress(b, rb);
-                    if (ra != rb) joins += MergeRoots(ra, rb, w, false);
+                    if (ra != rb) joins += MergeRoots(ra, rb, key, false);
                     continue;
                 }
             }
@@ -927,7 +938,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                 stopped = true;
                 break;
             }
-            joins += MergeEdge<kSmall>(a, b, w, false);
+            joins += MergeEdge<kSmall>(a, b, key, false);
         }
     }
     if (!stopped) {

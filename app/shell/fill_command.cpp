@@ -189,6 +189,8 @@ class FillJob {
         }
         if (int code = Prepare()) return code;
         Fill();
+        // What the analysis holds is not needed for saving, and the report needs room.
+        session_->segmentation.Release();
         return Save();
     }
 
@@ -366,6 +368,16 @@ class FillJob {
     }
 
     int Save() {
+        if (int code = WritePicture()) return code;
+        if (!a_.project.empty()) {
+            if (int code = SaveProject()) return code;
+        }
+        if (a_.report) Report();
+        return kDone;
+    }
+
+    // The picture and its encoded file are let go before the report loads what was saved.
+    int WritePicture() {
         if (!layer_->CommitTiles())
             return Fail(kOutput, "cannot read the picture back from the device");
         mtxImage picture;
@@ -387,10 +399,6 @@ class FillJob {
         if (!mtxOs::ReplaceFile(a_.output, file.Data(), uint64_t(file.GetLength())))
             return Fail(kOutput, a_.output + ": " + mtxOs::ErrorText(mtxOs::LastError()));
         progress_.Stage("Saved " + a_.output);
-        if (!a_.project.empty()) {
-            if (int code = SaveProject()) return code;
-        }
-        if (a_.report) Report();
         return kDone;
     }
 
