@@ -49,6 +49,19 @@ int mtxFillSession::PrepareSlice() {
     return done;
 }
 
+int mtxFillSession::AdoptAnalysis(mcvSegmentGraph& analysis) {
+    prepared = 0;
+    stop = 0;
+    const mtxImage* picture = layer_.source;
+    if (reopened_ || !picture || analysis.width != uint32_t(std::max(picture->width, 0)) ||
+        analysis.height != uint32_t(std::max(picture->height, 0)) ||
+        !segmentation.Adopt(analysis) || !Analysed())
+        return 0;
+    segmentation.KeepRegionIndexOnly();
+    progress_ = 100;
+    return 1;
+}
+
 bool mtxFillSession::Analysed() const {
     return segmentation.stages == mcvSegmentGraph::kAllStages && !segmentation.outOfMemory &&
            segmentation.width > 0 && segmentation.height > 0 && !stop;

@@ -232,6 +232,26 @@ int mcvSegmentGraph::KeepRegionIndexOnly() {
     return 1;
 }
 
+int mcvSegmentGraph::Adopt(mcvSegmentGraph& other) {
+    if (&other == this || other.stages != kAllStages || other.outOfMemory) return 0;
+    Release();
+    regions = std::move(other.regions);
+    groups = std::move(other.groups);
+    nodes = std::move(other.nodes);
+    regionIndex_ = std::move(other.regionIndex_);
+    distanceStore_ = std::move(other.distanceStore_);
+    if (distanceStore_)
+        distance.Attach(distanceStore_.get(), other.distance.width, other.distance.height,
+                        other.distance.pitch);
+    width = other.width, height = other.height, pixelCount = other.pixelCount;
+    components = other.components;
+    k = other.k, minSize = other.minSize;
+    stages = kAllStages;
+    status = other.status;
+    other.Release();
+    return 1;
+}
+
 // Stage 1: counts every edge of the grid by weight, pixel by pixel.
 void mcvSegmentGraph::BuildEdges() {
     if (bands_ > 1) return BuildEdgesInBands();

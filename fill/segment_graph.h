@@ -99,6 +99,10 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Frees everything the run holds, finished or not, for a caller done with its results: the
     // object is left as before any run.
     void Release();
+    // Takes the result of another object's finished run (its picture of the same kind), which is
+    // left empty; this object's own run is released. 0, and nothing taken, when the other's run
+    // has not finished or ran out of memory.
+    int Adopt(mcvSegmentGraph& other);
 
     // Whether two colour keys are close enough for one colour group: Euclidean distance below
     // 0.2, strictly.
