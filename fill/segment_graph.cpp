@@ -10,7 +10,6 @@
 
 #include "fill/color_key.h"
 #include "fill/label_distance.h"
-#include "image/blur.h"
 #include "image/distance_transform.h"
 
 namespace {
@@ -728,26 +727,13 @@ bool mcvSegmentGraph::SliceOver(BandSync& sync, bool& begun, uint32_t& left,
 // as the whole picture's blur makes them.
 bool mcvSegmentGraph::SmoothInBands(mtxImage& picture) {
     if (!work.CreateUnset(picture.width, picture.height)) return false;
-    float taps[mtxBlur::kMaxTaps];
-    const int reach = mtxBlur::Weights(kSigma, taps) - 1;
     const int h = picture.height;
-    const size_t rowBytes = size_t(picture.width) * sizeof(mtxColor);
     std::vector<uint8_t> failed(bands_);
     BandSync sync;
+    // Each band blurs its own rows straight from the picture, which it only reads.
     OnBands(sync, [&](uint32_t b) {
         int first = int(int64_t(h) * b / bands_), last = int(int64_t(h) * (b + 1) / bands_);
-        int from = std::max(0, first - reach), to = std::min(h, last + reach);
-        try {
-            mtxImage part;
-            if (!part.CreateUnset(picture.width, to - from)) throw std::bad_alloc();
-            for (int y = from; y < to; ++y)
-                std::memcpy(part.Row(y - from), picture.Row(y), rowBytes);
-            part.Blur(kSigma);
-            for (int y = first; y < last; ++y)
-                std::memcpy(work.Row(y), part.Row(y - from), rowBytes);
-        } catch (const std::bad_alloc&) {
-            failed[b] = 1;
-        }
+        failed[b] = !work.BlurRowsOf(picture, kSigma, first, last);
     });
     return std::find(failed.begin(), failed.end(), 1) == failed.end();
 }
