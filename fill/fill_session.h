@@ -49,6 +49,11 @@ class mtxFillSession {
     int PrepareSlice();
     // 0..100.
     uint32_t Progress() const { return progress_.load(std::memory_order_relaxed); }
+    // The analysis of the layer's picture finished elsewhere (batch work
+    // analyses the photo before the device is started) taken as this
+    // session's, in place of BeginPreparation and PrepareSlice. 1, or 0 when
+    // it is unfinished or not of the layer's picture's size.
+    int AdoptAnalysis(mcvSegmentGraph& analysis);
     // Whether the analysis finished with a usable result.
     bool Analysed() const;
     // After a finished analysis, on the device's thread: saves the copy of

@@ -10,7 +10,6 @@
 
 #include "fill/color_key.h"
 #include "fill/label_distance.h"
-#include "image/blur.h"
 #include "image/distance_transform.h"
 
 namespace {
@@ -111,7 +110,7 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     nodes.reset();
     edges_.Release();
     links_.reset();
-    thresholds_.reset();
+    regionIndex_.reset();
     distance.Free();
     distanceStore_.reset();
     status = 0;
@@ -135,12 +134,19 @@ int mcvSegmentGraph::Advance() {
 }
 
 void mcvSegmentGraph::Abandon() {
+    Release();
+    stages = kAllStages;
+    outOfMemory = 1;
+}
+
+void mcvSegmentGraph::Release() {
     ReleaseWork();
     groups.clear();
     groups.shrink_to_fit();
     regions.clear();
     regions.shrink_to_fit();
     nodes.reset();
+    regionIndex_.reset();
     spans_.reset();
     distance.Free();
     distanceStore_.reset();
@@ -148,8 +154,7 @@ void mcvSegmentGraph::Abandon() {
     components = edgeCount = cursorX = cursorY = edgeCursor = 0;
     itemCursor = 0;
     sortCursor_ = setupCursor_ = 0;
-    stages = kAllStages;
-    outOfMemory = 1;
+    stages = 0;
 }
 
 int mcvSegmentGraph::AdvanceStage() {
@@ -211,8 +216,39 @@ void mcvSegmentGraph::UpdateProgress() {
 void mcvSegmentGraph::ReleaseWork() {
     edges_.Release();
     links_.reset();
-    thresholds_.reset();
     work.Free();
+}
+
+int mcvSegmentGraph::KeepRegionIndexOnly() {
+    if (stages != kAllStages || !nodes) return 0;
+    try {
+        regionIndex_.allocate(pixelCount);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    for (uint32_t p = 0; p < pixelCount; ++p) regionIndex_[p] = nodes[p].rank;
+    nodes.reset();
+    return 1;
+}
+
+int mcvSegmentGraph::Adopt(mcvSegmentGraph& other) {
+    if (&other == this || other.stages != kAllStages || other.outOfMemory) return 0;
+    Release();
+    regions = std::move(other.regions);
+    groups = std::move(other.groups);
+    nodes = std::move(other.nodes);
+    regionIndex_ = std::move(other.regionIndex_);
+    distanceStore_ = std::move(other.distanceStore_);
+    if (distanceStore_)
+        distance.Attach(distanceStore_.get(), other.distance.width, other.distance.height,
+                        other.distance.pitch);
+    width = other.width, height = other.height, pixelCount = other.pixelCount;
+    components = other.components;
+    k = other.k, minSize = other.minSize;
+    stages = kAllStages;
+    status = other.status;
+    other.Release();
+    return 1;
 }
 
 // Stage 1: counts every edge of the grid by weight, pixel by pixel.
@@ -330,8 +366,8 @@ inline bool mcvSegmentGraph::Spans(uint32_t root) const {
 // such a region: that root stays the root, and its region (of 2^rank pixels or more, not small)
 // takes no join but with a small region.
 inline bool mcvSegmentGraph::Settled(uint32_t root) const {
-    return !Spans(root) ||
-           Load(nodes[root].rank) >= uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
+    return !Spans(root) || (Load(nodes[root].rank) & kRankMask) >=
+                               uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
 }
 
 // join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
@@ -360,7 +396,7 @@ inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
     };
     // While the merges run, a root's parent field holds the last member of its list (its real
     // parent link is in links_), so appending needs no walk.
-    if (n[a].rank > n[b].rank) {
+    if ((n[a].rank & kRankMask) > (n[b].rank & kRankMask)) {
         uint32_t t = n[a].parent;
         grow(a, b);
         link(b, t);
@@ -373,7 +409,7 @@ inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
     link(a, t);
     n[t].next = a;
     n[b].parent = n[a].parent;
-    if (n[a].rank == n[b].rank) {
+    if ((n[a].rank & kRankMask) == (n[b].rank & kRankMask)) {
         if constexpr (kShared)
             Store(n[b].rank, n[b].rank + 1);
         else
@@ -398,7 +434,6 @@ void mcvSegmentGraph::SetUpNodes(uint32_t first, uint32_t count) {
     for (uint32_t p = first; p < first + count; ++p) {
         nodes[p] = {p, p, 0, 1};
         links_[p] = p;
-        thresholds_[p] = k;
     }
 }
 
@@ -409,7 +444,6 @@ void mcvSegmentGraph::MergeRegions() {
     if (!nodes) {
         nodes.allocate(pixelCount);
         links_.allocate(pixelCount);
-        thresholds_.allocate(pixelCount);
         if (bands_ > 1 && bandMerges) spans_.allocate(pixelCount);
         components = pixelCount;
         setupCursor_ = 0;
@@ -430,7 +464,6 @@ void mcvSegmentGraph::MergeRegions() {
     const uint32_t* list = edges_.Edges();
     const uint32_t* up = links_.get();
     const SegmentNode* n = nodes.get();
-    float* thresholds = thresholds_.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
     while (i < edgeCount) {
@@ -455,10 +488,10 @@ void mcvSegmentGraph::MergeRegions() {
                 a = FindCompressing(a);
                 b = FindCompressing(b);
                 if (a == b) continue;
-                if (w <= thresholds[a] && w <= thresholds[b] && n[a].size < kSizeCap &&
-                    n[b].size < kSizeCap) {
+                if (n[a].size < kSizeCap && n[b].size < kSizeCap && w <= Threshold(a) &&
+                    w <= Threshold(b)) {
                     a = JoinToRoot(a, b);
-                    thresholds[a] = w + k / float(n[a].size);
+                    SetThresholdKey(a, key);
                 }
             }
         }
@@ -623,11 +656,9 @@ void mcvSegmentGraph::GroupRegions() {
     const SegmentNode* n = nodes.get();
     mtxColor* labels = work.data;
     for (uint32_t p = 0; p < pixelCount; ++p) labels[p] = groupOf[n[p].rank];
-    // The merges' per-pixel buffers are free now and have the size stage 8 needs: the links
-    // become its fixed-point work area, the thresholds the distance field. Reusing them spares
-    // the system handing out (and zeroing) fresh pages.
-    distanceStore_ = std::move(thresholds_);
-    std::fill_n(distanceStore_.get(), pixelCount, 0.0f);
+    // The merges' links are free now and have the size stage 8 needs for its fixed-point work
+    // area; reusing them spares the system handing out (and zeroing) fresh pages.
+    distanceStore_.allocate(pixelCount);
     distance.Attach(distanceStore_.get(), int(width), int(height), int(width * sizeof(float)));
     stages |= kGrouped;
 }
@@ -696,26 +727,13 @@ bool mcvSegmentGraph::SliceOver(BandSync& sync, bool& begun, uint32_t& left,
 // as the whole picture's blur makes them.
 bool mcvSegmentGraph::SmoothInBands(mtxImage& picture) {
     if (!work.CreateUnset(picture.width, picture.height)) return false;
-    float taps[mtxBlur::kMaxTaps];
-    const int reach = mtxBlur::Weights(kSigma, taps) - 1;
     const int h = picture.height;
-    const size_t rowBytes = size_t(picture.width) * sizeof(mtxColor);
     std::vector<uint8_t> failed(bands_);
     BandSync sync;
+    // Each band blurs its own rows straight from the picture, which it only reads.
     OnBands(sync, [&](uint32_t b) {
         int first = int(int64_t(h) * b / bands_), last = int(int64_t(h) * (b + 1) / bands_);
-        int from = std::max(0, first - reach), to = std::min(h, last + reach);
-        try {
-            mtxImage part;
-            if (!part.CreateUnset(picture.width, to - from)) throw std::bad_alloc();
-            for (int y = from; y < to; ++y)
-                std::memcpy(part.Row(y - from), picture.Row(y), rowBytes);
-            part.Blur(kSigma);
-            for (int y = first; y < last; ++y)
-                std::memcpy(work.Row(y), part.Row(y - from), rowBytes);
-        } catch (const std::bad_alloc&) {
-            failed[b] = 1;
-        }
+        failed[b] = !work.BlurRowsOf(picture, kSigma, first, last);
     });
     return std::find(failed.begin(), failed.end(), 1) == failed.end();
 }
@@ -807,7 +825,7 @@ uint32_t mcvSegmentGraph::WaitForBands(uint32_t band, uint32_t position, BandSyn
 // caller has made sure that no other band touches the edge's regions meanwhile. Returns 1 when
 // the edge joined two regions.
 template <bool kSmall>
-uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) {
+uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, uint32_t key, bool seam) {
     SegmentNode* n = nodes.get();
     if constexpr (kSmall) {
         uint32_t* up = links_.get();
@@ -821,18 +839,18 @@ uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, float w, bool seam) 
     } else {
         a = FindCompressingShared(a);
         b = FindCompressingShared(b);
-        return a == b ? 0 : MergeRoots(a, b, w, seam);
+        return a == b ? 0 : MergeRoots(a, b, key, seam);
     }
 }
 
 // Stage 3's test and join of two different roots, for the bands.
-uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, float w, bool seam) {
+uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, uint32_t key, bool seam) {
     const SegmentNode* n = nodes.get();
-    float* thresholds = thresholds_.get();
-    if (w > thresholds[a] || w > thresholds[b] || n[a].size >= kSizeCap || n[b].size >= kSizeCap)
+    float w = std::sqrt(float(key));
+    if (n[a].size >= kSizeCap || n[b].size >= kSizeCap || w > Threshold(a) || w > Threshold(b))
         return 0;
     a = JoinToRoot<true>(a, b, seam);
-    thresholds[a] = w + k / float(n[a].size);
+    SetThresholdKey(a, key);
     return 1;
 }
 
@@ -868,7 +886,6 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
     for (; key < mcvEdgeOrder::kKeys && !stopped; key += !stopped) {
         uint32_t end = edges_.BandEnd(u, key);
         i = std::max(i, edges_.BandBegin(u, key));
-        float w = std::sqrt(float(key));
         for (; i < end; ++i, ++done) {
             if (SliceOver(sync, begun, left, kEdgeStride)) {
                 stopped = true;
@@ -889,7 +906,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                     stopped = true;
                     break;
                 }
-                joins += MergeEdge<kSmall>(a, b, w, true);
+                joins += MergeEdge<kSmall>(a, b, key, true);
                 nextSeam = ++s < seamCount ? seams[s] : kNone;
                 sync.seam[u].value.store(nextSeam, std::memory_order_release);
                 continue;
@@ -919,7 +936,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                     // This band's alone: compress towards the roots just found, and merge.
                     Compress(a, ra);
                     Compress(b, rb);
-                    if (ra != rb) joins += MergeRoots(ra, rb, w, false);
+                    if (ra != rb) joins += MergeRoots(ra, rb, key, false);
                     continue;
                 }
             }
@@ -927,7 +944,7 @@ uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
                 stopped = true;
                 break;
             }
-            joins += MergeEdge<kSmall>(a, b, w, false);
+            joins += MergeEdge<kSmall>(a, b, key, false);
         }
     }
     if (!stopped) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -17,8 +18,9 @@ class mcvLabelDistance;
 struct SegmentNode {
     uint32_t parent;  // union-find parent link
     uint32_t next;    // next member of the same region; a node whose next is itself ends the list
-    uint32_t rank;    // union-by-rank counter; once the statistics ran, the index of the node's
-                      // region in the region list
+    uint32_t rank;    // union-by-rank counter in the low 8 bits (while stage 3 runs, the bits
+                      // above hold the key of the edge that last grew the set); once the
+                      // statistics ran, the index of the node's region in the region list
     uint32_t size;    // pixels in the set, meaningful at roots
 };
 
@@ -84,8 +86,23 @@ class mcvSegmentGraph : public mtxImageConverter {
     int Run() override { return Advance(); }
 
     // The region of a pixel (index y x width + x); valid once Advance returned 1.
-    SegmentRegion& RegionOf(uint32_t pixel) { return regions[nodes[pixel].rank]; }
-    const SegmentRegion& RegionOf(uint32_t pixel) const { return regions[nodes[pixel].rank]; }
+    SegmentRegion& RegionOf(uint32_t pixel) { return regions[RegionIndex(pixel)]; }
+    const SegmentRegion& RegionOf(uint32_t pixel) const { return regions[RegionIndex(pixel)]; }
+    uint32_t RegionIndex(uint32_t pixel) const {
+        return nodes ? nodes[pixel].rank : regionIndex_[pixel];
+    }
+
+    // After a finished run, for callers that read no member lists: the nodes (16 bytes a pixel)
+    // give way to each pixel's region index (4), all RegionOf needs. 0 when memory is short (the
+    // nodes are kept) or there is no finished run.
+    int KeepRegionIndexOnly();
+    // Frees everything the run holds, finished or not, for a caller done with its results: the
+    // object is left as before any run.
+    void Release();
+    // Takes the result of another object's finished run (its picture of the same kind), which is
+    // left empty; this object's own run is released. 0, and nothing taken, when the other's run
+    // has not finished or ran out of memory.
+    int Adopt(mcvSegmentGraph& other);
 
     // Whether two colour keys are close enough for one colour group: Euclidean distance below
     // 0.2, strictly.
@@ -138,7 +155,7 @@ class mcvSegmentGraph : public mtxImageConverter {
     static constexpr uint32_t kNone = 0xFFFFFFFF;
 
     int AdvanceStage();
-    // Releases everything and leaves an empty, finished run.
+    // Releases everything and leaves an empty, finished run, out of memory.
     void Abandon();
     void BuildEdges();
     void SortEdges();
@@ -173,8 +190,8 @@ class mcvSegmentGraph : public mtxImageConverter {
     template <bool kSmall>
     uint32_t MergeBand(uint32_t band, BandSync& sync);
     template <bool kSmall>
-    uint32_t MergeEdge(uint32_t a, uint32_t b, float w, bool seam);
-    uint32_t MergeRoots(uint32_t a, uint32_t b, float w, bool seam);
+    uint32_t MergeEdge(uint32_t a, uint32_t b, uint32_t key, bool seam);
+    uint32_t MergeRoots(uint32_t a, uint32_t b, uint32_t key, bool seam);
     void Compress(uint32_t x, uint32_t r);
     uint32_t WaitForBands(uint32_t band, uint32_t position, BandSync& sync, bool seams) const;
     uint32_t RootOf(uint32_t x) const;
@@ -206,9 +223,21 @@ class mcvSegmentGraph : public mtxImageConverter {
     // The parent links while stages 3 and 4 run, densely packed for the sweeps over the sorted
     // edges; copied into the nodes when stage 4 ends, then stage 8's work area.
     mcvLargeArray<uint32_t> links_;
-    // The merge thresholds of stage 3; from stage 7 on the distance field's pixels.
-    mcvLargeArray<float> thresholds_;
     mcvLargeArray<float> distanceStore_;
+    // Each pixel's region index once KeepRegionIndexOnly released the nodes.
+    mcvLargeArray<uint32_t> regionIndex_;
+
+    // A root's merge threshold in stage 3: the weight of the edge that last grew its set plus k
+    // over its size (k alone for a single pixel). The key of that edge rides above the rank, so
+    // the thresholds need no per-pixel array of their own at the run's fullest.
+    static constexpr uint32_t kRankBits = 8, kRankMask = (1u << kRankBits) - 1;
+    float Threshold(uint32_t root) const {
+        const SegmentNode& n = nodes[root];
+        return std::sqrt(float(n.rank >> kRankBits)) + k / float(n.size);
+    }
+    void SetThresholdKey(uint32_t root, uint32_t key) {
+        nodes[root].rank = (nodes[root].rank & kRankMask) | key << kRankBits;
+    }
     bool sliceBegun_ = false;
     uint32_t bands_ = 1;
     // Per band: stages 1 and 2 its next pixel; stages 3 and 4 its next position in the sorted

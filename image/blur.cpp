@@ -263,13 +263,12 @@ struct FloatBuffer {
     float* data;
 };
 
-}  // namespace
-
-void mtxImage::Blur(float sigma) {
-    if (width <= 0 || height <= 0) return;
-    mtxFieldLock<mtxImage> lock(*this);
-    if (!lock || !data) return;
-
+// Rows first..last-1 of source blurred into the same rows of dst (which may be
+// source itself when first is 0 and last the height: each row is read before
+// it is written). Rows beyond the picture repeat its edge rows. 0 when the
+// buffers cannot be had.
+bool BlurRows(const mtxImage& source, mtxImage& dst, float sigma, int first, int last) {
+    const int width = source.width, height = source.height;
     float w[mtxBlur::kMaxTaps];
     const int n = mtxBlur::Weights(sigma, w);
     const Passes passes = ChoosePasses(n);
@@ -281,19 +280,36 @@ void mtxImage::Blur(float sigma) {
     const size_t padFloats = rowFloats + 8 * size_t(n) + 8;
     const int slots = 2 * n - 1;
     FloatBuffer pad(padFloats), ring(stride * size_t(slots));
-    if (!pad.data || !ring.data) return;  // FIXME: no way to report a failed allocation
+    if (!pad.data || !ring.data) return false;
 
     const float* rows[2 * mtxBlur::kMaxTaps];
     auto slot = [&](int row) { return ring.data + stride * size_t(row % slots); };
-    int done = -1;  // last source row blurred horizontally
-    for (int y = 0; y < height; ++y) {
+    int done = std::max(0, first - (n - 1)) - 1;  // last source row blurred horizontally
+    for (int y = first; y < last; ++y) {
         const int need = std::min(y + n - 1, height - 1);
         while (done < need) {
             ++done;
-            passes.horizontal(Row(done), width, pad.data, slot(done), w, n);
+            passes.horizontal(source.Row(done), width, pad.data, slot(done), w, n);
         }
         for (int i = -(n - 1); i <= n - 1; ++i)
             rows[i + n - 1] = slot(std::clamp(y + i, 0, height - 1));
-        passes.vertical(rows, Row(y), width, w, n);
+        passes.vertical(rows, dst.Row(y), width, w, n);
     }
+    return true;
+}
+
+}  // namespace
+
+void mtxImage::Blur(float sigma) {
+    if (width <= 0 || height <= 0) return;
+    mtxFieldLock<mtxImage> lock(*this);
+    if (!lock || !data) return;
+    BlurRows(*this, *this, sigma, 0, height);  // FIXME: no way to report a failed allocation
+}
+
+int mtxImage::BlurRowsOf(const mtxImage& source, float sigma, int first, int last) {
+    if (source.width != width || source.height != height || !source.data || !data) return 0;
+    first = std::max(first, 0), last = std::min(last, height);
+    if (first >= last) return 1;
+    return BlurRows(source, *this, sigma, first, last) ? 1 : 0;
 }

@@ -84,6 +84,11 @@ class mtxImage : public mtxField<mtxColor, mtxColorValue> {
     // Gaussian blur in place; sigma is kept at or below 15.75 by callers (larger
     // values are limited to the 64-tap table).
     void Blur(float sigma);
+    // Rows first..last-1 of this image become those rows of source (of this
+    // image's size, another image) as source.Blur(sigma) would leave them;
+    // source is only read, so threads may fill different rows at once. 1, or
+    // 0 when the sizes differ or memory is short.
+    int BlurRowsOf(const mtxImage& source, float sigma, int first, int last);
 
     // Copy and blends of source's rect (empty = whole source) to (x, y) of this
     // image, clipped to both images. The source may be this image only for Blit

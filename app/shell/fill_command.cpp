@@ -181,17 +181,25 @@ class FillJob {
 
     int Run() {
         if (int code = CheckPaths()) return code;
+        // A new photo is analysed before the device starts: the analysis at its fullest and the
+        // driver then never hold memory at the same time.
+        if (a_.resume.empty()) {
+            if (int code = LoadPhoto()) return code;
+            if (int code = Analyse()) return code;
+        }
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
         if (a_.resume.empty()) {
-            if (int code = LoadPhoto()) return code;
+            if (int code = OpenPhotoLayer()) return code;
             if (int code = LoadSamples()) return code;
         } else if (int code = LoadProject()) {
             return code;
         }
         if (int code = Prepare()) return code;
         Fill();
+        // What the analysis holds is not needed for saving, and the report needs room.
+        session_->segmentation.Release();
         return Save();
     }
 
@@ -227,12 +235,40 @@ class FillJob {
     }
 
     int LoadPhoto() {
-        auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
         std::string reason;
-        if (!mtxImageLoad(*image, a_.photo, 0, &reason))
+        if (!mtxImageLoad(photo_, a_.photo, 0, &reason))
             return Fail(kInput, a_.photo + ": " + (reason.empty() ? "cannot be read" : reason));
-        if (image->width <= 0 || image->height <= 0)
+        if (photo_.width <= 0 || photo_.height <= 0)
             return Fail(kInput, a_.photo + ": the picture is empty");
+        width_ = photo_.width, height_ = photo_.height;
+        return kDone;
+    }
+
+    int Analyse() {
+        auto start = Clock::now();
+        progress_.Stage("Preparing " + photoName_ + " (" + std::to_string(width_) + " x " +
+                        std::to_string(height_) + ")");
+        analysis_.SetTimeBudget(100);
+        if (!analysis_.StartSegmentation(photo_))
+            return Fail(kInput, photoName_ + ": the picture is too large to prepare");
+        while (!analysis_.Advance())
+            progress_.Update("Preparing: " + std::to_string(analysis_.status) + "%");
+        if (analysis_.outOfMemory || !analysis_.width || !analysis_.height)
+            return Fail(kInput, photoName_ + ": not enough memory to prepare the picture");
+        analysis_.KeepRegionIndexOnly();
+        analyseSeconds_ = SecondsSince(start);
+        return kDone;
+    }
+
+    // The photo moves into a device image, the result layer's.
+    int OpenPhotoLayer() {
+        auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
+        if (!image->Create(photo_.width, photo_.height, 0) || !image->Lock())
+            return Fail(kOutput, "not enough memory for the picture");
+        for (int y = 0; y < photo_.height; ++y)
+            std::copy(photo_.Row(y), photo_.Row(y) + photo_.width, image->Row(y));
+        image->Unlock();
+        photo_.Free();
         return OpenLayer(std::move(image));
     }
 
@@ -293,12 +329,17 @@ class FillJob {
     int Prepare() {
         auto start = Clock::now();
         if (a_.seed) session_->Seed(*a_.seed);
-        progress_.Stage("Preparing " + photoName_ + " (" + std::to_string(width_) + " x " +
-                        std::to_string(height_) + ")");
-        if (!session_->BeginPreparation())
-            return Fail(kInput, photoName_ + ": the picture is too large to prepare");
-        while (!session_->PrepareSlice())
-            progress_.Update("Preparing: " + std::to_string(session_->Progress()) + "%");
+        if (a_.resume.empty()) {
+            if (!session_->AdoptAnalysis(analysis_))
+                return Fail(kOutput, "cannot take the analysis of the picture");
+        } else {
+            progress_.Stage("Preparing " + photoName_ + " (" + std::to_string(width_) + " x " +
+                            std::to_string(height_) + ")");
+            if (!session_->BeginPreparation())
+                return Fail(kInput, photoName_ + ": the picture is too large to prepare");
+            while (!session_->PrepareSlice())
+                progress_.Update("Preparing: " + std::to_string(session_->Progress()) + "%");
+        }
         if (!session_->Analysed())
             return Fail(kInput, photoName_ + ": not enough memory to prepare the picture");
         if (!session_->FinishPreparation())
@@ -306,7 +347,7 @@ class FillJob {
         if (!a_.resume.empty() && !session_->Replay(resumed_.log))
             return Fail(kOutput, "cannot draw the project's stamps on the device");
         startStamps_ = session_->stamps;
-        prepareSeconds_ = SecondsSince(start);
+        prepareSeconds_ = analyseSeconds_ + SecondsSince(start);
         return kDone;
     }
 
@@ -371,6 +412,16 @@ class FillJob {
     }
 
     int Save() {
+        if (int code = WritePicture()) return code;
+        if (!a_.project.empty()) {
+            if (int code = SaveProject()) return code;
+        }
+        if (a_.report) Report();
+        return kDone;
+    }
+
+    // The picture and its encoded file are let go before the report loads what was saved.
+    int WritePicture() {
         if (!layer_->CommitTiles())
             return Fail(kOutput, "cannot read the picture back from the device");
         mtxImage picture;
@@ -399,10 +450,6 @@ class FillJob {
     // After the picture: the project and the report.
     int Saved() {
         progress_.Stage("Saved " + a_.output);
-        if (!a_.project.empty()) {
-            if (int code = SaveProject()) return code;
-        }
-        if (a_.report) Report();
         return kDone;
     }
 
@@ -498,6 +545,9 @@ class FillJob {
     mtxImageEditorDevice editor_;
     SampleCollection samples_;
     mtxImageStack stack_;
+    mtxImage photo_;            // a new photo, until the device has its copy
+    mcvSegmentGraph analysis_;  // its analysis, until the session takes it
+    double analyseSeconds_ = 0;
     // Made once the device exists: they take its shaders when they are made.
     std::unique_ptr<mtxIEViewerLayer> layer_;
     std::unique_ptr<mtxFillSession> session_;

@@ -45,6 +45,8 @@ struct Scene {
         segmentation.StartSegmentation(photo);
         while (!segmentation.Advance()) {
         }
+        // As the filling session leaves it.
+        segmentation.KeepRegionIndexOnly();
     }
 };
 
@@ -91,7 +93,7 @@ struct Reference {
         s.angle = c.rotate ? Draw() % 360 : 0;
         uint32_t pixel = uint32_t(s.y * w + s.x);
         const SegmentRegion& region = seg.RegionOf(pixel);
-        uint32_t regionIndex = seg.nodes[pixel].rank;
+        uint32_t regionIndex = seg.RegionIndex(pixel);
         if (c.chooseMode == 0) {
             if (!matches.count(regionIndex)) {
                 int best = 0;
@@ -235,7 +237,7 @@ TEST(FillEngine, ColourMatchesAreKeptPerRegionUntilTheCollectionChanges) {
     for (int step = 0; step < 300; ++step) {
         mtxStamp stamp;
         if (run.engine.PlaceSample(1, &stamp) != mtxPlaceResult::kPlaced) continue;
-        uint32_t region = run.scene.segmentation.nodes[uint32_t(stamp.y * 90 + stamp.x)].rank;
+        uint32_t region = run.scene.segmentation.RegionIndex(uint32_t(stamp.y * 90 + stamp.x));
         auto [it, fresh] = seen.emplace(region, stamp.sample);
         EXPECT_EQ(it->second, stamp.sample);
         EXPECT_EQ(run.scene.segmentation.regions[region].sample, stamp.sample);

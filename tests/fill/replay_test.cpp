@@ -157,6 +157,42 @@ TEST(Replay, DrawsAFineRunByteForByte) {
     EXPECT_TRUE(SameBytes(drawn, filled));
 }
 
+// An analysis made before the device (as daubry fill makes it) and adopted
+// gives the picture the session's own preparation gives, in both modes.
+TEST(Replay, AnAdoptedAnalysisFillsAsTheSessionsOwn) {
+    for (uint32_t mode : {SampleCollection::kModeClassic, SampleCollection::kModeFine}) {
+        Scene own(Photo(), 0), adopted(Photo(), 0);
+        mtxImage pictures[2];
+        for (Scene* scene : {&own, &adopted}) {
+            scene->samples.fillMode = mode;
+            scene->AddDiscs();
+        }
+        own.Prepare(9);
+        mtxImage photo;
+        photo.Assign(Photo());
+        mcvSegmentGraph analysis, wrong;
+        ASSERT_EQ(analysis.StartSegmentation(photo), 1);
+        while (!analysis.Advance()) {
+        }
+        analysis.KeepRegionIndexOnly();
+        mtxImage other;
+        other.Create(photo.width - 1, photo.height, 0xFF808080u);
+        ASSERT_EQ(wrong.StartSegmentation(other), 1);
+        while (!wrong.Advance()) {
+        }
+        EXPECT_EQ(adopted.session->AdoptAnalysis(wrong), 0);
+        adopted.session->Seed(9);
+        ASSERT_EQ(adopted.session->AdoptAnalysis(analysis), 1);
+        EXPECT_EQ(analysis.width, 0u) << "the analysis moved";
+        ASSERT_EQ(adopted.session->FinishPreparation(), 1);
+        own.Place(100);
+        adopted.Place(100);
+        own.Picture(pictures[0]);
+        adopted.Picture(pictures[1]);
+        EXPECT_TRUE(SameBytes(pictures[0], pictures[1])) << "mode " << mode;
+    }
+}
+
 TEST(Replay, AClearedPictureIsDrawnFromItsNewBackground) {
     Scene live(Photo());
     live.AddDiscs();

@@ -147,7 +147,12 @@ void ExpectMatchesReference(const Picture& picture, uint64_t budget, uint32_t th
     s.bandMerges = bandMerges;
     ASSERT_EQ(s.StartSegmentation(*picture), 1);
     RunToEnd(s, budget);
-    ExpectEqualsReference(s, ref::Segment(*Smoothed(picture)));
+    ref::Result r = ref::Segment(*Smoothed(picture));
+    ExpectEqualsReference(s, r);
+    // Without the nodes every pixel still finds its region.
+    ASSERT_EQ(s.KeepRegionIndexOnly(), 1);
+    EXPECT_FALSE(s.nodes);
+    for (uint32_t i = 0; i < s.pixelCount; ++i) ASSERT_EQ(s.RegionIndex(i), r.nodes[i].rank);
 }
 
 constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
@@ -354,8 +359,10 @@ TEST(SegmentGraph, KeysExactlyTwoTenthsApartStaySeparate) {
 TEST(SegmentGraph, RestartDiscardsThePreviousRun) {
     Picture first = Scene(50, 40, 21), second = Scene(33, 27, 22);
     mcvSegmentGraph s;
+    EXPECT_EQ(s.KeepRegionIndexOnly(), 0);  // nothing to keep yet
     s.StartSegmentation(*first);
     RunToEnd(s, 5000);
+    ASSERT_EQ(s.KeepRegionIndexOnly(), 1);
     // Restarting half-way through a run, too.
     s.StartSegmentation(*first);
     s.budget = 0;

@@ -101,6 +101,34 @@ TEST_P(BlurPaths, MatchesThePlainBlurOnRandomImages) {
         }
 }
 
+// Bands of rows blurred from a source, in any order, give the whole blur;
+// rows outside the band stay as they were.
+TEST_P(BlurPaths, RowsOfASourceMatchTheWholeBlur) {
+    std::mt19937 random(77);
+    for (float sigma : {0.8f, 2.6f}) {
+        mtxImage source(23, 31), expected, out(23, 31);
+        for (int y = 0; y < source.height; ++y)
+            for (int x = 0; x < source.width; ++x) source.At(x, y) = random();
+        expected.Assign(source);
+        ReferenceBlur(expected, sigma);
+        const int cuts[] = {0, 1, 2, 9, 20, 30, 31};
+        for (int i = 6; i-- > 0;) {
+            for (int y = 0; y < out.height; ++y)
+                for (int x = 0; x < out.width; ++x) out.At(x, y) = 0x12345678u;
+            ASSERT_EQ(out.BlurRowsOf(source, sigma, cuts[i], cuts[i + 1]), 1);
+            for (int y = 0; y < out.height; ++y)
+                for (int x = 0; x < out.width; ++x) {
+                    bool inside = y >= cuts[i] && y < cuts[i + 1];
+                    ASSERT_EQ(out.At(x, y), inside ? expected.At(x, y) : 0x12345678u)
+                        << "sigma " << sigma << " rows " << cuts[i] << ".." << cuts[i + 1] << " at "
+                        << x << "," << y;
+                }
+        }
+    }
+    mtxImage other(22, 31), source(23, 31);
+    EXPECT_EQ(other.BlurRowsOf(source, 0.8f, 0, 5), 0);  // sizes differ
+}
+
 TEST_P(BlurPaths, HonoursThePitch) {
     std::vector<mtxColor> pixels(10 * 6, 0xDEADBEEFu);
     std::mt19937 random(3);
