@@ -198,8 +198,8 @@ int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
     return CloseBatch();
 }
 
-void mtxFillSession::OpenBatch() {
-    layer_.OpenBatch();
+void mtxFillSession::OpenBatch(size_t limit) {
+    layer_.OpenBatch(limit);
 }
 
 int mtxFillSession::CloseBatch() {

@@ -14,6 +14,7 @@
 #include "fill/segment_graph.h"
 #include "fill/stamp_log.h"
 #include "image/image.h"
+#include "render/layers/viewer_layer.h"
 
 class SampleCollection;
 class mtxIEViewerLayer;
@@ -82,8 +83,9 @@ class mtxFillSession {
     void Commit() { target_.Refresh(); }
     // Stamps placed between these are drawn together, tile by tile, when the
     // batch closes or anything reads the layer: the same picture with far
-    // fewer draws. CloseBatch gives 0 when a stamp could not be drawn.
-    void OpenBatch();
+    // fewer draws; at most limit stamps wait. CloseBatch gives 0 when a stamp
+    // could not be drawn.
+    void OpenBatch(size_t limit = mtxIEViewerLayer::kBatchLimit);
     int CloseBatch();
 
     // The share of the photo covered by stamps of alpha at least one half

@@ -48,6 +48,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     static constexpr double kStopCoverage = 0.95;
     // ms of running between two calls of onCheckpoint.
     static constexpr uint32_t kCheckpointEvery = 10000;
+    // Stamps a tick draws together.
+    static constexpr size_t kTickBatch = 64;
 
     // Prepares the picture of the tool's viewer layer 0 on the task's thread.
     class Task : public mtxIETask {

@@ -138,7 +138,7 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     if (!Place(quad, pixelShader, texture, c0, c1, waiting)) return 0;
     if (waiting.column0 > waiting.column1 || waiting.row0 > waiting.row1) return 1;
     waiting_.push_back(waiting);
-    if (waiting_.size() >= kBatchLimit) return Flush();
+    if (waiting_.size() >= batchLimit_) return Flush();
     return 1;
 }
 
@@ -171,8 +171,9 @@ int mtxIEViewerLayer::Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixel
     return 1;
 }
 
-void mtxIEViewerLayer::OpenBatch() {
+void mtxIEViewerLayer::OpenBatch(size_t limit) {
     batchOpen_ = true;
+    batchLimit_ = std::max<size_t>(limit, 1);
 }
 
 int mtxIEViewerLayer::CloseBatch() {

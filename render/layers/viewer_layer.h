@@ -72,8 +72,10 @@ class mtxIEViewerLayer {
     // reach it, in their order, so the picture is the one drawing them one by
     // one gives, with far fewer changes of target. Whatever reads the tiles
     // (committing, uploading, composing, a device loss) draws them first, and
-    // the textures must live until then. CloseBatch returns Flush's result.
-    void OpenBatch();
+    // the textures must live until then. At most limit quads wait: one more
+    // draws them. CloseBatch returns Flush's result.
+    static constexpr size_t kBatchLimit = 4096;
+    void OpenBatch(size_t limit = kBatchLimit);
     int CloseBatch();
     int Flush();
     size_t WaitingCount() const { return waiting_.size(); }
@@ -146,8 +148,6 @@ class mtxIEViewerLayer {
         IDirect3DDevice9* device_;
         uint32_t saved_[3] = {};
     };
-    static constexpr size_t kBatchLimit = 4096;
-
     int Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
               IDirect3DTexture9* texture, const float c0[4], const float c1[4], Waiting& out) const;
     // Makes the tile's colour texture the render target; 0 when it has none.
@@ -156,6 +156,7 @@ class mtxIEViewerLayer {
     int ReadBackTile(Tile& tile);
 
     bool batchOpen_ = false;
+    size_t batchLimit_ = kBatchLimit;
     std::vector<Waiting> waiting_;
     std::vector<std::pair<int, uint32_t>> flushOrder_;  // (tile, quad), reused
     mtxIEPixelShader* heightToNormal_ = nullptr;        // 5200
