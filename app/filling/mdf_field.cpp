@@ -202,7 +202,8 @@ void mtxIEMdfField::DropSession() {
     // The change began on a picture that is gone or no longer the tool's.
     CancelChange();
     CancelPreparation();
-    if (session_) session_->CloseBatch();
+    // The session's layer may be gone already: its waiting stamps went with
+    // it, or go with the layer's next source.
     session_.reset();
     sessionLayer_ = nullptr;
     sessionPicture_ = nullptr;

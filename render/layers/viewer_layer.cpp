@@ -54,6 +54,7 @@ void mtxIEViewerLayer::SetSource(mtxImageStack::Layer* layer) {
     }
     tiles.clear();
     waiting_.clear();
+    batchOpen_ = false;
     stackLayer = layer;
     source = layer ? layer->source.get() : nullptr;
     textureImage = layer ? layer->texture.get() : nullptr;
