@@ -85,7 +85,7 @@ bool mtxFineEngine::Smooth(const Box& box, const mtxPhotoMeans::Sums& whole) con
 
 void mtxFineEngine::Restart(uint64_t seed) {
     seed_ = seed;
-    started_ = false;
+    started_ = starting_ = false;
     phase_ = Phase::kPasses;
     sizes_.clear();
     points_.clear();
@@ -104,12 +104,26 @@ bool mtxFineEngine::Prepared() const {
            source_.width == int(s.width) && source_.height == int(s.height) && source_.data;
 }
 
-bool mtxFineEngine::Start() {
+bool mtxFineEngine::BeginStart() {
     const int64_t pixels = int64_t(source_.width) * source_.height;
     const int cell = pixels <= kPixelCells ? 1 : mtxCoverageMask::CellFor(pixels);
-    if (!means_.Reset(source_, cell) || !canvas_.Reset(source_, cell)) return false;
-    random_ = mtxFillRandom::Seeded(seed_);
+    if (!means_.Begin(source_, cell) || !canvas_.Begin(source_, cell)) return false;
     ChooseSizes(source_.width, source_.height);
+    starting_ = true;
+    return true;
+}
+
+// The photo's tables take a slice of rows a step: on a large photo they take
+// longer than a frame.
+bool mtxFineEngine::StartSlice() {
+    const int rows = std::max(1, int(kStartSlice / (int64_t(means_.Cell()) * source_.width)));
+    if (!means_.Complete()) {
+        means_.AddRows(rows);
+        return false;
+    }
+    if (!canvas_.AddRows(rows)) return false;
+    starting_ = false;
+    random_ = mtxFillRandom::Seeded(seed_);
     pass_ = -1;
     started_ = true;
     if (!NextPass()) EnterCover();
@@ -227,7 +241,10 @@ mtxPlaceResult mtxFineEngine::PlaceSample(uint32_t now, mtxStamp* out) {
     if (now % 3000 == 0) target_.Refresh();
     if (!Prepared()) return mtxPlaceResult::kNotPrepared;
     if (samples_.count <= 0) return mtxPlaceResult::kNoSamples;
-    if (!started_ && !Start()) return mtxPlaceResult::kNotPrepared;
+    if (!started_) {
+        if (!starting_ && !BeginStart()) return mtxPlaceResult::kNotPrepared;
+        if (!StartSlice()) return mtxPlaceResult::kNoRoom;  // nothing placed yet
+    }
     if (phase_ == Phase::kPasses && !MakePass()) return mtxPlaceResult::kNoRoom;
     for (int visit = 0; visit < kVisitsPerStep && phase_ != Phase::kDone; ++visit) {
         // A pass begun by this step is made by the next ones.

@@ -74,7 +74,10 @@ class mtxFineEngine {
     };
 
     bool Prepared() const;
-    bool Start();
+    // Starting a run: BeginStart makes room for the photo's tables, then each
+    // StartSlice builds a slice of them; true once the run has started.
+    bool BeginStart();
+    bool StartSlice();
     void ChooseSizes(int width, int height);
     // Begins the next pass, whose points MakePass then makes a slice at a
     // time; false after the last pass.
@@ -109,6 +112,8 @@ class mtxFineEngine {
     uint64_t seed_ = 0;
     mtxFillRandom random_;
     bool started_ = false;
+    bool starting_ = false;                          // the tables are being built
+    static constexpr int64_t kStartSlice = 1 << 16;  // photo pixels a starting step reads
     Phase phase_ = Phase::kPasses;
     mtxPhotoMeans means_;
     mtxStampCanvas canvas_;

@@ -6,43 +6,64 @@
 #include "image/image.h"
 
 int mtxPhotoMeans::Reset(const mtxImage& photo, int cell) {
-    width_ = height_ = 0;
-    table_.clear();
+    return Begin(photo, cell) && AddRows(height_);
+}
+
+int mtxPhotoMeans::Begin(const mtxImage& photo, int cell) {
+    width_ = height_ = built_ = 0;
+    table_.reset();
+    photo_ = nullptr;
     if (photo.width <= 0 || photo.height <= 0 || !photo.data || cell < 1) return 0;
     cell_ = cell;
     pictureWidth_ = photo.width, pictureHeight_ = photo.height;
     int width = (photo.width + cell - 1) / cell, height = (photo.height + cell - 1) / cell;
-    const size_t stride = size_t(width + 1) * 4;
     try {
-        table_.assign(stride * size_t(height + 1), 0);
+        table_.allocate(size_t(width + 1) * 4 * size_t(height + 1));
+        rowSums_.assign(size_t(width) * 4, 0);
     } catch (const std::bad_alloc&) {
+        table_.reset();
         return 0;
     }
     width_ = width, height_ = height;
-    std::vector<uint32_t> row(size_t(width) * 4);
-    for (int cy = 0; cy < height; ++cy) {
-        std::fill(row.begin(), row.end(), 0u);
-        for (int y = cy * cell; y < std::min((cy + 1) * cell, photo.height); ++y) {
-            const mtxColor* pixels = photo.Row(y);
-            for (int x = 0; x < photo.width; ++x) {
-                if (mtxAlpha(pixels[x]) == 0) continue;
-                uint32_t* sums = &row[size_t(x / cell) * 4];
-                sums[0] += mtxRed(pixels[x]), sums[1] += mtxGreen(pixels[x]);
-                sums[2] += mtxBlue(pixels[x]), sums[3] += 1;
-            }
-        }
+    photo_ = &photo;
+    return 1;
+}
+
+int mtxPhotoMeans::AddRows(int rows) {
+    if (!table_) return 0;
+    const size_t stride = Stride();
+    for (; built_ < height_ && rows > 0; ++built_, --rows) {
+        SumCellRow(built_, rowSums_.data());
         // Each entry holds the sums of every cell above and to its left.
-        const uint32_t* above = &table_[size_t(cy) * stride];
-        uint32_t* out = &table_[size_t(cy + 1) * stride];
+        const uint32_t* above = &table_[size_t(built_) * stride];
+        uint32_t* out = &table_[size_t(built_ + 1) * stride];
         uint32_t across[4] = {};
-        for (int cx = 0; cx < width; ++cx)
-            for (int c = 0; c < 4; ++c) {
-                across[c] += row[size_t(cx) * 4 + size_t(c)];
-                out[size_t(cx + 1) * 4 + size_t(c)] =
-                    above[size_t(cx + 1) * 4 + size_t(c)] + across[c];
+        for (size_t i = 0; i < size_t(width_) * 4; i += 4)
+            for (size_t c = 0; c < 4; ++c) {
+                across[c] += rowSums_[i + c];
+                out[i + 4 + c] = above[i + 4 + c] + across[c];
             }
     }
+    if (built_ < height_) return 0;
+    photo_ = nullptr;
     return 1;
+}
+
+// The sums of each cell in row cy: red, green, blue and the pixels with alpha.
+void mtxPhotoMeans::SumCellRow(int cy, uint32_t* sums) const {
+    std::fill_n(sums, size_t(width_) * 4, 0u);
+    const int last = std::min((cy + 1) * cell_, pictureHeight_);
+    for (int y = cy * cell_; y < last; ++y) {
+        const mtxColor* pixels = photo_->Row(y);
+        uint32_t* cell = sums;
+        for (int x = 0, next = cell_; x < pictureWidth_; ++x) {
+            if (x == next) cell += 4, next += cell_;
+            const mtxColor pixel = pixels[x];
+            if (mtxAlpha(pixel) == 0) continue;
+            cell[0] += mtxRed(pixel), cell[1] += mtxGreen(pixel);
+            cell[2] += mtxBlue(pixel), cell[3] += 1;
+        }
+    }
 }
 
 uint32_t mtxPhotoMeans::PixelsAcross(int first, int last, int extent) const {
@@ -53,8 +74,8 @@ mtxPhotoMeans::Sums mtxPhotoMeans::Query(int x0, int y0, int x1, int y1) const {
     Sums sums;
     x0 = std::max(x0, 0), y0 = std::max(y0, 0);
     x1 = std::min(x1, width_ - 1), y1 = std::min(y1, height_ - 1);
-    if (x0 > x1 || y0 > y1) return sums;
-    const size_t stride = size_t(width_ + 1) * 4;
+    if (x0 > x1 || y0 > y1 || !Complete()) return sums;
+    const size_t stride = Stride();
     const uint32_t* a = &table_[size_t(y0) * stride + size_t(x0) * 4];
     const uint32_t* b = &table_[size_t(y0) * stride + size_t(x1 + 1) * 4];
     const uint32_t* c = &table_[size_t(y1 + 1) * stride + size_t(x0) * 4];

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "fill/large_array.h"
+
 class mtxImage;
 
 // The photo's mean colour over any rectangle of cells in constant time: a
@@ -20,6 +22,13 @@ class mtxPhotoMeans {
     // Builds the table of photo for cells of side cell. 1, or 0 for an empty
     // photo or when memory runs out.
     int Reset(const mtxImage& photo, int cell);
+    // The same in steps, so a large photo does not hold its caller: Begin
+    // makes room (1, or 0 as Reset), then each AddRows adds up to rows rows of
+    // cells from photo, which must stay as it is until then; 1 once the table
+    // is whole. Queries wait for that.
+    int Begin(const mtxImage& photo, int cell);
+    int AddRows(int rows);
+    bool Complete() const { return table_ && built_ == height_; }
     // The sums over the cells x0..x1, y0..y1 (inclusive, clipped to the photo).
     Sums Query(int x0, int y0, int x1, int y1) const;
 
@@ -30,7 +39,15 @@ class mtxPhotoMeans {
   private:
     uint32_t PixelsAcross(int first, int last, int extent) const;
 
+    size_t Stride() const { return size_t(width_ + 1) * 4; }
+    void SumCellRow(int cy, uint32_t* sums) const;
+
     int width_ = 0, height_ = 0, cell_ = 1;
     int pictureWidth_ = 0, pictureHeight_ = 0;
-    std::vector<uint32_t> table_;  // (width + 1) x (height + 1) x 4
+    const mtxImage* photo_ = nullptr;  // while the table is being built
+    int built_ = 0;                    // rows of cells in the table
+    // (width + 1) x (height + 1) x 4, in zero pages from the system: a large
+    // photo's table is not written twice.
+    mcvLargeArray<uint32_t> table_;
+    std::vector<uint32_t> rowSums_;  // one row of cells while building
 };

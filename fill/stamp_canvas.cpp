@@ -7,29 +7,43 @@
 #include "image/image.h"
 
 int mtxStampCanvas::Reset(const mtxImage& photo, int cell) {
-    width_ = height_ = 0;
+    return Begin(photo, cell) && AddRows(height_);
+}
+
+int mtxStampCanvas::Begin(const mtxImage& photo, int cell) {
+    width_ = height_ = marked_ = 0;
     counting_ = covered_ = 0;
-    state_.clear();
-    color_.clear();
+    state_.reset();
+    color_.reset();
+    photo_ = nullptr;
     if (photo.width <= 0 || photo.height <= 0 || !photo.data || cell < 1) return 0;
     cell_ = cell;
     int width = (photo.width + cell - 1) / cell, height = (photo.height + cell - 1) / cell;
     try {
-        state_.assign(size_t(width) * size_t(height), kOutside);
-        color_.assign(state_.size(), 0);
+        state_.allocate(size_t(width) * size_t(height));
+        color_.allocate(size_t(width) * size_t(height));
     } catch (const std::bad_alloc&) {
-        state_.clear();
+        state_.reset();
         return 0;
     }
     width_ = width, height_ = height;
-    for (int cy = 0; cy < height_; ++cy) {
-        const mtxColor* row = photo.Row(std::min(cy * cell_ + cell_ / 2, photo.height - 1));
+    photo_ = &photo;
+    return 1;
+}
+
+int mtxStampCanvas::AddRows(int rows) {
+    if (!state_) return 0;
+    for (; marked_ < height_ && rows > 0; ++marked_, --rows) {
+        const mtxImage& photo = *photo_;
+        const mtxColor* row = photo.Row(std::min(marked_ * cell_ + cell_ / 2, photo.height - 1));
         for (int cx = 0; cx < width_; ++cx) {
             if (mtxAlpha(row[std::min(cx * cell_ + cell_ / 2, photo.width - 1)]) == 0) continue;
-            state_[Index(cx, cy)] = kOpen;
+            state_[Index(cx, marked_)] = kOpen;
             ++counting_;
         }
     }
+    if (marked_ < height_) return 0;
+    photo_ = nullptr;
     return 1;
 }
 
@@ -44,7 +58,7 @@ bool mtxStampCanvas::Covers(const uint8_t* alpha, int width, int height, double 
 
 void mtxStampCanvas::Paint(const float corner[3][2], const float u[2], const float v[2],
                            const uint8_t* alpha, int width, int height, uint32_t rgb) {
-    if (state_.empty() || !alpha || width <= 0 || height <= 0) return;
+    if (!state_ || marked_ < height_ || !alpha || width <= 0 || height <= 0) return;
     // The quad is the parallelogram A + s (B - A) + t (C - A), 0 <= s, t < 1.
     double ax = corner[0][0], ay = corner[0][1];
     double ex = corner[1][0] - ax, ey = corner[1][1] - ay;
@@ -97,6 +111,6 @@ mtxStampCanvas::Sums mtxStampCanvas::Query(int x0, int y0, int x1, int y1) const
 
 void mtxStampCanvas::CollectUncovered(std::vector<uint32_t>& cells) const {
     cells.clear();
-    for (size_t i = 0; i < state_.size(); ++i)
+    for (size_t i = 0; i < Cells(); ++i)
         if (state_[i] == kOpen) cells.push_back(uint32_t(i));
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "fill/large_array.h"
+
 class mtxImage;
 
 // What the picture looks like to the filling, kept on the CPU: for each
@@ -31,6 +33,11 @@ class mtxStampCanvas {
     // The cells of photo, none covered. 1, or 0 for an empty photo or when
     // memory runs out.
     int Reset(const mtxImage& photo, int cell);
+    // The same in steps: Begin makes room (1, or 0 as Reset), then each
+    // AddRows marks up to rows rows of cells of photo, which must stay as it
+    // is until then; 1 once every row is marked. Stamps wait for that.
+    int Begin(const mtxImage& photo, int cell);
+    int AddRows(int rows);
 
     // Paints one stamp: the quad's corners in picture pixels, in the order
     // (left, top), (right, top), (left, bottom), the texture coordinates at
@@ -56,7 +63,13 @@ class mtxStampCanvas {
     size_t Index(int cx, int cy) const { return size_t(cy) * size_t(width_) + size_t(cx); }
 
     int width_ = 0, height_ = 0, cell_ = 1;
-    std::vector<uint8_t> state_;
-    std::vector<uint32_t> color_;  // 0xRRGGBB of the stamp on top
+    size_t Cells() const { return size_t(width_) * size_t(height_); }
+
+    // Zero pages from the system: a large photo's cells start as kOutside
+    // without being written twice.
+    mcvLargeArray<uint8_t> state_;
+    mcvLargeArray<uint32_t> color_;  // 0xRRGGBB of the stamp on top
     int64_t counting_ = 0, covered_ = 0;
+    const mtxImage* photo_ = nullptr;  // while the rows are being marked
+    int marked_ = 0;                   // rows of cells marked
 };

@@ -261,9 +261,16 @@ TEST(PhotoMeans, EveryRectangleSumsAsCountedByHand) {
             state = state * 1664525u + 1013904223u;
             photo.At(x, y) = state % 5 == 0 ? (state & 0xFFFFFF) : (0xFF000000u | state);
         }
-    for (int cell : {1, 3}) {
+    for (int cell : {1, 3, 4}) {
         mtxPhotoMeans means;
-        ASSERT_EQ(means.Reset(photo, cell), 1);
+        if (cell == 4) {
+            // Built a row or two at a time, as a run's first steps build it.
+            ASSERT_EQ(means.Begin(photo, cell), 1);
+            for (int rows = 1; !means.AddRows(rows); rows = 3 - rows)
+                EXPECT_FALSE(means.Complete());
+        } else {
+            ASSERT_EQ(means.Reset(photo, cell), 1);
+        }
         for (int k = 0; k < 200; ++k) {
             state = state * 1664525u + 1013904223u;
             int x0 = int(state % 14), y0 = int(state / 14 % 9);
