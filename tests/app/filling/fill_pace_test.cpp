@@ -58,6 +58,28 @@ TEST(FillPace, ALongStepEndsTheBatchAndAStoppedRunEndsItAtOnce) {
     EXPECT_EQ(f.Tick(pace, true), 1);
 }
 
+// The window's time between batches sets the next batch's: twice as much,
+// within the budgets, and a long pause (a menu) sets nothing.
+TEST(FillPace, SlowFramesLengthenTheBatchWithinItsBudgets) {
+    struct Case {
+        uint32_t between, budget;
+    };
+    for (Case c :
+         {Case{3, mtxFillPace::kBudgetMs}, Case{9, 18}, Case{15, mtxFillPace::kLongBudgetMs},
+          Case{mtxFillPace::kPauseMs + 1, mtxFillPace::kBudgetMs}}) {
+        FakeSteps f;
+        mtxFillPace pace;
+        pace.Restart(f.now);
+        f.Tick(pace, true);  // kBudgetMs long: the next may start 3 ms after it
+        f.now += c.between;
+        uint32_t start = f.now;
+        int steps = f.Tick(pace, true);
+        EXPECT_EQ(pace.Budget(), c.budget) << c.between;
+        EXPECT_EQ(f.now - start, c.budget) << c.between;
+        EXPECT_EQ(steps, int(c.budget)) << c.between;
+    }
+}
+
 TEST(FillPace, AtMostOneBatchAFrame) {
     FakeSteps f;
     f.cost = {0, 0, 0, 0, 1};  // quick steps, then the clock moves

@@ -1,0 +1,297 @@
+// The program itself under a virtual X display (Xvfb, llvmpipe), its window
+// 1280 x 800, filling the test photo scaled to 4 MP with the bundled flowers
+// in Fast, as a user sees it:
+// - BM_MenuWhileFilling: from the click on File to the first frame showing
+//   the menu, while the picture fills (each iteration one click; the time
+//   includes starting xdotool, so it errs on the long side);
+// - BM_WindowRun: the whole run to its end in the window against
+//   `daubry fill` on the same photo and samples in the same process's run:
+//   stamps per second of each (the window's from the first frame with stamps
+//   to the last change, its stamps counted from the project it saves).
+// Needs Xvfb and xdotool (scripts/install-deps installs both); skipped
+// without them.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "image/image.h"
+#include "image/io/image_load.h"
+#include "image/io/image_save.h"
+#include "image/replacing_file.h"
+#include "image/resample.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kWidth = 1280, kHeight = 800;
+
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& log) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    if (!log.empty()) {
+        if (!std::freopen(log.c_str(), "w", stdout) || !std::freopen(log.c_str(), "a", stderr))
+            _exit(127);
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+int Run(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// A virtual display, the program on it and a work folder, gone with the object.
+class Session {
+  public:
+    std::string error, work, photo;
+    Display* display = nullptr;
+    Window window = 0;
+
+    Session() {
+        char folder[] = "/tmp/daubry-bench-window-XXXXXX";
+        if (!mkdtemp(folder)) {
+            error = "no work folder";
+            return;
+        }
+        work = folder;
+        if (Run("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0) {
+            error = "Xvfb or xdotool is not installed";
+            return;
+        }
+        photo = work + "/photo.png";
+        if (!WritePhoto()) return;
+        std::string name = ":" + std::to_string(90 + getpid() % 100);
+        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"},
+                      work + "/xvfb.log");
+        setenv("DISPLAY", name.c_str(), 1);
+        for (int i = 0; i < 100 && !display; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            display = XOpenDisplay(name.c_str());
+        }
+        if (!display) error = "Xvfb did not start";
+        setenv("XDG_CONFIG_HOME", (work + "/config").c_str(), 1);
+        setenv("XDG_STATE_HOME", (work + "/state").c_str(), 1);
+    }
+    ~Session() {
+        StopProgram();
+        if (display) XCloseDisplay(display);
+        if (xvfb_ > 0) kill(xvfb_, SIGTERM), waitpid(xvfb_, nullptr, 0);
+        if (!work.empty()) Run("rm -rf '" + work + "'");
+    }
+
+    bool StartProgram() {
+        program_ = Spawn({DAUBRY_PROGRAM, photo}, work + "/app.log");
+        for (int i = 0; i < 300 && !window; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            window = Find(DefaultRootWindow(display), "photo.png - Daubry");
+        }
+        if (!window) return error = "no window named photo.png - Daubry", false;
+        Run(Xdo("windowsize --sync " + Id() + " " + std::to_string(kWidth) + " " +
+                std::to_string(kHeight)));
+        Run(Xdo("windowfocus --sync " + Id()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return true;
+    }
+    void StopProgram() {
+        if (program_ > 0) kill(program_, SIGKILL), waitpid(program_, nullptr, 0);
+        program_ = 0;
+        window = 0;
+    }
+
+    std::string Xdo(const std::string& what) const {
+        return "DISPLAY=" + std::string(getenv("DISPLAY")) + " xdotool " + what;
+    }
+    std::string Id() const { return std::to_string(window); }
+    void Click(int x, int y) const {
+        Run(Xdo("mousemove --window " + Id() + " " + std::to_string(x) + " " +
+                std::to_string(y) + " click 1"));
+    }
+    void Key(const std::string& keys) const { Run(Xdo("key --clearmodifiers " + keys)); }
+
+    // The pixels of a part of the window.
+    std::vector<uint32_t> Grab(int x, int y, int width, int height) const {
+        std::vector<uint32_t> pixels;
+        XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height),
+                                  AllPlanes, ZPixmap);
+        if (!image) return pixels;
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column)
+                pixels.push_back(uint32_t(XGetPixel(image, column, row)));
+        XDestroyImage(image);
+        return pixels;
+    }
+    // Waits up to seconds for the part to become (or stop being) like the
+    // pixels given; the time it did, or nothing.
+    bool WaitFor(int x, int y, int width, int height, const std::vector<uint32_t>& like,
+                 bool same, double seconds, Clock::time_point* at = nullptr) const {
+        Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(seconds));
+        while (Clock::now() < end) {
+            if ((Grab(x, y, width, height) == like) == same) {
+                if (at) *at = Clock::now();
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+
+  private:
+    bool WritePhoto() {
+        mtxImage source, scaled;
+        if (!mtxImageLoad(source, std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", 0))
+            return error = "the test photo cannot be read", false;
+        double factor = std::sqrt(4e6 / (double(source.width) * source.height));
+        if (!scaled.Create(int(std::lround(source.width * factor)),
+                           int(std::lround(source.height * factor)), 0) ||
+            ScaleImage(source, scaled) != 1)
+            return error = "the test photo cannot be scaled", false;
+        mtxReplacingFile file;
+        if (!file.Begin(photo) || !mtxImageWritePng(scaled, file) || !file.Commit())
+            return error = "the 4 MP photo cannot be written", false;
+        return true;
+    }
+    Window Find(Window at, const std::string& title) const {
+        char* name = nullptr;
+        if (XFetchName(display, at, &name) && name) {
+            bool found = title == name;
+            XFree(name);
+            XWindowAttributes attributes;
+            if (found && XGetWindowAttributes(display, at, &attributes) &&
+                attributes.map_state == IsViewable)
+                return at;
+        }
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        if (XQueryTree(display, at, &root, &parent, &children, &count)) {
+            for (unsigned i = 0; i < count && !found; ++i) found = Find(children[i], title);
+            if (children) XFree(children);
+        }
+        return found;
+    }
+
+    pid_t xvfb_ = 0, program_ = 0;
+};
+
+// Where the controls are in a window of kWidth x kHeight.
+constexpr int kGoX = 131, kBarY = kHeight - 23;
+constexpr int kViewerX = 300, kViewerY = 200, kViewerSide = 400;  // a part of the picture
+constexpr int kMenuX = 0, kMenuY = 30, kMenuWidth = 160, kMenuHeight = 60;
+
+bool StartFilling(Session& s, benchmark::State& state) {
+    if (!s.error.empty() || !s.StartProgram()) {
+        state.SkipWithError(s.error.c_str());
+        return false;
+    }
+    std::vector<uint32_t> photo = s.Grab(kViewerX, kViewerY, kViewerSide, kViewerSide);
+    s.Click(kGoX, kBarY);
+    if (!s.WaitFor(kViewerX, kViewerY, kViewerSide, kViewerSide, photo, false, 120)) {
+        state.SkipWithError("no stamps within two minutes of Go");
+        return false;
+    }
+    return true;
+}
+
+void BM_MenuWhileFilling(benchmark::State& state) {
+    Session s;
+    if (!StartFilling(s, state)) return;
+    std::vector<uint32_t> closed = s.Grab(kMenuX, kMenuY, kMenuWidth, kMenuHeight);
+    for (auto _ : state) {
+        Clock::time_point clicked = Clock::now(), shown;
+        s.Click(23, 12);
+        if (!s.WaitFor(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, false, 5, &shown)) {
+            state.SkipWithError("the File menu did not show within 5 s");
+            return;
+        }
+        state.SetIterationTime(Seconds(clicked, shown));
+        s.Key("Escape");
+        s.WaitFor(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, true, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+BENCHMARK(BM_MenuWhileFilling)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+
+// The stamps the last "Drew N stamps" line of `daubry render` counts.
+long StampsOf(const std::string& project, const std::string& work) {
+    std::string text = Output(std::string(DAUBRY_PROGRAM) + " render '" + project + "' -o '" +
+                              work + "/render.png' 2>&1");
+    size_t at = text.rfind("Drew ");
+    return at == std::string::npos ? -1 : std::atol(text.c_str() + at + 5);
+}
+
+// A JSON number field of the --report line.
+double Field(const std::string& report, const std::string& name) {
+    size_t at = report.find("\"" + name + "\":");
+    return at == std::string::npos ? -1 : std::atof(report.c_str() + at + name.size() + 3);
+}
+
+void BM_WindowRun(benchmark::State& state) {
+    for (auto _ : state) {
+        Session s;
+        if (!StartFilling(s, state)) return;
+        Clock::time_point first = Clock::now(), last = first;
+        std::vector<uint32_t> seen = s.Grab(kViewerX, kViewerY, kViewerSide, kViewerSide);
+        // The run has ended when a large part of the picture stays still for 3 s.
+        while (s.WaitFor(kViewerX, kViewerY, kViewerSide, kViewerSide, seen, false, 3, &last))
+            seen = s.Grab(kViewerX, kViewerY, kViewerSide, kViewerSide);
+        std::string project = s.work + "/run.daubry";
+        s.Key("alt+f");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        s.Key("j");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        s.Key("ctrl+a");
+        Run(s.Xdo("type --delay 10 '" + s.work + "/run'"));
+        s.Key("Return");
+        struct stat info;
+        for (int i = 0; i < 100 && stat(project.c_str(), &info) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        long stamps = StampsOf(project, s.work);
+        s.StopProgram();
+        if (stamps <= 0) {
+            state.SkipWithError("the window's project was not saved or not read");
+            return;
+        }
+        std::string report = Output(std::string(DAUBRY_PROGRAM) + " fill '" + s.photo +
+                                    "' -o '" + s.work + "/fill.png' --report -q 2>&1");
+        state.counters["window stamps/s"] = double(stamps) / Seconds(first, last);
+        state.counters["window stamps"] = double(stamps);
+        state.counters["fill stamps/s"] = Field(report, "stamps_per_second");
+        state.counters["fill stamps"] = Field(report, "stamps");
+    }
+}
+BENCHMARK(BM_WindowRun)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
