@@ -355,7 +355,7 @@ void mtxIEDesigner::ExportTimelapse() {
 }
 
 void mtxIEDesigner::AskExport(bool timelapse) {
-    const char* title = timelapse ? "Export Time-lapse" : "Export at Size";
+    const char* title = mtxIEExportDlg::Title(timelapse);
     mtxIEMdfField* field = FillingTool();
     mtxFillSession* session = field ? field->Session() : nullptr;
     if (!Picture() || !session || session->sourceCopy.IsEmpty() || session->log.Count() == 0) {
@@ -395,7 +395,7 @@ std::string mtxIEDesigner::AskExportFile(bool timelapse, int width) {
 }
 
 mtxIELogExport* mtxIEDesigner::Export(const mtxIELogExport::Request& request) {
-    std::string title = request.frames ? "Export Time-lapse" : "Export at Size";
+    std::string title = mtxIEExportDlg::Title(request.frames != 0);
     mtxIEMdfField* field = FillingTool();
     if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
     auto project = std::make_unique<mtxProject>();

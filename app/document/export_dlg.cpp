@@ -21,7 +21,7 @@ mtxIEExportDlg::mtxIEExportDlg(mtxImageEditor* host, int photoWidth, int photoHe
       photoWidth_(std::max(photoWidth, 1)),
       photoHeight_(std::max(photoHeight, 1)),
       timelapse_(timelapse) {
-    SetTitle(timelapse ? "Export Time-lapse" : "Export at Size");
+    SetTitle(Title(timelapse));
     int rows = timelapse ? 4 : 2;
     rect = {0, 0, kWidth, TitleBarHeight() + 60 + rows * kRowHeight + 40};
     RECT client = GetClientRect();

@@ -26,6 +26,10 @@ class mtxIEExportDlg : public mtxIEDlgOkCancel {
     static constexpr uint64_t kMaxFramePixels = uint64_t(1) << 28;
     static constexpr int kMaxWidth = 65535;
     static constexpr int kWidth = 270;
+    // The dialog's title, which the messages about the export share.
+    static const char* Title(bool timelapse) {
+        return timelapse ? "Export Time-lapse" : "Export at Size";
+    }
 
     // photoWidth x photoHeight: the photo's size; timelapse asks for frames too.
     mtxIEExportDlg(mtxImageEditor* editor, int photoWidth, int photoHeight, bool timelapse);

@@ -112,16 +112,16 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     if (!device || editor->lost || !pixelShader) return 0;
     // What waits in a batch was placed before this quad and lies below it.
     int result = Flush();
-    Waiting quad_ = {};
-    if (!Place(quad, pixelShader, nullptr, c0, c1, quad_)) return 0;
-    if (quad_.column0 > quad_.column1 || quad_.row0 > quad_.row1) return result;
+    Waiting placed = {};
+    if (!Place(quad, pixelShader, nullptr, c0, c1, placed)) return 0;
+    if (placed.column0 > placed.column1 || placed.row0 > placed.row1) return result;
 
     mtxViewDraw::TargetScope scope(editor);
     SampleOver over(device);
-    for (int row = quad_.row0; row <= quad_.row1; ++row)
-        for (int column = quad_.column0; column <= quad_.column1; ++column) {
+    for (int row = placed.row0; row <= placed.row1; ++row)
+        for (int column = placed.column0; column <= placed.column1; ++column) {
             Tile& tile = *GetTile(column, row);
-            if (!BindTile(tile) || !DrawIntoTile(tile, quad_)) result = 0;
+            if (!BindTile(tile) || !DrawIntoTile(tile, placed)) result = 0;
         }
     return result;
 }

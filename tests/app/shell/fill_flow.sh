@@ -47,14 +47,7 @@ start_xvfb
 readonly width=1000 height=700
 readonly go_x=131 stop_x=221 bar_y=677
 
-start() {
-  "$daubry" "$@" >"$work/app.log" 2>&1 &
-  app_pid=$!
-  wait_for_window 'Daubry$'
-  xdotool windowsize --sync "$window" "$width" "$height"
-  xdotool windowfocus --sync "$window"
-  sleep 0.5
-}
+start() { start_daubry 'Daubry$' "$width" "$height" "$@"; }
 
 # Whether a screenshot shows the status dialog: its title bar, 298 pixels
 # wide, is the only one of the title colour (message boxes are narrower, the

@@ -2,6 +2,20 @@
 # what they show. Source it after tests/support/xvfb.sh; it uses $window,
 # $out and $work.
 
+# Starts the program with the arguments after the first three, waits for its
+# window (titled to match the pattern $1), sizes it to $2 x $3, gives it the
+# keyboard and lets it paint. Sets $app_pid and $window.
+start_daubry() {
+  local title=$1 size=("$2" "$3")
+  shift 3
+  "$daubry" "$@" >"$work/app.log" 2>&1 &
+  app_pid=$!
+  wait_for_window "$title"
+  xdotool windowsize --sync "$window" "${size[@]}"
+  xdotool windowfocus --sync "$window"
+  sleep 0.5
+}
+
 shot() {  # name: a screenshot of the window as <output>/<name>.png
   import -window "$window" "$out/$1.png"
 }

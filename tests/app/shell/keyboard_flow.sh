@@ -35,12 +35,7 @@ open_file() {
   wait_no_dialog "opened-$(basename "$1")" 5 || fail "a dialog stayed after opening $1"
 }
 
-"$daubry" >"$work/app.log" 2>&1 &
-app_pid=$!
-wait_for_window 'Daubry$'
-xdotool windowsize --sync "$window" 1000 700
-xdotool windowfocus --sync "$window"
-sleep 0.5
+start_daubry 'Daubry$' 1000 700
 
 open_file "$demo"
 shot opened

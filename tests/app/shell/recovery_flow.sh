@@ -24,6 +24,7 @@ mkdir -p "$out"
 rm -f "$out"/*.png
 label="recovery flow"
 source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/flow_support.sh"
 
 require_tools Xvfb xdotool import convert compare
 collection=$(find "$samples" -name 'flowers.msc' 2>/dev/null | head -n1)
@@ -34,29 +35,13 @@ state="$XDG_STATE_HOME/daubry"
 
 readonly width=1000 height=700
 readonly go_x=131 bar_y=677
-title_colour="#5587BD"
 
 start() {  # the window's title, then the program's arguments
   local title=$1
   shift
-  "$daubry" "$@" >"$work/app.log" 2>&1 &
-  app_pid=$!
-  wait_for_window "$title"
-  xdotool windowsize --sync "$window" "$width" "$height"
-  xdotool windowfocus --sync "$window"
-  sleep 0.5
+  start_daubry "$title" "$width" "$height" "$@"
 }
-shot() { import -window "$window" "$out/$1.png"; }
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
-has_dialog() {
-  local count
-  count=$(convert "$1" -fill black +opaque "$title_colour" -fill white -opaque "$title_colour" \
-    -format '%[fx:round(mean*w*h)]' info:)
-  ((count >= 200))
-}
-no_dialog() { ! has_dialog "$1"; }
-wait_dialog() { await_shot "$2" "$out/$1.png" has_dialog; }
-wait_no_dialog() { await_shot "$2" "$out/$1.png" no_dialog; }
 # The 512 x 512 demo picture sits at 1:1 in the middle of the viewer.
 picture_difference() {  # screenshot, picture
   convert "$1" -crop 512x512+286+84 +repage "$work/shown.png"

@@ -20,12 +20,8 @@ start_xvfb
 key() { xdotool key --clearmodifiers "$@"; }
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.6}"; }
 
-"$daubry" >"$work/app.log" 2>&1 &
-app_pid=$!
-wait_for_window 'Daubry$'
-xdotool windowsize --sync "$window" 1000 700
-xdotool windowfocus --sync "$window"
-sleep 1
+start_daubry 'Daubry$' 1000 700
+sleep 0.5
 shot empty-window
 
 key alt+o f
