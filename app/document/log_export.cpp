@@ -13,9 +13,8 @@
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "image/codecs/apng_writer.h"
-#include "image/codecs/png_encoder.h"
 #include "image/image.h"
-#include "image/replacing_file.h"
+#include "image/io/row_file.h"
 #include "platform/cpu.h"
 #include "platform/os_file.h"
 #include "platform/window.h"
@@ -27,14 +26,24 @@ namespace {
 // Stamps drawn between looks at the clock.
 constexpr uint64_t kStampsPerLook = 64;
 
+mtxRowFormat RowFormatOf(const std::string& path) {
+    switch (mtxPictureFormatOfName(path, 0)) {
+        case mtxPictureFormat::kBmp:
+            return mtxRowFormat::kBmp;
+        case mtxPictureFormat::kJpeg:
+            return mtxRowFormat::kJpeg;
+        default:
+            return mtxRowFormat::kPng;
+    }
+}
+
 }  // namespace
 
 // A picture too large to draw at once: band by band, each band piece by
 // piece, a band's rows compressed on the worker while the next is drawn,
 // into a file that replaces the output only once complete.
 struct mtxIELogExport::Bands {
-    mtxReplacingFile file;
-    mtxImageEncoderPng encoder{&file, nullptr, 0};
+    mtxRowFile file;
     int rows = 0, top = 0, left = 0;
     int count = 1, pieces = 1;  // bands, pieces a band
     bool ready = false;         // a band is drawn and waits for the worker
@@ -119,17 +128,14 @@ double mtxIELogExport::Progress() const {
 
 int mtxIELogExport::StartBands(std::string& error) {
     const int width = request_.width, height = request_.height;
-    if (mtxPictureFormatOfName(request_.path, 0) != mtxPictureFormat::kPng)
-        return error = "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels is drawn in bands, which only PNG files take",
-               0;
     bands_ = std::make_unique<Bands>();
     Bands& b = *bands_;
     b.rows = mtxBandRows(width, height, request_.bandBytes);
     b.count = (height + b.rows - 1) / b.rows;
     b.pieces = (width + mtxLogPieceColumns - 1) / mtxLogPieceColumns;
-    if (!b.file.Begin(request_.path) || b.encoder.Begin(uint32_t(width), uint32_t(height)))
-        return error = mtxOs::ErrorText(mtxOs::LastError()), 0;
+    if (!b.file.Begin(request_.path, RowFormatOf(request_.path), width, height,
+                      request_.jpegQuality, error))
+        return 0;
     b.worker.Start();
     return OpenPiece(error);
 }
@@ -183,14 +189,13 @@ int mtxIELogExport::BandDone(std::string& error, std::string& written) {
         return error = "not enough memory for the picture", 0;
     b.ready = false;
     b.worker.Hand([&b] {
-        if (b.encoder.AddRows(b.held)) b.failed = mtxOs::ErrorText(mtxOs::LastError());
+        if (!b.file.AddRows(b.held, b.failed) && b.failed.empty()) b.failed = "cannot be written";
     });
     b.top += b.rows, b.left = 0;
     if (b.top < request_.height) return OpenPiece(error);
     b.worker.Wait();
     if (!b.failed.empty()) return error = b.failed, 0;
-    if (b.encoder.Finish() || !b.file.Commit())
-        return error = mtxOs::ErrorText(mtxOs::LastError()), 0;
+    if (!b.file.Finish(error)) return 0;
     written = WrittenText();
     return 1;
 }
