@@ -47,6 +47,7 @@ struct mtxIELogExport::Bands {
     int rows = 0, top = 0, left = 0;
     int count = 1, pieces = 1;  // bands, pieces a band
     bool ready = false;         // a band is drawn and waits for the worker
+    bool completing = false;    // the last band went to the worker, which completes the file
     mtxImage piece, gathered, held;
     std::string failed;   // the worker's
     mtxJobThread worker;  // last: it ends before what its job uses goes
@@ -121,6 +122,7 @@ int mtxIELogExport::Advance() {
 double mtxIELogExport::Progress() const {
     if (!bands_) return drawing_->Drawn();
     const Bands& b = *bands_;
+    if (b.completing) return 1;
     double pieces = double(b.top / b.rows) * b.pieces + double(b.left / mtxLogPieceColumns);
     if (!b.ready) pieces += drawing_->Drawn();
     return pieces / double(b.count * b.pieces);
@@ -152,13 +154,14 @@ int mtxIELogExport::DrawBandSlice(std::string& error, std::string& written) {
     Bands& b = *bands_;
     uint64_t start = clock();
     while (clock() - start < kSliceMs) {
-        if (b.ready) {
-            // The band before is still being compressed: wait within the slice.
+        if (b.ready || b.completing) {
+            // The band before is still being encoded, or the file completed:
+            // wait within the slice.
             if (b.worker.Busy()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
-            if (!BandDone(error, written)) return 0;
+            if (!(b.completing ? Completed(error, written) : BandDone(error))) return 0;
             if (!written.empty()) return 1;
             continue;
         }
@@ -180,22 +183,32 @@ int mtxIELogExport::DrawBandSlice(std::string& error, std::string& written) {
     return 1;
 }
 
-// The band drawn goes to the worker; after the last, the file is complete.
-int mtxIELogExport::BandDone(std::string& error, std::string& written) {
+// The band drawn goes to the worker; after the last, the worker completes
+// the file too (a JPEG is coded whole then), and Completed puts it in place.
+int mtxIELogExport::BandDone(std::string& error) {
     Bands& b = *bands_;
     b.worker.Wait();
     if (!b.failed.empty()) return error = b.failed, 0;
     if (!b.held.Assign(b.pieces > 1 ? b.gathered : b.piece))
         return error = "not enough memory for the picture", 0;
     b.ready = false;
-    b.worker.Hand([&b] {
-        if (!b.file.AddRows(b.held, b.failed) && b.failed.empty()) b.failed = "cannot be written";
-    });
     b.top += b.rows, b.left = 0;
-    if (b.top < request_.height) return OpenPiece(error);
-    b.worker.Wait();
+    const bool last = b.top >= request_.height;
+    // A failure leaves why in failed.
+    b.worker.Hand([&b, last] {
+        if (b.file.AddRows(b.held, b.failed) && last) b.file.Complete(b.failed);
+    });
+    if (!last) return OpenPiece(error);
+    b.completing = true;
+    return 1;
+}
+
+// Here rather than on the worker, so that a Cancel while the file was being
+// completed still leaves no file.
+int mtxIELogExport::Completed(std::string& error, std::string& written) {
+    Bands& b = *bands_;
     if (!b.failed.empty()) return error = b.failed, 0;
-    if (!b.file.Finish(error)) return 0;
+    if (!b.file.Commit(error)) return 0;
     written = WrittenText();
     return 1;
 }

@@ -62,7 +62,8 @@ class mtxIELogExport : public mtxIEProgressDialog, public mtxIEActionProcessor {
     int StartBands(std::string& error);
     int OpenPiece(std::string& error);
     int DrawBandSlice(std::string& error, std::string& written);
-    int BandDone(std::string& error, std::string& written);
+    int BandDone(std::string& error);
+    int Completed(std::string& error, std::string& written);
     double Progress() const;
     std::string WrittenText() const;
     int FrameDone(std::string& error, std::string& written);

@@ -48,10 +48,22 @@ int mtxRowFile::AddRows(const mtxImage& rows, std::string& error) {
 }
 
 int mtxRowFile::Finish(std::string& error) {
+    return Complete(error) && Commit(error);
+}
+
+int mtxRowFile::Complete(std::string& error) {
     errno = 0;
     int ok = png_ ? png_->Finish() == 0 : jpeg_ ? jpeg_->Finish() == 0 : bmp_ ? bmp_->Finish() : 0;
+    if (!ok) return SystemError(error);
     png_.reset(), jpeg_.reset(), bmp_.reset();
-    if (!ok || !file_.Commit()) return SystemError(error);
+    completed_ = true;
+    return 1;
+}
+
+int mtxRowFile::Commit(std::string& error) {
+    errno = 0;
+    if (!completed_ || !file_.Commit()) return SystemError(error);
+    completed_ = false;
     return 1;
 }
 
@@ -61,5 +73,6 @@ int mtxRowFile::SystemError(std::string& error) {
     const int code = mtxOs::LastError();
     error = code ? mtxOs::ErrorText(code) : "the picture cannot be written in this format";
     png_.reset(), jpeg_.reset(), bmp_.reset();
+    completed_ = false;
     return 0;
 }

@@ -25,6 +25,9 @@ enum class mtxRowFormat : uint32_t { kBmp = 1, kPng = 2, kJpeg = 3 };
 //   if (!file.Begin(path, mtxRowFormat::kJpeg, width, height, 92, error)) ...
 //   for each band: if (!file.AddRows(band, error)) ...
 //   if (!file.Finish(error)) ...
+//
+// Finish is Complete, the writing of what the encoder still holds (the
+// longer step), then Commit, the rename; a caller may run them apart.
 class mtxRowFile {
   public:
     mtxRowFile();
@@ -36,6 +39,8 @@ class mtxRowFile {
               std::string& error);
     int AddRows(const mtxImage& rows, std::string& error);
     int Finish(std::string& error);
+    int Complete(std::string& error);
+    int Commit(std::string& error);
 
   private:
     int SystemError(std::string& error);
@@ -44,4 +49,5 @@ class mtxRowFile {
     std::unique_ptr<mtxImageEncoderPng> png_;
     std::unique_ptr<mtxImageEncoderJpeg> jpeg_;
     std::unique_ptr<mtxBmpRowWriter> bmp_;
+    bool completed_ = false;
 };
