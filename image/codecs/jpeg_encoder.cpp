@@ -119,6 +119,7 @@ int mtxImageEncoderJpeg::Begin(uint32_t width, uint32_t height) {
     SetUpScan();
     restartInterval = 2 * frame.mcusAcross;
     symbols_.Clear();
+    symbols_.SpillTo(spill);
     rowsAdded_ = rowsHeld_ = mcu_ = 0;
     failed_ = !working.Create(int(width), int(frame.mcuHeight), 0);
     return failed_ ? kFailure : 0;
@@ -160,8 +161,9 @@ int mtxImageEncoderJpeg::Finish() {
     WriteHeaders();
     Code();
     WriteEndOfImage();
+    const bool lost = symbols_.Failed();
     symbols_.Clear();
-    if (WriteFailed() || !mtxCommitWrites(*file)) return kFailure;
+    if (lost || WriteFailed() || !mtxCommitWrites(*file)) return kFailure;
     return 0;
 }
 

@@ -49,6 +49,9 @@ class mtxImageEncoderJpeg : public mtxImageCodecJpeg {
     int Finish();
 
     mtxImage working;  // the MCU row being filled, converted to YCbCr when full
+    // Where the kept symbols beyond a few megabytes go (see mtxJpegSymbols),
+    // for pictures whose symbols are too many to hold; null keeps them all.
+    mtxFile* spill = nullptr;
 
   private:
     void SetUpFrame(uint32_t width, uint32_t height);

@@ -27,7 +27,9 @@ int mtxRowFile::Begin(const std::string& path, mtxRowFormat format, int width, i
             if (png_->Begin(uint32_t(width), uint32_t(height))) return SystemError(error);
             return 1;
         case mtxRowFormat::kJpeg:
+            if (!scratch_.Begin(path)) return SystemError(error);
             jpeg_ = std::make_unique<mtxImageEncoderJpeg>(&file_, nullptr, 1);
+            jpeg_->spill = &scratch_;
             jpeg_->quality = float(std::clamp(jpegQuality, 1, 100));
             if (jpeg_->Begin(uint32_t(width), uint32_t(height))) return SystemError(error);
             return 1;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "image/replacing_file.h"
+#include "image/scratch_file.h"
 
 class mtxBmpRowWriter;
 class mtxImage;
@@ -19,7 +20,8 @@ enum class mtxRowFormat : uint32_t { kBmp = 1, kPng = 2, kJpeg = 3 };
 // as wide as the picture; any thread, one call at a time), Finish completes
 // the file and renames it over the path. A file given up (destroyed before
 // Finish, or any step failed) leaves nothing behind. A JPEG is written at
-// Finish: its tables are made for the whole picture.
+// Finish, its tables made for the whole picture: until then its symbols go
+// to a scratch file beside the path.
 //
 //   mtxRowFile file;
 //   if (!file.Begin(path, mtxRowFormat::kJpeg, width, height, 92, error)) ...
@@ -46,6 +48,7 @@ class mtxRowFile {
     int SystemError(std::string& error);
 
     mtxReplacingFile file_;
+    mtxScratchFile scratch_;  // a JPEG's symbols until its tables are made
     std::unique_ptr<mtxImageEncoderPng> png_;
     std::unique_ptr<mtxImageEncoderJpeg> jpeg_;
     std::unique_ptr<mtxBmpRowWriter> bmp_;
