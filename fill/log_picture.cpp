@@ -6,11 +6,8 @@
 #include "base/job_thread.h"
 #include "fill/fill_session.h"
 #include "fill/sample_collection.h"
-#include "image/codecs/png_encoder.h"
 #include "image/image_stack.h"
-#include "image/replacing_file.h"
 #include "image/resample.h"
-#include "platform/os_file.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/flatten_stack.h"
@@ -191,14 +188,13 @@ int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtx
 
 int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& samples,
                              mtxImage& photo, const mtxStampLog& log, int width, int height,
-                             uint64_t bandBytes, const std::string& path, std::string& error,
+                             uint64_t bandBytes, const std::string& path, mtxRowFormat format,
+                             int jpegQuality, std::string& error,
                              const std::function<void(int top, int rows)>& told) {
-    auto systemError = [&] { return error = path + ": " + mtxOs::ErrorText(mtxOs::LastError()); };
-    mtxReplacingFile file;
-    if (!file.Begin(path)) return systemError(), 0;
-    mtxImageEncoderPng encoder(&file, nullptr, 0);
-    if (encoder.Begin(uint32_t(width), uint32_t(height))) return systemError(), 0;
-    // Each band is compressed on the worker while the device draws the next.
+    mtxRowFile file;
+    if (!file.Begin(path, format, width, height, jpegQuality, error))
+        return error = path + ": " + error, 0;
+    // Each band is encoded on the worker while the device draws the next.
     std::string failed;
     mtxImage held;
     mtxJobThread worker;
@@ -209,7 +205,7 @@ int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& sam
         if (told) told(top, rows.height);
         if (!held.Assign(rows)) return error = "not enough memory for the picture", 0;
         worker.Hand([&] {
-            if (encoder.AddRows(held)) failed = path + ": " + mtxOs::ErrorText(mtxOs::LastError());
+            if (!file.AddRows(held, failed)) failed = path + ": " + failed;
         });
         return 1;
     };
@@ -218,6 +214,6 @@ int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& sam
     worker.Wait();
     if (!drawn) return 0;
     if (!failed.empty()) return error = failed, 0;
-    if (encoder.Finish() || !file.Commit()) return systemError(), 0;
+    if (!file.Finish(error)) return error = path + ": " + error, 0;
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/field.h"
+#include "image/io/row_file.h"
 
 class SampleCollection;
 class mtxImage;
@@ -86,12 +87,13 @@ int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtx
                     const std::function<int(mtxImage& band, int top)>& band, std::string& error,
                     int pieceColumns = 0);
 
-// The picture drawn in bands (bandBytes of memory) and written as a PNG at
-// path row by row, each band compressed on a worker while the device draws
-// the next; told, when given, hears of each band before it is written. The
-// file replaces path only once complete. 1, or 0 with why in error and
-// nothing left at path.
+// The picture drawn in bands (bandBytes of memory) and written in format at
+// path row by row (a JPEG at jpegQuality), each band encoded on a worker
+// while the device draws the next; told, when given, hears of each band
+// before it is written. The file replaces path only once complete. 1, or 0
+// with why in error and nothing left at path.
 int mtxSaveLogPictureInBands(mtxImageEditorDevice& editor, SampleCollection& samples,
                              mtxImage& photo, const mtxStampLog& log, int width, int height,
-                             uint64_t bandBytes, const std::string& path, std::string& error,
+                             uint64_t bandBytes, const std::string& path, mtxRowFormat format,
+                             int jpegQuality, std::string& error,
                              const std::function<void(int top, int rows)>& told = {});

@@ -13,9 +13,8 @@
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "image/codecs/apng_writer.h"
-#include "image/codecs/png_encoder.h"
 #include "image/image.h"
-#include "image/replacing_file.h"
+#include "image/io/row_file.h"
 #include "platform/cpu.h"
 #include "platform/os_file.h"
 #include "platform/window.h"
@@ -27,17 +26,28 @@ namespace {
 // Stamps drawn between looks at the clock.
 constexpr uint64_t kStampsPerLook = 64;
 
+mtxRowFormat RowFormatOf(const std::string& path) {
+    switch (mtxPictureFormatOfName(path, 0)) {
+        case mtxPictureFormat::kBmp:
+            return mtxRowFormat::kBmp;
+        case mtxPictureFormat::kJpeg:
+            return mtxRowFormat::kJpeg;
+        default:
+            return mtxRowFormat::kPng;
+    }
+}
+
 }  // namespace
 
 // A picture too large to draw at once: band by band, each band piece by
 // piece, a band's rows compressed on the worker while the next is drawn,
 // into a file that replaces the output only once complete.
 struct mtxIELogExport::Bands {
-    mtxReplacingFile file;
-    mtxImageEncoderPng encoder{&file, nullptr, 0};
+    mtxRowFile file;
     int rows = 0, top = 0, left = 0;
     int count = 1, pieces = 1;  // bands, pieces a band
     bool ready = false;         // a band is drawn and waits for the worker
+    bool completing = false;    // the last band went to the worker, which completes the file
     mtxImage piece, gathered, held;
     std::string failed;   // the worker's
     mtxJobThread worker;  // last: it ends before what its job uses goes
@@ -112,6 +122,7 @@ int mtxIELogExport::Advance() {
 double mtxIELogExport::Progress() const {
     if (!bands_) return drawing_->Drawn();
     const Bands& b = *bands_;
+    if (b.completing) return 1;
     double pieces = double(b.top / b.rows) * b.pieces + double(b.left / mtxLogPieceColumns);
     if (!b.ready) pieces += drawing_->Drawn();
     return pieces / double(b.count * b.pieces);
@@ -119,17 +130,14 @@ double mtxIELogExport::Progress() const {
 
 int mtxIELogExport::StartBands(std::string& error) {
     const int width = request_.width, height = request_.height;
-    if (mtxPictureFormatOfName(request_.path, 0) != mtxPictureFormat::kPng)
-        return error = "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels is drawn in bands, which only PNG files take",
-               0;
     bands_ = std::make_unique<Bands>();
     Bands& b = *bands_;
     b.rows = mtxBandRows(width, height, request_.bandBytes);
     b.count = (height + b.rows - 1) / b.rows;
     b.pieces = (width + mtxLogPieceColumns - 1) / mtxLogPieceColumns;
-    if (!b.file.Begin(request_.path) || b.encoder.Begin(uint32_t(width), uint32_t(height)))
-        return error = mtxOs::ErrorText(mtxOs::LastError()), 0;
+    if (!b.file.Begin(request_.path, RowFormatOf(request_.path), width, height,
+                      request_.jpegQuality, error))
+        return 0;
     b.worker.Start();
     return OpenPiece(error);
 }
@@ -146,13 +154,14 @@ int mtxIELogExport::DrawBandSlice(std::string& error, std::string& written) {
     Bands& b = *bands_;
     uint64_t start = clock();
     while (clock() - start < kSliceMs) {
-        if (b.ready) {
-            // The band before is still being compressed: wait within the slice.
+        if (b.ready || b.completing) {
+            // The band before is still being encoded, or the file completed:
+            // wait within the slice.
             if (b.worker.Busy()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
-            if (!BandDone(error, written)) return 0;
+            if (!(b.completing ? Completed(error, written) : BandDone(error))) return 0;
             if (!written.empty()) return 1;
             continue;
         }
@@ -174,23 +183,32 @@ int mtxIELogExport::DrawBandSlice(std::string& error, std::string& written) {
     return 1;
 }
 
-// The band drawn goes to the worker; after the last, the file is complete.
-int mtxIELogExport::BandDone(std::string& error, std::string& written) {
+// The band drawn goes to the worker; after the last, the worker completes
+// the file too (a JPEG is coded whole then), and Completed puts it in place.
+int mtxIELogExport::BandDone(std::string& error) {
     Bands& b = *bands_;
     b.worker.Wait();
     if (!b.failed.empty()) return error = b.failed, 0;
     if (!b.held.Assign(b.pieces > 1 ? b.gathered : b.piece))
         return error = "not enough memory for the picture", 0;
     b.ready = false;
-    b.worker.Hand([&b] {
-        if (b.encoder.AddRows(b.held)) b.failed = mtxOs::ErrorText(mtxOs::LastError());
-    });
     b.top += b.rows, b.left = 0;
-    if (b.top < request_.height) return OpenPiece(error);
-    b.worker.Wait();
+    const bool last = b.top >= request_.height;
+    // A failure leaves why in failed.
+    b.worker.Hand([&b, last] {
+        if (b.file.AddRows(b.held, b.failed) && last) b.file.Complete(b.failed);
+    });
+    if (!last) return OpenPiece(error);
+    b.completing = true;
+    return 1;
+}
+
+// Here rather than on the worker, so that a Cancel while the file was being
+// completed still leaves no file.
+int mtxIELogExport::Completed(std::string& error, std::string& written) {
+    Bands& b = *bands_;
     if (!b.failed.empty()) return error = b.failed, 0;
-    if (b.encoder.Finish() || !b.file.Commit())
-        return error = mtxOs::ErrorText(mtxOs::LastError()), 0;
+    if (!b.file.Commit(error)) return 0;
     written = WrittenText();
     return 1;
 }

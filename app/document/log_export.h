@@ -29,8 +29,7 @@ class mtxIELogExport : public mtxIEProgressDialog, public mtxIEActionProcessor {
         double fps = 10;
         int jpegQuality = 92;
         // Memory the drawing may take: a larger picture, or one wider than
-        // a piece of the device, is drawn in bands and written row by row
-        // into a PNG.
+        // a piece of the device, is drawn in bands and written row by row.
         uint64_t bandBytes = uint64_t(512) << 20;
     };
     // A slice draws stamps for about this long, so the window keeps answering.
@@ -63,7 +62,8 @@ class mtxIELogExport : public mtxIEProgressDialog, public mtxIEActionProcessor {
     int StartBands(std::string& error);
     int OpenPiece(std::string& error);
     int DrawBandSlice(std::string& error, std::string& written);
-    int BandDone(std::string& error, std::string& written);
+    int BandDone(std::string& error);
+    int Completed(std::string& error, std::string& written);
     double Progress() const;
     std::string WrittenText() const;
     int FrameDone(std::string& error, std::string& written);

@@ -453,17 +453,16 @@ class FillJob {
         return kDone;
     }
 
-    // A picture too large to draw at once: in bands, row by row, as a PNG.
+    // A picture too large to draw at once: in bands, row by row.
     int SaveInBands(int width, int height) {
-        std::string ext = fs::path(a_.output).extension().string();
-        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (ext != ".png")
-            return Fail(kUsage, a_.output + ": a picture of " + std::to_string(width) + " x " +
-                                    std::to_string(height) +
-                                    " pixels is drawn in bands, which only PNG files take");
+        const std::string ext = Lower(fs::path(a_.output).extension().string());
+        const mtxRowFormat format = ext == ".png"   ? mtxRowFormat::kPng
+                                    : ext == ".bmp" ? mtxRowFormat::kBmp
+                                                    : mtxRowFormat::kJpeg;
         std::string error;
         if (!mtxSaveLogPictureInBands(editor_, samples_, session_->sourceCopy, session_->log, width,
-                                      height, kBandBytes, a_.output, error))
+                                      height, kBandBytes, a_.output, format,
+                                      a_.quality.value_or(mtxJpegDefaultQuality), error))
             return Fail(kOutput, error);
         return Saved();
     }

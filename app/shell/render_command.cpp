@@ -63,7 +63,6 @@ its extension).
   --frames-dir DIR   the same frames as numbered PNG files in DIR
   --memory MB        memory the drawing may take (default 512): a larger
                      picture is drawn in bands and written row by row
-                     (PNG only)
   -q, --quiet        no progress
   -h, --help         this text
 
@@ -214,19 +213,19 @@ class RenderJob {
     }
 
     // A picture larger than one band: drawn a band at a time, each band's
-    // rows going straight into the PNG file, which replaces the output only
-    // once complete.
+    // rows going straight into the file, which replaces the output only once
+    // complete.
     int SaveInBands(Writer writer, int width, int height) {
-        if (writer != mtxImageWritePng)
-            return Fail(kUsage, a_.output + ": a picture of " + std::to_string(width) + " x " +
-                                    std::to_string(height) +
-                                    " pixels is drawn in bands, which only PNG files take");
+        const mtxRowFormat format = writer == mtxImageWritePng   ? mtxRowFormat::kPng
+                                    : writer == mtxImageWriteBmp ? mtxRowFormat::kBmp
+                                                                 : mtxRowFormat::kJpeg;
         std::string error;
         auto told = [&](int top, int rows) {
             if (!a_.quiet) std::fprintf(err_, "Rows %d to %d of %d\n", top + 1, top + rows, height);
         };
         if (!mtxSaveLogPictureInBands(editor_, samples_, project_.photo, project_.log, width,
-                                      height, a_.bandBytes, a_.output, error, told))
+                                      height, a_.bandBytes, a_.output, format,
+                                      mtxJpegDefaultQuality, error, told))
             return Fail(kOutput, error);
         if (!a_.quiet)
             std::fprintf(err_, "Drew %llu stamps in bands; saved %s (%d x %d)\n",

@@ -17,16 +17,6 @@ class mtxImageCodecJpeg : public mtxImageCodec {
 
     struct Frame;
 
-    // Block stores come from mtxAllocatePixels and go back with free().
-    struct FreeBlocks {
-        void operator()(void* blocks) const { std::free(blocks); }
-    };
-
-    // Eight by eight quantised coefficients in zig-zag order.
-    struct Block {
-        int16_t coefficients[64];
-    };
-
     struct Component {
         Frame* frame = nullptr;
         uint32_t reserved = 0;
@@ -34,9 +24,6 @@ class mtxImageCodecJpeg : public mtxImageCodec {
         uint32_t horizontal = 1, vertical = 1;
         uint32_t boxWidth = 1, boxHeight = 1;  // downsampling box (max factor / own factor)
         uint32_t blocksAcross = 0, blocksDown = 0;
-        // blocksAcross x blocksDown blocks in the codec's block store; every
-        // one is written before it is read.
-        Block* blocks = nullptr;
         uint32_t quantisation[64] = {};  // natural order
     };
 
@@ -69,9 +56,6 @@ class mtxImageCodecJpeg : public mtxImageCodec {
 
     Frame frame;
     std::vector<Scan> scans;
-    // The blocks of all components in one allocation, so that a picture of a
-    // few megapixels reuses memory malloc keeps rather than fresh pages.
-    std::unique_ptr<Block[], FreeBlocks> blockStore;
     float quality = 100.0f;
     uint32_t restartInterval = 0;  // MCUs between restart markers; 0 = none
     uint32_t outputPosition = 0;   // file offset of the next byte

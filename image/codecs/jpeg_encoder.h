@@ -1,5 +1,6 @@
 #pragma once
 #include "image/codecs/jpeg_codec.h"
+#include "image/codecs/jpeg_symbols.h"
 #include "image/image.h"
 
 // Writes an image as a baseline sequential JFIF file: YCbCr, the T.81 Annex K
@@ -9,6 +10,11 @@
 // over 2 x 2 pixels (4:2:0, MCUs of 16 x 16 with four luma blocks), where the
 // eye misses it and the file shrinks by about a third; from there up it keeps
 // full resolution (4:4:4, MCUs of 8 x 8). Alpha is not written.
+//
+// The rows may come a band at a time: only the MCU row being filled is held
+// as pixels; each full one is transformed at once and its symbols kept
+// packed (mtxJpegSymbols) until Finish, when the tables are known and the
+// file is written.
 //
 //   mtxImageEncoderJpeg encoder(&file, &image, 1);
 //   encoder.quality = 92;
@@ -32,15 +38,34 @@ class mtxImageEncoderJpeg : public mtxImageCodecJpeg {
     // memory; kFailure when a write to the file or its flush failed.
     int Encode();
 
-    mtxImage working;  // the source's current MCU row, converted to YCbCr
+    // The same file from rows given top to bottom, for pictures too large to
+    // hold whole: Begin sets the frame up (no image need be bound), AddRows
+    // takes the next rows (an image as wide as the picture), Finish writes
+    // the file from offset 0 once every row came. Each 0, or kFailure: a
+    // side out of 1 to 65535, a row too many or too few, a wrong width,
+    // memory short, a failed write (the file must then be thrown away).
+    int Begin(uint32_t width, uint32_t height);
+    int AddRows(const mtxImage& rows);
+    int Finish();
+
+    mtxImage working;  // the MCU row being filled, converted to YCbCr when full
+    // Where the kept symbols beyond a few megabytes go (see mtxJpegSymbols),
+    // for pictures whose symbols are too many to hold; null keeps them all.
+    mtxFile* spill = nullptr;
 
   private:
-    int SetUpFrame();
+    void SetUpFrame(uint32_t width, uint32_t height);
     void SetUpQuantisation();
-    // Samples, transforms and quantises every block into the block stores and
-    // counts the symbols the coding pass will write.
-    void Transform();
+    void SetUpScan();
+    // Samples, transforms and quantises the blocks of the working MCU row,
+    // counts their symbols for the tables and keeps them for the coding pass.
+    int TransformRow();
+    // Writes the kept symbols with the tables made for them.
     void Code();
-    void CodeBlock(const int16_t* z, Scan::Member& member, const mtxJpeg::HuffmanTable& dc,
-                   const mtxJpeg::HuffmanTable& ac);
+    void CodeBlock(const mtxJpeg::HuffmanTable& dc, const mtxJpeg::HuffmanTable& ac);
+
+    mtxJpegSymbols symbols_;
+    float quantisers_[3][64] = {};
+    uint32_t rowsAdded_ = 0, rowsHeld_ = 0, mcu_ = 0;
+    bool failed_ = false;
 };

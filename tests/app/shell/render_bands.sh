@@ -1,8 +1,8 @@
 #!/bin/bash
 # `daubry render` with too little memory for the picture: drawn in bands of a
 # tile row and written row by row, the file is the one drawn whole, byte for
-# byte, and zlib reads its rows back at the picture's size. A JPEG cannot be
-# written in bands: refused, with no file left.
+# byte, in each format; zlib reads the PNG's rows back at the picture's size,
+# ImageMagick finds the BMP the PNG's pixels and the JPEG close to them.
 set -euo pipefail
 daubry=$1 project=$2 out=$3
 rm -rf "$out" && mkdir -p "$out"
@@ -27,10 +27,22 @@ want = (int(sys.argv[2]), int(sys.argv[3]))
 if size != want or len(rows) != want[1] * (1 + 4 * want[0]):
     sys.exit("render_bands: %s is %s with %d bytes of rows" % (sys.argv[1], size, len(rows)))
 PY
-if "$daubry" render "$project" -o "$out/bands.jpg" --scale 16 --memory 1 -q 2> "$out/jpeg.txt"; then
-  echo "render_bands: a JPEG in bands was not refused" >&2
+for ext in jpg bmp; do
+  "$daubry" render "$project" -o "$out/whole.$ext" --scale 16 -q
+  "$daubry" render "$project" -o "$out/bands.$ext" --scale 16 --memory 1 -q
+  cmp "$out/whole.$ext" "$out/bands.$ext"
+done
+test "$(compare -metric AE "$out/bands.bmp" "$out/bands.png" null: 2>&1)" = 0
+psnr=$(compare -metric PSNR "$out/bands.jpg" "$out/bands.png" null: 2>&1 || true)
+awk -v p="$psnr" 'BEGIN { exit !(p + 0 >= 35) }' || {
+  echo "render_bands: the banded JPEG is $psnr dB from the PNG" >&2
+  exit 1
+}
+# A BMP beyond the format's 4 GB is refused before drawing, with no file left.
+if "$daubry" render "$project" -o "$out/huge.bmp" --width 40000 -q 2> "$out/huge.txt"; then
+  echo "render_bands: a BMP of 1600 megapixels was not refused" >&2
   exit 1
 fi
-grep -q "only PNG" "$out/jpeg.txt"
-test ! -e "$out/bands.jpg"
+grep -q "megapixels" "$out/huge.txt"
+test ! -e "$out/huge.bmp"
 test -z "$(ls "$out" | grep part || true)"

@@ -80,3 +80,48 @@ TEST(BmpWriter, ReportsAFailedWrite) {
     file.Attach(room.data(), uint32_t(room.size()), 0);
     EXPECT_EQ(mtxImageWriteBmp(image, file), 0);
 }
+
+// Rows given a band at a time, bands of 1 to n rows, each put at its place
+// from the end of the file: the file the whole image gives, byte for byte.
+TEST(BmpWriter, RowsGivenInBandsWriteTheSameFile) {
+    mtxImage image(23, 31);
+    for (int y = 0; y < 31; ++y)
+        for (int x = 0; x < 23; ++x)
+            image.At(x, y) = uint32_t(x) * 0x01030507u + uint32_t(y) * 0x0B0D1113u;
+    const std::string whole = Write(image);
+    for (int most : {1, 4, 31}) {
+        mtxFileMemory file;
+        mtxBmpRowWriter writer(file);
+        ASSERT_EQ(writer.Begin(23, 31), 1);
+        for (int top = 0, band = 0; top < 31; ++band) {
+            mtxImage rows(23, std::min(1 + band % most, 31 - top));
+            rows.Blit(image, mtxRect{0, top, 23, top + rows.height}, 0, 0);
+            ASSERT_EQ(writer.AddRows(rows), 1);
+            top += rows.height;
+        }
+        ASSERT_EQ(writer.Finish(), 1);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()), size_t(file.GetLength())),
+                  whole)
+            << "bands up to " << most;
+    }
+}
+
+TEST(BmpWriter, RowsThatDoNotMakeThePictureAreRefused) {
+    mtxImage rows(8, 5), narrow(7, 5);
+    auto attempt = [&](int width, int height, std::vector<mtxImage*> bands) {
+        mtxFileMemory file;
+        mtxBmpRowWriter writer(file);
+        int ok = writer.Begin(width, height);
+        for (mtxImage* band : bands) ok = ok && writer.AddRows(*band);
+        return ok && writer.Finish();
+    };
+    EXPECT_TRUE(attempt(8, 10, {&rows, &rows}));
+    EXPECT_FALSE(attempt(8, 10, {&rows}));
+    EXPECT_FALSE(attempt(8, 8, {&rows, &rows}));
+    EXPECT_FALSE(attempt(8, 10, {&rows, &narrow}));
+    // Beyond the format's 32-bit file size: refused before a byte is written.
+    mtxFileMemory file;
+    mtxBmpRowWriter writer(file);
+    EXPECT_EQ(writer.Begin(40000, 30000), 0);
+    EXPECT_EQ(file.GetLength(), 0);
+}

@@ -402,3 +402,47 @@ TEST(JpegEncoder, AtTheDefaultAPhotoIsSmallerThanAt99AndThanItsPng) {
     EXPECT_LT(byDefault, at99);
     EXPECT_LT(byDefault, size_t(png));
 }
+
+// Rows given a band at a time, bands of 1 to n rows that need not meet the
+// MCU rows: the file Encode writes, byte for byte, at either sampling.
+TEST(JpegEncoder, RowsGivenInBandsWriteTheSameFile) {
+    for (float quality : {float(mtxJpegDefaultQuality), 97.0f})
+        for (auto [width, height] : {std::pair{37, 45}, std::pair{100, 17}, std::pair{9, 1}})
+            for (int most : {1, 5, 16, 40}) {
+                SCOPED_TRACE(testing::Message() << quality << " " << width << "x" << height
+                                                << " bands up to " << most);
+                auto image = ImageOf(PixelsOf(width, height, Noise));
+                mtxFileMemory file(1 << 16);
+                mtxImageEncoderJpeg encoder(&file, nullptr, 1);
+                encoder.quality = quality;
+                ASSERT_EQ(encoder.Begin(uint32_t(width), uint32_t(height)), 0);
+                for (int top = 0, band = 0; top < height; ++band) {
+                    mtxImage rows(width, std::min(1 + band % most, height - top));
+                    rows.Blit(*image, mtxRect{0, top, width, top + rows.height}, 0, 0);
+                    ASSERT_EQ(encoder.AddRows(rows), 0);
+                    top += rows.height;
+                }
+                ASSERT_EQ(encoder.Finish(), 0);
+                EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.Data()),
+                                      size_t(file.GetLength())),
+                          Encode(*image, quality).bytes);
+            }
+}
+
+TEST(JpegEncoder, RowsThatDoNotMakeThePictureAreRefused) {
+    mtxImage rows(40, 10), narrow(39, 10);
+    auto attempt = [&](uint32_t width, uint32_t height, std::vector<mtxImage*> bands) {
+        mtxFileMemory file(1 << 16);
+        mtxImageEncoderJpeg encoder(&file, nullptr, 1);
+        int status = encoder.Begin(width, height);
+        for (mtxImage* band : bands)
+            if (status == 0) status = encoder.AddRows(*band);
+        return status == 0 ? encoder.Finish() : status;
+    };
+    EXPECT_EQ(attempt(40, 20, {&rows, &rows}), 0);
+    EXPECT_EQ(attempt(40, 20, {&rows}), mtxImageCodecJpeg::kFailure);         // too few
+    EXPECT_EQ(attempt(40, 15, {&rows, &rows}), mtxImageCodecJpeg::kFailure);  // too many
+    EXPECT_EQ(attempt(40, 20, {&rows, &narrow}), mtxImageCodecJpeg::kFailure);
+    EXPECT_EQ(attempt(65536, 1, {}), mtxImageCodecJpeg::kFailure);
+    EXPECT_EQ(attempt(40, 0, {}), mtxImageCodecJpeg::kFailure);
+}
