@@ -587,7 +587,7 @@ TEST_F(ToolTest, TheBarShowsTheRateAndInFastTheTimeLeft) {
     tool->Process(mtxIEMdfField::kGo, 0);
     WaitForPreparation();
     ASSERT_TRUE(tool->Prepared());
-    Ticks(60, 20);
+    Ticks(30, 20);  // batches of 20 steps: still short of the stop
     const std::string& text = tool->coverageLabel->text;
     EXPECT_EQ(text.rfind("Covered ", 0), 0u) << text;
     EXPECT_NE(text.find("/s"), std::string::npos) << text;
