@@ -183,9 +183,10 @@ bool mtxFineEngine::TakesPass(int x, int y, int size) const {
     return float(size) <= high * 1.15f && float(size) >= low * 0.85f;
 }
 
-// Each protected pixel near the stamp is turned back into the sample's
-// texture; the stamp leaves a mark there when a texel with alpha lies within
-// the filtering's reach of that point.
+// Each protected pixel under the stamp's quad is turned back into the
+// sample's texture; the stamp leaves a mark there when a texel with alpha
+// lies within the filtering's reach of that point. The device draws no pixel
+// whose centre lies outside the quad, whatever the filtering.
 bool mtxFineEngine::ClearOfProtection(const mtxStamp& stamp,
                                       const mtxSampleShapes::Shape& shape) const {
     const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);
@@ -204,7 +205,8 @@ bool mtxFineEngine::ClearOfProtection(const mtxStamp& stamp,
     const double acrossU = std::fabs(u[1] - u[0]) * shape.width / std::hypot(ex, ey);
     const double acrossV = std::fabs(v[1] - v[0]) * shape.height / std::hypot(fx, fy);
     const double reachU = kMarkReach * acrossU + 1, reachV = kMarkReach * acrossV + 1;
-    const double margin = kMarkReach + 1 + 1 / std::max(1e-6, std::min(acrossU, acrossV));
+    const double slackS = kEdgeSlack / std::hypot(ex, ey), slackT = kEdgeSlack / std::hypot(fx, fy);
+    const double margin = kEdgeSlack + 1;
     const double xs[4] = {ax, ax + ex, ax + fx, ax + ex + fx},
                  ys[4] = {ay, ay + ey, ay + fy, ay + ey + fy};
     const int x0 = int(std::floor(*std::min_element(xs, xs + 4) - margin));
@@ -214,11 +216,9 @@ bool mtxFineEngine::ClearOfProtection(const mtxStamp& stamp,
     return !protect->FindProtected(x0, y0, x1, y1, [&](int x, int y) {
         const double px = x + 0.5 - ax, py = y + 0.5 - ay;
         const double s = (px * fy - py * fx) / det, t = (ex * py - ey * px) / det;
+        if (s < -slackS || s > 1 + slackS || t < -slackT || t > 1 + slackT) return false;
         const double tu = (u[0] + s * (u[1] - u[0])) * shape.width;
         const double tv = (v[0] + t * (v[1] - v[0])) * shape.height;
-        if (tu + reachU < 0 || tv + reachV < 0 || tu - reachU > shape.width ||
-            tv - reachV > shape.height)
-            return false;
         return shape.AnyAlpha(int(std::floor(tu - reachU)), int(std::floor(tv - reachV)),
                               int(std::floor(tu + reachU)), int(std::floor(tv + reachV)));
     });

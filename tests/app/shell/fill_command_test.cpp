@@ -559,3 +559,67 @@ TEST(FillCommand, ScaleSavesThePictureDrawnAgainLarger) {
     EXPECT_EQ(differing, 0);
     EXPECT_EQ(job.Run({job.photo, "-o", out, "--scale", "17"}, nullptr, &errors), 1);
 }
+
+TEST(FillCommand, NoSampleGoesWhereTheProtectMapIsDarkAndTheRestIsFilled) {
+    TempDir maps;
+    // Dark where protected: a disc and a band; a light grey elsewhere.
+    auto guarded = [](int x, int y) {
+        return std::hypot(x - 60.0, y - 30.0) < 14 || (x >= 18 && x < 21);
+    };
+    mtxImage protect;
+    protect.Create(96, 72, 0);
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) protect.At(x, y) = guarded(x, y) ? 0xFF202020u : 0xFFC0C0C0u;
+    ASSERT_EQ(WriteImage(protect, maps.File("protect.png")), 1);
+    FineFill fill(96, 72,
+                  [](int x, int y) { return mtxArgb(255, uint32_t(x * 2), uint32_t(y * 3), 90); },
+                  {"--protect-map", maps.File("protect.png")});
+    ASSERT_EQ(fill.result.width, 96);
+    int marked = 0, bare = 0;
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) {
+            uint32_t drawn = mtxAlpha(fill.result.At(x, y));
+            if (guarded(x, y))
+                marked += drawn > 0;
+            else if (std::hypot(x - 60.0, y - 30.0) > 14 + 3 && std::abs(x - 19) > 1 + 3)
+                bare += drawn < 128;
+        }
+    EXPECT_EQ(marked, 0);
+    EXPECT_EQ(bare, 0);
+    // The protected pixels are not counted as left uncovered.
+    EXPECT_GT(Field(fill.report, "coverage"), 95) << fill.report;
+}
+
+TEST(FillCommand, MapsOfAnotherSizeOrForTheClassicModeAreRefused) {
+    Job job;
+    mtxImage wrong, right;
+    wrong.Create(job.width + 1, job.height, 0xFF000000u);
+    right.Create(job.width, job.height, 0xFF808080u);
+    ASSERT_EQ(WriteImage(wrong, job.dir.File("wrong.png")), 1);
+    ASSERT_EQ(WriteImage(right, job.dir.File("right.png")), 1);
+    std::string out = job.dir.File("out.png");
+    const std::string sizes[] = {std::to_string(job.width + 1) + " x " + std::to_string(job.height),
+                                 std::to_string(job.width) + " x " + std::to_string(job.height)};
+    for (const char* flag : {"--protect-map", "--detail-map"}) {
+        SCOPED_TRACE(flag);
+        std::string errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "fine", flag,
+                           job.dir.File("wrong.png"), "-q"},
+                          nullptr, &errors),
+                  2);
+        EXPECT_NE(errors.find("wrong.png"), std::string::npos) << errors;
+        for (const std::string& size : sizes)
+            EXPECT_NE(errors.find(size), std::string::npos) << errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "fine", flag,
+                           job.dir.File("none.png"), "-q"},
+                          nullptr, &errors),
+                  2);
+        EXPECT_NE(errors.find("none.png"), std::string::npos) << errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "classic",
+                           flag, job.dir.File("right.png"), "-q"},
+                          nullptr, &errors),
+                  1);
+        EXPECT_NE(errors.find("fine mode"), std::string::npos) << errors;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
