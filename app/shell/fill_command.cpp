@@ -329,6 +329,8 @@ class FillJob {
             std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
         image->Unlock();
         if (int code = OpenLayer(std::move(image))) return code;
+        // The run goes on under the maps it began with.
+        session_->maps = std::move(resumed_.maps);
         samples_.Bind(editor_, &printer_);
         if (!mtxLoadProjectSamples(resumed_, samples_, error))
             return Fail(kInput, a_.resume + ": " + error);

@@ -493,10 +493,22 @@ TEST(FillCommand, ResumedProjectGoesOnAsOneUninterruptedRun) {
     Job job;
     std::string first = job.dir.File("first.png"), project = job.dir.File("first.daubry");
     std::string resumed = job.dir.File("resumed.png"), whole = job.dir.File("whole.png"), errors;
+    // The fine run goes on under the maps it began with, which its project keeps.
+    mtxImage protect, detail;
+    protect.Create(job.width, job.height, 0xFFFFFFFFu);
+    detail.Create(job.width, job.height, 0xFF808080u);
+    for (int y = 0; y < job.height; ++y)
+        for (int x = 0; x < job.width / 3; ++x)
+            protect.At(x, y) = 0xFF000000u, detail.At(x + job.width / 2, y) = 0xFFFFFFFFu;
+    ASSERT_EQ(WriteImage(protect, job.dir.File("protect.png")), 1);
+    ASSERT_EQ(WriteImage(detail, job.dir.File("detail.png")), 1);
     for (std::string mode : {"classic", "fine"}) {
         SCOPED_TRACE(mode);
-        const std::vector<std::string> options = {
+        std::vector<std::string> options = {
             "--samples", job.samples, "--seed", "4", "--size-max", "30", "--mode", mode, "--quiet"};
+        if (mode == "fine")
+            options.insert(options.end(), {"--protect-map", job.dir.File("protect.png"),
+                                           "--detail-map", job.dir.File("detail.png")});
         auto with = [&](std::vector<std::string> args) {
             args.insert(args.end(), options.begin(), options.end());
             return args;
