@@ -349,6 +349,8 @@ bool mtxFineEngine::VisitPassPoint(mtxStamp& stamp) {
     float jitter = 0.85f + 0.3f * float(random_.Below(1024)) / 1023.0f;
     int size = int(std::lround(float(sizes_[size_t(pass_)]) * jitter));
     size = std::clamp(size, sizes_.back(), std::max(sizes_.front(), sizes_.back()));
+    // Asked again: a stroke since the pass was made counts from its next stamp.
+    if (!TakesPass(x, y, sizes_[size_t(pass_)])) return false;
     return Compose(x, y, size, false, stamp);
 }
 
