@@ -12,7 +12,7 @@ int mtxCoverageMask::CellFor(int64_t pixels) {
     return cell;
 }
 
-int mtxCoverageMask::Reset(const mtxImage& photo) {
+int mtxCoverageMask::Reset(const mtxImage& photo, const uint8_t* protect) {
     width_ = height_ = 0;
     counting_ = covered_ = 0;
     state_.clear();
@@ -31,7 +31,8 @@ int mtxCoverageMask::Reset(const mtxImage& photo) {
         const mtxColor* row = photo.Row(y);
         for (int cx = 0; cx < width_; ++cx) {
             int x = std::min(cx * cell_ + cell_ / 2, photo.width - 1);
-            if (mtxAlpha(row[x]) > 0) {
+            if (mtxAlpha(row[x]) > 0 &&
+                !(protect && protect[size_t(y) * size_t(photo.width) + size_t(x)])) {
                 state_[size_t(cy) * size_t(width_) + size_t(cx)] = 1;
                 ++counting_;
             }

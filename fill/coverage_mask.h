@@ -16,8 +16,9 @@ class mtxCoverageMask {
     static int CellFor(int64_t pixels);
 
     // The cells of photo, and which of them count (photo alpha above 0 at the
-    // centre). 1, or 0 for an empty photo or when memory runs out.
-    int Reset(const mtxImage& photo);
+    // centre, and no mark there in protect, one byte a photo pixel, which may
+    // be null). 1, or 0 for an empty photo or when memory runs out.
+    int Reset(const mtxImage& photo, const uint8_t* protect = nullptr);
 
     // One stamp: the quad's corners in picture pixels, in the order (left,
     // top), (right, top), (left, bottom) (the fourth follows), the texture

@@ -25,6 +25,7 @@ mtxFillSession::mtxFillSession(mtxImageEditorDevice& editor, SampleCollection& s
       engine_(segmentation, samples, random, sourceCopy, target_),
       fine_(segmentation, samples, sourceCopy, target_, shapes_) {
     segmentation.SetTimeBudget(kSliceMs);
+    fine_.SetMaps(&maps);
 }
 
 int mtxFillSession::BeginPreparation() {
@@ -207,7 +208,10 @@ int mtxFillSession::CloseBatch() {
 }
 
 void mtxFillSession::ForgetCoverage() {
-    coverage_.Reset(sourceCopy);
+    // Protected pixels are meant to stay bare: they do not count as uncovered.
+    const bool fine = samples_.fillMode == SampleCollection::kModeFine;
+    const bool sameSize = maps.Width() == sourceCopy.width && maps.Height() == sourceCopy.height;
+    coverage_.Reset(sourceCopy, fine && sameSize ? maps.Data(mtxFillMaps::kProtect) : nullptr);
     stamps = steps = 0;
     // The generator's own state stays for the Classic mode.
     RestartFine();

@@ -6,6 +6,7 @@
 
 #include "fill/coverage_mask.h"
 #include "fill/fill_engine.h"
+#include "fill/fill_maps.h"
 #include "fill/fill_random.h"
 #include "fill/fine_engine.h"
 #include "fill/layer_stamp_target.h"
@@ -131,6 +132,12 @@ class mtxFillSession {
     uint64_t steps = 0;   // tried since the background was applied
     // Every stamp drawn into the layer by this session, in order.
     mtxStampLog log;
+    // Where the Fine mode may not stamp and where it stamps finer, at the
+    // photo's size. Set them before the preparation finishes; later, the
+    // window's brushes paint into maps.Data(plane) and call MarkChanged with
+    // the stroke's bounds, and the Fine engine's next stamps honour the
+    // stroke. The Classic mode does not read them.
+    mtxFillMaps maps;
 
     const mtxFineEngine& Fine() const { return fine_; }
 

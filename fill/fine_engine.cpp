@@ -107,7 +107,11 @@ bool mtxFineEngine::Prepared() const {
 bool mtxFineEngine::BeginStart() {
     const int64_t pixels = int64_t(source_.width) * source_.height;
     const int cell = pixels <= kPixelCells ? 1 : mtxCoverageMask::CellFor(pixels);
-    if (!means_.Begin(source_, cell) || !canvas_.Begin(source_, cell)) return false;
+    // Protected pixels give no colour and need no cover. The tables keep the
+    // plane as it is now; a later stroke is honoured by each stamp's test.
+    const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);
+    const uint8_t* plane = protect ? protect->Data(mtxFillMaps::kProtect) : nullptr;
+    if (!means_.Begin(source_, cell, plane) || !canvas_.Begin(source_, cell, plane)) return false;
     ChooseSizes(source_.width, source_.height);
     starting_ = true;
     return true;
@@ -132,7 +136,8 @@ bool mtxFineEngine::StartSlice() {
 
 // Auto: the largest a share of the photo's shorter side, the smallest a
 // sixteenth of that but a few pixels at least; the user's bounds still hold.
-// Otherwise the user's bounds are the sizes.
+// Otherwise the user's bounds are the sizes. A detail plane stretches the
+// passes to the finest and coarsest sizes its points ask for.
 void mtxFineEngine::ChooseSizes(int width, int height) {
     int largest = samples_.sizeMax, smallest = samples_.sizeMin;
     if (samples_.autoSize) {
@@ -141,10 +146,82 @@ void mtxFineEngine::ChooseSizes(int width, int height) {
         smallest = std::max({samples_.sizeMin, kSmallest, int(std::lround(float(largest) / 16))});
         smallest = std::min(smallest, largest);
     }
+    smallest_ = smallest, largest_ = largest;
+    finest_ =
+        std::min(smallest, samples_.autoSize ? std::max(samples_.sizeMin, kFinest) : smallest);
+    coarsest_ = std::max(largest, int(samples_.sizeMax));
+    float low = 1, high = 1;
+    if (const mtxFillMaps* detail = MapWith(mtxFillMaps::kDetail)) detail->ScaleRange(&low, &high);
+    largest = std::clamp(int(std::lround(float(largest) * high)), largest, coarsest_);
+    smallest = std::clamp(int(std::lround(float(smallest) * low)), finest_, smallest);
     sizes_.clear();
     for (float size = float(largest); size > float(smallest) * 1.2f; size *= kPassRatio)
         sizes_.push_back(int32_t(std::lround(size)));
     sizes_.push_back(smallest);
+}
+
+const mtxFillMaps* mtxFineEngine::MapWith(mtxFillMaps::Plane plane) const {
+    return maps_ && maps_->Has(plane) && maps_->Width() == source_.width &&
+                   maps_->Height() == source_.height
+               ? maps_
+               : nullptr;
+}
+
+void mtxFineEngine::RangeAt(int x, int y, float* low, float* high) const {
+    const mtxFillMaps* detail = MapWith(mtxFillMaps::kDetail);
+    const float scale = detail ? detail->SizeScale(x, y) : 1.0f;
+    *low = std::clamp(float(smallest_) * scale, float(finest_), float(coarsest_));
+    *high = std::clamp(float(largest_) * scale, *low, float(coarsest_));
+}
+
+// Within the jitter of a size, so a range narrower than the step between
+// passes still takes the pass nearest it.
+bool mtxFineEngine::TakesPass(int x, int y, int size) const {
+    if (!MapWith(mtxFillMaps::kDetail)) return true;
+    float low, high;
+    RangeAt(x, y, &low, &high);
+    return float(size) <= high * 1.15f && float(size) >= low * 0.85f;
+}
+
+// Each protected pixel under the stamp's quad is turned back into the
+// sample's texture; the stamp leaves a mark there when a texel with alpha
+// lies within the filtering's reach of that point. The device draws no pixel
+// whose centre lies outside the quad, whatever the filtering.
+bool mtxFineEngine::ClearOfProtection(const mtxStamp& stamp,
+                                      const mtxSampleShapes::Shape& shape) const {
+    const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);
+    if (!protect) return true;
+    float corner[3][2];
+    for (int i = 0; i < 3; ++i)
+        if (!stamp.quad.Corner(i, &corner[i][0], &corner[i][1])) return false;
+    const double ax = corner[0][0], ay = corner[0][1];
+    const double ex = corner[1][0] - ax, ey = corner[1][1] - ay;
+    const double fx = corner[2][0] - ax, fy = corner[2][1] - ay;
+    const double det = ex * fy - ey * fx;
+    if (!(std::fabs(det) > 1e-9) || shape.width <= 0 || shape.height <= 0) return false;
+    const float* u = stamp.quad.u;
+    const float* v = stamp.quad.v;
+    // Texels a pixel spans along each side of the quad.
+    const double acrossU = std::fabs(u[1] - u[0]) * shape.width / std::hypot(ex, ey);
+    const double acrossV = std::fabs(v[1] - v[0]) * shape.height / std::hypot(fx, fy);
+    const double reachU = kMarkReach * acrossU + 1, reachV = kMarkReach * acrossV + 1;
+    const double slackS = kEdgeSlack / std::hypot(ex, ey), slackT = kEdgeSlack / std::hypot(fx, fy);
+    const double margin = kEdgeSlack + 1;
+    const double xs[4] = {ax, ax + ex, ax + fx, ax + ex + fx},
+                 ys[4] = {ay, ay + ey, ay + fy, ay + ey + fy};
+    const int x0 = int(std::floor(*std::min_element(xs, xs + 4) - margin));
+    const int x1 = int(std::ceil(*std::max_element(xs, xs + 4) + margin));
+    const int y0 = int(std::floor(*std::min_element(ys, ys + 4) - margin));
+    const int y1 = int(std::ceil(*std::max_element(ys, ys + 4) + margin));
+    return !protect->FindProtected(x0, y0, x1, y1, [&](int x, int y) {
+        const double px = x + 0.5 - ax, py = y + 0.5 - ay;
+        const double s = (px * fy - py * fx) / det, t = (ex * py - ey * px) / det;
+        if (s < -slackS || s > 1 + slackS || t < -slackT || t > 1 + slackT) return false;
+        const double tu = (u[0] + s * (u[1] - u[0])) * shape.width;
+        const double tv = (v[0] + t * (v[1] - v[0])) * shape.height;
+        return shape.AnyAlpha(int(std::floor(tu - reachU)), int(std::floor(tv - reachV)),
+                              int(std::floor(tu + reachU)), int(std::floor(tv + reachV)));
+    });
 }
 
 bool mtxFineEngine::NextPass() {
@@ -177,7 +254,8 @@ bool mtxFineEngine::MakePass() {
                           jy = float(random_.Below(1024)) / 1024;
                     int x = std::min(int((float(i) + jx) * m.spacing), width - 1);
                     int y = std::min(int((float(j) + jy) * m.spacing), height - 1);
-                    points_.push_back(uint32_t(y) * uint32_t(width) + uint32_t(x));
+                    if (TakesPass(x, y, sizes_[size_t(pass_)]))
+                        points_.push_back(uint32_t(y) * uint32_t(width) + uint32_t(x));
                 }
             }
             if (m.at == size_t(m.down)) m.stage = Making::kShuffle, m.at = points_.size();
@@ -271,6 +349,8 @@ bool mtxFineEngine::VisitPassPoint(mtxStamp& stamp) {
     float jitter = 0.85f + 0.3f * float(random_.Below(1024)) / 1023.0f;
     int size = int(std::lround(float(sizes_[size_t(pass_)]) * jitter));
     size = std::clamp(size, sizes_.back(), std::max(sizes_.front(), sizes_.back()));
+    // Asked again: a stroke since the pass was made counts from its next stamp.
+    if (!TakesPass(x, y, sizes_[size_t(pass_)])) return false;
     return Compose(x, y, size, false, stamp);
 }
 
@@ -295,11 +375,20 @@ bool mtxFineEngine::VisitGap(mtxStamp& stamp) {
     const int cx = int(cell % uint32_t(canvas_.Width())),
               cy = int(cell / uint32_t(canvas_.Width()));
     if (!canvas_.Uncovered(cx, cy) || tries_[cell] >= kCoverTries) return false;
-    ++tries_[cell];
     const int c = canvas_.Cell();
     int x = std::min(cx * c + c / 2, source_.width - 1),
         y = std::min(cy * c + c / 2, source_.height - 1);
-    return Compose(x, y, sizes_.back(), true, stamp);
+    // Protected since the run began: nothing may cover it.
+    const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);
+    if (protect && protect->Protected(x, y)) {
+        tries_[cell] = kCoverTries;
+        return false;
+    }
+    ++tries_[cell];
+    float low, high;
+    RangeAt(x, y, &low, &high);
+    const int size = MapWith(mtxFillMaps::kDetail) ? int(std::lround(low)) : sizes_.back();
+    return Compose(x, y, size, true, stamp);
 }
 
 mtxFineEngine::Box mtxFineEngine::CellsAround(int x, int y, float half) const {
@@ -393,8 +482,12 @@ bool mtxFineEngine::Compose(int x, int y, int size, bool cover, mtxStamp& stamp)
             radius = RadiusOf(index, size);
         }
     } else {
-        // Room in the segmentation, or a photo that one colour stands for at this scale.
+        // Room in the segmentation, or a photo that one colour stands for at
+        // this scale. Where the detail plane asks for coarser stamps, the
+        // borders within count for less in the same measure.
         float room = segmentation_.distance.At(x, y);
+        if (const mtxFillMaps* detail = MapWith(mtxFillMaps::kDetail))
+            room *= std::max(1.0f, detail->SizeScale(x, y));
         bool fits = radius <= room + float(samples_.overlap) || Smooth(box, photo);
         if (!fits || !OnPhoto(x, y, radius)) return false;
     }
@@ -408,6 +501,16 @@ bool mtxFineEngine::Compose(int x, int y, int size, bool cover, mtxStamp& stamp)
     bool mirrored = samples_.mirror && (random_.Next() & 1);
     bool flipped = samples_.flip && (random_.Next() & 1);
     stamp.Shape(mirrored, flipped);
+    if (!ClearOfProtection(stamp, *shape)) {
+        // The last phase tries smaller stamps, down to a pixel, before it gives the cell up.
+        if (!cover) return false;
+        while (stamp.size > 1 && !ClearOfProtection(stamp, *shape)) {
+            stamp.size = std::max(1, int(float(stamp.size) * kPassRatio));
+            stamp.SizeTo(sample.width, sample.height);
+            stamp.Shape(mirrored, flipped);
+        }
+        if (!ClearOfProtection(stamp, *shape)) return false;
+    }
     stamp.c0[0] = key[0], stamp.c0[1] = key[1], stamp.c0[2] = key[2];
     stamp.c0[3] = mtxSampleShapes::BrightnessFor(*shape, key[0]);
     stamp.SetPhotoPixel(source_.At(x, y));

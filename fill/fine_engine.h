@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fill/fill_engine.h"
+#include "fill/fill_maps.h"
 #include "fill/fill_random.h"
 #include "fill/photo_means.h"
 #include "fill/sample_shapes.h"
@@ -23,6 +24,11 @@ class mtxImage;
 // light and shade. A last phase stamps every cell still uncovered with the
 // smallest size, so the run ends with the whole photo covered.
 //
+// Painted maps steer it (mtxFillMaps): no stamp leaves a mark on a protected
+// pixel, and the detail plane moves each point's range of sizes, so a point
+// takes only the passes whose size lies in its own range and the last phase
+// covers it at its own smallest size.
+//
 // A step places at most one stamp, and everything a run depends on (the
 // generator, the pass, the place in it) lives in the object, so the same seed
 // gives the same stamps however the steps are paced.
@@ -40,6 +46,14 @@ class mtxFineEngine {
         0.6f;                               // the square a stamp's colour comes from, of its side
     static constexpr float kDetail = 7.0f;  // colour difference (CIE76) that asks for a stamp
     static constexpr float kSmooth = 8.0f;  // difference within a stamp one colour stands for
+    static constexpr int kFinest = 3;       // pixels, the smallest size a detail plane asks for
+    // Pixels beyond a texel with alpha that the device's filtering may still
+    // tint, inside the quad: a small stamp is drawn from a coarse level of
+    // its mipmaps, whose texels, sampled bilinearly, reach about this far.
+    static constexpr float kMarkReach = 3.0f;
+    // Pixels the quad is taken as larger on each side, whichever pixel
+    // centre the rasteriser's rules pick on its edge.
+    static constexpr float kEdgeSlack = 0.5f;
 
     mtxFineEngine(mcvSegmentGraph& segmentation, SampleCollection& samples,
                   const mtxImage& sourceCopy, mtxStampTarget& target, mtxSampleShapes& shapes)
@@ -59,6 +73,10 @@ class mtxFineEngine {
     // Off: steps place stamps in the engine's own account of the picture but
     // draw nothing, so a run can be caught up with the stamps a log holds.
     void SetDrawing(bool on) { drawing_ = on; }
+    // The painted maps, read while the run goes on (null: none). A plane of
+    // another size than the photo counts as none. The caller keeps them
+    // alive; the same maps give the same stamps.
+    void SetMaps(const mtxFillMaps* maps) { maps_ = maps; }
 
     // The stamp sizes of the passes, largest first; empty until the first step.
     const std::vector<int32_t>& Sizes() const { return sizes_; }
@@ -101,6 +119,14 @@ class mtxFineEngine {
     bool OnPhoto(int x, int y, float radius) const;
     bool NeedsStamp(const Box& box, const mtxPhotoMeans::Sums& photo) const;
     bool Smooth(const Box& box, const mtxPhotoMeans::Sums& whole) const;
+    // The maps when they hold the plane at the photo's size, else null.
+    const mtxFillMaps* MapWith(mtxFillMaps::Plane plane) const;
+    // The sizes the detail plane gives pixel (x, y): the smallest and the largest.
+    void RangeAt(int x, int y, float* low, float* high) const;
+    // Whether a pass of stamps of size takes pixel (x, y).
+    bool TakesPass(int x, int y, int size) const;
+    // Whether the stamp leaves no mark on a protected pixel.
+    bool ClearOfProtection(const mtxStamp& stamp, const mtxSampleShapes::Shape& shape) const;
     void Paint(const mtxStamp& stamp, uint32_t rgb);
 
     mcvSegmentGraph& segmentation_;
@@ -118,6 +144,9 @@ class mtxFineEngine {
     mtxPhotoMeans means_;
     mtxStampCanvas canvas_;
     std::vector<int32_t> sizes_;
+    // The neutral range of sizes, and the bounds any point's range keeps.
+    int smallest_ = 1, largest_ = 1, finest_ = 1, coarsest_ = 1;
+    const mtxFillMaps* maps_ = nullptr;
     int pass_ = -1;
     std::vector<uint32_t> points_;  // the pass's points (pixel indices) or the uncovered cells
     size_t cursor_ = 0;

@@ -5,11 +5,11 @@
 
 #include "image/image.h"
 
-int mtxPhotoMeans::Reset(const mtxImage& photo, int cell) {
-    return Begin(photo, cell) && AddRows(height_);
+int mtxPhotoMeans::Reset(const mtxImage& photo, int cell, const uint8_t* protect) {
+    return Begin(photo, cell, protect) && AddRows(height_);
 }
 
-int mtxPhotoMeans::Begin(const mtxImage& photo, int cell) {
+int mtxPhotoMeans::Begin(const mtxImage& photo, int cell, const uint8_t* protect) {
     width_ = height_ = built_ = 0;
     table_.reset();
     photo_ = nullptr;
@@ -26,6 +26,7 @@ int mtxPhotoMeans::Begin(const mtxImage& photo, int cell) {
     }
     width_ = width, height_ = height;
     photo_ = &photo;
+    protect_ = protect;
     return 1;
 }
 
@@ -46,6 +47,7 @@ int mtxPhotoMeans::AddRows(int rows) {
     }
     if (built_ < height_) return 0;
     photo_ = nullptr;
+    protect_ = nullptr;
     return 1;
 }
 
@@ -55,11 +57,12 @@ void mtxPhotoMeans::SumCellRow(int cy, uint32_t* sums) const {
     const int last = std::min((cy + 1) * cell_, pictureHeight_);
     for (int y = cy * cell_; y < last; ++y) {
         const mtxColor* pixels = photo_->Row(y);
+        const uint8_t* kept = protect_ ? protect_ + size_t(y) * size_t(pictureWidth_) : nullptr;
         uint32_t* cell = sums;
         for (int x = 0, next = cell_; x < pictureWidth_; ++x) {
             if (x == next) cell += 4, next += cell_;
             const mtxColor pixel = pixels[x];
-            if (mtxAlpha(pixel) == 0) continue;
+            if (mtxAlpha(pixel) == 0 || (kept && kept[x])) continue;
             cell[0] += mtxRed(pixel), cell[1] += mtxGreen(pixel);
             cell[2] += mtxBlue(pixel), cell[3] += 1;
         }

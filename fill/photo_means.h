@@ -19,14 +19,15 @@ class mtxPhotoMeans {
         uint32_t pixels = 0;  // pixels in the rectangle
     };
 
-    // Builds the table of photo for cells of side cell. 1, or 0 for an empty
-    // photo or when memory runs out.
-    int Reset(const mtxImage& photo, int cell);
+    // Builds the table of photo for cells of side cell. Pixels that protect
+    // (one byte a photo pixel, nonzero; may be null) marks count as pixels
+    // without alpha. 1, or 0 for an empty photo or when memory runs out.
+    int Reset(const mtxImage& photo, int cell, const uint8_t* protect = nullptr);
     // The same in steps, so a large photo does not hold its caller: Begin
     // makes room (1, or 0 as Reset), then each AddRows adds up to rows rows of
     // cells from photo, which must stay as it is until then; 1 once the table
     // is whole. Queries wait for that.
-    int Begin(const mtxImage& photo, int cell);
+    int Begin(const mtxImage& photo, int cell, const uint8_t* protect = nullptr);
     int AddRows(int rows);
     bool Complete() const { return table_ && built_ == height_; }
     // The sums over the cells x0..x1, y0..y1 (inclusive, clipped to the photo).
@@ -44,8 +45,9 @@ class mtxPhotoMeans {
 
     int width_ = 0, height_ = 0, cell_ = 1;
     int pictureWidth_ = 0, pictureHeight_ = 0;
-    const mtxImage* photo_ = nullptr;  // while the table is being built
-    int built_ = 0;                    // rows of cells in the table
+    const mtxImage* photo_ = nullptr;   // while the table is being built
+    const uint8_t* protect_ = nullptr;  // the same
+    int built_ = 0;                     // rows of cells in the table
     // (width + 1) x (height + 1) x 4, in zero pages from the system: a large
     // photo's table is not written twice.
     mcvLargeArray<uint32_t> table_;

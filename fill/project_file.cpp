@@ -1,6 +1,8 @@
 #include "fill/project_file.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "base/application.h"
 #include "fill/byte_io.h"
@@ -120,6 +122,12 @@ class ChunkReader {
         return 1;
     }
 
+    // Whether the next chunk is of this type, which is then read as Next reads it.
+    int NextIf(const char type[4], Bytes& raw, bool& present) {
+        present = reader_.Left() >= 4 && std::memcmp(data_ + reader_.Position(), type, 4) == 0;
+        return !present || Next(type, raw);
+    }
+
     // The next chunk, which must be of this type; its unpacked bytes in raw.
     int Next(const char type[4], Bytes& raw) {
         std::string name(type, 4);
@@ -176,6 +184,44 @@ void WriteOptions(mtxByteWriter& w, const mtxStampLog::Options& o) {
         w.U32(v);
 }
 
+constexpr uint8_t kProtectPlane = 1, kDetailPlane = 2;
+
+bool HasMaps(const mtxProject& project) {
+    const mtxFillMaps& maps = project.maps;
+    return (maps.Has(mtxFillMaps::kProtect) || maps.Has(mtxFillMaps::kDetail)) &&
+           maps.Width() == project.photo.width && maps.Height() == project.photo.height;
+}
+
+// Which planes there are, then each plane's bytes, rows top first.
+void WriteMaps(const mtxFillMaps& maps, Bytes& raw) {
+    const size_t pixels = size_t(maps.Width()) * size_t(maps.Height());
+    raw.clear();
+    raw.push_back(uint8_t((maps.Has(mtxFillMaps::kProtect) ? kProtectPlane : 0) |
+                          (maps.Has(mtxFillMaps::kDetail) ? kDetailPlane : 0)));
+    for (mtxFillMaps::Plane plane : {mtxFillMaps::kProtect, mtxFillMaps::kDetail})
+        if (const uint8_t* data = maps.Data(plane)) raw.insert(raw.end(), data, data + pixels);
+}
+
+int ReadMaps(const Bytes& raw, int width, int height, mtxFillMaps& maps, std::string& why) {
+    const size_t pixels = size_t(width) * size_t(height);
+    if (raw.empty() || raw[0] == 0 || (raw[0] & ~(kProtectPlane | kDetailPlane)))
+        return why = "chunk MAPS names no known plane", 0;
+    const size_t planes = (raw[0] & kProtectPlane ? 1 : 0) + (raw[0] & kDetailPlane ? 1 : 0);
+    if (raw.size() != 1 + planes * pixels)
+        return why = "chunk MAPS is not " + std::to_string(planes) + " planes of the photo's size",
+               0;
+    const uint8_t* at = raw.data() + 1;
+    for (auto [bit, plane] : {std::pair{kProtectPlane, mtxFillMaps::kProtect},
+                              std::pair{kDetailPlane, mtxFillMaps::kDetail}}) {
+        if (!(raw[0] & bit)) continue;
+        if (!maps.Create(plane, width, height)) return why = "not enough memory for the maps", 0;
+        std::copy(at, at + pixels, maps.Data(plane));
+        at += pixels;
+    }
+    maps.MarkChanged(0, 0, width - 1, height - 1);
+    return 1;
+}
+
 mtxStampLog::Options ReadOptions(mtxByteReader& r) {
     mtxStampLog::Options o;
     o.sizeMin = int32_t(r.U32()), o.sizeMax = int32_t(r.U32()), o.overlap = int32_t(r.U32());
@@ -196,7 +242,8 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     out.clear();
     mtxByteWriter w(out);
     w.Bytes(kSignature, 8);
-    w.U32(kVersion);
+    const bool maps = HasMaps(project);
+    w.U32(maps ? kVersion : 1);
     Bytes raw, scratch;
     auto chunk = [&](const char* type, bool deflate) {
         size_t start = w.Size();
@@ -235,6 +282,11 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     raw = project.log.Serialize();
     if (raw.size() > kMaxChunkBytes) return error = "the stamp log is too large to save", 0;
     chunk("LOG ", true);
+    if (maps) {
+        WriteMaps(project.maps, raw);
+        if (raw.size() > kMaxChunkBytes) return error = "the maps are too large to save", 0;
+        chunk("MAPS", true);
+    }
     if (cancelled()) return error = "cancelled", 0;
     raw.clear();
     chunk("END ", false);
@@ -284,6 +336,10 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
 
     if (!chunks.Next("LOG ", raw)) return 0;
     if (!project.log.Parse(raw.data(), raw.size(), int32_t(samples), error)) return 0;
+    bool maps = false;
+    project.maps.Clear();
+    if (!chunks.NextIf("MAPS", raw, maps)) return 0;
+    if (maps && !ReadMaps(raw, int(width), int(height), project.maps, why)) return chunks.Fail(why);
     if (!chunks.Next("END ", raw)) return 0;
     if (!raw.empty() || !chunks.AtEnd()) return chunks.Fail("bytes after the END chunk");
     return 1;

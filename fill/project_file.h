@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "fill/fill_maps.h"
 #include "fill/stamp_log.h"
 #include "image/image.h"
 
 // A filled picture that can be opened again elsewhere: the photo, the
-// samples' pictures, the options, the seed and the stamp log.
+// samples' pictures, the options, the seed, the stamp log and the painted
+// maps that steer the Fine mode.
 struct mtxProject {
     struct Sample {
         std::string path;  // where the picture came from, for display and saving
@@ -27,6 +29,7 @@ struct mtxProject {
     bool hasSeed = false;
     uint64_t seed = 0;
     mtxStampLog log;
+    mtxFillMaps maps;  // none, or planes of the photo's size
 };
 
 // The .daubry file: a signature, a version, then chunks, each a type, a
@@ -34,14 +37,16 @@ struct mtxProject {
 // and unpacked lengths, its bytes and a CRC-32 of all of that. The chunks
 // come in a fixed order: HEAD (sizes, seed, options), PHOT (the photo as
 // PNG), one SMPL per sample (its path and picture as PNG), LOG (the stamp
-// log, deflated) and END. The reader treats the file as hostile: every
+// log, deflated), MAPS (the painted maps, deflated; version 2, only when a
+// map is painted, so a project without maps opens in older versions) and
+// END. The reader treats the file as hostile: every
 // count and size is checked against its bound and against what remains
 // before anything is allocated, and a damaged file is refused with a
 // message naming the chunk and the fault.
 class mtxProjectFile {
   public:
     static constexpr uint8_t kSignature[8] = {0x89, 'D', 'B', 'R', 'Y', '\r', '\n', 0x1A};
-    static constexpr uint32_t kVersion = 1;
+    static constexpr uint32_t kVersion = 2;
     static constexpr uint32_t kMaxChunkBytes = 1u << 30;
     static constexpr int kMaxSide = 1 << 16;
     static constexpr uint64_t kMaxPhotoPixels = uint64_t(1) << 28;

@@ -62,6 +62,7 @@ int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxPro
     }
     project.options = mtxStampLog::Options::Of(samples);
     project.log = session.log;
+    project.maps = session.maps;
     return 1;
 }
 

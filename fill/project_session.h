@@ -12,7 +12,7 @@ class mtxFillSession;
 
 // The session's project: the saved copy of the photo, the samples' pictures
 // (read again from their files, and checked to be the pictures the samples
-// were made from), the options and the log. A sample whose path is among
+// were made from), the options, the log and the maps. A sample whose path is among
 // known (pictures of an opened project, whose files may be elsewhere) takes
 // that picture when it checks out, before its file is tried. 1, or 0 with
 // why in error.

@@ -44,10 +44,29 @@ void mtxSampleShapes::Set(int32_t index, const void* texture, const uint32_t* pi
     }
     if (weight > 0)
         for (float& share : shape.luma) share = float(share / weight);
+    const size_t stride = size_t(width) + 1;
+    shape.marks.assign(stride * (size_t(height) + 1), 0);
+    for (int y = 0; y < height; ++y) {
+        uint32_t across = 0;
+        for (int x = 0; x < width; ++x) {
+            across += shape.alpha[size_t(y) * size_t(width) + size_t(x)] != 0;
+            shape.marks[(size_t(y) + 1) * stride + size_t(x) + 1] =
+                shape.marks[size_t(y) * stride + size_t(x) + 1] + across;
+        }
+    }
     // A stamp's centre lies at the texture's centre.
     shape.opaqueCentre =
         width > 0 && height > 0 &&
         mtxStampCanvas::Covers(shape.alpha.data(), width, height, width / 2.0, height / 2.0);
+}
+
+bool mtxSampleShapes::Shape::AnyAlpha(int x0, int y0, int x1, int y1) const {
+    x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+    x1 = std::min(x1, width - 1), y1 = std::min(y1, height - 1);
+    if (x0 > x1 || y0 > y1 || marks.empty()) return false;
+    const size_t stride = size_t(width) + 1;
+    auto at = [&](int x, int y) { return marks[size_t(y) * stride + size_t(x)]; };
+    return at(x1 + 1, y1 + 1) - at(x0, y1 + 1) - at(x1 + 1, y0) + at(x0, y0) > 0;
 }
 
 const mtxSampleShapes::Shape* mtxSampleShapes::Get(const SampleCollection& samples, int32_t index) {

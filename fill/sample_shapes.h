@@ -18,6 +18,13 @@ class mtxSampleShapes {
         // Alpha-weighted share of the sample at each luma level 0..255; sums to 1.
         float luma[256] = {};
         bool opaqueCentre = false;  // a stamp covers the cell at its centre
+        // Texels with alpha above 0 above and left of each corner,
+        // (width + 1) x (height + 1): where a stamp leaves any mark, in
+        // constant time per rectangle.
+        std::vector<uint32_t> marks;
+
+        // Whether any texel of x0..x1, y0..y1 (inclusive, clipped) has alpha.
+        bool AnyAlpha(int x0, int y0, int x1, int y1) const;
     };
 
     // The shape of sample index of samples, read from its texture when it

@@ -6,11 +6,11 @@
 
 #include "image/image.h"
 
-int mtxStampCanvas::Reset(const mtxImage& photo, int cell) {
-    return Begin(photo, cell) && AddRows(height_);
+int mtxStampCanvas::Reset(const mtxImage& photo, int cell, const uint8_t* protect) {
+    return Begin(photo, cell, protect) && AddRows(height_);
 }
 
-int mtxStampCanvas::Begin(const mtxImage& photo, int cell) {
+int mtxStampCanvas::Begin(const mtxImage& photo, int cell, const uint8_t* protect) {
     width_ = height_ = marked_ = 0;
     counting_ = covered_ = 0;
     state_.reset();
@@ -28,6 +28,7 @@ int mtxStampCanvas::Begin(const mtxImage& photo, int cell) {
     }
     width_ = width, height_ = height;
     photo_ = &photo;
+    protect_ = protect;
     return 1;
 }
 
@@ -35,15 +36,19 @@ int mtxStampCanvas::AddRows(int rows) {
     if (!state_) return 0;
     for (; marked_ < height_ && rows > 0; ++marked_, --rows) {
         const mtxImage& photo = *photo_;
-        const mtxColor* row = photo.Row(std::min(marked_ * cell_ + cell_ / 2, photo.height - 1));
+        const int y = std::min(marked_ * cell_ + cell_ / 2, photo.height - 1);
+        const mtxColor* row = photo.Row(y);
+        const uint8_t* kept = protect_ ? protect_ + size_t(y) * size_t(photo.width) : nullptr;
         for (int cx = 0; cx < width_; ++cx) {
-            if (mtxAlpha(row[std::min(cx * cell_ + cell_ / 2, photo.width - 1)]) == 0) continue;
+            const int x = std::min(cx * cell_ + cell_ / 2, photo.width - 1);
+            if (mtxAlpha(row[x]) == 0 || (kept && kept[x])) continue;
             state_[Index(cx, marked_)] = kOpen;
             ++counting_;
         }
     }
     if (marked_ < height_) return 0;
     photo_ = nullptr;
+    protect_ = nullptr;
     return 1;
 }
 

@@ -30,13 +30,14 @@ class mtxStampCanvas {
         uint32_t covered = 0, uncovered = 0;
     };
 
-    // The cells of photo, none covered. 1, or 0 for an empty photo or when
-    // memory runs out.
-    int Reset(const mtxImage& photo, int cell);
+    // The cells of photo, none covered; cells whose centre pixel protect
+    // marks (one byte a photo pixel, nonzero; may be null) do not count. 1,
+    // or 0 for an empty photo or when memory runs out.
+    int Reset(const mtxImage& photo, int cell, const uint8_t* protect = nullptr);
     // The same in steps: Begin makes room (1, or 0 as Reset), then each
     // AddRows marks up to rows rows of cells of photo, which must stay as it
     // is until then; 1 once every row is marked. Stamps wait for that.
-    int Begin(const mtxImage& photo, int cell);
+    int Begin(const mtxImage& photo, int cell, const uint8_t* protect = nullptr);
     int AddRows(int rows);
 
     // Paints one stamp: the quad's corners in picture pixels, in the order
@@ -70,6 +71,7 @@ class mtxStampCanvas {
     mcvLargeArray<uint8_t> state_;
     mcvLargeArray<uint32_t> color_;  // 0xRRGGBB of the stamp on top
     int64_t counting_ = 0, covered_ = 0;
-    const mtxImage* photo_ = nullptr;  // while the rows are being marked
-    int marked_ = 0;                   // rows of cells marked
+    const mtxImage* photo_ = nullptr;   // while the rows are being marked
+    const uint8_t* protect_ = nullptr;  // the same
+    int marked_ = 0;                    // rows of cells marked
 };

@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!mtxProjectFile::Write(project, again, error) ||
         !mtxProjectFile::Read(again.data(), again.size(), copy, error) ||
         copy.log.Serialize() != project.log.Serialize() ||
-        copy.samples.size() != project.samples.size())
+        copy.samples.size() != project.samples.size() ||
+        copy.maps.Has(mtxFillMaps::kProtect) != project.maps.Has(mtxFillMaps::kProtect) ||
+        copy.maps.Has(mtxFillMaps::kDetail) != project.maps.Has(mtxFillMaps::kDetail))
         std::abort();
     return 0;
 }

@@ -61,10 +61,11 @@ int CheckResume(const std::vector<std::string>& positional, const mtxFillArgumen
     if (out.output.empty()) return error = "no output file given (-o FILE)", 0;
     bool options = !out.samples.empty() || out.seed || out.sizeMin || out.sizeMax || out.overlap ||
                    out.noRotate || out.noMirror || out.noFlip || out.randomSamples ||
-                   out.keepColours || out.background != mtxFillArguments::Background::kSettings;
+                   out.keepColours || out.background != mtxFillArguments::Background::kSettings ||
+                   !out.protectMap.empty() || !out.detailMap.empty();
     if (options)
         return error =
-                   "--resume goes on with the project's samples, options and seed; "
+                   "--resume goes on with the project's samples, options, maps and seed; "
                    "they cannot be given as well",
                0;
     return 1;
@@ -105,6 +106,10 @@ int mtxParseFillArguments(const std::vector<std::string>& args, mtxFillArguments
             if (!TakeValue(args, i, out.resume, error)) return 0;
         } else if (a == "--samples") {
             if (!TakeValue(args, i, out.samples, error)) return 0;
+        } else if (a == "--protect-map") {
+            if (!TakeValue(args, i, out.protectMap, error)) return 0;
+        } else if (a == "--detail-map") {
+            if (!TakeValue(args, i, out.detailMap, error)) return 0;
         } else if (a == "--seed") {
             uint64_t seed = 0;
             if (!TakeValue(args, i, v, error)) return 0;
@@ -238,6 +243,15 @@ Filling:
   --no-rotate, --no-mirror, --no-flip
   --background COLOUR|photo  start from a colour (#RRGGBB, white, black, grey,
                              transparent) or from the photo itself
+  --protect-map PICTURE      fine mode: no sample goes where this picture (of
+                             the photo's size) is dark: pixels at least half
+                             opaque and darker than mid-grey; the background
+                             shows there
+  --detail-map PICTURE       fine mode: smaller samples where this picture (of
+                             the photo's size) is light, larger where it is
+                             dark; mid-grey (128) changes nothing, white makes
+                             them a quarter of the size, black four times
+                             (within --size-min and --size-max)
 
 Output:
   --resume FILE.daubry       go on filling a saved project where it stopped,

@@ -17,6 +17,9 @@ struct mtxFillArguments {
     std::optional<double> scale;  // the picture saved this many times the photo's size
     std::optional<int32_t> quality;  // of a JPEG output, 1 to 100; none: mtxJpegDefaultQuality
     std::optional<uint64_t> seed;
+    // Pictures of the photo's size that steer the fine mode: where it may not
+    // stamp, and where it stamps finer or coarser.
+    std::string protectMap, detailMap;
 
     // When to stop; none given means, in the Classic mode, kDefaultCoverage
     // percent or kDefaultSeconds, and in the Fine mode the end of its run.

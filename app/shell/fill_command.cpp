@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/shell/fill_arguments.h"
 #include "app/shell/settings_key.h"
@@ -185,6 +186,7 @@ class FillJob {
         // driver then never hold memory at the same time.
         if (a_.resume.empty()) {
             if (int code = LoadPhoto()) return code;
+            if (int code = LoadMaps()) return code;
             if (int code = Analyse()) return code;
         }
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
@@ -193,6 +195,7 @@ class FillJob {
         if (a_.resume.empty()) {
             if (int code = OpenPhotoLayer()) return code;
             if (int code = LoadSamples()) return code;
+            if (int code = TakeMaps()) return code;
         } else if (int code = LoadProject()) {
             return code;
         }
@@ -241,6 +244,38 @@ class FillJob {
         if (photo_.width <= 0 || photo_.height <= 0)
             return Fail(kInput, a_.photo + ": the picture is empty");
         width_ = photo_.width, height_ = photo_.height;
+        return kDone;
+    }
+
+    // The maps are read before the long analysis, so a wrong one is told at once.
+    int LoadMaps() {
+        const std::pair<const std::string*, mtxFillMaps::Plane> maps[] = {
+            {&a_.protectMap, mtxFillMaps::kProtect}, {&a_.detailMap, mtxFillMaps::kDetail}};
+        for (const auto& [path, plane] : maps) {
+            if (path->empty()) continue;
+            mtxImage picture;
+            std::string reason;
+            if (!mtxImageLoad(picture, *path, 0, &reason))
+                return Fail(kInput, *path + ": " + (reason.empty() ? "cannot be read" : reason));
+            if (picture.width != width_ || picture.height != height_)
+                return Fail(kInput, *path + ": the map is " + std::to_string(picture.width) +
+                                        " x " + std::to_string(picture.height) +
+                                        " pixels; it must be the photo's size, " +
+                                        std::to_string(width_) + " x " + std::to_string(height_));
+            if (!maps_.FromPicture(plane, picture))
+                return Fail(kInput, *path + ": not enough memory for the map");
+        }
+        return kDone;
+    }
+
+    // The classic mode would not honour them: refused rather than ignored.
+    int TakeMaps() {
+        if (!maps_.Has(mtxFillMaps::kProtect) && !maps_.Has(mtxFillMaps::kDetail)) return kDone;
+        if (!Fine())
+            return Fail(kUsage,
+                        "--protect-map and --detail-map steer the fine mode; the mode is "
+                        "classic (add --mode fine)");
+        session_->maps = std::move(maps_);
         return kDone;
     }
 
@@ -294,6 +329,8 @@ class FillJob {
             std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
         image->Unlock();
         if (int code = OpenLayer(std::move(image))) return code;
+        // The run goes on under the maps it began with.
+        session_->maps = std::move(resumed_.maps);
         samples_.Bind(editor_, &printer_);
         if (!mtxLoadProjectSamples(resumed_, samples_, error))
             return Fail(kInput, a_.resume + ": " + error);
@@ -545,6 +582,7 @@ class FillJob {
     SampleCollection samples_;
     mtxImageStack stack_;
     mtxImage photo_;            // a new photo, until the device has its copy
+    mtxFillMaps maps_;          // its maps, until the session takes them
     mcvSegmentGraph analysis_;  // its analysis, until the session takes it
     double analyseSeconds_ = 0;
     // Made once the device exists: they take its shaders when they are made.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "fill/fill_maps.h"
 #include "fill/photo_means.h"
 #include "fill/sample_collection.h"
 #include "fill/sample_shapes.h"
@@ -115,6 +116,20 @@ struct FineRun {
         return steps;
     }
 };
+
+// Stripes and checks of several colours: detail at every scale, so the
+// smaller passes have work everywhere.
+mtxColor Busy(int x, int y) {
+    uint32_t k = uint32_t(x / 3 + y / 5) * 2654435761u >> 24;
+    return mtxArgb(255, (k & 0xC0) + uint32_t(x % 40), uint32_t(y * 2), (k & 0x3F) * 4);
+}
+
+// The side below which half the sizes lie.
+int Median(std::vector<int> sizes) {
+    if (sizes.empty()) return 0;
+    std::nth_element(sizes.begin(), sizes.begin() + long(sizes.size() / 2), sizes.end());
+    return sizes[sizes.size() / 2];
+}
 
 mtxColor Disc(int x, int y) {
     return std::hypot(x - 40.0, y - 30.0) < 22 ? 0xFF3050A0u : 0x00FFFFFFu;
@@ -289,4 +304,175 @@ TEST(PhotoMeans, EveryRectangleSumsAsCountedByHand) {
             ASSERT_EQ(got.pixels, pixels);
         }
     }
+}
+
+TEST(FineEngine, NoStampMarksAProtectedPixelAndTheRestIsStillCovered) {
+    // A disc and a one-pixel line protected, on a photo with alpha and on a
+    // busy one, with the samples turned or not. Samples whose opaque middle
+    // is half their reach, as petals around a heart, reach farther than the
+    // room a stamp asks for.
+    struct Case {
+        const char* name;
+        mtxColor (*pixel)(int, int);
+        bool rotate;
+        float reach;
+    } cases[] = {{"disc on transparent", Disc, true, 1},
+                 {"busy", Busy, true, 1},
+                 {"busy, petals", Busy, true, 2},
+                 {"busy, petals upright", Busy, false, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FineRun run(80, 60, c.pixel);
+        run.samples.rotate = c.rotate;
+        for (int i = 0; i < run.samples.count; ++i) run.samples.samples[i].scale *= c.reach;
+        mtxFillMaps maps;
+        ASSERT_EQ(maps.Create(mtxFillMaps::kProtect, 80, 60), 1);
+        uint8_t* plane = maps.Data(mtxFillMaps::kProtect);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x)
+                plane[y * 80 + x] = std::hypot(x - 45.0, y - 28.0) < 9 || x == 12 ? 255 : 0;
+        maps.MarkChanged(0, 0, 79, 59);
+        run.engine->SetMaps(&maps);
+        run.engine->Restart(4);
+        ASSERT_LT(run.ToTheEnd(), 200000);
+        EXPECT_TRUE(run.engine->Finished());
+        ASSERT_GT(run.target->stamps.size(), 20u);
+        int marked = 0, open = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) {
+                uint8_t drawn = run.target->alpha[size_t(y) * 80 + size_t(x)];
+                if (plane[y * 80 + x]) {
+                    marked += drawn > 0;
+                    continue;
+                }
+                // Away from the protection the photo is covered as without it.
+                bool near = std::hypot(x - 45.0, y - 28.0) < 9 + 6 || std::abs(x - 12) < 6;
+                open += !near && mtxAlpha(run.photo.At(x, y)) > 0 && drawn < 128;
+            }
+        EXPECT_EQ(marked, 0);
+        EXPECT_EQ(open, 0);
+    }
+}
+
+TEST(FineEngine, StampsAreSmallerWhereTheDetailPlaneAsksAndLargerWhereItIsDark) {
+    FineRun run(240, 120, Busy);
+    mtxFillMaps maps;
+    ASSERT_EQ(maps.Create(mtxFillMaps::kDetail, 240, 120), 1);
+    uint8_t* plane = maps.Data(mtxFillMaps::kDetail);
+    // Finer on the left third, neutral in the middle, coarser on the right.
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 240; ++x) plane[y * 240 + x] = x < 80 ? 255 : x < 160 ? 128 : 0;
+    maps.MarkChanged(0, 0, 239, 119);
+    run.engine->SetMaps(&maps);
+    run.engine->Restart(8);
+    ASSERT_LT(run.ToTheEnd(), 400000);
+    EXPECT_TRUE(run.engine->Finished());
+    std::vector<int> fine, neutral, coarse;
+    // Stamps well inside each third, away from the photo's edges, where
+    // stamps shrink to stay on it.
+    auto inside = [](const mtxStamp& s, int left) {
+        return s.x >= left + 20 && s.x < left + 60 && s.y >= 20 && s.y < 100;
+    };
+    for (const mtxStamp& s : run.target->stamps) {
+        if (inside(s, 0)) fine.push_back(s.size);
+        if (inside(s, 80)) neutral.push_back(s.size);
+        if (inside(s, 160)) coarse.push_back(s.size);
+    }
+    ASSERT_GT(fine.size(), 10u);
+    ASSERT_GT(coarse.size(), 10u);
+    EXPECT_LT(Median(fine), Median(neutral));
+    EXPECT_LT(Median(neutral), Median(coarse));
+    // The middle keeps the sizes a run without the plane has.
+    FineRun plain(240, 120, Busy);
+    plain.engine->Restart(8);
+    plain.ToTheEnd();
+    std::vector<int> alone;
+    for (const mtxStamp& s : plain.target->stamps)
+        if (s.x >= 100 && s.x < 140 && s.y >= 20 && s.y < 100) alone.push_back(s.size);
+    EXPECT_NEAR(Median(neutral), Median(alone), 1);
+}
+
+TEST(FineEngine, WithMapsTheSameSeedGivesTheSameStampsHoweverTheStepsArePaced) {
+    auto stamps = [](bool busyClock, bool withMaps) {
+        FineRun run(80, 60, Busy);
+        mtxFillMaps maps;
+        maps.Create(mtxFillMaps::kProtect, 80, 60);
+        maps.Create(mtxFillMaps::kDetail, 80, 60);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) {
+                maps.Data(mtxFillMaps::kProtect)[y * 80 + x] = x > 60 && y < 20 ? 255 : 0;
+                maps.Data(mtxFillMaps::kDetail)[y * 80 + x] = uint8_t(x * 3);
+            }
+        maps.MarkChanged(0, 0, 79, 59);
+        if (withMaps) run.engine->SetMaps(&maps);
+        run.engine->Restart(5);
+        uint32_t now = 1;
+        for (int step = 0; step < 200000; ++step) {
+            if (busyClock) now = step % 3 ? 3000 * uint32_t(step) : 7;
+            if (run.engine->PlaceSample(now) == mtxPlaceResult::kFinished) break;
+        }
+        return run.target->stamps;
+    };
+    std::vector<mtxStamp> a = stamps(false, true), b = stamps(true, true), c = stamps(false, false);
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_GT(a.size(), 50u);
+    for (size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].x, b[i].x) << i;
+        ASSERT_EQ(a[i].y, b[i].y) << i;
+        ASSERT_EQ(a[i].size, b[i].size) << i;
+        ASSERT_EQ(a[i].angle, b[i].angle) << i;
+        ASSERT_EQ(a[i].sample, b[i].sample) << i;
+    }
+    bool differs = a.size() != c.size();
+    for (size_t i = 0; !differs && i < a.size(); ++i)
+        differs = a[i].x != c[i].x || a[i].size != c[i].size;
+    EXPECT_TRUE(differs);
+}
+
+TEST(FillMaps, ProtectedRectanglesAgreeWithACountByHandAfterStrokes) {
+    mtxFillMaps maps;
+    ASSERT_EQ(maps.Create(mtxFillMaps::kProtect, 70, 45), 1);
+    uint32_t state = 7;
+    auto next = [&state](uint32_t below) {
+        state = state * 1664525u + 1013904223u;
+        return int(state >> 8) % int(below);
+    };
+    for (int stroke = 0; stroke < 40; ++stroke) {
+        // A small square painted or erased, as a brush does.
+        int x0 = next(70), y0 = next(45), side = 1 + next(6);
+        uint8_t value = next(3) ? 255 : 0;
+        for (int y = y0; y < std::min(45, y0 + side); ++y)
+            for (int x = x0; x < std::min(70, x0 + side); ++x)
+                maps.Data(mtxFillMaps::kProtect)[y * 70 + x] = value;
+        maps.MarkChanged(x0, y0, x0 + side - 1, y0 + side - 1);
+        for (int k = 0; k < 20; ++k) {
+            int a = next(80) - 5, b = next(55) - 5;
+            int c = a + next(30), d = b + next(20);
+            bool any = false;
+            for (int y = std::max(0, b); y <= std::min(44, d); ++y)
+                for (int x = std::max(0, a); x <= std::min(69, c); ++x) any |= maps.Protected(x, y);
+            ASSERT_EQ(maps.AnyProtected(a, b, c, d), any) << stroke;
+        }
+    }
+}
+
+TEST(FillMaps, PicturesReadAsPlanes) {
+    mtxImage picture;
+    picture.Create(4, 1, 0);
+    picture.At(0, 0) = 0xFF000000u;  // black: protected, coarsest
+    picture.At(1, 0) = 0xFFFFFFFFu;  // white: open, finest
+    picture.At(2, 0) = 0x40000000u;  // black but mostly transparent: open, nearly neutral
+    picture.At(3, 0) = 0xFF7F7F7Fu;  // just below mid-grey: protected
+    mtxFillMaps maps;
+    ASSERT_EQ(maps.FromPicture(mtxFillMaps::kProtect, picture), 1);
+    ASSERT_EQ(maps.FromPicture(mtxFillMaps::kDetail, picture), 1);
+    const uint8_t* protect = maps.Data(mtxFillMaps::kProtect);
+    const uint8_t* detail = maps.Data(mtxFillMaps::kDetail);
+    EXPECT_TRUE(protect[0] && !protect[1] && !protect[2] && protect[3]);
+    EXPECT_EQ(detail[0], 0);
+    EXPECT_EQ(detail[1], 255);
+    EXPECT_NEAR(detail[2], 96, 1);
+    EXPECT_FLOAT_EQ(mtxFillMaps::ScaleOf(0), 4.0f);
+    EXPECT_FLOAT_EQ(mtxFillMaps::ScaleOf(mtxFillMaps::kNeutral), 1.0f);
+    EXPECT_FLOAT_EQ(mtxFillMaps::ScaleOf(255), 0.25f);
 }

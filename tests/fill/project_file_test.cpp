@@ -220,3 +220,49 @@ TEST(ProjectFile, SavesOverAnOldFileWholeAndLoadsIt) {
 }
 
 }  // namespace
+
+TEST(ProjectFile, MapsTravelInTheirOwnChunkAndAProjectWithoutThemOpensInVersionOne) {
+    auto version = [](const Bytes& b) { return uint32_t(b[8]) | uint32_t(b[9]) << 8; };
+    EXPECT_EQ(version(Written()), 1u);
+    mtxProject p;
+    MakeProject(p);
+    std::mt19937 random(5);
+    for (mtxFillMaps::Plane plane : {mtxFillMaps::kProtect, mtxFillMaps::kDetail}) {
+        ASSERT_EQ(p.maps.Create(plane, 37, 23), 1);
+        for (int i = 0; i < 37 * 23; ++i)
+            p.maps.Data(plane)[i] =
+                uint8_t(plane == mtxFillMaps::kProtect ? (random() % 7 == 0) * 255 : random());
+    }
+    p.maps.MarkChanged(0, 0, 36, 22);
+    Bytes bytes;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    EXPECT_EQ(version(bytes), 2u);
+    std::vector<ChunkAt> chunks = Chunks(bytes);
+    ASSERT_EQ(chunks.size(), 8u);
+    EXPECT_EQ(chunks[6].type, "MAPS");
+    mtxProject back;
+    ASSERT_EQ(mtxProjectFile::Read(bytes.data(), bytes.size(), back, error), 1) << error;
+    for (mtxFillMaps::Plane plane : {mtxFillMaps::kProtect, mtxFillMaps::kDetail}) {
+        ASSERT_TRUE(back.maps.Has(plane));
+        EXPECT_EQ(std::memcmp(back.maps.Data(plane), p.maps.Data(plane), 37 * 23), 0);
+    }
+    bool any = false;
+    for (int x = 0; x < 37; ++x) any |= p.maps.Protected(x, 11);
+    EXPECT_EQ(back.maps.AnyProtected(0, 11, 36, 11), any);
+    Bytes again;
+    ASSERT_EQ(mtxProjectFile::Write(back, again, error), 1);
+    EXPECT_EQ(again, bytes);
+
+    // Damaged maps are refused with the chunk's name.
+    const Bytes bodies[] = {Bytes{0}, Bytes{4}, Bytes(1 + 37 * 23, 1), Bytes(2 + 37 * 23, 1)};
+    for (Bytes body : bodies) {
+        if (body.size() > 1) body[0] = body.size() == 1 + 37 * 23 ? 3 : 1;
+        EXPECT_EQ(Read(WithChunk(bytes, "MAPS", body), error), 0) << body.size();
+        EXPECT_NE(error.find("MAPS"), std::string::npos) << error;
+    }
+    // Maps of another size than the photo are not the project's.
+    ASSERT_EQ(p.maps.Create(mtxFillMaps::kProtect, 36, 23), 1);
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1);
+    EXPECT_EQ(version(bytes), 1u);
+}

@@ -493,10 +493,22 @@ TEST(FillCommand, ResumedProjectGoesOnAsOneUninterruptedRun) {
     Job job;
     std::string first = job.dir.File("first.png"), project = job.dir.File("first.daubry");
     std::string resumed = job.dir.File("resumed.png"), whole = job.dir.File("whole.png"), errors;
+    // The fine run goes on under the maps it began with, which its project keeps.
+    mtxImage protect, detail;
+    protect.Create(job.width, job.height, 0xFFFFFFFFu);
+    detail.Create(job.width, job.height, 0xFF808080u);
+    for (int y = 0; y < job.height; ++y)
+        for (int x = 0; x < job.width / 3; ++x)
+            protect.At(x, y) = 0xFF000000u, detail.At(x + job.width / 2, y) = 0xFFFFFFFFu;
+    ASSERT_EQ(WriteImage(protect, job.dir.File("protect.png")), 1);
+    ASSERT_EQ(WriteImage(detail, job.dir.File("detail.png")), 1);
     for (std::string mode : {"classic", "fine"}) {
         SCOPED_TRACE(mode);
-        const std::vector<std::string> options = {
+        std::vector<std::string> options = {
             "--samples", job.samples, "--seed", "4", "--size-max", "30", "--mode", mode, "--quiet"};
+        if (mode == "fine")
+            options.insert(options.end(), {"--protect-map", job.dir.File("protect.png"),
+                                           "--detail-map", job.dir.File("detail.png")});
         auto with = [&](std::vector<std::string> args) {
             args.insert(args.end(), options.begin(), options.end());
             return args;
@@ -558,4 +570,68 @@ TEST(FillCommand, ScaleSavesThePictureDrawnAgainLarger) {
         for (int x = 0; x < a.width; ++x) differing += a.At(x, y) != b.At(x, y);
     EXPECT_EQ(differing, 0);
     EXPECT_EQ(job.Run({job.photo, "-o", out, "--scale", "17"}, nullptr, &errors), 1);
+}
+
+TEST(FillCommand, NoSampleGoesWhereTheProtectMapIsDarkAndTheRestIsFilled) {
+    TempDir maps;
+    // Dark where protected: a disc and a band; a light grey elsewhere.
+    auto guarded = [](int x, int y) {
+        return std::hypot(x - 60.0, y - 30.0) < 14 || (x >= 18 && x < 21);
+    };
+    mtxImage protect;
+    protect.Create(96, 72, 0);
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) protect.At(x, y) = guarded(x, y) ? 0xFF202020u : 0xFFC0C0C0u;
+    ASSERT_EQ(WriteImage(protect, maps.File("protect.png")), 1);
+    FineFill fill(96, 72,
+                  [](int x, int y) { return mtxArgb(255, uint32_t(x * 2), uint32_t(y * 3), 90); },
+                  {"--protect-map", maps.File("protect.png")});
+    ASSERT_EQ(fill.result.width, 96);
+    int marked = 0, bare = 0;
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) {
+            uint32_t drawn = mtxAlpha(fill.result.At(x, y));
+            if (guarded(x, y))
+                marked += drawn > 0;
+            else if (std::hypot(x - 60.0, y - 30.0) > 14 + 3 && std::abs(x - 19) > 1 + 3)
+                bare += drawn < 128;
+        }
+    EXPECT_EQ(marked, 0);
+    EXPECT_EQ(bare, 0);
+    // The protected pixels are not counted as left uncovered.
+    EXPECT_GT(Field(fill.report, "coverage"), 95) << fill.report;
+}
+
+TEST(FillCommand, MapsOfAnotherSizeOrForTheClassicModeAreRefused) {
+    Job job;
+    mtxImage wrong, right;
+    wrong.Create(job.width + 1, job.height, 0xFF000000u);
+    right.Create(job.width, job.height, 0xFF808080u);
+    ASSERT_EQ(WriteImage(wrong, job.dir.File("wrong.png")), 1);
+    ASSERT_EQ(WriteImage(right, job.dir.File("right.png")), 1);
+    std::string out = job.dir.File("out.png");
+    const std::string sizes[] = {std::to_string(job.width + 1) + " x " + std::to_string(job.height),
+                                 std::to_string(job.width) + " x " + std::to_string(job.height)};
+    for (const char* flag : {"--protect-map", "--detail-map"}) {
+        SCOPED_TRACE(flag);
+        std::string errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "fine", flag,
+                           job.dir.File("wrong.png"), "-q"},
+                          nullptr, &errors),
+                  2);
+        EXPECT_NE(errors.find("wrong.png"), std::string::npos) << errors;
+        for (const std::string& size : sizes)
+            EXPECT_NE(errors.find(size), std::string::npos) << errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "fine", flag,
+                           job.dir.File("none.png"), "-q"},
+                          nullptr, &errors),
+                  2);
+        EXPECT_NE(errors.find("none.png"), std::string::npos) << errors;
+        EXPECT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--mode", "classic",
+                           flag, job.dir.File("right.png"), "-q"},
+                          nullptr, &errors),
+                  1);
+        EXPECT_NE(errors.find("fine mode"), std::string::npos) << errors;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
 }
