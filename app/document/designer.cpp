@@ -253,6 +253,8 @@ int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
     if (!field || !field->Reopen(project->log)) {
         Tell("The stamps of " + full + " could not be drawn; the photo is shown as it is.",
              "Open Project");
+    } else {
+        field->Session()->maps = std::move(project->maps);
     }
     document_.MarkSaved();
     // The project's pictures stand for its samples when it is saved again.
@@ -343,6 +345,7 @@ int mtxIEDesigner::CaptureProject(mtxProject& project, std::string& error) {
     project.options = mtxStampLog::Options::Of(samples);
     project.hasSeed = false;
     project.log = session->log;
+    project.maps = session->maps;
     return 1;
 }
 
@@ -454,11 +457,18 @@ void mtxIEDesigner::ResetBackground() {
 }
 
 int mtxIEDesigner::SelectTool(int tool) {
-    // The move, rotate, brush, light and draw tools do not exist yet: their
-    // numbers must not take the filling tool, its run or its preparation away.
-    if (tool != kToolFilling) return 0;
+    // The move, rotate, light and draw tools do not exist yet: their numbers
+    // must not take the filling tool, its run or its preparation away. The
+    // brush is the filling tool's hand, so a run goes on under it.
+    if (tool != kToolFilling && tool != kToolBrush) return 0;
     // Choosing the filling tool again keeps the one at work, with its run.
-    if (FillingTool()) return 1;
+    if (mtxIEMdfField* field = FillingTool()) {
+        if (tool == kToolFilling)
+            field->SetHand(mtxMapBrush::kNone);
+        else if (field->Hand() == mtxMapBrush::kNone)
+            field->SetHand(mtxMapBrush::kProtect);
+        return 1;
+    }
     // The changes the old tool made stay counted after it goes.
     document_.ToolGoing();
     // The bar's controls of the old tool go before the tool they talk to.
@@ -470,6 +480,7 @@ int mtxIEDesigner::SelectTool(int tool) {
     ConnectCheckpoints(*field);
     // The tool stays hidden: it acts through the viewer and its timer.
     viewer->SetTool(field);
+    if (tool == kToolBrush) field->SetHand(mtxMapBrush::kProtect);
     viewer->Invalidate();
     return 1;
 }

@@ -131,8 +131,10 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
 
     // Makes the tool (9..17 minus 9) current. Only the filling tool exists:
     // it is made when there is none and kept, with its run, when it is
-    // current; other numbers change nothing, so no run or preparation is
-    // lost to them. 1 when the tool is current, 0 for a number without one.
+    // current. The brush chooses the filling tool's hand (protect, unless a
+    // hand is chosen already), the filling tool puts the hand away; other
+    // numbers change nothing, so no run or preparation is lost to them. 1
+    // when the tool is current, 0 for a number without one.
     int SelectTool(int tool);
     mtxIEMdf* CurrentTool() const;
     // The filling tool when it is the current tool, else null.

@@ -54,7 +54,7 @@ mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditor
         {"Redo", mtxIEDesigner::kRedo, true},
         {"Move", ToolCode(mtxIEDesigner::kToolMove), false},
         {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), false},
-        {"Brush", ToolCode(mtxIEDesigner::kToolBrush), false},
+        {"Brush", ToolCode(mtxIEDesigner::kToolBrush), true},
         {"Light", ToolCode(mtxIEDesigner::kToolLight), false},
         {"Draw", ToolCode(mtxIEDesigner::kToolDraw), false},
         {"Fill", ToolCode(mtxIEDesigner::kToolFilling), true, mtxIEProfile::kIconFill},

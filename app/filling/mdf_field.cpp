@@ -14,6 +14,7 @@
 #include "ui/image_editor.h"
 #include "ui/label.h"
 #include "ui/message_box.h"
+#include "ui/primitives.h"
 #include "ui/strings.h"
 #include "ui/tool_bar.h"
 #include "ui/viewer/viewer.h"
@@ -125,6 +126,7 @@ void mtxIEMdfField::BuildToolBar() {
     speedList->SetAction(this, kSpeed, 0);
     speedList->Show(1);
     toolBar->AddItem(speedList, 0, 10);
+    BuildHandItems();
     coverageLabel = new mtxIELabel(toolBar);
     coverageLabel->rect = {0, 0, 260, 35};
     coverageLabel->Show(1);
@@ -158,6 +160,16 @@ int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
         case kSamplesChosen:
             // Closed without samples: the user has given up for now.
             if (samples.count > 0) Go();
+            return 1;
+        case kHand:
+            SetHand(value <= mtxMapBrush::kUnprotect ? mtxMapBrush::Mode(value)
+                                                     : mtxMapBrush::kNone);
+            return 1;
+        case kBrushSize:
+            if (value < std::size(kBrushSizes)) brush.radius = kBrushSizes[value];
+            return 1;
+        case kStrength:
+            if (value < std::size(kStrengths)) brush.strength = kStrengths[value];
             return 1;
         default:
             return 0;
@@ -241,13 +253,7 @@ void mtxIEMdfField::Go() {
         StartRunning();
         return;
     }
-    if (!session_) {
-        sessionLayer_ = viewer->GetLayer(0);
-        sessionPicture_ = sessionLayer_->source;
-        sessionSerial_ = viewer->pictureSerial;
-        session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
-        sessionNumber_ = NextSessionNumber();
-    }
+    EnsureSession();
     state = kStopped;
     relay_ = std::make_unique<Relay>(*this);
     task_ = new Task(editor, *this, *session_);  // the editor owns it
@@ -259,6 +265,17 @@ void mtxIEMdfField::Go() {
         if (refused)
             showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
     }
+}
+
+mtxFillSession* mtxIEMdfField::EnsureSession() {
+    if (!HasPicture()) return nullptr;
+    if (SessionCurrent()) return session_.get();
+    sessionLayer_ = viewer->GetLayer(0);
+    sessionPicture_ = sessionLayer_->source;
+    sessionSerial_ = viewer->pictureSerial;
+    session_ = std::make_unique<mtxFillSession>(*editor, samples, *sessionLayer_);
+    sessionNumber_ = NextSessionNumber();
+    return session_.get();
 }
 
 void mtxIEMdfField::ChooseSamples() {
@@ -538,4 +555,164 @@ void mtxIEMdfField::ResetBackground() {
     if (!Prepared()) return;
     PrepareBackground();
     ++backgroundResets;
+}
+
+void mtxIEMdfField::BuildHandItems() {
+    static const struct {
+        uint32_t string;
+        const char* fallback;
+    } kModes[] = {
+        {770, "No brush"}, {771, "Finer"}, {772, "Coarser"}, {773, "Protect"}, {774, "Unprotect"}};
+    handList = new mtxIEComboBox(toolBar);
+    handList->rect = {0, 0, 110, handList->Height()};
+    for (uint32_t i = 0; i < std::size(kModes); ++i)
+        handList->AddItem(mtxIELoadString(kModes[i].string, kModes[i].fallback), i);
+    handList->Select(int(brush.mode));
+    handList->SetAction(this, kHand, 0);
+    handList->Show(1);
+    toolBar->AddItem(handList, 0, 10);
+    auto list = [this](const int* values, size_t count, int current, uint32_t action,
+                       const char* unit) {
+        auto* box = new mtxIEComboBox(toolBar);
+        box->rect = {0, 0, 70, box->Height()};
+        int chosen = 0;
+        for (size_t i = 0; i < count; ++i) {
+            box->AddItem(unit + std::to_string(values[i]), uint32_t(i));
+            if (values[i] == current) chosen = int(i);
+        }
+        box->Select(chosen);
+        box->SetAction(this, action, 0);
+        box->Show(1);
+        toolBar->AddItem(box, 0, 5);
+        return box;
+    };
+    sizeList = list(kBrushSizes, std::size(kBrushSizes), brush.radius, kBrushSize, "r ");
+    strengthList = list(kStrengths, std::size(kStrengths), brush.strength, kStrength, "s ");
+}
+
+void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
+    painting_ = false;
+    if (editor) editor->ReleaseCapture(this);
+    brush.mode = mode;
+    if (IsOwnBarItem(handList)) handList->Select(int(mode));
+    // Shown, the tool lies over the viewer's client area and takes its
+    // left button; hidden, the viewer has the mouse as before.
+    if (viewer) rect = viewer->GetClientRect();
+    Show(mode != mtxMapBrush::kNone);
+    if (viewer) viewer->Invalidate();
+}
+
+int mtxIEMdfField::HitTest(int x, int y) {
+    if (brush.mode == mtxMapBrush::kNone || !viewer) return 0;
+    rect = viewer->GetClientRect();  // follows the viewer's size and bars
+    return mtxIECtrl::HitTest(x, y);
+}
+
+bool mtxIEMdfField::ToLayer(int x, int y, float* lx, float* ly) {
+    POINT origin = viewer->PictureOrigin();
+    float px = float(x - origin.x), py = float(y - origin.y);
+    const mtxImageStack::Layer* layer = sessionLayer_ ? sessionLayer_->stackLayer : nullptr;
+    float inverse[9];
+    if (!layer || !mtxLayerTransform::Invert(layer->transform, inverse)) return false;
+    mtxLayerTransform::Map(inverse, px, py, lx, ly);
+    return true;
+}
+
+void mtxIEMdfField::PaintTo(int x, int y) {
+    float lx = 0, ly = 0;
+    if (!ToLayer(x, y, &lx, &ly)) return;
+    mtxFillSession* session = session_.get();
+    const mtxImage* photo = sessionLayer_->source;
+    mtxRect touched;
+    if (session && photo &&
+        brush.Stroke(session->maps, photo->width, photo->height, strokeX_, strokeY_, lx, ly,
+                     &touched)) {
+        ++strokes;
+        const mtxImageStack::Layer* layer = sessionLayer_->stackLayer;
+        viewer->InvalidatePicture(mtxLayerTransform::MapBounds(
+            layer->transform, touched.left - 1, touched.top - 1, touched.right - touched.left + 2,
+            touched.bottom - touched.top + 2));
+    }
+    strokeX_ = lx, strokeY_ = ly;
+}
+
+int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
+    (void)keys;
+    // The preparation reads the maps on its own thread.
+    if (brush.mode == mtxMapBrush::kNone || Preparing() || !EnsureSession()) return 1;
+    float lx = 0, ly = 0;
+    if (!ToLayer(x, y, &lx, &ly)) return 1;
+    strokeX_ = lx, strokeY_ = ly;
+    painting_ = true;
+    if (editor) editor->SetCapture(this);
+    PaintTo(x, y);
+    return 1;
+}
+
+int mtxIEMdfField::OnMouseMove(int x, int y, uint32_t keys) {
+    if (!painting_) return mtxIECtrl::OnMouseMove(x, y, keys);
+    if (Preparing() || !SessionCurrent()) {
+        painting_ = false;
+        if (editor) editor->ReleaseCapture(this);
+        return 1;
+    }
+    PaintTo(x, y);
+    return 1;
+}
+
+int mtxIEMdfField::OnLButtonUp(int x, int y, uint32_t keys) {
+    (void)keys;
+    if (painting_ && !Preparing() && SessionCurrent()) PaintTo(x, y);
+    painting_ = false;
+    if (editor) editor->ReleaseCapture(this);
+    return 1;
+}
+
+namespace {
+
+// The tint of one pixel of the planes; 0 for none.
+uint32_t Tint(const mtxFillMaps& maps, int x, int y) {
+    if (maps.Protected(x, y)) return 0x70FF2020u;
+    const uint8_t* detail = maps.Data(mtxFillMaps::kDetail);
+    if (!detail) return 0;
+    int level = detail[size_t(y) * size_t(maps.Width()) + size_t(x)] - mtxFillMaps::kNeutral;
+    if (level == 0) return 0;
+    uint32_t alpha = uint32_t(std::min(127, std::abs(level))) * 0x90u / 127u;
+    return (alpha << 24) | (level > 0 ? 0x0020E040u : 0x002060FFu);
+}
+
+}  // namespace
+
+void mtxIEMdfField::Draw(int x, int y, const RECT& clip) {
+    (void)x, (void)y;
+    IDirect3DDevice9* device = editor ? editor->GetDevice() : nullptr;
+    if (!device || brush.mode == mtxMapBrush::kNone || !session_ || !HasPicture() ||
+        viewer->GetLayer(0) != sessionLayer_)
+        return;
+    const mtxFillMaps& maps = session_->maps;
+    if (maps.Width() <= 0) return;
+    POINT origin = viewer->LocalToEditor(viewer->PictureOrigin());
+    RECT area = mtxIntersect(clip, viewer->LocalToEditor(viewer->PictureRect()));
+    float inverse[9];
+    const mtxImageStack::Layer* layer = sessionLayer_->stackLayer;
+    if (mtxIsEmpty(area) || !layer || !mtxLayerTransform::Invert(layer->transform, inverse)) return;
+    // Runs of one tint along each screen row.
+    for (int sy = area.top; sy < area.bottom; ++sy) {
+        int runStart = area.left;
+        uint32_t runTint = 0;
+        for (int sx = area.left; sx <= area.right; ++sx) {
+            uint32_t tint = 0;
+            if (sx < area.right) {
+                float lx = 0, ly = 0;
+                mtxLayerTransform::Map(inverse, float(sx - origin.x) + 0.5f,
+                                       float(sy - origin.y) + 0.5f, &lx, &ly);
+                int px = int(std::floor(lx)), py = int(std::floor(ly));
+                if (px >= 0 && py >= 0 && px < maps.Width() && py < maps.Height())
+                    tint = Tint(maps, px, py);
+            }
+            if (tint == runTint && sx < area.right) continue;
+            if (runTint) mtxIEPrimitives::FillRect(device, RECT{runStart, sy, sx, sy + 1}, runTint);
+            runStart = sx, runTint = tint;
+        }
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "app/filling/fill_pace.h"
 #include "app/filling/fill_rate.h"
+#include "app/filling/map_brush.h"
 #include "app/filling/mdf.h"
 #include "fill/fill_session.h"
 #include "ui/action_processor.h"
@@ -39,7 +40,12 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
         kClear = 5,
         kSpeed = 6,  // the bar's speed list: value 0 Calm, 1 Fast
         kSamplesChosen = 7,
+        kHand = 8,       // the bar's hand list: the value is an mtxMapBrush::Mode
+        kBrushSize = 9,  // the value is an index of kBrushSizes
+        kStrength = 10,  // the value is an index of kStrengths
     };
+    static constexpr int kBrushSizes[] = {4, 12, 32, 80};  // radii in photo pixels
+    static constexpr int kStrengths[] = {32, 64, 127};     // levels from neutral
     enum State : uint32_t { kRunning = 0, kStopped = 1 };
     static constexpr uint32_t kMinInterval = mtxFillPace::kCalmInterval;  // Calm's spacing
     static constexpr uint32_t kCoverageEvery = 250;  // ms between updates of the label
@@ -88,6 +94,23 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void Resume() override;
     void ResetBackground() override;
     void BuildToolBar() override;
+
+    // The hand: with a mode other than none, a left drag over the picture
+    // paints the protect or detail plane of the session (made for the shown
+    // picture when there is none yet) and the planes show tinted over the
+    // picture; the filling and its run go on, the engine's next stamps
+    // honouring the strokes. With none the tool stays hidden and the mouse
+    // does what the viewer does. Refused while the picture is being prepared.
+    void SetHand(mtxMapBrush::Mode mode);
+    mtxMapBrush::Mode Hand() const { return brush.mode; }
+    int HitTest(int x, int y) override;
+    int OnLButtonDown(int x, int y, uint32_t keys) override;
+    int OnMouseMove(int x, int y, uint32_t keys) override;
+    int OnLButtonUp(int x, int y, uint32_t keys) override;
+    void OnCaptureLost() override { painting_ = false; }
+    // The planes as a tint over the picture: protected red, finer green,
+    // coarser blue.
+    void Draw(int x, int y, const RECT& clip) override;
 
     // One tick of the placement timer at clock(): one placement (Calm) or a
     // batch of them (Fast), or none when it is not time yet.
@@ -141,10 +164,23 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxIEButton* buttons[4] = {};
     mtxIEComboBox* speedList = nullptr;  // items Calm (0) and Fast (1)
     mtxIELabel* coverageLabel = nullptr;
+    mtxMapBrush brush;
+    uint64_t strokes = 0;               // segments painted since construction
+    mtxIEComboBox* handList = nullptr;  // items of the modes, in their order
+    mtxIEComboBox* sizeList = nullptr;
+    mtxIEComboBox* strengthList = nullptr;
 
   private:
     class Relay;
     void Go();
+    // The session of the shown picture, made when there is none; null
+    // without a picture.
+    mtxFillSession* EnsureSession();
+    // Viewer coordinates to the session layer's pixel coordinates; false
+    // when the layer's transform cannot be inverted.
+    bool ToLayer(int x, int y, float* lx, float* ly);
+    void PaintTo(int x, int y);
+    void BuildHandItems();
     // Go found no samples: the samples dialog opens, and Go follows its Ok.
     void ChooseSamples();
     void SetSpeed(uint32_t speed);
@@ -177,10 +213,12 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxImage* sessionPicture_ = nullptr;
     uint64_t sessionSerial_ = 0;
     uint64_t sessionNumber_ = 0;
-    bool changeOpen_ = false;         // between onChangeStarting and its end
-    uint64_t placementsAtStart_ = 0;  // placements when the run last started
-    bool restartedAtEnd_ = false;     // a finished Fine run gave way to the next since then
-    uint32_t lastCheckpoint_ = 0;     // clock of the last onCheckpoint, or of the run's start
-    Task* task_ = nullptr;            // owned by the editor
-    std::unique_ptr<Relay> relay_;    // carries the completion of the current run only
+    bool changeOpen_ = false;          // between onChangeStarting and its end
+    uint64_t placementsAtStart_ = 0;   // placements when the run last started
+    bool restartedAtEnd_ = false;      // a finished Fine run gave way to the next since then
+    uint32_t lastCheckpoint_ = 0;      // clock of the last onCheckpoint, or of the run's start
+    Task* task_ = nullptr;             // owned by the editor
+    std::unique_ptr<Relay> relay_;     // carries the completion of the current run only
+    bool painting_ = false;            // a stroke is under way
+    float strokeX_ = 0, strokeY_ = 0;  // its last point, layer pixels
 };

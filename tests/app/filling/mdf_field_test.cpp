@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -145,7 +146,7 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
     ui_test::PumpPosted();
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(tool->Process(8, 0), 0);
+    EXPECT_EQ(tool->Process(11, 0), 0);
 
     // The speed list shows the collection's speed and sets it.
     ASSERT_EQ(bar->rows[0][4].control, tool->speedList);
@@ -157,11 +158,21 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     tool->OnOptionsChanged();
     EXPECT_EQ(tool->speedList->Selection(), 0);
 
+    // The hand's list follows the chosen mode; with a hand the tool shows.
+    ASSERT_EQ(bar->rows[0][5].control, tool->handList);
+    tool->Process(mtxIEMdfField::kHand, 3);
+    EXPECT_EQ(tool->Hand(), mtxMapBrush::kProtect);
+    EXPECT_TRUE(tool->IsVisible());
+    tool->Process(mtxIEMdfField::kHand, 99);
+    EXPECT_EQ(tool->Hand(), mtxMapBrush::kNone) << "an unknown mode puts the hand away";
+    EXPECT_EQ(tool->handList->Selection(), 0);
+    EXPECT_FALSE(tool->IsVisible());
+
     // Building the bar again leaves one set of controls.
     tool->BuildToolBar();
     EXPECT_EQ(bar->rowCount, 1);
-    EXPECT_EQ(bar->rows[0].size(), 6u);
-    EXPECT_EQ(bar->children.size(), 6u);
+    EXPECT_EQ(bar->rows[0].size(), 9u);
+    EXPECT_EQ(bar->children.size(), 9u);
 }
 
 TEST_F(ToolTest, WithoutAPictureGoAndStopOnlySayOpenOneAndClearDoesNothing) {
@@ -574,6 +585,91 @@ TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
     runToTheEnd();
     EXPECT_GT(tool->placements, first + first / 4);
     EXPECT_NE(PixelsOf(picture.Image()), covered);
+    EXPECT_TRUE(messages.empty());
+}
+
+// The hand paints by mouse: a protect stroke sets the pixels within the
+// brush's radius of the dragged segment and no others, and the Fine run
+// leaves them as they were, also where the stroke came while it ran.
+TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.fillMode = SampleCollection::kModeFine;
+    samples.sizeMin = 3, samples.sizeMax = 30;
+    samples.speed = SampleCollection::kSpeedFast;
+    tick = 1;
+    Picture picture(editor, 96, 72);
+    Open(picture);
+    const POINT origin = viewer->LocalToEditor(viewer->PictureOrigin());
+    auto drag = [&](int x0, int y0, int x1, int y1) {
+        ui_test::Mouse(editor, mtxOs::WM_LBUTTONDOWN, origin.x + x0, origin.y + y0,
+                       mtxOs::MK_LBUTTON);
+        ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + (x0 + x1) / 2,
+                       origin.y + (y0 + y1) / 2, mtxOs::MK_LBUTTON);
+        ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + x1, origin.y + y1,
+                       mtxOs::MK_LBUTTON);
+        ui_test::Mouse(editor, mtxOs::WM_LBUTTONUP, origin.x + x1, origin.y + y1);
+    };
+    // Within r of the horizontal segment (x0, y)..(x1, y), pixel centres.
+    auto within = [](int px, int py, double x0, double x1, double y, double r) {
+        double cx = px + 0.5, cy = py + 0.5;
+        return std::hypot(cx - std::clamp(cx, x0, x1), cy - y) <= r;
+    };
+    drag(30, 36, 50, 36);
+    EXPECT_FALSE(tool->IsVisible()) << "without a hand the viewer keeps the mouse";
+    EXPECT_EQ(tool->strokes, 0u);
+
+    tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kProtect);
+    tool->Process(mtxIEMdfField::kBrushSize, 1);
+    ASSERT_EQ(tool->brush.radius, 12);
+    drag(30, 36, 50, 36);
+    ASSERT_NE(tool->Session(), nullptr) << "the stroke made the session";
+    const mtxFillMaps& maps = tool->Session()->maps;
+    ASSERT_TRUE(maps.Has(mtxFillMaps::kProtect));
+    EXPECT_FALSE(maps.Has(mtxFillMaps::kDetail));
+    int set = 0, wrong = 0;
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) {
+            set += maps.Protected(x, y);
+            wrong += maps.Protected(x, y) != within(x, y, 30, 50, 36, 12);
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(set, 700);
+
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    tool->RefreshLayer();
+    const std::vector<uint32_t> bare = PixelsOf(picture.Image());
+    for (int i = 0; i < 40; ++i) {
+        now += 5;
+        tool->OnTimer(tool->timerId);
+    }
+    // A second stroke while it runs: the stamps from now on keep off it.
+    tool->Process(mtxIEMdfField::kBrushSize, 0);
+    drag(70, 12, 80, 12);
+    ASSERT_EQ(tool->state, mtxIEMdfField::kRunning) << "the run went on";
+    tool->RefreshLayer();
+    const std::vector<uint32_t> atStroke = PixelsOf(picture.Image());
+    for (int i = 0; i < 20000 && tool->state == mtxIEMdfField::kRunning; ++i) {
+        now += 5;
+        tool->OnTimer(tool->timerId);
+    }
+    const std::vector<uint32_t> after = PixelsOf(picture.Image());
+    int touched = 0, changedElsewhere = 0;
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) {
+            size_t i = size_t(y) * 96 + size_t(x);
+            if (within(x, y, 30, 50, 36, 12))
+                touched += after[i] != bare[i];
+            else if (within(x, y, 70, 80, 12, 4))
+                touched += after[i] != atStroke[i];
+            else
+                changedElsewhere += after[i] != bare[i];
+        }
+    EXPECT_EQ(touched, 0);
+    // The stamps take the areas' colours: their edges and shading show.
+    EXPECT_GT(changedElsewhere, 1000);
+    EXPECT_GT(tool->Session()->Coverage(), 0.9) << "the run covered the rest";
     EXPECT_TRUE(messages.empty());
 }
 
