@@ -17,6 +17,7 @@
 #include "tests/app/filling/tool_preparation.h"
 #include "tests/oracles/png.h"
 #include "tests/support/image_pixels.h"
+#include "tests/ui/ui_test_support.h"
 #include "ui/edit.h"
 #include "ui/file_dialog.h"
 
@@ -237,6 +238,49 @@ TEST_F(DesignerProjectTest, RecoveryCopiesFollowTheRunAndGoWithASavedProject) {
     };
     EXPECT_EQ(Designer().SaveProject(), 0);
     EXPECT_EQ(suggested, "Recovered");
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
+// A protect stroke made by mouse in the window goes into the saved project,
+// its recovery copy and the reopened run.
+TEST_F(DesignerProjectTest, PaintedMapsGoIntoTheProjectAndComeBackWithIt) {
+    mtxRecoveryFile recovery(dir.File("state"));
+    Designer().recovery = &recovery;
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    ASSERT_EQ(Designer().SelectTool(mtxIEDesigner::kToolBrush), 1);
+    mtxIEMdfField* tool = Tool();
+    ASSERT_EQ(tool->Hand(), mtxMapBrush::kProtect);
+    POINT o = Designer().viewer->LocalToEditor(Designer().viewer->PictureOrigin());
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONDOWN, o.x + 20, o.y + 30, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_MOUSEMOVE, o.x + 60, o.y + 40, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, o.x + 60, o.y + 40);
+    ASSERT_NE(tool->Session(), nullptr);
+    const mtxFillMaps& painted = tool->Session()->maps;
+    ASSERT_TRUE(painted.Has(mtxFillMaps::kProtect));
+    const uint8_t* plane = painted.Data(mtxFillMaps::kProtect);
+    std::vector<uint8_t> bytes(plane, plane + 120 * 90);
+    EXPECT_NE(bytes[size_t(35 * 120 + 40)], 0) << "on the stroke";
+    EXPECT_EQ(bytes[size_t(80 * 120 + 100)], 0) << "away from it";
+    auto planeOf = [](const mtxFillMaps& maps) {
+        const uint8_t* data = maps.Data(mtxFillMaps::kProtect);
+        return data ? std::vector<uint8_t>(data, data + size_t(maps.Width()) * maps.Height())
+                    : std::vector<uint8_t>();
+    };
+    FillTo(60);  // its Stop keeps a recovery copy
+    recovery.Wait();
+    mtxProject copy;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Load(recovery.Path(), copy, error), 1) << error;
+    EXPECT_EQ(planeOf(copy.maps), bytes);
+
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("painted")), 1);
+    ASSERT_EQ(mtxProjectFile::Load(dir.File("painted.daubry"), copy, error), 1) << error;
+    EXPECT_EQ(planeOf(copy.maps), bytes);
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    EXPECT_TRUE(Tool()->Session() == nullptr || planeOf(Tool()->Session()->maps).empty());
+    ASSERT_EQ(Designer().OpenProject(dir.File("painted.daubry")), 1);
+    ASSERT_NE(Tool()->Session(), nullptr);
+    EXPECT_EQ(planeOf(Tool()->Session()->maps), bytes);
     EXPECT_TRUE(told.empty()) << told.front();
 }
 

@@ -2,6 +2,8 @@
 // Viewer::Menu: the program's editor window, its bars, their buttons and what they reach.
 #include <gtest/gtest.h>
 
+#include "app/filling/mdf_field.h"
+
 #include "app/document/add_layer_dlg.h"
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
@@ -58,9 +60,11 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
     for (mtxIECtrl* child : editor->instrumentBar->children)
         if (auto* button = dynamic_cast<mtxIEToolButton*>(child)) codes.push_back(button->action);
     uint32_t fill = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolFilling);
-    EXPECT_EQ(codes, (std::vector<uint32_t>{
-                         mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, fill, mtxIEDesigner::kAddLayer,
-                         mtxIEDesigner::kAddLayerFromFile, mtxIEDesigner::kResetBackground}));
+    uint32_t brush = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolBrush);
+    EXPECT_EQ(codes,
+              (std::vector<uint32_t>{mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, brush, fill,
+                                     mtxIEDesigner::kAddLayer, mtxIEDesigner::kAddLayerFromFile,
+                                     mtxIEDesigner::kResetBackground}));
     EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
     mtxIEMdf* tool = Designer().CurrentTool();
     ASSERT_NE(tool, nullptr);
@@ -69,6 +73,22 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
     ui_test::PumpPosted();
     EXPECT_EQ(Designer().CurrentTool(), tool);
     EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
+    // The brush is the filling tool's hand: the tool stays, with its run.
+    auto* field = dynamic_cast<mtxIEMdfField*>(tool);
+    ASSERT_NE(field, nullptr);
+    r = Button(editor->instrumentBar, brush)->EditorRect();
+    ui_test::Click(*editor, r.left + 5, r.top + 5);
+    ui_test::PumpPosted();
+    EXPECT_EQ(Designer().CurrentTool(), tool);
+    EXPECT_EQ(field->Hand(), mtxMapBrush::kProtect);
+    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{brush}));
+    field->SetHand(mtxMapBrush::kFiner);
+    EXPECT_EQ(Designer().SelectTool(mtxIEDesigner::kToolBrush), 1);
+    EXPECT_EQ(field->Hand(), mtxMapBrush::kFiner) << "a chosen hand stays";
+    r = Button(editor->instrumentBar, fill)->EditorRect();
+    ui_test::Click(*editor, r.left + 5, r.top + 5);
+    ui_test::PumpPosted();
+    EXPECT_EQ(field->Hand(), mtxMapBrush::kNone) << "Fill puts the hand away";
     // The main bar's codes reach the editor still, and change no tool.
     EXPECT_EQ(editor->Process(mtxImageEditorVD::kPaint, 0), 1);
     EXPECT_EQ(Designer().CurrentTool(), tool);
