@@ -32,6 +32,7 @@
 //     u8 opacity, three zero bytes, the transform as nine f32, u32 stream
 //     size, and the layer's pixels (rows of its width, A8R8G8B8) as one zlib
 //     stream
+//   kind 5 (data): the caller's bytes to the record's end
 //
 // The records kept also live in records_ (position, size, name); a walk reads
 // one record and checks its links against its neighbours there.
@@ -515,6 +516,19 @@ int mtxChangeHistory::RecordOpacity(int layer, uint8_t before, uint8_t after,
     return Append(record, mtxUtf16ToUtf8(stored));
 }
 
+int mtxChangeHistory::RecordData(int layer, const std::vector<uint8_t>& data,
+                                 const std::string& name) {
+    if (!enabled_ || layer < 0) return 0;
+    std::u16string stored = StoredName(name);
+    try {
+        std::vector<uint8_t> record = NewRecord(uint32_t(layer), kKindData, stored);
+        record.insert(record.end(), data.begin(), data.end());
+        return Append(record, mtxUtf16ToUtf8(stored));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
 int mtxChangeHistory::RecordLayer(mtxImageStack& stack, int layer, bool added,
                                   const std::string& name) {
     // An open change of a layer below stays valid: its index does not move.
@@ -613,6 +627,16 @@ int mtxChangeHistory::Apply(mtxImageStack& stack, const Record& record, bool bac
             step->changed = mtxRect{0, 0, int(Get32(&bytes[body])), int(Get32(&bytes[body + 4]))};
         }
         return applied;
+    }
+    if (kind == kKindData) {
+        if (step) {
+            step->layer = layerIndex;
+            step->kind = kKindData;
+            step->tiles.clear();
+            step->changed = mtxRect{};
+            step->data.assign(bytes.begin() + std::ptrdiff_t(body), bytes.end());
+        }
+        return 1;
     }
     if (kind != kKindOpacity || bytes.size() - body != 2) return 0;
     mtxImageStack::Layer* layer = stack.GetLayer(layerIndex);

@@ -43,6 +43,7 @@ class mtxChangeHistory {
     static constexpr uint8_t kKindOpacity = 2;
     static constexpr uint8_t kKindLayerAdded = 3;
     static constexpr uint8_t kKindLayerRemoved = 4;
+    static constexpr uint8_t kKindData = 5;  // bytes of the caller's, handed back by a walk
     // Requests sent to the worker around a walk.
     static constexpr uint32_t kRequestPause = 1;
     static constexpr uint32_t kRequestContinue = 2;
@@ -58,9 +59,10 @@ class mtxChangeHistory {
     struct Step {
         int layer = -1;
         uint8_t kind = 0;
-        std::vector<Tile> tiles;  // kKindPixels: the tiles written back
-        mtxRect changed;          // layer pixels that may look different now
-        uint64_t serial = 0;      // the record's, as LastSerial gave it
+        std::vector<Tile> tiles;    // kKindPixels: the tiles written back
+        mtxRect changed;            // layer pixels that may look different now
+        uint64_t serial = 0;        // the record's, as LastSerial gave it
+        std::vector<uint8_t> data;  // kKindData: the bytes recorded
     };
 
     // budget: bytes of records kept (the journal file grows to at most twice
@@ -91,6 +93,10 @@ class mtxChangeHistory {
     // Records a change of a layer's opacity from before to after (the caller
     // sets it). 1 when recorded.
     int RecordOpacity(int layer, uint8_t before, uint8_t after, const std::string& name);
+    // Records a change the caller makes outside the layers' pixels (a
+    // painted map): Undo and Redo hand data back in their step, and the
+    // caller puts things back. 1 when recorded.
+    int RecordData(int layer, const std::vector<uint8_t>& data, const std::string& name);
     // Records that the layer at index was added (call after adding it) or is
     // about to be removed (call before removing it): its pixels, size,
     // opacity and transform, so that Undo takes an added layer away and puts

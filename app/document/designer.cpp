@@ -509,6 +509,12 @@ void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
         logSpans_[History().LastSerial()] = openSpan_;
     };
     tool.onChangeCancelled = [this] { document_.CancelChange(); };
+    tool.onStroke = [this](const mtxMapStroke& stroke) {
+        bool protect = stroke.plane == mtxFillMaps::kProtect;
+        History().RecordData(0, stroke.Encode(), protect ? "Protect" : "Detail");
+        // Saved with the project: a stroke is work to keep.
+        document_.MarkModified();
+    };
 }
 
 void mtxIEDesigner::FollowInLog(const mtxChangeHistory::Step& step, bool backward) {
@@ -531,11 +537,15 @@ int mtxIEDesigner::Redo() {
 int mtxIEDesigner::WalkHistory(bool backward) {
     if (!Picture()) return 0;
     mtxIEMdfField* field = FillingTool();
+    if (field) field->FinishStroke();
     if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
     mtxChangeHistory::Step step;
     if (!(backward ? document_.Undo(&step) : document_.Redo(&step))) return 0;
     if (step.kind == mtxChangeHistory::kKindOpacity) {
         viewer->Invalidate();
+    } else if (step.kind == mtxChangeHistory::kKindData) {
+        mtxMapStroke stroke;
+        if (field && stroke.Decode(step.data)) field->ApplyStroke(stroke, backward);
     } else if (step.kind == mtxChangeHistory::kKindLayerAdded ||
                step.kind == mtxChangeHistory::kKindLayerRemoved) {
         LayersChanged();

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "fill/fill_maps.h"
 #include "image/field.h"
@@ -30,4 +31,23 @@ class mtxMapBrush {
     // plane that could not be made.
     int Stroke(mtxFillMaps& maps, int width, int height, float x0, float y0, float x1, float y1,
                mtxRect* touched) const;
+};
+
+// One stroke's change to a plane, for Undo and Redo: the rectangle it
+// touched as it was before and after, in bytes that can be kept elsewhere.
+struct mtxMapStroke {
+    mtxFillMaps::Plane plane = mtxFillMaps::kProtect;
+    int width = 0, height = 0;  // of the plane
+    mtxRect rect;
+    std::vector<uint8_t> before, after;  // rect's rows
+
+    // Notes the rectangle of the plane as it is (before, or after).
+    static void Copy(const mtxFillMaps& maps, mtxFillMaps::Plane plane, const mtxRect& rect,
+                     std::vector<uint8_t>& out);
+    std::vector<uint8_t> Encode() const;
+    // 1, or 0 for bytes that are not a stroke.
+    int Decode(const std::vector<uint8_t>& bytes);
+    // Writes before (backward) or after back into a plane of the stroke's
+    // size, made when missing. 1, or 0 when the maps have another size.
+    int Apply(mtxFillMaps& maps, bool backward) const;
 };

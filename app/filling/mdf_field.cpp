@@ -84,6 +84,7 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
 
 mtxIEMdfField::~mtxIEMdfField() {
     state = kStopped;
+    painting_ = false;  // a stroke under way is not recorded by a tool that goes
     // Another tool replaces this one: the run so far is one change.
     if (changeOpen_ && onChangeEnded && HasPicture() && SessionCurrent()) {
         RefreshLayer();
@@ -591,8 +592,7 @@ void mtxIEMdfField::BuildHandItems() {
 }
 
 void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
-    painting_ = false;
-    if (editor) editor->ReleaseCapture(this);
+    FinishStroke();
     brush.mode = mode;
     if (IsOwnBarItem(handList)) handList->Select(int(mode));
     // Shown, the tool lies over the viewer's client area and takes its
@@ -628,20 +628,70 @@ void mtxIEMdfField::PaintTo(int x, int y) {
         brush.Stroke(session->maps, photo->width, photo->height, strokeX_, strokeY_, lx, ly,
                      &touched)) {
         ++strokes;
-        const mtxImageStack::Layer* layer = sessionLayer_->stackLayer;
-        viewer->InvalidatePicture(mtxLayerTransform::MapBounds(
-            layer->transform, touched.left - 1, touched.top - 1, touched.right - touched.left + 2,
-            touched.bottom - touched.top + 2));
+        if (strokeRect_.IsEmpty()) {
+            strokeRect_ = touched;
+        } else {
+            strokeRect_.left = std::min(strokeRect_.left, touched.left);
+            strokeRect_.top = std::min(strokeRect_.top, touched.top);
+            strokeRect_.right = std::max(strokeRect_.right, touched.right);
+            strokeRect_.bottom = std::max(strokeRect_.bottom, touched.bottom);
+        }
+        ShowPlanePixels(touched);
     }
     strokeX_ = lx, strokeY_ = ly;
 }
 
+void mtxIEMdfField::ShowPlanePixels(const mtxRect& pixels) {
+    const mtxImageStack::Layer* layer = sessionLayer_ ? sessionLayer_->stackLayer : nullptr;
+    if (!layer || pixels.IsEmpty()) return;
+    viewer->InvalidatePicture(mtxLayerTransform::MapBounds(
+        layer->transform, pixels.left - 1, pixels.top - 1, pixels.right - pixels.left + 2,
+        pixels.bottom - pixels.top + 2));
+}
+
+void mtxIEMdfField::FinishStroke() {
+    if (!painting_) return;
+    painting_ = false;
+    if (editor) editor->ReleaseCapture(this);
+    mtxFillSession* session = session_.get();
+    if (!session || strokeRect_.IsEmpty()) return;
+    mtxMapStroke stroke;
+    stroke.plane = mtxMapBrush::PlaneOf(brush.mode);
+    stroke.width = session->maps.Width(), stroke.height = session->maps.Height();
+    stroke.rect = strokeRect_;
+    // The plane as it was, from the copy taken when the stroke began.
+    mtxFillMaps start;
+    if (!strokeStart_.empty() && start.Create(stroke.plane, stroke.width, stroke.height)) {
+        std::copy(strokeStart_.begin(), strokeStart_.end(), start.Data(stroke.plane));
+    }
+    mtxMapStroke::Copy(start, stroke.plane, strokeRect_, stroke.before);
+    mtxMapStroke::Copy(session->maps, stroke.plane, strokeRect_, stroke.after);
+    strokeStart_.clear();
+    if (onStroke) onStroke(stroke);
+}
+
+int mtxIEMdfField::ApplyStroke(const mtxMapStroke& stroke, bool backward) {
+    FinishStroke();
+    if (!SessionCurrent() || Preparing() || !stroke.Apply(session_->maps, backward)) return 0;
+    ShowPlanePixels(stroke.rect);
+    return 1;
+}
+
 int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
     (void)keys;
+    FinishStroke();
     // The preparation reads the maps on its own thread.
     if (brush.mode == mtxMapBrush::kNone || Preparing() || !EnsureSession()) return 1;
     float lx = 0, ly = 0;
     if (!ToLayer(x, y, &lx, &ly)) return 1;
+    const mtxFillMaps& maps = session_->maps;
+    const mtxImage* photo = sessionLayer_->source;
+    const mtxFillMaps::Plane plane = mtxMapBrush::PlaneOf(brush.mode);
+    strokeStart_.clear();
+    if (maps.Has(plane) && maps.Width() == photo->width && maps.Height() == photo->height)
+        strokeStart_.assign(maps.Data(plane),
+                            maps.Data(plane) + size_t(maps.Width()) * size_t(maps.Height()));
+    strokeRect_ = {};
     strokeX_ = lx, strokeY_ = ly;
     painting_ = true;
     if (editor) editor->SetCapture(this);
@@ -663,8 +713,7 @@ int mtxIEMdfField::OnMouseMove(int x, int y, uint32_t keys) {
 int mtxIEMdfField::OnLButtonUp(int x, int y, uint32_t keys) {
     (void)keys;
     if (painting_ && !Preparing() && SessionCurrent()) PaintTo(x, y);
-    painting_ = false;
-    if (editor) editor->ReleaseCapture(this);
+    FinishStroke();
     return 1;
 }
 

@@ -284,6 +284,52 @@ TEST_F(DesignerProjectTest, PaintedMapsGoIntoTheProjectAndComeBackWithIt) {
     EXPECT_TRUE(told.empty()) << told.front();
 }
 
+// Undo takes a stroke's pixels of the plane back, Redo paints them again;
+// the plane is then as the strokes left it, stroke by stroke.
+TEST_F(DesignerProjectTest, UndoAndRedoWalkTheStrokesOfThePlane) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    ASSERT_EQ(Designer().SelectTool(mtxIEDesigner::kToolBrush), 1);
+    mtxIEMdfField* tool = Tool();
+    POINT o = Designer().viewer->LocalToEditor(Designer().viewer->PictureOrigin());
+    auto stroke = [&](int x0, int y0, int x1, int y1) {
+        ui_test::Mouse(*editor, mtxOs::WM_LBUTTONDOWN, o.x + x0, o.y + y0, mtxOs::MK_LBUTTON);
+        ui_test::Mouse(*editor, mtxOs::WM_MOUSEMOVE, o.x + x1, o.y + y1, mtxOs::MK_LBUTTON);
+        ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, o.x + x1, o.y + y1);
+    };
+    auto plane = [&](mtxFillMaps::Plane which) {
+        const mtxFillSession* session = tool->Session();
+        const uint8_t* data = session ? session->maps.Data(which) : nullptr;
+        return data ? std::vector<uint8_t>(data, data + size_t(120 * 90))
+                    : std::vector<uint8_t>(120 * 90, which == mtxFillMaps::kDetail ? 128 : 0);
+    };
+    const std::vector<uint8_t> none = plane(mtxFillMaps::kProtect);
+    stroke(20, 30, 60, 40);
+    const std::vector<uint8_t> one = plane(mtxFillMaps::kProtect);
+    ASSERT_NE(one, none);
+    stroke(50, 20, 90, 70);  // over the first
+    const std::vector<uint8_t> two = plane(mtxFillMaps::kProtect);
+    ASSERT_NE(two, one);
+    tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kFiner);
+    stroke(10, 10, 100, 10);
+    const std::vector<uint8_t> finer = plane(mtxFillMaps::kDetail);
+    EXPECT_EQ(plane(mtxFillMaps::kProtect), two) << "the detail brush leaves protection alone";
+
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(plane(mtxFillMaps::kDetail), std::vector<uint8_t>(120 * 90, 128));
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(plane(mtxFillMaps::kProtect), one);
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(plane(mtxFillMaps::kProtect), none);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(plane(mtxFillMaps::kProtect), one);
+    ASSERT_EQ(Designer().Redo(), 1);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(plane(mtxFillMaps::kProtect), two);
+    EXPECT_EQ(plane(mtxFillMaps::kDetail), finer);
+    EXPECT_TRUE(Designer().Modified());
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
 }  // namespace
 
 namespace {
