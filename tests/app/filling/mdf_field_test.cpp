@@ -673,6 +673,39 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     EXPECT_TRUE(messages.empty());
 }
 
+// While a hand is chosen the planes show as a tint over the picture (red
+// where protected), a stroke repainting only around itself; without a hand
+// the picture shows as it is.
+TEST_F(ToolTest, TheProtectedPlaneShowsTintedWhileAHandIsChosen) {
+    Picture picture(editor, 96, 72);
+    Open(picture);
+    tool->SetHand(mtxMapBrush::kProtect);
+    tool->brush.radius = 6;
+    auto paint = [&] {
+        editor.AddDirty(editor.clientRect);
+        editor.Paint();
+        return ui_test::ReadBack(editor);
+    };
+    const ui_test::Pixels bare = paint();
+    editor.dirtyRect = {};
+    editor.dirtyParts.clear();
+    POINT local = viewer->PictureOrigin();
+    tool->OnLButtonDown(local.x + 20, local.y + 30, 0);
+    const POINT at = viewer->LocalToEditor(POINT{local.x + 20, local.y + 30});
+    const RECT dirty = editor.dirtyRect;  // releasing the capture paints
+    tool->OnLButtonUp(local.x + 20, local.y + 30, 0);
+    EXPECT_LE(at.x - dirty.left, 6 + 2);
+    EXPECT_LE(dirty.right - at.x, 6 + 2);
+    EXPECT_LE(at.y - dirty.top, 6 + 2);
+    EXPECT_LE(dirty.bottom - at.y, 6 + 2);
+    const ui_test::Pixels tinted = paint();
+    auto red = [](uint32_t c) { return int((c >> 16) & 0xFF); };
+    EXPECT_GT(red(tinted.At(at.x, at.y)), red(bare.At(at.x, at.y)) + 40);
+    EXPECT_EQ(tinted.At(at.x + 10, at.y), bare.At(at.x + 10, at.y)) << "outside the stroke";
+    tool->SetHand(mtxMapBrush::kNone);
+    EXPECT_EQ(paint().At(at.x, at.y), bare.At(at.x, at.y));
+}
+
 // The bar shows the rate while it runs, and in Fast the time to the usual stop.
 TEST_F(ToolTest, TheBarShowsTheRateAndInFastTheTimeLeft) {
     AddDiscs(samples, editor.GetDevice(), 3);
