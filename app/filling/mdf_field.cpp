@@ -11,6 +11,7 @@
 #include "render/layers/layer_transform.h"
 #include "ui/button.h"
 #include "ui/combo_box.h"
+#include "ui/cursor.h"
 #include "ui/image_editor.h"
 #include "ui/label.h"
 #include "ui/message_box.h"
@@ -600,6 +601,18 @@ void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
     if (viewer) rect = viewer->GetClientRect();
     Show(mode != mtxMapBrush::kNone);
     if (viewer) viewer->Invalidate();
+}
+
+int mtxIEMdfField::OnSetCursor(int x, int y) {
+    if (brush.mode == mtxMapBrush::kNone) return mtxIECtrl::OnSetCursor(x, y);
+    if (editor) editor->SetCursorEx(nullptr);
+    if (!cursor_) {
+        cursor_ = std::make_unique<mtxIECursor>();
+        if (!cursor_->Load(mtxIECursor::kPaintId)) cursor_->LoadSystem(mtxOs::SystemCursor::Cross);
+    }
+    if (!cursor_->handle) return 0;
+    cursor_->Set();
+    return 1;
 }
 
 int mtxIEMdfField::HitTest(int x, int y) {

@@ -14,6 +14,7 @@
 
 class SampleCollection;
 class mtxIEButton;
+class mtxIECursor;
 class mtxIEComboBox;
 class mtxIELabel;
 class mtxIELawnSampleDlg;
@@ -108,6 +109,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     int OnMouseMove(int x, int y, uint32_t keys) override;
     int OnLButtonUp(int x, int y, uint32_t keys) override;
     void OnCaptureLost() override { FinishStroke(); }
+    // The brush's cursor over the picture while a hand is chosen.
+    int OnSetCursor(int x, int y) override;
     // Ends a stroke under way, which onStroke then hears of.
     void FinishStroke();
     // A finished stroke: what it changed, for the change history (empty:
@@ -222,16 +225,17 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxImage* sessionPicture_ = nullptr;
     uint64_t sessionSerial_ = 0;
     uint64_t sessionNumber_ = 0;
-    bool changeOpen_ = false;           // between onChangeStarting and its end
-    uint64_t placementsAtStart_ = 0;    // placements when the run last started
-    bool restartedAtEnd_ = false;       // a finished Fine run gave way to the next since then
-    uint32_t lastCheckpoint_ = 0;       // clock of the last onCheckpoint, or of the run's start
-    Task* task_ = nullptr;              // owned by the editor
-    std::unique_ptr<Relay> relay_;      // carries the completion of the current run only
-    bool painting_ = false;             // a stroke is under way
-    float strokeX_ = 0, strokeY_ = 0;   // its last point, layer pixels
-    mtxRect strokeRect_;                // what it touched so far
-    std::vector<uint8_t> strokeStart_;  // the whole plane before it; empty: no plane then
+    bool changeOpen_ = false;              // between onChangeStarting and its end
+    uint64_t placementsAtStart_ = 0;       // placements when the run last started
+    bool restartedAtEnd_ = false;          // a finished Fine run gave way to the next since then
+    uint32_t lastCheckpoint_ = 0;          // clock of the last onCheckpoint, or of the run's start
+    Task* task_ = nullptr;                 // owned by the editor
+    std::unique_ptr<Relay> relay_;         // carries the completion of the current run only
+    std::unique_ptr<mtxIECursor> cursor_;  // made when first shown
+    bool painting_ = false;                // a stroke is under way
+    float strokeX_ = 0, strokeY_ = 0;      // its last point, layer pixels
+    mtxRect strokeRect_;                   // what it touched so far
+    std::vector<uint8_t> strokeStart_;     // the whole plane before it; empty: no plane then
     // Repaints plane pixels (right and bottom outside) where they show.
     void ShowPlanePixels(const mtxRect& pixels);
 };
