@@ -4,7 +4,8 @@
 # Change (the flowers a first start has are replaced), a double click on the
 # flowers folder and one on its collection, Ok;
 # Go, a while, Stop; a right click on the picture, Add Layer, Ok (the
-# transparent layer leaves the screen as it was); File, Save, Up to the parent folder, PNG picked from the
+# transparent layer leaves the screen as it was); Brush, a stroke that shows,
+# Undo that takes it back, Fill; File, Save, Up to the parent folder, PNG picked from the
 # Type list (its list must show on screen), Save; File, Open, Up, a double
 # click on the saved file: it opens, and it is the PNG that was written.
 # Screenshots of the steps are left in <output>. Fails, rather than skips,
@@ -129,6 +130,28 @@ covered=$(compare -metric AE "$work/compare/before-layer.png" "$work/compare/aft
   null: 2>&1 || true)
 [[ "$covered" == 0 ]] || fail "the added layer changed the picture on screen ($covered pixels)"
 
+# 3c. Brush (the instrument bar's third button): a drag over the picture
+# paints where no sample may go, shown tinted red; Undo takes the stroke
+# back, and Fill puts the brush away.
+click 41 103 0.5
+xdotool mousemove --window "$window" 400 300 mousedown 1
+for x in 420 440 460 480 500; do
+  xdotool mousemove --window "$window" "$x" 300
+  sleep 0.1
+done
+xdotool mouseup 1
+sleep 0.5
+still_shot brushed
+convert "$out/brushed.png" -crop $view +repage "$work/compare/brushed.png"
+tinted=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/brushed.png" null: 2>&1 || true)
+[[ "$tinted" =~ ^[0-9]+$ ]] && ((tinted > 1500)) || fail "the brush stroke does not show ($tinted pixels)"
+click 41 43 0.5  # Undo
+still_shot stroke-undone
+convert "$out/stroke-undone.png" -crop $view +repage "$work/compare/undone.png"
+left=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/undone.png" null: 2>&1 || true)
+[[ "$left" == 0 ]] || fail "Undo did not take the brush stroke back ($left pixels)"
+click 41 133 0.5  # Fill
+
 # 4. File, Save: Up, the Type list shows and PNG is picked from it, Save.
 menu 23 100
 click "$up_x" "$up_y"
@@ -163,4 +186,4 @@ changed=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
 [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) || fail "the reopened picture is the photo ($changed)"
 grep -q "Cannot open" "$work/app.log" && fail "the program could not open the saved file"
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended"
-echo "open, samples, fill, save as PNG from the Type list, reopen, by mouse: ok ($out)"
+echo "open, samples, fill, brush and undo, save as PNG from the Type list, reopen, by mouse: ok ($out)"
