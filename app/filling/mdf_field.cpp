@@ -685,7 +685,7 @@ void mtxIEMdfField::FinishStroke() {
 
 int mtxIEMdfField::ApplyStroke(const mtxMapStroke& stroke, bool backward) {
     FinishStroke();
-    if (!SessionCurrent() || Preparing() || !stroke.Apply(session_->maps, backward)) return 0;
+    if (!SessionCurrent() || !stroke.Apply(session_->maps, backward)) return 0;
     ShowPlanePixels(stroke.rect);
     return 1;
 }
@@ -693,8 +693,8 @@ int mtxIEMdfField::ApplyStroke(const mtxMapStroke& stroke, bool backward) {
 int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
     (void)keys;
     FinishStroke();
-    // The preparation reads the maps on its own thread.
-    if (brush.mode == mtxMapBrush::kNone || Preparing() || !EnsureSession()) return 1;
+    // The preparation's thread reads only the photo: painting goes on meanwhile.
+    if (brush.mode == mtxMapBrush::kNone || !EnsureSession()) return 1;
     float lx = 0, ly = 0;
     if (!ToLayer(x, y, &lx, &ly)) return 1;
     const mtxFillMaps& maps = session_->maps;
@@ -714,7 +714,7 @@ int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
 
 int mtxIEMdfField::OnMouseMove(int x, int y, uint32_t keys) {
     if (!painting_) return mtxIECtrl::OnMouseMove(x, y, keys);
-    if (Preparing() || !SessionCurrent()) {
+    if (!SessionCurrent()) {
         painting_ = false;
         if (editor) editor->ReleaseCapture(this);
         return 1;
@@ -725,7 +725,7 @@ int mtxIEMdfField::OnMouseMove(int x, int y, uint32_t keys) {
 
 int mtxIEMdfField::OnLButtonUp(int x, int y, uint32_t keys) {
     (void)keys;
-    if (painting_ && !Preparing() && SessionCurrent()) PaintTo(x, y);
+    if (painting_ && SessionCurrent()) PaintTo(x, y);
     FinishStroke();
     return 1;
 }
@@ -739,7 +739,8 @@ uint32_t Tint(const mtxFillMaps& maps, int x, int y) {
     if (!detail) return 0;
     int level = detail[size_t(y) * size_t(maps.Width()) + size_t(x)] - mtxFillMaps::kNeutral;
     if (level == 0) return 0;
-    uint32_t alpha = uint32_t(std::min(127, std::abs(level))) * 0x90u / 127u;
+    // Four strengths of tint, so a painted map draws in long runs.
+    uint32_t alpha = uint32_t((std::min(127, std::abs(level)) + 31) / 32) * 0x24u;
     return (alpha << 24) | (level > 0 ? 0x0020E040u : 0x002060FFu);
 }
 

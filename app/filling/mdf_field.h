@@ -101,7 +101,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // picture when there is none yet) and the planes show tinted over the
     // picture; the filling and its run go on, the engine's next stamps
     // honouring the strokes. With none the tool stays hidden and the mouse
-    // does what the viewer does. Refused while the picture is being prepared.
+    // does what the viewer does.
     void SetHand(mtxMapBrush::Mode mode);
     mtxMapBrush::Mode Hand() const { return brush.mode; }
     int HitTest(int x, int y) override;
