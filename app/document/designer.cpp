@@ -509,6 +509,9 @@ void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
         logSpans_[History().LastSerial()] = openSpan_;
     };
     tool.onChangeCancelled = [this] { document_.CancelChange(); };
+    tool.onHandChanged = [this](mtxMapBrush::Mode mode) {
+        if (onToolShown) onToolShown(mode == mtxMapBrush::kNone ? kToolFilling : kToolBrush);
+    };
     tool.onStroke = [this](const mtxMapStroke& stroke) {
         bool protect = stroke.plane == mtxFillMaps::kProtect;
         History().RecordData(0, stroke.Encode(), protect ? "Protect" : "Detail");

@@ -173,6 +173,9 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
 
     // Tells the user something: a message box over the editor unless replaced.
     std::function<void(const std::string& text, const std::string& title)> tell;
+    // The tool that shows as chosen changed without its button (the brush
+    // chosen or put away in the options bar): kToolBrush or kToolFilling.
+    std::function<void(int tool)> onToolShown;
     // Called after a picture was opened (the main window names it in its title).
     std::function<void(const std::string& path)> onPictureOpened;
     // The photo the empty view offers to open: the one installed with the

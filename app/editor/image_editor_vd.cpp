@@ -127,6 +127,10 @@ void mtxImageEditorVD::CreateContent() {
     designer->Show(1);
     instrumentBar = new InstrumentBar(innerFrames, this);
     instrumentBar->Show(1);
+    // The brush list of the options bar and the bar's Brush and Fill agree.
+    designer->onToolShown = [bar = instrumentBar](int tool) {
+        bar->Select(uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(tool));
+    };
     mainToolBar = new MainToolBar(outerFrames, this);
     // A bar without a button to offer takes no room.
     int mainBarHeight = mainToolBar->children.empty() ? 0 : kMainBarHeight;

@@ -594,6 +594,7 @@ void mtxIEMdfField::BuildHandItems() {
 
 void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
     FinishStroke();
+    bool changed = (brush.mode == mtxMapBrush::kNone) != (mode == mtxMapBrush::kNone);
     brush.mode = mode;
     if (IsOwnBarItem(handList)) handList->Select(int(mode));
     // Shown, the tool lies over the viewer's client area and takes its
@@ -601,6 +602,7 @@ void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
     if (viewer) rect = viewer->GetClientRect();
     Show(mode != mtxMapBrush::kNone);
     if (viewer) viewer->Invalidate();
+    if (changed && onHandChanged) onHandChanged(mode);
 }
 
 int mtxIEMdfField::OnSetCursor(int x, int y) {

@@ -116,6 +116,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // A finished stroke: what it changed, for the change history (empty:
     // nothing is called).
     std::function<void(const mtxMapStroke& stroke)> onStroke;
+    // The hand was chosen or put away (empty: nothing is called).
+    std::function<void(mtxMapBrush::Mode mode)> onHandChanged;
     // Undo (backward) or Redo of a stroke: the session's plane takes the
     // stroke's bytes back and the viewer shows them. 1, or 0 without a
     // session of that size.

@@ -85,6 +85,11 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
     field->SetHand(mtxMapBrush::kFiner);
     EXPECT_EQ(Designer().SelectTool(mtxIEDesigner::kToolBrush), 1);
     EXPECT_EQ(field->Hand(), mtxMapBrush::kFiner) << "a chosen hand stays";
+    field->Process(mtxIEMdfField::kHand, mtxMapBrush::kNone);
+    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}))
+        << "the bar follows the options bar's list";
+    field->Process(mtxIEMdfField::kHand, mtxMapBrush::kCoarser);
+    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{brush}));
     r = Button(editor->instrumentBar, fill)->EditorRect();
     ui_test::Click(*editor, r.left + 5, r.top + 5);
     ui_test::PumpPosted();
