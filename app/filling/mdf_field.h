@@ -194,6 +194,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // when the layer's transform cannot be inverted.
     bool ToLayer(int x, int y, float* lx, float* ly);
     void PaintTo(int x, int y);
+    // Repaints plane pixels (right and bottom outside) where they show.
+    void ShowPlanePixels(const mtxRect& pixels);
     void BuildHandItems();
     // Go found no samples: the samples dialog opens, and Go follows its Ok.
     void ChooseSamples();
@@ -238,6 +240,4 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     float strokeX_ = 0, strokeY_ = 0;      // its last point, layer pixels
     mtxRect strokeRect_;                   // what it touched so far
     std::vector<uint8_t> strokeStart_;     // the whole plane before it; empty: no plane then
-    // Repaints plane pixels (right and bottom outside) where they show.
-    void ShowPlanePixels(const mtxRect& pixels);
 };
