@@ -74,6 +74,11 @@ class mcvEdgeOrder {
     // The two pixels of an edge, a < b in row-major order except for up-right edges.
     uint32_t From(uint32_t id) const { return id >> 2; }
     uint32_t To(uint32_t id) const { return (id >> 2) + step_[id & 3]; }
+    // The same for a picture width pixels wide, without a sweep begun.
+    static uint32_t To(uint32_t id, uint32_t width) {
+        const uint32_t step[4] = {1, width, width + 1, 1 - width};
+        return (id >> 2) + step[id & 3];
+    }
     // Key of the edge at position i of the sorted list; keyHint is any key at or below it (the
     // key of an earlier position), so a walk down the list costs nothing per edge.
     uint32_t KeyAt(uint32_t i, uint32_t keyHint) const {

@@ -100,9 +100,6 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     bands_ = std::max(1u, std::min(bands_, height));
     bandCursor_.assign(bands_, 0);
     bandKey_.assign(bands_, 0);
-    bandSeam_.assign(bands_, 0);
-    bandDone_.assign(bands_, 0);
-    spans_.reset();
     minSize = 5;
     stages = 0;
     groups.clear();
@@ -119,6 +116,8 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     itemCursor = 0;
     sortCursor_ = 0;
     setupCursor_ = 0;
+    smallPhase_ = kCollect;
+    smallCursor_ = 0;
     return ok;
 }
 
@@ -147,13 +146,18 @@ void mcvSegmentGraph::Release() {
     regions.shrink_to_fit();
     nodes.reset();
     regionIndex_.reset();
-    spans_.reset();
+    smallKeys_ = {};
+    smallEdges_ = {};
+    smallSorted_ = {};
+    smallJoins_ = {};
     distance.Free();
     distanceStore_.reset();
     width = height = pixelCount = 0;
     components = edgeCount = cursorX = cursorY = edgeCursor = 0;
     itemCursor = 0;
     sortCursor_ = setupCursor_ = 0;
+    smallPhase_ = kCollect;
+    smallCursor_ = 0;
     stages = 0;
 }
 
@@ -198,8 +202,14 @@ void mcvSegmentGraph::UpdateProgress() {
     if (!(stages & kEdgesBuilt)) {
         if (pixelCount) f = (double(cursorY) * width + cursorX) / pixelCount;
     } else if (!(stages & kEdgesSorted)) {
-    } else if (!(stages & kMerged) || !(stages & kSmallMerged)) {
+    } else if (!(stages & kMerged)) {
         if (edgeCount) f = double(edgeCursor) / edgeCount;
+    } else if (!(stages & kSmallMerged)) {
+        // Half for the pixels' edges collected, half for their links set.
+        double pixels = pixelCount ? double(smallCursor_) / pixelCount : 0;
+        f = smallPhase_ == kCollect ? 0.5 * pixels
+            : smallPhase_ == kLinks ? 0.5 + 0.5 * pixels
+                                    : 0.5;
     } else if (!(stages & kRegionsListed)) {
     } else if (!(stages & kStatistics)) {
         if (!regions.empty()) f = double(itemCursor) / double(regions.size());
@@ -292,148 +302,41 @@ void mcvSegmentGraph::SortEdges() {
     if (p >= pixelCount) stages |= kEdgesSorted;
 }
 
-// find: the root of x's set; only x itself is relinked to the root.
-inline uint32_t mcvSegmentGraph::Find(uint32_t x) {
+// The root of x's set, every node on the way linked straight to it. Stage 3 uses its parent
+// links only to find roots: which node is a set's root, and its rank, size and member list,
+// follow from the joins alone, and stage 4 sets every node's final link from the roots and its
+// own joins (see MergeSmallRegions). So the paths may be compressed whole.
+inline uint32_t mcvSegmentGraph::RootOf(uint32_t x) {
     uint32_t* up = links_.get();
     uint32_t r = x;
-    while (up[r] != r) r = up[r];
-    if (up[x] != r) up[x] = r;
+    while (!(up[r] & kRoot)) r = up[r];
+    for (uint32_t next; x != r && (next = up[x]) != r; x = next) up[x] = r;
     return r;
 }
 
-// Stage 3 uses its parent links only to find roots. Which node is a set's root, and its rank,
-// size and member list, follow from the joins alone; and stage 4 rewrites the parent link of
-// every node (each pixel ends some edge, and stage 4 finds from both ends of every edge, leaving
-// exactly the links its own find and join define) before anything else reads them. So stage 3
-// compresses whole paths and hangs an absorbed root straight from the absorbing one, which keeps
-// its finds short; the links after stage 4 are the same as with the plain find and join.
-inline uint32_t mcvSegmentGraph::FindCompressing(uint32_t x) {
-    uint32_t* up = links_.get();
-    uint32_t r = x;
-    while (up[r] != r) r = up[r];
-    while (up[x] != r) {
-        uint32_t next = up[x];
-        up[x] = r;
-        x = next;
-    }
-    return r;
-}
-
-inline uint32_t mcvSegmentGraph::FindShared(uint32_t x) {
-    uint32_t* up = links_.get();
-    uint32_t r = x;
-    for (uint32_t u; (u = Load(up[r])) != r;) r = u;
-    if (Load(up[x]) != r) Store(up[x], r);
-    return r;
-}
-
-inline uint32_t mcvSegmentGraph::FindCompressingShared(uint32_t x) {
-    uint32_t* up = links_.get();
-    uint32_t r = x;
-    for (uint32_t u; (u = Load(up[r])) != r;) r = u;
-    for (uint32_t u; (u = Load(up[x])) != r;) {
-        Store(up[x], r);
-        x = u;
-    }
-    return r;
-}
-
-// Links every node on the path from x to its root r straight to r.
-inline void mcvSegmentGraph::Compress(uint32_t x, uint32_t r) {
-    uint32_t* up = links_.get();
-    for (uint32_t u; (u = Load(up[x])) != r;) {
-        Store(up[x], r);
-        x = u;
-    }
-}
-
-// The root of x's set, read without writing: what a band reads of a region another band may be
-// changing.
-inline uint32_t mcvSegmentGraph::RootOf(uint32_t x) const {
-    uint32_t* up = links_.get();
-    for (uint32_t u; (u = Load(up[x])) != x;) x = u;
-    return x;
-}
-
-inline bool mcvSegmentGraph::Spans(uint32_t root) const {
-    return std::atomic_ref<uint8_t>(spans_[root]).load(std::memory_order_relaxed);
-}
-
-// Stage 4: whether another band can change nothing about the root's region that this band's
-// finds and joins depend on: a region of this band alone, or a spanning region whose root keeps
-// its place for good. Stage 4 only joins a region below the minimum size (for 5: at most four
-// pixels, rank at most 2) with another, and union by rank never hangs a root of higher rank from
-// such a region: that root stays the root, and its region (of 2^rank pixels or more, not small)
-// takes no join but with a small region.
-inline bool mcvSegmentGraph::Settled(uint32_t root) const {
-    return !Spans(root) || (Load(nodes[root].rank) & kRankMask) >=
-                               uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
-}
-
-// join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
-// absorbed list continues the absorbing one, so walking next from a root visits its whole region.
-// Returns the absorbing root. kShared: other bands may be reading the links and sizes; the joined
-// set spans bands when either set did or the edge is a seam edge, and the mark is made before the
-// links that lead other bands to the new root.
-template <bool kShared>
-inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
+// join of two roots in the nodes: the absorbed list continues the absorbing one, so walking next
+// from a root visits its whole region. Returns the absorbing root, and in tail the last member of
+// its list before the join, which the absorbed root hangs from. While the merges run, a root's
+// parent field holds the last member of its list (its parent link is in links_), so appending
+// needs no walk.
+inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, uint32_t& tail) {
     SegmentNode* n = nodes.get();
-    if constexpr (!kShared) components -= 1;
-    auto link = [&](uint32_t from, uint32_t to) {
-        if constexpr (kShared)
-            Store(links_[from], to);
-        else
-            links_[from] = to;
-    };
-    auto grow = [&](uint32_t root, uint32_t other) {
-        if constexpr (kShared) {
-            if (seam || Spans(root) || Spans(other))
-                std::atomic_ref<uint8_t>(spans_[root]).store(1, std::memory_order_relaxed);
-            Store(n[root].size, n[root].size + n[other].size);
-        } else {
-            n[root].size += n[other].size;
-        }
-    };
-    // While the merges run, a root's parent field holds the last member of its list (its real
-    // parent link is in links_), so appending needs no walk.
-    if ((n[a].rank & kRankMask) > (n[b].rank & kRankMask)) {
-        uint32_t t = n[a].parent;
-        grow(a, b);
-        link(b, t);
-        n[t].next = b;
-        n[a].parent = n[b].parent;
-        return a;
-    }
-    uint32_t t = n[b].parent;
-    grow(b, a);
-    link(a, t);
-    n[t].next = a;
-    n[b].parent = n[a].parent;
-    if ((n[a].rank & kRankMask) == (n[b].rank & kRankMask)) {
-        if constexpr (kShared)
-            Store(n[b].rank, n[b].rank + 1);
-        else
-            n[b].rank += 1;
-    }
-    return b;
-}
-
-// join, except that the absorbed root links to the absorbing root. Returns the joined set's root.
-template <bool kShared>
-inline uint32_t mcvSegmentGraph::JoinToRoot(uint32_t a, uint32_t b, bool seam) {
-    uint32_t root = Join<kShared>(a, b, seam);
-    if constexpr (kShared)
-        Store(links_[root == a ? b : a], root);
-    else
-        links_[root == a ? b : a] = root;
-    return root;
+    components -= 1;
+    bool equal = n[a].rank == n[b].rank;
+    if (n[a].rank <= n[b].rank) std::swap(a, b);  // a absorbs b; on equal ranks the second root
+    tail = n[a].parent;
+    n[a].size += n[b].size;
+    n[tail].next = b;
+    n[a].parent = n[b].parent;
+    if (equal) n[a].rank += 1;
+    return a;
 }
 
 // Every pixel its own set, before the merge.
 void mcvSegmentGraph::SetUpNodes(uint32_t first, uint32_t count) {
     for (uint32_t p = first; p < first + count; ++p) {
         nodes[p] = {p, p, 0, 1};
-        links_[p] = p;
+        links_[p] = RootWord(1, 0);
     }
 }
 
@@ -444,7 +347,6 @@ void mcvSegmentGraph::MergeRegions() {
     if (!nodes) {
         nodes.allocate(pixelCount);
         links_.allocate(pixelCount);
-        if (bands_ > 1 && bandMerges) spans_.allocate(pixelCount);
         components = pixelCount;
         setupCursor_ = 0;
     }
@@ -460,9 +362,8 @@ void mcvSegmentGraph::MergeRegions() {
         SetUpNodes(setupCursor_, n);
         setupCursor_ += n;
     }
-    if (bands_ > 1 && bandMerges) return MergeInBands<false>();
     const uint32_t* list = edges_.Edges();
-    const uint32_t* up = links_.get();
+    uint32_t* up = links_.get();
     const SegmentNode* n = nodes.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
@@ -484,14 +385,18 @@ void mcvSegmentGraph::MergeRegions() {
                 uint32_t id = list[i];
                 uint32_t a = edges_.From(id), b = edges_.To(id);
                 // Neighbours hanging from the same node share their root: nothing to do.
-                if (up[a] == up[b]) continue;
-                a = FindCompressing(a);
-                b = FindCompressing(b);
+                if (up[a] == up[b] && !(up[a] & kRoot)) continue;
+                a = RootOf(a);
+                b = RootOf(b);
                 if (a == b) continue;
-                if (n[a].size < kSizeCap && n[b].size < kSizeCap && w <= Threshold(a) &&
-                    w <= Threshold(b)) {
-                    a = JoinToRoot(a, b);
-                    SetThresholdKey(a, key);
+                // The roots' words, just read, hold what the test needs: no visit to the nodes
+                // unless the sets join.
+                uint32_t sa = RootSize(up[a]), sb = RootSize(up[b]);
+                if (sa < kSizeCap && sb < kSizeCap && w <= Threshold(up[a], sa) &&
+                    w <= Threshold(up[b], sb)) {
+                    uint32_t tail, root = Join(a, b, tail);
+                    up[root == a ? b : a] = root;
+                    up[root] = RootWord(n[root].size, key);
                 }
             }
         }
@@ -500,38 +405,211 @@ void mcvSegmentGraph::MergeRegions() {
     if (i >= edgeCount) {
         stages |= kMerged;
         edgeCursor = 0;
+        // Stage 4 reads the sorted list no more; its count per key starts.
+        edges_.Release();
+        smallPhase_ = kCollect;
+        smallCursor_ = 0;
+        smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
+        smallEdges_.clear();
     }
 }
 
-// Stage 4: every region still below the minimum size joins its neighbour across the lightest
-// edge that leaves it.
+// Stage 4: every region still below the minimum size joins its neighbour across the lightest edge
+// that leaves it, the edges taken in the sorted order, find and join as in stage 3 but without
+// the weights, and each end of every edge linked to its root when the edge is taken. Regions only
+// grow, so an edge whose two ends lie in regions of the minimum size when stage 3 ends never
+// joins anything: only the few edges with an end in a small region are taken (kCollect, kSort,
+// kJoin). Every node's parent link is then set to what the finds of the whole list would have
+// left (kLinks). Each pixel, collected edge and sorted edge is one unit of the slices, counted in
+// edgeCursor.
 void mcvSegmentGraph::MergeSmallRegions() {
-    if (bands_ > 1 && bandMerges) return MergeInBands<true>();
-    const uint32_t* list = edges_.Edges();
+    while (smallPhase_ != kLinksDone) {
+        bool done = false;
+        switch (smallPhase_) {
+            case kCollect:
+                done = CollectSmallEdges();
+                break;
+            case kSort:
+                done = SortSmallEdges();
+                break;
+            case kJoin:
+                done = JoinSmallRegions();
+                break;
+            default:
+                done = SetFinalLinks();
+                break;
+        }
+        if (!done) return;
+        smallPhase_ += 1;
+        smallCursor_ = 0;
+    }
+    stages |= kSmallMerged;
+    edgeCursor = 0;
+    smallKeys_ = {};
+    smallEdges_ = {};
+    smallJoins_ = {};
+}
+
+// The edges with an end in a small region, in the order they were built (each pixel's own four),
+// and their count per key.
+bool mcvSegmentGraph::CollectSmallEdges() {
+    const SegmentNode* n = nodes.get();
     const uint32_t* up = links_.get();
-    SegmentNode* n = nodes.get();
-    uint32_t i = edgeCursor;
-    while (i < edgeCount) {
-        uint32_t allowed = Allowance(kEdgeStride);
+    // The sizes in the roots' words, at hand after the find, serve up to the cap.
+    auto small = [&](uint32_t root) {
+        return minSize <= kSizeCap ? RootSize(up[root]) < minSize : n[root].size < minSize;
+    };
+    const int32_t offset[4] = {1, int32_t(width), int32_t(width) + 1, 1 - int32_t(width)};
+    uint32_t p = smallCursor_;
+    while (p < pixelCount) {
+        uint32_t allowed = Allowance(kPixelStride);
         if (!allowed) break;
-        uint32_t end = i + std::min(allowed, edgeCount - i);
-        for (; i < end; ++i) {
-            uint32_t id = list[i];
-            uint32_t a = edges_.From(id), b = edges_.To(id);
-            // Both ends hang straight from the same root: find would change nothing.
-            uint32_t p = up[a];
-            if (p == up[b] && up[p] == p) continue;
-            a = Find(a);
-            b = Find(b);
-            if (a != b && (n[a].size < minSize || n[b].size < minSize)) Join(a, b);
+        for (uint32_t end = p + std::min(allowed, pixelCount - p); p < end; ++p, ++edgeCursor) {
+            uint32_t x = p % width, y = p / width;
+            bool smallHere = small(RootOf(p));
+            bool has[4] = {x + 1 < width, y + 1 < height, x + 1 < width && y + 1 < height,
+                           x + 1 < width && y > 0};
+            for (uint32_t d = 0; d < 4; ++d) {
+                if (!has[d]) continue;
+                uint32_t q = p + uint32_t(offset[d]);
+                if (!smallHere && !small(RootOf(q))) continue;
+                smallEdges_.push_back(p * 4 + d);
+                ++smallKeys_[EdgeKey(p, q)];
+            }
         }
     }
-    edgeCursor = i;
-    if (i >= edgeCount) {
-        stages |= kSmallMerged;
-        edges_.Release();
-        for (uint32_t p = 0; p < pixelCount; ++p) n[p].parent = up[p];
+    smallCursor_ = p;
+    if (p < pixelCount) return false;
+    // Each key's first position among the collected edges.
+    uint32_t start = 0;
+    for (uint32_t& k : smallKeys_) start += std::exchange(k, start);
+    smallSorted_.assign(smallEdges_.size(), 0);
+    return true;
+}
+
+// A counting sort by key: equal keys keep the order of building, as in the whole list.
+bool mcvSegmentGraph::SortSmallEdges() {
+    const uint32_t count = uint32_t(smallEdges_.size());
+    uint32_t i = smallCursor_;
+    while (i < count) {
+        uint32_t allowed = Allowance(kEdgeStride);
+        if (!allowed) break;
+        for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
+            uint32_t id = smallEdges_[i];
+            smallSorted_[smallKeys_[EdgeKey(id >> 2, mcvEdgeOrder::To(id, width))]++] = id;
+        }
     }
+    smallCursor_ = i;
+    if (i < count) return false;
+    smallEdges_ = {};
+    smallKeys_ = {};
+    return true;
+}
+
+// The joins of stage 4. An absorbed root links to the absorbing root in links_ (so the links
+// there lead every pixel to its region's root) and, in its parent field, to the last member of
+// the absorbing list; its rank is marked, and the position of the edge that joined it noted.
+bool mcvSegmentGraph::JoinSmallRegions() {
+    const uint32_t count = uint32_t(smallSorted_.size());
+    uint32_t* up = links_.get();
+    SegmentNode* n = nodes.get();
+    uint32_t i = smallCursor_;
+    while (i < count) {
+        uint32_t allowed = Allowance(kEdgeStride);
+        if (!allowed) break;
+        for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
+            uint32_t id = smallSorted_[i];
+            uint32_t a = id >> 2, b = mcvEdgeOrder::To(id, width);
+            uint32_t ra = FinalRoot(a), rb = FinalRoot(b);
+            if (ra == rb || (n[ra].size >= minSize && n[rb].size >= minSize)) continue;
+            uint32_t tail, root = Join(ra, rb, tail);
+            uint32_t absorbed = root == ra ? rb : ra;
+            up[absorbed] = root;
+            n[absorbed].parent = tail;
+            n[absorbed].rank |= kAbsorbed;
+            smallJoins_.push_back({absorbed, Position(id)});
+        }
+    }
+    smallCursor_ = i;
+    if (i < count) return false;
+    smallSorted_ = {};
+    std::sort(smallJoins_.begin(), smallJoins_.end(),
+              [](const SmallJoin& l, const SmallJoin& r) { return l.root < r.root; });
+    return true;
+}
+
+// The root of x's set in stage 4, without compressing: links_ keep each stage-3 root's pixels
+// and each absorbed root's place.
+inline uint32_t mcvSegmentGraph::FinalRoot(uint32_t x) const {
+    const uint32_t* up = links_.get();
+    while (!(up[x] & kRoot)) x = up[x];
+    return x;
+}
+
+// Every node's parent link, as the finds from both ends of every edge of the whole list leave
+// it. The last edge to reach a pixel links it to its root at that time, before that edge's join;
+// a root absorbed at or after its own last edge keeps the link of its join instead.
+bool mcvSegmentGraph::SetFinalLinks() {
+    const uint32_t* up = links_.get();
+    SegmentNode* n = nodes.get();
+    uint32_t p = smallCursor_;
+    while (p < pixelCount) {
+        uint32_t allowed = Allowance(kPixelStride);
+        if (!allowed) break;
+        for (uint32_t end = p + std::min(allowed, pixelCount - p); p < end; ++p, ++edgeCursor) {
+            uint32_t w = up[p];
+            if (w & kRoot) {
+                n[p].parent = p;
+                continue;
+            }
+            bool absorbed = n[p].rank & kAbsorbed;
+            // Most pixels: their stage-3 root is still a root.
+            if (!absorbed && (up[w] & kRoot)) {
+                n[p].parent = w;
+                continue;
+            }
+            uint64_t last = LastPosition(p);
+            uint32_t r = absorbed ? p : w;
+            while ((n[r].rank & kAbsorbed) && JoinedAt(r) < last) r = up[r];
+            if (r != p) n[p].parent = r;  // else the link of its join stays
+        }
+    }
+    smallCursor_ = p;
+    return p >= pixelCount;
+}
+
+// The position in the sorted list, as a number that orders like it: key, then edge id.
+inline uint64_t mcvSegmentGraph::Position(uint32_t id) const {
+    return uint64_t(EdgeKey(id >> 2, mcvEdgeOrder::To(id, width))) << 32 | id;
+}
+
+// The position of the last edge in the sorted list with p as an end.
+uint64_t mcvSegmentGraph::LastPosition(uint32_t p) const {
+    uint32_t x = p % width, y = p / width;
+    bool left = x > 0, right = x + 1 < width, up = y > 0, down = y + 1 < height;
+    uint64_t last = 0;
+    auto take = [&](bool has, uint32_t from, uint32_t direction) {
+        if (has) last = std::max(last, Position(from * 4 + direction));
+    };
+    take(right, p, mcvEdgeOrder::kRight);
+    take(down, p, mcvEdgeOrder::kDown);
+    take(right && down, p, mcvEdgeOrder::kDownRight);
+    take(right && up, p, mcvEdgeOrder::kUpRight);
+    take(left, p - 1, mcvEdgeOrder::kRight);
+    take(up, p - width, mcvEdgeOrder::kDown);
+    take(left && up, p - width - 1, mcvEdgeOrder::kDownRight);
+    take(left && down, p + width - 1, mcvEdgeOrder::kUpRight);
+    return last;
+}
+
+uint64_t mcvSegmentGraph::JoinedAt(uint32_t root) const {
+    auto at = std::lower_bound(smallJoins_.begin(), smallJoins_.end(), root,
+                               [](const SmallJoin& j, uint32_t r) { return j.root < r; });
+    return at->position;
+}
+
+inline uint32_t mcvSegmentGraph::EdgeKey(uint32_t p, uint32_t q) const {
+    return mcvEdgeOrder::Key(work.data[p], work.data[q]);
 }
 
 // Stage 5: one region per root, in descending order of root index.
@@ -660,6 +738,8 @@ void mcvSegmentGraph::GroupRegions() {
     // area; reusing them spares the system handing out (and zeroing) fresh pages.
     distanceStore_.allocate(pixelCount);
     distance.Attach(distanceStore_.get(), int(width), int(height), int(width * sizeof(float)));
+    std::fill(bandCursor_.begin(), bandCursor_.end(), 0u);
+    std::fill(bandKey_.begin(), bandKey_.end(), 0u);
     stages |= kGrouped;
 }
 
@@ -786,216 +866,7 @@ void mcvSegmentGraph::SortEdgesInBands() {
     });
     for (uint32_t b = 0; b < bands_; ++b)
         if (bandCursor_[b] < edges_.BandFirstPixel(b + 1)) return;
-    edges_.FinishSeams();
-    StartBandMerge();
     stages |= kEdgesSorted;
-}
-
-void mcvSegmentGraph::StartBandMerge() {
-    std::fill(bandCursor_.begin(), bandCursor_.end(), 0u);
-    std::fill(bandKey_.begin(), bandKey_.end(), 0u);
-    std::fill(bandSeam_.begin(), bandSeam_.end(), 0u);
-    std::fill(bandDone_.begin(), bandDone_.end(), 0u);
-}
-
-// Waits until every other band's next edge (seams: its next seam edge) lies after position, and
-// returns the lowest of those positions; 0 when the slice ends meanwhile.
-uint32_t mcvSegmentGraph::WaitForBands(uint32_t band, uint32_t position, BandSync& sync,
-                                       bool seams) const {
-    uint32_t lowest = kNone;
-    for (uint32_t t = 0; t < bands_; ++t) {
-        if (t == band) continue;
-        std::atomic<uint32_t>& v = (seams ? sync.seam : sync.next)[t].value;
-        uint32_t x;
-        // The other band is usually a few microseconds away: spin a little before giving the
-        // processor up, which costs a system call each time.
-        for (uint32_t spins = 0; (x = v.load(std::memory_order_acquire)) <= position; ++spins) {
-            if (sync.stop.load(std::memory_order_relaxed)) return 0;
-            if (spins < kSpins)
-                Pause();
-            else
-                std::this_thread::yield();
-        }
-        lowest = std::min(lowest, x);
-    }
-    return lowest;
-}
-
-// One edge of stage 3 (kSmall false) or 4 (true), exactly as the one-band loops take it. The
-// caller has made sure that no other band touches the edge's regions meanwhile. Returns 1 when
-// the edge joined two regions.
-template <bool kSmall>
-uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, uint32_t key, bool seam) {
-    SegmentNode* n = nodes.get();
-    if constexpr (kSmall) {
-        uint32_t* up = links_.get();
-        uint32_t p = Load(up[a]);
-        if (p == Load(up[b]) && Load(up[p]) == p) return 0;
-        a = FindShared(a);
-        b = FindShared(b);
-        if (a == b || (Load(n[a].size) >= minSize && Load(n[b].size) >= minSize)) return 0;
-        Join<true>(a, b, seam);
-        return 1;
-    } else {
-        a = FindCompressingShared(a);
-        b = FindCompressingShared(b);
-        return a == b ? 0 : MergeRoots(a, b, key, seam);
-    }
-}
-
-// Stage 3's test and join of two different roots, for the bands.
-uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, uint32_t key, bool seam) {
-    const SegmentNode* n = nodes.get();
-    float w = std::sqrt(float(key));
-    if (n[a].size >= kSizeCap || n[b].size >= kSizeCap || w > Threshold(a) || w > Threshold(b))
-        return 0;
-    a = JoinToRoot<true>(a, b, seam);
-    SetThresholdKey(a, key);
-    return 1;
-}
-
-// Stages 3 and 4 in bands. Every band takes its own edges in the one sorted order (its share of
-// each bucket), so the merges must happen as if the whole list were taken in order. A region
-// whose pixels all lie in one band is only ever touched by that band, and the order of merges in
-// different regions does not matter: such edges go ahead at once. Regions join across bands only
-// over seam edges; a band takes its seam edge once every other band has taken all edges before
-// it (and waits there), and marks the joined region as spanning. Any edge that reaches a spanning
-// region waits likewise until every other band has passed it, unless nothing another band could
-// do before it changes its outcome (stage 3: the two ends already in one region, or a region at
-// the size cap, which takes no more joins; stage 4: see Settled). Stage 3's parent links only lead
-// to roots (stage 4 rewrites every one), so which paths are compressed does not matter.
-template <bool kSmall>
-uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
-    const uint32_t* list = edges_.Edges();
-    const uint32_t* seams = edges_.Seams(u);
-    const uint32_t seamCount = edges_.SeamCount(u);
-    uint32_t* up = links_.get();
-    SegmentNode* n = nodes.get();
-    uint32_t s = bandSeam_[u];
-    uint32_t nextSeam = s < seamCount ? seams[s] : kNone;
-    uint32_t key = bandKey_[u], i = bandCursor_[u];
-    // Every other band's next edge and next seam edge lie at or after these.
-    uint32_t othersBelow = 0, seamsBelow = 0;
-    uint32_t joins = 0, left = 0;
-    uint64_t done = 0;
-    bool begun = false, stopped = false;
-    auto Wait = [&](bool seamsOnly) {
-        sync.next[u].value.store(i, std::memory_order_release);
-        return WaitForBands(u, i, sync, seamsOnly);
-    };
-    for (; key < mcvEdgeOrder::kKeys && !stopped; key += !stopped) {
-        uint32_t end = edges_.BandEnd(u, key);
-        i = std::max(i, edges_.BandBegin(u, key));
-        for (; i < end; ++i, ++done) {
-            if (SliceOver(sync, begun, left, kEdgeStride)) {
-                stopped = true;
-                break;
-            }
-            // Other bands poll this band's position while they wait: publishing it at every edge
-            // would pull its cache line away from this band all the time. A position published
-            // late only holds them up a little; before it waits itself, a band publishes its own.
-            if (!(i & (kPublishStride - 1))) sync.next[u].value.store(i, std::memory_order_release);
-            // As in the one-band merge: fetch the links of later edges meanwhile.
-            uint32_t ahead = list[std::min(i + kLookAhead, end - 1)];
-            __builtin_prefetch(&up[edges_.From(ahead)]);
-            __builtin_prefetch(&up[edges_.To(ahead)]);
-            uint32_t id = list[i];
-            uint32_t a = edges_.From(id), b = edges_.To(id);
-            if (i == nextSeam) {
-                if (i >= othersBelow && !(othersBelow = Wait(false))) {
-                    stopped = true;
-                    break;
-                }
-                joins += MergeEdge<kSmall>(a, b, key, true);
-                nextSeam = ++s < seamCount ? seams[s] : kNone;
-                sync.seam[u].value.store(nextSeam, std::memory_order_release);
-                continue;
-            }
-            // Another band's seam edge before this one could join this band's regions.
-            if (i >= seamsBelow && !(seamsBelow = Wait(true))) {
-                stopped = true;
-                break;
-            }
-            bool shared;
-            if constexpr (kSmall) {
-                uint32_t p = Load(up[a]);
-                if (p == Load(up[b]) && Load(up[p]) == p && Settled(p)) continue;
-                uint32_t ra = RootOf(a), rb = RootOf(b);
-                shared = !Settled(ra) || !Settled(rb);
-                // A join with a spanning region changes its member list: only in order.
-                if (!shared && ra != rb && (Spans(ra) || Spans(rb)))
-                    shared = Load(n[ra].size) < minSize || Load(n[rb].size) < minSize;
-            } else {
-                if (Load(up[a]) == Load(up[b])) continue;
-                uint32_t ra = RootOf(a), rb = RootOf(b);
-                shared = Spans(ra) || Spans(rb);
-                if (shared &&
-                    (ra == rb || Load(n[ra].size) >= kSizeCap || Load(n[rb].size) >= kSizeCap))
-                    continue;
-                if (!shared) {
-                    // This band's alone: compress towards the roots just found, and merge.
-                    Compress(a, ra);
-                    Compress(b, rb);
-                    if (ra != rb) joins += MergeRoots(ra, rb, key, false);
-                    continue;
-                }
-            }
-            if (shared && i >= othersBelow && !(othersBelow = Wait(false))) {
-                stopped = true;
-                break;
-            }
-            joins += MergeEdge<kSmall>(a, b, key, false);
-        }
-    }
-    if (!stopped) {
-        sync.next[u].value.store(kNone, std::memory_order_release);
-        sync.seam[u].value.store(kNone, std::memory_order_release);
-    }
-    bandKey_[u] = key;
-    bandCursor_[u] = i;
-    bandSeam_[u] = s;
-    bandDone_[u] += done;
-    return joins;
-}
-
-template <bool kSmall>
-void mcvSegmentGraph::MergeInBands() {
-    BandSync sync;
-    sync.next.reset(new BandPosition[bands_]);
-    sync.seam.reset(new BandPosition[bands_]);
-    for (uint32_t t = 0; t < bands_; ++t) {
-        // Each band's true next edge, so the band furthest behind never waits.
-        uint32_t key = bandKey_[t], i = bandCursor_[t], next = kNone;
-        for (; key < mcvEdgeOrder::kKeys && next == kNone; ++key) {
-            i = std::max(i, edges_.BandBegin(t, key));
-            if (i < edges_.BandEnd(t, key)) next = i;
-        }
-        sync.next[t].value.store(next);
-        uint32_t s = bandSeam_[t];
-        sync.seam[t].value.store(s < edges_.SeamCount(t) ? edges_.Seams(t)[s] : kNone);
-    }
-    std::vector<uint32_t> joins(bands_);
-    OnBands(sync, [&](uint32_t b) { joins[b] = MergeBand<kSmall>(b, sync); });
-    uint64_t done = 0;
-    bool finished = true;
-    for (uint32_t t = 0; t < bands_; ++t) {
-        components -= joins[t];
-        done += bandDone_[t];
-        finished = finished && bandKey_[t] == mcvEdgeOrder::kKeys;
-    }
-    edgeCursor = uint32_t(std::min<uint64_t>(done, edgeCount));
-    if (!finished) return;
-    edgeCursor = 0;
-    StartBandMerge();
-    if constexpr (!kSmall) {
-        stages |= kMerged;
-    } else {
-        stages |= kSmallMerged;
-        edges_.Release();
-        spans_.reset();
-        SegmentNode* n = nodes.get();
-        for (uint32_t p = 0; p < pixelCount; ++p) n[p].parent = links_[p];
-    }
 }
 
 // Runs work(first, count) over items start..total-1 in chunks that the band threads take in turn,
