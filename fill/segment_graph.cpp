@@ -21,7 +21,6 @@ namespace {
 constexpr uint64_t kFineBudget = 1000000;
 constexpr uint32_t kPixelStride = 4096;
 constexpr uint32_t kEdgeStride = 4096;
-constexpr uint32_t kRegionStride = 16;
 constexpr uint32_t kRowStride = 1;
 // How many edges ahead of the one being merged the links of its successors are fetched.
 constexpr uint32_t kLookAhead = 48;
@@ -118,6 +117,11 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     setupCursor_ = 0;
     smallPhase_ = kCollect;
     smallCursor_ = 0;
+    smallKeys_ = {};
+    smallEdges_ = {};
+    smallSorted_ = {};
+    smallJoins_ = {};
+    regionSums_ = {};
     return ok;
 }
 
@@ -150,6 +154,7 @@ void mcvSegmentGraph::Release() {
     smallEdges_ = {};
     smallSorted_ = {};
     smallJoins_ = {};
+    regionSums_ = {};
     distance.Free();
     distanceStore_.reset();
     width = height = pixelCount = 0;
@@ -212,7 +217,7 @@ void mcvSegmentGraph::UpdateProgress() {
                                     : 0.5;
     } else if (!(stages & kRegionsListed)) {
     } else if (!(stages & kStatistics)) {
-        if (!regions.empty()) f = double(itemCursor) / double(regions.size());
+        if (pixelCount) f = double(itemCursor) / pixelCount;
     } else if (!(stages & kGrouped)) {
     } else {
         // Two sweeps over the rows.
@@ -411,6 +416,7 @@ void mcvSegmentGraph::MergeRegions() {
         smallCursor_ = 0;
         smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
         smallEdges_.clear();
+        smallJoins_.clear();
     }
 }
 
@@ -612,70 +618,98 @@ inline uint32_t mcvSegmentGraph::EdgeKey(uint32_t p, uint32_t q) const {
     return mcvEdgeOrder::Key(work.data[p], work.data[q]);
 }
 
-// Stage 5: one region per root, in descending order of root index.
+// Stage 5: one region per root, in descending order of root index. Each root's word in links_
+// now holds its region's index.
 void mcvSegmentGraph::ListRegions() {
     regions.reserve(components);
     for (uint32_t i = pixelCount; i-- > 0;) {
         if (nodes[i].parent != i) continue;
+        links_[i] = kRoot | uint32_t(regions.size());
         SegmentRegion& r = regions.emplace_back();
         r.root = i;
+    }
+    regionSums_.assign(bands_, {});
+    for (uint32_t b = 0; b < bands_; ++b) {
+        regionSums_[b].assign(regions.size(), RegionSums{});
+        bandCursor_[b] = BandFirstPixel(b);
     }
     stages |= kRegionsListed;
 }
 
-// Stage 6: size, bounds and mean colour of every region, region by region.
-void mcvSegmentGraph::MeasureRegions() {
-    if (bands_ > 1) return MeasureRegionsInBands();
-    uint32_t count = uint32_t(regions.size());
-    uint32_t i = uint32_t(itemCursor);
-    while (i < count) {
-        uint32_t allowed = Allowance(kRegionStride);
-        if (!allowed) break;
-        uint32_t end = i + std::min(allowed, count - i);
-        MeasureRegionBatch(i, end - i);
-        i = end;
-    }
-    itemCursor = int32_t(i);
-    if (i >= count) {
-        stages |= kStatistics;
-        itemCursor = 0;
-    }
+uint32_t mcvSegmentGraph::BandFirstPixel(uint32_t band) const {
+    return uint32_t(uint64_t(height) * band / bands_) * width;
 }
 
-// Walks the member lists of regions first..first+count-1 side by side: each step of a list waits
-// for a scattered read, and independent lists let those reads overlap.
-void mcvSegmentGraph::MeasureRegionBatch(uint32_t first, uint32_t count) {
-    constexpr uint32_t kDone = 0xFFFFFFFF;
-    SegmentNode* n = nodes.get();
-    const mtxColor* pixels = work.data;  // a copy made by Assign: rows are width pixels apart
-    RegionSums sums[kRegionStride];
-    uint32_t at[kRegionStride];
-    for (uint32_t j = 0; j < count; ++j) at[j] = regions[first + j].root;
-    for (uint32_t active = count; active;) {
-        for (uint32_t j = 0; j < count; ++j) {
-            uint32_t m = at[j];
-            if (m == kDone) continue;
-            RegionSums& s = sums[j];
-            n[m].rank = first + j;
-            ++s.count;
-            int32_t x = int32_t(m % width), y = int32_t(m / width);
-            s.minX = std::min(s.minX, x);
-            s.maxX = std::max(s.maxX, x);
-            s.minY = std::min(s.minY, y);
-            s.maxY = std::max(s.maxY, y);
-            mtxColor c = pixels[m];
-            if (mtxAlpha(c)) {
-                ++s.opaque;
-                s.sum[0] += mtxRed(c);
-                s.sum[1] += mtxGreen(c);
-                s.sum[2] += mtxBlue(c);
-            }
-            uint32_t next = n[m].next;
-            at[j] = next == m ? kDone : next;
-            active -= next == m;
+// Stage 6: size, bounds and mean colour of every region, in pixel order: each pixel's links lead
+// to its root, whose word holds the region's index. Each band adds up its own rows in sums of
+// its own, which add up the same in any order.
+void mcvSegmentGraph::MeasureRegions() {
+    BandSync sync;
+    auto measure = [&](uint32_t b) {
+        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
+        bool begun = false;
+        uint32_t left = 0;
+        while (p < last && !SliceOver(sync, begun, left, 1)) {
+            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
+            MeasurePixels(p, end, regionSums_[b].data());
+            p = end;
         }
+        bandCursor_[b] = p;
+    };
+    if (bands_ > 1)
+        OnBands(sync, measure);
+    else
+        measure(0);
+    uint32_t done = 0;
+    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    itemCursor = int32_t(done);
+    if (done < pixelCount) return;
+    for (uint32_t i = 0; i < regions.size(); ++i) {
+        RegionSums& s = regionSums_[0][i];
+        for (uint32_t b = 1; b < bands_; ++b) {
+            const RegionSums& t = regionSums_[b][i];
+            s.minX = std::min(s.minX, t.minX);
+            s.minY = std::min(s.minY, t.minY);
+            s.maxX = std::max(s.maxX, t.maxX);
+            s.maxY = std::max(s.maxY, t.maxY);
+            for (int c = 0; c < 3; ++c) s.sum[c] += t.sum[c];
+            s.opaque += t.opaque;
+            s.count += t.count;
+        }
+        FinishRegion(regions[i], s);
     }
-    for (uint32_t j = 0; j < count; ++j) FinishRegion(regions[first + j], sums[j]);
+    regionSums_ = {};
+    stages |= kStatistics;
+    itemCursor = 0;
+}
+
+// Pixels first..last-1 into the sums of their regions; each node's rank becomes its region's
+// index.
+void mcvSegmentGraph::MeasurePixels(uint32_t first, uint32_t last, RegionSums* sums) {
+    SegmentNode* n = nodes.get();
+    const uint32_t* up = links_.get();
+    const mtxColor* pixels = work.data;  // rows are width pixels apart
+    int32_t x = int32_t(first % width), y = int32_t(first / width);
+    for (uint32_t p = first; p < last; ++p) {
+        uint32_t r = p;
+        while (!(up[r] & kRoot)) r = up[r];
+        uint32_t index = up[r] & ~kRoot;
+        n[p].rank = index;
+        RegionSums& s = sums[index];
+        ++s.count;
+        s.minX = std::min(s.minX, x);
+        s.maxX = std::max(s.maxX, x);
+        s.minY = std::min(s.minY, y);
+        s.maxY = std::max(s.maxY, y);
+        mtxColor c = pixels[p];
+        if (mtxAlpha(c)) {
+            ++s.opaque;
+            s.sum[0] += mtxRed(c);
+            s.sum[1] += mtxGreen(c);
+            s.sum[2] += mtxBlue(c);
+        }
+        if (++x == int32_t(width)) x = 0, ++y;
+    }
 }
 
 void mcvSegmentGraph::FinishRegion(SegmentRegion& region, const RegionSums& s) {
@@ -886,17 +920,6 @@ uint32_t mcvSegmentGraph::InChunks(uint32_t start, uint32_t total, uint32_t chun
         }
     });
     return uint32_t(std::min<uint64_t>(start + uint64_t(taken.load()) * chunk, total));
-}
-
-// Stage 6 in bands: the threads take batches of regions in turn.
-void mcvSegmentGraph::MeasureRegionsInBands() {
-    uint32_t count = uint32_t(regions.size());
-    itemCursor =
-        int32_t(InChunks(uint32_t(itemCursor), count, kRegionStride,
-                         [&](uint32_t first, uint32_t n) { MeasureRegionBatch(first, n); }));
-    if (uint32_t(itemCursor) < count) return;
-    stages |= kStatistics;
-    itemCursor = 0;
 }
 
 // Stage 8 in column blocks, one per thread (each at least two columns wide, as far as a pixel

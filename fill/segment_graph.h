@@ -188,7 +188,6 @@ class mcvSegmentGraph : public mtxImageConverter {
     bool SliceOver(BandSync& sync, bool& begun, uint32_t& left, uint32_t stride) const;
     void BuildEdgesInBands();
     void SortEdgesInBands();
-    void MeasureRegionsInBands();
     bool SmoothInBands(mtxImage& picture);
     template <class Work>
     uint32_t InChunks(uint32_t start, uint32_t total, uint32_t chunk, Work&& work);
@@ -197,13 +196,16 @@ class mcvSegmentGraph : public mtxImageConverter {
 
     // The blur that smooths the picture before the edges are weighed.
     static constexpr float kSigma = 0.8f;
-    // What the walk of one region's member list adds up.
+    // What the pixels of one region add up.
     struct RegionSums {
         int32_t minX = 16777215, minY = 16777215, maxX = -1, maxY = -1;
         uint64_t sum[3] = {0, 0, 0};
         uint32_t opaque = 0, count = 0;
     };
-    void MeasureRegionBatch(uint32_t first, uint32_t count);
+    void MeasurePixels(uint32_t first, uint32_t last, RegionSums* sums);
+    uint32_t BandFirstPixel(uint32_t band) const;
+    // Stage 6: per band, the sums of every region over the band's rows.
+    std::vector<std::vector<RegionSums>> regionSums_;
     void FinishRegion(SegmentRegion& region, const RegionSums& sums);
 
     // How many units of work a stage may run before it asks again; 0 once the slice's time is
