@@ -121,6 +121,7 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     smallEdges_ = {};
     smallSorted_ = {};
     smallJoins_ = {};
+    bandEdges_ = {};
     regionSums_ = {};
     return ok;
 }
@@ -154,6 +155,7 @@ void mcvSegmentGraph::Release() {
     smallEdges_ = {};
     smallSorted_ = {};
     smallJoins_ = {};
+    bandEdges_ = {};
     regionSums_ = {};
     distance.Free();
     distanceStore_.reset();
@@ -417,6 +419,8 @@ void mcvSegmentGraph::MergeRegions() {
         smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
         smallEdges_.clear();
         smallJoins_.clear();
+        bandEdges_.assign(bands_, {});
+        for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = BandFirstPixel(b);
     }
 }
 
@@ -460,37 +464,79 @@ void mcvSegmentGraph::MergeSmallRegions() {
 // and their count per key.
 bool mcvSegmentGraph::CollectSmallEdges() {
     const SegmentNode* n = nodes.get();
-    const uint32_t* up = links_.get();
+    uint32_t* up = links_.get();
+    // The root of x's set, read while other bands link their own pixels to their roots.
+    auto root = [&](uint32_t x) {
+        for (uint32_t w; !((w = Load(up[x])) & kRoot);) x = w;
+        return x;
+    };
     // The sizes in the roots' words, at hand after the find, serve up to the cap.
-    auto small = [&](uint32_t root) {
-        return minSize <= kSizeCap ? RootSize(up[root]) < minSize : n[root].size < minSize;
+    auto small = [&](uint32_t r) {
+        return minSize <= kSizeCap ? RootSize(Load(up[r])) < minSize : n[r].size < minSize;
     };
     const int32_t offset[4] = {1, int32_t(width), int32_t(width) + 1, 1 - int32_t(width)};
-    uint32_t p = smallCursor_;
-    while (p < pixelCount) {
-        uint32_t allowed = Allowance(kPixelStride);
-        if (!allowed) break;
-        for (uint32_t end = p + std::min(allowed, pixelCount - p); p < end; ++p, ++edgeCursor) {
-            uint32_t x = p % width, y = p / width;
-            bool smallHere = small(RootOf(p));
+    uint32_t done = OverPixels([&](uint32_t band, uint32_t first, uint32_t last) {
+        std::vector<uint32_t>& found = bandEdges_[band];
+        for (uint32_t p = first, x = p % width, y = p / width; p < last; ++p) {
+            // Every pixel linked straight to its stage-3 root, for the steps to come.
+            uint32_t r = root(p);
+            if (r != p && Load(up[p]) != r) Store(up[p], r);
+            bool smallHere = small(r);
             bool has[4] = {x + 1 < width, y + 1 < height, x + 1 < width && y + 1 < height,
                            x + 1 < width && y > 0};
             for (uint32_t d = 0; d < 4; ++d) {
                 if (!has[d]) continue;
                 uint32_t q = p + uint32_t(offset[d]);
-                if (!smallHere && !small(RootOf(q))) continue;
-                smallEdges_.push_back(p * 4 + d);
-                ++smallKeys_[EdgeKey(p, q)];
+                // Within a region of the minimum size, most neighbours hang from its root.
+                if (!smallHere && (q == r || Load(up[q]) == r || !small(root(q)))) continue;
+                found.push_back(p * 4 + d);
             }
+            if (++x == width) x = 0, ++y;
         }
+    });
+    if (done < pixelCount) return false;
+    // The bands' edges in the order of building, and each key's first position among them.
+    for (std::vector<uint32_t>& found : bandEdges_) {
+        smallEdges_.insert(smallEdges_.end(), found.begin(), found.end());
+        found = {};
     }
-    smallCursor_ = p;
-    if (p < pixelCount) return false;
-    // Each key's first position among the collected edges.
+    for (uint32_t id : smallEdges_) ++smallKeys_[EdgeKey(id >> 2, mcvEdgeOrder::To(id, width))];
     uint32_t start = 0;
     for (uint32_t& k : smallKeys_) start += std::exchange(k, start);
     smallSorted_.assign(smallEdges_.size(), 0);
     return true;
+}
+
+// Runs work(band, first, last) over the pixels each band has still to do, on the band threads,
+// until the slice ends; the bands' next pixels stay in bandCursor_, and each pixel is a unit of
+// stage 4's count. Returns how many pixels the bands have done in all.
+template <class Work>
+uint32_t mcvSegmentGraph::OverPixels(Work&& work) {
+    BandSync sync;
+    auto run = [&](uint32_t b) {
+        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
+        // A step that begins after another in the same call has no first unit of its own.
+        bool begun = b == 0 && sliceBegun_;
+        uint32_t left = 0;
+        while (p < last && !SliceOver(sync, begun, left, 1)) {
+            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
+            work(b, p, end);
+            p = end;
+        }
+        bandCursor_[b] = p;
+    };
+    if (bands_ > 1)
+        OnBands(sync, run);
+    else
+        run(0);
+    sliceBegun_ = true;
+    uint32_t done = 0;
+    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    edgeCursor += done - smallCursor_;
+    smallCursor_ = done;
+    if (done == pixelCount)
+        for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = BandFirstPixel(b);
+    return done;
 }
 
 // A counting sort by key: equal keys keep the order of building, as in the whole list.
@@ -558,11 +604,8 @@ inline uint32_t mcvSegmentGraph::FinalRoot(uint32_t x) const {
 bool mcvSegmentGraph::SetFinalLinks() {
     const uint32_t* up = links_.get();
     SegmentNode* n = nodes.get();
-    uint32_t p = smallCursor_;
-    while (p < pixelCount) {
-        uint32_t allowed = Allowance(kPixelStride);
-        if (!allowed) break;
-        for (uint32_t end = p + std::min(allowed, pixelCount - p); p < end; ++p, ++edgeCursor) {
+    uint32_t done = OverPixels([&](uint32_t, uint32_t first, uint32_t last) {
+        for (uint32_t p = first; p < last; ++p) {
             uint32_t w = up[p];
             if (w & kRoot) {
                 n[p].parent = p;
@@ -579,9 +622,8 @@ bool mcvSegmentGraph::SetFinalLinks() {
             while ((n[r].rank & kAbsorbed) && JoinedAt(r) < last) r = up[r];
             if (r != p) n[p].parent = r;  // else the link of its join stays
         }
-    }
-    smallCursor_ = p;
-    return p >= pixelCount;
+    });
+    return done == pixelCount;
 }
 
 // The position in the sorted list, as a number that orders like it: key, then edge id.

@@ -173,6 +173,8 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Stage 4's steps.
     enum SmallPhase : uint32_t { kCollect, kSort, kJoin, kLinks, kLinksDone };
     bool CollectSmallEdges();
+    template <class Work>
+    uint32_t OverPixels(Work&& work);
     bool SortSmallEdges();
     bool JoinSmallRegions();
     bool SetFinalLinks();
@@ -256,6 +258,7 @@ class mcvSegmentGraph : public mtxImageConverter {
         uint64_t position;
     };
     std::vector<SmallJoin> smallJoins_;
-    uint32_t sortCursor_ = 0;   // stage 2's next pixel
+    std::vector<std::vector<uint32_t>> bandEdges_;  // per band, the edges it collected
+    uint32_t sortCursor_ = 0;                       // stage 2's next pixel
     uint32_t setupCursor_ = 0;  // stage 3's next pixel to set up before the merge
 };
