@@ -1,6 +1,6 @@
 // The preparation of a photo for filling, mcvSegmentGraph from start to end, on a test photo
-// scaled to 12 megapixels (4000 x 3000), on 1 and 2 threads, the merges and the distance field on
-// the calling thread or in bands too:
+// scaled to 12 megapixels (4000 x 3000), on 1 and 2 threads, the distance field on the calling
+// thread or in column blocks too (band_merges):
 // - BM_Preparation: every stage in one call each (no time slices), wall seconds per stage;
 // - BM_PreparationSliced: the run as the filling session drives it, in slices of 100 ms, with
 //   the longest slice (what a Stop may wait for).
@@ -126,7 +126,7 @@ void BM_PreparationSliced(benchmark::State& state) {
 
 }  // namespace
 
-// threads, and whether the merges and the distance field run in bands too.
+// threads, and whether the distance field runs in column blocks too.
 BENCHMARK(BM_Preparation)
     ->ArgNames({"threads", "band_merges"})
     ->Args({1, 0})
