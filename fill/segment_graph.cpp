@@ -391,8 +391,10 @@ void mcvSegmentGraph::MergeRegions() {
                 __builtin_prefetch(&up[edges_.To(ahead)]);
                 uint32_t id = list[i];
                 uint32_t a = edges_.From(id), b = edges_.To(id);
-                // Neighbours hanging from the same node share their root: nothing to do.
-                if (up[a] == up[b] && !(up[a] & kRoot)) continue;
+                // Neighbours hanging from the same node, or one from the other, share their
+                // root: nothing to do.
+                uint32_t la = up[a], lb = up[b];
+                if ((la == lb && !(la & kRoot)) || la == b || lb == a) continue;
                 a = RootOf(a);
                 b = RootOf(b);
                 if (a == b) continue;
