@@ -115,8 +115,9 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     itemCursor = 0;
     sortCursor_ = 0;
     setupCursor_ = 0;
-    smallPhase_ = kCollect;
+    smallPhase_ = kMark;
     smallCursor_ = 0;
+    smallMark_.reset();
     smallKeys_ = {};
     smallEdges_ = {};
     smallSorted_ = {};
@@ -163,8 +164,9 @@ void mcvSegmentGraph::Release() {
     components = edgeCount = cursorX = cursorY = edgeCursor = 0;
     itemCursor = 0;
     sortCursor_ = setupCursor_ = 0;
-    smallPhase_ = kCollect;
+    smallPhase_ = kMark;
     smallCursor_ = 0;
+    smallMark_.reset();
     stages = 0;
 }
 
@@ -212,11 +214,12 @@ void mcvSegmentGraph::UpdateProgress() {
     } else if (!(stages & kMerged)) {
         if (edgeCount) f = double(edgeCursor) / edgeCount;
     } else if (!(stages & kSmallMerged)) {
-        // Half for the pixels' edges collected, half for their links set.
+        // A third for each sweep over the pixels.
         double pixels = pixelCount ? double(smallCursor_) / pixelCount : 0;
-        f = smallPhase_ == kCollect ? 0.5 * pixels
-            : smallPhase_ == kLinks ? 0.5 + 0.5 * pixels
-                                    : 0.5;
+        f = smallPhase_ == kMark      ? pixels / 3
+            : smallPhase_ == kCollect ? (1 + pixels) / 3
+            : smallPhase_ == kLinks   ? (2 + pixels) / 3
+                                      : 2.0 / 3;
     } else if (!(stages & kRegionsListed)) {
     } else if (!(stages & kStatistics)) {
         if (pixelCount) f = double(itemCursor) / pixelCount;
@@ -416,8 +419,9 @@ void mcvSegmentGraph::MergeRegions() {
         edgeCursor = 0;
         // Stage 4 reads the sorted list no more; its count per key starts.
         edges_.Release();
-        smallPhase_ = kCollect;
+        smallPhase_ = kMark;
         smallCursor_ = 0;
+        smallMark_.allocate(pixelCount);
         smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
         smallEdges_.clear();
         smallJoins_.clear();
@@ -430,14 +434,17 @@ void mcvSegmentGraph::MergeRegions() {
 // that leaves it, the edges taken in the sorted order, find and join as in stage 3 but without
 // the weights, and each end of every edge linked to its root when the edge is taken. Regions only
 // grow, so an edge whose two ends lie in regions of the minimum size when stage 3 ends never
-// joins anything: only the few edges with an end in a small region are taken (kCollect, kSort,
-// kJoin). Every node's parent link is then set to what the finds of the whole list would have
-// left (kLinks). Each pixel, collected edge and sorted edge is one unit of the slices, counted in
-// edgeCursor.
+// joins anything: only the few edges with an end in a small region are taken (kMark, kCollect,
+// kSort, kJoin). Every node's parent link is then set to what the finds of the whole list would
+// have left (kLinks). Each pixel, collected edge and sorted edge is one unit of the slices, counted
+// in edgeCursor.
 void mcvSegmentGraph::MergeSmallRegions() {
     while (smallPhase_ != kLinksDone) {
         bool done = false;
         switch (smallPhase_) {
+            case kMark:
+                done = MarkSmallPixels();
+                break;
             case kCollect:
                 done = CollectSmallEdges();
                 break;
@@ -464,39 +471,41 @@ void mcvSegmentGraph::MergeSmallRegions() {
 
 // The edges with an end in a small region, in the order they were built (each pixel's own four),
 // and their count per key.
-bool mcvSegmentGraph::CollectSmallEdges() {
+// Every pixel linked straight to its stage-3 root, for the steps to come, and marked when its
+// region is small.
+bool mcvSegmentGraph::MarkSmallPixels() {
     const SegmentNode* n = nodes.get();
     uint32_t* up = links_.get();
-    // The root of x's set, read while other bands link their own pixels to their roots.
-    auto root = [&](uint32_t x) {
-        for (uint32_t w; !((w = Load(up[x])) & kRoot);) x = w;
-        return x;
-    };
-    // The sizes in the roots' words, at hand after the find, serve up to the cap.
-    auto small = [&](uint32_t r) {
-        return minSize <= kSizeCap ? RootSize(Load(up[r])) < minSize : n[r].size < minSize;
-    };
+    uint8_t* mark = smallMark_.get();
+    uint32_t done = OverPixels([&](uint32_t, uint32_t first, uint32_t last) {
+        for (uint32_t p = first; p < last; ++p) {
+            // Other bands link their own pixels meanwhile: the links are read and written whole.
+            uint32_t r = p;
+            for (uint32_t w; !((w = Load(up[r])) & kRoot);) r = w;
+            if (r != p && Load(up[p]) != r) Store(up[p], r);
+            // The sizes in the roots' words serve up to the cap.
+            mark[p] = minSize <= kSizeCap ? RootSize(Load(up[r])) < minSize : n[r].size < minSize;
+        }
+    });
+    return done == pixelCount;
+}
+
+bool mcvSegmentGraph::CollectSmallEdges() {
+    const uint8_t* mark = smallMark_.get();
     const int32_t offset[4] = {1, int32_t(width), int32_t(width) + 1, 1 - int32_t(width)};
     uint32_t done = OverPixels([&](uint32_t band, uint32_t first, uint32_t last) {
         std::vector<uint32_t>& found = bandEdges_[band];
         for (uint32_t p = first, x = p % width, y = p / width; p < last; ++p) {
-            // Every pixel linked straight to its stage-3 root, for the steps to come.
-            uint32_t r = root(p);
-            if (r != p && Load(up[p]) != r) Store(up[p], r);
-            bool smallHere = small(r);
             bool has[4] = {x + 1 < width, y + 1 < height, x + 1 < width && y + 1 < height,
                            x + 1 < width && y > 0};
-            for (uint32_t d = 0; d < 4; ++d) {
-                if (!has[d]) continue;
-                uint32_t q = p + uint32_t(offset[d]);
-                // Within a region of the minimum size, most neighbours hang from its root.
-                if (!smallHere && (q == r || Load(up[q]) == r || !small(root(q)))) continue;
-                found.push_back(p * 4 + d);
-            }
+            for (uint32_t d = 0; d < 4; ++d)
+                if (has[d] && (mark[p] || mark[p + uint32_t(offset[d])]))
+                    found.push_back(p * 4 + d);
             if (++x == width) x = 0, ++y;
         }
     });
     if (done < pixelCount) return false;
+    smallMark_.reset();
     // The bands' edges in the order of building, and each key's first position among them.
     for (std::vector<uint32_t>& found : bandEdges_) {
         smallEdges_.insert(smallEdges_.end(), found.begin(), found.end());

@@ -171,7 +171,8 @@ class mcvSegmentGraph : public mtxImageConverter {
     uint32_t Join(uint32_t a, uint32_t b, uint32_t& tail);
 
     // Stage 4's steps.
-    enum SmallPhase : uint32_t { kCollect, kSort, kJoin, kLinks, kLinksDone };
+    enum SmallPhase : uint32_t { kMark, kCollect, kSort, kJoin, kLinks, kLinksDone };
+    bool MarkSmallPixels();
     bool CollectSmallEdges();
     template <class Work>
     uint32_t OverPixels(Work&& work);
@@ -250,7 +251,7 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Stage 4: its step, the next unit of the step, the count of the collected edges per key
     // (then the first position of each key), the collected edges in the order of building, then
     // in the sorted order, and the roots it hung from others with the position of their join.
-    uint32_t smallPhase_ = kCollect;
+    uint32_t smallPhase_ = kMark;
     uint32_t smallCursor_ = 0;
     std::vector<uint32_t> smallKeys_, smallEdges_, smallSorted_;
     struct SmallJoin {
@@ -259,6 +260,7 @@ class mcvSegmentGraph : public mtxImageConverter {
     };
     std::vector<SmallJoin> smallJoins_;
     std::vector<std::vector<uint32_t>> bandEdges_;  // per band, the edges it collected
+    mcvLargeArray<uint8_t> smallMark_;              // per pixel, whether its region is small
     uint32_t sortCursor_ = 0;                       // stage 2's next pixel
     uint32_t setupCursor_ = 0;  // stage 3's next pixel to set up before the merge
 };
