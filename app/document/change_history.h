@@ -43,6 +43,7 @@ class mtxChangeHistory {
     static constexpr uint8_t kKindOpacity = 2;
     static constexpr uint8_t kKindLayerAdded = 3;
     static constexpr uint8_t kKindLayerRemoved = 4;
+    static constexpr uint8_t kKindTransform = 5;
     // Requests sent to the worker around a walk.
     static constexpr uint32_t kRequestPause = 1;
     static constexpr uint32_t kRequestContinue = 2;
@@ -91,6 +92,10 @@ class mtxChangeHistory {
     // Records a change of a layer's opacity from before to after (the caller
     // sets it). 1 when recorded.
     int RecordOpacity(int layer, uint8_t before, uint8_t after, const std::string& name);
+    // Records a change of a layer's 3 x 3 transform (the caller sets it). 1
+    // when recorded.
+    int RecordTransform(int layer, const float before[9], const float after[9],
+                        const std::string& name);
     // Records that the layer at index was added (call after adding it) or is
     // about to be removed (call before removing it): its pixels, size,
     // opacity and transform, so that Undo takes an added layer away and puts

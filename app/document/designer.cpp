@@ -5,6 +5,7 @@
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
 #include "app/document/export_dlg.h"
+#include "app/document/move_tool.h"
 #include "app/document/picture_file.h"
 #include "app/document/recovery_file.h"
 #include "app/filling/lawn_filling_dlg.h"
@@ -454,9 +455,11 @@ void mtxIEDesigner::ResetBackground() {
 }
 
 int mtxIEDesigner::SelectTool(int tool) {
-    // The move, rotate, brush, light and draw tools do not exist yet: their
-    // numbers must not take the filling tool, its run or its preparation away.
+    if (tool == kToolMove || tool == kToolRotate) return ChooseMover(tool);
+    // The brush, light and draw tools do not exist yet: their numbers must
+    // not take the filling tool, its run or its preparation away.
     if (tool != kToolFilling) return 0;
+    if (viewer->mover) viewer->mover->Show(0), viewer->Invalidate();
     // Choosing the filling tool again keeps the one at work, with its run.
     if (FillingTool()) return 1;
     // The changes the old tool made stay counted after it goes.
@@ -472,6 +475,29 @@ int mtxIEDesigner::SelectTool(int tool) {
     viewer->SetTool(field);
     viewer->Invalidate();
     return 1;
+}
+
+// Move and Rotate lie over the viewer; the filling tool and its run stay below.
+int mtxIEDesigner::ChooseMover(int tool) {
+    if (!viewer->mover) {
+        auto* mover = new mtxIEMoveTool(viewer);
+        mover->chosenLayer = [this] { return ChosenLayer(); };
+        mover->onMoved = [this](int layer, const float before[9], const char* name) {
+            document_.TransformChanged(layer, before, name);
+        };
+        viewer->mover = mover;
+    }
+    viewer->mover->mode = tool == kToolMove ? mtxIEMoveTool::kMove : mtxIEMoveTool::kRotate;
+    viewer->mover->FitViewer();
+    viewer->mover->Show(1);
+    viewer->Invalidate();
+    return 1;
+}
+
+int mtxIEDesigner::ChosenTool() const {
+    if (viewer && viewer->mover && viewer->mover->IsVisible())
+        return viewer->mover->mode == mtxIEMoveTool::kMove ? kToolMove : kToolRotate;
+    return FillingTool() ? kToolFilling : -1;
 }
 
 mtxIEMdfField* mtxIEDesigner::FillingTool() const {
@@ -523,7 +549,8 @@ int mtxIEDesigner::WalkHistory(bool backward) {
     if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
     mtxChangeHistory::Step step;
     if (!(backward ? document_.Undo(&step) : document_.Redo(&step))) return 0;
-    if (step.kind == mtxChangeHistory::kKindOpacity) {
+    if (step.kind == mtxChangeHistory::kKindOpacity ||
+        step.kind == mtxChangeHistory::kKindTransform) {
         viewer->Invalidate();
     } else if (step.kind == mtxChangeHistory::kKindLayerAdded ||
                step.kind == mtxChangeHistory::kKindLayerRemoved) {
