@@ -96,7 +96,7 @@ done
 shot opened
 
 # 2. Options, Samples, Change: the library's folders; flowers is the second.
-menu 76 41
+menu 117 41
 click "$load_x" "$samples_y" 1
 shot samples-load-dialog
 double_click "$folder_x" $((first_y + item_h))
@@ -163,4 +163,29 @@ changed=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
 [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) || fail "the reopened picture is the photo ($changed)"
 grep -q "Cannot open" "$work/app.log" && fail "the program could not open the saved file"
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended"
-echo "open, samples, fill, save as PNG from the Type list, reopen, by mouse: ok ($out)"
+
+# 6. Move, a drag over the picture: it moves; Edit, Undo: it is back. Rotate,
+# a drag round it: it turns; Ctrl+Z: back again. Fill takes the mouse back.
+view_difference() {  # two screenshots' names
+  convert "$out/$1.png" -crop $view +repage "$work/a.png"
+  convert "$out/$2.png" -crop $view +repage "$work/b.png"
+  compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
+}
+still_shot before-move
+for tool in move rotate; do
+  [[ $tool == move ]] && click 40 103 || click 40 133
+  xdotool mousemove --window "$window" 600 300 mousedown 1 mousemove --window "$window" 630 340 \
+    mousemove --window "$window" 640 360 mouseup 1
+  still_shot "$tool-dragged"
+  changed=$(view_difference before-move "$tool-dragged")
+  [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 10000)) || fail "$tool: the drag changed $changed pixels"
+  if [[ $tool == move ]]; then
+    menu 63 41  # Edit, Undo
+  else
+    xdotool key --clearmodifiers ctrl+z
+  fi
+  click 40 163  # Fill: the outline goes
+  still_shot "$tool-undone"
+  [[ "$(view_difference before-move "$tool-undone")" == 0 ]] || fail "$tool: Undo left another picture"
+done
+echo "open, samples, fill, save as PNG from the Type list, reopen, move and rotate, by mouse: ok ($out)"
