@@ -1,6 +1,6 @@
 // The preparation of a photo for filling, mcvSegmentGraph from start to end, on a test photo
-// scaled to 12 megapixels (4000 x 3000), on 1 and 2 threads, the merges and the distance field on
-// the calling thread or in bands too:
+// scaled to 12 megapixels (4000 x 3000), on 1 and 2 threads, the distance field on the calling
+// thread or in column blocks too (band_merges):
 // - BM_Preparation: every stage in one call each (no time slices), wall seconds per stage;
 // - BM_PreparationSliced: the run as the filling session drives it, in slices of 100 ms, with
 //   the longest slice (what a Stop may wait for).
@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -36,15 +37,16 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// coffee.png scaled to 4000 x 3000, made once.
+// coffee.png, or the photo DAUBRY_BENCH_PHOTO names, scaled to 4000 x 3000, made once.
 const mtxImage& Photo12() {
     static mtxImage scaled;
     if (!scaled.IsEmpty()) return scaled;
     mtxImage photo;
-    if (!mtxImageLoad(photo, std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", 0))
-        throw std::runtime_error("cannot read coffee.png");
+    const char* chosen = std::getenv("DAUBRY_BENCH_PHOTO");
+    std::string path = chosen ? chosen : std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png";
+    if (!mtxImageLoad(photo, path, 0)) throw std::runtime_error("cannot read " + path);
     scaled.Create(4000, 3000, 0);
-    if (ScaleImage(photo, scaled) != 1) throw std::runtime_error("cannot scale coffee.png");
+    if (ScaleImage(photo, scaled) != 1) throw std::runtime_error("cannot scale " + path);
     return scaled;
 }
 
@@ -126,7 +128,7 @@ void BM_PreparationSliced(benchmark::State& state) {
 
 }  // namespace
 
-// threads, and whether the merges and the distance field run in bands too.
+// threads, and whether the distance field runs in column blocks too.
 BENCHMARK(BM_Preparation)
     ->ArgNames({"threads", "band_merges"})
     ->Args({1, 0})

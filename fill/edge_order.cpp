@@ -20,15 +20,11 @@ void mcvEdgeOrder::Begin(const uint32_t* pixels, uint32_t width, uint32_t height
     for (uint32_t b = 0; b <= bands_; ++b)
         bandFirst_[b] = uint32_t(uint64_t(height) * b / bands_) * width;
     bandEnds_.reset(bands_ > 1 ? new uint32_t[size_t(bands_) * kKeys]() : nullptr);
-    seams_.reset(new std::unique_ptr<uint32_t[]>[bands_]);
-    seamCounts_.reset(new uint32_t[bands_]());
 }
 
 void mcvEdgeOrder::Release() {
     buckets_.reset();
     bandEnds_.reset();
-    seams_.reset();
-    seamCounts_.reset();
     edges_.reset();
     edgeCount_ = 0;
 }
@@ -60,19 +56,10 @@ void mcvEdgeOrder::Prepare(uint32_t edgeCount) {
     }
     edgeCount_ = edgeCount;
     edges_.allocate(edgeCount);
-    for (uint32_t b = 0; b < bands_; ++b) {
-        seams_[b].reset(seamCounts_[b] ? new uint32_t[seamCounts_[b]] : nullptr);
-        seamCounts_[b] = 0;
-    }
 }
 
 void mcvEdgeOrder::Scatter(uint32_t first, uint32_t last, uint32_t band) {
     Sweep<true>(first, last, band);
-}
-
-void mcvEdgeOrder::FinishSeams() {
-    for (uint32_t b = 0; b < bands_; ++b)
-        std::sort(seams_[b].get(), seams_[b].get() + seamCounts_[b]);
 }
 
 uint32_t mcvEdgeOrder::KeyAt(uint32_t i) const {
@@ -81,16 +68,10 @@ uint32_t mcvEdgeOrder::KeyAt(uint32_t i) const {
 
 // Visits the edges of pixels first..last-1 in build order: pixels row by row, and for each pixel
 // its right, down, down-right and up-right edges where the neighbour lies inside the picture.
-// Edges leaving the band (down from its last row, up-right from its first) are also listed as
-// seam edges.
 template <bool kScatter>
 uint32_t mcvEdgeOrder::Sweep(uint32_t first, uint32_t last, uint32_t band) {
     uint32_t* buckets = bands_ == 1 ? buckets_.get() : bandEnds_.get() + size_t(band) * kKeys;
     uint32_t* edges = edges_.get();
-    uint32_t* seams = seams_[band].get();
-    uint32_t& seamCount = seamCounts_[band];
-    uint32_t firstRow = band ? bandFirst_[band] / width_ : ~0u;
-    uint32_t lastRow = band + 1 < bands_ ? bandFirst_[band + 1] / width_ - 1 : ~0u;
     uint32_t n = 0;
     auto emit = [&](uint32_t key, uint32_t id) {
         if constexpr (kScatter) {
@@ -100,14 +81,6 @@ uint32_t mcvEdgeOrder::Sweep(uint32_t first, uint32_t last, uint32_t band) {
         }
         ++n;
     };
-    auto emitSeam = [&](uint32_t key, uint32_t id) {
-        if constexpr (kScatter) {
-            seams[seamCount++] = buckets[key];
-        } else {
-            ++seamCount;
-        }
-        emit(key, id);
-    };
     uint32_t p = first;
     while (p < last) {
         uint32_t y = p / width_, x = p % width_;
@@ -116,8 +89,7 @@ uint32_t mcvEdgeOrder::Sweep(uint32_t first, uint32_t last, uint32_t band) {
         const uint32_t* below = y + 1 < height_ ? Row(y + 1) : nullptr;
         const uint32_t* above = y > 0 ? Row(y - 1) : nullptr;
         uint32_t inner = std::min(end, width_ - 1);  // pixels that have a right neighbour
-        bool seamBelow = y == lastRow, seamAbove = y == firstRow;
-        if (below && above && !seamBelow && !seamAbove) {
+        if (below && above) {
             // Rows with a neighbour above and below: every pixel but the last has all four edges.
             for (; x < inner; ++x, ++p) {
                 uint32_t c = row[x], id = p * 4;
@@ -131,19 +103,11 @@ uint32_t mcvEdgeOrder::Sweep(uint32_t first, uint32_t last, uint32_t band) {
             uint32_t c = row[x], id = p * 4;
             bool right = x + 1 < width_;
             if (right) emit(Key(c, row[x + 1]), id + kRight);
-            if (below && seamBelow) {
-                emitSeam(Key(c, below[x]), id + kDown);
-                if (right) emitSeam(Key(c, below[x + 1]), id + kDownRight);
-            } else if (below) {
+            if (below) {
                 emit(Key(c, below[x]), id + kDown);
                 if (right) emit(Key(c, below[x + 1]), id + kDownRight);
             }
-            if (above && right) {
-                if (seamAbove)
-                    emitSeam(Key(c, above[x + 1]), id + kUpRight);
-                else
-                    emit(Key(c, above[x + 1]), id + kUpRight);
-            }
+            if (above && right) emit(Key(c, above[x + 1]), id + kUpRight);
         }
     }
     return n;

@@ -16,8 +16,7 @@
 //
 // The picture may be cut into bands of whole rows, counted and scattered each on its own thread.
 // An edge belongs to the band of the pixel it starts from, so within a bucket band 0's edges come
-// first, then band 1's, and the list is the same whatever the bands. Edges whose two pixels lie in
-// different bands (seam edges) are also listed by position, per band.
+// first, then band 1's, and the list is the same whatever the bands.
 class mcvEdgeOrder {
   public:
     enum Direction : uint32_t { kRight = 0, kDown = 1, kDownRight = 2, kUpRight = 3 };
@@ -43,29 +42,16 @@ class mcvEdgeOrder {
     // the given band) by key and returns how many there were. Bands may be counted at once on
     // different threads.
     uint32_t Count(uint32_t first, uint32_t last, uint32_t band = 0);
-    // Turns the counts into bucket starts and allocates the sorted list and the seam lists;
-    // once, after every pixel has been counted.
+    // Turns the counts into bucket starts and allocates the sorted list; once, after every
+    // pixel has been counted.
     void Prepare(uint32_t edgeCount);
     // Second sweep: places the edges of pixels first..last-1 (all in band) into their buckets.
     // Each band's pixels must be scattered in ascending order, so equal weights keep the order in
     // which they were built; bands may be scattered at once on different threads.
     void Scatter(uint32_t first, uint32_t last, uint32_t band = 0);
-    // Sorts the seam lists; once, after every pixel has been scattered.
-    void FinishSeams();
 
     uint32_t Bands() const { return bands_; }
     uint32_t BandFirstPixel(uint32_t band) const { return bandFirst_[band]; }
-    // Positions in the list of band's edges of key: [BandBegin, BandEnd). After Scatter.
-    uint32_t BandBegin(uint32_t band, uint32_t key) const {
-        if (band) return bandEnds_[size_t(band - 1) * kKeys + key];
-        return key ? buckets_[key - 1] : 0;
-    }
-    uint32_t BandEnd(uint32_t band, uint32_t key) const {
-        return bands_ == 1 ? buckets_[key] : bandEnds_[size_t(band) * kKeys + key];
-    }
-    // The positions of band's seam edges, ascending, after FinishSeams.
-    const uint32_t* Seams(uint32_t band) const { return seams_[band].get(); }
-    uint32_t SeamCount(uint32_t band) const { return seamCounts_[band]; }
     // Frees the bucket table once the list is no longer read by weight.
     void ReleaseBuckets() { buckets_.reset(); }
 
@@ -74,6 +60,11 @@ class mcvEdgeOrder {
     // The two pixels of an edge, a < b in row-major order except for up-right edges.
     uint32_t From(uint32_t id) const { return id >> 2; }
     uint32_t To(uint32_t id) const { return (id >> 2) + step_[id & 3]; }
+    // The same for a picture width pixels wide, without a sweep begun.
+    static uint32_t To(uint32_t id, uint32_t width) {
+        const uint32_t step[4] = {1, width, width + 1, 1 - width};
+        return (id >> 2) + step[id & 3];
+    }
     // Key of the edge at position i of the sorted list; keyHint is any key at or below it (the
     // key of an earlier position), so a walk down the list costs nothing per edge.
     uint32_t KeyAt(uint32_t i, uint32_t keyHint) const {
@@ -108,6 +99,4 @@ class mcvEdgeOrder {
     std::unique_ptr<uint32_t[]> bandEnds_;
     uint32_t bands_ = 1;
     std::unique_ptr<uint32_t[]> bandFirst_;  // bands_ + 1 entries: first pixel of each band
-    std::unique_ptr<std::unique_ptr<uint32_t[]>[]> seams_;
-    std::unique_ptr<uint32_t[]> seamCounts_;  // counted in the first sweep, filled in the second
 };

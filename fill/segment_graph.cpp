@@ -21,7 +21,6 @@ namespace {
 constexpr uint64_t kFineBudget = 1000000;
 constexpr uint32_t kPixelStride = 4096;
 constexpr uint32_t kEdgeStride = 4096;
-constexpr uint32_t kRegionStride = 16;
 constexpr uint32_t kRowStride = 1;
 // How many edges ahead of the one being merged the links of its successors are fetched.
 constexpr uint32_t kLookAhead = 48;
@@ -100,9 +99,6 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     bands_ = std::max(1u, std::min(bands_, height));
     bandCursor_.assign(bands_, 0);
     bandKey_.assign(bands_, 0);
-    bandSeam_.assign(bands_, 0);
-    bandDone_.assign(bands_, 0);
-    spans_.reset();
     minSize = 5;
     stages = 0;
     groups.clear();
@@ -119,6 +115,15 @@ int mcvSegmentGraph::StartSegmentation(mtxImage& picture) {
     itemCursor = 0;
     sortCursor_ = 0;
     setupCursor_ = 0;
+    smallPhase_ = kMark;
+    smallCursor_ = 0;
+    smallMark_.reset();
+    smallKeys_ = {};
+    smallEdges_ = {};
+    smallSorted_ = {};
+    smallJoins_ = {};
+    bandEdges_ = {};
+    regionSums_ = {};
     return ok;
 }
 
@@ -147,13 +152,21 @@ void mcvSegmentGraph::Release() {
     regions.shrink_to_fit();
     nodes.reset();
     regionIndex_.reset();
-    spans_.reset();
+    smallKeys_ = {};
+    smallEdges_ = {};
+    smallSorted_ = {};
+    smallJoins_ = {};
+    bandEdges_ = {};
+    regionSums_ = {};
     distance.Free();
     distanceStore_.reset();
     width = height = pixelCount = 0;
     components = edgeCount = cursorX = cursorY = edgeCursor = 0;
     itemCursor = 0;
     sortCursor_ = setupCursor_ = 0;
+    smallPhase_ = kMark;
+    smallCursor_ = 0;
+    smallMark_.reset();
     stages = 0;
 }
 
@@ -198,11 +211,18 @@ void mcvSegmentGraph::UpdateProgress() {
     if (!(stages & kEdgesBuilt)) {
         if (pixelCount) f = (double(cursorY) * width + cursorX) / pixelCount;
     } else if (!(stages & kEdgesSorted)) {
-    } else if (!(stages & kMerged) || !(stages & kSmallMerged)) {
+    } else if (!(stages & kMerged)) {
         if (edgeCount) f = double(edgeCursor) / edgeCount;
+    } else if (!(stages & kSmallMerged)) {
+        // A third for each sweep over the pixels.
+        double pixels = pixelCount ? double(smallCursor_) / pixelCount : 0;
+        f = smallPhase_ == kMark      ? pixels / 3
+            : smallPhase_ == kCollect ? (1 + pixels) / 3
+            : smallPhase_ == kLinks   ? (2 + pixels) / 3
+                                      : 2.0 / 3;
     } else if (!(stages & kRegionsListed)) {
     } else if (!(stages & kStatistics)) {
-        if (!regions.empty()) f = double(itemCursor) / double(regions.size());
+        if (pixelCount) f = double(itemCursor) / pixelCount;
     } else if (!(stages & kGrouped)) {
     } else {
         // Two sweeps over the rows.
@@ -292,148 +312,41 @@ void mcvSegmentGraph::SortEdges() {
     if (p >= pixelCount) stages |= kEdgesSorted;
 }
 
-// find: the root of x's set; only x itself is relinked to the root.
-inline uint32_t mcvSegmentGraph::Find(uint32_t x) {
+// The root of x's set, every node on the way linked straight to it. Stage 3 uses its parent
+// links only to find roots: which node is a set's root, and its rank, size and member list,
+// follow from the joins alone, and stage 4 sets every node's final link from the roots and its
+// own joins (see MergeSmallRegions). So the paths may be compressed whole.
+inline uint32_t mcvSegmentGraph::RootOf(uint32_t x) {
     uint32_t* up = links_.get();
     uint32_t r = x;
-    while (up[r] != r) r = up[r];
-    if (up[x] != r) up[x] = r;
+    while (!(up[r] & kRoot)) r = up[r];
+    for (uint32_t next; x != r && (next = up[x]) != r; x = next) up[x] = r;
     return r;
 }
 
-// Stage 3 uses its parent links only to find roots. Which node is a set's root, and its rank,
-// size and member list, follow from the joins alone; and stage 4 rewrites the parent link of
-// every node (each pixel ends some edge, and stage 4 finds from both ends of every edge, leaving
-// exactly the links its own find and join define) before anything else reads them. So stage 3
-// compresses whole paths and hangs an absorbed root straight from the absorbing one, which keeps
-// its finds short; the links after stage 4 are the same as with the plain find and join.
-inline uint32_t mcvSegmentGraph::FindCompressing(uint32_t x) {
-    uint32_t* up = links_.get();
-    uint32_t r = x;
-    while (up[r] != r) r = up[r];
-    while (up[x] != r) {
-        uint32_t next = up[x];
-        up[x] = r;
-        x = next;
-    }
-    return r;
-}
-
-inline uint32_t mcvSegmentGraph::FindShared(uint32_t x) {
-    uint32_t* up = links_.get();
-    uint32_t r = x;
-    for (uint32_t u; (u = Load(up[r])) != r;) r = u;
-    if (Load(up[x]) != r) Store(up[x], r);
-    return r;
-}
-
-inline uint32_t mcvSegmentGraph::FindCompressingShared(uint32_t x) {
-    uint32_t* up = links_.get();
-    uint32_t r = x;
-    for (uint32_t u; (u = Load(up[r])) != r;) r = u;
-    for (uint32_t u; (u = Load(up[x])) != r;) {
-        Store(up[x], r);
-        x = u;
-    }
-    return r;
-}
-
-// Links every node on the path from x to its root r straight to r.
-inline void mcvSegmentGraph::Compress(uint32_t x, uint32_t r) {
-    uint32_t* up = links_.get();
-    for (uint32_t u; (u = Load(up[x])) != r;) {
-        Store(up[x], r);
-        x = u;
-    }
-}
-
-// The root of x's set, read without writing: what a band reads of a region another band may be
-// changing.
-inline uint32_t mcvSegmentGraph::RootOf(uint32_t x) const {
-    uint32_t* up = links_.get();
-    for (uint32_t u; (u = Load(up[x])) != x;) x = u;
-    return x;
-}
-
-inline bool mcvSegmentGraph::Spans(uint32_t root) const {
-    return std::atomic_ref<uint8_t>(spans_[root]).load(std::memory_order_relaxed);
-}
-
-// Stage 4: whether another band can change nothing about the root's region that this band's
-// finds and joins depend on: a region of this band alone, or a spanning region whose root keeps
-// its place for good. Stage 4 only joins a region below the minimum size (for 5: at most four
-// pixels, rank at most 2) with another, and union by rank never hangs a root of higher rank from
-// such a region: that root stays the root, and its region (of 2^rank pixels or more, not small)
-// takes no join but with a small region.
-inline bool mcvSegmentGraph::Settled(uint32_t root) const {
-    return !Spans(root) || (Load(nodes[root].rank) & kRankMask) >=
-                               uint32_t(std::bit_width(std::max(minSize, 2u) - 1));
-}
-
-// join of two roots: the absorbed root hangs from the last member of the absorbing list, and the
-// absorbed list continues the absorbing one, so walking next from a root visits its whole region.
-// Returns the absorbing root. kShared: other bands may be reading the links and sizes; the joined
-// set spans bands when either set did or the edge is a seam edge, and the mark is made before the
-// links that lead other bands to the new root.
-template <bool kShared>
-inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, bool seam) {
+// join of two roots in the nodes: the absorbed list continues the absorbing one, so walking next
+// from a root visits its whole region. Returns the absorbing root, and in tail the last member of
+// its list before the join, which the absorbed root hangs from. While the merges run, a root's
+// parent field holds the last member of its list (its parent link is in links_), so appending
+// needs no walk.
+inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, uint32_t& tail) {
     SegmentNode* n = nodes.get();
-    if constexpr (!kShared) components -= 1;
-    auto link = [&](uint32_t from, uint32_t to) {
-        if constexpr (kShared)
-            Store(links_[from], to);
-        else
-            links_[from] = to;
-    };
-    auto grow = [&](uint32_t root, uint32_t other) {
-        if constexpr (kShared) {
-            if (seam || Spans(root) || Spans(other))
-                std::atomic_ref<uint8_t>(spans_[root]).store(1, std::memory_order_relaxed);
-            Store(n[root].size, n[root].size + n[other].size);
-        } else {
-            n[root].size += n[other].size;
-        }
-    };
-    // While the merges run, a root's parent field holds the last member of its list (its real
-    // parent link is in links_), so appending needs no walk.
-    if ((n[a].rank & kRankMask) > (n[b].rank & kRankMask)) {
-        uint32_t t = n[a].parent;
-        grow(a, b);
-        link(b, t);
-        n[t].next = b;
-        n[a].parent = n[b].parent;
-        return a;
-    }
-    uint32_t t = n[b].parent;
-    grow(b, a);
-    link(a, t);
-    n[t].next = a;
-    n[b].parent = n[a].parent;
-    if ((n[a].rank & kRankMask) == (n[b].rank & kRankMask)) {
-        if constexpr (kShared)
-            Store(n[b].rank, n[b].rank + 1);
-        else
-            n[b].rank += 1;
-    }
-    return b;
-}
-
-// join, except that the absorbed root links to the absorbing root. Returns the joined set's root.
-template <bool kShared>
-inline uint32_t mcvSegmentGraph::JoinToRoot(uint32_t a, uint32_t b, bool seam) {
-    uint32_t root = Join<kShared>(a, b, seam);
-    if constexpr (kShared)
-        Store(links_[root == a ? b : a], root);
-    else
-        links_[root == a ? b : a] = root;
-    return root;
+    components -= 1;
+    bool equal = n[a].rank == n[b].rank;
+    if (n[a].rank <= n[b].rank) std::swap(a, b);  // a absorbs b; on equal ranks the second root
+    tail = n[a].parent;
+    n[a].size += n[b].size;
+    n[tail].next = b;
+    n[a].parent = n[b].parent;
+    if (equal) n[a].rank += 1;
+    return a;
 }
 
 // Every pixel its own set, before the merge.
 void mcvSegmentGraph::SetUpNodes(uint32_t first, uint32_t count) {
     for (uint32_t p = first; p < first + count; ++p) {
         nodes[p] = {p, p, 0, 1};
-        links_[p] = p;
+        links_[p] = RootWord(1, 0);
     }
 }
 
@@ -444,7 +357,6 @@ void mcvSegmentGraph::MergeRegions() {
     if (!nodes) {
         nodes.allocate(pixelCount);
         links_.allocate(pixelCount);
-        if (bands_ > 1 && bandMerges) spans_.allocate(pixelCount);
         components = pixelCount;
         setupCursor_ = 0;
     }
@@ -460,9 +372,8 @@ void mcvSegmentGraph::MergeRegions() {
         SetUpNodes(setupCursor_, n);
         setupCursor_ += n;
     }
-    if (bands_ > 1 && bandMerges) return MergeInBands<false>();
     const uint32_t* list = edges_.Edges();
-    const uint32_t* up = links_.get();
+    uint32_t* up = links_.get();
     const SegmentNode* n = nodes.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
@@ -483,15 +394,21 @@ void mcvSegmentGraph::MergeRegions() {
                 __builtin_prefetch(&up[edges_.To(ahead)]);
                 uint32_t id = list[i];
                 uint32_t a = edges_.From(id), b = edges_.To(id);
-                // Neighbours hanging from the same node share their root: nothing to do.
-                if (up[a] == up[b]) continue;
-                a = FindCompressing(a);
-                b = FindCompressing(b);
+                // Neighbours hanging from the same node, or one from the other, share their
+                // root: nothing to do.
+                uint32_t la = up[a], lb = up[b];
+                if ((la == lb && !(la & kRoot)) || la == b || lb == a) continue;
+                a = RootOf(a);
+                b = RootOf(b);
                 if (a == b) continue;
-                if (n[a].size < kSizeCap && n[b].size < kSizeCap && w <= Threshold(a) &&
-                    w <= Threshold(b)) {
-                    a = JoinToRoot(a, b);
-                    SetThresholdKey(a, key);
+                // The roots' words, just read, hold what the test needs: no visit to the nodes
+                // unless the sets join.
+                uint32_t sa = RootSize(up[a]), sb = RootSize(up[b]);
+                if (sa < kSizeCap && sb < kSizeCap && w <= Threshold(up[a], sa) &&
+                    w <= Threshold(up[b], sb)) {
+                    uint32_t tail, root = Join(a, b, tail);
+                    up[root == a ? b : a] = root;
+                    up[root] = RootWord(n[root].size, key);
                 }
             }
         }
@@ -500,104 +417,352 @@ void mcvSegmentGraph::MergeRegions() {
     if (i >= edgeCount) {
         stages |= kMerged;
         edgeCursor = 0;
+        // Stage 4 reads the sorted list no more; its count per key starts.
+        edges_.Release();
+        smallPhase_ = kMark;
+        smallCursor_ = 0;
+        smallMark_.allocate(pixelCount);
+        smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
+        smallEdges_.clear();
+        smallJoins_.clear();
+        bandEdges_.assign(bands_, {});
+        for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = BandFirstPixel(b);
     }
 }
 
-// Stage 4: every region still below the minimum size joins its neighbour across the lightest
-// edge that leaves it.
+// Stage 4: every region still below the minimum size joins its neighbour across the lightest edge
+// that leaves it, the edges taken in the sorted order, find and join as in stage 3 but without
+// the weights, and each end of every edge linked to its root when the edge is taken. Regions only
+// grow, so an edge whose two ends lie in regions of the minimum size when stage 3 ends never
+// joins anything: only the few edges with an end in a small region are taken (kMark, kCollect,
+// kSort, kJoin). Every node's parent link is then set to what the finds of the whole list would
+// have left (kLinks). Each pixel, collected edge and sorted edge is one unit of the slices, counted
+// in edgeCursor.
 void mcvSegmentGraph::MergeSmallRegions() {
-    if (bands_ > 1 && bandMerges) return MergeInBands<true>();
-    const uint32_t* list = edges_.Edges();
-    const uint32_t* up = links_.get();
-    SegmentNode* n = nodes.get();
-    uint32_t i = edgeCursor;
-    while (i < edgeCount) {
+    while (smallPhase_ != kLinksDone) {
+        bool done = false;
+        switch (smallPhase_) {
+            case kMark:
+                done = MarkSmallPixels();
+                break;
+            case kCollect:
+                done = CollectSmallEdges();
+                break;
+            case kSort:
+                done = SortSmallEdges();
+                break;
+            case kJoin:
+                done = JoinSmallRegions();
+                break;
+            default:
+                done = SetFinalLinks();
+                break;
+        }
+        if (!done) return;
+        smallPhase_ += 1;
+        smallCursor_ = 0;
+    }
+    stages |= kSmallMerged;
+    edgeCursor = 0;
+    smallKeys_ = {};
+    smallEdges_ = {};
+    smallJoins_ = {};
+}
+
+// The edges with an end in a small region, in the order they were built (each pixel's own four),
+// and their count per key.
+// Every pixel linked straight to its stage-3 root, for the steps to come, and marked when its
+// region is small.
+bool mcvSegmentGraph::MarkSmallPixels() {
+    const SegmentNode* n = nodes.get();
+    uint32_t* up = links_.get();
+    uint8_t* mark = smallMark_.get();
+    uint32_t done = OverPixels([&](uint32_t, uint32_t first, uint32_t last) {
+        for (uint32_t p = first; p < last; ++p) {
+            // Other bands link their own pixels meanwhile: the links are read and written whole.
+            uint32_t r = p;
+            for (uint32_t w; !((w = Load(up[r])) & kRoot);) r = w;
+            if (r != p && Load(up[p]) != r) Store(up[p], r);
+            // The sizes in the roots' words serve up to the cap.
+            mark[p] = minSize <= kSizeCap ? RootSize(Load(up[r])) < minSize : n[r].size < minSize;
+        }
+    });
+    return done == pixelCount;
+}
+
+bool mcvSegmentGraph::CollectSmallEdges() {
+    const uint8_t* mark = smallMark_.get();
+    const int32_t offset[4] = {1, int32_t(width), int32_t(width) + 1, 1 - int32_t(width)};
+    uint32_t done = OverPixels([&](uint32_t band, uint32_t first, uint32_t last) {
+        std::vector<uint32_t>& found = bandEdges_[band];
+        for (uint32_t p = first, x = p % width, y = p / width; p < last; ++p) {
+            bool has[4] = {x + 1 < width, y + 1 < height, x + 1 < width && y + 1 < height,
+                           x + 1 < width && y > 0};
+            for (uint32_t d = 0; d < 4; ++d)
+                if (has[d] && (mark[p] || mark[p + uint32_t(offset[d])]))
+                    found.push_back(p * 4 + d);
+            if (++x == width) x = 0, ++y;
+        }
+    });
+    if (done < pixelCount) return false;
+    smallMark_.reset();
+    // The bands' edges in the order of building, and each key's first position among them.
+    for (std::vector<uint32_t>& found : bandEdges_) {
+        smallEdges_.insert(smallEdges_.end(), found.begin(), found.end());
+        found = {};
+    }
+    for (uint32_t id : smallEdges_) ++smallKeys_[EdgeKey(id >> 2, mcvEdgeOrder::To(id, width))];
+    uint32_t start = 0;
+    for (uint32_t& k : smallKeys_) start += std::exchange(k, start);
+    smallSorted_.assign(smallEdges_.size(), 0);
+    return true;
+}
+
+// Runs work(band, first, last) over the pixels each band has still to do, on the band threads,
+// until the slice ends; the bands' next pixels stay in bandCursor_, and each pixel is a unit of
+// stage 4's count. Returns how many pixels the bands have done in all.
+template <class Work>
+uint32_t mcvSegmentGraph::OverPixels(Work&& work) {
+    BandSync sync;
+    auto run = [&](uint32_t b) {
+        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
+        // A step that begins after another in the same call has no first unit of its own.
+        bool begun = b == 0 && sliceBegun_;
+        uint32_t left = 0;
+        while (p < last && !SliceOver(sync, begun, left, 1)) {
+            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
+            work(b, p, end);
+            p = end;
+        }
+        bandCursor_[b] = p;
+    };
+    if (bands_ > 1)
+        OnBands(sync, run);
+    else
+        run(0);
+    sliceBegun_ = true;
+    uint32_t done = 0;
+    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    edgeCursor += done - smallCursor_;
+    smallCursor_ = done;
+    if (done == pixelCount)
+        for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = BandFirstPixel(b);
+    return done;
+}
+
+// A counting sort by key: equal keys keep the order of building, as in the whole list.
+bool mcvSegmentGraph::SortSmallEdges() {
+    const uint32_t count = uint32_t(smallEdges_.size());
+    uint32_t i = smallCursor_;
+    while (i < count) {
         uint32_t allowed = Allowance(kEdgeStride);
         if (!allowed) break;
-        uint32_t end = i + std::min(allowed, edgeCount - i);
-        for (; i < end; ++i) {
-            uint32_t id = list[i];
-            uint32_t a = edges_.From(id), b = edges_.To(id);
-            // Both ends hang straight from the same root: find would change nothing.
-            uint32_t p = up[a];
-            if (p == up[b] && up[p] == p) continue;
-            a = Find(a);
-            b = Find(b);
-            if (a != b && (n[a].size < minSize || n[b].size < minSize)) Join(a, b);
+        for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
+            uint32_t id = smallEdges_[i];
+            smallSorted_[smallKeys_[EdgeKey(id >> 2, mcvEdgeOrder::To(id, width))]++] = id;
         }
     }
-    edgeCursor = i;
-    if (i >= edgeCount) {
-        stages |= kSmallMerged;
-        edges_.Release();
-        for (uint32_t p = 0; p < pixelCount; ++p) n[p].parent = up[p];
-    }
+    smallCursor_ = i;
+    if (i < count) return false;
+    smallEdges_ = {};
+    smallKeys_ = {};
+    return true;
 }
 
-// Stage 5: one region per root, in descending order of root index.
+// The joins of stage 4. An absorbed root links to the absorbing root in links_ (so the links
+// there lead every pixel to its region's root) and, in its parent field, to the last member of
+// the absorbing list; its rank is marked, and the position of the edge that joined it noted.
+bool mcvSegmentGraph::JoinSmallRegions() {
+    const uint32_t count = uint32_t(smallSorted_.size());
+    uint32_t* up = links_.get();
+    SegmentNode* n = nodes.get();
+    uint32_t i = smallCursor_;
+    while (i < count) {
+        uint32_t allowed = Allowance(kEdgeStride);
+        if (!allowed) break;
+        for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
+            uint32_t id = smallSorted_[i];
+            uint32_t a = id >> 2, b = mcvEdgeOrder::To(id, width);
+            uint32_t ra = FinalRoot(a), rb = FinalRoot(b);
+            if (ra == rb || (n[ra].size >= minSize && n[rb].size >= minSize)) continue;
+            uint32_t tail, root = Join(ra, rb, tail);
+            uint32_t absorbed = root == ra ? rb : ra;
+            up[absorbed] = root;
+            n[absorbed].parent = tail;
+            n[absorbed].rank |= kAbsorbed;
+            smallJoins_.push_back({absorbed, Position(id)});
+        }
+    }
+    smallCursor_ = i;
+    if (i < count) return false;
+    smallSorted_ = {};
+    std::sort(smallJoins_.begin(), smallJoins_.end(),
+              [](const SmallJoin& l, const SmallJoin& r) { return l.root < r.root; });
+    return true;
+}
+
+// The root of x's set in stage 4, without compressing: links_ keep each stage-3 root's pixels
+// and each absorbed root's place.
+inline uint32_t mcvSegmentGraph::FinalRoot(uint32_t x) const {
+    const uint32_t* up = links_.get();
+    while (!(up[x] & kRoot)) x = up[x];
+    return x;
+}
+
+// Every node's parent link, as the finds from both ends of every edge of the whole list leave
+// it. The last edge to reach a pixel links it to its root at that time, before that edge's join;
+// a root absorbed at or after its own last edge keeps the link of its join instead.
+bool mcvSegmentGraph::SetFinalLinks() {
+    const uint32_t* up = links_.get();
+    SegmentNode* n = nodes.get();
+    uint32_t done = OverPixels([&](uint32_t, uint32_t first, uint32_t last) {
+        for (uint32_t p = first; p < last; ++p) {
+            uint32_t w = up[p];
+            if (w & kRoot) {
+                n[p].parent = p;
+                continue;
+            }
+            bool absorbed = n[p].rank & kAbsorbed;
+            // Most pixels: their stage-3 root is still a root.
+            if (!absorbed && (up[w] & kRoot)) {
+                n[p].parent = w;
+                continue;
+            }
+            uint64_t last = LastPosition(p);
+            uint32_t r = absorbed ? p : w;
+            while ((n[r].rank & kAbsorbed) && JoinedAt(r) < last) r = up[r];
+            if (r != p) n[p].parent = r;  // else the link of its join stays
+        }
+    });
+    return done == pixelCount;
+}
+
+// The position in the sorted list, as a number that orders like it: key, then edge id.
+inline uint64_t mcvSegmentGraph::Position(uint32_t id) const {
+    return uint64_t(EdgeKey(id >> 2, mcvEdgeOrder::To(id, width))) << 32 | id;
+}
+
+// The position of the last edge in the sorted list with p as an end.
+uint64_t mcvSegmentGraph::LastPosition(uint32_t p) const {
+    uint32_t x = p % width, y = p / width;
+    bool left = x > 0, right = x + 1 < width, up = y > 0, down = y + 1 < height;
+    uint64_t last = 0;
+    auto take = [&](bool has, uint32_t from, uint32_t direction) {
+        if (has) last = std::max(last, Position(from * 4 + direction));
+    };
+    take(right, p, mcvEdgeOrder::kRight);
+    take(down, p, mcvEdgeOrder::kDown);
+    take(right && down, p, mcvEdgeOrder::kDownRight);
+    take(right && up, p, mcvEdgeOrder::kUpRight);
+    take(left, p - 1, mcvEdgeOrder::kRight);
+    take(up, p - width, mcvEdgeOrder::kDown);
+    take(left && up, p - width - 1, mcvEdgeOrder::kDownRight);
+    take(left && down, p + width - 1, mcvEdgeOrder::kUpRight);
+    return last;
+}
+
+uint64_t mcvSegmentGraph::JoinedAt(uint32_t root) const {
+    auto at = std::lower_bound(smallJoins_.begin(), smallJoins_.end(), root,
+                               [](const SmallJoin& j, uint32_t r) { return j.root < r; });
+    return at->position;
+}
+
+inline uint32_t mcvSegmentGraph::EdgeKey(uint32_t p, uint32_t q) const {
+    return mcvEdgeOrder::Key(work.data[p], work.data[q]);
+}
+
+// Stage 5: one region per root, in descending order of root index. Each root's word in links_
+// now holds its region's index.
 void mcvSegmentGraph::ListRegions() {
     regions.reserve(components);
     for (uint32_t i = pixelCount; i-- > 0;) {
         if (nodes[i].parent != i) continue;
+        links_[i] = kRoot | uint32_t(regions.size());
         SegmentRegion& r = regions.emplace_back();
         r.root = i;
+    }
+    regionSums_.assign(bands_, {});
+    for (uint32_t b = 0; b < bands_; ++b) {
+        regionSums_[b].assign(regions.size(), RegionSums{});
+        bandCursor_[b] = BandFirstPixel(b);
     }
     stages |= kRegionsListed;
 }
 
-// Stage 6: size, bounds and mean colour of every region, region by region.
-void mcvSegmentGraph::MeasureRegions() {
-    if (bands_ > 1) return MeasureRegionsInBands();
-    uint32_t count = uint32_t(regions.size());
-    uint32_t i = uint32_t(itemCursor);
-    while (i < count) {
-        uint32_t allowed = Allowance(kRegionStride);
-        if (!allowed) break;
-        uint32_t end = i + std::min(allowed, count - i);
-        MeasureRegionBatch(i, end - i);
-        i = end;
-    }
-    itemCursor = int32_t(i);
-    if (i >= count) {
-        stages |= kStatistics;
-        itemCursor = 0;
-    }
+uint32_t mcvSegmentGraph::BandFirstPixel(uint32_t band) const {
+    return uint32_t(uint64_t(height) * band / bands_) * width;
 }
 
-// Walks the member lists of regions first..first+count-1 side by side: each step of a list waits
-// for a scattered read, and independent lists let those reads overlap.
-void mcvSegmentGraph::MeasureRegionBatch(uint32_t first, uint32_t count) {
-    constexpr uint32_t kDone = 0xFFFFFFFF;
-    SegmentNode* n = nodes.get();
-    const mtxColor* pixels = work.data;  // a copy made by Assign: rows are width pixels apart
-    RegionSums sums[kRegionStride];
-    uint32_t at[kRegionStride];
-    for (uint32_t j = 0; j < count; ++j) at[j] = regions[first + j].root;
-    for (uint32_t active = count; active;) {
-        for (uint32_t j = 0; j < count; ++j) {
-            uint32_t m = at[j];
-            if (m == kDone) continue;
-            RegionSums& s = sums[j];
-            n[m].rank = first + j;
-            ++s.count;
-            int32_t x = int32_t(m % width), y = int32_t(m / width);
-            s.minX = std::min(s.minX, x);
-            s.maxX = std::max(s.maxX, x);
-            s.minY = std::min(s.minY, y);
-            s.maxY = std::max(s.maxY, y);
-            mtxColor c = pixels[m];
-            if (mtxAlpha(c)) {
-                ++s.opaque;
-                s.sum[0] += mtxRed(c);
-                s.sum[1] += mtxGreen(c);
-                s.sum[2] += mtxBlue(c);
-            }
-            uint32_t next = n[m].next;
-            at[j] = next == m ? kDone : next;
-            active -= next == m;
+// Stage 6: size, bounds and mean colour of every region, in pixel order: each pixel's links lead
+// to its root, whose word holds the region's index. Each band adds up its own rows in sums of
+// its own, which add up the same in any order.
+void mcvSegmentGraph::MeasureRegions() {
+    BandSync sync;
+    auto measure = [&](uint32_t b) {
+        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
+        bool begun = false;
+        uint32_t left = 0;
+        while (p < last && !SliceOver(sync, begun, left, 1)) {
+            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
+            MeasurePixels(p, end, regionSums_[b].data());
+            p = end;
         }
+        bandCursor_[b] = p;
+    };
+    if (bands_ > 1)
+        OnBands(sync, measure);
+    else
+        measure(0);
+    uint32_t done = 0;
+    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    itemCursor = int32_t(done);
+    if (done < pixelCount) return;
+    for (uint32_t i = 0; i < regions.size(); ++i) {
+        RegionSums& s = regionSums_[0][i];
+        for (uint32_t b = 1; b < bands_; ++b) {
+            const RegionSums& t = regionSums_[b][i];
+            s.minX = std::min(s.minX, t.minX);
+            s.minY = std::min(s.minY, t.minY);
+            s.maxX = std::max(s.maxX, t.maxX);
+            s.maxY = std::max(s.maxY, t.maxY);
+            for (int c = 0; c < 3; ++c) s.sum[c] += t.sum[c];
+            s.opaque += t.opaque;
+            s.count += t.count;
+        }
+        FinishRegion(regions[i], s);
     }
-    for (uint32_t j = 0; j < count; ++j) FinishRegion(regions[first + j], sums[j]);
+    regionSums_ = {};
+    stages |= kStatistics;
+    itemCursor = 0;
+}
+
+// Pixels first..last-1 into the sums of their regions; each node's rank becomes its region's
+// index.
+void mcvSegmentGraph::MeasurePixels(uint32_t first, uint32_t last, RegionSums* sums) {
+    SegmentNode* n = nodes.get();
+    const uint32_t* up = links_.get();
+    const mtxColor* pixels = work.data;  // rows are width pixels apart
+    int32_t x = int32_t(first % width), y = int32_t(first / width);
+    for (uint32_t p = first; p < last; ++p) {
+        uint32_t r = p;
+        while (!(up[r] & kRoot)) r = up[r];
+        uint32_t index = up[r] & ~kRoot;
+        n[p].rank = index;
+        RegionSums& s = sums[index];
+        ++s.count;
+        s.minX = std::min(s.minX, x);
+        s.maxX = std::max(s.maxX, x);
+        s.minY = std::min(s.minY, y);
+        s.maxY = std::max(s.maxY, y);
+        mtxColor c = pixels[p];
+        if (mtxAlpha(c)) {
+            ++s.opaque;
+            s.sum[0] += mtxRed(c);
+            s.sum[1] += mtxGreen(c);
+            s.sum[2] += mtxBlue(c);
+        }
+        if (++x == int32_t(width)) x = 0, ++y;
+    }
 }
 
 void mcvSegmentGraph::FinishRegion(SegmentRegion& region, const RegionSums& s) {
@@ -660,6 +825,8 @@ void mcvSegmentGraph::GroupRegions() {
     // area; reusing them spares the system handing out (and zeroing) fresh pages.
     distanceStore_.allocate(pixelCount);
     distance.Attach(distanceStore_.get(), int(width), int(height), int(width * sizeof(float)));
+    std::fill(bandCursor_.begin(), bandCursor_.end(), 0u);
+    std::fill(bandKey_.begin(), bandKey_.end(), 0u);
     stages |= kGrouped;
 }
 
@@ -786,216 +953,7 @@ void mcvSegmentGraph::SortEdgesInBands() {
     });
     for (uint32_t b = 0; b < bands_; ++b)
         if (bandCursor_[b] < edges_.BandFirstPixel(b + 1)) return;
-    edges_.FinishSeams();
-    StartBandMerge();
     stages |= kEdgesSorted;
-}
-
-void mcvSegmentGraph::StartBandMerge() {
-    std::fill(bandCursor_.begin(), bandCursor_.end(), 0u);
-    std::fill(bandKey_.begin(), bandKey_.end(), 0u);
-    std::fill(bandSeam_.begin(), bandSeam_.end(), 0u);
-    std::fill(bandDone_.begin(), bandDone_.end(), 0u);
-}
-
-// Waits until every other band's next edge (seams: its next seam edge) lies after position, and
-// returns the lowest of those positions; 0 when the slice ends meanwhile.
-uint32_t mcvSegmentGraph::WaitForBands(uint32_t band, uint32_t position, BandSync& sync,
-                                       bool seams) const {
-    uint32_t lowest = kNone;
-    for (uint32_t t = 0; t < bands_; ++t) {
-        if (t == band) continue;
-        std::atomic<uint32_t>& v = (seams ? sync.seam : sync.next)[t].value;
-        uint32_t x;
-        // The other band is usually a few microseconds away: spin a little before giving the
-        // processor up, which costs a system call each time.
-        for (uint32_t spins = 0; (x = v.load(std::memory_order_acquire)) <= position; ++spins) {
-            if (sync.stop.load(std::memory_order_relaxed)) return 0;
-            if (spins < kSpins)
-                Pause();
-            else
-                std::this_thread::yield();
-        }
-        lowest = std::min(lowest, x);
-    }
-    return lowest;
-}
-
-// One edge of stage 3 (kSmall false) or 4 (true), exactly as the one-band loops take it. The
-// caller has made sure that no other band touches the edge's regions meanwhile. Returns 1 when
-// the edge joined two regions.
-template <bool kSmall>
-uint32_t mcvSegmentGraph::MergeEdge(uint32_t a, uint32_t b, uint32_t key, bool seam) {
-    SegmentNode* n = nodes.get();
-    if constexpr (kSmall) {
-        uint32_t* up = links_.get();
-        uint32_t p = Load(up[a]);
-        if (p == Load(up[b]) && Load(up[p]) == p) return 0;
-        a = FindShared(a);
-        b = FindShared(b);
-        if (a == b || (Load(n[a].size) >= minSize && Load(n[b].size) >= minSize)) return 0;
-        Join<true>(a, b, seam);
-        return 1;
-    } else {
-        a = FindCompressingShared(a);
-        b = FindCompressingShared(b);
-        return a == b ? 0 : MergeRoots(a, b, key, seam);
-    }
-}
-
-// Stage 3's test and join of two different roots, for the bands.
-uint32_t mcvSegmentGraph::MergeRoots(uint32_t a, uint32_t b, uint32_t key, bool seam) {
-    const SegmentNode* n = nodes.get();
-    float w = std::sqrt(float(key));
-    if (n[a].size >= kSizeCap || n[b].size >= kSizeCap || w > Threshold(a) || w > Threshold(b))
-        return 0;
-    a = JoinToRoot<true>(a, b, seam);
-    SetThresholdKey(a, key);
-    return 1;
-}
-
-// Stages 3 and 4 in bands. Every band takes its own edges in the one sorted order (its share of
-// each bucket), so the merges must happen as if the whole list were taken in order. A region
-// whose pixels all lie in one band is only ever touched by that band, and the order of merges in
-// different regions does not matter: such edges go ahead at once. Regions join across bands only
-// over seam edges; a band takes its seam edge once every other band has taken all edges before
-// it (and waits there), and marks the joined region as spanning. Any edge that reaches a spanning
-// region waits likewise until every other band has passed it, unless nothing another band could
-// do before it changes its outcome (stage 3: the two ends already in one region, or a region at
-// the size cap, which takes no more joins; stage 4: see Settled). Stage 3's parent links only lead
-// to roots (stage 4 rewrites every one), so which paths are compressed does not matter.
-template <bool kSmall>
-uint32_t mcvSegmentGraph::MergeBand(uint32_t u, BandSync& sync) {
-    const uint32_t* list = edges_.Edges();
-    const uint32_t* seams = edges_.Seams(u);
-    const uint32_t seamCount = edges_.SeamCount(u);
-    uint32_t* up = links_.get();
-    SegmentNode* n = nodes.get();
-    uint32_t s = bandSeam_[u];
-    uint32_t nextSeam = s < seamCount ? seams[s] : kNone;
-    uint32_t key = bandKey_[u], i = bandCursor_[u];
-    // Every other band's next edge and next seam edge lie at or after these.
-    uint32_t othersBelow = 0, seamsBelow = 0;
-    uint32_t joins = 0, left = 0;
-    uint64_t done = 0;
-    bool begun = false, stopped = false;
-    auto Wait = [&](bool seamsOnly) {
-        sync.next[u].value.store(i, std::memory_order_release);
-        return WaitForBands(u, i, sync, seamsOnly);
-    };
-    for (; key < mcvEdgeOrder::kKeys && !stopped; key += !stopped) {
-        uint32_t end = edges_.BandEnd(u, key);
-        i = std::max(i, edges_.BandBegin(u, key));
-        for (; i < end; ++i, ++done) {
-            if (SliceOver(sync, begun, left, kEdgeStride)) {
-                stopped = true;
-                break;
-            }
-            // Other bands poll this band's position while they wait: publishing it at every edge
-            // would pull its cache line away from this band all the time. A position published
-            // late only holds them up a little; before it waits itself, a band publishes its own.
-            if (!(i & (kPublishStride - 1))) sync.next[u].value.store(i, std::memory_order_release);
-            // As in the one-band merge: fetch the links of later edges meanwhile.
-            uint32_t ahead = list[std::min(i + kLookAhead, end - 1)];
-            __builtin_prefetch(&up[edges_.From(ahead)]);
-            __builtin_prefetch(&up[edges_.To(ahead)]);
-            uint32_t id = list[i];
-            uint32_t a = edges_.From(id), b = edges_.To(id);
-            if (i == nextSeam) {
-                if (i >= othersBelow && !(othersBelow = Wait(false))) {
-                    stopped = true;
-                    break;
-                }
-                joins += MergeEdge<kSmall>(a, b, key, true);
-                nextSeam = ++s < seamCount ? seams[s] : kNone;
-                sync.seam[u].value.store(nextSeam, std::memory_order_release);
-                continue;
-            }
-            // Another band's seam edge before this one could join this band's regions.
-            if (i >= seamsBelow && !(seamsBelow = Wait(true))) {
-                stopped = true;
-                break;
-            }
-            bool shared;
-            if constexpr (kSmall) {
-                uint32_t p = Load(up[a]);
-                if (p == Load(up[b]) && Load(up[p]) == p && Settled(p)) continue;
-                uint32_t ra = RootOf(a), rb = RootOf(b);
-                shared = !Settled(ra) || !Settled(rb);
-                // A join with a spanning region changes its member list: only in order.
-                if (!shared && ra != rb && (Spans(ra) || Spans(rb)))
-                    shared = Load(n[ra].size) < minSize || Load(n[rb].size) < minSize;
-            } else {
-                if (Load(up[a]) == Load(up[b])) continue;
-                uint32_t ra = RootOf(a), rb = RootOf(b);
-                shared = Spans(ra) || Spans(rb);
-                if (shared &&
-                    (ra == rb || Load(n[ra].size) >= kSizeCap || Load(n[rb].size) >= kSizeCap))
-                    continue;
-                if (!shared) {
-                    // This band's alone: compress towards the roots just found, and merge.
-                    Compress(a, ra);
-                    Compress(b, rb);
-                    if (ra != rb) joins += MergeRoots(ra, rb, key, false);
-                    continue;
-                }
-            }
-            if (shared && i >= othersBelow && !(othersBelow = Wait(false))) {
-                stopped = true;
-                break;
-            }
-            joins += MergeEdge<kSmall>(a, b, key, false);
-        }
-    }
-    if (!stopped) {
-        sync.next[u].value.store(kNone, std::memory_order_release);
-        sync.seam[u].value.store(kNone, std::memory_order_release);
-    }
-    bandKey_[u] = key;
-    bandCursor_[u] = i;
-    bandSeam_[u] = s;
-    bandDone_[u] += done;
-    return joins;
-}
-
-template <bool kSmall>
-void mcvSegmentGraph::MergeInBands() {
-    BandSync sync;
-    sync.next.reset(new BandPosition[bands_]);
-    sync.seam.reset(new BandPosition[bands_]);
-    for (uint32_t t = 0; t < bands_; ++t) {
-        // Each band's true next edge, so the band furthest behind never waits.
-        uint32_t key = bandKey_[t], i = bandCursor_[t], next = kNone;
-        for (; key < mcvEdgeOrder::kKeys && next == kNone; ++key) {
-            i = std::max(i, edges_.BandBegin(t, key));
-            if (i < edges_.BandEnd(t, key)) next = i;
-        }
-        sync.next[t].value.store(next);
-        uint32_t s = bandSeam_[t];
-        sync.seam[t].value.store(s < edges_.SeamCount(t) ? edges_.Seams(t)[s] : kNone);
-    }
-    std::vector<uint32_t> joins(bands_);
-    OnBands(sync, [&](uint32_t b) { joins[b] = MergeBand<kSmall>(b, sync); });
-    uint64_t done = 0;
-    bool finished = true;
-    for (uint32_t t = 0; t < bands_; ++t) {
-        components -= joins[t];
-        done += bandDone_[t];
-        finished = finished && bandKey_[t] == mcvEdgeOrder::kKeys;
-    }
-    edgeCursor = uint32_t(std::min<uint64_t>(done, edgeCount));
-    if (!finished) return;
-    edgeCursor = 0;
-    StartBandMerge();
-    if constexpr (!kSmall) {
-        stages |= kMerged;
-    } else {
-        stages |= kSmallMerged;
-        edges_.Release();
-        spans_.reset();
-        SegmentNode* n = nodes.get();
-        for (uint32_t p = 0; p < pixelCount; ++p) n[p].parent = links_[p];
-    }
 }
 
 // Runs work(first, count) over items start..total-1 in chunks that the band threads take in turn,
@@ -1015,17 +973,6 @@ uint32_t mcvSegmentGraph::InChunks(uint32_t start, uint32_t total, uint32_t chun
         }
     });
     return uint32_t(std::min<uint64_t>(start + uint64_t(taken.load()) * chunk, total));
-}
-
-// Stage 6 in bands: the threads take batches of regions in turn.
-void mcvSegmentGraph::MeasureRegionsInBands() {
-    uint32_t count = uint32_t(regions.size());
-    itemCursor =
-        int32_t(InChunks(uint32_t(itemCursor), count, kRegionStride,
-                         [&](uint32_t first, uint32_t n) { MeasureRegionBatch(first, n); }));
-    if (uint32_t(itemCursor) < count) return;
-    stages |= kStatistics;
-    itemCursor = 0;
 }
 
 // Stage 8 in column blocks, one per thread (each at least two columns wide, as far as a pixel

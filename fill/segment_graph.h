@@ -48,14 +48,14 @@ struct ColorGroup {
 // The work runs in eight stages, and within most stages in slices bounded by the time budget, so
 // a background task can report progress and stop between calls of Advance:
 //   1 edges counted by weight (resumable by pixel)  2 edges sorted (by pixel)
-//   3 segmentation merge (by edge)                  4 small regions merged (by edge)
+//   3 segmentation merge (by edge)                  4 small regions merged (by pixel and edge)
 //   5 regions listed                                6 region statistics (by region)
 //   7 colour groups and label image                 8 distance field (by row, two sweeps)
 //
 // The smoothing and stages 1, 2, 3's set-up and 6 run on several threads when the picture is
-// large: the rows are cut into bands, one per thread. With bandMerges, stages 3 and 4 merge every
-// band's edges in the one sorted order on the band's own thread (see MergeBand), and stage 8 runs
-// in column blocks. The result is the same, node for node, whatever the number of threads.
+// large: the rows are cut into bands, one per thread; with bandMerges, stage 8 runs in column
+// blocks too. The merges run on the calling thread. The result is the same, node for node,
+// whatever the number of threads.
 class mcvSegmentGraph : public mtxImageConverter {
   public:
     enum Stage : uint32_t {
@@ -119,10 +119,10 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Threads the next StartSegmentation's run may use; 0 chooses (every processor for pictures
     // of kParallelPixels or more, else one).
     uint32_t threads = 0;
-    // Whether stages 3, 4 and 8 run in bands too when there are several; else they run on the
-    // calling thread, over the same sorted list. Their bands wait for one another at every weight
-    // and every row, and on the shared 2-core machine measured so far those waits cost more than
-    // the second core gave (see bench_preparation), so they are off unless asked for.
+    // Whether stage 8 runs in column blocks, one per band, when there are several; else on the
+    // calling thread. The blocks wait for one another at every row, and on the shared 2-core
+    // machine measured so far those waits cost more than the second core gave (see
+    // bench_preparation), so they are off unless asked for.
     bool bandMerges = false;
     uint32_t stages = 0;
     int outOfMemory = 0;  // 1 when StartSegmentation or Advance ran out of memory
@@ -142,9 +142,9 @@ class mcvSegmentGraph : public mtxImageConverter {
     int32_t itemCursor = 0;
 
   private:
-    // What the band threads of one call share: each band's next unprocessed edge and next
-    // unprocessed seam edge (positions in the sorted list; kNone when it has none), and whether
-    // the slice is over. Each entry on its own cache line, as its band writes it often.
+    // What the band threads of one call share: stage 8's blocks' rows done forward (next) and
+    // backward (seam), and whether the slice is over. Each entry on its own cache line, as its
+    // band writes it often.
     struct alignas(64) BandPosition {
         std::atomic<uint32_t> value{0};
     };
@@ -152,7 +152,6 @@ class mcvSegmentGraph : public mtxImageConverter {
         std::unique_ptr<BandPosition[]> next, seam;
         std::atomic<bool> stop{false};
     };
-    static constexpr uint32_t kNone = 0xFFFFFFFF;
 
     int AdvanceStage();
     // Releases everything and leaves an empty, finished run, out of memory.
@@ -168,36 +167,30 @@ class mcvSegmentGraph : public mtxImageConverter {
     void UpdateProgress();
     void ReleaseWork();
 
-    uint32_t Find(uint32_t x);
-    template <bool kShared = false>
-    uint32_t Join(uint32_t a, uint32_t b, bool seam = false);
-    uint32_t FindCompressing(uint32_t x);
-    // Find and FindCompressing while other bands run: links are read and written atomically.
-    uint32_t FindShared(uint32_t x);
-    uint32_t FindCompressingShared(uint32_t x);
-    template <bool kShared = false>
-    uint32_t JoinToRoot(uint32_t a, uint32_t b, bool seam = false);
+    uint32_t RootOf(uint32_t x);
+    uint32_t Join(uint32_t a, uint32_t b, uint32_t& tail);
+
+    // Stage 4's steps.
+    enum SmallPhase : uint32_t { kMark, kCollect, kSort, kJoin, kLinks, kLinksDone };
+    bool MarkSmallPixels();
+    bool CollectSmallEdges();
+    template <class Work>
+    uint32_t OverPixels(Work&& work);
+    bool SortSmallEdges();
+    bool JoinSmallRegions();
+    bool SetFinalLinks();
+    uint32_t FinalRoot(uint32_t x) const;
+    uint64_t Position(uint32_t id) const;
+    uint64_t LastPosition(uint32_t p) const;
+    uint64_t JoinedAt(uint32_t root) const;
+    uint32_t EdgeKey(uint32_t p, uint32_t q) const;
 
     // The band threads.
     template <class Work>
     void OnBands(BandSync& sync, Work&& work);
-    void StartBandMerge();
     bool SliceOver(BandSync& sync, bool& begun, uint32_t& left, uint32_t stride) const;
     void BuildEdgesInBands();
     void SortEdgesInBands();
-    template <bool kSmall>
-    void MergeInBands();
-    template <bool kSmall>
-    uint32_t MergeBand(uint32_t band, BandSync& sync);
-    template <bool kSmall>
-    uint32_t MergeEdge(uint32_t a, uint32_t b, uint32_t key, bool seam);
-    uint32_t MergeRoots(uint32_t a, uint32_t b, uint32_t key, bool seam);
-    void Compress(uint32_t x, uint32_t r);
-    uint32_t WaitForBands(uint32_t band, uint32_t position, BandSync& sync, bool seams) const;
-    uint32_t RootOf(uint32_t x) const;
-    bool Spans(uint32_t root) const;
-    bool Settled(uint32_t root) const;
-    void MeasureRegionsInBands();
     bool SmoothInBands(mtxImage& picture);
     template <class Work>
     uint32_t InChunks(uint32_t start, uint32_t total, uint32_t chunk, Work&& work);
@@ -206,13 +199,16 @@ class mcvSegmentGraph : public mtxImageConverter {
 
     // The blur that smooths the picture before the edges are weighed.
     static constexpr float kSigma = 0.8f;
-    // What the walk of one region's member list adds up.
+    // What the pixels of one region add up.
     struct RegionSums {
         int32_t minX = 16777215, minY = 16777215, maxX = -1, maxY = -1;
         uint64_t sum[3] = {0, 0, 0};
         uint32_t opaque = 0, count = 0;
     };
-    void MeasureRegionBatch(uint32_t first, uint32_t count);
+    void MeasurePixels(uint32_t first, uint32_t last, RegionSums* sums);
+    uint32_t BandFirstPixel(uint32_t band) const;
+    // Stage 6: per band, the sums of every region over the band's rows.
+    std::vector<std::vector<RegionSums>> regionSums_;
     void FinishRegion(SegmentRegion& region, const RegionSums& sums);
 
     // How many units of work a stage may run before it asks again; 0 once the slice's time is
@@ -227,26 +223,44 @@ class mcvSegmentGraph : public mtxImageConverter {
     // Each pixel's region index once KeepRegionIndexOnly released the nodes.
     mcvLargeArray<uint32_t> regionIndex_;
 
+    // While stages 3 and 4 run, a root's word in links_ holds kRoot and, below it, its size (up
+    // to the cap: a region at the cap takes no further merge in stage 3) times kKeys plus the key
+    // of the edge that last grew it; other pixels' words are parent links (pixel numbers stay
+    // below 2^30). A find then ends on the word stage 3's test needs, and the nodes are only
+    // visited to join.
+    static constexpr uint32_t kRoot = 1u << 31;
+    static_assert(uint64_t(kSizeCap + 1) * mcvEdgeOrder::kKeys < kRoot && kMaxPixels < kRoot);
+    static uint32_t RootWord(uint32_t size, uint32_t key) {
+        return kRoot | (std::min(size, kSizeCap) * mcvEdgeOrder::kKeys + key);
+    }
+    static uint32_t RootSize(uint32_t word) { return (word & ~kRoot) / mcvEdgeOrder::kKeys; }
     // A root's merge threshold in stage 3: the weight of the edge that last grew its set plus k
-    // over its size (k alone for a single pixel). The key of that edge rides above the rank, so
-    // the thresholds need no per-pixel array of their own at the run's fullest.
-    static constexpr uint32_t kRankBits = 8, kRankMask = (1u << kRankBits) - 1;
-    float Threshold(uint32_t root) const {
-        const SegmentNode& n = nodes[root];
-        return std::sqrt(float(n.rank >> kRankBits)) + k / float(n.size);
+    // over its size (k alone for a single pixel).
+    float Threshold(uint32_t word, uint32_t size) const {
+        uint32_t key = (word & ~kRoot) - size * mcvEdgeOrder::kKeys;
+        return std::sqrt(float(key)) + k / float(size);
     }
-    void SetThresholdKey(uint32_t root, uint32_t key) {
-        nodes[root].rank = (nodes[root].rank & kRankMask) | key << kRankBits;
-    }
+    // Stage 4 marks the rank of a root it hangs from another (whose rank no join reads again;
+    // stage 6 gives every node its region index there).
+    static constexpr uint32_t kAbsorbed = 1u << 31;
     bool sliceBegun_ = false;
     uint32_t bands_ = 1;
-    // Per band: stages 1 and 2 its next pixel; stages 3 and 4 its next position in the sorted
-    // list, the key of that position and its next seam edge (an index into its seam list).
-    std::vector<uint32_t> bandCursor_, bandKey_, bandSeam_;
-    std::vector<uint64_t> bandDone_;  // edges each band has merged in the current stage
-    // Stages 3 and 4 with several bands: per node, nonzero at the root of a region with pixels in
-    // more than one band (only such regions are ever touched by two threads).
-    mcvLargeArray<uint8_t> spans_;
-    uint32_t sortCursor_ = 0;   // stage 2's next pixel
+    // Per band: stages 1 and 2 its next pixel; stage 8's blocks their rows done forward
+    // (bandCursor_) and backward (bandKey_).
+    std::vector<uint32_t> bandCursor_, bandKey_;
+    // Stage 4: its step, the next unit of the step, the count of the collected edges per key
+    // (then the first position of each key), the collected edges in the order of building, then
+    // in the sorted order, and the roots it hung from others with the position of their join.
+    uint32_t smallPhase_ = kMark;
+    uint32_t smallCursor_ = 0;
+    std::vector<uint32_t> smallKeys_, smallEdges_, smallSorted_;
+    struct SmallJoin {
+        uint32_t root;
+        uint64_t position;
+    };
+    std::vector<SmallJoin> smallJoins_;
+    std::vector<std::vector<uint32_t>> bandEdges_;  // per band, the edges it collected
+    mcvLargeArray<uint8_t> smallMark_;              // per pixel, whether its region is small
+    uint32_t sortCursor_ = 0;                       // stage 2's next pixel
     uint32_t setupCursor_ = 0;  // stage 3's next pixel to set up before the merge
 };

@@ -32,7 +32,8 @@
 //     u8 opacity, three zero bytes, the transform as nine f32, u32 stream
 //     size, and the layer's pixels (rows of its width, A8R8G8B8) as one zlib
 //     stream
-//   kind 5 (data): the caller's bytes to the record's end
+//   kind 5 (transform): the nine f32 before, the nine after
+//   kind 6 (data): the caller's bytes to the record's end
 //
 // The records kept also live in records_ (position, size, name); a walk reads
 // one record and checks its links against its neighbours there.
@@ -529,6 +530,23 @@ int mtxChangeHistory::RecordData(int layer, const std::vector<uint8_t>& data,
     }
 }
 
+int mtxChangeHistory::RecordTransform(int layer, const float before[9], const float after[9],
+                                      const std::string& name) {
+    if (!enabled_ || layer < 0) return 0;
+    if (std::equal(before, before + 9, after)) return 1;
+    std::u16string stored = StoredName(name);
+    std::vector<uint8_t> record = NewRecord(uint32_t(layer), kKindTransform, stored);
+    size_t at = record.size();
+    record.resize(at + 2 * 9 * 4);
+    for (const float* m : {before, after})
+        for (int i = 0; i < 9; ++i, at += 4) {
+            uint32_t bits;
+            std::memcpy(&bits, &m[i], 4);
+            Put32(record, at, bits);
+        }
+    return Append(record, mtxUtf16ToUtf8(stored));
+}
+
 int mtxChangeHistory::RecordLayer(mtxImageStack& stack, int layer, bool added,
                                   const std::string& name) {
     // An open change of a layer below stays valid: its index does not move.
@@ -638,15 +656,26 @@ int mtxChangeHistory::Apply(mtxImageStack& stack, const Record& record, bool bac
         }
         return 1;
     }
-    if (kind != kKindOpacity || bytes.size() - body != 2) return 0;
+    const size_t size = kind == kKindOpacity ? 2 : kind == kKindTransform ? 2 * 9 * 4 : 0;
+    if (!size || bytes.size() - body != size) return 0;
     mtxImageStack::Layer* layer = stack.GetLayer(layerIndex);
     if (!layer) return -1;
-    layer->SetOpacity(bytes[body + (backward ? 0 : 1)]);
+    if (kind == kKindOpacity) {
+        layer->SetOpacity(bytes[body + (backward ? 0 : 1)]);
+    } else {
+        const uint8_t* m = &bytes[body + (backward ? 0 : 9 * 4)];
+        for (int i = 0; i < 9; ++i) {
+            uint32_t bits = Get32(m + 4 * i);
+            std::memcpy(&layer->transform[i], &bits, 4);
+        }
+    }
     if (step) {
         step->layer = layerIndex;
-        step->kind = kKindOpacity;
+        step->kind = kind;
         step->tiles.clear();
-        step->changed = mtxRect{0, 0, layer->width, layer->height};
+        // A moved layer may show anywhere in the picture.
+        step->changed = kind == kKindOpacity ? mtxRect{0, 0, layer->width, layer->height}
+                                             : mtxRect{0, 0, stack.width, stack.height};
     }
     return 1;
 }

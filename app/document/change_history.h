@@ -43,7 +43,8 @@ class mtxChangeHistory {
     static constexpr uint8_t kKindOpacity = 2;
     static constexpr uint8_t kKindLayerAdded = 3;
     static constexpr uint8_t kKindLayerRemoved = 4;
-    static constexpr uint8_t kKindData = 5;  // bytes of the caller's, handed back by a walk
+    static constexpr uint8_t kKindTransform = 5;
+    static constexpr uint8_t kKindData = 6;  // bytes of the caller's, handed back by a walk
     // Requests sent to the worker around a walk.
     static constexpr uint32_t kRequestPause = 1;
     static constexpr uint32_t kRequestContinue = 2;
@@ -97,6 +98,10 @@ class mtxChangeHistory {
     // painted map): Undo and Redo hand data back in their step, and the
     // caller puts things back. 1 when recorded.
     int RecordData(int layer, const std::vector<uint8_t>& data, const std::string& name);
+    // Records a change of a layer's 3 x 3 transform (the caller sets it). 1
+    // when recorded.
+    int RecordTransform(int layer, const float before[9], const float after[9],
+                        const std::string& name);
     // Records that the layer at index was added (call after adding it) or is
     // about to be removed (call before removing it): its pixels, size,
     // opacity and transform, so that Undo takes an added layer away and puts

@@ -5,6 +5,7 @@
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
 #include "app/document/export_dlg.h"
+#include "app/document/move_tool.h"
 #include "app/document/picture_file.h"
 #include "app/document/recovery_file.h"
 #include "app/filling/lawn_filling_dlg.h"
@@ -457,10 +458,17 @@ void mtxIEDesigner::ResetBackground() {
 }
 
 int mtxIEDesigner::SelectTool(int tool) {
-    // The move, rotate, light and draw tools do not exist yet: their numbers
-    // must not take the filling tool, its run or its preparation away. The
-    // brush is the filling tool's hand, so a run goes on under it.
+    if (tool == kToolMove || tool == kToolRotate) {
+        // The mover takes the mouse: the brush is put away.
+        mtxIEMdfField* field = FillingTool();
+        if (field && field->Hand() != mtxMapBrush::kNone) field->SetHand(mtxMapBrush::kNone);
+        return ChooseMover(tool);
+    }
+    // The light and draw tools do not exist yet: their numbers must not take
+    // the filling tool, its run or its preparation away. The brush is the
+    // filling tool's hand, so a run goes on under it.
     if (tool != kToolFilling && tool != kToolBrush) return 0;
+    if (viewer->mover) viewer->mover->Show(0), viewer->Invalidate();
     // Choosing the filling tool again keeps the one at work, with its run.
     if (mtxIEMdfField* field = FillingTool()) {
         if (tool == kToolFilling)
@@ -483,6 +491,31 @@ int mtxIEDesigner::SelectTool(int tool) {
     if (tool == kToolBrush) field->SetHand(mtxMapBrush::kProtect);
     viewer->Invalidate();
     return 1;
+}
+
+// Move and Rotate lie over the viewer; the filling tool and its run stay below.
+int mtxIEDesigner::ChooseMover(int tool) {
+    if (!viewer->mover) {
+        auto* mover = new mtxIEMoveTool(viewer);
+        mover->chosenLayer = [this] { return ChosenLayer(); };
+        mover->onMoved = [this](int layer, const float before[9], const char* name) {
+            document_.TransformChanged(layer, before, name);
+        };
+        viewer->mover = mover;
+    }
+    viewer->mover->mode = tool == kToolMove ? mtxIEMoveTool::kMove : mtxIEMoveTool::kRotate;
+    viewer->mover->FitViewer();
+    viewer->mover->Show(1);
+    viewer->Invalidate();
+    return 1;
+}
+
+int mtxIEDesigner::ChosenTool() const {
+    if (viewer && viewer->mover && viewer->mover->IsVisible())
+        return viewer->mover->mode == mtxIEMoveTool::kMove ? kToolMove : kToolRotate;
+    mtxIEMdfField* field = FillingTool();
+    if (!field) return -1;
+    return field->Hand() != mtxMapBrush::kNone ? kToolBrush : kToolFilling;
 }
 
 mtxIEMdfField* mtxIEDesigner::FillingTool() const {
@@ -510,6 +543,9 @@ void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
     };
     tool.onChangeCancelled = [this] { document_.CancelChange(); };
     tool.onHandChanged = [this](mtxMapBrush::Mode mode) {
+        // The brush takes the mouse from the mover.
+        if (mode != mtxMapBrush::kNone && viewer->mover && viewer->mover->IsVisible())
+            viewer->mover->Show(0), viewer->Invalidate();
         if (onToolShown) onToolShown(mode == mtxMapBrush::kNone ? kToolFilling : kToolBrush);
     };
     tool.onStroke = [this](const mtxMapStroke& stroke) {
@@ -544,7 +580,8 @@ int mtxIEDesigner::WalkHistory(bool backward) {
     if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
     mtxChangeHistory::Step step;
     if (!(backward ? document_.Undo(&step) : document_.Redo(&step))) return 0;
-    if (step.kind == mtxChangeHistory::kKindOpacity) {
+    if (step.kind == mtxChangeHistory::kKindOpacity ||
+        step.kind == mtxChangeHistory::kKindTransform) {
         viewer->Invalidate();
     } else if (step.kind == mtxChangeHistory::kKindData) {
         mtxMapStroke stroke;

@@ -139,6 +139,9 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     mtxIEMdf* CurrentTool() const;
     // The filling tool when it is the current tool, else null.
     mtxIEMdfField* FillingTool() const;
+    // The tool the user chose last: kToolMove, kToolRotate, kToolBrush (the
+    // filling tool with a hand chosen) or kToolFilling (-1 without one).
+    int ChosenTool() const;
     // The picture, its file, its history and the remembered folders.
     mtxIEDocument& Document() { return document_; }
     mtxImageStack* Picture() const { return document_.Picture(); }
@@ -191,6 +194,7 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     InstrOptionsBar* optionsBar = nullptr;
 
   private:
+    int ChooseMover(int tool);
     void Tell(const std::string& text, const std::string& title);
     void AskExport(bool timelapse);
     std::string AskExportFile(bool timelapse, int width);

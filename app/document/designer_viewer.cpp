@@ -1,5 +1,7 @@
 #include "app/document/designer_viewer.h"
 
+#include "app/document/move_tool.h"
+
 #include "app/filling/mdf.h"
 #include "ui/button.h"
 #include "ui/image_editor.h"
@@ -111,6 +113,7 @@ void mtxIEDesigner::Viewer::OpenMenu(int x, int y) {
 void mtxIEDesigner::Viewer::UpdateView() {
     mtxIEViewer::UpdateView();
     PlaceHint();
+    if (mover) mover->FitViewer();
 }
 
 void mtxIEDesigner::Viewer::PlaceHint() {

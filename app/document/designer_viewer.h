@@ -8,6 +8,7 @@
 class mtxIEButton;
 class mtxIELabel;
 class mtxIEMdf;
+class mtxIEMoveTool;
 
 // The designer's viewer: it holds the current tool (a control of its own)
 // and opens the layers menu on a right-button press in its client area,
@@ -46,6 +47,9 @@ class mtxIEDesigner::Viewer : public mtxIEViewer {
     mtxIEDesigner* designer;
     std::unique_ptr<Menu> menu;
     mtxIEMdf* tool = nullptr;  // a child control, destroyed with the viewer
+    // Move and Rotate, over the picture while chosen (a child as well); the
+    // filling tool stays at work below it.
+    mtxIEMoveTool* mover = nullptr;
     // While no picture is open, centred: one line of what to do, and below it
     // a button that opens the demo photo (when there is one).
     mtxIELabel* hint = nullptr;

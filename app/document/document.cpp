@@ -177,6 +177,14 @@ int mtxIEDocument::SetOpacity(int index, uint8_t value, const std::string& name)
     return 1;
 }
 
+int mtxIEDocument::TransformChanged(int index, const float before[9], const std::string& name) {
+    mtxImageStack::Layer* layer = picture_ ? picture_->GetLayer(index) : nullptr;
+    if (!layer || std::equal(before, before + 9, layer->transform)) return 0;
+    history_->RecordTransform(index, before, layer->transform, name);
+    MarkModified();
+    return 1;
+}
+
 int mtxIEDocument::BeginChange(int layer, const std::string& name) {
     return picture_ ? history_->BeginChange(*picture_, layer, name) : 0;
 }

@@ -76,6 +76,9 @@ class mtxIEDocument {
     // Sets a layer's opacity and records the change under name. 1 when the
     // opacity changed; 0 when it was already value or there is no such layer.
     int SetOpacity(int layer, uint8_t value, const std::string& name);
+    // Records, under name, that the layer's transform went from before to
+    // what it is now (a tool moved it as the mouse went). 1 when recorded.
+    int TransformChanged(int layer, const float before[9], const std::string& name);
 
     // A change of the layer's pixels, bracketed as mtxChangeHistory's; each
     // does nothing without a picture (0).

@@ -52,8 +52,8 @@ mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditor
     const BarEntry entries[] = {
         {"Undo", mtxIEDesigner::kUndo, true},
         {"Redo", mtxIEDesigner::kRedo, true},
-        {"Move", ToolCode(mtxIEDesigner::kToolMove), false},
-        {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), false},
+        {"Move", ToolCode(mtxIEDesigner::kToolMove), true, mtxIEProfile::kIconMove},
+        {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), true},
         {"Brush", ToolCode(mtxIEDesigner::kToolBrush), true},
         {"Light", ToolCode(mtxIEDesigner::kToolLight), false},
         {"Draw", ToolCode(mtxIEDesigner::kToolDraw), false},
@@ -75,7 +75,8 @@ int mtxImageEditorVD::InstrumentBar::Process(uint32_t action, uint16_t value) {
     int handled = designer->Process(action, value);
     if (action >= mtxIEDesigner::kFirstTool && action <= mtxIEDesigner::kLastTool) {
         // Only a tool that exists shows as chosen.
-        Select(designer->CurrentTool() ? action : 0);
+        int chosen = designer->ChosenTool();
+        Select(chosen >= 0 ? ToolCode(mtxIEDesigner::Tool(chosen)) : 0);
         return 1;
     }
     return handled;

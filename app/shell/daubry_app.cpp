@@ -154,7 +154,7 @@ LRESULT mtxDaubryApp::MainWnd::OnSysCommand(WPARAM wParam, LPARAM) {
 
 LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
     uint32_t id = LoWord(wParam);
-    if (id < ID_EXIT || id > ID_CLEAR) return 0;
+    if (id < ID_EXIT || id > ID_REDO) return 0;
     switch (id) {
         case ID_EXIT:
             if (AskToSaveFirst()) DestroyWindow(Handle());
@@ -201,6 +201,12 @@ LRESULT mtxDaubryApp::MainWnd::OnCommand(WPARAM wParam, LPARAM) {
             break;
         case ID_CLEAR:
             OnFillCommand(mtxIEMdfField::kClear);
+            break;
+        case ID_UNDO:
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->Undo();
+            break;
+        case ID_REDO:
+            if (mtxIEDesigner* designer = editor.GetDesigner()) designer->Redo();
             break;
         default:
             break;

@@ -31,6 +31,8 @@ constexpr uint32_t ID_FILLING = 40121;
 constexpr uint32_t ID_GO = 40122;
 constexpr uint32_t ID_STOP = 40123;
 constexpr uint32_t ID_CLEAR = 40124;
+constexpr uint32_t ID_UNDO = 40126;
+constexpr uint32_t ID_REDO = 40127;
 
 // The program's application object: the main window with its menu, the
 // editor inside it and the commands of the menu.

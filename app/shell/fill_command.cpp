@@ -182,13 +182,13 @@ class FillJob {
 
     int Run() {
         if (int code = CheckPaths()) return code;
-        // A new photo is analysed before the device starts: the analysis at its fullest and the
-        // driver then never hold memory at the same time.
+        // The photo, new or the project's, is analysed before the device starts: the analysis
+        // at its fullest and the driver then never hold memory at the same time.
+        if (int code = a_.resume.empty() ? LoadPhoto() : ReadProject()) return code;
         if (a_.resume.empty()) {
-            if (int code = LoadPhoto()) return code;
             if (int code = LoadMaps()) return code;
-            if (int code = Analyse()) return code;
         }
+        if (int code = Analyse(a_.resume.empty() ? photo_ : resumed_.photo)) return code;
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
@@ -279,12 +279,12 @@ class FillJob {
         return kDone;
     }
 
-    int Analyse() {
+    int Analyse(mtxImage& photo) {
         auto start = Clock::now();
         progress_.Stage("Preparing " + photoName_ + " (" + std::to_string(width_) + " x " +
                         std::to_string(height_) + ")");
         analysis_.SetTimeBudget(100);
-        if (!analysis_.StartSegmentation(photo_))
+        if (!analysis_.StartSegmentation(photo))
             return Fail(kInput, photoName_ + ": the picture is too large to prepare");
         while (!analysis_.Advance())
             progress_.Update("Preparing: " + std::to_string(analysis_.status) + "%");
@@ -316,11 +316,18 @@ class FillJob {
         return kDone;
     }
 
-    // The photo, samples and options of the project; its log is drawn once
-    // the photo is prepared.
-    int LoadProject() {
+    // The project file: its photo, samples, options and log.
+    int ReadProject() {
         std::string error;
         if (!mtxProjectFile::Load(a_.resume, resumed_, error)) return Fail(kInput, error);
+        width_ = resumed_.photo.width, height_ = resumed_.photo.height;
+        return kDone;
+    }
+
+    // The project's photo and samples on the device; its log is drawn once the session has
+    // the analysis.
+    int LoadProject() {
+        std::string error;
         mtxImage& photo = resumed_.photo;
         auto image = std::make_unique<mtxImageDx>(editor_.GetDevice());
         if (!image->Create(photo.width, photo.height, 0) || !image->Lock())
@@ -328,6 +335,7 @@ class FillJob {
         for (int y = 0; y < photo.height; ++y)
             std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
         image->Unlock();
+        photo.Free();
         if (int code = OpenLayer(std::move(image))) return code;
         // The run goes on under the maps it began with.
         session_->maps = std::move(resumed_.maps);
@@ -366,17 +374,8 @@ class FillJob {
     int Prepare() {
         auto start = Clock::now();
         if (a_.seed) session_->Seed(*a_.seed);
-        if (a_.resume.empty()) {
-            if (!session_->AdoptAnalysis(analysis_))
-                return Fail(kOutput, "cannot take the analysis of the picture");
-        } else {
-            progress_.Stage("Preparing " + photoName_ + " (" + std::to_string(width_) + " x " +
-                            std::to_string(height_) + ")");
-            if (!session_->BeginPreparation())
-                return Fail(kInput, photoName_ + ": the picture is too large to prepare");
-            while (!session_->PrepareSlice())
-                progress_.Update("Preparing: " + std::to_string(session_->Progress()) + "%");
-        }
+        if (!session_->AdoptAnalysis(analysis_))
+            return Fail(kOutput, "cannot take the analysis of the picture");
         if (!session_->Analysed())
             return Fail(kInput, photoName_ + ": not enough memory to prepare the picture");
         if (!session_->FinishPreparation())

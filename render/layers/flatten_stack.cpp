@@ -80,7 +80,8 @@ int FlattenStack(mtxImageStack& stack, mtxImage& destination) {
         } else if (work.Create(width, height, 0) && !work.IsEmpty()) {
             // TransformImage writes every pixel of the work image (transparent
             // black where the layer does not reach), so it needs no clearing.
-            TransformImage(*layer->source, work, layer->transform, mtxRect{}, kSampleBicubic);
+            // Bilinear, as the viewer shows a turned layer: the file is the screen.
+            TransformImage(*layer->source, work, layer->transform, mtxRect{}, kSampleBilinear);
             LayOver(destination, work, 0, 0, layer->Opacity());
         } else {
             result = 0;

@@ -300,6 +300,17 @@ TEST(SegmentGraph, CheckerboardOfSmallBlocksLeavesNoRegionBelowMinimum) {
     ExpectEqualsReference(s, ref::Segment(*Smoothed(picture)));
 }
 
+TEST(SegmentGraph, SmallRegionsMergeAlikeInSlicesOfOneUnit) {
+    // Blocks of two pixels: many regions below the minimum size after the segmentation merge,
+    // and every step of their merge cut at each unit.
+    Picture picture = MakeImage(
+        37, 23, [](int x, int y) { return ((x / 2 + y / 2) & 1) ? 0xFFF0F0F0u : 0xFF101010u; });
+    mcvSegmentGraph s;
+    s.StartSegmentation(*picture);
+    RunToEnd(s, 0);
+    ExpectEqualsReference(s, ref::Segment(*Smoothed(picture)));
+}
+
 TEST(SegmentGraph, GradientRegionsFollowTheRamp) {
     Picture picture = MakeImage(256, 12, [](int x, int) {
         uint32_t v = uint32_t(x);

@@ -552,12 +552,16 @@ TEST(ChangeHistory, TheWorkerIsPausedAroundEachWalk) {
     EXPECT_EQ(history.Undo(stack, &idle), 1);
 }
 
-TEST(ChangeHistory, OpacityAndPixelRecordsInterleave) {
+TEST(ChangeHistory, OpacityTransformAndPixelRecordsInterleave) {
     std::mt19937 rng(37);
     mtxImageStack stack;
     AddNoiseLayer(stack, 150, 150, rng);
     AddNoiseLayer(stack, 150, 150, rng);
     History history(History::kDefaultBudget, std::make_unique<mtxFileMemory>());
+    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    const float turned[9] = {0.6f, -0.8f, 70.25f, 0.8f, 0.6f, -12.5f, 0, 0, 1};
+    std::copy(turned, turned + 9, stack.GetLayer(0)->transform);
+    ASSERT_EQ(history.RecordTransform(0, identity, turned, "Rotate"), 1);
     State start = StateOf(stack);
     stack.GetLayer(1)->SetOpacity(40);
     ASSERT_EQ(history.RecordOpacity(1, 255, 40, "Opacity"), 1);
@@ -574,6 +578,12 @@ TEST(ChangeHistory, OpacityAndPixelRecordsInterleave) {
     EXPECT_EQ(step.kind, History::kKindOpacity);
     EXPECT_EQ(step.layer, 1);
     EXPECT_EQ(stack.GetLayer(1)->Opacity(), 255);
+    ASSERT_EQ(history.Undo(stack, nullptr, &step), 1);
+    EXPECT_EQ(step.kind, History::kKindTransform);
+    EXPECT_EQ(step.layer, 0);
+    EXPECT_TRUE(std::equal(identity, identity + 9, stack.GetLayer(0)->transform));
+    ASSERT_EQ(history.Redo(stack), 1);
+    EXPECT_TRUE(std::equal(turned, turned + 9, stack.GetLayer(0)->transform));
     ASSERT_EQ(history.Redo(stack), 1);
     ASSERT_EQ(history.Redo(stack), 1);
     EXPECT_EQ(stack.GetLayer(1)->Opacity(), 40);

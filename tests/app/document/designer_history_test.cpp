@@ -11,6 +11,7 @@
 #include "app/filling/mdf_field.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
+#include "render/layers/flatten_stack.h"
 #include "tests/app/document/document_test_support.h"
 #include "tests/app/filling/disc_samples.h"
 #include "tests/app/filling/tool_preparation.h"
@@ -206,6 +207,63 @@ TEST_F(DesignerHistoryTest, OpacityIsUndoneAndRedone) {
     EXPECT_EQ(layer->Opacity(), 255);
     ASSERT_EQ(Designer().Process(mtxIEDesigner::kRedo, 0), 1);
     EXPECT_EQ(layer->Opacity(), 100);
+}
+
+// A drag of the Move tool shifts the chosen layer by whole pixels, as one
+// change; the screen then shows what the flattened picture holds.
+TEST_F(DesignerHistoryTest, AMoveIsOneChangeAndTheScreenShowsTheSavedPicture) {
+    ASSERT_EQ(Designer().Open(WriteAreas(dir.File("photo.png"), 40, 30), 0), 1);
+    ASSERT_EQ(Designer().SelectTool(mtxIEDesigner::kToolMove), 1);
+    EXPECT_EQ(Designer().ChosenTool(), mtxIEDesigner::kToolMove);
+    ASSERT_NE(Designer().FillingTool(), nullptr) << "the filling tool stays";
+    mtxIEViewer* viewer = Designer().viewer;
+    POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONDOWN, o.x + 10, o.y + 10, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_MOUSEMOVE, o.x + 14, o.y + 12, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, o.x + 17, o.y + 13);
+    const float* m = Designer().Picture()->GetLayer(0)->transform;
+    EXPECT_EQ(m[2], 7.0f);
+    EXPECT_EQ(m[5], 3.0f);
+    EXPECT_EQ(History().UndoName(), "Move");
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_EQ(m[2], 0.0f);
+    EXPECT_EQ(m[5], 0.0f);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(m[2], 7.0f);
+
+    // Without the outline over it, the viewer shows the flattened picture over
+    // white: exactly when moved by whole pixels, within the filter's rounding
+    // when turned (but at the turned layer's smoothed edges).
+    auto largestDifference = [&] {
+        int chosen = Designer().ChosenTool();
+        Designer().SelectTool(mtxIEDesigner::kToolFilling);
+        editor->AddDirty(editor->clientRect);
+        editor->Paint();
+        Designer().SelectTool(chosen);
+        ui_test::Pixels screen = ui_test::ReadBack(*editor);
+        mtxImage flat;
+        EXPECT_EQ(FlattenStack(*Designer().Picture(), flat), 1);
+        int largest = 0;
+        for (int y = 0; y < flat.height; ++y)
+            for (int x = 0; x < flat.width; ++x) {
+                uint32_t c = flat.At(x, y), a = mtxAlpha(c), shown = screen.At(o.x + x, o.y + y);
+                // The file's edges are smoothed, the screen's are not.
+                if (a != 0 && a != 255) continue;
+                for (int shift : {0, 8, 16}) {
+                    int v = int(c >> shift & 0xFF);
+                    int over = (v * int(a) + 255 * (255 - int(a)) + 127) / 255;
+                    largest = std::max(largest, std::abs(over - int(shown >> shift & 0xFF)));
+                }
+            }
+        return largest;
+    };
+    EXPECT_EQ(largestDifference(), 0);
+    Designer().SelectTool(mtxIEDesigner::kToolRotate);
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONDOWN, o.x + 39, o.y + 18, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, o.x + 30, o.y + 34);
+    EXPECT_EQ(History().UndoName(), "Rotate");
+    EXPECT_NE(m[1], 0.0f);
+    EXPECT_LE(largestDifference(), 3);
 }
 
 TEST_F(DesignerHistoryTest, OpenEmptiesTheHistoryAndARunDoesNotReachThePictureAfter) {

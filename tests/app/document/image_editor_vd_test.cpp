@@ -53,30 +53,35 @@ TEST_F(EditorVD, BarsLieAroundTheDesignerWhichFillsTheRest) {
 }
 
 // Only tools that exist are offered: no button of either bar gives a tool
-// that does not exist (and so takes the filling tool away); a click on Fill
-// keeps the filling tool at work, shown pressed.
+// that does not exist (and so takes the filling tool away); Move and Rotate
+// lie over the filling tool, which stays at work.
 TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
     std::vector<uint32_t> codes;
     for (mtxIECtrl* child : editor->instrumentBar->children)
         if (auto* button = dynamic_cast<mtxIEToolButton*>(child)) codes.push_back(button->action);
     uint32_t fill = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolFilling);
+    uint32_t move = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolMove);
+    uint32_t rotate = move + 1;
     uint32_t brush = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolBrush);
-    EXPECT_EQ(codes,
-              (std::vector<uint32_t>{mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, brush, fill,
-                                     mtxIEDesigner::kAddLayer, mtxIEDesigner::kAddLayerFromFile,
-                                     mtxIEDesigner::kResetBackground}));
+    EXPECT_EQ(codes, (std::vector<uint32_t>{mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, move,
+                                            rotate, brush, fill, mtxIEDesigner::kAddLayer,
+                                            mtxIEDesigner::kAddLayerFromFile,
+                                            mtxIEDesigner::kResetBackground}));
     EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
     mtxIEMdf* tool = Designer().CurrentTool();
     ASSERT_NE(tool, nullptr);
-    RECT r = Button(editor->instrumentBar, fill)->EditorRect();
-    ui_test::Click(*editor, r.left + 5, r.top + 5);
-    ui_test::PumpPosted();
-    EXPECT_EQ(Designer().CurrentTool(), tool);
-    EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
+    // Move, Rotate, then Fill again: each shows pressed, and the filling tool stays throughout.
+    for (uint32_t code : {move, rotate, fill}) {
+        RECT r = Button(editor->instrumentBar, code)->EditorRect();
+        ui_test::Click(*editor, r.left + 5, r.top + 5);
+        ui_test::PumpPosted();
+        EXPECT_EQ(Designer().CurrentTool(), tool);
+        EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{code}));
+    }
     // The brush is the filling tool's hand: the tool stays, with its run.
     auto* field = dynamic_cast<mtxIEMdfField*>(tool);
     ASSERT_NE(field, nullptr);
-    r = Button(editor->instrumentBar, brush)->EditorRect();
+    RECT r = Button(editor->instrumentBar, brush)->EditorRect();
     ui_test::Click(*editor, r.left + 5, r.top + 5);
     ui_test::PumpPosted();
     EXPECT_EQ(Designer().CurrentTool(), tool);
@@ -104,12 +109,16 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
 }
 
 // The filling tool's button shows the bucket of the tool-bar picture beside
-// its label; the others, of no tool, show their labels alone.
+// its label, Move its arrows; the others show their labels alone.
 TEST_F(EditorVD, TheFillButtonShowsItsToolsIcon) {
     uint32_t fill = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolFilling);
     for (mtxIECtrl* child : editor->instrumentBar->children) {
         if (auto* button = dynamic_cast<mtxIEToolButton*>(child)) {
-            EXPECT_EQ(button->icon, button->action == fill ? int(mtxIEProfile::kIconFill) : -1);
+            int icon = button->action == fill ? int(mtxIEProfile::kIconFill)
+                       : button->action == mtxIEDesigner::kFirstTool + 0u
+                           ? int(mtxIEProfile::kIconMove)
+                           : -1;
+            EXPECT_EQ(button->icon, icon);
         }
     }
     // The icon's accent (its drop) shows on the button; not on Undo's.

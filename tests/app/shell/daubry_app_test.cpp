@@ -254,13 +254,28 @@ TEST_F(MainWindow, OpenAndSaveShowTheFileDialogOverTheEditor) {
 TEST_F(MainWindow, TheMenusChordsAreTheMainWindowsAccelerators) {
     const AcceleratorTable& keys = app->mainWnd.accelerators;
     // The menu's chords, as the table read from the menu holds them.
-    EXPECT_EQ(keys.Entries().size(), 5u);
+    EXPECT_EQ(keys.Entries().size(), 7u);
     EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, VK_F1 + 4, 0), ID_GO);
+    EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'Z', FCONTROL), ID_UNDO);
     EXPECT_EQ(keys.CommandFor(WM_KEYDOWN, 'Q', FCONTROL), ID_EXIT);
     // Keys without the chord's modifiers go on to the focus window as before.
     MSG key{app->mainWnd.editor.Handle(), WM_KEYDOWN, 'Q', 1, 0, {}};
     EXPECT_FALSE(app->mainWnd.TranslateAccelerator(key));
     EXPECT_TRUE(IsWindow(app->mainWnd.Handle()));
+}
+
+TEST_F(MainWindow, EditUndoAndRedoWalkTheHistory) {
+    mtxIEDesigner& designer = *app->mainWnd.editor.GetDesigner();
+    std::string photo = dir.Path() + "/photo.png";
+    std::filesystem::copy_file(std::string(DAUBRY_TEST_DATA) + "/photos/coffee.png", photo);
+    ASSERT_EQ(designer.Open(photo, 0), 1);
+    designer.Process(mtxIEDesigner::kSetOpacity, 100);
+    mtxImageStack::Layer* layer = designer.Picture()->GetLayer(0);
+    ASSERT_EQ(layer->Opacity(), 100);
+    Send(WM_COMMAND, ID_UNDO);
+    EXPECT_EQ(layer->Opacity(), 255);
+    Send(WM_COMMAND, ID_REDO);
+    EXPECT_EQ(layer->Opacity(), 100);
 }
 
 TEST_F(MainWindow, ADroppedFileIsOpenedAndItsDropFreed) {

@@ -97,7 +97,7 @@ done
 shot opened
 
 # 2. Options, Samples, Change: the library's folders; flowers is the second.
-menu 76 41
+menu 117 41
 click "$load_x" "$samples_y" 1
 shot samples-load-dialog
 double_click "$folder_x" $((first_y + item_h))
@@ -130,10 +130,10 @@ covered=$(compare -metric AE "$work/compare/before-layer.png" "$work/compare/aft
   null: 2>&1 || true)
 [[ "$covered" == 0 ]] || fail "the added layer changed the picture on screen ($covered pixels)"
 
-# 3c. Brush (the instrument bar's third button): a drag over the picture
+# 3c. Brush (the instrument bar's fifth button): a drag over the picture
 # paints where no sample may go, shown tinted red; Undo takes the stroke
 # back, and Fill puts the brush away.
-click 41 103 0.5
+click 41 163 0.5
 xdotool mousemove --window "$window" 400 300 mousedown 1
 for x in 420 440 460 480 500; do
   xdotool mousemove --window "$window" "$x" 300
@@ -150,7 +150,7 @@ still_shot stroke-undone
 convert "$out/stroke-undone.png" -crop $view +repage "$work/compare/undone.png"
 left=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/undone.png" null: 2>&1 || true)
 [[ "$left" == 0 ]] || fail "Undo did not take the brush stroke back ($left pixels)"
-click 41 133 0.5  # Fill
+click 41 193 0.5  # Fill
 
 # 4. File, Save: Up, the Type list shows and PNG is picked from it, Save.
 menu 23 100
@@ -186,4 +186,29 @@ changed=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
 [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 1000)) || fail "the reopened picture is the photo ($changed)"
 grep -q "Cannot open" "$work/app.log" && fail "the program could not open the saved file"
 kill -0 "$app_pid" 2>/dev/null || fail "daubry ended"
-echo "open, samples, fill, brush and undo, save as PNG from the Type list, reopen, by mouse: ok ($out)"
+
+# 6. Move, a drag over the picture: it moves; Edit, Undo: it is back. Rotate,
+# a drag round it: it turns; Ctrl+Z: back again. Fill takes the mouse back.
+view_difference() {  # two screenshots' names
+  convert "$out/$1.png" -crop $view +repage "$work/a.png"
+  convert "$out/$2.png" -crop $view +repage "$work/b.png"
+  compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
+}
+still_shot before-move
+for tool in move rotate; do
+  [[ $tool == move ]] && click 40 103 || click 40 133
+  xdotool mousemove --window "$window" 600 300 mousedown 1 mousemove --window "$window" 630 340 \
+    mousemove --window "$window" 640 360 mouseup 1
+  still_shot "$tool-dragged"
+  changed=$(view_difference before-move "$tool-dragged")
+  [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 10000)) || fail "$tool: the drag changed $changed pixels"
+  if [[ $tool == move ]]; then
+    menu 63 41  # Edit, Undo
+  else
+    xdotool key --clearmodifiers ctrl+z
+  fi
+  click 40 193  # Fill: the outline goes
+  still_shot "$tool-undone"
+  [[ "$(view_difference before-move "$tool-undone")" == 0 ]] || fail "$tool: Undo left another picture"
+done
+echo "open, samples, fill, brush and undo, save as PNG from the Type list, reopen, move and rotate, by mouse: ok ($out)"

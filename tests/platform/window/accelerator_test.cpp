@@ -47,17 +47,19 @@ std::string MenuResource(uint32_t id) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-TEST(AcceleratorTable, TheMainMenuShowsOpenSaveExitGoAndStopChords) {
+TEST(AcceleratorTable, TheMainMenuShowsOpenSaveExitUndoRedoGoAndStopChords) {
     Menu menu;
     std::string error;
     ASSERT_EQ(mtxParseMenuTemplate(MenuResource(40601), menu, error), 1) << error;
     AcceleratorTable table = AcceleratorTable::FromMenu(menu);
-    ASSERT_EQ(table.Entries().size(), 5u);
+    ASSERT_EQ(table.Entries().size(), 7u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, VK_F1 + 4, 0), 40122u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, VK_F1 + 5, 0), 40123u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'O', FCONTROL), 40105u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'S', FCONTROL), 40106u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'Q', FCONTROL), 40102u);
+    EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'Z', FCONTROL), 40126u);
+    EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'Y', FCONTROL), 40127u);
     // Only the exact chord: more or fewer modifiers, or not a key-down, is no chord.
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'Q', 0), 0u);
     EXPECT_EQ(table.CommandFor(WM_KEYDOWN, 'Q', FCONTROL | FSHIFT), 0u);

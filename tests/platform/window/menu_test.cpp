@@ -21,7 +21,7 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     Menu menu;
     std::string error;
     ASSERT_EQ(mtxParseMenuTemplate(MenuResource(40601), menu, error), 1) << error;
-    ASSERT_EQ(menu.items.size(), 4u);
+    ASSERT_EQ(menu.items.size(), 5u);
     EXPECT_EQ(menu.items[0].label, "&File");
     EXPECT_TRUE(menu.items[0].popup);
     const auto& file = menu.items[0].items;
@@ -36,10 +36,12 @@ TEST(MenuTemplate, ReadsTheMainMenu) {
     EXPECT_TRUE(file[7].separator);
     EXPECT_EQ(file[8].label, "&Exit\tCtrl+Q");
     EXPECT_EQ(file[8].id, 40102u);
-    EXPECT_EQ(menu.items[1].items[1].id, 40121u);
-    EXPECT_EQ(menu.items[2].label, "F&ill");
-    EXPECT_EQ(menu.items[2].items[0].label, "&Go\tF5");
-    EXPECT_EQ(menu.items[3].items[3].id, 40103u);
+    EXPECT_EQ(menu.items[1].label, "&Edit");
+    EXPECT_EQ(menu.items[1].items[0].label, "&Undo\tCtrl+Z");
+    EXPECT_EQ(menu.items[2].items[1].id, 40121u);
+    EXPECT_EQ(menu.items[3].label, "F&ill");
+    EXPECT_EQ(menu.items[3].items[0].label, "&Go\tF5");
+    EXPECT_EQ(menu.items[4].items[3].id, 40103u);
 }
 
 TEST(MenuTemplate, RefusesMalformedTextNamingTheLine) {
@@ -159,6 +161,7 @@ TEST_F(MenuKeyboard, ArrowsSkipSeparatorsAndWrap) {
 
 TEST_F(MenuKeyboard, LeftAndRightMoveAlongTheBar) {
     AltLetter('F');
+    MenuHandleKey(wnd.Handle(), VK_RIGHT);  // Edit, Undo highlighted
     MenuHandleKey(wnd.Handle(), VK_RIGHT);  // Options, Samples highlighted
     MenuHandleKey(wnd.Handle(), VK_DOWN);   // Filling
     MenuHandleKey(wnd.Handle(), VK_RETURN);
