@@ -1,9 +1,9 @@
 // The program itself under a virtual X display (Xvfb, llvmpipe), its window
 // 1280 x 800, filling the test photo scaled to 4 MP with the bundled flowers
 // in Fast, as a user sees it:
-// - BM_MenuWhileFilling: from the click on File to the first frame showing
-//   the menu, while the picture fills (each iteration one click; the time
-//   includes starting xdotool, so it errs on the long side);
+// - BM_MenuWhileFilling: from the click on File (sent to the window as the
+//   server would) to the first frame showing the menu, while the picture
+//   fills;
 // - BM_WindowRun: the whole run to its end in the window against
 //   `daubry fill` on the same photo and samples in the same process's run:
 //   stamps per second of each (the window's from the first frame with stamps
@@ -13,11 +13,13 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -133,16 +135,38 @@ class Session {
     }
     std::string Id() const { return std::to_string(window); }
     void Click(int x, int y) const {
-        Run(Xdo("mousemove --window " + Id() + " " + std::to_string(x) + " " +
-                std::to_string(y) + " click 1"));
+        Run(Xdo("mousemove --window " + Id() + " " + std::to_string(x) + " " + std::to_string(y) +
+                " click 1"));
     }
     void Key(const std::string& keys) const { Run(Xdo("key --clearmodifiers " + keys)); }
+    // A click made through the server's test extension, as a mouse would:
+    // without xdotool's own delays (it takes about 160 ms for a click).
+    // libXtst is there wherever xdotool is; only its headers may not be.
+    bool SendClick(int x, int y) const {
+        using Motion = int (*)(Display*, int, int, int, unsigned long);
+        using Button = int (*)(Display*, unsigned, Bool, unsigned long);
+        static void* library = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!library) return false;
+        auto motion = reinterpret_cast<Motion>(dlsym(library, "XTestFakeMotionEvent"));
+        auto button = reinterpret_cast<Button>(dlsym(library, "XTestFakeButtonEvent"));
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        if (!motion || !button ||
+            !XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rootX,
+                                   &rootY, &child))
+            return false;
+        motion(display, -1, rootX, rootY, 0);
+        button(display, 1, True, 0);
+        button(display, 1, False, 0);
+        XFlush(display);
+        return true;
+    }
 
     // The pixels of a part of the window.
     std::vector<uint32_t> Grab(int x, int y, int width, int height) const {
         std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height),
-                                  AllPlanes, ZPixmap);
+        XImage* image =
+            XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
         if (!image) return pixels;
         for (int row = 0; row < height; ++row)
             for (int column = 0; column < width; ++column)
@@ -150,20 +174,26 @@ class Session {
         XDestroyImage(image);
         return pixels;
     }
-    // Waits up to seconds for the part to become (or stop being) like the
-    // pixels given; the time it did, or nothing.
-    bool WaitFor(int x, int y, int width, int height, const std::vector<uint32_t>& like,
-                 bool same, double seconds, Clock::time_point* at = nullptr) const {
+    // Waits up to seconds for the part to pass the test; the time it did, or nothing.
+    bool WaitUntil(int x, int y, int width, int height,
+                   const std::function<bool(const std::vector<uint32_t>&)>& test, double seconds,
+                   Clock::time_point* at = nullptr) const {
         Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                    std::chrono::duration<double>(seconds));
         while (Clock::now() < end) {
-            if ((Grab(x, y, width, height) == like) == same) {
+            if (test(Grab(x, y, width, height))) {
                 if (at) *at = Clock::now();
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return false;
+    }
+    // The same until the part becomes (or stops being) like the pixels given.
+    bool WaitFor(int x, int y, int width, int height, const std::vector<uint32_t>& like, bool same,
+                 double seconds, Clock::time_point* at = nullptr) const {
+        auto test = [&](const std::vector<uint32_t>& p) { return (p == like) == same; };
+        return WaitUntil(x, y, width, height, test, seconds, at);
     }
 
   private:
@@ -207,7 +237,13 @@ class Session {
 // Where the controls are in a window of kWidth x kHeight.
 constexpr int kGoX = 131, kBarY = kHeight - 23;
 constexpr int kViewerX = 300, kViewerY = 200, kViewerSide = 400;  // a part of the picture
-constexpr int kMenuX = 0, kMenuY = 30, kMenuWidth = 160, kMenuHeight = 60;
+// The File menu's white over the instrument bar, which has next to none.
+constexpr int kMenuX = 0, kMenuY = 26, kMenuWidth = 84, kMenuHeight = 150;
+bool MenuShows(const std::vector<uint32_t>& pixels) {
+    size_t white = 0;
+    for (uint32_t p : pixels) white += (p & 0xFFFFFFu) == 0xFFFFFFu;
+    return white * 3 > pixels.size();
+}
 
 bool StartFilling(Session& s, benchmark::State& state) {
     if (!s.error.empty() || !s.StartProgram()) {
@@ -226,19 +262,28 @@ bool StartFilling(Session& s, benchmark::State& state) {
 void BM_MenuWhileFilling(benchmark::State& state) {
     Session s;
     if (!StartFilling(s, state)) return;
-    std::vector<uint32_t> closed = s.Grab(kMenuX, kMenuY, kMenuWidth, kMenuHeight);
+    auto closed = [](const std::vector<uint32_t>& pixels) { return !MenuShows(pixels); };
+    double longest = 0;
     for (auto _ : state) {
         Clock::time_point clicked = Clock::now(), shown;
-        s.Click(23, 12);
-        if (!s.WaitFor(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, false, 5, &shown)) {
+        if (!s.SendClick(23, 12)) {
+            state.SkipWithError("no libXtst.so.6 to click with");
+            return;
+        }
+        if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, MenuShows, 5, &shown)) {
             state.SkipWithError("the File menu did not show within 5 s");
             return;
         }
         state.SetIterationTime(Seconds(clicked, shown));
+        longest = std::max(longest, Seconds(clicked, shown));
         s.Key("Escape");
-        s.WaitFor(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, true, 5);
+        if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, 5)) {
+            state.SkipWithError("Escape did not close the File menu within 5 s");
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+    state.counters["longest ms"] = longest * 1000;
 }
 BENCHMARK(BM_MenuWhileFilling)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
@@ -282,8 +327,8 @@ void BM_WindowRun(benchmark::State& state) {
             state.SkipWithError("the window's project was not saved or not read");
             return;
         }
-        std::string report = Output(std::string(DAUBRY_PROGRAM) + " fill '" + s.photo +
-                                    "' -o '" + s.work + "/fill.png' --report -q 2>&1");
+        std::string report = Output(std::string(DAUBRY_PROGRAM) + " fill '" + s.photo + "' -o '" +
+                                    s.work + "/fill.png' --report -q 2>&1");
         state.counters["window stamps/s"] = double(stamps) / Seconds(first, last);
         state.counters["window stamps"] = double(stamps);
         state.counters["fill stamps/s"] = Field(report, "stamps_per_second");
