@@ -179,6 +179,18 @@ TEST(FineEngine, EndsWithEveryPixelWithAlphaCoveredAndNothingOutside) {
     }
 }
 
+// The same stamps, in the same order.
+void ExpectSameStamps(const std::vector<mtxStamp>& a, const std::vector<mtxStamp>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].x, b[i].x) << i;
+        ASSERT_EQ(a[i].y, b[i].y) << i;
+        ASSERT_EQ(a[i].size, b[i].size) << i;
+        ASSERT_EQ(a[i].angle, b[i].angle) << i;
+        ASSERT_EQ(a[i].sample, b[i].sample) << i;
+    }
+}
+
 TEST(FineEngine, TheSameSeedGivesTheSameStampsHoweverTheStepsArePaced) {
     auto stamps = [](uint64_t seed, bool busyClock) {
         FineRun run(80, 60, [](int x, int y) {
@@ -194,15 +206,8 @@ TEST(FineEngine, TheSameSeedGivesTheSameStampsHoweverTheStepsArePaced) {
         return run.target->stamps;
     };
     std::vector<mtxStamp> a = stamps(5, false), b = stamps(5, true), c = stamps(6, false);
-    ASSERT_EQ(a.size(), b.size());
     ASSERT_GT(a.size(), 50u);
-    for (size_t i = 0; i < a.size(); ++i) {
-        ASSERT_EQ(a[i].x, b[i].x) << i;
-        ASSERT_EQ(a[i].y, b[i].y) << i;
-        ASSERT_EQ(a[i].size, b[i].size) << i;
-        ASSERT_EQ(a[i].angle, b[i].angle) << i;
-        ASSERT_EQ(a[i].sample, b[i].sample) << i;
-    }
+    ExpectSameStamps(a, b);
     bool differs = a.size() != c.size();
     for (size_t i = 0; !differs && i < a.size(); ++i)
         differs = a[i].x != c[i].x || a[i].y != c[i].y;
@@ -414,15 +419,8 @@ TEST(FineEngine, WithMapsTheSameSeedGivesTheSameStampsHoweverTheStepsArePaced) {
         return run.target->stamps;
     };
     std::vector<mtxStamp> a = stamps(false, true), b = stamps(true, true), c = stamps(false, false);
-    ASSERT_EQ(a.size(), b.size());
     ASSERT_GT(a.size(), 50u);
-    for (size_t i = 0; i < a.size(); ++i) {
-        ASSERT_EQ(a[i].x, b[i].x) << i;
-        ASSERT_EQ(a[i].y, b[i].y) << i;
-        ASSERT_EQ(a[i].size, b[i].size) << i;
-        ASSERT_EQ(a[i].angle, b[i].angle) << i;
-        ASSERT_EQ(a[i].sample, b[i].sample) << i;
-    }
+    ExpectSameStamps(a, b);
     bool differs = a.size() != c.size();
     for (size_t i = 0; !differs && i < a.size(); ++i)
         differs = a[i].x != c[i].x || a[i].size != c[i].size;
