@@ -10,13 +10,19 @@
 
 namespace fill_test {
 
+// A message at a time, so it returns at the end of the preparation: on a slow
+// build the filling's timer (1 ms) would otherwise keep the queue full and
+// the run would go on inside the wait.
 bool WaitForPreparation(mtxIEMdfField& tool) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point end = Clock::now() + std::chrono::seconds(30);
+    mtxOs::MSG msg;
     while (Clock::now() < end) {
-        ui_test::PumpPosted();
         if (!tool.Preparing()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (mtxOs::PeekMessage(msg, true))
+            mtxOs::DispatchMessage(msg);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ADD_FAILURE() << "the preparation did not end within 30 s";
     return false;
