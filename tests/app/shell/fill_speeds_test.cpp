@@ -21,6 +21,7 @@
 #include "image/io/image_save.h"
 #include "render/image_dx.h"
 #include "render/layers/flatten_stack.h"
+#include "tests/app/filling/tool_preparation.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/tool_bar.h"
@@ -128,9 +129,7 @@ std::string FillInTheWindow(const Files& f, uint32_t mode, uint32_t speed, const
     tool->Process(mtxIEMdfField::kGo, 0);
     EXPECT_NE(tool->Session(), nullptr);
     if (tool->Session()) tool->Session()->Seed(kSeed);
-    for (auto end = Clock::now() + std::chrono::seconds(30);
-         tool->Preparing() && Clock::now() < end;)
-        ui_test::PumpPosted();
+    fill_test::WaitForPreparation(*tool);
     EXPECT_TRUE(tool->Prepared());
     session = tool->Session();
     for (int i = 0; i < 100000 && session && session->stamps < kStamps; ++i) {

@@ -6,6 +6,7 @@ daubry_tests(fill_command SOURCES fill_command_test.cpp
   LINKS daubry_shell daubry_oracles ZLIB::ZLIB LABELS shell)
 # The window's tool at both speeds against `daubry fill`: the same file.
 daubry_tests(fill_speeds SOURCES fill_speeds_test.cpp ../../ui/ui_test_support.cpp
+  ../filling/tool_preparation.cpp
   LINKS daubry_shell LABELS shell)
 
 # The program itself under a virtual display. It leaves the screenshot of the
