@@ -8,6 +8,7 @@
 #include "fill/project_file.h"
 #include "platform/folder.h"
 #include "platform/os_file.h"
+#include "platform/thread_priority.h"
 
 namespace fs = std::filesystem;
 
@@ -146,6 +147,9 @@ uint64_t mtxRecoveryFile::Written() {
 }
 
 void mtxRecoveryFile::Run() {
+    // The copies are written while the window fills: the first one encodes
+    // the photo, which must not take a core from the filling.
+    mtxOs::LowerThreadPriority();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return quit_ || waiting_; });
