@@ -196,8 +196,8 @@ constexpr uint8_t kLightTag[4] = {'L', 'I', 'T', 'E'};
 int mtxIEDocument::SetLight(const mtxReliefLight& light, const std::string& name) {
     if (light == light_) return 0;
     std::vector<uint8_t> data(kLightTag, kLightTag + 4);
-    for (const mtxReliefLight* l : {&light_, &light}) {
-        std::vector<uint8_t> bytes = l->Encode();
+    for (const mtxReliefLight& l : {light_, light}) {
+        std::vector<uint8_t> bytes = l.Encode();
         data.insert(data.end(), bytes.begin(), bytes.end());
     }
     light_ = light;
@@ -218,8 +218,7 @@ int mtxIEDocument::ApplyLightChange(const std::vector<uint8_t>& data, bool backw
 
 int mtxIEDocument::SetLightShade(std::unique_ptr<mtxImage> shade) {
     lightShade_.reset();
-    if (!shade || !picture_ || shade->width != picture_->width ||
-        shade->height != picture_->height)
+    if (!shade || !picture_ || shade->width != picture_->width || shade->height != picture_->height)
         return 0;
     lightShade_ = std::make_unique<mtxImageStack::Layer>(picture_.get(), std::move(shade));
     return 1;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/document/change_history.h"
-#include "image/io/image_save.h"
 #include "image/image_stack.h"
+#include "image/io/image_save.h"
 #include "render/layers/relief_light.h"
 
 class IDirect3DDevice9;
