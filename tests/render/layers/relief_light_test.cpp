@@ -6,10 +6,12 @@
 
 #include <cmath>
 
+#include "base/registry.h"
 #include "render/layers/flatten_stack.h"
 #include "render/layers/layer_composer.h"
 #include "tests/render/layers/view_test_support.h"
 #include "tests/render/render_test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -81,7 +83,7 @@ TEST(ReliefLight, TheDeviceAgreesWithThePlainVersion) {
     }
 }
 
-TEST(ReliefLight, SettingsRefuseOutOfRangeBytes) {
+TEST(ReliefLight, SettingsTravelAndRefuseValuesOutOfRange) {
     mtxReliefLight light;
     light.on = true, light.angle = 359, light.strength = 100;
     std::vector<uint8_t> bytes = light.Encode();
@@ -95,6 +97,22 @@ TEST(ReliefLight, SettingsRefuseOutOfRangeBytes) {
     }
     EXPECT_EQ(mtxReliefLight::Decode(bytes.data(), bytes.size() - 1, back), 0);
     EXPECT_EQ(back, light);
+
+    // The settings store keeps the light; values out of range keep what is set.
+    testing_support::TempDir dir;
+    mtxRegistry settings;
+    settings.Open("Software\\Test", dir.File("settings.reg"));
+    light.Write(settings);
+    mtxReliefLight read;
+    read.Read(settings);
+    EXPECT_EQ(read, light);
+    settings.SetInt(mtxReliefLight::kSection, "ang", 360);
+    settings.SetInt(mtxReliefLight::kSection, "str", 101);
+    read = mtxReliefLight{};
+    read.Read(settings);
+    EXPECT_EQ(read.angle, mtxReliefLight{}.angle);
+    EXPECT_EQ(read.strength, mtxReliefLight{}.strength);
+    EXPECT_TRUE(read.on);
 }
 
 // The shade shown over the layers on the device and laid over the flattened
