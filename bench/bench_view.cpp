@@ -1,7 +1,8 @@
 // The viewer layer's operations at the sizes the filling run meets: a 64-pixel
 // stamp drawn into 1, 2 and 4 tiles, stamps drawn one by one and in batches,
 // CommitTiles of a fully dirty
-// 12-megapixel layer, and FlattenStack of 12 megapixels.
+// 12-megapixel layer, FlattenStack of 12 megapixels and the relief light's
+// shade of a 12-megapixel picture.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/flatten_stack.h"
+#include "render/layers/relief_light.h"
 #include "render/layers/viewer_layer.h"
 #include "render/layers/viewer_tile.h"
 
@@ -179,6 +181,23 @@ void BM_FlattenStack12MP(benchmark::State& state) {
         if (!FlattenStack(scene.stack, picture)) state.SkipWithError("FlattenStack failed");
 }
 BENCHMARK(BM_FlattenStack12MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_ReliefLight12MP(benchmark::State& state) {
+    Scene scene;
+    if (!scene.Open(kWidth, kHeight)) {
+        state.SkipWithError("no headless device or shaders");
+        return;
+    }
+    mtxImage picture;
+    FlattenStack(scene.stack, picture);
+    mtxImageDx shade(scene.editor.GetDevice());
+    mtxReliefLight light;
+    light.on = true;
+    for (auto _ : state)
+        if (!mtxRenderReliefLight(&scene.editor, picture, light, shade))
+            state.SkipWithError("the light could not be rendered");
+}
+BENCHMARK(BM_ReliefLight12MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "fill/project_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -113,7 +114,7 @@ class ChunkReader {
         const uint8_t* signature = reader_.Take(8);
         if (!signature || std::memcmp(signature, mtxProjectFile::kSignature, 8) != 0)
             return Fail("not a Daubry project (no project signature)");
-        uint32_t version = reader_.U32();
+        version = reader_.U32();
         if (reader_.failed) return Fail("cut short in its header");
         if (version == 0 || version > mtxProjectFile::kVersion)
             return Fail("version " + std::to_string(version) +
@@ -161,6 +162,7 @@ class ChunkReader {
         return 1;
     }
     bool AtEnd() const { return reader_.Left() == 0; }
+    uint32_t version = 0;
     int Fail(const std::string& text) {
         error_ = text;
         return 0;
@@ -222,6 +224,53 @@ int ReadMaps(const Bytes& raw, int width, int height, mtxFillMaps& maps, std::st
     return 1;
 }
 
+bool IsIdentity(const std::array<float, 9>& m) {
+    return m == std::array<float, 9>{1, 0, 0, 0, 1, 0, 0, 0, 1};
+}
+
+bool HasTransforms(const mtxProject& project) {
+    return std::any_of(project.transforms.begin(), project.transforms.end(),
+                       [](const std::array<float, 9>& m) { return !IsIdentity(m); });
+}
+
+// A count, then nine floats per layer, row by row.
+void WriteTransforms(const mtxProject& project, Bytes& raw) {
+    raw.clear();
+    mtxByteWriter w(raw);
+    w.U32(uint32_t(project.transforms.size()));
+    for (const auto& m : project.transforms)
+        for (float v : m) w.F32(v);
+}
+
+// A transform the viewer and the flattening can use: finite, bounded, invertible.
+bool UsableTransform(const std::array<float, 9>& m) {
+    for (float v : m)
+        if (!std::isfinite(v) || std::fabs(v) > mtxProjectFile::kMaxTransformEntry) return false;
+    double det = double(m[0]) * (double(m[4]) * m[8] - double(m[5]) * m[7]) -
+                 double(m[1]) * (double(m[3]) * m[8] - double(m[5]) * m[6]) +
+                 double(m[2]) * (double(m[3]) * m[7] - double(m[4]) * m[6]);
+    return std::isfinite(det) && std::fabs(det) > 1e-12;
+}
+
+int ReadTransforms(const Bytes& raw, mtxProject& project, std::string& why) {
+    mtxByteReader r(raw.data(), raw.size());
+    uint32_t count = r.U32();
+    if (r.failed || count < 1 || count > mtxProjectFile::kMaxLayers ||
+        raw.size() != 4 + size_t(count) * 36)
+        return why = "chunk XFRM is not a count of 1 to " +
+                     std::to_string(mtxProjectFile::kMaxLayers) + " transforms and their floats",
+               0;
+    project.transforms.assign(count, {});
+    for (uint32_t i = 0; i < count; ++i) {
+        for (float& v : project.transforms[i]) v = r.F32();
+        if (!UsableTransform(project.transforms[i]))
+            return why = "chunk XFRM: the transform of layer " + std::to_string(i) +
+                         " is not finite, bounded and invertible",
+                   0;
+    }
+    return 1;
+}
+
 mtxStampLog::Options ReadOptions(mtxByteReader& r) {
     mtxStampLog::Options o;
     o.sizeMin = int32_t(r.U32()), o.sizeMax = int32_t(r.U32()), o.overlap = int32_t(r.U32());
@@ -242,8 +291,9 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     out.clear();
     mtxByteWriter w(out);
     w.Bytes(kSignature, 8);
-    const bool maps = HasMaps(project);
-    w.U32(maps ? kVersion : 1);
+    const bool maps = HasMaps(project), transforms = HasTransforms(project);
+    const bool light = project.light.on || !project.light.IsDefault();
+    w.U32(transforms || light ? kVersion : maps ? 2 : 1);
     Bytes raw, scratch;
     auto chunk = [&](const char* type, bool deflate) {
         size_t start = w.Size();
@@ -286,6 +336,14 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
         WriteMaps(project.maps, raw);
         if (raw.size() > kMaxChunkBytes) return error = "the maps are too large to save", 0;
         chunk("MAPS", true);
+    }
+    if (transforms) {
+        WriteTransforms(project, raw);
+        chunk("XFRM", false);
+    }
+    if (light) {
+        raw = project.light.Encode();
+        chunk("LITE", false);
     }
     if (cancelled()) return error = "cancelled", 0;
     raw.clear();
@@ -340,6 +398,18 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
     project.maps.Clear();
     if (!chunks.NextIf("MAPS", raw, maps)) return 0;
     if (maps && !ReadMaps(raw, int(width), int(height), project.maps, why)) return chunks.Fail(why);
+    bool present = false;
+    project.transforms.clear();
+    if (!chunks.NextIf("XFRM", raw, present)) return 0;
+    if (present && chunks.version < 3)
+        return chunks.Fail("chunk XFRM in a file of version " + std::to_string(chunks.version));
+    if (present && !ReadTransforms(raw, project, why)) return chunks.Fail(why);
+    project.light = mtxReliefLight{};
+    if (!chunks.NextIf("LITE", raw, present)) return 0;
+    if (present && chunks.version < 3)
+        return chunks.Fail("chunk LITE in a file of version " + std::to_string(chunks.version));
+    if (present && !mtxReliefLight::Decode(raw.data(), raw.size(), project.light))
+        return chunks.Fail("chunk LITE holds a light out of range");
     if (!chunks.Next("END ", raw)) return 0;
     if (!raw.empty() || !chunks.AtEnd()) return chunks.Fail("bytes after the END chunk");
     return 1;

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "fill/fill_maps.h"
 #include "fill/stamp_log.h"
 #include "image/image.h"
+#include "render/layers/relief_light.h"
 
 // A filled picture that can be opened again elsewhere: the photo, the
 // samples' pictures, the options, the seed, the stamp log and the painted
@@ -30,6 +32,10 @@ struct mtxProject {
     uint64_t seed = 0;
     mtxStampLog log;
     mtxFillMaps maps;  // none, or planes of the photo's size
+    // Where the picture's layers lie (Move, Rotate), bottom first; empty
+    // when every layer is at the identity.
+    std::vector<std::array<float, 9>> transforms;
+    mtxReliefLight light;
 };
 
 // The .daubry file: a signature, a version, then chunks, each a type, a
@@ -38,15 +44,20 @@ struct mtxProject {
 // come in a fixed order: HEAD (sizes, seed, options), PHOT (the photo as
 // PNG), one SMPL per sample (its path and picture as PNG), LOG (the stamp
 // log, deflated), MAPS (the painted maps, deflated; version 2, only when a
-// map is painted, so a project without maps opens in older versions) and
-// END. The reader treats the file as hostile: every
-// count and size is checked against its bound and against what remains
-// before anything is allocated, and a damaged file is refused with a
-// message naming the chunk and the fault.
+// map is painted, so a project without maps opens in older versions),
+// XFRM (the layers' transforms, only when one is not the identity), LITE
+// (the relief light, only when it is on or not at its defaults), both of
+// version 3 and making the file version 3 only when present, and END. The reader treats the file as
+// hostile: every count and size is checked against its bound and against what remains before
+// anything is allocated, and a damaged file is refused with a message naming the chunk and the
+// fault.
 class mtxProjectFile {
   public:
     static constexpr uint8_t kSignature[8] = {0x89, 'D', 'B', 'R', 'Y', '\r', '\n', 0x1A};
-    static constexpr uint32_t kVersion = 2;
+    static constexpr uint32_t kVersion = 3;
+    static constexpr uint32_t kMaxLayers = 256;  // transforms in XFRM
+    // A transform's entries lie within this; its determinant is not 0.
+    static constexpr float kMaxTransformEntry = 1.0e6f;
     static constexpr uint32_t kMaxChunkBytes = 1u << 30;
     static constexpr int kMaxSide = 1 << 16;
     static constexpr uint64_t kMaxPhotoPixels = uint64_t(1) << 28;

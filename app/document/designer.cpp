@@ -5,6 +5,7 @@
 #include "app/document/designer_options_bar.h"
 #include "app/document/designer_viewer.h"
 #include "app/document/export_dlg.h"
+#include "app/document/light_dlg.h"
 #include "app/document/move_tool.h"
 #include "app/document/picture_file.h"
 #include "app/document/recovery_file.h"
@@ -19,6 +20,8 @@
 #include "image/image_stack.h"
 #include "platform/os_file.h"
 #include "platform/path.h"
+#include "render/image_dx.h"
+#include "render/layers/flatten_stack.h"
 #include "ui/frame_set.h"
 #include "ui/image_editor.h"
 #include "ui/message_box.h"
@@ -131,11 +134,19 @@ mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
     outerFrames->SetPane(0, 0, 0, 100);
     outerFrames->SetPane(1, kOptionsBarHeight, kOptionsBarHeight, 0);
     SelectTool(kToolFilling);
-    if (mtxApplication* app = mtxGetApp()) document_.ReadFolders(app->settings);
+    if (mtxApplication* app = mtxGetApp()) {
+        document_.ReadFolders(app->settings);
+        mtxReliefLight light;
+        light.Read(app->settings);
+        document_.PutLight(light);
+    }
 }
 
 mtxIEDesigner::~mtxIEDesigner() {
-    if (mtxApplication* app = mtxGetApp()) document_.WriteFolders(app->settings);
+    if (mtxApplication* app = mtxGetApp()) {
+        document_.WriteFolders(app->settings);
+        document_.Light().Write(app->settings);
+    }
     // The tool stops (and joins its task) while the picture it works on still
     // exists; a run still open is not worth recording any more.
     if (mtxIEMdfField* field = FillingTool())
@@ -170,6 +181,7 @@ int mtxIEDesigner::Open(const std::string& path, int, std::string* reason) {
         return 0;
     }
     viewer->SetStack(Picture());
+    LightFollows();
     if (onPictureOpened) onPictureOpened(document_.Path());
     return 1;
 }
@@ -214,6 +226,9 @@ int mtxIEDesigner::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     };
     // The tool commits what it drew into the layers while the picture is written.
     SuspendedTool suspended(Picture() ? CurrentTool() : nullptr);
+    // The light shows the picture as it is written, on the screen and in the file.
+    if (document_.Light().on && Picture() && !ShowLight())
+        return fail("the light could not be rendered");
     std::string why;
     return document_.SaveAs(path, filterIndex, &why) ? 1 : fail(why);
 }
@@ -257,6 +272,13 @@ int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
     } else {
         field->Session()->maps = std::move(project->maps);
     }
+    // Where its layers lay and its light, as they were saved.
+    for (size_t i = 0; i < project->transforms.size(); ++i)
+        if (mtxImageStack::Layer* layer = Picture()->GetLayer(int(i)))
+            std::copy(project->transforms[i].begin(), project->transforms[i].end(),
+                      layer->transform);
+    document_.PutLight(project->light);
+    ShowLight();
     document_.MarkSaved();
     // The project's pictures stand for its samples when it is saved again.
     captured_.samples = std::move(project->samples);
@@ -347,6 +369,14 @@ int mtxIEDesigner::CaptureProject(mtxProject& project, std::string& error) {
     project.hasSeed = false;
     project.log = session->log;
     project.maps = session->maps;
+    project.transforms.clear();
+    for (int i = 0, count = Picture() ? Picture()->LayerCount() : 0; i < count; ++i) {
+        const float* m = Picture()->GetLayer(i)->transform;
+        std::array<float, 9> t;
+        std::copy(m, m + 9, t.begin());
+        project.transforms.push_back(t);
+    }
+    project.light = document_.Light();
     return 1;
 }
 
@@ -499,7 +529,7 @@ int mtxIEDesigner::ChooseMover(int tool) {
         auto* mover = new mtxIEMoveTool(viewer);
         mover->chosenLayer = [this] { return ChosenLayer(); };
         mover->onMoved = [this](int layer, const float before[9], const char* name) {
-            document_.TransformChanged(layer, before, name);
+            if (document_.TransformChanged(layer, before, name)) LightFollows();
         };
         viewer->mover = mover;
     }
@@ -534,6 +564,7 @@ void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
     tool.onChangeEnded = [this, &tool] {
         uint64_t last = History().LastSerial();
         document_.EndChange();
+        LightFollows();
         mtxFillSession* session = tool.Session();
         if (History().LastSerial() == last || !session || !openSpan_.session ||
             openSpan_.session != tool.SessionNumber())
@@ -580,6 +611,11 @@ int mtxIEDesigner::WalkHistory(bool backward) {
     if (field && field->ChangeOpen()) field->Process(mtxIEMdfField::kStop, 0);
     mtxChangeHistory::Step step;
     if (!(backward ? document_.Undo(&step) : document_.Redo(&step))) return 0;
+    if (step.kind == mtxChangeHistory::kKindData &&
+        document_.ApplyLightChange(step.data, backward)) {
+        ShowLight();
+        return 1;
+    }
     if (step.kind == mtxChangeHistory::kKindOpacity ||
         step.kind == mtxChangeHistory::kKindTransform) {
         viewer->Invalidate();
@@ -595,12 +631,44 @@ int mtxIEDesigner::WalkHistory(bool backward) {
         // The viewer uploads the tiles the walk noted at its next paint.
         viewer->Invalidate();
     }
+    LightFollows();
     return 1;
 }
 
 void mtxIEDesigner::LayersChanged() {
     viewer->SyncWithStack();
     viewer->Invalidate();
+    LightFollows();
+}
+
+int mtxIEDesigner::SetLight(const mtxReliefLight& light, const std::string& name) {
+    if (!document_.SetLight(light, name)) return 0;
+    ShowLight();
+    return 1;
+}
+
+void mtxIEDesigner::ToggleLight() {
+    mtxReliefLight light = document_.Light();
+    light.on = !light.on;
+    SetLight(light);
+    if (light.on && editor) new DlgLight(editor, this);
+}
+
+int mtxIEDesigner::ShowLight() {
+    viewer->SetOverlay(nullptr);
+    document_.SetLightShade(nullptr);
+    if (onLightShown) onLightShown(document_.Light().on);
+    if (!document_.Light().on || !Picture() || !editor) return document_.Light().on ? 0 : 1;
+    // What the tool drew goes into the layers first: the light is of the picture.
+    for (int i = 0; i < viewer->LayerCount(); ++i) viewer->GetLayer(i)->CommitTiles();
+    mtxImage flat;
+    auto shade = std::make_unique<mtxImageDx>(Device());
+    if (!FlattenStack(*Picture(), flat) ||
+        !mtxRenderReliefLight(editor, flat, document_.Light(), *shade) ||
+        !document_.SetLightShade(std::move(shade)))
+        return 0;
+    viewer->SetOverlay(document_.LightShade());
+    return 1;
 }
 
 int mtxIEDesigner::AppendLayer(std::unique_ptr<mtxImage> image) {
@@ -634,6 +702,7 @@ int mtxIEDesigner::ChooseLayer(int index) {
 int mtxIEDesigner::SetLayerOpacity(int index, uint8_t value) {
     if (!document_.SetOpacity(index, value, mtxIELoadString(15, "Opacity"))) return 0;
     viewer->Invalidate();
+    LightFollows();
     return 1;
 }
 

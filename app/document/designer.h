@@ -31,6 +31,7 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     class Viewer;
     class InstrOptionsBar;
     class DlgAddLayer;
+    class DlgLight;
 
     enum Action : uint32_t {
         kAddLayer = 1,
@@ -166,6 +167,21 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // Sets the layer's opacity (recorded for Undo) and shows it. 1 when changed.
     int SetLayerOpacity(int index, uint8_t value);
 
+    // The relief light (the main bar's Light): set, recorded for Undo under
+    // name and shown. 1 when it changed.
+    int SetLight(const mtxReliefLight& light, const std::string& name = "Light");
+    const mtxReliefLight& Light() const { return document_.Light(); }
+    // Renders the light's shade of the picture as it stands (the tool's
+    // drawing committed first) and shows it over the layers; while the light
+    // is off, or without a picture, no shade is kept. 1 when shown or off; 0
+    // when it could not be rendered (no shade is shown or saved then).
+    int ShowLight();
+    // The main bar's Light: turns the light on, then asks for its direction
+    // and strength (the Light dialog), or turns it off. Recorded for Undo.
+    void ToggleLight();
+    // The light was shown or taken away (the main bar's Light follows).
+    std::function<void(bool on)> onLightShown;
+
     // Whether the picture changed since it was opened or last saved: stamps
     // placed, a background reset, layers added, an opacity changed.
     bool Modified() const { return document_.Modified(); }
@@ -237,6 +253,10 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     LogSpan openSpan_;        // of the change under way
     // Moves the log's end as the history step walked.
     void FollowInLog(const mtxChangeHistory::Step& step, bool backward);
+    // The light's shade follows a change of the picture.
+    void LightFollows() {
+        if (document_.Light().on) ShowLight();
+    }
 
     mtxIEDocument document_;
 };

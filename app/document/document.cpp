@@ -118,6 +118,7 @@ int mtxIEDocument::Adopt(std::unique_ptr<mtxImage> image, const std::string& ful
     }
     if (!why.empty()) return 0;
     if (onPictureGoing) onPictureGoing();
+    lightShade_.reset();  // it showed the old picture
     picture_ = std::move(stack);
     path_ = full;
     history_->Clear();
@@ -136,6 +137,9 @@ int mtxIEDocument::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     try {
         if (!FlattenStack(*picture_, flat) || flat.width <= 0 || flat.height <= 0)
             return fail("the picture could not be rendered");
+        // The file is what the screen shows: the shade the viewer lays over the layers.
+        if (light_.on && lightShade_ && !LayImageOver(flat, *lightShade_->source))
+            return fail("the light could not be laid over the picture");
     } catch (const std::bad_alloc&) {
         return fail("there is not enough memory to render the picture");
     }
@@ -182,6 +186,41 @@ int mtxIEDocument::TransformChanged(int index, const float before[9], const std:
     if (!layer || std::equal(before, before + 9, layer->transform)) return 0;
     history_->RecordTransform(index, before, layer->transform, name);
     MarkModified();
+    return 1;
+}
+
+namespace {
+constexpr uint8_t kLightTag[4] = {'L', 'I', 'T', 'E'};
+}
+
+int mtxIEDocument::SetLight(const mtxReliefLight& light, const std::string& name) {
+    if (light == light_) return 0;
+    std::vector<uint8_t> data(kLightTag, kLightTag + 4);
+    for (const mtxReliefLight& l : {light_, light}) {
+        std::vector<uint8_t> bytes = l.Encode();
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    light_ = light;
+    if (picture_) history_->RecordData(0, data, name);
+    MarkModified();
+    return 1;
+}
+
+int mtxIEDocument::ApplyLightChange(const std::vector<uint8_t>& data, bool backward) {
+    const size_t size = mtxReliefLight::kEncodedSize;
+    if (data.size() != 4 + 2 * size || !std::equal(kLightTag, kLightTag + 4, data.begin()))
+        return 0;
+    mtxReliefLight light;
+    if (!mtxReliefLight::Decode(data.data() + 4 + (backward ? 0 : size), size, light)) return 0;
+    light_ = light;
+    return 1;
+}
+
+int mtxIEDocument::SetLightShade(std::unique_ptr<mtxImage> shade) {
+    lightShade_.reset();
+    if (!shade || !picture_ || shade->width != picture_->width || shade->height != picture_->height)
+        return 0;
+    lightShade_ = std::make_unique<mtxImageStack::Layer>(picture_.get(), std::move(shade));
     return 1;
 }
 

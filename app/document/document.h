@@ -5,7 +5,9 @@
 #include <string>
 
 #include "app/document/change_history.h"
+#include "image/image_stack.h"
 #include "image/io/image_save.h"
+#include "render/layers/relief_light.h"
 
 class IDirect3DDevice9;
 class mtxImage;
@@ -49,7 +51,8 @@ class mtxIEDocument {
                     std::string* reason = nullptr);
     // Whether the file at path begins with the project file's signature.
     static bool IsProjectFile(const std::string& path);
-    // Flattens the picture and writes it to path (its name settled by the
+    // Flattens the picture, lays the light's shade over it when the light
+    // is on, and writes it to path (its name settled by the
     // filter first) in the format of filterIndex (JPEG at jpegQuality),
     // atomically; saveFolder
     // follows once the picture is rendered. The caller commits what a tool
@@ -79,6 +82,22 @@ class mtxIEDocument {
     // Records, under name, that the layer's transform went from before to
     // what it is now (a tool moved it as the mouse went). 1 when recorded.
     int TransformChanged(int layer, const float before[9], const std::string& name);
+
+    // The relief light over the picture: its settings, and the shade last
+    // rendered of it (null while none is: the light off, or no picture).
+    const mtxReliefLight& Light() const { return light_; }
+    mtxImageStack::Layer* LightShade() const { return lightShade_.get(); }
+    // Sets the light and records the change under name (history data the
+    // designer hands back to ApplyLightChange). 1 when it changed.
+    int SetLight(const mtxReliefLight& light, const std::string& name);
+    // Sets the light without recording (from the settings or a project).
+    void PutLight(const mtxReliefLight& light) { light_ = light; }
+    // The shade to show and save over the picture (null: none). It must have
+    // the picture's size; 0 (nothing kept) otherwise or without a picture.
+    int SetLightShade(std::unique_ptr<mtxImage> shade);
+    // History data of SetLight: the light before (backward) or after the
+    // change becomes the light. 1 when data was such a record.
+    int ApplyLightChange(const std::vector<uint8_t>& data, bool backward);
 
     // A change of the layer's pixels, bracketed as mtxChangeHistory's; each
     // does nothing without a picture (0).
@@ -127,6 +146,8 @@ class mtxIEDocument {
     int Adopt(std::unique_ptr<mtxImage> image, const std::string& full, std::string& why);
 
     std::unique_ptr<mtxImageStack> picture_;
+    mtxReliefLight light_;
+    std::unique_ptr<mtxImageStack::Layer> lightShade_;  // not in the stack's list
     std::string path_;
     std::string projectPath_;
     std::unique_ptr<mtxChangeHistory> history_;

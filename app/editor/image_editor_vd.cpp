@@ -33,10 +33,9 @@ struct BarEntry {
 mtxImageEditorVD::MainToolBar::MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* owner)
     : mtxIEToolBar(parent) {
     border = 1;
-    const BarEntry entries[] = {{"Move", kMove, false},
-                                {"Rotate", kRotate, false},
-                                {"Paint", kPaint, false},
-                                {"Light", kLight, false}};
+    // Move, Rotate and the brush are the instrument bar's: a bar offers
+    // nothing another one has.
+    const BarEntry entries[] = {{"Light", kLight, true}};
     for (const BarEntry& e : entries) {
         if (!e.offered) continue;
         auto* button = new mtxIEToolButton(this, e.label, owner, e.code);
@@ -145,17 +144,20 @@ void mtxImageEditorVD::CreateContent() {
     innerFrames->SetPane(0, kInstrumentBarWidth, kInstrumentBarWidth, 0);
     innerFrames->SetPane(1, 0, 0, 100);
     outerFrames->SetDock(mtxIECtrl::kDockFill);
-    mainToolBar->Select(kMove);
+    designer->onLightShown = [bar = mainToolBar](bool on) {
+        bar->Select(on ? uint32_t(kLight) : 0u);
+    };
+    mainToolBar->Select(designer->Light().on ? uint32_t(kLight) : 0u);
     instrumentBar->Select(designer->CurrentTool() ? ToolCode(mtxIEDesigner::kToolFilling) : 0);
     Process(kRepaint, 0);
 }
 
 int mtxImageEditorVD::Process(uint32_t action, uint16_t) {
-    if (action >= kFirstMainTool && action <= kLastMainTool) {
-        if (designer) designer->viewer->Invalidate();
-        if (mainToolBar) mainToolBar->Select(action);
+    if (action == kLight) {
+        if (designer) designer->ToggleLight();
         return 1;
     }
+    if (action >= kFirstMainTool && action <= kLastMainTool) return 1;  // no longer on a bar
     if (action == kRepaint) {
         if (designer) designer->viewer->UpdateView();
         return 1;

@@ -21,9 +21,11 @@ class mtxImageEditorVD : public mtxImageEditor {
     // the editor loads when it is set up.
     class Profile : public mtxIEProfile {};
 
-    // The editor's own actions. The main tool bar's buttons report kMove to
-    // kLight; kRepaint redraws the viewer; kFirstSpare to kLastSpare are
-    // accepted and do nothing.
+    // The editor's own actions. The main tool bar's one button reports
+    // kLight (the relief light on or off); kMove, kRotate and kPaint, whose
+    // tools are the instrument bar's, are accepted and do nothing; kRepaint
+    // redraws the viewer; kFirstSpare to kLastSpare are accepted and do
+    // nothing.
     enum Action : uint32_t {
         kMove = 1,
         kRotate = 2,
@@ -35,9 +37,8 @@ class mtxImageEditorVD : public mtxImageEditor {
     };
     static constexpr uint32_t kFirstMainTool = kMove, kLastMainTool = kLight;
 
-    // The main tool bar: the buttons of kMove to kLight, whose codes go to the
-    // editor. Their tools do not exist yet: the buttons are not offered and
-    // the bar, empty, takes no room.
+    // The main tool bar: Light, whose code goes to the editor. It stays
+    // pressed while the light is on.
     class MainToolBar : public mtxIEToolBar {
       public:
         explicit MainToolBar(mtxIECtrl* parent, mtxImageEditorVD* editor);
@@ -69,9 +70,9 @@ class mtxImageEditorVD : public mtxImageEditor {
     void CreateContent() override;
     // The content, the task and the samples go while the device still exists.
     mtxOs::LRESULT OnDestroy(mtxOs::WPARAM wParam, mtxOs::LPARAM lParam) override;
-    // kMove to kLight: the viewer hears that its tool state changed and the
-    // main tool bar shows that button pressed; kRepaint redraws the viewer;
-    // the spare codes do nothing; 1 for these, 0 for other codes.
+    // kLight turns the light on (and opens the Light dialog) or off; kRepaint
+    // redraws the viewer; kMove, kRotate, kPaint and the spare codes do
+    // nothing; 1 for these, 0 for other codes.
     int Process(uint32_t action, uint16_t value) override;
     // The menu key opens the layers menu over the viewer, wherever the focus
     // is, while no dialog is open.

@@ -91,3 +91,16 @@ int FlattenStack(mtxImageStack& stack, mtxImage& destination) {
     destination.Unlock();
     return result;
 }
+
+int LayImageOver(mtxImage& destination, mtxImage& overlay) {
+    if (overlay.width != destination.width || overlay.height != destination.height) return 0;
+    if (!destination.Lock()) return 0;
+    if (!overlay.Lock()) {
+        destination.Unlock();
+        return 0;
+    }
+    LayOver(destination, overlay, 0, 0, 255);
+    overlay.Unlock();
+    destination.Unlock();
+    return 1;
+}

@@ -10,3 +10,8 @@
 // colours. Blend modes and the vector layer do not enter. Returns 1, also for
 // an empty stack; 0 when the destination or the work image cannot be made.
 int FlattenStack(mtxImageStack& stack, mtxImage& destination);
+
+// Lays overlay (the destination's size; anything else is refused with 0) over
+// destination as FlattenStack lays a layer of full opacity at the identity:
+// the relief light's shade goes over the flattened picture so. 1 on success.
+int LayImageOver(mtxImage& destination, mtxImage& overlay);

@@ -266,3 +266,77 @@ TEST(ProjectFile, MapsTravelInTheirOwnChunkAndAProjectWithoutThemOpensInVersionO
     ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1);
     EXPECT_EQ(version(bytes), 1u);
 }
+
+namespace {
+
+// The layers' transforms and the light travel in chunks of version 3, each
+// written only when it says something, and damaged ones are refused by name.
+TEST(ProjectFile, TransformsAndLightTravelOnlyWhenSetAndAreChecked) {
+    auto version = [](const Bytes& b) { return uint32_t(b[8]) | uint32_t(b[9]) << 8; };
+    mtxProject p;
+    MakeProject(p);
+    p.transforms = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {1, 0, 0, 0, 1, 0, 0, 0, 1}};
+    Bytes bytes;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    EXPECT_EQ(version(bytes), 1u) << "layers at the identity and the light at rest add nothing";
+    EXPECT_EQ(Chunks(bytes).size(), 7u);
+
+    p.transforms[1] = {0.8f, -0.6f, 12.5f, 0.6f, 0.8f, -3.0f, 0, 0, 1};
+    p.light.on = true, p.light.angle = 300, p.light.strength = 9;
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    EXPECT_EQ(version(bytes), 3u);
+    std::vector<ChunkAt> chunks = Chunks(bytes);
+    ASSERT_EQ(chunks.size(), 9u);
+    EXPECT_EQ(chunks[6].type, "XFRM");
+    EXPECT_EQ(chunks[7].type, "LITE");
+    mtxProject back;
+    ASSERT_EQ(mtxProjectFile::Read(bytes.data(), bytes.size(), back, error), 1) << error;
+    EXPECT_EQ(back.transforms, p.transforms);
+    EXPECT_EQ(back.light, p.light);
+
+    // A light left off but turned elsewhere is kept too.
+    p.transforms.clear();
+    p.light.on = false;
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    ASSERT_EQ(mtxProjectFile::Read(bytes.data(), bytes.size(), back, error), 1) << error;
+    EXPECT_TRUE(back.transforms.empty());
+    EXPECT_EQ(back.light, p.light);
+
+    p.transforms = {{2, 0, 5, 0, 2, 5, 0, 0, 1}};
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    auto transforms = [](uint32_t count, std::vector<float> values) {
+        Bytes body;
+        mtxByteWriter w(body);
+        w.U32(count);
+        for (float v : values) w.F32(v);
+        return body;
+    };
+    std::vector<float> good = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    std::vector<float> singular = {1, 2, 0, 2, 4, 0, 0, 0, 1}, nan = good, huge = good;
+    nan[2] = std::nanf(""), huge[5] = 1e30f;
+    const Bytes damaged[] = {Bytes{},
+                             transforms(0, {}),
+                             transforms(2, good),
+                             transforms(1, singular),
+                             transforms(1, nan),
+                             transforms(1, huge),
+                             transforms(100000, good)};
+    for (const Bytes& body : damaged) {
+        EXPECT_EQ(Read(WithChunk(bytes, "XFRM", body), error), 0) << body.size();
+        EXPECT_NE(error.find("XFRM"), std::string::npos) << error;
+    }
+    for (size_t at : {0, 4, 8}) {
+        Bytes body = p.light.Encode();
+        body[at] = 0xEE;
+        EXPECT_EQ(Read(WithChunk(bytes, "LITE", body), error), 0) << at;
+        EXPECT_NE(error.find("LITE"), std::string::npos) << error;
+    }
+    // The new chunks in a file that claims an older version are not its own.
+    Bytes old = bytes;
+    old[8] = 2;
+    EXPECT_EQ(Read(old, error), 0);
+    EXPECT_NE(error.find("version 2"), std::string::npos) << error;
+}
+
+}  // namespace

@@ -16,9 +16,9 @@ namespace {
 
 const std::set<uint32_t> kVertexShaders = {5066, 5250, 5362, 5390};
 const std::set<uint32_t> kAllShaders = {5021, 5066, 5067, 5150, 5151, 5152, 5153, 5154, 5155, 5156,
-                                        5157, 5158, 5159, 5160, 5161, 5162, 5163, 5164, 5200, 5250,
-                                        5251, 5357, 5358, 5359, 5360, 5361, 5362, 5363, 5364, 5365,
-                                        5366, 5367, 5368, 5369, 5371, 5372, 5390};
+                                        5157, 5158, 5159, 5160, 5161, 5162, 5163, 5164, 5200, 5201,
+                                        5250, 5251, 5357, 5358, 5359, 5360, 5361, 5362, 5363, 5364,
+                                        5365, 5366, 5367, 5368, 5369, 5371, 5372, 5390};
 
 using Texel = std::vector<float>;  // blue, green, red, alpha
 
@@ -247,6 +247,30 @@ TEST_F(ShaderProgram, HeightToNormal5200) {
             want.push_back({0.0f, 0.5f * dy / length + 0.5f, 0.5f * dx / length + 0.5f, 1.0f});
         }
     EXPECT_EQ(CompareChannels(Render(n, n, 5200), want, 1), "");
+}
+
+// The relief light: white by the alpha where the normal turns towards the
+// light beyond the flat ground's share, black where it turns away.
+TEST_F(ShaderProgram, ReliefLight5201) {
+    const int n = 16;
+    std::vector<uint32_t> normals = RandomPixels(n * n, 21);
+    normals[0] = 0xFF808000u;  // flat: nothing
+    device->SetTexture(0, Texture(n, n, normals));
+    const float light[4] = {0.5f, -0.5f, 0.70710678f, 1.6f};
+    PixelConstants({light[0], light[1], light[2], light[3]});
+    std::vector<Texel> want;
+    for (uint32_t p : normals) {
+        float x = 2 * Channel(p, 2) - 1, y = 2 * Channel(p, 1) - 1;
+        float z = std::sqrt(std::max(1 - x * x - y * y, 0.0f));
+        float s = light[3] * (x * light[0] + y * light[1] + z * light[2] - light[2]);
+        float a = std::min(std::fabs(s), 1.0f), c = s >= 0 ? 1.0f : 0.0f;
+        want.push_back({c, c, c, a});
+    }
+    // Where the shade is clear its colour does not show.
+    std::vector<uint32_t> got = Render(n, n, 5201);
+    for (size_t i = 0; i < got.size(); ++i)
+        if ((got[i] >> 24) == 0) got[i] = want[i][0] > 0 ? 0x00FFFFFFu : 0;
+    EXPECT_EQ(CompareChannels(got, want, 1), "");
 }
 
 TEST_F(ShaderProgram, ControlSnag5390MovesByParam1) {

@@ -12,6 +12,7 @@ mtxIEViewer::mtxIEViewer(mtxIECtrl* parent) : mtxIEWnd(parent), composer(editor)
 mtxIEViewer::~mtxIEViewer() {
     // The tools below the viewer work on its layers: they go first.
     while (!children.empty()) RemoveChild(children.back());
+    overlay_.reset();
     layers_.clear();
     composer.ReleaseDeviceResources();
     // The vector layer and its objects go with the members, after the image layers.
@@ -26,6 +27,7 @@ void mtxIEViewer::SetStack(mtxImageStack* stack) {
     ++pictureSerial;
     activeLayer = -1;
     scrollX = scrollY = 0;  // a new picture shows from its top-left corner
+    overlay_.reset();
     stack_ = nullptr;
     if (stack && stack->TryBeginUse()) {
         stack_ = stack;
@@ -52,6 +54,16 @@ int mtxIEViewer::SyncWithStack() {
     if (activeLayer >= count) activeLayer = count - 1;
     UpdateView();
     return 1;
+}
+
+void mtxIEViewer::SetOverlay(mtxImageStack::Layer* layer) {
+    if (!layer) {
+        overlay_.reset();
+    } else {
+        if (!overlay_) overlay_ = std::make_unique<mtxIEViewerLayer>(editor);
+        overlay_->SetSource(layer);
+    }
+    Invalidate();
 }
 
 int mtxIEViewer::LayerCount() const {
@@ -183,6 +195,7 @@ void mtxIEViewer::KeepTilesCurrent(const RECT& part) {
         if (!layer->UploadChanges()) paintFailed = 1;
         if (!layer->UploadVisible(visible)) paintFailed = 1;
     }
+    if (overlay_ && !overlay_->UploadVisible(visible)) paintFailed = 1;
 }
 
 namespace {
@@ -235,6 +248,7 @@ void mtxIEViewer::Draw(int x, int y, const RECT& clip) {
         KeepTilesCurrent(mtxOffset(picture, -x, -y));
         std::vector<mtxIEViewerLayer*> layers;
         for (auto& layer : layers_) layers.push_back(layer.get());
+        if (overlay_) layers.push_back(overlay_.get());
         POINT o = PictureOrigin();
         // The vector layer's objects go on top through the composer's two
         // passes; without objects the composer keeps its one-pass path.
@@ -264,6 +278,7 @@ void mtxIEViewer::InvalidatePicture(const mtxRect& pixels) {
 void mtxIEViewer::OnDeviceLost() {
     composer.ReleaseDeviceResources();
     for (auto& layer : layers_) layer->ReleaseDeviceResources();
+    if (overlay_) overlay_->ReleaseDeviceResources();
     mtxIEWnd::OnDeviceLost();
 }
 

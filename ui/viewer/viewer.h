@@ -36,6 +36,11 @@ class mtxIEViewer : public mtxIEWnd {
     int LayerCount() const;
     mtxIEViewerLayer* GetLayer(int index);  // null outside 0..LayerCount()-1
     void RemoveLayer(int index);
+    // A layer shown over the picture's layers that is not one of its stack
+    // (the relief light's shade), at the identity; null: none. It must live
+    // until replaced; SetStack lets it go.
+    void SetOverlay(mtxImageStack::Layer* layer);
+    mtxIEViewerLayer* Overlay() const { return overlay_.get(); }
     // Scroll bars, centring, repaint.
     virtual void UpdateView();
     // Where the picture lies in the client area, clipped to it; empty without one.
@@ -76,4 +81,5 @@ class mtxIEViewer : public mtxIEWnd {
 
     mtxImageStack* stack_ = nullptr;
     std::vector<std::unique_ptr<mtxIEViewerLayer>> layers_;
+    std::unique_ptr<mtxIEViewerLayer> overlay_;
 };

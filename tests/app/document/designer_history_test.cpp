@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 #include "app/document/add_layer_dlg.h"
 #include "app/document/change_history.h"
 #include "app/document/designer_viewer.h"
+#include "app/document/picture_file.h"
 #include "app/filling/mdf_field.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
@@ -388,6 +390,56 @@ TEST_F(ModifiedTest, AddedLayersAndOpacityCountButTheSameOpacityDoesNot) {
     dialog->Process(mtxIEDlgOkCancel::kOk, 0);
     ASSERT_EQ(Designer().Picture()->LayerCount(), 2);
     EXPECT_TRUE(Designer().Modified());
+}
+
+}  // namespace
+
+namespace {
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The light lies over the picture on the screen and in the saved file alike;
+// Undo takes it away and the file is again the one saved without it, byte
+// for byte; Redo brings it back.
+TEST_F(DesignerHistoryTest, TheLightIsSavedAsShownAndUndoTakesItAway) {
+    ASSERT_EQ(Designer().Open(WriteAreas(dir.File("photo.png"), 60, 40), 0), 1);
+    const uint32_t png = mtxPictureFilterOf(mtxPictureFormat::kPng);
+    ASSERT_EQ(Designer().SaveAs(dir.File("plain.png"), png), 1);
+    mtxReliefLight light = Designer().Light();
+    ASSERT_FALSE(light.on);
+    light.on = true, light.strength = 80;
+    ASSERT_EQ(Designer().SetLight(light), 1);
+    EXPECT_EQ(History().UndoName(), "Light");
+    ASSERT_EQ(Designer().SaveAs(dir.File("lit.png"), png), 1);
+    EXPECT_NE(FileBytes(dir.File("lit.png")), FileBytes(dir.File("plain.png")));
+
+    editor->AddDirty(editor->clientRect);
+    editor->Paint();
+    ui_test::Pixels screen = ui_test::ReadBack(*editor);
+    oracle::Pixels file = oracle::ReadPng(dir.File("lit.png"));
+    ASSERT_EQ(file.width, 60);
+    mtxIEViewer* viewer = Designer().viewer;
+    POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+    int largest = 0;
+    for (int y = 0; y < file.height; ++y)
+        for (int x = 0; x < file.width; ++x)
+            for (int shift : {0, 8, 16})
+                largest =
+                    std::max(largest, std::abs(int(file.At(x, y) >> shift & 0xFF) -
+                                               int(screen.At(o.x + x, o.y + y) >> shift & 0xFF)));
+    EXPECT_LE(largest, 1);
+
+    ASSERT_EQ(Designer().Undo(), 1);
+    EXPECT_FALSE(Designer().Light().on);
+    ASSERT_EQ(Designer().SaveAs(dir.File("undone.png"), png), 1);
+    EXPECT_EQ(FileBytes(dir.File("undone.png")), FileBytes(dir.File("plain.png")));
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(Designer().Light(), light);
+    ASSERT_EQ(Designer().SaveAs(dir.File("redone.png"), png), 1);
+    EXPECT_EQ(FileBytes(dir.File("redone.png")), FileBytes(dir.File("lit.png")));
 }
 
 }  // namespace

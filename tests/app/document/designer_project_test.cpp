@@ -4,6 +4,8 @@
 // recovery copies kept while filling, and the exports drawn from the log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -451,3 +453,38 @@ TEST_F(DesignerProjectTest, UndoneAndReopenedRunsGoOnAsOneUninterruptedRunInBoth
         EXPECT_TRUE(told.empty()) << told.front();
     }
 }
+
+namespace {
+
+// Where the layer lies and the light come back with the project, and the
+// project opens to the picture the screen showed when it was saved.
+TEST_F(DesignerProjectTest, TheLayersTransformAndTheLightComeBackWithTheProject) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    FillTo(60);
+    float* m = Designer().Picture()->GetLayer(0)->transform;
+    const float before[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    m[0] = 0.8f, m[1] = -0.6f, m[2] = 20.0f, m[3] = 0.6f, m[4] = 0.8f, m[5] = -10.0f;
+    ASSERT_EQ(Designer().Document().TransformChanged(0, before, "Rotate"), 1);
+    mtxReliefLight light;
+    light.on = true, light.angle = 200, light.strength = 65;
+    ASSERT_EQ(Designer().SetLight(light), 1);
+    const std::array<float, 9> moved = {0.8f, -0.6f, 20.0f, 0.6f, 0.8f, -10.0f, 0, 0, 1};
+    ASSERT_EQ(Designer().SaveProjectAs(dir.File("lit")), 1);
+    ASSERT_EQ(Designer().SaveAs(dir.File("lit.png"), 2), 1);
+
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    light.on = false;
+    ASSERT_EQ(Designer().SetLight(light), 1);
+    ASSERT_EQ(Designer().OpenProject(dir.File("lit.daubry")), 1);
+    const float* back = Designer().Picture()->GetLayer(0)->transform;
+    EXPECT_TRUE(std::equal(moved.begin(), moved.end(), back));
+    light.on = true;
+    EXPECT_EQ(Designer().Light(), light);
+    ASSERT_EQ(Designer().SaveAs(dir.File("reopened.png"), 2), 1);
+    EXPECT_EQ(oracle::MaxDifference(oracle::ReadPng(dir.File("reopened.png")),
+                                    oracle::ReadPng(dir.File("lit.png"))),
+              0);
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
+}  // namespace

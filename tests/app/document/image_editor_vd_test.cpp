@@ -36,13 +36,16 @@ mtxIEToolButton* Button(mtxIEToolBar* bar, uint32_t code) {
 
 TEST_F(EditorVD, BarsLieAroundTheDesignerWhichFillsTheRest) {
     RECT instruments = editor->instrumentBar->EditorRect(), designer = Designer().EditorRect();
-    // The main bar offers nothing yet and takes no room.
-    EXPECT_TRUE(editor->mainToolBar->children.empty());
-    EXPECT_FALSE(editor->mainToolBar->IsVisible());
-    EXPECT_EQ(instruments.top, 0);
+    // The main bar along the top offers Light alone: the tools are the instrument bar's.
+    ASSERT_EQ(editor->mainToolBar->children.size(), 1u);
+    EXPECT_NE(Button(editor->mainToolBar, mtxImageEditorVD::kLight), nullptr);
+    EXPECT_TRUE(editor->mainToolBar->IsVisible());
+    RECT main = editor->mainToolBar->EditorRect();
+    EXPECT_EQ(main.top, 0);
+    EXPECT_EQ(instruments.top, main.bottom);
     EXPECT_EQ(instruments.left, 0);
     EXPECT_EQ(designer.left, instruments.right);
-    EXPECT_EQ(designer.top, 0);
+    EXPECT_EQ(designer.top, main.bottom);
     EXPECT_EQ(designer.right, 800);
     EXPECT_EQ(designer.bottom, 600);
     // The options bar along the designer's bottom, the viewer above it.

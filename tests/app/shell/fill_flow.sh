@@ -237,7 +237,7 @@ echo "exit during preparation: ok"
 # 8: Fast on the large photo; the menu while it fills; the saved picture is
 # the screen's. The viewer shows picture pixel (0, 0) at window pixel
 # (view_x, view_y) while the picture is larger than the view.
-readonly view_x=85 view_y=27
+readonly view_x=85 view_y=61
 set_speed 1
 start
 open_demo

@@ -5,7 +5,7 @@
 # flowers folder and one on its collection, Ok;
 # Go, a while, Stop; a right click on the picture, Add Layer, Ok (the
 # transparent layer leaves the screen as it was); Brush, a stroke that shows,
-# Undo that takes it back, Fill; File, Save, Up to the parent folder, PNG picked from the
+# Undo that takes it back, Fill; Light, Ok, Undo that takes the light away; File, Save, Up to the parent folder, PNG picked from the
 # Type list (its list must show on screen), Save; File, Open, Up, a double
 # click on the saved file: it opens, and it is the PNG that was written.
 # Screenshots of the steps are left in <output>. Fails, rather than skips,
@@ -133,7 +133,7 @@ covered=$(compare -metric AE "$work/compare/before-layer.png" "$work/compare/aft
 # 3c. Brush (the instrument bar's fifth button): a drag over the picture
 # paints where no sample may go, shown tinted red; Undo takes the stroke
 # back, and Fill puts the brush away.
-click 41 163 0.5
+click 41 197 0.5
 xdotool mousemove --window "$window" 400 300 mousedown 1
 for x in 420 440 460 480 500; do
   xdotool mousemove --window "$window" "$x" 300
@@ -145,12 +145,30 @@ still_shot brushed
 convert "$out/brushed.png" -crop $view +repage "$work/compare/brushed.png"
 tinted=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/brushed.png" null: 2>&1 || true)
 [[ "$tinted" =~ ^[0-9]+$ ]] && ((tinted > 1500)) || fail "the brush stroke does not show ($tinted pixels)"
-click 41 43 0.5  # Undo
+click 41 77 0.5  # Undo
 still_shot stroke-undone
 convert "$out/stroke-undone.png" -crop $view +repage "$work/compare/undone.png"
 left=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/undone.png" null: 2>&1 || true)
 [[ "$left" == 0 ]] || fail "Undo did not take the brush stroke back ($left pixels)"
-click 41 193 0.5  # Fill
+click 41 227 0.5  # Fill
+
+# 3d. Light, the main bar's one button: the light lies over the picture and
+# its dialog asks for the angle and the strength; Ok keeps them. Undo takes
+# the light away: the picture is the one before, to the pixel.
+still_shot before-light
+click 51 42 1
+shot light-dialog
+click 454 419 1  # Ok
+still_shot lit
+convert "$out/before-light.png" -crop $view +repage "$work/compare/before-light.png"
+convert "$out/lit.png" -crop $view +repage "$work/compare/lit.png"
+lit=$(compare -metric AE "$work/compare/before-light.png" "$work/compare/lit.png" null: 2>&1 || true)
+[[ "$lit" =~ ^[0-9]+$ ]] && ((lit > 10000)) || fail "the light does not show ($lit pixels)"
+click 41 77 0.5  # Undo
+still_shot light-undone
+convert "$out/light-undone.png" -crop $view +repage "$work/compare/light-undone.png"
+left=$(compare -metric AE "$work/compare/before-light.png" "$work/compare/light-undone.png" null: 2>&1 || true)
+[[ "$left" == 0 ]] || fail "Undo did not take the light away ($left pixels)"
 
 # 4. File, Save: Up, the Type list shows and PNG is picked from it, Save.
 menu 23 100
@@ -196,7 +214,7 @@ view_difference() {  # two screenshots' names
 }
 still_shot before-move
 for tool in move rotate; do
-  [[ $tool == move ]] && click 40 103 || click 40 133
+  [[ $tool == move ]] && click 40 137 || click 40 167
   xdotool mousemove --window "$window" 600 300 mousedown 1 mousemove --window "$window" 630 340 \
     mousemove --window "$window" 640 360 mouseup 1
   still_shot "$tool-dragged"
@@ -207,8 +225,8 @@ for tool in move rotate; do
   else
     xdotool key --clearmodifiers ctrl+z
   fi
-  click 40 193  # Fill: the outline goes
+  click 40 227  # Fill: the outline goes
   still_shot "$tool-undone"
   [[ "$(view_difference before-move "$tool-undone")" == 0 ]] || fail "$tool: Undo left another picture"
 done
-echo "open, samples, fill, brush and undo, save as PNG from the Type list, reopen, move and rotate, by mouse: ok ($out)"
+echo "open, samples, fill, brush and undo, light and undo, save as PNG from the Type list, reopen, move and rotate, by mouse: ok ($out)"

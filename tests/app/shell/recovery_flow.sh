@@ -44,7 +44,7 @@ start() {  # the window's title, then the program's arguments
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
 # The 512 x 512 demo picture sits at 1:1 in the middle of the viewer.
 picture_difference() {  # screenshot, picture
-  convert "$1" -crop 512x512+286+84 +repage "$work/shown.png"
+  convert "$1" -crop 512x512+286+101 +repage "$work/shown.png"
   compare -metric AE "$work/shown.png" "$2" null: 2>&1 || true
 }
 # The title changes before the next frame is presented, so the viewer is
