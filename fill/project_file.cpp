@@ -243,7 +243,9 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     mtxByteWriter w(out);
     w.Bytes(kSignature, 8);
     const bool maps = HasMaps(project);
-    w.U32(maps ? kVersion : 1);
+    const bool erasures = project.log.ErasedCount() > 0;
+    // The oldest version that knows every chunk written.
+    w.U32(erasures ? kVersion : maps ? 2 : 1);
     Bytes raw, scratch;
     auto chunk = [&](const char* type, bool deflate) {
         size_t start = w.Size();
@@ -286,6 +288,11 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
         WriteMaps(project.maps, raw);
         if (raw.size() > kMaxChunkBytes) return error = "the maps are too large to save", 0;
         chunk("MAPS", true);
+    }
+    if (erasures) {
+        raw = project.log.SerializeErasures();
+        if (raw.size() > kMaxChunkBytes) return error = "the erasures are too large to save", 0;
+        chunk("ERAS", true);
     }
     if (cancelled()) return error = "cancelled", 0;
     raw.clear();
@@ -340,6 +347,10 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
     project.maps.Clear();
     if (!chunks.NextIf("MAPS", raw, maps)) return 0;
     if (maps && !ReadMaps(raw, int(width), int(height), project.maps, why)) return chunks.Fail(why);
+    bool erasures = false;
+    if (!chunks.NextIf("ERAS", raw, erasures)) return 0;
+    if (erasures && !project.log.ParseErasures(raw.data(), raw.size(), why))
+        return chunks.Fail("chunk ERAS: " + why);
     if (!chunks.Next("END ", raw)) return 0;
     if (!raw.empty() || !chunks.AtEnd()) return chunks.Fail("bytes after the END chunk");
     return 1;

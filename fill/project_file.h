@@ -38,7 +38,8 @@ struct mtxProject {
 // come in a fixed order: HEAD (sizes, seed, options), PHOT (the photo as
 // PNG), one SMPL per sample (its path and picture as PNG), LOG (the stamp
 // log, deflated), MAPS (the painted maps, deflated; version 2, only when a
-// map is painted, so a project without maps opens in older versions) and
+// map is painted, so a project without maps opens in older versions), ERAS
+// (the erased stamps, deflated; version 3, only when a stamp is erased) and
 // END. The reader treats the file as hostile: every
 // count and size is checked against its bound and against what remains
 // before anything is allocated, and a damaged file is refused with a
@@ -46,7 +47,7 @@ struct mtxProject {
 class mtxProjectFile {
   public:
     static constexpr uint8_t kSignature[8] = {0x89, 'D', 'B', 'R', 'Y', '\r', '\n', 0x1A};
-    static constexpr uint32_t kVersion = 2;
+    static constexpr uint32_t kVersion = 3;
     static constexpr uint32_t kMaxChunkBytes = 1u << 30;
     static constexpr int kMaxSide = 1 << 16;
     static constexpr uint64_t kMaxPhotoPixels = uint64_t(1) << 28;
