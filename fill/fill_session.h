@@ -159,6 +159,8 @@ class mtxFillSession {
     mtxFillMaps maps;
 
     const mtxFineEngine& Fine() const { return fine_; }
+    // What the session knows of the samples' alpha.
+    mtxSampleShapes& Shapes() { return shapes_; }
 
   private:
     void NoteCoverage(const mtxStamp& stamp);
