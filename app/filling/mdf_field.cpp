@@ -131,7 +131,7 @@ void mtxIEMdfField::BuildToolBar() {
     toolBar->AddItem(speedList, 0, 10);
     BuildHandItems();
     sampleList = new mtxIEComboBox(toolBar);
-    sampleList->rect = {0, 0, 120, sampleList->Height()};
+    sampleList->rect = {0, 0, 110, sampleList->Height()};
     sampleList->SetAction(this, kStampSample, 0);
     sampleList->Show(1);
     toolBar->AddItem(sampleList, 0, 5);
@@ -719,6 +719,9 @@ void mtxIEMdfField::FinishStroke() {
         stamping_ = false;
         if (editor) editor->ReleaseCapture(this);
         if (SessionCurrent()) RefreshLayer();
+        // Erased stamps no longer cover what they lay on.
+        if (stampHand.mode == mtxStampHand::kEraser && Prepared() && SessionCurrent())
+            session_->RecountCoverage();
         EndChange();
         ShowCoverage(true);
     }
