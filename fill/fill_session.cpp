@@ -442,14 +442,17 @@ bool mtxFillSession::TouchesTiles(const mtxRect& pixels, const std::vector<uint8
 int64_t mtxFillSession::EraseStamps(const std::vector<uint64_t>& list) {
     std::vector<uint8_t> mask(size_t(layer_.columns) * size_t(layer_.rows), 0);
     const uint64_t first = FirstShown();
+    const mtxStampLog::Mark before = log.Here();
     int64_t erased = 0;
     for (uint64_t i : list) {
         if (i < first || !log.Erase(i)) continue;
         ++erased;
         MarkTiles(log.Bounds(i), mask);
     }
-    if (erased > 0 && !RedrawTiles(mask)) return -1;
-    return erased;
+    if (erased == 0 || RedrawTiles(mask)) return erased;
+    // The stamps stay in the picture's account: the device could not draw without them.
+    log.MoveTo(before);
+    return -1;
 }
 
 int mtxFillSession::RedrawTiles(const std::vector<uint8_t>& mask) {

@@ -132,7 +132,8 @@ class mtxFillSession {
     std::vector<uint64_t> StampsNear(float x, float y, float radius);
     // Erases the stamps (those not shown or erased already are passed over)
     // and draws the tiles they touched again from the log. The number
-    // erased, or -1 when the tiles could not be drawn.
+    // erased, or -1 when the tiles could not be drawn (the log then keeps
+    // the stamps).
     int64_t EraseStamps(const std::vector<uint64_t>& stamps);
     // Draws the layer's tiles marked in mask (one byte per tile, row by row)
     // again from the log: the base of its last run that put one in, then
