@@ -189,6 +189,7 @@ int mtxFillSession::BeginReplay(const mtxStampLog& from) {
 int mtxFillSession::ReplayUntil(uint64_t end, float scale) {
     OpenBatch();
     for (end = std::min(end, log.Count()); replayed_ < end; ++replayed_) {
+        if (log.Erased(replayed_)) continue;
         mtxStamp stamp = log.At(replayed_);
         if (stamp.sample < 0 || stamp.sample >= samples_.count) return CloseBatch(), 0;
         if (scale != 1.0f) Enlarge(stamp, scale);
@@ -239,6 +240,7 @@ void mtxFillSession::RecountCoverage() {
     random.state = log.EndState();
     if (log.RunCount() == 0) return;
     for (uint64_t i = log.RunAt(log.LastBase()).firstStamp; i < log.Count(); ++i) {
+        if (log.Erased(i)) continue;
         mtxStamp stamp = log.At(i);
         if (stamp.sample < 0 || stamp.sample >= samples_.count) continue;
         NoteCoverage(stamp);
@@ -351,4 +353,154 @@ void mtxFillSession::NoteCoverage(const mtxStamp& stamp) {
         if (!stamp.quad.Corner(i, &corner[i][0], &corner[i][1])) return;
     coverage_.Stamp(corner, stamp.quad.u, stamp.quad.v, shape->alpha.data(), shape->width,
                     shape->height, stamp.c1[3]);
+}
+
+// Stamps by hand and erasing.
+
+int mtxFillSession::PlaceHandStamp(const mtxStamp& stamp) {
+    if (stamp.sample < 0 || stamp.sample >= samples_.count || sourceCopy.IsEmpty()) return 0;
+    const size_t runs = log.RunCount();
+    const mtxStampLog::Options options = mtxStampLog::Options::Of(samples_);
+    target_.mode = mtxStampLog::kHandMode;
+    if (runs == 0 || log.RunAt(runs - 1).mode != mtxStampLog::kHandMode ||
+        log.RunAt(runs - 1).options != options || random.state != log.EndState())
+        StartBaseRun(mtxStampLog::kContinue, 0);
+    if (!target_.Draw(stamp, samples_)) return 0;
+    NoteCoverage(stamp);
+    ++stamps;
+    return 1;
+}
+
+uint64_t mtxFillSession::FirstShown() const {
+    return log.RunCount() > 0 ? log.RunAt(log.LastBase()).firstStamp : 0;
+}
+
+namespace {
+
+// Whether the stamp's sample shows at (x, y): the texel under the point,
+// through the quad's corners, is more than faintly opaque.
+bool Shows(const mtxStamp& stamp, const mtxSampleShapes::Shape& shape, float x, float y) {
+    float c[3][2];
+    for (int i = 0; i < 3; ++i)
+        if (!stamp.quad.Corner(i, &c[i][0], &c[i][1])) return false;
+    const float ax = c[1][0] - c[0][0], ay = c[1][1] - c[0][1];
+    const float bx = c[2][0] - c[0][0], by = c[2][1] - c[0][1];
+    const float det = ax * by - ay * bx;
+    if (det == 0 || shape.width <= 0 || shape.height <= 0) return false;
+    const float px = x - c[0][0], py = y - c[0][1];
+    const float s = (px * by - py * bx) / det, t = (ax * py - ay * px) / det;
+    if (!(s >= 0 && s < 1 && t >= 0 && t < 1)) return false;
+    const float u = stamp.quad.u[0] + s * (stamp.quad.u[1] - stamp.quad.u[0]);
+    const float v = stamp.quad.v[0] + t * (stamp.quad.v[1] - stamp.quad.v[0]);
+    const int tx = std::clamp(int(u * float(shape.width)), 0, shape.width - 1);
+    const int ty = std::clamp(int(v * float(shape.height)), 0, shape.height - 1);
+    return shape.alpha[size_t(ty) * size_t(shape.width) + size_t(tx)] >= 32;
+}
+
+bool Holds(const mtxRect& r, float x, float y, float reach) {
+    return x + reach >= float(r.left) && x - reach < float(r.right) && y + reach >= float(r.top) &&
+           y - reach < float(r.bottom);
+}
+
+}  // namespace
+
+int64_t mtxFillSession::StampAt(float x, float y) {
+    const uint64_t first = FirstShown();
+    for (uint64_t i = log.Count(); i-- > first;) {
+        if (log.Erased(i) || !Holds(log.Bounds(i), x, y, 0)) continue;
+        const mtxStamp stamp = log.At(i);
+        const mtxSampleShapes::Shape* shape = shapes_.Get(samples_, stamp.sample);
+        if (shape && Shows(stamp, *shape, x, y)) return int64_t(i);
+    }
+    return -1;
+}
+
+std::vector<uint64_t> mtxFillSession::StampsNear(float x, float y, float radius) {
+    std::vector<uint64_t> near;
+    const uint64_t first = FirstShown();
+    for (uint64_t i = log.Count(); i-- > first;) {
+        if (log.Erased(i) || !Holds(log.Bounds(i), x, y, radius)) continue;
+        const mtxStamp stamp = log.At(i);
+        const float dx = float(stamp.x) - x, dy = float(stamp.y) - y;
+        if (dx * dx + dy * dy <= radius * radius) near.push_back(i);
+    }
+    return near;
+}
+
+void mtxFillSession::MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const {
+    const int step = mtxIEViewerLayer::kTileStep;
+    const int c0 = std::max(0, pixels.left / step), r0 = std::max(0, pixels.top / step);
+    const int c1 = std::min(layer_.columns - 1, (std::max(pixels.right, 1) - 1) / step);
+    const int r1 = std::min(layer_.rows - 1, (std::max(pixels.bottom, 1) - 1) / step);
+    for (int row = r0; row <= r1; ++row)
+        for (int column = c0; column <= c1; ++column)
+            mask[size_t(row) * size_t(layer_.columns) + size_t(column)] = 1;
+}
+
+bool mtxFillSession::TouchesTiles(const mtxRect& pixels, const std::vector<uint8_t>& mask) const {
+    const int step = mtxIEViewerLayer::kTileStep;
+    const int c0 = std::max(0, pixels.left / step), r0 = std::max(0, pixels.top / step);
+    const int c1 = std::min(layer_.columns - 1, (std::max(pixels.right, 1) - 1) / step);
+    const int r1 = std::min(layer_.rows - 1, (std::max(pixels.bottom, 1) - 1) / step);
+    for (int row = r0; row <= r1; ++row)
+        for (int column = c0; column <= c1; ++column)
+            if (mask[size_t(row) * size_t(layer_.columns) + size_t(column)]) return true;
+    return false;
+}
+
+int64_t mtxFillSession::EraseStamps(const std::vector<uint64_t>& list) {
+    std::vector<uint8_t> mask(size_t(layer_.columns) * size_t(layer_.rows), 0);
+    const uint64_t first = FirstShown();
+    const mtxStampLog::Mark before = log.Here();
+    int64_t erased = 0;
+    for (uint64_t i : list) {
+        if (i < first || !log.Erase(i)) continue;
+        ++erased;
+        MarkTiles(log.Bounds(i), mask);
+    }
+    if (erased == 0 || RedrawTiles(mask)) return erased;
+    // The stamps stay in the picture's account: the device could not draw without them.
+    log.MoveTo(before);
+    return -1;
+}
+
+int mtxFillSession::RedrawTiles(const std::vector<uint8_t>& mask) {
+    mtxImage* picture = layer_.source;
+    const size_t tiles = size_t(layer_.columns) * size_t(layer_.rows);
+    if (!picture || !layer_.stackLayer || mask.size() != tiles) return 0;
+    const mtxStampLog::Run* base = log.RunCount() > 0 ? &log.RunAt(log.LastBase()) : nullptr;
+    const bool color = base && base->base == mtxStampLog::kColor;
+    if (!color && (sourceCopy.width != picture->width || sourceCopy.height != picture->height))
+        return 0;
+    const int step = mtxIEViewerLayer::kTileStep;
+    {
+        mtxFieldLock<mtxImage> lock(*picture);
+        if (!lock || !picture->data) return 0;
+        for (int row = 0; row < layer_.rows; ++row)
+            for (int column = 0; column < layer_.columns; ++column) {
+                if (!mask[size_t(row) * size_t(layer_.columns) + size_t(column)]) continue;
+                const int left = column * step, right = std::min(picture->width, left + step);
+                const int top = row * step, bottom = std::min(picture->height, top + step);
+                for (int y = top; y < bottom; ++y) {
+                    mtxColor* to = picture->Row(y);
+                    if (color)
+                        std::fill(to + left, to + right, base->baseColor);
+                    else
+                        std::copy(sourceCopy.Row(y) + left, sourceCopy.Row(y) + right, to + left);
+                }
+                layer_.stackLayer->viewerData.push_back({column, row, 0});
+            }
+    }
+    if (!layer_.UploadChanges()) return 0;
+    layer_.onlyTiles = mask;
+    OpenBatch();
+    int drawn = 1;
+    for (uint64_t i = FirstShown(); i < log.Count() && drawn; ++i) {
+        if (log.Erased(i)) continue;
+        if (!TouchesTiles(log.Bounds(i), mask)) continue;
+        drawn = layerTarget_.Draw(log.At(i), samples_);
+    }
+    drawn = CloseBatch() && drawn;
+    layer_.onlyTiles.clear();
+    return drawn && layer_.CommitTiles();
 }

@@ -129,6 +129,26 @@ class mtxFillSession {
     // The first stamp of the log not drawn yet by the replay.
     uint64_t Replayed() const { return replayed_; }
 
+    // A stamp placed by hand: drawn and logged in a run of the hand's mode
+    // (mtxStampLog::kHandMode), begun when the last run is another's. Needs
+    // the saved copy of the picture. 1 when drawn.
+    int PlaceHandStamp(const mtxStamp& stamp);
+    // The topmost stamp shown at layer pixel (x, y) (its sample has alpha
+    // there, it is not erased, it lies past the last base), or -1.
+    int64_t StampAt(float x, float y);
+    // The stamps shown whose point lies within radius of (x, y), topmost first.
+    std::vector<uint64_t> StampsNear(float x, float y, float radius);
+    // Erases the stamps (those not shown or erased already are passed over)
+    // and draws the tiles they touched again from the log. The number
+    // erased, or -1 when the tiles could not be drawn (the log then keeps
+    // the stamps).
+    int64_t EraseStamps(const std::vector<uint64_t>& stamps);
+    // Draws the layer's tiles marked in mask (one byte per tile, row by row)
+    // again from the log: the base of its last run that put one in, then
+    // every stamp since that is not erased, so each is the bytes a replay of
+    // the whole log gives there. 1, or 0 when drawing failed.
+    int RedrawTiles(const std::vector<uint8_t>& mask);
+
     mtxFillRandom random;
     mtxImage sourceCopy;
     mcvSegmentGraph segmentation;
@@ -148,9 +168,15 @@ class mtxFillSession {
     mtxFillMaps maps;
 
     const mtxFineEngine& Fine() const { return fine_; }
+    // What the session knows of the samples' alpha.
+    mtxSampleShapes& Shapes() { return shapes_; }
 
   private:
     void NoteCoverage(const mtxStamp& stamp);
+    // The first stamp drawn over the log's last base.
+    uint64_t FirstShown() const;
+    void MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const;
+    bool TouchesTiles(const mtxRect& pixels, const std::vector<uint8_t>& mask) const;
     // A new run in the log when the options, the generator or the picture
     // under the stamps changed since its last step.
     void KeepRunCurrent();

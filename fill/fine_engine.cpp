@@ -68,6 +68,10 @@ float MeanDifference(const mtxPhotoMeans::Sums& a, const mtxPhotoMeans::Sums& b)
 
 }  // namespace
 
+void mtxFineEngine::KeyOf(const float rgb[3], float key[3]) {
+    YCbCrOf(rgb, key);
+}
+
 // One colour stands for the photo under the box at this scale: each quarter's
 // mean is near the whole box's mean.
 bool mtxFineEngine::Smooth(const Box& box, const mtxPhotoMeans::Sums& whole) const {

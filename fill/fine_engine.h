@@ -63,6 +63,10 @@ class mtxFineEngine {
           target_(target),
           shapes_(shapes) {}
 
+    // Y, Cb, Cr (each 0..1) of red, green, blue (each 0..1): the colour key
+    // a stamp's recolouring takes.
+    static void KeyOf(const float rgb[3], float key[3]);
+
     // Starts the run again from an empty picture, with the generator seeded by seed.
     void Restart(uint64_t seed);
     // One step at millisecond clock now (a multiple of 3000 refreshes the

@@ -293,7 +293,9 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     w.Bytes(kSignature, 8);
     const bool maps = HasMaps(project), transforms = HasTransforms(project);
     const bool light = project.light.on || !project.light.IsDefault();
-    w.U32(transforms || light ? kVersion : maps ? 2 : 1);
+    const bool erasures = project.log.ErasedCount() > 0;
+    // The oldest version that knows every chunk written.
+    w.U32(transforms || light || erasures ? kVersion : maps ? 2 : 1);
     Bytes raw, scratch;
     auto chunk = [&](const char* type, bool deflate) {
         size_t start = w.Size();
@@ -344,6 +346,11 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     if (light) {
         raw = project.light.Encode();
         chunk("LITE", false);
+    }
+    if (erasures) {
+        raw = project.log.SerializeErasures();
+        if (raw.size() > kMaxChunkBytes) return error = "the erasures are too large to save", 0;
+        chunk("ERAS", true);
     }
     if (cancelled()) return error = "cancelled", 0;
     raw.clear();
@@ -410,6 +417,11 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
         return chunks.Fail("chunk LITE in a file of version " + std::to_string(chunks.version));
     if (present && !mtxReliefLight::Decode(raw.data(), raw.size(), project.light))
         return chunks.Fail("chunk LITE holds a light out of range");
+    if (!chunks.NextIf("ERAS", raw, present)) return 0;
+    if (present && chunks.version < 3)
+        return chunks.Fail("chunk ERAS in a file of version " + std::to_string(chunks.version));
+    if (present && !project.log.ParseErasures(raw.data(), raw.size(), why))
+        return chunks.Fail("chunk ERAS: " + why);
     if (!chunks.Next("END ", raw)) return 0;
     if (!raw.empty() || !chunks.AtEnd()) return chunks.Fail("bytes after the END chunk");
     return 1;

@@ -46,11 +46,12 @@ struct mtxProject {
 // log, deflated), MAPS (the painted maps, deflated; version 2, only when a
 // map is painted, so a project without maps opens in older versions),
 // XFRM (the layers' transforms, only when one is not the identity), LITE
-// (the relief light, only when it is on or not at its defaults), both of
-// version 3 and making the file version 3 only when present, and END. The reader treats the file as
-// hostile: every count and size is checked against its bound and against what remains before
-// anything is allocated, and a damaged file is refused with a message naming the chunk and the
-// fault.
+// (the relief light, only when it is on or not at its defaults), ERAS (the
+// erased stamps, deflated, only when a stamp is erased), these three of
+// version 3 and making the file version 3 only when present, and END. The
+// reader treats the file as hostile: every count and size is checked against
+// its bound and against what remains before anything is allocated, and a
+// damaged file is refused with a message naming the chunk and the fault.
 class mtxProjectFile {
   public:
     static constexpr uint8_t kSignature[8] = {0x89, 'D', 'B', 'R', 'Y', '\r', '\n', 0x1A};

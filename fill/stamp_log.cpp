@@ -128,6 +128,8 @@ bool mtxStampLog::Options::Valid() const {
 
 void mtxStampLog::DropPastEnd() {
     entries_.resize(size_t(end_));
+    erasures_.resize(erasuresInEffect_);
+    if (erased_.size() > entries_.size()) erased_.resize(entries_.size());
     runs_.resize(runsInEffect_);
     while (!wholes_.empty() && wholes_.back().index >= end_) wholes_.pop_back();
 }
@@ -158,6 +160,12 @@ int mtxStampLog::MoveTo(const Mark& mark) {
     if (mark.stamps > entries_.size() || mark.runs > runs_.size()) return 0;
     if (mark.runs > 0 && runs_[mark.runs - 1].firstStamp > mark.stamps) return 0;
     if (mark.runs < runs_.size() && runs_[mark.runs].firstStamp < mark.stamps) return 0;
+    if (mark.erasures > erasures_.size()) return 0;
+    for (size_t k = 0; k < mark.erasures; ++k)
+        if (erasures_[k] >= mark.stamps) return 0;
+    for (size_t k = mark.erasures; k < erasuresInEffect_; ++k) SetErased(erasures_[k], false);
+    for (size_t k = erasuresInEffect_; k < mark.erasures; ++k) SetErased(erasures_[k], true);
+    erasuresInEffect_ = mark.erasures;
     end_ = mark.stamps;
     runsInEffect_ = mark.runs;
     endState_ = mark.state;
@@ -167,6 +175,61 @@ int mtxStampLog::MoveTo(const Mark& mark) {
 void mtxStampLog::Clear() {
     entries_.clear(), wholes_.clear(), runs_.clear();
     end_ = 0, runsInEffect_ = 0, endState_ = 0;
+    erasures_.clear(), erased_.clear();
+    erasuresInEffect_ = 0;
+}
+
+// Erasing.
+
+void mtxStampLog::SetErased(uint64_t i, bool on) {
+    if (on && erased_.size() <= i) erased_.resize(size_t(i) + 1, 0);
+    if (i < erased_.size()) erased_[size_t(i)] = on ? 1 : 0;
+}
+
+int mtxStampLog::Erase(uint64_t i) {
+    if (i >= end_ || Erased(i)) return 0;
+    DropPastEnd();
+    erasures_.push_back(i);
+    erasuresInEffect_ = erasures_.size();
+    SetErased(i, true);
+    return 1;
+}
+
+std::vector<uint64_t> mtxStampLog::ErasedStamps() const {
+    std::vector<uint64_t> out(erasures_.begin(),
+                              erasures_.begin() + std::ptrdiff_t(erasuresInEffect_));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<uint8_t> mtxStampLog::SerializeErasures() const {
+    const std::vector<uint64_t> stamps = ErasedStamps();
+    std::vector<uint8_t> out;
+    mtxByteWriter w(out);
+    w.U64(stamps.size());
+    for (uint64_t i : stamps) w.U64(i);
+    return out;
+}
+
+int mtxStampLog::ParseErasures(const uint8_t* data, size_t size, std::string& error) {
+    mtxByteReader r(data, size);
+    const uint64_t count = r.U64();
+    if (r.failed || count > end_ || size != 8 + 8 * count)
+        return error = "erasures: " + std::to_string(size) + " bytes do not hold their count", 0;
+    std::vector<uint64_t> stamps(static_cast<size_t>(count));
+    for (size_t k = 0; k < stamps.size(); ++k) {
+        stamps[k] = r.U64();
+        if (stamps[k] >= end_ || (k > 0 && stamps[k] <= stamps[k - 1]))
+            return error = "erasures: stamp " + std::to_string(stamps[k]) +
+                           " is out of order or past the log's " + std::to_string(end_),
+                   0;
+    }
+    DropPastEnd();
+    for (size_t k = 0; k < erasuresInEffect_; ++k) SetErased(erasures_[k], false);
+    erasures_ = std::move(stamps);
+    erasuresInEffect_ = erasures_.size();
+    for (uint64_t i : erasures_) SetErased(i, true);
+    return 1;
 }
 
 // The compact form holds what the engine derives the quad from; it is used
@@ -230,6 +293,30 @@ size_t mtxStampLog::WholeCount() const {
     size_t n = 0;
     while (n < wholes_.size() && wholes_[n].index < end_) ++n;
     return n;
+}
+
+mtxRect mtxStampLog::Bounds(uint64_t i) const {
+    const Entry& e = entries_[size_t(i)];
+    float left, top, right, bottom;
+    if (!(e.flags & kWhole)) {
+        // The quad is the extent centred on the point, turned: within half its diagonal.
+        const float reach = 0.5f * std::hypot(e.extent[0], e.extent[1]);
+        left = float(e.x) - reach, right = float(e.x) + reach;
+        top = float(e.y) - reach, bottom = float(e.y) + reach;
+    } else {
+        const mtxStamp s = At(i);
+        left = top = 1e30f, right = bottom = -1e30f;
+        for (int k = 0; k < 4; ++k) {
+            float x = 0, y = 0;
+            if (!s.quad.Corner(k, &x, &y)) return {};
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    constexpr float kFar = float(1 << 30);
+    auto whole = [&](float v, int spare) { return int(std::clamp(v, -kFar, kFar)) + spare; };
+    return {whole(std::floor(left), -2), whole(std::floor(top), -2), whole(std::ceil(right), 2),
+            whole(std::ceil(bottom), 2)};
 }
 
 // Bytes: a header, the runs, then each field of the stamps as one column

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fill/fill_engine.h"
+#include "image/field.h"
 
 class SampleCollection;
 
@@ -14,6 +15,10 @@ class SampleCollection;
 // what lay under its first stamp (nothing new, a colour, the photo). The
 // end can move back and forth (undo and redo): stamps past the end stay
 // until the next stamp or run is added, which drops them.
+//
+// A stamp can be erased: it stays in the log (the generator's account and the
+// indices of later stamps hold) but is no longer drawn. Erasures are kept in
+// the order made and move with the end, so Undo and Redo bring them back.
 //
 // A stamp is kept in 44 bytes: what the engine draws is rebuilt from its
 // sample, point, turn, size, extent, mirror and flip, the shader's colours
@@ -49,10 +54,14 @@ class mtxStampLog {
         uint64_t stamps = 0;
         size_t runs = 0;
         uint64_t state = 0;
+        size_t erasures = 0;
         bool operator==(const Mark&) const = default;
     };
 
     static constexpr uint32_t kMaxModes = 4;
+    // The mode of stamps placed by hand (the engines' are the collection's
+    // fill modes, below it).
+    static constexpr uint8_t kHandMode = 2;
     static constexpr size_t kMaxRuns = size_t(1) << 20;
     static constexpr uint64_t kMaxStamps = uint64_t(1) << 26;
 
@@ -63,8 +72,9 @@ class mtxStampLog {
     // The generator's state after the last step taken.
     void NoteState(uint64_t state) { endState_ = state; }
 
-    Mark Here() const { return {end_, runsInEffect_, endState_}; }
-    // Moves the end; a mark past what the log holds is refused (0).
+    Mark Here() const { return {end_, runsInEffect_, endState_, erasuresInEffect_}; }
+    // Moves the end; a mark past what the log holds, or one whose erasures
+    // name stamps past its end, is refused (0).
     int MoveTo(const Mark& mark);
     void Clear();
 
@@ -82,6 +92,23 @@ class mtxStampLog {
     size_t LastBase() const;
     // Stamps kept whole, beside the compact ones.
     size_t WholeCount() const;
+    // Pixels that hold every pixel stamp i (< Count()) may draw on, with a
+    // pixel to spare around its quad.
+    mtxRect Bounds(uint64_t i) const;
+
+    // Erases stamp i (dropping what lay past the end). 1, or 0 for a stamp
+    // past the end or one erased already.
+    int Erase(uint64_t i);
+    bool Erased(uint64_t i) const { return i < erased_.size() && erased_[size_t(i)]; }
+    size_t ErasedCount() const { return erasuresInEffect_; }
+    // The erased stamps in effect, ascending.
+    std::vector<uint64_t> ErasedStamps() const;
+    // The erased stamps as bytes (a count, then the indices ascending);
+    // ParseErasures reads them back into a log parsed before. It refuses (0,
+    // with why in error, no stamp erased) an index past the log's stamps, one
+    // out of order or repeated, and sizes that do not add up.
+    std::vector<uint8_t> SerializeErasures() const;
+    int ParseErasures(const uint8_t* data, size_t size, std::string& error);
 
     // The log up to its end as bytes; Parse reads them back. Parse refuses
     // (0, with why in error, the log left empty) anything that does not add
@@ -110,6 +137,7 @@ class mtxStampLog {
     static bool Compact(const mtxStamp& stamp, Entry& entry);
     static mtxStamp Rebuild(const Entry& entry);
     void DropPastEnd();
+    void SetErased(uint64_t i, bool on);
 
     std::vector<Entry> entries_;
     std::vector<Whole> wholes_;  // in stamp order
@@ -117,4 +145,7 @@ class mtxStampLog {
     uint64_t end_ = 0;
     size_t runsInEffect_ = 0;
     uint64_t endState_ = 0;
+    std::vector<uint64_t> erasures_;  // stamp indices, in the order erased
+    size_t erasuresInEffect_ = 0;
+    std::vector<uint8_t> erased_;  // per stamp, 1 while an erasure in effect names it
 };

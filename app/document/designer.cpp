@@ -492,19 +492,18 @@ int mtxIEDesigner::SelectTool(int tool) {
         // The mover takes the mouse: the brush is put away.
         mtxIEMdfField* field = FillingTool();
         if (field && field->Hand() != mtxMapBrush::kNone) field->SetHand(mtxMapBrush::kNone);
+        if (field) field->SetStampHand(mtxStampHand::kOff);
         return ChooseMover(tool);
     }
     // The light and draw tools do not exist yet: their numbers must not take
     // the filling tool, its run or its preparation away. The brush is the
     // filling tool's hand, so a run goes on under it.
-    if (tool != kToolFilling && tool != kToolBrush) return 0;
+    if (tool != kToolFilling && tool != kToolBrush && tool != kToolStamps && tool != kToolEraser)
+        return 0;
     if (viewer->mover) viewer->mover->Show(0), viewer->Invalidate();
     // Choosing the filling tool again keeps the one at work, with its run.
     if (mtxIEMdfField* field = FillingTool()) {
-        if (tool == kToolFilling)
-            field->SetHand(mtxMapBrush::kNone);
-        else if (field->Hand() == mtxMapBrush::kNone)
-            field->SetHand(mtxMapBrush::kProtect);
+        ChooseHand(*field, tool);
         return 1;
     }
     // The changes the old tool made stay counted after it goes.
@@ -518,9 +517,20 @@ int mtxIEDesigner::SelectTool(int tool) {
     ConnectCheckpoints(*field);
     // The tool stays hidden: it acts through the viewer and its timer.
     viewer->SetTool(field);
-    if (tool == kToolBrush) field->SetHand(mtxMapBrush::kProtect);
+    ChooseHand(*field, tool);
     viewer->Invalidate();
     return 1;
+}
+
+void mtxIEDesigner::ChooseHand(mtxIEMdfField& field, int tool) {
+    if (tool == kToolFilling) {
+        field.SetHand(mtxMapBrush::kNone);
+        field.SetStampHand(mtxStampHand::kOff);
+    } else if (tool == kToolBrush) {
+        if (field.Hand() == mtxMapBrush::kNone) field.SetHand(mtxMapBrush::kProtect);
+    } else {
+        field.SetStampHand(tool == kToolStamps ? mtxStampHand::kBrush : mtxStampHand::kEraser);
+    }
 }
 
 // Move and Rotate lie over the viewer; the filling tool and its run stay below.
@@ -545,6 +555,8 @@ int mtxIEDesigner::ChosenTool() const {
         return viewer->mover->mode == mtxIEMoveTool::kMove ? kToolMove : kToolRotate;
     mtxIEMdfField* field = FillingTool();
     if (!field) return -1;
+    if (field->StampHand() != mtxStampHand::kOff)
+        return field->StampHand() == mtxStampHand::kBrush ? kToolStamps : kToolEraser;
     return field->Hand() != mtxMapBrush::kNone ? kToolBrush : kToolFilling;
 }
 
@@ -573,11 +585,11 @@ void mtxIEDesigner::ConnectHistory(mtxIEMdfField& tool) {
         logSpans_[History().LastSerial()] = openSpan_;
     };
     tool.onChangeCancelled = [this] { document_.CancelChange(); };
-    tool.onHandChanged = [this](mtxMapBrush::Mode mode) {
-        // The brush takes the mouse from the mover.
-        if (mode != mtxMapBrush::kNone && viewer->mover && viewer->mover->IsVisible())
+    tool.onHandChanged = [this, &tool](mtxMapBrush::Mode) {
+        // A hand takes the mouse from the mover.
+        if (tool.HandOut() && viewer->mover && viewer->mover->IsVisible())
             viewer->mover->Show(0), viewer->Invalidate();
-        if (onToolShown) onToolShown(mode == mtxMapBrush::kNone ? kToolFilling : kToolBrush);
+        if (onToolShown) onToolShown(ChosenTool());
     };
     tool.onStroke = [this](const mtxMapStroke& stroke) {
         bool protect = stroke.plane == mtxFillMaps::kProtect;

@@ -57,8 +57,10 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
         kToolMove = 0,
         kToolRotate = 1,
         kToolBrush = 3,
+        kToolStamps = 4,  // the filling tool's stamp brush
         kToolLight = 5,
         kToolDraw = 6,
+        kToolEraser = 7,  // the filling tool's stamp eraser
         kToolFilling = 8
     };
     static constexpr int kOptionsBarHeight = 45;
@@ -141,7 +143,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // The filling tool when it is the current tool, else null.
     mtxIEMdfField* FillingTool() const;
     // The tool the user chose last: kToolMove, kToolRotate, kToolBrush (the
-    // filling tool with a hand chosen) or kToolFilling (-1 without one).
+    // filling tool with a map brush chosen), kToolStamps or kToolEraser (with
+    // a stamp hand) or kToolFilling (-1 without one).
     int ChosenTool() const;
     // The picture, its file, its history and the remembered folders.
     mtxIEDocument& Document() { return document_; }
@@ -193,7 +196,7 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     // Tells the user something: a message box over the editor unless replaced.
     std::function<void(const std::string& text, const std::string& title)> tell;
     // The tool that shows as chosen changed without its button (the brush
-    // chosen or put away in the options bar): kToolBrush or kToolFilling.
+    // chosen or put away in the options bar): as ChosenTool gives it.
     std::function<void(int tool)> onToolShown;
     // Called after a picture was opened (the main window names it in its title).
     std::function<void(const std::string& path)> onPictureOpened;
@@ -211,6 +214,8 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
 
   private:
     int ChooseMover(int tool);
+    // The filling tool's hand for a tool number: none, the map brush or a stamp hand.
+    void ChooseHand(mtxIEMdfField& field, int tool);
     void Tell(const std::string& text, const std::string& title);
     void AskExport(bool timelapse);
     std::string AskExportFile(bool timelapse, int width);

@@ -54,6 +54,8 @@ mtxImageEditorVD::InstrumentBar::InstrumentBar(mtxIECtrl* parent, mtxImageEditor
         {"Move", ToolCode(mtxIEDesigner::kToolMove), true, mtxIEProfile::kIconMove},
         {"Rotate", ToolCode(mtxIEDesigner::kToolRotate), true},
         {"Brush", ToolCode(mtxIEDesigner::kToolBrush), true},
+        {"Stamp", ToolCode(mtxIEDesigner::kToolStamps), true, mtxIEProfile::kIconFlower},
+        {"Eraser", ToolCode(mtxIEDesigner::kToolEraser), true, mtxIEProfile::kIconEraser},
         {"Light", ToolCode(mtxIEDesigner::kToolLight), false},
         {"Draw", ToolCode(mtxIEDesigner::kToolDraw), false},
         {"Fill", ToolCode(mtxIEDesigner::kToolFilling), true, mtxIEProfile::kIconFill},

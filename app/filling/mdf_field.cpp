@@ -8,6 +8,7 @@
 #include "fill/sample_collection.h"
 #include "platform/cpu.h"
 #include "platform/window.h"
+#include "platform/window_messages.h"
 #include "render/layers/layer_transform.h"
 #include "ui/button.h"
 #include "ui/combo_box.h"
@@ -134,6 +135,12 @@ void mtxIEMdfField::BuildToolBar() {
     speedList->Show(1);
     toolBar->AddItem(speedList, 0, 10);
     BuildHandItems();
+    sampleList = new mtxIEComboBox(toolBar);
+    sampleList->rect = {0, 0, 110, sampleList->Height()};
+    sampleList->SetAction(this, kStampSample, 0);
+    sampleList->Show(1);
+    toolBar->AddItem(sampleList, 0, 5);
+    ShowSampleItems();
     coverageLabel = new mtxIELabel(toolBar);
     coverageLabel->rect = {0, 0, 260, 35};
     coverageLabel->Show(1);
@@ -174,7 +181,19 @@ int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
                                                      : mtxMapBrush::kNone);
             return 1;
         case kBrushSize:
-            if (value < std::size(kBrushSizes)) brush.radius = kBrushSizes[value];
+            if (value < std::size(kBrushSizes)) {
+                brush.radius = stampHand.radius = kBrushSizes[value];
+                stampHand.brush.size = 2 * kBrushSizes[value];
+            }
+            return 1;
+        case kStampHand:
+            SetStampHand(value <= mtxStampHand::kEraser ? mtxStampHand::Mode(value)
+                                                        : mtxStampHand::kOff);
+            return 1;
+        case kStampSample:
+            stampHand.brush.sample = value > 0 && value <= samples.count
+                                         ? int32_t(value) - 1
+                                         : mtxStampBrush::kAnySample;
             return 1;
         case kStrength:
             if (value < std::size(kStrengths)) brush.strength = kStrengths[value];
@@ -633,6 +652,7 @@ void mtxIEMdfField::OnOptionsChanged() {
     Settle();
     // The Filling dialog may have changed the speed.
     ShowSpeed();
+    ShowSampleItems();
     if (state == kRunning) pace.Restart(clock());
     if (!Prepared() || !SessionCurrent()) return;
     if (samples.background != session_->appliedBackground ||
@@ -700,18 +720,47 @@ void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
     Settle();
     FinishStroke();
     bool changed = (brush.mode == mtxMapBrush::kNone) != (mode == mtxMapBrush::kNone);
+    if (mode != mtxMapBrush::kNone && stampHand.mode != mtxStampHand::kOff)
+        stampHand.mode = mtxStampHand::kOff, changed = true;
     brush.mode = mode;
     if (IsOwnBarItem(handList)) handList->Select(int(mode));
     // Shown, the tool lies over the viewer's client area and takes its
     // left button; hidden, the viewer has the mouse as before.
     if (viewer) rect = viewer->GetClientRect();
-    Show(mode != mtxMapBrush::kNone);
+    Show(HandOut());
     if (viewer) viewer->Invalidate();
     if (changed && onHandChanged) onHandChanged(mode);
 }
 
+void mtxIEMdfField::SetStampHand(mtxStampHand::Mode mode) {
+    FinishStroke();
+    if (mode == stampHand.mode) return;
+    stampHand.mode = mode;
+    if (mode != mtxStampHand::kOff) {
+        brush.mode = mtxMapBrush::kNone;
+        if (IsOwnBarItem(handList)) handList->Select(0);
+    }
+    ShowSampleItems();
+    if (viewer) rect = viewer->GetClientRect();
+    Show(HandOut());
+    if (viewer) viewer->Invalidate();
+    if (onHandChanged) onHandChanged(brush.mode);
+}
+
+void mtxIEMdfField::ShowSampleItems() {
+    if (!IsOwnBarItem(sampleList)) return;
+    if (stampHand.brush.sample >= samples.count) stampHand.brush.sample = mtxStampBrush::kAnySample;
+    sampleList->Clear();
+    sampleList->AddItem(mtxIELoadString(775, "Any sample"), 0);
+    for (int32_t i = 0; i < samples.count; ++i) {
+        const std::string& name = samples.samples[i].name;
+        sampleList->AddItem(name.empty() ? "#" + std::to_string(i + 1) : name, uint32_t(i + 1));
+    }
+    sampleList->Select(stampHand.brush.sample + 1);
+}
+
 int mtxIEMdfField::OnSetCursor(int x, int y) {
-    if (brush.mode == mtxMapBrush::kNone) return mtxIECtrl::OnSetCursor(x, y);
+    if (!HandOut()) return mtxIECtrl::OnSetCursor(x, y);
     if (editor) editor->SetCursorEx(nullptr);
     if (!cursor_) {
         cursor_ = std::make_unique<mtxIECursor>();
@@ -723,7 +772,7 @@ int mtxIEMdfField::OnSetCursor(int x, int y) {
 }
 
 int mtxIEMdfField::HitTest(int x, int y) {
-    if (brush.mode == mtxMapBrush::kNone || !viewer) return 0;
+    if (!HandOut() || !viewer) return 0;
     rect = viewer->GetClientRect();  // follows the viewer's size and bars
     return mtxIECtrl::HitTest(x, y);
 }
@@ -772,6 +821,17 @@ void mtxIEMdfField::ShowPlanePixels(const mtxRect& pixels) {
 
 void mtxIEMdfField::FinishStroke() {
     Settle();
+    if (stamping_) {
+        // The stroke's stamps reach the picture and end its change.
+        stamping_ = false;
+        if (editor) editor->ReleaseCapture(this);
+        if (SessionCurrent()) RefreshLayer();
+        // Erased stamps no longer cover what they lay on.
+        if (stampHand.mode == mtxStampHand::kEraser && Prepared() && SessionCurrent())
+            session_->RecountCoverage();
+        EndChange();
+        ShowCoverage(true);
+    }
     if (!painting_) return;
     painting_ = false;
     if (editor) editor->ReleaseCapture(this);
@@ -800,10 +860,47 @@ int mtxIEMdfField::ApplyStroke(const mtxMapStroke& stroke, bool backward) {
     return 1;
 }
 
+int mtxIEMdfField::BeginStamping(int x, int y, uint32_t keys) {
+    if (!SessionCurrent() || Preparing() || session_->sourceCopy.IsEmpty()) {
+        showMessage(
+            mtxIELoadString(776, "Press Go first: the stamp tools work on a filled photo."));
+        return 1;
+    }
+    float lx = 0, ly = 0;
+    if (!ToLayer(x, y, &lx, &ly)) return 1;
+    if (stampHand.mode == mtxStampHand::kBrush && (keys & mtxOs::MK_CONTROL)) {
+        // Ctrl picks the sample of the stamp under the point.
+        const int64_t under = session_->StampAt(lx, ly);
+        if (under >= 0) stampHand.brush.sample = session_->log.At(uint64_t(under)).sample;
+        ShowSampleItems();
+        return 1;
+    }
+    // The run ends (and is recorded) before the stroke, which is a change of its own.
+    if (state == kRunning) Stop();
+    ShowSampleItems();
+    StartChange(stampHand.mode == mtxStampHand::kBrush ? mtxIELoadString(777, "Stamps")
+                                                       : mtxIELoadString(778, "Erase"));
+    stamping_ = true;
+    if (editor) editor->SetCapture(this);
+    StampTo(x, y, true);
+    return 1;
+}
+
+void mtxIEMdfField::StampTo(int x, int y, bool begin) {
+    Settle();
+    float lx = 0, ly = 0;
+    if (!stamping_ || !ToLayer(x, y, &lx, &ly)) return;
+    mtxRect changed;
+    const int drawn = begin ? stampHand.Begin(*session_, samples, lx, ly, changed)
+                            : stampHand.MoveTo(*session_, samples, lx, ly, changed);
+    ShowPlanePixels(changed);
+    if (!drawn) FinishStroke();
+}
+
 int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
     Settle();
-    (void)keys;
     FinishStroke();
+    if (stampHand.mode != mtxStampHand::kOff) return BeginStamping(x, y, keys);
     // The preparation's thread reads only the photo: painting goes on meanwhile.
     if (brush.mode == mtxMapBrush::kNone || !EnsureSession()) return 1;
     float lx = 0, ly = 0;
@@ -824,6 +921,13 @@ int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
 }
 
 int mtxIEMdfField::OnMouseMove(int x, int y, uint32_t keys) {
+    if (stamping_) {
+        if (SessionCurrent())
+            StampTo(x, y, false);
+        else
+            FinishStroke();
+        return 1;
+    }
     if (!painting_) return mtxIECtrl::OnMouseMove(x, y, keys);
     if (!SessionCurrent()) {
         painting_ = false;
@@ -836,6 +940,7 @@ int mtxIEMdfField::OnMouseMove(int x, int y, uint32_t keys) {
 
 int mtxIEMdfField::OnLButtonUp(int x, int y, uint32_t keys) {
     (void)keys;
+    if (stamping_ && SessionCurrent()) StampTo(x, y, false);
     if (painting_ && SessionCurrent()) PaintTo(x, y);
     FinishStroke();
     return 1;

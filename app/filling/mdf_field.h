@@ -9,6 +9,7 @@
 #include "app/filling/fill_rate.h"
 #include "app/filling/map_brush.h"
 #include "app/filling/mdf.h"
+#include "app/filling/stamp_hand.h"
 #include "base/job_thread.h"
 #include "fill/fill_session.h"
 #include "ui/action_processor.h"
@@ -43,9 +44,11 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
         kClear = 5,
         kSpeed = 6,  // the bar's speed list: value 0 Calm, 1 Fast
         kSamplesChosen = 7,
-        kHand = 8,       // the bar's hand list: the value is an mtxMapBrush::Mode
-        kBrushSize = 9,  // the value is an index of kBrushSizes
-        kStrength = 10,  // the value is an index of kStrengths
+        kHand = 8,          // the bar's hand list: the value is an mtxMapBrush::Mode
+        kBrushSize = 9,     // the value is an index of kBrushSizes
+        kStrength = 10,     // the value is an index of kStrengths
+        kStampHand = 11,    // the value is an mtxStampHand::Mode
+        kStampSample = 12,  // the bar's sample list: 0 any, i + 1 sample i
     };
     static constexpr int kBrushSizes[] = {4, 12, 32, 80};  // radii in photo pixels
     static constexpr int kStrengths[] = {32, 64, 127};     // levels from neutral
@@ -104,6 +107,19 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // does what the viewer does.
     void SetHand(mtxMapBrush::Mode mode);
     mtxMapBrush::Mode Hand() const { return brush.mode; }
+    // The stamp hands: with the brush or the eraser, a left drag over the
+    // picture places samples or takes stamps out (mtxStampHand), a stroke
+    // being one change for the history; Ctrl with a click of the brush
+    // takes the sample of the stamp under the point. A run under way is
+    // stopped first; they need a session with its saved copy of the photo
+    // (Go once, or an opened project). Choosing one puts the map brush away
+    // and the other way round.
+    void SetStampHand(mtxStampHand::Mode mode);
+    mtxStampHand::Mode StampHand() const { return stampHand.mode; }
+    // Some hand is chosen: the tool lies over the viewer and takes the mouse.
+    bool HandOut() const {
+        return brush.mode != mtxMapBrush::kNone || stampHand.mode != mtxStampHand::kOff;
+    }
     int HitTest(int x, int y) override;
     int OnLButtonDown(int x, int y, uint32_t keys) override;
     int OnMouseMove(int x, int y, uint32_t keys) override;
@@ -191,6 +207,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxIEComboBox* handList = nullptr;  // items of the modes, in their order
     mtxIEComboBox* sizeList = nullptr;
     mtxIEComboBox* strengthList = nullptr;
+    mtxStampHand stampHand;
+    mtxIEComboBox* sampleList = nullptr;  // "Any sample", then the collection's samples
 
   private:
     class Relay;
@@ -205,6 +223,10 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // Repaints plane pixels (right and bottom outside) where they show.
     void ShowPlanePixels(const mtxRect& pixels);
     void BuildHandItems();
+    // The sample list shows the collection and the brush's choice.
+    void ShowSampleItems();
+    int BeginStamping(int x, int y, uint32_t keys);
+    void StampTo(int x, int y, bool begin);
     // Go found no samples: the samples dialog opens, and Go follows its Ok.
     void ChooseSamples();
     void SetSpeed(uint32_t speed);
@@ -258,6 +280,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     std::unique_ptr<Relay> relay_;         // carries the completion of the current run only
     std::unique_ptr<mtxIECursor> cursor_;  // made when first shown
     bool painting_ = false;                // a stroke is under way
+    bool stamping_ = false;                // a stroke of a stamp hand is under way
     float strokeX_ = 0, strokeY_ = 0;      // its last point, layer pixels
     mtxRect strokeRect_;                   // what it touched so far
     std::vector<uint8_t> strokeStart_;     // the whole plane before it; empty: no plane then

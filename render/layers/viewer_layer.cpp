@@ -120,6 +120,7 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     SampleOver over(device);
     for (int row = placed.row0; row <= placed.row1; ++row)
         for (int column = placed.column0; column <= placed.column1; ++column) {
+            if (!Drawable(column, row)) continue;
             Tile& tile = *GetTile(column, row);
             if (!BindTile(tile) || !DrawIntoTile(tile, placed)) result = 0;
         }
@@ -195,7 +196,7 @@ int mtxIEViewerLayer::Flush() {
         const Waiting& w = waiting_[i];
         for (int row = w.row0; row <= w.row1; ++row)
             for (int column = w.column0; column <= w.column1; ++column)
-                order.emplace_back(row * columns + column, i);
+                if (Drawable(column, row)) order.emplace_back(row * columns + column, i);
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -124,6 +124,10 @@ class mtxIEViewerLayer {
     // by piece is the same bytes.
     int bandLeft = 0, bandTop = 0;
     uint32_t repaintWanted = 0;  // set when a tile could not be drawn
+    // When not empty (one byte per tile, row by row), quads are drawn only
+    // into the tiles marked: a few tiles drawn again from a list of quads
+    // without drawing twice over their neighbours.
+    std::vector<uint8_t> onlyTiles;
 
   private:
     // A quad with what it is drawn with, and the tiles it reaches (an empty
@@ -154,6 +158,10 @@ class mtxIEViewerLayer {
     int BindTile(Tile& tile);
     int DrawIntoTile(Tile& tile, const Waiting& quad);
     int ReadBackTile(Tile& tile);
+    bool Drawable(int column, int row) const {
+        const size_t k = size_t(row) * size_t(columns) + size_t(column);
+        return onlyTiles.empty() || (k < onlyTiles.size() && onlyTiles[k]);
+    }
 
     bool batchOpen_ = false;
     size_t batchLimit_ = kBatchLimit;

@@ -339,4 +339,39 @@ TEST(ProjectFile, TransformsAndLightTravelOnlyWhenSetAndAreChecked) {
     EXPECT_NE(error.find("version 2"), std::string::npos) << error;
 }
 
+TEST(ProjectFile, ErasuresTravelInTheirOwnChunkOnlyWhenThereAreAny) {
+    auto version = [](const Bytes& b) { return uint32_t(b[8]) | uint32_t(b[9]) << 8; };
+    mtxProject p;
+    MakeProject(p);
+    ASSERT_EQ(p.log.Erase(5), 1);
+    ASSERT_EQ(p.log.Erase(59), 1);
+    Bytes bytes;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    EXPECT_EQ(version(bytes), 3u);
+    std::vector<ChunkAt> chunks = Chunks(bytes);
+    ASSERT_EQ(chunks.size(), 8u);
+    EXPECT_EQ(chunks[6].type, "ERAS");
+    mtxProject back;
+    ASSERT_EQ(mtxProjectFile::Read(bytes.data(), bytes.size(), back, error), 1) << error;
+    EXPECT_EQ(back.log.ErasedStamps(), (std::vector<uint64_t>{5, 59}));
+    Bytes again;
+    ASSERT_EQ(mtxProjectFile::Write(back, again, error), 1);
+    EXPECT_EQ(again, bytes);
+
+    // A stamp the log does not hold, or one named twice, is refused by name.
+    for (uint64_t stamp : {uint64_t(60), uint64_t(5)}) {
+        Bytes body;
+        mtxByteWriter w(body);
+        w.U64(2), w.U64(5), w.U64(stamp);
+        EXPECT_EQ(Read(WithChunk(bytes, "ERAS", body), error), 0) << stamp;
+        EXPECT_NE(error.find("ERAS"), std::string::npos) << error;
+    }
+    // Undone, the erasures are not saved and the file is the old version's.
+    ASSERT_EQ(p.log.MoveTo({60, p.log.RunCount(), p.log.EndState(), 0}), 1);
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1);
+    EXPECT_EQ(version(bytes), 1u);
+    EXPECT_EQ(bytes, Written());
+}
+
 }  // namespace

@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "fill/fill_session.h"
 #include "fill/log_picture.h"
 #include "fill/project_file.h"
 #include "fill/sample_collection.h"
+#include "fill/stamp_brush.h"
 #include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "image/resample.h"
@@ -190,6 +192,77 @@ TEST(Replay, AnAdoptedAnalysisFillsAsTheSessionsOwn) {
         own.Picture(pictures[0]);
         adopted.Picture(pictures[1]);
         EXPECT_TRUE(SameBytes(pictures[0], pictures[1])) << "mode " << mode;
+    }
+}
+
+// Stamps by hand between engine runs, then erasures (each drawing only the
+// tiles it touched again): the picture is the one the log draws whole.
+TEST(Replay, StampsByHandAndErasuresAreThePictureTheLogDraws) {
+    // Large enough for erasures to leave most tiles as they are.
+    mtxImage large;
+    ASSERT_EQ(mtxImageLoad(large, std::string(DAUBRY_TEST_DATA "/photos/coffee.png"), 0), 1);
+    for (int background : {0, 2}) {
+        Scene live(large, background);
+        live.AddDiscs();
+        live.Prepare(3);
+        live.Place(300);
+        mtxFillSession& session = *live.session;
+        const mtxImage& photo = session.sourceCopy;
+        std::mt19937 random(uint32_t(background) + 1);
+        mtxStampBrush brush;
+        brush.size = 20;
+        uint64_t byHand = 0;
+        for (int k = 0; k < 40; ++k) {
+            brush.sample = k % 4 == 0 ? 1 : mtxStampBrush::kAnySample;
+            mtxStamp stamp;
+            if (!brush.Compose(int(random() % uint32_t(photo.width)),
+                               int(random() % uint32_t(photo.height)), session.log.Count(),
+                               live.samples, session.Shapes(), photo, session.segmentation.distance,
+                               stamp))
+                continue;
+            ASSERT_EQ(session.PlaceHandStamp(stamp), 1);
+            EXPECT_EQ(session.log.ModeOf(session.log.Count() - 1), mtxStampLog::kHandMode);
+            EXPECT_LE(stamp.size, brush.size);
+            if (brush.sample == 1) {
+                EXPECT_EQ(stamp.sample, 1);
+            }
+            ++byHand;
+        }
+        ASSERT_GT(byHand, 20u);
+        live.Place(50);
+        EXPECT_NE(session.log.ModeOf(session.log.Count() - 1), mtxStampLog::kHandMode);
+
+        mtxImage before, after;
+        live.Picture(before);
+        int64_t erased = 0;
+        for (int k = 0; k < 9; ++k) {
+            // Where a stamp lies, drawn by hand or by the engine.
+            const mtxStamp near = session.log.At(random() % session.log.Count());
+            const float x = float(near.x) + 0.5f, y = float(near.y) + 0.5f;
+            const int64_t top = session.StampAt(x, y);
+            std::vector<uint64_t> list =
+                k % 3 ? session.StampsNear(x, y, 12)
+                      : std::vector<uint64_t>{uint64_t(std::max<int64_t>(top, 0))};
+            if (k % 3 == 0 && top < 0) continue;
+            const int64_t n = session.EraseStamps(list);
+            ASSERT_GE(n, 0);
+            erased += n;
+            if (k % 3 == 0) {
+                EXPECT_NE(session.StampAt(x, y), top) << "the top one went";
+            }
+        }
+        ASSERT_GT(erased, 6);
+        EXPECT_EQ(session.log.ErasedCount(), size_t(erased));
+        live.Picture(after);
+        EXPECT_FALSE(SameBytes(before, after));
+
+        Scene again(large, background);
+        again.AddDiscs();
+        ASSERT_EQ(again.session->SaveSourceCopy(), 1);
+        ASSERT_EQ(again.session->Replay(session.log), 1);
+        mtxImage drawn;
+        again.Picture(drawn);
+        EXPECT_TRUE(SameBytes(drawn, after)) << "background " << background;
     }
 }
 

@@ -110,3 +110,73 @@ TEST(StampLog, AnyFlippedByteIsRefusedOrReadsAsALogThatWritesItselfBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Erasures against a plain set of the stamps erased, through undo, redo and a
+// new erasure that drops what was undone; the bytes read back as the set.
+TEST(StampLog, ErasuresFollowTheEndAndReadBackAsTheSetInEffect) {
+    mtxStampLog log = RandomLog(50, 3, 4);
+    std::mt19937 random(8);
+    std::vector<mtxStampLog::Mark> marks{log.Here()};
+    std::vector<std::vector<bool>> sets{std::vector<bool>(50, false)};
+    size_t at = 0;
+    for (int step = 0; step < 300; ++step) {
+        const uint32_t what = random() % 4;
+        if (what == 0 && at > 0) {
+            ASSERT_EQ(log.MoveTo(marks[--at]), 1);
+        } else if (what == 1 && at + 1 < marks.size()) {
+            ASSERT_EQ(log.MoveTo(marks[++at]), 1);
+        } else {
+            const uint64_t i = random() % 50;
+            std::vector<bool> set = sets[at];
+            EXPECT_EQ(log.Erase(i), set[i] ? 0 : 1) << "stamp " << i;
+            if (set[i]) continue;
+            set[i] = true;
+            marks.resize(++at), sets.resize(at);
+            marks.push_back(log.Here()), sets.push_back(set);
+            at = marks.size() - 1;
+        }
+        for (uint64_t i = 0; i < 50; ++i) ASSERT_EQ(log.Erased(i), sets[at][i]) << step;
+    }
+    std::vector<uint8_t> bytes = log.SerializeErasures();
+    mtxStampLog back;
+    std::string error;
+    std::vector<uint8_t> stamps = log.Serialize();
+    ASSERT_EQ(back.Parse(stamps.data(), stamps.size(), 3, error), 1) << error;
+    ASSERT_EQ(back.ParseErasures(bytes.data(), bytes.size(), error), 1) << error;
+    EXPECT_EQ(back.ErasedStamps(), log.ErasedStamps());
+    for (uint64_t i = 0; i < 50; ++i) EXPECT_EQ(back.Erased(i), sets[at][i]);
+    EXPECT_EQ(back.Serialize(), stamps) << "the log's own bytes know nothing of erasures";
+
+    // A mark whose erasures name stamps past its end is refused.
+    ASSERT_GT(log.ErasedCount(), 0u);
+    mtxStampLog::Mark wrong = log.Here();
+    wrong.stamps = 0, wrong.runs = 0;
+    EXPECT_EQ(log.MoveTo(wrong), 0);
+}
+
+TEST(StampLog, ErasuresOutOfOrderRepeatedOrPastTheLogAreRefused) {
+    mtxStampLog log = RandomLog(20, 3, 6);
+    auto bytes = [](std::vector<uint64_t> stamps, size_t extra) {
+        std::vector<uint8_t> out;
+        for (uint64_t v : std::vector<uint64_t>{stamps.size()})
+            for (int k = 0; k < 8; ++k) out.push_back(uint8_t(v >> (8 * k)));
+        for (uint64_t v : stamps)
+            for (int k = 0; k < 8; ++k) out.push_back(uint8_t(v >> (8 * k)));
+        out.resize(out.size() + extra);
+        return out;
+    };
+    std::string error;
+    for (const auto& bad : {bytes({3, 2}, 0), bytes({4, 4}, 0), bytes({20}, 0), bytes({1}, 1),
+                            std::vector<uint8_t>{1, 0, 0}}) {
+        EXPECT_EQ(log.ParseErasures(bad.data(), bad.size(), error), 0);
+        EXPECT_NE(error.find("erasures"), std::string::npos) << error;
+        EXPECT_EQ(log.ErasedCount(), 0u);
+    }
+    const auto good = bytes({0, 7, 19}, 0);
+    ASSERT_EQ(log.ParseErasures(good.data(), good.size(), error), 1) << error;
+    EXPECT_EQ(log.ErasedStamps(), (std::vector<uint64_t>{0, 7, 19}));
+}
+
+}  // namespace

@@ -5,12 +5,14 @@
 
 #include <cmath>
 #include <fstream>
+#include <random>
 
 #include "app/document/add_layer_dlg.h"
 #include "app/document/change_history.h"
 #include "app/document/designer_viewer.h"
 #include "app/document/picture_file.h"
 #include "app/filling/mdf_field.h"
+#include "fill/log_picture.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "render/layers/flatten_stack.h"
@@ -153,6 +155,68 @@ TEST_F(DesignerHistoryTest, UndoWhileRunningStopsTheToolAndRecordsTheRunFirst) {
     EXPECT_EQ(Layer(), filled);
     ASSERT_EQ(Designer().Undo(), 1);
     EXPECT_EQ(Layer(), photo);
+}
+
+// Strokes of the stamp brush and the eraser, Undo and Redo in a random order:
+// after each, the picture is the one its log draws again, and a stroke is
+// one step of the history.
+TEST_F(DesignerHistoryTest, StampStrokesErasuresUndoAndRedoKeepThePictureTheLogsOwn) {
+    OpenAndPrepare();
+    ASSERT_GT(Run(300), 0u);
+    mtxIEViewer* viewer = Designer().viewer;
+    const POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
+    std::mt19937 random(12);
+    auto point = [&] { return POINT{o.x + 5 + int(random() % 140), o.y + 5 + int(random() % 90)}; };
+    auto stroke = [&](int which, int moves) {
+        ASSERT_EQ(Designer().SelectTool(which), 1);
+        EXPECT_EQ(Designer().ChosenTool(), which);
+        POINT p = point();
+        ui_test::Mouse(*editor, mtxOs::WM_LBUTTONDOWN, p.x, p.y, mtxOs::MK_LBUTTON);
+        for (int k = 0; k < moves; ++k) {
+            p.x = std::clamp(p.x + int(random() % 21) - 10, o.x, o.x + 149);
+            p.y = std::clamp(p.y + int(random() % 21) - 10, o.y, o.y + 99);
+            ui_test::Mouse(*editor, mtxOs::WM_MOUSEMOVE, p.x, p.y, mtxOs::MK_LBUTTON);
+        }
+        ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, p.x, p.y);
+    };
+    int strokes = 0, walks = 0;
+    for (int step = 0; step < 24; ++step) {
+        const std::vector<uint32_t> before = Layer();
+        const size_t records = History().RecordCount();
+        const bool running = tool->state == mtxIEMdfField::kRunning;
+        const uint32_t what = step < 4 ? step % 2 : step < 6 ? uint32_t(step) - 2 : random() % 4;
+        if (what < 2) {
+            stroke(what == 0 ? mtxIEDesigner::kToolStamps : mtxIEDesigner::kToolEraser,
+                   int(random() % 6));
+            EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped)) << "the run stopped first";
+            EXPECT_FALSE(History().InChange());
+            EXPECT_LE(History().RecordCount(), records + (running ? 2 : 1))
+                << "one step a stroke (after the run's)";
+            if (what == 0) {
+                EXPECT_NE(Layer(), before) << "stamps placed";
+            }
+            strokes += Layer() != before;
+        } else {
+            walks += what == 2 ? Designer().Undo() : Designer().Redo();
+        }
+        mtxFillSession* session = tool->Session();
+        ASSERT_NE(session, nullptr);
+        mtxImage drawn;
+        std::string error;
+        ASSERT_EQ(mtxDrawLogPicture(*editor, Designer().samples, session->sourceCopy, session->log,
+                                    150, 100, drawn, error),
+                  1)
+            << error;
+        ASSERT_EQ(testing_support::PixelsOf(drawn), Layer()) << "step " << step << ", " << what;
+    }
+    EXPECT_GT(strokes, 4);
+    EXPECT_GT(walks, 2);
+    EXPECT_GT(tool->stampHand.placed, 0u);
+    EXPECT_GT(tool->stampHand.erased, 0u);
+    // Undone to before the first stroke, the picture is the run's.
+    while (History().UndoName() != "Fill" && Designer().Undo()) {
+    }
+    EXPECT_EQ(tool->Session()->log.ErasedCount(), 0u);
 }
 
 TEST_F(DesignerHistoryTest, APreparedBackgroundIsAChangeOfItsOwn) {

@@ -66,15 +66,18 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
     uint32_t move = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolMove);
     uint32_t rotate = move + 1;
     uint32_t brush = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolBrush);
-    EXPECT_EQ(codes, (std::vector<uint32_t>{mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, move,
-                                            rotate, brush, fill, mtxIEDesigner::kAddLayer,
-                                            mtxIEDesigner::kAddLayerFromFile,
-                                            mtxIEDesigner::kResetBackground}));
+    uint32_t stamps = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolStamps);
+    uint32_t eraser = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolEraser);
+    EXPECT_EQ(codes, (std::vector<uint32_t>{
+                         mtxIEDesigner::kUndo, mtxIEDesigner::kRedo, move, rotate, brush, stamps,
+                         eraser, fill, mtxIEDesigner::kAddLayer, mtxIEDesigner::kAddLayerFromFile,
+                         mtxIEDesigner::kResetBackground}));
     EXPECT_EQ(Pressed(editor->instrumentBar), (std::vector<uint32_t>{fill}));
     mtxIEMdf* tool = Designer().CurrentTool();
     ASSERT_NE(tool, nullptr);
-    // Move, Rotate, then Fill again: each shows pressed, and the filling tool stays throughout.
-    for (uint32_t code : {move, rotate, fill}) {
+    // Move, Rotate, the stamp hands, then Fill again: each shows pressed, and
+    // the filling tool stays throughout.
+    for (uint32_t code : {move, rotate, stamps, eraser, fill}) {
         RECT r = Button(editor->instrumentBar, code)->EditorRect();
         ui_test::Click(*editor, r.left + 5, r.top + 5);
         ui_test::PumpPosted();
@@ -112,15 +115,20 @@ TEST_F(EditorVD, OnlyTheToolsThatExistHaveButtons) {
 }
 
 // The filling tool's button shows the bucket of the tool-bar picture beside
-// its label, Move its arrows; the others show their labels alone.
+// its label, Move its arrows, the stamp brush a flower and the eraser its
+// own; the others show their labels alone.
 TEST_F(EditorVD, TheFillButtonShowsItsToolsIcon) {
-    uint32_t fill = uint32_t(mtxIEDesigner::kFirstTool) + uint32_t(mtxIEDesigner::kToolFilling);
+    const uint32_t first = mtxIEDesigner::kFirstTool;
+    uint32_t fill = first + uint32_t(mtxIEDesigner::kToolFilling);
     for (mtxIECtrl* child : editor->instrumentBar->children) {
         if (auto* button = dynamic_cast<mtxIEToolButton*>(child)) {
-            int icon = button->action == fill ? int(mtxIEProfile::kIconFill)
-                       : button->action == mtxIEDesigner::kFirstTool + 0u
-                           ? int(mtxIEProfile::kIconMove)
-                           : -1;
+            const uint32_t a = button->action;
+            int icon =
+                a == fill                                           ? int(mtxIEProfile::kIconFill)
+                : a == first + 0u                                   ? int(mtxIEProfile::kIconMove)
+                : a == first + uint32_t(mtxIEDesigner::kToolStamps) ? int(mtxIEProfile::kIconFlower)
+                : a == first + uint32_t(mtxIEDesigner::kToolEraser) ? int(mtxIEProfile::kIconEraser)
+                                                                    : -1;
             EXPECT_EQ(button->icon, icon);
         }
     }

@@ -148,7 +148,7 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     ui_test::Click(editor, samplesButton.left + 10, samplesButton.top + 10);
     ui_test::PumpPosted();
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(tool->Process(11, 0), 0);
+    EXPECT_EQ(tool->Process(13, 0), 0);
 
     // The speed list shows the collection's speed and sets it.
     ASSERT_EQ(bar->rows[0][4].control, tool->speedList);
@@ -170,11 +170,25 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
     EXPECT_EQ(tool->handList->Selection(), 0);
     EXPECT_FALSE(tool->IsVisible());
 
+    // The stamp hands show the tool too and put the map brush away; the
+    // sample list offers any sample, then the collection's.
+    tool->Process(mtxIEMdfField::kHand, 3);
+    tool->Process(mtxIEMdfField::kStampHand, mtxStampHand::kEraser);
+    EXPECT_EQ(tool->Hand(), mtxMapBrush::kNone);
+    EXPECT_TRUE(tool->IsVisible());
+    ASSERT_EQ(bar->rows[0][8].control, tool->sampleList);
+    EXPECT_EQ(tool->sampleList->Selection(), 0);
+    tool->Process(mtxIEMdfField::kStampSample, uint16_t(samples.count + 1));
+    EXPECT_EQ(tool->stampHand.brush.sample, mtxStampBrush::kAnySample) << "no such sample";
+    tool->Process(mtxIEMdfField::kStampHand, 7);
+    EXPECT_EQ(tool->StampHand(), mtxStampHand::kOff) << "an unknown hand puts it away";
+    EXPECT_FALSE(tool->IsVisible());
+
     // Building the bar again leaves one set of controls.
     tool->BuildToolBar();
     EXPECT_EQ(bar->rowCount, 1);
-    EXPECT_EQ(bar->rows[0].size(), 9u);
-    EXPECT_EQ(bar->children.size(), 9u);
+    EXPECT_EQ(bar->rows[0].size(), 10u);
+    EXPECT_EQ(bar->children.size(), 10u);
 }
 
 TEST_F(ToolTest, WithoutAPictureGoAndStopOnlySayOpenOneAndClearDoesNothing) {

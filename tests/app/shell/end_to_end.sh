@@ -106,16 +106,16 @@ shot="$work/editor.png"
 import -window "$window" "$shot"
 expect_pixel "$shot" 250 150 808080 "no empty viewer below the menu bar"
 expect_near "$shot" 40 400 E9EBEE "no tool bar down the left below the menu bar"
-expect_pressed "$shot" 20 219 "the filling tool (Fill, the sixth button) is not shown pressed"
+expect_pressed "$shot" 20 279 "the filling tool (Fill, the eighth button) is not shown pressed"
 cp "$shot" "$out/editor.png"
-# Add Layer is the seventh button (y 245 to 269): with no photo open a click
+# Add Layer is the ninth button (y 305 to 329): with no photo open a click
 # says so in a message over the middle of the editor, and Fill stays pressed.
-xdotool mousemove --window "$window" 40 257 click 1
+xdotool mousemove --window "$window" 40 317 click 1
 sleep 0.5
 import -window "$window" "$shot"
 cp "$shot" "$out/add-layer-message.png"
 [[ "$(pixel "$shot" 445 365)" != 808080 ]] || fail "a click on Add Layer showed no message"
-expect_pressed "$shot" 20 219 "Fill did not stay pressed"
+expect_pressed "$shot" 20 279 "Fill did not stay pressed"
 xdotool key Escape
 sleep 0.3
 import -window "$window" "$shot"

@@ -67,7 +67,7 @@ click 40 167  # Rotate
 drag 780 330 700 560
 picture tool-rotate $viewer
 click $undo
-click 41 227  # Fill
+click 41 287  # Fill
 
 click 51 42 1.5  # Light, and its dialog
 picture tool-light-dialog 1000x700+0+0

@@ -5,7 +5,9 @@
 # flowers folder and one on its collection, Ok;
 # Go, a while, Stop; a right click on the picture, Add Layer, Ok (the
 # transparent layer leaves the screen as it was); Brush, a stroke that shows,
-# Undo that takes it back, Fill; Light, Ok, Undo that takes the light away; File, Save, Up to the parent folder, PNG picked from the
+# Undo that takes it back; Stamp and Eraser, a stroke each that shows and an
+# Undo that takes it back; Fill; Light, Ok, Undo that takes the light away;
+# File, Save, Up to the parent folder, PNG picked from the
 # Type list (its list must show on screen), Save; File, Open, Up, a double
 # click on the saved file: it opens, and it is the PNG that was written.
 # Screenshots of the steps are left in <output>. Fails, rather than skips,
@@ -150,7 +152,30 @@ still_shot stroke-undone
 convert "$out/stroke-undone.png" -crop $view +repage "$work/compare/undone.png"
 left=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/undone.png" null: 2>&1 || true)
 [[ "$left" == 0 ]] || fail "Undo did not take the brush stroke back ($left pixels)"
-click 41 227 0.5  # Fill
+
+# 3d. Stamp and Eraser (the sixth and seventh buttons): a drag places samples
+# or takes stamps out; Undo gives the picture back as it was.
+for hand in stamp:227 eraser:257; do
+  click 41 "${hand#*:}" 0.5
+  xdotool mousemove --window "$window" 380 320 mousedown 1
+  for x in 400 420 440 460 480 500 520; do
+    xdotool mousemove --window "$window" "$x" 320
+    sleep 0.1
+  done
+  xdotool mouseup 1
+  sleep 0.5
+  still_shot "${hand%:*}-stroke"
+  convert "$out/${hand%:*}-stroke.png" -crop $view +repage "$work/compare/hand.png"
+  changed=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/hand.png" null: 2>&1 || true)
+  [[ "$changed" =~ ^[0-9]+$ ]] && ((changed > 200)) ||
+    fail "the ${hand%:*} stroke does not show ($changed pixels)"
+  click 41 77 0.5  # Undo
+  still_shot "${hand%:*}-undone"
+  convert "$out/${hand%:*}-undone.png" -crop $view +repage "$work/compare/undone.png"
+  left=$(compare -metric AE "$work/compare/after-layer.png" "$work/compare/undone.png" null: 2>&1 || true)
+  [[ "$left" == 0 ]] || fail "Undo did not take the ${hand%:*} stroke back ($left pixels)"
+done
+click 41 287 0.5  # Fill
 
 # 3d. Light, the main bar's one button: the light lies over the picture and
 # its dialog asks for the angle and the strength; Ok keeps them. Undo takes
@@ -225,8 +250,8 @@ for tool in move rotate; do
   else
     xdotool key --clearmodifiers ctrl+z
   fi
-  click 40 227  # Fill: the outline goes
+  click 40 287  # Fill: the outline goes
   still_shot "$tool-undone"
   [[ "$(view_difference before-move "$tool-undone")" == 0 ]] || fail "$tool: Undo left another picture"
 done
-echo "open, samples, fill, brush and undo, light and undo, save as PNG from the Type list, reopen, move and rotate, by mouse: ok ($out)"
+echo "open, samples, fill, brush, stamp, eraser and undo, light and undo, save as PNG from the Type list, reopen, move and rotate, by mouse: ok ($out)"
