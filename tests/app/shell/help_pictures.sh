@@ -67,6 +67,14 @@ click 40 167  # Rotate
 drag 780 330 700 560
 picture tool-rotate $viewer
 click $undo
+click 41 227  # Stamp: a spray along a stroke
+drag 420 260 640 300
+picture tool-stamp $viewer
+click $undo
+click 41 257  # Eraser: the stamps along a stroke go
+drag 420 320 640 360
+picture tool-eraser $viewer
+click $undo
 click 41 287  # Fill
 
 click 51 42 1.5  # Light, and its dialog
