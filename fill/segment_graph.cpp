@@ -26,10 +26,11 @@ constexpr uint32_t kRowStride = 1;
 // How many edges ahead of the one being merged the links of its successors are fetched.
 constexpr uint32_t kLookAhead = 48;
 constexpr uint32_t kNearAhead = 16;
-// Stage 3 on two threads: the joins' ring (2^16 joins, half a megabyte), a flag on the absorbed
-// root for a rank that rises (pixel numbers stay below 2^30), and how many joins ahead of the
-// one applied the nodes, then the tails, are fetched.
-constexpr uint32_t kJoinPipeLog2 = 16;
+// Stage 3 on two threads: the joins' ring (2^19 joins, 4 MB, some tens of milliseconds of the
+// merge: a second thread that gets its processor only now and then still keeps up), a flag on the
+// absorbed root for a rank that rises (pixel numbers stay below 2^30), and how many joins ahead
+// of the one applied the nodes, then the tails, are fetched.
+constexpr uint32_t kJoinPipeLog2 = 19;
 constexpr uint32_t kEqualRanks = 1u << 31;
 constexpr uint32_t kJoinsAhead = 16;
 constexpr uint32_t kTailsAhead = 6;

@@ -26,17 +26,15 @@ void mcvWordPipe::WaitForRoom() {
     }
 }
 
-// Spinning answers within a fraction of a microsecond when the other thread runs on its own
-// processor; yielding lets it run when it shares this one; a longer wait sleeps, so a thread that
-// outpaces the other leaves the processor to the rest of the system (the ring holds thousands of
-// words: a few tens of microseconds keep either side waiting seldom).
+// A short spin answers at once when the other thread is about to catch up; a longer wait sleeps,
+// so the waiting thread leaves its processor to the other (which may share it, on a busy machine)
+// instead of polling it away. The ring is meant to hold many milliseconds of words, so the sleeps
+// rarely hold up either side.
 void mcvWordPipe::Idle(uint32_t rounds) {
-    if (rounds < 2000) {
+    if (rounds < 100) {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif
-    } else if (rounds < 2010) {
-        std::this_thread::yield();
     } else {
         std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
