@@ -60,6 +60,13 @@ inline void FetchParent(const uint32_t* links, uint32_t p) {
     uint32_t w = links[p];
     __builtin_prefetch(&links[w & (1u << 31) ? p : w]);
 }
+// The same, and the parent's node.
+inline void FetchParentNode(const uint32_t* links, const SegmentNode* nodes, uint32_t p) {
+    uint32_t w = links[p];
+    uint32_t parent = w & (1u << 31) ? p : w;
+    __builtin_prefetch(&links[parent]);
+    __builtin_prefetch(&nodes[parent]);
+}
 
 // Atomic access to per-pixel words that band threads may read while another writes them; plain
 // moves on the usual processors.
@@ -650,6 +657,13 @@ bool mcvSegmentGraph::JoinSmallRegions() {
         uint32_t allowed = Allowance(kEdgeStride);
         if (!allowed) break;
         for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
+            // As in stage 3, the links of later edges and the roots of nearer ones are fetched.
+            uint32_t ahead = smallSorted_[std::min(i + kLookAhead, count - 1)];
+            __builtin_prefetch(&up[ahead >> 2]);
+            __builtin_prefetch(&up[mcvEdgeOrder::To(ahead, width)]);
+            uint32_t near = smallSorted_[std::min(i + kNearAhead, count - 1)];
+            FetchParentNode(up, n, near >> 2);
+            FetchParentNode(up, n, mcvEdgeOrder::To(near, width));
             uint32_t id = smallSorted_[i];
             uint32_t a = id >> 2, b = mcvEdgeOrder::To(id, width);
             uint32_t ra = FinalRoot(a), rb = FinalRoot(b);
