@@ -25,7 +25,6 @@ constexpr uint32_t kEdgeStride = 4096;
 constexpr uint32_t kRowStride = 1;
 // How many edges ahead of the one being merged the links of its successors are fetched.
 constexpr uint32_t kLookAhead = 48;
-constexpr uint32_t kNearAhead = 16;
 // Stage 3 on two threads: the joins' ring (2^19 joins, 4 MB, some tens of milliseconds of the
 // merge: a second thread that gets its processor only now and then still keeps up), a flag on the
 // absorbed root for a rank that rises (pixel numbers stay below 2^30), and how many joins ahead
@@ -53,19 +52,6 @@ inline void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
-}
-
-// Fetches the word of p's parent in stage 3's links (p's own when p is a root: top bit set).
-inline void FetchParent(const uint32_t* links, uint32_t p) {
-    uint32_t w = links[p];
-    __builtin_prefetch(&links[w & (1u << 31) ? p : w]);
-}
-// The same, and the parent's node.
-inline void FetchParentNode(const uint32_t* links, const SegmentNode* nodes, uint32_t p) {
-    uint32_t w = links[p];
-    uint32_t parent = w & (1u << 31) ? p : w;
-    __builtin_prefetch(&links[parent]);
-    __builtin_prefetch(&nodes[parent]);
 }
 
 // Atomic access to per-pixel words that band threads may read while another writes them; plain
@@ -447,14 +433,12 @@ void mcvSegmentGraph::MergeEdges(Joins&& join) {
             float w = std::sqrt(float(key));
             for (; i < bucketEnd; ++i) {
                 // Edges far apart in the picture follow each other in the list: fetch the links
-                // of later edges while this one is merged, and for nearer ones, whose links have
-                // arrived, what those links lead to (the find's next step).
+                // of later edges while this one is merged. (Fetching what those links lead to as
+                // well measured slower: most edges need no more than their own links, and the
+                // extra lines take the place of the ones needed.)
                 uint32_t ahead = list[std::min(i + kLookAhead, edgeCount - 1)];
                 __builtin_prefetch(&up[edges_.From(ahead)]);
                 __builtin_prefetch(&up[edges_.To(ahead)]);
-                uint32_t near = list[std::min(i + kNearAhead, edgeCount - 1)];
-                FetchParent(up, edges_.From(near));
-                FetchParent(up, edges_.To(near));
                 uint32_t id = list[i];
                 uint32_t a = edges_.From(id), b = edges_.To(id);
                 // Neighbours hanging from the same node, or one from the other, share their
@@ -657,13 +641,10 @@ bool mcvSegmentGraph::JoinSmallRegions() {
         uint32_t allowed = Allowance(kEdgeStride);
         if (!allowed) break;
         for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
-            // As in stage 3, the links of later edges and the roots of nearer ones are fetched.
+            // As in stage 3, the links of later edges are fetched.
             uint32_t ahead = smallSorted_[std::min(i + kLookAhead, count - 1)];
             __builtin_prefetch(&up[ahead >> 2]);
             __builtin_prefetch(&up[mcvEdgeOrder::To(ahead, width)]);
-            uint32_t near = smallSorted_[std::min(i + kNearAhead, count - 1)];
-            FetchParentNode(up, n, near >> 2);
-            FetchParentNode(up, n, mcvEdgeOrder::To(near, width));
             uint32_t id = smallSorted_[i];
             uint32_t a = id >> 2, b = mcvEdgeOrder::To(id, width);
             uint32_t ra = FinalRoot(a), rb = FinalRoot(b);
