@@ -473,11 +473,10 @@ void mcvSegmentGraph::MergeHandingOffJoins() {
     if (!ranks_) ranks_.allocate(pixelCount);
     uint8_t* rank = ranks_.get();
     mcvWordPipe pipe(kJoinPipeLog2);
+    auto apply = [this](const uint64_t* joins, uint32_t count) { ApplyJoins(joins, count); };
     std::thread applier;
     try {
-        applier = std::thread([&] {
-            pipe.Drain([&](const uint64_t* joins, uint32_t count) { ApplyJoins(joins, count); });
-        });
+        applier = std::thread([&] { pipe.Drain(apply); });
     } catch (const std::system_error&) {
         throw std::bad_alloc();
     }
@@ -486,7 +485,7 @@ void mcvSegmentGraph::MergeHandingOffJoins() {
         if (rank[a] <= rank[b]) std::swap(a, b);  // as Join decides
         rank[a] += equal;
         components -= 1;
-        pipe.Put(uint64_t(a) << 32 | b | (equal ? kEqualRanks : 0));
+        pipe.Put(uint64_t(a) << 32 | b | (equal ? kEqualRanks : 0), apply);
         return a;
     });
     pipe.Close();

@@ -13,23 +13,10 @@ void mcvWordPipe::Close() {
     closed_.store(true, std::memory_order_release);
 }
 
-void mcvWordPipe::WaitForRoom() {
-    // The reader may be waiting for the words of the batch not yet published.
-    written_.store(head_, std::memory_order_release);
-    for (uint32_t idle = 0;; ++idle) {
-        uint64_t read = read_.load(std::memory_order_acquire);
-        if (head_ - read <= mask_) {
-            room_ = read + mask_ + 1;
-            return;
-        }
-        Idle(idle);
-    }
-}
-
 // A short spin answers at once when the other thread is about to catch up; a longer wait sleeps,
 // so the waiting thread leaves its processor to the other (which may share it, on a busy machine)
-// instead of polling it away. The ring is meant to hold many milliseconds of words, so the sleeps
-// rarely hold up either side.
+// instead of polling it away. The ring is meant to hold many milliseconds of words, and a writer
+// finding it full takes words itself, so the sleeps rarely hold up either side.
 void mcvWordPipe::Idle(uint32_t rounds) {
     if (rounds < 100) {
 #if defined(__x86_64__) || defined(__i386__)

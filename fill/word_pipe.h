@@ -4,52 +4,78 @@
 #include <cstdint>
 #include <memory>
 
-// Hands 64-bit words from one thread (the writer) to one other (the reader), in order, through a
-// ring of fixed size. The writer publishes its position once per batch of words, so the two
-// threads share a cache line only that often; a writer finding the ring full, or a reader finding
-// it empty, spins briefly and then yields the processor.
+// Hands 64-bit words from one thread (the writer) to another (the reader), in order, through a
+// ring of fixed size, to be taken by a function both share: take(words, count) on each span of
+// words in turn. The writer publishes its position once per batch of words, so the two threads
+// share a cache line only that often. Whoever takes holds the pipe's taking flag, so the spans
+// are taken one at a time and in order, by either thread: a writer finding the ring full takes
+// words itself rather than wait for a reader that a busy machine may keep from running.
 class mcvWordPipe {
   public:
     // A ring of 2^log2Words words. Throws std::bad_alloc when memory is short.
     explicit mcvWordPipe(uint32_t log2Words);
 
-    // Writer: appends a word, waiting while the ring is full.
-    void Put(uint64_t word) {
-        if (head_ == room_) WaitForRoom();
+    // Writer: appends a word; while the ring is full, takes words with take.
+    template <class Take>
+    void Put(uint64_t word, Take&& take) {
+        if (head_ == room_) MakeRoom(take);
         ring_[head_ & mask_] = word;
         if ((++head_ & (kBatch - 1)) == 0) written_.store(head_, std::memory_order_release);
     }
-    // Writer: no more words; the reader's Drain returns once it has taken the rest.
+    // Writer: no more words; the reader's Drain returns once the rest are taken.
     void Close();
 
-    // Reader: calls take(words, count) on the words in order, a span at a time, until the writer
-    // has closed the pipe and every word is taken.
+    // Reader: takes the words as they come until the writer has closed the pipe and every word
+    // is taken.
     template <class Take>
     void Drain(Take&& take) {
-        uint64_t tail = 0;
         for (uint32_t idle = 0;;) {
             bool closed = closed_.load(std::memory_order_acquire);
-            uint64_t head = written_.load(std::memory_order_acquire);
-            if (head == tail) {
-                if (closed) return;
+            int took = TakeSpan(take);
+            if (took > 0) {
+                idle = 0;
+            } else if (took == 0 && closed) {
+                return;
+            } else {
                 Idle(idle++);
-                continue;
             }
-            idle = 0;
-            // A span stops at the end of the ring and is at most a batch long, so the writer
-            // soon has room again.
-            uint64_t end = std::min(head, tail + kBatch * 16);
-            uint64_t ringEnd = (tail | mask_) + 1;
-            if (end > ringEnd) end = ringEnd;
-            take(&ring_[tail & mask_], uint32_t(end - tail));
-            tail = end;
-            read_.store(tail, std::memory_order_release);
         }
     }
 
   private:
     static constexpr uint64_t kBatch = 256;
-    void WaitForRoom();
+    // At most this many words a span, so the ring soon has room again.
+    static constexpr uint64_t kSpan = kBatch * 16;
+
+    // Takes the next span of published words: 1, or 0 when there are none, or -1 when the other
+    // thread is taking.
+    template <class Take>
+    int TakeSpan(Take& take) {
+        if (taking_.exchange(true, std::memory_order_acquire)) return -1;
+        uint64_t tail = read_.load(std::memory_order_relaxed);
+        uint64_t head = written_.load(std::memory_order_acquire);
+        int took = 0;
+        if (head != tail) {
+            uint64_t end = std::min({head, tail + kSpan, (tail | mask_) + 1});
+            take(&ring_[tail & mask_], uint32_t(end - tail));
+            read_.store(end, std::memory_order_release);
+            took = 1;
+        }
+        taking_.store(false, std::memory_order_release);
+        return took;
+    }
+    template <class Take>
+    void MakeRoom(Take& take) {
+        written_.store(head_, std::memory_order_release);
+        for (uint32_t idle = 0;;) {
+            uint64_t read = read_.load(std::memory_order_acquire);
+            if (head_ - read <= mask_) {
+                room_ = read + mask_ + 1;
+                return;
+            }
+            if (TakeSpan(take) < 0) Idle(idle++);
+        }
+    }
     static void Idle(uint32_t rounds);
 
     std::unique_ptr<uint64_t[]> ring_;
@@ -59,4 +85,5 @@ class mcvWordPipe {
     alignas(64) std::atomic<uint64_t> written_{0};
     std::atomic<bool> closed_{false};
     alignas(64) std::atomic<uint64_t> read_{0};
+    std::atomic<bool> taking_{false};
 };
