@@ -15,14 +15,13 @@ void mcvWordPipe::Close() {
 
 // A short spin answers at once when the other thread is about to catch up; a longer wait sleeps,
 // so the waiting thread leaves its processor to the other (which may share it, on a busy machine)
-// instead of polling it away. The ring is meant to hold many milliseconds of words, and a writer
-// finding it full takes words itself, so the sleeps rarely hold up either side.
-void mcvWordPipe::Idle(uint32_t rounds) {
+// instead of polling it away.
+void mcvWordPipe::Idle(uint32_t rounds, uint32_t sleep) {
     if (rounds < 100) {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif
     } else {
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        std::this_thread::sleep_for(std::chrono::microseconds(sleep));
     }
 }

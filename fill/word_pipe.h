@@ -37,7 +37,7 @@ class mcvWordPipe {
             } else if (took == 0 && closed) {
                 return;
             } else {
-                Idle(idle++);
+                Idle(idle++, kReaderSleep);
             }
         }
     }
@@ -73,10 +73,15 @@ class mcvWordPipe {
                 room_ = read + mask_ + 1;
                 return;
             }
-            if (TakeSpan(take) < 0) Idle(idle++);
+            if (TakeSpan(take) < 0) Idle(idle++, kWriterSleep);
         }
     }
-    static void Idle(uint32_t rounds);
+    // How long a waiting reader sleeps, in microseconds: long, as the ring holds many
+    // milliseconds of words and a full ring is the writer's to take, and every wake-up of the
+    // reader takes a processor from the writer on a busy machine. A writer waits only while the
+    // reader takes one span.
+    static constexpr uint32_t kReaderSleep = 1000, kWriterSleep = 20;
+    static void Idle(uint32_t rounds, uint32_t sleep);
 
     std::unique_ptr<uint64_t[]> ring_;
     uint64_t mask_;
