@@ -10,6 +10,7 @@
 
 #include "fill/color_key.h"
 #include "fill/label_distance.h"
+#include "fill/word_pipe.h"
 #include "image/distance_transform.h"
 
 namespace {
@@ -24,6 +25,14 @@ constexpr uint32_t kEdgeStride = 4096;
 constexpr uint32_t kRowStride = 1;
 // How many edges ahead of the one being merged the links of its successors are fetched.
 constexpr uint32_t kLookAhead = 48;
+// Stage 3 on two threads: the joins' ring (2^19 joins, 4 MB, some tens of milliseconds of the
+// merge: a second thread that gets its processor only now and then still keeps up), a flag on the
+// absorbed root for a rank that rises (pixel numbers stay below 2^30), and how many joins ahead
+// of the one applied the nodes, then the tails, are fetched.
+constexpr uint32_t kJoinPipeLog2 = 19;
+constexpr uint32_t kEqualRanks = 1u << 31;
+constexpr uint32_t kJoinsAhead = 16;
+constexpr uint32_t kTailsAhead = 6;
 
 // The weights of the 5 x 5 chamfer transform, so the field equals what that transform gives
 // one colour group at a time.
@@ -236,6 +245,7 @@ void mcvSegmentGraph::UpdateProgress() {
 void mcvSegmentGraph::ReleaseWork() {
     edges_.Release();
     links_.reset();
+    ranks_.reset();
     work.Free();
 }
 
@@ -334,12 +344,20 @@ inline uint32_t mcvSegmentGraph::Join(uint32_t a, uint32_t b, uint32_t& tail) {
     components -= 1;
     bool equal = n[a].rank == n[b].rank;
     if (n[a].rank <= n[b].rank) std::swap(a, b);  // a absorbs b; on equal ranks the second root
-    tail = n[a].parent;
+    tail = Absorb(a, b, equal);
+    return a;
+}
+
+// The nodes' side of a join: root a absorbs root b, a's rank rising when theirs were equal.
+// Returns the tail b hangs from.
+inline uint32_t mcvSegmentGraph::Absorb(uint32_t a, uint32_t b, bool equal) {
+    SegmentNode* n = nodes.get();
+    uint32_t tail = n[a].parent;
     n[a].size += n[b].size;
     n[tail].next = b;
     n[a].parent = n[b].parent;
     if (equal) n[a].rank += 1;
-    return a;
+    return tail;
 }
 
 // Every pixel its own set, before the merge.
@@ -372,9 +390,36 @@ void mcvSegmentGraph::MergeRegions() {
         SetUpNodes(setupCursor_, n);
         setupCursor_ += n;
     }
+    if (bands_ > 1)
+        MergeHandingOffJoins();
+    else
+        MergeEdges([&](uint32_t a, uint32_t b) {
+            uint32_t tail;
+            return Join(a, b, tail);
+        });
+    if (edgeCursor >= edgeCount) {
+        stages |= kMerged;
+        edgeCursor = 0;
+        // Stage 4 reads the sorted list no more; its count per key starts.
+        edges_.Release();
+        ranks_.reset();
+        smallPhase_ = kMark;
+        smallCursor_ = 0;
+        smallMark_.allocate(pixelCount);
+        smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
+        smallEdges_.clear();
+        smallJoins_.clear();
+        bandEdges_.assign(bands_, {});
+        for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = BandFirstPixel(b);
+    }
+}
+
+// Stage 3's sweep over the sorted edges from edgeCursor until the slice ends; join(a, b) joins
+// two roots whose sets merge and returns the absorbing one.
+template <class Joins>
+void mcvSegmentGraph::MergeEdges(Joins&& join) {
     const uint32_t* list = edges_.Edges();
     uint32_t* up = links_.get();
-    const SegmentNode* n = nodes.get();
     uint32_t i = edgeCursor;
     uint32_t key = i < edgeCount ? edges_.KeyAt(i) : 0;
     while (i < edgeCount) {
@@ -388,7 +433,9 @@ void mcvSegmentGraph::MergeRegions() {
             float w = std::sqrt(float(key));
             for (; i < bucketEnd; ++i) {
                 // Edges far apart in the picture follow each other in the list: fetch the links
-                // of later edges while this one is merged.
+                // of later edges while this one is merged. (Fetching what those links lead to as
+                // well measured slower: most edges need no more than their own links, and the
+                // extra lines take the place of the ones needed.)
                 uint32_t ahead = list[std::min(i + kLookAhead, edgeCount - 1)];
                 __builtin_prefetch(&up[edges_.From(ahead)]);
                 __builtin_prefetch(&up[edges_.To(ahead)]);
@@ -406,27 +453,59 @@ void mcvSegmentGraph::MergeRegions() {
                 uint32_t sa = RootSize(up[a]), sb = RootSize(up[b]);
                 if (sa < kSizeCap && sb < kSizeCap && w <= Threshold(up[a], sa) &&
                     w <= Threshold(up[b], sb)) {
-                    uint32_t tail, root = Join(a, b, tail);
+                    // Below the cap the words' sizes are whole.
+                    uint32_t root = join(a, b);
                     up[root == a ? b : a] = root;
-                    up[root] = RootWord(n[root].size, key);
+                    up[root] = RootWord(sa + sb, key);
                 }
             }
         }
     }
     edgeCursor = i;
-    if (i >= edgeCount) {
-        stages |= kMerged;
-        edgeCursor = 0;
-        // Stage 4 reads the sorted list no more; its count per key starts.
-        edges_.Release();
-        smallPhase_ = kMark;
-        smallCursor_ = 0;
-        smallMark_.allocate(pixelCount);
-        smallKeys_.assign(mcvEdgeOrder::kKeys, 0);
-        smallEdges_.clear();
-        smallJoins_.clear();
-        bandEdges_.assign(bands_, {});
-        for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = BandFirstPixel(b);
+}
+
+// Stage 3 on two threads. The sweep's finds and tests read only links_, so the calling thread
+// decides every join there, keeping the roots' ranks in a byte array of its own, and hands the
+// joins over in order to a second thread, which applies them to the nodes: the nodes, four times
+// the size of the links and read at random, leave the sweep's caches. The nodes end as the joins
+// on one thread leave them.
+void mcvSegmentGraph::MergeHandingOffJoins() {
+    if (!ranks_) ranks_.allocate(pixelCount);
+    uint8_t* rank = ranks_.get();
+    mcvWordPipe pipe(kJoinPipeLog2);
+    auto apply = [this](const uint64_t* joins, uint32_t count) { ApplyJoins(joins, count); };
+    std::thread applier;
+    try {
+        applier = std::thread([&] { pipe.Drain(apply); });
+    } catch (const std::system_error&) {
+        throw std::bad_alloc();
+    }
+    MergeEdges([&](uint32_t a, uint32_t b) {
+        bool equal = rank[a] == rank[b];
+        if (rank[a] <= rank[b]) std::swap(a, b);  // as Join decides
+        rank[a] += equal;
+        components -= 1;
+        pipe.Put(uint64_t(a) << 32 | b | (equal ? kEqualRanks : 0), apply);
+        return a;
+    });
+    pipe.Close();
+    applier.join();
+}
+
+// Joins handed over by the merging thread, each the absorbing root above the absorbed one. The
+// nodes of later joins are fetched ahead, and the tails of nearer ones (the tail read early may
+// yet change; it is only a fetch).
+void mcvSegmentGraph::ApplyJoins(const uint64_t* joins, uint32_t count) {
+    SegmentNode* n = nodes.get();
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i + kJoinsAhead < count) {
+            uint64_t later = joins[i + kJoinsAhead];
+            __builtin_prefetch(&n[later >> 32]);
+            __builtin_prefetch(&n[uint32_t(later) & ~kEqualRanks]);
+        }
+        if (i + kTailsAhead < count) __builtin_prefetch(&n[n[joins[i + kTailsAhead] >> 32].parent]);
+        uint64_t join = joins[i];
+        Absorb(uint32_t(join >> 32), uint32_t(join) & ~kEqualRanks, join & kEqualRanks);
     }
 }
 
@@ -518,31 +597,11 @@ bool mcvSegmentGraph::CollectSmallEdges() {
     return true;
 }
 
-// Runs work(band, first, last) over the pixels each band has still to do, on the band threads,
-// until the slice ends; the bands' next pixels stay in bandCursor_, and each pixel is a unit of
-// stage 4's count. Returns how many pixels the bands have done in all.
+// OverBands for stage 4's sweeps, each pixel a unit of its count; the bands start again at their
+// first pixels once a sweep is done.
 template <class Work>
 uint32_t mcvSegmentGraph::OverPixels(Work&& work) {
-    BandSync sync;
-    auto run = [&](uint32_t b) {
-        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
-        // A step that begins after another in the same call has no first unit of its own.
-        bool begun = b == 0 && sliceBegun_;
-        uint32_t left = 0;
-        while (p < last && !SliceOver(sync, begun, left, 1)) {
-            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
-            work(b, p, end);
-            p = end;
-        }
-        bandCursor_[b] = p;
-    };
-    if (bands_ > 1)
-        OnBands(sync, run);
-    else
-        run(0);
-    sliceBegun_ = true;
-    uint32_t done = 0;
-    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    uint32_t done = OverBands(work);
     edgeCursor += done - smallCursor_;
     smallCursor_ = done;
     if (done == pixelCount)
@@ -581,6 +640,10 @@ bool mcvSegmentGraph::JoinSmallRegions() {
         uint32_t allowed = Allowance(kEdgeStride);
         if (!allowed) break;
         for (uint32_t end = i + std::min(allowed, count - i); i < end; ++i, ++edgeCursor) {
+            // As in stage 3, the links of later edges are fetched.
+            uint32_t ahead = smallSorted_[std::min(i + kLookAhead, count - 1)];
+            __builtin_prefetch(&up[ahead >> 2]);
+            __builtin_prefetch(&up[mcvEdgeOrder::To(ahead, width)]);
             uint32_t id = smallSorted_[i];
             uint32_t a = id >> 2, b = mcvEdgeOrder::To(id, width);
             uint32_t ra = FinalRoot(a), rb = FinalRoot(b);
@@ -697,24 +760,9 @@ uint32_t mcvSegmentGraph::BandFirstPixel(uint32_t band) const {
 // to its root, whose word holds the region's index. Each band adds up its own rows in sums of
 // its own, which add up the same in any order.
 void mcvSegmentGraph::MeasureRegions() {
-    BandSync sync;
-    auto measure = [&](uint32_t b) {
-        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
-        bool begun = false;
-        uint32_t left = 0;
-        while (p < last && !SliceOver(sync, begun, left, 1)) {
-            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
-            MeasurePixels(p, end, regionSums_[b].data());
-            p = end;
-        }
-        bandCursor_[b] = p;
-    };
-    if (bands_ > 1)
-        OnBands(sync, measure);
-    else
-        measure(0);
-    uint32_t done = 0;
-    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    uint32_t done = OverBands([&](uint32_t b, uint32_t first, uint32_t last) {
+        MeasurePixels(first, last, regionSums_[b].data());
+    });
     itemCursor = int32_t(done);
     if (done < pixelCount) return;
     for (uint32_t i = 0; i < regions.size(); ++i) {
@@ -871,6 +919,31 @@ void mcvSegmentGraph::OnBands(BandSync& sync, Work&& work) {
     for (std::thread& t : helpers) t.join();
 }
 
+// Runs work(band, first, last) over the pixels each band has still to do, on the band threads
+// (on the calling thread alone with one band), a stride of pixels at a time, until the slice
+// ends. The bands' next pixels stay in bandCursor_. Returns how many pixels the bands have done
+// in all.
+template <class Work>
+uint32_t mcvSegmentGraph::OverBands(Work&& work) {
+    BandSync sync;
+    OnBands(sync, [&](uint32_t b) {
+        uint32_t p = bandCursor_[b], last = BandFirstPixel(b + 1);
+        // A step that begins after another in the same call has no first unit of its own.
+        bool begun = b == 0 && sliceBegun_;
+        uint32_t left = 0;
+        while (p < last && !SliceOver(sync, begun, left, 1)) {
+            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
+            work(b, p, end);
+            p = end;
+        }
+        bandCursor_[b] = p;
+    });
+    sliceBegun_ = true;
+    uint32_t done = 0;
+    for (uint32_t b = 0; b < bands_; ++b) done += bandCursor_[b] - BandFirstPixel(b);
+    return done;
+}
+
 // Whether a band must stop before its next unit of work: once the slice's time is spent, seen by
 // this band or another. Every band's first unit of a call runs, so every call makes progress.
 // The clock is read once per stride of units.
@@ -911,24 +984,11 @@ void mcvSegmentGraph::BuildEdgesInBands() {
         edges_.Begin(work.data, width, height, work.pitch, bands_);
         for (uint32_t b = 0; b < bands_; ++b) bandCursor_[b] = edges_.BandFirstPixel(b);
     }
-    BandSync sync;
     std::vector<uint32_t> counted(bands_);
-    OnBands(sync, [&](uint32_t b) {
-        uint32_t p = bandCursor_[b], last = edges_.BandFirstPixel(b + 1);
-        bool begun = false;
-        uint32_t left = 0;
-        while (p < last && !SliceOver(sync, begun, left, 1)) {
-            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
-            counted[b] += edges_.Count(p, end, b);
-            p = end;
-        }
-        bandCursor_[b] = p;
+    uint32_t done = OverBands([&](uint32_t b, uint32_t first, uint32_t last) {
+        counted[b] += edges_.Count(first, last, b);
     });
-    uint32_t done = 0;
-    for (uint32_t b = 0; b < bands_; ++b) {
-        edgeCount += counted[b];
-        done += bandCursor_[b] - edges_.BandFirstPixel(b);
-    }
+    for (uint32_t b = 0; b < bands_; ++b) edgeCount += counted[b];
     cursorY = done / width;
     cursorX = done % width;
     if (done < pixelCount) return;
@@ -939,21 +999,9 @@ void mcvSegmentGraph::BuildEdgesInBands() {
 // Stage 2 in bands: each band places its own edges, in its share of every bucket.
 void mcvSegmentGraph::SortEdgesInBands() {
     if (!edges_.Edges()) edges_.Prepare(edgeCount);
-    BandSync sync;
-    OnBands(sync, [&](uint32_t b) {
-        uint32_t p = bandCursor_[b], last = edges_.BandFirstPixel(b + 1);
-        bool begun = false;
-        uint32_t left = 0;
-        while (p < last && !SliceOver(sync, begun, left, 1)) {
-            uint32_t end = p + std::min(budget < kFineBudget ? 1 : kPixelStride, last - p);
-            edges_.Scatter(p, end, b);
-            p = end;
-        }
-        bandCursor_[b] = p;
-    });
-    for (uint32_t b = 0; b < bands_; ++b)
-        if (bandCursor_[b] < edges_.BandFirstPixel(b + 1)) return;
-    stages |= kEdgesSorted;
+    uint32_t done = OverBands(
+        [&](uint32_t b, uint32_t first, uint32_t last) { edges_.Scatter(first, last, b); });
+    if (done == pixelCount) stages |= kEdgesSorted;
 }
 
 // Runs work(first, count) over items start..total-1 in chunks that the band threads take in turn,

@@ -52,9 +52,10 @@ struct ColorGroup {
 //   5 regions listed                                6 region statistics (by region)
 //   7 colour groups and label image                 8 distance field (by row, two sweeps)
 //
-// The smoothing and stages 1, 2, 3's set-up and 6 run on several threads when the picture is
-// large: the rows are cut into bands, one per thread; with bandMerges, stage 8 runs in column
-// blocks too. The merges run on the calling thread. The result is the same, node for node,
+// The smoothing and stages 1, 2, 3's set-up, 4's sweeps over the pixels and 6 run on several
+// threads when the picture is large: the rows are cut into bands, one per thread. The merges
+// decide their joins on the calling thread; in stage 3 a second thread applies them to the nodes.
+// With bandMerges, stage 8 runs in column blocks too. The result is the same, node for node,
 // whatever the number of threads.
 class mcvSegmentGraph : public mtxImageConverter {
   public:
@@ -169,6 +170,11 @@ class mcvSegmentGraph : public mtxImageConverter {
 
     uint32_t RootOf(uint32_t x);
     uint32_t Join(uint32_t a, uint32_t b, uint32_t& tail);
+    uint32_t Absorb(uint32_t a, uint32_t b, bool equal);
+    template <class Joins>
+    void MergeEdges(Joins&& join);
+    void MergeHandingOffJoins();
+    void ApplyJoins(const uint64_t* joins, uint32_t count);
 
     // Stage 4's steps.
     enum SmallPhase : uint32_t { kMark, kCollect, kSort, kJoin, kLinks, kLinksDone };
@@ -188,6 +194,8 @@ class mcvSegmentGraph : public mtxImageConverter {
     // The band threads.
     template <class Work>
     void OnBands(BandSync& sync, Work&& work);
+    template <class Work>
+    uint32_t OverBands(Work&& work);
     bool SliceOver(BandSync& sync, bool& begun, uint32_t& left, uint32_t stride) const;
     void BuildEdgesInBands();
     void SortEdgesInBands();
@@ -219,6 +227,8 @@ class mcvSegmentGraph : public mtxImageConverter {
     // The parent links while stages 3 and 4 run, densely packed for the sweeps over the sorted
     // edges; copied into the nodes when stage 4 ends, then stage 8's work area.
     mcvLargeArray<uint32_t> links_;
+    // Stage 3 on two threads: the roots' union-by-rank counters, for the merging thread alone.
+    mcvLargeArray<uint8_t> ranks_;
     mcvLargeArray<float> distanceStore_;
     // Each pixel's region index once KeepRegionIndexOnly released the nodes.
     mcvLargeArray<uint32_t> regionIndex_;
