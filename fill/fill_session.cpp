@@ -427,25 +427,24 @@ std::vector<uint64_t> mtxFillSession::StampsNear(float x, float y, float radius)
     return near;
 }
 
-void mtxFillSession::MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const {
+bool mtxFillSession::AnyTile(const mtxRect& pixels,
+                             const std::function<bool(size_t tile)>& visit) const {
     const int step = mtxIEViewerLayer::kTileStep;
     const int c0 = std::max(0, pixels.left / step), r0 = std::max(0, pixels.top / step);
     const int c1 = std::min(layer_.columns - 1, (std::max(pixels.right, 1) - 1) / step);
     const int r1 = std::min(layer_.rows - 1, (std::max(pixels.bottom, 1) - 1) / step);
     for (int row = r0; row <= r1; ++row)
         for (int column = c0; column <= c1; ++column)
-            mask[size_t(row) * size_t(layer_.columns) + size_t(column)] = 1;
+            if (visit(size_t(row) * size_t(layer_.columns) + size_t(column))) return true;
+    return false;
+}
+
+void mtxFillSession::MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const {
+    AnyTile(pixels, [&mask](size_t tile) { return mask[tile] = 1, false; });
 }
 
 bool mtxFillSession::TouchesTiles(const mtxRect& pixels, const std::vector<uint8_t>& mask) const {
-    const int step = mtxIEViewerLayer::kTileStep;
-    const int c0 = std::max(0, pixels.left / step), r0 = std::max(0, pixels.top / step);
-    const int c1 = std::min(layer_.columns - 1, (std::max(pixels.right, 1) - 1) / step);
-    const int r1 = std::min(layer_.rows - 1, (std::max(pixels.bottom, 1) - 1) / step);
-    for (int row = r0; row <= r1; ++row)
-        for (int column = c0; column <= c1; ++column)
-            if (mask[size_t(row) * size_t(layer_.columns) + size_t(column)]) return true;
-    return false;
+    return AnyTile(pixels, [&mask](size_t tile) { return mask[tile] != 0; });
 }
 
 int64_t mtxFillSession::EraseStamps(const std::vector<uint64_t>& list) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -175,6 +176,9 @@ class mtxFillSession {
     void NoteCoverage(const mtxStamp& stamp);
     // The first stamp drawn over the log's last base.
     uint64_t FirstShown() const;
+    // The layer's tiles a rectangle of its pixels reaches (their indices,
+    // row by row) until visit returns true; whether it did.
+    bool AnyTile(const mtxRect& pixels, const std::function<bool(size_t tile)>& visit) const;
     void MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const;
     bool TouchesTiles(const mtxRect& pixels, const std::vector<uint8_t>& mask) const;
     // A new run in the log when the options, the generator or the picture
