@@ -2,7 +2,8 @@
 # The pictures of the help's tools (share/help/pictures/tool-*.jpg), taken
 # from the program under a virtual X display: the demo photo filled a while
 # (Fill), painted with the brush's hands (Protect, Finer, Coarser), its layer
-# moved and turned (Move, Rotate) and lit (Light: its dialog, and a part of
+# moved and turned (Move, Rotate), stamps erased along a stroke and stamped
+# there again by hand (Eraser, Stamp), and lit (Light: its dialog, and a part of
 # the lit picture at full size).
 #
 #   help_pictures.sh <daubry> <output-folder> <demo-photo>
@@ -67,13 +68,13 @@ click 40 167  # Rotate
 drag 780 330 700 560
 picture tool-rotate $viewer
 click $undo
-click 41 227  # Stamp: a spray along a stroke
-drag 420 260 640 300
+click 41 257  # Eraser: the stamps along a stroke go
+drag 420 300 640 330
+picture tool-eraser $viewer
+click 41 227  # Stamp: a spray along the same stroke fills the gap
+drag 420 300 640 330
 picture tool-stamp $viewer
 click $undo
-click 41 257  # Eraser: the stamps along a stroke go
-drag 420 320 640 360
-picture tool-eraser $viewer
 click $undo
 click 41 287  # Fill
 
