@@ -461,9 +461,9 @@ void mtxIEMdfField::Tick() {
     // read by the pace alone.
     uint32_t placedAt = lastCheckpoint_;
     session_->OpenBatch();
-    pace.Tick(false, clock, [this, &placedAt](uint32_t now) {
+    pace.Tick(clock, [this, &placedAt](uint32_t now) {
         placedAt = now;
-        return PlaceOne(now);
+        PlaceOne(now);
     });
     if (session_) session_->CloseBatch();
     ShowCoverage(false);
@@ -474,12 +474,18 @@ void mtxIEMdfField::Tick() {
 }
 
 // The worker places the next batch while this thread draws the last one and
-// the window shows it, so the engine's steps have a core of their own. The
-// session is the worker's from the launch until TakeAhead; everything else
-// that touches it settles first. The pace, on the worker, keeps to one
-// batch a frame: a launch within the frame places nothing.
+// the window shows it, so the engine's steps have a core of their own. A
+// frame after its launch the batch is handed in as it stands, and the next
+// one launched at once. The session is the worker's from the launch until
+// TakeAhead; everything else that touches it settles first.
 void mtxIEMdfField::TickAhead() {
-    if (worker_.Busy()) return;
+    if (worker_.Busy()) {
+        // Placed on this thread, a step re-entered the message loop: no
+        // batch inside the batch.
+        if (!workerStarted_) return;
+        if (clock() - lastLaunch_ < mtxFillPace::kFrameMs) return;
+        handIn_.store(true, std::memory_order_relaxed);
+    }
     TakeAhead();
     if (ahead_.ended) {
         DrawTaken();
@@ -503,16 +509,19 @@ void mtxIEMdfField::TickAhead() {
 void mtxIEMdfField::LaunchAhead(uint32_t now) {
     if (placeOnWorker && !workerStarted_) workerStarted_ = worker_.Start() != 0;
     ahead_.launched = true;
+    lastLaunch_ = now;
+    handIn_.store(false, std::memory_order_relaxed);
     session_->PlaceOnly(true);
     worker_.Hand([this, session = session_.get(), now] { PlaceAhead(*session, now); });
 }
 
-// On the worker: a Fast batch of the pace, keeping what it placed. Nothing
-// else touches the session, the pace or the run's state meanwhile; without a
-// worker a Stop may come from inside a step (a message box).
+// On the worker: steps until the batch is handed in, for at most
+// kLongestBatchMs of the clock, keeping what they placed. Nothing else
+// touches the session or the run's state meanwhile; without a worker a Stop
+// may come from inside a step (a message box).
 void mtxIEMdfField::PlaceAhead(mtxFillSession& session, uint32_t now) {
-    pace.Tick(true, clock, [this, &session, now](uint32_t) {
-        if (state != kRunning) return false;
+    const uint32_t start = clock();
+    for (int i = 0; i < mtxFillPace::kMaxBatch && state == kRunning; ++i) {
         mtxStamp stamp;
         mtxPlaceResult result = session.Step(now, &stamp);
         if (result == mtxPlaceResult::kPlaced) {
@@ -520,10 +529,12 @@ void mtxIEMdfField::PlaceAhead(mtxFillSession& session, uint32_t now) {
         } else if (result != mtxPlaceResult::kNoRoom) {
             ahead_.last = result;
             ahead_.ended = true;
-            return false;
+            return;
         }
-        return true;
-    });
+        if (handIn_.load(std::memory_order_relaxed) ||
+            clock() - start >= mtxFillPace::kLongestBatchMs)
+            return;
+    }
 }
 
 void mtxIEMdfField::TakeAhead() {

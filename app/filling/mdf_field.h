@@ -28,7 +28,7 @@ class mtxImage;
 // background task behind a status dialog) and then places samples into the
 // viewer's layer 0 on a 1 ms timer of the editor window until Stop: at the
 // collection's speed, one at least 10 ms after the other (Calm) or in
-// batches that fill most of a frame (Fast; mtxFillPace). Go without samples
+// batches a worker places while the window shows the last (Fast). Go without samples
 // opens the samples dialog instead and goes on once it is closed with samples
 // chosen; without a picture it says how to open one. Samples opens the samples
 // dialog, Clear puts the background back. The fill session (segmentation,
@@ -294,6 +294,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
         bool launched = false;
     } ahead_;
     std::vector<mtxStamp> taken_;
+    std::atomic<bool> handIn_{false};  // the window's thread wants the batch now
+    uint32_t lastLaunch_ = 0;
     bool workerStarted_ = false;
     mtxJobThread worker_;  // last: its thread ends before what its job uses goes
 };

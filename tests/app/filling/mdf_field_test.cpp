@@ -599,6 +599,47 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
     EXPECT_TRUE(messages.empty());
 }
 
+// A Fast batch (here on the test's thread) ends after its longest time, or
+// at once after a step that took longer, and a timer message that comes
+// inside a step starts no batch of its own.
+TEST_F(ToolTest, AFastBatchKeepsToItsTimeAndNeverNests) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.sizeMin = 3, samples.sizeMax = 30;
+    samples.speed = SampleCollection::kSpeedFast;
+    Picture picture(editor, 160, 120);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    mtxFillSession* session = tool->Session();
+    uint64_t batchStart = 0;
+    auto batch = [&] {
+        batchStart = session->steps;
+        now += mtxFillPace::kFrameMs;
+        tool->OnTimer(tool->timerId);
+        return session->steps - batchStart;
+    };
+    tick = 1;  // every step reads the clock once: a millisecond a step
+    EXPECT_EQ(batch(), mtxFillPace::kLongestBatchMs);
+    uint64_t longStepAt = session->steps + 3, nested = 0;
+    bool inside = false;
+    onReading = [&] {
+        // Readings after a step of the batch: a timer message comes there.
+        if (inside || session->steps == batchStart) return;
+        if (session->steps == longStepAt) now += 100;
+        inside = true;
+        uint64_t before = session->steps;
+        tool->OnTimer(tool->timerId);
+        nested += session->steps - before;
+        inside = false;
+    };
+    EXPECT_EQ(batch(), 3u);
+    EXPECT_EQ(nested, 0u);
+    onReading = nullptr;
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(tool->placements, session->stamps) << "every stamp placed is drawn by the Stop";
+}
+
 // A Fine run stops by itself once the picture is covered; Go then starts
 // another over it rather than doing nothing.
 TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
