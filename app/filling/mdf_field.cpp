@@ -539,6 +539,8 @@ void mtxIEMdfField::PlaceAhead(mtxFillSession& session, uint32_t now) {
 
 void mtxIEMdfField::TakeAhead() {
     if (!ahead_.launched) return;
+    // The batch ends after the step under way.
+    handIn_.store(true, std::memory_order_relaxed);
     worker_.Wait();
     ahead_.launched = false;
     if (session_) session_->PlaceOnly(false);

@@ -583,7 +583,8 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
     ASSERT_NE(tool->Session(), nullptr);
     tool->Session()->Seed(29);
     WaitForPreparation();
-    for (int i = 0; i < 2000 && tool->Session()->steps < 600; ++i) {
+    const uint32_t giveUp = mtxOs::Milliseconds() + 60000;  // a slow, sanitised build
+    while (tool->Session()->steps < 600 && int32_t(giveUp - mtxOs::Milliseconds()) > 0) {
         tool->OnTimer(tool->timerId);
         mtxOs::SleepMilliseconds(1);
     }
