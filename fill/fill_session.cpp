@@ -208,6 +208,15 @@ int mtxFillSession::CloseBatch() {
     return layer_.CloseBatch();
 }
 
+int mtxFillSession::DrawPlaced(const std::vector<mtxStamp>& stamps) {
+    // The layer target's own switch is the placing thread's: it may be
+    // placing the next stamps meanwhile.
+    int result = 1;
+    for (const mtxStamp& stamp : stamps)
+        if (!layerTarget_.DrawNow(stamp, samples_)) result = 0;
+    return result;
+}
+
 void mtxFillSession::ForgetCoverage() {
     // Protected pixels are meant to stay bare: they do not count as uncovered.
     const bool fine = samples_.fillMode == SampleCollection::kModeFine;

@@ -89,6 +89,14 @@ class mtxFillSession {
     // could not be drawn.
     void OpenBatch(size_t limit = mtxIEViewerLayer::kBatchLimit);
     int CloseBatch();
+    // Placing apart from drawing, for steps taken on a thread without the
+    // device: while on, Step places and logs its stamps but draws none, and
+    // DrawPlaced, on the device's thread, draws the stamps Step gave, in
+    // their order (the picture a drawing Step gives), also while the next
+    // ones are being placed. Switch it only while no step runs. DrawPlaced
+    // gives 0 when a stamp could not be drawn.
+    void PlaceOnly(bool on) { layerTarget_.drawing = !on; }
+    int DrawPlaced(const std::vector<mtxStamp>& stamps);
 
     // The share of the photo covered by stamps of alpha at least one half
     // since the background was last applied, 0..1.

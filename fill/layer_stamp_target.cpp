@@ -13,6 +13,10 @@ int mtxLayerStampTarget::Height() const {
 }
 
 int mtxLayerStampTarget::Draw(const mtxStamp& stamp, const SampleCollection& samples) {
+    return drawing ? DrawNow(stamp, samples) : 1;
+}
+
+int mtxLayerStampTarget::DrawNow(const mtxStamp& stamp, const SampleCollection& samples) {
     mtxIEPixelShader* shader = editor_.GetPixelShader(stamp.shader);
     if (!editor_.GetDevice() || !shader || stamp.sample < 0 || stamp.sample >= samples.count)
         return 0;
@@ -21,6 +25,7 @@ int mtxLayerStampTarget::Draw(const mtxStamp& stamp, const SampleCollection& sam
 }
 
 void mtxLayerStampTarget::Refresh() {
+    if (!drawing) return;
     IDirect3DDevice9* device = editor_.GetDevice();
     if (device && device->TestCooperativeLevel() == D3D_OK) layer_.CommitTiles();
 }

@@ -18,6 +18,14 @@ class mtxLayerStampTarget : public mtxStampTarget {
     // Commits the drawn tiles into the layer's image while the device is usable.
     void Refresh() override;
 
+    // Draws whatever drawing says.
+    int DrawNow(const mtxStamp& stamp, const SampleCollection& samples);
+
+    // Off while the engine places stamps on a thread without the device:
+    // Draw then draws nothing and succeeds, and Refresh does nothing (the
+    // thread that draws the stamps commits them).
+    bool drawing = true;
+
   private:
     mtxImageEditorDevice& editor_;
     mtxIEViewerLayer& layer_;

@@ -85,6 +85,11 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
 }
 
 mtxIEMdfField::~mtxIEMdfField() {
+    // The worker's batch is drawn where the layer is still the session's.
+    if (HasPicture() && SessionCurrent())
+        Settle();
+    else
+        Abandon();
     state = kStopped;
     painting_ = false;  // a stroke under way is not recorded by a tool that goes
     // Another tool replaces this one: the run so far is one change.
@@ -144,6 +149,7 @@ void mtxIEMdfField::BuildToolBar() {
 }
 
 int mtxIEMdfField::Process(uint32_t action, uint16_t value) {
+    Settle();
     switch (action) {
         case kGo:
             Go();
@@ -232,6 +238,7 @@ bool mtxIEMdfField::SessionCurrent() {
 }
 
 void mtxIEMdfField::DropSession() {
+    Abandon();
     // The change began on a picture that is gone or no longer the tool's.
     CancelChange();
     CancelPreparation();
@@ -308,6 +315,7 @@ void mtxIEMdfField::ChooseSamples() {
 }
 
 void mtxIEMdfField::StartRunning() {
+    ahead_.ended = false;
     // After a save the run goes on inside the change it began.
     if (!changeOpen_) StartChange("Fill");
     state = kRunning;
@@ -334,6 +342,7 @@ void mtxIEMdfField::Stop() {
 }
 
 void mtxIEMdfField::EndRun() {
+    Settle();
     state = kStopped;
     RefreshLayer();
     EndChange();
@@ -341,6 +350,7 @@ void mtxIEMdfField::EndRun() {
 }
 
 int mtxIEMdfField::Reopen(const mtxStampLog& log) {
+    Settle();
     DropSession();
     if (!HasPicture()) return 0;
     sessionLayer_ = viewer->GetLayer(0);
@@ -412,6 +422,7 @@ void mtxIEMdfField::CancelChange() {
 }
 
 void mtxIEMdfField::PictureRestored() {
+    Settle();
     // The stamps placed next are drawn on the device's tiles, which must show
     // the restored picture before the viewer's next paint would upload it.
     if (HasPicture()) viewer->GetLayer(0)->UploadChanges();
@@ -420,6 +431,7 @@ void mtxIEMdfField::PictureRestored() {
 }
 
 void mtxIEMdfField::RefreshLayer() {
+    Settle();
     if (!HasPicture()) {
         showMessage(mtxIELoadString(701, "Just open any image"));
         return;
@@ -441,16 +453,17 @@ void mtxIEMdfField::Tick() {
         CancelChange();
         return;
     }
-    bool fast = samples.speed != SampleCollection::kSpeedCalm;
+    if (samples.speed != SampleCollection::kSpeedCalm) {
+        TickAhead();
+        return;
+    }
     // The checkpoint goes by the time of the last placement: the clock is
     // read by the pace alone.
     uint32_t placedAt = lastCheckpoint_;
-    // The tick's stamps are drawn in small batches, so their drawing counts
-    // in the pace's time and the tick keeps to its budget.
-    session_->OpenBatch(kTickBatch);
-    pace.Tick(fast, clock, [this, &placedAt](uint32_t now) {
+    session_->OpenBatch();
+    pace.Tick(clock, [this, &placedAt](uint32_t now) {
         placedAt = now;
-        return PlaceOne(now);
+        PlaceOne(now);
     });
     if (session_) session_->CloseBatch();
     ShowCoverage(false);
@@ -460,12 +473,112 @@ void mtxIEMdfField::Tick() {
     }
 }
 
+// The worker places the next batch while this thread draws the last one and
+// the window shows it, so the engine's steps have a core of their own. A
+// frame after its launch the batch is handed in as it stands, and the next
+// one launched at once. The session is the worker's from the launch until
+// TakeAhead; everything else that touches it settles first.
+void mtxIEMdfField::TickAhead() {
+    if (worker_.Busy()) {
+        // Placed on this thread, a step re-entered the message loop: no
+        // batch inside the batch.
+        if (!workerStarted_) return;
+        if (clock() - lastLaunch_ < mtxFillPace::kFrameMs) return;
+        handIn_.store(true, std::memory_order_relaxed);
+    }
+    TakeAhead();
+    if (ahead_.ended) {
+        DrawTaken();
+        ahead_.ended = false;
+        AfterStep(ahead_.last, nullptr);
+        if (state != kRunning) return;
+    }
+    const uint32_t now = clock();
+    ShowCoverage(false);
+    if (now - lastCheckpoint_ >= kCheckpointEvery) {
+        // The copy is taken of the log and the picture as far as placed.
+        DrawTaken();
+        lastCheckpoint_ = now;
+        if (onCheckpoint) onCheckpoint();
+        if (state != kRunning) return;
+    }
+    LaunchAhead(now);
+    DrawTaken();
+}
+
+void mtxIEMdfField::LaunchAhead(uint32_t now) {
+    if (placeOnWorker && !workerStarted_) workerStarted_ = worker_.Start() != 0;
+    ahead_.launched = true;
+    lastLaunch_ = now;
+    handIn_.store(false, std::memory_order_relaxed);
+    session_->PlaceOnly(true);
+    worker_.Hand([this, session = session_.get(), now] { PlaceAhead(*session, now); });
+}
+
+// On the worker: steps until the batch is handed in, for at most
+// kLongestBatchMs of the clock, keeping what they placed. Nothing else
+// touches the session or the run's state meanwhile; without a worker a Stop
+// may come from inside a step (a message box).
+void mtxIEMdfField::PlaceAhead(mtxFillSession& session, uint32_t now) {
+    const uint32_t start = clock();
+    for (int i = 0; i < mtxFillPace::kMaxBatch && state == kRunning; ++i) {
+        mtxStamp stamp;
+        mtxPlaceResult result = session.Step(now, &stamp);
+        if (result == mtxPlaceResult::kPlaced) {
+            ahead_.stamps.push_back(stamp);
+        } else if (result != mtxPlaceResult::kNoRoom) {
+            ahead_.last = result;
+            ahead_.ended = true;
+            return;
+        }
+        if (handIn_.load(std::memory_order_relaxed) ||
+            clock() - start >= mtxFillPace::kLongestBatchMs)
+            return;
+    }
+}
+
+void mtxIEMdfField::TakeAhead() {
+    if (!ahead_.launched) return;
+    // The batch ends after the step under way.
+    handIn_.store(true, std::memory_order_relaxed);
+    worker_.Wait();
+    ahead_.launched = false;
+    if (session_) session_->PlaceOnly(false);
+    taken_.insert(taken_.end(), ahead_.stamps.begin(), ahead_.stamps.end());
+    ahead_.stamps.clear();
+}
+
+void mtxIEMdfField::DrawTaken() {
+    if (taken_.empty() || !session_) return taken_.clear();
+    session_->OpenBatch();
+    session_->DrawPlaced(taken_);
+    session_->CloseBatch();
+    for (const mtxStamp& stamp : taken_) ShowStamp(stamp);
+    placements += taken_.size();
+    taken_.clear();
+}
+
+void mtxIEMdfField::Settle() {
+    TakeAhead();
+    DrawTaken();
+}
+
+void mtxIEMdfField::Abandon() {
+    TakeAhead();
+    taken_.clear();
+    ahead_.ended = false;
+}
+
 bool mtxIEMdfField::PlaceOne(uint32_t now) {
     // Something the last step did (a message box, a lost device) may have
     // ended the run or the session.
     if (state != kRunning || !session_ || !session_->prepared) return false;
     mtxStamp stamp;
     mtxPlaceResult result = session_->Step(now, &stamp);
+    return AfterStep(result, &stamp);
+}
+
+bool mtxIEMdfField::AfterStep(mtxPlaceResult result, const mtxStamp* stamp) {
     if (result == mtxPlaceResult::kNoSamples) {
         EndRun();
         showMessage(mtxIELoadString(702, "You should select samples"));
@@ -473,7 +586,7 @@ bool mtxIEMdfField::PlaceOne(uint32_t now) {
     }
     if (result == mtxPlaceResult::kPlaced) {
         ++placements;
-        ShowStamp(stamp);
+        if (stamp) ShowStamp(*stamp);
     } else if (result == mtxPlaceResult::kFinished) {
         // Go always adds to the picture: a run found at its end, or ending
         // before it placed anything, gives way to the next one, once.
@@ -542,12 +655,14 @@ std::string mtxIEMdfField::CoverageText() {
 }
 
 void mtxIEMdfField::OnPictureOpening() {
+    Settle();
     DropSession();
     savedState = kStopped;
     ShowCoverage(true);
 }
 
 void mtxIEMdfField::OnOptionsChanged() {
+    Settle();
     // The Filling dialog may have changed the speed.
     ShowSpeed();
     ShowSampleItems();
@@ -561,6 +676,7 @@ void mtxIEMdfField::OnOptionsChanged() {
 }
 
 void mtxIEMdfField::Suspend() {
+    Settle();
     savedState = state;
     state = kStopped;
     if (HasPicture()) RefreshLayer();
@@ -574,6 +690,7 @@ void mtxIEMdfField::Resume() {
 }
 
 void mtxIEMdfField::ResetBackground() {
+    Settle();
     if (!Prepared()) return;
     PrepareBackground();
     ++backgroundResets;
@@ -613,6 +730,7 @@ void mtxIEMdfField::BuildHandItems() {
 }
 
 void mtxIEMdfField::SetHand(mtxMapBrush::Mode mode) {
+    Settle();
     FinishStroke();
     bool changed = (brush.mode == mtxMapBrush::kNone) != (mode == mtxMapBrush::kNone);
     if (mode != mtxMapBrush::kNone && stampHand.mode != mtxStampHand::kOff)
@@ -683,6 +801,7 @@ bool mtxIEMdfField::ToLayer(int x, int y, float* lx, float* ly) {
 }
 
 void mtxIEMdfField::PaintTo(int x, int y) {
+    Settle();
     float lx = 0, ly = 0;
     if (!ToLayer(x, y, &lx, &ly)) return;
     mtxFillSession* session = session_.get();
@@ -714,6 +833,7 @@ void mtxIEMdfField::ShowPlanePixels(const mtxRect& pixels) {
 }
 
 void mtxIEMdfField::FinishStroke() {
+    Settle();
     if (stamping_) {
         // The stroke's stamps reach the picture and end its change.
         stamping_ = false;
@@ -746,6 +866,7 @@ void mtxIEMdfField::FinishStroke() {
 }
 
 int mtxIEMdfField::ApplyStroke(const mtxMapStroke& stroke, bool backward) {
+    Settle();
     FinishStroke();
     if (!SessionCurrent() || !stroke.Apply(session_->maps, backward)) return 0;
     ShowPlanePixels(stroke.rect);
@@ -779,6 +900,7 @@ int mtxIEMdfField::BeginStamping(int x, int y, uint32_t keys) {
 }
 
 void mtxIEMdfField::StampTo(int x, int y, bool begin) {
+    Settle();
     float lx = 0, ly = 0;
     if (!stamping_ || !ToLayer(x, y, &lx, &ly)) return;
     mtxRect changed;
@@ -789,6 +911,7 @@ void mtxIEMdfField::StampTo(int x, int y, bool begin) {
 }
 
 int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {
+    Settle();
     FinishStroke();
     if (stampHand.mode != mtxStampHand::kOff) return BeginStamping(x, y, keys);
     // The preparation's thread reads only the photo: painting goes on meanwhile.

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "app/filling/map_brush.h"
 #include "app/filling/mdf.h"
 #include "app/filling/stamp_hand.h"
+#include "base/job_thread.h"
 #include "fill/fill_session.h"
 #include "ui/action_processor.h"
 #include "ui/ie_task.h"
@@ -26,7 +28,7 @@ class mtxImage;
 // background task behind a status dialog) and then places samples into the
 // viewer's layer 0 on a 1 ms timer of the editor window until Stop: at the
 // collection's speed, one at least 10 ms after the other (Calm) or in
-// batches that fill most of a frame (Fast; mtxFillPace). Go without samples
+// batches a worker places while the window shows the last (Fast). Go without samples
 // opens the samples dialog instead and goes on once it is closed with samples
 // chosen; without a picture it says how to open one. Samples opens the samples
 // dialog, Clear puts the background back. The fill session (segmentation,
@@ -58,8 +60,6 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     static constexpr double kStopCoverage = 0.95;
     // ms of running between two calls of onCheckpoint.
     static constexpr uint32_t kCheckpointEvery = 10000;
-    // Stamps a tick draws together.
-    static constexpr size_t kTickBatch = 64;
 
     // Prepares the picture of the tool's viewer layer 0 on the task's thread.
     class Task : public mtxIETask {
@@ -149,14 +149,22 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void RefreshLayer();
     bool Prepared() const { return session_ && session_->prepared; }
     bool Preparing() const { return task_ != nullptr; }
-    mtxFillSession* Session() { return session_.get(); }
+    // The session, settled: the batch being placed is drawn first.
+    mtxFillSession* Session() {
+        Settle();
+        return session_.get();
+    }
     // The session's number, never given to another session of the program,
     // so what was noted of one is not taken for another's.
     uint64_t SessionNumber() const { return sessionNumber_; }
     Task* CurrentTask() { return task_; }
 
     // The millisecond clock, wrapping at 2^32; tests put a fake one here.
+    // Fast batches read it on the worker.
     std::function<uint32_t()> clock;
+    // Fast batches are placed on a worker thread while the window draws the
+    // last one; off, on the window's thread (the same stamps).
+    bool placeOnWorker = true;
     // Shows a message to the user (the program's message box by default).
     std::function<void(const std::string&)> showMessage;
     // Bracket every change the tool makes to layer 0's picture, for the
@@ -228,6 +236,19 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void StartRunning();
     // One engine step at clock time now; false when the run stopped.
     bool PlaceOne(uint32_t now);
+    // What a step's result means for the run; false when it stopped.
+    bool AfterStep(mtxPlaceResult result, const mtxStamp* stamp);
+    void TickAhead();
+    void LaunchAhead(uint32_t now);
+    void PlaceAhead(mtxFillSession& session, uint32_t now);
+    // Waits for the worker's batch and takes its stamps, to draw.
+    void TakeAhead();
+    void DrawTaken();
+    // Before anything reads or changes the session: the worker's batch is
+    // waited for and drawn.
+    void Settle();
+    // The same when the session's layer may be gone: nothing is drawn.
+    void Abandon();
     // Stops the run: what was drawn reaches the picture, the change ends.
     void EndRun();
     void Stop();
@@ -263,4 +284,18 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     float strokeX_ = 0, strokeY_ = 0;      // its last point, layer pixels
     mtxRect strokeRect_;                   // what it touched so far
     std::vector<uint8_t> strokeStart_;     // the whole plane before it; empty: no plane then
+
+    // Fast runs: the batch the worker places, and the stamps taken from it
+    // and not drawn yet.
+    struct Ahead {
+        std::vector<mtxStamp> stamps;
+        mtxPlaceResult last = mtxPlaceResult::kPlaced;
+        bool ended = false;  // last ended the batch: the run may be over
+        bool launched = false;
+    } ahead_;
+    std::vector<mtxStamp> taken_;
+    std::atomic<bool> handIn_{false};  // the window's thread wants the batch now
+    uint32_t lastLaunch_ = 0;
+    bool workerStarted_ = false;
+    mtxJobThread worker_;  // last: its thread ends before what its job uses goes
 };

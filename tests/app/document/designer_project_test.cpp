@@ -64,6 +64,7 @@ class DesignerProjectTest : public Fixture {
         auto* tool = dynamic_cast<mtxIEMdfField*>(Designer().CurrentTool());
         if (tool && tool != wired_) {
             tool->clock = [this] { return now; };
+            tool->placeOnWorker = false;
             tool->showMessage = [this](const std::string& text) { told.push_back(text); };
             wired_ = tool;
         }

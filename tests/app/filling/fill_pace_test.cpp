@@ -1,5 +1,5 @@
-// mtxFillPace and mtxFillRate: the batching of the filling tool's steps under
-// a fake clock, and the rate and time left its bar shows.
+// mtxFillPace and mtxFillRate: the Calm pace of the filling tool's steps
+// under a fake clock, and the rate and time left its bar shows.
 #include "app/filling/fill_pace.h"
 
 #include <gtest/gtest.h>
@@ -17,116 +17,37 @@ struct FakeSteps {
     uint32_t now = 5000;
     std::vector<uint32_t> cost = {1};
     std::vector<uint32_t> began;
-    bool goOn = true;
     uint32_t Clock() const { return now; }
-    bool Step(uint32_t at) {
+    void Step(uint32_t at) {
         began.push_back(at);
         size_t i = std::min(began.size() - 1, cost.size() - 1);
         now += cost[i];
-        return goOn;
     }
-    int Tick(mtxFillPace& pace, bool fast) {
-        return pace.Tick(
-            fast, [this] { return Clock(); }, [this](uint32_t at) { return Step(at); });
+    int Tick(mtxFillPace& pace) {
+        return pace.Tick([this] { return Clock(); }, [this](uint32_t at) { Step(at); });
     }
 };
 
-TEST(FillPace, AFastBatchStepsUntilItsBudgetIsSpent) {
-    for (uint32_t cost : {1u, 3u, 4u, 9u}) {
-        FakeSteps f;
-        f.cost = {cost};
-        mtxFillPace pace;
-        pace.Restart(f.now);
-        uint32_t start = f.now;
-        int steps = f.Tick(pace, true);
-        EXPECT_EQ(steps, int((mtxFillPace::kBudgetMs + cost - 1) / cost)) << cost;
-        for (uint32_t at : f.began) EXPECT_LT(at - start, mtxFillPace::kBudgetMs) << cost;
-        EXPECT_GE(f.now - start, mtxFillPace::kBudgetMs) << cost;
-    }
-}
-
-TEST(FillPace, ALongStepEndsTheBatchAndAStoppedRunEndsItAtOnce) {
-    FakeSteps f;
-    f.cost = {2, 40, 1};
-    mtxFillPace pace;
-    pace.Restart(f.now);
-    EXPECT_EQ(f.Tick(pace, true), 2);
-    f.now += mtxFillPace::kFrameMs;
-    f.began.clear();
-    f.cost = {1};
-    f.goOn = false;
-    EXPECT_EQ(f.Tick(pace, true), 1);
-}
-
-// The window's time between batches sets the next batch's: twice as much,
-// within the budgets, and a long pause (a menu) sets nothing.
-TEST(FillPace, SlowFramesLengthenTheBatchWithinItsBudgets) {
-    struct Case {
-        uint32_t between, budget;
-    };
-    for (Case c :
-         {Case{3, mtxFillPace::kBudgetMs}, Case{9, 18}, Case{15, mtxFillPace::kLongBudgetMs},
-          Case{mtxFillPace::kPauseMs + 1, mtxFillPace::kBudgetMs}}) {
-        FakeSteps f;
-        mtxFillPace pace;
-        pace.Restart(f.now);
-        f.Tick(pace, true);  // kBudgetMs long: the next may start 3 ms after it
-        f.now += c.between;
-        uint32_t start = f.now;
-        int steps = f.Tick(pace, true);
-        EXPECT_EQ(pace.Budget(), c.budget) << c.between;
-        EXPECT_EQ(f.now - start, c.budget) << c.between;
-        EXPECT_EQ(steps, int(c.budget)) << c.between;
-    }
-}
-
-TEST(FillPace, AtMostOneBatchAFrame) {
-    FakeSteps f;
-    f.cost = {0, 0, 0, 0, 1};  // quick steps, then the clock moves
-    mtxFillPace pace;
-    pace.Restart(f.now);
-    std::vector<uint32_t> batchStarts;
-    for (int i = 0; i < 200; ++i) {
-        size_t before = f.began.size();
-        if (f.Tick(pace, true) > 0) batchStarts.push_back(f.began[before]);
-        f.now += 1;  // the next timer message
-    }
-    ASSERT_GT(batchStarts.size(), 5u);
-    for (size_t i = 1; i < batchStarts.size(); ++i)
-        EXPECT_GE(batchStarts[i] - batchStarts[i - 1], mtxFillPace::kFrameMs);
-}
-
-TEST(FillPace, AClockThatStandsStillStillEndsTheBatch) {
-    FakeSteps f;
-    f.cost = {0};
-    mtxFillPace pace;
-    pace.Restart(f.now);
-    EXPECT_EQ(f.Tick(pace, true), mtxFillPace::kMaxBatch);
-}
-
 // A step that runs the message loop (a message box, a nested dialog) gets
-// timer messages of its own: they must not start a batch inside the batch.
-TEST(FillPace, NeverTwoBatchesAtOnce) {
-    for (bool fast : {false, true}) {
-        mtxFillPace pace;
-        uint32_t now = 100;
-        pace.Restart(now);
-        int depth = 0, deepest = 0, inner = 0;
-        auto clock = [&] { return now; };
-        std::function<bool(uint32_t)> step = [&](uint32_t) {
-            deepest = std::max(deepest, ++depth);
-            now += 3;
-            inner += pace.Tick(fast, clock, step);
-            EXPECT_TRUE(pace.InBatch());
-            --depth;
-            return true;
-        };
-        now += 20;
-        EXPECT_GT(pace.Tick(fast, clock, step), 0) << fast;
-        EXPECT_EQ(deepest, 1) << fast;
-        EXPECT_EQ(inner, 0) << fast;
-        EXPECT_FALSE(pace.InBatch());
-    }
+// timer messages of its own: they must not start a step inside the step.
+TEST(FillPace, NeverTwoStepsAtOnce) {
+    mtxFillPace pace;
+    uint32_t now = 100;
+    pace.Restart(now);
+    int depth = 0, deepest = 0, inner = 0;
+    auto clock = [&] { return now; };
+    std::function<void(uint32_t)> step = [&](uint32_t) {
+        deepest = std::max(deepest, ++depth);
+        now += 30;
+        inner += pace.Tick(clock, step);
+        EXPECT_TRUE(pace.InStep());
+        --depth;
+    };
+    now += 20;
+    EXPECT_EQ(pace.Tick(clock, step), 1);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(inner, 0);
+    EXPECT_FALSE(pace.InStep());
 }
 
 TEST(FillPace, CalmStepsAtLeastTenMsApart) {
@@ -135,7 +56,7 @@ TEST(FillPace, CalmStepsAtLeastTenMsApart) {
     mtxFillPace pace;
     pace.Restart(f.now);
     for (int i = 0; i < 500; ++i) {
-        f.Tick(pace, false);
+        f.Tick(pace);
         f.now += 1;
     }
     ASSERT_GT(f.began.size(), 30u);
@@ -146,7 +67,7 @@ TEST(FillPace, CalmStepsAtLeastTenMsApart) {
     pace.Restart(f.now);
     f.began.clear();
     for (int i = 0; i < 100; ++i) {
-        f.Tick(pace, false);
+        f.Tick(pace);
         f.now += 1;
     }
     EXPECT_GE(f.began.size(), 8u);

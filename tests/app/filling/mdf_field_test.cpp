@@ -12,6 +12,7 @@
 
 #include "app/filling/lawn_sample_dlg.h"
 #include "fill/sample_collection.h"
+#include "platform/cpu.h"
 #include "render/image_dx.h"
 #include "tests/app/filling/disc_samples.h"
 #include "tests/app/filling/tool_preparation.h"
@@ -71,6 +72,7 @@ class ToolTest : public ::testing::Test {
         viewer->SetRect({0, 45, 480, 320});
         tool = new mtxIEMdfField(viewer, bar, samples);
         tool->clock = [this] { return Clock(); };
+        tool->placeOnWorker = false;  // the fake clock is this thread's
         tool->showMessage = [this](const std::string& text) { messages.push_back(text); };
     }
     ~ToolTest() override {
@@ -512,12 +514,13 @@ TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
 
 // The same seed gives the same picture after the same number of engine
 // steps, in Calm and in Fast, and when a Stop arrives in the middle of a
-// batch (then Go): the generator goes on where it was.
+// batch (then Go): the generator goes on where it was. Fast on the worker
+// thread, on the real clock, stops wherever it is: Calm to as many steps
+// gives its picture.
 TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
     AddDiscs(samples, editor.GetDevice(), 3);
     samples.sizeMin = 3, samples.sizeMax = 30;
-    constexpr uint64_t kSteps = 400;
-    auto fill = [&](uint32_t speed, uint64_t stopAt, uint64_t* widest) {
+    auto fill = [&](uint32_t speed, uint64_t steps, uint64_t stopAt, uint64_t* widest) {
         samples.speed = speed;
         tick = speed == SampleCollection::kSpeedFast ? 1 : 0;
         Picture picture(editor, 160, 120);
@@ -532,14 +535,14 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
         bool stopped = false;
         // The batch ends at the last step: the clock jumps past the budget.
         onReading = [&] {
-            if (session->steps >= kSteps) now += 1000;
+            if (session->steps >= steps) now += 1000;
             if (stopAt && !stopped && session->steps == stopAt) {
                 stopped = true;
                 tool->Process(mtxIEMdfField::kStop, 0);
             }
         };
         *widest = 0;
-        for (int i = 0; i < 100000 && session->steps < kSteps; ++i) {
+        for (int i = 0; i < 100000 && session->steps < steps; ++i) {
             if (tool->state != mtxIEMdfField::kRunning) {
                 EXPECT_EQ(session->steps, stopAt) << "the batch ended at the Stop";
                 tool->Process(mtxIEMdfField::kGo, 0);
@@ -551,24 +554,91 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
         }
         onReading = nullptr;
         tool->Process(mtxIEMdfField::kStop, 0);
-        EXPECT_EQ(session->steps, kSteps);
-        EXPECT_GT(session->stamps, kSteps / 4);
+        EXPECT_EQ(session->steps, steps);
+        EXPECT_GT(session->stamps, steps / 4);
         std::vector<uint32_t> pixels = PixelsOf(picture.Image());
         tool->OnPictureOpening();
         viewer->SetStack(nullptr);
         return pixels;
     };
+    constexpr uint64_t kSteps = 400;
     uint64_t widest = 0;
-    std::vector<uint32_t> calm = fill(SampleCollection::kSpeedCalm, 0, &widest);
+    std::vector<uint32_t> calm = fill(SampleCollection::kSpeedCalm, kSteps, 0, &widest);
     EXPECT_EQ(widest, 1u);
-    std::vector<uint32_t> fast = fill(SampleCollection::kSpeedFast, 0, &widest);
+    std::vector<uint32_t> fast = fill(SampleCollection::kSpeedFast, kSteps, 0, &widest);
     EXPECT_GT(widest, 3u) << "Fast places a batch a tick";
     EXPECT_EQ(fast, calm);
     for (uint64_t stopAt : {1u, 37u, 38u, 250u}) {
-        EXPECT_EQ(fill(SampleCollection::kSpeedFast, stopAt, &widest), calm) << stopAt;
-        EXPECT_EQ(fill(SampleCollection::kSpeedCalm, stopAt, &widest), calm) << stopAt;
+        EXPECT_EQ(fill(SampleCollection::kSpeedFast, kSteps, stopAt, &widest), calm) << stopAt;
+        EXPECT_EQ(fill(SampleCollection::kSpeedCalm, kSteps, stopAt, &widest), calm) << stopAt;
     }
+
+    // On the worker: the test's clock stays on this thread.
+    tool->placeOnWorker = true;
+    tool->clock = [] { return mtxOs::Milliseconds(); };
+    samples.speed = SampleCollection::kSpeedFast;
+    Picture picture(editor, 160, 120);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    ASSERT_NE(tool->Session(), nullptr);
+    tool->Session()->Seed(29);
+    WaitForPreparation();
+    const uint32_t giveUp = mtxOs::Milliseconds() + 60000;  // a slow, sanitised build
+    while (tool->Session()->steps < 600 && int32_t(giveUp - mtxOs::Milliseconds()) > 0) {
+        tool->OnTimer(tool->timerId);
+        mtxOs::SleepMilliseconds(1);
+    }
+    tool->Process(mtxIEMdfField::kStop, 0);
+    const uint64_t steps = tool->Session()->steps;
+    EXPECT_GE(steps, 600u);
+    std::vector<uint32_t> threaded = PixelsOf(picture.Image());
+    tool->OnPictureOpening();
+    viewer->SetStack(nullptr);
+    tool->placeOnWorker = false;
+    tool->clock = [this] { return Clock(); };
+    EXPECT_EQ(fill(SampleCollection::kSpeedCalm, steps, 0, &widest), threaded);
     EXPECT_TRUE(messages.empty());
+}
+
+// A Fast batch (here on the test's thread) ends after its longest time, or
+// at once after a step that took longer, and a timer message that comes
+// inside a step starts no batch of its own.
+TEST_F(ToolTest, AFastBatchKeepsToItsTimeAndNeverNests) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.sizeMin = 3, samples.sizeMax = 30;
+    samples.speed = SampleCollection::kSpeedFast;
+    Picture picture(editor, 160, 120);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    mtxFillSession* session = tool->Session();
+    uint64_t batchStart = 0;
+    auto batch = [&] {
+        batchStart = session->steps;
+        now += mtxFillPace::kFrameMs;
+        tool->OnTimer(tool->timerId);
+        return session->steps - batchStart;
+    };
+    tick = 1;  // every step reads the clock once: a millisecond a step
+    EXPECT_EQ(batch(), mtxFillPace::kLongestBatchMs);
+    uint64_t longStepAt = session->steps + 3, nested = 0;
+    bool inside = false;
+    onReading = [&] {
+        // Readings after a step of the batch: a timer message comes there.
+        if (inside || session->steps == batchStart) return;
+        if (session->steps == longStepAt) now += 100;
+        inside = true;
+        uint64_t before = session->steps;
+        tool->OnTimer(tool->timerId);
+        nested += session->steps - before;
+        inside = false;
+    };
+    EXPECT_EQ(batch(), 3u);
+    EXPECT_EQ(nested, 0u);
+    onReading = nullptr;
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(tool->placements, session->stamps) << "every stamp placed is drawn by the Stop";
 }
 
 // A Fine run stops by itself once the picture is covered; Go then starts

@@ -119,6 +119,7 @@ std::string FillInTheWindow(const Files& f, uint32_t mode, uint32_t speed, const
     auto* tool = new mtxIEMdfField(viewer, bar, samples);
     uint32_t now = 1000;
     mtxFillSession* session = nullptr;
+    tool->placeOnWorker = false;  // the fake clock is this thread's
     tool->clock = [&] {
         // Every reading takes a millisecond; the batch ends at the last stamp.
         now += 1;
