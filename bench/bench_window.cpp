@@ -7,7 +7,10 @@
 // - BM_WindowRun: the whole run to its end in the window against
 //   `daubry fill` on the same photo and samples in the same process's run:
 //   stamps per second of each (the window's from the first frame with stamps
-//   to the last change, its stamps counted from the project it saves).
+//   to the last change, its stamps counted from the project it saves), and
+//   the 95th percentile and the longest of the times between the window's
+//   frames during the run (the program notes each frame it shows in
+//   DAUBRY_FRAME_LOG).
 // Needs Xvfb and xdotool (scripts/install-deps installs both); skipped
 // without them.
 #include <X11/Xlib.h>
@@ -110,7 +113,9 @@ class Session {
         if (!display) error = "Xvfb did not start";
         setenv("XDG_CONFIG_HOME", (work + "/config").c_str(), 1);
         setenv("XDG_STATE_HOME", (work + "/state").c_str(), 1);
+        setenv("DAUBRY_FRAME_LOG", FrameLog().c_str(), 1);
     }
+    std::string FrameLog() const { return work + "/frames.log"; }
     ~Session() {
         StopProgram();
         if (display) XCloseDisplay(display);
@@ -304,6 +309,26 @@ long StampsOf(const std::string& project, const std::string& work) {
     return at == std::string::npos ? -1 : std::atol(text.c_str() + at + 5);
 }
 
+// The times between the frames the program showed from to to, in ms, sorted.
+std::vector<double> FrameTimes(const std::string& log, Clock::time_point from,
+                               Clock::time_point to) {
+    auto micros = [](Clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+    };
+    std::vector<double> times;
+    long long previous = -1, at = 0;
+    FILE* file = std::fopen(log.c_str(), "r");
+    if (!file) return times;
+    while (std::fscanf(file, "%lld", &at) == 1) {
+        if (at < micros(from) || at > micros(to)) continue;
+        if (previous >= 0) times.push_back(double(at - previous) / 1000);
+        previous = at;
+    }
+    std::fclose(file);
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
 // A JSON number field of the --report line.
 double Field(const std::string& report, const std::string& name) {
     size_t at = report.find("\"" + name + "\":");
@@ -341,6 +366,12 @@ void BM_WindowRun(benchmark::State& state) {
         }
         std::string report = Output(std::string(Program()) + " fill '" + s.photo + "' -o '" +
                                     s.work + "/fill.png' --report -q 2>&1");
+        std::vector<double> frames = FrameTimes(s.FrameLog(), first, last);
+        if (!frames.empty()) {
+            state.counters["frame p95 ms"] = frames[frames.size() * 95 / 100];
+            state.counters["frame longest ms"] = frames.back();
+            state.counters["frames"] = double(frames.size() + 1);
+        }
         state.counters["window stamps/s"] = double(stamps) / Seconds(first, last);
         state.counters["window stamps"] = double(stamps);
         state.counters["fill stamps/s"] = Field(report, "stamps_per_second");

@@ -208,6 +208,15 @@ int mtxFillSession::CloseBatch() {
     return layer_.CloseBatch();
 }
 
+void mtxFillSession::PlaceOnly(bool on) {
+    // A step reads the shapes of the samples it places, and a shape not read
+    // yet comes from the sample's texture: the device's, not the placing
+    // thread's.
+    if (on)
+        for (int32_t i = 0; i < samples_.count; ++i) shapes_.Get(samples_, i);
+    layerTarget_.drawing = !on;
+}
+
 int mtxFillSession::DrawPlaced(const std::vector<mtxStamp>& stamps) {
     // The layer target's own switch is the placing thread's: it may be
     // placing the next stamps meanwhile.

@@ -94,8 +94,9 @@ class mtxFillSession {
     // DrawPlaced, on the device's thread, draws the stamps Step gave, in
     // their order (the picture a drawing Step gives), also while the next
     // ones are being placed. Switch it only while no step runs. DrawPlaced
-    // gives 0 when a stamp could not be drawn.
-    void PlaceOnly(bool on) { layerTarget_.drawing = !on; }
+    // gives 0 when a stamp could not be drawn. Switching it on reads every
+    // sample's shape from its texture first, on the device's thread.
+    void PlaceOnly(bool on);
     int DrawPlaced(const std::vector<mtxStamp>& stamps);
 
     // The share of the photo covered by stamps of alpha at least one half

@@ -69,15 +69,21 @@ bool mtxSampleShapes::Shape::AnyAlpha(int x0, int y0, int x1, int y1) const {
     return at(x1 + 1, y1 + 1) - at(x0, y1 + 1) - at(x1 + 1, y0) + at(x0, y0) > 0;
 }
 
+const mtxSampleShapes::Shape* mtxSampleShapes::Known(const SampleCollection& samples,
+                                                     int32_t index) const {
+    if (index < 0 || index >= samples.count || size_t(index) >= shapes_.size()) return nullptr;
+    const SampleCollection::Sample& sample = samples.samples[index];
+    const Shape& known = shapes_[size_t(index)];
+    return known.texture == sample.texture && !known.alpha.empty() && known.width == sample.width &&
+                   known.height == sample.height
+               ? &known
+               : nullptr;
+}
+
 const mtxSampleShapes::Shape* mtxSampleShapes::Get(const SampleCollection& samples, int32_t index) {
+    if (const Shape* known = Known(samples, index)) return known;
     if (index < 0 || index >= samples.count) return nullptr;
     const SampleCollection::Sample& sample = samples.samples[index];
-    if (size_t(index) < shapes_.size()) {
-        const Shape& known = shapes_[size_t(index)];
-        if (known.texture == sample.texture && !known.alpha.empty() &&
-            known.width == sample.width && known.height == sample.height)
-            return &known;
-    }
     if (!sample.texture || sample.width <= 0 || sample.height <= 0) return nullptr;
     D3DLOCKED_RECT locked;
     if (FAILED(sample.texture->LockRect(0, &locked, nullptr, 0))) return nullptr;

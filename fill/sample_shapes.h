@@ -31,6 +31,8 @@ class mtxSampleShapes {
     // changed; null when the index is out of range or the texture cannot be
     // read. It stays valid until that sample's shape is read or set again.
     const Shape* Get(const SampleCollection& samples, int32_t index);
+    // The same without reading a texture: null unless the shape is known.
+    const Shape* Known(const SampleCollection& samples, int32_t index) const;
     // Sets the shape of sample index from straight-alpha pixels 0xAARRGGBB
     // (width x height, rows top first), for samples without a texture.
     void Set(int32_t index, const void* texture, const uint32_t* pixels, int width, int height);

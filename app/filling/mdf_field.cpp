@@ -86,10 +86,8 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
 
 mtxIEMdfField::~mtxIEMdfField() {
     // The worker's batch is drawn where the layer is still the session's.
-    if (HasPicture() && SessionCurrent())
-        Settle();
-    else
-        Abandon();
+    if (HasPicture() && SessionCurrent()) Settle();
+    Abandon();
     state = kStopped;
     painting_ = false;  // a stroke under way is not recorded by a tool that goes
     // Another tool replaces this one: the run so far is one change.
@@ -343,7 +341,11 @@ void mtxIEMdfField::Stop() {
 
 void mtxIEMdfField::EndRun() {
     Settle();
+    EndWorker();
     state = kStopped;
+    // The last batch shows before the change is recorded, which takes a
+    // while on a large picture: the picture stands still as soon as it stops.
+    ShowDrawnNow();
     RefreshLayer();
     EndChange();
     if (onCheckpoint) onCheckpoint();
@@ -479,10 +481,10 @@ void mtxIEMdfField::Tick() {
 // one launched at once. The session is the worker's from the launch until
 // TakeAhead; everything else that touches it settles first.
 void mtxIEMdfField::TickAhead() {
-    if (worker_.Busy()) {
-        // Placed on this thread, a step re-entered the message loop: no
-        // batch inside the batch.
-        if (!workerStarted_) return;
+    // Placed on this thread, a step re-entered the message loop: no batch
+    // inside the batch.
+    if (placingInline_) return;
+    if (worker_ && worker_->Busy()) {
         if (clock() - lastLaunch_ < mtxFillPace::kFrameMs) return;
         handIn_.store(true, std::memory_order_relaxed);
     }
@@ -496,8 +498,10 @@ void mtxIEMdfField::TickAhead() {
     const uint32_t now = clock();
     ShowCoverage(false);
     if (now - lastCheckpoint_ >= kCheckpointEvery) {
-        // The copy is taken of the log and the picture as far as placed.
+        // The copy is taken of the log and the picture as far as placed,
+        // and what it holds is on the screen meanwhile.
         DrawTaken();
+        ShowDrawnNow();
         lastCheckpoint_ = now;
         if (onCheckpoint) onCheckpoint();
         if (state != kRunning) return;
@@ -507,12 +511,22 @@ void mtxIEMdfField::TickAhead() {
 }
 
 void mtxIEMdfField::LaunchAhead(uint32_t now) {
-    if (placeOnWorker && !workerStarted_) workerStarted_ = worker_.Start() != 0;
+    if (placeOnWorker && !worker_) {
+        worker_ = std::make_unique<mtxJobThread>();
+        if (!worker_->Start()) worker_.reset();
+    }
     ahead_.launched = true;
     lastLaunch_ = now;
     handIn_.store(false, std::memory_order_relaxed);
     session_->PlaceOnly(true);
-    worker_.Hand([this, session = session_.get(), now] { PlaceAhead(*session, now); });
+    auto job = [this, session = session_.get(), now] { PlaceAhead(*session, now); };
+    if (worker_) {
+        worker_->Hand(job);
+        return;
+    }
+    placingInline_ = true;
+    job();
+    placingInline_ = false;
 }
 
 // On the worker: steps until the batch is handed in, for at most
@@ -541,7 +555,7 @@ void mtxIEMdfField::TakeAhead() {
     if (!ahead_.launched) return;
     // The batch ends after the step under way.
     handIn_.store(true, std::memory_order_relaxed);
-    worker_.Wait();
+    if (worker_) worker_->Wait();
     ahead_.launched = false;
     if (session_) session_->PlaceOnly(false);
     taken_.insert(taken_.end(), ahead_.stamps.begin(), ahead_.stamps.end());
@@ -558,15 +572,24 @@ void mtxIEMdfField::DrawTaken() {
     taken_.clear();
 }
 
+void mtxIEMdfField::ShowDrawnNow() {
+    if (editor) editor->Paint();
+}
+
 void mtxIEMdfField::Settle() {
     TakeAhead();
     DrawTaken();
 }
 
 void mtxIEMdfField::Abandon() {
-    TakeAhead();
+    EndWorker();
     taken_.clear();
     ahead_.ended = false;
+}
+
+void mtxIEMdfField::EndWorker() {
+    TakeAhead();
+    worker_.reset();
 }
 
 bool mtxIEMdfField::PlaceOne(uint32_t now) {

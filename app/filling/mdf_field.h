@@ -249,6 +249,10 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void Settle();
     // The same when the session's layer may be gone: nothing is drawn.
     void Abandon();
+    // Waits for the worker's batch, then ends its thread.
+    void EndWorker();
+    // Paints what was drawn now rather than after the work under way.
+    void ShowDrawnNow();
     // Stops the run: what was drawn reaches the picture, the change ends.
     void EndRun();
     void Stop();
@@ -296,6 +300,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     std::vector<mtxStamp> taken_;
     std::atomic<bool> handIn_{false};  // the window's thread wants the batch now
     uint32_t lastLaunch_ = 0;
-    bool workerStarted_ = false;
-    mtxJobThread worker_;  // last: its thread ends before what its job uses goes
+    bool placingInline_ = false;  // a batch is placed on this thread, without a worker
+    // The run's worker: started by its first batch, ended with the run, so no
+    // thread outlives what it places for.
+    std::unique_ptr<mtxJobThread> worker_;
 };

@@ -110,6 +110,17 @@ bool RendersInSoftware() {
            name.find("swrast") != name.npos;
 }
 
+uint64_t NowMicroseconds() {
+    return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
+
+std::FILE* OpenFrameLog() {
+    const char* path = std::getenv("DAUBRY_FRAME_LOG");
+    return path && *path ? std::fopen(path, "w") : nullptr;
+}
+
 bool GlComposeAsked() {
     const char* asked = std::getenv("DAUBRY_GL_COMPOSE");
     return asked && *asked && std::string_view(asked) != "0";
@@ -187,10 +198,12 @@ int mtxGlCompositor::Init() {
         copySubBuffer_ = FindCopySubBuffer(static_cast<Display*>(xDisplay_));
         onCpu_ = RendersInSoftware() && !GlComposeAsked();
     }
+    frameLog_ = OpenFrameLog();
     return 1;
 }
 
 mtxGlCompositor::~mtxGlCompositor() {
+    if (frameLog_) std::fclose(frameLog_);
     if (!context_) return;
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), context_);
     mtxGlForgetCurrentDevice();
@@ -362,6 +375,11 @@ int mtxGlCompositor::Draw() {
     if (!onCpu_) ComposeOnGl(region, whole, width, height);
     lastSwap_ = NowMs();
     ++composed;
+    if (frameLog_) {
+        // Flushed at once: the program may be ended by a signal.
+        std::fprintf(frameLog_, "%llu\n", static_cast<unsigned long long>(NowMicroseconds()));
+        std::fflush(frameLog_);
+    }
     if (!whole) ++composedPartly;
     return 1;
 }

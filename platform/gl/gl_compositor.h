@@ -22,9 +22,12 @@
 //   (GLX_MESA_copy_sub_buffer) only the dirty rectangle, else the whole
 //   window with a swap.
 // DAUBRY_GL_COMPOSE=1 in the environment asks for the second way whatever the
-// renderer. Internal to platform/.
+// renderer. DAUBRY_FRAME_LOG=<file> has every compose that showed something
+// noted in the file, one line each: the steady clock's microseconds, for the
+// benchmarks that time the window's frames. Internal to platform/.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <vector>
@@ -130,6 +133,7 @@ class mtxGlCompositor {
     std::map<uintptr_t, Layer> layers_;
     uint64_t lastSwap_ = 0;  // ms of the steady clock
     bool pending_ = false;
+    std::FILE* frameLog_ = nullptr;  // DAUBRY_FRAME_LOG's file, when asked for
 };
 
 // Tells the device cache that another context is now current (gl_device.cpp).

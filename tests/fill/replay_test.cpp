@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "fill/fill_session.h"
 #include "fill/log_picture.h"
@@ -421,3 +423,35 @@ TEST(Replay, BandsAreThePictureDrawnWhole) {
 }
 
 }  // namespace
+
+// Steps placed apart from drawing may run on a thread without the device:
+// every sample's shape, which comes from its texture, is read before.
+TEST(Replay, PlacingApartFromDrawingKnowsEveryShapeFirst) {
+    Scene scene(Photo());
+    scene.AddDiscs();
+    scene.Prepare(5);
+    mtxFillSession& session = *scene.session;
+    session.PlaceOnly(true);
+    for (int32_t i = 0; i < scene.samples.count; ++i)
+        EXPECT_NE(session.Shapes().Known(scene.samples, i), nullptr) << i;
+    std::vector<mtxStamp> placed;
+    std::thread placing([&] {
+        for (int i = 0; i < 200; ++i) {
+            mtxStamp stamp;
+            if (session.Step(1, &stamp) == mtxPlaceResult::kPlaced) placed.push_back(stamp);
+        }
+    });
+    placing.join();
+    session.PlaceOnly(false);
+    ASSERT_FALSE(placed.empty());
+    ASSERT_EQ(session.DrawPlaced(placed), 1);
+    mtxImage apart, whole;
+    scene.Picture(apart);
+    // The same stamps drawn as they are placed, on this thread.
+    Scene drawing(Photo());
+    drawing.AddDiscs();
+    drawing.Prepare(5);
+    for (int i = 0; i < 200; ++i) drawing.session->Step(1);
+    drawing.Picture(whole);
+    EXPECT_TRUE(SameBytes(apart, whole));
+}
