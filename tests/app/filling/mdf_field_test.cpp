@@ -41,6 +41,14 @@ std::vector<uint32_t> ThreeAreas(int w, int h, uint32_t shift = 0) {
     return pixels;
 }
 
+// Whether the centre of pixel (px, py) lies within r of the segment (x0, y0)..(x1, y1).
+bool Within(int px, int py, double x0, double y0, double x1, double y1, double r) {
+    const double cx = px + 0.5 - x0, cy = py + 0.5 - y0, dx = x1 - x0, dy = y1 - y0;
+    const double l2 = dx * dx + dy * dy;
+    const double t = l2 > 0 ? std::clamp((cx * dx + cy * dy) / l2, 0.0, 1.0) : 0.0;
+    return std::hypot(cx - t * dx, cy - t * dy) <= r;
+}
+
 using fill_test::AddDiscs;
 using testing_support::PixelsOf;
 
@@ -108,6 +116,14 @@ class ToolTest : public ::testing::Test {
         ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + x1, origin.y + y1,
                        mtxOs::MK_LBUTTON);
         ui_test::Mouse(editor, mtxOs::WM_LBUTTONUP, origin.x + x1, origin.y + y1);
+    }
+    // Three disc samples, the Fine mode in Fast, a clock that moves as it is read.
+    void FineAndFast() {
+        AddDiscs(samples, editor.GetDevice(), 3);
+        samples.fillMode = SampleCollection::kModeFine;
+        samples.sizeMin = 3, samples.sizeMax = 30;
+        samples.speed = SampleCollection::kSpeedFast;
+        tick = 1;
     }
     // Timer ticks until the run ends by itself.
     void RunToTheEnd() {
@@ -593,11 +609,7 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
 // A Fine run stops by itself once the picture is covered; Go then starts
 // another over it rather than doing nothing.
 TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
-    AddDiscs(samples, editor.GetDevice(), 3);
-    samples.fillMode = SampleCollection::kModeFine;
-    samples.sizeMin = 3, samples.sizeMax = 30;
-    samples.speed = SampleCollection::kSpeedFast;
-    tick = 1;
+    FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
     tool->Process(mtxIEMdfField::kGo, 0);
@@ -625,19 +637,10 @@ TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
 // brush's radius of the dragged segment and no others, and the Fine run
 // leaves them as they were, also where the stroke came while it ran.
 TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
-    AddDiscs(samples, editor.GetDevice(), 3);
-    samples.fillMode = SampleCollection::kModeFine;
-    samples.sizeMin = 3, samples.sizeMax = 30;
-    samples.speed = SampleCollection::kSpeedFast;
-    tick = 1;
+    FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
     auto drag = [this](int x0, int y0, int x1, int y1) { Drag(x0, y0, x1, y1); };
-    // Within r of the horizontal segment (x0, y)..(x1, y), pixel centres.
-    auto within = [](int px, int py, double x0, double x1, double y, double r) {
-        double cx = px + 0.5, cy = py + 0.5;
-        return std::hypot(cx - std::clamp(cx, x0, x1), cy - y) <= r;
-    };
     drag(30, 36, 50, 36);
     EXPECT_FALSE(tool->IsVisible()) << "without a hand the viewer keeps the mouse";
     EXPECT_EQ(tool->strokes, 0u);
@@ -654,7 +657,7 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     for (int y = 0; y < 72; ++y)
         for (int x = 0; x < 96; ++x) {
             set += maps.Protected(x, y);
-            wrong += maps.Protected(x, y) != within(x, y, 30, 50, 36, 12);
+            wrong += maps.Protected(x, y) != Within(x, y, 30, 36, 50, 36, 12);
         }
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(set, 700);
@@ -680,9 +683,9 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     for (int y = 0; y < 72; ++y)
         for (int x = 0; x < 96; ++x) {
             size_t i = size_t(y) * 96 + size_t(x);
-            if (within(x, y, 30, 50, 36, 12))
+            if (Within(x, y, 30, 36, 50, 36, 12))
                 touched += after[i] != bare[i];
-            else if (within(x, y, 70, 80, 12, 4))
+            else if (Within(x, y, 70, 12, 80, 12, 4))
                 touched += after[i] != atStroke[i];
             else
                 changedElsewhere += after[i] != bare[i];
@@ -699,11 +702,7 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
 // and the bar says all is covered. Taking the stroke back (Undo) counts that
 // half again, still mostly bare, and Redo discounts it once more.
 TEST_F(ToolTest, PixelsProtectedDuringTheRunAreNotLeftToCover) {
-    AddDiscs(samples, editor.GetDevice(), 3);
-    samples.fillMode = SampleCollection::kModeFine;
-    samples.sizeMin = 3, samples.sizeMax = 30;
-    samples.speed = SampleCollection::kSpeedFast;
-    tick = 1;
+    FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
     tool->Process(mtxIEMdfField::kGo, 0);
@@ -741,18 +740,7 @@ TEST_F(ToolTest, PixelsProtectedDuringTheRunAreNotLeftToCover) {
 // before; and a Fine run over a plane painted back everywhere places the
 // stamps a run without any plane places.
 TEST_F(ToolTest, TheNeutralHandPaintsTheDetailBackAndTheRunIsAsWithoutAPlane) {
-    AddDiscs(samples, editor.GetDevice(), 3);
-    samples.fillMode = SampleCollection::kModeFine;
-    samples.sizeMin = 3, samples.sizeMax = 30;
-    samples.speed = SampleCollection::kSpeedFast;
-    tick = 1;
-    // Within r of the segment (x0, y0)..(x1, y1), pixel centres.
-    auto within = [](int px, int py, double x0, double y0, double x1, double y1, double r) {
-        const double cx = px + 0.5 - x0, cy = py + 0.5 - y0, dx = x1 - x0, dy = y1 - y0;
-        const double l2 = dx * dx + dy * dy;
-        const double t = l2 > 0 ? std::clamp((cx * dx + cy * dy) / l2, 0.0, 1.0) : 0.0;
-        return std::hypot(cx - t * dx, cy - t * dy) <= r;
-    };
+    FineAndFast();
     auto runToTheEnd = [&](bool painted) {
         Picture picture(editor, 96, 72);
         Open(picture);
@@ -770,8 +758,8 @@ TEST_F(ToolTest, TheNeutralHandPaintsTheDetailBackAndTheRunIsAsWithoutAPlane) {
             int wrong = 0;
             for (int y = 0; y < 72; ++y)
                 for (int x = 0; x < 96; ++x) {
-                    const int expected = within(x, y, 30, 4, 30, 50, 4) ? mtxFillMaps::kNeutral
-                                         : within(x, y, 10, 10, 60, 10, 4)
+                    const int expected = Within(x, y, 30, 4, 30, 50, 4) ? mtxFillMaps::kNeutral
+                                         : Within(x, y, 10, 10, 60, 10, 4)
                                              ? mtxFillMaps::kNeutral - 64
                                              : mtxFillMaps::kNeutral + 64;
                     wrong += plane[y * 96 + x] != expected;

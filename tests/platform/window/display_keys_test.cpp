@@ -39,6 +39,19 @@ class KeyTarget : public mtxWnd {
     std::vector<POINT> wheelPoints;  // as sent: on the screen
 };
 
+// Opens the window on the display's off-screen driver; the display's id of
+// it, 0 when the display did not start.
+uint32_t OpenOffScreen(KeyTarget& wnd) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    testing_support::SharedApp();
+    SetHeadless(false);
+    wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "keys", 0, 0, 200, 100, 0, nullptr);
+    if (IsHeadless()) return 0;
+    for (uint32_t i = 1; i < 64; ++i)
+        if (SDL_GetWindowFromID(i)) return i;
+    return 0;
+}
+
 void PushKey(uint32_t type, uint32_t windowId, SDL_Keycode sym, SDL_Scancode code, uint16_t mod) {
     SDL_Event e{};
     e.key.type = type;
@@ -61,16 +74,9 @@ void PushClick(uint32_t windowId) {
 }
 
 TEST(DisplayKeys, ChordsReadLateKeepTheModifiersTheyWereTypedWith) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    testing_support::SharedApp();
-    SetHeadless(false);
     KeyTarget wnd;
-    wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "keys", 0, 0, 200, 100, 0, nullptr);
-    ASSERT_FALSE(IsHeadless()) << "the off-screen display did not start";
-    uint32_t id = 0;
-    for (uint32_t i = 1; i < 64 && !id; ++i)
-        if (SDL_GetWindowFromID(i)) id = i;
-    ASSERT_NE(id, 0u);
+    const uint32_t id = OpenOffScreen(wnd);
+    ASSERT_NE(id, 0u) << "the off-screen display did not start";
 
     // Ctrl+S, then S alone, then a Shift+click, all before any is read.
     PushKey(SDL_KEYDOWN, id, SDLK_LCTRL, SDL_SCANCODE_LCTRL, KMOD_LCTRL);
@@ -129,16 +135,9 @@ void PushWheel(uint32_t windowId, int y, bool flipped) {
 // WHEEL_DELTA steps (away from the user positive, whichever way the device
 // is set), Ctrl as it was held when turned, the point on the screen.
 TEST(DisplayKeys, TheWheelComesWithItsTurnAndTheModifiersItWasTurnedWith) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    testing_support::SharedApp();
-    SetHeadless(false);
     KeyTarget wnd;
-    wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "wheel", 0, 0, 200, 100, 0, nullptr);
-    ASSERT_FALSE(IsHeadless()) << "the off-screen display did not start";
-    uint32_t id = 0;
-    for (uint32_t i = 1; i < 64 && !id; ++i)
-        if (SDL_GetWindowFromID(i)) id = i;
-    ASSERT_NE(id, 0u);
+    const uint32_t id = OpenOffScreen(wnd);
+    ASSERT_NE(id, 0u) << "the off-screen display did not start";
 
     PushKey(SDL_KEYDOWN, id, SDLK_LCTRL, SDL_SCANCODE_LCTRL, KMOD_LCTRL);
     PushWheel(id, 1, false);
