@@ -615,19 +615,13 @@ TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
     tool->Process(mtxIEMdfField::kGo, 0);
     WaitForPreparation();
     ASSERT_TRUE(tool->Prepared());
-    auto runToTheEnd = [&] {
-        for (int i = 0; i < 20000 && tool->state == mtxIEMdfField::kRunning; ++i) {
-            now += 5;
-            tool->OnTimer(tool->timerId);
-        }
-    };
-    runToTheEnd();
+    RunToTheEnd();
     EXPECT_NE(tool->state, mtxIEMdfField::kRunning) << "the run ended by itself";
     uint64_t first = tool->placements;
     EXPECT_GT(first, 20u);
     std::vector<uint32_t> covered = PixelsOf(picture.Image());
     tool->Process(mtxIEMdfField::kGo, 0);
-    runToTheEnd();
+    RunToTheEnd();
     EXPECT_GT(tool->placements, first + first / 4);
     EXPECT_NE(PixelsOf(picture.Image()), covered);
     EXPECT_TRUE(messages.empty());
@@ -741,7 +735,7 @@ TEST_F(ToolTest, PixelsProtectedDuringTheRunAreNotLeftToCover) {
 // stamps a run without any plane places.
 TEST_F(ToolTest, TheNeutralHandPaintsTheDetailBackAndTheRunIsAsWithoutAPlane) {
     FineAndFast();
-    auto runToTheEnd = [&](bool painted) {
+    auto fillOnce = [&](bool painted) {
         Picture picture(editor, 96, 72);
         Open(picture);
         if (painted) {
@@ -788,7 +782,7 @@ TEST_F(ToolTest, TheNeutralHandPaintsTheDetailBackAndTheRunIsAsWithoutAPlane) {
         viewer->SetStack(nullptr);
         return stamps;
     };
-    const std::vector<mtxStamp> painted = runToTheEnd(true), plain = runToTheEnd(false);
+    const std::vector<mtxStamp> painted = fillOnce(true), plain = fillOnce(false);
     ASSERT_GT(plain.size(), 20u);
     ASSERT_EQ(painted.size(), plain.size());
     for (size_t i = 0; i < plain.size(); ++i) {
