@@ -13,7 +13,7 @@ int mtxCoverageMask::CellFor(int64_t pixels) {
 }
 
 int mtxCoverageMask::Reset(const mtxImage& photo, const uint8_t* protect) {
-    width_ = height_ = 0;
+    width_ = height_ = photoWidth_ = photoHeight_ = 0;
     counting_ = covered_ = 0;
     state_.clear();
     if (photo.width <= 0 || photo.height <= 0 || !photo.data) return 0;
@@ -26,19 +26,47 @@ int mtxCoverageMask::Reset(const mtxImage& photo, const uint8_t* protect) {
         width_ = height_ = 0;
         return 0;
     }
+    photoWidth_ = photo.width, photoHeight_ = photo.height;
     for (int cy = 0; cy < height_; ++cy) {
         int y = std::min(cy * cell_ + cell_ / 2, photo.height - 1);
         const mtxColor* row = photo.Row(y);
         for (int cx = 0; cx < width_; ++cx) {
             int x = std::min(cx * cell_ + cell_ / 2, photo.width - 1);
-            if (mtxAlpha(row[x]) > 0 &&
-                !(protect && protect[size_t(y) * size_t(photo.width) + size_t(x)])) {
-                state_[size_t(cy) * size_t(width_) + size_t(cx)] = 1;
-                ++counting_;
-            }
+            if (mtxAlpha(row[x]) > 0)
+                state_[size_t(cy) * size_t(width_) + size_t(cx)] = kOpaque | kProtected;
         }
     }
+    // Every cell starts protected, so reading the plane counts the open ones.
+    Protect(protect, 0, 0, photo.width - 1, photo.height - 1);
     return 1;
+}
+
+void mtxCoverageMask::Protect(const uint8_t* protect, int x0, int y0, int x1, int y1) {
+    if (state_.empty()) return;
+    // The cells whose sampled pixel (centre, clamped to the photo) lies in the rectangle.
+    auto first = [this](int p) { return std::max(0, (p - cell_ / 2 + cell_ - 1) / cell_); };
+    auto last = [this](int p, int cells, int pixels) {
+        return p >= pixels - 1 ? cells - 1 : std::min(cells - 1, (p - cell_ / 2) / cell_);
+    };
+    x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+    if (x1 < x0 || y1 < y0 || x0 >= photoWidth_ || y0 >= photoHeight_) return;
+    const int cx0 = first(x0), cx1 = last(x1, width_, photoWidth_);
+    const int cy0 = first(y0), cy1 = last(y1, height_, photoHeight_);
+    for (int cy = cy0; cy <= cy1; ++cy) {
+        const int y = std::min(cy * cell_ + cell_ / 2, photoHeight_ - 1);
+        uint8_t* row = &state_[size_t(cy) * size_t(width_)];
+        for (int cx = cx0; cx <= cx1; ++cx) {
+            const int x = std::min(cx * cell_ + cell_ / 2, photoWidth_ - 1);
+            const bool marked = protect && protect[size_t(y) * size_t(photoWidth_) + size_t(x)];
+            uint8_t& state = row[cx];
+            const bool counted = Counts(state);
+            state = uint8_t(marked ? state | kProtected : state & ~kProtected);
+            if (Counts(state) == counted) continue;
+            const int change = counted ? -1 : 1;
+            counting_ += change;
+            if (state & kCovered) covered_ += change;
+        }
+    }
 }
 
 void mtxCoverageMask::Stamp(const float corner[3][2], const float u[2], const float v[2],
@@ -72,7 +100,8 @@ void mtxCoverageMask::Stamp(const float corner[3][2], const float u[2], const fl
         double py = cy * cell_ + cell_ / 2 - ay;
         uint8_t* row = &state_[size_t(cy) * size_t(width_)];
         for (int cx = x0; cx <= x1; ++cx) {
-            if (row[cx] != 1) continue;
+            // Protected cells are tested too: a mark taken back counts what lies there.
+            if ((row[cx] & (kOpaque | kCovered)) != kOpaque) continue;
             double px = cx * cell_ + cell_ / 2 - ax;
             double s = (px * fy - py * fx) / det;
             double t = (ex * py - ey * px) / det;
@@ -81,8 +110,8 @@ void mtxCoverageMask::Stamp(const float corner[3][2], const float u[2], const fl
             int tx = std::clamp(int(tu * width), 0, width - 1);
             int ty = std::clamp(int(tv * height), 0, height - 1);
             if (alpha[size_t(ty) * size_t(width) + size_t(tx)] >= threshold) {
-                row[cx] = 2;
-                ++covered_;
+                row[cx] |= kCovered;
+                if (Counts(row[cx])) ++covered_;
             }
         }
     }

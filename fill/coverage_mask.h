@@ -28,13 +28,23 @@ class mtxCoverageMask {
     void Stamp(const float corner[3][2], const float u[2], const float v[2], const uint8_t* alpha,
                int width, int height, float alphaScale);
 
+    // The protect plane changed inside the photo's pixels x0..x1, y0..y1
+    // (inclusive, clipped): the cells whose centre lies there count again
+    // unless marked in protect (null: none is). A cell keeps whether stamps
+    // covered it, so taking a mark back counts what lay there.
+    void Protect(const uint8_t* protect, int x0, int y0, int x1, int y1);
+
     // The covered share of the counting cells, 0..1 (0 with none).
     double Coverage() const;
     int CellSize() const { return cell_; }
 
   private:
+    enum Bits : uint8_t { kOpaque = 1, kCovered = 2, kProtected = 4 };
+    static bool Counts(uint8_t state) { return (state & (kOpaque | kProtected)) == kOpaque; }
+
     int width_ = 0, height_ = 0;  // in cells
+    int photoWidth_ = 0, photoHeight_ = 0;
     int cell_ = 1;                // cell side in pixels
-    std::vector<uint8_t> state_;  // 0 does not count, 1 counts, 2 counted and covered
+    std::vector<uint8_t> state_;  // Bits of each cell
     int64_t counting_ = 0, covered_ = 0;
 };

@@ -226,11 +226,23 @@ int mtxFillSession::DrawPlaced(const std::vector<mtxStamp>& stamps) {
     return result;
 }
 
-void mtxFillSession::ForgetCoverage() {
+const uint8_t* mtxFillSession::CountedProtect() const {
     // Protected pixels are meant to stay bare: they do not count as uncovered.
     const bool fine = samples_.fillMode == SampleCollection::kModeFine;
     const bool sameSize = maps.Width() == sourceCopy.width && maps.Height() == sourceCopy.height;
-    coverage_.Reset(sourceCopy, fine && sameSize ? maps.Data(mtxFillMaps::kProtect) : nullptr);
+    return fine && sameSize ? maps.Data(mtxFillMaps::kProtect) : nullptr;
+}
+
+void mtxFillSession::ProtectChanged(const mtxRect& pixels) {
+    if (pixels.IsEmpty())
+        coverage_.Protect(CountedProtect(), 0, 0, sourceCopy.width - 1, sourceCopy.height - 1);
+    else
+        coverage_.Protect(CountedProtect(), pixels.left, pixels.top, pixels.right - 1,
+                          pixels.bottom - 1);
+}
+
+void mtxFillSession::ForgetCoverage() {
+    coverage_.Reset(sourceCopy, CountedProtect());
     stamps = steps = 0;
     // The generator's own state stays for the Classic mode.
     RestartFine();

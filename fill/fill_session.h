@@ -105,6 +105,10 @@ class mtxFillSession {
     // Starts the coverage, the counts and the Fine run again from nothing (the
     // picture was rewritten: a new background, an undo).
     void ForgetCoverage();
+    // The protect plane of maps changed inside pixels (empty: anywhere): what
+    // it marks there no longer counts as left to cover, what it no longer
+    // marks counts again. The Fine mode alone keeps off protected pixels.
+    void ProtectChanged(const mtxRect& pixels = {});
     // As ForgetCoverage, then counts again what the log's stamps since its
     // last base cover: the picture after an Undo or Redo moved the log's end.
     // The generators take the state the log's end had, so Go places what a
@@ -175,6 +179,8 @@ class mtxFillSession {
 
   private:
     void NoteCoverage(const mtxStamp& stamp);
+    // The protect plane the coverage discounts; null when it does not apply.
+    const uint8_t* CountedProtect() const;
     // The first stamp drawn over the log's last base.
     uint64_t FirstShown() const;
     // The layer's tiles a rectangle of its pixels reaches (their indices,

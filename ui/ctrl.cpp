@@ -160,6 +160,14 @@ int mtxIECtrl::Route(Mouse event, int x, int y, uint32_t keys) {
     return 1;
 }
 
+int mtxIECtrl::OnMouseWheel(int x, int y, int delta, uint32_t keys) {
+    int lx = x - rect.left, ly = y - rect.top;
+    for (mtxIECtrl* child : children)
+        if (child->IsVisible() && child->HitTest(lx, ly))
+            return child->OnMouseWheel(lx, ly, delta, keys);
+    return 0;
+}
+
 int mtxIECtrl::OnSetCursor(int x, int y) {
     if (editor) editor->SetCursorEx(nullptr);
     int lx = x - rect.left, ly = y - rect.top;

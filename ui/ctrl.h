@@ -78,6 +78,11 @@ class mtxIECtrl {
     virtual int OnRButtonDblClk(int x, int y, uint32_t keys) {
         return Route(kRButtonDblClk, x, y, keys);
     }
+    // A turn of the wheel: delta in WHEEL_DELTA steps a notch, positive away
+    // from the user; keys hold the buttons and Shift and Ctrl. The default
+    // passes it to the first visible child under the point; 0 when no
+    // control used it, so an override can act when its children did not.
+    virtual int OnMouseWheel(int x, int y, int delta, uint32_t keys);
     // Clears the editor's picture cursor, then asks the child under the point.
     virtual int OnSetCursor(int x, int y);
     virtual void OnCaptureLost() {}

@@ -177,6 +177,8 @@ LRESULT mtxImageEditor::OnMouse(uint32_t message, WPARAM wParam, LPARAM lParam) 
             return RouteMouse(mtxIECtrl::kRButtonUp, x, y, keys);
         case WM_RBUTTONDBLCLK:
             return RouteMouse(mtxIECtrl::kRButtonDblClk, x, y, keys);
+        case WM_MOUSEWHEEL:
+            return RouteWheel(int16_t(mtxOs::HiWord(wParam)), keys & 0xFFFF, lParam);
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lParam) != hwnd_ || !hwnd_) OnCaptureChanged();
             return 0;
@@ -205,6 +207,19 @@ int mtxImageEditor::RouteMouse(mtxIECtrl::Mouse event, int x, int y, uint32_t ke
     if (mtxIECtrl* target = InputTarget(x, y)) {
         POINT p = target->parent ? target->parent->EditorToLocal(POINT{x, y}) : POINT{x, y};
         result = target->Dispatch(event, p.x, p.y, keys);
+    }
+    PaintIfDirty();
+    return result;
+}
+
+int mtxImageEditor::RouteWheel(int delta, uint32_t keys, LPARAM screenPoint) {
+    // The wheel's point is on the screen, as the window system gives it.
+    POINT p{mtxOs::XFromLParam(screenPoint), mtxOs::YFromLParam(screenPoint)};
+    if (!hwnd_ || !mtxOs::ScreenToClient(hwnd_, p)) return 0;
+    int result = 0;
+    if (mtxIECtrl* target = InputTarget(p.x, p.y)) {
+        POINT q = target->parent ? target->parent->EditorToLocal(p) : p;
+        result = target->OnMouseWheel(q.x, q.y, delta, keys);
     }
     PaintIfDirty();
     return result;

@@ -47,6 +47,9 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     LRESULT OnMouse(uint32_t message, WPARAM wParam, LPARAM lParam) override;
     // Routes one mouse event at (x, y) in client coordinates.
     virtual int RouteMouse(mtxIECtrl::Mouse event, int x, int y, uint32_t keys);
+    // Routes a turn of the wheel at a screen point (as WM_MOUSEWHEEL's
+    // lParam) like the other mouse events; 1 when a control used it.
+    int RouteWheel(int delta, uint32_t keys, LPARAM screenPoint);
     virtual void OnCaptureChanged();
     // The frame; at most one more runs at once when a control invalidated
     // while drawing.

@@ -271,6 +271,8 @@ int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
              "Open Project");
     } else {
         field->Session()->maps = std::move(project->maps);
+        // What the project protects is not left to cover.
+        field->Session()->ProtectChanged();
     }
     // Where its layers lay and its light, as they were saved.
     for (size_t i = 0; i < project->transforms.size(); ++i)

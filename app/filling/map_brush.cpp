@@ -11,6 +11,8 @@ uint8_t mtxMapBrush::Level() const {
             return uint8_t(mtxFillMaps::kNeutral + s);
         case kCoarser:
             return uint8_t(mtxFillMaps::kNeutral - s);
+        case kNeutral:
+            return mtxFillMaps::kNeutral;
         case kProtect:
             return 255;
         default:

@@ -11,7 +11,8 @@
 // nothing more (the strength is the level, not an amount added).
 class mtxMapBrush {
   public:
-    enum Mode : uint32_t { kNone = 0, kFiner, kCoarser, kProtect, kUnprotect };
+    // kNeutral paints the detail plane back to no preference.
+    enum Mode : uint32_t { kNone = 0, kFiner, kCoarser, kNeutral, kProtect, kUnprotect };
     static constexpr int kMaxRadius = 400;
 
     Mode mode = kNone;
@@ -19,7 +20,8 @@ class mtxMapBrush {
     int strength = 64;  // how far from neutral Finer and Coarser go, 1..127
 
     static mtxFillMaps::Plane PlaneOf(Mode mode) {
-        return mode == kFiner || mode == kCoarser ? mtxFillMaps::kDetail : mtxFillMaps::kProtect;
+        return mode == kFiner || mode == kCoarser || mode == kNeutral ? mtxFillMaps::kDetail
+                                                                      : mtxFillMaps::kProtect;
     }
     // The byte the mode writes.
     uint8_t Level() const;

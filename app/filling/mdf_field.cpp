@@ -390,19 +390,24 @@ void mtxIEMdfField::TaskDone(int value) {
 
 void mtxIEMdfField::PrepareBackground() {
     if (!HasPicture() || !SessionCurrent()) return;
-    // A run under way ends its change here and starts another after: the
-    // new background is undone on its own.
-    bool running = changeOpen_;
+    // The new background is undone on its own.
+    BetweenRunChanges([this] {
+        StartChange("Background");
+        session_->PrepareBackground();
+        EndChange();
+    });
+    viewer->Invalidate();
+    ShowCoverage(true);
+}
+
+void mtxIEMdfField::BetweenRunChanges(const std::function<void()>& change) {
+    const bool running = changeOpen_;
     if (running) {
         RefreshLayer();
         EndChange();
     }
-    StartChange("Background");
-    session_->PrepareBackground();
-    EndChange();
+    change();
     if (running) StartChange("Fill");
-    viewer->Invalidate();
-    ShowCoverage(true);
 }
 
 void mtxIEMdfField::StartChange(const std::string& name) {
@@ -723,8 +728,8 @@ void mtxIEMdfField::BuildHandItems() {
     static const struct {
         uint32_t string;
         const char* fallback;
-    } kModes[] = {
-        {770, "No brush"}, {771, "Finer"}, {772, "Coarser"}, {773, "Protect"}, {774, "Unprotect"}};
+    } kModes[] = {{770, "No brush"}, {771, "Finer"},   {772, "Coarser"},
+                  {779, "Neutral"},  {773, "Protect"}, {774, "Unprotect"}};
     handList = new mtxIEComboBox(toolBar);
     handList->rect = {0, 0, 110, handList->Height()};
     for (uint32_t i = 0; i < std::size(kModes); ++i)
@@ -834,6 +839,8 @@ void mtxIEMdfField::PaintTo(int x, int y) {
         brush.Stroke(session->maps, photo->width, photo->height, strokeX_, strokeY_, lx, ly,
                      &touched)) {
         ++strokes;
+        if (mtxMapBrush::PlaneOf(brush.mode) == mtxFillMaps::kProtect)
+            session->ProtectChanged(touched);
         if (strokeRect_.IsEmpty()) {
             strokeRect_ = touched;
         } else {
@@ -885,13 +892,21 @@ void mtxIEMdfField::FinishStroke() {
     mtxMapStroke::Copy(start, stroke.plane, strokeRect_, stroke.before);
     mtxMapStroke::Copy(session->maps, stroke.plane, strokeRect_, stroke.after);
     strokeStart_.clear();
-    if (onStroke) onStroke(stroke);
+    // Undo takes the stroke back before the stamps the run placed up to it.
+    BetweenRunChanges([this, &stroke] {
+        if (onStroke) onStroke(stroke);
+    });
+    ShowCoverage(true);
 }
 
 int mtxIEMdfField::ApplyStroke(const mtxMapStroke& stroke, bool backward) {
     Settle();
     FinishStroke();
     if (!SessionCurrent() || !stroke.Apply(session_->maps, backward)) return 0;
+    if (stroke.plane == mtxFillMaps::kProtect) {
+        session_->ProtectChanged(stroke.rect);
+        ShowCoverage(true);
+    }
     ShowPlanePixels(stroke.rect);
     return 1;
 }
@@ -931,6 +946,18 @@ void mtxIEMdfField::StampTo(int x, int y, bool begin) {
                             : stampHand.MoveTo(*session_, samples, lx, ly, changed);
     ShowPlanePixels(changed);
     if (!drawn) FinishStroke();
+}
+
+int mtxIEMdfField::OnMouseWheel(int x, int y, int delta, uint32_t keys) {
+    (void)x, (void)y;
+    if (stampHand.mode != mtxStampHand::kBrush || !(keys & mtxOs::MK_CONTROL)) return 0;
+    const int notches = delta / mtxOs::WHEEL_DELTA;
+    const int steps = notches != 0 ? notches : (delta > 0) - (delta < 0);
+    // kAnySample (-1) comes first, as in the list.
+    stampHand.brush.sample = std::clamp(stampHand.brush.sample - steps, mtxStampBrush::kAnySample,
+                                        std::max(samples.count - 1, mtxStampBrush::kAnySample));
+    ShowSampleItems();
+    return 1;
 }
 
 int mtxIEMdfField::OnLButtonDown(int x, int y, uint32_t keys) {

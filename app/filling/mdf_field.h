@@ -125,6 +125,9 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     int OnMouseMove(int x, int y, uint32_t keys) override;
     int OnLButtonUp(int x, int y, uint32_t keys) override;
     void OnCaptureLost() override { FinishStroke(); }
+    // Ctrl with the wheel steps the stamp brush's sample through the bar's
+    // list (away from the user: up the list); 0 otherwise, for the viewer.
+    int OnMouseWheel(int x, int y, int delta, uint32_t keys) override;
     // The brush's cursor over the picture while a hand is chosen.
     int OnSetCursor(int x, int y) override;
     // Ends a stroke under way, which onStroke then hears of.
@@ -223,6 +226,10 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // Repaints plane pixels (right and bottom outside) where they show.
     void ShowPlanePixels(const mtxRect& pixels);
     void BuildHandItems();
+    // A map stroke or a new background made while a run goes on is a change
+    // of its own between the run's stamps before and after it: the run's
+    // change ends around change(), the run itself goes on.
+    void BetweenRunChanges(const std::function<void()>& change);
     // The sample list shows the collection and the brush's choice.
     void ShowSampleItems();
     int BeginStamping(int x, int y, uint32_t keys);

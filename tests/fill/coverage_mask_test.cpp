@@ -48,7 +48,8 @@ Quad RandomQuad(std::mt19937& rng, int w, int h) {
 
 // The definition, pixel by pixel: each pixel centre tested against every stamp.
 double ExactCoverage(const mtxImage& photo, const std::vector<Quad>& quads,
-                     const std::vector<uint8_t>& alpha, int aw, int ah) {
+                     const std::vector<uint8_t>& alpha, int aw, int ah,
+                     const std::vector<uint8_t>& protect = {}) {
     std::vector<uint8_t> covered(size_t(photo.width) * photo.height);
     for (const Quad& q : quads) {
         double ax = q.corner[0][0], ay = q.corner[0][1];
@@ -76,7 +77,8 @@ double ExactCoverage(const mtxImage& photo, const std::vector<Quad>& quads,
     int64_t counting = 0, hit = 0;
     for (int y = 0; y < photo.height; ++y)
         for (int x = 0; x < photo.width; ++x)
-            if (mtxAlpha(photo.At(x, y)) > 0) {
+            if (mtxAlpha(photo.At(x, y)) > 0 &&
+                (protect.empty() || !protect[size_t(y) * photo.width + x])) {
                 ++counting;
                 hit += covered[size_t(y) * photo.width + x];
             }
@@ -145,4 +147,71 @@ TEST(CoverageMask, FullAndEmptyCases) {
     mtxImage empty;
     EXPECT_EQ(mask.Reset(empty), 0);
     EXPECT_EQ(mask.Coverage(), 0.0);
+}
+
+namespace {
+
+// Marks (value) the pixels of x0..x1, y0..y1 of a plane width pixels wide.
+void Mark(std::vector<uint8_t>& plane, int width, int x0, int y0, int x1, int y1, uint8_t value) {
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) plane[size_t(y) * width + x] = value;
+}
+
+}  // namespace
+
+// Protection painted and taken back between the stamps, in any order, counts
+// as the exact count under the plane as it ends: protected pixels are never
+// left to cover, and a mark taken back counts what the stamps left there.
+TEST(CoverageMask, ProtectionChangedBetweenStampsEqualsTheExactCountUnderTheLastPlane) {
+    std::mt19937 rng(3);
+    mtxImage photo;
+    MakePhoto(photo, 300, 200);
+    std::vector<uint8_t> alpha = DiscAlpha(24, 24);
+    std::vector<uint8_t> plane(300 * 200, 0);
+    std::vector<Quad> quads;
+    mtxCoverageMask mask;
+    ASSERT_EQ(mask.Reset(photo, plane.data()), 1);
+    std::uniform_int_distribution<int> px(0, 299), py(0, 199);
+    for (int round = 0; round < 12; ++round) {
+        for (int i = 0; i < 8; ++i) {
+            quads.push_back(RandomQuad(rng, 300, 200));
+            const Quad& q = quads.back();
+            mask.Stamp(q.corner, q.u, q.v, alpha.data(), 24, 24, q.scale);
+        }
+        int x0 = px(rng), x1 = px(rng), y0 = py(rng), y1 = py(rng);
+        if (x0 > x1) std::swap(x0, x1);
+        if (y0 > y1) std::swap(y0, y1);
+        Mark(plane, 300, x0, y0, x1, y1, round % 3 == 2 ? 0 : 255);  // some taken back
+        mask.Protect(plane.data(), x0, y0, x1, y1);
+        EXPECT_DOUBLE_EQ(mask.Coverage(), ExactCoverage(photo, quads, alpha, 24, 24, plane))
+            << "round " << round;
+    }
+    // The plane dropped: every pixel counts again.
+    mask.Protect(nullptr, 0, 0, 299, 199);
+    EXPECT_DOUBLE_EQ(mask.Coverage(), ExactCoverage(photo, quads, alpha, 24, 24));
+}
+
+// A picture half protected reaches full coverage once the other half is covered.
+TEST(CoverageMask, AHalfProtectedPhotoIsCoveredWhenItsOpenHalfIs) {
+    for (int width : {200, 1500}) {  // one-pixel cells, and two-pixel cells
+        mtxImage photo;
+        photo.Create(width, 900, 0xFF336699u);
+        std::vector<uint8_t> plane(size_t(width) * 900, 0);
+        mtxCoverageMask mask;
+        ASSERT_EQ(mask.Reset(photo), 1);
+        Mark(plane, width, width / 2, 0, width - 1, 899, 255);
+        mask.Protect(plane.data(), width / 2, 0, width - 1, 899);
+        std::vector<uint8_t> opaque(4, 255);
+        float u[2] = {0, 1}, v[2] = {0, 1};
+        const float half = float(width / 2);
+        float left[3][2] = {{0, 0}, {half, 0}, {0, 900}};
+        mask.Stamp(left, u, v, opaque.data(), 2, 2, 1.0f);
+        EXPECT_EQ(mask.Coverage(), 1.0) << width;
+        // Protected the other way round: the uncovered half is all that counts.
+        mask.Protect(nullptr, width / 2, 0, width - 1, 899);
+        Mark(plane, width, 0, 0, width - 1, 899, 0);
+        Mark(plane, width, 0, 0, width / 2 - 1, 899, 255);
+        mask.Protect(plane.data(), 0, 0, width / 2 - 1, 899);
+        EXPECT_EQ(mask.Coverage(), 0.0) << width;
+    }
 }

@@ -456,11 +456,13 @@ TEST(FillMaps, ProtectedRectanglesAgreeWithACountByHandAfterStrokes) {
 
 TEST(FillMaps, PicturesReadAsPlanes) {
     mtxImage picture;
-    picture.Create(4, 1, 0);
+    picture.Create(6, 1, 0);
     picture.At(0, 0) = 0xFF000000u;  // black: protected, coarsest
     picture.At(1, 0) = 0xFFFFFFFFu;  // white: open, finest
     picture.At(2, 0) = 0x40000000u;  // black but mostly transparent: open, nearly neutral
     picture.At(3, 0) = 0xFF7F7F7Fu;  // just below mid-grey: protected
+    picture.At(4, 0) = 0xFF808080u;  // mid-grey: open, neutral
+    picture.At(5, 0) = 0x00FFFFFFu;  // transparent white: open, neutral
     mtxFillMaps maps;
     ASSERT_EQ(maps.FromPicture(mtxFillMaps::kProtect, picture), 1);
     ASSERT_EQ(maps.FromPicture(mtxFillMaps::kDetail, picture), 1);
@@ -470,6 +472,9 @@ TEST(FillMaps, PicturesReadAsPlanes) {
     EXPECT_EQ(detail[0], 0);
     EXPECT_EQ(detail[1], 255);
     EXPECT_NEAR(detail[2], 96, 1);
+    EXPECT_FALSE(protect[4] || protect[5]);
+    EXPECT_EQ(detail[4], mtxFillMaps::kNeutral) << "mid-grey asks for nothing";
+    EXPECT_EQ(detail[5], mtxFillMaps::kNeutral);
     EXPECT_FLOAT_EQ(mtxFillMaps::ScaleOf(0), 4.0f);
     EXPECT_FLOAT_EQ(mtxFillMaps::ScaleOf(mtxFillMaps::kNeutral), 1.0f);
     EXPECT_FLOAT_EQ(mtxFillMaps::ScaleOf(255), 0.25f);

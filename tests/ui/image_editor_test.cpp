@@ -75,6 +75,38 @@ TEST(EditorRouting, AFocusControlBelowAnOpenDialogTakesNoInput) {
     for (const std::string& line : log) EXPECT_NE(line, "field:char120");
 }
 
+// The wheel comes at a point of the screen and goes, in the receiver's
+// parent's coordinates, to the control under the pointer by the same road as
+// the buttons: the capture holder, a pop-up, the top dialog, else the canvas.
+TEST(EditorRouting, TheWheelGoesToTheControlUnderThePointerWithItsTurnAndKeys) {
+    Editor editor;
+    std::vector<std::string> log;
+    auto* left = new Spy(editor.canvas.get(), {10, 10, 110, 110}, 0, &log, "left");
+    auto* inner = new Spy(left, {20, 20, 60, 60}, 0, &log, "inner");
+    auto* right = new Spy(editor.canvas.get(), {150, 0, 250, 100}, 0, &log, "right");
+    right->usesWheel = true;
+    // Under the pointer, down the tree: nothing below used it, so nothing did.
+    EXPECT_EQ(Wheel(editor, 30, 40, WHEEL_DELTA, MK_CONTROL), 0);
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"left:wheel(30,40),120,8", "inner:wheel(20,30),120,8"}));
+    log.clear();
+    EXPECT_EQ(Wheel(editor, 160, 90, -2 * WHEEL_DELTA), 1);
+    EXPECT_EQ(log, std::vector<std::string>{"right:wheel(160,90),-240,0"});
+    log.clear();
+    Wheel(editor, 130, 10, WHEEL_DELTA);  // between them: the canvas alone
+    EXPECT_TRUE(log.empty());
+
+    editor.SetCapture(inner);
+    Wheel(editor, 200, 50, WHEEL_DELTA, MK_SHIFT);
+    EXPECT_EQ(log, std::vector<std::string>{"inner:wheel(190,40),120,4"});
+    editor.ReleaseCapture(inner);
+    log.clear();
+    auto* dialog = new Spy(&editor, {100, 50, 300, 150}, 0, &log, "dialog");
+    editor.PushModal(dialog);
+    Wheel(editor, 30, 40, WHEEL_DELTA);  // over the canvas, under a dialog
+    EXPECT_EQ(log, std::vector<std::string>{"dialog:wheel(30,40),120,0"});
+}
+
 TEST(EditorModal, PushingReleasesTheCaptureAndClosingClosesThatDialog) {
     Editor editor;
     std::vector<std::string> log;

@@ -25,6 +25,13 @@ void Click(mtxImageEditor& editor, int x, int y) {
     Mouse(editor, WM_LBUTTONUP, x, y);
 }
 
+intptr_t Wheel(mtxImageEditor& editor, int x, int y, int delta, uint32_t keys) {
+    POINT p{x, y};
+    mtxOs::ClientToScreen(editor.Handle(), p);
+    mtxOs::WPARAM w = (mtxOs::WPARAM(uint16_t(int16_t(delta))) << 16) | keys;
+    return mtxOs::SendMessage(editor.Handle(), WM_MOUSEWHEEL, w, mtxOs::MakeLParam(p.x, p.y));
+}
+
 Pixels ReadBack(mtxImageEditor& editor) {
     Pixels out;
     IDirect3DDevice9* device = editor.GetDevice();
@@ -90,6 +97,10 @@ int Spy::OnLButtonDblClk(int x, int y, uint32_t keys) {
 int Spy::OnMouseMove(int x, int y, uint32_t keys) {
     Log("move" + At(x, y));
     return mtxIECtrl::OnMouseMove(x, y, keys);
+}
+int Spy::OnMouseWheel(int x, int y, int delta, uint32_t keys) {
+    Log("wheel" + At(x, y) + "," + std::to_string(delta) + "," + std::to_string(keys));
+    return usesWheel ? 1 : mtxIECtrl::OnMouseWheel(x, y, delta, keys);
 }
 void Spy::OnCaptureLost() {
     Log("capturelost");

@@ -19,6 +19,9 @@ class Editor : public mtxImageEditor {
 // Sends a mouse message at (x, y) in client coordinates.
 void Mouse(mtxImageEditor& editor, uint32_t message, int x, int y, uint32_t keys = 0);
 void Click(mtxImageEditor& editor, int x, int y);
+// Turns the wheel by delta at (x, y) in client coordinates, sent as the
+// window system does: the point on the screen. What the editor returned.
+intptr_t Wheel(mtxImageEditor& editor, int x, int y, int delta, uint32_t keys = 0);
 
 // The back buffer as 32-bit words, row 0 first, width columns.
 struct Pixels {
@@ -41,6 +44,9 @@ class Spy : public mtxIECtrl {
     int OnLButtonUp(int x, int y, uint32_t keys) override;
     int OnLButtonDblClk(int x, int y, uint32_t keys) override;
     int OnMouseMove(int x, int y, uint32_t keys) override;
+    // Logs "wheel(x,y,delta,keys)"; uses the turn when usesWheel, otherwise
+    // passes it to the children.
+    int OnMouseWheel(int x, int y, int delta, uint32_t keys) override;
     void OnCaptureLost() override;
     void OnKillFocus() override;
     void OnTimer(uintptr_t id) override;
@@ -57,6 +63,7 @@ class Spy : public mtxIECtrl {
     std::vector<RECT> clips;  // the clip of every Draw
     int draws = 0, invalidateInDraw = 0, resets = 0, losses = 0;
     bool* destroyed = nullptr;
+    bool usesWheel = false;
 };
 
 std::string Str(const RECT& r);

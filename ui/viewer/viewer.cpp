@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/window_messages.h"
 #include "ui/image_editor.h"
 #include "ui/primitives.h"
 
@@ -184,6 +185,15 @@ void mtxIEViewer::OnHScroll(int code) {
 void mtxIEViewer::OnVScroll(int code) {
     scrollY = ScrollTo(kVertical, code);
     UpdateView();
+}
+
+int mtxIEViewer::OnMouseWheel(int x, int y, int delta, uint32_t keys) {
+    if (mtxIECtrl::OnMouseWheel(x, y, delta, keys)) return 1;
+    if ((keys & mtxOs::MK_CONTROL) || delta == 0) return 0;
+    const int before = scrollY;
+    scrollY -= int(int64_t(delta) * kWheelStep / mtxOs::WHEEL_DELTA);
+    UpdateView();  // keeps the position inside the picture
+    return scrollY != before;
 }
 
 // Before a paint: what changed in memory goes up again, and every tile that

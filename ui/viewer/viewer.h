@@ -51,6 +51,10 @@ class mtxIEViewer : public mtxIEWnd {
     // the position stays inside the picture.
     void OnHScroll(int code) override;
     void OnVScroll(int code) override;
+    // A turn the tool under the point does not use scrolls a larger picture
+    // up or down, kWheelStep pixels a notch; with Ctrl it is left alone.
+    int OnMouseWheel(int x, int y, int delta, uint32_t keys) override;
+    static constexpr int kWheelStep = 48;
     void Draw(int x, int y, const RECT& clip) override;
     void OnDeviceLost() override;
     void OnDeviceReset() override;

@@ -333,6 +333,62 @@ TEST_F(DesignerProjectTest, UndoAndRedoWalkTheStrokesOfThePlane) {
     EXPECT_TRUE(told.empty()) << told.front();
 }
 
+// A detail stroke made while the run goes on is recorded between the run's
+// stamps before it and after it, and the run goes on: Undo takes back the
+// stamps after the stroke, then the stroke, then the stamps before it.
+TEST_F(DesignerProjectTest, AStrokeDuringARunIsUndoneBeforeTheStampsPlacedUpToIt) {
+    ASSERT_EQ(Designer().Open(photo, 0), 1);
+    mtxIEMdfField* tool = Tool();
+    ASSERT_NE(tool, nullptr);
+    ASSERT_TRUE(fill_test::PrepareAndWait(*tool));
+    tool->Process(mtxIEMdfField::kGo, 0);
+    auto tickTo = [&](uint64_t stamps) {
+        for (int guard = 0; tool->Session()->log.Count() < stamps && guard < 100000; ++guard)
+            Tick();
+        ASSERT_EQ(tool->Session()->log.Count(), stamps);
+    };
+    tickTo(40);
+    tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kFiner);
+    POINT o = Designer().viewer->LocalToEditor(Designer().viewer->PictureOrigin());
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONDOWN, o.x + 20, o.y + 30, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_MOUSEMOVE, o.x + 60, o.y + 40, mtxOs::MK_LBUTTON);
+    ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, o.x + 60, o.y + 40);
+    EXPECT_EQ(tool->state, mtxIEMdfField::kRunning) << "the stroke did not stop the run";
+    const std::vector<uint32_t> atStroke = Layer();  // the stamps so far reached it
+    auto detail = [&] {
+        const uint8_t* data = tool->Session()->maps.Data(mtxFillMaps::kDetail);
+        return data ? std::vector<uint8_t>(data, data + size_t(120 * 90))
+                    : std::vector<uint8_t>(120 * 90, mtxFillMaps::kNeutral);
+    };
+    const std::vector<uint8_t> neutral(120 * 90, mtxFillMaps::kNeutral), painted = detail();
+    ASSERT_NE(painted, neutral);
+    tickTo(70);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    const std::vector<uint32_t> atStop = Layer();
+
+    ASSERT_EQ(Designer().Undo(), 1);  // the stamps after the stroke
+    EXPECT_EQ(tool->Session()->log.Count(), 40u);
+    EXPECT_EQ(Layer(), atStroke);
+    EXPECT_EQ(detail(), painted);
+    ASSERT_EQ(Designer().Undo(), 1);  // the stroke
+    EXPECT_EQ(tool->Session()->log.Count(), 40u);
+    EXPECT_EQ(Layer(), atStroke);
+    EXPECT_EQ(detail(), neutral);
+    ASSERT_EQ(Designer().Undo(), 1);  // the stamps before it
+    EXPECT_EQ(tool->Session()->log.Count(), 0u);
+    EXPECT_NE(Layer(), atStroke);
+    EXPECT_EQ(detail(), neutral);
+
+    ASSERT_EQ(Designer().Redo(), 1);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(detail(), painted);
+    EXPECT_EQ(tool->Session()->log.Count(), 40u);
+    ASSERT_EQ(Designer().Redo(), 1);
+    EXPECT_EQ(tool->Session()->log.Count(), 70u);
+    EXPECT_EQ(Layer(), atStop);
+    EXPECT_TRUE(told.empty()) << told.front();
+}
+
 }  // namespace
 
 namespace {

@@ -42,6 +42,14 @@ std::vector<uint32_t> ThreeAreas(int w, int h, uint32_t shift = 0) {
     return pixels;
 }
 
+// Whether the centre of pixel (px, py) lies within r of the segment (x0, y0)..(x1, y1).
+bool Within(int px, int py, double x0, double y0, double x1, double y1, double r) {
+    const double cx = px + 0.5 - x0, cy = py + 0.5 - y0, dx = x1 - x0, dy = y1 - y0;
+    const double l2 = dx * dx + dy * dy;
+    const double t = l2 > 0 ? std::clamp((cx * dx + cy * dy) / l2, 0.0, 1.0) : 0.0;
+    return std::hypot(cx - t * dx, cy - t * dy) <= r;
+}
+
 using fill_test::AddDiscs;
 using testing_support::PixelsOf;
 
@@ -98,6 +106,33 @@ class ToolTest : public ::testing::Test {
             if (tool->placements != before) times.push_back(now);
         }
         return times;
+    }
+
+    // A left drag over the picture from (x0, y0) to (x1, y1), picture pixels.
+    void Drag(int x0, int y0, int x1, int y1) {
+        const POINT origin = viewer->LocalToEditor(viewer->PictureOrigin());
+        ui_test::Mouse(editor, mtxOs::WM_LBUTTONDOWN, origin.x + x0, origin.y + y0,
+                       mtxOs::MK_LBUTTON);
+        ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + (x0 + x1) / 2,
+                       origin.y + (y0 + y1) / 2, mtxOs::MK_LBUTTON);
+        ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + x1, origin.y + y1,
+                       mtxOs::MK_LBUTTON);
+        ui_test::Mouse(editor, mtxOs::WM_LBUTTONUP, origin.x + x1, origin.y + y1);
+    }
+    // Three disc samples, the Fine mode in Fast, a clock that moves as it is read.
+    void FineAndFast() {
+        AddDiscs(samples, editor.GetDevice(), 3);
+        samples.fillMode = SampleCollection::kModeFine;
+        samples.sizeMin = 3, samples.sizeMax = 30;
+        samples.speed = SampleCollection::kSpeedFast;
+        tick = 1;
+    }
+    // Timer ticks until the run ends by itself.
+    void RunToTheEnd() {
+        for (int i = 0; i < 20000 && tool->state == mtxIEMdfField::kRunning; ++i) {
+            now += 5;
+            tool->OnTimer(tool->timerId);
+        }
     }
 
     // The fake clock: it moves by tick at every reading, as if every step
@@ -162,7 +197,7 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
 
     // The hand's list follows the chosen mode; with a hand the tool shows.
     ASSERT_EQ(bar->rows[0][5].control, tool->handList);
-    tool->Process(mtxIEMdfField::kHand, 3);
+    tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kProtect);
     EXPECT_EQ(tool->Hand(), mtxMapBrush::kProtect);
     EXPECT_TRUE(tool->IsVisible());
     tool->Process(mtxIEMdfField::kHand, 99);
@@ -172,7 +207,7 @@ TEST_F(ToolTest, ButtonsGoIntoTheFirstRowAndSendTheirActions) {
 
     // The stamp hands show the tool too and put the map brush away; the
     // sample list offers any sample, then the collection's.
-    tool->Process(mtxIEMdfField::kHand, 3);
+    tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kProtect);
     tool->Process(mtxIEMdfField::kStampHand, mtxStampHand::kEraser);
     EXPECT_EQ(tool->Hand(), mtxMapBrush::kNone);
     EXPECT_TRUE(tool->IsVisible());
@@ -644,29 +679,19 @@ TEST_F(ToolTest, AFastBatchKeepsToItsTimeAndNeverNests) {
 // A Fine run stops by itself once the picture is covered; Go then starts
 // another over it rather than doing nothing.
 TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
-    AddDiscs(samples, editor.GetDevice(), 3);
-    samples.fillMode = SampleCollection::kModeFine;
-    samples.sizeMin = 3, samples.sizeMax = 30;
-    samples.speed = SampleCollection::kSpeedFast;
-    tick = 1;
+    FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
     tool->Process(mtxIEMdfField::kGo, 0);
     WaitForPreparation();
     ASSERT_TRUE(tool->Prepared());
-    auto runToTheEnd = [&] {
-        for (int i = 0; i < 20000 && tool->state == mtxIEMdfField::kRunning; ++i) {
-            now += 5;
-            tool->OnTimer(tool->timerId);
-        }
-    };
-    runToTheEnd();
+    RunToTheEnd();
     EXPECT_NE(tool->state, mtxIEMdfField::kRunning) << "the run ended by itself";
     uint64_t first = tool->placements;
     EXPECT_GT(first, 20u);
     std::vector<uint32_t> covered = PixelsOf(picture.Image());
     tool->Process(mtxIEMdfField::kGo, 0);
-    runToTheEnd();
+    RunToTheEnd();
     EXPECT_GT(tool->placements, first + first / 4);
     EXPECT_NE(PixelsOf(picture.Image()), covered);
     EXPECT_TRUE(messages.empty());
@@ -676,28 +701,10 @@ TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
 // brush's radius of the dragged segment and no others, and the Fine run
 // leaves them as they were, also where the stroke came while it ran.
 TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
-    AddDiscs(samples, editor.GetDevice(), 3);
-    samples.fillMode = SampleCollection::kModeFine;
-    samples.sizeMin = 3, samples.sizeMax = 30;
-    samples.speed = SampleCollection::kSpeedFast;
-    tick = 1;
+    FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
-    const POINT origin = viewer->LocalToEditor(viewer->PictureOrigin());
-    auto drag = [&](int x0, int y0, int x1, int y1) {
-        ui_test::Mouse(editor, mtxOs::WM_LBUTTONDOWN, origin.x + x0, origin.y + y0,
-                       mtxOs::MK_LBUTTON);
-        ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + (x0 + x1) / 2,
-                       origin.y + (y0 + y1) / 2, mtxOs::MK_LBUTTON);
-        ui_test::Mouse(editor, mtxOs::WM_MOUSEMOVE, origin.x + x1, origin.y + y1,
-                       mtxOs::MK_LBUTTON);
-        ui_test::Mouse(editor, mtxOs::WM_LBUTTONUP, origin.x + x1, origin.y + y1);
-    };
-    // Within r of the horizontal segment (x0, y)..(x1, y), pixel centres.
-    auto within = [](int px, int py, double x0, double x1, double y, double r) {
-        double cx = px + 0.5, cy = py + 0.5;
-        return std::hypot(cx - std::clamp(cx, x0, x1), cy - y) <= r;
-    };
+    auto drag = [this](int x0, int y0, int x1, int y1) { Drag(x0, y0, x1, y1); };
     drag(30, 36, 50, 36);
     EXPECT_FALSE(tool->IsVisible()) << "without a hand the viewer keeps the mouse";
     EXPECT_EQ(tool->strokes, 0u);
@@ -714,7 +721,7 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     for (int y = 0; y < 72; ++y)
         for (int x = 0; x < 96; ++x) {
             set += maps.Protected(x, y);
-            wrong += maps.Protected(x, y) != within(x, y, 30, 50, 36, 12);
+            wrong += maps.Protected(x, y) != Within(x, y, 30, 36, 50, 36, 12);
         }
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(set, 700);
@@ -734,18 +741,15 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     ASSERT_EQ(tool->state, mtxIEMdfField::kRunning) << "the run went on";
     tool->RefreshLayer();
     const std::vector<uint32_t> atStroke = PixelsOf(picture.Image());
-    for (int i = 0; i < 20000 && tool->state == mtxIEMdfField::kRunning; ++i) {
-        now += 5;
-        tool->OnTimer(tool->timerId);
-    }
+    RunToTheEnd();
     const std::vector<uint32_t> after = PixelsOf(picture.Image());
     int touched = 0, changedElsewhere = 0;
     for (int y = 0; y < 72; ++y)
         for (int x = 0; x < 96; ++x) {
             size_t i = size_t(y) * 96 + size_t(x);
-            if (within(x, y, 30, 50, 36, 12))
+            if (Within(x, y, 30, 36, 50, 36, 12))
                 touched += after[i] != bare[i];
-            else if (within(x, y, 70, 80, 12, 4))
+            else if (Within(x, y, 70, 12, 80, 12, 4))
                 touched += after[i] != atStroke[i];
             else
                 changedElsewhere += after[i] != bare[i];
@@ -754,6 +758,149 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     // The stamps take the areas' colours: their edges and shading show.
     EXPECT_GT(changedElsewhere, 1000);
     EXPECT_GT(tool->Session()->Coverage(), 0.9) << "the run covered the rest";
+    EXPECT_TRUE(messages.empty());
+}
+
+// Pixels protected after the preparation, while the run goes on, are no
+// longer left to cover: half the picture protected, the run covers the rest
+// and the bar says all is covered. Taking the stroke back (Undo) counts that
+// half again, still mostly bare, and Redo discounts it once more.
+TEST_F(ToolTest, PixelsProtectedDuringTheRunAreNotLeftToCover) {
+    FineAndFast();
+    Picture picture(editor, 96, 72);
+    Open(picture);
+    tool->Process(mtxIEMdfField::kGo, 0);
+    WaitForPreparation();
+    ASSERT_TRUE(tool->Prepared());
+    ASSERT_EQ(tool->state, mtxIEMdfField::kRunning);
+    std::vector<mtxMapStroke> strokes;
+    tool->onStroke = [&](const mtxMapStroke& stroke) { strokes.push_back(stroke); };
+    tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kProtect);
+    tool->Process(mtxIEMdfField::kBrushSize, 2);
+    ASSERT_EQ(tool->brush.radius, 32);
+    Drag(80, 0, 80, 71);  // every pixel from x = 48 on
+    ASSERT_EQ(strokes.size(), 1u);
+    const mtxFillMaps& maps = tool->Session()->maps;
+    int protectedPixels = 0;
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 96; ++x) protectedPixels += maps.Protected(x, y);
+    ASSERT_EQ(protectedPixels, 48 * 72);
+    RunToTheEnd();
+    ASSERT_NE(tool->state, mtxIEMdfField::kRunning);
+    mtxFillSession& session = *tool->Session();
+    EXPECT_GT(session.Coverage(), 0.97);
+    EXPECT_EQ(tool->coverageLabel->text.rfind("Covered 100 %", 0), 0u) << tool->coverageLabel->text;
+
+    ASSERT_EQ(tool->ApplyStroke(strokes[0], true), 1);
+    EXPECT_LT(session.Coverage(), 0.75) << "the protected half was left bare";
+    EXPECT_EQ(tool->coverageLabel->text.rfind("Covered 100 %", 0), std::string::npos);
+    ASSERT_EQ(tool->ApplyStroke(strokes[0], false), 1);
+    EXPECT_GT(session.Coverage(), 0.97);
+    EXPECT_TRUE(messages.empty());
+}
+
+// The Neutral hand paints the detail plane back to no preference: where it
+// passed the plane holds the neutral level again, elsewhere what was painted
+// before; and a Fine run over a plane painted back everywhere places the
+// stamps a run without any plane places.
+TEST_F(ToolTest, TheNeutralHandPaintsTheDetailBackAndTheRunIsAsWithoutAPlane) {
+    FineAndFast();
+    auto fillOnce = [&](bool painted) {
+        Picture picture(editor, 96, 72);
+        Open(picture);
+        if (painted) {
+            tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kFiner);
+            tool->Process(mtxIEMdfField::kBrushSize, 3);  // r 80: the whole picture
+            Drag(0, 36, 95, 36);
+            tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kCoarser);
+            tool->Process(mtxIEMdfField::kBrushSize, 0);  // r 4
+            Drag(10, 10, 60, 10);
+            tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kNeutral);
+            EXPECT_EQ(tool->handList->Selection(), int(mtxMapBrush::kNeutral));
+            Drag(30, 4, 30, 50);
+            const uint8_t* plane = tool->Session()->maps.Data(mtxFillMaps::kDetail);
+            int wrong = 0;
+            for (int y = 0; y < 72; ++y)
+                for (int x = 0; x < 96; ++x) {
+                    const int expected = Within(x, y, 30, 4, 30, 50, 4) ? mtxFillMaps::kNeutral
+                                         : Within(x, y, 10, 10, 60, 10, 4)
+                                             ? mtxFillMaps::kNeutral - 64
+                                             : mtxFillMaps::kNeutral + 64;
+                    wrong += plane[y * 96 + x] != expected;
+                }
+            EXPECT_EQ(wrong, 0);
+            EXPECT_FALSE(tool->Session()->maps.Has(mtxFillMaps::kProtect));
+            tool->Process(mtxIEMdfField::kBrushSize, 3);
+            Drag(0, 36, 95, 36);
+            EXPECT_EQ(std::count(plane, plane + 96 * 72, mtxFillMaps::kNeutral), 96 * 72);
+        } else {
+            // A click beside the picture makes the session and paints nothing.
+            tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kNeutral);
+            const POINT beside = viewer->LocalToEditor(POINT{5, 5});
+            ui_test::Click(editor, beside.x, beside.y);
+            EXPECT_FALSE(tool->Session()->maps.Has(mtxFillMaps::kDetail));
+        }
+        tool->Process(mtxIEMdfField::kHand, mtxMapBrush::kNone);
+        tool->Session()->Seed(9);
+        tool->Process(mtxIEMdfField::kGo, 0);
+        WaitForPreparation();
+        RunToTheEnd();
+        std::vector<mtxStamp> stamps;
+        const mtxStampLog& log = tool->Session()->log;
+        for (uint64_t i = 0; i < log.Count(); ++i) stamps.push_back(log.At(i));
+        tool->OnPictureOpening();
+        viewer->SetStack(nullptr);
+        return stamps;
+    };
+    const std::vector<mtxStamp> painted = fillOnce(true), plain = fillOnce(false);
+    ASSERT_GT(plain.size(), 20u);
+    ASSERT_EQ(painted.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const mtxStamp &a = painted[i], &b = plain[i];
+        ASSERT_TRUE(a.x == b.x && a.y == b.y && a.size == b.size && a.sample == b.sample &&
+                    a.angle == b.angle)
+            << "stamp " << i;
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+// Ctrl with the wheel over the picture steps the stamp brush's sample through
+// the bar's list, towards the user down the list and no further than its
+// ends; the plain wheel still scrolls the viewer, and other hands leave
+// Ctrl's turns alone.
+TEST_F(ToolTest, CtrlAndTheWheelStepTheStampBrushThroughTheSamples) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    Picture picture(editor, 600, 500);  // taller than the viewer: it scrolls
+    Open(picture);
+    const POINT at = viewer->LocalToEditor(POINT{40, 40});
+    const int any = mtxStampBrush::kAnySample;
+    auto turn = [&](int notches, uint32_t keys) {
+        return ui_test::Wheel(editor, at.x, at.y, notches * mtxOs::WHEEL_DELTA, keys);
+    };
+    EXPECT_EQ(turn(-1, mtxOs::MK_CONTROL), 0) << "no hand: the turn is no one's";
+    tool->Process(mtxIEMdfField::kStampHand, mtxStampHand::kBrush);
+    ASSERT_EQ(tool->stampHand.brush.sample, any);
+    EXPECT_EQ(turn(-1, mtxOs::MK_CONTROL), 1);
+    EXPECT_EQ(tool->stampHand.brush.sample, 0);
+    EXPECT_EQ(tool->sampleList->Selection(), 1);
+    turn(-2, mtxOs::MK_CONTROL);
+    EXPECT_EQ(tool->stampHand.brush.sample, 2);
+    turn(-1, mtxOs::MK_CONTROL);
+    EXPECT_EQ(tool->stampHand.brush.sample, 2) << "the last stays";
+    EXPECT_EQ(tool->sampleList->Selection(), 3);
+    turn(1, mtxOs::MK_CONTROL);
+    EXPECT_EQ(tool->stampHand.brush.sample, 1);
+    turn(5, mtxOs::MK_CONTROL);
+    EXPECT_EQ(tool->stampHand.brush.sample, any);
+    EXPECT_EQ(tool->sampleList->Selection(), 0);
+    EXPECT_EQ(viewer->scrollY, 0) << "Ctrl's turns scroll nothing";
+
+    EXPECT_EQ(turn(-1, 0), 1);
+    EXPECT_EQ(viewer->scrollY, mtxIEViewer::kWheelStep);
+    EXPECT_EQ(tool->stampHand.brush.sample, any);
+    tool->Process(mtxIEMdfField::kStampHand, mtxStampHand::kEraser);
+    EXPECT_EQ(turn(-1, mtxOs::MK_CONTROL), 0);
+    EXPECT_EQ(tool->stampHand.brush.sample, any);
     EXPECT_TRUE(messages.empty());
 }
 

@@ -37,9 +37,9 @@ picture() {  # name geometry
   convert "$out/$1-full.png" -crop "$2" +repage -resize 400x -quality 82 "$out/$1.jpg"
   rm -f "$out/$1-full.png"
 }
-hand() {  # the brush list's item (0 No brush, 1 Finer, 2 Coarser, 3 Protect, 4 Unprotect)
+hand() {  # the brush list's item (0 No brush, 1 Finer, 2 Coarser, 3 Neutral, 4 Protect, 5 Unprotect)
   click 597 669 0.8
-  click 600 $((583 + 17 * $1)) 0.8  # the list opens upwards
+  click 600 $((566 + 17 * $1)) 0.8  # the list opens upwards
 }
 
 readonly viewer=640x440+210+140 undo="41 77"

@@ -24,7 +24,10 @@ struct Seen {
 class KeyTarget : public mtxWnd {
   public:
     LRESULT WindowProc(uint32_t message, WPARAM wParam, LPARAM lParam) override {
-        bool key = message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN;
+        bool key = message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN ||
+                   message == WM_MOUSEWHEEL;
+        if (message == WM_MOUSEWHEEL)
+            wheelPoints.push_back({XFromLParam(lParam), YFromLParam(lParam)});
         if (key)
             seen.push_back({message, static_cast<uint32_t>(wParam), GetKeyState(VK_CONTROL) < 0,
                             GetKeyState(VK_SHIFT) < 0});
@@ -33,7 +36,21 @@ class KeyTarget : public mtxWnd {
     }
     std::vector<Seen> seen;
     std::vector<uint32_t> commands;
+    std::vector<POINT> wheelPoints;  // as sent: on the screen
 };
+
+// Opens the window on the display's off-screen driver; the display's id of
+// it, 0 when the display did not start.
+uint32_t OpenOffScreen(KeyTarget& wnd) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    testing_support::SharedApp();
+    SetHeadless(false);
+    wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "keys", 0, 0, 200, 100, 0, nullptr);
+    if (IsHeadless()) return 0;
+    for (uint32_t i = 1; i < 64; ++i)
+        if (SDL_GetWindowFromID(i)) return i;
+    return 0;
+}
 
 void PushKey(uint32_t type, uint32_t windowId, SDL_Keycode sym, SDL_Scancode code, uint16_t mod) {
     SDL_Event e{};
@@ -57,16 +74,9 @@ void PushClick(uint32_t windowId) {
 }
 
 TEST(DisplayKeys, ChordsReadLateKeepTheModifiersTheyWereTypedWith) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    testing_support::SharedApp();
-    SetHeadless(false);
     KeyTarget wnd;
-    wnd.Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW, "keys", 0, 0, 200, 100, 0, nullptr);
-    ASSERT_FALSE(IsHeadless()) << "the off-screen display did not start";
-    uint32_t id = 0;
-    for (uint32_t i = 1; i < 64 && !id; ++i)
-        if (SDL_GetWindowFromID(i)) id = i;
-    ASSERT_NE(id, 0u);
+    const uint32_t id = OpenOffScreen(wnd);
+    ASSERT_NE(id, 0u) << "the off-screen display did not start";
 
     // Ctrl+S, then S alone, then a Shift+click, all before any is read.
     PushKey(SDL_KEYDOWN, id, SDLK_LCTRL, SDL_SCANCODE_LCTRL, KMOD_LCTRL);
@@ -110,6 +120,52 @@ TEST(DisplayKeys, ChordsReadLateKeepTheModifiersTheyWereTypedWith) {
             EXPECT_FALSE(s.ctrl);
         }
     EXPECT_TRUE(clicked);
+}
+
+void PushWheel(uint32_t windowId, int y, bool flipped) {
+    SDL_Event e{};
+    e.wheel.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = windowId;
+    e.wheel.y = y;
+    e.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+    ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+}
+
+// The display's wheel reaches the window as WM_MOUSEWHEEL: the turn in
+// WHEEL_DELTA steps (away from the user positive, whichever way the device
+// is set), Ctrl as it was held when turned, the point on the screen.
+TEST(DisplayKeys, TheWheelComesWithItsTurnAndTheModifiersItWasTurnedWith) {
+    KeyTarget wnd;
+    const uint32_t id = OpenOffScreen(wnd);
+    ASSERT_NE(id, 0u) << "the off-screen display did not start";
+
+    PushKey(SDL_KEYDOWN, id, SDLK_LCTRL, SDL_SCANCODE_LCTRL, KMOD_LCTRL);
+    PushWheel(id, 1, false);
+    PushKey(SDL_KEYUP, id, SDLK_LCTRL, SDL_SCANCODE_LCTRL, KMOD_NONE);
+    PushWheel(id, -2, false);
+    PushWheel(id, 1, true);
+    MSG msg;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessage(msg, true)) {
+            TranslateMessage(msg);
+            DispatchMessage(msg);
+        }
+        WaitMessage(10);
+    }
+    std::vector<std::pair<int, bool>> turns;
+    for (const Seen& s : wnd.seen)
+        if (s.message == WM_MOUSEWHEEL)
+            turns.emplace_back(int16_t(HiWord(s.key)), (s.key & MK_CONTROL) != 0);
+    EXPECT_EQ(turns, (std::vector<std::pair<int, bool>>{
+                         {WHEEL_DELTA, true}, {-2 * WHEEL_DELTA, false}, {-WHEEL_DELTA, false}}));
+    // The point is the pointer's, on the screen.
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    for (POINT p : wnd.wheelPoints) {
+        ASSERT_TRUE(ScreenToClient(wnd.Handle(), p));
+        EXPECT_EQ(p.x, x);
+        EXPECT_EQ(p.y, y);
+    }
 }
 
 }  // namespace

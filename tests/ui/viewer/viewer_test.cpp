@@ -99,6 +99,33 @@ TEST(Viewer, ScrollBarsCoverThePictureAndKeepThePositionInside) {
     EXPECT_EQ(viewer->scrollX, 0);
 }
 
+// The wheel scrolls a taller picture up and down within it; with Ctrl, or
+// with a picture that fits, it is left to others.
+TEST(Viewer, TheWheelScrollsATallerPictureAndLeavesCtrlAlone) {
+    Editor editor;
+    mtxIEViewer* viewer = MakeViewer(editor);
+    Picture picture(editor, 300, 250);
+    viewer->SetStack(&picture.stack);
+    const int bottom = 250 - 104;  // the last position
+    EXPECT_EQ(ui_test::Wheel(editor, 50, 50, -WHEEL_DELTA), 1);
+    EXPECT_EQ(viewer->scrollY, mtxIEViewer::kWheelStep) << "towards the user: down the picture";
+    EXPECT_EQ(viewer->GetScrollInfo(mtxIEWnd::kVertical).position, mtxIEViewer::kWheelStep);
+    EXPECT_EQ(ui_test::Wheel(editor, 50, 50, -3 * WHEEL_DELTA, MK_CONTROL), 0);
+    EXPECT_EQ(viewer->scrollY, mtxIEViewer::kWheelStep);
+    ui_test::Wheel(editor, 50, 50, -3 * WHEEL_DELTA);
+    EXPECT_EQ(viewer->scrollY, bottom) << "no further than the picture";
+    EXPECT_EQ(ui_test::Wheel(editor, 50, 50, -WHEEL_DELTA), 0) << "nothing left to scroll";
+    ui_test::Wheel(editor, 50, 50, WHEEL_DELTA);
+    EXPECT_EQ(viewer->scrollY, bottom - mtxIEViewer::kWheelStep);
+    EXPECT_EQ(viewer->scrollX, 0);
+
+    Picture small(editor, 100, 80);
+    viewer->SetStack(&small.stack);
+    EXPECT_EQ(ui_test::Wheel(editor, 50, 50, -WHEEL_DELTA), 0);
+    EXPECT_EQ(viewer->scrollY, 0);
+    viewer->SetStack(nullptr);
+}
+
 TEST(Viewer, BarsShowOnlyForTheAxesThatDoNotFit) {
     Editor editor;
     mtxIEViewer* viewer = MakeViewer(editor);
