@@ -66,11 +66,11 @@ its extension).
                      unless its layer was moved or turned or the light is
                      on: such a picture is drawn whole (268 megapixels and
                      16380 pixels wide at most)
-
-The picture is what the window saves: where the layer lies (Move, Rotate;
-a move scaled with the picture) and the light over it come from the project.
   -q, --quiet        no progress
   -h, --help         this text
+
+The picture is the one the window saves: where the layer lies (Move, Rotate;
+a move grows with the picture) and the light over it come from the project.
 
 Exit codes: 0 done, 1 usage, 2 project problem, 3 output problem.
 )";

@@ -67,6 +67,15 @@ struct Job {
         }
     }
 
+    // Fills the photo with seed 3 up to stamps stamps, saving the picture at
+    // out and the project at project; the exit code, errors as Run's.
+    int FillProject(const std::string& out, const std::string& project, const char* stamps,
+                    std::string* errors) {
+        return Run({photo, "-o", out, "--samples", samples, "--seed", "3", "--stamps", stamps,
+                    "--size-max", "30", "--project", project, "--quiet"},
+                   nullptr, errors);
+    }
+
     // Runs `daubry fill` with the arguments; the exit code, with what it
     // printed on its two streams.
     int Run(std::vector<std::string> args, std::string* report = nullptr,
@@ -433,11 +442,7 @@ TEST(FillCommand, HelpAndUsage) {
 TEST(RenderCommand, DrawsTheFilledPictureAgainFromItsProject) {
     Job job;
     std::string out = job.dir.File("out.png"), project = job.dir.File("out.daubry"), errors;
-    ASSERT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "3", "--stamps",
-                       "800", "--size-max", "30", "--project", project, "--quiet"},
-                      nullptr, &errors),
-              0)
-        << errors;
+    ASSERT_EQ(job.FillProject(out, project, "800", &errors), 0) << errors;
     std::string again = job.dir.File("again.png");
     std::FILE* err = std::tmpfile();
     ASSERT_EQ(mtxRunRenderCommand({project, "-o", again, "-q"}, stdout, err), 0);
@@ -496,11 +501,7 @@ TEST(RenderCommand, DrawsTheFilledPictureAgainFromItsProject) {
 TEST(RenderCommand, DrawsTheProjectsTransformAndLightAtAnySize) {
     Job job;
     std::string out = job.dir.File("out.png"), project = job.dir.File("out.daubry"), errors;
-    ASSERT_EQ(job.Run({job.photo, "-o", out, "--samples", job.samples, "--seed", "3", "--stamps",
-                       "600", "--size-max", "30", "--project", project, "--quiet"},
-                      nullptr, &errors),
-              0)
-        << errors;
+    ASSERT_EQ(job.FillProject(out, project, "600", &errors), 0) << errors;
     mtxProject changed;
     std::string error;
     ASSERT_EQ(mtxProjectFile::Load(project, changed, error), 1) << error;
@@ -597,6 +598,12 @@ TEST(RenderCommand, DrawsTheProjectsTransformAndLightAtAnySize) {
     EXPECT_EQ(ReadFile(frames + "/frame-00003.png"), ReadFile(one));
     EXPECT_NE(ReadFile(frames + "/frame-00003.png"), ReadFile(job.dir.File("small.png")))
         << "the light is on";
+
+    // Drawn whole, such a picture has the limits of a frame: refused, not
+    // drawn in bands without its light.
+    std::string wide = job.dir.File("wide.png");
+    EXPECT_EQ(render({lit, "-o", wide, "--width", "20000", "-q"}), 1);
+    EXPECT_FALSE(std::filesystem::exists(wide));
 }
 
 // A run saved as a project and gone on with is the run made in one go.
