@@ -5,12 +5,14 @@
 
 #include "base/job_thread.h"
 #include "fill/fill_session.h"
+#include "fill/project_file.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
 #include "image/resample.h"
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
-#include "render/layers/flatten_stack.h"
+#include "render/layers/layer_transform.h"
+#include "render/layers/shown_picture.h"
 #include "render/layers/viewer_layer.h"
 
 namespace {
@@ -20,6 +22,17 @@ static_assert(kPieceColumns % mtxIEViewerLayer::kTileStep == 0, "pieces of whole
 
 }  // namespace
 
+mtxLogView mtxLogView::Of(const mtxProject& project) {
+    mtxLogView view;
+    if (!project.transforms.empty()) view.transform = project.transforms[0];
+    view.light = project.light;
+    return view;
+}
+
+bool mtxLogView::Plain() const {
+    return transform == mtxLogView{}.transform && !light.on;
+}
+
 // A layer of the picture's size holding the scaled photo, and a session on it.
 class mtxLogDrawing::Scene {
   public:
@@ -27,7 +40,8 @@ class mtxLogDrawing::Scene {
         : editor_(editor), samples_(samples) {}
 
     // The picture's pixels in part (all of them when part is empty).
-    int Open(mtxImage& photo, int width, int height, mtxRect part, std::string& error) {
+    int Open(mtxImage& photo, int width, int height, mtxRect part, const mtxLogView& view,
+             std::string& error) {
         if (photo.IsEmpty() || width < 1 || height < 1) return error = "no photo to draw on", 0;
         if (part.IsEmpty()) part = {0, 0, width, height};
         const int columns = part.right - part.left, rows = part.bottom - part.top;
@@ -50,14 +64,23 @@ class mtxLogDrawing::Scene {
         layer_->SetSource(stack_.GetLayer(0));
         session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
         scale = float(double(width) / photo.width);
+        mtxLayerTransform::Scaled(view.transform.data(), double(width) / photo.width,
+                                  double(height) / photo.height, transform_);
+        light_ = view.light;
         if (!session_->SaveSourceCopy()) return error = "not enough memory for the picture", 0;
         return 1;
     }
 
+    // The layer lies where the view has it only while it is composed: the
+    // stamps are drawn in its own coordinates.
     int Picture(mtxImage& out, std::string& error) {
-        if (!layer_->CommitTiles() || !FlattenStack(stack_, out))
+        if (!layer_->CommitTiles())
             return error = "cannot read the picture back from the device", 0;
-        return 1;
+        float* m = stack_.GetLayer(0)->transform;
+        std::copy(transform_, transform_ + 9, m);
+        int composed = mtxComposeShown(stack_, light_, &editor_, out, error);
+        std::copy(kIdentity, kIdentity + 9, m);
+        return composed;
     }
 
     mtxFillSession& Session() { return *session_; }
@@ -69,6 +92,9 @@ class mtxLogDrawing::Scene {
     mtxImageStack stack_;
     std::unique_ptr<mtxIEViewerLayer> layer_;
     std::unique_ptr<mtxFillSession> session_;
+    static constexpr float kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    float transform_[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    mtxReliefLight light_;
 };
 
 mtxLogDrawing::mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& samples)
@@ -77,14 +103,16 @@ mtxLogDrawing::mtxLogDrawing(mtxImageEditorDevice& editor, SampleCollection& sam
 mtxLogDrawing::~mtxLogDrawing() = default;
 
 int mtxLogDrawing::Open(mtxImage& photo, const mtxStampLog& log, int width, int height,
-                        std::string& error, const mtxRect& part) {
+                        std::string& error, const mtxRect& part, const mtxLogView& view) {
     scene_.reset();  // its memory is free before the next piece takes its own
     const int step = mtxIEViewerLayer::kTileStep;
     if (!part.IsEmpty() && (part.left < 0 || part.top < 0 || part.right > width ||
                             part.bottom > height || part.left % step || part.top % step))
         return error = "a piece outside the picture", 0;
+    // A layer moved or lit reaches, or shades, beyond its piece.
+    if (!part.IsEmpty() && !view.Plain()) return error = "a moved or lit picture is drawn whole", 0;
     scene_ = std::make_unique<Scene>(editor_, samples_);
-    if (!scene_->Open(photo, width, height, part, error)) return scene_.reset(), 0;
+    if (!scene_->Open(photo, width, height, part, view, error)) return scene_.reset(), 0;
     mtxFillSession& session = scene_->Session();
     if (!session.BeginReplay(log)) return error = "cannot draw the stamps on the device", 0;
     first_ = session.Replayed();
@@ -122,19 +150,19 @@ int mtxLogDrawing::Picture(mtxImage& out, std::string& error) {
 
 int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                       const mtxStampLog& log, int width, int height, mtxImage& out,
-                      std::string& error) {
+                      std::string& error, const mtxLogView& view) {
     mtxLogDrawing drawing(editor, samples);
-    return drawing.Open(photo, log, width, height, error) && drawing.DrawUntil(1, 1, error) &&
-           drawing.Picture(out, error);
+    return drawing.Open(photo, log, width, height, error, {}, view) &&
+           drawing.DrawUntil(1, 1, error) && drawing.Picture(out, error);
 }
 
 int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                      const mtxStampLog& log, int width, int height, uint32_t frames,
                      const std::function<int(mtxImage& picture, uint32_t index)>& frame,
-                     std::string& error) {
+                     std::string& error, const mtxLogView& view) {
     if (frames < 1) return error = "no frames asked for", 0;
     mtxLogDrawing drawing(editor, samples);
-    if (!drawing.Open(photo, log, width, height, error)) return 0;
+    if (!drawing.Open(photo, log, width, height, error, {}, view)) return 0;
     for (uint32_t k = 0; k < frames; ++k) {
         mtxImage picture;
         if (!drawing.DrawUntil(k + 1, frames, error) || !drawing.Picture(picture, error)) return 0;
@@ -155,6 +183,20 @@ int mtxBandRows(int width, int height, uint64_t bytes) {
     uint64_t rows = bytes / perRow;
     rows = std::max(step, rows / step * step);
     return int(std::min<uint64_t>(rows, uint64_t(std::max(height, 1))));
+}
+
+bool mtxDrawnInBands(int width, int height, uint64_t bandBytes, const mtxLogView& view) {
+    if (!view.Plain()) return false;
+    return width > kPieceColumns || mtxBandRows(width, height, bandBytes) < height;
+}
+
+int mtxLogDrawable(int width, int height, const mtxLogView& view, std::string& why) {
+    if (view.Plain()) return 1;
+    if (width > kPieceColumns)
+        return why = "a moved or lit picture is drawn whole, 16380 pixels wide at most", 0;
+    if (uint64_t(width) * uint64_t(height) > mtxLogWholePixels)
+        return why = "a moved or lit picture is drawn whole, of 268 megapixels at most", 0;
+    return 1;
 }
 
 int mtxDrawLogBands(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,

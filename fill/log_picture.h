@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -6,11 +7,31 @@
 
 #include "image/field.h"
 #include "image/io/row_file.h"
+#include "render/layers/relief_light.h"
 
 class SampleCollection;
 class mtxImage;
 class mtxImageEditorDevice;
 class mtxStampLog;
+struct mtxProject;
+
+// How the picture of a log is shown: where its layer lies at the photo's
+// size (Move, Rotate) and the relief light over it. A drawing lays both over
+// every picture it gives, as Save lays them over the layers, the move scaled
+// with the picture and the light as it is.
+struct mtxLogView {
+    std::array<float, 9> transform = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    mtxReliefLight light;
+
+    // The project's: the bottom layer's transform (the stamps' layer), its light.
+    static mtxLogView Of(const mtxProject& project);
+    // Neither moved nor lit: the picture is the drawing as it is.
+    bool Plain() const;
+};
+
+// The largest picture drawn whole, as a time-lapse frame or a moved, turned
+// or lit picture is: within the device's widest piece, of 268 megapixels.
+constexpr uint64_t mtxLogWholePixels = uint64_t(1) << 28;
 
 // The drawing of a log again in as many steps as wanted, so a window can show
 // its progress and stop it: Open draws the photo (scaled to width x height)
@@ -24,8 +45,9 @@ class mtxLogDrawing {
     // 1, or 0 with why in error. With a part, only the picture's pixels in
     // it are drawn (its left and top multiples of the layer's tile step),
     // the same bytes as those pixels of the whole picture.
+    // A view that is not plain is for the whole picture: no part.
     int Open(mtxImage& photo, const mtxStampLog& log, int width, int height, std::string& error,
-             const mtxRect& part = {});
+             const mtxRect& part = {}, const mtxLogView& view = {});
     // Draws on until part / whole of the stamps after the base are drawn; at
     // most limit stamps in this call (0: no limit). 1, or 0 with why in error.
     int DrawUntil(uint64_t part, uint64_t whole, std::string& error, uint64_t limit = 0);
@@ -33,6 +55,7 @@ class mtxLogDrawing {
     bool Reached(uint64_t part, uint64_t whole) const;
     // The share of the stamps after the base drawn so far (1 for none to draw).
     double Drawn() const;
+    // The picture so far, shown through the view. 1, or 0 with why in error.
     int Picture(mtxImage& out, std::string& error);
 
   private:
@@ -47,11 +70,12 @@ class mtxLogDrawing {
 // Draws the picture of a log again, on its own layer of the device, at
 // width x height: the photo scaled to that size under the log's base, and
 // every stamp enlarged by width / the photo's width, drawn from the samples'
-// own pixels. At the photo's size it is the picture filled live, byte for
-// byte. 1 with the picture in out, or 0 with why in error.
+// own pixels, shown through view. At the photo's size it is the picture
+// filled live, and what Save writes of it, byte for byte. 1 with the
+// picture in out, or 0 with why in error.
 int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                       const mtxStampLog& log, int width, int height, mtxImage& out,
-                      std::string& error);
+                      std::string& error, const mtxLogView& view = {});
 
 // The same drawing in frames steps (at least 1): after each, the picture so
 // far goes to frame with its index; frame k shows the stamps of the base's
@@ -62,11 +86,19 @@ int mtxDrawLogPicture(mtxImageEditorDevice& editor, SampleCollection& samples, m
 int mtxDrawLogFrames(mtxImageEditorDevice& editor, SampleCollection& samples, mtxImage& photo,
                      const mtxStampLog& log, int width, int height, uint32_t frames,
                      const std::function<int(mtxImage& picture, uint32_t index)>& frame,
-                     std::string& error);
+                     std::string& error, const mtxLogView& view = {});
 
 // The widest piece of a picture drawn at once: whole tiles within the
 // device's largest surface (16384 pixels a side).
 constexpr int mtxLogPieceColumns = 130 * 126;
+
+// Whether a picture of width x height is drawn in bands (within bandBytes of
+// memory) rather than whole. A view that is not plain is drawn whole.
+bool mtxDrawnInBands(int width, int height, uint64_t bandBytes, const mtxLogView& view);
+// Whether a picture of width x height shown through view can be drawn: one
+// not plain only whole (mtxLogWholePixels, mtxLogPieceColumns wide). 1, or
+// 0 with the limit in why.
+int mtxLogDrawable(int width, int height, const mtxLogView& view, std::string& why);
 
 // The rows of a band of a picture width pixels wide that bytes of memory
 // hold while it is drawn: a whole number of the layer's tile rows, at least

@@ -15,6 +15,7 @@
 #include "base/application.h"
 #include "base/file_dialog.h"
 #include "base/share_folder.h"
+#include "fill/log_picture.h"
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
 #include "image/image_stack.h"
@@ -400,7 +401,11 @@ void mtxIEDesigner::AskExport(bool timelapse) {
     }
     if (!editor) return;
     mtxImage& photo = session->sourceCopy;
-    auto* dialog = new mtxIEExportDlg(editor, photo.width, photo.height, timelapse);
+    mtxLogView view;
+    std::copy(Picture()->GetLayer(0)->transform, Picture()->GetLayer(0)->transform + 9,
+              view.transform.begin());
+    view.light = document_.Light();
+    auto* dialog = new mtxIEExportDlg(editor, photo.width, photo.height, timelapse, !view.Plain());
     dialog->onChosen = [this, timelapse](const mtxIEExportDlg::Choice& choice) {
         mtxIELogExport::Request request;
         request.path = AskExportFile(timelapse, choice.width);

@@ -13,7 +13,7 @@
 #include "platform/os_file.h"
 #include "platform/path.h"
 #include "render/image_dx.h"
-#include "render/layers/flatten_stack.h"
+#include "render/layers/shown_picture.h"
 #include "ui/strings.h"
 
 namespace {
@@ -134,19 +134,17 @@ int mtxIEDocument::SaveAs(const std::string& path, uint32_t filterIndex, std::st
     };
     if (!picture_) return fail(mtxIELoadString(701, "Just open any image"));
     mtxImage flat;
+    std::string why;
     try {
-        if (!FlattenStack(*picture_, flat) || flat.width <= 0 || flat.height <= 0)
-            return fail("the picture could not be rendered");
-        // The file is what the screen shows: the shade the viewer lays over the layers.
-        if (light_.on && lightShade_ && !LayImageOver(flat, *lightShade_->source))
-            return fail("the light could not be laid over the picture");
+        // The file is what the screen shows, the shade the viewer lays over the layers too.
+        mtxImage* shade = lightShade_ ? lightShade_->source.get() : nullptr;
+        if (!mtxComposeShown(*picture_, light_, nullptr, flat, why, shade)) return fail(why);
     } catch (const std::bad_alloc&) {
         return fail("there is not enough memory to render the picture");
     }
     saveFolder = FolderOf(target);
     // A typed picture extension decides the format whatever the filter.
     mtxPictureFormat format = mtxPictureFormatOfName(target, filterIndex);
-    std::string why;
     if (!mtxWritePictureFile(flat, target, format, &why, int(jpegQuality))) return fail(why);
     saveFilter = mtxPictureFilterOf(format);
     MarkSaved();

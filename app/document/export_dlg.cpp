@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
-#include "fill/log_picture.h"
 #include "ui/frame.h"
 #include "ui/label.h"
 #include "ui/spin.h"
@@ -16,11 +16,12 @@ constexpr int kRowHeight = 30;
 }  // namespace
 
 mtxIEExportDlg::mtxIEExportDlg(mtxImageEditor* host, int photoWidth, int photoHeight,
-                               bool timelapse)
+                               bool timelapse, bool whole)
     : mtxIEDlgOkCancel(host),
       photoWidth_(std::max(photoWidth, 1)),
       photoHeight_(std::max(photoHeight, 1)),
-      timelapse_(timelapse) {
+      timelapse_(timelapse),
+      whole_(timelapse || whole) {
     SetTitle(Title(timelapse));
     int rows = timelapse ? 4 : 2;
     rect = {0, 0, kWidth, TitleBarHeight() + 60 + rows * kRowHeight + 40};
@@ -79,14 +80,15 @@ mtxIEExportDlg::Choice mtxIEExportDlg::Chosen() const {
 
 bool mtxIEExportDlg::TooLarge(const Choice& choice, std::string* why) const {
     const uint64_t pixels = uint64_t(choice.width) * uint64_t(choice.height);
-    if (!timelapse_) {
+    if (!whole_) {
         if (why) *why = "4294 megapixels at most";
         return pixels > kMaxPixels;
     }
+    const char* what = timelapse_ ? "frames" : "moved or lit";
     if (why)
-        *why = choice.width > mtxLogPieceColumns ? "frames 16380 wide at most"
-                                                 : "frames of 268 megapixels at most";
-    return pixels > kMaxFramePixels || choice.width > mtxLogPieceColumns;
+        *why = std::string(what) + (choice.width > mtxLogPieceColumns ? ": 16380 wide at most"
+                                                                      : ": 268 megapixels at most");
+    return pixels > kMaxWholePixels || choice.width > mtxLogPieceColumns;
 }
 
 void mtxIEExportDlg::ShowSize() {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "fill/log_picture.h"
 #include "ui/dlg_ok_cancel.h"
 
 class mtxIELabel;
@@ -21,9 +22,9 @@ class mtxIEExportDlg : public mtxIEDlgOkCancel {
         int fps = 10;
     };
     // A picture beyond what the device draws at once is drawn in bands; the
-    // frames of a time-lapse are drawn whole.
+    // frames of a time-lapse, and a moved or lit picture, are drawn whole.
     static constexpr uint64_t kMaxPixels = uint64_t(1) << 32;
-    static constexpr uint64_t kMaxFramePixels = uint64_t(1) << 28;
+    static constexpr uint64_t kMaxWholePixels = mtxLogWholePixels;
     static constexpr int kMaxWidth = 65535;
     static constexpr int kWidth = 270;
     // The dialog's title, which the messages about the export share.
@@ -31,8 +32,10 @@ class mtxIEExportDlg : public mtxIEDlgOkCancel {
         return timelapse ? "Export Time-lapse" : "Export at Size";
     }
 
-    // photoWidth x photoHeight: the photo's size; timelapse asks for frames too.
-    mtxIEExportDlg(mtxImageEditor* editor, int photoWidth, int photoHeight, bool timelapse);
+    // photoWidth x photoHeight: the photo's size; timelapse asks for frames
+    // too; whole: the picture is drawn whole (moved or lit), as frames are.
+    mtxIEExportDlg(mtxImageEditor* editor, int photoWidth, int photoHeight, bool timelapse,
+                   bool whole = false);
     int OnAction(uint32_t action, uint16_t value) override;
 
     // The height that keeps the photo's proportions at width.
@@ -50,5 +53,5 @@ class mtxIEExportDlg : public mtxIEDlgOkCancel {
     // Whether choice is beyond what is drawn, with the limit in why.
     bool TooLarge(const Choice& choice, std::string* why) const;
     int photoWidth_, photoHeight_;
-    bool timelapse_;
+    bool timelapse_, whole_;
 };

@@ -88,10 +88,11 @@ int mtxIELogExport::Start(std::string& error) {
     if (!mtxLoadProjectSamples(*project_, samples_, error)) return fail(error);
     drawing_ = std::make_unique<mtxLogDrawing>(*editor, samples_);
     const int width = request_.width, height = request_.height;
-    if (!request_.frames &&
-        (width > mtxLogPieceColumns || mtxBandRows(width, height, request_.bandBytes) < height)) {
+    const mtxLogView view = mtxLogView::Of(*project_);
+    if (!mtxLogDrawable(width, height, view, error)) return fail(error);
+    if (!request_.frames && mtxDrawnInBands(width, height, request_.bandBytes, view)) {
         if (!StartBands(error)) return fail(error);
-    } else if (!drawing_->Open(project_->photo, project_->log, width, height, error)) {
+    } else if (!drawing_->Open(project_->photo, project_->log, width, height, error, {}, view)) {
         return fail(error);
     }
     if (request_.frames) {

@@ -62,9 +62,15 @@ its extension).
                      (default 10)
   --frames-dir DIR   the same frames as numbered PNG files in DIR
   --memory MB        memory the drawing may take (default 512): a larger
-                     picture is drawn in bands and written row by row
+                     picture is drawn in bands and written row by row,
+                     unless its layer was moved or turned or the light is
+                     on: such a picture is drawn whole (268 megapixels and
+                     16380 pixels wide at most)
   -q, --quiet        no progress
   -h, --help         this text
+
+The picture is the one the window saves: where the layer lies (Move, Rotate;
+a move grows with the picture) and the light over it come from the project.
 
 Exit codes: 0 done, 1 usage, 2 project problem, 3 output problem.
 )";
@@ -174,6 +180,11 @@ class RenderJob {
             return Fail(kUsage, "a picture of " + std::to_string(width) + " x " +
                                     std::to_string(height) +
                                     " pixels is beyond what is drawn (4294 megapixels)");
+        view_ = mtxLogView::Of(project_);
+        if (!mtxLogDrawable(width, height, view_, error))
+            return Fail(kUsage, "a picture of " + std::to_string(width) + " x " +
+                                    std::to_string(height) + " pixels is beyond what is drawn (" +
+                                    error + ")");
         if (!editor_.CreateDevice(nullptr) || !editor_.GetDevice())
             return Fail(kOutput, "no OpenGL 3.3 device to draw with");
         editor_.SetFrameStates();
@@ -184,11 +195,11 @@ class RenderJob {
             if (int code = DrawFrames(width, height)) return code;
             if (!writer) return kDone;
         }
-        if (width > mtxLogPieceColumns || mtxBandRows(width, height, a_.bandBytes) < height)
+        if (mtxDrawnInBands(width, height, a_.bandBytes, view_))
             return SaveInBands(writer, width, height);
         mtxImage picture;
         if (!mtxDrawLogPicture(editor_, samples_, photo, project_.log, width, height, picture,
-                               error))
+                               error, view_))
             return Fail(kOutput, error);
         return Save(writer, picture);
     }
@@ -293,7 +304,7 @@ class RenderJob {
             return 1;
         };
         int drawn = mtxDrawLogFrames(editor_, samples_, project_.photo, project_.log, width, height,
-                                     a_.frames, frame, error);
+                                     a_.frames, frame, error, view_);
         if (!drawn) {
             for (Slot& slot : slots) slot.worker.Wait();
             return Fail(kOutput, error);
@@ -313,6 +324,7 @@ class RenderJob {
     std::FILE* err_;
     mtxMessagePrinter printer_;
     mtxProject project_;
+    mtxLogView view_;
     mtxImageEditorDevice editor_;
     SampleCollection samples_;
 };

@@ -39,4 +39,10 @@ mtxRect MapBounds(const float m[9], int x, int y, int width, int height) {
             whole(std::ceil(maxY))};
 }
 
+void Scaled(const float m[9], double sx, double sy, float out[9]) {
+    // S m S^-1 with S = diag(sx, sy, 1).
+    const double scale[9] = {1, sx / sy, sx, sy / sx, 1, sy, 1 / sx, 1 / sy, 1};
+    for (int k = 0; k < 9; ++k) out[k] = float(double(m[k]) * scale[k]);
+}
+
 }  // namespace mtxLayerTransform

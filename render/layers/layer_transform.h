@@ -13,5 +13,9 @@ void Map(const float m[9], float x, float y, float* outX, float* outY);
 int Invert(const float m[9], float out[9]);
 // The whole-pixel bounding box of the rectangle (x, y, width, height) mapped.
 mtxRect MapBounds(const float m[9], int x, int y, int width, int height);
+// m for the stack and its layers drawn sx times wider and sy times taller:
+// what m maps (x, y) to, scaled, is what out maps (sx x, sy y) to. A move
+// grows with the picture; a turn stays the same turn.
+void Scaled(const float m[9], double sx, double sy, float out[9]);
 
 }  // namespace mtxLayerTransform

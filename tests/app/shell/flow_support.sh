@@ -1,6 +1,27 @@
 # Shared by the scripts that drive the program's window: screenshots and
-# what they show. Source it after tests/support/xvfb.sh; it uses $window,
-# $out and $work.
+# what they show, keys and clicks. Source it after tests/support/xvfb.sh, or
+# first when begin_picture_flow sources that; it uses $window, $out and $work.
+
+flow_support_dir=$(dirname "${BASH_SOURCE[0]}")
+
+# The opening of a script that takes pictures of the window, called as
+#   <script> <daubry> <output-folder> <demo-photo>
+# with the label its failures begin with and its arguments: sets $daubry,
+# $out (made) and $demo, and starts the virtual display.
+begin_picture_flow() {
+  label=$1
+  daubry=$(realpath "$2")
+  out=$3
+  demo=$(realpath "$4")
+  mkdir -p "$out"
+  source "$flow_support_dir/../../support/xvfb.sh"
+  require_tools Xvfb xdotool import convert
+  start_xvfb
+}
+
+key() { xdotool key --clearmodifiers "$@"; }
+# A click at x y in the window, then a pause ($3 seconds, 0.6 by default).
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.6}"; }
 
 # Starts the program with the arguments after the first three, waits for its
 # window (titled to match the pattern $1), sizes it to $2 x $3, gives it the

@@ -9,19 +9,8 @@
 #   help_pictures.sh <daubry> <output-folder> <demo-photo>
 set -euo pipefail
 
-daubry=$(realpath "$1")
-out=$2
-demo=$(realpath "$3")
-mkdir -p "$out"
-label="help pictures"
-source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/flow_support.sh"
-
-require_tools Xvfb xdotool import convert
-start_xvfb
-
-key() { xdotool key --clearmodifiers "$@"; }
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.6}"; }
+begin_picture_flow "help pictures" "$@"
 drag() {  # x0 y0 x1 y1: a drag in ten steps
   xdotool mousemove --window "$window" "$1" "$2" mousedown 1
   for i in $(seq 10); do

@@ -6,19 +6,8 @@
 #   screens.sh <daubry> <output-folder> <demo-photo>
 set -euo pipefail
 
-daubry=$(realpath "$1")
-out=$2
-demo=$(realpath "$3")
-mkdir -p "$out"
-label="screens"
-source "$(dirname "${BASH_SOURCE[0]}")/../../support/xvfb.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/flow_support.sh"
-
-require_tools Xvfb xdotool import convert
-start_xvfb
-
-key() { xdotool key --clearmodifiers "$@"; }
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.6}"; }
+begin_picture_flow "screens" "$@"
 
 start_daubry 'Daubry$' 1000 700
 sleep 0.5

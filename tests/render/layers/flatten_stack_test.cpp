@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "image/resample.h"
+#include "render/layers/layer_transform.h"
 #include "tests/render/layers/view_test_support.h"
 #include "tests/render/render_test_support.h"
 
@@ -135,3 +136,25 @@ TEST(FlattenStack, ATurnedLayerIsResampled) {
 }
 
 }  // namespace
+
+// A transform for a picture drawn larger maps each scaled point where the
+// original maps the point, scaled: turns, moves and a little perspective.
+TEST(LayerTransform, ScaledMapsScaledPointsToScaledPoints) {
+    const float transforms[][9] = {{0.978f, -0.208f, 9.5f, 0.208f, 0.978f, -11.25f, 0, 0, 1},
+                                   {1, 0, -3, 0, 1, 40, 0, 0, 1},
+                                   {0.9f, 0.1f, 5, -0.2f, 1.1f, 2, 0.0004f, -0.0002f, 1}};
+    const double scales[][2] = {{2, 2}, {0.5, 0.5}, {3.1, 2.9}, {1, 1}};
+    for (const auto& m : transforms)
+        for (const auto& s : scales) {
+            float scaled[9];
+            mtxLayerTransform::Scaled(m, s[0], s[1], scaled);
+            for (float x : {0.0f, 13.5f, 120.0f})
+                for (float y : {0.0f, 7.25f, 90.0f}) {
+                    float ox = 0, oy = 0, sx = 0, sy = 0;
+                    mtxLayerTransform::Map(m, x, y, &ox, &oy);
+                    mtxLayerTransform::Map(scaled, float(x * s[0]), float(y * s[1]), &sx, &sy);
+                    EXPECT_NEAR(sx, ox * s[0], 1e-3 * (1 + std::fabs(ox * s[0])));
+                    EXPECT_NEAR(sy, oy * s[1], 1e-3 * (1 + std::fabs(oy * s[1])));
+                }
+        }
+}

@@ -9,6 +9,7 @@
 #include "base/registry.h"
 #include "render/layers/flatten_stack.h"
 #include "render/layers/layer_composer.h"
+#include "render/layers/shown_picture.h"
 #include "tests/render/layers/view_test_support.h"
 #include "tests/render/render_test_support.h"
 #include "tests/support/test_support.h"
@@ -164,3 +165,31 @@ TEST(ReliefLight, TheScreenShowsWhatIsSaved) {
 }
 
 }  // namespace
+
+// The picture as shown: the layers flattened, the shade over them whether
+// rendered here or handed in as the screen's, none with the light off, and
+// a refusal, not a picture without it, when there is no device to render it.
+TEST(ReliefLight, TheShownPictureIsTheFlattenedLayersUnderTheShade) {
+    const int width = 90, height = 70;
+    mtxImageStack stack;
+    stack.AddLayer(0, MakeImage(width, height, Relief(width, height)));
+    const float turn[9] = {0.96f, -0.28f, 12.5f, 0.28f, 0.96f, -6, 0, 0, 1};
+    std::copy(turn, turn + 9, stack.GetLayer(0)->transform);
+    mtxImage flat, shown, handed, shade;
+    ASSERT_EQ(FlattenStack(stack, flat), 1);
+    mtxReliefLight light;
+    std::string error;
+    ASSERT_EQ(mtxComposeShown(stack, light, &Editor(), shown, error), 1) << error;
+    EXPECT_TRUE(PixelsOf(shown) == PixelsOf(flat)) << "the light is off";
+
+    light.on = true, light.angle = 20, light.strength = 90;
+    ASSERT_EQ(mtxComposeShown(stack, light, &Editor(), shown, error), 1) << error;
+    ASSERT_EQ(mtxRenderReliefLight(&Editor(), flat, light, shade), 1);
+    ASSERT_EQ(mtxComposeShown(stack, light, nullptr, handed, error, &shade), 1) << error;
+    EXPECT_TRUE(PixelsOf(shown) == PixelsOf(handed));
+    ASSERT_EQ(LayImageOver(flat, shade), 1);
+    EXPECT_TRUE(PixelsOf(shown) == PixelsOf(flat));
+
+    EXPECT_EQ(mtxComposeShown(stack, light, nullptr, shown, error), 0);
+    EXPECT_NE(error.find("light"), std::string::npos) << error;
+}
