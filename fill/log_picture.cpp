@@ -11,6 +11,7 @@
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/flatten_stack.h"
+#include "render/layers/photo_layer.h"
 #include "render/layers/viewer_layer.h"
 
 namespace {
@@ -43,19 +44,18 @@ class mtxLogDrawing::Scene {
         } else if (!ScaleImagePart(photo, *image, width, height, part.left, part.top)) {
             return error = "not enough memory for the picture", 0;
         }
-        stack_.AddLayer(0, std::move(image));
-        layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
-        layer_->bandLeft = part.left;
-        layer_->bandTop = part.top;
-        layer_->SetSource(stack_.GetLayer(0));
-        session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
+        picture_.Open(editor_, std::move(image));
+        mtxIEViewerLayer& layer = *picture_.layer;
+        layer.bandLeft = part.left;
+        layer.bandTop = part.top;
+        session_ = std::make_unique<mtxFillSession>(editor_, samples_, layer);
         scale = float(double(width) / photo.width);
         if (!session_->SaveSourceCopy()) return error = "not enough memory for the picture", 0;
         return 1;
     }
 
     int Picture(mtxImage& out, std::string& error) {
-        if (!layer_->CommitTiles() || !FlattenStack(stack_, out))
+        if (!picture_.layer->CommitTiles() || !FlattenStack(picture_.stack, out))
             return error = "cannot read the picture back from the device", 0;
         return 1;
     }
@@ -66,8 +66,7 @@ class mtxLogDrawing::Scene {
   private:
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
-    mtxImageStack stack_;
-    std::unique_ptr<mtxIEViewerLayer> layer_;
+    mtxPhotoLayer picture_;
     std::unique_ptr<mtxFillSession> session_;
 };
 
