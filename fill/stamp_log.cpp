@@ -129,6 +129,7 @@ bool mtxStampLog::Options::Valid() const {
 void mtxStampLog::DropPastEnd() {
     entries_.resize(size_t(end_));
     erasures_.resize(erasuresInEffect_);
+    erasedAt_.resize(erasuresInEffect_);
     if (erased_.size() > entries_.size()) erased_.resize(entries_.size());
     runs_.resize(runsInEffect_);
     while (!wholes_.empty() && wholes_.back().index >= end_) wholes_.pop_back();
@@ -175,7 +176,7 @@ int mtxStampLog::MoveTo(const Mark& mark) {
 void mtxStampLog::Clear() {
     entries_.clear(), wholes_.clear(), runs_.clear();
     end_ = 0, runsInEffect_ = 0, endState_ = 0;
-    erasures_.clear(), erased_.clear();
+    erasures_.clear(), erasedAt_.clear(), erased_.clear();
     erasuresInEffect_ = 0;
 }
 
@@ -190,6 +191,7 @@ int mtxStampLog::Erase(uint64_t i) {
     if (i >= end_ || Erased(i)) return 0;
     DropPastEnd();
     erasures_.push_back(i);
+    erasedAt_.push_back(end_);
     erasuresInEffect_ = erasures_.size();
     SetErased(i, true);
     return 1;
@@ -227,8 +229,51 @@ int mtxStampLog::ParseErasures(const uint8_t* data, size_t size, std::string& er
     DropPastEnd();
     for (size_t k = 0; k < erasuresInEffect_; ++k) SetErased(erasures_[k], false);
     erasures_ = std::move(stamps);
+    erasedAt_.assign(erasures_.size(), end_);
     erasuresInEffect_ = erasures_.size();
     for (uint64_t i : erasures_) SetErased(i, true);
+    return 1;
+}
+
+std::vector<uint8_t> mtxStampLog::SerializeErasureTimes() const {
+    std::vector<std::pair<uint64_t, uint64_t>> made;  // (stamp, when), by stamp
+    bool before = false;
+    for (size_t k = 0; k < erasuresInEffect_; ++k) {
+        made.emplace_back(erasures_[k], erasedAt_[k]);
+        before = before || erasedAt_[k] < end_;
+    }
+    if (!before) return {};
+    std::sort(made.begin(), made.end());
+    std::vector<uint8_t> out;
+    mtxByteWriter w(out);
+    w.U64(made.size());
+    for (const auto& [stamp, when] : made) w.U64(when);
+    return out;
+}
+
+int mtxStampLog::ParseErasureTimes(const uint8_t* data, size_t size, std::string& error) {
+    mtxByteReader r(data, size);
+    const uint64_t count = r.U64();
+    if (r.failed || count != erasuresInEffect_ || size != 8 + 8 * count)
+        return error = "erasure times: " + std::to_string(size) +
+                       " bytes do not hold one for each of " + std::to_string(erasuresInEffect_) +
+                       " erasures",
+               0;
+    std::vector<uint64_t> stamps = ErasedStamps();
+    std::vector<std::pair<uint64_t, uint64_t>> made(stamps.size());  // (when, stamp)
+    for (size_t k = 0; k < stamps.size(); ++k) {
+        made[k] = {r.U64(), stamps[k]};
+        if (made[k].first > end_ || made[k].first <= stamps[k])
+            return error = "erasure times: stamp " + std::to_string(stamps[k]) + " erased at " +
+                           std::to_string(made[k].first) +
+                           ", before it was placed or past the log's end",
+                   0;
+    }
+    std::stable_sort(made.begin(), made.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    DropPastEnd();
+    for (size_t k = 0; k < made.size(); ++k)
+        erasedAt_[k] = made[k].first, erasures_[k] = made[k].second;
     return 1;
 }
 
@@ -299,10 +344,15 @@ mtxRect mtxStampLog::Bounds(uint64_t i) const {
     const Entry& e = entries_[size_t(i)];
     float left, top, right, bottom;
     if (!(e.flags & kWhole)) {
-        // The quad is the extent centred on the point, turned: within half its diagonal.
-        const float reach = 0.5f * std::hypot(e.extent[0], e.extent[1]);
-        left = float(e.x) - reach, right = float(e.x) + reach;
-        top = float(e.y) - reach, bottom = float(e.y) + reach;
+        // The quad is the extent centred on the point, turned by the angle:
+        // its box reaches half the turned extent either way (the spare
+        // pixel below takes the floats' rounding).
+        const double theta = double(e.angle) * 3.14159265358979 / 180.0;
+        const double c = std::abs(std::cos(theta)), s = std::abs(std::sin(theta));
+        const float across = float(0.5 * (e.extent[0] * c + e.extent[1] * s));
+        const float down = float(0.5 * (e.extent[0] * s + e.extent[1] * c));
+        left = float(e.x) - across, right = float(e.x) + across;
+        top = float(e.y) - down, bottom = float(e.y) + down;
     } else {
         const mtxStamp s = At(i);
         left = top = 1e30f, right = bottom = -1e30f;
