@@ -161,8 +161,8 @@ TEST(ViewerLayer, DeviceLossInARunOfStampsKeepsEveryStamp) {
 
 // Stamps of two samples over several tiles, drawn one by one or in a batch
 // that committing at random moments breaks up.
-std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
-    Picture picture(300, 200, 7);
+// Draws them into picture; its tiles are committed at the end.
+void DrawMixedStamps(Picture& picture, bool batched, uint32_t commitSeed) {
     Sample samples[2] = {Sample(32, 8), Sample(20, 9)};
     mtxIEPixelShader* shader = Editor().GetPixelShader(5372);
     std::mt19937 stamps(10), commits(commitSeed);
@@ -187,6 +187,11 @@ std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
         EXPECT_GT(picture.layer.WaitingCount(), 0u);
         EXPECT_EQ(picture.layer.CloseBatch(), 1);
     }
+}
+
+std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
+    Picture picture(300, 200, 7);
+    DrawMixedStamps(picture, batched, commitSeed);
     return picture.Committed();
 }
 
@@ -291,27 +296,7 @@ TEST(ViewerLayer, AClipDrawsItsPiecesAsTheWholeLayerHasThemAndNothingElse) {
         EXPECT_TRUE(picture.layer.ClipReaches({125, 30, 127, 32}));
         EXPECT_FALSE(picture.layer.ClipReaches({-40, -40, -30, -30}));
 
-        // The stamps of MixedStamps, through the clip.
-        Sample samples[2] = {Sample(32, 8), Sample(20, 9)};
-        mtxIEPixelShader* shader = Editor().GetPixelShader(5372);
-        std::mt19937 stamps(10);
-        std::uniform_real_distribution<float> x(-20.0f, 320.0f), y(-20.0f, 220.0f),
-            size(4.0f, 70.0f), angle(0.0f, 6.3f);
-        if (batched) picture.layer.OpenBatch();
-        for (int i = 0; i < 200; ++i) {
-            mtxIEViewerQuad quad = Stamp(x(stamps), y(stamps), size(stamps), angle(stamps));
-            const Sample& sample = samples[i % 3 == 0];
-            const float alpha = i % 2 ? 0.9f : 0.6f;
-            if (!batched) {
-                ASSERT_EQ(DrawStamp(picture.layer, sample, quad, alpha), 1);
-                continue;
-            }
-            const float c0[4] = {0.5f, 0.5f, 0.5f, 1.0f}, c1[4] = {0.0f, 0.0f, 0.0f, alpha};
-            ASSERT_EQ(picture.layer.DrawQuad(quad, shader, sample.texture, c0, c1), 1);
-        }
-        if (batched) {
-            ASSERT_EQ(picture.layer.CloseBatch(), 1);
-        }
+        DrawMixedStamps(picture, batched, 0);
         picture.layer.ClearClip();
         const std::vector<uint32_t> clipped = picture.Committed();
         size_t wrong = 0;
