@@ -419,9 +419,8 @@ bool Shows(const mtxStamp& stamp, const mtxSampleShapes::Shape& shape, float x, 
     return shape.alpha[size_t(ty) * size_t(shape.width) + size_t(tx)] >= 32;
 }
 
-bool Holds(const mtxRect& r, float x, float y, float reach) {
-    return x + reach >= float(r.left) && x - reach < float(r.right) && y + reach >= float(r.top) &&
-           y - reach < float(r.bottom);
+bool Holds(const mtxRect& r, float x, float y) {
+    return x >= float(r.left) && x < float(r.right) && y >= float(r.top) && y < float(r.bottom);
 }
 
 }  // namespace
@@ -429,7 +428,7 @@ bool Holds(const mtxRect& r, float x, float y, float reach) {
 int64_t mtxFillSession::StampAt(float x, float y) {
     const uint64_t first = FirstShown();
     for (uint64_t i = log.Count(); i-- > first;) {
-        if (log.Erased(i) || !Holds(log.Bounds(i), x, y, 0)) continue;
+        if (log.Erased(i) || !Holds(log.Bounds(i), x, y)) continue;
         const mtxStamp stamp = log.At(i);
         const mtxSampleShapes::Shape* shape = shapes_.Get(samples_, stamp.sample);
         if (shape && Shows(stamp, *shape, x, y)) return int64_t(i);
@@ -441,9 +440,10 @@ std::vector<uint64_t> mtxFillSession::StampsNear(float x, float y, float radius)
     std::vector<uint64_t> near;
     const uint64_t first = FirstShown();
     for (uint64_t i = log.Count(); i-- > first;) {
-        if (log.Erased(i) || !Holds(log.Bounds(i), x, y, radius)) continue;
-        const mtxStamp stamp = log.At(i);
-        const float dx = float(stamp.x) - x, dy = float(stamp.y) - y;
+        if (log.Erased(i)) continue;
+        int32_t px = 0, py = 0;
+        log.PointOf(i, px, py);
+        const float dx = float(px) - x, dy = float(py) - y;
         if (dx * dx + dy * dy <= radius * radius) near.push_back(i);
     }
     return near;

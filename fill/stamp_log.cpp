@@ -1,6 +1,7 @@
 #include "fill/stamp_log.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -38,6 +39,22 @@ bool SameStamp(const mtxStamp& a, const mtxStamp& b) {
     return a.sample == b.sample && a.x == b.x && a.y == b.y && a.angle == b.angle &&
            a.size == b.size && SameFloats(a.extent, b.extent, 2) && SameQuad(a.quad, b.quad) &&
            SameFloats(a.c0, b.c0, 4) && SameFloats(a.c1, b.c1, 4) && a.shader == b.shader;
+}
+
+// |cos| and |sin| of a whole angle in degrees, from a table made once.
+struct Turn {
+    double cos, sin;
+};
+const Turn& TurnOf(uint32_t degrees) {
+    static const std::array<Turn, 360> turns = [] {
+        std::array<Turn, 360> t;
+        for (size_t a = 0; a < t.size(); ++a) {
+            const double theta = double(a) * 3.14159265358979 / 180.0;
+            t[a] = {std::abs(std::cos(theta)), std::abs(std::sin(theta))};
+        }
+        return t;
+    }();
+    return turns[degrees % 360];
 }
 
 bool Finite(const float* v, int n) {
@@ -318,6 +335,16 @@ mtxStamp mtxStampLog::At(uint64_t i) const {
     return at != wholes_.end() && at->index == i ? at->stamp : mtxStamp{};
 }
 
+void mtxStampLog::PointOf(uint64_t i, int32_t& x, int32_t& y) const {
+    const Entry& e = entries_[size_t(i)];
+    if (!(e.flags & kWhole)) {
+        x = e.x, y = e.y;
+        return;
+    }
+    const mtxStamp s = At(i);
+    x = s.x, y = s.y;
+}
+
 uint8_t mtxStampLog::ModeOf(uint64_t i) const {
     return uint8_t(entries_[size_t(i)].flags >> kModeShift);
 }
@@ -347,10 +374,9 @@ mtxRect mtxStampLog::Bounds(uint64_t i) const {
         // The quad is the extent centred on the point, turned by the angle:
         // its box reaches half the turned extent either way (the spare
         // pixel below takes the floats' rounding).
-        const double theta = double(e.angle) * 3.14159265358979 / 180.0;
-        const double c = std::abs(std::cos(theta)), s = std::abs(std::sin(theta));
-        const float across = float(0.5 * (e.extent[0] * c + e.extent[1] * s));
-        const float down = float(0.5 * (e.extent[0] * s + e.extent[1] * c));
+        const Turn& turn = TurnOf(e.angle);
+        const float across = float(0.5 * (e.extent[0] * turn.cos + e.extent[1] * turn.sin));
+        const float down = float(0.5 * (e.extent[0] * turn.sin + e.extent[1] * turn.cos));
         left = float(e.x) - across, right = float(e.x) + across;
         top = float(e.y) - down, bottom = float(e.y) + down;
     } else {
@@ -365,8 +391,8 @@ mtxRect mtxStampLog::Bounds(uint64_t i) const {
     }
     constexpr float kFar = float(1 << 30);
     auto whole = [&](float v, int spare) { return int(std::clamp(v, -kFar, kFar)) + spare; };
-    return {whole(std::floor(left), -2), whole(std::floor(top), -2), whole(std::ceil(right), 2),
-            whole(std::ceil(bottom), 2)};
+    return {whole(std::floor(left), -1), whole(std::floor(top), -1), whole(std::ceil(right), 1),
+            whole(std::ceil(bottom), 1)};
 }
 
 // Bytes: a header, the runs, then each field of the stamps as one column

@@ -87,6 +87,8 @@ class mtxStampLog {
     // Stamp i (< Count()) as the engine drew it.
     mtxStamp At(uint64_t i) const;
     uint8_t ModeOf(uint64_t i) const;
+    // The point stamp i (< Count()) was placed at, without rebuilding it.
+    void PointOf(uint64_t i, int32_t& x, int32_t& y) const;
     // The run from which the picture must be drawn: the last one at or
     // before the end that put in a base, or 0.
     size_t LastBase() const;

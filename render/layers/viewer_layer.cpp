@@ -302,8 +302,9 @@ int mtxIEViewerLayer::Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixel
     int right = Whole(*std::max_element(x, x + 4), true);
     int top = Whole(*std::min_element(y, y + 4), false);
     int bottom = Whole(*std::max_element(y, y + 4), true);
-    // A pixel to spare beyond the box, whichever centres the rasteriser takes.
-    out.pixels = {left - 1, top - 1, right + 2, bottom + 2};
+    // The quad covers the pixels whose centres (on whole coordinates) it
+    // holds: within the box, its far edges included.
+    out.pixels = {left, top, right + 1, bottom + 1};
     int column0 = FloorDiv(left - bandLeft, kTileStep);
     int column1 = FloorDiv(right - bandLeft, kTileStep);
     int row0 = FloorDiv(top - bandTop, kTileStep), row1 = FloorDiv(bottom - bandTop, kTileStep);
