@@ -31,14 +31,12 @@
 #include "image/color_difference.h"
 #include "image/file_memory.h"
 #include "image/image.h"
-#include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "image/io/image_save.h"
 #include "image/resample.h"
-#include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/flatten_stack.h"
-#include "render/layers/viewer_layer.h"
+#include "render/layers/photo_layer.h"
 
 namespace fs = std::filesystem;
 
@@ -126,23 +124,13 @@ bool LoadPhoto(const char* name, double megapixels, mtxImage& scaled) {
 struct FillScene {
     mtxImageEditorDevice editor;
     SampleCollection samples;
-    mtxImageStack stack;
-    std::unique_ptr<mtxIEViewerLayer> layer;
+    mtxPhotoLayer picture;
     std::unique_ptr<mtxFillSession> session;
 
     // The device and the photo on it; the samples and the session not yet.
     bool Open(const mtxImage& photo) {
-        if (!editor.CreateDevice(nullptr) || !editor.GetDevice()) return false;
-        editor.SetFrameStates();
-        auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
-        if (!image->Create(photo.width, photo.height, 0) || !image->Lock()) return false;
-        for (int y = 0; y < photo.height; ++y)
-            std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
-        image->Unlock();
-        stack.AddLayer(0, std::move(image));
-        layer = std::make_unique<mtxIEViewerLayer>(&editor);
-        layer->SetSource(stack.GetLayer(0));
-        session = std::make_unique<mtxFillSession>(editor, samples, *layer);
+        if (!picture.Open(editor, photo)) return false;
+        session = std::make_unique<mtxFillSession>(editor, samples, *picture.layer);
         session->Seed(1);
         return true;
     }
@@ -162,9 +150,9 @@ struct FillScene {
     // The likeness of the picture as it stands: the tiles committed, the
     // stack flattened, compared with the photo at sigma 8.
     double Likeness() {
-        mtxImage picture;
-        if (!layer->CommitTiles() || !FlattenStack(stack, picture)) return -1;
-        return mtxMeanColorDifference(picture, session->sourceCopy, 8.0f);
+        mtxImage flat;
+        if (!picture.layer->CommitTiles() || !FlattenStack(picture.stack, flat)) return -1;
+        return mtxMeanColorDifference(flat, session->sourceCopy, 8.0f);
     }
 };
 
@@ -193,7 +181,7 @@ void BM_Steps(benchmark::State& state, const char* photoName) {
         start = Clock::now();
         for (int64_t i = 0; i < steps; ++i) scene.session->Step(1);
         // Waits for the device to draw everything.
-        if (!scene.layer->CommitTiles()) state.SkipWithError("CommitTiles failed");
+        if (!scene.picture.layer->CommitTiles()) state.SkipWithError("CommitTiles failed");
         seconds = SecondsSince(start);
     }
     state.counters["pixels"] = double(photo.width) * photo.height;
@@ -305,7 +293,7 @@ void BM_Fine(benchmark::State& state, const char* photoName) {
             while (mark < std::size(marks) && scene.session->Coverage() * 100 >= marks[mark])
                 state.counters[std::to_string(marks[mark++]) + "% s"] = SecondsSince(start);
         }
-        if (!scene.layer->CommitTiles()) state.SkipWithError("CommitTiles failed");
+        if (!scene.picture.layer->CommitTiles()) state.SkipWithError("CommitTiles failed");
         double seconds = SecondsSince(filling);
         state.counters["run s"] = SecondsSince(start);
         state.counters["stamps"] = double(sizes.size());

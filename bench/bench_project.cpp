@@ -26,12 +26,10 @@
 #include "fill/project_file.h"
 #include "fill/project_session.h"
 #include "fill/sample_collection.h"
-#include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "image/resample.h"
-#include "render/image_dx.h"
 #include "render/image_editor_device.h"
-#include "render/layers/viewer_layer.h"
+#include "render/layers/photo_layer.h"
 #include "tests/fill/stamp_log_support.h"
 
 namespace fs = std::filesystem;
@@ -144,23 +142,13 @@ struct Scene {
     explicit Scene(mtxImageEditorDevice& device) : editor(device) {}
     mtxImageEditorDevice& editor;
     SampleCollection samples;
-    mtxImageStack stack;
-    std::unique_ptr<mtxIEViewerLayer> layer;
+    mtxPhotoLayer picture;
     std::unique_ptr<mtxFillSession> session;
 
     bool Open(mtxImage& photo) {
-        if (!editor.GetDevice()) return false;
-        editor.SetFrameStates();
+        if (!editor.GetDevice() || !picture.Open(editor, photo)) return false;
         samples.Bind(editor);
-        auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
-        if (!image->Create(photo.width, photo.height, 0) || !image->Lock()) return false;
-        for (int y = 0; y < photo.height; ++y)
-            std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
-        image->Unlock();
-        stack.AddLayer(0, std::move(image));
-        layer = std::make_unique<mtxIEViewerLayer>(&editor);
-        layer->SetSource(stack.GetLayer(0));
-        session = std::make_unique<mtxFillSession>(editor, samples, *layer);
+        session = std::make_unique<mtxFillSession>(editor, samples, *picture.layer);
         return true;
     }
 };
@@ -210,7 +198,7 @@ void BM_Reopen(benchmark::State& state) {
         if (!mtxProjectFile::Load(path, project, error) || !scene.Open(project.photo) ||
             !mtxLoadProjectSamples(project, scene.samples, error) ||
             !scene.session->SaveSourceCopy() || !scene.session->Replay(project.log) ||
-            !scene.layer->CommitTiles()) {
+            !scene.picture.layer->CommitTiles()) {
             state.SkipWithError("reopening failed");
             break;
         }

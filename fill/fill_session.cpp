@@ -253,7 +253,12 @@ void mtxFillSession::RestartFine() {
     if (catchUp_.active) fine_.SetDrawing(true);
     catchUp_.active = false;
     fineRestarts_ = 0;
-    fine_.Restart(FineSeed(0));
+    RestartFineSequence(FineSeed(0), FirstShown());
+}
+
+void mtxFillSession::RestartFineSequence(uint64_t seed, uint64_t from) {
+    fine_.Restart(seed);
+    fineFrom_ = from;
 }
 
 void mtxFillSession::RecountCoverage() {
@@ -276,7 +281,7 @@ void mtxFillSession::GoOn() {
     if (fineBehind_ || catchUp_.active)
         goOnPending_ = true;
     else if (fine_.Finished())
-        fine_.Restart(FineSeed(++fineRestarts_));
+        RestartFineSequence(FineSeed(++fineRestarts_), log.Count());
 }
 
 uint64_t mtxFillSession::FineSeed(uint64_t restart) const {
@@ -305,11 +310,33 @@ void mtxFillSession::BeginCatchUp() {
     catchUp_.next = log.RunCount() > 0 ? log.RunAt(log.LastBase()).firstStamp : 0;
 }
 
+void mtxFillSession::ForgetErasedBefore(uint64_t stamp) {
+    size_t made = catchUp_.erasures;
+    while (made < log.ErasedCount() && log.ErasureMadeAt(made) <= stamp) ++made;
+    if (made == catchUp_.erasures) return;
+    catchUp_.erasures = made;
+    std::vector<uint64_t> gone(made);
+    for (size_t k = 0; k < made; ++k) gone[k] = log.ErasureStamp(k);
+    std::sort(gone.begin(), gone.end());
+    // The engine's stamps: those of the Fine mode since its sequence began.
+    const auto fine = static_cast<uint8_t>(SampleCollection::kModeFine);
+    std::vector<uint64_t> painted;
+    for (uint64_t i = fineFrom_; i < log.Count() && painted.size() < fine_.PaintedCount(); ++i)
+        if (log.ModeOf(i) == fine) painted.push_back(i);
+    auto erased = [&](size_t k) {
+        return std::binary_search(gone.begin(), gone.end(), painted[k]);
+    };
+    if (painted.size() == fine_.PaintedCount())
+        fine_.Forget(erased, [&](size_t k) { return log.At(painted[k]); });
+}
+
 int mtxFillSession::ContinueCatchUp(uint64_t budget) {
     const auto fine = static_cast<uint8_t>(SampleCollection::kModeFine);
     for (; catchUp_.next < log.Count() && catchUp_.same && budget > 0; ++catchUp_.next) {
         if (log.ModeOf(catchUp_.next) != fine) continue;  // the Fine engine never saw these
         --budget;
+        // What was erased before this stamp was placed no longer counted when it was.
+        ForgetErasedBefore(catchUp_.next);
         const mtxStamp logged = log.At(catchUp_.next);
         for (int restarts = 0;;) {
             mtxStamp made;
@@ -319,7 +346,7 @@ int mtxFillSession::ContinueCatchUp(uint64_t budget) {
                 break;
             }
             if (result == mtxPlaceResult::kFinished && restarts++ == 0) {
-                fine_.Restart(FineSeed(++fineRestarts_));
+                RestartFineSequence(FineSeed(++fineRestarts_), catchUp_.next);
                 continue;
             }
             if (result != mtxPlaceResult::kNoRoom) {
@@ -332,8 +359,12 @@ int mtxFillSession::ContinueCatchUp(uint64_t budget) {
     catchUp_.active = false;
     fine_.SetDrawing(true);
     // Stamps from other samples or options: a sequence no run used yet.
-    if (!catchUp_.same) fine_.Restart(FineSeed(fineRestarts_ += log.Count() + 1));
-    if (goOnPending_ && fine_.Finished()) fine_.Restart(FineSeed(++fineRestarts_));
+    if (!catchUp_.same)
+        RestartFineSequence(FineSeed(fineRestarts_ += log.Count() + 1), log.Count());
+    else
+        ForgetErasedBefore(log.Count());
+    if (goOnPending_ && fine_.Finished())
+        RestartFineSequence(FineSeed(++fineRestarts_), log.Count());
     goOnPending_ = false;
     return 1;
 }
@@ -418,9 +449,8 @@ bool Shows(const mtxStamp& stamp, const mtxSampleShapes::Shape& shape, float x, 
     return shape.alpha[size_t(ty) * size_t(shape.width) + size_t(tx)] >= 32;
 }
 
-bool Holds(const mtxRect& r, float x, float y, float reach) {
-    return x + reach >= float(r.left) && x - reach < float(r.right) && y + reach >= float(r.top) &&
-           y - reach < float(r.bottom);
+bool Holds(const mtxRect& r, float x, float y) {
+    return x >= float(r.left) && x < float(r.right) && y >= float(r.top) && y < float(r.bottom);
 }
 
 }  // namespace
@@ -428,7 +458,7 @@ bool Holds(const mtxRect& r, float x, float y, float reach) {
 int64_t mtxFillSession::StampAt(float x, float y) {
     const uint64_t first = FirstShown();
     for (uint64_t i = log.Count(); i-- > first;) {
-        if (log.Erased(i) || !Holds(log.Bounds(i), x, y, 0)) continue;
+        if (log.Erased(i) || !Holds(log.Bounds(i), x, y)) continue;
         const mtxStamp stamp = log.At(i);
         const mtxSampleShapes::Shape* shape = shapes_.Get(samples_, stamp.sample);
         if (shape && Shows(stamp, *shape, x, y)) return int64_t(i);
@@ -440,87 +470,64 @@ std::vector<uint64_t> mtxFillSession::StampsNear(float x, float y, float radius)
     std::vector<uint64_t> near;
     const uint64_t first = FirstShown();
     for (uint64_t i = log.Count(); i-- > first;) {
-        if (log.Erased(i) || !Holds(log.Bounds(i), x, y, radius)) continue;
-        const mtxStamp stamp = log.At(i);
-        const float dx = float(stamp.x) - x, dy = float(stamp.y) - y;
+        if (log.Erased(i)) continue;
+        int32_t px = 0, py = 0;
+        log.PointOf(i, px, py);
+        const float dx = float(px) - x, dy = float(py) - y;
         if (dx * dx + dy * dy <= radius * radius) near.push_back(i);
     }
     return near;
 }
 
-bool mtxFillSession::AnyTile(const mtxRect& pixels,
-                             const std::function<bool(size_t tile)>& visit) const {
-    const int step = mtxIEViewerLayer::kTileStep;
-    const int c0 = std::max(0, pixels.left / step), r0 = std::max(0, pixels.top / step);
-    const int c1 = std::min(layer_.columns - 1, (std::max(pixels.right, 1) - 1) / step);
-    const int r1 = std::min(layer_.rows - 1, (std::max(pixels.bottom, 1) - 1) / step);
-    for (int row = r0; row <= r1; ++row)
-        for (int column = c0; column <= c1; ++column)
-            if (visit(size_t(row) * size_t(layer_.columns) + size_t(column))) return true;
-    return false;
-}
-
-void mtxFillSession::MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const {
-    AnyTile(pixels, [&mask](size_t tile) { return mask[tile] = 1, false; });
-}
-
-bool mtxFillSession::TouchesTiles(const mtxRect& pixels, const std::vector<uint8_t>& mask) const {
-    return AnyTile(pixels, [&mask](size_t tile) { return mask[tile] != 0; });
-}
-
 int64_t mtxFillSession::EraseStamps(const std::vector<uint64_t>& list) {
-    std::vector<uint8_t> mask(size_t(layer_.columns) * size_t(layer_.rows), 0);
+    std::vector<mtxRect> under;
     const uint64_t first = FirstShown();
     const mtxStampLog::Mark before = log.Here();
-    int64_t erased = 0;
-    for (uint64_t i : list) {
-        if (i < first || !log.Erase(i)) continue;
-        ++erased;
-        MarkTiles(log.Bounds(i), mask);
+    for (uint64_t i : list)
+        if (i >= first && log.Erase(i)) under.push_back(log.Bounds(i));
+    if (under.empty()) return 0;
+    if (RedrawPixels(under)) {
+        // The Fine engine's account of the picture is made again without them.
+        fineBehind_ = true;
+        return int64_t(under.size());
     }
-    if (erased == 0 || RedrawTiles(mask)) return erased;
     // The stamps stay in the picture's account: the device could not draw without them.
     log.MoveTo(before);
     return -1;
 }
 
-int mtxFillSession::RedrawTiles(const std::vector<uint8_t>& mask) {
+int mtxFillSession::RedrawPixels(const std::vector<mtxRect>& rects) {
     mtxImage* picture = layer_.source;
-    const size_t tiles = size_t(layer_.columns) * size_t(layer_.rows);
-    if (!picture || !layer_.stackLayer || mask.size() != tiles) return 0;
+    if (!picture || !layer_.stackLayer) return 0;
     const mtxStampLog::Run* base = log.RunCount() > 0 ? &log.RunAt(log.LastBase()) : nullptr;
     const bool color = base && base->base == mtxStampLog::kColor;
     if (!color && (sourceCopy.width != picture->width || sourceCopy.height != picture->height))
         return 0;
-    const int step = mtxIEViewerLayer::kTileStep;
+    // The clip's pieces cover the rectangles and may reach past them: the
+    // base goes back under every pixel of them.
+    layer_.SetClip(rects);
     {
         mtxFieldLock<mtxImage> lock(*picture);
-        if (!lock || !picture->data) return 0;
-        for (int row = 0; row < layer_.rows; ++row)
-            for (int column = 0; column < layer_.columns; ++column) {
-                if (!mask[size_t(row) * size_t(layer_.columns) + size_t(column)]) continue;
-                const int left = column * step, right = std::min(picture->width, left + step);
-                const int top = row * step, bottom = std::min(picture->height, top + step);
-                for (int y = top; y < bottom; ++y) {
-                    mtxColor* to = picture->Row(y);
-                    if (color)
-                        std::fill(to + left, to + right, base->baseColor);
-                    else
-                        std::copy(sourceCopy.Row(y) + left, sourceCopy.Row(y) + right, to + left);
-                }
-                layer_.stackLayer->viewerData.push_back({column, row, 0});
+        if (!lock || !picture->data) return layer_.ClearClip(), 0;
+        for (const mtxRect& piece : layer_.ClipPieces()) {
+            // The pieces lie in picture pixels, the images in the layer's own.
+            const int left = piece.left - layer_.bandLeft, right = piece.right - layer_.bandLeft;
+            for (int y = piece.top - layer_.bandTop; y < piece.bottom - layer_.bandTop; ++y) {
+                mtxColor* to = picture->Row(y);
+                if (color)
+                    std::fill(to + left, to + right, base->baseColor);
+                else
+                    std::copy(sourceCopy.Row(y) + left, sourceCopy.Row(y) + right, to + left);
             }
+        }
     }
-    if (!layer_.UploadChanges()) return 0;
-    layer_.onlyTiles = mask;
+    int drawn = layer_.UploadClip();
     OpenBatch();
-    int drawn = 1;
     for (uint64_t i = FirstShown(); i < log.Count() && drawn; ++i) {
-        if (log.Erased(i)) continue;
-        if (!TouchesTiles(log.Bounds(i), mask)) continue;
+        if (log.Erased(i) || !layer_.ClipReaches(log.Bounds(i))) continue;
         drawn = layerTarget_.Draw(log.At(i), samples_);
     }
     drawn = CloseBatch() && drawn;
-    layer_.onlyTiles.clear();
-    return drawn && layer_.CommitTiles();
+    layer_.ClearClip();
+    return drawn;
 }

@@ -1,7 +1,6 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -145,15 +144,16 @@ class mtxFillSession {
     // The stamps shown whose point lies within radius of (x, y), topmost first.
     std::vector<uint64_t> StampsNear(float x, float y, float radius);
     // Erases the stamps (those not shown or erased already are passed over)
-    // and draws the tiles they touched again from the log. The number
-    // erased, or -1 when the tiles could not be drawn (the log then keeps
-    // the stamps).
+    // and draws the pixels under them again from the log, into the layer's
+    // tiles (Commit takes them into its picture). The number erased, or -1
+    // when they could not be drawn (the log then keeps the stamps).
     int64_t EraseStamps(const std::vector<uint64_t>& stamps);
-    // Draws the layer's tiles marked in mask (one byte per tile, row by row)
-    // again from the log: the base of its last run that put one in, then
-    // every stamp since that is not erased, so each is the bytes a replay of
-    // the whole log gives there. 1, or 0 when drawing failed.
-    int RedrawTiles(const std::vector<uint8_t>& mask);
+    // Draws the layer's pixels in the rectangles (and at most the rest of
+    // the tiles they reach) again from the log: the base of its last run
+    // that put one in, then every stamp since that is not erased and reaches
+    // them, so each is the bytes a replay of the whole log gives there (in
+    // the tiles, as EraseStamps). 1, or 0 when drawing failed.
+    int RedrawPixels(const std::vector<mtxRect>& rects);
 
     mtxFillRandom random;
     mtxImage sourceCopy;
@@ -183,11 +183,6 @@ class mtxFillSession {
     const uint8_t* CountedProtect() const;
     // The first stamp drawn over the log's last base.
     uint64_t FirstShown() const;
-    // The layer's tiles a rectangle of its pixels reaches (their indices,
-    // row by row) until visit returns true; whether it did.
-    bool AnyTile(const mtxRect& pixels, const std::function<bool(size_t tile)>& visit) const;
-    void MarkTiles(const mtxRect& pixels, std::vector<uint8_t>& mask) const;
-    bool TouchesTiles(const mtxRect& pixels, const std::vector<uint8_t>& mask) const;
     // A new run in the log when the options, the generator or the picture
     // under the stamps changed since its last step.
     void KeepRunCurrent();
@@ -200,6 +195,11 @@ class mtxFillSession {
     // its own, and the log says which.
     uint64_t FineSeed(uint64_t restart) const;
     void RestartFine();
+    // A new Fine sequence, whose stamps may be the log's from stamp from on.
+    void RestartFineSequence(uint64_t seed, uint64_t from);
+    // Takes the stamps of erasures made when the log held no more than stamp
+    // stamps (and not taken yet) out of the Fine engine's account.
+    void ForgetErasedBefore(uint64_t stamp);
     // The Fine engine brought to the log's end: its sequence restarted and
     // stepped, drawing nothing, through the Fine stamps since the last base,
     // each checked against the log. When they differ (other samples or
@@ -225,8 +225,10 @@ class mtxFillSession {
     bool goOnPending_ = false;   // Go came while behind: a finished run begins anew
     struct CatchUp {
         bool active = false, same = true;
-        uint64_t next = 0;  // the log's next stamp to step through
+        uint64_t next = 0;    // the log's next stamp to step through
+        size_t erasures = 0;  // of the log's, in the order made, taken out of the account
     } catchUp_;
+    uint64_t fineFrom_ = 0;  // the log's first stamp the Fine sequence may have placed
     // Logged stamps stepped through in one step: about 0.1 s on a 4 MP photo.
     static constexpr uint64_t kCatchUpSlice = 2000;
     mtxCoverageMask coverage_;

@@ -98,6 +98,7 @@ void mtxFineEngine::Restart(uint64_t seed) {
     cursor_ = 0;
     givenUp_ = 0;
     making_ = Making{};
+    paintedRgb_.clear();
 }
 
 bool mtxFineEngine::Prepared() const {
@@ -336,6 +337,7 @@ mtxPlaceResult mtxFineEngine::PlaceSample(uint32_t now, mtxStamp* out) {
         if (!made) continue;
         if (drawing_ && !target_.Draw(stamp, samples_)) return mtxPlaceResult::kDrawFailed;
         Paint(stamp, lastRgb_);
+        paintedRgb_.push_back(lastRgb_);
         if (out) *out = stamp;
         return mtxPlaceResult::kPlaced;
     }
@@ -532,4 +534,21 @@ void mtxFineEngine::Paint(const mtxStamp& stamp, uint32_t rgb) {
         if (!stamp.quad.Corner(i, &corner[i][0], &corner[i][1])) return;
     canvas_.Paint(corner, stamp.quad.u, stamp.quad.v, shape->alpha.data(), shape->width,
                   shape->height, rgb);
+}
+
+void mtxFineEngine::Forget(const std::function<bool(size_t k)>& gone,
+                           const std::function<mtxStamp(size_t k)>& stamp) {
+    if (!started_) return;  // nothing painted yet
+    bool any = false;
+    for (size_t k = 0; k < paintedRgb_.size() && !any; ++k) any = gone(k);
+    if (!any) return;
+    const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);
+    if (!canvas_.Reset(source_, canvas_.Cell(),
+                       protect ? protect->Data(mtxFillMaps::kProtect) : nullptr))
+        return;
+    for (size_t k = 0; k < paintedRgb_.size(); ++k)
+        if (!gone(k)) Paint(stamp(k), paintedRgb_[k]);
+    // The passes' points ahead find the open cells by themselves; the last
+    // phase collects them again, each with its tries anew.
+    if (phase_ != Phase::kPasses) EnterCover();
 }

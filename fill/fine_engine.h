@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "fill/fill_engine.h"
@@ -88,6 +89,19 @@ class mtxFineEngine {
     bool Finished() const { return phase_ == Phase::kDone; }
     // Cells left uncovered after kCoverTries stamps each.
     int64_t GivenUp() const { return givenUp_; }
+    // The counting cells of the engine's account of the picture no stamp
+    // covers (all of them before the first step).
+    int64_t Uncovered() const { return canvas_.UncoveredCount(); }
+
+    // Stamps placed (painted into the account) since the run began.
+    size_t PaintedCount() const { return paintedRgb_.size(); }
+    // Takes painted stamps out of the account, as erased: those k (counting
+    // the painted stamps from 0) for which gone(k) holds; stamp(k) gives each
+    // kept one back as placed. The account is made again from the kept ones,
+    // so what the erased stamps covered is open again: a run in its last
+    // phase, or finished, covers it anew.
+    void Forget(const std::function<bool(size_t k)>& gone,
+                const std::function<mtxStamp(size_t k)>& stamp);
 
   private:
     enum class Phase { kPasses, kCover, kDone };
@@ -168,6 +182,7 @@ class mtxFineEngine {
     Making making_;
     std::vector<uint8_t> tries_;  // per cell, stamps tried in the last phase
     int64_t givenUp_ = 0;
-    uint32_t lastRgb_ = 0;  // the colour the stamp being made stands for
+    uint32_t lastRgb_ = 0;              // the colour the stamp being made stands for
+    std::vector<uint32_t> paintedRgb_;  // the colour each painted stamp stands for
     bool drawing_ = true;
 };

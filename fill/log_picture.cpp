@@ -12,6 +12,7 @@
 #include "render/image_dx.h"
 #include "render/image_editor_device.h"
 #include "render/layers/layer_transform.h"
+#include "render/layers/photo_layer.h"
 #include "render/layers/shown_picture.h"
 #include "render/layers/viewer_layer.h"
 
@@ -57,12 +58,11 @@ class mtxLogDrawing::Scene {
         } else if (!ScaleImagePart(photo, *image, width, height, part.left, part.top)) {
             return error = "not enough memory for the picture", 0;
         }
-        stack_.AddLayer(0, std::move(image));
-        layer_ = std::make_unique<mtxIEViewerLayer>(&editor_);
-        layer_->bandLeft = part.left;
-        layer_->bandTop = part.top;
-        layer_->SetSource(stack_.GetLayer(0));
-        session_ = std::make_unique<mtxFillSession>(editor_, samples_, *layer_);
+        picture_.Open(editor_, std::move(image));
+        mtxIEViewerLayer& layer = *picture_.layer;
+        layer.bandLeft = part.left;
+        layer.bandTop = part.top;
+        session_ = std::make_unique<mtxFillSession>(editor_, samples_, layer);
         scale = float(double(width) / photo.width);
         mtxLayerTransform::Scaled(view.transform.data(), double(width) / photo.width,
                                   double(height) / photo.height, transform_);
@@ -74,11 +74,11 @@ class mtxLogDrawing::Scene {
     // The layer lies where the view has it only while it is composed: the
     // stamps are drawn in its own coordinates.
     int Picture(mtxImage& out, std::string& error) {
-        if (!layer_->CommitTiles())
+        if (!picture_.layer->CommitTiles())
             return error = "cannot read the picture back from the device", 0;
-        float* m = stack_.GetLayer(0)->transform;
+        float* m = picture_.stack.GetLayer(0)->transform;
         std::copy(transform_, transform_ + 9, m);
-        int composed = mtxComposeShown(stack_, light_, &editor_, out, error);
+        int composed = mtxComposeShown(picture_.stack, light_, &editor_, out, error);
         std::copy(kIdentity, kIdentity + 9, m);
         return composed;
     }
@@ -89,8 +89,7 @@ class mtxLogDrawing::Scene {
   private:
     mtxImageEditorDevice& editor_;
     SampleCollection& samples_;
-    mtxImageStack stack_;
-    std::unique_ptr<mtxIEViewerLayer> layer_;
+    mtxPhotoLayer picture_;
     std::unique_ptr<mtxFillSession> session_;
     static constexpr float kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     float transform_[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};

@@ -294,8 +294,9 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
     const bool maps = HasMaps(project), transforms = HasTransforms(project);
     const bool light = project.light.on || !project.light.IsDefault();
     const bool erasures = project.log.ErasedCount() > 0;
+    const Bytes times = project.log.SerializeErasureTimes();
     // The oldest version that knows every chunk written.
-    w.U32(transforms || light || erasures ? kVersion : maps ? 2 : 1);
+    w.U32(!times.empty() ? 4 : transforms || light || erasures ? 3 : maps ? 2 : 1);
     Bytes raw, scratch;
     auto chunk = [&](const char* type, bool deflate) {
         size_t start = w.Size();
@@ -351,6 +352,10 @@ int mtxProjectFile::Write(mtxProject& project, Bytes& out, std::string& error,
         raw = project.log.SerializeErasures();
         if (raw.size() > kMaxChunkBytes) return error = "the erasures are too large to save", 0;
         chunk("ERAS", true);
+    }
+    if (!times.empty()) {
+        raw = times;
+        chunk("ERAT", true);
     }
     if (cancelled()) return error = "cancelled", 0;
     raw.clear();
@@ -422,6 +427,13 @@ int mtxProjectFile::Read(const uint8_t* data, size_t size, mtxProject& project,
         return chunks.Fail("chunk ERAS in a file of version " + std::to_string(chunks.version));
     if (present && !project.log.ParseErasures(raw.data(), raw.size(), why))
         return chunks.Fail("chunk ERAS: " + why);
+    const bool erasures = present;
+    if (!chunks.NextIf("ERAT", raw, present)) return 0;
+    if (present && (chunks.version < 4 || !erasures))
+        return chunks.Fail("chunk ERAT in a file of version " + std::to_string(chunks.version) +
+                           (erasures ? "" : " without erasures"));
+    if (present && !project.log.ParseErasureTimes(raw.data(), raw.size(), why))
+        return chunks.Fail("chunk ERAT: " + why);
     if (!chunks.Next("END ", raw)) return 0;
     if (!raw.empty() || !chunks.AtEnd()) return chunks.Fail("bytes after the END chunk");
     return 1;

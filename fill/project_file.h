@@ -48,14 +48,16 @@ struct mtxProject {
 // XFRM (the layers' transforms, only when one is not the identity), LITE
 // (the relief light, only when it is on or not at its defaults), ERAS (the
 // erased stamps, deflated, only when a stamp is erased), these three of
-// version 3 and making the file version 3 only when present, and END. The
+// version 3 and making the file version 3 only when present, ERAT (when the
+// erasures were made, deflated, only when one was made before the log's
+// end; version 4), and END. The
 // reader treats the file as hostile: every count and size is checked against
 // its bound and against what remains before anything is allocated, and a
 // damaged file is refused with a message naming the chunk and the fault.
 class mtxProjectFile {
   public:
     static constexpr uint8_t kSignature[8] = {0x89, 'D', 'B', 'R', 'Y', '\r', '\n', 0x1A};
-    static constexpr uint32_t kVersion = 3;
+    static constexpr uint32_t kVersion = 4;
     static constexpr uint32_t kMaxLayers = 256;  // transforms in XFRM
     // A transform's entries lie within this; its determinant is not 0.
     static constexpr float kMaxTransformEntry = 1.0e6f;

@@ -1,6 +1,7 @@
 #include "fill/stamp_log.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -38,6 +39,22 @@ bool SameStamp(const mtxStamp& a, const mtxStamp& b) {
     return a.sample == b.sample && a.x == b.x && a.y == b.y && a.angle == b.angle &&
            a.size == b.size && SameFloats(a.extent, b.extent, 2) && SameQuad(a.quad, b.quad) &&
            SameFloats(a.c0, b.c0, 4) && SameFloats(a.c1, b.c1, 4) && a.shader == b.shader;
+}
+
+// |cos| and |sin| of a whole angle in degrees, from a table made once.
+struct Turn {
+    double cos, sin;
+};
+const Turn& TurnOf(uint32_t degrees) {
+    static const std::array<Turn, 360> turns = [] {
+        std::array<Turn, 360> t;
+        for (size_t a = 0; a < t.size(); ++a) {
+            const double theta = double(a) * 3.14159265358979 / 180.0;
+            t[a] = {std::abs(std::cos(theta)), std::abs(std::sin(theta))};
+        }
+        return t;
+    }();
+    return turns[degrees % 360];
 }
 
 bool Finite(const float* v, int n) {
@@ -129,6 +146,7 @@ bool mtxStampLog::Options::Valid() const {
 void mtxStampLog::DropPastEnd() {
     entries_.resize(size_t(end_));
     erasures_.resize(erasuresInEffect_);
+    erasedAt_.resize(erasuresInEffect_);
     if (erased_.size() > entries_.size()) erased_.resize(entries_.size());
     runs_.resize(runsInEffect_);
     while (!wholes_.empty() && wholes_.back().index >= end_) wholes_.pop_back();
@@ -175,7 +193,7 @@ int mtxStampLog::MoveTo(const Mark& mark) {
 void mtxStampLog::Clear() {
     entries_.clear(), wholes_.clear(), runs_.clear();
     end_ = 0, runsInEffect_ = 0, endState_ = 0;
-    erasures_.clear(), erased_.clear();
+    erasures_.clear(), erasedAt_.clear(), erased_.clear();
     erasuresInEffect_ = 0;
 }
 
@@ -190,6 +208,7 @@ int mtxStampLog::Erase(uint64_t i) {
     if (i >= end_ || Erased(i)) return 0;
     DropPastEnd();
     erasures_.push_back(i);
+    erasedAt_.push_back(end_);
     erasuresInEffect_ = erasures_.size();
     SetErased(i, true);
     return 1;
@@ -227,8 +246,51 @@ int mtxStampLog::ParseErasures(const uint8_t* data, size_t size, std::string& er
     DropPastEnd();
     for (size_t k = 0; k < erasuresInEffect_; ++k) SetErased(erasures_[k], false);
     erasures_ = std::move(stamps);
+    erasedAt_.assign(erasures_.size(), end_);
     erasuresInEffect_ = erasures_.size();
     for (uint64_t i : erasures_) SetErased(i, true);
+    return 1;
+}
+
+std::vector<uint8_t> mtxStampLog::SerializeErasureTimes() const {
+    std::vector<std::pair<uint64_t, uint64_t>> made;  // (stamp, when), by stamp
+    bool before = false;
+    for (size_t k = 0; k < erasuresInEffect_; ++k) {
+        made.emplace_back(erasures_[k], erasedAt_[k]);
+        before = before || erasedAt_[k] < end_;
+    }
+    if (!before) return {};
+    std::sort(made.begin(), made.end());
+    std::vector<uint8_t> out;
+    mtxByteWriter w(out);
+    w.U64(made.size());
+    for (const auto& [stamp, when] : made) w.U64(when);
+    return out;
+}
+
+int mtxStampLog::ParseErasureTimes(const uint8_t* data, size_t size, std::string& error) {
+    mtxByteReader r(data, size);
+    const uint64_t count = r.U64();
+    if (r.failed || count != erasuresInEffect_ || size != 8 + 8 * count)
+        return error = "erasure times: " + std::to_string(size) +
+                       " bytes do not hold one for each of " + std::to_string(erasuresInEffect_) +
+                       " erasures",
+               0;
+    std::vector<uint64_t> stamps = ErasedStamps();
+    std::vector<std::pair<uint64_t, uint64_t>> made(stamps.size());  // (when, stamp)
+    for (size_t k = 0; k < stamps.size(); ++k) {
+        made[k] = {r.U64(), stamps[k]};
+        if (made[k].first > end_ || made[k].first <= stamps[k])
+            return error = "erasure times: stamp " + std::to_string(stamps[k]) + " erased at " +
+                           std::to_string(made[k].first) +
+                           ", before it was placed or past the log's end",
+                   0;
+    }
+    std::stable_sort(made.begin(), made.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    DropPastEnd();
+    for (size_t k = 0; k < made.size(); ++k)
+        erasedAt_[k] = made[k].first, erasures_[k] = made[k].second;
     return 1;
 }
 
@@ -273,6 +335,16 @@ mtxStamp mtxStampLog::At(uint64_t i) const {
     return at != wholes_.end() && at->index == i ? at->stamp : mtxStamp{};
 }
 
+void mtxStampLog::PointOf(uint64_t i, int32_t& x, int32_t& y) const {
+    const Entry& e = entries_[size_t(i)];
+    if (!(e.flags & kWhole)) {
+        x = e.x, y = e.y;
+        return;
+    }
+    const mtxStamp s = At(i);
+    x = s.x, y = s.y;
+}
+
 uint8_t mtxStampLog::ModeOf(uint64_t i) const {
     return uint8_t(entries_[size_t(i)].flags >> kModeShift);
 }
@@ -299,10 +371,14 @@ mtxRect mtxStampLog::Bounds(uint64_t i) const {
     const Entry& e = entries_[size_t(i)];
     float left, top, right, bottom;
     if (!(e.flags & kWhole)) {
-        // The quad is the extent centred on the point, turned: within half its diagonal.
-        const float reach = 0.5f * std::hypot(e.extent[0], e.extent[1]);
-        left = float(e.x) - reach, right = float(e.x) + reach;
-        top = float(e.y) - reach, bottom = float(e.y) + reach;
+        // The quad is the extent centred on the point, turned by the angle:
+        // its box reaches half the turned extent either way (the spare
+        // pixel below takes the floats' rounding).
+        const Turn& turn = TurnOf(e.angle);
+        const float across = float(0.5 * (e.extent[0] * turn.cos + e.extent[1] * turn.sin));
+        const float down = float(0.5 * (e.extent[0] * turn.sin + e.extent[1] * turn.cos));
+        left = float(e.x) - across, right = float(e.x) + across;
+        top = float(e.y) - down, bottom = float(e.y) + down;
     } else {
         const mtxStamp s = At(i);
         left = top = 1e30f, right = bottom = -1e30f;
@@ -315,8 +391,8 @@ mtxRect mtxStampLog::Bounds(uint64_t i) const {
     }
     constexpr float kFar = float(1 << 30);
     auto whole = [&](float v, int spare) { return int(std::clamp(v, -kFar, kFar)) + spare; };
-    return {whole(std::floor(left), -2), whole(std::floor(top), -2), whole(std::ceil(right), 2),
-            whole(std::ceil(bottom), 2)};
+    return {whole(std::floor(left), -1), whole(std::floor(top), -1), whole(std::ceil(right), 1),
+            whole(std::ceil(bottom), 1)};
 }
 
 // Bytes: a header, the runs, then each field of the stamps as one column

@@ -87,6 +87,8 @@ class mtxStampLog {
     // Stamp i (< Count()) as the engine drew it.
     mtxStamp At(uint64_t i) const;
     uint8_t ModeOf(uint64_t i) const;
+    // The point stamp i (< Count()) was placed at, without rebuilding it.
+    void PointOf(uint64_t i, int32_t& x, int32_t& y) const;
     // The run from which the picture must be drawn: the last one at or
     // before the end that put in a base, or 0.
     size_t LastBase() const;
@@ -103,12 +105,26 @@ class mtxStampLog {
     size_t ErasedCount() const { return erasuresInEffect_; }
     // The erased stamps in effect, ascending.
     std::vector<uint64_t> ErasedStamps() const;
+    // Erasure k in effect (< ErasedCount()), in the order made: the stamp, and
+    // the stamps the log held when it was made (its count at the time; a
+    // log parsed back takes its erasures as made at its end).
+    uint64_t ErasureStamp(size_t k) const { return erasures_[k]; }
+    uint64_t ErasureMadeAt(size_t k) const { return erasedAt_[k]; }
     // The erased stamps as bytes (a count, then the indices ascending);
     // ParseErasures reads them back into a log parsed before. It refuses (0,
     // with why in error, no stamp erased) an index past the log's stamps, one
     // out of order or repeated, and sizes that do not add up.
     std::vector<uint8_t> SerializeErasures() const;
     int ParseErasures(const uint8_t* data, size_t size, std::string& error);
+    // When the erasures were made, as bytes: a count, then for each erased
+    // stamp in SerializeErasures' order the stamps the log held when it was
+    // erased; empty when every erasure was made at the end.
+    // ParseErasureTimes reads them back after ParseErasures, putting the
+    // erasures in the order made again. It refuses (0, with why in error,
+    // the times left as they were) another count, a time past the end or
+    // one not past its stamp, and sizes that do not add up.
+    std::vector<uint8_t> SerializeErasureTimes() const;
+    int ParseErasureTimes(const uint8_t* data, size_t size, std::string& error);
 
     // The log up to its end as bytes; Parse reads them back. Parse refuses
     // (0, with why in error, the log left empty) anything that does not add
@@ -146,6 +162,7 @@ class mtxStampLog {
     size_t runsInEffect_ = 0;
     uint64_t endState_ = 0;
     std::vector<uint64_t> erasures_;  // stamp indices, in the order erased
+    std::vector<uint64_t> erasedAt_;  // the log's count when each was made
     size_t erasuresInEffect_ = 0;
     std::vector<uint8_t> erased_;  // per stamp, 1 while an erasure in effect names it
 };

@@ -44,7 +44,7 @@ int mtxStampHand::Erase(mtxFillSession& session, const std::vector<uint64_t>& st
     const int64_t n = session.EraseStamps(fresh);
     if (n < 0) return 0;
     erased += uint64_t(n);
-    // Whole tiles were drawn again; what shows differently lies under the stamps.
+    // What shows differently lies under the stamps.
     for (uint64_t i : fresh) Unite(changed, session.log.Bounds(i));
     return 1;
 }

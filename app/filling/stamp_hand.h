@@ -12,7 +12,7 @@ class mtxFillSession;
 // brush places one stamp where a stroke begins and then one each time the
 // stroke has gone the spacing of the last one's size. The stamp eraser takes
 // the topmost stamp under the point where a stroke begins, and then every
-// stamp whose point the brush's disc passes over; the tiles they touched are
+// stamp whose point the brush's disc passes over; the pixels under them are
 // drawn again from the log.
 class mtxStampHand {
   public:

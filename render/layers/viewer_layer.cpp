@@ -55,6 +55,8 @@ void mtxIEViewerLayer::SetSource(mtxImageStack::Layer* layer) {
     tiles.clear();
     waiting_.clear();
     batchOpen_ = false;
+    clipped_ = false;
+    pieces_.clear(), pieceTile_.clear(), tilePiece_.clear();
     stackLayer = layer;
     source = layer ? layer->source.get() : nullptr;
     textureImage = layer ? layer->texture.get() : nullptr;
@@ -85,7 +87,7 @@ int mtxIEViewerLayer::DirtyTileCount() const {
 // sample.a), alpha = lerp(tile.a, 1, sample.a), blended as it is drawn. The
 // caller's blending comes back at the end.
 mtxIEViewerLayer::SampleOver::SampleOver(IDirect3DDevice9* device) : device_(device) {
-    for (int i = 0; i < 3; ++i) device->GetRenderState(kStates[i], &saved_[i]);
+    for (int i = 0; i < 4; ++i) device->GetRenderState(kStates[i], &saved_[i]);
     mtxViewDraw::SetSampling(device, 0, D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
     device->SetFVF(mtxViewDraw::kVertexFormat);
     device->SetVertexShader(nullptr);
@@ -101,10 +103,140 @@ mtxIEViewerLayer::SampleOver::~SampleOver() {
     device_->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, 0);
     device_->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
     device_->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
-    for (int i = 0; i < 3; ++i) device_->SetRenderState(kStates[i], saved_[i]);
+    for (int i = 0; i < 4; ++i) device_->SetRenderState(kStates[i], saved_[i]);
     device_->SetPixelShader(nullptr);
     mtxViewDraw::SetSampling(device_, 0, D3DTEXF_POINT, D3DTADDRESS_WRAP);
 }
+
+// Clipping.
+
+namespace {
+
+bool Overlap(const mtxRect& a, const mtxRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+mtxRect Intersection(const mtxRect& a, const mtxRect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+mtxRect Union(const mtxRect& a, const mtxRect& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// Joins overlapping rectangles into the rectangle holding both until none
+// overlap (a join may reach a third).
+void JoinOverlapping(std::vector<mtxRect>& rects) {
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < rects.size(); ++i)
+            for (size_t j = i + 1; j < rects.size();) {
+                if (!Overlap(rects[i], rects[j])) {
+                    ++j;
+                    continue;
+                }
+                rects[i] = Union(rects[i], rects[j]);
+                rects[j] = rects.back();
+                rects.pop_back();
+                joined = true;
+            }
+    }
+}
+
+}  // namespace
+
+void mtxIEViewerLayer::SetClip(const std::vector<mtxRect>& pixels) {
+    Flush();
+    clipped_ = true;
+    pieces_.clear();
+    pieceTile_.clear();
+    tilePiece_.assign(tiles.size() + 1, 0);
+    std::vector<std::vector<mtxRect>> byTile(tiles.size());
+    for (const mtxRect& rect : pixels) {
+        if (rect.IsEmpty()) continue;
+        const int c0 = std::max(0, FloorDiv(rect.left - bandLeft, kTileStep));
+        const int c1 = std::min(columns - 1, FloorDiv(rect.right - 1 - bandLeft, kTileStep));
+        const int r0 = std::max(0, FloorDiv(rect.top - bandTop, kTileStep));
+        const int r1 = std::min(rows - 1, FloorDiv(rect.bottom - 1 - bandTop, kTileStep));
+        for (int row = r0; row <= r1; ++row)
+            for (int column = c0; column <= c1; ++column) {
+                const Tile& tile = *tiles[size_t(row) * size_t(columns) + size_t(column)];
+                const mtxRect own = {bandLeft + tile.x, bandTop + tile.y,
+                                     bandLeft + tile.x + tile.width,
+                                     bandTop + tile.y + tile.height};
+                const mtxRect piece = Intersection(rect, own);
+                if (!piece.IsEmpty())
+                    byTile[size_t(row) * size_t(columns) + size_t(column)].push_back(piece);
+            }
+    }
+    for (size_t k = 0; k < byTile.size(); ++k) {
+        JoinOverlapping(byTile[k]);
+        tilePiece_[k] = uint32_t(pieces_.size());
+        pieces_.insert(pieces_.end(), byTile[k].begin(), byTile[k].end());
+        pieceTile_.insert(pieceTile_.end(), byTile[k].size(), int(k));
+    }
+    tilePiece_[byTile.size()] = uint32_t(pieces_.size());
+}
+
+void mtxIEViewerLayer::ClearClip() {
+    Flush();
+    clipped_ = false;
+    pieces_.clear();
+    pieceTile_.clear();
+    tilePiece_.clear();
+}
+
+template <class Visit>
+void mtxIEViewerLayer::ForEachPart(int tile, const mtxRect& pixels, Visit visit) const {
+    if (!clipped_) {
+        visit(-1);
+        return;
+    }
+    for (uint32_t p = tilePiece_[size_t(tile)]; p < tilePiece_[size_t(tile) + 1]; ++p)
+        if (Overlap(pieces_[p], pixels) && !visit(int(p))) return;
+}
+
+bool mtxIEViewerLayer::ClipReaches(const mtxRect& pixels) const {
+    if (!clipped_) return true;
+    if (pixels.IsEmpty() || tiles.empty()) return false;
+    const int c0 = std::max(0, FloorDiv(pixels.left - bandLeft, kTileStep));
+    const int c1 = std::min(columns - 1, FloorDiv(pixels.right - 1 - bandLeft, kTileStep));
+    const int r0 = std::max(0, FloorDiv(pixels.top - bandTop, kTileStep));
+    const int r1 = std::min(rows - 1, FloorDiv(pixels.bottom - 1 - bandTop, kTileStep));
+    bool reached = false;
+    for (int row = r0; row <= r1 && !reached; ++row)
+        for (int column = c0; column <= c1 && !reached; ++column)
+            ForEachPart(row * columns + column, pixels, [&](int) { return !(reached = true); });
+    return reached;
+}
+
+void mtxIEViewerLayer::ScissorTo(const Tile& tile, int piece) {
+    if (piece < 0) return;
+    IDirect3DDevice9* device = editor->GetDevice();
+    // Texel (0, 0) shows pixel (x - 1, y - 1).
+    const mtxRect& p = pieces_[size_t(piece)];
+    const int ox = bandLeft + tile.x - 1, oy = bandTop + tile.y - 1;
+    const RECT texels = {p.left - ox, p.top - oy, p.right - ox, p.bottom - oy};
+    device->SetScissorRect(&texels);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+}
+
+int mtxIEViewerLayer::UploadClip() {
+    Flush();
+    int result = 1;
+    for (size_t p = 0; p < pieces_.size(); ++p) {
+        Tile& tile = *tiles[size_t(pieceTile_[p])];
+        const mtxRect& piece = pieces_[p];
+        const mtxRect own = {piece.left - bandLeft, piece.top - bandTop, piece.right - bandLeft,
+                             piece.bottom - bandTop};
+        if (!tile.UploadPart(own)) result = 0;
+    }
+    return result;
+}
+
+// Drawing.
 
 int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
                                const float c0[4], const float c1[4]) {
@@ -120,9 +252,14 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     SampleOver over(device);
     for (int row = placed.row0; row <= placed.row1; ++row)
         for (int column = placed.column0; column <= placed.column1; ++column) {
-            if (!Drawable(column, row)) continue;
             Tile& tile = *GetTile(column, row);
-            if (!BindTile(tile) || !DrawIntoTile(tile, placed)) result = 0;
+            bool bound = false;
+            ForEachPart(row * columns + column, placed.pixels, [&](int piece) {
+                if (!bound && !(bound = BindTile(tile))) return result = 0, false;
+                ScissorTo(tile, piece);
+                if (!DrawIntoTile(tile, placed)) result = 0;
+                return true;
+            });
         }
     return result;
 }
@@ -139,6 +276,7 @@ int mtxIEViewerLayer::DrawQuad(const mtxIEViewerQuad& quad, mtxIEPixelShader* pi
     Waiting waiting;
     if (!Place(quad, pixelShader, texture, c0, c1, waiting)) return 0;
     if (waiting.column0 > waiting.column1 || waiting.row0 > waiting.row1) return 1;
+    if (clipped_ && !ClipReaches(waiting.pixels)) return 1;
     waiting_.push_back(waiting);
     if (waiting_.size() >= batchLimit_) return Flush();
     return 1;
@@ -164,6 +302,9 @@ int mtxIEViewerLayer::Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixel
     int right = Whole(*std::max_element(x, x + 4), true);
     int top = Whole(*std::min_element(y, y + 4), false);
     int bottom = Whole(*std::max_element(y, y + 4), true);
+    // The quad covers the pixels whose centres (on whole coordinates) it
+    // holds: within the box, its far edges included.
+    out.pixels = {left, top, right + 1, bottom + 1};
     int column0 = FloorDiv(left - bandLeft, kTileStep);
     int column1 = FloorDiv(right - bandLeft, kTileStep);
     int row0 = FloorDiv(top - bandTop, kTileStep), row1 = FloorDiv(bottom - bandTop, kTileStep);
@@ -192,11 +333,17 @@ int mtxIEViewerLayer::Flush() {
     if (!device) return waiting_.clear(), 0;
     std::vector<std::pair<int, uint32_t>>& order = flushOrder_;
     order.clear();
+    // Keyed by tile, or by clip piece (whose order is their tiles' order).
     for (uint32_t i = 0; i < waiting_.size(); ++i) {
         const Waiting& w = waiting_[i];
         for (int row = w.row0; row <= w.row1; ++row)
-            for (int column = w.column0; column <= w.column1; ++column)
-                if (Drawable(column, row)) order.emplace_back(row * columns + column, i);
+            for (int column = w.column0; column <= w.column1; ++column) {
+                const int tile = row * columns + column;
+                ForEachPart(tile, w.pixels, [&](int piece) {
+                    order.emplace_back(piece < 0 ? tile : piece, i);
+                    return true;
+                });
+            }
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -207,12 +354,19 @@ int mtxIEViewerLayer::Flush() {
     {
         SampleOver over(device);
         IDirect3DTexture9* bound = nullptr;
+        int boundTile = -1;
+        bool ready = false;
         for (size_t i = 0; i < order.size();) {
-            Tile& tile = *tiles[size_t(order[i].first)];
-            const bool ready = BindTile(tile);
-            if (!ready) result = 0;
-            for (const int index = order[i].first; i < order.size() && order[i].first == index;
-                 ++i) {
+            const int key = order[i].first;
+            const int index = clipped_ ? pieceTile_[size_t(key)] : key;
+            Tile& tile = *tiles[size_t(index)];
+            if (index != boundTile) {
+                boundTile = index;
+                ready = BindTile(tile);
+                if (!ready) result = 0;
+            }
+            if (ready) ScissorTo(tile, clipped_ ? key : -1);
+            for (; i < order.size() && order[i].first == key; ++i) {
                 if (!ready) continue;
                 const Waiting& w = waiting_[order[i].second];
                 if (w.texture != bound) device->SetTexture(0, bound = w.texture);

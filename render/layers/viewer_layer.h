@@ -124,10 +124,26 @@ class mtxIEViewerLayer {
     // by piece is the same bytes.
     int bandLeft = 0, bandTop = 0;
     uint32_t repaintWanted = 0;  // set when a tile could not be drawn
-    // When not empty (one byte per tile, row by row), quads are drawn only
-    // into the tiles marked: a few tiles drawn again from a list of quads
-    // without drawing twice over their neighbours.
-    std::vector<uint8_t> onlyTiles;
+
+    // Quads drawn only inside a clip: parts of the picture drawn again from a
+    // list of quads without drawing twice over what lies around them. The
+    // rectangles (picture pixels) are cut along the tiles, and pieces that
+    // overlap within a tile are joined into the rectangle holding both, so
+    // no pixel is drawn twice; the clip is what the pieces cover, at least
+    // the rectangles given. Set it with nothing waiting in a batch.
+    void SetClip(const std::vector<mtxRect>& pixels);
+    void ClearClip();
+    bool Clipped() const { return clipped_; }
+    // The clip's pieces, in picture pixels, each within one tile's own pixels.
+    const std::vector<mtxRect>& ClipPieces() const { return pieces_; }
+    // Whether a quad within these pixels would be drawn somewhere (always
+    // without a clip).
+    bool ClipReaches(const mtxRect& pixels) const;
+    // Uploads the clip's pieces of the source image into the colour textures
+    // that hold them (a tile without one takes its whole source when next
+    // drawn into). What was drawn elsewhere in those tiles stays. 0 when an
+    // upload failed.
+    int UploadClip();
 
   private:
     // A quad with what it is drawn with, and the tiles it reaches (an empty
@@ -137,6 +153,7 @@ class mtxIEViewerLayer {
         mtxIEPixelShader* shader;
         IDirect3DTexture9* texture;
         int column0, row0, column1, row1;
+        mtxRect pixels;  // the pixels it may reach, picture pixels
     };
     // Sets the sample-over blending for its lifetime.
     class SampleOver {
@@ -147,10 +164,10 @@ class mtxIEViewerLayer {
         SampleOver& operator=(const SampleOver&) = delete;
 
       private:
-        static constexpr D3DRENDERSTATETYPE kStates[3] = {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,
-                                                          D3DRS_DESTBLEND};
+        static constexpr D3DRENDERSTATETYPE kStates[4] = {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,
+                                                          D3DRS_DESTBLEND, D3DRS_SCISSORTESTENABLE};
         IDirect3DDevice9* device_;
-        uint32_t saved_[3] = {};
+        uint32_t saved_[4] = {};
     };
     int Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
               IDirect3DTexture9* texture, const float c0[4], const float c1[4], Waiting& out) const;
@@ -158,15 +175,21 @@ class mtxIEViewerLayer {
     int BindTile(Tile& tile);
     int DrawIntoTile(Tile& tile, const Waiting& quad);
     int ReadBackTile(Tile& tile);
-    bool Drawable(int column, int row) const {
-        const size_t k = size_t(row) * size_t(columns) + size_t(column);
-        return onlyTiles.empty() || (k < onlyTiles.size() && onlyTiles[k]);
-    }
+    // What a quad reaching the tile draws into: the whole tile (-1) or each
+    // clip piece it reaches (indices into pieces_), until visit returns 0.
+    template <class Visit>
+    void ForEachPart(int tile, const mtxRect& pixels, Visit visit) const;
+    // Limits drawing into the bound tile to a clip piece (-1: the whole tile, as bound).
+    void ScissorTo(const Tile& tile, int piece);
 
+    bool clipped_ = false;
+    std::vector<mtxRect> pieces_;      // sorted by tile
+    std::vector<uint32_t> tilePiece_;  // tile k's pieces: [tilePiece_[k], tilePiece_[k + 1])
+    std::vector<int> pieceTile_;       // the tile of each piece
     bool batchOpen_ = false;
     size_t batchLimit_ = kBatchLimit;
     std::vector<Waiting> waiting_;
-    std::vector<std::pair<int, uint32_t>> flushOrder_;  // (tile, quad), reused
+    std::vector<std::pair<int, uint32_t>> flushOrder_;  // (tile or piece, quad), reused
     mtxIEPixelShader* heightToNormal_ = nullptr;        // 5200
     std::unique_ptr<mtxImageDx> readBack_;              // 128 x 128, system memory
 };

@@ -55,6 +55,21 @@ int mtxIEViewerLayer::Tile::Upload(int kind) {
     return SUCCEEDED(result) ? 1 : 0;
 }
 
+int mtxIEViewerLayer::Tile::UploadPart(const mtxRect& part) {
+    if (!color) return Upload(kSource);
+    auto* image = dynamic_cast<mtxImageDx*>(layer->source);
+    IDirect3DDevice9* device = editor->GetDevice();
+    IDirect3DSurface9* from = image ? image->GetSurface() : nullptr;
+    if (!device || !from) return 0;
+    if (part.left < x || part.top < y || part.right > x + width || part.bottom > y + height)
+        return 0;
+    if (part.IsEmpty()) return 1;
+    mtxViewDraw::Level level(color);
+    const RECT r = {part.left, part.top, part.right, part.bottom};
+    const POINT to = {part.left - (x - 1), part.top - (y - 1)};
+    return SUCCEEDED(device->UpdateSurface(from, &r, level.surface, &to)) ? 1 : 0;
+}
+
 int mtxIEViewerLayer::Tile::MakeNormalTexture(mtxIEPixelShader* heightToNormal) {
     IDirect3DDevice9* device = editor->GetDevice();
     if (!device || !color || !heightToNormal) return 0;

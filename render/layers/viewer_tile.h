@@ -23,6 +23,10 @@ class mtxIEViewerLayer::Tile {
     // wherever the texture reaches past the image. 0 when the image has no
     // surface or no texture can be had.
     virtual int Upload(int kind);
+    // Uploads the source image's pixels in part (image pixels within the
+    // tile's own) into the colour texture, the rest of it as it is; the whole
+    // tile with its border when it has no colour texture yet.
+    int UploadPart(const mtxRect& part);
     // Renders the colour texture, read as 16-bit heights, into the normal
     // texture (G16R16). 0 without a colour texture or shader.
     int MakeNormalTexture(mtxIEPixelShader* heightToNormal);

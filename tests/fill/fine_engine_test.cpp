@@ -179,6 +179,39 @@ TEST(FineEngine, EndsWithEveryPixelWithAlphaCoveredAndNothingOutside) {
     }
 }
 
+// Stamps taken out of a finished run's account open what they alone
+// covered: the run is no longer finished, and going on covers every pixel
+// with alpha again with the stamps kept. Taking out none changes nothing.
+TEST(FineEngine, ForgottenStampsNoLongerCoverAndTheRunCoversTheirPlaceAgain) {
+    FineRun run(80, 60,
+                [](int x, int y) { return mtxArgb(255, uint32_t(x * 3), uint32_t(y * 4), 90); });
+    ASSERT_LT(run.ToTheEnd(), 200000);
+    ASSERT_TRUE(run.engine->Finished());
+    ASSERT_EQ(run.engine->Uncovered(), 0);
+    const std::vector<mtxStamp> placed = run.target->stamps;
+    ASSERT_EQ(run.engine->PaintedCount(), placed.size());
+    auto stamp = [&](size_t k) { return placed[k]; };
+    run.engine->Forget([](size_t) { return false; }, stamp);
+    EXPECT_TRUE(run.engine->Finished());
+    EXPECT_EQ(run.engine->Uncovered(), 0);
+
+    // The left half's stamps, and every third one elsewhere.
+    auto gone = [&](size_t k) { return placed[k].x < 40 || k % 3 == 0; };
+    run.engine->Forget(gone, stamp);
+    EXPECT_GT(run.engine->Uncovered(), 0);
+    EXPECT_FALSE(run.engine->Finished());
+    ASSERT_LT(run.ToTheEnd(), 200000);
+    EXPECT_EQ(run.engine->Uncovered(), 0);
+    Recorder kept(80, 60, run.shapeOf);
+    for (size_t k = 0; k < run.target->stamps.size(); ++k)
+        if (k >= placed.size() || !gone(k)) kept.Draw(run.target->stamps[k], run.samples);
+    int uncovered = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) uncovered += kept.alpha[size_t(y) * 80 + size_t(x)] < 128;
+    EXPECT_EQ(uncovered, 0);
+    EXPECT_GT(run.target->stamps.size(), placed.size());
+}
+
 // The same stamps, in the same order.
 void ExpectSameStamps(const std::vector<mtxStamp>& a, const std::vector<mtxStamp>& b) {
     ASSERT_EQ(a.size(), b.size());

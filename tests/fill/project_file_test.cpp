@@ -374,4 +374,50 @@ TEST(ProjectFile, ErasuresTravelInTheirOwnChunkOnlyWhenThereAreAny) {
     EXPECT_EQ(bytes, Written());
 }
 
+// Erasures made before stamps that followed them keep when they were made,
+// in a chunk of version 4; times that cannot be are refused by name.
+TEST(ProjectFile, ErasuresMadeBeforeLaterStampsKeepWhenTheyWereMade) {
+    auto version = [](const Bytes& b) { return uint32_t(b[8]) | uint32_t(b[9]) << 8; };
+    mtxProject p;
+    MakeProject(p);
+    ASSERT_EQ(p.log.Erase(41), 1);
+    const mtxStampLog more = stamp_log_test::RandomLog(5, 3, 10);
+    for (uint64_t i = 0; i < more.Count(); ++i) p.log.Append(more.At(i));
+    ASSERT_EQ(p.log.Erase(7), 1);
+    ASSERT_EQ(p.log.Erase(62), 1);
+    Bytes bytes;
+    std::string error;
+    ASSERT_EQ(mtxProjectFile::Write(p, bytes, error), 1) << error;
+    EXPECT_EQ(version(bytes), 4u);
+    std::vector<ChunkAt> chunks = Chunks(bytes);
+    ASSERT_EQ(chunks.size(), 9u);
+    EXPECT_EQ(chunks[7].type, "ERAT");
+    mtxProject back;
+    ASSERT_EQ(mtxProjectFile::Read(bytes.data(), bytes.size(), back, error), 1) << error;
+    ASSERT_EQ(back.log.ErasedCount(), 3u);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(back.log.ErasureStamp(k), p.log.ErasureStamp(k)) << k;
+        EXPECT_EQ(back.log.ErasureMadeAt(k), p.log.ErasureMadeAt(k)) << k;
+    }
+    Bytes again;
+    ASSERT_EQ(mtxProjectFile::Write(back, again, error), 1);
+    EXPECT_EQ(again, bytes);
+
+    // Times in ascending stamp order (7, 41, 62): one before its stamp was
+    // placed, one past the end, and a count that is not the erasures'.
+    for (const std::vector<uint64_t>& times :
+         {std::vector<uint64_t>{3, 7, 60, 65}, std::vector<uint64_t>{3, 65, 60, 66},
+          std::vector<uint64_t>{2, 65, 60}}) {
+        Bytes body;
+        mtxByteWriter w(body);
+        for (uint64_t t : times) w.U64(t);
+        EXPECT_EQ(Read(WithChunk(bytes, "ERAT", body), error), 0) << times[1];
+        EXPECT_NE(error.find("ERAT"), std::string::npos) << error;
+    }
+    Bytes old = bytes;
+    old[8] = 3;
+    EXPECT_EQ(Read(old, error), 0);
+    EXPECT_NE(error.find("version 3"), std::string::npos) << error;
+}
+
 }  // namespace

@@ -16,11 +16,10 @@
 #include "fill/project_file.h"
 #include "fill/sample_collection.h"
 #include "fill/stamp_brush.h"
-#include "image/image_stack.h"
 #include "image/io/image_load.h"
 #include "image/resample.h"
-#include "render/image_dx.h"
 #include "render/layers/flatten_stack.h"
+#include "render/layers/photo_layer.h"
 #include "render/layers/viewer_layer.h"
 #include "tests/render/render_test_support.h"
 
@@ -55,27 +54,19 @@ const mtxImage& Photo() {
 // A photo on a layer of the shared device, the samples and a session.
 struct Scene {
     SampleCollection samples;
-    mtxImageStack stack;
-    std::unique_ptr<mtxIEViewerLayer> layer;
+    mtxPhotoLayer picture;
+    mtxIEViewerLayer* layer = nullptr;
     std::unique_ptr<mtxFillSession> session;
 
     explicit Scene(const mtxImage& photo, int background = 0) {
         mtxImageEditorDevice& editor = render_test::Editor();
-        editor.SetFrameStates();
         samples.Bind(editor);
         samples.sizeMin = 4, samples.sizeMax = 24, samples.overlap = 2;
         samples.background = background, samples.backgroundColor = 0xFF203040u;
         // The runs and the going on below follow the Classic engine's generator.
         samples.fillMode = SampleCollection::kModeClassic;
-        auto image = std::make_unique<mtxImageDx>(editor.GetDevice());
-        image->Create(photo.width, photo.height, 0);
-        image->Lock();
-        for (int y = 0; y < photo.height; ++y)
-            std::copy(photo.Row(y), photo.Row(y) + photo.width, image->Row(y));
-        image->Unlock();
-        stack.AddLayer(0, std::move(image));
-        layer = std::make_unique<mtxIEViewerLayer>(&editor);
-        layer->SetSource(stack.GetLayer(0));
+        EXPECT_EQ(picture.Open(editor, photo), 1);
+        layer = picture.layer.get();
         session = std::make_unique<mtxFillSession>(editor, samples, *layer);
     }
     void AddDiscs() {
@@ -99,7 +90,7 @@ struct Scene {
     }
     void Picture(mtxImage& out) {
         ASSERT_EQ(layer->CommitTiles(), 1);
-        ASSERT_EQ(FlattenStack(stack, out), 1);
+        ASSERT_EQ(FlattenStack(picture.stack, out), 1);
     }
 };
 
@@ -266,6 +257,146 @@ TEST(Replay, StampsByHandAndErasuresAreThePictureTheLogDraws) {
         again.Picture(drawn);
         EXPECT_TRUE(SameBytes(drawn, after)) << "background " << background;
     }
+}
+
+// Erasures scattered over the picture (a few stamps or many, in one call),
+// along strokes and of the stamp under a point, with Undo and Redo between
+// them (the log's end moved, the picture put back as the history keeps it):
+// after each, the picture is the one the log draws whole.
+TEST(Replay, ScatteredErasuresUndoAndRedoAreThePictureTheLogDraws) {
+    mtxImage large;
+    ASSERT_EQ(mtxImageLoad(large, std::string(DAUBRY_TEST_DATA "/photos/coffee.png"), 0), 1);
+    for (int background : {0, 2}) {
+        Scene live(large, background);
+        live.samples.sizeMax = 60;  // stamps across tile edges too
+        live.AddDiscs();
+        live.Prepare(7);
+        live.Place(1500);
+        mtxFillSession& session = *live.session;
+        Scene again(large, background);
+        again.AddDiscs();
+        ASSERT_EQ(again.session->SaveSourceCopy(), 1);
+
+        struct Step {
+            mtxStampLog::Mark mark;
+            std::shared_ptr<mtxImage> picture = std::make_shared<mtxImage>();
+        };
+        std::vector<Step> steps(1), undone;
+        steps[0].mark = session.log.Here();
+        live.Picture(*steps[0].picture);
+        auto putBack = [&](const Step& step) {
+            ASSERT_TRUE(session.log.MoveTo(step.mark));
+            mtxImage& source = *live.layer->source;
+            ASSERT_EQ(source.Lock(), 1);
+            for (int y = 0; y < source.height; ++y)
+                std::copy(step.picture->Row(y), step.picture->Row(y) + source.width, source.Row(y));
+            source.Unlock();
+            for (int row = 0; row < live.layer->rows; ++row)
+                for (int column = 0; column < live.layer->columns; ++column)
+                    live.layer->stackLayer->viewerData.push_back({column, row, 0});
+            ASSERT_EQ(live.layer->UploadChanges(), 1);
+        };
+        std::mt19937 random(uint32_t(background) + 40);
+        int erasures = 0, walks = 0;
+        for (int k = 0; k < 16; ++k) {
+            const uint32_t what = k < 3 ? uint32_t(k) : random() % 5;
+            const uint64_t count = session.log.Count();
+            if (what < 3) {
+                std::vector<uint64_t> list;
+                if (what == 0) {  // anywhere, up to a hundred at once
+                    const size_t n = 1 + random() % 100;
+                    while (list.size() < n) list.push_back(random() % count);
+                } else if (what == 1) {  // along a stroke
+                    const mtxStamp near = session.log.At(random() % count);
+                    list = session.StampsNear(float(near.x), float(near.y), 30);
+                } else {  // the one under a point
+                    const mtxStamp near = session.log.At(random() % count);
+                    const int64_t top = session.StampAt(float(near.x) + 0.5f, float(near.y) + 0.5f);
+                    if (top >= 0) list.push_back(uint64_t(top));
+                }
+                const int64_t n = session.EraseStamps(list);
+                ASSERT_GE(n, 0);
+                erasures += n > 0;
+                undone.clear();
+                steps.push_back({session.log.Here()});
+                live.Picture(*steps.back().picture);
+            } else if (what == 3 && steps.size() > 1) {
+                undone.push_back(std::move(steps.back()));
+                steps.pop_back();
+                putBack(steps.back());
+                ++walks;
+            } else if (what == 4 && !undone.empty()) {
+                steps.push_back(std::move(undone.back()));
+                undone.pop_back();
+                putBack(steps.back());
+                ++walks;
+            }
+            ASSERT_EQ(again.session->Replay(session.log), 1);
+            mtxImage drawn, shown;
+            again.Picture(drawn);
+            live.Picture(shown);
+            ASSERT_TRUE(SameBytes(drawn, shown))
+                << "background " << background << ", step " << k << " (" << what << ")";
+        }
+        EXPECT_GT(erasures, 5);
+        EXPECT_GT(walks, 1);
+    }
+}
+
+// A finished Fine run with stamps erased: they no longer count, so going on
+// covers what they left; and a log taken between erasures and drawn again
+// goes on with the stamps the live run placed, the erasures counted from
+// where they were made.
+TEST(Replay, AFineRunCoversWhatErasedStampsLeftAndGoesOnFromItsLog) {
+    Scene live(Photo(), 2);
+    live.samples.fillMode = SampleCollection::kModeFine;
+    live.AddDiscs();
+    live.Prepare(5);
+    mtxFillSession& session = *live.session;
+    auto toTheEnd = [&] {
+        mtxPlaceResult result = mtxPlaceResult::kPlaced;
+        for (int guard = 0; result != mtxPlaceResult::kFinished && guard < 1000000; ++guard)
+            result = session.Step(1);
+        ASSERT_EQ(result, mtxPlaceResult::kFinished);
+    };
+    toTheEnd();
+    const double full = session.Coverage();
+    ASSERT_GT(full, 0.9);
+    auto eraseEvery = [&](uint64_t nth, uint64_t from) {
+        std::vector<uint64_t> list;
+        for (uint64_t i = from; i < session.log.Count(); i += nth) list.push_back(i);
+        ASSERT_GT(session.EraseStamps(list), 0);
+        session.RecountCoverage();  // as the window does after an eraser stroke
+    };
+    eraseEvery(3, 0);
+    const double erased = session.Coverage();
+    EXPECT_LT(erased, full - 0.05);
+    const uint64_t before = session.log.Count();
+    toTheEnd();
+    EXPECT_GT(session.log.Count(), before) << "the erased stamps' places are covered again";
+    EXPECT_GE(session.Coverage(), full - 0.01);
+
+    // Erased again, partly covered, then the log taken as it stands.
+    eraseEvery(4, 1);
+    live.Place(30);
+    mtxStampLog saved = session.log;
+    live.Place(40);
+    mtxImage uninterrupted;
+    live.Picture(uninterrupted);
+
+    Scene reopened(Photo(), 2);
+    reopened.samples.fillMode = SampleCollection::kModeFine;
+    reopened.AddDiscs();
+    ASSERT_EQ(reopened.session->Reopen(saved), 1);
+    ASSERT_EQ(reopened.session->BeginPreparation(), 1);
+    while (!reopened.session->PrepareSlice()) {
+    }
+    ASSERT_EQ(reopened.session->FinishPreparation(), 1);
+    reopened.Place(40);
+    mtxImage drawn;
+    reopened.Picture(drawn);
+    EXPECT_EQ(reopened.session->log.Serialize(), session.log.Serialize());
+    EXPECT_TRUE(SameBytes(drawn, uninterrupted));
 }
 
 TEST(Replay, AClearedPictureIsDrawnFromItsNewBackground) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -113,6 +114,38 @@ TEST(StampLog, AnyFlippedByteIsRefusedOrReadsAsALogThatWritesItselfBack) {
 
 namespace {
 
+// A stamp's bounds hold its quad's corners with a pixel to spare, and no
+// more than the spare and a pixel's rounding beyond them; its point is the
+// stamp's, compact or kept whole.
+TEST(StampLog, BoundsHoldTheQuadAndLittleMore) {
+    mtxStampLog log = RandomLog(400, 3, 12);
+    for (uint64_t i = 0; i < log.Count(); ++i) {
+        const mtxStamp s = log.At(i);
+        int32_t x = 0, y = 0;
+        log.PointOf(i, x, y);
+        EXPECT_EQ(x, s.x) << i;
+        EXPECT_EQ(y, s.y) << i;
+        float left = 1e30f, top = 1e30f, right = -1e30f, bottom = -1e30f;
+        bool finite = true;
+        for (int k = 0; k < 4; ++k) {
+            float x = 0, y = 0;
+            finite = finite && s.quad.Corner(k, &x, &y);
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+        if (!finite) continue;
+        const mtxRect b = log.Bounds(i);
+        EXPECT_LE(float(b.left), left - 1) << i;
+        EXPECT_LE(float(b.top), top - 1) << i;
+        EXPECT_GE(float(b.right), right + 1) << i;
+        EXPECT_GE(float(b.bottom), bottom + 1) << i;
+        EXPECT_GE(float(b.left), left - 3) << i;
+        EXPECT_GE(float(b.top), top - 3) << i;
+        EXPECT_LE(float(b.right), right + 3) << i;
+        EXPECT_LE(float(b.bottom), bottom + 3) << i;
+    }
+}
+
 // Erasures against a plain set of the stamps erased, through undo, redo and a
 // new erasure that drops what was undone; the bytes read back as the set.
 TEST(StampLog, ErasuresFollowTheEndAndReadBackAsTheSetInEffect) {
@@ -148,6 +181,26 @@ TEST(StampLog, ErasuresFollowTheEndAndReadBackAsTheSetInEffect) {
     EXPECT_EQ(back.ErasedStamps(), log.ErasedStamps());
     for (uint64_t i = 0; i < 50; ++i) EXPECT_EQ(back.Erased(i), sets[at][i]);
     EXPECT_EQ(back.Serialize(), stamps) << "the log's own bytes know nothing of erasures";
+
+    // Each erasure knows how many stamps the log held when it was made; a
+    // log read back takes its erasures as made at its end.
+    mtxStampLog timed = RandomLog(10, 3, 9);
+    ASSERT_EQ(timed.Erase(2), 1);
+    const mtxStampLog::Mark first = timed.Here();
+    const mtxStampLog more = RandomLog(5, 3, 10);
+    for (uint64_t i = 0; i < more.Count(); ++i) timed.Append(more.At(i));
+    ASSERT_EQ(timed.Erase(12), 1);
+    const mtxStampLog::Mark second = timed.Here();
+    EXPECT_EQ(timed.ErasureMadeAt(0), 10u);
+    EXPECT_EQ(timed.ErasureMadeAt(1), 15u);
+    ASSERT_EQ(timed.MoveTo(first), 1);
+    ASSERT_EQ(timed.MoveTo(second), 1);
+    ASSERT_EQ(timed.ErasedCount(), 2u);
+    EXPECT_EQ(timed.ErasureStamp(1), 12u);
+    EXPECT_EQ(timed.ErasureMadeAt(1), 15u);
+    bytes = timed.SerializeErasures();
+    ASSERT_EQ(timed.ParseErasures(bytes.data(), bytes.size(), error), 1) << error;
+    EXPECT_EQ(timed.ErasureMadeAt(0), 15u);
 
     // A mark whose erasures name stamps past its end is refused.
     ASSERT_GT(log.ErasedCount(), 0u);

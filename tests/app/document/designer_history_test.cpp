@@ -157,9 +157,10 @@ TEST_F(DesignerHistoryTest, UndoWhileRunningStopsTheToolAndRecordsTheRunFirst) {
     EXPECT_EQ(Layer(), photo);
 }
 
-// Strokes of the stamp brush and the eraser, Undo and Redo in a random order:
-// after each, the picture is the one its log draws again, and a stroke is
-// one step of the history.
+// Strokes of the stamp brush and the eraser (short ones, and ones that leap
+// across the picture, erasing stamps all over it at each move), Undo and
+// Redo in a random order: after each, the picture is the one its log draws
+// again, and a stroke is one step of the history.
 TEST_F(DesignerHistoryTest, StampStrokesErasuresUndoAndRedoKeepThePictureTheLogsOwn) {
     OpenAndPrepare();
     ASSERT_GT(Run(300), 0u);
@@ -167,7 +168,7 @@ TEST_F(DesignerHistoryTest, StampStrokesErasuresUndoAndRedoKeepThePictureTheLogs
     const POINT o = viewer->LocalToEditor(viewer->PictureOrigin());
     std::mt19937 random(12);
     auto point = [&] { return POINT{o.x + 5 + int(random() % 140), o.y + 5 + int(random() % 90)}; };
-    auto stroke = [&](int which, int moves) {
+    auto stroke = [&](int which, int moves, bool leaps = false) {
         ASSERT_EQ(Designer().SelectTool(which), 1);
         EXPECT_EQ(Designer().ChosenTool(), which);
         POINT p = point();
@@ -175,19 +176,22 @@ TEST_F(DesignerHistoryTest, StampStrokesErasuresUndoAndRedoKeepThePictureTheLogs
         for (int k = 0; k < moves; ++k) {
             p.x = std::clamp(p.x + int(random() % 21) - 10, o.x, o.x + 149);
             p.y = std::clamp(p.y + int(random() % 21) - 10, o.y, o.y + 99);
+            if (leaps) p = point();
             ui_test::Mouse(*editor, mtxOs::WM_MOUSEMOVE, p.x, p.y, mtxOs::MK_LBUTTON);
         }
         ui_test::Mouse(*editor, mtxOs::WM_LBUTTONUP, p.x, p.y);
     };
     int strokes = 0, walks = 0;
-    for (int step = 0; step < 24; ++step) {
+    for (int step = 0; step < 30; ++step) {
         const std::vector<uint32_t> before = Layer();
         const size_t records = History().RecordCount();
         const bool running = tool->state == mtxIEMdfField::kRunning;
-        const uint32_t what = step < 4 ? step % 2 : step < 6 ? uint32_t(step) - 2 : random() % 4;
+        uint32_t what = step < 4 ? step % 2 : step < 6 ? uint32_t(step) - 2 : random() % 5;
+        const bool leaps = what == 4 || step == 3;
+        if (what == 4) what = 1;
         if (what < 2) {
             stroke(what == 0 ? mtxIEDesigner::kToolStamps : mtxIEDesigner::kToolEraser,
-                   int(random() % 6));
+                   int(random() % 6) + (leaps ? 2 : 0), leaps);
             EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped)) << "the run stopped first";
             EXPECT_FALSE(History().InChange());
             EXPECT_LE(History().RecordCount(), records + (running ? 2 : 1))

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -160,8 +161,8 @@ TEST(ViewerLayer, DeviceLossInARunOfStampsKeepsEveryStamp) {
 
 // Stamps of two samples over several tiles, drawn one by one or in a batch
 // that committing at random moments breaks up.
-std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
-    Picture picture(300, 200, 7);
+// Draws them into picture; its tiles are committed at the end.
+void DrawMixedStamps(Picture& picture, bool batched, uint32_t commitSeed) {
     Sample samples[2] = {Sample(32, 8), Sample(20, 9)};
     mtxIEPixelShader* shader = Editor().GetPixelShader(5372);
     std::mt19937 stamps(10), commits(commitSeed);
@@ -186,6 +187,11 @@ std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
         EXPECT_GT(picture.layer.WaitingCount(), 0u);
         EXPECT_EQ(picture.layer.CloseBatch(), 1);
     }
+}
+
+std::vector<uint32_t> MixedStamps(bool batched, uint32_t commitSeed) {
+    Picture picture(300, 200, 7);
+    DrawMixedStamps(picture, batched, commitSeed);
     return picture.Committed();
 }
 
@@ -251,6 +257,82 @@ TEST(ViewerLayer, ShowingTheSameLayerAgainKeepsTheStamps) {
     picture.layer.SetSource(picture.stack.GetLayer(0));
     EXPECT_EQ(picture.layer.DirtyTileCount(), 2);
     EXPECT_TRUE(picture.Committed() == want);
+}
+
+// A clip: rectangles that overlap and cross tile edges become pieces, each
+// within one tile, none overlapping another, together covering every pixel
+// of the rectangles; stamps drawn through it (one by one and in a batch)
+// change exactly the pixels of the pieces, each as drawing them everywhere
+// gives it.
+TEST(ViewerLayer, AClipDrawsItsPiecesAsTheWholeLayerHasThemAndNothingElse) {
+    for (bool batched : {false, true}) {
+        const std::vector<uint32_t> everywhere = MixedStamps(batched, 0);
+        Picture picture(300, 200, 7);
+        std::mt19937 random(batched ? 31 : 32);
+        std::vector<mtxRect> rects = {
+            {120, 20, 135, 140}, {100, 100, 140, 130}, {-5, 190, 20, 230}};
+        for (int k = 0; k < 12; ++k) {
+            const int x = int(random() % 300), y = int(random() % 200);
+            rects.push_back({x, y, x + 1 + int(random() % 50), y + 1 + int(random() % 50)});
+        }
+        picture.layer.SetClip(rects);
+        ASSERT_TRUE(picture.layer.Clipped());
+        const std::vector<mtxRect>& pieces = picture.layer.ClipPieces();
+        std::vector<uint8_t> inPiece(size_t(300) * 200, 0);
+        for (const mtxRect& p : pieces) {
+            ASSERT_FALSE(p.IsEmpty());
+            EXPECT_EQ(p.left / 126, (p.right - 1) / 126) << "a piece in two tiles";
+            EXPECT_EQ(p.top / 126, (p.bottom - 1) / 126) << "a piece in two tiles";
+            for (int y = p.top; y < p.bottom; ++y)
+                for (int x = p.left; x < p.right; ++x) {
+                    ASSERT_EQ(inPiece[size_t(y) * 300 + size_t(x)], 0) << "pieces overlap";
+                    inPiece[size_t(y) * 300 + size_t(x)] = 1;
+                }
+        }
+        for (const mtxRect& r : rects)
+            for (int y = std::max(r.top, 0); y < std::min(r.bottom, 200); ++y)
+                for (int x = std::max(r.left, 0); x < std::min(r.right, 300); ++x)
+                    ASSERT_EQ(inPiece[size_t(y) * 300 + size_t(x)], 1) << "a pixel left out";
+        EXPECT_TRUE(picture.layer.ClipReaches({125, 30, 127, 32}));
+        EXPECT_FALSE(picture.layer.ClipReaches({-40, -40, -30, -30}));
+
+        DrawMixedStamps(picture, batched, 0);
+        picture.layer.ClearClip();
+        const std::vector<uint32_t> clipped = picture.Committed();
+        size_t wrong = 0;
+        for (size_t i = 0; i < clipped.size(); ++i)
+            wrong += clipped[i] != (inPiece[i] ? everywhere[i] : picture.start[i]);
+        EXPECT_EQ(wrong, 0u) << (batched ? "batched" : "one by one");
+    }
+}
+
+// The pieces of a clip taken back from the source image, with the rest of
+// their tiles as drawn: a tile's drawing outside the pieces stays.
+TEST(ViewerLayer, UploadingTheClipReplacesOnlyItsPieces) {
+    Picture picture(260, 140, 22);
+    Sample sample(32, 23);
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(120.0f, 70.0f, 200.0f, 0.3f), 1.0f), 1);
+    const std::vector<uint32_t> stamped = picture.Committed();
+    ASSERT_EQ(DrawStamp(picture.layer, sample, Stamp(120.0f, 70.0f, 200.0f, 1.1f), 1.0f), 1);
+    // The second stamp not committed: the source image still holds the first.
+    picture.layer.SetClip({{100, 40, 160, 90}});
+    ASSERT_EQ(picture.layer.UploadClip(), 1);
+    picture.layer.ClearClip();
+    const std::vector<uint32_t> twice = [&] {
+        Picture copy(260, 140, 22);
+        EXPECT_EQ(DrawStamp(copy.layer, sample, Stamp(120.0f, 70.0f, 200.0f, 0.3f), 1.0f), 1);
+        EXPECT_EQ(DrawStamp(copy.layer, sample, Stamp(120.0f, 70.0f, 200.0f, 1.1f), 1.0f), 1);
+        return copy.Committed();
+    }();
+    const std::vector<uint32_t> got = picture.Committed();
+    size_t wrong = 0;
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 260; ++x) {
+            const size_t i = size_t(y) * 260 + size_t(x);
+            const bool piece = x >= 100 && x < 160 && y >= 40 && y < 90;
+            wrong += got[i] != (piece ? stamped[i] : twice[i]);
+        }
+    EXPECT_EQ(wrong, 0u);
 }
 
 }  // namespace
