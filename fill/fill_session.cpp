@@ -212,8 +212,10 @@ void mtxFillSession::PlaceOnly(bool on) {
     // A step reads the shapes of the samples it places, and a shape not read
     // yet comes from the sample's texture: the device's, not the placing
     // thread's.
+    shapes_.knownOnly = false;
     if (on)
         for (int32_t i = 0; i < samples_.count; ++i) shapes_.Get(samples_, i);
+    shapes_.knownOnly = on;
     layerTarget_.drawing = !on;
 }
 

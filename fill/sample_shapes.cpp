@@ -81,7 +81,7 @@ const mtxSampleShapes::Shape* mtxSampleShapes::Known(const SampleCollection& sam
 }
 
 const mtxSampleShapes::Shape* mtxSampleShapes::Get(const SampleCollection& samples, int32_t index) {
-    if (const Shape* known = Known(samples, index)) return known;
+    if (const Shape* known = Known(samples, index); known || knownOnly) return known;
     if (index < 0 || index >= samples.count) return nullptr;
     const SampleCollection::Sample& sample = samples.samples[index];
     if (!sample.texture || sample.width <= 0 || sample.height <= 0) return nullptr;

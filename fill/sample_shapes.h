@@ -33,6 +33,9 @@ class mtxSampleShapes {
     const Shape* Get(const SampleCollection& samples, int32_t index);
     // The same without reading a texture: null unless the shape is known.
     const Shape* Known(const SampleCollection& samples, int32_t index) const;
+    // While set, Get reads no texture: a shape not known is null. Steps taken
+    // on a thread without the device set it.
+    bool knownOnly = false;
     // Sets the shape of sample index from straight-alpha pixels 0xAARRGGBB
     // (width x height, rows top first), for samples without a texture.
     void Set(int32_t index, const void* texture, const uint32_t* pixels, int width, int height);

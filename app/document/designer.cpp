@@ -469,11 +469,15 @@ void mtxIEDesigner::ConnectCheckpoints(mtxIEMdfField& tool) {
     tool.onCheckpoint = [this] { KeepRecoveryCopy(); };
 }
 
+// The dialogs change the samples and the options a Fast batch reads: the
+// batch out is taken in first, and none goes out while a dialog is open.
 mtxIELawnSampleDlg* mtxIEDesigner::OpenSamplesDialog() {
+    if (mtxIEMdfField* field = FillingTool()) field->Session();
     return editor ? new mtxIELawnSampleDlg(editor, samples) : nullptr;  // the editor owns it
 }
 
 void mtxIEDesigner::OpenFillingDialog() {
+    if (mtxIEMdfField* field = FillingTool()) field->Session();
     if (editor) new mtxIELawnFillingDlg(editor, samples, this);
 }
 

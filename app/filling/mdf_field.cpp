@@ -106,6 +106,7 @@ mtxIEMdfField::~mtxIEMdfField() {
 }
 
 void mtxIEMdfField::BuildToolBar() {
+    Settle();  // the bar shows the session's coverage
     mtxIEMdf::BuildToolBar();
     if (!toolBar) return;
     static const struct {
@@ -454,7 +455,9 @@ void mtxIEMdfField::OnTimer(uintptr_t id) {
 }
 
 void mtxIEMdfField::Tick() {
-    if (state != kRunning) return;
+    // Placed on this thread, a step re-entered the message loop: no batch
+    // inside the batch.
+    if (placingInline_ || state != kRunning) return;
     if (!SessionCurrent() || !session_->prepared) {
         state = kStopped;
         CancelChange();
@@ -464,6 +467,8 @@ void mtxIEMdfField::Tick() {
         TickAhead();
         return;
     }
+    // The speed may have changed with a Fast batch out.
+    Settle();
     // The checkpoint goes by the time of the last placement: the clock is
     // read by the pace alone.
     uint32_t placedAt = lastCheckpoint_;
@@ -486,9 +491,6 @@ void mtxIEMdfField::Tick() {
 // one launched at once. The session is the worker's from the launch until
 // TakeAhead; everything else that touches it settles first.
 void mtxIEMdfField::TickAhead() {
-    // Placed on this thread, a step re-entered the message loop: no batch
-    // inside the batch.
-    if (placingInline_) return;
     if (worker_ && worker_->Busy()) {
         if (clock() - lastLaunch_ < mtxFillPace::kFrameMs) return;
         handIn_.store(true, std::memory_order_relaxed);
@@ -511,12 +513,18 @@ void mtxIEMdfField::TickAhead() {
         if (onCheckpoint) onCheckpoint();
         if (state != kRunning) return;
     }
-    LaunchAhead(now);
-    DrawTaken();
+    // A batch placed here is drawn at once: none is left out between ticks.
+    if (LaunchAhead(now))
+        DrawTaken();
+    else
+        Settle();
 }
 
-void mtxIEMdfField::LaunchAhead(uint32_t now) {
-    if (placeOnWorker && !worker_) {
+bool mtxIEMdfField::LaunchAhead(uint32_t now) {
+    // An open dialog may change the samples between two ticks, while a batch
+    // on the worker would be reading them.
+    const bool onWorker = placeOnWorker && !(editor && editor->TopModal());
+    if (onWorker && !worker_) {
         worker_ = std::make_unique<mtxJobThread>();
         if (!worker_->Start()) worker_.reset();
     }
@@ -525,13 +533,14 @@ void mtxIEMdfField::LaunchAhead(uint32_t now) {
     handIn_.store(false, std::memory_order_relaxed);
     session_->PlaceOnly(true);
     auto job = [this, session = session_.get(), now] { PlaceAhead(*session, now); };
-    if (worker_) {
+    if (onWorker && worker_) {
         worker_->Hand(job);
-        return;
+        return true;
     }
     placingInline_ = true;
     job();
     placingInline_ = false;
+    return false;
 }
 
 // On the worker: steps until the batch is handed in, for at most
@@ -557,7 +566,9 @@ void mtxIEMdfField::PlaceAhead(mtxFillSession& session, uint32_t now) {
 }
 
 void mtxIEMdfField::TakeAhead() {
-    if (!ahead_.launched) return;
+    // From inside a step placed on this thread the batch is not taken: the
+    // step under way still places without drawing.
+    if (!ahead_.launched || placingInline_) return;
     // The batch ends after the step under way.
     handIn_.store(true, std::memory_order_relaxed);
     if (worker_) worker_->Wait();

@@ -246,7 +246,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     // What a step's result means for the run; false when it stopped.
     bool AfterStep(mtxPlaceResult result, const mtxStamp* stamp);
     void TickAhead();
-    void LaunchAhead(uint32_t now);
+    // Places the next batch, on the worker (true) or on this thread (false).
+    bool LaunchAhead(uint32_t now);
     void PlaceAhead(mtxFillSession& session, uint32_t now);
     // Waits for the worker's batch and takes its stamps, to draw.
     void TakeAhead();

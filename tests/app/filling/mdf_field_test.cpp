@@ -623,6 +623,14 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
         tool->OnTimer(tool->timerId);
         mtxOs::SleepMilliseconds(1);
     }
+    // Calm chosen as the Filling dialog chooses it, with a batch out: the
+    // Calm steps come after the batch's, drawn.
+    tool->OnTimer(tool->timerId);
+    samples.speed = SampleCollection::kSpeedCalm;
+    for (int i = 0; i < 10; ++i) {
+        tool->OnTimer(tool->timerId);
+        mtxOs::SleepMilliseconds(mtxFillPace::kCalmInterval + 1);
+    }
     tool->Process(mtxIEMdfField::kStop, 0);
     const uint64_t steps = tool->Session()->steps;
     EXPECT_GE(steps, 600u);
