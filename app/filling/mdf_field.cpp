@@ -85,8 +85,10 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
 }
 
 mtxIEMdfField::~mtxIEMdfField() {
-    // The worker's batch is drawn where the layer is still the session's.
-    if (HasPicture() && SessionCurrent()) Settle();
+    // A batch placed and not drawn is drawn where the layer is still the
+    // session's (without one, the picture may be gone already).
+    const bool placedNotDrawn = ahead_.launched || !taken_.empty();
+    if (placedNotDrawn && HasPicture() && SessionCurrent()) Settle();
     Abandon();
     state = kStopped;
     painting_ = false;  // a stroke under way is not recorded by a tool that goes
