@@ -95,6 +95,12 @@ class ToolTest : public ::testing::Test {
     }
     // Handles posted actions until the tool is prepared or no task runs.
     void WaitForPreparation() { fill_test::WaitForPreparation(*tool); }
+    // Go, and the preparation to its end: whether the session is prepared.
+    bool GoAndPrepare() {
+        tool->Process(mtxIEMdfField::kGo, 0);
+        WaitForPreparation();
+        return tool->Prepared();
+    }
     // Timer messages every step ms of the fake clock; the clock times of
     // the placements.
     std::vector<uint32_t> Ticks(int count, uint32_t step) {
@@ -323,9 +329,7 @@ TEST_F(ToolTest, BackgroundZeroWipesToTheColourAndTheOptionsChangeIt) {
     samples.backgroundColor = 0xFF102030u;
     Picture picture(editor, 120, 80);
     Open(picture);
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
+    ASSERT_TRUE(GoAndPrepare());
     std::vector<uint32_t> wiped(size_t(120) * 80, 0xFF102030u);
     EXPECT_EQ(PixelsOf(picture.Image()), wiped);
     EXPECT_EQ(PixelsOf(tool->Session()->sourceCopy), picture.pixels) << "the copy is the photo";
@@ -468,9 +472,7 @@ TEST_F(ToolTest, AnotherPictureOpeningDuringPreparationCancelsIt) {
         EXPECT_EQ(Ticks(20, 5).size(), 0u);
         EXPECT_EQ(PixelsOf(second.Image()), second.pixels) << "no background of a late completion";
 
-        tool->Process(mtxIEMdfField::kGo, 0);
-        WaitForPreparation();
-        ASSERT_TRUE(tool->Prepared());
+        ASSERT_TRUE(GoAndPrepare());
         EXPECT_EQ(PixelsOf(tool->Session()->sourceCopy), second.pixels);
         EXPECT_EQ(tool->Session()->segmentation.width, 200);
         tool->OnPictureOpening();
@@ -491,9 +493,7 @@ TEST_F(ToolTest, TheScreenFollowsThePlacementsThroughPartialRepaints) {
         tick = speed == SampleCollection::kSpeedFast ? 1 : 0;
         Picture picture(editor, 200, 140);
         Open(picture);
-        tool->Process(mtxIEMdfField::kGo, 0);
-        WaitForPreparation();
-        ASSERT_TRUE(tool->Prepared());
+        ASSERT_TRUE(GoAndPrepare());
         editor.Paint();
         uint64_t frames = editor.frameCount;
         for (int i = 0; i < 120; ++i) {
@@ -652,9 +652,7 @@ TEST_F(ToolTest, AFastBatchKeepsToItsTimeAndNeverNests) {
     samples.speed = SampleCollection::kSpeedFast;
     Picture picture(editor, 160, 120);
     Open(picture);
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
+    ASSERT_TRUE(GoAndPrepare());
     mtxFillSession* session = tool->Session();
     uint64_t batchStart = 0;
     auto batch = [&] {
@@ -690,9 +688,7 @@ TEST_F(ToolTest, AFineRunStopsAtItsEndAndGoAddsAnother) {
     FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
+    ASSERT_TRUE(GoAndPrepare());
     RunToTheEnd();
     EXPECT_NE(tool->state, mtxIEMdfField::kRunning) << "the run ended by itself";
     uint64_t first = tool->placements;
@@ -734,9 +730,7 @@ TEST_F(ToolTest, AProtectStrokeByMouseKeepsTheFineRunOffWhatItCovers) {
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(set, 700);
 
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
+    ASSERT_TRUE(GoAndPrepare());
     tool->RefreshLayer();
     const std::vector<uint32_t> bare = PixelsOf(picture.Image());
     for (int i = 0; i < 40; ++i) {
@@ -777,9 +771,7 @@ TEST_F(ToolTest, PixelsProtectedDuringTheRunAreNotLeftToCover) {
     FineAndFast();
     Picture picture(editor, 96, 72);
     Open(picture);
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
+    ASSERT_TRUE(GoAndPrepare());
     ASSERT_EQ(tool->state, mtxIEMdfField::kRunning);
     std::vector<mtxMapStroke> strokes;
     tool->onStroke = [&](const mtxMapStroke& stroke) { strokes.push_back(stroke); };
@@ -952,9 +944,7 @@ TEST_F(ToolTest, TheBarShowsTheRateAndInFastTheTimeLeft) {
     tick = 1;
     Picture picture(editor, 200, 140);
     Open(picture);
-    tool->Process(mtxIEMdfField::kGo, 0);
-    WaitForPreparation();
-    ASSERT_TRUE(tool->Prepared());
+    ASSERT_TRUE(GoAndPrepare());
     Ticks(30, 20);  // batches of 20 steps: still short of the stop
     const std::string& text = tool->coverageLabel->text;
     EXPECT_EQ(text.rfind("Covered ", 0), 0u) << text;
