@@ -555,10 +555,13 @@ TEST_F(ToolTest, TheEngineNeverRunsOnAnotherPicturesAnalysis) {
 TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
     AddDiscs(samples, editor.GetDevice(), 3);
     samples.sizeMin = 3, samples.sizeMax = 30;
+    // Large enough that a batch of the worker, on a busy machine, never
+    // reaches the end of the run (the Calm run to compare would end there).
+    constexpr int kWidth = 320, kHeight = 240;
     auto fill = [&](uint32_t speed, uint64_t steps, uint64_t stopAt, uint64_t* widest) {
         samples.speed = speed;
         tick = speed == SampleCollection::kSpeedFast ? 1 : 0;
-        Picture picture(editor, 160, 120);
+        Picture picture(editor, kWidth, kHeight);
         Open(picture);
         tool->Process(mtxIEMdfField::kGo, 0);
         EXPECT_NE(tool->Session(), nullptr);
@@ -612,7 +615,7 @@ TEST_F(ToolTest, TheSpeedAndStopsInsideABatchDoNotChangeThePicture) {
     tool->placeOnWorker = true;
     tool->clock = [] { return mtxOs::Milliseconds(); };
     samples.speed = SampleCollection::kSpeedFast;
-    Picture picture(editor, 160, 120);
+    Picture picture(editor, kWidth, kHeight);
     Open(picture);
     tool->Process(mtxIEMdfField::kGo, 0);
     ASSERT_NE(tool->Session(), nullptr);
