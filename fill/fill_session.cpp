@@ -219,7 +219,7 @@ void mtxFillSession::PlaceOnly(bool on) {
     layerTarget_.drawing = !on;
 }
 
-int mtxFillSession::DrawPlaced(const std::vector<mtxStamp>& stamps) {
+int mtxFillSession::DrawPlaced(std::span<const mtxStamp> stamps) {
     // The layer target's own switch is the placing thread's: it may be
     // placing the next stamps meanwhile.
     int result = 1;

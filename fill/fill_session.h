@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "fill/coverage_mask.h"
@@ -96,7 +97,7 @@ class mtxFillSession {
     // gives 0 when a stamp could not be drawn. Switching it on reads every
     // sample's shape from its texture first, on the device's thread.
     void PlaceOnly(bool on);
-    int DrawPlaced(const std::vector<mtxStamp>& stamps);
+    int DrawPlaced(std::span<const mtxStamp> stamps);
 
     // The share of the photo covered by stamps of alpha at least one half
     // since the background was last applied, 0..1.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <new>
 #include <random>
+#include <system_error>
 #include <thread>
 
 #include "base/base_thread.h"
@@ -128,14 +129,8 @@ mtxChangeHistory::mtxChangeHistory(uint64_t budget, std::unique_ptr<mtxFile> jou
 
 // The temporary journal lost its name when it was made; closing it frees its
 // space.
-mtxChangeHistory::~mtxChangeHistory() = default;
-
-std::string mtxChangeHistory::UndoName() const {
-    return CanUndo() ? records_[cursor_ - 1].name : std::string();
-}
-
-std::string mtxChangeHistory::RedoName() const {
-    return CanRedo() ? records_[cursor_].name : std::string();
+mtxChangeHistory::~mtxChangeHistory() {
+    DropPending();
 }
 
 uint64_t mtxChangeHistory::JournalBytes() const {
@@ -145,6 +140,7 @@ uint64_t mtxChangeHistory::JournalBytes() const {
 }
 
 void mtxChangeHistory::Clear() {
+    DropPending();
     snapshot_.reset();
     records_.clear();
     cursor_ = 0;
@@ -153,6 +149,7 @@ void mtxChangeHistory::Clear() {
 }
 
 void mtxChangeHistory::Disable() {
+    DropPending();
     enabled_ = false;
     snapshot_.reset();
     records_.clear();
@@ -242,7 +239,11 @@ int mtxChangeHistory::Compact() {
 }
 
 // Appends a finished record (header fields other than the links already set).
-int mtxChangeHistory::Append(std::vector<uint8_t>& record, const std::string& name) {
+int mtxChangeHistory::Append(std::vector<uint8_t>& record, const std::string& name,
+                             uint64_t serial) {
+    // A record made later was in the making: whatever comes next comes after it.
+    Settle();
+    if (!enabled_) return 0;
     if (!OpenJournal()) {
         Disable();
         return 0;
@@ -276,7 +277,7 @@ int mtxChangeHistory::Append(std::vector<uint8_t>& record, const std::string& na
     entry.position = uint32_t(fileEnd_);
     entry.size = uint32_t(record.size());
     entry.name = name;
-    entry.serial = ++serial_;
+    entry.serial = serial ? serial : ++serial_;
     if (!WriteAt(fileEnd_, record.data(), record.size())) return Disable(), 0;
     records_.push_back(entry);
     if (records_.size() > 1 && !WriteLinks(records_.size() - 2)) return Disable(), 0;
@@ -407,6 +408,66 @@ void DeflateTilesInParallel(mtxCompressor& deflate, const mtxColor* const* oldRo
 
 }  // namespace
 
+// A pixel record in the making: the tiles that differ, deflated as they were
+// and as they are, on the history's thread or the caller's.
+struct mtxChangeHistory::Pending {
+    int layer = -1, width = 0, height = 0;
+    std::u16string name;
+    uint64_t serial = 0;  // reserved for it when made later; 0: the next one
+    std::unique_ptr<Snapshot> before;
+    std::vector<mtxColor> after;  // a copy of the layer when made later
+    std::vector<const mtxColor*> oldRows, newRows;
+    std::vector<DeflatedTile> tiles;
+    std::vector<uint8_t> record;
+    bool deflated = false, outOfMemory = false;
+    std::thread thread;
+
+    void FindChangedTiles() {
+        int columns = (width + kEdge - 1) / kEdge, rows = (height + kEdge - 1) / kEdge;
+        for (int row = 0; row < rows; ++row) {
+            for (int column = 0; column < columns; ++column) {
+                Tile tile{uint16_t(column), uint16_t(row)};
+                TileArea area = AreaOf(tile, width, height);
+                if (TileDiffers(oldRows.data(), newRows.data(), area))
+                    tiles.push_back(DeflatedTile{tile, area, {}, {}, false});
+            }
+        }
+    }
+    // Memory running out costs the record (outOfMemory), never the caller.
+    void Deflate(mtxCompressor& deflate) {
+        try {
+            DeflateTilesInParallel(deflate, oldRows.data(), newRows.data(), tiles);
+            deflated =
+                std::all_of(tiles.begin(), tiles.end(), [](const DeflatedTile& t) { return t.ok; });
+            if (deflated) Assemble();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+        // The copies are not needed any more.
+        before.reset();
+        std::vector<mtxColor>().swap(after);
+        std::vector<DeflatedTile>().swap(tiles);
+    }
+    void Assemble() {
+        record = NewRecord(uint32_t(layer), kKindPixels, name);
+        size_t counts = record.size();
+        record.resize(record.size() + kPixelsHeader);
+        Put32(record, counts, uint32_t(width));
+        Put32(record, counts + 4, uint32_t(height));
+        for (const DeflatedTile& tile : tiles) {
+            size_t at = record.size();
+            record.resize(at + kTileHeader);
+            Put16(record, at, tile.tile.column);
+            Put16(record, at + 2, tile.tile.row);
+            Put32(record, at + 4, uint32_t(tile.before.size()));
+            Put32(record, at + 8, uint32_t(tile.after.size()));
+            record.insert(record.end(), tile.before.begin(), tile.before.end());
+            record.insert(record.end(), tile.after.begin(), tile.after.end());
+        }
+        Put32(record, counts + 8, uint32_t(tiles.size()));
+    }
+};
+
 // Memory for the copy or a record may run out on a large picture; that costs
 // the history, never the picture.
 int mtxChangeHistory::BeginChange(mtxImageStack& stack, int layer, const std::string& name) {
@@ -423,8 +484,11 @@ int mtxChangeHistory::BeginChange(mtxImageStack& stack, int layer, const std::st
 int mtxChangeHistory::EndChange(mtxImageStack& stack) {
     if (!snapshot_ || !enabled_) return 0;
     std::unique_ptr<Snapshot> before = std::move(snapshot_);
+    // Records join the journal in the order they were made.
+    Settle();
+    if (!enabled_) return 0;
     try {
-        return RecordDifferences(stack, *before);
+        return RecordDifferences(stack, std::move(before));
     } catch (const std::bad_alloc&) {
         Clear();
         return 0;
@@ -454,10 +518,10 @@ void mtxChangeHistory::CancelChange() {
     snapshot_.reset();
 }
 
-int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, const Snapshot& before) {
-    mtxImageStack::Layer* stackLayer = stack.GetLayer(before.layer);
+int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, std::unique_ptr<Snapshot> before) {
+    mtxImageStack::Layer* stackLayer = stack.GetLayer(before->layer);
     mtxImage* image = stackLayer ? stackLayer->source.get() : nullptr;
-    if (!image || image->width != before.width || image->height != before.height) {
+    if (!image || image->width != before->width || image->height != before->height) {
         // The layer is gone or was replaced: the records no longer describe it.
         Clear();
         return enabled_ ? 1 : 0;
@@ -467,43 +531,73 @@ int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, const Snapshot& be
         Clear();
         return enabled_ ? 1 : 0;
     }
-    std::vector<const mtxColor*> oldRows(size_t(before.height)), newRows(size_t(before.height));
-    for (int y = 0; y < before.height; ++y) {
-        oldRows[size_t(y)] = before.pixels.data() + size_t(y) * before.width;
-        newRows[size_t(y)] = image->Row(y);
-    }
-
-    std::u16string name = StoredName(before.name);
-    std::vector<uint8_t> record = NewRecord(uint32_t(before.layer), kKindPixels, name);
-    size_t counts = record.size();
-    record.resize(record.size() + kPixelsHeader);
-    Put32(record, counts, uint32_t(before.width));
-    Put32(record, counts + 4, uint32_t(before.height));
-    std::vector<DeflatedTile> changed;
-    int columns = (before.width + kEdge - 1) / kEdge, rows = (before.height + kEdge - 1) / kEdge;
-    for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < columns; ++column) {
-            Tile tile{uint16_t(column), uint16_t(row)};
-            TileArea area = AreaOf(tile, before.width, before.height);
-            if (!TileDiffers(oldRows.data(), newRows.data(), area)) continue;
-            changed.push_back(DeflatedTile{tile, area, {}, {}, false});
+    auto job = std::make_unique<Pending>();
+    job->layer = before->layer;
+    job->width = before->width, job->height = before->height;
+    job->name = StoredName(before->name);
+    // Made later, the record reads a copy: the layer goes on changing.
+    if (recordLater_) job->after.resize(size_t(image->width) * image->height);
+    job->oldRows.resize(size_t(before->height));
+    job->newRows.resize(size_t(before->height));
+    for (int y = 0; y < before->height; ++y) {
+        job->oldRows[size_t(y)] = before->pixels.data() + size_t(y) * before->width;
+        if (!recordLater_) {
+            job->newRows[size_t(y)] = image->Row(y);
+            continue;
         }
+        mtxColor* row = job->after.data() + size_t(y) * before->width;
+        std::memcpy(row, image->Row(y), size_t(before->width) * 4);
+        job->newRows[size_t(y)] = row;
     }
-    if (changed.empty()) return 1;
-    DeflateTilesInParallel(*deflate_, oldRows.data(), newRows.data(), changed);
-    for (const DeflatedTile& tile : changed) {
-        if (!tile.ok) return Disable(), 0;
-        size_t at = record.size();
-        record.resize(at + kTileHeader);
-        Put16(record, at, tile.tile.column);
-        Put16(record, at + 2, tile.tile.row);
-        Put32(record, at + 4, uint32_t(tile.before.size()));
-        Put32(record, at + 8, uint32_t(tile.after.size()));
-        record.insert(record.end(), tile.before.begin(), tile.before.end());
-        record.insert(record.end(), tile.after.begin(), tile.after.end());
+    job->FindChangedTiles();
+    if (job->tiles.empty()) return 1;
+    job->before = std::move(before);
+    if (!recordLater_) {
+        job->Deflate(*deflate_);
+        return Finish(*job);
     }
-    Put32(record, counts + 8, uint32_t(changed.size()));
-    return Append(record, mtxUtf16ToUtf8(name));
+    job->serial = ++serial_;
+    Pending* made = job.get();
+    try {
+        job->thread = std::thread([made] {
+            mtxCompressorZLIB15 own;
+            made->Deflate(own);
+        });
+    } catch (const std::system_error&) {
+        job->Deflate(*deflate_);  // no thread to spare: made here
+    }
+    pending_ = std::move(job);
+    return 1;
+}
+
+std::string mtxChangeHistory::UndoName() const {
+    if (!CanUndo()) return std::string();
+    return pending_ ? mtxUtf16ToUtf8(pending_->name) : records_[cursor_ - 1].name;
+}
+
+std::string mtxChangeHistory::RedoName() const {
+    return CanRedo() ? records_[cursor_].name : std::string();
+}
+
+int mtxChangeHistory::Finish(Pending& job) {
+    if (job.outOfMemory) {
+        Clear();
+        return 0;
+    }
+    if (!job.deflated) return Disable(), 0;
+    return Append(job.record, mtxUtf16ToUtf8(job.name), job.serial);
+}
+
+int mtxChangeHistory::Settle() {
+    if (!pending_) return 1;
+    std::unique_ptr<Pending> job = std::move(pending_);
+    if (job->thread.joinable()) job->thread.join();
+    return Finish(*job);
+}
+
+void mtxChangeHistory::DropPending() {
+    if (pending_ && pending_->thread.joinable()) pending_->thread.join();
+    pending_.reset();
 }
 
 int mtxChangeHistory::RecordOpacity(int layer, uint8_t before, uint8_t after,
@@ -596,6 +690,7 @@ int mtxChangeHistory::Redo(mtxImageStack& stack, mtxBaseThread* worker, Step* st
 }
 
 int mtxChangeHistory::Walk(mtxImageStack& stack, mtxBaseThread* worker, bool backward, Step* step) {
+    Settle();
     if (snapshot_ || !(backward ? CanUndo() : CanRedo())) return 0;
     // The worker may be reading the layers; it waits while they change.
     bool paused = worker && worker->SendRequest(kRequestPause) == mtxBaseThread::kSuccess;

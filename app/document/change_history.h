@@ -30,7 +30,11 @@ class mtxFile;
 // only the ability to undo is lost.
 //
 // Every call runs on the user-interface thread, like every other use of the
-// stack's layers.
+// stack's layers. Deflating a large change takes long; with RecordLater on,
+// EndChange only finds the tiles that differ and copies the layer, and a
+// thread of the history's own deflates them. The record joins the journal
+// before anything else reads or writes it (Settle), and the questions about
+// the records answer meanwhile as if it were there.
 class mtxChangeHistory {
   public:
     static constexpr int kTileEdge = 128;
@@ -89,6 +93,12 @@ class mtxChangeHistory {
     int EndChange(mtxImageStack& stack);
     // Forgets the open change without recording it.
     void CancelChange();
+    // Whether EndChange leaves deflating its record to a thread (off at first).
+    void RecordLater(bool on) { recordLater_ = on; }
+    // Waits for a record being made and appends it; 0 when that failed
+    // (history is then off or emptied, as EndChange would have left it).
+    int Settle();
+    bool Settling() const { return pending_ != nullptr; }
     bool InChange() const { return snapshot_ != nullptr; }
 
     // Records a change of a layer's opacity from before to after (the caller
@@ -127,8 +137,8 @@ class mtxChangeHistory {
     // this history), so a caller can keep what goes with it; 0 before any.
     uint64_t LastSerial() const { return serial_; }
 
-    bool CanUndo() const { return enabled_ && cursor_ > 0; }
-    bool CanRedo() const { return enabled_ && cursor_ < records_.size(); }
+    bool CanUndo() const { return enabled_ && (cursor_ > 0 || pending_); }
+    bool CanRedo() const { return enabled_ && !pending_ && cursor_ < records_.size(); }
     // The name of the record Undo or Redo would walk; empty when none.
     std::string UndoName() const;
     std::string RedoName() const;
@@ -137,8 +147,9 @@ class mtxChangeHistory {
     // History that was switched off stays off.
     void Clear();
     int Enabled() const { return enabled_ ? 1 : 0; }
-    size_t RecordCount() const { return records_.size(); }
-    // Bytes of records kept.
+    // A record being made drops the records Redo would walk.
+    size_t RecordCount() const { return pending_ ? cursor_ + 1 : records_.size(); }
+    // Bytes of records kept (a record being made counts once settled).
     uint64_t JournalBytes() const;
     // The file's length: records kept and space not yet compacted away.
     uint64_t JournalFileBytes() const { return fileEnd_; }
@@ -151,16 +162,20 @@ class mtxChangeHistory {
         uint64_t serial = 0;
     };
     struct Snapshot;
+    struct Pending;
 
     int TakeSnapshot(mtxImageStack& stack, int layer, const std::string& name);
-    int RecordDifferences(mtxImageStack& stack, const Snapshot& before);
+    int RecordDifferences(mtxImageStack& stack, std::unique_ptr<Snapshot> before);
+    // Appends a record made; 0 when it could not be made or kept.
+    int Finish(Pending& job);
     int Walk(mtxImageStack& stack, mtxBaseThread* worker, bool backward, Step* step);
     int Apply(mtxImageStack& stack, const Record& record, bool backward, Step* step);
     int ApplyPixels(mtxImageStack& stack, const std::vector<uint8_t>& bytes, size_t at,
                     int layerIndex, bool backward, Step* step);
     int ApplyLayer(mtxImageStack& stack, const std::vector<uint8_t>& bytes, size_t at,
                    int layerIndex, bool insert);
-    int Append(std::vector<uint8_t>& record, const std::string& name);
+    int Append(std::vector<uint8_t>& record, const std::string& name, uint64_t serial = 0);
+    void DropPending();
     int OpenJournal();
     int WriteAt(uint64_t position, const void* bytes, size_t count);
     int ReadAt(uint64_t position, void* bytes, size_t count);
@@ -179,4 +194,6 @@ class mtxChangeHistory {
     bool enabled_ = true;
     uint64_t serial_ = 0;
     std::unique_ptr<Snapshot> snapshot_;
+    bool recordLater_ = false;
+    std::unique_ptr<Pending> pending_;
 };

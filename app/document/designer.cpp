@@ -108,6 +108,9 @@ void mtxIEDesigner::InstrOptionsBar::Empty() {
 mtxIEDesigner::mtxIEDesigner(mtxIECtrl* parent, SampleCollection& collection)
     : mtxIECtrl(parent), samples(collection) {
     demoPhoto = mtxDemoPhoto();
+    // A change of a large picture takes a while to record: the window goes
+    // on meanwhile (a run starts right after its background is recorded).
+    History().RecordLater(true);
     // The tool lets go of the old picture (and stops preparing it) first.
     document_.onPictureGoing = [this] {
         logSpans_.clear();

@@ -1,7 +1,10 @@
 #include "app/filling/mdf_field.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/filling/lawn_sample_dlg.h"
 #include "base/application.h"
@@ -22,6 +25,22 @@
 #include "ui/viewer/viewer.h"
 
 namespace {
+
+// With DAUBRY_RUN_LOG naming a file, the steady clock's microsecond (the
+// frame log's clock) at which each run starts and stops, so a benchmark can
+// tell the frames of a run from those of its preparation.
+void NoteRun(const char* what) {
+    const char* path = std::getenv("DAUBRY_RUN_LOG");
+    if (!path || !*path) return;
+    std::FILE* file = std::fopen(path, "a");
+    if (!file) return;
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::fprintf(
+        file, "%lld %s\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()),
+        what);
+    std::fclose(file);
+}
 
 uint64_t NextSessionNumber() {
     static uint64_t made = 0;  // sessions live on the user-interface thread
@@ -327,6 +346,7 @@ void mtxIEMdfField::StartRunning() {
     pace.Restart(now);
     rate.Restart(now, session_->stamps, session_->Coverage());
     ShowCoverage(true);
+    NoteRun("start");
 }
 
 void mtxIEMdfField::Stop() {
@@ -349,6 +369,7 @@ void mtxIEMdfField::EndRun() {
     // The last batch shows before the change is recorded, which takes a
     // while on a large picture: the picture stands still as soon as it stops.
     ShowDrawnNow();
+    NoteRun("stop");
     RefreshLayer();
     EndChange();
     if (onCheckpoint) onCheckpoint();
@@ -491,12 +512,22 @@ void mtxIEMdfField::Tick() {
 // the window shows it, so the engine's steps have a core of their own. A
 // frame after its launch the batch is handed in as it stands, and the next
 // one launched at once. The session is the worker's from the launch until
-// TakeAhead; everything else that touches it settles first.
+// TakeAhead; everything else that touches it settles first. A frame draws
+// stamps for kDrawMs at most: when the drawing falls behind the placing, no
+// batch goes out until the frames have caught up, so the picture on the
+// screen stays within a frame of the log.
 void mtxIEMdfField::TickAhead() {
+    if (DrewThisFrame()) return;
     if (worker_ && worker_->Busy()) {
         if (clock() - lastLaunch_ < mtxFillPace::kFrameMs) return;
         handIn_.store(true, std::memory_order_relaxed);
+        // A long step finishes the batch; the window goes on showing meanwhile.
+        if (worker_->Busy()) {
+            DrawTaken(mtxFillPace::kDrawMs);
+            return;
+        }
     }
+    const size_t behind = taken_.size();
     TakeAhead();
     if (ahead_.ended) {
         DrawTaken();
@@ -515,11 +546,21 @@ void mtxIEMdfField::TickAhead() {
         if (onCheckpoint) onCheckpoint();
         if (state != kRunning) return;
     }
+    if (behind > drawnLastFrame_) {
+        drawnLastFrame_ = DrawTaken(mtxFillPace::kDrawMs);
+        return;
+    }
     // A batch placed here is drawn at once: none is left out between ticks.
     if (LaunchAhead(now))
-        DrawTaken();
+        drawnLastFrame_ = DrawTaken(mtxFillPace::kDrawMs);
     else
         Settle();
+}
+
+// Stamps are drawn once a frame: the window shows at most one frame every
+// kFrameMs, and a tick drawing while that frame waits would hold it back.
+bool mtxIEMdfField::DrewThisFrame() const {
+    return clock() - drawnAt_ < mtxFillPace::kFrameMs;
 }
 
 bool mtxIEMdfField::LaunchAhead(uint32_t now) {
@@ -580,14 +621,38 @@ void mtxIEMdfField::TakeAhead() {
     ahead_.stamps.clear();
 }
 
-void mtxIEMdfField::DrawTaken() {
-    if (taken_.empty() || !session_) return taken_.clear();
+size_t mtxIEMdfField::DrawTaken(uint32_t budgetMs) {
+    if (taken_.empty() || !session_) {
+        taken_.clear();
+        return 0;
+    }
+    const uint32_t start = clock();
+    size_t drawn = 0;
+    while (drawn < taken_.size()) {
+        const uint32_t spent = clock() - start;
+        if (budgetMs && drawn && spent >= budgetMs) break;
+        drawn += DrawChunk(drawn, budgetMs ? budgetMs - spent : 0);
+    }
+    placements += drawn;
+    taken_.erase(taken_.begin(), taken_.begin() + std::ptrdiff_t(drawn));
+    if (drawn) drawnAt_ = start;
+    return drawn;
+}
+
+// Draws taken stamps from the index given as one batch: all that are left,
+// or as many as the recent drawing says fit in budgetMs.
+size_t mtxIEMdfField::DrawChunk(size_t from, uint32_t budgetMs) {
+    constexpr size_t kFewest = 8;
+    size_t count = taken_.size() - from;
+    if (budgetMs) count = std::min(count, std::max(kFewest, size_t(stampsPerMs_ * budgetMs)));
+    const uint32_t start = clock();
     session_->OpenBatch();
-    session_->DrawPlaced(taken_);
+    session_->DrawPlaced(std::span<const mtxStamp>(taken_.data() + from, count));
     session_->CloseBatch();
-    for (const mtxStamp& stamp : taken_) ShowStamp(stamp);
-    placements += taken_.size();
-    taken_.clear();
+    if (const uint32_t spent = clock() - start; spent > 0)
+        stampsPerMs_ = (stampsPerMs_ + double(count) / spent) / 2;
+    for (size_t i = from; i < from + count; ++i) ShowStamp(taken_[i]);
+    return count;
 }
 
 void mtxIEMdfField::ShowDrawnNow() {

@@ -251,7 +251,11 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void PlaceAhead(mtxFillSession& session, uint32_t now);
     // Waits for the worker's batch and takes its stamps, to draw.
     void TakeAhead();
-    void DrawTaken();
+    // Draws the stamps taken, in their order: all of them, or with a budget
+    // as many as fit in budgetMs (a few at least). The count drawn.
+    size_t DrawTaken(uint32_t budgetMs = 0);
+    size_t DrawChunk(size_t from, uint32_t budgetMs);
+    bool DrewThisFrame() const;
     // Before anything reads or changes the session: the worker's batch is
     // waited for and drawn.
     void Settle();
@@ -306,6 +310,9 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
         bool launched = false;
     } ahead_;
     std::vector<mtxStamp> taken_;
+    size_t drawnLastFrame_ = 0;        // by the last tick that drew
+    double stampsPerMs_ = 1;           // drawn lately, to size a budget's chunks
+    uint32_t drawnAt_ = 0;             // the clock when stamps were last drawn
     std::atomic<bool> handIn_{false};  // the window's thread wants the batch now
     uint32_t lastLaunch_ = 0;
     bool placingInline_ = false;  // a batch is placed on this thread, without a worker

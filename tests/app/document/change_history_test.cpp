@@ -643,3 +643,93 @@ TEST(ChangeHistory, LongNamesAreCutWithoutSplittingACharacter) {
 }
 
 }  // namespace
+
+// Records deflated on the history's thread: the same journal, byte for byte,
+// as records made at once, whatever the layer does after EndChange; and the
+// questions asked meanwhile answer as if the record were there.
+TEST(ChangeHistory, RecordsMadeLaterAreTheRecordsMadeAtOnce) {
+    std::mt19937 rng(41), copy(41);
+    mtxImageStack now, later;
+    AddNoiseLayer(now, 300, 260, rng);
+    AddNoiseLayer(later, 300, 260, copy);
+    auto journals =
+        std::make_pair(std::make_unique<mtxFileMemory>(), std::make_unique<mtxFileMemory>());
+    mtxFileMemory* nowFile = journals.first.get();
+    mtxFileMemory* laterFile = journals.second.get();
+    History atOnce(History::kDefaultBudget, std::move(journals.first));
+    History deferred(History::kDefaultBudget, std::move(journals.second));
+    deferred.RecordLater(true);
+    for (int i = 0; i < 12; ++i) {
+        SCOPED_TRACE(i);
+        const std::string name = "Edit " + std::to_string(i);
+        ASSERT_EQ(atOnce.BeginChange(now, 0, name), 1);
+        ASSERT_EQ(deferred.BeginChange(later, 0, name), 1);
+        RandomEdit(*now.GetLayer(0)->source, rng);
+        RandomEdit(*later.GetLayer(0)->source, copy);
+        ASSERT_EQ(atOnce.EndChange(now), 1);
+        ASSERT_EQ(deferred.EndChange(later), 1);
+        EXPECT_EQ(deferred.LastSerial(), atOnce.LastSerial());
+        EXPECT_EQ(deferred.RecordCount(), atOnce.RecordCount());
+        EXPECT_EQ(deferred.CanUndo(), atOnce.CanUndo());
+        EXPECT_EQ(deferred.UndoName(), atOnce.UndoName());
+        EXPECT_FALSE(deferred.CanRedo());
+        // The next change starts at once, while the record is deflated.
+        if (i % 3 == 2) {
+            later.GetLayer(0)->source->Row(5)[5] ^= 0x10101;
+            now.GetLayer(0)->source->Row(5)[5] ^= 0x10101;
+        }
+        if (i % 4 == 1) {
+            ASSERT_EQ(atOnce.RecordOpacity(0, 255, 200, "Opacity"), 1);
+            ASSERT_EQ(deferred.RecordOpacity(0, 255, 200, "Opacity"), 1);
+        }
+        if (i == 6) {
+            ASSERT_EQ(atOnce.Undo(now), 1);
+            ASSERT_EQ(deferred.Undo(later), 1);
+            ASSERT_EQ(StateOf(later), StateOf(now));
+        }
+    }
+    ASSERT_EQ(deferred.Settle(), 1);
+    EXPECT_FALSE(deferred.Settling());
+    ASSERT_EQ(nowFile->GetLength(), laterFile->GetLength());
+    EXPECT_TRUE(
+        std::equal(nowFile->Data(), nowFile->Data() + nowFile->GetLength(), laterFile->Data()));
+    while (atOnce.Undo(now)) {
+        ASSERT_EQ(deferred.Undo(later), 1);
+        ASSERT_EQ(StateOf(later), StateOf(now));
+    }
+    EXPECT_EQ(deferred.Undo(later), 0);
+}
+
+// A record made later that cannot be written switches history off when it
+// settles, as EndChange would have; Clear drops one still in the making.
+TEST(ChangeHistory, ARecordMadeLaterFailsOrIsDroppedCleanly) {
+    std::mt19937 rng(43);
+    mtxImageStack stack;
+    AddNoiseLayer(stack, 256, 256, rng);
+    mtxImage& image = *stack.GetLayer(0)->source;
+    History history(History::kDefaultBudget, std::make_unique<LimitedJournal>(300 * 1024));
+    history.RecordLater(true);
+    history.BeginChange(stack, 0, "Too much");
+    FillNoise(image, rng);
+    State after = StateOf(stack);
+    EXPECT_EQ(history.EndChange(stack), 1);
+    EXPECT_TRUE(history.CanUndo());
+    EXPECT_EQ(history.Undo(stack), 0);
+    EXPECT_EQ(history.Enabled(), 0);
+    EXPECT_EQ(StateOf(stack), after);
+
+    History cleared(History::kDefaultBudget, std::make_unique<mtxFileMemory>());
+    cleared.RecordLater(true);
+    cleared.BeginChange(stack, 0, "Noise");
+    FillNoise(image, rng);
+    EXPECT_EQ(cleared.EndChange(stack), 1);
+    cleared.Clear();
+    EXPECT_FALSE(cleared.Settling());
+    EXPECT_FALSE(cleared.CanUndo());
+    EXPECT_EQ(cleared.Enabled(), 1);
+    cleared.BeginChange(stack, 0, "Dot");
+    image.Row(1)[1] ^= 1;
+    EXPECT_EQ(cleared.EndChange(stack), 1);
+    EXPECT_EQ(cleared.Undo(stack), 1);
+    EXPECT_EQ(cleared.RecordCount(), 1u);
+}
