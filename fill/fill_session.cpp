@@ -73,6 +73,7 @@ int mtxFillSession::FinishPreparation() {
         reopened_ = false;
         prepared = 1;
         fineBehind_ = true;
+        KeepBackgroundChosen();
         return 1;
     }
     if (!Analysed() || !SaveSourceCopy()) return 0;
@@ -80,11 +81,19 @@ int mtxFillSession::FinishPreparation() {
         if (!PrepareBackground()) return 0;
     } else {
         // The layer's own content is the picture the copy was just taken of.
+        KeepBackgroundChosen();
         StartBaseRun(mtxStampLog::kPhoto, 0);
         ForgetCoverage();
     }
     prepared = 1;
     return 1;
+}
+
+// The picture stands on the background the options choose now: they change
+// later, with the background as it was, and the picture stays.
+void mtxFillSession::KeepBackgroundChosen() {
+    appliedBackground = samples_.background;
+    appliedBackgroundColor = samples_.backgroundColor;
 }
 
 int mtxFillSession::SaveSourceCopy() {
@@ -100,8 +109,7 @@ int mtxFillSession::SaveSourceCopy() {
 
 int mtxFillSession::PrepareBackground() {
     if (!layer_.source || !layer_.stackLayer) return 0;
-    appliedBackground = samples_.background;
-    appliedBackgroundColor = samples_.backgroundColor;
+    KeepBackgroundChosen();
     mtxStampLog::Base base = samples_.background != 0 ? mtxStampLog::kPhoto : mtxStampLog::kColor;
     if (!FillLayer(base, samples_.backgroundColor)) return 0;
     StartBaseRun(base, samples_.backgroundColor);

@@ -73,6 +73,7 @@ class mtxFillSession {
 
     // Copies the layer's picture into sourceCopy.
     int SaveSourceCopy();
+    void KeepBackgroundChosen();
     // Rewrites the layer's picture by the background option (a colour, or
     // the saved copy) and has the layer upload all its tiles again. Clears
     // the coverage.

@@ -779,6 +779,9 @@ void mtxIEMdfField::OnOptionsChanged() {
         PrepareBackground();
         ++backgroundResets;
     }
+    // Only the Fine mode leaves protected pixels bare: the mode may have changed.
+    session_->ProtectChanged();
+    ShowCoverage(true);
 }
 
 void mtxIEMdfField::Suspend() {

@@ -799,6 +799,17 @@ TEST_F(ToolTest, PixelsProtectedDuringTheRunAreNotLeftToCover) {
     EXPECT_EQ(tool->coverageLabel->text.rfind("Covered 100 %", 0), std::string::npos);
     ASSERT_EQ(tool->ApplyStroke(strokes[0], false), 1);
     EXPECT_GT(session.Coverage(), 0.97);
+    // Classic ignores the protection: the bare half counts again, and
+    // back in Fine it does not. The picture (its own content the background)
+    // stays as it is.
+    const std::vector<uint32_t> filled = PixelsOf(picture.Image());
+    samples.fillMode = SampleCollection::kModeClassic;
+    tool->OnOptionsChanged();
+    EXPECT_EQ(PixelsOf(picture.Image()), filled);
+    EXPECT_LT(session.Coverage(), 0.75);
+    samples.fillMode = SampleCollection::kModeFine;
+    tool->OnOptionsChanged();
+    EXPECT_GT(session.Coverage(), 0.97);
     EXPECT_TRUE(messages.empty());
 }
 
