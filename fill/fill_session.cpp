@@ -102,7 +102,8 @@ int mtxFillSession::SaveSourceCopy() {
     mtxFieldLock<mtxImage> lock(*picture);
     if (!lock || !picture->data) return 0;
     sourceCopy.Free();
-    if (!sourceCopy.Create(picture->width, picture->height, 0xFF000000u)) return 0;
+    // Every pixel is copied over: nothing to clear first.
+    if (!sourceCopy.CreateUnset(picture->width, picture->height)) return 0;
     sourceCopy.Blit(*picture, mtxRect{}, 0, 0);
     return 1;
 }
