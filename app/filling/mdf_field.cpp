@@ -642,7 +642,7 @@ size_t mtxIEMdfField::DrawTaken(uint32_t budgetMs) {
 // Draws taken stamps from the index given as one batch: all that are left,
 // or as many as the recent drawing says fit in budgetMs.
 size_t mtxIEMdfField::DrawChunk(size_t from, uint32_t budgetMs) {
-    constexpr size_t kFewest = 8;
+    constexpr size_t kFewest = 1;
     size_t count = taken_.size() - from;
     if (budgetMs) count = std::min(count, std::max(kFewest, size_t(stampsPerMs_ * budgetMs)));
     const uint32_t start = clock();
