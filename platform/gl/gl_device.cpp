@@ -638,7 +638,10 @@ HRESULT mtxGlDevice::SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETY
 }
 
 HRESULT mtxGlDevice::SetFVF(uint32_t fvf) {
-    if (!(fvf & D3DFVF_XYZ) || (fvf & ~(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1)))
+    const uint32_t sets = mtxGl::TexSets(fvf);
+    const uint32_t sizes = sets > 0 ? (fvf >> 16) & ((1u << (sets * 2)) - 1) : 0;
+    const uint32_t known = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEXCOUNT_MASK | (sizes << 16);
+    if (!(fvf & D3DFVF_XYZ) || (fvf & ~known) || sets > uint32_t(mtxGl::kTexSets))
         return D3DERR_INVALIDCALL;
     fvf_ = fvf;
     return D3D_OK;

@@ -229,7 +229,8 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     void SetColorMask(int mask);
     void SetDepthWrite(int on);
     void ActiveUnit(int unit);
-    unsigned CompileStage(bool pixel, const std::string& source);
+    unsigned CompileStage(bool pixel, const std::string& source,
+                          const std::string& version = "330 core");
     // The fixed pipeline's vertex and pixel stages (ffVertex_, ffPixel_).
     void CompileFixedPipeline();
     void UpdateFixedTransform();

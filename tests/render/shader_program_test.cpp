@@ -14,11 +14,11 @@ using namespace render_test;
 
 namespace {
 
-const std::set<uint32_t> kVertexShaders = {5066, 5250, 5362, 5390};
+const std::set<uint32_t> kVertexShaders = {5066, 5250, 5362, 5375, 5390};
 const std::set<uint32_t> kAllShaders = {5021, 5066, 5067, 5150, 5151, 5152, 5153, 5154, 5155, 5156,
                                         5157, 5158, 5159, 5160, 5161, 5162, 5163, 5164, 5200, 5201,
                                         5250, 5251, 5357, 5358, 5359, 5360, 5361, 5362, 5363, 5364,
-                                        5365, 5366, 5367, 5368, 5369, 5371, 5372, 5390};
+                                        5365, 5366, 5367, 5368, 5369, 5371, 5372, 5373, 5374, 5375, 5390};
 
 using Texel = std::vector<float>;  // blue, green, red, alpha
 
