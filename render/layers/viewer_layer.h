@@ -70,7 +70,9 @@ class mtxIEViewerLayer {
     // Between OpenBatch and CloseBatch, quads given with their texture wait
     // and are drawn together: each tile is bound once for all the quads that
     // reach it, in their order, so the picture is the one drawing them one by
-    // one gives, with far fewer changes of target. Whatever reads the tiles
+    // one gives, with far fewer changes of target. Quads of the recolouring
+    // and plain sample shaders (5357, 5372) go many to a draw, up to eight
+    // textures at a time. Whatever reads the tiles
     // (committing, uploading, composing, a device loss) draws them first, and
     // the textures must live until then. At most limit quads wait: one more
     // draws them. CloseBatch returns Flush's result.
