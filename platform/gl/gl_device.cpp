@@ -69,6 +69,7 @@ mtxGlDevice::mtxGlDevice(std::unique_ptr<mtxGlContext> context,
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     CompileFixedPipeline();
+    samplersPerPixel_ = mtxGlRendersInSoftware() ? kStages : 1;
 }
 
 mtxGlDevice::~mtxGlDevice() {
@@ -281,6 +282,10 @@ uint32_t mtxGlDevice::GetAvailableTextureMem() {
     const size_t budget = size_t(512) << 20;
     size_t left = defaultPoolBytes_ < budget ? budget - defaultPoolBytes_ : 0;
     return uint32_t(left & ~size_t(0xFFFFF));
+}
+
+uint32_t mtxGlDevice::SamplersChosenPerPixel() {
+    return mtxDxTestSwitches().samplersAsOnGpu ? 1 : samplersPerPixel_;
 }
 
 HRESULT mtxGlDevice::Reset(D3DPRESENT_PARAMETERS* present) {

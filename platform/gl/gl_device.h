@@ -128,6 +128,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
 
     HRESULT TestCooperativeLevel() override;
     uint32_t GetAvailableTextureMem() override;
+    uint32_t SamplersChosenPerPixel() override;
     HRESULT Reset(D3DPRESENT_PARAMETERS* present) override;
     HRESULT Present(const RECT* source, const RECT* dest, void* destWindow,
                     const void* dirtyRegion) override;
@@ -241,6 +242,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     mtxGlTexture* backBuffer_ = nullptr;
     unsigned depth_ = 0;  // GL renderbuffer, back-buffer sized, shared by all targets
     unsigned vao_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+    uint32_t samplersPerPixel_ = 1;
     unsigned samplers_[kStages] = {};
     unsigned ffVertex_ = 0, ffPixel_ = 0, ffPixelPlain_ = 0;
     std::set<mtxGlTexture*> textures_;

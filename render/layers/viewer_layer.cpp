@@ -449,6 +449,11 @@ size_t mtxIEViewerLayer::DrawStamps(Tile& tile, size_t from, size_t end) {
     if (!many) return from;
     IDirect3DTexture9* textures[kStampStages] = {};
     int stages = 0;
+    // A GPU samples the stages a draw chooses among only as a whole: there
+    // the draw ends where the sample changes.
+    IDirect3DDevice9* device = editor->GetDevice();
+    const int maxStages =
+        int(std::min<uint32_t>(kStampStages, std::max(1u, device->SamplersChosenPerPixel())));
     const float ox = float(bandLeft + tile.x - 1), oy = float(bandTop + tile.y - 1);
     std::vector<StampVertex>& out = stampVertices_;
     out.clear();
@@ -458,7 +463,7 @@ size_t mtxIEViewerLayer::DrawStamps(Tile& tile, size_t from, size_t end) {
         if (w.shader != first.shader) break;
         const int stage = int(std::find(textures, textures + stages, w.texture) - textures);
         if (stage == stages) {
-            if (stages == kStampStages) break;
+            if (stages == maxStages) break;
             textures[stages++] = w.texture;
         }
         StampVertex corner[4];
@@ -470,7 +475,6 @@ size_t mtxIEViewerLayer::DrawStamps(Tile& tile, size_t from, size_t end) {
         }
         for (int k : {0, 1, 2, 2, 1, 3}) out.push_back(corner[k]);
     }
-    IDirect3DDevice9* device = editor->GetDevice();
     for (int stage = 0; stage < stages; ++stage) {
         device->SetTexture(uint32_t(stage), textures[stage]);
         if (stage >= stagesUsed_)

@@ -8,9 +8,10 @@ flat in vec4 v_c1;
 flat in int v_stage;
 out vec4 o_color;
 uniform sampler2D s[8];
-// The stage is the same over a whole stamp (dynamically uniform, as indexing
-// samplers needs), so each stamp samples as its own draw with the texture on
-// stage 0 would.
+// Each stamp samples as its own draw with the texture on stage 0 would. The
+// stage may differ between the stamps of a draw only where the device says it
+// samples pixel by pixel (a software rasteriser); a GPU is given one stage a
+// draw, the same for every pixel, as indexing samplers needs there.
 vec4 stamp_sample() {
     return texture(s[v_stage], v_tex0.xy);
 }

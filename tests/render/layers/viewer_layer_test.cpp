@@ -245,13 +245,18 @@ TEST(ViewerLayer, ManyStampsToADrawGiveTheBytesOfOneDrawEach) {
     ASSERT_NE(Editor().GetPixelShader(5373), nullptr);
     ASSERT_NE(Editor().GetPixelShader(5374), nullptr);
     ASSERT_NE(Editor().GetVertexShader(5375), nullptr);
-    for (bool clipped : {false, true}) {
-        const std::vector<uint32_t> oneByOne = StampsOfManySamples(false, clipped);
-        const std::vector<uint32_t> batched = StampsOfManySamples(true, clipped);
-        size_t wrong = 0;
-        for (size_t i = 0; i < oneByOne.size(); ++i) wrong += batched[i] != oneByOne[i];
-        EXPECT_EQ(wrong, 0u) << (clipped ? "clipped" : "whole");
+    // A GPU's device has a draw end where the sample changes.
+    for (int asOnGpu : {0, 1}) {
+        mtxDxTestSwitches().samplersAsOnGpu = asOnGpu;
+        for (bool clipped : {false, true}) {
+            const std::vector<uint32_t> oneByOne = StampsOfManySamples(false, clipped);
+            const std::vector<uint32_t> batched = StampsOfManySamples(true, clipped);
+            size_t wrong = 0;
+            for (size_t i = 0; i < oneByOne.size(); ++i) wrong += batched[i] != oneByOne[i];
+            EXPECT_EQ(wrong, 0u) << (clipped ? "clipped" : "whole") << " as on a GPU " << asOnGpu;
+        }
     }
+    mtxDxTestSwitches().samplersAsOnGpu = 0;
 }
 
 TEST(ViewerLayer, QuadsOutsideOrBrokenDrawNothing) {
