@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fill/sample_collection.h"
+#include "fill/stamp_reach.h"
 #include "image/image_stack.h"
 #include "platform/device.h"
 #include "render/image_editor_device.h"
@@ -494,13 +495,25 @@ int64_t mtxFillSession::EraseStamps(const std::vector<uint64_t>& list) {
     std::vector<mtxRect> under;
     const uint64_t first = FirstShown();
     const mtxStampLog::Mark before = log.Here();
-    for (uint64_t i : list)
-        if (i >= first && log.Erase(i)) under.push_back(log.Bounds(i));
-    if (under.empty()) return 0;
-    if (RedrawPixels(under)) {
+    int64_t erased = 0;
+    for (uint64_t i : list) {
+        if (i < first || !log.Erase(i)) continue;
+        ++erased;
+        // Only where the stamp may have left a mark: elsewhere its alpha was
+        // 0 and it changed no pixel.
+        const mtxStamp stamp = log.At(i);
+        const mtxSampleShapes::Shape* shape = shapes_.Get(samples_, stamp.sample);
+        mtxRect marked;
+        if (!shape || !mtxStampMarkedBox(stamp, *shape, marked))
+            under.push_back(log.Bounds(i));
+        else if (!marked.IsEmpty())
+            under.push_back(marked);
+    }
+    if (erased == 0) return 0;
+    if (under.empty() || RedrawPixels(under)) {
         // The Fine engine's account of the picture is made again without them.
         fineBehind_ = true;
-        return int64_t(under.size());
+        return erased;
     }
     // The stamps stay in the picture's account: the device could not draw without them.
     log.MoveTo(before);

@@ -5,6 +5,7 @@
 
 #include "fill/coverage_mask.h"
 #include "fill/segment_graph.h"
+#include "fill/stamp_reach.h"
 #include "image/image.h"
 
 namespace {
@@ -196,37 +197,12 @@ bool mtxFineEngine::ClearOfProtection(const mtxStamp& stamp,
                                       const mtxSampleShapes::Shape& shape) const {
     const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);
     if (!protect) return true;
-    float corner[3][2];
-    for (int i = 0; i < 3; ++i)
-        if (!stamp.quad.Corner(i, &corner[i][0], &corner[i][1])) return false;
-    const double ax = corner[0][0], ay = corner[0][1];
-    const double ex = corner[1][0] - ax, ey = corner[1][1] - ay;
-    const double fx = corner[2][0] - ax, fy = corner[2][1] - ay;
-    const double det = ex * fy - ey * fx;
-    if (!(std::fabs(det) > 1e-9) || shape.width <= 0 || shape.height <= 0) return false;
-    const float* u = stamp.quad.u;
-    const float* v = stamp.quad.v;
-    // Texels a pixel spans along each side of the quad.
-    const double acrossU = std::fabs(u[1] - u[0]) * shape.width / std::hypot(ex, ey);
-    const double acrossV = std::fabs(v[1] - v[0]) * shape.height / std::hypot(fx, fy);
-    const double reachU = kMarkReach * acrossU + 1, reachV = kMarkReach * acrossV + 1;
-    const double slackS = kEdgeSlack / std::hypot(ex, ey), slackT = kEdgeSlack / std::hypot(fx, fy);
-    const double margin = kEdgeSlack + 1;
-    const double xs[4] = {ax, ax + ex, ax + fx, ax + ex + fx},
-                 ys[4] = {ay, ay + ey, ay + fy, ay + ey + fy};
-    const int x0 = int(std::floor(*std::min_element(xs, xs + 4) - margin));
-    const int x1 = int(std::ceil(*std::max_element(xs, xs + 4) + margin));
-    const int y0 = int(std::floor(*std::min_element(ys, ys + 4) - margin));
-    const int y1 = int(std::ceil(*std::max_element(ys, ys + 4) + margin));
-    return !protect->FindProtected(x0, y0, x1, y1, [&](int x, int y) {
-        const double px = x + 0.5 - ax, py = y + 0.5 - ay;
-        const double s = (px * fy - py * fx) / det, t = (ex * py - ey * px) / det;
-        if (s < -slackS || s > 1 + slackS || t < -slackT || t > 1 + slackT) return false;
-        const double tu = (u[0] + s * (u[1] - u[0])) * shape.width;
-        const double tv = (v[0] + t * (v[1] - v[0])) * shape.height;
-        return shape.AnyAlpha(int(std::floor(tu - reachU)), int(std::floor(tv - reachV)),
-                              int(std::floor(tu + reachU)), int(std::floor(tv + reachV)));
-    });
+    mtxStampReach reach;
+    if (!reach.Set(stamp, shape)) return false;
+    const int x0 = int(std::floor(reach.left - 1)), x1 = int(std::ceil(reach.right + 1));
+    const int y0 = int(std::floor(reach.top - 1)), y1 = int(std::ceil(reach.bottom + 1));
+    return !protect->FindProtected(x0, y0, x1, y1,
+                                   [&](int x, int y) { return reach.Marks(x + 0.5, y + 0.5); });
 }
 
 bool mtxFineEngine::NextPass() {

@@ -48,13 +48,6 @@ class mtxFineEngine {
     static constexpr float kDetail = 7.0f;  // colour difference (CIE76) that asks for a stamp
     static constexpr float kSmooth = 8.0f;  // difference within a stamp one colour stands for
     static constexpr int kFinest = 3;       // pixels, the smallest size a detail plane asks for
-    // Pixels beyond a texel with alpha that the device's filtering may still
-    // tint, inside the quad: a small stamp is drawn from a coarse level of
-    // its mipmaps, whose texels, sampled bilinearly, reach about this far.
-    static constexpr float kMarkReach = 3.0f;
-    // Pixels the quad is taken as larger on each side, whichever pixel
-    // centre the rasteriser's rules pick on its edge.
-    static constexpr float kEdgeSlack = 0.5f;
 
     mtxFineEngine(mcvSegmentGraph& segmentation, SampleCollection& samples,
                   const mtxImage& sourceCopy, mtxStampTarget& target, mtxSampleShapes& shapes)

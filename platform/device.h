@@ -54,6 +54,10 @@ class IDirect3DDevice9 : public mtxDxUnknown {
   public:
     virtual HRESULT TestCooperativeLevel() = 0;
     virtual uint32_t GetAvailableTextureMem() = 0;
+    // How many samplers of an array a pixel program may choose among from
+    // pixel to pixel within one draw: a software rasteriser samples pixel by
+    // pixel and honours any choice; a GPU only one chosen for the whole draw.
+    virtual uint32_t SamplersChosenPerPixel() = 0;
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* present) = 0;
     // Shows the source rectangle of the back buffer at the destination
     // rectangle of the window (null: whole). Without a window it only waits
@@ -164,6 +168,7 @@ struct mtxDxTestSwitch {
     int vertexShaderMajor = -1;  // 0 or more: replaces the reported major version
     int pixelShaderMajor = -1;
     int noAutoMipmap = 0;       // clears D3DCAPS2_CANAUTOGENMIPMAP
+    int samplersAsOnGpu = 0;    // SamplersChosenPerPixel says 1, as a GPU's device
     int loseAtNextPresent = 0;  // the next Present loses the device
     int lostPolls = 0;          // TestCooperativeLevel calls answering DEVICELOST before NOTRESET
     int failTextures = 0;       // CreateTexture/CreateOffscreenPlainSurface fail

@@ -199,11 +199,31 @@ enum D3DTRANSFORMSTATETYPE : uint32_t {
     D3DTS_WORLD = 256,
 };
 
-// Flexible vertex format bits: the three layouts the program draws with are
-// XYZ | DIFFUSE (16 bytes), XYZ | TEX1 (20 bytes) and XYZ | DIFFUSE | TEX1 (24 bytes).
+// Flexible vertex format bits: the layouts the program draws with are
+// XYZ | DIFFUSE (16 bytes), XYZ | TEX1 (20 bytes), XYZ | DIFFUSE | TEX1 (24
+// bytes), and XYZ with up to four texture coordinate sets, each of one to
+// four floats (two unless D3DFVF_TEXCOORDSIZEn says otherwise).
 constexpr uint32_t D3DFVF_XYZ = 0x002;
 constexpr uint32_t D3DFVF_DIFFUSE = 0x040;
 constexpr uint32_t D3DFVF_TEX1 = 0x100;
+constexpr uint32_t D3DFVF_TEX2 = 0x200;
+constexpr uint32_t D3DFVF_TEX3 = 0x300;
+constexpr uint32_t D3DFVF_TEX4 = 0x400;
+constexpr uint32_t D3DFVF_TEXCOUNT_MASK = 0xF00;
+constexpr uint32_t D3DFVF_TEXCOUNT_SHIFT = 8;
+constexpr uint32_t D3DFVF_TEXTUREFORMAT1 = 3;
+constexpr uint32_t D3DFVF_TEXTUREFORMAT2 = 0;
+constexpr uint32_t D3DFVF_TEXTUREFORMAT3 = 1;
+constexpr uint32_t D3DFVF_TEXTUREFORMAT4 = 2;
+constexpr uint32_t D3DFVF_TEXCOORDSIZE1(uint32_t set) {
+    return D3DFVF_TEXTUREFORMAT1 << (set * 2 + 16);
+}
+constexpr uint32_t D3DFVF_TEXCOORDSIZE3(uint32_t set) {
+    return D3DFVF_TEXTUREFORMAT3 << (set * 2 + 16);
+}
+constexpr uint32_t D3DFVF_TEXCOORDSIZE4(uint32_t set) {
+    return D3DFVF_TEXTUREFORMAT4 << (set * 2 + 16);
+}
 
 enum D3DPRIMITIVETYPE : uint32_t {
     D3DPT_POINTLIST = 1,

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/gl/driver_modules.h"
+#include "platform/gl/gl_context.h"
 #include "platform/x11/shm_image.h"
 
 namespace {
@@ -101,15 +102,6 @@ bool X11Window(SDL_Window* window, void** display, unsigned long* drawable) {
     return true;
 }
 
-// Mesa's software rasterisers, where the CPU draws every pixel.
-bool RendersInSoftware() {
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    if (!renderer) return false;
-    std::string_view name(renderer);
-    return name.find("llvmpipe") != name.npos || name.find("softpipe") != name.npos ||
-           name.find("swrast") != name.npos;
-}
-
 uint64_t NowMicroseconds() {
     return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
                         std::chrono::steady_clock::now().time_since_epoch())
@@ -127,6 +119,14 @@ bool GlComposeAsked() {
 }
 
 }  // namespace
+
+bool mtxGlRendersInSoftware() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!renderer) return false;
+    std::string_view name(renderer);
+    return name.find("llvmpipe") != name.npos || name.find("softpipe") != name.npos ||
+           name.find("swrast") != name.npos;
+}
 
 mtxGlCompositor* mtxGlCompositor::Of(void* display, bool create) {
     auto* window = static_cast<SDL_Window*>(display);
@@ -196,7 +196,7 @@ int mtxGlCompositor::Init() {
     glGenFramebuffers(1, &readFramebuffer_);
     if (X11Window(static_cast<SDL_Window*>(window_), &xDisplay_, &xWindow_)) {
         copySubBuffer_ = FindCopySubBuffer(static_cast<Display*>(xDisplay_));
-        onCpu_ = RendersInSoftware() && !GlComposeAsked();
+        onCpu_ = mtxGlRendersInSoftware() && !GlComposeAsked();
     }
     frameLog_ = OpenFrameLog();
     return 1;

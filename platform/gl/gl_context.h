@@ -27,3 +27,7 @@ class mtxGlContext {
     virtual void DrawableSize(int* width, int* height) = 0;
     virtual bool HasWindow() const = 0;
 };
+
+// Whether the current context draws with Mesa's software rasterisers, where
+// the CPU draws every pixel.
+bool mtxGlRendersInSoftware();

@@ -69,6 +69,7 @@ mtxGlDevice::mtxGlDevice(std::unique_ptr<mtxGlContext> context,
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     CompileFixedPipeline();
+    samplersPerPixel_ = mtxGlRendersInSoftware() ? kStages : 1;
 }
 
 mtxGlDevice::~mtxGlDevice() {
@@ -281,6 +282,10 @@ uint32_t mtxGlDevice::GetAvailableTextureMem() {
     const size_t budget = size_t(512) << 20;
     size_t left = defaultPoolBytes_ < budget ? budget - defaultPoolBytes_ : 0;
     return uint32_t(left & ~size_t(0xFFFFF));
+}
+
+uint32_t mtxGlDevice::SamplersChosenPerPixel() {
+    return mtxDxTestSwitches().samplersAsOnGpu ? 1 : samplersPerPixel_;
 }
 
 HRESULT mtxGlDevice::Reset(D3DPRESENT_PARAMETERS* present) {
@@ -638,7 +643,10 @@ HRESULT mtxGlDevice::SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETY
 }
 
 HRESULT mtxGlDevice::SetFVF(uint32_t fvf) {
-    if (!(fvf & D3DFVF_XYZ) || (fvf & ~(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1)))
+    const uint32_t sets = mtxGl::TexSets(fvf);
+    const uint32_t sizes = sets > 0 ? (fvf >> 16) & ((1u << (sets * 2)) - 1) : 0;
+    const uint32_t known = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEXCOUNT_MASK | (sizes << 16);
+    if (!(fvf & D3DFVF_XYZ) || (fvf & ~known) || sets > uint32_t(mtxGl::kTexSets))
         return D3DERR_INVALIDCALL;
     fvf_ = fvf;
     return D3D_OK;

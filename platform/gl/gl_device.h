@@ -128,6 +128,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
 
     HRESULT TestCooperativeLevel() override;
     uint32_t GetAvailableTextureMem() override;
+    uint32_t SamplersChosenPerPixel() override;
     HRESULT Reset(D3DPRESENT_PARAMETERS* present) override;
     HRESULT Present(const RECT* source, const RECT* dest, void* destWindow,
                     const void* dirtyRegion) override;
@@ -229,7 +230,8 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     void SetColorMask(int mask);
     void SetDepthWrite(int on);
     void ActiveUnit(int unit);
-    unsigned CompileStage(bool pixel, const std::string& source);
+    unsigned CompileStage(bool pixel, const std::string& source,
+                          const std::string& version = "330 core");
     // The fixed pipeline's vertex and pixel stages (ffVertex_, ffPixel_).
     void CompileFixedPipeline();
     void UpdateFixedTransform();
@@ -240,6 +242,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     mtxGlTexture* backBuffer_ = nullptr;
     unsigned depth_ = 0;  // GL renderbuffer, back-buffer sized, shared by all targets
     unsigned vao_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+    uint32_t samplersPerPixel_ = 1;
     unsigned samplers_[kStages] = {};
     unsigned ffVertex_ = 0, ffPixel_ = 0, ffPixelPlain_ = 0;
     std::set<mtxGlTexture*> textures_;

@@ -176,12 +176,19 @@ void mtxGlDevice::ApplyVertexFormat(uint32_t stride) {
         glDisableVertexAttribArray(1);
         glVertexAttrib4f(1, 1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's default diffuse: white
     }
-    if (fvf_ & D3DFVF_TEX1) {
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, GLsizei(stride), offset(at));
-    } else {
-        glDisableVertexAttribArray(2);
-        glVertexAttrib4f(2, 0.0f, 0.0f, 0.0f, 1.0f);
+    // Texture coordinate set i is attribute 2 + i; a set the format lacks reads (0, 0, 0, 1).
+    const uint32_t sets = mtxGl::TexSets(fvf_);
+    for (uint32_t i = 0; i < uint32_t(mtxGl::kTexSets); ++i) {
+        const GLuint attribute = 2 + i;
+        if (i < sets) {
+            const int size = mtxGl::TexSize(fvf_, i);
+            glEnableVertexAttribArray(attribute);
+            glVertexAttribPointer(attribute, size, GL_FLOAT, GL_FALSE, GLsizei(stride), offset(at));
+            at += size_t(size) * sizeof(float);
+        } else {
+            glDisableVertexAttribArray(attribute);
+            glVertexAttrib4f(attribute, 0.0f, 0.0f, 0.0f, 1.0f);
+        }
     }
     gl_.fvf = fvf_;
     gl_.stride = stride;
@@ -230,7 +237,8 @@ HRESULT mtxGlDevice::Draw(D3DPRIMITIVETYPE type, uint32_t primitiveCount, const 
                           uint32_t stride, uint32_t vertexCount, const void* indices,
                           D3DFORMAT indexFormat) {
     uint32_t count = mtxGl::VertexCount(type, primitiveCount);
-    if (!vertices || count == 0 || stride < 12 || fvf_ == 0) return D3DERR_INVALIDCALL;
+    if (!vertices || count == 0 || fvf_ == 0 || stride < mtxGl::VertexBytes(fvf_))
+        return D3DERR_INVALIDCALL;
     if (lost_) return D3D_OK;
     Use();
     mtxGlProgram* program = CurrentProgram();

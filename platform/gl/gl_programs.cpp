@@ -3,12 +3,14 @@
 // vertex or pixel shader.
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "platform/gl/gl_device.h"
+#include "platform/gl/gl_tables.h"
 
 namespace {
 
@@ -97,6 +99,19 @@ std::string Body(const char* code) {
     return body;
 }
 
+// The GLSL version the source asks for: 330 core, or a later one its
+// #version line names (a program that needs it then does not compile on a
+// device without it).
+std::string Version(const char* code) {
+    std::string_view source(code);
+    size_t at = source.find("#version");
+    if (at == std::string_view::npos) return "330 core";
+    size_t end = std::min(source.find('\n', at), source.size());
+    std::string_view line = source.substr(at + 8, end - at - 8);
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    return line.size() >= 3 && line.substr(0, 3) > "330" ? std::string(line) : "330 core";
+}
+
 }  // namespace
 
 void mtxGlDevice::CompileFixedPipeline() {
@@ -108,8 +123,9 @@ void mtxGlDevice::CompileFixedPipeline() {
 // Each stage gets its own name for the constant registers, so the vertex
 // stage's c[] and the pixel stage's c[] stay apart once linked; a vertex
 // stage's main is wrapped by the device's epilogue.
-unsigned mtxGlDevice::CompileStage(bool pixel, const std::string& body) {
-    std::string source = "#version 330 core\n";
+unsigned mtxGlDevice::CompileStage(bool pixel, const std::string& body,
+                                   const std::string& version) {
+    std::string source = "#version " + version + "\n";
     source += pixel ? "#define c dx_ps_c\n" : "#define c dx_vs_c\n#define main dx_user_main\n";
     source += "#line 1\n" + body;
     if (!pixel) source += kEpilogue;
@@ -134,7 +150,7 @@ HRESULT mtxGlDevice::CreatePixelShader(const char* code, IDirect3DPixelShader9**
     if (!code || !shader) return D3DERR_INVALIDCALL;
     *shader = nullptr;
     Use();
-    unsigned name = CompileStage(true, Body(code));
+    unsigned name = CompileStage(true, Body(code), Version(code));
     if (!name) return D3DERR_INVALIDCALL;
     *shader = new mtxGlPixelShader(this, name, nextSerial_++);
     return D3D_OK;
@@ -144,7 +160,7 @@ HRESULT mtxGlDevice::CreateVertexShader(const char* code, IDirect3DVertexShader9
     if (!code || !shader) return D3DERR_INVALIDCALL;
     *shader = nullptr;
     Use();
-    unsigned name = CompileStage(false, Body(code));
+    unsigned name = CompileStage(false, Body(code), Version(code));
     if (!name) return D3DERR_INVALIDCALL;
     *shader = new mtxGlVertexShader(this, name, nextSerial_++);
     return D3D_OK;
@@ -157,7 +173,10 @@ mtxGlProgram* mtxGlDevice::Link(unsigned vertex, unsigned pixel) {
     glAttachShader(p.name, pixel);
     glBindAttribLocation(p.name, 0, "a_position");
     glBindAttribLocation(p.name, 1, "a_color");
-    glBindAttribLocation(p.name, 2, "a_tex0");
+    for (int i = 0; i < mtxGl::kTexSets; ++i) {
+        const char name[7] = {'a', '_', 't', 'e', 'x', char('0' + i), 0};
+        glBindAttribLocation(p.name, GLuint(2 + i), name);
+    }
     glBindFragDataLocation(p.name, 0, "o_color");
     glLinkProgram(p.name);
     GLint ok = 0;
@@ -194,6 +213,10 @@ mtxGlProgram* mtxGlDevice::Link(unsigned vertex, unsigned pixel) {
     for (int i = 0; i < kStages; ++i) {
         char sampler[4] = {'s', char('0' + i), 0, 0};
         GLint location = glGetUniformLocation(p.name, sampler);
+        if (location >= 0) glUniform1i(location, i);
+        // A program may name its stages as one array instead.
+        const char element[5] = {'s', '[', char('0' + i), ']', 0};
+        location = glGetUniformLocation(p.name, element);
         if (location >= 0) glUniform1i(location, i);
     }
     return new mtxGlProgram(std::move(p));

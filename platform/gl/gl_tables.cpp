@@ -39,6 +39,28 @@ uint32_t VertexCount(D3DPRIMITIVETYPE type, uint32_t primitives) {
     return 0;
 }
 
+uint32_t TexSets(uint32_t fvf) {
+    return (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+}
+
+int TexSize(uint32_t fvf, uint32_t set) {
+    switch ((fvf >> (set * 2 + 16)) & 3) {
+        case D3DFVF_TEXTUREFORMAT1:
+            return 1;
+        case D3DFVF_TEXTUREFORMAT3:
+            return 3;
+        case D3DFVF_TEXTUREFORMAT4:
+            return 4;
+    }
+    return 2;
+}
+
+uint32_t VertexBytes(uint32_t fvf) {
+    uint32_t bytes = 12 + ((fvf & D3DFVF_DIFFUSE) ? 4 : 0);
+    for (uint32_t i = 0; i < TexSets(fvf); ++i) bytes += uint32_t(TexSize(fvf, i)) * 4;
+    return bytes;
+}
+
 GLenum Blend(uint32_t blend) {
     switch (blend) {
         case D3DBLEND_ZERO:

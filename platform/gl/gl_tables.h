@@ -13,6 +13,12 @@ GLenum Primitive(D3DPRIMITIVETYPE type);
 uint32_t VertexCount(D3DPRIMITIVETYPE type, uint32_t primitives);
 GLenum Blend(uint32_t blend);
 GLenum BlendOp(uint32_t op);
+// Texture coordinate sets of a vertex format, and the floats of set i.
+constexpr int kTexSets = 4;
+uint32_t TexSets(uint32_t fvf);
+int TexSize(uint32_t fvf, uint32_t set);
+// The bytes of a vertex of the format.
+uint32_t VertexBytes(uint32_t fvf);
 GLenum Compare(uint32_t func);
 GLint Address(uint32_t mode);
 GLint MinFilter(uint32_t min, uint32_t mip);

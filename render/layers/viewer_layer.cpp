@@ -30,6 +30,9 @@ mtxIEViewerLayer::mtxIEViewerLayer(mtxImageEditorDevice* owner) : editor(owner) 
     extraShaders[0] = editor->GetPixelShader(5050);
     extraShaders[1] = editor->GetPixelShader(5052);
     heightToNormal_ = editor->GetPixelShader(5200);
+    oneStamp_[0] = editor->GetPixelShader(5357), manyStamps_[0] = editor->GetPixelShader(5373);
+    oneStamp_[1] = editor->GetPixelShader(5372), manyStamps_[1] = editor->GetPixelShader(5374);
+    stampsVertex_ = editor->GetVertexShader(5375);
 }
 
 mtxIEViewerLayer::~mtxIEViewerLayer() = default;
@@ -365,15 +368,31 @@ int mtxIEViewerLayer::Flush() {
                 ready = BindTile(tile);
                 if (!ready) result = 0;
             }
-            if (ready) ScissorTo(tile, clipped_ ? key : -1);
-            for (; i < order.size() && order[i].first == key; ++i) {
-                if (!ready) continue;
-                const Waiting& w = waiting_[order[i].second];
+            size_t end = i;
+            while (end < order.size() && order[end].first == key) ++end;
+            if (!ready) {
+                i = end;
+                continue;
+            }
+            ScissorTo(tile, clipped_ ? key : -1);
+            while (i < end) {
+                const size_t next = DrawStamps(tile, i, end);
+                if (next > i) {
+                    i = next;
+                    bound = nullptr;  // stage 0 holds one of the run's textures
+                    continue;
+                }
+                const Waiting& w = waiting_[order[i++].second];
                 if (w.texture != bound) device->SetTexture(0, bound = w.texture);
                 if (!DrawIntoTile(tile, w)) result = 0;
             }
         }
         device->SetTexture(0, nullptr);
+        for (int stage = 1; stage < stagesUsed_; ++stage) {
+            device->SetTexture(uint32_t(stage), nullptr);
+            mtxViewDraw::SetSampling(device, uint32_t(stage), D3DTEXF_POINT, D3DTADDRESS_WRAP);
+        }
+        stagesUsed_ = 0;
     }
     device->EndScene();
     waiting_.clear();
@@ -413,6 +432,66 @@ int mtxIEViewerLayer::DrawIntoTile(Tile& tile, const Waiting& quad) {
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(mtxViewDraw::Vertex));
     tile.dirty = 1;
     return 1;
+}
+
+mtxIEPixelShader* mtxIEViewerLayer::StampsShader(const mtxIEPixelShader* shader) const {
+    if (!shader || !stampsVertex_) return nullptr;
+    for (int i = 0; i < 2; ++i)
+        if (shader == oneStamp_[i]) return manyStamps_[i];
+    return nullptr;
+}
+
+// The quads go as triangle lists holding the triangles their strips make,
+// vertices in the same order, so each pixel gets what one draw per quad gives.
+size_t mtxIEViewerLayer::DrawStamps(Tile& tile, size_t from, size_t end) {
+    const Waiting& first = waiting_[flushOrder_[from].second];
+    mtxIEPixelShader* many = StampsShader(first.shader);
+    if (!many) return from;
+    IDirect3DTexture9* textures[kStampStages] = {};
+    int stages = 0;
+    // A GPU samples the stages a draw chooses among only as a whole: there
+    // the draw ends where the sample changes.
+    IDirect3DDevice9* device = editor->GetDevice();
+    const int maxStages =
+        int(std::min<uint32_t>(kStampStages, std::max(1u, device->SamplersChosenPerPixel())));
+    const float ox = float(bandLeft + tile.x - 1), oy = float(bandTop + tile.y - 1);
+    std::vector<StampVertex>& out = stampVertices_;
+    out.clear();
+    size_t i = from;
+    for (; i < end; ++i) {
+        const Waiting& w = waiting_[flushOrder_[i].second];
+        if (w.shader != first.shader) break;
+        const int stage = int(std::find(textures, textures + stages, w.texture) - textures);
+        if (stage == stages) {
+            if (stages == maxStages) break;
+            textures[stages++] = w.texture;
+        }
+        StampVertex corner[4];
+        for (int k = 0; k < 4; ++k) {
+            StampVertex& v = corner[k];
+            v = {w.x[k] - ox, w.y[k] - oy, 100.0f, w.u[k & 1], w.v[k >> 1], {}, {}, float(stage)};
+            std::copy(w.c0, w.c0 + 4, v.c0);
+            std::copy(w.c1, w.c1 + 4, v.c1);
+        }
+        for (int k : {0, 1, 2, 2, 1, 3}) out.push_back(corner[k]);
+    }
+    for (int stage = 0; stage < stages; ++stage) {
+        device->SetTexture(uint32_t(stage), textures[stage]);
+        if (stage >= stagesUsed_)
+            mtxViewDraw::SetSampling(device, uint32_t(stage), D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
+    }
+    stagesUsed_ = std::max(stagesUsed_, stages);
+    const D3DMATRIX projection = mtxImageEditorDevice::Projection(kTextureEdge, kTextureEdge);
+    device->SetVertexShader(stampsVertex_->shader);
+    device->SetVertexShaderConstantF(0, &projection.m[0][0], 4);
+    device->SetPixelShader(many->shader);
+    device->SetFVF(kStampFormat);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, uint32_t(2 * (i - from)), out.data(),
+                            sizeof(StampVertex));
+    device->SetVertexShader(nullptr);
+    device->SetFVF(mtxViewDraw::kVertexFormat);
+    tile.dirty = 1;
+    return i;
 }
 
 int mtxIEViewerLayer::ReadBackTile(Tile& tile) {

@@ -70,7 +70,9 @@ class mtxIEViewerLayer {
     // Between OpenBatch and CloseBatch, quads given with their texture wait
     // and are drawn together: each tile is bound once for all the quads that
     // reach it, in their order, so the picture is the one drawing them one by
-    // one gives, with far fewer changes of target. Whatever reads the tiles
+    // one gives, with far fewer changes of target. Quads of the recolouring
+    // and plain sample shaders (5357, 5372) go many to a draw, up to eight
+    // textures at a time. Whatever reads the tiles
     // (committing, uploading, composing, a device loss) draws them first, and
     // the textures must live until then. At most limit quads wait: one more
     // draws them. CloseBatch returns Flush's result.
@@ -169,11 +171,29 @@ class mtxIEViewerLayer {
         IDirect3DDevice9* device_;
         uint32_t saved_[4] = {};
     };
+    // A vertex of many stamps drawn at once (5375): XYZ, then the texture
+    // coordinate, the stamp's c0 and c1, and the stage of its sample.
+    struct StampVertex {
+        float x, y, z;
+        float u, v;
+        float c0[4], c1[4];
+        float stage;
+    };
+    static constexpr uint32_t kStampFormat = D3DFVF_XYZ | D3DFVF_TEX4 | D3DFVF_TEXCOORDSIZE4(1) |
+                                             D3DFVF_TEXCOORDSIZE4(2) | D3DFVF_TEXCOORDSIZE1(3);
+    static constexpr int kStampStages = 8;  // the samplers of 5373 and 5374
     int Place(const mtxIEViewerQuad& quad, mtxIEPixelShader* pixelShader,
               IDirect3DTexture9* texture, const float c0[4], const float c1[4], Waiting& out) const;
     // Makes the tile's colour texture the render target; 0 when it has none.
     int BindTile(Tile& tile);
     int DrawIntoTile(Tile& tile, const Waiting& quad);
+    // Draws the waiting quads order[from], order[from + 1], ... into the bound
+    // tile in one draw, as many as share a shader that has a program for many
+    // stamps and need no more than kStampStages textures; returns the index
+    // after the last one drawn (from when the first has no such program).
+    size_t DrawStamps(Tile& tile, size_t from, size_t end);
+    // The program drawing many stamps for a shader's, or null.
+    mtxIEPixelShader* StampsShader(const mtxIEPixelShader* shader) const;
     int ReadBackTile(Tile& tile);
     // What a quad reaching the tile draws into: the whole tile (-1) or each
     // clip piece it reaches (indices into pieces_), until visit returns 0.
@@ -190,6 +210,13 @@ class mtxIEViewerLayer {
     size_t batchLimit_ = kBatchLimit;
     std::vector<Waiting> waiting_;
     std::vector<std::pair<int, uint32_t>> flushOrder_;  // (tile or piece, quad), reused
-    mtxIEPixelShader* heightToNormal_ = nullptr;        // 5200
-    std::unique_ptr<mtxImageDx> readBack_;              // 128 x 128, system memory
+    std::vector<StampVertex> stampVertices_;            // reused
+    int stagesUsed_ = 0;                          // stages DrawStamps bound since the last flush
+    mtxIEPixelShader* heightToNormal_ = nullptr;  // 5200
+    // The programs for one stamp (5357, 5372) and for many at once (5373,
+    // 5374, through 5375).
+    mtxIEPixelShader* oneStamp_[2] = {};
+    mtxIEPixelShader* manyStamps_[2] = {};
+    mtxIEVertexShader* stampsVertex_ = nullptr;
+    std::unique_ptr<mtxImageDx> readBack_;  // 128 x 128, system memory
 };

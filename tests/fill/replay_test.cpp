@@ -16,6 +16,7 @@
 #include "fill/project_file.h"
 #include "fill/sample_collection.h"
 #include "fill/stamp_brush.h"
+#include "fill/stamp_reach.h"
 #include "image/io/image_load.h"
 #include "image/resample.h"
 #include "render/layers/flatten_stack.h"
@@ -257,6 +258,60 @@ TEST(Replay, StampsByHandAndErasuresAreThePictureTheLogDraws) {
         again.Picture(drawn);
         EXPECT_TRUE(SameBytes(drawn, after)) << "background " << background;
     }
+}
+
+// An erased stamp's pixels are drawn again only within the box of those it
+// may have marked: every pixel a stamp changes on the device lies in it, and
+// it is the box a search of every pixel of the quad finds.
+TEST(Replay, AStampChangesOnlyPixelsInTheBoxItMayMark) {
+    Scene live(Photo(), 2);
+    live.samples.sizeMax = 60;
+    live.AddDiscs();
+    live.Prepare(11);
+    live.Place(100);
+    mtxFillSession& session = *live.session;
+    mtxImage shots[2];
+    live.Picture(shots[0]);
+    int64_t boxes = 0, bounds = 0;
+    for (int k = 0; k < 40; ++k) {
+        const mtxImage& before = shots[k % 2];
+        mtxImage& after = shots[1 - k % 2];
+        live.Place(1);
+        const uint64_t i = session.log.Count() - 1;
+        const mtxStamp stamp = session.log.At(i);
+        const mtxSampleShapes::Shape* shape = session.Shapes().Get(live.samples, stamp.sample);
+        ASSERT_NE(shape, nullptr);
+        mtxRect box;
+        ASSERT_TRUE(mtxStampMarkedBox(stamp, *shape, box));
+        live.Picture(after);
+        size_t outside = 0, changed = 0;
+        for (int y = 0; y < after.height; ++y)
+            for (int x = 0; x < after.width; ++x) {
+                if (after.Row(y)[x] == before.Row(y)[x]) continue;
+                ++changed;
+                outside += !(x >= box.left && x < box.right && y >= box.top && y < box.bottom);
+            }
+        EXPECT_GT(changed, 0u) << k;
+        EXPECT_EQ(outside, 0u) << k;
+
+        mtxStampReach reach;
+        ASSERT_TRUE(reach.Set(stamp, *shape, mtxStampReach::kEdgeSlack + 0.5,
+                              mtxStampReach::kMarkReach + 1));
+        mtxRect searched = {1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
+        for (int y = int(std::floor(reach.top)); y <= int(std::ceil(reach.bottom)); ++y)
+            for (int x = int(std::floor(reach.left)); x <= int(std::ceil(reach.right)); ++x)
+                if (reach.Marks(x, y))
+                    searched = {std::min(searched.left, x), std::min(searched.top, y),
+                                std::max(searched.right, x + 1), std::max(searched.bottom, y + 1)};
+        EXPECT_TRUE(box.left == searched.left && box.top == searched.top &&
+                    box.right == searched.right && box.bottom == searched.bottom)
+            << k;
+        const mtxRect whole = session.log.Bounds(i);
+        boxes += int64_t(box.right - box.left) * (box.bottom - box.top);
+        bounds += int64_t(whole.right - whole.left) * (whole.bottom - whole.top);
+    }
+    // Discs leave their quads' corners untouched, however turned.
+    EXPECT_LT(boxes, bounds * 9 / 10);
 }
 
 // Erasures scattered over the picture (a few stamps or many, in one call),

@@ -347,6 +347,27 @@ TEST_F(Device9, IndexedTrianglesAndLineStrips) {
         }
 }
 
+// Up to four texture coordinate sets of one to four floats; a vertex must
+// hold what its format names.
+TEST_F(Device9, VertexFormatsWithSeveralTextureCoordinateSets) {
+    Target(2, 2, 0xFF000000);
+    const uint32_t four = D3DFVF_XYZ | D3DFVF_TEX4 | D3DFVF_TEXCOORDSIZE4(1) |
+                          D3DFVF_TEXCOORDSIZE3(2) | D3DFVF_TEXCOORDSIZE1(3);
+    ASSERT_EQ(device->SetFVF(four), D3D_OK);
+    const uint32_t bytes = 12 + 8 + 16 + 12 + 4;
+    std::vector<float> vertices(4 * bytes / sizeof(float), 0.0f);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), bytes), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), bytes - 4),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetFVF(D3DFVF_XYZ | (5u << D3DFVF_TEXCOUNT_SHIFT)), D3DERR_INVALIDCALL);
+    // A size for a set the format does not have.
+    EXPECT_EQ(device->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE4(2)),
+              D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), 12),
+              D3DERR_INVALIDCALL);
+}
+
 TEST_F(Device9, ViewportLimitsDrawingAndClearing) {
     IDirect3DTexture9* target = Target(4, 4, 0xFF000000);
     D3DVIEWPORT9 viewport = {2, 1, 2, 2, 0.0f, 1.0f};

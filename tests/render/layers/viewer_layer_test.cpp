@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -199,6 +201,62 @@ TEST(ViewerLayer, ABatchGivesThePictureOfStampsDrawnOneByOne) {
     std::vector<uint32_t> oneByOne = MixedStamps(false, 0);
     EXPECT_TRUE(MixedStamps(true, 0) == oneByOne);
     EXPECT_TRUE(MixedStamps(true, 5) == oneByOne);
+}
+
+// Stamps of eleven samples (more than one draw's stages hold) through the
+// recolouring shader with runs of the plain one, axis-aligned and turned,
+// with constants of every kind (a factor that is infinite or not a number
+// among them), drawn one by one or in a batch, through a clip or not.
+std::vector<uint32_t> StampsOfManySamples(bool batched, bool clipped) {
+    Picture picture(300, 200, 7);
+    std::vector<std::unique_ptr<Sample>> samples;
+    for (uint32_t i = 0; i < 11; ++i)
+        samples.push_back(std::make_unique<Sample>(8 << (i % 3), 40 + i));
+    mtxIEPixelShader* shaders[2] = {Editor().GetPixelShader(5357), Editor().GetPixelShader(5372)};
+    std::mt19937 random(12);
+    std::uniform_real_distribution<float> x(-20.0f, 320.0f), y(-20.0f, 220.0f), size(4.0f, 70.0f),
+        angle(0.0f, 6.3f), unit(0.0f, 1.0f);
+    if (clipped) picture.layer.SetClip({{30, 20, 200, 90}, {150, 60, 290, 180}});
+    if (batched) picture.layer.OpenBatch();
+    for (int i = 0; i < 300; ++i) {
+        const float turn = i % 7 == 0 ? 0.0f : angle(random);
+        const mtxIEViewerQuad quad = Stamp(x(random), y(random), size(random), turn);
+        const Sample& sample = *samples[random() % samples.size()];
+        mtxIEPixelShader* shader = shaders[(i / 20) % 5 == 4 ? 1 : 0];
+        const float factor = i % 13 == 0   ? INFINITY
+                             : i % 17 == 0 ? NAN
+                                           : 0.5f + 2.0f * unit(random);
+        const float c0[4] = {0.0f, unit(random), unit(random), factor};
+        const float c1[4] = {unit(random), unit(random), unit(random),
+                             i % 5 == 0 ? 1.0f : unit(random)};
+        EXPECT_EQ(picture.layer.DrawQuad(quad, shader, sample.texture, c0, c1), 1);
+    }
+    if (batched) {
+        EXPECT_EQ(picture.layer.CloseBatch(), 1);
+    }
+    if (clipped) picture.layer.ClearClip();
+    return picture.Committed();
+}
+
+// A batch draws the stamps of a tile many to a draw, with their constants as
+// vertex data and up to eight textures: the bytes are those of one draw each.
+TEST(ViewerLayer, ManyStampsToADrawGiveTheBytesOfOneDrawEach) {
+    // Without these programs a batch draws one by one, and the test would compare that.
+    ASSERT_NE(Editor().GetPixelShader(5373), nullptr);
+    ASSERT_NE(Editor().GetPixelShader(5374), nullptr);
+    ASSERT_NE(Editor().GetVertexShader(5375), nullptr);
+    // A GPU's device has a draw end where the sample changes.
+    for (int asOnGpu : {0, 1}) {
+        mtxDxTestSwitches().samplersAsOnGpu = asOnGpu;
+        for (bool clipped : {false, true}) {
+            const std::vector<uint32_t> oneByOne = StampsOfManySamples(false, clipped);
+            const std::vector<uint32_t> batched = StampsOfManySamples(true, clipped);
+            size_t wrong = 0;
+            for (size_t i = 0; i < oneByOne.size(); ++i) wrong += batched[i] != oneByOne[i];
+            EXPECT_EQ(wrong, 0u) << (clipped ? "clipped" : "whole") << " as on a GPU " << asOnGpu;
+        }
+    }
+    mtxDxTestSwitches().samplersAsOnGpu = 0;
 }
 
 TEST(ViewerLayer, QuadsOutsideOrBrokenDrawNothing) {
