@@ -517,23 +517,35 @@ void mtxIEMdfField::Tick() {
 // batch goes out until the frames have caught up, so the picture on the
 // screen stays within a frame of the log.
 void mtxIEMdfField::TickAhead() {
-    if (DrewThisFrame()) return;
+    // A tick that re-entered the message loop (drawing reads the clock, a
+    // message box) starts nothing of its own inside it.
+    if (ticking_) return;
+    ticking_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{ticking_};
     if (worker_ && worker_->Busy()) {
-        if (clock() - lastLaunch_ < mtxFillPace::kFrameMs) return;
-        handIn_.store(true, std::memory_order_relaxed);
-        // A long step finishes the batch; the window goes on showing meanwhile.
-        if (worker_->Busy()) {
-            DrawTaken(mtxFillPace::kDrawMs);
-            return;
-        }
+        // The batch ends after the step under way; this thread does not wait.
+        if (clock() - lastLaunch_ >= mtxFillPace::kFrameMs)
+            handIn_.store(true, std::memory_order_relaxed);
+    } else if (!TakeAndLaunch()) {
+        return;
     }
+    if (!DrewThisFrame()) drawnLastFrame_ = DrawTaken(mtxFillPace::kDrawMs);
+}
+
+// Takes in the batch the worker placed and sends out the next at once, so
+// the worker waits for nothing but the drawing falling behind; false when
+// the run ended.
+bool mtxIEMdfField::TakeAndLaunch() {
     const size_t behind = taken_.size();
     TakeAhead();
     if (ahead_.ended) {
         DrawTaken();
         ahead_.ended = false;
         AfterStep(ahead_.last, nullptr);
-        if (state != kRunning) return;
+        if (state != kRunning) return false;
     }
     const uint32_t now = clock();
     ShowCoverage(false);
@@ -544,17 +556,12 @@ void mtxIEMdfField::TickAhead() {
         ShowDrawnNow();
         lastCheckpoint_ = now;
         if (onCheckpoint) onCheckpoint();
-        if (state != kRunning) return;
+        if (state != kRunning) return false;
     }
-    if (behind > drawnLastFrame_) {
-        drawnLastFrame_ = DrawTaken(mtxFillPace::kDrawMs);
-        return;
-    }
+    if (behind > drawnLastFrame_) return true;
     // A batch placed here is drawn at once: none is left out between ticks.
-    if (LaunchAhead(now))
-        drawnLastFrame_ = DrawTaken(mtxFillPace::kDrawMs);
-    else
-        Settle();
+    if (!LaunchAhead(now)) Settle();
+    return true;
 }
 
 // Stamps are drawn once a frame: the window shows at most one frame every

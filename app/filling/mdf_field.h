@@ -256,6 +256,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     size_t DrawTaken(uint32_t budgetMs = 0);
     size_t DrawChunk(size_t from, uint32_t budgetMs);
     bool DrewThisFrame() const;
+    bool TakeAndLaunch();
     // Before anything reads or changes the session: the worker's batch is
     // waited for and drawn.
     void Settle();
@@ -316,6 +317,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     std::atomic<bool> handIn_{false};  // the window's thread wants the batch now
     uint32_t lastLaunch_ = 0;
     bool placingInline_ = false;  // a batch is placed on this thread, without a worker
+    bool ticking_ = false;        // inside TickAhead
     // The run's worker: started by its first batch, ended with the run, so no
     // thread outlives what it places for.
     std::unique_ptr<mtxJobThread> worker_;
