@@ -4,6 +4,8 @@
 // - BM_MenuWhileFilling: from the click on File (sent to the window as the
 //   server would) to the first frame showing the menu, while the picture
 //   fills;
+// - BM_MenuAsTheRunStarts: the same for clicks one after the other from Go
+//   through the end of the preparation to the run's first second;
 // - BM_WindowRun: the whole run to its end in the window against
 //   `daubry fill` on the same photo and samples in the same process's run:
 //   stamps per second of each (the window's from the first frame with stamps
@@ -303,6 +305,74 @@ void BM_MenuWhileFilling(benchmark::State& state) {
 }
 BENCHMARK(BM_MenuWhileFilling)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
+// The first start and the last stop the program noted of its runs, in
+// microseconds of the steady clock; 0 when there is none.
+std::pair<long long, long long> RunSpan(const std::string& log) {
+    std::pair<long long, long long> span{0, 0};
+    FILE* file = std::fopen(log.c_str(), "r");
+    if (!file) return span;
+    long long at = 0;
+    char what[16];
+    while (std::fscanf(file, "%lld %15s", &at, what) == 2) {
+        if (std::string(what) == "start" && !span.first) span.first = at;
+        if (std::string(what) == "stop") span.second = at;
+    }
+    std::fclose(file);
+    return span;
+}
+
+Clock::time_point AtMicros(long long micros) {
+    return Clock::time_point(std::chrono::microseconds(micros));
+}
+
+// Clicks on File one after the other from Go on, through the preparation's
+// end and the first second of the run: the window has most to do where the
+// preparation hands over to the run, and a click landing there waits longest.
+void BM_MenuAsTheRunStarts(benchmark::State& state) {
+    for (auto _ : state) {
+        Session s;
+        if (!s.error.empty() || !s.StartProgram()) {
+            state.SkipWithError(s.error.c_str());
+            return;
+        }
+        auto closed = [](const std::vector<uint32_t>& pixels) { return !MenuShows(pixels); };
+        s.Click(kGoX, kBarY);
+        const Clock::time_point go = Clock::now();
+        std::vector<double> waits;
+        long long started = 0;
+        while (Seconds(go, Clock::now()) < 120) {
+            Clock::time_point clicked = Clock::now(), shown;
+            if (!s.SendClick(23, 12)) {
+                state.SkipWithError("no libXtst.so.6 to click with");
+                return;
+            }
+            if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, MenuShows, 5, &shown)) {
+                state.SkipWithError("the File menu did not show within 5 s");
+                return;
+            }
+            waits.push_back(Seconds(clicked, shown) * 1000);
+            s.Key("Escape");
+            if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, 5)) {
+                state.SkipWithError("Escape did not close the File menu within 5 s");
+                return;
+            }
+            if (!started) started = RunSpan(s.RunLog()).first;
+            if (started && Clock::now() > AtMicros(started) + std::chrono::seconds(1)) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!started || waits.empty()) {
+            state.SkipWithError("the run did not start within two minutes of Go");
+            return;
+        }
+        std::sort(waits.begin(), waits.end());
+        state.SetIterationTime(waits.back() / 1000);
+        state.counters["clicks"] = double(waits.size());
+        state.counters["median ms"] = waits[waits.size() / 2];
+        state.counters["longest ms"] = waits.back();
+    }
+}
+BENCHMARK(BM_MenuAsTheRunStarts)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
 // The stamps the last "Drew N stamps" line of `daubry render` counts.
 long StampsOf(const std::string& project, const std::string& work) {
     std::string text = Output(std::string(Program()) + " render '" + project + "' -o '" + work +
@@ -329,26 +399,6 @@ std::vector<double> FrameTimes(const std::string& log, Clock::time_point from,
     std::fclose(file);
     std::sort(times.begin(), times.end());
     return times;
-}
-
-// The first start and the last stop the program noted of its runs, in
-// microseconds of the steady clock; 0 when there is none.
-std::pair<long long, long long> RunSpan(const std::string& log) {
-    std::pair<long long, long long> span{0, 0};
-    FILE* file = std::fopen(log.c_str(), "r");
-    if (!file) return span;
-    long long at = 0;
-    char what[16];
-    while (std::fscanf(file, "%lld %15s", &at, what) == 2) {
-        if (std::string(what) == "start" && !span.first) span.first = at;
-        if (std::string(what) == "stop") span.second = at;
-    }
-    std::fclose(file);
-    return span;
-}
-
-Clock::time_point AtMicros(long long micros) {
-    return Clock::time_point(std::chrono::microseconds(micros));
 }
 
 // A JSON number field of the --report line.
@@ -399,7 +449,9 @@ void BM_WindowRun(benchmark::State& state) {
             state.counters["frame longest ms"] = frames.back();
             state.counters["frames"] = double(frames.size() + 1);
         }
-        // Go to the run's second frame: the longest the window stood still.
+        // From the first change of the picture (the background put in, at
+        // the preparation's end) to the run's second frame: the longest the
+        // window stood still while the run started.
         std::vector<double> preparing =
             FrameTimes(s.FrameLog(), first, AtMicros(start) + std::chrono::milliseconds(100));
         if (!preparing.empty()) state.counters["preparing longest ms"] = preparing.back();

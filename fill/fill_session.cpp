@@ -1,6 +1,7 @@
 #include "fill/fill_session.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "fill/sample_collection.h"
 #include "fill/stamp_reach.h"
@@ -46,7 +47,10 @@ int mtxFillSession::PrepareSlice() {
     int done = segmentation.Advance();
     // The engines read only each pixel's region, never the member lists: a quarter of the
     // nodes' memory for the whole run. Where memory is short the nodes simply stay.
-    if (done && Analysed()) segmentation.KeepRegionIndexOnly();
+    if (done && Analysed()) {
+        segmentation.KeepRegionIndexOnly();
+        ReadyCopyMemory();
+    }
     progress_.store(done ? 100 : segmentation.status, std::memory_order_relaxed);
     return done;
 }
@@ -97,13 +101,25 @@ void mtxFillSession::KeepBackgroundChosen() {
     appliedBackgroundColor = samples_.backgroundColor;
 }
 
+// On the preparing thread; the picture is of the analysis's size. Nothing
+// else reads the spare until the preparation has ended.
+void mtxFillSession::ReadyCopyMemory() {
+    if (reopened_ || !spareCopy_.CreateUnset(int(segmentation.width), int(segmentation.height)))
+        return;
+    for (int y = 0; y < spareCopy_.height; ++y)
+        std::memset(spareCopy_.Row(y), 0, size_t(spareCopy_.width) * sizeof(mtxColor));
+}
+
 int mtxFillSession::SaveSourceCopy() {
     mtxImage* picture = layer_.source;
     if (!picture) return 0;
     mtxFieldLock<mtxImage> lock(*picture);
     if (!lock || !picture->data) return 0;
-    sourceCopy.Free();
-    // Every pixel is copied over: nothing to clear first.
+    if (spareCopy_.width == picture->width && spareCopy_.height == picture->height)
+        sourceCopy.TakeOver(spareCopy_);
+    spareCopy_.Free();
+    // Every pixel is copied over: nothing to clear first. A copy of the
+    // same size keeps its memory.
     if (!sourceCopy.CreateUnset(picture->width, picture->height)) return 0;
     sourceCopy.Blit(*picture, mtxRect{}, 0, 0);
     return 1;
@@ -223,10 +239,16 @@ void mtxFillSession::PlaceOnly(bool on) {
     // yet comes from the sample's texture: the device's, not the placing
     // thread's.
     shapes_.knownOnly = false;
-    if (on)
-        for (int32_t i = 0; i < samples_.count; ++i) shapes_.Get(samples_, i);
+    if (on) ReadShapes();
     shapes_.knownOnly = on;
     layerTarget_.drawing = !on;
+}
+
+void mtxFillSession::ReadShapes() {
+    const bool knownOnly = shapes_.knownOnly;
+    shapes_.knownOnly = false;
+    for (int32_t i = 0; i < samples_.count; ++i) shapes_.Get(samples_, i);
+    shapes_.knownOnly = knownOnly;
 }
 
 int mtxFillSession::DrawPlaced(std::span<const mtxStamp> stamps) {

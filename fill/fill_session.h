@@ -49,6 +49,8 @@ class mtxFillSession {
     int BeginPreparation();
     // One slice (about 100 ms) of the analysis. 0 while work remains, 1 when
     // the analysis ended (check Analysed()), also when the stop flag was set.
+    // Its last slice also makes the memory for the saved copy ready, so
+    // FinishPreparation only copies.
     int PrepareSlice();
     // 0..100.
     uint32_t Progress() const { return progress_.load(std::memory_order_relaxed); }
@@ -98,6 +100,9 @@ class mtxFillSession {
     // gives 0 when a stamp could not be drawn. Switching it on reads every
     // sample's shape from its texture first, on the device's thread.
     void PlaceOnly(bool on);
+    // Reads every sample's shape from its texture now, on the device's
+    // thread, so the steps after it read none.
+    void ReadShapes();
     int DrawPlaced(std::span<const mtxStamp> stamps);
 
     // The share of the photo covered by stamps of alpha at least one half
@@ -180,6 +185,8 @@ class mtxFillSession {
     mtxSampleShapes& Shapes() { return shapes_; }
 
   private:
+    // Makes spareCopy_ ready for the picture's copy, its pages touched.
+    void ReadyCopyMemory();
     void NoteCoverage(const mtxStamp& stamp);
     // The protect plane the coverage discounts; null when it does not apply.
     const uint8_t* CountedProtect() const;
@@ -237,4 +244,7 @@ class mtxFillSession {
     std::atomic<uint32_t> progress_{0};
     uint64_t replayed_ = 0;
     bool reopened_ = false;  // the next preparation keeps the replayed picture
+    // Memory for sourceCopy, its pages touched on the preparing thread: on a
+    // large picture fresh pages cost the device's thread tens of ms.
+    mtxImage spareCopy_;
 };

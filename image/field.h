@@ -49,6 +49,10 @@ class mtxField : public mtxBaseField {
     virtual int Attach(T* buffer, int newWidth, int newHeight, int newPitch);
     // Back to empty: frees an owned buffer, zero size, ownsData = 1.
     virtual void Free();
+    // Takes other's buffer, size and ownership, leaving other empty: memory
+    // made ready elsewhere changes hands without a copy. Not virtual: for
+    // fields whose elements are their own memory, not device surfaces.
+    void TakeOver(mtxField& other);
     // Copies another field (locked for the copy) into a buffer of its own (pitch =
     // width x 4); returns 1, or 0 when the buffer cannot be allocated or the other
     // field cannot be locked (the field is then empty).
@@ -134,6 +138,17 @@ void mtxField<T, V>::Free() {
     ReleaseData();
     width = height = pitch = 0;
     ownsData = 1;
+}
+
+template <class T, class V>
+void mtxField<T, V>::TakeOver(mtxField& other) {
+    if (&other == this) return;
+    ReleaseData();
+    data = other.data, width = other.width, height = other.height;
+    pitch = other.pitch, ownsData = other.ownsData;
+    other.data = nullptr;
+    other.width = other.height = other.pitch = 0;
+    other.ownsData = 1;
 }
 
 template <class T, class V>

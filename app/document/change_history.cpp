@@ -16,6 +16,7 @@
 #include "image/file_memory.h"
 #include "platform/os_file.h"
 #include "platform/text.h"
+#include "platform/thread_priority.h"
 #include "render/layers/viewer_layer.h"
 
 // The journal: records one after another, every number little-endian.
@@ -560,6 +561,10 @@ int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, std::unique_ptr<Sn
     Pending* made = job.get();
     try {
         job->thread = std::thread([made] {
+            // The window goes on meanwhile and comes first, but the record
+            // should be done by the time the next one is: the helpers this
+            // thread starts share its priority.
+            mtxOs::LowerThreadPriority(mtxOs::kYielding);
             mtxCompressorZLIB15 own;
             made->Deflate(own);
         });

@@ -104,6 +104,8 @@ mtxIEMdfField::mtxIEMdfField(mtxIEViewer* owner, mtxIEToolBar* bar, SampleCollec
 }
 
 mtxIEMdfField::~mtxIEMdfField() {
+    // A run still starting ends with its background: nothing of it is left to do.
+    startPiece_ = StartPiece::kNone;
     // A batch placed and not drawn is drawn where the layer is still the
     // session's (without one, the picture may be gone already).
     const bool placedNotDrawn = ahead_.launched || !taken_.empty();
@@ -268,6 +270,7 @@ void mtxIEMdfField::DropSession() {
     sessionLayer_ = nullptr;
     sessionPicture_ = nullptr;
     state = kStopped;
+    startPiece_ = StartPiece::kNone;
 }
 
 void mtxIEMdfField::CancelPreparation() {
@@ -407,9 +410,40 @@ void mtxIEMdfField::TaskDone(int value) {
         showMessage(mtxIELoadString(723, "This picture cannot be prepared for filling."));
         return;
     }
-    EndChange();
     viewer->Invalidate();
-    StartRunning();
+    // The Background change ends and the run's begins over the next ticks.
+    state = kRunning;
+    startPiece_ = StartPiece::kEndBackground;
+}
+
+bool mtxIEMdfField::TakeStartPiece() {
+    if (startPiece_ == StartPiece::kNone || inStartPiece_) return false;
+    const StartPiece piece = startPiece_;
+    startPiece_ = piece == StartPiece::kStartRun ? StartPiece::kNone
+                                                 : StartPiece(uint8_t(piece) + 1);
+    // What a piece calls back (the history settling the tool) must not take
+    // the next piece inside it.
+    inStartPiece_ = true;
+    switch (piece) {
+        case StartPiece::kEndBackground:
+            EndChange();
+            break;
+        case StartPiece::kReadShapes:
+            if (session_) session_->ReadShapes();
+            break;
+        case StartPiece::kStartRun:
+            if (session_ && state == kRunning) StartRunning();
+            break;
+        case StartPiece::kNone:
+            break;
+    }
+    inStartPiece_ = false;
+    return true;
+}
+
+void mtxIEMdfField::FinishStarting() {
+    while (TakeStartPiece()) {
+    }
 }
 
 void mtxIEMdfField::PrepareBackground() {
@@ -484,6 +518,10 @@ void mtxIEMdfField::Tick() {
     if (!SessionCurrent() || !session_->prepared) {
         state = kStopped;
         CancelChange();
+        return;
+    }
+    if (Starting()) {
+        TakeStartPiece();
         return;
     }
     if (samples.speed != SampleCollection::kSpeedCalm) {
@@ -667,6 +705,7 @@ void mtxIEMdfField::ShowDrawnNow() {
 }
 
 void mtxIEMdfField::Settle() {
+    FinishStarting();
     TakeAhead();
     DrawTaken();
 }

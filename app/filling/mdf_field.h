@@ -146,8 +146,17 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void Draw(int x, int y, const RECT& clip) override;
 
     // One tick of the placement timer at clock(): one placement (Calm) or a
-    // batch of them (Fast), or none when it is not time yet.
+    // batch of them (Fast), or none when it is not time yet; while the run
+    // is starting, the next piece of its start.
     void Tick();
+    // After a preparation the run is under way at once, but its start takes
+    // the next ticks, a piece a tick, so the window handles input between
+    // pieces that each take tens of ms on a large picture: the Background
+    // change recorded, the samples' shapes read, the run's change begun.
+    // Anything else that touches the session finishes the start first; so
+    // does this, at once.
+    void FinishStarting();
+    bool Starting() const { return startPiece_ != StartPiece::kNone || inStartPiece_; }
     // What was drawn on the device goes into the picture in memory.
     void RefreshLayer();
     bool Prepared() const { return session_ && session_->prepared; }
@@ -241,6 +250,9 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     void ShowSpeed();
     bool IsOwnBarItem(const mtxIECtrl* control) const;
     void StartRunning();
+    // Takes the next piece of the run's start; false when none is left or
+    // one is under way.
+    bool TakeStartPiece();
     // One engine step at clock time now; false when the run stopped.
     bool PlaceOne(uint32_t now);
     // What a step's result means for the run; false when it stopped.
@@ -290,6 +302,9 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     uint64_t sessionSerial_ = 0;
     uint64_t sessionNumber_ = 0;
     bool changeOpen_ = false;              // between onChangeStarting and its end
+    enum class StartPiece : uint8_t { kNone, kEndBackground, kReadShapes, kStartRun };
+    StartPiece startPiece_ = StartPiece::kNone;  // the next piece of the run's start
+    bool inStartPiece_ = false;
     uint64_t placementsAtStart_ = 0;       // placements when the run last started
     bool restartedAtEnd_ = false;          // a finished Fine run gave way to the next since then
     uint32_t lastCheckpoint_ = 0;          // clock of the last onCheckpoint, or of the run's start

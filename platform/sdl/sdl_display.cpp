@@ -538,9 +538,10 @@ void DisplaySetIcon(Window& w) {
 }
 
 uint32_t DisplayFlush(Window& top) {
-    if (!top.top || !top.top->display) return mtxGlCompositor::kNothingPending;
+    static_assert(kNoPresentPending == mtxGlCompositor::kNothingPending);
+    if (!top.top || !top.top->display) return kNoPresentPending;
     mtxGlCompositor* compositor = mtxGlCompositor::Of(top.top->display, false);
-    return compositor ? compositor->Flush() : mtxGlCompositor::kNothingPending;
+    return compositor ? compositor->Flush() : kNoPresentPending;
 }
 
 void* DisplayDeviceSurface(Window& child) {

@@ -168,7 +168,8 @@ void DisplaySetTitle(Window& w);
 void DisplaySetIcon(Window& w);
 void DisplayPresent(Window& w);
 // Presents what is pending and due; the ms until a pending present is due,
-// or 0xFFFFFFFF when nothing is pending.
+// or kNoPresentPending.
+constexpr uint32_t kNoPresentPending = 0xFFFFFFFF;
 uint32_t DisplayFlush(Window& top);
 // The surface a device draws into for a child window, made on first use;
 // null without a display with OpenGL.

@@ -106,14 +106,20 @@ bool NextTimer(Queue& q, uint64_t now, MSG& msg, bool remove) {
     return true;
 }
 
-void PresentAll(Queue& q) {
+// Whether a frame is held back to keep to the display's pace.
+bool PresentAll(Queue& q) {
+    bool heldBack = false;
     for (Window* top : TopLevelsOfThisThread()) {
-        if (IsOwnedBy(top, q)) DisplayFlush(*top);
-        if (!IsOwnedBy(top, q) || !top->top->needsPresent) continue;
-        top->top->needsPresent = false;
-        MenuCompose(*top);
-        DisplayPresent(*top);
+        if (!IsOwnedBy(top, q)) continue;
+        DisplayFlush(*top);
+        if (top->top->needsPresent) {
+            top->top->needsPresent = false;
+            MenuCompose(*top);
+            DisplayPresent(*top);
+        }
+        heldBack = heldBack || DisplayFlush(*top) != kNoPresentPending;
     }
+    return heldBack;
 }
 
 // Keys typed ahead of a menu that opened meanwhile (Alt+F, Down, Return
@@ -178,17 +184,20 @@ bool PeekCore(MSG& msg, bool remove) {
         }
     }
     // What the frame shows (a menu opened or closed, the bar) goes out before
-    // timers: one due every millisecond must not hold it back.
-    PresentAll(q);
+    // timers: one due every millisecond must not hold it back, nor one whose
+    // work takes long while the frame waits for the display's pace.
+    if (PresentAll(q)) return false;
     return NextTimer(q, NowMs(), msg, remove);
 }
 
 uint32_t WaitBudget(Queue& q) {
-    uint64_t now = NowMs(), wait = 500;
-    for (const Timer& t : q.timers) wait = std::min<uint64_t>(wait, t.due > now ? t.due - now : 0);
-    // A present held back to keep to the display's pace wakes the loop too.
+    uint64_t now = NowMs(), wait = 500, present = kNoPresentPending;
+    // A present held back to keep to the display's pace wakes the loop; the
+    // timers wait for it.
     for (Window* top : TopLevelsOfThisThread())
-        if (IsOwnedBy(top, q)) wait = std::min<uint64_t>(wait, DisplayFlush(*top));
+        if (IsOwnedBy(top, q)) present = std::min<uint64_t>(present, DisplayFlush(*top));
+    if (present != kNoPresentPending) return static_cast<uint32_t>(std::min(wait, present));
+    for (const Timer& t : q.timers) wait = std::min<uint64_t>(wait, t.due > now ? t.due - now : 0);
     return static_cast<uint32_t>(wait);
 }
 

@@ -323,6 +323,57 @@ TEST_F(ToolTest, GoPreparesBehindTheStatusDialogThenPlacesAtLeastTenMsApart) {
     EXPECT_EQ(messages.size(), 0u);
 }
 
+// After the preparation the run's start takes a tick a piece, so the window
+// handles input between them: the Background change ends, the samples'
+// shapes are read, the run's change begins; no stamp comes before it. A
+// Stop in between finishes the start first: the changes stay paired.
+TEST_F(ToolTest, TheRunStartsATickAPieceAndAStopInBetweenFinishesTheStart) {
+    AddDiscs(samples, editor.GetDevice(), 3);
+    samples.background = 0;
+    std::vector<std::string> changes;
+    tool->onChangeStarting = [&](const std::string& name) { changes.push_back(name); };
+    tool->onChangeEnded = [&] { changes.push_back("end " + std::to_string(tool->placements)); };
+    auto prepare = [&](Picture& picture) {
+        Open(picture);
+        tool->Process(mtxIEMdfField::kGo, 0);
+        mtxFillSession* session = tool->Session();  // before the start: it leaves it alone
+        EXPECT_TRUE(fill_test::WaitForPreparation(*tool, false));
+        EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kRunning));
+        EXPECT_TRUE(tool->Starting());
+        return session;
+    };
+    Picture first(editor, 150, 100);
+    mtxFillSession* session = prepare(first);
+    ASSERT_NE(session, nullptr);
+    using Changes = std::vector<std::string>;
+    EXPECT_EQ(changes, Changes({"Background"}));
+    EXPECT_EQ(Ticks(1, 20).size(), 0u);
+    EXPECT_EQ(changes, Changes({"Background", "end 0"}));
+    EXPECT_EQ(session->Shapes().Known(samples, 0), nullptr);
+    EXPECT_EQ(Ticks(1, 20).size(), 0u);
+    for (int32_t i = 0; i < samples.count; ++i)
+        EXPECT_NE(session->Shapes().Known(samples, i), nullptr) << i;
+    EXPECT_TRUE(tool->Starting());
+    EXPECT_EQ(Ticks(1, 20).size(), 0u);
+    EXPECT_EQ(changes, Changes({"Background", "end 0", "Fill"}));
+    EXPECT_FALSE(tool->Starting());
+    const std::string placed = "end " + std::to_string(Ticks(10, 20).size());
+    EXPECT_GT(tool->placements, 0u) << "then the stamps";
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(changes.back(), placed);
+
+    changes.clear();
+    Picture second(editor, 150, 100, 7);
+    prepare(second);
+    Ticks(1, 20);
+    tool->Process(mtxIEMdfField::kStop, 0);
+    EXPECT_EQ(changes, Changes({"Background", placed, "Fill", placed}));
+    EXPECT_EQ(tool->state, uint32_t(mtxIEMdfField::kStopped));
+    EXPECT_FALSE(tool->Starting());
+    EXPECT_TRUE(Ticks(10, 20).empty());
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ToolTest, BackgroundZeroWipesToTheColourAndTheOptionsChangeIt) {
     AddDiscs(samples, editor.GetDevice(), 2);
     samples.background = 0;
