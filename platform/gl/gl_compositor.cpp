@@ -128,6 +128,17 @@ bool mtxGlRendersInSoftware() {
            name.find("swrast") != name.npos;
 }
 
+int mtxGlslNumber(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    int number = 0, digits = 0;
+    for (char c : text) {
+        if (c == '.' && digits == 1) continue;
+        if (c < '0' || c > '9' || digits == 3) break;
+        number = number * 10 + (c - '0'), ++digits;
+    }
+    return digits == 3 ? number : 0;
+}
+
 mtxGlCompositor* mtxGlCompositor::Of(void* display, bool create) {
     auto* window = static_cast<SDL_Window*>(display);
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) return nullptr;

@@ -1,4 +1,5 @@
 #pragma once
+#include <string_view>
 #include <memory>
 
 #include "platform/geometry.h"
@@ -31,3 +32,7 @@ class mtxGlContext {
 // Whether the current context draws with Mesa's software rasterisers, where
 // the CPU draws every pixel.
 bool mtxGlRendersInSoftware();
+// A GLSL version as a #version line names it ("400", "330 core") or as
+// GL_SHADING_LANGUAGE_VERSION reads ("4.50 Mesa"), as a number (400, 330,
+// 450); 0 when the text does not start with one.
+int mtxGlslNumber(std::string_view text);

@@ -70,6 +70,8 @@ mtxGlDevice::mtxGlDevice(std::unique_ptr<mtxGlContext> context,
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     CompileFixedPipeline();
     samplersPerPixel_ = mtxGlRendersInSoftware() ? kStages : 1;
+    const char* glsl = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+    glslVersion_ = std::max(glslVersion_, glsl ? mtxGlslNumber(glsl) : 0);
 }
 
 mtxGlDevice::~mtxGlDevice() {

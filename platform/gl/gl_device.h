@@ -243,6 +243,7 @@ class mtxGlDevice final : public IDirect3DDevice9 {
     unsigned depth_ = 0;  // GL renderbuffer, back-buffer sized, shared by all targets
     unsigned vao_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
     uint32_t samplersPerPixel_ = 1;
+    int glslVersion_ = 330;  // the newest GLSL the context compiles
     unsigned samplers_[kStages] = {};
     unsigned ffVertex_ = 0, ffPixel_ = 0, ffPixelPlain_ = 0;
     std::set<mtxGlTexture*> textures_;

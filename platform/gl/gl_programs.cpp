@@ -125,6 +125,9 @@ void mtxGlDevice::CompileFixedPipeline() {
 // stage's main is wrapped by the device's epilogue.
 unsigned mtxGlDevice::CompileStage(bool pixel, const std::string& body,
                                    const std::string& version) {
+    // A program for a newer GLSL than the context's is refused quietly: its
+    // caller has a way without it.
+    if (mtxGlslNumber(version) > glslVersion_) return 0;
     std::string source = "#version " + version + "\n";
     source += pixel ? "#define c dx_ps_c\n" : "#define c dx_vs_c\n#define main dx_user_main\n";
     source += "#line 1\n" + body;

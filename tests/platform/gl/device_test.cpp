@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/gl/gl_context.h"
 #include "tests/render/render_test_support.h"
 
 using namespace render_test;
@@ -404,6 +405,26 @@ TEST_F(Device9, ManagedTexturesLockOnlyLevelZeroAndDefaultOnesNotAtAll) {
     EXPECT_EQ(device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &none, nullptr),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(none, nullptr);
+}
+
+// A program that asks for a newer GLSL than the device compiles is refused
+// without a word: its caller has a way without it (many stamps a draw need
+// 4.00, and a 3.30 device draws them one at a time).
+TEST_F(Device9, AProgramForANewerGlslThanTheDevicesIsRefusedQuietly) {
+    EXPECT_EQ(mtxGlslNumber("4.50 Mesa 24.2"), 450);
+    EXPECT_EQ(mtxGlslNumber("330 core"), 330);
+    EXPECT_EQ(mtxGlslNumber(" 400"), 400);
+    EXPECT_EQ(mtxGlslNumber("1.20"), 120);
+    EXPECT_EQ(mtxGlslNumber("OpenGL ES GLSL ES 3.20"), 0);
+    EXPECT_EQ(mtxGlslNumber("4.6"), 0);
+    EXPECT_EQ(mtxGlslNumber(""), 0);
+
+    IDirect3DPixelShader9* shader = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(device->CreatePixelShader("#version 990\nvoid main() {}\n", &shader),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(shader, nullptr);
 }
 
 }  // namespace
