@@ -23,7 +23,8 @@ int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxPro
                       const std::vector<std::unique_ptr<mtxProject::Sample>>* known) {
     if (session.sourceCopy.IsEmpty()) return error = "nothing was filled yet", 0;
     mtxImage& photo = session.sourceCopy;
-    if (!project.photo.Create(photo.width, photo.height, 0))
+    // Every pixel is copied over: nothing to clear first.
+    if (!project.photo.CreateUnset(photo.width, photo.height))
         return error = "not enough memory for the photo", 0;
     project.photo.Blit(photo, mtxRect{}, 0, 0);
     project.samples.clear();

@@ -48,8 +48,8 @@ std::string WithoutFile(std::string text, const std::string& file) {
 }
 
 int CopyImage(mtxImage& from, mtxImage& to) {
-    to.Free();
-    if (!to.Create(from.width, from.height, 0)) return 0;
+    // Every pixel is copied over; a copy of the same size keeps its memory.
+    if (!to.CreateUnset(from.width, from.height)) return 0;
     to.Blit(from, mtxRect{}, 0, 0);
     return 1;
 }
@@ -359,8 +359,7 @@ int mtxIEDesigner::CaptureProject(mtxProject& project, std::string& error) {
         mtxProject fresh;
         if (!mtxCaptureProject(*session, samples, fresh, error, &captured_.samples)) return 0;
         captured_.samples = std::move(fresh.samples);
-        if (!CopyImage(session->sourceCopy, captured_.photo))
-            return error = "not enough memory for the photo", 0;
+        captured_.photo.TakeOver(fresh.photo);
         capturedSamples_ = key;
     }
     if (!CopyImage(captured_.photo, project.photo)) return error = "not enough memory", 0;
