@@ -27,7 +27,17 @@ int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxPro
     if (!project.photo.CreateUnset(photo.width, photo.height))
         return error = "not enough memory for the photo", 0;
     project.photo.Blit(photo, mtxRect{}, 0, 0);
-    project.samples.clear();
+    if (!mtxCaptureSamples(samples, project.samples, error, known)) return 0;
+    project.options = mtxStampLog::Options::Of(samples);
+    project.log = session.log;
+    project.maps = session.maps;
+    return 1;
+}
+
+int mtxCaptureSamples(SampleCollection& samples,
+                      std::vector<std::unique_ptr<mtxProject::Sample>>& out, std::string& error,
+                      const std::vector<std::unique_ptr<mtxProject::Sample>>* known) {
+    out.clear();
     // The check's options are the collection's, so the values its destructor
     // writes back to the settings are those already there.
     SampleCollection check;
@@ -59,11 +69,8 @@ int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxPro
             return error = "sample " + sample.path + " cannot be read again (" + reason + ")", 0;
         if (!found && !checks())
             return error = "sample " + sample.path + " changed on disk since it was added", 0;
-        project.samples.push_back(std::move(saved));
+        out.push_back(std::move(saved));
     }
-    project.options = mtxStampLog::Options::Of(samples);
-    project.log = session.log;
-    project.maps = session.maps;
     return 1;
 }
 

@@ -19,6 +19,10 @@ class mtxFillSession;
 int mtxCaptureProject(mtxFillSession& session, SampleCollection& samples, mtxProject& project,
                       std::string& error,
                       const std::vector<std::unique_ptr<mtxProject::Sample>>* known = nullptr);
+// The samples' pictures alone, as mtxCaptureProject takes them, into out.
+int mtxCaptureSamples(SampleCollection& samples,
+                      std::vector<std::unique_ptr<mtxProject::Sample>>& out, std::string& error,
+                      const std::vector<std::unique_ptr<mtxProject::Sample>>* known = nullptr);
 
 // Replaces the collection's samples and options by the project's: the
 // project's own pictures, so it runs on a machine without their files, marked

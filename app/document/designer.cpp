@@ -54,15 +54,6 @@ int CopyImage(mtxImage& from, mtxImage& to) {
     return 1;
 }
 
-bool SameImage(mtxImage& a, mtxImage& b) {
-    if (a.IsEmpty() || a.width != b.width || a.height != b.height) return false;
-    mtxFieldLock<mtxImage> lockA(a), lockB(b);
-    if (!lockA || !lockB) return false;
-    for (int y = 0; y < a.height; ++y)
-        if (std::memcmp(a.Row(y), b.Row(y), size_t(a.width) * sizeof(mtxColor)) != 0) return false;
-    return true;
-}
-
 // What makes the collection's samples what they are: paths and what was
 // made of the pictures.
 std::string SamplesKey(const SampleCollection& samples) {
@@ -287,8 +278,7 @@ int mtxIEDesigner::OpenProject(const std::string& path, std::string* reason) {
     ShowLight();
     document_.MarkSaved();
     // The project's pictures stand for its samples when it is saved again.
-    captured_.samples = std::move(project->samples);
-    CopyImage(project->photo, captured_.photo);
+    capturedPictures_ = std::move(project->samples);
     capturedSamples_ = SamplesKey(samples);
     if (onPictureOpened) onPictureOpened(full);
     return 1;
@@ -354,17 +344,16 @@ int mtxIEDesigner::CaptureProject(mtxProject& project, std::string& error) {
     if (!session || session->sourceCopy.IsEmpty())
         return error = "nothing was filled yet (a project holds the stamps Go places)", 0;
     std::string key = SamplesKey(samples);
-    if (key != capturedSamples_ || !SameImage(captured_.photo, session->sourceCopy) ||
-        captured_.samples.size() != size_t(samples.count)) {
-        mtxProject fresh;
-        if (!mtxCaptureProject(*session, samples, fresh, error, &captured_.samples)) return 0;
-        captured_.samples = std::move(fresh.samples);
-        captured_.photo.TakeOver(fresh.photo);
+    if (key != capturedSamples_ || capturedPictures_.size() != size_t(samples.count)) {
+        std::vector<std::unique_ptr<mtxProject::Sample>> fresh;
+        if (!mtxCaptureSamples(samples, fresh, error, &capturedPictures_)) return 0;
+        capturedPictures_ = std::move(fresh);
         capturedSamples_ = key;
     }
-    if (!CopyImage(captured_.photo, project.photo)) return error = "not enough memory", 0;
+    if (!CopyImage(session->sourceCopy, project.photo))
+        return error = "not enough memory for the photo", 0;
     project.samples.clear();
-    for (auto& sample : captured_.samples) {
+    for (auto& sample : capturedPictures_) {
         auto copy = std::make_unique<mtxProject::Sample>();
         copy->path = sample->path;
         if (!CopyImage(sample->picture, copy->picture)) return error = "not enough memory", 0;

@@ -239,10 +239,10 @@ class mtxIEDesigner : public mtxIECtrl, public mtxIEActionProcessor {
     int CaptureProject(mtxProject& project, std::string& error);
     void ConnectCheckpoints(mtxIEMdfField& tool);
 
-    // The last capture's photo and sample pictures, reused by the next one
-    // (the pictures of an opened project, whose sample files may be
-    // elsewhere, come first).
-    mtxProject captured_;
+    // The last capture's sample pictures, reused by the next one while the
+    // collection holds the same samples (the pictures of an opened project,
+    // whose sample files may be elsewhere, come first).
+    std::vector<std::unique_ptr<mtxProject::Sample>> capturedPictures_;
     std::string capturedSamples_;  // what the collection held then
 
     // Where the tool's stamp log ended before and after each change the
