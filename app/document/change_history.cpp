@@ -118,8 +118,21 @@ struct mtxChangeHistory::Snapshot {
     int width = 0;
     int height = 0;
     std::string name;
-    std::vector<mtxColor> pixels;  // rows of width pixels
+    std::shared_ptr<const mtxColor[]> pixels;  // rows of width pixels
 };
+
+namespace {
+
+// A copy of the image's pixels, rows of its width, in memory not cleared first.
+std::shared_ptr<const mtxColor[]> CopyOf(const mtxImage& image) {
+    const size_t width = size_t(image.width);
+    std::shared_ptr<mtxColor[]> copy(new mtxColor[width * size_t(image.height)]);
+    for (int y = 0; y < image.height; ++y)
+        std::memcpy(copy.get() + size_t(y) * width, image.Row(y), width * sizeof(mtxColor));
+    return copy;
+}
+
+}  // namespace
 
 mtxChangeHistory::mtxChangeHistory(uint64_t budget, std::unique_ptr<mtxFile> journal,
                                    const std::string& folder)
@@ -416,7 +429,7 @@ struct mtxChangeHistory::Pending {
     std::u16string name;
     uint64_t serial = 0;  // reserved for it when made later; 0: the next one
     std::unique_ptr<Snapshot> before;
-    std::vector<mtxColor> after;  // a copy of the layer when made later
+    std::shared_ptr<const mtxColor[]> after;  // a copy of the layer when made later
     std::vector<const mtxColor*> oldRows, newRows;
     std::vector<DeflatedTile> tiles;
     std::vector<uint8_t> record;
@@ -446,7 +459,7 @@ struct mtxChangeHistory::Pending {
         }
         // The copies are not needed any more.
         before.reset();
-        std::vector<mtxColor>().swap(after);
+        after.reset();
         std::vector<DeflatedTile>().swap(tiles);
     }
     void Assemble() {
@@ -507,12 +520,25 @@ int mtxChangeHistory::TakeSnapshot(mtxImageStack& stack, int layer, const std::s
     snapshot->width = image->width;
     snapshot->height = image->height;
     snapshot->name = name;
-    snapshot->pixels.resize(size_t(image->width) * image->height);
-    for (int y = 0; y < image->height; ++y)
-        std::memcpy(snapshot->pixels.data() + size_t(y) * image->width, image->Row(y),
-                    size_t(image->width) * 4);
+    snapshot->pixels = CopyStillShowing(*image, layer);
+    if (!snapshot->pixels) snapshot->pixels = CopyOf(*image);
     snapshot_ = std::move(snapshot);
     return 1;
+}
+
+// A change begins where the last one ended (a run after the background it
+// put in): the copy made for that record is this one's too.
+std::shared_ptr<const mtxColor[]> mtxChangeHistory::CopyStillShowing(const mtxImage& image,
+                                                                     int layer) const {
+    std::shared_ptr<const mtxColor[]> copy = lastAfter_.pixels.lock();
+    if (!copy || lastAfter_.layer != layer || lastAfter_.width != image.width ||
+        lastAfter_.height != image.height)
+        return nullptr;
+    const size_t width = size_t(image.width);
+    for (int y = 0; y < image.height; ++y)
+        if (std::memcmp(copy.get() + size_t(y) * width, image.Row(y), width * sizeof(mtxColor)))
+            return nullptr;
+    return copy;
 }
 
 void mtxChangeHistory::CancelChange() {
@@ -537,18 +563,16 @@ int mtxChangeHistory::RecordDifferences(mtxImageStack& stack, std::unique_ptr<Sn
     job->width = before->width, job->height = before->height;
     job->name = StoredName(before->name);
     // Made later, the record reads a copy: the layer goes on changing.
-    if (recordLater_) job->after.resize(size_t(image->width) * image->height);
+    if (recordLater_) {
+        job->after = CopyOf(*image);
+        lastAfter_ = LayerCopy{before->layer, before->width, before->height, job->after};
+    }
     job->oldRows.resize(size_t(before->height));
     job->newRows.resize(size_t(before->height));
     for (int y = 0; y < before->height; ++y) {
-        job->oldRows[size_t(y)] = before->pixels.data() + size_t(y) * before->width;
-        if (!recordLater_) {
-            job->newRows[size_t(y)] = image->Row(y);
-            continue;
-        }
-        mtxColor* row = job->after.data() + size_t(y) * before->width;
-        std::memcpy(row, image->Row(y), size_t(before->width) * 4);
-        job->newRows[size_t(y)] = row;
+        job->oldRows[size_t(y)] = before->pixels.get() + size_t(y) * before->width;
+        job->newRows[size_t(y)] =
+            recordLater_ ? job->after.get() + size_t(y) * before->width : image->Row(y);
     }
     job->FindChangedTiles();
     if (job->tiles.empty()) return 1;

@@ -163,6 +163,14 @@ class mtxChangeHistory {
     };
     struct Snapshot;
     struct Pending;
+    // A copy of a layer's pixels, rows of its width, shared by whoever reads it.
+    struct LayerCopy {
+        int layer = -1, width = 0, height = 0;
+        std::weak_ptr<const mtxColor[]> pixels;
+    };
+    // The copy a record in the making took of its layer, when it still is
+    // that layer: the next change's snapshot, without copying again.
+    std::shared_ptr<const mtxColor[]> CopyStillShowing(const mtxImage& image, int layer) const;
 
     int TakeSnapshot(mtxImageStack& stack, int layer, const std::string& name);
     int RecordDifferences(mtxImageStack& stack, std::unique_ptr<Snapshot> before);
@@ -196,4 +204,6 @@ class mtxChangeHistory {
     std::unique_ptr<Snapshot> snapshot_;
     bool recordLater_ = false;
     std::unique_ptr<Pending> pending_;
+    // What the last record made later read, while it is being made.
+    LayerCopy lastAfter_;
 };

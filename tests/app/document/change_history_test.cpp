@@ -673,7 +673,9 @@ TEST(ChangeHistory, RecordsMadeLaterAreTheRecordsMadeAtOnce) {
         EXPECT_EQ(deferred.CanUndo(), atOnce.CanUndo());
         EXPECT_EQ(deferred.UndoName(), atOnce.UndoName());
         EXPECT_FALSE(deferred.CanRedo());
-        // The next change starts at once, while the record is deflated.
+        // The next change starts at once, while the record is deflated: on
+        // the layer unchanged its snapshot is the record's copy, on a pixel
+        // changed (i % 3 == 2) a copy of its own.
         if (i % 3 == 2) {
             later.GetLayer(0)->source->Row(5)[5] ^= 0x10101;
             now.GetLayer(0)->source->Row(5)[5] ^= 0x10101;
