@@ -419,8 +419,8 @@ void mtxIEMdfField::TaskDone(int value) {
 bool mtxIEMdfField::TakeStartPiece() {
     if (startPiece_ == StartPiece::kNone || inStartPiece_) return false;
     const StartPiece piece = startPiece_;
-    startPiece_ = piece == StartPiece::kStartRun ? StartPiece::kNone
-                                                 : StartPiece(uint8_t(piece) + 1);
+    startPiece_ =
+        piece == StartPiece::kStartRun ? StartPiece::kNone : StartPiece(uint8_t(piece) + 1);
     // What a piece calls back (the history settling the tool) must not take
     // the next piece inside it.
     inStartPiece_ = true;

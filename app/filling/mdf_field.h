@@ -301,7 +301,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     mtxImage* sessionPicture_ = nullptr;
     uint64_t sessionSerial_ = 0;
     uint64_t sessionNumber_ = 0;
-    bool changeOpen_ = false;              // between onChangeStarting and its end
+    bool changeOpen_ = false;  // between onChangeStarting and its end
     enum class StartPiece : uint8_t { kNone, kEndBackground, kReadShapes, kStartRun };
     StartPiece startPiece_ = StartPiece::kNone;  // the next piece of the run's start
     bool inStartPiece_ = false;

@@ -1,6 +1,6 @@
 #pragma once
-#include <string_view>
 #include <memory>
+#include <string_view>
 
 #include "platform/geometry.h"
 

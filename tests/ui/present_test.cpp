@@ -4,8 +4,9 @@
 // back buffer there holds something else; a whole frame shows everything.
 // The window composed on the CPU, as it is on a software rasteriser, shows
 // the same pixels as the window composed by GL.
-// Also the display's end: closed with no window left, it takes the driver's
-// threads with it, and the next window opens it again.
+// A frame held back to keep to the display's pace goes out before a timer's
+// work. Also the display's end: closed with no window left, it takes the
+// driver's threads with it, and the next window opens it again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +17,9 @@
 #include <thread>
 
 #include "base/wnd.h"
+#include "platform/gl/gl_compositor.h"
 #include "platform/window.h"
+#include "platform/window/window_internal.h"
 #include "platform/window_menu.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/screen_reader.h"
@@ -213,6 +216,62 @@ struct GreenWindow {
     mtxImageEditor editor;
     int ok = 0;
 };
+
+// Calls back on every WM_TIMER.
+struct TimerWindow : mtxWnd {
+    std::function<void()> onTimer;
+    mtxOs::LRESULT OnTimer(mtxOs::WPARAM, mtxOs::LPARAM) override {
+        if (onTimer) onTimer();
+        return 0;
+    }
+};
+
+// A frame held back to keep to the display's pace goes out before a timer's
+// work: a timer due every millisecond whose work takes long (the filling's)
+// must not hold back a frame that shows a menu opened meanwhile.
+TEST(Display, AFrameHeldBackForThePaceGoesOutBeforeATimer) {
+    testing_support::SharedApp();
+    ASSERT_FALSE(mtxOs::IsHeadless()) << "run under a display (under_xvfb.sh)";
+    GreenWindow window(mtxOs::LoadCursor(mtxOs::SystemCursor::Arrow));
+    ASSERT_EQ(window.ok, 1);
+    mtxOs::detail::Window* top = mtxOs::detail::Find(window.top.Handle());
+    ASSERT_TRUE(top && top->top);
+    mtxGlCompositor* compositor = mtxGlCompositor::Of(top->top->display, false);
+    ASSERT_NE(compositor, nullptr);
+    TimerWindow timed;
+    timed.Create(nullptr, nullptr, mtxOs::WS_OVERLAPPEDWINDOW, "Timer", 0, 0, 50, 50, 0, nullptr);
+    // A round counts where the second of two frames in a row was held back;
+    // a loaded machine may take longer than the pace between them.
+    int rounds = 0;
+    for (int attempt = 0; attempt < 20 && rounds < 3; ++attempt) {
+        Settle();
+        window.editor.AddDirty(window.editor.clientRect);
+        window.editor.Paint();
+        const uint64_t shown = compositor->composed;
+        window.editor.AddDirty(window.editor.clientRect);
+        window.editor.Paint();
+        if (compositor->composed != shown) continue;
+        ++rounds;
+        int64_t atTimer = -1;
+        timed.onTimer = [&] {
+            if (atTimer < 0) atTimer = int64_t(compositor->composed);
+        };
+        mtxOs::SetTimer(timed.Handle(), 1, 1);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        mtxOs::MSG msg;
+        while (atTimer < 0 && std::chrono::steady_clock::now() < end) {
+            if (mtxOs::PeekMessage(msg, true))
+                mtxOs::DispatchMessage(msg);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        mtxOs::KillTimer(timed.Handle(), 1);
+        timed.onTimer = nullptr;
+        EXPECT_GT(atTimer, int64_t(shown)) << "the timer came before the frame held back";
+    }
+    EXPECT_GT(rounds, 0) << "no frame was held back: two frames in a row came 16 ms apart";
+    mtxOs::DestroyWindow(timed.Handle());
+}
 
 TEST(Display, ClosesWithNoWindowLeftEndingTheDriversThreadsAndOpensAgainForTheNext) {
     testing_support::SharedApp();
