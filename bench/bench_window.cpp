@@ -277,28 +277,37 @@ bool StartFilling(Session& s, benchmark::State& state) {
     return true;
 }
 
+// Clicks on File and closes the menu with Escape: the seconds from the
+// click to the first frame showing the menu, or a negative number when it
+// failed (the benchmark is then skipped with the reason).
+double OpenAndCloseFileMenu(Session& s, benchmark::State& state) {
+    auto closed = [](const std::vector<uint32_t>& pixels) { return !MenuShows(pixels); };
+    Clock::time_point clicked = Clock::now(), shown;
+    if (!s.SendClick(23, 12)) {
+        state.SkipWithError("no libXtst.so.6 to click with");
+        return -1;
+    }
+    if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, MenuShows, 5, &shown)) {
+        state.SkipWithError("the File menu did not show within 5 s");
+        return -1;
+    }
+    s.Key("Escape");
+    if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, 5)) {
+        state.SkipWithError("Escape did not close the File menu within 5 s");
+        return -1;
+    }
+    return Seconds(clicked, shown);
+}
+
 void BM_MenuWhileFilling(benchmark::State& state) {
     Session s;
     if (!StartFilling(s, state)) return;
-    auto closed = [](const std::vector<uint32_t>& pixels) { return !MenuShows(pixels); };
     double longest = 0;
     for (auto _ : state) {
-        Clock::time_point clicked = Clock::now(), shown;
-        if (!s.SendClick(23, 12)) {
-            state.SkipWithError("no libXtst.so.6 to click with");
-            return;
-        }
-        if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, MenuShows, 5, &shown)) {
-            state.SkipWithError("the File menu did not show within 5 s");
-            return;
-        }
-        state.SetIterationTime(Seconds(clicked, shown));
-        longest = std::max(longest, Seconds(clicked, shown));
-        s.Key("Escape");
-        if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, 5)) {
-            state.SkipWithError("Escape did not close the File menu within 5 s");
-            return;
-        }
+        const double wait = OpenAndCloseFileMenu(s, state);
+        if (wait < 0) return;
+        state.SetIterationTime(wait);
+        longest = std::max(longest, wait);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     state.counters["longest ms"] = longest * 1000;
@@ -335,27 +344,14 @@ void BM_MenuAsTheRunStarts(benchmark::State& state) {
             state.SkipWithError(s.error.c_str());
             return;
         }
-        auto closed = [](const std::vector<uint32_t>& pixels) { return !MenuShows(pixels); };
         s.Click(kGoX, kBarY);
         const Clock::time_point go = Clock::now();
         std::vector<double> waits;
         long long started = 0;
         while (Seconds(go, Clock::now()) < 120) {
-            Clock::time_point clicked = Clock::now(), shown;
-            if (!s.SendClick(23, 12)) {
-                state.SkipWithError("no libXtst.so.6 to click with");
-                return;
-            }
-            if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, MenuShows, 5, &shown)) {
-                state.SkipWithError("the File menu did not show within 5 s");
-                return;
-            }
-            waits.push_back(Seconds(clicked, shown) * 1000);
-            s.Key("Escape");
-            if (!s.WaitUntil(kMenuX, kMenuY, kMenuWidth, kMenuHeight, closed, 5)) {
-                state.SkipWithError("Escape did not close the File menu within 5 s");
-                return;
-            }
+            const double wait = OpenAndCloseFileMenu(s, state);
+            if (wait < 0) return;
+            waits.push_back(wait * 1000);
             if (!started) started = RunSpan(s.RunLog()).first;
             if (started && Clock::now() > AtMicros(started) + std::chrono::seconds(1)) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
