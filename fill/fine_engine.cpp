@@ -216,10 +216,16 @@ bool mtxFineEngine::NextPass() {
     m.at = 0;
     points_.clear();
     points_.reserve(size_t(m.across) * size_t(m.down));
+    m.keys.clear();
+    m.keys.reserve(points_.capacity());
     cursor_ = 0;
     return true;
 }
 
+// A pass is made in slices of steps: the grid's points with their contrast
+// keys, then the shuffle, then the order. The keys are read in grid order,
+// where neighbouring points read neighbouring rows of the means' table; in
+// the shuffled order each point's eight reads miss the cache.
 bool mtxFineEngine::MakePass() {
     Making& m = making_;
     const int width = source_.width, height = source_.height;
@@ -227,7 +233,8 @@ bool mtxFineEngine::MakePass() {
     switch (m.stage) {
         case Making::kReady:
             return true;
-        case Making::kGrid:
+        case Making::kGrid: {
+            const int size = sizes_[size_t(pass_)];
             for (; m.at < size_t(m.down) && points_.size() < goal; ++m.at) {
                 const int j = int(m.at);
                 for (int i = 0; i < m.across; ++i) {
@@ -235,40 +242,38 @@ bool mtxFineEngine::MakePass() {
                           jy = float(random_.Below(1024)) / 1024;
                     int x = std::min(int((float(i) + jx) * m.spacing), width - 1);
                     int y = std::min(int((float(j) + jy) * m.spacing), height - 1);
-                    if (TakesPass(x, y, sizes_[size_t(pass_)]))
-                        points_.push_back(uint32_t(y) * uint32_t(width) + uint32_t(x));
+                    if (!TakesPass(x, y, size)) continue;
+                    points_.push_back(uint32_t(y) * uint32_t(width) + uint32_t(x));
+                    m.keys.push_back(ContrastKey(x, y, size));
                 }
             }
             if (m.at == size_t(m.down)) m.stage = Making::kShuffle, m.at = points_.size();
             return false;
+        }
         case Making::kShuffle: {
             const size_t end = m.at > 4 * kMakingSlice ? m.at - 4 * kMakingSlice : 1;
-            for (size_t k = m.at; k > end; --k)
-                std::swap(points_[k - 1], points_[random_.Below(uint32_t(k))]);
-            m.at = end;
-            if (m.at <= 1) m.stage = Making::kKeys, m.at = 0, m.keys.resize(points_.size());
-            return false;
-        }
-        case Making::kKeys: {
-            const int size = sizes_[size_t(pass_)];
-            const size_t end = std::min(points_.size(), m.at + kMakingSlice);
-            for (; m.at < end; ++m.at) {
-                const uint32_t at = points_[m.at];
-                const int x = int(at % uint32_t(width)), y = int(at / uint32_t(width));
-                Box inner = CellsAround(x, y, kColorSpan * float(size) / 2);
-                Box outer = CellsAround(x, y, float(size));
-                float contrast =
-                    MeanDifference(means_.Query(inner.x0, inner.y0, inner.x1, inner.y1),
-                                   means_.Query(outer.x0, outer.y0, outer.x1, outer.y1));
-                m.keys[m.at] = uint8_t(std::min(255.0f, contrast));
+            for (size_t k = m.at; k > end; --k) {
+                const uint32_t other = random_.Below(uint32_t(k));
+                std::swap(points_[k - 1], points_[other]);
+                std::swap(m.keys[k - 1], m.keys[other]);
             }
-            if (m.at < points_.size()) return false;
+            m.at = end;
+            if (m.at > 1) return false;
             OrderByContrast();
             m.stage = Making::kReady;
             return true;
         }
     }
     return true;
+}
+
+// How far the photo about the point stands out from its surroundings.
+uint8_t mtxFineEngine::ContrastKey(int x, int y, int size) const {
+    Box inner = CellsAround(x, y, kColorSpan * float(size) / 2);
+    Box outer = CellsAround(x, y, float(size));
+    float contrast = MeanDifference(means_.Query(inner.x0, inner.y0, inner.x1, inner.y1),
+                                    means_.Query(outer.x0, outer.y0, outer.x1, outer.y1));
+    return uint8_t(std::min(255.0f, contrast));
 }
 
 // Points where the photo stands out from its surroundings come last in the

@@ -111,9 +111,11 @@ class mtxFineEngine {
     // Begins the next pass, whose points MakePass then makes a slice at a
     // time; false after the last pass.
     bool NextPass();
-    // One slice of making the pass's points: the jittered grid, its shuffle,
-    // the contrast keys, then their order. True once the pass is ready.
+    // One slice of making the pass's points: the jittered grid with the
+    // points' contrast keys, its shuffle, then their order. True once the
+    // pass is ready.
     bool MakePass();
+    uint8_t ContrastKey(int x, int y, int size) const;
     void OrderByContrast();
     void EnterCover();
     bool VisitPassPoint(mtxStamp& stamp);
@@ -165,8 +167,8 @@ class mtxFineEngine {
     // not hold a step for long. The generator is drawn in the same order as
     // making it at once would.
     struct Making {
-        enum Stage { kReady, kGrid, kShuffle, kKeys } stage = kReady;
-        size_t at = 0;  // the grid row, the shuffle's remaining count or the next key
+        enum Stage { kReady, kGrid, kShuffle } stage = kReady;
+        size_t at = 0;  // the grid row or the shuffle's remaining count
         int across = 0, down = 0;
         float spacing = 1;
         std::vector<uint8_t> keys;
