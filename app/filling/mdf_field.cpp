@@ -687,17 +687,15 @@ size_t mtxIEMdfField::DrawTaken(uint32_t budgetMs) {
 // Draws taken stamps from the index given as one batch: all that are left,
 // or as many as the recent drawing says fit in budgetMs.
 size_t mtxIEMdfField::DrawChunk(size_t from, uint32_t budgetMs) {
-    constexpr size_t kFewest = 1;
-    size_t count = taken_.size() - from;
-    if (budgetMs) count = std::min(count, std::max(kFewest, size_t(stampsPerMs_ * budgetMs)));
+    std::span<const mtxStamp> chunk(taken_.data() + from, taken_.size() - from);
+    if (budgetMs) chunk = chunk.first(drawEstimate_.Fitting(chunk, budgetMs));
     const uint32_t start = clock();
     session_->OpenBatch();
-    session_->DrawPlaced(std::span<const mtxStamp>(taken_.data() + from, count));
+    session_->DrawPlaced(chunk);
     session_->CloseBatch();
-    if (const uint32_t spent = clock() - start; spent > 0)
-        stampsPerMs_ = (stampsPerMs_ + double(count) / spent) / 2;
-    for (size_t i = from; i < from + count; ++i) ShowStamp(taken_[i]);
-    return count;
+    drawEstimate_.Note(chunk, clock() - start);
+    for (const mtxStamp& stamp : chunk) ShowStamp(stamp);
+    return chunk.size();
 }
 
 void mtxIEMdfField::ShowDrawnNow() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/filling/draw_estimate.h"
 #include "app/filling/fill_pace.h"
 #include "app/filling/fill_rate.h"
 #include "app/filling/map_brush.h"
@@ -327,7 +328,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     } ahead_;
     std::vector<mtxStamp> taken_;
     size_t drawnLastFrame_ = 0;        // by the last tick that drew
-    double stampsPerMs_ = 1;           // drawn lately, to size a budget's chunks
+    mtxDrawEstimate drawEstimate_;     // to size a budget's chunks
     uint32_t drawnAt_ = 0;             // the clock when stamps were last drawn
     std::atomic<bool> handIn_{false};  // the window's thread wants the batch now
     uint32_t lastLaunch_ = 0;

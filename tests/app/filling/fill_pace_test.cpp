@@ -1,13 +1,18 @@
-// mtxFillPace and mtxFillRate: the Calm pace of the filling tool's steps
-// under a fake clock, and the rate and time left its bar shows.
+// mtxFillPace, mtxFillRate and mtxDrawEstimate: the Calm pace of the filling
+// tool's steps under a fake clock, the rate and time left its bar shows, and
+// the cut of a Fast frame's drawing to its budget.
 #include "app/filling/fill_pace.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
+#include "app/filling/draw_estimate.h"
 #include "app/filling/fill_rate.h"
+#include "fill/fill_engine.h"
 
 namespace {
 
@@ -104,6 +109,56 @@ TEST(FillRate, TheTimeLeftFollowsTheShrinkingUncoveredShare) {
     still.Restart(0, 0, 0.3);
     still.Note(1000, 0, 0.3);
     EXPECT_LT(still.SecondsTo(0.95), 0) << "no growth: unknown";
+}
+
+// A device whose stamps cost a fixed part and their pixels, timed by a clock
+// of whole milliseconds as the tool's. The stamps come as a Fine run places
+// them: passes from large to small, each mixing sizes, with now and then one
+// of the run's largest. Every chunk the estimate cuts for the budget draws
+// within it (give or take a stamp and the clock's rounding) and uses most of
+// it once a few chunks have been timed.
+TEST(DrawEstimate, ChunksKeepToTheBudgetWhateverTheStampsSizes) {
+    constexpr double kFixedUs = 6, kPixelUs = 0.025;
+    constexpr uint32_t kBudgetMs = 12;
+    auto costMs = [&](const mtxStamp& stamp) {
+        return (kFixedUs + kPixelUs * stamp.extent[0] * stamp.extent[1]) / 1000;
+    };
+    uint64_t random = 12345;
+    auto below = [&random](int n) {
+        random = random * 6364136223846793005ull + 1442695040888963407ull;
+        return int((random >> 33) % uint64_t(n));
+    };
+    std::vector<mtxStamp> stamps;
+    for (int pass = 0; pass < 6; ++pass) {
+        const int largest = 160 >> pass;
+        for (int i = 0; i < 3000; ++i) {
+            mtxStamp stamp;
+            int side = below(50) == 0 ? 160 : largest / 4 + below(largest - largest / 4 + 1);
+            stamp.extent[0] = float(side), stamp.extent[1] = float(side + below(side / 2 + 1));
+            stamps.push_back(stamp);
+        }
+    }
+    mtxDrawEstimate estimate;
+    double realMs = 1000.3;
+    int chunks = 0, thin = 0;
+    for (size_t from = 0; from < stamps.size(); ++chunks) {
+        std::span<const mtxStamp> rest(stamps.data() + from, stamps.size() - from);
+        std::span<const mtxStamp> chunk = rest.first(estimate.Fitting(rest, kBudgetMs));
+        ASSERT_FALSE(chunk.empty());
+        double took = 0, largest = 0;
+        for (const mtxStamp& stamp : chunk) {
+            took += costMs(stamp);
+            largest = std::max(largest, costMs(stamp));
+        }
+        const uint32_t start = uint32_t(realMs);
+        realMs += took;
+        estimate.Note(chunk, uint32_t(realMs) - start);
+        from += chunk.size();
+        if (chunks < 3 || from == stamps.size()) continue;
+        EXPECT_LE(took, kBudgetMs * 1.15 + largest) << "chunk " << chunks;
+        if (took < kBudgetMs * 0.6) ++thin;
+    }
+    EXPECT_LE(thin, chunks / 20) << "of " << chunks << " chunks";
 }
 
 }  // namespace
