@@ -149,7 +149,7 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     // small changes far apart, such as a batch of stamps). Empty when they
     // were too many; the frame then draws the whole of dirtyRect.
     std::vector<RECT> dirtyParts;
-    static constexpr size_t kMaxDirtyParts = 32;
+    static constexpr size_t kMaxDirtyParts = 128;
     mtxIECtrl* capture = nullptr;
     mtxIECtrl* focus = nullptr;
     mtxIECtrl* hover = nullptr;
@@ -162,6 +162,7 @@ class mtxImageEditor : public mtxImageEditorDevice, public mtxIEActionProcessor 
     uint32_t clipboardFormat = 0;
     std::vector<uint8_t> clipboardData;  // being written, or read
     uint64_t frameCount = 0;             // frames drawn, for statistics and tests
+    uint32_t frameMs = 0;                // what the last frame took to draw and show
 
   protected:
     void ReleaseDeviceResources() override;

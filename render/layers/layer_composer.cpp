@@ -96,7 +96,7 @@ void mtxIEViewerComposer::ComposeDirectly(const std::vector<mtxIEViewerLayer*>& 
     bool whole = originX == std::floor(originX) && originY == std::floor(originY);
     for (mtxIEViewerLayer* layer : layers) whole = whole && MovesByWholePixels(*layer);
     mtxViewDraw::SetSampling(device, 0, whole ? D3DTEXF_POINT : D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
-    for (mtxIEViewerLayer* layer : layers) layer->Draw(originX, originY);
+    for (mtxIEViewerLayer* layer : layers) layer->Draw(originX, originY, r);
     mtxViewDraw::SetSampling(device, 0, D3DTEXF_POINT, D3DTADDRESS_WRAP);
     device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, blending);
@@ -156,7 +156,7 @@ int mtxIEViewerComposer::Compose(const std::vector<mtxIEViewerLayer*>& layers, c
         renderInto(layerTarget);
         device->Clear(1, &r, D3DCLEAR_TARGET, 0, 1.0f, 0);
         mtxViewDraw::SetSampling(device, 0, D3DTEXF_LINEAR, D3DTADDRESS_CLAMP);
-        layer->Draw(originX, originY);
+        layer->Draw(originX, originY, r);
         mtxViewDraw::SetSampling(device, 0, D3DTEXF_POINT, D3DTADDRESS_CLAMP);
         mtxViewDraw::Level level(resultTarget[current]);
         BlendInto(level.surface, r, layer->blendShader, resultTarget[1 - current]);

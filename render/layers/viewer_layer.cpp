@@ -582,7 +582,23 @@ int mtxIEViewerLayer::MakeNormalTextures() {
     return result;
 }
 
-void mtxIEViewerLayer::Draw(float originX, float originY) {
+namespace {
+
+// Whether the quad's pixels may fall in r: its corners' bounds, a pixel
+// wider for the rounding of their centres, meet r.
+bool Reaches(const mtxViewDraw::Vertex (&strip)[4], const RECT& r) {
+    float left = strip[0].x, right = left, top = strip[0].y, bottom = top;
+    for (const mtxViewDraw::Vertex& v : strip) {
+        left = std::min(left, v.x), right = std::max(right, v.x);
+        top = std::min(top, v.y), bottom = std::max(bottom, v.y);
+    }
+    return right + 1 >= float(r.left) && left - 1 <= float(r.right) && bottom + 1 >= float(r.top) &&
+           top - 1 <= float(r.bottom);
+}
+
+}  // namespace
+
+void mtxIEViewerLayer::Draw(float originX, float originY, const RECT& area) {
     IDirect3DDevice9* device = editor->GetDevice();
     if (!device || !stackLayer || !viewVertex || !viewPixel) return;
 
@@ -610,7 +626,6 @@ void mtxIEViewerLayer::Draw(float originX, float originY) {
     const uint32_t color = (uint32_t(stackLayer->Opacity()) << 24) | 0x00FFFFFFu;
     for (auto& tile : tiles) {
         if (!tile->color) continue;
-        device->SetTexture(0, tile->color);
         mtxViewDraw::Vertex strip[4];
         for (int i = 0; i < 4; ++i) {
             // The transform works on pixel corners (a pixel's centre at +0.5,
@@ -626,6 +641,10 @@ void mtxIEViewerLayer::Draw(float originX, float originY) {
                         float(1 + ((i & 1) ? tile->width : 0)) / edge,
                         float(1 + ((i & 2) ? tile->height : 0)) / edge};
         }
+        // A frame of many dirty parts composes the view once a part: the
+        // tiles outside the part are left out before they cost a draw.
+        if (!Reaches(strip, area)) continue;
+        device->SetTexture(0, tile->color);
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(mtxViewDraw::Vertex));
     }
     device->SetTexture(0, nullptr);

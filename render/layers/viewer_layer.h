@@ -102,7 +102,8 @@ class mtxIEViewerLayer {
     // through the viewing shaders, with the editor's projection: layer pixel
     // (x, y) goes through the stack layer's transform, then by (originX,
     // originY), which is the picture's offset less the scroll position.
-    void Draw(float originX, float originY);
+    // Tiles wholly outside area (target pixels) are not drawn.
+    void Draw(float originX, float originY, const RECT& area);
 
     Tile* GetTile(int column, int row);
     int DirtyTileCount() const;

@@ -65,13 +65,13 @@ TEST(EditorFrame, SmallDirtyPartsFarApartAreDrawnOnTheirOwn) {
     // More parts than are worth tracking: the rectangle.
     back->clips.clear();
     for (int i = 0; i <= int(mtxImageEditor::kMaxDirtyParts); ++i)
-        editor.AddDirty({(i % 16) * 20, (i / 16) * 50, (i % 16) * 20 + 2, (i / 16) * 50 + 2});
+        editor.AddDirty({(i % 32) * 10, (i / 32) * 40, (i % 32) * 10 + 2, (i / 32) * 40 + 2});
     EXPECT_TRUE(editor.dirtyParts.empty());
     editor.AddDirty({300, 190, 302, 192});
     EXPECT_TRUE(editor.dirtyParts.empty()) << "not tracked again before the frame";
     editor.Paint();
     ASSERT_EQ(back->clips.size(), 1u);
-    EXPECT_EQ(Str(back->clips[0]), Str({0, 0, 302, 192}));
+    EXPECT_EQ(Str(back->clips[0]), Str({0, 0, 312, 192}));
 }
 
 TEST(EditorFrame, ChildrenAreClippedToTheirParentAndTheDirtyRectangle) {

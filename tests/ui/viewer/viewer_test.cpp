@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -292,6 +293,52 @@ TEST(Viewer, PaintShowsThePictureInPlaceAndAPartialPaintTouchesOnlyItsRectangle)
         }
     EXPECT_EQ(changed, 0) << "pixels outside the painted rectangle changed";
     EXPECT_EQ(after.At(r.left, r.top), viewer->backgroundColor);
+}
+
+// A frame of many small dirty parts composes the view once a part, from the
+// tiles under each part alone: inside the parts it shows what a whole frame
+// shows, and outside them what was there.
+TEST(Viewer, AFrameOfManyPartsShowsWhatAWholeFrameShows) {
+    Editor editor;
+    auto* viewer = new mtxIEViewer(editor.canvas.get());
+    viewer->SetRect({0, 0, 320, 200});
+    Picture picture(editor, 600, 400, 3);  // tiles of 126: five columns, four rows
+    viewer->SetStack(&picture.stack);
+    for (int i = 0; i < 5; ++i) viewer->OnHScroll(mtxIEWnd::kLineForward);
+    viewer->OnVScroll(mtxIEWnd::kPageDown);
+    editor.Paint();
+    ui_test::Pixels before = ui_test::ReadBack(editor);
+
+    Picture next(editor, 600, 400, 11);
+    mtxImage& image = *picture.stack.GetLayer(0)->source;
+    ASSERT_EQ(image.Lock(), 1);
+    for (int y = 0; y < 400; ++y) std::memcpy(image.Row(y), &next.pixels[size_t(y) * 600], 2400);
+    image.Unlock();
+    for (int32_t row = 0; row < 4; ++row)
+        for (int32_t column = 0; column < 5; ++column)
+            picture.stack.GetLayer(0)->viewerData.push_back({column, row, 0});
+    std::vector<RECT> parts;
+    for (int y = 3; y + 7 < 200; y += 23)
+        for (int x = 5 + y % 11; x + 9 < 320; x += 37) parts.push_back({x, y, x + 9, y + 7});
+    ASSERT_LT(parts.size(), mtxImageEditor::kMaxDirtyParts);
+    for (const RECT& r : parts) editor.AddDirty(r);
+    editor.Paint();
+    ui_test::Pixels parted = ui_test::ReadBack(editor);
+    editor.AddDirty(editor.clientRect);
+    editor.Paint();
+    ui_test::Pixels whole = ui_test::ReadBack(editor);
+
+    int wrong = 0, changed = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) {
+            bool inside = std::any_of(parts.begin(), parts.end(), [&](const RECT& r) {
+                return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            });
+            wrong += parted.At(x, y) != (inside ? whole.At(x, y) : before.At(x, y));
+            changed += inside && before.At(x, y) != whole.At(x, y);
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(changed, 0) << "the parts show the picture changed";
 }
 
 TEST(Viewer, AScrolledPictureLinesUpWithTheScrollPosition) {
