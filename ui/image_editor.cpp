@@ -553,6 +553,7 @@ int mtxImageEditor::Frame() {
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
     ++frameCount;
     PresentRect(&r);
+    frameMs = mtxOs::Milliseconds() - frameTime;
     return 1;
 }
 

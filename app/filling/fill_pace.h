@@ -18,9 +18,11 @@ class mtxFillPace {
     // A batch nobody hands in ends after a frame at the slowest the window
     // should show.
     static constexpr uint32_t kLongestBatchMs = 33;
-    // ms of a frame spent drawing the stamps placed, at most: the window
-    // draws the view and shows it in the rest, and what is left waits for
-    // the next frame.
+    // ms of a frame spent drawing the stamps placed: what the window's
+    // drawing and showing of the last frame left of kFrameAimMs, between
+    // kLeastDrawMs and kDrawMs. What is left waits for the next frame.
+    static constexpr uint32_t kFrameAimMs = 20;
+    static constexpr uint32_t kLeastDrawMs = 4;
     static constexpr uint32_t kDrawMs = 12;
     // A clock that stands still (or a very coarse one) still ends a batch.
     static constexpr int kMaxBatch = 4096;

@@ -570,7 +570,7 @@ void mtxIEMdfField::TickAhead() {
     } else if (!TakeAndLaunch()) {
         return;
     }
-    if (!DrewThisFrame()) drawnLastFrame_ = DrawTaken(mtxFillPace::kDrawMs);
+    if (!DrewThisFrame()) drawnLastFrame_ = DrawTaken(DrawBudget());
 }
 
 // Takes in the batch the worker placed and sends out the next at once, so
@@ -606,6 +606,15 @@ bool mtxIEMdfField::TakeAndLaunch() {
 // kFrameMs, and a tick drawing while that frame waits would hold it back.
 bool mtxIEMdfField::DrewThisFrame() const {
     return clock() - drawnAt_ < mtxFillPace::kFrameMs;
+}
+
+// The window draws the view of a frame's stamps after them, in the same
+// frame: a view that took long to draw (stamps all over it) leaves the
+// stamps less time.
+uint32_t mtxIEMdfField::DrawBudget() const {
+    const uint32_t shown = editor ? editor->frameMs : 0;
+    const uint32_t left = mtxFillPace::kFrameAimMs > shown ? mtxFillPace::kFrameAimMs - shown : 0;
+    return std::clamp(left, mtxFillPace::kLeastDrawMs, mtxFillPace::kDrawMs);
 }
 
 bool mtxIEMdfField::LaunchAhead(uint32_t now) {

@@ -269,6 +269,7 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     size_t DrawTaken(uint32_t budgetMs = 0);
     size_t DrawChunk(size_t from, uint32_t budgetMs);
     bool DrewThisFrame() const;
+    uint32_t DrawBudget() const;
     bool TakeAndLaunch();
     // Before anything reads or changes the session: the worker's batch is
     // waited for and drawn.
