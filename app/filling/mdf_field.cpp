@@ -567,10 +567,17 @@ void mtxIEMdfField::TickAhead() {
         // The batch ends after the step under way; this thread does not wait.
         if (clock() - lastLaunch_ >= mtxFillPace::kFrameMs)
             handIn_.store(true, std::memory_order_relaxed);
+        // A few stamps left over wait for the batch on its way rather than
+        // take the frame's drawing for themselves.
+        if (handIn_.load(std::memory_order_relaxed) && FewTaken()) return;
     } else if (!TakeAndLaunch()) {
         return;
     }
     if (!DrewThisFrame()) drawnLastFrame_ = DrawTaken(DrawBudget());
+}
+
+bool mtxIEMdfField::FewTaken() const {
+    return drawEstimate_.Fitting(taken_, DrawBudget() / 2) == taken_.size();
 }
 
 // Takes in the batch the worker placed and sends out the next at once, so

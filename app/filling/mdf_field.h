@@ -270,6 +270,8 @@ class mtxIEMdfField : public mtxIEMdf, public mtxIEActionProcessor {
     size_t DrawChunk(size_t from, uint32_t budgetMs);
     bool DrewThisFrame() const;
     uint32_t DrawBudget() const;
+    // Whether the stamps taken would draw in half a frame's budget.
+    bool FewTaken() const;
     bool TakeAndLaunch();
     // Before anything reads or changes the session: the worker's batch is
     // waited for and drawn.
