@@ -551,9 +551,9 @@ void mtxIEMdfField::Tick() {
 // frame after its launch the batch is handed in as it stands, and the next
 // one launched at once. The session is the worker's from the launch until
 // TakeAhead; everything else that touches it settles first. A frame draws
-// stamps for kDrawMs at most: when the drawing falls behind the placing, no
-// batch goes out until the frames have caught up, so the picture on the
-// screen stays within a frame of the log.
+// stamps for its budget at most (DrawBudget): when the drawing falls behind
+// the placing, no batch goes out until the frames have caught up, so the
+// picture on the screen stays within a frame of the log.
 void mtxIEMdfField::TickAhead() {
     // A tick that re-entered the message loop (drawing reads the clock, a
     // message box) starts nothing of its own inside it.
