@@ -39,6 +39,7 @@ int mtxFillSession::BeginPreparation() {
     mtxFieldLock<mtxImage> lock(*picture);
     if (!lock) return 0;
     segmentation.SetTimeBudget(kSliceMs);
+    readyFine_ = samples_.fillMode == SampleCollection::kModeFine;
     return segmentation.StartSegmentation(*picture);
 }
 
@@ -50,6 +51,7 @@ int mtxFillSession::PrepareSlice() {
     if (done && Analysed()) {
         segmentation.KeepRegionIndexOnly();
         ReadyCopyMemory();
+        if (readyFine_) fine_.ReadyMemory(int(segmentation.width), int(segmentation.height));
     }
     progress_.store(done ? 100 : segmentation.status, std::memory_order_relaxed);
     return done;

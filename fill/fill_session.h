@@ -247,4 +247,7 @@ class mtxFillSession {
     // Memory for sourceCopy, its pages touched on the preparing thread: on a
     // large picture fresh pages cost the device's thread tens of ms.
     mtxImage spareCopy_;
+    // The Fine engine's tables are made ready the same way, read when the
+    // preparation begins (the options are the window thread's).
+    bool readyFine_ = false;
 };

@@ -67,6 +67,12 @@ float MeanDifference(const mtxPhotoMeans::Sums& a, const mtxPhotoMeans::Sums& b)
     return Difference(p, q);
 }
 
+// The side of the tables' cells: a pixel up to a photo of kPixelCells.
+int TableCell(int width, int height) {
+    const int64_t pixels = int64_t(width) * height;
+    return pixels <= kPixelCells ? 1 : mtxCoverageMask::CellFor(pixels);
+}
+
 }  // namespace
 
 void mtxFineEngine::KeyOf(const float rgb[3], float key[3]) {
@@ -110,9 +116,14 @@ bool mtxFineEngine::Prepared() const {
            source_.width == int(s.width) && source_.height == int(s.height) && source_.data;
 }
 
+void mtxFineEngine::ReadyMemory(int width, int height) {
+    const int cell = TableCell(width, height);
+    means_.Reserve(width, height, cell, true);
+    canvas_.Reserve(width, height, cell, true);
+}
+
 bool mtxFineEngine::BeginStart() {
-    const int64_t pixels = int64_t(source_.width) * source_.height;
-    const int cell = pixels <= kPixelCells ? 1 : mtxCoverageMask::CellFor(pixels);
+    const int cell = TableCell(source_.width, source_.height);
     // Protected pixels give no colour and need no cover. The tables keep the
     // plane as it is now; a later stroke is honoured by each stamp's test.
     const mtxFillMaps* protect = MapWith(mtxFillMaps::kProtect);

@@ -63,6 +63,11 @@ class mtxFineEngine {
 
     // Starts the run again from an empty picture, with the generator seeded by seed.
     void Restart(uint64_t seed);
+    // Maps in the memory of the photo's tables for a photo of width x
+    // height, on a thread that has the time (the preparation's): a run's
+    // start then builds them without faulting their pages in, which on a
+    // large photo took it longer than building them.
+    void ReadyMemory(int width, int height);
     // One step at millisecond clock now (a multiple of 3000 refreshes the
     // target first); the stamp drawn, when placed, in *stamp. kFinished once
     // every cell with alpha is covered (or given up) after the last pass.

@@ -51,6 +51,14 @@ class mcvLargeArray {
     }
 
     T* get() const { return data_; }
+    size_t size() const { return count_; }
+    // Writes a zero into each page, so the system maps them all now, on the
+    // calling thread, where the first use would fault each page in.
+    void touch() {
+        constexpr size_t kPage = 4096;
+        auto* bytes = reinterpret_cast<unsigned char*>(data_);
+        for (size_t at = 0; at < count_ * sizeof(T); at += kPage) bytes[at] = 0;
+    }
     T& operator[](size_t i) const { return data_[i]; }
     explicit operator bool() const { return data_ != nullptr; }
 

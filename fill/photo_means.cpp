@@ -11,12 +11,25 @@ int mtxPhotoMeans::Reset(const mtxImage& photo, int cell, const uint8_t* protect
 
 int mtxPhotoMeans::Begin(const mtxImage& photo, int cell, const uint8_t* protect) {
     width_ = height_ = built_ = 0;
-    table_.reset();
     photo_ = nullptr;
-    if (photo.width <= 0 || photo.height <= 0 || !photo.data || cell < 1) return 0;
+    if (photo.width <= 0 || photo.height <= 0 || !photo.data || cell < 1 ||
+        !Reserve(photo.width, photo.height, cell, false))
+        return 0;
     cell_ = cell;
     pictureWidth_ = photo.width, pictureHeight_ = photo.height;
-    int width = (photo.width + cell - 1) / cell, height = (photo.height + cell - 1) / cell;
+    width_ = tableWidth_, height_ = tableHeight_;
+    photo_ = &photo;
+    protect_ = protect;
+    return 1;
+}
+
+// A table of the same layout is kept as it is: AddRows writes every entry
+// but the first row and column, which stay zero from the system.
+int mtxPhotoMeans::Reserve(int pictureWidth, int pictureHeight, int cell, bool touch) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || cell < 1) return 0;
+    const int width = (pictureWidth + cell - 1) / cell, height = (pictureHeight + cell - 1) / cell;
+    if (table_ && width == tableWidth_ && height == tableHeight_) return 1;
+    tableWidth_ = tableHeight_ = 0;
     try {
         table_.allocate(size_t(width + 1) * 4 * size_t(height + 1));
         rowSums_.assign(size_t(width) * 4, 0);
@@ -24,14 +37,13 @@ int mtxPhotoMeans::Begin(const mtxImage& photo, int cell, const uint8_t* protect
         table_.reset();
         return 0;
     }
-    width_ = width, height_ = height;
-    photo_ = &photo;
-    protect_ = protect;
+    if (touch) table_.touch();
+    tableWidth_ = width, tableHeight_ = height;
     return 1;
 }
 
 int mtxPhotoMeans::AddRows(int rows) {
-    if (!table_) return 0;
+    if (!table_ || width_ == 0) return 0;
     const size_t stride = Stride();
     for (; built_ < height_ && rows > 0; ++built_, --rows) {
         SumCellRow(built_, rowSums_.data());

@@ -29,7 +29,12 @@ class mtxPhotoMeans {
     // is whole. Queries wait for that.
     int Begin(const mtxImage& photo, int cell, const uint8_t* protect = nullptr);
     int AddRows(int rows);
-    bool Complete() const { return table_ && built_ == height_; }
+    // Makes room for the table of a photo of that size and cells of side
+    // cell, as Begin would, and with touch maps its memory in now: a large
+    // table faults its pages in far slower than it is built. Room of the
+    // same layout is kept. 1, or 0 when memory runs out.
+    int Reserve(int pictureWidth, int pictureHeight, int cell, bool touch);
+    bool Complete() const { return table_ && width_ > 0 && built_ == height_; }
     // The sums over the cells x0..x1, y0..y1 (inclusive, clipped to the photo).
     Sums Query(int x0, int y0, int x1, int y1) const;
 
@@ -45,9 +50,10 @@ class mtxPhotoMeans {
 
     int width_ = 0, height_ = 0, cell_ = 1;
     int pictureWidth_ = 0, pictureHeight_ = 0;
-    const mtxImage* photo_ = nullptr;   // while the table is being built
-    const uint8_t* protect_ = nullptr;  // the same
-    int built_ = 0;                     // rows of cells in the table
+    const mtxImage* photo_ = nullptr;       // while the table is being built
+    const uint8_t* protect_ = nullptr;      // the same
+    int built_ = 0;                         // rows of cells in the table
+    int tableWidth_ = 0, tableHeight_ = 0;  // the layout of the room made
     // (width + 1) x (height + 1) x 4, in zero pages from the system: a large
     // photo's table is not written twice.
     mcvLargeArray<uint32_t> table_;

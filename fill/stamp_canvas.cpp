@@ -13,27 +13,49 @@ int mtxStampCanvas::Reset(const mtxImage& photo, int cell, const uint8_t* protec
 int mtxStampCanvas::Begin(const mtxImage& photo, int cell, const uint8_t* protect) {
     width_ = height_ = marked_ = 0;
     counting_ = covered_ = 0;
-    state_.reset();
-    color_.reset();
     photo_ = nullptr;
-    if (photo.width <= 0 || photo.height <= 0 || !photo.data || cell < 1) return 0;
-    cell_ = cell;
-    int width = (photo.width + cell - 1) / cell, height = (photo.height + cell - 1) / cell;
-    try {
-        state_.allocate(size_t(width) * size_t(height));
-        color_.allocate(size_t(width) * size_t(height));
-    } catch (const std::bad_alloc&) {
-        state_.reset();
+    const bool kept = state_ && Fits(photo.width, photo.height, cell);
+    if (photo.width <= 0 || photo.height <= 0 || !photo.data || cell < 1 ||
+        !Reserve(photo.width, photo.height, cell, false))
         return 0;
+    cell_ = cell;
+    width_ = roomWidth_, height_ = roomHeight_;
+    // Cells start as kOutside: room kept from before is cleared, room from
+    // the system is zero already.
+    if (kept) {
+        std::fill_n(state_.get(), Cells(), uint8_t(kOutside));
+        std::fill_n(color_.get(), Cells(), 0u);
     }
-    width_ = width, height_ = height;
     photo_ = &photo;
     protect_ = protect;
     return 1;
 }
 
+bool mtxStampCanvas::Fits(int pictureWidth, int pictureHeight, int cell) const {
+    return cell >= 1 && roomWidth_ == (pictureWidth + cell - 1) / cell &&
+           roomHeight_ == (pictureHeight + cell - 1) / cell;
+}
+
+int mtxStampCanvas::Reserve(int pictureWidth, int pictureHeight, int cell, bool touch) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || cell < 1) return 0;
+    if (state_ && Fits(pictureWidth, pictureHeight, cell)) return 1;
+    const int width = (pictureWidth + cell - 1) / cell, height = (pictureHeight + cell - 1) / cell;
+    roomWidth_ = roomHeight_ = 0;
+    try {
+        state_.allocate(size_t(width) * size_t(height));
+        color_.allocate(size_t(width) * size_t(height));
+    } catch (const std::bad_alloc&) {
+        state_.reset();
+        color_.reset();
+        return 0;
+    }
+    if (touch) state_.touch(), color_.touch();
+    roomWidth_ = width, roomHeight_ = height;
+    return 1;
+}
+
 int mtxStampCanvas::AddRows(int rows) {
-    if (!state_) return 0;
+    if (!state_ || width_ == 0) return 0;
     for (; marked_ < height_ && rows > 0; ++marked_, --rows) {
         const mtxImage& photo = *photo_;
         const int y = std::min(marked_ * cell_ + cell_ / 2, photo.height - 1);
@@ -63,7 +85,7 @@ bool mtxStampCanvas::Covers(const uint8_t* alpha, int width, int height, double 
 
 void mtxStampCanvas::Paint(const float corner[3][2], const float u[2], const float v[2],
                            const uint8_t* alpha, int width, int height, uint32_t rgb) {
-    if (!state_ || marked_ < height_ || !alpha || width <= 0 || height <= 0) return;
+    if (!state_ || width_ == 0 || marked_ < height_ || !alpha || width <= 0 || height <= 0) return;
     // The quad is the parallelogram A + s (B - A) + t (C - A), 0 <= s, t < 1.
     double ax = corner[0][0], ay = corner[0][1];
     double ex = corner[1][0] - ax, ey = corner[1][1] - ay;

@@ -39,6 +39,10 @@ class mtxStampCanvas {
     // is until then; 1 once every row is marked. Stamps wait for that.
     int Begin(const mtxImage& photo, int cell, const uint8_t* protect = nullptr);
     int AddRows(int rows);
+    // Makes room for the cells of a photo of that size, as Begin would, and
+    // with touch maps its memory in now. Room of the same layout is kept. 1,
+    // or 0 when memory runs out.
+    int Reserve(int pictureWidth, int pictureHeight, int cell, bool touch);
 
     // Paints one stamp: the quad's corners in picture pixels, in the order
     // (left, top), (right, top), (left, bottom), the texture coordinates at
@@ -65,6 +69,8 @@ class mtxStampCanvas {
 
     int width_ = 0, height_ = 0, cell_ = 1;
     size_t Cells() const { return size_t(width_) * size_t(height_); }
+    bool Fits(int pictureWidth, int pictureHeight, int cell) const;
+    int roomWidth_ = 0, roomHeight_ = 0;  // the layout of the room made
 
     // Zero pages from the system: a large photo's cells start as kOutside
     // without being written twice.

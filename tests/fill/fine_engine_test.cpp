@@ -247,6 +247,42 @@ TEST(FineEngine, TheSameSeedGivesTheSameStampsHoweverTheStepsArePaced) {
     EXPECT_TRUE(differs);
 }
 
+// The photo's tables keep their memory from run to run and may have it
+// made ready ahead: what the last run left there never shows in the next.
+TEST(FineEngine, AnEngineRunAgainOrReadiedAheadGivesTheStampsOfAFreshOne) {
+    auto pixel = [](int x, int y) { return mtxArgb(255, uint32_t(x * 3), 90, uint32_t(y * 4)); };
+    auto runOnce = [](FineRun& run, uint64_t seed, int steps = 100000) {
+        const size_t before = run.target->stamps.size();
+        run.engine->Restart(seed);
+        for (int step = 0; step < steps; ++step)
+            if (run.engine->PlaceSample(1) == mtxPlaceResult::kFinished) break;
+        return std::vector<mtxStamp>(run.target->stamps.begin() + std::ptrdiff_t(before),
+                                     run.target->stamps.end());
+    };
+    // The second run protects a disc the first left partly open.
+    mtxFillMaps maps;
+    ASSERT_EQ(maps.Create(mtxFillMaps::kProtect, 80, 60), 1);
+    uint8_t* plane = maps.Data(mtxFillMaps::kProtect);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) plane[y * 80 + x] = std::hypot(x - 30.0, y - 25.0) < 12;
+    maps.MarkChanged(0, 0, 79, 59);
+
+    FineRun fresh(80, 60, pixel);
+    fresh.engine->SetMaps(&maps);
+    const std::vector<mtxStamp> expected = runOnce(fresh, 5);
+    ASSERT_GT(expected.size(), 50u);
+
+    FineRun again(80, 60, pixel);
+    runOnce(again, 8, 300);
+    again.engine->SetMaps(&maps);
+    ExpectSameStamps(runOnce(again, 5), expected);
+
+    FineRun readied(80, 60, pixel);
+    readied.engine->ReadyMemory(80, 60);
+    readied.engine->SetMaps(&maps);
+    ExpectSameStamps(runOnce(readied, 5), expected);
+}
+
 TEST(FineEngine, GivesUpOnCellsNoSampleCanCoverAndStillEnds) {
     // Ring samples never cover the cell at their centre.
     FineRun run(
@@ -314,9 +350,17 @@ TEST(PhotoMeans, EveryRectangleSumsAsCountedByHand) {
             state = state * 1664525u + 1013904223u;
             photo.At(x, y) = state % 5 == 0 ? (state & 0xFFFFFF) : (0xFF000000u | state);
         }
+    mtxImage other;
+    other.Create(37, 23, 0);
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x) other.At(x, y) = 0xFFFFFFFFu;
+    mtxPhotoMeans means;
     for (int cell : {1, 3, 4}) {
-        mtxPhotoMeans means;
+        // The room another photo's table left, of the same layout, is kept
+        // and must not show through; the last is made ready ahead.
+        ASSERT_EQ(means.Reset(other, cell), 1);
         if (cell == 4) {
+            ASSERT_EQ(means.Reserve(37, 23, cell, true), 1);
             // Built a row or two at a time, as a run's first steps build it.
             ASSERT_EQ(means.Begin(photo, cell), 1);
             for (int rows = 1; !means.AddRows(rows); rows = 3 - rows)
