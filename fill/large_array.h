@@ -51,7 +51,6 @@ class mcvLargeArray {
     }
 
     T* get() const { return data_; }
-    size_t size() const { return count_; }
     // Writes a zero into each page, so the system maps them all now, on the
     // calling thread, where the first use would fault each page in.
     void touch() {
